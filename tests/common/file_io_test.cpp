@@ -1,0 +1,71 @@
+#include "core/common/file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace quillmere::file_io {
+namespace {
+
+namespace fs = std::filesystem;
+
+class FileIOTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("quillmere-file-io-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+                   "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+    std::size_t entryCount() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
+    }
+    fs::path folder_;
+};
+
+TEST_F(FileIOTest, AtomicWriteReplacesAndLeavesNoTemporaryFile) {
+    const fs::path file = folder_ / "edit.json";
+    writeFileAtomically(file, "first");
+    writeFileAtomically(file, "second");
+    EXPECT_EQ(readFile(file), "second");
+    EXPECT_EQ(entryCount(), 1u);
+}
+
+TEST_F(FileIOTest, FailedAtomicWriteKeepsTheOldFile) {
+    const fs::path file = folder_ / "edit.json";
+    writeFileAtomically(file, "kept");
+    EXPECT_THROW(writeFileAtomically(folder_ / "missing" / "edit.json", "x"), std::system_error);
+    // A folder standing where the file should go cannot be replaced by a file.
+    fs::create_directory(folder_ / "folder.json");
+    EXPECT_THROW(writeFileAtomically(folder_ / "folder.json", "x"), std::system_error);
+    EXPECT_EQ(readFile(file), "kept");
+    EXPECT_EQ(entryCount(), 2u);
+}
+
+TEST_F(FileIOTest, NewFileNeverReplacesAnExistingOne) {
+    const fs::path file = folder_ / "photo_edit.jpg";
+    EXPECT_TRUE(writeNewFile(file, "one"));
+    EXPECT_FALSE(writeNewFile(file, "two"));
+    EXPECT_EQ(readFile(file), "one");
+    EXPECT_EQ(entryCount(), 1u);
+}
+
+TEST_F(FileIOTest, RenameNoReplaceRefusesAnExistingFolder) {
+    fs::create_directory(folder_ / "staging");
+    fs::create_directory(folder_ / "target");
+    EXPECT_FALSE(renameNoReplace(folder_ / "staging", folder_ / "target"));
+    EXPECT_TRUE(renameNoReplace(folder_ / "staging", folder_ / "moved"));
+    EXPECT_TRUE(fs::is_directory(folder_ / "moved"));
+}
+
+TEST_F(FileIOTest, ReadFileRespectsItsLimit) {
+    writeFileAtomically(folder_ / "big", std::string(100, 'x'));
+    EXPECT_FALSE(readFile(folder_ / "big", 99));
+    EXPECT_EQ(readFile(folder_ / "big", 100)->size(), 100u);
+    EXPECT_FALSE(readFile(folder_ / "absent"));
+}
+
+}  // namespace
+}  // namespace quillmere::file_io
