@@ -26,8 +26,6 @@ function(quillmere_add_test target folder)
   endif()
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_compile_definitions(${target} PRIVATE
-    QUILLMERE_TEST_DATA_DIR="${CMAKE_CURRENT_SOURCE_DIR}/data")
   gtest_discover_tests(${target}
     DISCOVERY_TIMEOUT 120
     PROPERTIES ENVIRONMENT "TZ=UTC;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen")
