@@ -10,6 +10,9 @@
 #include <stdexcept>
 #include <utility>
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include "core/common/error.h"
 #include "core/decode/core_ml_denoiser_error.h"
 
@@ -51,27 +54,78 @@ int reflect(std::int64_t coordinate, int n) {
     return static_cast<int>(mirrored);
 }
 
+// What can be wrong with a row of work. Rows are processed in parallel; each reports its first
+// fault and the fault of the lowest row is thrown, so the error is the one a pass in reading order
+// would meet first.
+enum class Fault : std::uint8_t {
+    none,
+    nonFiniteSource,
+    varianceOverflow,
+    nonFinitePrediction,
+    uncoveredSeam,
+    beyondTextureRange,
+};
+
+[[noreturn]] void throwFault(Fault fault) {
+    switch (fault) {
+        case Fault::nonFiniteSource:
+            throw CoreMLDenoiserError::invalidInput("non-finite source pixel");
+        case Fault::varianceOverflow:
+            throw CoreMLDenoiserError::invalidInput("sensor noise variance overflowed");
+        case Fault::nonFinitePrediction:
+            throw CoreMLDenoiserError::invalidOutput("non-finite prediction");
+        case Fault::uncoveredSeam:
+            throw CoreMLDenoiserError::invalidOutput("uncovered tile seam");
+        case Fault::beyondTextureRange:
+        case Fault::none:
+            break;
+    }
+    throw CoreMLDenoiserError::invalidOutput("pixel exceeds the finite texture range");
+}
+
+// Runs `rowWork(row)` for rows 0 ... rowCount - 1 in parallel and throws the first fault in row
+// order, if any.
+template <typename RowWork>
+void forEachRow(int rowCount, const RowWork& rowWork) {
+    std::vector<Fault> faults(static_cast<std::size_t>(rowCount), Fault::none);
+    tbb::parallel_for(tbb::blocked_range<int>(0, rowCount), [&](const tbb::blocked_range<int>& rows) {
+        for (int row = rows.begin(); row != rows.end(); ++row) {
+            faults[static_cast<std::size_t>(row)] = rowWork(row);
+        }
+    });
+    const auto fault = std::find_if(faults.begin(), faults.end(), [](Fault f) { return f != Fault::none; });
+    if (fault != faults.end()) {
+        throwFault(*fault);
+    }
+}
+
 // Fills the model's input planes from a tile and keeps, per sample, what clamping to 0...1 took
 // away, so that it can be added back to the prediction: the model only ever sees 0...1, but
 // highlights above 1 and black-level noise below 0 must survive.
 void prepareInput(std::span<const float> tile, const CoreMLDenoiser::NoiseProfile& noise,
-                  std::size_t tileArea, float* planes, std::span<float> residual) {
-    for (std::size_t texel = 0; texel < tileArea; ++texel) {
-        for (std::size_t channel = 0; channel < 4; ++channel) {
-            const float value = tile[texel * 4 + channel];
-            if (!std::isfinite(value)) {
-                throw CoreMLDenoiserError::invalidInput("non-finite source pixel");
+                  int tileSize, float* planes, std::span<float> residual) {
+    const auto side = static_cast<std::size_t>(tileSize);
+    const std::size_t tileArea = side * side;
+    forEachRow(tileSize, [&](int row) {
+        const std::size_t first = static_cast<std::size_t>(row) * side;
+        for (std::size_t texel = first; texel < first + side; ++texel) {
+            for (std::size_t channel = 0; channel < 4; ++channel) {
+                const float value = tile[texel * 4 + channel];
+                if (!std::isfinite(value)) {
+                    return Fault::nonFiniteSource;
+                }
+                const float clamped = std::clamp(value, 0.0f, 1.0f);
+                const float variance = noise.readVariance[channel] + noise.shot[channel] * clamped;
+                if (!std::isfinite(variance)) {
+                    return Fault::varianceOverflow;
+                }
+                planes[channel * tileArea + texel] = clamped;
+                planes[(4 + channel) * tileArea + texel] = std::sqrt(variance);
+                residual[channel * tileArea + texel] = value - clamped;
             }
-            const float clamped = std::clamp(value, 0.0f, 1.0f);
-            const float variance = noise.readVariance[channel] + noise.shot[channel] * clamped;
-            if (!std::isfinite(variance)) {
-                throw CoreMLDenoiserError::invalidInput("sensor noise variance overflowed");
-            }
-            planes[channel * tileArea + texel] = clamped;
-            planes[(4 + channel) * tileArea + texel] = std::sqrt(variance);
-            residual[channel * tileArea + texel] = value - clamped;
         }
-    }
+        return Fault::none;
+    });
 }
 
 // Element strides of a prediction, checked for shape, scalar type and usable strides.
@@ -101,8 +155,7 @@ public:
         : width_(static_cast<std::size_t>(width)),
           tileSize_(tileSize),
           sums_(width_ * static_cast<std::size_t>(tileSize) * 4),
-          weights_(width_ * static_cast<std::size_t>(tileSize)),
-          row_(width_ * 4) {}
+          weights_(width_ * static_cast<std::size_t>(tileSize)) {}
 
     // Adds a predicted tile at (x0, y0), weighted by the feathering, to the texels that lie in
     // the image. Every predicted value must be finite, also outside the image: a model that
@@ -111,62 +164,68 @@ public:
              std::span<const float> feather, int x0, int y0, int imageHeight) {
         const std::array<std::size_t, 4> strides = checkedStrides(prediction, tileSize_);
         const auto* values = reinterpret_cast<const float*>(prediction.data);
-        const std::size_t tileArea = static_cast<std::size_t>(tileSize_) * tileSize_;
-        for (int r = 0; r < tileSize_; ++r) {
-            const int y = y0 + r;
-            const bool rowInside = y >= 0 && y < imageHeight;
-            const std::size_t bandRow = rowInside ? static_cast<std::size_t>(y % tileSize_) : 0;
-            for (int c = 0; c < tileSize_; ++c) {
-                std::array<float, 4> predicted{};
-                for (std::size_t k = 0; k < 4; ++k) {
-                    predicted[k] = values[k * strides[1] + static_cast<std::size_t>(r) * strides[2] +
-                                          static_cast<std::size_t>(c) * strides[3]];
-                    if (!std::isfinite(predicted[k])) {
-                        throw CoreMLDenoiserError::invalidOutput("non-finite prediction");
+        const auto side = static_cast<std::size_t>(tileSize_);
+        const std::size_t tileArea = side * side;
+        // The tile's columns that lie in the image.
+        const auto firstColumn = static_cast<std::size_t>(std::max(0, -x0));
+        const auto endColumn = static_cast<std::size_t>(
+            std::clamp<std::int64_t>(static_cast<std::int64_t>(width_) - x0, 0, tileSize_));
+        forEachRow(tileSize_, [&](int r) {
+            const auto row = static_cast<std::size_t>(r);
+            for (std::size_t k = 0; k < 4; ++k) {
+                const float* predicted = values + k * strides[1] + row * strides[2];
+                for (std::size_t c = 0; c < side; ++c) {
+                    if (!std::isfinite(predicted[c * strides[3]])) {
+                        return Fault::nonFinitePrediction;
                     }
                 }
-                const int x = x0 + c;
-                if (!rowInside || x < 0 || static_cast<std::size_t>(x) >= width_) {
-                    continue;
-                }
-                const double weight = feather[static_cast<std::size_t>(r)] *
-                                      feather[static_cast<std::size_t>(c)];
-                const std::size_t texel = bandRow * width_ + static_cast<std::size_t>(x);
-                const std::size_t tileTexel = static_cast<std::size_t>(r) * tileSize_ +
-                                              static_cast<std::size_t>(c);
+            }
+            const int y = y0 + r;
+            if (y < 0 || y >= imageHeight) {
+                return Fault::none;
+            }
+            const std::size_t bandRow = static_cast<std::size_t>(y % tileSize_) * width_;
+            for (std::size_t c = firstColumn; c < endColumn; ++c) {
+                const double weight = static_cast<double>(feather[row]) * feather[c];
+                const std::size_t texel = bandRow + static_cast<std::size_t>(x0) + c;
+                const std::size_t tileTexel = row * side + c;
                 weights_[texel] += weight;
                 for (std::size_t k = 0; k < 4; ++k) {
-                    const float restored = predicted[k] + residual[k * tileArea + tileTexel];
+                    const float restored = values[k * strides[1] + row * strides[2] + c * strides[3]] +
+                                           residual[k * tileArea + tileTexel];
                     sums_[texel * 4 + k] += static_cast<double>(restored) * weight;
                 }
             }
-        }
+            return Fault::none;
+        });
     }
 
     // Writes image rows first ... end - 1 into `output` and clears their band rows for reuse.
     void flush(int first, int end, PackedPlane& output) {
         const bool half = output.pixelFormat() == PackedPixelFormat::rgba16Float;
-        for (int y = first; y < end; ++y) {
-            const std::size_t bandRow = static_cast<std::size_t>(y % tileSize_);
+        forEachRow(end - first, [&](int offset) {
+            const int y = first + offset;
+            const std::size_t bandRow = static_cast<std::size_t>(y % tileSize_) * width_;
+            std::vector<float> values(width_ * 4);
             for (std::size_t x = 0; x < width_; ++x) {
-                const std::size_t texel = bandRow * width_ + x;
+                const std::size_t texel = bandRow + x;
                 const double weight = weights_[texel];
                 if (!std::isfinite(weight) || weight <= 0) {
-                    throw CoreMLDenoiserError::invalidOutput("uncovered tile seam");
+                    return Fault::uncoveredSeam;
                 }
                 for (std::size_t k = 0; k < 4; ++k) {
                     const float value = static_cast<float>(sums_[texel * 4 + k] / weight);
                     if (!std::isfinite(value) || (half && std::fabs(value) > kLargestHalf)) {
-                        throw CoreMLDenoiserError::invalidOutput(
-                            "pixel exceeds the finite texture range");
+                        return Fault::beyondTextureRange;
                     }
-                    row_[x * 4 + k] = value;
+                    values[x * 4 + k] = value;
                     sums_[texel * 4 + k] = 0;
                 }
                 weights_[texel] = 0;
             }
-            output.replaceRows(y, 1, row_.data());
-        }
+            output.replaceRows(y, 1, values.data());
+            return Fault::none;
+        });
     }
 
 private:
@@ -174,7 +233,6 @@ private:
     int tileSize_;
     std::vector<double> sums_;
     std::vector<double> weights_;
-    std::vector<float> row_;
 };
 
 }  // namespace
@@ -291,7 +349,7 @@ PackedPlane CoreMLDenoiser::denoise(const PackedPlane& source, const NoiseProfil
         for (const int x0 : columnOrigins) {
             throwIfCancelled(shouldCancel);
             readReflectedTile(source, x0, y0, t, tile);
-            prepareInput(tile, noiseProfile, tileArea, planes, residual);
+            prepareInput(tile, noiseProfile, t, planes, residual);
             const cv::Mat prediction = predictor_(input);
             band->add(prediction, residual, weights, x0, y0, height);
             ++tilesDone;

@@ -153,6 +153,25 @@ TEST(CoreMLDenoiserTest, NonFiniteSamplesAndOverflowingVarianceAreRejected) {
                         "RGBA16Float texture");
 }
 
+TEST(CoreMLDenoiserTest, TheFirstFaultInReadingOrderIsReported) {
+    // Under these coefficients a sample of 1 overflows the variance while a sample of 0 does not.
+    const CoreMLDenoiser::NoiseProfile huge{{FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX}, {FLT_MAX, 0, 0, 0}};
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    CoreMLDenoiser denoiser(32, configuration(8), identityPrediction);
+    const PackedPlane nanFirst = makePlane(PackedPixelFormat::rgba32Float, 20, 20, [&](int x, int y, int k) {
+        return y == 2 && x == 19 && k == 3 ? nan : y >= 15 ? 1.0f : 0.0f;
+    });
+    expectDenoiserError([&] { denoiser.denoise(nanFirst, huge, never); },
+                        CoreMLDenoiserError::Code::invalidInput,
+                        "Cannot denoise this image: non-finite source pixel");
+    const PackedPlane overflowFirst = makePlane(PackedPixelFormat::rgba32Float, 20, 20, [&](int x, int y, int k) {
+        return y == 18 && x == 0 && k == 1 ? nan : y == 3 && x == 7 && k == 0 ? 1.0f : 0.0f;
+    });
+    expectDenoiserError([&] { denoiser.denoise(overflowFirst, huge, never); },
+                        CoreMLDenoiserError::Code::invalidInput,
+                        "Cannot denoise this image: sensor noise variance overflowed");
+}
+
 TEST(CoreMLDenoiserTest, NonFinitePredictionFailsEvenOutsideTheImage) {
     const PackedPlane source = makePlane(PackedPixelFormat::rgba32Float, 10, 10, scatteredSample);
     // Tile texel (0, 0) sits at image position (-8, -8), outside the image.
