@@ -246,7 +246,7 @@ std::vector<int> CoreMLDenoiser::tileOrigins(int length, int size, int overlap) 
     validateTiling(size, overlap);
     const int halfOverlap = overlap / 2;
     std::vector<int> origins{-halfOverlap};
-    while (origins.back() + size - halfOverlap < length) {
+    while (std::int64_t{origins.back()} + size - halfOverlap < length) {
         origins.push_back(origins.back() + size - overlap);
     }
     return origins;
