@@ -1,10 +1,10 @@
 // The Detail pass on a 24-megapixel photo: its sensor plane of 3000 x 2000 packed quads through
 // the shipped model, tile by tile. The argument is the number of threads (0: all).
 #include <benchmark/benchmark.h>
-#include <opencv2/core/utility.hpp>
 #include <tbb/global_control.h>
 
 #include <filesystem>
+#include <opencv2/core/utility.hpp>
 #include <random>
 #include <vector>
 
@@ -36,13 +36,15 @@ void detailPass(benchmark::State& state, PackedPixelFormat format) {
     cv::setNumThreads(threads == 0 ? -1 : threads);
     const tbb::global_control parallelism(
         tbb::global_control::max_allowed_parallelism,
-        threads == 0 ? tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism)
-                     : static_cast<std::size_t>(threads));
+        threads == 0
+            ? tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism)
+            : static_cast<std::size_t>(threads));
     CoreMLDenoiser denoiser(
         std::filesystem::path(build_config::kSourceResourcesDir) / "models" / "MatchFilter.onnx",
         {"image", "denoised", 64});
     const PackedPlane source = noisySensorPlane(format, 3000, 2000);
-    const CoreMLDenoiser::NoiseProfile profile{{2e-4f, 1e-4f, 2e-4f, 1e-4f}, {1e-5f, 1e-5f, 1e-5f, 1e-5f}};
+    const CoreMLDenoiser::NoiseProfile profile{{2e-4f, 1e-4f, 2e-4f, 1e-4f},
+                                               {1e-5f, 1e-5f, 1e-5f, 1e-5f}};
     for (auto _ : state) {
         PackedPlane result = denoiser.denoise(source, profile, [] { return false; });
         benchmark::DoNotOptimize(result);
@@ -52,8 +54,12 @@ void detailPass(benchmark::State& state, PackedPixelFormat format) {
     cv::setNumThreads(previousThreads);
 }
 
-void BM_DetailPass24MPFloat32(benchmark::State& state) { detailPass(state, PackedPixelFormat::rgba32Float); }
-void BM_DetailPass24MPHalf(benchmark::State& state) { detailPass(state, PackedPixelFormat::rgba16Float); }
+void BM_DetailPass24MPFloat32(benchmark::State& state) {
+    detailPass(state, PackedPixelFormat::rgba32Float);
+}
+void BM_DetailPass24MPHalf(benchmark::State& state) {
+    detailPass(state, PackedPixelFormat::rgba16Float);
+}
 
 BENCHMARK(BM_DetailPass24MPFloat32)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DetailPass24MPHalf)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -1,5 +1,8 @@
 #include "core/decode/core_ml_denoiser.h"
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -9,9 +12,6 @@
 #include <optional>
 #include <stdexcept>
 #include <utility>
-
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
 
 #include "core/common/error.h"
 #include "core/decode/core_ml_denoiser_error.h"
@@ -88,12 +88,14 @@ enum class Fault : std::uint8_t {
 template <typename RowWork>
 void forEachRow(int rowCount, const RowWork& rowWork) {
     std::vector<Fault> faults(static_cast<std::size_t>(rowCount), Fault::none);
-    tbb::parallel_for(tbb::blocked_range<int>(0, rowCount), [&](const tbb::blocked_range<int>& rows) {
-        for (int row = rows.begin(); row != rows.end(); ++row) {
-            faults[static_cast<std::size_t>(row)] = rowWork(row);
-        }
-    });
-    const auto fault = std::find_if(faults.begin(), faults.end(), [](Fault f) { return f != Fault::none; });
+    tbb::parallel_for(tbb::blocked_range<int>(0, rowCount),
+                      [&](const tbb::blocked_range<int>& rows) {
+                          for (int row = rows.begin(); row != rows.end(); ++row) {
+                              faults[static_cast<std::size_t>(row)] = rowWork(row);
+                          }
+                      });
+    const auto fault =
+        std::find_if(faults.begin(), faults.end(), [](Fault f) { return f != Fault::none; });
     if (fault != faults.end()) {
         throwFault(*fault);
     }
@@ -150,7 +152,7 @@ std::array<std::size_t, 4> checkedStrides(const cv::Mat& prediction, int tileSiz
 // y mod tileSize. Sums and weights are kept in double precision so that blending a prediction
 // that equals its input gives back the very same 32-bit values.
 class BlendBand {
-public:
+  public:
     BlendBand(int width, int tileSize)
         : width_(static_cast<std::size_t>(width)),
           tileSize_(tileSize),
@@ -191,8 +193,9 @@ public:
                 const std::size_t tileTexel = row * side + c;
                 weights_[texel] += weight;
                 for (std::size_t k = 0; k < 4; ++k) {
-                    const float restored = values[k * strides[1] + row * strides[2] + c * strides[3]] +
-                                           residual[k * tileArea + tileTexel];
+                    const float restored =
+                        values[k * strides[1] + row * strides[2] + c * strides[3]] +
+                        residual[k * tileArea + tileTexel];
                     sums_[texel * 4 + k] += static_cast<double>(restored) * weight;
                 }
             }
@@ -228,7 +231,7 @@ public:
         });
     }
 
-private:
+  private:
     std::size_t width_;
     int tileSize_;
     std::vector<double> sums_;
@@ -238,7 +241,9 @@ private:
 }  // namespace
 
 CoreMLDenoiser::CoreMLDenoiser(int tileSize, Configuration configuration, Predictor predictor)
-    : tileSize_(tileSize), configuration_(std::move(configuration)), predictor_(std::move(predictor)) {
+    : tileSize_(tileSize),
+      configuration_(std::move(configuration)),
+      predictor_(std::move(predictor)) {
     validateTiling(tileSize_, configuration_.overlap);
 }
 
@@ -312,7 +317,8 @@ PackedPlane CoreMLDenoiser::denoise(const PackedPlane& source, const NoiseProfil
             "expected a shared, two-dimensional RGBA32Float or RGBA16Float texture");
     }
     for (std::size_t channel = 0; channel < 4; ++channel) {
-        for (const float coefficient : {noiseProfile.shot[channel], noiseProfile.readVariance[channel]}) {
+        for (const float coefficient :
+             {noiseProfile.shot[channel], noiseProfile.readVariance[channel]}) {
             if (!std::isfinite(coefficient) || coefficient < 0) {
                 throw CoreMLDenoiserError::invalidInput(
                     "sensor noise coefficients must be finite and nonnegative");
@@ -356,7 +362,8 @@ PackedPlane CoreMLDenoiser::denoise(const PackedPlane& source, const NoiseProfil
             report(progress, static_cast<double>(tilesDone) / tileCount);
         }
         // Rows above the next tile row's origin are final: no later tile reaches them.
-        const int flushEnd = j + 1 < rowOrigins.size() ? std::min(rowOrigins[j + 1], height) : height;
+        const int flushEnd =
+            j + 1 < rowOrigins.size() ? std::min(rowOrigins[j + 1], height) : height;
         if (flushEnd > firstUnflushed) {
             throwIfCancelled(shouldCancel);
             band->flush(firstUnflushed, flushEnd, *output);

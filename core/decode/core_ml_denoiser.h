@@ -4,11 +4,10 @@
 #include <filesystem>
 #include <functional>
 #include <mutex>
+#include <opencv2/core/mat.hpp>
 #include <span>
 #include <string>
 #include <vector>
-
-#include <opencv2/core/mat.hpp>
 
 #include "core/decode/packed_plane.h"
 
@@ -22,7 +21,7 @@ namespace quillmere {
 //
 // One denoiser serves one call at a time: `denoise` holds the object's lock for the whole call.
 class CoreMLDenoiser {
-public:
+  public:
     // Names of the model's tensors and the texels neighbouring tiles share.
     struct Configuration {
         std::string imageInputName;
@@ -85,7 +84,7 @@ public:
     static void readReflectedTile(const PackedPlane& plane, int x, int y, int size,
                                   std::span<float> into);
 
-private:
+  private:
     int tileSize_;
     Configuration configuration_;
     Predictor predictor_;

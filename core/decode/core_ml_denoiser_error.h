@@ -9,7 +9,7 @@ namespace quillmere {
 // Failures of the Detail denoiser: an unusable model, input it cannot denoise, pixels the model
 // got wrong, or no memory for the result. `what()` is the sentence the user sees.
 class CoreMLDenoiserError : public Error {
-public:
+  public:
     enum class Code { invalidModel, invalidInput, invalidOutput, allocationFailed };
 
     Code code() const { return code_; }
@@ -21,7 +21,7 @@ public:
     static CoreMLDenoiserError invalidOutput(const std::string& detail);
     static CoreMLDenoiserError allocationFailed();
 
-private:
+  private:
     CoreMLDenoiserError(Code code, const std::string& message, std::string detail);
     Code code_;
     std::string detail_;

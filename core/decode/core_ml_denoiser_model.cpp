@@ -1,8 +1,7 @@
-#include <opencv2/dnn.hpp>
-
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <opencv2/dnn.hpp>
 #include <system_error>
 
 #include "core/decode/core_ml_denoiser.h"
@@ -14,8 +13,9 @@ namespace {
 
 const ONNXTensorDescription* named(const std::vector<ONNXTensorDescription>& tensors,
                                    const std::string& name) {
-    const auto found = std::find_if(tensors.begin(), tensors.end(),
-                                    [&](const ONNXTensorDescription& tensor) { return tensor.name == name; });
+    const auto found =
+        std::find_if(tensors.begin(), tensors.end(),
+                     [&](const ONNXTensorDescription& tensor) { return tensor.name == name; });
     return found == tensors.end() ? nullptr : &*found;
 }
 
@@ -34,7 +34,8 @@ int declaredTileSize(const std::filesystem::path& modelURL,
         throw CoreMLDenoiserError::invalidModel("image input must be a Float32 multi-array");
     }
     const std::vector<std::int64_t>& shape = image->shape;
-    if (shape.size() != 4 || shape[0] != 1 || shape[1] != 8 || shape[2] < 1 || shape[2] != shape[3]) {
+    if (shape.size() != 4 || shape[0] != 1 || shape[1] != 8 || shape[2] < 1 ||
+        shape[2] != shape[3]) {
         throw CoreMLDenoiserError::invalidModel("expected image shape [1, 8, tile, tile]");
     }
     const std::int64_t tile = shape[2];

@@ -10,8 +10,8 @@ PackedPlane::PackedPlane(PackedPixelFormat pixelFormat, int width, int height)
     if (width < 0 || height < 0) {
         throw std::invalid_argument("a plane cannot have a negative size");
     }
-    const std::size_t values = std::size_t{4} * static_cast<std::size_t>(width) *
-                               static_cast<std::size_t>(height);
+    const std::size_t values =
+        std::size_t{4} * static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     if (pixelFormat == PackedPixelFormat::rgba32Float) {
         floats_.resize(values);
     } else {
@@ -42,7 +42,8 @@ void PackedPlane::getRegion(int x, int y, int regionWidth, int regionHeight, flo
 
 void PackedPlane::replaceRows(int y, int rowCount, const float* from) {
     const std::size_t first = 4 * texelIndex(0, y);
-    const std::size_t count = 4 * static_cast<std::size_t>(width_) * static_cast<std::size_t>(rowCount);
+    const std::size_t count =
+        4 * static_cast<std::size_t>(width_) * static_cast<std::size_t>(rowCount);
     if (pixelFormat_ == PackedPixelFormat::rgba32Float) {
         std::copy_n(from, count, floats_.begin() + static_cast<std::ptrdiff_t>(first));
     } else {

@@ -12,7 +12,7 @@ enum class PackedPixelFormat { rgba32Float, rgba16Float };
 // down, stored as 32-bit floats or as IEEE half floats. Reads widen to 32-bit floats and writes
 // narrow to the stored format, so callers always work in floats.
 class PackedPlane {
-public:
+  public:
     // A plane of zeros. Throws std::bad_alloc when the memory cannot be had.
     PackedPlane(PackedPixelFormat pixelFormat, int width, int height);
 
@@ -27,7 +27,7 @@ public:
     // outside the half-float range become infinities in an RGBA16Float plane.
     void replaceRows(int y, int rowCount, const float* from);
 
-private:
+  private:
     std::size_t texelIndex(int x, int y) const;
 
     PackedPixelFormat pixelFormat_;

@@ -10,7 +10,7 @@ namespace quillmere {
 // Failures of the RAW loader, and of the steps it takes on its behalf (decoding, denoising,
 // finding the Detail model). `what()` is the sentence the user sees.
 class RAWLoaderError : public Error {
-public:
+  public:
     enum class Code { unsupportedFile, notOpened, renderFailed, gpuUnavailable };
 
     Code code() const { return code_; }
@@ -20,7 +20,7 @@ public:
     static RAWLoaderError renderFailed(const std::string& message);
     static RAWLoaderError gpuUnavailable();
 
-private:
+  private:
     RAWLoaderError(Code code, const std::string& message) : Error(message), code_(code) {}
     Code code_;
 };

@@ -23,7 +23,7 @@ using test_fixtures::ONNXTensorDeclaration;
 constexpr int kDouble = 11;  // onnx::TensorProto::DOUBLE
 
 class CoreMLDenoiserModelTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
                   ("quillmere-denoiser-model-" +
@@ -34,7 +34,8 @@ protected:
     void TearDown() override { fs::remove_all(folder_); }
 
     fs::path writeModel(const std::vector<ONNXTensorDeclaration>& inputs,
-                        const std::vector<ONNXTensorDeclaration>& outputs, bool weightsAsInputs = false) {
+                        const std::vector<ONNXTensorDeclaration>& outputs,
+                        bool weightsAsInputs = false) {
         const fs::path path = folder_ / ("model" + std::to_string(++models_) + ".onnx");
         test_fixtures::writeChannelCopyModel(path, inputs, outputs, weightsAsInputs);
         return path;
@@ -60,9 +61,11 @@ const ONNXTensorDeclaration kDenoised{"denoised", {1, 4, 32, 32}};
 
 TEST_F(CoreMLDenoiserModelTest, IdentityModelRunsThroughTheTilesAndCopiesExactly) {
     for (const bool weightsAsInputs : {false, true}) {
-        CoreMLDenoiser denoiser(writeModel({kImage}, {kDenoised}, weightsAsInputs), configuration(8));
+        CoreMLDenoiser denoiser(writeModel({kImage}, {kDenoised}, weightsAsInputs),
+                                configuration(8));
         EXPECT_EQ(denoiser.tileSize(), 32);
-        const PackedPlane source = makePlane(PackedPixelFormat::rgba32Float, 70, 45, scatteredSample);
+        const PackedPlane source =
+            makePlane(PackedPixelFormat::rgba32Float, 70, 45, scatteredSample);
         EXPECT_EQ(samplesOf(denoiser.denoise(source, kSomeNoise, never)), samplesOf(source));
     }
 }
@@ -71,7 +74,8 @@ TEST_F(CoreMLDenoiserModelTest, MissingOrUnreadableFilesAreRejected) {
     const std::string prefix = "The local denoise model is incompatible: ";
     EXPECT_EQ(rejection(folder_ / "absent.onnx"), prefix + "model file is missing");
     std::ofstream(folder_ / "garbage.onnx") << "\x08\x07 this is not a model \xff\xff\xff";
-    EXPECT_EQ(rejection(folder_ / "garbage.onnx"), prefix + "model file is not a readable ONNX model");
+    EXPECT_EQ(rejection(folder_ / "garbage.onnx"),
+              prefix + "model file is not a readable ONNX model");
     EXPECT_EQ(rejection(folder_), prefix + "model file is not a readable ONNX model");
 }
 
@@ -98,8 +102,9 @@ TEST_F(CoreMLDenoiserModelTest, ExtraInputsAndOversizedTilesAreRejected) {
     const std::string prefix = "The local denoise model is incompatible: ";
     EXPECT_EQ(rejection(writeModel({kImage, {"strength", {1}}}, {kDenoised})),
               prefix + "model has unconfigured inputs");
-    EXPECT_EQ(rejection(writeModel({{"image", {1, 8, 4096, 4096}}}, {{"denoised", {1, 4, 4096, 4096}}})),
-              prefix + "invalid tile size or overlap");
+    EXPECT_EQ(
+        rejection(writeModel({{"image", {1, 8, 4096, 4096}}}, {{"denoised", {1, 4, 4096, 4096}}})),
+        prefix + "invalid tile size or overlap");
     EXPECT_EQ(rejection(writeModel({{"image", {1, 8, 8, 8}}}, {{"denoised", {1, 4, 8, 8}}})),
               prefix + "invalid tile size or overlap");
 }
@@ -114,8 +119,9 @@ struct NoiseFigures {
 // shipped model through the whole tiled path: the noise must fall at least by half while every
 // patch keeps its level within 1 %.
 TEST(ShippedDetailModelTest, RemovesMostNoiseAndKeepsFlatLevels) {
-    CoreMLDenoiser denoiser(fs::path(build_config::kSourceResourcesDir) / "models" / "MatchFilter.onnx",
-                            configuration(64));
+    CoreMLDenoiser denoiser(
+        fs::path(build_config::kSourceResourcesDir) / "models" / "MatchFilter.onnx",
+        configuration(64));
     const int width = 700;
     const int height = 520;
     const std::array<std::array<float, 4>, 4> levels{{{0.20f, 0.40f, 0.15f, 0.40f},
@@ -125,14 +131,17 @@ TEST(ShippedDetailModelTest, RemovesMostNoiseAndKeepsFlatLevels) {
     const auto patchOf = [&](int x, int y) {
         return static_cast<std::size_t>((x < width / 2 ? 0 : 1) + (y < height / 2 ? 0 : 2));
     };
-    const CoreMLDenoiser::NoiseProfile noise{{4e-4f, 2e-4f, 5e-4f, 2e-4f}, {1e-5f, 1e-5f, 1e-5f, 1e-5f}};
+    const CoreMLDenoiser::NoiseProfile noise{{4e-4f, 2e-4f, 5e-4f, 2e-4f},
+                                             {1e-5f, 1e-5f, 1e-5f, 1e-5f}};
     std::mt19937 random(2024);
     std::normal_distribution<float> normal;
-    const PackedPlane source = makePlane(PackedPixelFormat::rgba32Float, width, height, [&](int x, int y, int k) {
-        const auto channel = static_cast<std::size_t>(k);
-        const float truth = levels[patchOf(x, y)][channel];
-        return truth + std::sqrt(noise.readVariance[channel] + noise.shot[channel] * truth) * normal(random);
-    });
+    const PackedPlane source =
+        makePlane(PackedPixelFormat::rgba32Float, width, height, [&](int x, int y, int k) {
+            const auto channel = static_cast<std::size_t>(k);
+            const float truth = levels[patchOf(x, y)][channel];
+            return truth + std::sqrt(noise.readVariance[channel] + noise.shot[channel] * truth) *
+                               normal(random);
+        });
     const std::vector<float> noisy = samplesOf(source);
     const std::vector<float> denoised = samplesOf(denoiser.denoise(source, noise, never));
 
@@ -145,10 +154,12 @@ TEST(ShippedDetailModelTest, RemovesMostNoiseAndKeepsFlatLevels) {
             for (int y = 0; y < height; ++y) {
                 for (int x = 0; x < width; ++x) {
                     // Away from the patch edges, where the filter rightly keeps the step.
-                    if (patchOf(x, y) != patch || std::abs(x - width / 2) < 8 || std::abs(y - height / 2) < 8) {
+                    if (patchOf(x, y) != patch || std::abs(x - width / 2) < 8 ||
+                        std::abs(y - height / 2) < 8) {
                         continue;
                     }
-                    const std::size_t index = (static_cast<std::size_t>(y) * width + x) * 4 + channel;
+                    const std::size_t index =
+                        (static_cast<std::size_t>(y) * width + x) * 4 + channel;
                     const double truth = levels[patch][channel];
                     inputSquares += (noisy[index] - truth) * (noisy[index] - truth);
                     outputSquares += (denoised[index] - truth) * (denoised[index] - truth);
@@ -156,13 +167,15 @@ TEST(ShippedDetailModelTest, RemovesMostNoiseAndKeepsFlatLevels) {
                     ++count;
                 }
             }
-            const NoiseFigures figures{std::sqrt(inputSquares / count), std::sqrt(outputSquares / count),
+            const NoiseFigures figures{std::sqrt(inputSquares / count),
+                                       std::sqrt(outputSquares / count),
                                        outputSum / count / levels[patch][channel]};
             std::cout << "patch " << patch << " channel " << channel << ": noise "
                       << figures.inputDeviation << " -> " << figures.outputDeviation << " ("
                       << figures.inputDeviation / figures.outputDeviation << "x), mean ratio "
                       << figures.meanRatio << "\n";
-            EXPECT_GE(figures.inputDeviation / figures.outputDeviation, 2.0) << patch << " " << channel;
+            EXPECT_GE(figures.inputDeviation / figures.outputDeviation, 2.0)
+                << patch << " " << channel;
             EXPECT_NEAR(figures.meanRatio, 1.0, 0.01) << patch << " " << channel;
         }
     }

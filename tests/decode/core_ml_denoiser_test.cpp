@@ -1,3 +1,5 @@
+#include "core/decode/core_ml_denoiser.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -10,7 +12,6 @@
 #include <vector>
 
 #include "core/common/error.h"
-#include "core/decode/core_ml_denoiser.h"
 #include "core/decode/core_ml_denoiser_error.h"
 #include "tests/decode/denoiser_test_support.h"
 
@@ -40,7 +41,8 @@ class IdentityCopyTest : public ::testing::TestWithParam<Layout> {};
 
 TEST_P(IdentityCopyTest, GivesBackEverySampleExactly) {
     const Layout layout = GetParam();
-    const PackedPlane source = makePlane(layout.format, layout.width, layout.height, scatteredSample);
+    const PackedPlane source =
+        makePlane(layout.format, layout.width, layout.height, scatteredSample);
     CoreMLDenoiser denoiser(64, configuration(16), identityPrediction);
     const PackedPlane result = denoiser.denoise(source, kSomeNoise, never);
     EXPECT_EQ(result.pixelFormat(), layout.format);
@@ -49,20 +51,20 @@ TEST_P(IdentityCopyTest, GivesBackEverySampleExactly) {
     EXPECT_EQ(samplesOf(result), samplesOf(source));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SizesAndFormats, IdentityCopyTest,
-    ::testing::Values(Layout{PackedPixelFormat::rgba32Float, 1, 1},
-                      Layout{PackedPixelFormat::rgba16Float, 1, 1},
-                      Layout{PackedPixelFormat::rgba32Float, 7, 3},
-                      Layout{PackedPixelFormat::rgba32Float, 100, 37},
-                      Layout{PackedPixelFormat::rgba16Float, 131, 97},
-                      Layout{PackedPixelFormat::rgba32Float, 1, 150}));
+INSTANTIATE_TEST_SUITE_P(SizesAndFormats, IdentityCopyTest,
+                         ::testing::Values(Layout{PackedPixelFormat::rgba32Float, 1, 1},
+                                           Layout{PackedPixelFormat::rgba16Float, 1, 1},
+                                           Layout{PackedPixelFormat::rgba32Float, 7, 3},
+                                           Layout{PackedPixelFormat::rgba32Float, 100, 37},
+                                           Layout{PackedPixelFormat::rgba16Float, 131, 97},
+                                           Layout{PackedPixelFormat::rgba32Float, 1, 150}));
 
 TEST(CoreMLDenoiserTest, ModelSeesClampedSamplesAndNoiseWhileTheExcessIsAddedBack) {
     const PackedPlane source = makePlane(PackedPixelFormat::rgba32Float, 1, 1, [](int, int, int k) {
         return std::array{1.3f, -0.2f, 0.5f, 0.25f}[static_cast<std::size_t>(k)];
     });
-    const CoreMLDenoiser::NoiseProfile noise{{0.01f, 0.02f, 0.03f, 0.04f}, {0.001f, 0.002f, 0.003f, 0.004f}};
+    const CoreMLDenoiser::NoiseProfile noise{{0.01f, 0.02f, 0.03f, 0.04f},
+                                             {0.001f, 0.002f, 0.003f, 0.004f}};
     int calls = 0;
     CoreMLDenoiser denoiser(16, configuration(4), [&](const cv::Mat& image) {
         ++calls;
@@ -91,12 +93,14 @@ TEST(CoreMLDenoiserTest, ModelSeesClampedSamplesAndNoiseWhileTheExcessIsAddedBac
 
 TEST(CoreMLDenoiserTest, TilesAreReadRowByRowFromLeftToRightAtTheirOrigins) {
     // Channel 0 holds the column, channel 1 the row, both scaled into 0...1 so nothing is clamped.
-    const PackedPlane source = makePlane(PackedPixelFormat::rgba32Float, 100, 60, [](int x, int y, int k) {
-        return k == 0 ? x / 1000.0f : k == 1 ? y / 1000.0f : 0.0f;
-    });
+    const PackedPlane source =
+        makePlane(PackedPixelFormat::rgba32Float, 100, 60, [](int x, int y, int k) {
+            return k == 0 ? x / 1000.0f : k == 1 ? y / 1000.0f : 0.0f;
+        });
     std::vector<std::pair<float, float>> firstTexels;
     CoreMLDenoiser denoiser(64, configuration(16), [&](const cv::Mat& image) {
-        // Texel (8, 8) of a tile at origin (x0, y0) is image texel (x0 + 8, y0 + 8), never reflected here.
+        // Texel (8, 8) of a tile at origin (x0, y0) is image texel (x0 + 8, y0 + 8), never
+        // reflected here.
         const auto* planes = reinterpret_cast<const float*>(image.data);
         firstTexels.emplace_back(std::round(planes[8 * 64 + 8] * 1000) - 8,
                                  std::round(planes[4096 + 8 * 64 + 8] * 1000) - 8);
@@ -133,40 +137,47 @@ TEST(CoreMLDenoiserTest, BadNoiseCoefficientsAreRejectedBeforeAnyTile) {
 
 TEST(CoreMLDenoiserTest, NonFiniteSamplesAndOverflowingVarianceAreRejected) {
     CoreMLDenoiser denoiser(16, configuration(4), identityPrediction);
-    for (const float bad : {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::infinity()}) {
-        const PackedPlane source = makePlane(PackedPixelFormat::rgba32Float, 30, 30, [&](int x, int y, int k) {
-            return x == 29 && y == 29 && k == 2 ? bad : 0.5f;
-        });
+    for (const float bad :
+         {std::numeric_limits<float>::quiet_NaN(), -std::numeric_limits<float>::infinity()}) {
+        const PackedPlane source = makePlane(
+            PackedPixelFormat::rgba32Float, 30, 30,
+            [&](int x, int y, int k) { return x == 29 && y == 29 && k == 2 ? bad : 0.5f; });
         expectDenoiserError([&] { denoiser.denoise(source, kSomeNoise, never); },
                             CoreMLDenoiserError::Code::invalidInput,
                             "Cannot denoise this image: non-finite source pixel");
     }
-    const PackedPlane bright = makePlane(PackedPixelFormat::rgba32Float, 4, 4, [](int, int, int) { return 1.0f; });
-    const CoreMLDenoiser::NoiseProfile huge{{FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX}, {FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX}};
+    const PackedPlane bright =
+        makePlane(PackedPixelFormat::rgba32Float, 4, 4, [](int, int, int) { return 1.0f; });
+    const CoreMLDenoiser::NoiseProfile huge{{FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX},
+                                            {FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX}};
     expectDenoiserError([&] { denoiser.denoise(bright, huge, never); },
                         CoreMLDenoiserError::Code::invalidInput,
                         "Cannot denoise this image: sensor noise variance overflowed");
     const PackedPlane empty(PackedPixelFormat::rgba32Float, 0, 5);
-    expectDenoiserError([&] { denoiser.denoise(empty, kSomeNoise, never); },
-                        CoreMLDenoiserError::Code::invalidInput,
-                        "Cannot denoise this image: expected a shared, two-dimensional RGBA32Float or "
-                        "RGBA16Float texture");
+    expectDenoiserError(
+        [&] { denoiser.denoise(empty, kSomeNoise, never); },
+        CoreMLDenoiserError::Code::invalidInput,
+        "Cannot denoise this image: expected a shared, two-dimensional RGBA32Float or "
+        "RGBA16Float texture");
 }
 
 TEST(CoreMLDenoiserTest, TheFirstFaultInReadingOrderIsReported) {
     // Under these coefficients a sample of 1 overflows the variance while a sample of 0 does not.
-    const CoreMLDenoiser::NoiseProfile huge{{FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX}, {FLT_MAX, 0, 0, 0}};
+    const CoreMLDenoiser::NoiseProfile huge{{FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX},
+                                            {FLT_MAX, 0, 0, 0}};
     const float nan = std::numeric_limits<float>::quiet_NaN();
     CoreMLDenoiser denoiser(32, configuration(8), identityPrediction);
-    const PackedPlane nanFirst = makePlane(PackedPixelFormat::rgba32Float, 20, 20, [&](int x, int y, int k) {
-        return y == 2 && x == 19 && k == 3 ? nan : y >= 15 ? 1.0f : 0.0f;
-    });
+    const PackedPlane nanFirst =
+        makePlane(PackedPixelFormat::rgba32Float, 20, 20, [&](int x, int y, int k) {
+            return y == 2 && x == 19 && k == 3 ? nan : y >= 15 ? 1.0f : 0.0f;
+        });
     expectDenoiserError([&] { denoiser.denoise(nanFirst, huge, never); },
                         CoreMLDenoiserError::Code::invalidInput,
                         "Cannot denoise this image: non-finite source pixel");
-    const PackedPlane overflowFirst = makePlane(PackedPixelFormat::rgba32Float, 20, 20, [&](int x, int y, int k) {
-        return y == 18 && x == 0 && k == 1 ? nan : y == 3 && x == 7 && k == 0 ? 1.0f : 0.0f;
-    });
+    const PackedPlane overflowFirst =
+        makePlane(PackedPixelFormat::rgba32Float, 20, 20, [&](int x, int y, int k) {
+            return y == 18 && x == 0 && k == 1 ? nan : y == 3 && x == 7 && k == 0 ? 1.0f : 0.0f;
+        });
     expectDenoiserError([&] { denoiser.denoise(overflowFirst, huge, never); },
                         CoreMLDenoiserError::Code::invalidInput,
                         "Cannot denoise this image: sensor noise variance overflowed");
@@ -188,17 +199,30 @@ TEST(CoreMLDenoiserTest, NonFinitePredictionFailsEvenOutsideTheImage) {
 TEST(CoreMLDenoiserTest, PredictionsOfTheWrongShapeOrTypeAreRejected) {
     const PackedPlane source = makePlane(PackedPixelFormat::rgba32Float, 10, 10, scatteredSample);
     const std::vector<std::function<cv::Mat(int)>> wrongPredictions{
-        [](int t) { const int shape[] = {1, 3, t, t}; return cv::Mat(4, shape, CV_32F, cv::Scalar(0)); },
-        [](int t) { const int shape[] = {1, 4, t, t}; return cv::Mat(4, shape, CV_64F, cv::Scalar(0)); },
-        [](int t) { const int shape[] = {4, t, t}; return cv::Mat(3, shape, CV_32F, cv::Scalar(0)); },
-        [](int t) { const int shape[] = {1, 4, t, t + 1}; return cv::Mat(4, shape, CV_32F, cv::Scalar(0)); },
+        [](int t) {
+            const int shape[] = {1, 3, t, t};
+            return cv::Mat(4, shape, CV_32F, cv::Scalar(0));
+        },
+        [](int t) {
+            const int shape[] = {1, 4, t, t};
+            return cv::Mat(4, shape, CV_64F, cv::Scalar(0));
+        },
+        [](int t) {
+            const int shape[] = {4, t, t};
+            return cv::Mat(3, shape, CV_32F, cv::Scalar(0));
+        },
+        [](int t) {
+            const int shape[] = {1, 4, t, t + 1};
+            return cv::Mat(4, shape, CV_32F, cv::Scalar(0));
+        },
         [](int) { return cv::Mat(); },
     };
     for (const auto& wrong : wrongPredictions) {
         CoreMLDenoiser denoiser(16, configuration(4), [&](const cv::Mat&) { return wrong(16); });
-        expectDenoiserError([&] { denoiser.denoise(source, kSomeNoise, never); },
-                            CoreMLDenoiserError::Code::invalidOutput,
-                            "The denoise model returned invalid pixels: unexpected shape or scalar type");
+        expectDenoiserError(
+            [&] { denoiser.denoise(source, kSomeNoise, never); },
+            CoreMLDenoiserError::Code::invalidOutput,
+            "The denoise model returned invalid pixels: unexpected shape or scalar type");
     }
 }
 
@@ -207,16 +231,19 @@ TEST(CoreMLDenoiserTest, StridedPredictionsAreReadThroughTheirStrides) {
     // The sample planes of the input itself (a view with the input's plane stride), and a copy
     // whose rows are padded.
     CoreMLDenoiser view(16, configuration(4), [](const cv::Mat& image) {
-        const cv::Range ranges[] = {cv::Range::all(), cv::Range(0, 4), cv::Range::all(), cv::Range::all()};
+        const cv::Range ranges[] = {cv::Range::all(), cv::Range(0, 4), cv::Range::all(),
+                                    cv::Range::all()};
         return image(ranges);
     });
     EXPECT_EQ(samplesOf(view.denoise(source, kSomeNoise, never)), samplesOf(source));
     CoreMLDenoiser padded(16, configuration(4), [](const cv::Mat& image) {
         const int shape[] = {1, 4, 16, 21};
         cv::Mat wide(4, shape, CV_32F, cv::Scalar(7));
-        const cv::Range ranges[] = {cv::Range::all(), cv::Range::all(), cv::Range::all(), cv::Range(2, 18)};
+        const cv::Range ranges[] = {cv::Range::all(), cv::Range::all(), cv::Range::all(),
+                                    cv::Range(2, 18)};
         cv::Mat inner = wide(ranges);
-        const cv::Range samples[] = {cv::Range::all(), cv::Range(0, 4), cv::Range::all(), cv::Range::all()};
+        const cv::Range samples[] = {cv::Range::all(), cv::Range(0, 4), cv::Range::all(),
+                                     cv::Range::all()};
         image(samples).copyTo(inner);
         return inner;
     });
@@ -235,30 +262,33 @@ TEST(CoreMLDenoiserTest, HalfFloatResultsMustStayWithinTheLargestFiniteHalf) {
         return makePlane(format, 9, 5, [](int, int, int) { return 0.5f; });
     };
     CoreMLDenoiser largest(16, configuration(4), constantModel(65504.0f));
-    EXPECT_EQ(samplesOf(largest.denoise(middleGrey(PackedPixelFormat::rgba16Float), kSomeNoise, never))[0],
+    EXPECT_EQ(samplesOf(largest.denoise(middleGrey(PackedPixelFormat::rgba16Float), kSomeNoise,
+                                        never))[0],
               65504.0f);
     CoreMLDenoiser beyond(16, configuration(4), constantModel(65505.0f));
     expectDenoiserError(
         [&] { beyond.denoise(middleGrey(PackedPixelFormat::rgba16Float), kSomeNoise, never); },
         CoreMLDenoiserError::Code::invalidOutput,
         "The denoise model returned invalid pixels: pixel exceeds the finite texture range");
-    EXPECT_EQ(samplesOf(beyond.denoise(middleGrey(PackedPixelFormat::rgba32Float), kSomeNoise, never))[0],
-              65505.0f);
+    EXPECT_EQ(
+        samplesOf(beyond.denoise(middleGrey(PackedPixelFormat::rgba32Float), kSomeNoise, never))[0],
+        65505.0f);
     // A prediction finite in itself whose blend overflows 32-bit floats is caught as well.
     CoreMLDenoiser overflowing(16, configuration(4), constantModel(FLT_MAX));
-    const PackedPlane huge = makePlane(PackedPixelFormat::rgba32Float, 3, 3, [](int, int, int) { return FLT_MAX; });
-    expectDenoiserError([&] { overflowing.denoise(huge, kSomeNoise, never); },
-                        CoreMLDenoiserError::Code::invalidOutput,
-                        "The denoise model returned invalid pixels: pixel exceeds the finite texture range");
+    const PackedPlane huge =
+        makePlane(PackedPixelFormat::rgba32Float, 3, 3, [](int, int, int) { return FLT_MAX; });
+    expectDenoiserError(
+        [&] { overflowing.denoise(huge, kSomeNoise, never); },
+        CoreMLDenoiserError::Code::invalidOutput,
+        "The denoise model returned invalid pixels: pixel exceeds the finite texture range");
 }
 
 TEST(CoreMLDenoiserTest, ProgressStartsAtZeroAndCountsTiles) {
     const PackedPlane source = makePlane(PackedPixelFormat::rgba32Float, 100, 50, scatteredSample);
     CoreMLDenoiser denoiser(64, configuration(16), identityPrediction);
     std::vector<double> reports;
-    const PackedPlane reported = denoiser.denoise(source, kSomeNoise, never, [&](double fraction) {
-        reports.push_back(fraction);
-    });
+    const PackedPlane reported = denoiser.denoise(
+        source, kSomeNoise, never, [&](double fraction) { reports.push_back(fraction); });
     // Three tile columns and two tile rows.
     EXPECT_EQ(reports, (std::vector<double>{0, 1.0 / 6, 2.0 / 6, 3.0 / 6, 4.0 / 6, 5.0 / 6, 1}));
     EXPECT_EQ(samplesOf(denoiser.denoise(source, kSomeNoise, never)), samplesOf(reported));
@@ -274,12 +304,14 @@ TEST(CoreMLDenoiserTest, CancellationIsHonouredBeforeStartingBetweenTilesAndAfte
     EXPECT_THROW(denoiser.denoise(source, kSomeNoise, [] { return true; }), CancellationError);
     EXPECT_EQ(calls, 0);
 
-    EXPECT_THROW(denoiser.denoise(source, kSomeNoise, [&] { return calls >= 1; }), CancellationError);
+    EXPECT_THROW(denoiser.denoise(source, kSomeNoise, [&] { return calls >= 1; }),
+                 CancellationError);
     EXPECT_EQ(calls, 1);
 
     // Every tile has been evaluated when the cancellation comes; the result is still dropped.
     calls = 0;
-    EXPECT_THROW(denoiser.denoise(source, kSomeNoise, [&] { return calls == 6; }), CancellationError);
+    EXPECT_THROW(denoiser.denoise(source, kSomeNoise, [&] { return calls == 6; }),
+                 CancellationError);
     EXPECT_EQ(calls, 6);
 }
 

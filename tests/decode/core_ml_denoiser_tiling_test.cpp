@@ -57,8 +57,9 @@ TEST(CoreMLDenoiserTilingTest, FeatherRampsWithSineSquaredAndNeverReachesZero) {
     EXPECT_EQ(weights[31], 1.0f);
     // Overlapping ramps of neighbouring tiles add up to (nearly) one.
     for (int d = 0; d < 16; ++d) {
-        EXPECT_NEAR(weights[static_cast<std::size_t>(d)] + weights[static_cast<std::size_t>(15 - d)], 1.0,
-                    1e-6);
+        EXPECT_NEAR(
+            weights[static_cast<std::size_t>(d)] + weights[static_cast<std::size_t>(15 - d)], 1.0,
+            1e-6);
     }
 }
 
@@ -85,7 +86,8 @@ float coordinateSample(int x, int y, int channel) {
 }
 
 TEST(CoreMLDenoiserTilingTest, ReflectedReadsMirrorWithoutRepeatingTheEdge) {
-    for (const PackedPixelFormat format : {PackedPixelFormat::rgba32Float, PackedPixelFormat::rgba16Float}) {
+    for (const PackedPixelFormat format :
+         {PackedPixelFormat::rgba32Float, PackedPixelFormat::rgba16Float}) {
         const PackedPlane plane = makePlane(format, 5, 3, coordinateSample);
         std::vector<float> tile(8 * 8 * 4);
         CoreMLDenoiser::readReflectedTile(plane, -2, -1, 8, tile);
@@ -105,8 +107,8 @@ TEST(CoreMLDenoiserTilingTest, ReflectedReadsMirrorWithoutRepeatingTheEdge) {
 }
 
 TEST(CoreMLDenoiserTilingTest, OneTexelPlaneFillsTheWholeTile) {
-    const PackedPlane plane =
-        makePlane(PackedPixelFormat::rgba16Float, 1, 1, [](int, int, int k) { return 0.25f * k - 0.5f; });
+    const PackedPlane plane = makePlane(PackedPixelFormat::rgba16Float, 1, 1,
+                                        [](int, int, int k) { return 0.25f * k - 0.5f; });
     std::vector<float> tile(16 * 16 * 4);
     CoreMLDenoiser::readReflectedTile(plane, -8, -8, 16, tile);
     for (std::size_t texel = 0; texel < 16 * 16; ++texel) {
@@ -117,7 +119,8 @@ TEST(CoreMLDenoiserTilingTest, OneTexelPlaneFillsTheWholeTile) {
 }
 
 TEST(CoreMLDenoiserTilingTest, InteriorReadIsTheSquareAtItsCorner) {
-    for (const PackedPixelFormat format : {PackedPixelFormat::rgba32Float, PackedPixelFormat::rgba16Float}) {
+    for (const PackedPixelFormat format :
+         {PackedPixelFormat::rgba32Float, PackedPixelFormat::rgba16Float}) {
         const PackedPlane plane = makePlane(format, 20, 10, coordinateSample);
         std::vector<float> tile(4 * 4 * 4);
         CoreMLDenoiser::readReflectedTile(plane, 16, 6, 4, tile);

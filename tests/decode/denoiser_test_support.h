@@ -2,9 +2,8 @@
 
 #include <cstring>
 #include <functional>
-#include <vector>
-
 #include <opencv2/core/mat.hpp>
+#include <vector>
 
 #include "core/decode/core_ml_denoiser.h"
 #include "core/decode/packed_plane.h"

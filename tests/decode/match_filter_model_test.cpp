@@ -15,7 +15,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class MatchFilterModelTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() /
                   ("quillmere-model-lookup-" +
@@ -30,7 +30,8 @@ protected:
     fs::path source() const { return folder_ / "checkout" / "resources"; }
     static void touch(const fs::path& path) { std::ofstream(path) << "model"; }
 
-    MatchFilterModel::SearchLocations locations(std::optional<std::string> configured = std::nullopt) const {
+    MatchFilterModel::SearchLocations locations(
+        std::optional<std::string> configured = std::nullopt) const {
         return {std::move(configured), installed(), source()};
     }
 
@@ -55,7 +56,8 @@ TEST_F(MatchFilterModelTest, ConfiguredPathWinsOverTheInstalledModel) {
     touch(configured);
     EXPECT_EQ(MatchFilterModel::url(locations(configured.string())), configured);
     // A folder counts as well: the lookup only tests existence.
-    EXPECT_EQ(MatchFilterModel::url(locations(configured.parent_path().string())), configured.parent_path());
+    EXPECT_EQ(MatchFilterModel::url(locations(configured.parent_path().string())),
+              configured.parent_path());
 }
 
 TEST_F(MatchFilterModelTest, MissingConfiguredPathFailsWithoutLookingElsewhere) {
