@@ -67,7 +67,8 @@ bool migrate(const fs::path& previous, const fs::path& base, const fs::path& cur
 
 fs::path userDataDirectory(const EnvironmentLookup& environment) {
     // Relative values are invalid by the XDG rules and are ignored.
-    if (auto dataHome = environment("XDG_DATA_HOME"); dataHome && fs::path(*dataHome).is_absolute()) {
+    if (auto dataHome = environment("XDG_DATA_HOME");
+        dataHome && fs::path(*dataHome).is_absolute()) {
         return *dataHome;
     }
     return homeDirectory(environment) / ".local" / "share";

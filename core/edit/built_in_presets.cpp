@@ -31,7 +31,8 @@ HSLAdjustments mixer(std::initializer_list<BandValue> hue,
     return adjustments;
 }
 
-PresetFolder folder(const std::string& name, std::initializer_list<std::pair<std::string, PresetValues>> presets) {
+PresetFolder folder(const std::string& name,
+                    std::initializer_list<std::pair<std::string, PresetValues>> presets) {
     PresetFolder result{.name = name, .isBuiltIn = true, .presets = {}};
     for (const auto& [presetName, values] : presets) {
         result.presets.push_back({.name = presetName, .folder = name, .values = values});

@@ -64,7 +64,9 @@ std::optional<Preset> readPreset(const fs::path& file, const std::string& folder
 std::vector<Preset> readPresets(const fs::path& folder, const std::string& folderName) {
     std::vector<Preset> presets;
     for (const auto& entry : visibleEntries(folder)) {
-        if (auto preset = readPreset(entry.path(), folderName)) presets.push_back(std::move(*preset));
+        if (auto preset = readPreset(entry.path(), folderName)) {
+            presets.push_back(std::move(*preset));
+        }
     }
     return presets;
 }
@@ -95,7 +97,8 @@ std::vector<PresetFolder> FilePresetStore::folders() {
             if (builtInNames_.contains(name)) continue;
             auto presets = readPresets(entry.path(), name);
             if (!presets.empty()) {
-                userFolders.push_back({.name = name, .isBuiltIn = false, .presets = std::move(presets)});
+                userFolders.push_back(
+                    {.name = name, .isBuiltIn = false, .presets = std::move(presets)});
             }
         } else if (auto preset = readPreset(entry.path(), "")) {
             topLevelPresets.push_back(std::move(*preset));

@@ -36,9 +36,9 @@ LocalizedCaseInsensitiveOrder::~LocalizedCaseInsensitiveOrder() = default;
 
 bool LocalizedCaseInsensitiveOrder::operator()(std::string_view a, std::string_view b) const {
     UErrorCode status = U_ZERO_ERROR;
-    const UCollationResult result = collator_->compareUTF8(
-        icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
-        icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
+    const UCollationResult result =
+        collator_->compareUTF8(icu::StringPiece(a.data(), static_cast<int32_t>(a.size())),
+                               icu::StringPiece(b.data(), static_cast<int32_t>(b.size())), status);
     return U_SUCCESS(status) && result == UCOL_LESS;
 }
 

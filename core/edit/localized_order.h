@@ -1,11 +1,11 @@
 #pragma once
 
+#include <unicode/uversion.h>
+
 #include <algorithm>
 #include <memory>
 #include <string_view>
 #include <vector>
-
-#include <unicode/uversion.h>
 
 U_NAMESPACE_BEGIN
 class Collator;
@@ -29,9 +29,8 @@ public:
     // Sorts `items` stably by the name each one gives through `nameOf`.
     template <class T, class NameOf>
     void sortStably(std::vector<T>& items, NameOf nameOf) const {
-        std::stable_sort(items.begin(), items.end(), [&](const T& a, const T& b) {
-            return (*this)(nameOf(a), nameOf(b));
-        });
+        std::stable_sort(items.begin(), items.end(),
+                         [&](const T& a, const T& b) { return (*this)(nameOf(a), nameOf(b)); });
     }
 
 private:

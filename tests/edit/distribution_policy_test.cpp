@@ -16,7 +16,8 @@ std::optional<std::string> sandboxEnvironment(const char* name) {
 
 TEST(DistributionPolicy, OnlyTheExactStoreChannelCounts) {
     EXPECT_TRUE(DistributionPolicy::isAppStore("app-store"));
-    for (const char* other : {"", "App-Store", "APP-STORE", "app-Store", "app-store ", "appstore"}) {
+    for (const char* other :
+         {"", "App-Store", "APP-STORE", "app-Store", "app-store ", "appstore"}) {
         EXPECT_FALSE(DistributionPolicy::isAppStore(other)) << other;
     }
 }

@@ -31,6 +31,7 @@ std::vector<std::string> presetNames(const PresetFolder& folder) {
 
 const std::vector<std::string> kBuiltInOrder{"Black & White", "Essentials", "Film", "Rescue"};
 
+// The error a store operation throws; `noSelection`, which the store never raises, when none.
 template <class Operation>
 PresetStoreError storeErrorOf(Operation operation) {
     try {
@@ -40,6 +41,14 @@ PresetStoreError storeErrorOf(Operation operation) {
     }
     ADD_FAILURE() << "expected a PresetStoreError";
     return PresetStoreError::noSelection();
+}
+
+PresetStoreError saveError(FilePresetStore& store, const Preset& preset) {
+    return storeErrorOf([&] { store.save(preset); });
+}
+
+PresetStoreError deleteError(FilePresetStore& store, const Preset& preset) {
+    return storeErrorOf([&] { store.deletePreset(preset); });
 }
 
 class FilePresetStoreTest : public ::testing::Test {
@@ -102,10 +111,8 @@ TEST_F(FilePresetStoreTest, FileHoldsOnlyThePrettyPrintedSortedValues) {
               "{\n  \"temperatureScale\": 1.1,\n  \"tintShift\": 4.0\n}\n");
     // Saving again replaces the file without complaint.
     store_.save({.name = "Warm", .folder = "Film looks", .values = {.tint = 3}});
-    EXPECT_EQ(file_io::readFile(presets() / "Film looks" / "Warm.json"),
-              "{\n  \"tint\": 3.0\n}\n");
-    EXPECT_EQ(std::distance(fs::directory_iterator(presets() / "Film looks"), fs::directory_iterator()),
-              1);
+    EXPECT_EQ(file_io::readFile(presets() / "Film looks" / "Warm.json"), "{\n  \"tint\": 3.0\n}\n");
+    EXPECT_EQ(std::distance(fs::directory_iterator(presets() / "Film looks"), {}), 1);
 }
 
 TEST_F(FilePresetStoreTest, ListingTakesOnlyVisibleJsonFilesThatDecode) {
@@ -137,13 +144,13 @@ TEST_F(FilePresetStoreTest, BuiltInFolderNamesAreReservedExactly) {
     EXPECT_EQ(folderNames(store_.folders()).size(), 5u);
 
     for (const char* name : {"Film", "Black & White"}) {
-        EXPECT_EQ(storeErrorOf([&] { store_.save({"Mine", name, {}}); }),
+        EXPECT_EQ(saveError(store_, {"Mine", name, {}}),
                   PresetStoreError::builtInIsReadOnly());
-        EXPECT_EQ(storeErrorOf([&] { store_.deletePreset({"Punch", name, {}}); }),
+        EXPECT_EQ(deleteError(store_, {"Punch", name, {}}),
                   PresetStoreError::builtInIsReadOnly());
     }
     // The built-in test comes before the name test.
-    EXPECT_EQ(storeErrorOf([&] { store_.save({"", "Film", {}}); }),
+    EXPECT_EQ(saveError(store_, {"", "Film", {}}),
               PresetStoreError::builtInIsReadOnly());
     store_.save({"Other", "film", {}});
     EXPECT_TRUE(fs::exists(presets() / "film" / "Other.json"));
@@ -157,9 +164,9 @@ TEST_F(FilePresetStoreTest, InvalidNamesAreRefusedBeforeTouchingTheDisk) {
         {"ok", std::string("Looks\0Film", 10), {}},
     };
     for (const Preset& preset : invalid) {
-        EXPECT_EQ(storeErrorOf([&] { store_.save(preset); }), PresetStoreError::invalidName())
+        EXPECT_EQ(saveError(store_, preset), PresetStoreError::invalidName())
             << preset.id();
-        EXPECT_EQ(storeErrorOf([&] { store_.deletePreset(preset); }),
+        EXPECT_EQ(deleteError(store_, preset),
                   PresetStoreError::invalidName())
             << preset.id();
     }
@@ -170,19 +177,19 @@ TEST_F(FilePresetStoreTest, InvalidNamesAreRefusedBeforeTouchingTheDisk) {
 }
 
 TEST_F(FilePresetStoreTest, DeletingAMissingPresetNamesItsId) {
-    EXPECT_EQ(storeErrorOf([&] { store_.deletePreset({"Warm", "", {}}); }),
+    EXPECT_EQ(deleteError(store_, {"Warm", "", {}}),
               PresetStoreError::ioFailure("preset not found: /Warm"));
-    EXPECT_EQ(storeErrorOf([&] { store_.deletePreset({"Warm", "Looks", {}}); }),
+    EXPECT_EQ(deleteError(store_, {"Warm", "Looks", {}}),
               PresetStoreError::ioFailure("preset not found: Looks/Warm"));
     // A folder name that is a file on disk holds no preset either.
     write("Looks", "{}");
-    EXPECT_EQ(storeErrorOf([&] { store_.deletePreset({"Warm", "Looks", {}}); }),
+    EXPECT_EQ(deleteError(store_, {"Warm", "Looks", {}}),
               PresetStoreError::ioFailure("preset not found: Looks/Warm"));
 }
 
 TEST_F(FilePresetStoreTest, DeletingNeverRemovesAFolder) {
     write("Looks.json/keep.json", "{}");
-    const PresetStoreError error = storeErrorOf([&] { store_.deletePreset({"Looks", "", {}}); });
+    const PresetStoreError error = deleteError(store_, {"Looks", "", {}});
     EXPECT_EQ(error.code(), PresetStoreError::Code::ioFailure);
     EXPECT_TRUE(error.message().starts_with("could not delete preset: ")) << error.message();
     EXPECT_TRUE(fs::exists(presets() / "Looks.json" / "keep.json"));
@@ -192,15 +199,15 @@ TEST_F(FilePresetStoreTest, FailedWritesReportTheirStepAndKeepTheOldFile) {
     store_.save({"Warm", "", warm_});
     // A file where the sub-folder should be.
     write("Looks", "");
-    PresetStoreError error = storeErrorOf([&] { store_.save({"Warm", "Looks", warm_}); });
+    PresetStoreError error = saveError(store_, {"Warm", "Looks", warm_});
     EXPECT_TRUE(error.message().starts_with("could not create folder: ")) << error.message();
 
     // A value JSON cannot hold.
-    error = storeErrorOf([&] { store_.save({"Warm", "", {.exposure = std::nan("")}}); });
+    error = saveError(store_, {"Warm", "", {.exposure = std::nan("")}});
     EXPECT_TRUE(error.message().starts_with("could not write preset: ")) << error.message();
     // A folder standing at the file's path.
     fs::create_directories(presets() / "Blocked.json");
-    error = storeErrorOf([&] { store_.save({"Blocked", "", warm_}); });
+    error = saveError(store_, {"Blocked", "", warm_});
     EXPECT_TRUE(error.message().starts_with("could not write preset: ")) << error.message();
 
     EXPECT_EQ(store_.folders().back().presets, (std::vector<Preset>{{"Warm", "", warm_}}));
@@ -209,7 +216,8 @@ TEST_F(FilePresetStoreTest, FailedWritesReportTheirStepAndKeepTheOldFile) {
 TEST(FilePresetStore, DefaultsToThePresetsFolderOfTheApplicationFolder) {
     TemporaryFolder dataHome;
     const char* previous = std::getenv("XDG_DATA_HOME");
-    const std::optional<std::string> saved = previous ? std::optional<std::string>(previous) : std::nullopt;
+    const std::optional<std::string> saved =
+        previous ? std::optional<std::string>(previous) : std::nullopt;
     ::setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
     const FilePresetStore store(std::nullopt, {});
     if (saved) {

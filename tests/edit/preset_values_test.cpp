@@ -86,8 +86,9 @@ TEST(PresetValuesApply, RelativeWhiteBalanceStaysInRange) {
     EXPECT_EQ(applying(edit, {.temperatureScale = 0.4}).temperature, 2000);
     edit.temperature = 48000;
     EXPECT_EQ(applying(edit, {.temperatureScale = 1.1}).temperature, 50000);
-    EXPECT_TRUE(std::isnan(
-        applying(edit, {.temperatureScale = std::numeric_limits<double>::quiet_NaN()}).temperature));
+    EXPECT_TRUE(
+        std::isnan(applying(edit, {.temperatureScale = std::numeric_limits<double>::quiet_NaN()})
+                       .temperature));
 
     edit.tint = 145;
     EXPECT_EQ(applying(edit, {.tintShift = 10}).tint, 150);
