@@ -19,7 +19,7 @@ namespace quillmere {
 // folders may not carry a built-in folder's name (compared exactly); such sub-folders on disk
 // are not listed.
 class FilePresetStore final : public PresetStore {
-public:
+  public:
     // `directory` defaults to the folder "Presets" of the application folder. Touches no file: the
     // presets folder is made by the first save.
     FilePresetStore(std::optional<std::filesystem::path> directory,
@@ -41,7 +41,7 @@ public:
     const std::filesystem::path& directory() const { return directory_; }
     const std::vector<PresetFolder>& builtIns() const { return builtIns_; }
 
-private:
+  private:
     // Throws unless `preset` may be written or removed.
     void requireWritable(const Preset& preset) const;
     std::filesystem::path folderPath(const std::string& folder) const;

@@ -16,7 +16,7 @@ namespace quillmere {
 // Orders names as a user of the current locale expects, ignoring letter case but not accents.
 // Names the collator finds equal ("film" and "Film") keep their order in a stable sort.
 class LocalizedCaseInsensitiveOrder {
-public:
+  public:
     // Throws Error when ICU cannot make a collator (its data are missing).
     LocalizedCaseInsensitiveOrder();
     ~LocalizedCaseInsensitiveOrder();
@@ -33,7 +33,7 @@ public:
                          [&](const T& a, const T& b) { return (*this)(nameOf(a), nameOf(b)); });
     }
 
-private:
+  private:
     std::unique_ptr<icu::Collator> collator_;
 };
 

@@ -10,7 +10,7 @@ namespace quillmere {
 // Where the application finds, saves and deletes presets. Every call may throw; failures of
 // the store itself are PresetStoreError.
 class PresetStore {
-public:
+  public:
     virtual ~PresetStore() = default;
 
     // Every folder to show: the built-in ones first, then the user's.

@@ -10,7 +10,7 @@ namespace quillmere {
 // user; only `ioFailure` carries a text, which `what()` also returns. For the other cases
 // `what()` names the case, for logs and test output.
 class PresetStoreError : public Error {
-public:
+  public:
     enum class Code {
         ioFailure,          // a folder or file could not be created, written, found or removed
         builtInIsReadOnly,  // a save or delete named a built-in folder
@@ -31,7 +31,7 @@ public:
         return code_ == other.code_ && message_ == other.message_;
     }
 
-private:
+  private:
     PresetStoreError(Code code, std::string message);
 
     Code code_;

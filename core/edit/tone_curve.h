@@ -53,7 +53,7 @@ struct ToneCurve {
 // A smooth curve through one point list that never reverses where the points do not: a cubic
 // Hermite spline with Fritsch–Carlson limited tangents, flat outside its first and last knot.
 class MonotoneCurveEvaluator {
-public:
+  public:
     // Points with a NaN coordinate are dropped; the rest are clamped to 0...255, equal x collapse
     // to the last given y, and fewer than two distinct x give the identity line.
     explicit MonotoneCurveEvaluator(const std::vector<CurvePoint>& points);
@@ -66,7 +66,7 @@ public:
     const std::vector<double>& ys() const { return ys_; }
     const std::vector<double>& tangents() const { return tangents_; }
 
-private:
+  private:
     std::vector<double> xs_;
     std::vector<double> ys_;
     std::vector<double> tangents_;

@@ -52,7 +52,7 @@ PresetStoreError deleteError(FilePresetStore& store, const Preset& preset) {
 }
 
 class FilePresetStoreTest : public ::testing::Test {
-protected:
+  protected:
     fs::path presets() const { return root_.path() / "Presets"; }
     void write(const fs::path& relative, const std::string& text) const {
         fs::create_directories((presets() / relative).parent_path());
@@ -144,31 +144,30 @@ TEST_F(FilePresetStoreTest, BuiltInFolderNamesAreReservedExactly) {
     EXPECT_EQ(folderNames(store_.folders()).size(), 5u);
 
     for (const char* name : {"Film", "Black & White"}) {
-        EXPECT_EQ(saveError(store_, {"Mine", name, {}}),
-                  PresetStoreError::builtInIsReadOnly());
-        EXPECT_EQ(deleteError(store_, {"Punch", name, {}}),
-                  PresetStoreError::builtInIsReadOnly());
+        EXPECT_EQ(saveError(store_, {"Mine", name, {}}), PresetStoreError::builtInIsReadOnly());
+        EXPECT_EQ(deleteError(store_, {"Punch", name, {}}), PresetStoreError::builtInIsReadOnly());
     }
     // The built-in test comes before the name test.
-    EXPECT_EQ(saveError(store_, {"", "Film", {}}),
-              PresetStoreError::builtInIsReadOnly());
+    EXPECT_EQ(saveError(store_, {"", "Film", {}}), PresetStoreError::builtInIsReadOnly());
     store_.save({"Other", "film", {}});
     EXPECT_TRUE(fs::exists(presets() / "film" / "Other.json"));
 }
 
 TEST_F(FilePresetStoreTest, InvalidNamesAreRefusedBeforeTouchingTheDisk) {
     const std::vector<Preset> invalid{
-        {"", "", {}},          {".hidden", "", {}},        {"a/b", "", {}},
-        {"../escape", "", {}}, {"ok", ".folder", {}},      {"ok", "a/b", {}},
-        {"ok", "..", {}},      {std::string("Warm\0x", 6), "", {}},
+        {"", "", {}},
+        {".hidden", "", {}},
+        {"a/b", "", {}},
+        {"../escape", "", {}},
+        {"ok", ".folder", {}},
+        {"ok", "a/b", {}},
+        {"ok", "..", {}},
+        {std::string("Warm\0x", 6), "", {}},
         {"ok", std::string("Looks\0Film", 10), {}},
     };
     for (const Preset& preset : invalid) {
-        EXPECT_EQ(saveError(store_, preset), PresetStoreError::invalidName())
-            << preset.id();
-        EXPECT_EQ(deleteError(store_, preset),
-                  PresetStoreError::invalidName())
-            << preset.id();
+        EXPECT_EQ(saveError(store_, preset), PresetStoreError::invalidName()) << preset.id();
+        EXPECT_EQ(deleteError(store_, preset), PresetStoreError::invalidName()) << preset.id();
     }
     EXPECT_FALSE(fs::exists(presets()));
     // White space and other characters are the caller's business.

@@ -12,7 +12,7 @@ namespace quillmere::testing {
 // A fresh, empty folder for one test, removed with everything in it afterwards. Tests never touch
 // the user's real data folder.
 class TemporaryFolder {
-public:
+  public:
     TemporaryFolder() {
         std::string pattern =
             (std::filesystem::temp_directory_path() / "quillmere-edit-test-XXXXXX").string();
@@ -28,7 +28,7 @@ public:
 
     const std::filesystem::path& path() const { return path_; }
 
-private:
+  private:
     std::filesystem::path path_;
 };
 
