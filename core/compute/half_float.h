@@ -8,16 +8,17 @@ namespace quillmere {
 
 // IEEE 754 binary16 ("half") conversions, bit-exact with the GPU's: float to half rounds to
 // nearest with ties to even, values beyond the largest finite half (65504) become infinity, and a
-// NaN stays a quiet NaN with its sign and the top bits of its payload. The scalar functions are
-// branch-light bit manipulation; the span functions convert whole rows with the processor's F16C
-// instructions when it has them and give the same bits either way.
+// NaN becomes a quiet NaN with its sign and the top bits of its payload (both directions). The
+// scalar functions are branch-light bit manipulation; the span functions convert whole rows with
+// the processor's F16C instructions when it has them and give the same bits either way.
 
 inline float halfToFloat(std::uint16_t half) {
     const std::uint32_t sign = static_cast<std::uint32_t>(half & 0x8000u) << 16;
     const std::uint32_t exponent = (half >> 10) & 0x1fu;
     const std::uint32_t mantissa = half & 0x3ffu;
-    if (exponent == 0x1fu) {  // infinity or NaN
-        return std::bit_cast<float>(sign | 0x7f800000u | (mantissa << 13));
+    if (exponent == 0x1fu) {  // infinity, or NaN made quiet as the hardware does
+        const std::uint32_t quiet = mantissa != 0 ? 0x00400000u : 0u;
+        return std::bit_cast<float>(sign | 0x7f800000u | quiet | (mantissa << 13));
     }
     if (exponent == 0) {  // zero or subnormal: mantissa × 2^-24, exact in a float
         const float magnitude = static_cast<float>(mantissa) * 0x1p-24f;

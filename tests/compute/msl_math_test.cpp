@@ -1,0 +1,77 @@
+#include "core/compute/msl_math.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+
+namespace quillmere {
+namespace {
+
+constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+TEST(MSLMath, MaxMinAndClampIgnoreNaNOperandsAsTheGPUDoes) {
+    EXPECT_EQ(msl::max(kNaN, 0.25f), 0.25f);
+    EXPECT_EQ(msl::max(0.25f, kNaN), 0.25f);
+    EXPECT_EQ(msl::min(kNaN, 0.25f), 0.25f);
+    EXPECT_EQ(msl::min(0.25f, kNaN), 0.25f);
+    EXPECT_EQ(msl::clamp(kNaN, 0.2f, 0.8f), 0.2f) << "NaN clamps to the lower bound";
+    EXPECT_EQ(msl::clamp(-kInfinity, 0.2f, 0.8f), 0.2f);
+    EXPECT_EQ(msl::clamp(kInfinity, 0.2f, 0.8f), 0.8f);
+    EXPECT_EQ(msl::saturate(kNaN), 0.0f);
+    EXPECT_EQ(msl::smoothstep(0.0f, 1.0f, kNaN), 0.0f);
+
+    const msl::float3 clamped = msl::clamp(msl::float3{kNaN, 2.0f, -1.0f}, 0.0f, 1.0f);
+    EXPECT_EQ(clamped, (msl::float3{0.0f, 1.0f, 0.0f}));
+    EXPECT_EQ(msl::max(msl::float3{kNaN, 0.5f, -2.0f}, 0.0f), (msl::float3{0.0f, 0.5f, 0.0f}));
+}
+
+TEST(MSLMath, SmoothstepMixFractAndFmodFollowTheShadingLanguage) {
+    EXPECT_EQ(msl::smoothstep(0.72f, 1.0f, 0.72f), 0.0f);
+    EXPECT_EQ(msl::smoothstep(0.72f, 1.0f, 1.0f), 1.0f);
+    EXPECT_FLOAT_EQ(msl::smoothstep(0.0f, 2.0f, 1.0f), 0.5f);
+    EXPECT_FLOAT_EQ(msl::smoothstep(0.0f, 1.0f, 0.25f), 0.15625f);
+    EXPECT_EQ(msl::mix(2.0f, 6.0f, 0.25f), 3.0f);
+    EXPECT_EQ(msl::mix(msl::float3{0, 1, 2}, msl::float3{4, 5, 6}, 0.5f), (msl::float3{2, 3, 4}));
+
+    EXPECT_EQ(msl::fract(-0.25f), 0.75f);
+    EXPECT_LT(msl::fract(-1.0e-30f), 1.0f) << "never reaches 1";
+    EXPECT_EQ(msl::fmod(-7.0f, 3.0f), -1.0f) << "keeps the sign of x";
+    EXPECT_EQ(msl::fmod(7.0f, -3.0f), 1.0f);
+    EXPECT_EQ(msl::fmod(400.0f, 360.0f), 40.0f);
+}
+
+TEST(MSLMath, FloatToIntegerConversionSaturatesAndSendsNaNToZero) {
+    EXPECT_EQ(msl::saturatingConvert<int>(kNaN), 0);
+    EXPECT_EQ(msl::saturatingConvert<int>(2.9f), 2);
+    EXPECT_EQ(msl::saturatingConvert<int>(-2.9f), -2);
+    EXPECT_EQ(msl::saturatingConvert<int>(3.0e9f), std::numeric_limits<int>::max());
+    EXPECT_EQ(msl::saturatingConvert<int>(-3.0e9f), std::numeric_limits<int>::min());
+    EXPECT_EQ(msl::saturatingConvert<int>(kInfinity), std::numeric_limits<int>::max());
+    EXPECT_EQ(msl::saturatingConvert<int>(2147483520.0f), 2147483520);  // largest float below 2^31
+
+    EXPECT_EQ(msl::saturatingConvert<std::uint32_t>(-0.9f), 0u);
+    EXPECT_EQ(msl::saturatingConvert<std::uint32_t>(-5.0f), 0u);
+    EXPECT_EQ(msl::saturatingConvert<std::uint32_t>(5.0e9f),
+              std::numeric_limits<std::uint32_t>::max());
+    EXPECT_EQ(msl::saturatingConvert<std::uint8_t>(255.9f), 255);
+    EXPECT_EQ(msl::saturatingConvert<std::uint8_t>(300.0f), 255);
+    EXPECT_EQ(msl::saturatingConvert<std::int16_t>(-40000.0f), -32768);
+}
+
+TEST(MSLMath, VectorArithmeticIsComponentWise) {
+    const msl::float4 a{1, 2, 3, 4};
+    const msl::float4 b{8, 6, 4, 2};
+    EXPECT_EQ(a + b, (msl::float4{9, 8, 7, 6}));
+    EXPECT_EQ(b / a, (msl::float4{8, 3, 4.0f / 3.0f, 0.5f}));
+    EXPECT_EQ(2.0f * a - 1.0f, (msl::float4{1, 3, 5, 7}));
+    EXPECT_EQ(msl::dot(a, b), 8 + 12 + 12 + 8);
+    EXPECT_EQ(msl::length(msl::float2{3, 4}), 5.0f);
+    EXPECT_EQ(a.xyz(), (msl::float3{1, 2, 3}));
+    EXPECT_EQ(msl::fract(msl::float2{1.25f, -0.5f}), (msl::float2{0.25f, 0.5f}));
+}
+
+}  // namespace
+}  // namespace quillmere
