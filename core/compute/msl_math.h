@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cmath>
 #include <concepts>
+#include <cstdint>
 #include <limits>
 
 #include "core/compute/msl_vector.h"
@@ -29,6 +31,37 @@ inline float fract(float x) { return std::fmin(x - std::floor(x), 0x1.fffffep-1f
 
 // x − y·trunc(x / y): the remainder keeps the sign of x.
 inline float fmod(float x, float y) { return x - y * std::trunc(x / y); }
+
+// e^x to within 2 ulp, made of additions and multiplications only: loops over it vectorise, and
+// every machine computes the same bits (the C library's expf is never vectorised here and may
+// change between library versions). Results below e^-86.5 (about 2.7e-38) are 0, arguments above
+// about 88.72 give +inf, NaN gives NaN.
+inline float exp(float x) {
+    constexpr float kLowest = -86.5f;
+    constexpr float kHighest = 88.72283f;
+    constexpr float kRoundingShift = 0x1.8p23f;  // adding it rounds to an integer
+    // Both comparisons are made unconditionally so that the selections below are branch-free.
+    const bool below = x < kLowest;
+    const bool above = x > kHighest;
+    const float clamped = below ? kLowest : (above ? kHighest : x);
+    // x = n·ln 2 + r with |r| ≤ ln 2 / 2; ln 2 is split so that n·ln2High is exact.
+    const float shifted = clamped * 1.44269504088896341f + kRoundingShift;
+    const float n = shifted - kRoundingShift;
+    const float r = (clamped - n * 0.693359375f) - n * -2.12194440e-4f;
+    float p = 1.9875691500e-4f;
+    p = p * r + 1.3981999507e-3f;
+    p = p * r + 8.3334519073e-3f;
+    p = p * r + 4.1665795894e-2f;
+    p = p * r + 1.6666665459e-1f;
+    p = p * r + 5.0000001201e-1f;
+    const float er = p * (r * r) + r + 1.0f;
+    // 2^(n − 1) from n's bits in the shifted sum (n ≥ −125 keeps it a normal float); the
+    // doubled e^r makes up the missing factor 2.
+    const std::uint32_t biasedExponent =
+        std::bit_cast<std::uint32_t>(shifted) - std::bit_cast<std::uint32_t>(kRoundingShift) + 126u;
+    const float result = (er * 2.0f) * std::bit_cast<float>(biasedExponent << 23);
+    return above ? std::numeric_limits<float>::infinity() : (below ? 0.0f : result);
+}
 
 // Float to integer as the GPU converts: toward zero, saturated to the integer's range, NaN to 0.
 // Never undefined behaviour, whatever the value.

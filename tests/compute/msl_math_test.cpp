@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <limits>
 
 namespace quillmere {
@@ -41,6 +44,27 @@ TEST(MSLMath, SmoothstepMixFractAndFmodFollowTheShadingLanguage) {
     EXPECT_EQ(msl::fmod(-7.0f, 3.0f), -1.0f) << "keeps the sign of x";
     EXPECT_EQ(msl::fmod(7.0f, -3.0f), 1.0f);
     EXPECT_EQ(msl::fmod(400.0f, 360.0f), 40.0f);
+}
+
+TEST(MSLMath, ExpIsWithinTwoUlpAndHandlesTheEndsOfItsRange) {
+    const auto ulpDistance = [](float a, float b) {
+        const auto ordered = [](float f) {
+            const auto bits = std::bit_cast<std::int32_t>(f);
+            return bits < 0 ? static_cast<std::int64_t>(INT32_MIN) - bits : bits;
+        };
+        return std::llabs(static_cast<long long>(ordered(a)) - ordered(b));
+    };
+    long long worst = 0;
+    for (float x = -86.0f; x < 88.5f; x += 0.0037f) {
+        worst = std::max(worst, ulpDistance(msl::exp(x), static_cast<float>(std::exp(double{x}))));
+    }
+    EXPECT_LE(worst, 2);
+    EXPECT_EQ(msl::exp(0.0f), 1.0f);
+    EXPECT_EQ(msl::exp(-1000.0f), 0.0f);
+    EXPECT_EQ(msl::exp(-kInfinity), 0.0f);
+    EXPECT_EQ(msl::exp(89.0f), kInfinity);
+    EXPECT_EQ(msl::exp(kInfinity), kInfinity);
+    EXPECT_TRUE(std::isnan(msl::exp(kNaN)));
 }
 
 TEST(MSLMath, FloatToIntegerConversionSaturatesAndSendsNaNToZero) {
