@@ -15,7 +15,7 @@ class CommandBuffer;
 // Every dispatch keeps the bindings current when it was encoded. endEncoding() adds the pass to
 // the buffer; an encoder destroyed without endEncoding() adds nothing. Encoding mistakes (a
 // slot that does not exist, a dispatch without a pipeline, a negative grid) throw
-// std::invalid_argument or std::logic_error at once.
+// std::invalid_argument or std::logic_error at once. An encoder must not outlive its buffer.
 class ComputeCommandEncoder {
   public:
     explicit ComputeCommandEncoder(CommandBuffer& commandBuffer);

@@ -19,9 +19,10 @@ RAWTextureKernel::RAWTextureKernel(const KernelLibrary& library)
 
 void RAWTextureKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture> output,
                               CommandBuffer& commandBuffer) const {
-    if (!input || !output || input->width() != output->width() ||
+    if (!input || !output || input == output || input->width() != output->width() ||
         input->height() != output->height()) {
-        throw std::invalid_argument("The chroma kernel writes an output of its input's size.");
+        throw std::invalid_argument(
+            "The chroma kernel writes a separate output of its input's size.");
     }
     const std::unique_ptr<ComputeCommandEncoder> encoder =
         commandBuffer.makeComputeCommandEncoder();

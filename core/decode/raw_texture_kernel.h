@@ -17,8 +17,9 @@ class RAWTextureKernel {
     // of the CPU device belong to no particular device, so none is asked for.
     explicit RAWTextureKernel(const KernelLibrary& library = makeRawTextureKernelLibrary());
 
-    // Encodes one pass labelled "RAW texture: chroma only" from `input` into `output` (the
-    // input's size; throws std::invalid_argument otherwise). The caller commits and waits.
+    // Encodes one pass labelled "RAW texture: chroma only" from `input` into `output` (another
+    // texture of the input's size; throws std::invalid_argument otherwise). The caller commits
+    // and waits.
     // Throws KernelError::encoderCreationFailed when the buffer gives no compute encoder.
     void encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture> output,
                 CommandBuffer& commandBuffer) const;

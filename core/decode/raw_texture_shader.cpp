@@ -88,7 +88,8 @@ struct RowSums {
 //
 // The larger magnitude is picked with a comparison rather than msl::max (fmaxf has no vector
 // instruction); the two differ only when a luminance is NaN, and then the difference quotient
-// below is NaN either way.
+// below is NaN either way. An AVX2 clone runs where the processor has it; every operation is a
+// single IEEE operation without contraction, so both clones give the same bits.
 __attribute__((target_clones("avx2", "default"))) void addTap(
     const float* __restrict red, const float* __restrict green, const float* __restrict blue,
     const float* __restrict neighbourLuminance, const float* __restrict centreLuminance,

@@ -13,18 +13,27 @@
 namespace quillmere {
 namespace {
 
-// Test kernels. "add" writes texture 0 + the float at buffer 0 into texture 1; "fail" throws.
+// Test kernels. "add" writes texture 0 + the float at buffer 0 into texture 1, "addSum" the
+// same with the sum of the floats at buffer 0; "fail" throws.
+void addToTexture(const KernelArguments& arguments, RowRange rows, float addend) {
+    const Texture& input = arguments.texture(0);
+    Texture& output = arguments.texture(1);
+    for (int y = rows.begin; y < rows.end; ++y) {
+        for (int x = 0; x < arguments.threadsPerGrid().width; ++x) {
+            output.write(input.read(x, y) + addend, x, y);
+        }
+    }
+}
+
 KernelLibrary testLibrary() {
     KernelLibrary library;
     library.add("add", [](const KernelArguments& arguments, RowRange rows) {
-        const Texture& input = arguments.texture(0);
-        Texture& output = arguments.texture(1);
-        const float addend = arguments.value<float>(0);
-        for (int y = rows.begin; y < rows.end; ++y) {
-            for (int x = 0; x < arguments.threadsPerGrid().width; ++x) {
-                output.write(input.read(x, y) + addend, x, y);
-            }
-        }
+        addToTexture(arguments, rows, arguments.value<float>(0));
+    });
+    library.add("addSum", [](const KernelArguments& arguments, RowRange rows) {
+        float sum = 0.0f;
+        for (const float value : arguments.array<float>(0)) sum += value;
+        addToTexture(arguments, rows, sum);
     });
     library.add("fail", [](const KernelArguments&, RowRange) {
         throw std::runtime_error("The kernel ran out of patience.");
@@ -91,7 +100,9 @@ TEST_F(CommandBufferTest, InlineBytesAreCopiedWhenEncodedAndBuffersAreReadFromTh
         encoder->setTexture(viaBytes, 1);
         encoder->setBytes(&addend, sizeof addend, 0);
         encoder->dispatchThreads({5, 4}, {1, 1});
-        const float table[2] = {-1.0f, 0.5f};
+        // Read as an array from the second float on: 0.5 + 0.25.
+        const float table[3] = {-1.0f, 0.5f, 0.25f};
+        encoder->setComputePipelineState(library.makePipeline("addSum"));
         encoder->setTexture(viaBuffer, 1);
         encoder->setBuffer(device.makeBuffer(table, sizeof table), sizeof(float), 0);
         encoder->dispatchThreads({5, 4}, {1, 1});
@@ -100,7 +111,7 @@ TEST_F(CommandBufferTest, InlineBytesAreCopiedWhenEncodedAndBuffersAreReadFromTh
     addend = 1000.0f;
     buffer->commit();
     EXPECT_EQ(viaBytes->read(4, 3).x, 6.0f);
-    EXPECT_EQ(viaBuffer->read(4, 3).x, 1.5f);
+    EXPECT_EQ(viaBuffer->read(4, 3).x, 1.75f);
 }
 
 TEST_F(CommandBufferTest, AFailingPassStopsTheBufferWithItsError) {

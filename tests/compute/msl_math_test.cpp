@@ -85,17 +85,5 @@ TEST(MSLMath, FloatToIntegerConversionSaturatesAndSendsNaNToZero) {
     EXPECT_EQ(msl::saturatingConvert<std::int16_t>(-40000.0f), -32768);
 }
 
-TEST(MSLMath, VectorArithmeticIsComponentWise) {
-    const msl::float4 a{1, 2, 3, 4};
-    const msl::float4 b{8, 6, 4, 2};
-    EXPECT_EQ(a + b, (msl::float4{9, 8, 7, 6}));
-    EXPECT_EQ(b / a, (msl::float4{8, 3, 4.0f / 3.0f, 0.5f}));
-    EXPECT_EQ(2.0f * a - 1.0f, (msl::float4{1, 3, 5, 7}));
-    EXPECT_EQ(msl::dot(a, b), 8 + 12 + 12 + 8);
-    EXPECT_EQ(msl::length(msl::float2{3, 4}), 5.0f);
-    EXPECT_EQ(a.xyz(), (msl::float3{1, 2, 3}));
-    EXPECT_EQ(msl::fract(msl::float2{1.25f, -0.5f}), (msl::float2{0.25f, 0.5f}));
-}
-
 }  // namespace
 }  // namespace quillmere

@@ -134,18 +134,5 @@ TEST(Texture, StrayAccessNeverLeavesTheTexture) {
     EXPECT_EQ(texture->halfRow(1).size(), 8u);
 }
 
-TEST(Device, BuffersHoldACopyOfTheirBytes) {
-    const Device device;
-    float table[4] = {0.5f, 1.5f, 2.5f, 3.5f};
-    const std::shared_ptr<Buffer> buffer = device.makeBuffer(table, sizeof table);
-    ASSERT_TRUE(buffer);
-    table[0] = 9.0f;
-    EXPECT_EQ(buffer->length(), 16u);
-    float copy[4];
-    std::memcpy(copy, buffer->contents(), sizeof copy);
-    EXPECT_EQ(copy[0], 0.5f);
-    EXPECT_EQ(copy[3], 3.5f);
-}
-
 }  // namespace
 }  // namespace quillmere

@@ -169,6 +169,7 @@ TEST_F(RAWTextureKernelTest, EncodesOneLabelledPassOverTheOutput) {
 
     EXPECT_THROW(kernel.encode(input, noisyColour(PixelFormat::rgba16Float, 70, 19, 1), *buffer),
                  std::invalid_argument);
+    EXPECT_THROW(kernel.encode(input, input, *buffer), std::invalid_argument);
 }
 
 TEST_F(RAWTextureKernelTest, ReportsAMissingFunctionAndAMissingEncoder) {
