@@ -7,10 +7,11 @@
 namespace quillmere {
 
 // IEEE 754 binary16 ("half") conversions, bit-exact with the GPU's: float to half rounds to
-// nearest with ties to even, values beyond the largest finite half (65504) become infinity, and a
-// NaN becomes a quiet NaN with its sign and the top bits of its payload (both directions). The
-// scalar functions are branch-light bit manipulation; the span functions convert whole rows with
-// the processor's F16C instructions when it has them and give the same bits either way.
+// nearest with ties to even, magnitudes from 65520 on (which round past the largest finite half,
+// 65504) become infinity, and a NaN becomes a quiet NaN with its sign and the top bits of its
+// payload (both directions). The scalar functions are branch-light bit manipulation; the span
+// functions convert whole rows with the processor's F16C instructions when it has them and give the
+// same bits either way.
 
 inline float halfToFloat(std::uint16_t half) {
     const std::uint32_t sign = static_cast<std::uint32_t>(half & 0x8000u) << 16;
