@@ -10,27 +10,24 @@
 
 #include "core/common/build_config.h"
 #include "core/decode/core_ml_denoiser.h"
+#include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere {
 namespace {
 
-PackedPlane noisySensorPlane(PackedPixelFormat format, int width, int height) {
-    PackedPlane plane(format, width, height);
+std::shared_ptr<Texture> noisySensorTexture(const Device& device, PixelFormat format, int width,
+                                            int height) {
     std::mt19937 random(7);
     std::normal_distribution<float> noise(0.0f, 0.01f);
-    std::vector<float> row(static_cast<std::size_t>(width) * 4);
-    for (int y = 0; y < height; ++y) {
-        for (std::size_t i = 0; i < row.size(); ++i) {
-            // A soft gradient with a few steps, so the filter meets both flat areas and edges.
-            const float level = 0.1f + 0.6f * static_cast<float>(i / 4 % 512) / 512.0f;
-            row[i] = level + noise(random);
-        }
-        plane.replaceRows(y, 1, row.data());
-    }
-    return plane;
+    return testing::makeTexture(device, format, width, height, [&](int x, int) {
+        // A soft gradient with a step every 512 texels, so the filter meets flat areas and edges.
+        const float level = 0.1f + 0.6f * static_cast<float>(x % 512) / 512.0f;
+        return msl::float4{level + noise(random), level + noise(random), level + noise(random),
+                           level + noise(random)};
+    });
 }
 
-void detailPass(benchmark::State& state, PackedPixelFormat format) {
+void detailPass(benchmark::State& state, PixelFormat format) {
     const int threads = static_cast<int>(state.range(0));
     const int previousThreads = cv::getNumThreads();
     cv::setNumThreads(threads == 0 ? -1 : threads);
@@ -42,11 +39,13 @@ void detailPass(benchmark::State& state, PackedPixelFormat format) {
     CoreMLDenoiser denoiser(
         std::filesystem::path(build_config::kSourceResourcesDir) / "models" / "MatchFilter.onnx",
         {"image", "denoised", 64});
-    const PackedPlane source = noisySensorPlane(format, 3000, 2000);
+    const Device device;
+    const std::shared_ptr<Texture> source = noisySensorTexture(device, format, 3000, 2000);
     const CoreMLDenoiser::NoiseProfile profile{{2e-4f, 1e-4f, 2e-4f, 1e-4f},
                                                {1e-5f, 1e-5f, 1e-5f, 1e-5f}};
     for (auto _ : state) {
-        PackedPlane result = denoiser.denoise(source, profile, [] { return false; });
+        std::shared_ptr<Texture> result =
+            denoiser.denoise(*source, profile, device, [] { return false; });
         benchmark::DoNotOptimize(result);
     }
     state.counters["megapixels/s"] = benchmark::Counter(
@@ -55,11 +54,9 @@ void detailPass(benchmark::State& state, PackedPixelFormat format) {
 }
 
 void BM_DetailPass24MPFloat32(benchmark::State& state) {
-    detailPass(state, PackedPixelFormat::rgba32Float);
+    detailPass(state, PixelFormat::rgba32Float);
 }
-void BM_DetailPass24MPHalf(benchmark::State& state) {
-    detailPass(state, PackedPixelFormat::rgba16Float);
-}
+void BM_DetailPass24MPHalf(benchmark::State& state) { detailPass(state, PixelFormat::rgba16Float); }
 
 BENCHMARK(BM_DetailPass24MPFloat32)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK(BM_DetailPass24MPHalf)->Arg(0)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -204,12 +204,12 @@ class BlendBand {
     }
 
     // Writes image rows first ... end - 1 into `output` and clears their band rows for reuse.
-    void flush(int first, int end, PackedPlane& output) {
-        const bool half = output.pixelFormat() == PackedPixelFormat::rgba16Float;
+    void flush(int first, int end, Texture& output) {
+        const bool half = output.pixelFormat() == PixelFormat::rgba16Float;
         forEachRow(end - first, [&](int offset) {
             const int y = first + offset;
             const std::size_t bandRow = static_cast<std::size_t>(y % tileSize_) * width_;
-            std::vector<float> values(width_ * 4);
+            std::vector<msl::float4> texels(width_);
             for (std::size_t x = 0; x < width_; ++x) {
                 const std::size_t texel = bandRow + x;
                 const double weight = weights_[texel];
@@ -221,12 +221,12 @@ class BlendBand {
                     if (!std::isfinite(value) || (half && std::fabs(value) > kLargestHalf)) {
                         return Fault::beyondTextureRange;
                     }
-                    values[x * 4 + k] = value;
+                    texels[x][static_cast<int>(k)] = value;
                     sums_[texel * 4 + k] = 0;
                 }
                 weights_[texel] = 0;
             }
-            output.replaceRows(y, 1, values.data());
+            output.writeRow(0, y, texels);
             return Fault::none;
         });
     }
@@ -272,47 +272,56 @@ std::vector<float> CoreMLDenoiser::feather(int size, int overlap) {
     return weights;
 }
 
-void CoreMLDenoiser::readReflectedTile(const PackedPlane& plane, int x, int y, int size,
+void CoreMLDenoiser::readReflectedTile(const Texture& texture, int x, int y, int size,
                                        std::span<float> into) {
     const auto side = static_cast<std::size_t>(std::max(size, 0));
-    if (size < 1 || plane.width() < 1 || plane.height() < 1 || into.size() < side * side * 4) {
-        throw std::invalid_argument("a reflected tile needs a non-empty plane and room for it");
+    const PixelFormat format = texture.pixelFormat();
+    if (size < 1 || texture.width() < 1 || texture.height() < 1 || into.size() < side * side * 4 ||
+        (format != PixelFormat::rgba32Float && format != PixelFormat::rgba16Float)) {
+        throw std::invalid_argument(
+            "a reflected tile needs a non-empty four-channel texture and room for the tile");
     }
     const std::int64_t right = std::int64_t{x} + size;
     const std::int64_t bottom = std::int64_t{y} + size;
-    if (plane.pixelFormat() == PackedPixelFormat::rgba32Float && x >= 0 && y >= 0 &&
-        right <= plane.width() && bottom <= plane.height()) {
-        plane.getRegion(x, y, size, size, into.data());
+    if (format == PixelFormat::rgba32Float && x >= 0 && y >= 0 && right <= texture.width() &&
+        bottom <= texture.height()) {
+        texture.getBytes(into.data(), side * sizeof(msl::float4), {x, y, size, size});
         return;
     }
     std::vector<int> columns(side);
     for (std::size_t c = 0; c < side; ++c) {
-        columns[c] = reflect(std::int64_t{x} + static_cast<std::int64_t>(c), plane.width());
+        columns[c] = reflect(std::int64_t{x} + static_cast<std::int64_t>(c), texture.width());
     }
     const auto [firstColumn, lastColumn] = std::minmax_element(columns.begin(), columns.end());
     const int spanStart = *firstColumn;
-    const int spanWidth = *lastColumn - spanStart + 1;
-    std::vector<float> span(static_cast<std::size_t>(spanWidth) * 4);
+    std::vector<msl::float4> span(static_cast<std::size_t>(*lastColumn - spanStart + 1));
     for (std::size_t r = 0; r < side; ++r) {
-        const int row = reflect(std::int64_t{y} + static_cast<std::int64_t>(r), plane.height());
-        plane.getRegion(spanStart, row, spanWidth, 1, span.data());
+        const int row = reflect(std::int64_t{y} + static_cast<std::int64_t>(r), texture.height());
+        texture.readRow(spanStart, row, span);
         for (std::size_t c = 0; c < side; ++c) {
-            const float* texel = &span[static_cast<std::size_t>(columns[c] - spanStart) * 4];
-            std::copy_n(texel, 4, &into[(r * side + c) * 4]);
+            const msl::float4 texel = span[static_cast<std::size_t>(columns[c] - spanStart)];
+            float* destination = &into[(r * side + c) * 4];
+            for (int k = 0; k < 4; ++k) {
+                destination[k] = texel[k];
+            }
         }
     }
 }
 
-PackedPlane CoreMLDenoiser::denoise(const PackedPlane& source, const NoiseProfile& noiseProfile,
-                                    const std::function<bool()>& shouldCancel,
-                                    const std::function<void(double)>& progress) {
+std::shared_ptr<Texture> CoreMLDenoiser::denoise(const Texture& source,
+                                                 const NoiseProfile& noiseProfile,
+                                                 const Device& device,
+                                                 const std::function<bool()>& shouldCancel,
+                                                 const std::function<void(double)>& progress) {
     throwIfCancelled(shouldCancel);
     const std::lock_guard guard(lock_);
     throwIfCancelled(shouldCancel);
 
     const int width = source.width();
     const int height = source.height();
-    if (width < 1 || height < 1) {
+    const PixelFormat format = source.pixelFormat();
+    if ((format != PixelFormat::rgba32Float && format != PixelFormat::rgba16Float) ||
+        source.storageMode() != StorageMode::shared || width < 1 || height < 1) {
         throw CoreMLDenoiserError::invalidInput(
             "expected a shared, two-dimensional RGBA32Float or RGBA16Float texture");
     }
@@ -328,10 +337,17 @@ PackedPlane CoreMLDenoiser::denoise(const PackedPlane& source, const NoiseProfil
 
     const int t = tileSize_;
     const std::size_t tileArea = static_cast<std::size_t>(t) * static_cast<std::size_t>(t);
-    std::optional<PackedPlane> output;
+    const std::shared_ptr<Texture> output =
+        device.makeTexture({.pixelFormat = format,
+                            .width = width,
+                            .height = height,
+                            .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
+                            .storageMode = StorageMode::shared});
+    if (!output) {
+        throw CoreMLDenoiserError::allocationFailed();
+    }
     std::optional<BlendBand> band;
     try {
-        output.emplace(source.pixelFormat(), width, height);
         band.emplace(width, t);
     } catch (const std::bad_alloc&) {
         throw CoreMLDenoiserError::allocationFailed();
@@ -371,7 +387,7 @@ PackedPlane CoreMLDenoiser::denoise(const PackedPlane& source, const NoiseProfil
         }
     }
     throwIfCancelled(shouldCancel);
-    return std::move(*output);
+    return output;
 }
 
 }  // namespace quillmere

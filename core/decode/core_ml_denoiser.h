@@ -3,18 +3,21 @@
 #include <array>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <opencv2/core/mat.hpp>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "core/decode/packed_plane.h"
+#include "core/compute/device.h"
+#include "core/compute/texture.h"
 
 namespace quillmere {
 
-// The "Detail" denoiser: runs a neural model over the packed Bayer plane of a RAW photo. The model
-// takes square tiles of one fixed size, so the plane is cut into overlapping tiles (reading past
+// The "Detail" denoiser: runs a neural model over the packed Bayer texture of a RAW photo (2 x 2
+// quads as R, G1, B, G2 texels, rows top down, normalised to 0...1). The model
+// takes square tiles of one fixed size, so the texture is cut into overlapping tiles (reading past
 // the borders by reflection), each tile goes in with the noise level of every sample, and the
 // predicted tiles are blended back with smooth feathering weights. Finished rows are written out as
 // soon as no later tile touches them, so memory stays at one tile and one band of tile rows.
@@ -57,16 +60,18 @@ class CoreMLDenoiser {
     int tileSize() const { return tileSize_; }
     const Configuration& configuration() const { return configuration_; }
 
-    // A new plane of the source's format and size holding the denoised values. Values outside
-    // 0...1 are clamped for the model and their excess is added back to its prediction.
+    // A new texture of the source's format and size (shared, shader read and write) holding the
+    // denoised values. The source must be a shared RGBA32Float or RGBA16Float texture. Values
+    // outside 0...1 are clamped for the model and their excess is added back to its prediction.
     // `shouldCancel` is asked before starting, between tiles, before writing rows and at the end;
     // a true answer throws CancellationError and no partial result is returned. `progress`, when
     // given, hears 0 first and then the fraction of tiles done after each tile.
-    // Throws CoreMLDenoiserError for an empty source, bad noise coefficients, non-finite samples,
-    // unusable predictions or no memory; the predictor's own errors are passed on.
-    PackedPlane denoise(const PackedPlane& source, const NoiseProfile& noiseProfile,
-                        const std::function<bool()>& shouldCancel,
-                        const std::function<void(double)>& progress = nullptr);
+    // Throws CoreMLDenoiserError for an unusable source, bad noise coefficients, non-finite
+    // samples, unusable predictions or no memory; the predictor's own errors are passed on.
+    std::shared_ptr<Texture> denoise(const Texture& source, const NoiseProfile& noiseProfile,
+                                     const Device& device,
+                                     const std::function<bool()>& shouldCancel,
+                                     const std::function<void(double)>& progress = nullptr);
 
     // The tile origins along one axis of `length` texels: the first at -overlap / 2, each next
     // one size - overlap further, until a tile's inner end (origin + size - overlap / 2) reaches
@@ -78,10 +83,10 @@ class CoreMLDenoiser {
     // overlap.
     static std::vector<float> feather(int size, int overlap);
 
-    // Fills `into` (size * size * 4 floats, row by row) with the square of the plane whose top
-    // left corner is (x, y); coordinates outside the plane are mirrored back into it without
-    // repeating the edge texel.
-    static void readReflectedTile(const PackedPlane& plane, int x, int y, int size,
+    // Fills `into` (size * size * 4 floats, row by row) with the square of an RGBA32Float or
+    // RGBA16Float texture whose top left corner is (x, y), halves widened to floats; coordinates
+    // outside the texture are mirrored back into it without repeating the edge texel.
+    static void readReflectedTile(const Texture& texture, int x, int y, int size,
                                   std::span<float> into);
 
   private:

@@ -64,9 +64,9 @@ TEST_F(CoreMLDenoiserModelTest, IdentityModelRunsThroughTheTilesAndCopiesExactly
         CoreMLDenoiser denoiser(writeModel({kImage}, {kDenoised}, weightsAsInputs),
                                 configuration(8));
         EXPECT_EQ(denoiser.tileSize(), 32);
-        const PackedPlane source =
-            makePlane(PackedPixelFormat::rgba32Float, 70, 45, scatteredSample);
-        EXPECT_EQ(samplesOf(denoiser.denoise(source, kSomeNoise, never)), samplesOf(source));
+        const auto source = makeSensorTexture(PixelFormat::rgba32Float, 70, 45, scatteredSample);
+        EXPECT_EQ(samplesOf(denoiser.denoise(*source, kSomeNoise, device(), never)),
+                  samplesOf(*source));
     }
 }
 
@@ -115,7 +115,7 @@ struct NoiseFigures {
     double meanRatio;
 };
 
-// A packed Bayer plane of four flat patches with sensor noise of a known profile, denoised by the
+// A packed Bayer texture of four flat patches with sensor noise of a known profile, denoised by the
 // shipped model through the whole tiled path: the noise must fall at least by half while every
 // patch keeps its level within 1 %.
 TEST(ShippedDetailModelTest, RemovesMostNoiseAndKeepsFlatLevels) {
@@ -135,15 +135,16 @@ TEST(ShippedDetailModelTest, RemovesMostNoiseAndKeepsFlatLevels) {
                                              {1e-5f, 1e-5f, 1e-5f, 1e-5f}};
     std::mt19937 random(2024);
     std::normal_distribution<float> normal;
-    const PackedPlane source =
-        makePlane(PackedPixelFormat::rgba32Float, width, height, [&](int x, int y, int k) {
+    const auto source =
+        makeSensorTexture(PixelFormat::rgba32Float, width, height, [&](int x, int y, int k) {
             const auto channel = static_cast<std::size_t>(k);
             const float truth = levels[patchOf(x, y)][channel];
             return truth + std::sqrt(noise.readVariance[channel] + noise.shot[channel] * truth) *
                                normal(random);
         });
-    const std::vector<float> noisy = samplesOf(source);
-    const std::vector<float> denoised = samplesOf(denoiser.denoise(source, noise, never));
+    const std::vector<float> noisy = samplesOf(*source);
+    const std::vector<float> denoised =
+        samplesOf(denoiser.denoise(*source, noise, device(), never));
 
     for (std::size_t patch = 0; patch < 4; ++patch) {
         for (std::size_t channel = 0; channel < 4; ++channel) {

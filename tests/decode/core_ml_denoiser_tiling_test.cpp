@@ -86,13 +86,12 @@ float coordinateSample(int x, int y, int channel) {
 }
 
 TEST(CoreMLDenoiserTilingTest, ReflectedReadsMirrorWithoutRepeatingTheEdge) {
-    for (const PackedPixelFormat format :
-         {PackedPixelFormat::rgba32Float, PackedPixelFormat::rgba16Float}) {
-        const PackedPlane plane = makePlane(format, 5, 3, coordinateSample);
+    for (const PixelFormat format : {PixelFormat::rgba32Float, PixelFormat::rgba16Float}) {
+        const auto texture = makeSensorTexture(format, 5, 3, coordinateSample);
         std::vector<float> tile(8 * 8 * 4);
-        CoreMLDenoiser::readReflectedTile(plane, -2, -1, 8, tile);
-        // Columns -2 ... 5 of a 5-wide plane are 2 1 0 1 2 3 4 3; rows -1 ... 6 of a 3-high plane
-        // are 1 0 1 2 1 0 1 2.
+        CoreMLDenoiser::readReflectedTile(*texture, -2, -1, 8, tile);
+        // Columns -2 ... 5 of a 5-wide texture are 2 1 0 1 2 3 4 3; rows -1 ... 6 of a 3-high
+        // texture are 1 0 1 2 1 0 1 2.
         const std::vector<float> columns{2, 1, 0, 1, 2, 3, 4, 3};
         const std::vector<float> rows{1, 0, 1, 2, 1, 0, 1, 2};
         for (std::size_t r = 0; r < 8; ++r) {
@@ -106,11 +105,11 @@ TEST(CoreMLDenoiserTilingTest, ReflectedReadsMirrorWithoutRepeatingTheEdge) {
     }
 }
 
-TEST(CoreMLDenoiserTilingTest, OneTexelPlaneFillsTheWholeTile) {
-    const PackedPlane plane = makePlane(PackedPixelFormat::rgba16Float, 1, 1,
-                                        [](int, int, int k) { return 0.25f * k - 0.5f; });
+TEST(CoreMLDenoiserTilingTest, OneTexelTextureFillsTheWholeTile) {
+    const auto texture = makeSensorTexture(PixelFormat::rgba16Float, 1, 1,
+                                           [](int, int, int k) { return 0.25f * k - 0.5f; });
     std::vector<float> tile(16 * 16 * 4);
-    CoreMLDenoiser::readReflectedTile(plane, -8, -8, 16, tile);
+    CoreMLDenoiser::readReflectedTile(*texture, -8, -8, 16, tile);
     for (std::size_t texel = 0; texel < 16 * 16; ++texel) {
         for (std::size_t k = 0; k < 4; ++k) {
             EXPECT_EQ(tile[texel * 4 + k], 0.25f * static_cast<float>(k) - 0.5f);
@@ -119,11 +118,10 @@ TEST(CoreMLDenoiserTilingTest, OneTexelPlaneFillsTheWholeTile) {
 }
 
 TEST(CoreMLDenoiserTilingTest, InteriorReadIsTheSquareAtItsCorner) {
-    for (const PackedPixelFormat format :
-         {PackedPixelFormat::rgba32Float, PackedPixelFormat::rgba16Float}) {
-        const PackedPlane plane = makePlane(format, 20, 10, coordinateSample);
+    for (const PixelFormat format : {PixelFormat::rgba32Float, PixelFormat::rgba16Float}) {
+        const auto texture = makeSensorTexture(format, 20, 10, coordinateSample);
         std::vector<float> tile(4 * 4 * 4);
-        CoreMLDenoiser::readReflectedTile(plane, 16, 6, 4, tile);
+        CoreMLDenoiser::readReflectedTile(*texture, 16, 6, 4, tile);
         for (std::size_t r = 0; r < 4; ++r) {
             for (std::size_t c = 0; c < 4; ++c) {
                 EXPECT_EQ(tile[(r * 4 + c) * 4], static_cast<float>(16 + c));

@@ -2,35 +2,41 @@
 
 #include <cstring>
 #include <functional>
+#include <memory>
 #include <opencv2/core/mat.hpp>
 #include <vector>
 
 #include "core/decode/core_ml_denoiser.h"
-#include "core/decode/packed_plane.h"
+#include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere::denoiser_testing {
 
 using SampleFunction = std::function<float(int x, int y, int channel)>;
 
-inline PackedPlane makePlane(PackedPixelFormat format, int width, int height,
-                             const SampleFunction& sample) {
-    PackedPlane plane(format, width, height);
-    std::vector<float> row(static_cast<std::size_t>(width) * 4);
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            for (int k = 0; k < 4; ++k) {
-                row[static_cast<std::size_t>(x) * 4 + k] = sample(x, y, k);
-            }
-        }
-        plane.replaceRows(y, 1, row.data());
-    }
-    return plane;
+inline const Device& device() {
+    static const Device shared;
+    return shared;
 }
 
-inline std::vector<float> samplesOf(const PackedPlane& plane) {
-    std::vector<float> samples(static_cast<std::size_t>(plane.width()) * plane.height() * 4);
-    plane.getRegion(0, 0, plane.width(), plane.height(), samples.data());
+// A packed sensor texture whose channel k at texel (x, y) is sample(x, y, k).
+inline std::shared_ptr<Texture> makeSensorTexture(PixelFormat format, int width, int height,
+                                                  const SampleFunction& sample) {
+    return testing::makeTexture(device(), format, width, height, [&](int x, int y) {
+        return msl::float4{sample(x, y, 0), sample(x, y, 1), sample(x, y, 2), sample(x, y, 3)};
+    });
+}
+
+// Every sample, texel by texel and row by row, widened to floats.
+inline std::vector<float> samplesOf(const Texture& texture) {
+    std::vector<float> samples;
+    for (const msl::float4& texel : testing::readTexels(texture)) {
+        samples.insert(samples.end(), {texel.x, texel.y, texel.z, texel.w});
+    }
     return samples;
+}
+
+inline std::vector<float> samplesOf(const std::shared_ptr<Texture>& texture) {
+    return samplesOf(*texture);
 }
 
 // Samples spread over -0.5 ... 1.5, so some lie above 1 and some below 0.
