@@ -109,12 +109,6 @@ TEST_F(CoreMLDenoiserModelTest, ExtraInputsAndOversizedTilesAreRejected) {
               prefix + "invalid tile size or overlap");
 }
 
-struct NoiseFigures {
-    double inputDeviation;
-    double outputDeviation;
-    double meanRatio;
-};
-
 // A packed Bayer texture of four flat patches with sensor noise of a known profile, denoised by the
 // shipped model through the whole tiled path: the noise must fall at least by half while every
 // patch keeps its level within 1 %.
@@ -168,16 +162,14 @@ TEST(ShippedDetailModelTest, RemovesMostNoiseAndKeepsFlatLevels) {
                     ++count;
                 }
             }
-            const NoiseFigures figures{std::sqrt(inputSquares / count),
-                                       std::sqrt(outputSquares / count),
-                                       outputSum / count / levels[patch][channel]};
-            std::cout << "patch " << patch << " channel " << channel << ": noise "
-                      << figures.inputDeviation << " -> " << figures.outputDeviation << " ("
-                      << figures.inputDeviation / figures.outputDeviation << "x), mean ratio "
-                      << figures.meanRatio << "\n";
-            EXPECT_GE(figures.inputDeviation / figures.outputDeviation, 2.0)
-                << patch << " " << channel;
-            EXPECT_NEAR(figures.meanRatio, 1.0, 0.01) << patch << " " << channel;
+            const double inputDeviation = std::sqrt(inputSquares / count);
+            const double outputDeviation = std::sqrt(outputSquares / count);
+            const double meanRatio = outputSum / count / levels[patch][channel];
+            std::cout << "patch " << patch << " channel " << channel << ": noise " << inputDeviation
+                      << " -> " << outputDeviation << " (" << inputDeviation / outputDeviation
+                      << "x), mean ratio " << meanRatio << "\n";
+            EXPECT_GE(inputDeviation / outputDeviation, 2.0) << patch << " " << channel;
+            EXPECT_NEAR(meanRatio, 1.0, 0.01) << patch << " " << channel;
         }
     }
 }

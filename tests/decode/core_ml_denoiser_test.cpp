@@ -7,7 +7,6 @@
 #include <chrono>
 #include <cmath>
 #include <limits>
-#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -378,23 +377,6 @@ TEST(CoreMLDenoiserTest, OneDenoiserServesOneCallAtATime) {
     EXPECT_FALSE(overlapped);
     EXPECT_EQ(first, samplesOf(*source));
     EXPECT_EQ(second, samplesOf(*source));
-}
-
-TEST(CoreMLDenoiserTest, PredictorErrorsArePassedOnUnchanged) {
-    const auto source = makeSensorTexture(PixelFormat::rgba32Float, 5, 5, scatteredSample);
-    CoreMLDenoiser denoiser(16, configuration(4), [](const cv::Mat&) -> cv::Mat {
-        throw std::runtime_error("the model ran out of memory");
-    });
-    EXPECT_THROW(
-        {
-            try {
-                denoiser.denoise(*source, kSomeNoise, device(), never);
-            } catch (const std::runtime_error& error) {
-                EXPECT_STREQ(error.what(), "the model ran out of memory");
-                throw;
-            }
-        },
-        std::runtime_error);
 }
 
 }  // namespace
