@@ -77,10 +77,11 @@ enum class Fault : std::uint8_t {
         case Fault::uncoveredSeam:
             throw CoreMLDenoiserError::invalidOutput("uncovered tile seam");
         case Fault::beyondTextureRange:
+            throw CoreMLDenoiserError::invalidOutput("pixel exceeds the finite texture range");
         case Fault::none:
             break;
     }
-    throw CoreMLDenoiserError::invalidOutput("pixel exceeds the finite texture range");
+    throw std::logic_error("a row without a fault was reported as failing");
 }
 
 // Runs `rowWork(row)` for rows 0 ... rowCount - 1 in parallel and throws the first fault in row
