@@ -9,7 +9,7 @@
 # square window and the local noise variance from the given deviations, then keeps the part of the
 # difference from the local mean that the noise cannot explain:
 #
-#     out = mean + gain * (x - mean),   gain = max(variance - noise, 0) / max(variance, 0)
+#     out = mean + gain * (x - mean),   gain = max(variance - noise, 0) / (max(variance, 0) + floor)
 #
 # so flat areas become their local mean while edges and texture, whose variance is far above the
 # noise, pass nearly unchanged. Window averages leave the tile's outside out of the count, so the
@@ -56,19 +56,25 @@ def build_model(tile_size, window):
         return helper.make_node("Conv", ["image", weight], [name], kernel_shape=[1, 1])
 
     def window_mean(source, name):
-        return helper.make_node(
-            "AveragePool", [source], [name],
-            kernel_shape=[window, window], pads=[radius] * 4, strides=[1, 1],
-            count_include_pad=0)
+        # Separable: rows then columns; with outside texels left out of both counts, the two
+        # one-dimensional means make exactly the square window's mean.
+        return [
+            helper.make_node("AveragePool", [source], [name + "_rows"],
+                             kernel_shape=[1, window], pads=[0, radius, 0, radius],
+                             strides=[1, 1], count_include_pad=0),
+            helper.make_node("AveragePool", [name + "_rows"], [name],
+                             kernel_shape=[window, 1], pads=[radius, 0, radius, 0],
+                             strides=[1, 1], count_include_pad=0),
+        ]
 
     nodes = [
         select("samples", "select_samples"),
         select("deviations", "select_deviations"),
         helper.make_node("Mul", ["deviations", "deviations"], ["noise_variance"]),
         helper.make_node("Mul", ["samples", "samples"], ["squares"]),
-        window_mean("samples", "local_mean"),
-        window_mean("squares", "local_mean_square"),
-        window_mean("noise_variance", "local_noise"),
+        *window_mean("samples", "local_mean"),
+        *window_mean("squares", "local_mean_square"),
+        *window_mean("noise_variance", "local_noise"),
         helper.make_node("Mul", ["local_mean", "local_mean"], ["squared_mean"]),
         helper.make_node("Sub", ["local_mean_square", "squared_mean"], ["local_variance"]),
         helper.make_node("Sub", ["local_variance", "local_noise"], ["signal_excess"]),

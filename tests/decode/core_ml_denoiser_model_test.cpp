@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <opencv2/dnn.hpp>
 #include <random>
 #include <vector>
 
@@ -109,13 +110,37 @@ TEST_F(CoreMLDenoiserModelTest, ExtraInputsAndOversizedTilesAreRejected) {
               prefix + "invalid tile size or overlap");
 }
 
+fs::path shippedModel() {
+    return fs::path(build_config::kSourceResourcesDir) / "models" / "MatchFilter.onnx";
+}
+
+// Tiles overlap by far less than a tile, so the model's border samples count: a flat tile must
+// stay flat up to its edges, which it only does when window means leave the outside out.
+TEST(ShippedDetailModelTest, KeepsAFlatTileFlatUpToItsEdges) {
+    cv::dnn::Net net = cv::dnn::readNetFromONNX(shippedModel().string());
+    const int tile = CoreMLDenoiser(shippedModel(), configuration(64)).tileSize();
+    const int shape[] = {1, 8, tile, tile};
+    cv::Mat image(4, shape, CV_32F);
+    const cv::Range samples[] = {cv::Range::all(), cv::Range(0, 4), cv::Range::all(),
+                                 cv::Range::all()};
+    const cv::Range deviations[] = {cv::Range::all(), cv::Range(4, 8), cv::Range::all(),
+                                    cv::Range::all()};
+    image(samples).setTo(0.3f);
+    image(deviations).setTo(0.01f);
+    net.setInput(image, "image");
+    const cv::Mat prediction = net.forward("denoised");
+    double lowest = 0;
+    double highest = 0;
+    cv::minMaxIdx(prediction, &lowest, &highest);
+    EXPECT_NEAR(lowest, 0.3, 1e-6);
+    EXPECT_NEAR(highest, 0.3, 1e-6);
+}
+
 // A packed Bayer texture of four flat patches with sensor noise of a known profile, denoised by the
 // shipped model through the whole tiled path: the noise must fall at least by half while every
 // patch keeps its level within 1 %.
 TEST(ShippedDetailModelTest, RemovesMostNoiseAndKeepsFlatLevels) {
-    CoreMLDenoiser denoiser(
-        fs::path(build_config::kSourceResourcesDir) / "models" / "MatchFilter.onnx",
-        configuration(64));
+    CoreMLDenoiser denoiser(shippedModel(), configuration(64));
     const int width = 700;
     const int height = 520;
     const std::array<std::array<float, 4>, 4> levels{{{0.20f, 0.40f, 0.15f, 0.40f},
