@@ -19,15 +19,17 @@ namespace quillmere::rawbridge {
 template <typename Body>
 std::int32_t runBridgeCall(char* error, std::size_t errorLength, const char* fallback,
                            Body&& body) noexcept {
-    const char* message = fallback;
+    const auto report = [&](const char* message) {
+        if (error != nullptr && errorLength > 0) std::snprintf(error, errorLength, "%s", message);
+    };
     try {
         body();
         return 0;
     } catch (const std::exception& exception) {
-        message = exception.what();
+        report(exception.what());  // the message dies with the exception
     } catch (...) {
+        report(fallback);
     }
-    if (error != nullptr && errorLength > 0) std::snprintf(error, errorLength, "%s", message);
     return -1;
 }
 
