@@ -10,8 +10,12 @@
 namespace quillmere::rawbridge {
 namespace {
 
-// fmaxf and fminf drop a NaN operand, so a NaN lands on the lower bound.
-float clampUnit(float value) { return std::fmin(std::fmax(value, 0.0f), 1.0f); }
+// A NaN fails both comparisons and lands on 0. (Written with comparisons rather than fmaxf and
+// fminf, which the compiler leaves as library calls in this, the bridge's hottest loop.)
+float clampUnit(float value) {
+    value = value > 0.0f ? value : 0.0f;
+    return value < 1.0f ? value : 1.0f;
+}
 
 // LibRaw's 16-bit sensor plane addressed by visible position; checkSensorGeometry has made sure
 // that every visible position lies inside it.
@@ -36,16 +40,26 @@ private:
     std::size_t left_;
 };
 
-// Calls visit(channel, row, col, element index) for every sample the plane covers, in the order
-// quad row, quad, channel R, G1, B, G2.
+// Calls visit(sample, black level, channel, element index) for every sample the plane covers,
+// sensor row by sensor row: the sample in LibRaw's sensor plane, its own black level, its channel
+// and its index in the packed plane.
 template <typename Visit>
-void forEachPackedSample(const QXRAWMetadata& metadata, Visit&& visit) {
-    std::size_t element = 0;
+void forEachPackedSample(LibRaw& raw, const QXRAWMetadata& metadata, Visit&& visit) {
+    const SensorSamples samples(raw);
+    const BlackLevelMap blackLevels(raw.imgdata.color);
+    int colours[4];
+    channelColours(raw, metadata, colours);
+    const std::size_t rowElements = static_cast<std::size_t>(metadata.packed_width) * 4;
     for (int y = 0; y < metadata.packed_height; ++y) {
-        for (int x = 0; x < metadata.packed_width; ++x) {
-            for (int channel = 0; channel < 4; ++channel, ++element) {
-                visit(channel, 2 * y + metadata.cfa_y[channel], 2 * x + metadata.cfa_x[channel],
-                      element);
+        for (int channel = 0; channel < 4; ++channel) {
+            const int row = 2 * y + metadata.cfa_y[channel];
+            std::uint16_t* sample = &samples.at(row, metadata.cfa_x[channel]);
+            BlackLevelMap::RowWalk black =
+                blackLevels.walkRow(colours[channel], row, metadata.cfa_x[channel]);
+            std::size_t element = static_cast<std::size_t>(y) * rowElements +
+                                  static_cast<std::size_t>(channel);
+            for (int x = 0; x < metadata.packed_width; ++x, sample += 2, element += 4) {
+                visit(*sample, black.next(), channel, element);
             }
         }
     }
@@ -54,30 +68,25 @@ void forEachPackedSample(const QXRAWMetadata& metadata, Visit&& visit) {
 }  // namespace
 
 void readPackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, float* plane) {
-    const SensorSamples samples(raw);
-    const BlackLevelMap blackLevels(raw.imgdata.color);
-    int colours[4];
-    channelColours(raw, metadata, colours);
-    forEachPackedSample(metadata, [&](int channel, int row, int col, std::size_t element) {
-        const float black = blackLevels.at(colours[channel], row, col);
-        const float value = static_cast<float>(samples.at(row, col));
-        plane[element] = clampUnit((value - black) / (metadata.white[channel] - black));
-    });
+    forEachPackedSample(raw, metadata,
+                        [&](std::uint16_t sample, float black, int channel, std::size_t element) {
+                            plane[element] = clampUnit((static_cast<float>(sample) - black) /
+                                                       (metadata.white[channel] - black));
+                        });
 }
 
 void writePackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, const float* plane) {
-    const SensorSamples samples(raw);
-    const BlackLevelMap blackLevels(raw.imgdata.color);
-    int colours[4];
-    channelColours(raw, metadata, colours);
-    forEachPackedSample(metadata, [&](int channel, int row, int col, std::size_t element) {
-        const float value = plane[element];
-        if (!std::isfinite(value)) fail("The neural model returned a non-finite sensor value.");
-        const float black = blackLevels.at(colours[channel], row, col);
-        const float count =
-            std::round(std::fma(clampUnit(value), metadata.white[channel] - black, black));
-        samples.at(row, col) = static_cast<std::uint16_t>(std::fmin(std::fmax(count, 0.0f), 65535.0f));
-    });
+    forEachPackedSample(raw, metadata,
+                        [&](std::uint16_t& sample, float black, int channel, std::size_t element) {
+                            const float value = plane[element];
+                            if (!std::isfinite(value)) {
+                                fail("The neural model returned a non-finite sensor value.");
+                            }
+                            const float count = std::round(
+                                std::fma(clampUnit(value), metadata.white[channel] - black, black));
+                            sample = static_cast<std::uint16_t>(
+                                std::fmin(std::fmax(count, 0.0f), 65535.0f));
+                        });
 }
 
 }  // namespace quillmere::rawbridge

@@ -86,6 +86,17 @@ BlackLevelMap::BlackLevelMap(const libraw_colordata_t& color) {
     }
 }
 
+BlackLevelMap::RowWalk BlackLevelMap::walkRow(int colour, int row, int col) const {
+    RowWalk walk;
+    walk.base_ = base_[colour];
+    if (patternRows_ != 0) {
+        walk.entries_ = pattern_ + (static_cast<unsigned>(row) % patternRows_) * patternColumns_;
+        walk.column_ = static_cast<unsigned>(col) % patternColumns_;
+        walk.columns_ = patternColumns_;
+    }
+    return walk;
+}
+
 float colourMultiplier(const float multipliers[4], int colour) {
     return colour == 3 && multipliers[3] == 0.0f ? multipliers[1] : multipliers[colour];
 }

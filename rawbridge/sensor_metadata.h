@@ -14,6 +14,26 @@ enum Channel { kRed = 0, kGreen1 = 1, kBlue = 2, kGreen2 = 3 };
 // that pattern fits LibRaw's table.
 class BlackLevelMap {
 public:
+    // The levels of the samples of one colour in one row at columns col, col + 2, col + 4, ...
+    // in turn, found without dividing (the sensor-plane loops step through rows this way).
+    class RowWalk {
+    public:
+        float next() {
+            if (entries_ == nullptr) return base_;
+            const float level = base_ + static_cast<float>(entries_[column_]);
+            column_ += 2;
+            while (column_ >= columns_) column_ -= columns_;
+            return level;
+        }
+
+    private:
+        friend class BlackLevelMap;
+        float base_ = 0.0f;
+        const unsigned* entries_ = nullptr;  // the pattern's row, or none
+        unsigned column_ = 0;
+        unsigned columns_ = 0;
+    };
+
     explicit BlackLevelMap(const libraw_colordata_t& color);
 
     // The level of the sample of colour index `colour` (0 to 3) at visible position (row, col).
@@ -26,6 +46,8 @@ public:
         }
         return level;
     }
+
+    RowWalk walkRow(int colour, int row, int col) const;
 
 private:
     float base_[4];

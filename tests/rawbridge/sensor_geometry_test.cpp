@@ -210,6 +210,25 @@ TEST(SensorGeometry, UsesTheBlackPatternOnlyWhenItFitsLibRawsTable) {
     EXPECT_EQ(BlackLevelMap(*color).at(0, 1, 1), 101.0f);
 }
 
+TEST(SensorGeometry, WalkingARowGivesTheLevelOfEachSample) {
+    const auto color = std::make_unique<libraw_colordata_t>();
+    color->black = 64;
+    color->cblack[1] = 5;
+    for (const auto& [rows, columns] : {std::pair{3u, 5u}, std::pair{2u, 2u}, std::pair{1u, 1u},
+                                        std::pair{0u, 0u}}) {
+        color->cblack[4] = rows;
+        color->cblack[5] = columns;
+        for (unsigned i = 0; i < 15; ++i) color->cblack[6 + i] = 10 * i;
+        const BlackLevelMap levels(*color);
+        for (int start : {0, 1, 4}) {
+            BlackLevelMap::RowWalk walk = levels.walkRow(1, 7, start);
+            for (int col = start; col < start + 40; col += 2) {
+                ASSERT_EQ(walk.next(), levels.at(1, 7, col)) << rows << "x" << columns << " " << col;
+            }
+        }
+    }
+}
+
 TEST(SensorGeometry, OnlyPlainTwoByTwoQuadsCountAsThreeColourBayer) {
     const TemporaryFolder folder;
     LibRawInstance raw = unpack(folder.dng("bayer.dng", colourField()).c_str());
