@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "rawbridge/inset_crop.h"
@@ -31,36 +32,33 @@ SyntheticDNGOptions greyCard() {
     return options;
 }
 
-TEST(FullDevelopment, DevelopsWithTheCameraWhiteBalanceIntoLinearSRGB) {
+TEST(FullDevelopment, DevelopsWithTheCameraWhiteBalanceIntoLinearSRGBBottomRowFirst) {
     const TemporaryFolder folder;
-    const auto developed = developOriginal(folder.dng("grey.dng", greyCard()));
-    ASSERT_EQ(developed.result, 0) << developed.error;
-    EXPECT_EQ(developed.width, 64);
-    EXPECT_EQ(developed.height, 48);
-    EXPECT_EQ(developed.iso, 200.0f);
+    const auto grey = developOriginal(folder.dng("grey.dng", greyCard()));
+    ASSERT_EQ(grey.result, 0) << grey.error;
+    EXPECT_EQ(grey.width, 64);
+    EXPECT_EQ(grey.height, 48);
+    EXPECT_EQ(grey.iso, 200.0f);
     for (int row : {5, 24, 40}) {
         for (int x : {5, 32, 58}) {
-            EXPECT_NEAR(developed.at(x, row, 0), 0.5f, 0.01f);
-            EXPECT_NEAR(developed.at(x, row, 1), 0.5f, 0.01f);
-            EXPECT_NEAR(developed.at(x, row, 2), 0.5f, 0.01f);
-            EXPECT_EQ(developed.at(x, row, 3), 1.0f);
+            for (int channel = 0; channel < 3; ++channel) {
+                EXPECT_NEAR(grey.at(x, row, channel), 0.5f, 0.01f);
+            }
+            EXPECT_EQ(grey.at(x, row, 3), 1.0f);
         }
     }
-}
 
-TEST(FullDevelopment, StoresTheBottomRowFirstAndOrientsTheImage) {
-    const TemporaryFolder folder;
-    SyntheticDNGOptions options = greyCard();
-    options.scene = [](int, int y) {
+    SyntheticDNGOptions ramp = greyCard();
+    ramp.scene = [](int, int y) {
         const float level = 0.05f + 0.01f * static_cast<float>(y);
         return std::array<float, 3>{level * 0.5f, level, level * 0.75f};
     };
-    const auto upright = developOriginal(folder.dng("ramp.dng", options));
+    const auto upright = developOriginal(folder.dng("ramp.dng", ramp));
     ASSERT_EQ(upright.result, 0) << upright.error;
     EXPECT_GT(upright.at(30, 2, 1), upright.at(30, 45, 1));  // the sensor's last rows come first
 
-    options.orientation = 6;
-    const auto turned = developOriginal(folder.dng("turned.dng", options));
+    ramp.orientation = 6;
+    const auto turned = developOriginal(folder.dng("turned.dng", ramp));
     ASSERT_EQ(turned.result, 0) << turned.error;
     EXPECT_EQ(turned.width, 48);
     EXPECT_EQ(turned.height, 64);
@@ -115,16 +113,18 @@ TEST(FullDevelopment, ReportsMissingInputs) {
     const std::string path = folder.dng("grey.dng", greyCard());
     char error[1024] = {};
     std::int32_t info[3] = {};
-    std::uint16_t sentinel = 0;
-    std::uint16_t* rgba = &sentinel;
     EXPECT_EQ(qx_raw_render_original(path.c_str(), info, nullptr, error, sizeof error), -1);
     EXPECT_STREQ(error, "Missing RAW rendering input.");
-    EXPECT_EQ(qx_raw_render_original(path.c_str(), nullptr, &rgba, error, sizeof error), -1);
-    EXPECT_EQ(rgba, nullptr);
-    rgba = &sentinel;
-    EXPECT_EQ(qx_raw_render_original(nullptr, info, &rgba, error, sizeof error), -1);
-    EXPECT_EQ(rgba, nullptr);
-    EXPECT_STREQ(error, "Missing RAW rendering input.");
+    for (bool pathMissing : {true, false}) {
+        std::uint16_t sentinel = 0;
+        std::uint16_t* rgba = &sentinel;
+        std::memset(error, 0, sizeof error);
+        EXPECT_EQ(qx_raw_render_original(pathMissing ? nullptr : path.c_str(),
+                                         pathMissing ? info : nullptr, &rgba, error, sizeof error),
+                  -1);
+        EXPECT_EQ(rgba, nullptr);
+        EXPECT_STREQ(error, "Missing RAW rendering input.");
+    }
 }
 
 class InsetCrop : public ::testing::Test {

@@ -75,7 +75,8 @@ TEST(NoiseProfile, MeasuresLevelVarianceAndTextureOfAPatch) {
     EXPECT_GT(textured->texture, 1.0f);
 }
 
-TEST(NoiseProfile, DropsAPatchWithMoreThanEightClippedOrEmptySamples) {
+TEST(NoiseProfile, DropsClippedPatchesAndPatchesWithoutUsableLevelOrNoise) {
+    // Eight clipped or empty samples are tolerated, nine are not.
     for (const float clippedValue : {0.0f, 0.98f, 1.0f}) {
         std::vector<float> plane = noisyPlane(16, 16, 0.5f, 0.01f);
         for (int i = 0; i < 8; ++i) plane[static_cast<std::size_t>(i * 17) * 4] = clippedValue;
@@ -83,9 +84,6 @@ TEST(NoiseProfile, DropsAPatchWithMoreThanEightClippedOrEmptySamples) {
         plane[static_cast<std::size_t>(200) * 4] = clippedValue;
         EXPECT_FALSE(measurePatch(plane.data(), 16, 0, 0, 0)) << clippedValue;
     }
-}
-
-TEST(NoiseProfile, DropsPatchesOutsideTheUsableLevelsOrWithoutNoise) {
     const std::vector<float> dark = noisyPlane(16, 16, 5e-6f, 1e-7f);
     EXPECT_FALSE(measurePatch(dark.data(), 16, 0, 0, 0));
     const std::vector<float> bright = noisyPlane(16, 16, 0.96f, 0.001f);
@@ -163,16 +161,6 @@ TEST(NoiseProfile, PointsCloserThanATenThousandthGiveNoSlope) {
     EXPECT_FLOAT_EQ(line.read, 2e-5f);
 }
 
-TEST(NoiseProfile, APlaneSmallerThanOnePatchGetsTheFixedValues) {
-    const std::vector<float> plane = noisyPlane(15, 64, 0.4f, 0.01f);
-    const Fit fit = estimatePlane(plane, 15, 64);
-    for (int channel = 0; channel < 4; ++channel) {
-        EXPECT_EQ(fit.samples[channel], 0);
-        EXPECT_EQ(fit.shot[channel], 0.0f);
-        EXPECT_EQ(fit.read[channel], 1e-6f);
-    }
-}
-
 TEST(NoiseProfile, FewerThan32PatchesAreCountedButNotFitted) {
     // One column of 16 × 16 patches, each at its own level with the same noise: 31 rows of them,
     // then 32.
@@ -186,7 +174,11 @@ TEST(NoiseProfile, FewerThan32PatchesAreCountedButNotFitted) {
     };
     const Fit few = estimatePlane(steppedPlane(31), 16, 31 * 16);
     const Fit enough = estimatePlane(steppedPlane(32), 16, 32 * 16);
+    const Fit none = estimatePlane(steppedPlane(4), 15, 64);  // narrower than one patch
     for (int channel = 0; channel < 4; ++channel) {
+        EXPECT_EQ(none.samples[channel], 0);
+        EXPECT_EQ(none.shot[channel], 0.0f);
+        EXPECT_EQ(none.read[channel], 1e-6f);
         EXPECT_EQ(few.samples[channel], 31);
         EXPECT_EQ(few.shot[channel], 0.0f);
         EXPECT_EQ(few.read[channel], 1e-6f);

@@ -2,7 +2,6 @@
 #include <libraw/libraw.h>
 
 #include <array>
-#include <cmath>
 #include <cstring>
 #include <thread>
 #include <vector>
@@ -17,81 +16,73 @@ using fixtures::SyntheticDNGOptions;
 using testing::readSensor;
 using testing::TemporaryFolder;
 using testing::testData;
-
-constexpr const char* kBayerOnly = "The research denoiser currently requires a three-color Bayer RAW.";
-
-// One raw count of a 16-bit range, the rounding of the writer.
-constexpr float kCount = 1.0f / 15000.0f;
+using Ints = std::array<std::int32_t, 4>;
+using Floats = std::array<float, 4>;
 
 SyntheticDNGOptions colourField(CFAPattern pattern) {
     SyntheticDNGOptions options;
-    options.width = 64;
-    options.height = 48;
+    options.width = 70;
+    options.height = 52;
     options.cfaPattern = pattern;
     options.blackLevels = {512};
     options.whiteLevel = 15512;
+    options.iso = 800;
+    options.asShotNeutral = std::array<double, 3>{0.5, 1.0, 0.8};
     options.scene = fixtures::flatScene(0.8f, 0.4f, 0.2f);
     return options;
 }
 
-struct PatternCase {
-    CFAPattern pattern;
-    std::array<int, 4> cfaX;
-    std::array<int, 4> cfaY;
-};
-
-TEST(SensorRead, PutsEveryCFAPatternIntoChannelsRG1BG2) {
-    const TemporaryFolder folder;
-    const PatternCase cases[] = {{CFAPattern::RGGB, {0, 1, 1, 0}, {0, 0, 1, 1}},
-                                 {CFAPattern::BGGR, {1, 0, 0, 1}, {1, 1, 0, 0}},
-                                 {CFAPattern::GRBG, {1, 0, 0, 1}, {0, 0, 1, 1}},
-                                 {CFAPattern::GBRG, {0, 1, 1, 0}, {1, 1, 0, 0}}};
-    for (const PatternCase& pattern : cases) {
-        const auto read = readSensor(folder.dng("cfa.dng", colourField(pattern.pattern)));
-        ASSERT_EQ(read.result, 0) << read.error;
-        const QXRAWMetadata& m = read.metadata;
-        EXPECT_EQ(std::to_array(m.cfa_x), pattern.cfaX);
-        EXPECT_EQ(std::to_array(m.cfa_y), pattern.cfaY);
-        for (int y : {0, 11, 23}) {
-            for (int x : {0, 17, 31}) {
-                EXPECT_NEAR(read.at(x, y, 0), 0.8f, kCount);
-                EXPECT_NEAR(read.at(x, y, 1), 0.4f, kCount);
-                EXPECT_NEAR(read.at(x, y, 2), 0.2f, kCount);
-                EXPECT_NEAR(read.at(x, y, 3), 0.4f, kCount);
+void expectColourField(const testing::SensorRead& read) {
+    const float truth[4] = {0.8f, 0.4f, 0.2f, 0.4f};
+    for (int y : {0, 11, 21}) {
+        for (int x : {0, 17, 31}) {
+            for (int channel = 0; channel < 4; ++channel) {
+                EXPECT_NEAR(read.at(x, y, channel), truth[channel], 1.0f / 15000.0f);
             }
         }
     }
 }
 
-TEST(SensorRead, DescribesTheSensorOfASyntheticDNG) {
+TEST(SensorRead, PutsEveryCFAPatternIntoChannelsRG1BG2) {
+    const TemporaryFolder folder;
+    const std::tuple<CFAPattern, Ints, Ints> patterns[] = {
+        {CFAPattern::RGGB, {0, 1, 1, 0}, {0, 0, 1, 1}}, {CFAPattern::BGGR, {1, 0, 0, 1}, {1, 1, 0, 0}},
+        {CFAPattern::GRBG, {1, 0, 0, 1}, {0, 0, 1, 1}}, {CFAPattern::GBRG, {0, 1, 1, 0}, {1, 1, 0, 0}}};
+    for (const auto& [pattern, cfaX, cfaY] : patterns) {
+        const auto read = readSensor(folder.dng("cfa.dng", colourField(pattern)));
+        ASSERT_EQ(read.result, 0) << read.error;
+        EXPECT_EQ(std::to_array(read.metadata.cfa_x), cfaX);
+        EXPECT_EQ(std::to_array(read.metadata.cfa_y), cfaY);
+        expectColourField(read);
+
+        // DNG anchors the pattern at the active area, here at an odd offset.
+        SyntheticDNGOptions shifted = colourField(pattern);
+        shifted.activeArea = fixtures::SensorRect{3, 5, 66, 46};
+        const auto shiftedRead = readSensor(folder.dng("shifted.dng", shifted));
+        ASSERT_EQ(shiftedRead.result, 0) << shiftedRead.error;
+        expectColourField(shiftedRead);
+    }
+}
+
+TEST(SensorRead, DescribesTheSensor) {
     const TemporaryFolder folder;
     SyntheticDNGOptions options = colourField(CFAPattern::RGGB);
-    options.iso = 800;
-    options.asShotNeutral = std::array<double, 3>{0.5, 1.0, 0.8};
+    options.activeArea = fixtures::SensorRect{3, 5, 66, 46};
     const auto read = readSensor(folder.dng("sensor.dng", options));
     ASSERT_EQ(read.result, 0) << read.error;
     const QXRAWMetadata& m = read.metadata;
-    EXPECT_EQ(m.width, 64);
-    EXPECT_EQ(m.height, 48);
-    EXPECT_EQ(m.packed_width, 32);
-    EXPECT_EQ(m.packed_height, 24);
-    EXPECT_EQ(std::to_array({m.crop_x, m.crop_y, m.crop_width, m.crop_height}),
-              (std::array<int32_t, 4>{0, 0, 64, 48}));
-    EXPECT_EQ(m.output_width, 64);
-    EXPECT_EQ(m.output_height, 48);
-    EXPECT_EQ(m.orientation, 0);
+    // LibRaw moves an odd DNG active area on to the next even sample: 65 × 45 visible.
+    EXPECT_EQ((Ints{m.width, m.height, m.packed_width, m.packed_height}), (Ints{64, 44, 32, 22}));
+    EXPECT_EQ((Ints{m.crop_x, m.crop_y, m.crop_width, m.crop_height}), (Ints{0, 0, 64, 44}));
+    EXPECT_EQ((Ints{m.output_width, m.output_height, m.orientation, 0}), (Ints{64, 44, 0, 0}));
     EXPECT_EQ(m.iso, 800.0f);
-    EXPECT_EQ(std::to_array(m.black), (std::array<float, 4>{512, 512, 512, 512}));
-    EXPECT_EQ(std::to_array(m.white), (std::array<float, 4>{15512, 15512, 15512, 15512}));
-    // The as-shot multipliers are the inverse neutral; the second green shares the first's.
-    EXPECT_FLOAT_EQ(m.camera_white_balance[0], 2.0f);
-    EXPECT_FLOAT_EQ(m.camera_white_balance[1], 1.0f);
-    EXPECT_FLOAT_EQ(m.camera_white_balance[2], 1.25f);
-    EXPECT_FLOAT_EQ(m.camera_white_balance[3], 1.0f);
+    EXPECT_EQ(std::to_array(m.black), (Floats{512, 512, 512, 512}));
+    EXPECT_EQ(std::to_array(m.white), (Floats{15512, 15512, 15512, 15512}));
+    // The inverse neutral; the second green shares the first's.
+    EXPECT_EQ(std::to_array(m.camera_white_balance), (Floats{2.0f, 1.0f, 1.25f, 1.0f}));
     // A noise-free field offers no patch with measurable noise.
-    EXPECT_EQ(std::to_array(m.noise_samples), (std::array<int32_t, 4>{0, 0, 0, 0}));
-    EXPECT_EQ(std::to_array(m.noise_read_variance),
-              (std::array<float, 4>{1e-6f, 1e-6f, 1e-6f, 1e-6f}));
+    EXPECT_EQ(std::to_array(m.noise_samples), (Ints{0, 0, 0, 0}));
+    EXPECT_EQ(std::to_array(m.noise_read_variance), (Floats{1e-6f, 1e-6f, 1e-6f, 1e-6f}));
 }
 
 TEST(SensorRead, LeavesTheLastColumnOfAnOddSensorOut) {
@@ -105,15 +96,13 @@ TEST(SensorRead, LeavesTheLastColumnOfAnOddSensorOut) {
     };
     const auto read = readSensor(folder.dng("odd.dng", options));
     ASSERT_EQ(read.result, 0) << read.error;
-    EXPECT_EQ(read.metadata.width, 32);
-    EXPECT_EQ(read.metadata.height, 40);
-    EXPECT_EQ(read.metadata.packed_width, 16);
-    EXPECT_EQ(read.metadata.packed_height, 20);
+    const QXRAWMetadata& m = read.metadata;
+    EXPECT_EQ((Ints{m.width, m.height, m.packed_width, m.packed_height}), (Ints{32, 40, 16, 20}));
     EXPECT_NEAR(read.at(15, 19, 0), 30.0f / 64.0f, 1e-4f);  // red at column 30
     EXPECT_NEAR(read.at(15, 19, 1), 31.0f / 64.0f, 1e-4f);  // green at column 31, the last read
 }
 
-TEST(SensorRead, RefusesSensorsNarrowerOrLowerThan32Samples) {
+TEST(SensorRead, RefusesSmallSensorsAndCalibrationsWithoutRange) {
     const TemporaryFolder folder;
     for (const auto& [width, height] : {std::pair{31, 100}, std::pair{100, 31}}) {
         SyntheticDNGOptions options;
@@ -124,39 +113,32 @@ TEST(SensorRead, RefusesSensorsNarrowerOrLowerThan32Samples) {
         EXPECT_EQ(read.error, "RAW sensor is too small.");
         EXPECT_EQ(read.plane, nullptr);
     }
+    SyntheticDNGOptions options;
+    options.blackLevels = {3999};
+    options.whiteLevel = 4000;
+    EXPECT_EQ(readSensor(folder.dng("range.dng", options)).error,
+              "Invalid RAW black/white calibration.");
 }
 
-TEST(SensorRead, NormalisesEverySampleByItsOwnBlackLevel) {
+TEST(SensorRead, NormalisesEverySampleByItsOwnBlackLevelAndClamps) {
     const TemporaryFolder folder;
     SyntheticDNGOptions options;
     options.blackLevels = {500, 600, 700, 800};
     options.blackRepeatRows = 2;
     options.blackRepeatColumns = 2;
     options.whiteLevel = 10000;
-    options.scene = fixtures::flatScene(0.5f, 0.5f, 0.5f);
+    options.scene = [](int x, int) {
+        const float level = x < 40 ? 0.5f : x < 80 ? -0.1f : 1.2f;
+        return std::array<float, 3>{level, level, level};
+    };
     const auto read = readSensor(folder.dng("black.dng", options));
     ASSERT_EQ(read.result, 0) << read.error;
     // RGGB: R at (0, 0), G1 at (1, 0), B at (1, 1), G2 at (0, 1) of the pattern.
-    EXPECT_EQ(std::to_array(read.metadata.black), (std::array<float, 4>{500, 600, 800, 700}));
+    EXPECT_EQ(std::to_array(read.metadata.black), (Floats{500, 600, 800, 700}));
     for (int channel = 0; channel < 4; ++channel) {
-        EXPECT_NEAR(read.at(5, 7, channel), 0.5f, 1e-4f) << "channel " << channel;
-    }
-}
-
-TEST(SensorRead, ClampsBelowBlackToZeroAndAboveWhiteToOne) {
-    const TemporaryFolder folder;
-    SyntheticDNGOptions options;
-    options.blackLevels = {1000};
-    options.whiteLevel = 4000;
-    options.scene = [](int x, int) {
-        const float level = x < 64 ? -0.1f : 1.2f;
-        return std::array<float, 3>{level, level, level};
-    };
-    const auto read = readSensor(folder.dng("clamp.dng", options));
-    ASSERT_EQ(read.result, 0) << read.error;
-    for (int channel = 0; channel < 4; ++channel) {
-        EXPECT_EQ(read.at(3, 3, channel), 0.0f);
-        EXPECT_EQ(read.at(40, 3, channel), 1.0f);
+        EXPECT_NEAR(read.at(5, 7, channel), 0.5f, 1e-4f) << channel;
+        EXPECT_EQ(read.at(30, 7, channel), 0.0f) << channel;
+        EXPECT_EQ(read.at(50, 7, channel), 1.0f) << channel;
     }
 }
 
@@ -164,26 +146,16 @@ TEST(SensorRead, ASampleWhoseBlackReachesTheWhiteLevelReadsAsZeroNotNaN) {
     const TemporaryFolder folder;
     SyntheticDNGOptions options;
     options.whiteLevel = 4000;
-    // A 2 × 4 pattern whose last entry, at row 1 and column 3 (a blue sample outside the first
-    // quad), equals the white level.
+    // A 2 × 4 pattern whose entry at row 1, column 3 (a blue sample outside the first quad)
+    // equals the white level.
     options.blackLevels = {100, 100, 100, 100, 100, 100, 100, 4000};
     options.blackRepeatRows = 2;
     options.blackRepeatColumns = 4;
     options.scene = fixtures::flatScene(0.5f, 0.5f, 0.5f);
     const auto read = readSensor(folder.dng("saturated-black.dng", options));
     ASSERT_EQ(read.result, 0) << read.error;
-    EXPECT_EQ(read.at(1, 0, 2), 0.0f);  // 0 / 0 in the formula
+    EXPECT_EQ(read.at(1, 0, 2), 0.0f);  // 0 / 0
     EXPECT_NEAR(read.at(0, 0, 2), 0.5f, 1e-3f);
-}
-
-TEST(SensorRead, RefusesABlackLevelWithinOneCountOfWhite) {
-    const TemporaryFolder folder;
-    SyntheticDNGOptions options;
-    options.blackLevels = {3999};
-    options.whiteLevel = 4000;
-    const auto read = readSensor(folder.dng("calibration.dng", options));
-    EXPECT_EQ(read.result, -1);
-    EXPECT_EQ(read.error, "Invalid RAW black/white calibration.");
 }
 
 TEST(SensorRead, SwapsTheOutputSizeForTransposingOrientations) {
@@ -197,10 +169,10 @@ TEST(SensorRead, SwapsTheOutputSizeForTransposingOrientations) {
         options.orientation = tiffOrientation;
         const auto read = readSensor(folder.dng("orientation.dng", options));
         ASSERT_EQ(read.result, 0) << read.error;
-        EXPECT_EQ(read.metadata.orientation, flip);
         const bool transposed = (flip & 4) != 0;
-        EXPECT_EQ(read.metadata.output_width, transposed ? 48 : 64) << "flip " << flip;
-        EXPECT_EQ(read.metadata.output_height, transposed ? 64 : 48) << "flip " << flip;
+        EXPECT_EQ(read.metadata.orientation, flip);
+        EXPECT_EQ(read.metadata.output_width, transposed ? 48 : 64) << flip;
+        EXPECT_EQ(read.metadata.output_height, transposed ? 64 : 48) << flip;
     }
 }
 
@@ -214,7 +186,6 @@ TEST(SensorRead, RecoversAKnownShotAndReadNoise) {
     options.width = 2048;
     options.height = 2048;
     options.blackLevels = {1024};
-    options.whiteLevel = 65535;
     options.scene = fixtures::levelStepScene(64, 0.05f, 0.85f, 17);
     options.shotNoise = 2e-4;
     options.readNoiseVariance = 2.5e-5;
@@ -231,7 +202,7 @@ TEST(SensorRead, RecoversAKnownShotAndReadNoise) {
     }
 }
 
-TEST(SensorRead, ReportsMissingInputsWithoutTouchingAnythingElse) {
+TEST(SensorRead, ReportsMissingInputsInWhateverBufferItIsGiven) {
     const TemporaryFolder folder;
     const std::string path = folder.dng("any.dng", SyntheticDNGOptions{});
     QXRAWMetadata metadata;
@@ -240,7 +211,6 @@ TEST(SensorRead, ReportsMissingInputsWithoutTouchingAnythingElse) {
     float sentinel = 0.0f;
     float* pixels = &sentinel;
     char error[1024] = {};
-
     EXPECT_EQ(qx_raw_read(path.c_str(), &metadata, nullptr, error, sizeof error), -1);
     EXPECT_STREQ(error, "Missing RAW input.");
     EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, error, sizeof error), -1);
@@ -248,21 +218,14 @@ TEST(SensorRead, ReportsMissingInputsWithoutTouchingAnythingElse) {
     pixels = &sentinel;
     EXPECT_EQ(qx_raw_read(path.c_str(), nullptr, &pixels, error, sizeof error), -1);
     EXPECT_EQ(pixels, nullptr);
-    EXPECT_STREQ(error, "Missing RAW input.");
     EXPECT_EQ(std::memcmp(&metadata, &untouched, sizeof metadata), 0);
-}
 
-TEST(SensorRead, CutsTheMessageToTheBufferAndWritesNothingWithoutOne) {
     char small[10];
     std::memset(small, 'x', sizeof small);
-    float* pixels = nullptr;
-    QXRAWMetadata metadata{};
     EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, small, sizeof small), -1);
     EXPECT_EQ(std::string(small, sizeof small), std::string("Missing R\0", 10));
-
-    char untouched[4] = {'a', 'b', 'c', 'd'};
-    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, untouched, 0), -1);
-    EXPECT_EQ(std::string(untouched, 4), "abcd");
+    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, small, 0), -1);
+    EXPECT_EQ(std::string(small, sizeof small), std::string("Missing R\0", 10));
     EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, nullptr, 1024), -1);
 }
 
@@ -270,21 +233,18 @@ TEST(SensorRead, RefusesFilesThatAreNotThreeColourBayer) {
     const TemporaryFolder folder;
     SyntheticDNGOptions linear;
     linear.linearRaw = true;
-    const std::string linearPath = folder.dng("linear.dng", linear);
-    for (const std::string& path : {linearPath, testData("exiv2_IMG_1361.dng")}) {
-        const auto read = readSensor(path);
-        EXPECT_EQ(read.result, -1);
-        EXPECT_EQ(read.error, kBayerOnly);
+    for (const std::string& path : {folder.dng("linear.dng", linear), testData("exiv2_IMG_1361.dng")}) {
+        EXPECT_EQ(readSensor(path).error,
+                  "The research denoiser currently requires a three-color Bayer RAW.");
         EXPECT_FALSE(qx_raw_is_supported_bayer(path.c_str()));
     }
     EXPECT_TRUE(qx_raw_is_supported_bayer(folder.dng("bayer.dng", SyntheticDNGOptions{}).c_str()));
-    EXPECT_TRUE(qx_raw_is_supported_bayer(testData("tinydng_colorchart.dng").c_str()));
     EXPECT_FALSE(qx_raw_is_supported_bayer(nullptr));
     EXPECT_FALSE(qx_raw_is_supported_bayer(testData("missing.dng").c_str()));
     EXPECT_STREQ(qx_raw_version(), LibRaw::version());
 }
 
-TEST(SensorRead, DamagedCameraFilesFailWithLibRawsReason) {
+TEST(SensorRead, DamagedCameraFilesFailCleanlyWithLibRawsReason) {
     const std::pair<const char*, const char*> cases[] = {
         {"missing.dng", "Open RAW: Input/output error"},
         {"exiftool_CanonRaw.cr2", "Open RAW: Unsupported file format or not RAW file"},
@@ -297,72 +257,48 @@ TEST(SensorRead, DamagedCameraFilesFailWithLibRawsReason) {
         EXPECT_EQ(read.error, message) << file;
         EXPECT_EQ(read.plane, nullptr);
     }
-}
-
-TEST(SensorRead, StrippedFilesThatLibRawUnpacksReadAsWhatTheyHold) {
-    // The Nikon file unpacks into garbage and the Canon DNG into zeros; both are still sensors.
+    // LibRaw unpacks the Nikon file's remains into garbage: still a sensor, 3039 samples wide.
     const auto nikon = readSensor(testData("exiftool_Nikon.nef"));
     ASSERT_EQ(nikon.result, 0) << nikon.error;
-    EXPECT_EQ(nikon.metadata.width, 3038);  // LibRaw's visible width 3039, rounded down
+    EXPECT_EQ(nikon.metadata.width, 3038);
     EXPECT_EQ(nikon.metadata.packed_width, 1519);
-
-    const auto canon = readSensor(testData("exiftool_DNG.dng"));
-    ASSERT_EQ(canon.result, 0) << canon.error;
-    EXPECT_EQ(canon.at(100, 100, 0), 0.0f);
-    EXPECT_EQ(std::to_array(canon.metadata.noise_samples), (std::array<int32_t, 4>{0, 0, 0, 0}));
 }
 
-TEST(SensorRead, TakesTheDefaultCropInVisibleCoordinates) {
+TEST(SensorRead, TakesARealFilesDefaultCropInVisibleCoordinates) {
     // raw-identify -v: "Raw inset, width x height: 3456 x 2304 left: 52 top: 19", with the visible
-    // area at left 42 and top 14 of the raw buffer.
+    // 3474 × 2314 at left 42 and top 14 of the raw buffer. The image data was stripped: zeros.
     const auto read = readSensor(testData("exiftool_DNG.dng"));
     ASSERT_EQ(read.result, 0) << read.error;
     const QXRAWMetadata& m = read.metadata;
-    EXPECT_EQ(m.width, 3474);
-    EXPECT_EQ(m.height, 2314);
-    EXPECT_EQ(std::to_array({m.crop_x, m.crop_y, m.crop_width, m.crop_height}),
-              (std::array<int32_t, 4>{10, 5, 3456, 2304}));
-    EXPECT_EQ(m.output_width, 3456);
-    EXPECT_EQ(m.output_height, 2304);
+    EXPECT_EQ((Ints{m.width, m.height, 0, 0}), (Ints{3474, 2314, 0, 0}));
+    EXPECT_EQ((Ints{m.crop_x, m.crop_y, m.crop_width, m.crop_height}), (Ints{10, 5, 3456, 2304}));
+    EXPECT_EQ((Ints{m.output_width, m.output_height, 0, 0}), (Ints{3456, 2304, 0, 0}));
     EXPECT_EQ(m.iso, 400.0f);
+    EXPECT_EQ(read.at(100, 100, 0), 0.0f);
+    EXPECT_EQ(std::to_array(m.noise_samples), (Ints{0, 0, 0, 0}));
 }
 
-TEST(SensorRead, ReadsARealColourChart) {
-    const auto read = readSensor(testData("tinydng_colorchart.dng"));
-    ASSERT_EQ(read.result, 0) << read.error;
-    const QXRAWMetadata& m = read.metadata;
-    EXPECT_EQ(m.width, 1734);
-    EXPECT_EQ(m.height, 1156);
-    EXPECT_EQ(m.packed_width, 867);
-    EXPECT_EQ(m.packed_height, 578);
-    EXPECT_EQ(std::to_array(m.cfa_x), (std::array<int32_t, 4>{0, 1, 1, 0}));
-    EXPECT_EQ(std::to_array(m.cfa_y), (std::array<int32_t, 4>{0, 0, 1, 1}));
-    EXPECT_EQ(std::to_array(m.black), (std::array<float, 4>{2056, 2056, 2056, 2056}));
-    EXPECT_EQ(std::to_array(m.white), (std::array<float, 4>{15000, 15000, 15000, 15000}));
-    EXPECT_NEAR(m.camera_white_balance[1], 0.403714f, 1e-5f);
-    EXPECT_EQ(m.camera_white_balance[3], m.camera_white_balance[1]);
-    float sum = 0.0f;
-    for (std::size_t i = 0; i < std::size_t{867} * 578 * 4; ++i) {
-        ASSERT_GE(read.plane[i], 0.0f);
-        ASSERT_LE(read.plane[i], 1.0f);
-        sum += read.plane[i];
-    }
-    EXPECT_GT(sum, 0.0f);
-}
-
-TEST(SensorRead, CallsOnSeveralThreadsGiveTheSameResult) {
+TEST(SensorRead, ReadsARealColourChartTheSameOnSeveralThreads) {
     const std::string path = testData("tinydng_colorchart.dng");
     const auto reference = readSensor(path);
-    ASSERT_EQ(reference.result, 0);
-    const std::size_t values = std::size_t{867} * 578 * 4;
+    ASSERT_EQ(reference.result, 0) << reference.error;
+    const QXRAWMetadata& m = reference.metadata;
+    EXPECT_EQ((Ints{m.width, m.height, m.packed_width, m.packed_height}),
+              (Ints{1734, 1156, 867, 578}));
+    EXPECT_EQ(std::to_array(m.black), (Floats{2056, 2056, 2056, 2056}));
+    EXPECT_EQ(std::to_array(m.white), (Floats{15000, 15000, 15000, 15000}));
+    EXPECT_NEAR(m.camera_white_balance[1], 0.403714f, 1e-5f);
+    EXPECT_EQ(m.camera_white_balance[3], m.camera_white_balance[1]);
+
     std::vector<testing::SensorRead> reads(4);
     std::vector<std::thread> threads;
     for (auto& read : reads) threads.emplace_back([&read, &path] { read = readSensor(path); });
     for (auto& thread : threads) thread.join();
+    const std::size_t bytes = std::size_t{867} * 578 * 4 * sizeof(float);
     for (const auto& read : reads) {
         ASSERT_EQ(read.result, 0) << read.error;
-        EXPECT_EQ(std::memcmp(&read.metadata, &reference.metadata, sizeof read.metadata), 0);
-        EXPECT_EQ(std::memcmp(read.plane.get(), reference.plane.get(), values * sizeof(float)), 0);
+        EXPECT_EQ(std::memcmp(&read.metadata, &m, sizeof m), 0);
+        EXPECT_EQ(std::memcmp(read.plane.get(), reference.plane.get(), bytes), 0);
     }
 }
 
