@@ -79,10 +79,40 @@ std::vector<msl::float2> boundaryOffsets(const SpotRepairMask& mask, msl::float2
     return offsets;
 }
 
-msl::float3 mean(const std::vector<msl::float3>& values) {
-    msl::float3 sum{};
-    for (const msl::float3& value : values) sum += value;
-    return sum / static_cast<float>(values.size());
+// How badly a source centred on `s` would fit the disc centred on `center`, seen through the
+// boundary offsets clean around both; lower is better. It adds the difference in structure
+// along the boundary, the difference in mean colour, and how far the source's inside strays
+// from its own boundary (a flat source is safer than a busy one). The ring term only breaks
+// ties, in favour of nearer sources.
+float sourceScore(const CompressedSampler& sample, msl::float2 center, msl::float2 s, float radius,
+                  float ring, const std::vector<msl::float2>& offsets) {
+    std::array<msl::float3, kBoundaryDirections> target;
+    std::array<msl::float3, kBoundaryDirections> source;
+    msl::float3 targetMean{};
+    msl::float3 sourceMean{};
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        target[i] = sample(center + offsets[i]);
+        source[i] = sample(s + offsets[i]);
+        targetMean += target[i];
+        sourceMean += source[i];
+    }
+    const auto count = static_cast<float>(offsets.size());
+    targetMean /= count;
+    sourceMean /= count;
+
+    float mismatch = 0;
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        mismatch += squaredLength((source[i] - sourceMean) - (target[i] - targetMean));
+    }
+    mismatch /= count;
+    const float colour = squaredLength(sourceMean - targetMean);
+    const float probe = 0.4f * radius;
+    float probes = 0;
+    for (const msl::float2 p : {s, s + msl::float2{probe, 0}, s - msl::float2{probe, 0},
+                                s + msl::float2{0, probe}, s - msl::float2{0, probe}}) {
+        probes += squaredLength(sample(p) - sourceMean);
+    }
+    return ring * 1e-6f + mismatch + 0.12f * colour + 0.015f * probes;
 }
 
 struct Candidate {
@@ -110,8 +140,6 @@ std::optional<SpotRepairKernel::Placement> findSpotRepairSource(
     std::optional<Candidate> best;
     float bestScore = std::numeric_limits<float>::infinity();
     std::vector<msl::float2> clean;
-    std::vector<msl::float3> target;
-    std::vector<msl::float3> source;
     for (const float ring : kRingFactors) {
         for (int j = 0; j < kCandidateAngles; ++j) {
             const msl::float2 s = center + ring * radius *
@@ -123,29 +151,8 @@ std::optional<SpotRepairKernel::Placement> findSpotRepairSource(
                 if (mask.isClean(s + b, kPointRadius)) clean.push_back(b);
             }
             if (clean.size() < required) continue;
-
-            target.clear();
-            source.clear();
-            for (const msl::float2& b : clean) {
-                target.push_back(sample(center + b));
-                source.push_back(sample(s + b));
-            }
-            const msl::float3 targetMean = mean(target);
-            const msl::float3 sourceMean = mean(source);
-            float mismatch = 0;
-            for (std::size_t i = 0; i < clean.size(); ++i) {
-                mismatch += squaredLength((source[i] - sourceMean) - (target[i] - targetMean));
-            }
-            mismatch /= static_cast<float>(clean.size());
-            const float colour = squaredLength(sourceMean - targetMean);
-            const float probe = 0.4f * radius;
-            float probes = 0;
-            for (const msl::float2 p : {s, s + msl::float2{probe, 0}, s - msl::float2{probe, 0},
-                                        s + msl::float2{0, probe}, s - msl::float2{0, probe}}) {
-                probes += squaredLength(sample(p) - sourceMean);
-            }
-            // The ring term only breaks ties, in favour of nearer sources.
-            const float score = ring * 1e-6f + mismatch + 0.12f * colour + 0.015f * probes;
+            // Every candidate is scored; only a strictly better one replaces the best so far.
+            const float score = sourceScore(sample, center, s, radius, ring, clean);
             if (score < bestScore) {
                 bestScore = score;
                 best = Candidate{s, clean};

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "core/compute/device.h"
-#include "core/compute/half_float.h"
 #include "core/render/gpu_render_engine_error.h"
 #include "core/render/spot_repair_kernel.h"
 #include "tests/fixtures/texture_fixtures.h"
@@ -22,7 +21,7 @@ using Placement = SpotRepairKernel::Placement;
 // Images are 128 × 128, so positions in pixels convert to exact fractions and back.
 constexpr int kSize = 128;
 
-// A disc centred on texture pixel position `target` (rows from the bottom) with `radius` pixels,
+// A disc centred on texture position `target` (rows from the bottom) with `radius` pixels,
 // cloned from `source`, with `boundaryCount` boundary points on a ring 1.3 radii out.
 Placement placementAt(msl::float2 target, float radius, msl::float2 source,
                       int boundaryCount = 16) {
@@ -70,7 +69,7 @@ TEST_F(SpotHealing, EachDiscIsAPatchPassAndABlitOfItsBoxClippedToTheImage) {
     const auto picture = image([](int, int) { return grey(0.5f); });
     const auto buffer =
         heal({placementAt({64, 64}, 10, {100, 100}), placementAt({3, 64}, 10, {100, 100}),
-              placementAt({200, 64}, 10, {100, 100})},  // wholly outside
+              placementAt({200, 64}, 10, {100, 100})},  // wholly outside: skipped
              picture);
     const std::vector<CommandPass>& passes = buffer->passes();
     ASSERT_EQ(passes.size(), 4u);
@@ -78,80 +77,62 @@ TEST_F(SpotHealing, EachDiscIsAPatchPassAndABlitOfItsBoxClippedToTheImage) {
     for (int disc = 0; disc < 2; ++disc) {
         const CommandPass& compute = passes[2 * disc];
         const CommandPass& blit = passes[2 * disc + 1];
-        EXPECT_EQ(compute.kind, CommandPass::Kind::compute);
         EXPECT_EQ(compute.label, "Heal sensor spot");
         ASSERT_EQ(compute.dispatches.size(), 1u);
         const ComputeDispatch& dispatch = compute.dispatches[0];
         EXPECT_EQ(dispatch.threadsPerGrid, (GridSize{boxes[disc].width, boxes[disc].height}));
         EXPECT_EQ(dispatch.threadsPerThreadgroup, (GridSize{32, 8}));
         EXPECT_EQ(dispatch.textures[0], picture);
-        EXPECT_EQ(dispatch.textures[1]->storageMode(), StorageMode::devicePrivate);
-        EXPECT_EQ(blit.kind, CommandPass::Kind::blit);
         ASSERT_EQ(blit.copies.size(), 1u);
         EXPECT_EQ(blit.copies[0].source, dispatch.textures[1]);
         EXPECT_EQ(blit.copies[0].destination, picture);
         EXPECT_EQ(blit.copies[0].destinationX, boxes[disc].x);
         EXPECT_EQ(blit.copies[0].destinationY, boxes[disc].y);
     }
-
     const auto untouched = queue->makeCommandBuffer();
     kernel.encode({}, picture, *untouched);
     EXPECT_TRUE(untouched->passes().empty());
 }
 
-TEST_F(SpotHealing, ABlemishIsReplacedFromACleanSourceAndTheRestStaysBitIdentical) {
+TEST_F(SpotHealing, PixelsOutsideTheDiscStayBitIdenticalWhateverTheThreadCount) {
+    // A busy picture with extended, negative and non-finite values (the latter in two corners of
+    // the disc's box, beyond its radius) and a dark blemish in the disc.
     const msl::float2 target{40, 90};
-    // A busy picture with extended, negative and non-finite values outside the disc, and a dark
-    // blemish inside it.
-    const auto background = [](int x, int y) {
-        // Two corners of the disc's box, beyond its radius.
-        if (x == 33 && y == 84) return grey(std::numeric_limits<float>::infinity());
-        if (x == 46 && y == 84) return grey(std::numeric_limits<float>::quiet_NaN());
-        return msl::float4{0.4f + 0.3f * std::sin(0.7f * x) * std::cos(0.3f * y), 0.2f * x / kSize,
-                           (x + y) % 7 == 0 ? 1.5f : -0.1f, 0.5f + 0.25f * (x % 3)};
+    const auto picture = [&] {
+        return image([&](int x, int y) {
+            if (x == 33 && y == 84) return grey(std::numeric_limits<float>::infinity());
+            if (x == 46 && y == 84) return grey(std::numeric_limits<float>::quiet_NaN());
+            if (distance(x, y, target) < 3) return grey(0.0f);
+            return msl::float4{0.4f + 0.3f * std::sin(0.7f * x) * std::cos(0.3f * y),
+                               0.2f * x / kSize, (x + y) % 7 == 0 ? 1.5f : -0.1f,
+                               0.5f + 0.25f * (x % 3)};
+        });
     };
-    const auto picture = image(
-        [&](int x, int y) { return distance(x, y, target) < 3 ? grey(0.0f) : background(x, y); });
-    const std::vector<std::byte> before = testing::readBytes(*picture);
-    heal({placementAt(target, 8, {90, 40})}, picture);
-    const std::vector<std::byte> after = testing::readBytes(*picture);
+    const auto healed = [&](int threads) {
+        const tbb::global_control limit(tbb::global_control::max_allowed_parallelism, threads);
+        const auto healedPicture = picture();
+        heal({placementAt(target, 8, {90, 40}), placementAt({90, 30}, 25, {30, 30})},
+             healedPicture);
+        return testing::readBytes(*healedPicture);
+    };
+    const std::vector<std::byte> before = testing::readBytes(*picture());
+    const std::vector<std::byte> after = healed(8);
+    EXPECT_EQ(healed(1), after);
 
     int changed = 0;
     for (int y = 0; y < kSize; ++y) {
         for (int x = 0; x < kSize; ++x) {
             const std::size_t offset = (static_cast<std::size_t>(y) * kSize + x) * 8;
-            const bool same = std::memcmp(before.data() + offset, after.data() + offset, 8) == 0;
-            if (distance(x, y, target) >= 8) {
-                EXPECT_TRUE(same) << "pixel " << x << ", " << y << " outside the disc changed";
-            } else {
-                changed += same ? 0 : 1;
-                // The alpha channel is always the image's own.
-                EXPECT_EQ(std::memcmp(before.data() + offset + 6, after.data() + offset + 6, 2), 0);
+            const bool same = std::memcmp(&before[offset], &after[offset], 8) == 0;
+            if (distance(x, y, target) >= 8 && distance(x, y, {90, 30}) >= 25) {
+                EXPECT_TRUE(same) << "pixel " << x << ", " << y << " outside the discs changed";
             }
+            changed += same ? 0 : 1;
+            // The alpha channel is always the image's own.
+            EXPECT_EQ(std::memcmp(&before[offset + 6], &after[offset + 6], 2), 0);
         }
     }
-    EXPECT_GT(changed, 100);
-    // Healed values are clamped to 0...1 before they are blended in.
-    for (int y = 82; y < 98; ++y) {
-        for (int x = 32; x < 48; ++x) {
-            if (distance(x, y, target) >= 0.72f * 8) continue;
-            const msl::float4 texel = picture->read(x, y);
-            for (const float channel : {texel.x, texel.y, texel.z}) {
-                EXPECT_TRUE(channel >= 0.0f && channel <= 1.0f) << x << ", " << y;
-            }
-        }
-    }
-}
-
-TEST_F(SpotHealing, AFlatSurroundingHealsToExactlyItsColour) {
-    const msl::float2 target{64, 40};
-    const auto picture = image([&](int x, int y) {
-        return distance(x, y, target) < 4 ? grey(0.05f, 0.75f) : grey(0.5f, 0.75f);
-    });
-    heal({placementAt(target, 8, {64, 90})}, picture);
-    for (const msl::float4 texel : testing::readTexels(*picture)) {
-        EXPECT_EQ(texel, grey(0.5f, 0.75f));
-    }
+    EXPECT_GT(changed, 1500);
 }
 
 TEST_F(SpotHealing, TheCloneIsCorrectedByTheColourDifferenceAlongTheBoundary) {
@@ -172,12 +153,13 @@ TEST_F(SpotHealing, TheCloneIsCorrectedByTheColourDifferenceAlongTheBoundary) {
 }
 
 TEST_F(SpotHealing, HealedValuesAreClampedAndFeatheredTowardsTheRim) {
-    // Without boundary points the disc is a plain clone; its sources hold values out of range.
+    // Without boundary points a disc is a plain clone; its sources hold values out of range.
     const auto picture = image([](int x, int) {
         if (x >= 96) return grey(3.0f, 0.25f);
         if (x >= 80) return grey(std::numeric_limits<float>::quiet_NaN(), 0.25f);
         return grey(0.2f, 0.25f);
     });
+    const msl::float4 untouched = picture->read(0, 30);
     heal({placementAt({30, 30}, 10, {110, 30}, 0), placementAt({30, 90}, 10, {88, 90}, 0)},
          picture);
     EXPECT_EQ(picture->read(30, 30), grey(1.0f, 0.25f));
@@ -185,7 +167,6 @@ TEST_F(SpotHealing, HealedValuesAreClampedAndFeatheredTowardsTheRim) {
 
     // Along the row through the first centre: full clone within 72 % of the radius, strictly
     // falling in between, untouched from the radius on.
-    const msl::float4 untouched = picture->read(0, 30);
     float previous = 1.0f;
     for (int x = 30; x < 45; ++x) {
         const float d = distance(x, 30, {30, 30}) / 10;
@@ -193,8 +174,7 @@ TEST_F(SpotHealing, HealedValuesAreClampedAndFeatheredTowardsTheRim) {
         if (d < 0.72f) {
             EXPECT_EQ(value, 1.0f) << x;
         } else if (d < 1.0f) {
-            EXPECT_LT(value, previous) << x;
-            EXPECT_GT(value, untouched.x) << x;
+            EXPECT_TRUE(value < previous && value > untouched.x) << x;
         } else {
             EXPECT_EQ(picture->read(x, 30), untouched) << x;
         }
@@ -205,17 +185,14 @@ TEST_F(SpotHealing, HealedValuesAreClampedAndFeatheredTowardsTheRim) {
 TEST_F(SpotHealing, BoundaryPointsWithinHalfAPixelOfTheEdgeAreIgnored) {
     // A bright first column; everything else flat, so only a boundary point that reads the
     // column changes the correction.
-    const auto picture = [&] {
-        return image([](int x, int) { return grey(x == 0 ? 1.0f : 0.5f); });
-    };
-    const msl::float2 target{6, 64};
     const auto healedWith = [&](std::vector<msl::float2> extra) {
-        Placement placement = placementAt(target, 5, {40, 64}, 8);
-        for (const msl::float2 point : extra)
+        Placement placement = placementAt({6, 64}, 5, {40, 64}, 8);
+        for (const msl::float2 point : extra) {
             placement.boundary.push_back(point / static_cast<float>(kSize));
-        const auto healed = picture();
-        heal({placement}, healed);
-        return testing::readBytes(*healed);
+        }
+        const auto picture = image([](int x, int) { return grey(x == 0 ? 1.0f : 0.5f); });
+        heal({placement}, picture);
+        return testing::readBytes(*picture);
     };
     const std::vector<std::byte> plain = healedWith({});
     EXPECT_EQ(healedWith({{0.49f, 64}, {3, 0.2f}, {kSize - 0.4f, 64}}), plain);
@@ -224,13 +201,12 @@ TEST_F(SpotHealing, BoundaryPointsWithinHalfAPixelOfTheEdgeAreIgnored) {
 
 TEST_F(SpotHealing, ALaterDiscClonesFromPixelsAnEarlierOneHealed) {
     const msl::float2 blemish{40, 64};
-    const msl::float2 neighbour{46, 64};
     const auto picture = [&] {
         return image(
             [&](int x, int y) { return distance(x, y, blemish) < 3 ? grey(0.0f) : grey(0.5f); });
     };
     const Placement first = placementAt(blemish, 6, {40, 100});
-    const Placement second = placementAt(neighbour, 6, blemish);  // clones where the blemish was
+    const Placement second = placementAt({46, 64}, 6, blemish);  // clones where the blemish was
 
     const auto inOrder = picture();
     heal({first, second}, inOrder);
@@ -239,18 +215,6 @@ TEST_F(SpotHealing, ALaterDiscClonesFromPixelsAnEarlierOneHealed) {
     const auto reversed = picture();
     heal({second, first}, reversed);
     EXPECT_LT(reversed->read(46, 64).x, 0.25f);  // the blemish was copied before it was healed
-}
-
-TEST_F(SpotHealing, ResultsDoNotDependOnTheNumberOfThreads) {
-    const auto healed = [&](int threads) {
-        const tbb::global_control limit(tbb::global_control::max_allowed_parallelism, threads);
-        const auto picture = image([](int x, int y) {
-            return msl::float4{std::sin(0.3f * x), std::cos(0.2f * y), (x ^ y) / 128.0f, 1};
-        });
-        heal({placementAt({64, 64}, 40, {20, 20}), placementAt({80, 70}, 30, {30, 100})}, picture);
-        return testing::readBytes(*picture);
-    };
-    EXPECT_EQ(healed(1), healed(8));
 }
 
 TEST_F(SpotHealing, FailuresAreReportedWithTheirMessages) {
@@ -267,8 +231,7 @@ TEST_F(SpotHealing, FailuresAreReportedWithTheirMessages) {
               "Could not load the spot repair tool.");
 
     // Room for the first disc's 4 × 4 patch but not for the second's 20 × 20.
-    const auto small = std::make_shared<Device>(1000);
-    const SpotRepairKernel limited(small);
+    const SpotRepairKernel limited(std::make_shared<Device>(1000));
     const auto picture = image([](int, int) { return grey(0.5f); });
     const auto buffer = queue->makeCommandBuffer();
     EXPECT_EQ(renderFailure([&] {
@@ -285,32 +248,6 @@ TEST_F(SpotHealing, FailuresAreReportedWithTheirMessages) {
                   kernel.encode({placementAt({64, 64}, 10, {20, 100})}, picture, *committed);
               }),
               "Could not allocate a spot repair patch.");
-
-    const auto floats = testing::makeTexture(*device, PixelFormat::rgba32Float, 8, 8,
-                                             [](int, int) { return msl::float4{}; });
-    EXPECT_THROW(kernel.encode({}, floats, *queue->makeCommandBuffer()), std::invalid_argument);
-}
-
-TEST_F(SpotHealing, ASearchedRepairHealsTheBlemishItWasPaintedOn) {
-    // The repair is stored with y from the top; the blemish sits at texture row 90.
-    const msl::float2 blemish{40, 90};
-    const auto clean = [](int x, int y) {
-        return grey(0.35f + 0.1f * std::sin(x / 11.0f) + 0.05f * std::cos(y / 7.0f));
-    };
-    const auto picture =
-        image([&](int x, int y) { return distance(x, y, blemish) < 3 ? grey(0.0f) : clean(x, y); });
-    const std::vector<SpotRepair> repairs{
-        SpotRepair(UUID::random(), 40.0 / kSize, 1.0 - 90.0 / kSize, 6.0 / kSize, {})};
-    const std::vector<Placement> placements =
-        kernel.placements(repairs, picture, [] { return false; });
-    heal(placements, picture);
-    for (int y = 85; y <= 95; ++y) {
-        for (int x = 35; x <= 45; ++x) {
-            if (distance(x, y, blemish) < 4) {
-                EXPECT_NEAR(picture->read(x, y).x, clean(x, y).x, 0.06) << x << ", " << y;
-            }
-        }
-    }
 }
 
 }  // namespace
