@@ -41,10 +41,10 @@ std::string formatISO8601(Date date) {
     const auto day = std::chrono::floor<days>(wholeSeconds);
     const std::chrono::year_month_day calendarDate{day};
     const std::chrono::hh_mm_ss time{wholeSeconds - day};
-    return fmt::format("{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", static_cast<int>(calendarDate.year()),
-                       static_cast<unsigned>(calendarDate.month()),
-                       static_cast<unsigned>(calendarDate.day()), time.hours().count(),
-                       time.minutes().count(), time.seconds().count());
+    return fmt::format(
+        "{:04}-{:02}-{:02}T{:02}:{:02}:{:02}Z", static_cast<int>(calendarDate.year()),
+        static_cast<unsigned>(calendarDate.month()), static_cast<unsigned>(calendarDate.day()),
+        time.hours().count(), time.minutes().count(), time.seconds().count());
 }
 
 std::optional<Date> parseISO8601(std::string_view text) {
@@ -69,8 +69,9 @@ std::optional<Date> parseISO8601(std::string_view text) {
                                                    std::chrono::day{static_cast<unsigned>(day)}};
     if (!calendarDate.ok()) return std::nullopt;
 
-    const std::chrono::sys_seconds utc = std::chrono::sys_days{calendarDate} + std::chrono::hours{hour} +
-                                         std::chrono::minutes{minute} + seconds{second - *offset};
+    const std::chrono::sys_seconds utc = std::chrono::sys_days{calendarDate} +
+                                         std::chrono::hours{hour} + std::chrono::minutes{minute} +
+                                         seconds{second - *offset};
     // The clock counts finer than seconds in 64 bits and so spans only some centuries.
     using ClockSeconds = std::chrono::duration<std::int64_t>;
     constexpr auto earliest = std::chrono::ceil<ClockSeconds>(Date::min().time_since_epoch());
@@ -85,7 +86,8 @@ Json encodeDate(Date date) { return Json(formatISO8601(date)); }
 
 Date decodeDate(const Json& value, const CodingPath& path) {
     const auto date = parseISO8601(decodeString(value, path));
-    if (!date) throw DecodingError::dataCorrupted(path, "Expected date string to be ISO8601-formatted.");
+    if (!date)
+        throw DecodingError::dataCorrupted(path, "Expected date string to be ISO8601-formatted.");
     return *date;
 }
 

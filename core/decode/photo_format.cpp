@@ -19,10 +19,9 @@ bool hasExtensionIn(const std::filesystem::path& url, const ExtensionSet& extens
 
 const ExtensionSet& rawExtensions() {
     static const ExtensionSet extensions{
-        "3fr", "ari", "arw", "bay", "cap", "cr2", "cr3", "crw", "dcr", "dcs",
-        "dng", "drf", "eip", "erf", "fff", "gpr", "iiq", "k25", "kdc", "mdc",
-        "mef", "mos", "mrw", "nef", "nrw", "orf", "pef", "ptx", "pxn", "r3d",
-        "raf", "raw", "rwl", "rw2", "rwz", "sr2", "srf", "srw", "x3f"};
+        "3fr", "ari", "arw", "bay", "cap", "cr2", "cr3", "crw", "dcr", "dcs", "dng", "drf", "eip",
+        "erf", "fff", "gpr", "iiq", "k25", "kdc", "mdc", "mef", "mos", "mrw", "nef", "nrw", "orf",
+        "pef", "ptx", "pxn", "r3d", "raf", "raw", "rwl", "rw2", "rwz", "sr2", "srf", "srw", "x3f"};
     return extensions;
 }
 

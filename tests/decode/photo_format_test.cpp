@@ -33,9 +33,9 @@ TEST(PhotoFormat, ExtensionCaseDoesNotMatter) {
 }
 
 TEST(PhotoFormat, NamesOutsideBothTablesAreNeitherRawNorRaster) {
-    for (const char* name : {"/photos/README", "/photos/scan.tif", "/photos/icon.png",
-                             "/photos/archive.tar.gz", "/photos/.dng", "/photos/photo.",
-                             "/photos.dng/photo", "/photos/photo.dng~"}) {
+    for (const char* name :
+         {"/photos/README", "/photos/scan.tif", "/photos/icon.png", "/photos/archive.tar.gz",
+          "/photos/.dng", "/photos/photo.", "/photos.dng/photo", "/photos/photo.dng~"}) {
         SCOPED_TRACE(name);
         EXPECT_FALSE(PhotoFormat::isRAW(name));
         EXPECT_FALSE(PhotoFormat::isRaster(name));
