@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace quillmere {
 namespace {
 
@@ -12,52 +10,33 @@ TEST(PhotoFormat, TablesHoldExactlyTheKnownExtensions) {
         "3fr", "ari", "arw", "bay", "cap", "cr2", "cr3", "crw", "dcr", "dcs", "dng", "drf", "eip",
         "erf", "fff", "gpr", "iiq", "k25", "kdc", "mdc", "mef", "mos", "mrw", "nef", "nrw", "orf",
         "pef", "ptx", "pxn", "r3d", "raf", "raw", "rwl", "rw2", "rwz", "sr2", "srf", "srw", "x3f"};
-    EXPECT_EQ(raw.size(), 39u);
+    const PhotoFormat::ExtensionSet raster{"jpg", "jpeg", "heic", "heif"};
     EXPECT_EQ(PhotoFormat::rawExtensions(), raw);
-    EXPECT_EQ(PhotoFormat::rasterExtensions(),
-              (PhotoFormat::ExtensionSet{"jpg", "jpeg", "heic", "heif"}));
-
-    const auto& supported = PhotoFormat::supportedExtensions();
-    EXPECT_EQ(supported.size(), 43u);
-    EXPECT_TRUE(std::includes(supported.begin(), supported.end(), raw.begin(), raw.end()));
-    EXPECT_TRUE(supported.contains("heif"));
+    EXPECT_EQ(PhotoFormat::rasterExtensions(), raster);
+    PhotoFormat::ExtensionSet all = raw;
+    all.insert(raster.begin(), raster.end());
+    EXPECT_EQ(PhotoFormat::supportedExtensions(), all);
+    EXPECT_EQ(all.size(), 43u);
 }
 
-TEST(PhotoFormat, ExtensionCaseDoesNotMatter) {
-    EXPECT_TRUE(PhotoFormat::isRAW("/photos/DSC_0001.NEF"));
-    EXPECT_TRUE(PhotoFormat::isRAW("/photos/IMG_0001.Cr2"));
-    EXPECT_TRUE(PhotoFormat::isRaster("/photos/IMG_0001.HEIC"));
-    EXPECT_TRUE(PhotoFormat::isRaster("/photos/scan.JPEG"));
-    // Full Unicode lower-casing: the Kelvin sign lower-cases to an ASCII "k".
-    EXPECT_TRUE(PhotoFormat::isRAW("/photos/old.\u212A25"));
+TEST(PhotoFormat, OnlyTheLastExtensionCountsInAnyCase) {
+    for (const char* name : {"DSC_0001.NEF", "IMG_0001.Cr2", "a.jpg.dng", "old.\u212A25"}) {
+        EXPECT_TRUE(PhotoFormat::isRAW(name)) << name;
+        EXPECT_FALSE(PhotoFormat::isRaster(name)) << name;
+    }
+    for (const char* name : {"IMG_0001.HEIC", "scan.JPEG", "a.dng.jpg", "a.heif"}) {
+        EXPECT_TRUE(PhotoFormat::isRaster(name)) << name;
+        EXPECT_FALSE(PhotoFormat::isRAW(name)) << name;
+    }
 }
 
-TEST(PhotoFormat, NamesOutsideBothTablesAreNeitherRawNorRaster) {
+TEST(PhotoFormat, OtherNamesAreNeitherRawNorRaster) {
     for (const char* name :
          {"/photos/README", "/photos/scan.tif", "/photos/icon.png", "/photos/archive.tar.gz",
           "/photos/.dng", "/photos/photo.", "/photos.dng/photo", "/photos/photo.dng~"}) {
-        SCOPED_TRACE(name);
-        EXPECT_FALSE(PhotoFormat::isRAW(name));
-        EXPECT_FALSE(PhotoFormat::isRaster(name));
+        EXPECT_FALSE(PhotoFormat::isRAW(name)) << name;
+        EXPECT_FALSE(PhotoFormat::isRaster(name)) << name;
     }
-    EXPECT_FALSE(PhotoFormat::supportedExtensions().contains("tif"));
-    EXPECT_FALSE(PhotoFormat::supportedExtensions().contains("gz"));
-    EXPECT_FALSE(PhotoFormat::supportedExtensions().contains(""));
-}
-
-TEST(PhotoFormat, OnlyTheLastExtensionCounts) {
-    EXPECT_TRUE(PhotoFormat::isRAW("/photos/a.jpg.dng"));
-    EXPECT_FALSE(PhotoFormat::isRaster("/photos/a.jpg.dng"));
-    EXPECT_TRUE(PhotoFormat::isRaster("/photos/a.dng.jpg"));
-    EXPECT_FALSE(PhotoFormat::isRAW("/photos/a.dng.jpg"));
-}
-
-TEST(PhotoFormat, DngIsRawAndHeifIsRaster) {
-    EXPECT_TRUE(PhotoFormat::isRAW("proraw.dng"));
-    EXPECT_FALSE(PhotoFormat::isRaster("proraw.dng"));
-    EXPECT_TRUE(PhotoFormat::isRaster("a.heif"));
-    EXPECT_TRUE(PhotoFormat::isRaster("a.heic"));
-    EXPECT_FALSE(PhotoFormat::isRAW("a.heif"));
 }
 
 }  // namespace

@@ -11,36 +11,33 @@
 #include "core/common/file_io.h"
 
 namespace quillmere {
+
+void PrintTo(const CheckpointStoreError& error, std::ostream* stream) { *stream << error.what(); }
+
 namespace {
 
 namespace fs = std::filesystem;
 using namespace std::chrono;
+using List = std::vector<EditCheckpoint>;
 
-const std::string kUnreadableFormat =
+const std::string kWrongFormat =
     "The data couldn’t be read because it isn’t in the correct format.";
 
 EditCheckpoint checkpoint(const std::string& name, int secondsIn) {
     EditParams params;
     params.exposure = secondsIn / 10.0;
-    return EditCheckpoint{UUID::random(), name, Date{sys_days{2024y / 3 / 5} + seconds{secondsIn}},
-                          params};
+    return {UUID::random(), name, Date{sys_days{2024y / 3 / 5} + seconds{secondsIn}}, params};
 }
 
-json::Json listJson(const std::vector<EditCheckpoint>& checkpoints) {
+json::Json listJson(const List& checkpoints) {
     json::Json list = json::Json::array();
-    for (const auto& checkpoint : checkpoints) list.push_back(checkpoint.encode());
+    for (const auto& each : checkpoints) list.push_back(each.encode());
     return list;
 }
 
-json::Json document(const std::vector<EditCheckpoint>& checkpoints) {
+json::Json document(const List& checkpoints) {
     return {{"version", 1}, {"sourceFile", "IMG_0001.CR3"}, {"checkpoints", listJson(checkpoints)}};
 }
-
-}  // namespace
-
-void PrintTo(const CheckpointStoreError& error, std::ostream* stream) { *stream << error.what(); }
-
-namespace {
 
 CheckpointStoreError storeErrorOf(const std::function<void()>& operation) {
     try {
@@ -54,15 +51,7 @@ CheckpointStoreError storeErrorOf(const std::function<void()>& operation) {
 
 class FileCheckpointStoreTest : public ::testing::Test {
   protected:
-    FileCheckpointStoreTest()
-        : folder_(preparedFolder()),
-          photo_(folder_ / "IMG_0001.CR3"),
-          sidecar_(folder_ / "IMG_0001.CR3.quillmere.json"),
-          previousSidecar_(folder_ / "IMG_0001.CR3.starlingmoor.json"),
-          legacy_(folder_ / "app" / "Checkpoints.json"),
-          store_(legacy_) {
-        write(photo_, "raw");
-    }
+    FileCheckpointStoreTest() { writeText(photo_, "raw"); }
     ~FileCheckpointStoreTest() override { fs::remove_all(folder_); }
 
     // An empty folder of the test's own, with symbolic links resolved.
@@ -75,74 +64,68 @@ class FileCheckpointStoreTest : public ::testing::Test {
         fs::create_directories(folder / "app");
         return fs::canonical(folder);
     }
-
-    static void write(const fs::path& file, const std::string& contents) {
-        std::ofstream(file, std::ios::binary) << contents;
+    static void writeText(const fs::path& file, const std::string& text) {
+        std::ofstream(file, std::ios::binary) << text;
     }
-    static void write(const fs::path& file, const json::Json& value) { write(file, value.dump()); }
-    static void write(const fs::path& file, const char* text) { write(file, std::string(text)); }
+    static void write(const fs::path& file, const json::Json& value) {
+        writeText(file, value.dump());
+    }
     static std::string contents(const fs::path& file) {
         return file_io::readFile(file).value_or("");
     }
     static json::Json jsonIn(const fs::path& file) { return json::parse(contents(file)); }
 
-    const fs::path folder_, photo_, sidecar_, previousSidecar_, legacy_;
-    FileCheckpointStore store_;
+    const fs::path folder_ = preparedFolder();
+    const fs::path photo_ = folder_ / "IMG_0001.CR3";
+    const fs::path sidecar_ = folder_ / "IMG_0001.CR3.quillmere.json";
+    const fs::path previousSidecar_ = folder_ / "IMG_0001.CR3.starlingmoor.json";
+    const fs::path legacy_ = folder_ / "app" / "Checkpoints.json";
+    FileCheckpointStore store_{legacy_};
 };
 
-TEST_F(FileCheckpointStoreTest, SidecarSitsBesideTheStandardizedPhotoPath) {
+TEST_F(FileCheckpointStoreTest, FirstSaveCreatesTheSidecarBesideTheStandardizedPath) {
     EXPECT_EQ(FileCheckpointStore::sidecarURL("/photos/./2024/../IMG_0001.CR3"),
               fs::path("/photos/IMG_0001.CR3.quillmere.json"));
-    EXPECT_EQ(FileCheckpointStore::sidecarURL(photo_), sidecar_);
-}
-
-TEST_F(FileCheckpointStoreTest, FirstSaveCreatesTheSidecar) {
     EXPECT_TRUE(store_.checkpoints(photo_).empty());
     EXPECT_FALSE(fs::exists(sidecar_));
 
     const EditCheckpoint first = checkpoint("Before crop", 10);
-    store_.save(first, photo_);
+    store_.save(first, folder_ / "." / "IMG_0001.CR3");
     EXPECT_EQ(jsonIn(sidecar_), document({first}));
-    // Sorted keys, pretty-printed.
-    const std::string text = contents(sidecar_);
+    const std::string text = contents(sidecar_);  // pretty-printed with sorted keys
     EXPECT_LT(text.find("\"checkpoints\""), text.find("\"sourceFile\""));
     EXPECT_LT(text.find("\"sourceFile\""), text.find("\"version\""));
     EXPECT_LT(text.find("\"createdAt\""), text.find("\"id\""));
-    EXPECT_NE(text.find('\n'), std::string::npos);
-    EXPECT_EQ(store_.checkpoints(photo_), std::vector<EditCheckpoint>{first});
+    EXPECT_NE(text.find("\n  "), std::string::npos);
+    EXPECT_EQ(store_.checkpoints(photo_), List{first});
 }
 
-TEST_F(FileCheckpointStoreTest, BlankNameIsRefusedBeforeAnyFileIsTouched) {
-    EditCheckpoint blank = checkpoint(" \n\t\u00A0", 10);
+TEST_F(FileCheckpointStoreTest, BlankNameIsRefusedBeforeAnyFileIsRead) {
+    const EditCheckpoint blank = checkpoint(" \n\t\u00A0", 10);
     EXPECT_EQ(storeErrorOf([&] { store_.save(blank, photo_); }),
               CheckpointStoreError::invalidName());
     EXPECT_FALSE(fs::exists(sidecar_));
-    // Not even a broken sidecar is read.
-    write(sidecar_, "{broken");
+    writeText(sidecar_, "{broken");
     EXPECT_EQ(storeErrorOf([&] { store_.save(blank, photo_); }),
               CheckpointStoreError::invalidName());
-    EXPECT_EQ(contents(sidecar_), "{broken");
 }
 
-TEST_F(FileCheckpointStoreTest, SavingAKnownIdReplacesItWholeAndKeepsDateOrder) {
+TEST_F(FileCheckpointStoreTest, SavingAKnownIdReplacesItWholeInDateOrder) {
     const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20), c = checkpoint("C", 30);
     for (const auto& each : {c, a, b}) store_.save(each, photo_);
     EXPECT_EQ(jsonIn(sidecar_)["checkpoints"], listJson({a, b, c}));
 
-    EditCheckpoint renamed{b.id, "  Renamed  ", Date{c.createdAt + 10s}, c.params};
+    const EditCheckpoint renamed{b.id, "  Renamed  ", c.createdAt + 10s, c.params};
     store_.save(renamed, photo_);
-    EXPECT_EQ(store_.checkpoints(photo_), (std::vector<EditCheckpoint>{a, c, renamed}));
     EXPECT_EQ(jsonIn(sidecar_)["checkpoints"], listJson({a, c, renamed}));
 }
 
-TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAlone) {
+TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndMayEmptyTheList) {
     const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20);
     store_.save(a, photo_);
     store_.save(b, photo_);
-
-    EditCheckpoint sameIdOtherContent{a.id, "Other", Date{}, EditParams{}};
-    store_.deleteCheckpoint(sameIdOtherContent, photo_);
-    EXPECT_EQ(store_.checkpoints(photo_), std::vector<EditCheckpoint>{b});
+    store_.deleteCheckpoint({a.id, "Other", Date{}, EditParams{}}, photo_);
+    EXPECT_EQ(store_.checkpoints(photo_), List{b});
 
     const std::string before = contents(sidecar_);
     EXPECT_EQ(storeErrorOf([&] { store_.deleteCheckpoint(checkpoint("Ghost", 5), photo_); }),
@@ -150,29 +133,22 @@ TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAlone) {
     EXPECT_EQ(contents(sidecar_), before);
 
     store_.deleteCheckpoint(b, photo_);
-    EXPECT_TRUE(fs::exists(sidecar_));
     EXPECT_EQ(jsonIn(sidecar_), document({}));
 }
 
-TEST_F(FileCheckpointStoreTest, TheCurrentSidecarHidesThePreviousProductsOne) {
-    const EditCheckpoint current = checkpoint("Current", 10), old = checkpoint("Old", 20);
-    write(sidecar_, document({current}));
-    write(previousSidecar_, document({old}));
-    EXPECT_EQ(store_.checkpoints(photo_), std::vector<EditCheckpoint>{current});
-}
-
-TEST_F(FileCheckpointStoreTest, ThePreviousProductsSidecarIsReadAndLeftAsItIs) {
-    const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20);
+TEST_F(FileCheckpointStoreTest, PreviousProductsSidecarIsReadOnlyAndOnlyWithoutTheCurrentOne) {
+    const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20), c = checkpoint("C", 30);
     write(previousSidecar_, document({b, a}));
     const std::string previousText = contents(previousSidecar_);
-
-    EXPECT_EQ(store_.checkpoints(photo_), (std::vector<EditCheckpoint>{a, b}));
+    EXPECT_EQ(store_.checkpoints(photo_), (List{a, b}));
     EXPECT_FALSE(fs::exists(sidecar_));
 
-    const EditCheckpoint c = checkpoint("C", 30);
     store_.save(c, photo_);
     EXPECT_EQ(jsonIn(sidecar_), document({a, b, c}));
     EXPECT_EQ(contents(previousSidecar_), previousText);
+
+    write(sidecar_, document({c}));
+    EXPECT_EQ(store_.checkpoints(photo_), List{c});
 }
 
 TEST_F(FileCheckpointStoreTest, CentralFileEntryMovesIntoTheSidecarOnce) {
@@ -180,90 +156,72 @@ TEST_F(FileCheckpointStoreTest, CentralFileEntryMovesIntoTheSidecarOnce) {
     write(legacy_, json::Json{{photo_.string(), listJson({b, a})},
                               {"/elsewhere/other.NEF", listJson({checkpoint("X", 1)})}});
     const std::string legacyText = contents(legacy_);
-
-    EXPECT_EQ(store_.checkpoints(photo_), (std::vector<EditCheckpoint>{a, b}));
+    EXPECT_EQ(store_.checkpoints(photo_), (List{a, b}));
     EXPECT_EQ(jsonIn(sidecar_), document({a, b}));
     EXPECT_EQ(contents(legacy_), legacyText);
 
-    // From now on the sidecar alone counts.
-    write(legacy_, json::Json::object());
-    EXPECT_EQ(store_.checkpoints(photo_), (std::vector<EditCheckpoint>{a, b}));
+    write(legacy_, json::Json::object());  // from now on the sidecar alone counts
+    EXPECT_EQ(store_.checkpoints(photo_), (List{a, b}));
 }
 
 TEST_F(FileCheckpointStoreTest, CentralFileIsKeyedByTheResolvedPathEvenOfAMissingPhoto) {
     fs::create_directory(folder_ / "real");
     fs::create_directory_symlink(folder_ / "real", folder_ / "link");
     const EditCheckpoint a = checkpoint("A", 10);
-    write(legacy_, json::Json{{(folder_ / "real" / "gone.CR3").string(), listJson({a})}});
-
-    const fs::path throughLink = folder_ / "link" / "sub" / ".." / "gone.CR3";
-    EXPECT_EQ(store_.checkpoints(throughLink), std::vector<EditCheckpoint>{a});
+    write(legacy_, json::Json{{(folder_ / "real" / "gone.CR3").string(), listJson({a})},
+                              {photo_.string(), json::Json::array()}});
+    EXPECT_EQ(store_.checkpoints(folder_ / "link" / "sub" / ".." / "gone.CR3"), List{a});
     EXPECT_TRUE(fs::exists(folder_ / "real" / "gone.CR3.quillmere.json"));
-}
 
-TEST_F(FileCheckpointStoreTest, PhotoAbsentOrEmptyInTheCentralFileHasNoCheckpoints) {
-    write(legacy_, json::Json{{photo_.string(), json::Json::array()}});
+    // An empty list or no entry at all gives nothing, and no sidecar.
     EXPECT_TRUE(store_.checkpoints(photo_).empty());
-    write(legacy_, json::Json{{(folder_ / "other.CR3").string(), listJson({checkpoint("A", 1)})}});
-    EXPECT_TRUE(store_.checkpoints(photo_).empty());
+    EXPECT_TRUE(store_.checkpoints(folder_ / "other.CR3").empty());
     EXPECT_FALSE(fs::exists(sidecar_));
 }
 
-TEST_F(FileCheckpointStoreTest, VersionIsRequiredButNotCompared) {
+TEST_F(FileCheckpointStoreTest, VersionAndSourceFileAreRequiredButNotCompared) {
     const EditCheckpoint a = checkpoint("A", 10);
     json::Json sidecar = document({a});
     sidecar["version"] = 7;
     sidecar["sourceFile"] = "someone else.jpg";
     write(sidecar_, sidecar);
-    EXPECT_EQ(store_.checkpoints(photo_), std::vector<EditCheckpoint>{a});
+    EXPECT_EQ(store_.checkpoints(photo_), List{a});
 
-    for (const char* key : {"sourceFile", "version", "checkpoints"}) {
-        SCOPED_TRACE(key);
-        json::Json incomplete = document({a});
-        incomplete.erase(key);
-        write(sidecar_, incomplete);
-        EXPECT_EQ(
-            storeErrorOf([&] { store_.checkpoints(photo_); }),
-            CheckpointStoreError::ioFailure("could not read IMG_0001.CR3.quillmere.json: "
-                                            "The data couldn’t be read because it is missing."));
-    }
+    sidecar.erase("sourceFile");
+    write(sidecar_, sidecar);
+    EXPECT_EQ(storeErrorOf([&] { store_.checkpoints(photo_); }),
+              CheckpointStoreError::ioFailure("could not read IMG_0001.CR3.quillmere.json: "
+                                              "The data couldn’t be read because it is missing."));
 }
 
-TEST_F(FileCheckpointStoreTest, EqualDatesKeepTheirStoredOrder) {
+TEST_F(FileCheckpointStoreTest, ListingSortsStablyWithoutRewriting) {
     const EditCheckpoint x = checkpoint("X", 20), y = checkpoint("Y", 20), z = checkpoint("Z", 10);
     write(sidecar_, document({x, y, z}));
-    EXPECT_EQ(store_.checkpoints(photo_), (std::vector<EditCheckpoint>{z, x, y}));
+    const std::string before = contents(sidecar_);
+    EXPECT_EQ(store_.checkpoints(photo_), (List{z, x, y}));
+    EXPECT_EQ(contents(sidecar_), before);
+
     const EditCheckpoint later = checkpoint("Later", 20);
     store_.save(later, photo_);
     EXPECT_EQ(jsonIn(sidecar_)["checkpoints"], listJson({z, x, y, later}));
 }
 
-TEST_F(FileCheckpointStoreTest, ListingAnUnorderedSidecarDoesNotRewriteIt) {
-    const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20);
-    write(sidecar_, document({b, a}));
-    const std::string before = contents(sidecar_);
-    EXPECT_EQ(store_.checkpoints(photo_), (std::vector<EditCheckpoint>{a, b}));
-    EXPECT_EQ(contents(sidecar_), before);
-}
-
-TEST_F(FileCheckpointStoreTest, BrokenSidecarFailsEveryOperationWithoutFallingBack) {
-    write(sidecar_, "{ not json");
+TEST_F(FileCheckpointStoreTest, UnreadableSidecarFailsEveryOperationWithoutFallingBack) {
     write(legacy_, json::Json{{photo_.string(), listJson({checkpoint("A", 1)})}});
-    const auto expected = CheckpointStoreError::ioFailure(
-        "could not read IMG_0001.CR3.quillmere.json: " + kUnreadableFormat);
-    EXPECT_EQ(storeErrorOf([&] { store_.checkpoints(photo_); }), expected);
-    EXPECT_EQ(storeErrorOf([&] { store_.save(checkpoint("B", 2), photo_); }), expected);
-    EXPECT_EQ(storeErrorOf([&] { store_.deleteCheckpoint(checkpoint("B", 2), photo_); }), expected);
-    EXPECT_EQ(contents(sidecar_), "{ not json");
+    json::Json fractionalDate = document({checkpoint("A", 1)});
+    fractionalDate["checkpoints"][0]["createdAt"] = "2024-03-05T00:00:01.500Z";
+    for (const std::string& text : {std::string("{ not json"), fractionalDate.dump()}) {
+        writeText(sidecar_, text);
+        const auto expected = CheckpointStoreError::ioFailure(
+            "could not read IMG_0001.CR3.quillmere.json: " + kWrongFormat);
+        EXPECT_EQ(storeErrorOf([&] { store_.checkpoints(photo_); }), expected);
+        EXPECT_EQ(storeErrorOf([&] { store_.save(checkpoint("B", 2), photo_); }), expected);
+        EXPECT_EQ(storeErrorOf([&] { store_.deleteCheckpoint(checkpoint("B", 2), photo_); }),
+                  expected);
+        EXPECT_EQ(contents(sidecar_), text);
+    }
 
-    // A date with a fraction of a second is not one of ours.
-    json::Json fractional = document({checkpoint("A", 1)});
-    fractional["checkpoints"][0]["createdAt"] = "2024-03-05T00:00:01.500Z";
-    write(sidecar_, fractional);
-    EXPECT_EQ(storeErrorOf([&] { store_.checkpoints(photo_); }), expected);
-}
-
-TEST_F(FileCheckpointStoreTest, UnreadableFilesAreReportedByName) {
+    fs::remove(sidecar_);
     fs::create_directory(previousSidecar_);
     EXPECT_EQ(storeErrorOf([&] { store_.checkpoints(photo_); }),
               CheckpointStoreError::ioFailure(
@@ -271,17 +229,16 @@ TEST_F(FileCheckpointStoreTest, UnreadableFilesAreReportedByName) {
                   "The file “IMG_0001.CR3.starlingmoor.json” couldn’t be opened."));
 }
 
-TEST_F(FileCheckpointStoreTest, BrokenCentralFileFailsTheLoad) {
-    // One malformed entry spoils the whole file, whichever photo it belongs to.
+TEST_F(FileCheckpointStoreTest, OneMalformedCentralEntrySpoilsTheWholeFile) {
     write(legacy_, json::Json{{photo_.string(), listJson({checkpoint("A", 1)})},
                               {"/elsewhere/other.NEF", json::Json{{"id", 1}}}});
     EXPECT_EQ(
         storeErrorOf([&] { store_.checkpoints(photo_); }),
-        CheckpointStoreError::ioFailure("could not read legacy checkpoints: " + kUnreadableFormat));
+        CheckpointStoreError::ioFailure("could not read legacy checkpoints: " + kWrongFormat));
     EXPECT_FALSE(fs::exists(sidecar_));
 }
 
-TEST_F(FileCheckpointStoreTest, FailedWritesReportTheSidecarAndKeepTheOldOne) {
+TEST_F(FileCheckpointStoreTest, FailedWritesNameTheSidecarAndKeepTheOldOne) {
     EXPECT_EQ(storeErrorOf([&] { store_.save(checkpoint("A", 1), folder_ / "missing" / "b.jpg"); }),
               CheckpointStoreError::ioFailure(
                   "could not write b.jpg.quillmere.json: No such file or directory"));
@@ -303,11 +260,7 @@ TEST_F(FileCheckpointStoreTest, CentralFileDefaultsToTheApplicationFolder) {
         previous ? std::optional<std::string>(previous) : std::nullopt;
     ::setenv("XDG_DATA_HOME", folder_.c_str(), 1);
     const FileCheckpointStore store;
-    if (saved) {
-        ::setenv("XDG_DATA_HOME", saved->c_str(), 1);
-    } else {
-        ::unsetenv("XDG_DATA_HOME");
-    }
+    saved ? ::setenv("XDG_DATA_HOME", saved->c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(store.legacyFileURL(), folder_ / "Quillmere" / "Checkpoints.json");
 }
 
