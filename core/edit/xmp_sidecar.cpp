@@ -80,18 +80,16 @@ std::optional<double> numberFor(const Delegate::TextByKey& values, std::string_v
     return found == values.end() ? std::nullopt : parseNumber(found->second);
 }
 
-// The colour-mixer keys: a prefix per list followed by a band's display name.
+// The colour-mixer keys: a list's prefix followed by a band's display name. Bands in raw-value
+// order, and within each band hue, saturation, luminance.
 void applyHSL(const Delegate::TextByKey& values, EditParams& edit) {
     for (const auto band : allBands) {
-        const std::string name(displayName(band));
-        if (const auto value = numberFor(values, "HueAdjustment" + name)) {
-            edit.hsl.hueFor(band) = *value;
-        }
-        if (const auto value = numberFor(values, "SaturationAdjustment" + name)) {
-            edit.hsl.saturationFor(band) = *value;
-        }
-        if (const auto value = numberFor(values, "LuminanceAdjustment" + name)) {
-            edit.hsl.luminanceFor(band) = *value;
+        const std::array<double*, 3> lists{&edit.hsl.hueFor(band), &edit.hsl.saturationFor(band),
+                                           &edit.hsl.luminanceFor(band)};
+        for (std::size_t list = 0; list < lists.size(); ++list) {
+            const std::string key =
+                std::string(hslKeyPrefixes[list]) + std::string(displayName(band));
+            if (const auto value = numberFor(values, key)) *lists[list] = *value;
         }
     }
 }
@@ -99,8 +97,9 @@ void applyHSL(const Delegate::TextByKey& values, EditParams& edit) {
 EditParams overlay(const Delegate& sidecar, const EditParams& base) {
     EditParams edit = base;
     for (const Key key : allKeys) {
-        if (const auto value = numberFor(sidecar.values(), localName(key)))
+        if (const auto value = numberFor(sidecar.values(), localName(key))) {
             field(edit, key) = *value;
+        }
     }
     for (const CurveKey key : allCurveKeys) {
         if (const auto found = sidecar.curves().find(localName(key));

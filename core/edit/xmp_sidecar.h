@@ -54,6 +54,11 @@ inline constexpr std::array<CurveKey, 4> allCurveKeys{
 // "ToneCurvePV2012", "ToneCurvePV2012Red", "ToneCurvePV2012Green", "ToneCurvePV2012Blue".
 std::string_view localName(CurveKey key);
 
+// The colour-mixer keys are one of these, for the hue, saturation and luminance lists, followed
+// by a band's display name ("SaturationAdjustmentAqua").
+inline constexpr std::array<std::string_view, 3> hslKeyPrefixes{
+    "HueAdjustment", "SaturationAdjustment", "LuminanceAdjustment"};
+
 // The base edit with the sidecar's settings laid over it, or nothing when the photo has no
 // sidecar, it cannot be read, or it is not well-formed XML. The sidecar is the photo's path with
 // its last extension replaced by "xmp" ("XMP" when only that exists). Never throws.

@@ -40,9 +40,8 @@ bool Delegate::isLookElement(std::string_view qualifiedName) {
 }
 
 bool Delegate::isHSLAttribute(std::string_view localName) {
-    return localName.starts_with("HueAdjustment") ||
-           localName.starts_with("SaturationAdjustment") ||
-           localName.starts_with("LuminanceAdjustment");
+    return std::ranges::any_of(
+        hslKeyPrefixes, [&](std::string_view prefix) { return localName.starts_with(prefix); });
 }
 
 std::optional<std::string> Delegate::crsScalarKey(std::string_view qualifiedName) {
