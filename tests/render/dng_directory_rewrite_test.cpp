@@ -6,51 +6,18 @@
 
 #include "core/render/dng_export_error.h"
 #include "tests/render/classic_tiff_builder.h"
+#include "tests/render/sample_dng.h"
 
 namespace quillmere {
 namespace {
 
 using testing::ClassicTIFFBuilder;
 using testing::ClassicTIFFReader;
+using testing::makeSampleDNG;
+using testing::SampleDNG;
 using testing::TIFFEntry;
 
 constexpr std::uint16_t kLong = 4;
-
-struct SampleDNG {
-    std::string bytes;
-    std::vector<TIFFEntry> firstDirectory;
-    std::uint32_t secondDirectory = 0;
-};
-
-// Pixel data, the old Software value and a second directory, then IFD0, then the old XMP packet
-// as the file's last bytes, so that every byte up to the end is needed. A packet of up to four
-// bytes is stored inline in its entry instead.
-SampleDNG makeSampleDNG(bool bigEndian, std::string_view oldPacket = "<old packet/>") {
-    ClassicTIFFBuilder builder(bigEndian);
-    const std::uint32_t strip = builder.append("odd pixel data");
-    const std::uint32_t software = builder.append(std::string_view("OldCam 1.0\0", 11));
-    SampleDNG sample;
-    sample.secondDirectory = builder.appendDirectory({{254, kLong, 1, builder.u32(1)}}, 0);
-    const std::uint32_t firstDirectory = static_cast<std::uint32_t>(builder.bytes().size());
-    const bool packetInline = oldPacket.size() <= 4;
-    const std::uint32_t packetOffset = firstDirectory + 2 + 6 * 12 + 4;
-    std::string packetValue = packetInline ? std::string(oldPacket) : builder.u32(packetOffset);
-    packetValue.resize(4, '\0');
-    sample.firstDirectory = {
-        {254, kLong, 1, builder.u32(0)},
-        {256, 3, 1, builder.inlineShort(16)},
-        {273, kLong, 1, builder.u32(strip)},
-        {305, 2, 11, builder.u32(software)},
-        {700, 1, static_cast<std::uint32_t>(oldPacket.size()), packetValue},
-        {50706, 1, 4, std::string("\x01\x04\x00\x00", 4)},
-    };
-    builder.setFirstDirectory(builder.appendDirectory(sample.firstDirectory, sample.secondDirectory));
-    if (!packetInline) {
-        EXPECT_EQ(builder.append(oldPacket), packetOffset);
-    }
-    sample.bytes = builder.bytes();
-    return sample;
-}
 
 XMPPacketBuilder fixedPacket(std::string packet) {
     return [packet](std::optional<std::string_view>) { return packet; };
