@@ -25,8 +25,8 @@ pkg_check_modules(EXIV2 REQUIRED IMPORTED_TARGET exiv2)
 pkg_check_modules(LIBHEIF REQUIRED IMPORTED_TARGET libheif)
 pkg_check_modules(LCMS2 REQUIRED IMPORTED_TARGET lcms2)
 
-# The ONNX library reads model files to validate their declared inputs and outputs. Its targets
-# link protobuf::libprotobuf, which only CMake's Protobuf module defines.
+# The ONNX library reads model files to validate their declared inputs and outputs. Its CMake
+# package names protobuf's target without finding protobuf itself.
 find_package(Protobuf REQUIRED)
 find_package(ONNX REQUIRED)
 
