@@ -13,8 +13,8 @@
 #include <string_view>
 #include <system_error>
 
-#include "core/common/build_config.h"
 #include "core/common/uuid.h"
+#include "core/edit/distribution_policy.h"
 #include "core/render/dng_export_error.h"
 #include "core/render/dng_file.h"
 #include "core/render/path_extension.h"
@@ -117,7 +117,7 @@ std::optional<fs::path> firstDNGIn(const fs::path& folder) {
 }  // namespace
 
 DNGConverterSetup DNGConverterSetup::standard() {
-    return {.allowed = std::string_view(build_config::kDistributionChannel) != "app-store",
+    return {.allowed = !DistributionPolicy::isAppStore(),
             .executableCandidates = {fs::path(kConverterInstallPath),
                                      fs::path(homeDirectory().string() +
                                               std::string(kConverterInstallPath))}};

@@ -8,7 +8,9 @@
 #include <sstream>
 
 #include "core/common/file_io.h"
+#include "core/edit/distribution_policy.h"
 #include "core/render/dng_export_error.h"
+#include "tests/edit/temporary_folder.h"
 
 namespace quillmere {
 namespace {
@@ -17,16 +19,7 @@ namespace fs = std::filesystem;
 
 class DNGConverterTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillmere-converter-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        source_ = folder_ / "IMG 0001.CR3";
-        file_io::writeFileAtomically(source_, "raw");
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+    void SetUp() override { file_io::writeFileAtomically(source_, "raw"); }
 
     // A converter that records its arguments, talks on both output streams, runs `body` and
     // exits with `status`.
@@ -59,8 +52,9 @@ protected:
         return DNGExportError::Code::invalidDNG;
     }
 
-    fs::path folder_;
-    fs::path source_;
+    testing::TemporaryFolder temporary_;
+    const fs::path folder_ = temporary_.path();
+    const fs::path source_ = folder_ / "IMG 0001.CR3";
 };
 
 TEST_F(DNGConverterTest, RunsTheConverterAndReturnsTheDNGItWrote) {
@@ -120,7 +114,9 @@ TEST_F(DNGConverterTest, WithoutAConverterTheUserIsAskedToInstallIt) {
     EXPECT_EQ(failureCode({.allowed = true, .executableCandidates = {folder_ / "missing"}}),
               DNGExportError::Code::converterRequired);
     // On Linux neither install location exists.
-    EXPECT_EQ(failureCode(DNGConverterSetup::standard()), DNGExportError::Code::converterRequired);
+    EXPECT_EQ(failureCode(DNGConverterSetup::standard()),
+              DistributionPolicy::isAppStore() ? DNGExportError::Code::externalConverterUnavailable
+                                               : DNGExportError::Code::converterRequired);
 }
 
 TEST_F(DNGConverterTest, StoreEditionNeverStartsTheConverter) {
@@ -136,7 +132,7 @@ TEST(DNGConverterSetupTest, LooksInTheSystemThenTheUserApplicationsFolder) {
     const std::string installPath =
         "/Applications/Adobe DNG Converter.app/Contents/MacOS/Adobe DNG Converter";
     const DNGConverterSetup setup = DNGConverterSetup::standard();
-    EXPECT_TRUE(setup.allowed);
+    EXPECT_EQ(setup.allowed, !DistributionPolicy::isAppStore());
     EXPECT_EQ(setup.executableCandidates,
               (std::vector<fs::path>{installPath, std::string(home) + installPath}));
 }
