@@ -118,9 +118,9 @@ std::optional<fs::path> firstDNGIn(const fs::path& folder) {
 
 DNGConverterSetup DNGConverterSetup::standard() {
     return {.allowed = !DistributionPolicy::isAppStore(),
-            .executableCandidates = {fs::path(kConverterInstallPath),
-                                     fs::path(homeDirectory().string() +
-                                              std::string(kConverterInstallPath))}};
+            .executableCandidates = {
+                fs::path(kConverterInstallPath),
+                fs::path(homeDirectory().string() + std::string(kConverterInstallPath))}};
 }
 
 std::string convertToDNG(const fs::path& source, const DNGConverterSetup& setup) {
@@ -137,7 +137,8 @@ std::string convertToDNG(const fs::path& source, const DNGConverterSetup& setup)
     if (!converter) throw DNGExportError(DNGExportError::Code::converterRequired);
 
     const TemporaryFolder output;
-    if (!runToCompletion(*converter, {"-c", "-p0", "-d", output.path().string(), source.string()})) {
+    if (!runToCompletion(*converter,
+                         {"-c", "-p0", "-d", output.path().string(), source.string()})) {
         throw DNGExportError(DNGExportError::Code::conversionFailed);
     }
     const std::optional<fs::path> converted = firstDNGIn(output.path());

@@ -1,8 +1,10 @@
 #include "core/render/dng_directory_rewrite.h"
 
 #include <algorithm>
-#include <array>
 #include <cstdint>
+#include <optional>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "core/render/dng_export_error.h"
@@ -89,7 +91,8 @@ OldDirectory readOldDirectory(std::string_view data, ByteOrder order) {
         const auto tag = static_cast<std::uint16_t>(order.number(data, entry, 2));
         if (tag == kTagXMP) {
             const std::uint64_t count = order.number(data, entry + 4, 4);
-            const std::uint64_t valueOffset = count < 5 ? entry + 8 : order.number(data, entry + 8, 4);
+            const std::uint64_t valueOffset =
+                count < 5 ? entry + 8 : order.number(data, entry + 8, 4);
             if (valueOffset > data.size() || count > data.size() - valueOffset) throwInvalid();
             directory.xmpPacket = data.substr(valueOffset, count);
         } else if (tag != kTagSoftware) {
@@ -145,7 +148,8 @@ std::string rewriteDNGDirectory(std::string dng, const XMPPacketBuilder& buildPa
     std::vector<Entry> entries = std::move(old.keptEntries);
     Appender appender(dng, order);
     if (!packet.empty()) entries.push_back(appender.entry(kTagXMP, kTypeByte, packet));
-    if (includeSoftware) entries.push_back(appender.entry(kTagSoftware, kTypeASCII, kSoftwareValue));
+    if (includeSoftware)
+        entries.push_back(appender.entry(kTagSoftware, kTypeASCII, kSoftwareValue));
 
     appender.padToEvenLength();
     if (dng.size() >= kDirectoryStartLimit) throwInvalid();

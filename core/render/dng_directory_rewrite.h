@@ -9,8 +9,7 @@ namespace quillmere {
 
 // Makes the XMP packet for the new directory from the packet the file's IFD0 carried (nothing
 // when it carried none). An empty result means the new directory gets no XMP entry.
-using XMPPacketBuilder =
-    std::function<std::string(std::optional<std::string_view> existingPacket)>;
+using XMPPacketBuilder = std::function<std::string(std::optional<std::string_view> existingPacket)>;
 
 // Gives a classic TIFF-based DNG a new first image directory (IFD0) that carries a new XMP
 // packet and, when `includeSoftware`, the Software tag "Quillmere".

@@ -4,8 +4,7 @@
 
 namespace quillmere {
 
-EmbeddedEditRecord::EmbeddedEditRecord(EditParams parameters)
-    : parameters(std::move(parameters)) {}
+EmbeddedEditRecord::EmbeddedEditRecord(EditParams parameters) : parameters(std::move(parameters)) {}
 
 std::string EmbeddedEditRecord::json() const { return json::dumpCompact(encode()); }
 
@@ -20,9 +19,8 @@ json::Json EmbeddedEditRecord::encode(const CodingPath& path) const {
 
 EmbeddedEditRecord EmbeddedEditRecord::decode(const json::Json& value, const CodingPath& path) {
     json::requireObject(value, path);
-    EmbeddedEditRecord record(
-        json::decodeRequired(value, "parameters", path, [](const json::Json& edit,
-                                                           const CodingPath& editPath) {
+    EmbeddedEditRecord record(json::decodeRequired(
+        value, "parameters", path, [](const json::Json& edit, const CodingPath& editPath) {
             return EditParams::decode(edit, editPath);
         }));
     record.schemaVersion = json::decodeRequired(value, "schemaVersion", path, json::decodeInt);

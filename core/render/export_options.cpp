@@ -48,21 +48,22 @@ json::Json ExportOptions::encode(const CodingPath& path) const {
 ExportOptions ExportOptions::decode(const json::Json& value, const CodingPath& path) {
     json::requireObject(value, path);
     ExportOptions options;
-    options.format = json::decodeRequired(value, "format", path, [](const json::Json& text,
-                                                                    const CodingPath& keyPath) {
-        const std::string raw = json::decodeString(text, keyPath);
-        const auto format = exportFormatFromRawValue(raw);
-        if (!format) {
-            throw DecodingError::dataCorrupted(
-                keyPath, "Cannot initialize ExportFormat from invalid String value " + raw);
-        }
-        return *format;
-    });
+    options.format = json::decodeRequired(
+        value, "format", path, [](const json::Json& text, const CodingPath& keyPath) {
+            const std::string raw = json::decodeString(text, keyPath);
+            const auto format = exportFormatFromRawValue(raw);
+            if (!format) {
+                throw DecodingError::dataCorrupted(
+                    keyPath, "Cannot initialize ExportFormat from invalid String value " + raw);
+            }
+            return *format;
+        });
     options.quality = json::decodeRequired(value, "quality", path, json::decodeDouble);
     if (const json::Json* limit = json::presentValue(value, "maxLongEdge")) {
         options.maxLongEdge = json::decodeInt(*limit, path / "maxLongEdge");
     }
-    options.includeSoftware = json::decodeRequired(value, "includeSoftware", path, json::decodeBool);
+    options.includeSoftware =
+        json::decodeRequired(value, "includeSoftware", path, json::decodeBool);
     options.includeEditParameters =
         json::decodeRequired(value, "includeEditParameters", path, json::decodeBool);
     return options;

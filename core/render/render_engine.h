@@ -66,7 +66,8 @@ public:
 
     // A full-size JPEG of the developed photo; `quality` 0 to 1.
     virtual void exportJPEG(const PhotoID& photo, const EditParams& params, double quality,
-                            std::stop_token stopToken, RenderCompletion<std::string> completion) = 0;
+                            std::stop_token stopToken,
+                            RenderCompletion<std::string> completion) = 0;
 };
 
 }  // namespace quillmere

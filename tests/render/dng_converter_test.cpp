@@ -59,11 +59,13 @@ protected:
 
 TEST_F(DNGConverterTest, RunsTheConverterAndReturnsTheDNGItWrote) {
     const fs::path converter = fakeConverter(
-        "converter", "printf notes > \"$4/notes.txt\"; printf 'converted dng' > \"$4/IMG 0001.DNG\"");
+        "converter",
+        "printf notes > \"$4/notes.txt\"; printf 'converted dng' > \"$4/IMG 0001.DNG\"");
 
     ::testing::internal::CaptureStdout();
     ::testing::internal::CaptureStderr();
-    const std::string dng = convertToDNG(source_, {.allowed = true, .executableCandidates = {converter}});
+    const std::string dng =
+        convertToDNG(source_, {.allowed = true, .executableCandidates = {converter}});
     const std::string printed =
         ::testing::internal::GetCapturedStdout() + ::testing::internal::GetCapturedStderr();
 
@@ -103,10 +105,10 @@ TEST_F(DNGConverterTest, TakesTheFirstCandidateThatIsAnExecutableFile) {
     fs::create_directory(folder_ / "a-folder");
     const fs::path converter = fakeConverter("converter", "printf second > \"$4/out.dng\"");
 
-    const std::string dng = convertToDNG(
-        source_, {.allowed = true,
-                  .executableCandidates = {folder_ / "missing", notExecutable, folder_ / "a-folder",
-                                           converter}});
+    const std::string dng =
+        convertToDNG(source_, {.allowed = true,
+                               .executableCandidates = {folder_ / "missing", notExecutable,
+                                                        folder_ / "a-folder", converter}});
     EXPECT_EQ(dng, "second");
 }
 

@@ -49,11 +49,14 @@ protected:
 };
 
 INSTANTIATE_TEST_SUITE_P(ByteOrders, DNGDirectoryRewriteTest, ::testing::Bool(),
-                         [](const auto& info) { return info.param ? "BigEndian" : "LittleEndian"; });
+                         [](const auto& info) {
+                             return info.param ? "BigEndian" : "LittleEndian";
+                         });
 
 TEST_P(DNGDirectoryRewriteTest, KeepsEveryByteButTheHeaderOffset) {
     const SampleDNG sample = makeSampleDNG(bigEndian());
-    const std::string output = rewriteDNGDirectory(sample.bytes, fixedPacket("<new packet/>"), true);
+    const std::string output =
+        rewriteDNGDirectory(sample.bytes, fixedPacket("<new packet/>"), true);
 
     ASSERT_GT(output.size(), sample.bytes.size());
     EXPECT_EQ(output.substr(0, 4), sample.bytes.substr(0, 4));
@@ -107,11 +110,11 @@ TEST_P(DNGDirectoryRewriteTest, LaterXMPEntryReplacesAnEarlierOne) {
     ClassicTIFFBuilder builder(bigEndian());
     const std::uint32_t first = builder.append("first packet");
     const std::uint32_t second = builder.append("second packet");
-    builder.setFirstDirectory(builder.appendDirectory(
-        {{700, 1, 12, builder.u32(first)},
-         {700, 1, 13, builder.u32(second)},
-         {50706, 1, 4, std::string("\x01\x04\x00\x00", 4)}},
-        0));
+    builder.setFirstDirectory(
+        builder.appendDirectory({{700, 1, 12, builder.u32(first)},
+                                 {700, 1, 13, builder.u32(second)},
+                                 {50706, 1, 4, std::string("\x01\x04\x00\x00", 4)}},
+                                0));
 
     std::optional<std::string> received;
     const std::string output = rewriteDNGDirectory(
@@ -188,9 +191,7 @@ TEST_P(DNGDirectoryRewriteTest, RefusesWhatIsNotAClassicDNG) {
 
     ClassicTIFFBuilder withoutDNGVersion(bigEndian());
     withoutDNGVersion.setFirstDirectory(withoutDNGVersion.appendDirectory(
-        {{256, 3, 1, withoutDNGVersion.inlineShort(16)},
-         {700, 1, 3, std::string("abc\0", 4)}},
-        0));
+        {{256, 3, 1, withoutDNGVersion.inlineShort(16)}, {700, 1, 3, std::string("abc\0", 4)}}, 0));
     expectInvalid(withoutDNGVersion.bytes());
 
     ClassicTIFFBuilder emptyDirectory(bigEndian());

@@ -71,9 +71,8 @@ TEST_F(EmbeddedMetadataTest, AnythingUnreadableGivesNoRecord) {
     withoutVersion.erase("schemaVersion");
     json::Json wrongType = json::parse(recordText(1));
     wrongType["editsAppliedToPixels"] = "no";
-    for (const std::string& text :
-         {json::dumpCompact(withoutVersion), json::dumpCompact(wrongType), std::string("{"),
-          std::string("not json at all")}) {
+    for (const std::string& text : {json::dumpCompact(withoutVersion), json::dumpCompact(wrongType),
+                                    std::string("{"), std::string("not json at all")}) {
         EXPECT_EQ(EmbeddedMetadata::read(
                       dngWith({{std::string(EmbeddedMetadata::editRecordPath), text}})),
                   std::nullopt)

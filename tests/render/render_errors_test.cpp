@@ -10,7 +10,8 @@ namespace quillmere {
 namespace {
 
 TEST(RenderErrorsTest, GPURenderEngineErrorTexts) {
-    const GPURenderEngineError allocation = GPURenderEngineError::textureAllocationFailed(6000, 4000);
+    const GPURenderEngineError allocation =
+        GPURenderEngineError::textureAllocationFailed(6000, 4000);
     EXPECT_STREQ(allocation.what(), "Could not allocate a 6000 \xC3\x97 4000 image.");
     EXPECT_EQ(allocation.width(), 6000);
     EXPECT_EQ(allocation.height(), 4000);
