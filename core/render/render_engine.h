@@ -6,6 +6,8 @@
 #include <stop_token>
 #include <string>
 
+#include "core/compute/texture.h"
+#include "core/edit/edit_params.h"
 #include "core/render/export_options.h"
 #include "core/render/opened_photo.h"
 #include "core/render/photo_id.h"
@@ -13,9 +15,6 @@
 #include "core/render/render_result.h"
 
 namespace quillmere {
-
-struct EditParams;
-class Texture;
 
 // The engine the application holds for opening, previewing and exporting photos. The GPU render
 // engine implements every operation; a test engine may implement only open, the plain preview
