@@ -1,16 +1,12 @@
 #include "core/render/path_extension.h"
 
-#include <algorithm>
+#include "core/edit/unicode_text.h"
 
 namespace quillmere {
 
 std::string lowercasedExtension(const std::filesystem::path& url) {
-    std::string extension = url.extension().string();
-    if (!extension.empty()) extension.erase(0, 1);
-    std::transform(extension.begin(), extension.end(), extension.begin(), [](unsigned char c) {
-        return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    });
-    return extension;
+    const std::string extension = url.filename().extension().string();
+    return extension.empty() ? extension : lowercased(extension.substr(1));
 }
 
 }  // namespace quillmere

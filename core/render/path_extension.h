@@ -5,9 +5,8 @@
 
 namespace quillmere {
 
-// The extension of the file name after its last dot, without the dot, with ASCII letters in
-// lower case. Callers compare it with ASCII words whose letters no other character lower-cases
-// to, so this decides exactly as full Unicode lower-casing would.
+// The file name's extension after its last dot, without the dot, fully lower-cased; empty when
+// the name has none (a leading dot does not start one).
 std::string lowercasedExtension(const std::filesystem::path& url);
 
 }  // namespace quillmere
