@@ -179,6 +179,19 @@ TEST(DNGExporterSourceTest, MissingDNGSourceIsTheSystemsError) {
                  fs::filesystem_error);
 }
 
+TEST(DNGExporterSourceTest, FileBeyondThirtyTwoBitOffsetsIsRefusedUnread) {
+    testing::TemporaryFolder folder;
+    const fs::path huge = folder.path() / "huge.dng";
+    file_io::writeFileAtomically(huge, makeSampleDNG(false).bytes);
+    fs::resize_file(huge, std::uintmax_t{1} << 32);  // sparse: nothing is written
+    try {
+        DNGExporter::data(huge, someEdit(), dngOptions(true, true));
+        ADD_FAILURE() << "the file was accepted";
+    } catch (const DNGExportError& error) {
+        EXPECT_EQ(error.code(), DNGExportError::Code::invalidDNG);
+    }
+}
+
 TEST(DNGExporterSourceTest, OtherRAWGoesThroughTheConverter) {
     testing::TemporaryFolder folder;
     const fs::path converted = folder.path() / "converted.bin";
