@@ -56,9 +56,9 @@ public:
                          PreviewResolution resolution, ProgressCallback progress,
                          std::stop_token stopToken, RenderCompletion<TexturePointer> completion);
 
-    // By default, a JPEG without a long-edge limit is `exportJPEG` at the options' quality; any
-    // other request (a DNG, or a limit) ends with ExporterError::imageIOFailure, given to
-    // `completion` before this returns.
+    // By default, a JPEG without `maxLongEdge` is `exportJPEG` at the options' quality; any other
+    // request (a DNG, or any `maxLongEdge`, even one meaning no limit) ends with
+    // ExporterError::imageIOFailure, given to `completion` before this returns.
     virtual void exportPhoto(const PhotoID& photo, const EditParams& params,
                              const ExportOptions& options, std::stop_token stopToken,
                              RenderCompletion<std::string> completion);
