@@ -1,0 +1,255 @@
+#include "core/decode/native_raw_frame.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <stdexcept>
+
+#include "core/compute/half_float.h"
+#include "tests/decode/native_raw_test_support.h"
+#include "tests/rawbridge/bridge_test_support.h"
+
+namespace quillmere {
+namespace {
+
+using fixtures::CFAPattern;
+using fixtures::SensorRect;
+using fixtures::SyntheticDNGOptions;
+using msl::float4;
+using rawbridge::testing::readSensor;
+using rawbridge::testing::renderSensor;
+using rawbridge::testing::testData;
+using testing::expectNativeRAWError;
+using Code = NativeRAWError::Code;
+
+// Darker at the top of the sensor than at its bottom, different in every channel.
+SyntheticDNGOptions verticalRamp(CFAPattern pattern) {
+    SyntheticDNGOptions options;
+    options.width = 70;
+    options.height = 52;
+    options.cfaPattern = pattern;
+    options.activeArea = SensorRect{3, 5, 66, 45};  // odd margins and an odd visible height
+    options.scene = [](int, int y) {
+        const float level = 0.2f + 0.005f * static_cast<float>(y);
+        return std::array<float, 3>{level, 0.8f * level, 0.6f * level};
+    };
+    return options;
+}
+
+class NativeRAWFrameTest : public ::testing::Test {
+  protected:
+    // A texture of the frame's packed size in `format` whose texel (x, y) is
+    // change(x, y, the frame's own texel).
+    std::shared_ptr<Texture> packedTwin(const NativeRAWFrame& frame, PixelFormat format,
+                                        const std::function<float4(int, int, float4)>& change) {
+        const Texture& own = *frame.packedTexture();
+        return testing::makeTexture(*device, format, own.width(), own.height(),
+                                    [&](int x, int y) { return change(x, y, own.read(x, y)); });
+    }
+
+    std::shared_ptr<Device> device = std::make_shared<Device>();
+    rawbridge::testing::TemporaryFolder folder;
+};
+
+TEST_F(NativeRAWFrameTest, UploadsTheSensorTopRowFirstForEveryCFAPattern) {
+    for (CFAPattern pattern :
+         {CFAPattern::RGGB, CFAPattern::BGGR, CFAPattern::GRBG, CFAPattern::GBRG}) {
+        const std::string path = folder.dng("ramp.dng", verticalRamp(pattern));
+        const auto frame = NativeRAWFrame::open(path, device);
+        const Texture& packed = *frame->packedTexture();
+        EXPECT_EQ(packed.width(), frame->metadata().packedWidth());
+        EXPECT_EQ(packed.height(), frame->metadata().packedHeight());
+        EXPECT_EQ(packed.pixelFormat(), PixelFormat::rgba32Float);
+        EXPECT_EQ(packed.storageMode(), StorageMode::shared);
+        EXPECT_EQ(packed.usage(), TextureUsage::shaderRead | TextureUsage::shaderWrite);
+        EXPECT_EQ(packed.label(), "Normalized Bayer R G1 B G2");
+
+        const auto read = readSensor(path);
+        ASSERT_EQ(read.result, 0) << read.error;
+        for (int y = 0; y < packed.height(); ++y) {
+            for (int x = 0; x < packed.width(); ++x) {
+                const float4 texel = packed.read(x, y);
+                ASSERT_EQ(texel.x, read.at(x, y, 0));
+                ASSERT_EQ(texel.y, read.at(x, y, 1));
+                ASSERT_EQ(texel.z, read.at(x, y, 2));
+                ASSERT_EQ(texel.w, read.at(x, y, 3));
+            }
+        }
+        EXPECT_LT(packed.read(5, 0).x, packed.read(5, packed.height() - 1).x);
+    }
+}
+
+TEST_F(NativeRAWFrameTest, DescribesTheSensorWithItsNoiseProfile) {
+    SyntheticDNGOptions options;
+    options.width = 256;
+    options.height = 192;
+    options.orientation = 6;  // LibRaw's flip 6: output sides swapped
+    options.whiteLevel = 15000;
+    options.blackLevels = {500, 510, 520, 530};  // per position of the RGGB quad
+    options.blackRepeatRows = 2;
+    options.blackRepeatColumns = 2;
+    options.iso = 640;
+    options.asShotNeutral = std::array<double, 3>{0.5, 1.0, 0.8};
+    options.scene = fixtures::levelStepScene(16, 0.05f, 0.8f, 12);
+    options.shotNoise = 0.002;
+    options.readNoiseVariance = 1e-6;
+    const auto frame = NativeRAWFrame::open(folder.dng("noisy.dng", options), device);
+    const NativeRAWMetadata& m = frame->metadata();
+
+    EXPECT_EQ((std::array{m.width(), m.height(), m.packedWidth(), m.packedHeight()}),
+              (std::array{256, 192, 128, 96}));
+    EXPECT_EQ((std::array{m.cropX(), m.cropY(), m.cropWidth(), m.cropHeight()}),
+              (std::array{0, 0, 256, 192}));
+    EXPECT_EQ((std::array{m.outputWidth(), m.outputHeight(), m.orientation()}),
+              (std::array{192, 256, 6}));
+    EXPECT_EQ(m.iso(), 640.0f);
+    EXPECT_EQ(m.blackLevels(), (std::array<float, 4>{500, 510, 530, 520}));
+    EXPECT_EQ(m.whiteLevels(), (std::array<float, 4>{15000, 15000, 15000, 15000}));
+    const std::array<float, 4> balance = m.cameraWhiteBalance();
+    EXPECT_NEAR(balance[0] / balance[1], 2.0f, 1e-3f);
+    EXPECT_NEAR(balance[2] / balance[1], 1.25f, 1e-3f);
+    EXPECT_EQ(balance[3], balance[1]);
+
+    const NativeRAWNoiseProfile profile = frame->noiseProfile();
+    EXPECT_EQ(profile, m.noiseProfile());
+    for (int c = 0; c < 4; ++c) {
+        EXPECT_GE(profile.sampleCounts[c], 32) << c;
+        EXPECT_NEAR(profile.shot[c], 0.002f, 0.0006f) << c;
+        EXPECT_LT(profile.readVariance[c], 1e-4f) << c;
+    }
+}
+
+TEST_F(NativeRAWFrameTest, DevelopsItsOwnPlaneExactlyAsTheBridgeDoes) {
+    SyntheticDNGOptions turned = verticalRamp(CFAPattern::GBRG);
+    turned.orientation = 8;
+    for (const std::string& path :
+         {folder.dng("turned.dng", turned), testData("tinydng_colorchart.dng")}) {
+        const auto frame = NativeRAWFrame::open(path, device);
+        const std::shared_ptr<Texture> developed = frame->renderLinearRGB();
+        const NativeRAWMetadata& m = frame->metadata();
+        EXPECT_EQ(developed->width(), m.outputWidth());
+        EXPECT_EQ(developed->height(), m.outputHeight());
+        EXPECT_EQ(developed->pixelFormat(), PixelFormat::rgba16Float);
+        EXPECT_EQ(developed->storageMode(), StorageMode::shared);
+        EXPECT_EQ(developed->usage(), TextureUsage::shaderRead | TextureUsage::shaderWrite);
+        EXPECT_EQ(developed->label(), "Native linear RAW RGB");
+
+        const auto read = readSensor(path);
+        const auto rendering = renderSensor(path, read.metadata, read.plane.get());
+        ASSERT_EQ(rendering.result, 0) << rendering.error;
+        EXPECT_TRUE(
+            testing::holdsHalves(*developed, rendering.rgba.get(),
+                                 static_cast<std::size_t>(rendering.width) * rendering.height * 4))
+            << path;
+    }
+}
+
+TEST_F(NativeRAWFrameTest, DevelopsTheTextureItIsGivenInEitherFormat) {
+    // Even sides: the plane covers every sample, none keeps the file's value.
+    SyntheticDNGOptions options = verticalRamp(CFAPattern::RGGB);
+    options.activeArea.reset();
+    const auto frame = NativeRAWFrame::open(folder.dng("ramp.dng", options), device);
+    // Values a half float holds exactly, so both formats carry the same plane.
+    const auto toHalfPrecision = [](int, int, float4 t) {
+        const auto round = [](float v) { return halfToFloat(floatToHalf(v)); };
+        return float4{round(t.x), round(t.y), round(t.z), round(t.w)};
+    };
+    const auto asFloats = packedTwin(*frame, PixelFormat::rgba32Float, toHalfPrecision);
+    const auto asHalves = packedTwin(*frame, PixelFormat::rgba16Float, toHalfPrecision);
+    EXPECT_EQ(testing::readBytes(*frame->renderLinearRGB(*asHalves)),
+              testing::readBytes(*frame->renderLinearRGB(*asFloats)));
+
+    const auto black =
+        packedTwin(*frame, PixelFormat::rgba32Float, [](int, int, float4) { return float4{}; });
+    for (const float4& pixel : testing::readTexels(*frame->renderLinearRGB(*black))) {
+        ASSERT_EQ(pixel, (float4{0.0f, 0.0f, 0.0f, 1.0f}));
+    }
+}
+
+TEST_F(NativeRAWFrameTest, RefusesAnIncompatibleTextureBeforeReadingTheFile) {
+    const std::string path = folder.dng("ramp.dng", verticalRamp(CFAPattern::RGGB));
+    const auto frame = NativeRAWFrame::open(path, device);
+    std::filesystem::remove(path);  // the file is only read for a texture that fits
+    const int width = frame->metadata().packedWidth();
+    const int height = frame->metadata().packedHeight();
+    const auto make = [&](PixelFormat format, int w, int h, StorageMode storage) {
+        return device->makeTexture(
+            {format, w, h, TextureUsage::shaderRead | TextureUsage::shaderWrite, storage});
+    };
+    const StorageMode shared = StorageMode::shared;
+    for (const auto& texture :
+         {make(PixelFormat::rgba32Float, width - 1, height, shared),
+          make(PixelFormat::rgba16Float, width, height + 1, shared),
+          make(PixelFormat::rgba32Float, width, height, StorageMode::devicePrivate),
+          make(PixelFormat::r32Float, width, height, shared),
+          make(PixelFormat::rg16Float, width, height, shared)}) {
+        expectNativeRAWError([&] { frame->renderLinearRGB(*texture); }, Code::incompatibleTexture,
+                             "The denoised sensor texture has an incompatible size or format.");
+    }
+    expectNativeRAWError([&] { frame->renderLinearRGB(); }, Code::decoding,
+                         "Open RAW: Input/output error");
+}
+
+TEST_F(NativeRAWFrameTest, ReportsDevelopmentFailuresInTheBridgesWords) {
+    const std::string path = folder.dng("ramp.dng", verticalRamp(CFAPattern::BGGR));
+    const auto frame = NativeRAWFrame::open(path, device);
+    for (PixelFormat format : {PixelFormat::rgba32Float, PixelFormat::rgba16Float}) {
+        const auto broken = packedTwin(*frame, format, [](int x, int y, float4 t) {
+            return x == 7 && y == 3 ? float4{t.x, std::numeric_limits<float>::infinity(), t.z, t.w}
+                                    : t;
+        });
+        expectNativeRAWError([&] { frame->renderLinearRGB(*broken); }, Code::decoding,
+                             "The neural model returned a non-finite sensor value.");
+    }
+
+    SyntheticDNGOptions wider = verticalRamp(CFAPattern::BGGR);
+    wider.activeArea.reset();
+    folder.dng("ramp.dng", wider);
+    expectNativeRAWError([&] { frame->renderLinearRGB(); }, Code::decoding,
+                         "RAW geometry changed since decoding.");
+}
+
+TEST_F(NativeRAWFrameTest, OpensOnlyWhatTheSensorReadAccepts) {
+    SyntheticDNGOptions linear;
+    linear.linearRaw = true;
+    SyntheticDNGOptions narrow;
+    narrow.width = 31;
+    SyntheticDNGOptions black;
+    black.scene = fixtures::flatScene(0.0f, 0.0f, 0.0f);
+    const std::pair<std::string, std::string> cases[] = {
+        {testData("missing.dng"), "Open RAW: Input/output error"},
+        {folder.dng("linear.dng", linear),
+         "The research denoiser currently requires a three-color Bayer RAW."},
+        {folder.dng("narrow.dng", narrow), "RAW sensor is too small."},
+        {folder.dng("black.dng", black), "The RAW file holds no image data."},
+        {testData("exiftool_DNG.dng"), "The RAW file holds no image data."},
+        {testData("exiftool_CanonRaw.cr2"), "Open RAW: Unsupported file format or not RAW file"},
+        {testData("exiftool_CanonRaw.crw"), "Unpack sensor: Input/output error"},
+        {testData("exiftool_FujiFilm.raf"), "Unpack sensor: Input/output error"},
+    };
+    for (const auto& [path, message] : cases) {
+        SCOPED_TRACE(path);
+        expectNativeRAWError([&] { NativeRAWFrame frame(path, device); }, Code::decoding, message);
+    }
+    EXPECT_THROW(NativeRAWFrame(folder.dng("grey.dng", {}), nullptr), std::invalid_argument);
+    EXPECT_FALSE(NativeRAWFrame::decoderVersion().empty());
+}
+
+TEST_F(NativeRAWFrameTest, ReportsTexturesTheDeviceCannotMake) {
+    const std::string path = folder.dng("ramp.dng", verticalRamp(CFAPattern::GRBG));
+    const std::shared_ptr<const Texture> packed = NativeRAWFrame(path, device).packedTexture();
+    const std::size_t packedBytes =
+        packed->bytesPerRow() * static_cast<std::size_t>(packed->height());
+    const std::string text = "Could not allocate memory for the native RAW image.";
+    expectNativeRAWError([&] { NativeRAWFrame(path, std::make_shared<Device>(packedBytes - 1)); },
+                         Code::allocation, text);
+
+    // Room for the packed sensor, not for the developed image of twice its sides.
+    const NativeRAWFrame frame(path, std::make_shared<Device>(packedBytes));
+    expectNativeRAWError([&] { frame.renderLinearRGB(); }, Code::allocation, text);
+}
+
+}  // namespace
+}  // namespace quillmere
