@@ -40,20 +40,12 @@ TEST_F(LibRawFallbackTest, DevelopsBayerAndLinearFilesToATextureOfLibRawsSize) {
     for (const auto& [path, bayer, iso] : files) {
         SCOPED_TRACE(path);
         const LibRawFallbackImage image = LibRawFallback::decode(path, device);
-        const Texture& texture = *image.texture;
-        EXPECT_EQ(texture.pixelFormat(), PixelFormat::rgba16Float);
-        EXPECT_EQ(texture.storageMode(), StorageMode::shared);
-        EXPECT_EQ(texture.usage(), TextureUsage::shaderRead | TextureUsage::shaderWrite);
-        EXPECT_EQ(texture.label(), "LibRaw fallback linear RGB");
-        EXPECT_EQ(image.iso, iso);
-
         const auto developed = developOriginal(path);
         ASSERT_EQ(developed.result, 0) << developed.error;
-        EXPECT_EQ(texture.width(), developed.width);
-        EXPECT_EQ(texture.height(), developed.height);
-        EXPECT_TRUE(
-            testing::holdsHalves(texture, developed.rgba.get(),
-                                 static_cast<std::size_t>(developed.width) * developed.height * 4));
+        testing::expectDecodedTexture(*image.texture, PixelFormat::rgba16Float, developed.width,
+                                      developed.height, "LibRaw fallback linear RGB",
+                                      developed.rgba.get());
+        EXPECT_EQ(image.iso, iso);
         EXPECT_EQ(LibRawFallback::supportsDetail(path), bayer);
     }
     // Turned by orientation 6: the sensor's 80 × 60 even area stands on its side.

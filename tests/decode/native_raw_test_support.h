@@ -25,11 +25,18 @@ void expectNativeRAWError(Body&& body, NativeRAWError::Code code, const std::str
     }
 }
 
-// Whether the texture stores exactly the `count` half floats at `halves`, row 0 first.
-inline bool holdsHalves(const Texture& texture, const std::uint16_t* halves, std::size_t count) {
+// The texture is a decoder's texture (shared, shader read and write) of this format, size and
+// label, and stores exactly the texels at `expected`: rows packed, row 0 first.
+inline void expectDecodedTexture(const Texture& texture, PixelFormat format, int width, int height,
+                                 const std::string& label, const void* expected) {
+    EXPECT_EQ(texture.pixelFormat(), format);
+    EXPECT_EQ(texture.storageMode(), StorageMode::shared);
+    EXPECT_EQ(texture.usage(), TextureUsage::shaderRead | TextureUsage::shaderWrite);
+    EXPECT_EQ(texture.label(), label);
+    ASSERT_EQ(texture.width(), width);
+    ASSERT_EQ(texture.height(), height);
     const std::vector<std::byte> bytes = readBytes(texture);
-    return bytes.size() == count * sizeof(std::uint16_t) &&
-           std::memcmp(bytes.data(), halves, bytes.size()) == 0;
+    EXPECT_EQ(std::memcmp(bytes.data(), expected, bytes.size()), 0);
 }
 
 }  // namespace quillmere::testing
