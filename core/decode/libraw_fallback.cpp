@@ -1,6 +1,5 @@
 #include "core/decode/libraw_fallback.h"
 
-#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -9,24 +8,6 @@
 #include "core/decode/native_raw_error.h"
 
 namespace quillmere::LibRawFallback {
-namespace {
-
-// Whether every colour of `pixelCount` RGBA half-float pixels is zero. A real sensor's read noise
-// always leaves some pixel above black, so such a development comes from a file without its
-// image data.
-bool isBlack(const std::uint16_t* rgba, std::size_t pixelCount) {
-    constexpr std::uint16_t magnitudeBits = 0x7fff;  // +0 and -0 alike
-    for (std::size_t i = 0; i < pixelCount; ++i) {
-        const std::uint16_t* pixel = rgba + 4 * i;
-        if ((pixel[0] & magnitudeBits) != 0 || (pixel[1] & magnitudeBits) != 0 ||
-            (pixel[2] & magnitudeBits) != 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
-}  // namespace
 
 LibRawFallbackImage decode(const std::filesystem::path& url, const Device& device) {
     BridgeErrorBuffer error;
@@ -39,9 +20,6 @@ LibRawFallbackImage decode(const std::filesystem::path& url, const Device& devic
     const int height = info[1];
     if (result != 0 || !rgba || width < 1 || height < 1) {
         throw NativeRAWError::decoding(error.message("Unknown general RAW rendering error."));
-    }
-    if (isBlack(rgba.get(), static_cast<std::size_t>(width) * static_cast<std::size_t>(height))) {
-        throw NativeRAWError::missingImageData();
     }
     float iso = 0.0f;
     std::memcpy(&iso, &info[2], sizeof iso);

@@ -23,9 +23,8 @@ struct LibRawFallbackImage {
 namespace LibRawFallback {
 
 // Develops the file completely with LibRaw. Throws NativeRAWError: decoding with the bridge's
-// sentence when LibRaw cannot open, unpack or develop the file, or missingImageData when the
-// development is black throughout (LibRaw "develops" a file whose image data was stripped);
-// allocation when the texture cannot be made.
+// sentence when LibRaw cannot open, unpack or develop the file, allocation when the texture
+// cannot be made.
 LibRawFallbackImage decode(const std::filesystem::path& url, const Device& device);
 
 // Whether the file opens as a three-colour Bayer RAW the sensor read accepts. Never fails: a file

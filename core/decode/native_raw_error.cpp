@@ -9,10 +9,6 @@ NativeRAWError NativeRAWError::decoding(const std::string& message) {
     return {Code::decoding, message};
 }
 
-NativeRAWError NativeRAWError::missingImageData() {
-    return decoding("The RAW file holds no image data.");
-}
-
 NativeRAWError NativeRAWError::incompatibleTexture() {
     return {Code::incompatibleTexture,
             "The denoised sensor texture has an incompatible size or format."};

@@ -14,9 +14,6 @@ class NativeRAWError : public Error {
 
     // The decoder's own sentence (the bridge's message), shown as it stands.
     static NativeRAWError decoding(const std::string& message);
-    // A decoding failure of our own: LibRaw read the file but found nothing but black, which is
-    // what a file whose image data was stripped gives.
-    static NativeRAWError missingImageData();
     static NativeRAWError incompatibleTexture();
     static NativeRAWError allocation();
 

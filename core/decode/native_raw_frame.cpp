@@ -1,6 +1,5 @@
 #include "core/decode/native_raw_frame.h"
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <new>
@@ -49,12 +48,6 @@ NativeRAWFrame::NativeRAWFrame(std::filesystem::path url, std::shared_ptr<const 
     const BridgeBuffer<float> plane(pixels);
     if (result != 0 || !plane) {
         throw NativeRAWError::decoding(error.message("Unknown sensor decoding error."));
-    }
-    const std::size_t sampleCount = static_cast<std::size_t>(metadata_.packedWidth()) *
-                                    static_cast<std::size_t>(metadata_.packedHeight()) * 4;
-    // A real sensor's read noise always lifts some samples above black.
-    if (std::none_of(plane.get(), plane.get() + sampleCount, [](float v) { return v > 0.0f; })) {
-        throw NativeRAWError::missingImageData();
     }
 
     packedTexture_ =

@@ -22,8 +22,7 @@ class NativeRAWFrame final {
     // (shared, shader read and write, labelled "Normalized Bayer R G1 B G2") whose texel (x, y)
     // holds quad (x, y) of the sensor as R, G1, B, G2, row 0 at the top of the sensor.
     // Throws NativeRAWError: decoding with the bridge's sentence when the file is unreadable or
-    // not a three-colour Bayer RAW, or missingImageData when every sample is black (a file whose
-    // image data was stripped); allocation when the texture cannot be made. Throws
+    // not a three-colour Bayer RAW, allocation when the texture cannot be made. Throws
     // std::invalid_argument for a null device.
     NativeRAWFrame(std::filesystem::path url, std::shared_ptr<const Device> device);
     static std::shared_ptr<NativeRAWFrame> open(std::filesystem::path url,
