@@ -6,13 +6,17 @@
 #include <cstdint>
 #include <vector>
 
-#include "core/compute/msl_math.h"
+#include "core/compute/msl_vector.h"
 
 namespace quillmere {
 namespace {
 
+// Written with comparisons rather than fmin/fmax, which the compiler calls out of line; NaN fails
+// `value > 0` and gives 0. The limited value converts to an integer from 0.5 to 255.5, so the
+// cast is always defined, and the loop over a row vectorises.
 std::uint8_t displayByte(float value) {
-    return msl::saturatingConvert<std::uint8_t>(msl::saturate(value) * 255.0f + 0.5f);
+    const float limited = value > 0.0f ? (value < 1.0f ? value : 1.0f) : 0.0f;
+    return static_cast<std::uint8_t>(static_cast<int>(limited * 255.0f + 0.5f));
 }
 
 }  // namespace
