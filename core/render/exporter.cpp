@@ -4,6 +4,7 @@
 #include <cmath>
 #include <memory>
 #include <new>
+#include <string>
 #include <string_view>
 #include <system_error>
 #include <utility>
@@ -25,6 +26,8 @@ namespace {
 
 constexpr std::string_view creator = "Quillmere";
 
+// Without the profile a JPEG is read as the viewer's own RGB, which for this program's output is
+// sRGB anyway; an export is never refused for want of it.
 std::string srgbProfileOrNone() {
     try {
         return iccProfileData(srgbPrimaries, TransferCurve::sRGB);

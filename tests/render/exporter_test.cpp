@@ -4,6 +4,7 @@
 
 #include <limits>
 
+#include "core/common/coding_error.h"
 #include "core/common/file_io.h"
 #include "core/common/uuid.h"
 #include "core/imageio/photo_metadata.h"
@@ -233,7 +234,7 @@ TEST_F(ExporterTest, AnUnreadableSourceStillExports) {
     }
 }
 
-TEST_F(ExporterTest, ARecordTooLargeForTheJpegFailsTheExport) {
+TEST_F(ExporterTest, ARecordThatCannotBeWrittenFailsTheExport) {
     EditParams edit;
     std::vector<SpotRepair::Point> stroke;
     for (int i = 0; i < 3000; ++i) stroke.push_back({0.1 + i * 0.0002, 0.3 + i * 0.0001});
@@ -246,6 +247,10 @@ TEST_F(ExporterTest, ARecordTooLargeForTheJpegFailsTheExport) {
     EXPECT_EQ(error ? std::optional(error->code()) : std::nullopt,
               ExporterError::Code::imageIOFailure);
     EXPECT_NO_THROW(exporter_.data(*image, source, edit, jpegOptions({}, true, false)));
+
+    EditParams notANumber;
+    notANumber.exposure = nan;
+    EXPECT_THROW(exporter_.data(*image, source, notANumber, jpegOptions()), EncodingError);
 }
 
 TEST_F(ExporterTest, AScaledImageThatCannotBeAllocatedIsAnEncodingFailure) {
