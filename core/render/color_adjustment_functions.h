@@ -45,18 +45,17 @@ inline float pointColorChroma(float saturation) {
 inline msl::float3 pointColorShift(const PointColorRecord& point,
                                    const PointColorSelection& selection, float chroma) {
     const float amount = selection.weight * chroma;
-    return amount * msl::float3{point.hueShift * 0.3f +
-                                    selection.hueDifference * point.variance / 100.0f,
-                                point.saturationShift / 100.0f,
-                                point.luminanceShift / 100.0f * 0.75f};
+    return amount *
+           msl::float3{point.hueShift * 0.3f + selection.hueDifference * point.variance / 100.0f,
+                       point.saturationShift / 100.0f, point.luminanceShift / 100.0f * 0.75f};
 }
 
 // The colour `hsv` moved by the summed point shifts `delta`, clamped to display range.
 inline msl::float3 applyPointColorShift(msl::float3 hsv, msl::float3 delta) {
-    return msl::clamp(hsv2rgb(wrapHue(hsv.x + delta.x + 720.0f),
-                              msl::clamp(hsv.y * (1.0f + delta.y), 0.0f, 1.0f),
-                              hsv.z * std::exp2(delta.z)),
-                      0.0f, 1.0f);
+    return msl::clamp(
+        hsv2rgb(wrapHue(hsv.x + delta.x + 720.0f), msl::clamp(hsv.y * (1.0f + delta.y), 0.0f, 1.0f),
+                hsv.z * std::exp2(delta.z)),
+        0.0f, 1.0f);
 }
 
 // The mixer segment a hue falls in: the band i whose centre lies at or below it, the hue
@@ -79,8 +78,8 @@ struct MixerBandWeights {
 inline MixerBandWeights mixerBandWeights(const HSLUniforms& hsl, float h) {
     const int i = mixerSegment(hsl, h);
     const int j = (i + 1) % static_cast<int>(kMixerBandCount);
-    const float upper = i == static_cast<int>(kMixerBandCount) - 1 ? hsl.center[0] + 360.0f
-                                                                    : hsl.center[i + 1];
+    const float upper =
+        i == static_cast<int>(kMixerBandCount) - 1 ? hsl.center[0] + 360.0f : hsl.center[i + 1];
     const float t = msl::smoothstep(hsl.center[i], upper, h);
     return {i, j, 1.0f - t, t};
 }
@@ -92,8 +91,7 @@ inline msl::float3 applyColorMixer(const HSLUniforms& hsl, msl::float3 hsv) {
     const float hueShift = (w.wi * hsl.hue[w.i] + w.wj * hsl.hue[w.j]) / 100.0f * 30.0f;
     const float satFactor =
         msl::max(0.0f, 1.0f + (w.wi * hsl.sat[w.i] + w.wj * hsl.sat[w.j]) / 100.0f);
-    const float lumFactor =
-        std::exp2((w.wi * hsl.lum[w.i] + w.wj * hsl.lum[w.j]) / 100.0f * 0.75f);
+    const float lumFactor = std::exp2((w.wi * hsl.lum[w.i] + w.wj * hsl.lum[w.j]) / 100.0f * 0.75f);
     // Hue and saturation need more colour to act on than luminance does.
     const float maskHueSat = msl::smoothstep(0.02f, 0.15f, s);
     const float maskLum = msl::smoothstep(0.01f, 0.08f, s);

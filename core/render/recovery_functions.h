@@ -47,10 +47,10 @@ inline float recoveryRangeWeight(float delta) {
 struct RecoverySettings {
     float highlights = 0;
     float shadows = 0;
-    float highlightsAmount = 0;  // highlights / 100
-    float shadowsAmount = 0;     // shadows / 100
-    float whitesAmount = 0;      // whites / 100 · 2
-    float blacksAmount = 0;      // blacks / 100 · 2
+    float highlightsAmount = 0;   // highlights / 100
+    float shadowsAmount = 0;      // shadows / 100
+    float whitesAmount = 0;       // whites / 100 · 2
+    float blacksAmount = 0;       // blacks / 100 · 2
     float highlightStrength = 0;  // max(−highlights, 0) / 100: compression and protection
     float shadowStrength = 0;     // max(shadows, 0) / 100
     float whitesProtection = 0;   // max(−whites, 0) / 100
@@ -209,13 +209,14 @@ inline float recoveryWhitePoint(const GuideView& guide) {
     const long count = static_cast<long>(guide.width) * guide.height;
     for (int t = 0; t < kMeterThreads; ++t) {
         float largest = kEmptyWhitePoint;
-        for (long i = t; i < count; i += kMeterThreads) largest = msl::max(largest, guide.texels[i]);
+        for (long i = t; i < count; i += kMeterThreads)
+            largest = msl::max(largest, guide.texels[i]);
         slots[static_cast<std::size_t>(t)] = largest;
     }
     for (int stride = kMeterThreads / 2; stride >= 1; stride /= 2) {
         for (int t = 0; t < stride; ++t) {
-            slots[static_cast<std::size_t>(t)] = msl::max(slots[static_cast<std::size_t>(t)],
-                                                          slots[static_cast<std::size_t>(t + stride)]);
+            slots[static_cast<std::size_t>(t)] = msl::max(
+                slots[static_cast<std::size_t>(t)], slots[static_cast<std::size_t>(t + stride)]);
         }
     }
     return slots[0];

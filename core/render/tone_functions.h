@@ -101,7 +101,10 @@ struct SceneTransform {
 
     static SceneTransform from(const ToneUniforms& u) {
         const float r = 1.0f - u.denoiseAmount;
-        return {u.denoiseAmount, r, r * r * r, {u.wbGainR, u.wbGainG, u.wbGainB},
+        return {u.denoiseAmount,
+                r,
+                r * r * r,
+                {u.wbGainR, u.wbGainG, u.wbGainB},
                 std::exp2(u.exposure)};
     }
 };

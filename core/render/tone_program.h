@@ -128,11 +128,10 @@ class ToneProgram {
     }
 
     msl::float3 applyCurve(msl::float3 rgb) const {
-        return {lutSample(curveTable_, kCurveRedBase, lutSample(curveTable_, kCurveRGBBase, rgb.x)),
-                lutSample(curveTable_, kCurveGreenBase,
-                          lutSample(curveTable_, kCurveRGBBase, rgb.y)),
-                lutSample(curveTable_, kCurveBlueBase,
-                          lutSample(curveTable_, kCurveRGBBase, rgb.z))};
+        return {
+            lutSample(curveTable_, kCurveRedBase, lutSample(curveTable_, kCurveRGBBase, rgb.x)),
+            lutSample(curveTable_, kCurveGreenBase, lutSample(curveTable_, kCurveRGBBase, rgb.y)),
+            lutSample(curveTable_, kCurveBlueBase, lutSample(curveTable_, kCurveRGBBase, rgb.z))};
     }
 
     // Moves `rgb` by the summed shifts of the points selecting `sampleHSV`; returns whether it

@@ -122,10 +122,8 @@ TEST(VibranceSaturation, SaturationMinus100GivesRec601GreyAndVibranceSparesVivid
     const msl::float3 vivid{0.9f, 0.05f, 0.05f};
     const msl::float3 muted{0.6f, 0.5f, 0.45f};
     const auto spread = [](msl::float3 c) { return c.x - c.z; };
-    const float vividGain =
-        spread(applyVibranceSaturation(vivid, -50, 0)) / spread(vivid);
-    const float mutedGain =
-        spread(applyVibranceSaturation(muted, -50, 0)) / spread(muted);
+    const float vividGain = spread(applyVibranceSaturation(vivid, -50, 0)) / spread(vivid);
+    const float mutedGain = spread(applyVibranceSaturation(muted, -50, 0)) / spread(muted);
     EXPECT_GT(vividGain, mutedGain);
     EXPECT_EQ(applyVibranceSaturation({1.5f, -0.5f, 0.5f}, 0, 0), (msl::float3{1, 0, 0.5f}));
 }

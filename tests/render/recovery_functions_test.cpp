@@ -151,8 +151,9 @@ TEST(RecoveryBilateral, SmoothsWithinARegionAndKeepsEdgesOfMoreThanThreeEV) {
     }
     const GuideView guide{texels.data(), width, height};
     const BilateralSpatialWeights& spatial = bilateralSpatialWeights();
-    EXPECT_EQ(spatial[static_cast<std::size_t>(kBilateralTaps * kBilateralRadius + kBilateralRadius)],
-              1.0f);
+    EXPECT_EQ(
+        spatial[static_cast<std::size_t>(kBilateralTaps * kBilateralRadius + kBilateralRadius)],
+        1.0f);
     for (int y : {0, 15, 29}) {
         EXPECT_NEAR(recoveryBilateral(guide, 5, y, spatial), -2.0f, 0.1f);
         EXPECT_NEAR(recoveryBilateral(guide, 19, y, spatial), -2.0f, 0.1f);

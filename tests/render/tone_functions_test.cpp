@@ -32,7 +32,8 @@ TEST(Shoulder, IdentityBelowTheKneeThenRollsOffTowardsItsLimit) {
 
 TEST(SRGBEncode, FollowsTheTransferFunctionOnBothSegments) {
     for (float c : {-0.5f, 0.0f, 0.001f, 0.0031308f, 0.0032f, 0.18f, 0.5f, 1.0f, 3.0f}) {
-        EXPECT_NEAR(srgbEncode(c), referenceSRGB(c), 2e-6 * std::max(1.0, std::fabs(static_cast<double>(c))));
+        EXPECT_NEAR(srgbEncode(c), referenceSRGB(c),
+                    2e-6 * std::max(1.0, std::fabs(static_cast<double>(c))));
     }
     EXPECT_NEAR(srgbEncode(1.0f), 1.0f, 1e-6f);
 }
@@ -54,10 +55,10 @@ TEST(LutSample, InterpolatesWithinEachChannelAndClampsItsInput) {
     std::vector<float> table(kCurveTableSize);
     for (std::size_t i = 0; i < kCurveTableEntries; ++i) {
         const float x = static_cast<float>(i) / 255.0f;
-        table[i] = x;                // rgb: identity
-        table[256 + i] = 1.0f - x;   // red: inverted
-        table[512 + i] = x * x;      // green
-        table[768 + i] = 0.25f;      // blue: constant
+        table[i] = x;               // rgb: identity
+        table[256 + i] = 1.0f - x;  // red: inverted
+        table[512 + i] = x * x;     // green
+        table[768 + i] = 0.25f;     // blue: constant
     }
     for (float v : {0.0f, 0.1f, 0.5f, 0.77f, 1.0f}) {
         EXPECT_NEAR(lutSample(table.data(), kCurveRGBBase, v), v, 1e-6f);

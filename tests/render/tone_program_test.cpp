@@ -50,7 +50,9 @@ TEST(ToneProgram, NeutralEditIsThePerChannelEncoding) {
         develop.u.rawShoulder = raw;
         for (msl::float3 c : {msl::float3{0.18f, 0.18f, 0.18f}, msl::float3{0.9f, 0.3f, 0.05f},
                               msl::float3{2.5f, 0.6f, -0.1f}, msl::float3{0, 0, 0}}) {
-            const auto encode = [raw](float v) { return raw > 0 ? shoulderEncode(v) : clipEncode(v); };
+            const auto encode = [raw](float v) {
+                return raw > 0 ? shoulderEncode(v) : clipEncode(v);
+            };
             expectNear(develop(c), {encode(c.x), encode(c.y), encode(c.z)}, 2e-6f);
         }
     }
@@ -115,8 +117,8 @@ TEST(ToneProgram, OverlappingPointsTurningFarBelowZeroStillGiveAValidHue) {
     // Encoded hue about 2 degrees, 148 below the points: each turns it by about −178.
     const msl::float3 linear{0.6f, 0.1f, 0.09f};
     const msl::float3 out = develop(linear);
-    const float sampleHue = rgb2hsv({clipEncode(linear.x), clipEncode(linear.y),
-                                     clipEncode(linear.z)}).x;
+    const float sampleHue =
+        rgb2hsv({clipEncode(linear.x), clipEncode(linear.y), clipEncode(linear.z)}).x;
     const float dh = sampleHue - 150.0f;
     const float expectedHue = wrapHue(sampleHue + 8.0f * (-30.0f + dh) + 720.0f);
     ASSERT_LT(sampleHue + 8.0f * (-30.0f + dh) + 720.0f, 0.0f);  // the case that used to break
