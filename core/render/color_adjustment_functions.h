@@ -27,8 +27,12 @@ struct PointColorSelection {
 inline PointColorSelection pointColorSelection(const PointColorRecord& point, msl::float3 hsv) {
     const float dh = msl::fmod(hsv.x - point.hue + 540.0f, 360.0f) - 180.0f;
     const float scale = msl::max(0.02f, point.range / 50.0f);
+    const float hueDistance = std::fabs(dh) / (point.hueRange * scale);
+    // The distance is the largest of three; once one reaches 1 the weight is exactly 0, so most
+    // colours are turned away by their hue alone.
+    if (hueDistance >= 1.0f) return {0.0f, dh};
     const float distance =
-        msl::max(std::fabs(dh) / (point.hueRange * scale),
+        msl::max(hueDistance,
                  msl::max(std::fabs(hsv.y - point.saturation) / (point.saturationRange * scale),
                           std::fabs(hsv.z - point.brightness) / (point.luminanceRange * scale)));
     return {1.0f - msl::smoothstep(0.5f, 1.0f, distance), dh};

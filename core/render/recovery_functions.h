@@ -28,7 +28,10 @@ struct GuideView {
 
 // 0 with zero slope at distance 0, rising to 1; the greatest slope is 1 / (2 · width).
 inline float recoveryWeight(float distance, float width) {
-    const float rise = 1.0f - std::exp(-msl::max(distance, 0.0f) / width);
+    const float d = msl::max(distance, 0.0f);
+    // e^−0 is exactly 1, so at zero distance the weight is exactly 0 without the exponential.
+    if (d == 0.0f) return 0.0f;
+    const float rise = 1.0f - std::exp(-d / width);
     return rise * rise;
 }
 
@@ -88,10 +91,14 @@ inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
     const float shadow = s.shadows >= 0.0f ? 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f)
                                            : 3.0f * recoveryWeight(-ev, 2.25f);
     const float distance = msl::max(ev - kRecoveryPivot, 0.0f);
-    float highlight = 5.0f * recoveryWeight(distance, 2.6f);
-    if (s.highlights < 0.0f) {
-        highlight = msl::min(
-            5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - std::exp(-distance / 0.5f))));
+    float highlight = 0.0f;  // what both forms give at the pivot and below it
+    if (distance != 0.0f) {
+        // Lowered highlights adapt to the white point instead of following the fixed curve.
+        highlight =
+            s.highlights < 0.0f
+                ? msl::min(5.0f, s.whiteCompression *
+                                     (distance - 0.5f * (1.0f - std::exp(-distance / 0.5f))))
+                : 5.0f * recoveryWeight(distance, 2.6f);
     }
     return ev + s.shadowsAmount * shadow + s.highlightsAmount * highlight;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <concepts>
 
@@ -50,7 +51,14 @@ class ToneProgram {
           visualizedBand_(points.visualizeBandIndex >= 0.0f &&
                                   points.visualizeBandIndex < static_cast<float>(kMixerBandCount)
                               ? msl::saturatingConvert<int>(points.visualizeBandIndex)
-                              : -1) {}
+                              : -1) {
+        for (std::size_t n = 0; n < kMaxPointColors; ++n) {
+            const PointColorRecord& point = points.points[n];
+            pointShiftsFinite_[n] =
+                std::isfinite(point.hueShift) && std::isfinite(point.variance) &&
+                std::isfinite(point.saturationShift) && std::isfinite(point.luminanceShift);
+        }
+    }
 
     // Whether the pass needs the clean (denoised) colour of each pixel.
     bool usesCleanColor() const { return scene_.denoiseAmount > 0.0f; }
@@ -143,6 +151,8 @@ class ToneProgram {
             const PointColorRecord& point = points_.points[n];
             const PointColorSelection selection = pointColorSelection(point, sampleHSV);
             if (n == selectedPoint_) selectedWeight = selection.weight;
+            // An unselected colour gains exactly nothing from a point with finite shifts.
+            if (selection.weight == 0.0f && pointShiftsFinite_[n]) continue;
             delta += pointColorShift(point, selection, chroma);
         }
         if (delta.x == 0.0f && delta.y == 0.0f && delta.z == 0.0f) return false;
@@ -165,6 +175,7 @@ class ToneProgram {
     bool visualizesPoint_;
     bool blackAndWhite_;
     int visualizedBand_;
+    std::array<bool, kMaxPointColors> pointShiftsFinite_{};
 };
 
 }  // namespace quillmere
