@@ -26,7 +26,10 @@ function(quillmere_add_test target folder)
   endif()
   add_executable(${target} ${sources})
   target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${target}
-    DISCOVERY_TIMEOUT 120
-    PROPERTIES ENVIRONMENT "TZ=UTC;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen")
+  # Every test runs in a fixed environment. It is set by a launcher rather than the tests'
+  # ENVIRONMENT property, which gtest_discover_tests of CMake 3.25 splits into separate
+  # properties so that only its first variable would be set.
+  set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
+    "${CMAKE_COMMAND};-E;env;TZ=UTC;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan_suppressions.txt")
+  gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120)
 endfunction()

@@ -1,0 +1,17 @@
+#include "core/compute/device_memory.h"
+
+#include <cstdlib>
+
+namespace quillmere {
+
+DeviceMemory DeviceMemory::allocate(std::size_t size) {
+    DeviceMemory memory;
+    if (size == 0) return memory;
+    memory.bytes_.reset(static_cast<std::byte*>(std::calloc(size, 1)));
+    if (memory.bytes_) memory.size_ = size;
+    return memory;
+}
+
+void DeviceMemory::Release::operator()(std::byte* bytes) const { std::free(bytes); }
+
+}  // namespace quillmere

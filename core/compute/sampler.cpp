@@ -1,0 +1,42 @@
+#include "core/compute/sampler.h"
+
+#include <cmath>
+
+#include "core/compute/msl_math.h"
+
+namespace quillmere {
+namespace {
+
+// The two texels a coordinate falls between along one axis of `size` texels, and the weight of
+// the second. Clamping before the conversion keeps infinite and NaN positions defined.
+struct AxisTaps {
+    int first;
+    int second;
+    float weight;
+};
+
+AxisTaps taps(float position, int size) {
+    const float centred = msl::clamp(position - 0.5f, 0.0f, static_cast<float>(size - 1));
+    const float floor = std::floor(centred);
+    const int first = static_cast<int>(floor);
+    return {first, first + 1 < size ? first + 1 : first, centred - floor};
+}
+
+}  // namespace
+
+msl::float4 samplePixel(const Texture& texture, msl::float2 position) {
+    const AxisTaps x = taps(position.x, texture.width());
+    const AxisTaps y = taps(position.y, texture.height());
+    const msl::float4 bottom =
+        msl::mix(texture.read(x.first, y.first), texture.read(x.second, y.first), x.weight);
+    const msl::float4 top =
+        msl::mix(texture.read(x.first, y.second), texture.read(x.second, y.second), x.weight);
+    return msl::mix(bottom, top, y.weight);
+}
+
+msl::float4 sampleNormalized(const Texture& texture, msl::float2 coordinates) {
+    return samplePixel(texture, {coordinates.x * static_cast<float>(texture.width()),
+                                 coordinates.y * static_cast<float>(texture.height())});
+}
+
+}  // namespace quillmere

@@ -1,0 +1,167 @@
+#include "core/imageio/heif_decoder.h"
+
+#include <cmath>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <libheif/heif.h>
+
+#include "core/imageio/imageio_error.h"
+#include "core/imageio/linear_image_assembler.h"
+#include "core/imageio/linear_srgb_transform.h"
+
+namespace quillmere {
+namespace {
+
+struct HeifDeleter {
+    void operator()(heif_context* context) const { heif_context_free(context); }
+    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+    void operator()(heif_image* image) const { heif_image_release(image); }
+    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+    void operator()(heif_color_profile_nclx* nclx) const { heif_nclx_color_profile_free(nclx); }
+};
+template <class T>
+using HeifPointer = std::unique_ptr<T, HeifDeleter>;
+
+void check(const heif_error& error) {
+    if (error.code == heif_error_Ok) return;
+    const std::string detail = error.message != nullptr ? error.message : "";
+    if (error.code == heif_error_Memory_allocation_error) {
+        throw ImageIOError(ImageIOError::Code::outOfMemory, detail);
+    }
+    throw ImageIOError(ImageIOError::Code::corruptImage, detail);
+}
+
+std::optional<TransferCurve> transferCurveOf(heif_transfer_characteristics transfer) {
+    switch (transfer) {
+        case heif_transfer_characteristic_ITU_R_BT_709_5:
+        case heif_transfer_characteristic_ITU_R_BT_601_6:
+        case heif_transfer_characteristic_ITU_R_BT_2020_2_10bit:
+        case heif_transfer_characteristic_ITU_R_BT_2020_2_12bit:
+            return TransferCurve::bt709;
+        case heif_transfer_characteristic_IEC_61966_2_1:
+            return TransferCurve::sRGB;
+        case heif_transfer_characteristic_linear:
+            return TransferCurve::linear;
+        case heif_transfer_characteristic_ITU_R_BT_470_6_System_M:
+            return TransferCurve::gamma22;
+        case heif_transfer_characteristic_ITU_R_BT_470_6_System_B_G:
+            return TransferCurve::gamma28;
+        default:
+            return std::nullopt;
+    }
+}
+
+bool isChromaticity(float x, float y) {
+    return std::isfinite(x) && std::isfinite(y) && x > 0.0f && y > 0.0f && x + y <= 1.0f;
+}
+
+// The colour space an nclx profile names. Curves this program does not model (unspecified, or
+// the HDR curves) are read as sRGB, which every HEIF writer uses for photos.
+LinearSrgbTransform transformForNclx(const heif_color_profile_nclx& nclx) {
+    const RgbPrimaries primaries{nclx.color_primary_red_x,   nclx.color_primary_red_y,
+                                 nclx.color_primary_green_x, nclx.color_primary_green_y,
+                                 nclx.color_primary_blue_x,  nclx.color_primary_blue_y,
+                                 nclx.color_primary_white_x, nclx.color_primary_white_y};
+    const bool primariesUsable = isChromaticity(nclx.color_primary_red_x, nclx.color_primary_red_y) &&
+                                 isChromaticity(nclx.color_primary_green_x, nclx.color_primary_green_y) &&
+                                 isChromaticity(nclx.color_primary_blue_x, nclx.color_primary_blue_y) &&
+                                 isChromaticity(nclx.color_primary_white_x, nclx.color_primary_white_y);
+    return LinearSrgbTransform::fromColorSpace(
+        primariesUsable ? primaries : srgbPrimaries,
+        transferCurveOf(nclx.transfer_characteristics).value_or(TransferCurve::sRGB));
+}
+
+std::optional<LinearSrgbTransform> transformForIcc(const heif_image_handle& handle) {
+    const heif_color_profile_type type = heif_image_handle_get_color_profile_type(&handle);
+    if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) {
+        return std::nullopt;
+    }
+    std::string profile(heif_image_handle_get_raw_color_profile_size(&handle), '\0');
+    if (profile.empty() ||
+        heif_image_handle_get_raw_color_profile(&handle, profile.data()).code != heif_error_Ok) {
+        return std::nullopt;
+    }
+    return LinearSrgbTransform::fromIccProfile(profile, LinearSrgbTransform::Input::rgbFloat);
+}
+
+// The embedded ICC profile, else the nclx profile of the file or of the coded stream, else sRGB.
+LinearSrgbTransform transformFor(const heif_image_handle& handle, const heif_image& image) {
+    if (std::optional<LinearSrgbTransform> icc = transformForIcc(handle)) return std::move(*icc);
+    heif_color_profile_nclx* nclx = nullptr;
+    if (heif_image_handle_get_nclx_color_profile(&handle, &nclx).code != heif_error_Ok) {
+        nclx = nullptr;
+        if (heif_image_get_nclx_color_profile(&image, &nclx).code != heif_error_Ok) nclx = nullptr;
+    }
+    const HeifPointer<heif_color_profile_nclx> owned(nclx);
+    if (owned) return transformForNclx(*owned);
+    return LinearSrgbTransform::fromColorSpace(srgbPrimaries, TransferCurve::sRGB);
+}
+
+LinearImage decode(std::string_view bytes) {
+    const HeifPointer<heif_context> context(heif_context_alloc());
+    if (!context) throw ImageIOError(ImageIOError::Code::outOfMemory);
+    check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
+                                                      nullptr));
+    heif_image_handle* handlePointer = nullptr;
+    check(heif_context_get_primary_image_handle(context.get(), &handlePointer));
+    const HeifPointer<heif_image_handle> handle(handlePointer);
+    LinearImageAssembler::checkSize(heif_image_handle_get_width(handle.get()),
+                                    heif_image_handle_get_height(handle.get()));
+
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+    const heif_chroma chroma =
+        deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB;
+    const HeifPointer<heif_decoding_options> options(heif_decoding_options_alloc());
+    if (!options) throw ImageIOError(ImageIOError::Code::outOfMemory);
+    options->ignore_transformations = 0;
+    heif_image* imagePointer = nullptr;
+    check(heif_decode_image(handle.get(), &imagePointer, heif_colorspace_RGB, chroma,
+                            options.get()));
+    const HeifPointer<heif_image> image(imagePointer);
+
+    const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
+    const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
+    const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
+    int stride = 0;
+    const uint8_t* plane =
+        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
+    const std::size_t bytesPerSample = deep ? 2 : 1;
+    if (plane == nullptr || bits < 1 || bits > 16 ||
+        static_cast<std::int64_t>(stride) <
+            static_cast<std::int64_t>(width) * 3 * static_cast<std::int64_t>(bytesPerSample)) {
+        throw ImageIOError(ImageIOError::Code::corruptImage, "The decoded image has no pixels.");
+    }
+
+    LinearImageAssembler assembler(width, height, 1);
+    const LinearSrgbTransform transform = transformFor(*handle, *image);
+    const float scale = 1.0f / static_cast<float>((1u << bits) - 1u);
+    std::vector<float> encodedRgb(static_cast<std::size_t>(width) * 3);
+    std::vector<float> linearRgb(encodedRgb.size());
+    for (int y = 0; y < height; ++y) {
+        const uint8_t* row = plane + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
+        for (std::size_t index = 0; index < encodedRgb.size(); ++index) {
+            const unsigned sample =
+                deep ? static_cast<unsigned>(row[2 * index] | (row[2 * index + 1] << 8))
+                     : row[index];
+            encodedRgb[index] = static_cast<float>(sample) * scale;
+        }
+        transform.convert(encodedRgb.data(), linearRgb.data(), static_cast<std::uint32_t>(width));
+        assembler.setRow(y, linearRgb.data());
+    }
+    return std::move(assembler).take();
+}
+
+}  // namespace
+
+LinearImage decodeHeif(std::string_view bytes) {
+    try {
+        return decode(bytes);
+    } catch (const std::bad_alloc&) {
+        throw ImageIOError(ImageIOError::Code::outOfMemory);
+    }
+}
+
+}  // namespace quillmere

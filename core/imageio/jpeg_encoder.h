@@ -1,0 +1,24 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace quillmere {
+
+// An 8-bit RGB image as a JPEG takes it: top row first, three bytes per pixel, no row padding.
+struct Rgb8Image {
+    int width = 0;
+    int height = 0;
+    std::vector<std::uint8_t> rgb;
+};
+
+// Encodes `image` as a baseline JPEG with 4:2:0 chroma. `quality` runs from 0 to 1; a value
+// outside is limited to that range and one that is not a number encodes at 1, so nothing
+// undefined reaches the encoder. A non-empty `iccProfile` is embedded. Throws ImageIOError:
+// encodingFailed for an empty image, a size JPEG cannot hold (above 65500 pixels a side) or a
+// buffer that does not match the size; outOfMemory.
+std::string encodeJpeg(const Rgb8Image& image, double quality, std::string_view iccProfile = {});
+
+}  // namespace quillmere

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/imageio/xmp_document.h"
+
+namespace quillmere {
+
+// The metadata of one photo: its EXIF (with GPS), IPTC and XMP. It is read from a file or from
+// an image in memory, edited, and written into a JPEG without touching the JPEG's compressed
+// pixels. EXIF values are addressed by Exiv2's keys ("Exif.Image.Model",
+// "Exif.Photo.PixelXDimension") and read and written as Exiv2's text form of the value
+// ("1/125" for a rational, "100 200" for two numbers).
+class PhotoMetadata {
+public:
+    PhotoMetadata();
+    ~PhotoMetadata();
+    PhotoMetadata(const PhotoMetadata& other);
+    PhotoMetadata& operator=(const PhotoMetadata& other);
+    PhotoMetadata(PhotoMetadata&& other) noexcept;
+    PhotoMetadata& operator=(PhotoMetadata&& other) noexcept;
+
+    // Everything a file (JPEG, HEIF, TIFF, DNG and the RAW formats Exiv2 reads) carries; nothing
+    // when it cannot be read. An XMP packet that does not parse reads as empty XMP.
+    static std::optional<PhotoMetadata> read(const std::filesystem::path& file);
+    // The same for an image held in memory.
+    static std::optional<PhotoMetadata> readData(std::string_view data);
+
+    // What an exported JPEG takes over from its source photo: the Exif photo tags without the
+    // maker note, GPS and IPTC; from the image directory only Make, Model, Software, DateTime,
+    // Artist, Copyright, ImageDescription, HostComputer and the resolution; orientation 1 (the
+    // export is upright). Never a thumbnail, strip or tile offsets, other sub-directories or the
+    // DNG tags of a RAW file, which would describe data the export does not hold. No XMP.
+    // Nothing when the source cannot be read.
+    static std::optional<PhotoMetadata> captureMetadata(const std::filesystem::path& source);
+
+    std::optional<std::string> exifValue(std::string_view key) const;
+    // Sets an EXIF value in the type the tag is defined with. Throws ImageIOError (invalid
+    // metadata) for an unknown key or a text that is not a value of that type.
+    void setExifValue(std::string_view key, std::string_view value);
+    // Removes every value under `key`. Throws ImageIOError (invalid metadata) for an unknown key.
+    void removeExifValue(std::string_view key);
+
+    const XmpDocument& xmp() const { return xmp_; }
+    XmpDocument& xmp() { return xmp_; }
+
+    // The JPEG in `jpeg` with its EXIF, IPTC and XMP replaced by these; its pixels, ICC profile
+    // and comment are kept byte for byte. Throws ImageIOError: xmpPacketTooLarge when the XMP
+    // packet is larger than XmpDocument::maxJpegPacketSize, metadataWriteFailed when `jpeg` is
+    // not a JPEG or the metadata cannot be written.
+    std::string writeToJpeg(std::string_view jpeg) const;
+
+private:
+    struct Storage;
+    PhotoMetadata(Storage&& storage, XmpDocument xmp);
+    // A packet that does not parse gives empty XMP.
+    static PhotoMetadata withXmpPacket(Storage&& storage, const std::string& xmpPacket);
+
+    std::unique_ptr<Storage> storage_;
+    XmpDocument xmp_;
+};
+
+}  // namespace quillmere

@@ -1,0 +1,49 @@
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace quillmere {
+
+// A set of XMP properties, parsed from a packet or built from nothing, and serialised back into a
+// packet. Properties are addressed by their path "prefix:Name" ("quillmere:EditRecord",
+// "xmp:CreatorTool"); the prefix must belong to a schema Exiv2 knows (its built-in ones, the
+// program's own, or one declared by a parsed packet). Everything a parsed packet holds is kept
+// through a serialisation, so a camera's or another program's XMP survives a rewrite.
+class XmpDocument {
+public:
+    // Largest packet, in bytes, that fits in the single APP1 segment a JPEG file gives XMP: the
+    // segment's 16-bit length counts itself (2 bytes) and the XMP identifier (29 bytes).
+    static constexpr std::size_t maxJpegPacketSize = 65535 - 2 - 29;
+
+    XmpDocument();
+    ~XmpDocument();
+    XmpDocument(const XmpDocument& other);
+    XmpDocument& operator=(const XmpDocument& other);
+    XmpDocument(XmpDocument&& other) noexcept;
+    XmpDocument& operator=(XmpDocument&& other) noexcept;
+
+    // The properties of a packet; nothing when it is not well-formed XMP.
+    static std::optional<XmpDocument> parse(std::string_view packet);
+
+    bool empty() const;
+    // The text of a simple property; nothing when it is absent or not simple text.
+    std::optional<std::string> text(std::string_view path) const;
+    // Sets a simple text property, replacing any value it had. Throws ImageIOError (invalid
+    // metadata) for a path that is not "prefix:Name" or whose prefix names no known schema.
+    void setText(std::string_view path, std::string_view value);
+    // Removes a property; nothing happens when it is absent. Throws as setText for a bad path.
+    void remove(std::string_view path);
+
+    // The packet, UTF-8 with its wrapper and without padding. Throws ImageIOError (invalid
+    // metadata) when the properties cannot be serialised.
+    std::string serialize() const;
+
+private:
+    struct Storage;
+    std::unique_ptr<Storage> storage_;
+};
+
+}  // namespace quillmere

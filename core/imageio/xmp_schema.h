@@ -1,0 +1,19 @@
+#pragma once
+
+namespace quillmere {
+
+// An XMP schema: the prefix its properties are written with and the URI that identifies it.
+struct XmpSchema {
+    const char* prefix;
+    const char* uri;
+};
+
+// The program's own schema, which holds the edit record in exported files. Files written earlier
+// are found by this URI, so it never changes.
+inline constexpr XmpSchema productXmpSchema{"quillmere", "https://quillmere.dornavelte.com/ns/1.0/"};
+
+// The schema of files written under the product's previous name; read, never written.
+inline constexpr XmpSchema legacyXmpSchema{"starlingmoor",
+                                           "https://starlingmoor.dornavelte.com/ns/1.0/"};
+
+}  // namespace quillmere

@@ -1,0 +1,138 @@
+#include "core/compute/texture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "core/compute/device.h"
+#include "tests/fixtures/texture_fixtures.h"
+
+namespace quillmere {
+namespace {
+
+TextureDescriptor descriptor(PixelFormat format, int width, int height) {
+    return {.pixelFormat = format,
+            .width = width,
+            .height = height,
+            .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
+            .storageMode = StorageMode::shared};
+}
+
+TEST(Device, AllocationFailureGivesNoTexture) {
+    const Device device(1 << 20);
+    EXPECT_EQ(device.makeTexture(descriptor(PixelFormat::rgba16Float, 0, 10)), nullptr);
+    EXPECT_EQ(device.makeTexture(descriptor(PixelFormat::rgba16Float, 10, 0)), nullptr);
+    EXPECT_EQ(device.makeTexture(descriptor(PixelFormat::rgba16Float, -4, 10)), nullptr);
+    const int huge = std::numeric_limits<int>::max();
+    EXPECT_EQ(device.makeTexture(descriptor(PixelFormat::rgba32Float, huge, huge)), nullptr);
+    // 1 MiB is the limit: 512 × 256 RGBA16Float texels fit exactly, one row more does not.
+    EXPECT_NE(device.makeTexture(descriptor(PixelFormat::rgba16Float, 512, 256)), nullptr);
+    EXPECT_EQ(device.makeTexture(descriptor(PixelFormat::rgba16Float, 512, 257)), nullptr);
+
+    EXPECT_EQ(device.makeBuffer(0), nullptr);
+    EXPECT_EQ(device.makeBuffer((1 << 20) + 1), nullptr);
+    const Device unlimited;
+    EXPECT_EQ(unlimited.makeTexture(descriptor(PixelFormat::rgba32Float, huge, huge)), nullptr)
+        << "2^66 bytes overflow 64 bits";
+}
+
+TEST(Device, TexturesKeepTheirDescriptionAndStartZeroedAndDistinct) {
+    const Device device;
+    const TextureDescriptor privateGuide{
+        .pixelFormat = PixelFormat::r32Float,
+        .width = 3,
+        .height = 2,
+        .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
+        .storageMode = StorageMode::devicePrivate};
+    const std::shared_ptr<Texture> first = device.makeTexture(privateGuide);
+    const std::shared_ptr<Texture> second = device.makeTexture(privateGuide);
+    ASSERT_TRUE(first && second);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first->pixelFormat(), PixelFormat::r32Float);
+    EXPECT_EQ(first->width(), 3);
+    EXPECT_EQ(first->height(), 2);
+    EXPECT_EQ(static_cast<unsigned>(first->usage()), 3u);
+    EXPECT_EQ(first->storageMode(), StorageMode::devicePrivate);
+    EXPECT_EQ(first->bytesPerRow(), 12u);
+    first->setLabel("Recovery guide");
+    EXPECT_EQ(first->label(), "Recovery guide");
+    for (const std::byte b : testing::readBytes(*first)) EXPECT_EQ(b, std::byte{0});
+}
+
+TEST(Texture, RegionUploadAndReadBackHonourBytesPerRow) {
+    const Device device;
+    const std::shared_ptr<Texture> texture =
+        device.makeTexture(descriptor(PixelFormat::rgba32Float, 4, 3));
+    ASSERT_TRUE(texture);
+    // A 2 × 2 region from host rows padded to 3 texels.
+    std::vector<float> host(2 * 3 * 4);
+    for (std::size_t i = 0; i < host.size(); ++i) host[i] = static_cast<float>(i + 1);
+    texture->replaceRegion({1, 1, 2, 2}, host.data(), 3 * 16);
+    EXPECT_EQ(texture->read(1, 1), (msl::float4{1, 2, 3, 4}));
+    EXPECT_EQ(texture->read(2, 2), (msl::float4{17, 18, 19, 20}));
+    EXPECT_EQ(texture->read(0, 1), (msl::float4{}));
+    EXPECT_EQ(texture->read(3, 2), (msl::float4{}));
+
+    std::vector<float> back(2 * 4, -1.0f);
+    texture->getBytes(back.data(), 16, {2, 1, 1, 2});
+    EXPECT_EQ(back, (std::vector<float>{5, 6, 7, 8, 17, 18, 19, 20}));
+
+    EXPECT_THROW(texture->replaceRegion({3, 0, 2, 1}, host.data(), 32), std::invalid_argument);
+    EXPECT_THROW(texture->getBytes(back.data(), 8, {0, 0, 1, 1}), std::invalid_argument);
+    EXPECT_THROW(texture->getBytes(back.data(), 16, {0, -1, 1, 1}), std::invalid_argument);
+}
+
+TEST(Texture, RowsConvertEachFormatLikeAGPURead) {
+    const Device device;
+    const msl::float4 value{1.0f + 0x1p-11f, -2.5f, 70000.0f, 0.75f};
+    for (const PixelFormat format : {PixelFormat::rgba16Float, PixelFormat::rg16Float,
+                                     PixelFormat::r32Float, PixelFormat::rgba32Float}) {
+        const std::shared_ptr<Texture> texture =
+            testing::makeTexture(device, format, 300, 2, [&](int, int) { return value; });
+        std::vector<msl::float4> row(300);
+        texture->readRow(0, 1, row);
+        msl::float4 expected;
+        switch (format) {
+            case PixelFormat::rgba16Float:  // rounded to even, 70000 beyond the half range
+                expected = {1.0f, -2.5f, std::numeric_limits<float>::infinity(), 0.75f};
+                break;
+            case PixelFormat::rg16Float:
+                expected = {1.0f, -2.5f, 0.0f, 1.0f};
+                break;
+            case PixelFormat::r32Float:
+                expected = {value.x, 0.0f, 0.0f, 1.0f};
+                break;
+            case PixelFormat::rgba32Float:
+                expected = value;
+                break;
+        }
+        for (const msl::float4& texel : row) ASSERT_EQ(texel, expected);
+        EXPECT_EQ(texture->read(299, 0), expected);
+    }
+}
+
+TEST(Texture, StrayAccessNeverLeavesTheTexture) {
+    const Device device;
+    const std::shared_ptr<Texture> texture =
+        testing::makeTexture(device, PixelFormat::rgba16Float, 2, 2, [](int, int) {
+            return msl::float4{1, 1, 1, 1};
+        });
+    EXPECT_EQ(texture->read(-1, 0), (msl::float4{}));
+    EXPECT_EQ(texture->read(0, 2), (msl::float4{}));
+    texture->write({5, 5, 5, 5}, 2, 0);
+    texture->write({5, 5, 5, 5}, 0, -1);
+    for (const msl::float4& texel : testing::readTexels(*texture)) {
+        EXPECT_EQ(texel, (msl::float4{1, 1, 1, 1}));
+    }
+    std::vector<msl::float4> three(3);
+    EXPECT_THROW(texture->readRow(0, 0, three), std::out_of_range);
+    EXPECT_THROW(texture->writeRow(-1, 0, std::vector<msl::float4>(1)), std::out_of_range);
+    EXPECT_THROW(texture->rowData(2), std::out_of_range);
+    EXPECT_THROW(texture->floatRow(0), std::logic_error);
+    EXPECT_EQ(texture->halfRow(1).size(), 8u);
+}
+
+}  // namespace
+}  // namespace quillmere

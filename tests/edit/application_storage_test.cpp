@@ -1,0 +1,102 @@
+#include "core/edit/application_storage.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <map>
+#include <set>
+
+#include "core/common/file_io.h"
+#include "tests/edit/temporary_folder.h"
+
+namespace quillmere {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::TemporaryFolder;
+
+std::set<std::string> entryNames(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+EnvironmentLookup environmentOf(std::map<std::string, std::string> variables) {
+    return [variables](const char* name) -> std::optional<std::string> {
+        auto found = variables.find(name);
+        if (found == variables.end()) return std::nullopt;
+        return found->second;
+    };
+}
+
+TEST(ApplicationStorage, UserDataFolderFollowsXdgRules) {
+    EXPECT_EQ(ApplicationStorage::userDataDirectory(
+                  environmentOf({{"XDG_DATA_HOME", "/data/home"}, {"HOME", "/home/ann"}})),
+              fs::path("/data/home"));
+    // Empty or relative values are not valid data homes.
+    EXPECT_EQ(ApplicationStorage::userDataDirectory(
+                  environmentOf({{"XDG_DATA_HOME", ""}, {"HOME", "/home/ann"}})),
+              fs::path("/home/ann/.local/share"));
+    EXPECT_EQ(ApplicationStorage::userDataDirectory(
+                  environmentOf({{"XDG_DATA_HOME", "relative/data"}, {"HOME", "/home/ann"}})),
+              fs::path("/home/ann/.local/share"));
+    // Without HOME the password database still names a home folder.
+    const fs::path fallback = ApplicationStorage::userDataDirectory(environmentOf({}));
+    EXPECT_TRUE(fallback.is_absolute());
+    EXPECT_EQ(fallback.filename(), "share");
+}
+
+TEST(ApplicationStorage, NeitherFolderGivesTheCurrentOneWithoutCreatingIt) {
+    TemporaryFolder base;
+    EXPECT_EQ(ApplicationStorage::directory(base.path()), base.path() / "Quillmere");
+    EXPECT_TRUE(entryNames(base.path()).empty());
+}
+
+TEST(ApplicationStorage, PreviousFolderIsCopiedOnceAndKept) {
+    TemporaryFolder base;
+    fs::create_directories(base.path() / "Starlingmoor" / "Presets");
+    file_io::writeFileAtomically(base.path() / "Starlingmoor" / "Presets" / "Warm.json", "{}");
+    fs::create_symlink("Presets/Warm.json", base.path() / "Starlingmoor" / "link.json");
+
+    EXPECT_EQ(ApplicationStorage::directory(base.path()), base.path() / "Quillmere");
+
+    EXPECT_EQ(file_io::readFile(base.path() / "Quillmere" / "Presets" / "Warm.json"), "{}");
+    EXPECT_EQ(file_io::readFile(base.path() / "Starlingmoor" / "Presets" / "Warm.json"), "{}");
+    EXPECT_TRUE(fs::is_symlink(base.path() / "Quillmere" / "link.json"));
+    EXPECT_EQ(entryNames(base.path()), (std::set<std::string>{"Quillmere", "Starlingmoor"}));
+
+    // Later changes to the old folder are not copied again.
+    file_io::writeFileAtomically(base.path() / "Starlingmoor" / "late.json", "{}");
+    EXPECT_EQ(ApplicationStorage::directory(base.path()), base.path() / "Quillmere");
+    EXPECT_FALSE(fs::exists(base.path() / "Quillmere" / "late.json"));
+}
+
+TEST(ApplicationStorage, ExistingCurrentFolderIsUsedAsItIs) {
+    TemporaryFolder base;
+    fs::create_directories(base.path() / "Quillmere");
+    fs::create_directories(base.path() / "Starlingmoor");
+    file_io::writeFileAtomically(base.path() / "Starlingmoor" / "old.json", "{}");
+    EXPECT_EQ(ApplicationStorage::directory(base.path()), base.path() / "Quillmere");
+    EXPECT_TRUE(entryNames(base.path() / "Quillmere").empty());
+}
+
+TEST(ApplicationStorage, FailedCopyKeepsWorkingOnThePreviousFolder) {
+    TemporaryFolder base;
+    fs::create_directories(base.path() / "Starlingmoor");
+    file_io::writeFileAtomically(base.path() / "Starlingmoor" / "a.json", "{}");
+    // A named pipe cannot be copied, whoever runs the test.
+    ASSERT_EQ(::mkfifo((base.path() / "Starlingmoor" / "pipe").c_str(), 0600), 0);
+
+    EXPECT_EQ(ApplicationStorage::directory(base.path()), base.path() / "Starlingmoor");
+    EXPECT_EQ(entryNames(base.path()), (std::set<std::string>{"Starlingmoor"}));
+
+    // The next call tries again and succeeds once the obstacle is gone.
+    fs::remove(base.path() / "Starlingmoor" / "pipe");
+    EXPECT_EQ(ApplicationStorage::directory(base.path()), base.path() / "Quillmere");
+    EXPECT_TRUE(fs::exists(base.path() / "Quillmere" / "a.json"));
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,213 @@
+#include "core/edit/preset_values.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <set>
+#include <string>
+
+namespace quillmere {
+namespace {
+
+using Kind = DecodingError::Kind;
+
+std::set<std::string> keysOf(const json::Json& object) {
+    std::set<std::string> keys;
+    for (const auto& [key, value] : object.items()) keys.insert(key);
+    return keys;
+}
+
+// An edit with every setting away from its default, so that any field a partial edit touches
+// by mistake shows.
+EditParams busyEdit() {
+    EditParams edit;
+    edit.exposure = 0.5;
+    edit.contrast = 10;
+    edit.highlights = -20;
+    edit.shadows = 30;
+    edit.whites = 5;
+    edit.blacks = -5;
+    edit.temperature = 5000;
+    edit.tint = 10;
+    edit.vibrance = 12;
+    edit.saturation = -8;
+    edit.denoise = 40;
+    edit.denoiseMethod = DenoiseMethod::matchFilter;
+    edit.sharpening = SharpeningSettings::classic();
+    edit.toneCurve.rgb = {{0, 10}, {255, 250}};
+    edit.hsl.blackAndWhite = true;
+    edit.hsl.points.emplace_back(200, 0.5, 0.5);
+    edit.visualizePointIndex = 0;
+    edit.visualizeBandIndex = 3;
+    edit.spotRepairs.emplace_back(UUID::random(), 0.5, 0.5, 0.05,
+                                  std::vector<SpotRepair::Point>{{0.6, 0.6}});
+    return edit;
+}
+
+TEST(PresetValuesApply, EmptyPartialEditChangesNothing) {
+    const EditParams edit = busyEdit();
+    EXPECT_EQ(applying(edit, PresetValues{}), edit);
+}
+
+TEST(PresetValuesApply, SetFieldsReplaceTheirSettingsUnclamped) {
+    ToneCurve curve;
+    curve.red = {{0, 0}, {128, 140}, {255, 255}};
+    const PresetValues values{.exposure = 20,
+                              .blacks = -300,
+                              .saturation = 0,
+                              .denoise = 250,
+                              .denoiseMethod = DenoiseMethod::natural,
+                              .toneCurve = curve,
+                              .hsl = HSLAdjustments::neutral()};
+    const EditParams edit = busyEdit();
+    EditParams expected = edit;
+    expected.exposure = 20;
+    expected.blacks = -300;
+    expected.saturation = 0;
+    expected.denoise = 250;
+    expected.denoiseMethod = DenoiseMethod::natural;
+    expected.toneCurve = curve;  // all four channels, the master curve back to straight
+    expected.hsl = HSLAdjustments::neutral();  // the points and the switch go too
+    EXPECT_EQ(applying(edit, values), expected);
+}
+
+TEST(PresetValuesApply, SharpeningIsSanitised) {
+    const PresetValues values{.sharpening = SharpeningSettings{.amount = 500, .radius = 0.1}};
+    const EditParams result = applying(busyEdit(), values);
+    EXPECT_EQ(result.sharpening, (SharpeningSettings{.amount = 150, .radius = 0.5}));
+}
+
+TEST(PresetValuesApply, RelativeWhiteBalanceStaysInRange) {
+    EditParams edit;
+    edit.temperature = 5000;
+    EXPECT_DOUBLE_EQ(applying(edit, {.temperatureScale = 1.1}).temperature, 5500);
+    EXPECT_EQ(applying(edit, {.temperatureScale = 0.1}).temperature, 2000);
+    EXPECT_EQ(applying(edit, {.temperatureScale = 0.4}).temperature, 2000);
+    edit.temperature = 48000;
+    EXPECT_EQ(applying(edit, {.temperatureScale = 1.1}).temperature, 50000);
+    EXPECT_TRUE(
+        std::isnan(applying(edit, {.temperatureScale = std::numeric_limits<double>::quiet_NaN()})
+                       .temperature));
+
+    edit.tint = 145;
+    EXPECT_EQ(applying(edit, {.tintShift = 10}).tint, 150);
+    EXPECT_EQ(applying(edit, {.tintShift = -5}).tint, 140);
+    edit.tint = -145;
+    EXPECT_EQ(applying(edit, {.tintShift = -10}).tint, -150);
+    // The relative form leaves the other half of the white balance alone.
+    EXPECT_EQ(applying(edit, {.tintShift = 1}).temperature, 48000);
+    EXPECT_EQ(applying(edit, {.temperatureScale = 1}).tint, -145);
+}
+
+TEST(PresetValuesApply, AbsoluteWhiteBalanceWinsAndIsNotClamped) {
+    EditParams edit;
+    edit.temperature = 5000;
+    edit.tint = 10;
+    EXPECT_EQ(applying(edit, {.temperature = 6000, .temperatureScale = 2}).temperature, 6000);
+    EXPECT_EQ(applying(edit, {.temperature = 60000}).temperature, 60000);
+    EXPECT_EQ(applying(edit, {.tint = 200, .tintShift = -50}).tint, 200);
+}
+
+TEST(PresetValuesCapture, EachOptionTakesItsOwnGroup) {
+    const EditParams edit = busyEdit();
+    struct Case {
+        PresetCaptureOptions options;
+        std::set<std::string> keys;
+    };
+    const Case cases[] = {
+        {{.tone = true}, {"exposure", "contrast", "highlights", "shadows", "whites", "blacks"}},
+        {{.whiteBalance = true}, {"temperature", "tint"}},
+        {{.presence = true}, {"vibrance", "saturation"}},
+        {{.toneCurve = true}, {"toneCurve"}},
+        {{.colorMixer = true}, {"hsl"}},
+        {{.denoise = true}, {"denoise", "denoiseMethod"}},
+        {{.sharpening = true}, {"sharpening"}},
+        {{}, {}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(c.options.hasSelection(), !c.keys.empty());
+        const PresetValues values = PresetValues::capturing(edit, c.options);
+        EXPECT_EQ(keysOf(values.encode()), c.keys);
+    }
+}
+
+TEST(PresetValuesCapture, EverythingCapturedRecreatesTheSettings) {
+    const EditParams edit = busyEdit();
+    EditParams blank;
+    blank.visualizePointIndex = edit.visualizePointIndex;
+    blank.visualizeBandIndex = edit.visualizeBandIndex;
+    blank.spotRepairs = edit.spotRepairs;
+    EXPECT_EQ(applying(blank, PresetValues::capturing(edit, true)), edit);
+}
+
+TEST(PresetValuesCapture, IdentityCurveAndBareNeutralMixerAreLeftOut) {
+    EditParams edit;
+    edit.toneCurve.rgb = {{0, 0}, {128, 128.00001}, {255, 255}};  // identity within tolerance
+    const PresetCaptureOptions options{.toneCurve = true, .colorMixer = true};
+    EXPECT_EQ(PresetValues::capturing(edit, options), PresetValues{});
+
+    // A picked colour that shifts nothing yet is still kept.
+    edit.hsl.points.emplace_back(30, 0.4, 0.6);
+    ASSERT_TRUE(edit.hsl.isNeutral());
+    EXPECT_EQ(PresetValues::capturing(edit, options), (PresetValues{.hsl = edit.hsl}));
+}
+
+TEST(PresetValuesCapture, WhiteBalanceSwitchOfTheAllGroupsForm) {
+    const EditParams edit = busyEdit();
+    const PresetValues without = PresetValues::capturing(edit, false);
+    EXPECT_FALSE(without.temperature || without.tint);
+    EXPECT_TRUE(without.exposure && without.hsl && without.sharpening && without.denoiseMethod);
+    const PresetValues with = PresetValues::capturing(edit, true);
+    EXPECT_EQ(with.temperature, 5000);
+    EXPECT_EQ(with.tint, 10);
+    // Capture never uses the relative form.
+    EXPECT_FALSE(with.temperatureScale || with.tintShift);
+}
+
+TEST(PresetValuesCoding, OnlySetFieldsAreWritten) {
+    EXPECT_EQ(PresetValues{.saturation = -12}.encode(), json::parse(R"({"saturation": -12})"));
+    EXPECT_EQ(PresetValues{}.encode(), json::Json::object());
+    EXPECT_THROW((PresetValues{.tintShift = INFINITY}.encode()), EncodingError);
+}
+
+TEST(PresetValuesCoding, RoundTripKeepsEveryField) {
+    PresetValues values = PresetValues::capturing(busyEdit(), true);
+    values.temperatureScale = 1.05;
+    values.tintShift = -3;
+    EXPECT_EQ(PresetValues::decode(values.encode()), values);
+    EXPECT_EQ(keysOf(values.encode()).size(), 17u);
+}
+
+TEST(PresetValuesCoding, DecodingIsTolerantOfMissingButStrictAboutPresentValues) {
+    EXPECT_EQ(PresetValues::decode(json::Json::object()), PresetValues{});
+    EXPECT_EQ(PresetValues::decode(json::parse(R"({"exposure": null, "tint": 3, "unknown": "x"})")),
+              (PresetValues{.tint = 3}));
+    EXPECT_EQ(PresetValues::decode(json::parse(R"({"denoiseMethod": "matchFilter"})")),
+              (PresetValues{.denoiseMethod = DenoiseMethod::matchFilter}));
+    // Decoding a nested record applies its own cleaning.
+    EXPECT_EQ(PresetValues::decode(json::parse(R"({"sharpening": {"amount": 500}})")).sharpening,
+              (SharpeningSettings{.amount = 150}));
+
+    const struct {
+        const char* text;
+        Kind kind;
+    } failures[] = {
+        {R"({"exposure": "bright"})", Kind::typeMismatch},
+        {R"({"denoiseMethod": "Detail"})", Kind::dataCorrupted},
+        {R"({"toneCurve": {"rgb": [], "red": [], "green": []}})", Kind::keyNotFound},
+        {R"({"hsl": {"hue": [0], "saturation": [], "luminance": []}})", Kind::dataCorrupted},
+        {R"([])", Kind::typeMismatch},
+    };
+    for (const auto& failure : failures) {
+        try {
+            PresetValues::decode(json::parse(failure.text));
+            ADD_FAILURE() << failure.text << " decoded";
+        } catch (const DecodingError& error) {
+            EXPECT_EQ(error.kind(), failure.kind) << failure.text;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillmere

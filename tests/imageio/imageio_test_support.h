@@ -1,0 +1,59 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/imageio/imageio_error.h"
+#include "core/imageio/linear_image.h"
+
+namespace quillmere::testing_support {
+
+// The linear light an 8-bit sRGB value stands for.
+inline float linearFromSrgb(std::uint8_t value) {
+    const double encoded = value / 255.0;
+    return static_cast<float>(encoded <= 0.04045 ? encoded / 12.92
+                                                 : std::pow((encoded + 0.055) / 1.055, 2.4));
+}
+
+// The pixel at `column` and `rowFromTop` of the upright image, whose rows are stored bottom first.
+inline std::array<float, 4> pixelAt(const LinearImage& image, int column, int rowFromTop) {
+    const std::size_t index = (static_cast<std::size_t>(image.height - 1 - rowFromTop) *
+                                   static_cast<std::size_t>(image.width) +
+                               static_cast<std::size_t>(column)) * 4;
+    return {image.rgba[index], image.rgba[index + 1], image.rgba[index + 2], image.rgba[index + 3]};
+}
+
+inline ::testing::AssertionResult isColour(const std::array<float, 4>& pixel,
+                                           const std::array<float, 3>& expected, float tolerance) {
+    for (int channel = 0; channel < 3; ++channel) {
+        if (!(std::fabs(pixel[channel] - expected[channel]) <= tolerance) || pixel[3] != 1.0f) {
+            return ::testing::AssertionFailure()
+                   << "pixel (" << pixel[0] << ", " << pixel[1] << ", " << pixel[2] << ", "
+                   << pixel[3] << ") is not (" << expected[0] << ", " << expected[1] << ", "
+                   << expected[2] << ", 1) within " << tolerance;
+        }
+    }
+    return ::testing::AssertionSuccess();
+}
+
+inline std::array<float, 3> linearColour(const std::array<std::uint8_t, 3>& srgb) {
+    return {linearFromSrgb(srgb[0]), linearFromSrgb(srgb[1]), linearFromSrgb(srgb[2])};
+}
+
+// The code of the ImageIOError that `action` throws; fails the test when it throws none.
+inline ImageIOError::Code errorCodeOf(const std::function<void()>& action) {
+    try {
+        action();
+    } catch (const ImageIOError& error) {
+        return error.code();
+    }
+    ADD_FAILURE() << "expected an ImageIOError";
+    return ImageIOError::Code::encodingFailed;
+}
+
+}  // namespace quillmere::testing_support

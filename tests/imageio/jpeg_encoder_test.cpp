@@ -1,0 +1,51 @@
+#include "core/imageio/jpeg_encoder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "core/imageio/raster_decoder.h"
+#include "tests/fixtures/test_pattern.h"
+#include "tests/imageio/imageio_test_support.h"
+
+namespace quillmere {
+namespace {
+
+using Code = ImageIOError::Code;
+using testing_support::errorCodeOf;
+
+TEST(JpegEncoder, QualityIsLimitedToZeroToOne) {
+    const Rgb8Image image = fixtures::makePattern({});
+    const std::string best = encodeJpeg(image, 1.0);
+    const std::string worst = encodeJpeg(image, 0.0);
+    EXPECT_NE(best, worst);
+    EXPECT_NE(best, encodeJpeg(image, 0.5));
+    EXPECT_EQ(encodeJpeg(image, 1.7), best);
+    EXPECT_EQ(encodeJpeg(image, std::numeric_limits<double>::quiet_NaN()), best);
+    EXPECT_EQ(encodeJpeg(image, std::numeric_limits<double>::infinity()), best);
+    EXPECT_EQ(encodeJpeg(image, -0.3), worst);
+}
+
+TEST(JpegEncoder, WritesTopRowFirstWithTheGivenProfile) {
+    const fixtures::TestPattern pattern{.width = 33, .height = 17, .marker = {255, 0, 0}, .markerSize = 8};
+    const std::string jpeg =
+        encodeJpeg(fixtures::makePattern(pattern), 1.0, fixtures::displayP3IccProfile());
+    const LinearImage decoded = decodeRasterData(jpeg);
+    ASSERT_EQ(decoded.width, 33);
+    ASSERT_EQ(decoded.height, 17);
+    // The marker's red is read as Display P3 red, which lies beyond sRGB.
+    EXPECT_GT(testing_support::pixelAt(decoded, 2, 2)[0], 1.0f);
+    EXPECT_LT(testing_support::pixelAt(decoded, 2, 14)[0], 0.1f);
+}
+
+TEST(JpegEncoder, RefusesImagesItCannotWrite) {
+    EXPECT_EQ(errorCodeOf([] { encodeJpeg(Rgb8Image{}, 0.9); }), Code::encodingFailed);
+    Rgb8Image mismatched{.width = 4, .height = 4, .rgb = std::vector<std::uint8_t>(10)};
+    EXPECT_EQ(errorCodeOf([&] { encodeJpeg(mismatched, 0.9); }), Code::encodingFailed);
+    Rgb8Image tooWide{.width = 70000, .height = 1, .rgb = std::vector<std::uint8_t>(210000)};
+    EXPECT_EQ(errorCodeOf([&] { encodeJpeg(tooWide, 0.9); }), Code::encodingFailed);
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,183 @@
+#include "core/imageio/photo_metadata.h"
+
+#include <gtest/gtest.h>
+
+#include <exiv2/exiv2.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/imageio/exiv2_lock.h"
+#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/raster_decoder.h"
+#include "tests/fixtures/test_exif.h"
+#include "tests/fixtures/test_pattern.h"
+#include "tests/imageio/imageio_test_support.h"
+
+namespace quillmere {
+namespace {
+
+namespace fs = std::filesystem;
+using Code = ImageIOError::Code;
+using testing_support::errorCodeOf;
+using testing_support::pixelAt;
+
+class PhotoMetadataTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("quillmere-photo-metadata-" +
+                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    fs::path write(const std::string& name, const std::string& bytes) {
+        const fs::path file = folder_ / name;
+        std::ofstream(file, std::ios::binary) << bytes;
+        return file;
+    }
+
+    // A camera photo carrying everything an export must drop as well as what it must keep.
+    fs::path cameraPhoto() {
+        return write("camera.jpg",
+                     fixtures::withExif(encodeJpeg(fixtures::makePattern({}), 0.9),
+                                        {.orientation = 6,
+                                         .isoSpeedRatings = {400},
+                                         .make = "Quillmere Test",
+                                         .model = "Model One",
+                                         .software = "Firmware 1.0",
+                                         .exposureTime = "1/250",
+                                         .makerNote = true,
+                                         .thumbnail = true,
+                                         .dngVersion = true,
+                                         .gps = true,
+                                         .iptcCaption = "Harbour at dusk"}));
+    }
+
+    fs::path folder_;
+};
+
+// The keys Exiv2 finds in a JPEG, and whether it holds a thumbnail.
+struct WrittenExif {
+    std::vector<std::string> keys;
+    bool hasThumbnail = false;
+    std::string caption;
+};
+
+WrittenExif inspect(const std::string& jpeg) {
+    Exiv2Lock lock;
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
+        reinterpret_cast<const Exiv2::byte*>(jpeg.data()), static_cast<long>(jpeg.size()));
+    image->readMetadata();
+    WrittenExif written;
+    for (const Exiv2::Exifdatum& datum : image->exifData()) written.keys.push_back(datum.key());
+    written.hasThumbnail = Exiv2::ExifThumbC(image->exifData()).copy().size_ > 0;
+    const auto caption = image->iptcData().findKey(Exiv2::IptcKey("Iptc.Application2.Caption"));
+    if (caption != image->iptcData().end()) written.caption = caption->toString();
+    return written;
+}
+
+bool contains(const std::vector<std::string>& keys, const std::string& key) {
+    return std::find(keys.begin(), keys.end(), key) != keys.end();
+}
+
+TEST_F(PhotoMetadataTest, CaptureMetadataKeepsCaptureFactsAndDropsTheRest) {
+    const fs::path camera = cameraPhoto();
+    std::ifstream stream(camera, std::ios::binary);
+    const WrittenExif original = inspect(std::string(std::istreambuf_iterator<char>(stream), {}));
+    ASSERT_TRUE(original.hasThumbnail);
+    ASSERT_TRUE(contains(original.keys, "Exif.Photo.MakerNote"));
+    ASSERT_TRUE(contains(original.keys, "Exif.Image.DNGVersion"));
+
+    const std::optional<PhotoMetadata> capture = PhotoMetadata::captureMetadata(camera);
+    ASSERT_TRUE(capture);
+    const std::string exported = capture->writeToJpeg(encodeJpeg(fixtures::makePattern({}), 0.9));
+
+    const WrittenExif written = inspect(exported);
+    EXPECT_FALSE(written.hasThumbnail);
+    for (const std::string& key : written.keys) {
+        EXPECT_EQ(key.rfind("Exif.Thumbnail.", 0), std::string::npos) << key;
+    }
+    EXPECT_FALSE(contains(written.keys, "Exif.Photo.MakerNote"));
+    EXPECT_FALSE(contains(written.keys, "Exif.Image.DNGVersion"));
+    EXPECT_TRUE(contains(written.keys, "Exif.GPSInfo.GPSLatitude"));
+    EXPECT_EQ(written.caption, "Harbour at dusk");
+
+    const std::optional<PhotoMetadata> reread = PhotoMetadata::readData(exported);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->exifValue("Exif.Image.Orientation"), "1");
+    EXPECT_EQ(reread->exifValue("Exif.Image.Make"), "Quillmere Test");
+    EXPECT_EQ(reread->exifValue("Exif.Image.Model"), "Model One");
+    EXPECT_EQ(reread->exifValue("Exif.Image.Software"), "Firmware 1.0");
+    EXPECT_EQ(reread->exifValue("Exif.Photo.ISOSpeedRatings"), "400");
+    EXPECT_EQ(reread->exifValue("Exif.Photo.ExposureTime"), "1/250");
+    // The upright export must not be turned again by a viewer.
+    EXPECT_EQ(decodeRasterData(exported).width, 64);
+}
+
+TEST_F(PhotoMetadataTest, UnreadableSourcesHaveNoMetadata) {
+    EXPECT_FALSE(PhotoMetadata::captureMetadata(folder_ / "missing.jpg"));
+    EXPECT_FALSE(PhotoMetadata::read(write("noise.jpg", "not an image")));
+    EXPECT_FALSE(PhotoMetadata::readData(std::string("\xFF\xD8\xFF", 3)));
+}
+
+TEST_F(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfile) {
+    const std::string source = encodeJpeg(
+        fixtures::makePattern({.background = {255, 0, 0}}), 0.9, fixtures::displayP3IccProfile());
+    PhotoMetadata metadata;
+    metadata.xmp().setText("quillmere:EditRecord", R"({"schemaVersion":1})");
+    metadata.setExifValue("Exif.Image.Software", "Quillmere");
+    metadata.setExifValue("Exif.Photo.PixelXDimension", "64");
+    const std::string written = metadata.writeToJpeg(source);
+
+    const std::optional<PhotoMetadata> reread = PhotoMetadata::readData(written);
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread->xmp().text("quillmere:EditRecord"), R"({"schemaVersion":1})");
+    EXPECT_EQ(reread->exifValue("Exif.Image.Software"), "Quillmere");
+    EXPECT_EQ(reread->exifValue("Exif.Photo.PixelXDimension"), "64");
+
+    // Same decoded pixels, wide-gamut red included: the scan data and the ICC profile survive.
+    const LinearImage before = decodeRasterData(source);
+    const LinearImage after = decodeRasterData(written);
+    EXPECT_EQ(before.rgba, after.rgba);
+    EXPECT_LT(pixelAt(after, 40, 30)[1], -0.02f);
+
+    metadata.removeExifValue("Exif.Image.Software");
+    EXPECT_EQ(PhotoMetadata::readData(metadata.writeToJpeg(written))->exifValue("Exif.Image.Software"),
+              std::nullopt);
+}
+
+TEST_F(PhotoMetadataTest, XmpPacketBeyondOneJpegSegmentFailsCleanly) {
+    const std::string jpeg = encodeJpeg(fixtures::makePattern({}), 0.9);
+    PhotoMetadata metadata;
+    metadata.xmp().setText("quillmere:EditRecord", "");
+    const std::size_t overhead = metadata.xmp().serialize().size();
+
+    // Exactly the largest packet that fits, then one byte more.
+    metadata.xmp().setText("quillmere:EditRecord",
+                           std::string(XmpDocument::maxJpegPacketSize - overhead, 'a'));
+    ASSERT_EQ(metadata.xmp().serialize().size(), XmpDocument::maxJpegPacketSize);
+    const std::string written = metadata.writeToJpeg(jpeg);
+    EXPECT_EQ(PhotoMetadata::readData(written)->xmp().text("quillmere:EditRecord")->size(),
+              XmpDocument::maxJpegPacketSize - overhead);
+
+    metadata.xmp().setText("quillmere:EditRecord",
+                           std::string(XmpDocument::maxJpegPacketSize - overhead + 1, 'a'));
+    EXPECT_EQ(errorCodeOf([&] { metadata.writeToJpeg(jpeg); }), Code::xmpPacketTooLarge);
+}
+
+TEST_F(PhotoMetadataTest, RefusesBadExifAndNonJpegTargets) {
+    PhotoMetadata metadata;
+    EXPECT_EQ(errorCodeOf([&] { metadata.setExifValue("Exif.Nowhere.Thing", "1"); }),
+              Code::invalidMetadata);
+    EXPECT_EQ(errorCodeOf([&] { metadata.setExifValue("Exif.Image.Orientation", "upright"); }),
+              Code::invalidMetadata);
+    EXPECT_EQ(errorCodeOf([&] { metadata.writeToJpeg("plain text"); }), Code::metadataWriteFailed);
+}
+
+}  // namespace
+}  // namespace quillmere

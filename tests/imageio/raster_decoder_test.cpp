@@ -1,0 +1,189 @@
+#include "core/imageio/raster_decoder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "core/imageio/jpeg_encoder.h"
+#include "tests/fixtures/test_exif.h"
+#include "tests/fixtures/test_heic.h"
+#include "tests/fixtures/test_pattern.h"
+#include "tests/imageio/imageio_test_support.h"
+
+namespace quillmere {
+namespace {
+
+using Code = ImageIOError::Code;
+using fixtures::TestPattern;
+using testing_support::errorCodeOf;
+using testing_support::isColour;
+using testing_support::linearColour;
+using testing_support::pixelAt;
+
+// JPEG's quantisation moves flat colours by a few codes at most; in linear light that stays
+// well inside this.
+constexpr float jpegTolerance = 0.02f;
+// Display P3 red in extended linear sRGB: outside the sRGB gamut, so green and blue go negative.
+constexpr std::array<float, 3> displayP3RedInLinearSrgb{1.2249f, -0.0421f, -0.0196f};
+
+std::string jpegOf(const TestPattern& pattern, const fixtures::TestExif& exif = {},
+                   const std::string& iccProfile = {}) {
+    return fixtures::withExif(encodeJpeg(fixtures::makePattern(pattern), 1.0, iccProfile), exif);
+}
+
+// Where the stored top-left marker must appear in the upright image, for the pattern's default
+// 64 × 48 size with its 16-pixel marker.
+void expectMarkerAt(const LinearImage& image, int column, int rowFromTop) {
+    const TestPattern pattern;
+    EXPECT_TRUE(isColour(pixelAt(image, column, rowFromTop), linearColour(pattern.marker),
+                         jpegTolerance));
+}
+
+TEST(RasterDecoderJpeg, DecodesSizeAndColoursBottomRowFirst) {
+    const TestPattern pattern;
+    const LinearImage image = decodeRasterData(jpegOf(pattern));
+    ASSERT_EQ(image.width, 64);
+    ASSERT_EQ(image.height, 48);
+    ASSERT_EQ(image.rgba.size(), 64u * 48u * 4u);
+    expectMarkerAt(image, 8, 8);
+    EXPECT_TRUE(isColour(pixelAt(image, 40, 30), linearColour(pattern.background), jpegTolerance));
+    // Row 0 of the storage is the bottom row: the marker is in the last stored rows.
+    const std::size_t topRowStart = static_cast<std::size_t>(47) * 64 * 4;
+    EXPECT_NEAR(image.rgba[topRowStart], linearColour(pattern.marker)[0], jpegTolerance);
+    EXPECT_NEAR(image.rgba[0], linearColour(pattern.background)[0], jpegTolerance);
+}
+
+TEST(RasterDecoderJpeg, AppliesExifOrientationsSixAndEight) {
+    const LinearImage rotatedClockwise = decodeRasterData(jpegOf({}, {.orientation = 6}));
+    ASSERT_EQ(rotatedClockwise.width, 48);
+    ASSERT_EQ(rotatedClockwise.height, 64);
+    expectMarkerAt(rotatedClockwise, 40, 8);  // top-left went to the top right
+
+    const LinearImage rotatedCounterClockwise = decodeRasterData(jpegOf({}, {.orientation = 8}));
+    ASSERT_EQ(rotatedCounterClockwise.width, 48);
+    ASSERT_EQ(rotatedCounterClockwise.height, 64);
+    expectMarkerAt(rotatedCounterClockwise, 8, 56);  // top-left went to the bottom left
+}
+
+TEST(RasterDecoderJpeg, KeepsDisplayP3ColoursOutsideSrgb) {
+    const TestPattern red{.background = {255, 0, 0}, .marker = {255, 0, 0}};
+    const LinearImage image =
+        decodeRasterData(jpegOf(red, {}, fixtures::displayP3IccProfile()));
+    EXPECT_TRUE(isColour(pixelAt(image, 32, 24), displayP3RedInLinearSrgb, 0.03f));
+    EXPECT_GT(pixelAt(image, 32, 24)[0], 1.15f);
+    EXPECT_LT(pixelAt(image, 32, 24)[1], -0.02f);
+
+    // Without the profile the same bytes are sRGB red, inside the gamut.
+    const LinearImage untagged = decodeRasterData(jpegOf(red));
+    EXPECT_TRUE(isColour(pixelAt(untagged, 32, 24), {1.0f, 0.0f, 0.0f}, jpegTolerance));
+}
+
+TEST(RasterDecoderJpeg, ReadsFilesAndTellsFormatFromContent) {
+    const std::filesystem::path file =
+        std::filesystem::temp_directory_path() / "quillmere-raster-decoder-named.heic";
+    std::ofstream(file, std::ios::binary) << jpegOf({});
+    EXPECT_EQ(decodeRasterFile(file).width, 64);
+    std::filesystem::remove(file);
+    EXPECT_EQ(errorCodeOf([&] { decodeRasterFile(file); }), Code::unreadableFile);
+}
+
+TEST(RasterDecoderHostileInput, FailsCleanly) {
+    const std::string jpeg = jpegOf({.width = 96, .height = 64});
+    EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpeg.substr(0, jpeg.size() / 2)); }),
+              Code::corruptImage);
+    EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpeg.substr(0, 40)); }), Code::corruptImage);
+    EXPECT_EQ(errorCodeOf([&] { decodeRasterData(std::string("\xFF\xD8\xFF\xE0garbage", 11)); }),
+              Code::corruptImage);
+    EXPECT_EQ(errorCodeOf([&] { decodeRasterData(""); }), Code::unsupportedFormat);
+    EXPECT_EQ(errorCodeOf([&] { decodeRasterData("GIF89a not a photo"); }),
+              Code::unsupportedFormat);
+}
+
+TEST(RasterDecoderHostileInput, RefusesAHugeClaimedSizeBeforeAllocating) {
+    std::string jpeg = encodeJpeg(fixtures::makePattern({}), 0.9);
+    const std::size_t frame = jpeg.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    // Height and width of the baseline frame header: 65000 × 65000 pixels, 4.2 billion.
+    for (std::size_t offset : {frame + 5, frame + 7}) {
+        jpeg[offset] = static_cast<char>(0xFD);
+        jpeg[offset + 1] = static_cast<char>(0xE8);
+    }
+    EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpeg); }), Code::imageTooLarge);
+}
+
+TEST(RasterDecoderHostileInput, DamagedBytesNeverCrash) {
+    const std::string original = jpegOf({.width = 40, .height = 24}, {.orientation = 6});
+    int decoded = 0;
+    int refused = 0;
+    for (std::size_t position = 2; position < original.size(); position += 7) {
+        std::string damaged = original;
+        damaged[position] = static_cast<char>(damaged[position] ^ 0x5A);
+        try {
+            const LinearImage image = decodeRasterData(damaged);
+            EXPECT_EQ(image.rgba.size(),
+                      static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4);
+            ++decoded;
+        } catch (const ImageIOError&) {
+            ++refused;
+        }
+    }
+    EXPECT_GT(decoded + refused, 50);
+}
+
+class RasterDecoderHeic : public ::testing::Test {
+protected:
+    void SetUp() override {
+        if (!fixtures::canEncodeHeic()) {
+            GTEST_SKIP() << "libheif on this machine has no HEVC encoder to write test photos";
+        }
+    }
+};
+
+// HEVC's own quantisation, with 4:4:4 chroma at quality 95.
+constexpr float heicTolerance = 0.03f;
+
+TEST_F(RasterDecoderHeic, DecodesSizeAndColours) {
+    const TestPattern pattern;
+    const LinearImage image =
+        decodeRasterData(fixtures::encodeTestHeic(fixtures::makePattern(pattern), {}));
+    ASSERT_EQ(image.width, 64);
+    ASSERT_EQ(image.height, 48);
+    EXPECT_TRUE(isColour(pixelAt(image, 6, 6), linearColour(pattern.marker), heicTolerance));
+    EXPECT_TRUE(isColour(pixelAt(image, 40, 30), linearColour(pattern.background), heicTolerance));
+}
+
+TEST_F(RasterDecoderHeic, AppliesItsRotationOnceDespiteExifOrientation) {
+    const TestPattern pattern;
+    for (int orientation : {6, 8}) {
+        const std::string heic = fixtures::encodeTestHeic(
+            fixtures::makePattern(pattern),
+            {.orientation = orientation, .exif = fixtures::exifBlock({.orientation = orientation})});
+        const LinearImage image = decodeRasterData(heic);
+        ASSERT_EQ(image.width, 48) << orientation;
+        ASSERT_EQ(image.height, 64) << orientation;
+        const int column = orientation == 6 ? 40 : 6;
+        const int row = orientation == 6 ? 6 : 57;
+        EXPECT_TRUE(isColour(pixelAt(image, column, row), linearColour(pattern.marker), heicTolerance))
+            << "orientation " << orientation;
+    }
+}
+
+TEST_F(RasterDecoderHeic, KeepsDisplayP3ColoursOutsideSrgb) {
+    const TestPattern red{.background = {255, 0, 0}, .marker = {255, 0, 0}};
+    const LinearImage image = decodeRasterData(fixtures::encodeTestHeic(
+        fixtures::makePattern(red), {.iccProfile = fixtures::displayP3IccProfile()}));
+    EXPECT_TRUE(isColour(pixelAt(image, 32, 24), displayP3RedInLinearSrgb, 0.04f));
+    EXPECT_LT(pixelAt(image, 32, 24)[1], -0.02f);
+}
+
+TEST_F(RasterDecoderHeic, TruncatedFileFailsCleanly) {
+    const std::string heic = fixtures::encodeTestHeic(fixtures::makePattern({}), {});
+    for (std::size_t length : {heic.size() * 2 / 3, heic.size() - 10, std::size_t{40}}) {
+        const Code code = errorCodeOf([&] { decodeRasterData(heic.substr(0, length)); });
+        EXPECT_TRUE(code == Code::corruptImage || code == Code::unsupportedFormat) << length;
+    }
+}
+
+}  // namespace
+}  // namespace quillmere

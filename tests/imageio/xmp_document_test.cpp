@@ -1,0 +1,110 @@
+#include "core/imageio/xmp_document.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "core/imageio/xmp_schema.h"
+#include "tests/imageio/imageio_test_support.h"
+
+namespace quillmere {
+namespace {
+
+using Code = ImageIOError::Code;
+using testing_support::errorCodeOf;
+
+// A record as the exporters write it: compact JSON with every character XML must escape.
+const std::string recordJson =
+    R"({"application":"Quillmere","editsAppliedToPixels":true,"parameters":{"note":"<b> & \"é\" 'x'"},"schemaVersion":1})";
+
+std::string packetDeclaring(const std::string& prefix, const std::string& uri,
+                            const std::string& value) {
+    return "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+           "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+           "rdf:about=\"\" xmlns:" + prefix + "=\"" + uri + "\" " + prefix + ":EditRecord=\"" +
+           value + "\"/></rdf:RDF></x:xmpmeta>";
+}
+
+TEST(XmpDocument, RecordRoundTripsThroughAPacketInTheProductSchema) {
+    XmpDocument document;
+    EXPECT_TRUE(document.empty());
+    document.setText("quillmere:EditRecord", recordJson);
+    document.setText("xmp:CreatorTool", "Quillmere");
+    const std::string packet = document.serialize();
+    EXPECT_NE(packet.find(productXmpSchema.uri), std::string::npos);
+    EXPECT_NE(packet.find("quillmere:EditRecord"), std::string::npos);
+
+    const std::optional<XmpDocument> parsed = XmpDocument::parse(packet);
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->text("quillmere:EditRecord"), recordJson);
+    EXPECT_EQ(parsed->text("xmp:CreatorTool"), "Quillmere");
+    EXPECT_EQ(parsed->text("starlingmoor:EditRecord"), std::nullopt);
+}
+
+TEST(XmpDocument, SchemasAreFoundByUriWhateverPrefixAFileUsed) {
+    const auto current = XmpDocument::parse(packetDeclaring("qm", productXmpSchema.uri, "current"));
+    ASSERT_TRUE(current);
+    EXPECT_EQ(current->text("quillmere:EditRecord"), "current");
+
+    const auto legacy = XmpDocument::parse(packetDeclaring("sm", legacyXmpSchema.uri, "legacy"));
+    ASSERT_TRUE(legacy);
+    EXPECT_EQ(legacy->text("starlingmoor:EditRecord"), "legacy");
+    EXPECT_EQ(legacy->text("quillmere:EditRecord"), std::nullopt);
+}
+
+TEST(XmpDocument, AFileBindingTheProductPrefixElsewhereDoesNotRedirectLaterWrites) {
+    ASSERT_TRUE(XmpDocument::parse(packetDeclaring("quillmere", "https://example.org/other/", "x")));
+    XmpDocument document;
+    document.setText("quillmere:EditRecord", "{}");
+    const std::string packet = document.serialize();
+    EXPECT_NE(packet.find(productXmpSchema.uri), std::string::npos);
+    EXPECT_EQ(packet.find("https://example.org/other/"), std::string::npos);
+}
+
+TEST(XmpDocument, KeepsForeignPropertiesAndRemovesOnRequest) {
+    auto document = XmpDocument::parse(
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+        "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description rdf:about=\"\" "
+        "xmlns:xmp=\"http://ns.adobe.com/xap/1.0/\" xmlns:cam=\"https://camera.example/ns/\" "
+        "xmp:CreatorTool=\"Camera\" cam:Lens=\"50mm\"/></rdf:RDF></x:xmpmeta>");
+    ASSERT_TRUE(document);
+    document->remove("xmp:CreatorTool");
+    document->remove("quillmere:EditRecord");  // absent: nothing happens
+    const auto reparsed = XmpDocument::parse(document->serialize());
+    ASSERT_TRUE(reparsed);
+    EXPECT_EQ(reparsed->text("xmp:CreatorTool"), std::nullopt);
+    EXPECT_EQ(reparsed->text("cam:Lens"), "50mm");
+}
+
+TEST(XmpDocument, RefusesMalformedPathsAndPackets) {
+    XmpDocument document;
+    for (const char* path : {"EditRecord", ":EditRecord", "quillmere:", "quillmere:a/b",
+                             "quillmere:a[1]", "unknownprefix:Value"}) {
+        EXPECT_EQ(errorCodeOf([&] { document.setText(path, "x"); }), Code::invalidMetadata) << path;
+    }
+    EXPECT_FALSE(XmpDocument::parse("<x:xmpmeta><unclosed"));
+    EXPECT_FALSE(XmpDocument::parse("not xml at all"));
+}
+
+TEST(XmpDocument, ConcurrentUseFromSeveralThreadsIsSerialised) {
+    std::vector<std::thread> threads;
+    std::vector<int> matches(4, 0);
+    for (int thread = 0; thread < 4; ++thread) {
+        threads.emplace_back([thread, &matches] {
+            for (int round = 0; round < 25; ++round) {
+                XmpDocument document;
+                const std::string value = std::to_string(thread * 1000 + round);
+                document.setText("quillmere:EditRecord", value);
+                const auto parsed = XmpDocument::parse(document.serialize());
+                if (parsed && parsed->text("quillmere:EditRecord") == value) ++matches[thread];
+            }
+        });
+    }
+    for (std::thread& thread : threads) thread.join();
+    EXPECT_EQ(matches, std::vector<int>(4, 25));
+}
+
+}  // namespace
+}  // namespace quillmere
