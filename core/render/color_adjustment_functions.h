@@ -2,7 +2,8 @@
 
 #include <cmath>
 
-#include "core/render/shading_math.h"
+#include "core/compute/luminance.h"
+#include "core/compute/msl_math.h"
 #include "core/render/tone_functions.h"
 #include "core/render/tone_uniforms.h"
 

@@ -3,7 +3,8 @@
 #include <array>
 #include <cmath>
 
-#include "core/render/shading_math.h"
+#include "core/compute/luminance.h"
+#include "core/compute/msl_math.h"
 #include "core/render/tone_functions.h"
 #include "core/render/tone_uniforms.h"
 
@@ -31,7 +32,7 @@ inline float recoveryWeight(float distance, float width) {
     const float d = msl::max(distance, 0.0f);
     // e^−0 is exactly 1, so at zero distance the weight is exactly 0 without the exponential.
     if (d == 0.0f) return 0.0f;
-    const float rise = 1.0f - std::exp(-d / width);
+    const float rise = 1.0f - msl::exp(-d / width);
     return rise * rise;
 }
 
@@ -42,7 +43,7 @@ inline float recoveryRangeWeight(float delta) {
     // through as NaN, as the full product gives it.
     if (!(delta2 < 9.0f)) return std::isnan(delta2) ? delta2 : 0.0f;
     const float support = msl::max(0.0f, 1.0f - delta2 / 9.0f);
-    return support * support * std::exp(-delta2 / (2.0f * 1.2f * 1.2f));
+    return support * support * msl::exp(-delta2 / (2.0f * 1.2f * 1.2f));
 }
 
 // The four recovery sliders and the white point, with what the recovery curve derives from them
@@ -79,7 +80,7 @@ struct RecoverySettings {
         // A dull scene is treated as reaching at least 2.5 EV above the pivot, so it is not
         // over-compressed.
         const float wd = msl::max(whiteEV - kRecoveryPivot, 2.5f);
-        const float knee = wd - 0.5f * (1.0f - std::exp(-wd / 0.5f));
+        const float knee = wd - 0.5f * (1.0f - msl::exp(-wd / 0.5f));
         s.whiteCompression = msl::clamp((wd - 0.94f) / knee, 0.35f, 0.85f);
         return s;
     }
@@ -97,7 +98,7 @@ inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
         highlight =
             s.highlights < 0.0f
                 ? msl::min(5.0f, s.whiteCompression *
-                                     (distance - 0.5f * (1.0f - std::exp(-distance / 0.5f))))
+                                     (distance - 0.5f * (1.0f - msl::exp(-distance / 0.5f))))
                 : 5.0f * recoveryWeight(distance, 2.6f);
     }
     return ev + s.shadowsAmount * shadow + s.highlightsAmount * highlight;
@@ -179,7 +180,7 @@ inline const BilateralSpatialWeights& bilateralSpatialWeights() {
             for (int x = -kBilateralRadius; x <= kBilateralRadius; ++x) {
                 table[static_cast<std::size_t>((y + kBilateralRadius) * kBilateralTaps + x +
                                                kBilateralRadius)] =
-                    std::exp(-static_cast<float>(x * x + y * y) / 128.0f);
+                    msl::exp(-static_cast<float>(x * x + y * y) / 128.0f);
             }
         }
         return table;

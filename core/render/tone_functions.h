@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "core/render/shading_math.h"
+#include "core/compute/luminance.h"
+#include "core/compute/msl_math.h"
 #include "core/render/tone_uniforms.h"
 
 // The small pure functions the develop kernels are built from, in 32-bit floats with the GPU's

@@ -5,9 +5,10 @@
 #include <cmath>
 #include <concepts>
 
+#include "core/compute/luminance.h"
+#include "core/compute/msl_math.h"
 #include "core/render/color_adjustment_functions.h"
 #include "core/render/recovery_functions.h"
-#include "core/render/shading_math.h"
 #include "core/render/tone_functions.h"
 #include "core/render/tone_uniforms.h"
 
