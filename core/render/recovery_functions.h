@@ -37,11 +37,9 @@ inline float recoveryWeight(float distance, float width) {
 }
 
 // A Gaussian of 1.2 EV cut to nothing at ±3 EV, so bright edges cannot bleed into dark regions.
+// Branch-free, so that the bilateral filter's loops over it vectorise.
 inline float recoveryRangeWeight(float delta) {
     const float delta2 = delta * delta;
-    // Beyond 3 EV the support is exactly 0 and so is the weight; only NaN must still come
-    // through as NaN, as the full product gives it.
-    if (!(delta2 < 9.0f)) return std::isnan(delta2) ? delta2 : 0.0f;
     const float support = msl::max(0.0f, 1.0f - delta2 / 9.0f);
     return support * support * msl::exp(-delta2 / (2.0f * 1.2f * 1.2f));
 }
@@ -165,45 +163,6 @@ inline float recoveryBase(const GuideView& base, msl::float2 uv, float ev) {
         }
     }
     return total > 1e-5f ? sum / total : ev;
-}
-
-inline constexpr int kBilateralRadius = 12;
-inline constexpr int kBilateralTaps = 2 * kBilateralRadius + 1;
-
-// e^(−(x² + y²) / 128) for the offsets −12...12 (row-major, y outer): a spatial sigma of 8 guide
-// texels, about 3 % of the image's long side at any resolution.
-using BilateralSpatialWeights = std::array<float, kBilateralTaps * kBilateralTaps>;
-inline const BilateralSpatialWeights& bilateralSpatialWeights() {
-    static const BilateralSpatialWeights weights = [] {
-        BilateralSpatialWeights table{};
-        for (int y = -kBilateralRadius; y <= kBilateralRadius; ++y) {
-            for (int x = -kBilateralRadius; x <= kBilateralRadius; ++x) {
-                table[static_cast<std::size_t>((y + kBilateralRadius) * kBilateralTaps + x +
-                                               kBilateralRadius)] =
-                    msl::exp(-static_cast<float>(x * x + y * y) / 128.0f);
-            }
-        }
-        return table;
-    }();
-    return weights;
-}
-
-// The base texel at (x, y): the guide after the range-limited 25 × 25 bilateral filter. The
-// centre always contributes weight 1, so the sum of weights is never 0 for a finite guide.
-inline float recoveryBilateral(const GuideView& guide, int x, int y,
-                               const BilateralSpatialWeights& spatial) {
-    const float centre = guide.clampedAt(x, y);
-    float sum = 0.0f, total = 0.0f;
-    std::size_t tap = 0;
-    for (int oy = -kBilateralRadius; oy <= kBilateralRadius; ++oy) {
-        for (int ox = -kBilateralRadius; ox <= kBilateralRadius; ++ox, ++tap) {
-            const float v = guide.clampedAt(x + ox, y + oy);
-            const float weight = spatial[tap] * recoveryRangeWeight(v - centre);
-            sum += weight * v;
-            total += weight;
-        }
-    }
-    return sum / total;
 }
 
 inline constexpr int kMeterThreads = 256;

@@ -1,8 +1,5 @@
 #include "core/render/tone_shader.h"
 
-#include <tbb/blocked_range.h>
-#include <tbb/parallel_for.h>
-
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -12,23 +9,15 @@
 #include <vector>
 
 #include "core/compute/msl_math.h"
-#include "core/compute/sampler.h"
 #include "core/compute/texture.h"
 #include "core/render/recovery_functions.h"
+#include "core/render/recovery_kernels.h"
 #include "core/render/tone_functions.h"
 #include "core/render/tone_program.h"
 #include "core/render/tone_uniforms.h"
 
 namespace quillmere {
 namespace {
-
-GuideView guideView(const Texture& texture, const char* role) {
-    if (texture.pixelFormat() != PixelFormat::r32Float) {
-        throw std::logic_error(std::string("The recovery ") + role + " must be R32Float.");
-    }
-    // Rows of a texture are packed one after another, so row 0 starts the whole image.
-    return {texture.floatRow(0).data(), texture.width(), texture.height()};
-}
 
 void requireCovers(const Texture& source, const Texture& output, const char* role) {
     if (source.width() < output.width() || source.height() < output.height()) {
@@ -130,10 +119,11 @@ struct PixelRecovery {
 };
 
 // Develops one row. Flattened so that the whole per-pixel function, small vector helpers
-// included, compiles into one loop body.
-[[gnu::flatten]] void developRow(const ToneProgram& program, const msl::float4* original,
-                                 const msl::float4* clean, const RecoveryRow& recovery,
-                                 msl::float4* result, int width) {
+// included, compiles into one loop body; an AVX2 clone runs where the processor has it (single
+// IEEE operations without contraction in both, so both give the same bits).
+[[gnu::flatten]] __attribute__((target_clones("avx2", "default"))) void developRow(
+    const ToneProgram& program, const msl::float4* original, const msl::float4* clean,
+    const RecoveryRow& recovery, msl::float4* result, int width) {
     for (int x = 0; x < width; ++x) {
         const msl::float3 rgb =
             program.develop(original[x].xyz(), clean[x].xyz(), PixelRecovery{&recovery, x});
@@ -188,83 +178,6 @@ void toneMainKernel(const KernelArguments& arguments, RowRange rows) {
                    recovery, result.data(), width);
         output.writeRow(0, y, std::span<const msl::float4>(result.data(), result.size()));
     }
-}
-
-void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
-    const Texture& input = arguments.texture(0);
-    Texture& guide = arguments.texture(1);
-    if (guide.pixelFormat() != PixelFormat::r32Float) {
-        throw std::logic_error("The recovery guide must be R32Float.");
-    }
-    const int width = std::min(arguments.threadsPerGrid().width, guide.width());
-    const int rowEnd = std::min(rows.end, guide.height());
-    if (width <= 0 || rows.begin >= rowEnd) return;
-
-    const auto u = arguments.value<ToneUniforms>(0);
-    const SceneTransform scene = SceneTransform::from(u);
-    const Texture& clean = scene.denoiseAmount > 0.0f ? arguments.texture(2) : input;
-    const float scale = contrastScale(u.contrast);
-    const float guideWidth = static_cast<float>(guide.width());
-    const float guideHeight = static_cast<float>(guide.height());
-    // Area samples per axis: enough to cover the footprint of a guide texel, at most 4.
-    const float footprint = msl::max(static_cast<float>(input.width()) / guideWidth,
-                                     static_cast<float>(input.height()) / guideHeight);
-    const int n = std::clamp(msl::saturatingConvert<int>(std::ceil(footprint)), 1, 4);
-    const float samples = static_cast<float>(n * n);
-
-    for (int y = rows.begin; y < rowEnd; ++y) {
-        const std::span<float> guideRow = guide.floatRow(y);
-        for (int x = 0; x < width; ++x) {
-            msl::float3 sum{};
-            for (int sy = 0; sy < n; ++sy) {
-                for (int sx = 0; sx < n; ++sx) {
-                    const msl::float2 uv{
-                        (static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / n) / guideWidth,
-                        (static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) / n) /
-                            guideHeight};
-                    const msl::float3 o = sampleNormalized(input, uv).xyz();
-                    const msl::float3 c =
-                        scene.denoiseAmount > 0.0f ? sampleNormalized(clean, uv).xyz() : o;
-                    sum += sceneRGB(o, c, scene);
-                }
-            }
-            guideRow[static_cast<std::size_t>(x)] = sceneEV(sum / samples, scale);
-        }
-    }
-}
-
-void recoveryBilateralKernel(const KernelArguments& arguments, RowRange rows) {
-    const GuideView guide = guideView(arguments.texture(0), "guide");
-    Texture& base = arguments.texture(1);
-    if (base.pixelFormat() != PixelFormat::r32Float) {
-        throw std::logic_error("The recovery base must be R32Float.");
-    }
-    const int width = std::min({arguments.threadsPerGrid().width, base.width(), guide.width});
-    const int rowEnd = std::min({rows.end, base.height(), guide.height});
-    if (width <= 0 || rows.begin >= rowEnd) return;
-    const BilateralSpatialWeights& spatial = bilateralSpatialWeights();
-    // The guide is small, so the device hands out few row ranges; each is split again so that
-    // every core takes part in this 625-tap filter.
-    tbb::parallel_for(
-        tbb::blocked_range<int>(rows.begin, rowEnd, 1), [&](const tbb::blocked_range<int>& band) {
-            for (int y = band.begin(); y < band.end(); ++y) {
-                const std::span<float> baseRow = base.floatRow(y);
-                for (int x = 0; x < width; ++x) {
-                    baseRow[static_cast<std::size_t>(x)] = recoveryBilateral(guide, x, y, spatial);
-                }
-            }
-        });
-}
-
-void recoveryMeterKernel(const KernelArguments& arguments, RowRange rows) {
-    // One threadgroup on the GPU: the whole reduction belongs to the range holding row 0.
-    if (rows.begin != 0 || rows.end <= 0) return;
-    const GuideView guide = guideView(arguments.texture(0), "guide");
-    Texture& whitePoint = arguments.texture(1);
-    if (whitePoint.pixelFormat() != PixelFormat::r32Float) {
-        throw std::logic_error("The white point must be R32Float.");
-    }
-    whitePoint.floatRow(0)[0] = recoveryWhitePoint(guide);
 }
 
 }  // namespace

@@ -140,28 +140,6 @@ TEST(RecoveryBase, UpsamplesSmoothAreasAndIgnoresTexelsBeyondThreeEV) {
     EXPECT_EQ(recoveryBase(split, {-0.4f, 1.4f}, 0.2f), 0.0f);
 }
 
-TEST(RecoveryBilateral, SmoothsWithinARegionAndKeepsEdgesOfMoreThanThreeEV) {
-    const int width = 40, height = 30;
-    std::vector<float> texels(static_cast<std::size_t>(width * height));
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) {
-            const float ripple = ((x + y) % 2 == 0) ? 0.2f : -0.2f;
-            texels[static_cast<std::size_t>(y * width + x)] = (x < 20 ? -2.0f : 4.0f) + ripple;
-        }
-    }
-    const GuideView guide{texels.data(), width, height};
-    const BilateralSpatialWeights& spatial = bilateralSpatialWeights();
-    EXPECT_EQ(
-        spatial[static_cast<std::size_t>(kBilateralTaps * kBilateralRadius + kBilateralRadius)],
-        1.0f);
-    for (int y : {0, 15, 29}) {
-        EXPECT_NEAR(recoveryBilateral(guide, 5, y, spatial), -2.0f, 0.1f);
-        EXPECT_NEAR(recoveryBilateral(guide, 19, y, spatial), -2.0f, 0.1f);
-        EXPECT_NEAR(recoveryBilateral(guide, 20, y, spatial), 4.0f, 0.1f);
-        EXPECT_NEAR(recoveryBilateral(guide, 39, y, spatial), 4.0f, 0.1f);
-    }
-}
-
 TEST(RecoveryWhitePoint, IsTheLargestTexelAndMinus64WhenNothingIsBrighter) {
     std::vector<float> texels(1000, -3.0f);
     texels[999] = 2.5f;  // the last texel, reached by thread 999 mod 256

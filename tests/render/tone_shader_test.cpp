@@ -11,6 +11,7 @@
 
 #include "core/compute/half_float.h"
 #include "core/render/color_adjustment_functions.h"
+#include "core/render/recovery_bilateral.h"
 #include "core/render/recovery_functions.h"
 #include "core/render/tone_functions.h"
 #include "tests/fixtures/texture_fixtures.h"
@@ -257,9 +258,10 @@ TEST_F(ToneShaderTest, RecoveryPassesBuildGuideBaseAndWhitePoint) {
     EXPECT_NEAR(recovery.whitePoint->read(0, 0).x, std::log2(hot / 0.18f), 0.01f);
 
     const GuideView guide{recovery.guide->floatRow(0).data(), 256, 128};
-    const BilateralSpatialWeights& spatial = bilateralSpatialWeights();
+    std::vector<float> base(256 * 128);
+    recoveryBilateralRows(guide, 0, 128, base.data());
     for (const auto& [x, y] : {std::pair{0, 0}, std::pair{150, 50}, std::pair{255, 127}}) {
-        EXPECT_EQ(recovery.base->read(x, y).x, recoveryBilateral(guide, x, y, spatial));
+        EXPECT_EQ(recovery.base->read(x, y).x, base[static_cast<std::size_t>(y * 256 + x)]);
     }
 }
 
