@@ -19,23 +19,55 @@ inline float wrapHue(float degrees) {
     return wrapped < 0.0f ? wrapped + 360.0f : wrapped;
 }
 
+// A point colour as the per-pixel selection uses it: what depends only on the point worked out
+// once per pass.
+struct PointColorTerms {
+    float hue = 0;
+    float saturation = 0;
+    float brightness = 0;
+    // The three windows, each scaled by max(0.02, range / 50): range 50 keeps them as picked.
+    float hueWindow = 0;
+    float saturationWindow = 0;
+    float luminanceWindow = 0;
+    float hueShift = 0;  // degrees: 100 turns by 30
+    float variance = 0;
+    float saturationShift = 0;  // saturation factor − 1
+    float luminanceShift = 0;   // EV
+    // Whether every shift is finite, so an unselected colour gains exactly nothing.
+    bool shiftsFinite = true;
+
+    static PointColorTerms from(const PointColorRecord& point) {
+        const float scale = msl::max(0.02f, point.range / 50.0f);
+        return {point.hue,
+                point.saturation,
+                point.brightness,
+                point.hueRange * scale,
+                point.saturationRange * scale,
+                point.luminanceRange * scale,
+                point.hueShift * 0.3f,
+                point.variance,
+                point.saturationShift / 100.0f,
+                point.luminanceShift / 100.0f * 0.75f,
+                std::isfinite(point.hueShift) && std::isfinite(point.variance) &&
+                    std::isfinite(point.saturationShift) && std::isfinite(point.luminanceShift)};
+    }
+};
+
 // How much a point selects a colour, and the colour's signed hue distance from the point.
 struct PointColorSelection {
     float weight;         // 1 inside half the point's windows, 0 beyond them
     float hueDifference;  // −180...180 degrees
 };
 
-inline PointColorSelection pointColorSelection(const PointColorRecord& point, msl::float3 hsv) {
+inline PointColorSelection pointColorSelection(const PointColorTerms& point, msl::float3 hsv) {
     const float dh = msl::fmod(hsv.x - point.hue + 540.0f, 360.0f) - 180.0f;
-    const float scale = msl::max(0.02f, point.range / 50.0f);
-    const float hueDistance = std::fabs(dh) / (point.hueRange * scale);
+    const float hueDistance = std::fabs(dh) / point.hueWindow;
     // The distance is the largest of three; once one reaches 1 the weight is exactly 0, so most
     // colours are turned away by their hue alone.
     if (hueDistance >= 1.0f) return {0.0f, dh};
-    const float distance =
-        msl::max(hueDistance,
-                 msl::max(std::fabs(hsv.y - point.saturation) / (point.saturationRange * scale),
-                          std::fabs(hsv.z - point.brightness) / (point.luminanceRange * scale)));
+    const float distance = msl::max(
+        hueDistance, msl::max(std::fabs(hsv.y - point.saturation) / point.saturationWindow,
+                              std::fabs(hsv.z - point.brightness) / point.luminanceWindow));
     return {1.0f - msl::smoothstep(0.5f, 1.0f, distance), dh};
 }
 
@@ -45,14 +77,12 @@ inline float pointColorChroma(float saturation) {
 }
 
 // What one point adds to the colour's (hue in degrees, saturation factor − 1, EV) shift.
-// Hue shift 100 turns by 30 degrees; variance −100 pulls the hue onto the point's own hue and
-// +100 doubles its distance.
-inline msl::float3 pointColorShift(const PointColorRecord& point,
+// Variance −100 pulls the hue onto the point's own hue and +100 doubles its distance.
+inline msl::float3 pointColorShift(const PointColorTerms& point,
                                    const PointColorSelection& selection, float chroma) {
     const float amount = selection.weight * chroma;
-    return amount *
-           msl::float3{point.hueShift * 0.3f + selection.hueDifference * point.variance / 100.0f,
-                       point.saturationShift / 100.0f, point.luminanceShift / 100.0f * 0.75f};
+    return amount * msl::float3{point.hueShift + selection.hueDifference * point.variance / 100.0f,
+                                point.saturationShift, point.luminanceShift};
 }
 
 // The colour `hsv` moved by the summed point shifts `delta`, clamped to display range.

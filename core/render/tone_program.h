@@ -34,7 +34,6 @@ class ToneProgram {
                 const PointColorUniforms& points, float whiteEV)
         : u_(u),
           hsl_(hsl),
-          points_(points),
           scene_(SceneTransform::from(u)),
           contrastScale_(contrastScale(u.contrast)),
           recoveryActive_(u.highlights != 0.0f || u.shadows != 0.0f || u.whites != 0.0f ||
@@ -53,12 +52,8 @@ class ToneProgram {
                                   points.visualizeBandIndex < static_cast<float>(kMixerBandCount)
                               ? msl::saturatingConvert<int>(points.visualizeBandIndex)
                               : -1) {
-        for (std::size_t n = 0; n < kMaxPointColors; ++n) {
-            const PointColorRecord& point = points.points[n];
-            pointShiftsFinite_[n] =
-                std::isfinite(point.hueShift) && std::isfinite(point.variance) &&
-                std::isfinite(point.saturationShift) && std::isfinite(point.luminanceShift);
-        }
+        for (int n = 0; n < pointCount_; ++n)
+            pointTerms_[n] = PointColorTerms::from(points.points[n]);
     }
 
     // Whether the pass needs the clean (denoised) colour of each pixel.
@@ -149,11 +144,10 @@ class ToneProgram {
         const float chroma = pointColorChroma(sampleHSV.y);
         msl::float3 delta{};
         for (int n = 0; n < pointCount_; ++n) {
-            const PointColorRecord& point = points_.points[n];
+            const PointColorTerms& point = pointTerms_[n];
             const PointColorSelection selection = pointColorSelection(point, sampleHSV);
             if (n == selectedPoint_) selectedWeight = selection.weight;
-            // An unselected colour gains exactly nothing from a point with finite shifts.
-            if (selection.weight == 0.0f && pointShiftsFinite_[n]) continue;
+            if (selection.weight == 0.0f && point.shiftsFinite) continue;
             delta += pointColorShift(point, selection, chroma);
         }
         if (delta.x == 0.0f && delta.y == 0.0f && delta.z == 0.0f) return false;
@@ -163,7 +157,6 @@ class ToneProgram {
 
     ToneUniforms u_;
     HSLUniforms hsl_;
-    PointColorUniforms points_;
     SceneTransform scene_;
     float contrastScale_;
     bool recoveryActive_;
@@ -176,7 +169,7 @@ class ToneProgram {
     bool visualizesPoint_;
     bool blackAndWhite_;
     int visualizedBand_;
-    std::array<bool, kMaxPointColors> pointShiftsFinite_{};
+    std::array<PointColorTerms, kMaxPointColors> pointTerms_{};
 };
 
 }  // namespace quillmere

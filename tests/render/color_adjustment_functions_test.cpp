@@ -41,32 +41,36 @@ TEST(PointColorShift, ExtremeCombinedTurnsWrapInsteadOfGoingNegative) {
 
 TEST(PointColorSelection, FullInsideHalfTheWindowNoneBeyondItAcrossTheHueSeam) {
     const PointColorRecord point = redPoint();
-    EXPECT_EQ(pointColorSelection(point, {0, 0.8f, 0.8f}).weight, 1.0f);
+    EXPECT_EQ(pointColorSelection(PointColorTerms::from(point), {0, 0.8f, 0.8f}).weight, 1.0f);
     // 10 degrees below red is reached across 360.
-    const PointColorSelection below = pointColorSelection(point, {350, 0.8f, 0.8f});
+    const PointColorSelection below =
+        pointColorSelection(PointColorTerms::from(point), {350, 0.8f, 0.8f});
     EXPECT_FLOAT_EQ(below.hueDifference, -10.0f);
     EXPECT_EQ(below.weight, 1.0f);
-    const PointColorSelection edge = pointColorSelection(point, {22.5f, 0.8f, 0.8f});
+    const PointColorSelection edge =
+        pointColorSelection(PointColorTerms::from(point), {22.5f, 0.8f, 0.8f});
     EXPECT_GT(edge.weight, 0.0f);
     EXPECT_LT(edge.weight, 1.0f);
-    EXPECT_EQ(pointColorSelection(point, {30, 0.8f, 0.8f}).weight, 0.0f);
-    EXPECT_EQ(pointColorSelection(point, {0, 0.2f, 0.8f}).weight, 0.0f);
+    EXPECT_EQ(pointColorSelection(PointColorTerms::from(point), {30, 0.8f, 0.8f}).weight, 0.0f);
+    EXPECT_EQ(pointColorSelection(PointColorTerms::from(point), {0, 0.2f, 0.8f}).weight, 0.0f);
     // Range 100 doubles every window.
     PointColorRecord wide = point;
     wide.range = 100;
-    EXPECT_EQ(pointColorSelection(wide, {30, 0.8f, 0.8f}).weight, 1.0f);
+    EXPECT_EQ(pointColorSelection(PointColorTerms::from(wide), {30, 0.8f, 0.8f}).weight, 1.0f);
 }
 
 TEST(PointColorShift, HueShiftTurnsThirtyDegreesAndVariancePullsOntoThePoint) {
     PointColorRecord point = redPoint();
     point.hueShift = 100;
-    const PointColorSelection selection = pointColorSelection(point, {10, 0.8f, 0.8f});
-    EXPECT_FLOAT_EQ(pointColorShift(point, selection, 1.0f).x, 30.0f);
-    EXPECT_EQ(pointColorShift(point, selection, 0.0f), (msl::float3{0, 0, 0}));
+    const PointColorSelection selection =
+        pointColorSelection(PointColorTerms::from(point), {10, 0.8f, 0.8f});
+    EXPECT_FLOAT_EQ(pointColorShift(PointColorTerms::from(point), selection, 1.0f).x, 30.0f);
+    EXPECT_EQ(pointColorShift(PointColorTerms::from(point), selection, 0.0f),
+              (msl::float3{0, 0, 0}));
 
     point.hueShift = 0;
     point.variance = -100;
-    EXPECT_FLOAT_EQ(pointColorShift(point, selection, 1.0f).x, -10.0f);
+    EXPECT_FLOAT_EQ(pointColorShift(PointColorTerms::from(point), selection, 1.0f).x, -10.0f);
     EXPECT_EQ(pointColorChroma(0.005f), 0.0f);
     EXPECT_EQ(pointColorChroma(0.5f), 1.0f);
 }
