@@ -27,18 +27,6 @@ TEST(WrapHue, StaysOnTheCircleForAnyTurn) {
     EXPECT_EQ(wrapHue(-390.0f), 330.0f);
 }
 
-TEST(PointColorShift, ExtremeCombinedTurnsWrapInsteadOfGoingNegative) {
-    // Several overlapping points turning a hue by −1100 degrees in total: the same colour as a
-    // turn by −1100 + 1080 = −20.
-    const msl::float3 hsv{10.0f, 0.8f, 0.8f};
-    const msl::float3 extreme = applyPointColorShift(hsv, {-1100.0f, 0, 0});
-    const msl::float3 equivalent = applyPointColorShift(hsv, {-20.0f, 0, 0});
-    EXPECT_NEAR(extreme.x, equivalent.x, 1e-4f);
-    EXPECT_NEAR(extreme.y, equivalent.y, 1e-4f);
-    EXPECT_NEAR(extreme.z, equivalent.z, 1e-4f);
-    EXPECT_NEAR(rgb2hsv(extreme).x, 350.0f, 0.01f);
-}
-
 TEST(PointColorSelection, FullInsideHalfTheWindowNoneBeyondItAcrossTheHueSeam) {
     const PointColorRecord point = redPoint();
     EXPECT_EQ(pointColorSelection(PointColorTerms::from(point), {0, 0.8f, 0.8f}).weight, 1.0f);

@@ -134,13 +134,5 @@ TEST(SceneRGB, DenoiseReturnsLuminanceNoiseLinearlyAndColourNoiseCubed) {
     }
 }
 
-TEST(SceneEV, IsContrastScaledAndFiniteForBlack) {
-    EXPECT_NEAR(sceneEV({0.18f, 0.18f, 0.18f}, 1.0f), 0.0f, 1e-6f);
-    EXPECT_NEAR(sceneEV({0.72f, 0.72f, 0.72f}, contrastScale(50.0f)), 2.0f * 1.3f, 1e-5f);
-    const float black = sceneEV({0, 0, 0}, 1.0f);
-    EXPECT_TRUE(std::isfinite(black));
-    EXPECT_EQ(black, sceneEV({-1, -1, -1}, 1.0f));
-}
-
 }  // namespace
 }  // namespace quillmere

@@ -153,15 +153,20 @@ TEST_F(ToneShaderTest, HuesFrom330UpBelongToTheMagentaRedSegment) {
     EXPECT_LT(colourOf(at(*magenta, 3, 0)), 0.01f);
 }
 
-TEST_F(ToneShaderTest, SaturationMinus100GivesTheRec601Grey) {
+TEST_F(ToneShaderTest, SaturationMinus100AndBlackAndWhiteGiveTheRec601Grey) {
     const auto input = scene(40, 3);
-    ToneSettings settings;
-    settings.tone.saturation = -100;
-    const auto output = passes.develop(input, settings);
-    for (int x = 0; x < 40; ++x) {
-        const float3 in = at(*input, x, 1);
-        const float grey = rec601Grey({clipEncode(in.x), clipEncode(in.y), clipEncode(in.z)});
-        for (int c = 0; c < 3; ++c) EXPECT_TRUE(withinHalfRounding(output->read(x, 1)[c], grey));
+    ToneSettings desaturated, blackAndWhite;
+    desaturated.tone.saturation = -100;
+    blackAndWhite.points.blackAndWhite = 1;
+    for (const ToneSettings& settings : {desaturated, blackAndWhite}) {
+        const auto output = passes.develop(input, settings);
+        for (int x = 0; x < 40; ++x) {
+            const float3 in = at(*input, x, 1);
+            const float grey = rec601Grey({clipEncode(in.x), clipEncode(in.y), clipEncode(in.z)});
+            for (int c = 0; c < 3; ++c) {
+                EXPECT_TRUE(withinHalfRounding(output->read(x, 1)[c], grey));
+            }
+        }
     }
 }
 
