@@ -5,6 +5,7 @@
 #include <string>
 
 #include "rawbridge/bridge_call.h"
+#include "rawbridge/image_data.h"
 
 namespace quillmere::rawbridge {
 namespace {
@@ -57,6 +58,7 @@ void checkSensorGeometry(const LibRaw& raw) {
 LibRawInstance unpack(const char* path) {
     LibRawInstance raw = newLibRawInstance();
     check(raw->open_file(path), "Open RAW");
+    requireImageData(*raw);
     check(raw->unpack(), "Unpack sensor");
     if (raw->imgdata.rawdata.raw_image == nullptr || !isThreeColourBayer(*raw)) {
         fail("The research denoiser currently requires a three-color Bayer RAW.");

@@ -25,7 +25,8 @@ bool isThreeColourBayer(LibRaw& raw);
 void checkSensorGeometry(const LibRaw& raw);
 
 // Opens and unpacks a three-colour Bayer file whose sensor plane can be read safely; fails with
-// the stages "Open RAW" and "Unpack sensor", the three-colour Bayer sentence or the geometry one.
+// the stages "Open RAW" and "Unpack sensor", the sentence of a file without image data
+// (requireImageData), the three-colour Bayer sentence or the geometry one.
 LibRawInstance unpack(const char* path);
 
 }  // namespace quillmere::rawbridge
