@@ -1,6 +1,8 @@
 // The RAW filter on a 2048 × 1366 and a 24-megapixel sensor: the whole develop (sensor read,
 // noise reduction, LibRaw development, texture) with and without noise reduction, the sensor
 // noise reduction alone on one thread and on all, and the noise filter for developed photos.
+#include "core/decode/raw_filter.h"
+
 #include <benchmark/benchmark.h>
 #include <tbb/global_control.h>
 #include <tbb/info.h>
@@ -13,7 +15,6 @@
 #include <vector>
 
 #include "core/decode/noise_reduction_filter.h"
-#include "core/decode/raw_filter.h"
 #include "core/decode/sensor_noise_reduction.h"
 #include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/texture_fixtures.h"
@@ -101,17 +102,19 @@ void BM_TextureNoiseReduction(benchmark::State& state) {
     const Device device;
     const int width = static_cast<int>(state.range(0));
     const int height = static_cast<int>(state.range(1));
-    const auto texture = testing::makeTexture(device, PixelFormat::rgba16Float, width, height,
-                                              [](int x, int y) {
-                                                  const float v = 0.05f * ((x * 7 + y * 13) % 5);
-                                                  return msl::float4{0.3f + v, 0.4f, 0.2f - v, 1};
-                                              });
+    const auto texture =
+        testing::makeTexture(device, PixelFormat::rgba16Float, width, height, [](int x, int y) {
+            const float v = 0.05f * ((x * 7 + y * 13) % 5);
+            return msl::float4{0.3f + v, 0.4f, 0.2f - v, 1};
+        });
     const auto limit = threadLimit(state);
     for (auto _ : state) benchmark::DoNotOptimize(reduceTextureNoise(*texture, device, 0.04f));
 }
 
 void wholeDevelops(benchmark::internal::Benchmark* benchmark) {
-    benchmark->Args({2048, 1366, 0})->Args({6000, 4000, 0})->Unit(benchmark::kMillisecond)
+    benchmark->Args({2048, 1366, 0})
+        ->Args({6000, 4000, 0})
+        ->Unit(benchmark::kMillisecond)
         ->Iterations(3);
 }
 

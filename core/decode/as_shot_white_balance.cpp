@@ -27,27 +27,48 @@ constexpr Matrix kLinearSRGBToXYZ{0.4124564, 0.3575761, 0.1804375, 0.2126729, 0.
 // the range their names give.
 std::optional<double> illuminantTemperature(int lightSource) {
     switch (lightSource) {
-        case 1: return 5500.0;   // daylight
-        case 2: return 4150.0;   // fluorescent
-        case 3: return 2850.0;   // tungsten
-        case 4: return 5500.0;   // flash
-        case 9: return 5500.0;   // fine weather
-        case 10: return 6500.0;  // cloudy
-        case 11: return 7500.0;  // shade
-        case 12: return 6400.0;  // daylight fluorescent, 5700-7100 K
-        case 13: return 5000.0;  // day white fluorescent, 4600-5400 K
-        case 14: return 4200.0;  // cool white fluorescent, 3900-4500 K
-        case 15: return 3450.0;  // white fluorescent, 3200-3700 K
-        case 16: return 2925.0;  // warm white fluorescent, 2600-3250 K
-        case 17: return 2856.0;  // standard light A
-        case 18: return 4874.0;  // standard light B
-        case 19: return 6774.0;  // standard light C
-        case 20: return 5503.0;  // D55
-        case 21: return 6504.0;  // D65
-        case 22: return 7504.0;  // D75
-        case 23: return 5003.0;  // D50
-        case 24: return 3200.0;  // ISO studio tungsten
-        default: return std::nullopt;
+        case 1:
+            return 5500.0;  // daylight
+        case 2:
+            return 4150.0;  // fluorescent
+        case 3:
+            return 2850.0;  // tungsten
+        case 4:
+            return 5500.0;  // flash
+        case 9:
+            return 5500.0;  // fine weather
+        case 10:
+            return 6500.0;  // cloudy
+        case 11:
+            return 7500.0;  // shade
+        case 12:
+            return 6400.0;  // daylight fluorescent, 5700-7100 K
+        case 13:
+            return 5000.0;  // day white fluorescent, 4600-5400 K
+        case 14:
+            return 4200.0;  // cool white fluorescent, 3900-4500 K
+        case 15:
+            return 3450.0;  // white fluorescent, 3200-3700 K
+        case 16:
+            return 2925.0;  // warm white fluorescent, 2600-3250 K
+        case 17:
+            return 2856.0;  // standard light A
+        case 18:
+            return 4874.0;  // standard light B
+        case 19:
+            return 6774.0;  // standard light C
+        case 20:
+            return 5503.0;  // D55
+        case 21:
+            return 6504.0;  // D65
+        case 22:
+            return 7504.0;  // D75
+        case 23:
+            return 5003.0;  // D50
+        case 24:
+            return 3200.0;  // ISO studio tungsten
+        default:
+            return std::nullopt;
     }
 }
 
@@ -58,15 +79,9 @@ std::optional<Matrix> inverse(const Matrix& m) {
     const double determinant = m[0] * c00 + m[1] * c01 + m[2] * c02;
     if (!std::isfinite(determinant) || std::fabs(determinant) < 1e-12) return std::nullopt;
     const double s = 1.0 / determinant;
-    return Matrix{c00 * s,
-                  (m[2] * m[7] - m[1] * m[8]) * s,
-                  (m[1] * m[5] - m[2] * m[4]) * s,
-                  c01 * s,
-                  (m[0] * m[8] - m[2] * m[6]) * s,
-                  (m[2] * m[3] - m[0] * m[5]) * s,
-                  c02 * s,
-                  (m[1] * m[6] - m[0] * m[7]) * s,
-                  (m[0] * m[4] - m[1] * m[3]) * s};
+    return Matrix{c00 * s, (m[2] * m[7] - m[1] * m[8]) * s, (m[1] * m[5] - m[2] * m[4]) * s,
+                  c01 * s, (m[0] * m[8] - m[2] * m[6]) * s, (m[2] * m[3] - m[0] * m[5]) * s,
+                  c02 * s, (m[1] * m[6] - m[0] * m[7]) * s, (m[0] * m[4] - m[1] * m[3]) * s};
 }
 
 Vector times(const Matrix& m, const Vector& v) {

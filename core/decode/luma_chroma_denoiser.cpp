@@ -113,9 +113,18 @@ struct PlanePair {
 // passes' results, and rows of per-pixel scales and sums.
 struct BandWork {
     BandWork(int width, bool hasDetail)
-        : luma(width, kRows), chroma1(width, kRows), chroma2(width, kRows),
-          lumaVariance(width), chroma1Variance(width), chroma2Variance(width), scale0(width),
-          scale1(width), scale2(width), sum1(width), sum2(width), weights(width) {
+        : luma(width, kRows),
+          chroma1(width, kRows),
+          chroma2(width, kRows),
+          lumaVariance(width),
+          chroma1Variance(width),
+          chroma2Variance(width),
+          scale0(width),
+          scale1(width),
+          scale2(width),
+          sum1(width),
+          sum2(width),
+          weights(width) {
         if (hasDetail) detail.emplace(width, kRows);
         for (auto& plane : results) plane.emplace_back(width, kRows);
         for (auto& plane : results) plane.emplace_back(width, kRows);
@@ -160,9 +169,8 @@ int clampRow(int y, int height) { return y < 0 ? 0 : y >= height ? height - 1 : 
 // One neighbour of every pixel of a row, for luminance: sums += weight × neighbour. The pointers
 // are separate arrays, which lets the compiler run the loop on the vector unit.
 QUILLMERE_TAP_VARIANTS void addLumaTap(int width, float spatial, const float* __restrict centre,
-                                       const float* __restrict scale,
-                                       const float* __restrict luma, float* __restrict sumLuma,
-                                       float* __restrict weights) {
+                                       const float* __restrict scale, const float* __restrict luma,
+                                       float* __restrict sumLuma, float* __restrict weights) {
     for (int x = 0; x < width; ++x) {
         const float value = luma[x];
         const float d = value - centre[x];
@@ -173,8 +181,7 @@ QUILLMERE_TAP_VARIANTS void addLumaTap(int width, float spatial, const float* __
 }
 
 QUILLMERE_TAP_VARIANTS void addLumaTap(int width, float spatial, const float* __restrict centre,
-                                       const float* __restrict scale,
-                                       const float* __restrict luma,
+                                       const float* __restrict scale, const float* __restrict luma,
                                        const float* __restrict detail, float* __restrict sumLuma,
                                        float* __restrict sumDetail, float* __restrict weights) {
     for (int x = 0; x < width; ++x) {
@@ -232,8 +239,7 @@ void noiseOf(const LumaChromaImage& image, BandWork& work, const ConstLumaChroma
 
 // Writes sum / weights, or the pixel itself where nothing weighed (only a pixel that is not a
 // number: the pixel always counts for itself).
-void finish(int width, const float* sums, const float* weights, const float* centre,
-            float* out) {
+void finish(int width, const float* sums, const float* weights, const float* centre, float* out) {
     for (int x = 0; x < width; ++x) out[x] = weights[x] > 0.0f ? sums[x] / weights[x] : centre[x];
 }
 
@@ -281,8 +287,9 @@ void colorRow(const LumaChromaImage& image, BandWork& work, int y, const Pass& p
     const float* lumaCentre = work.luma.row(y);
     const float* chroma1Centre = in.first->row(y);
     const float* chroma2Centre = in.second->row(y);
-    noiseOf(image, work,
-            {lumaCentre, chroma1Centre, chroma2Centre, work.detail ? work.detail->row(y) : nullptr});
+    noiseOf(
+        image, work,
+        {lumaCentre, chroma1Centre, chroma2Centre, work.detail ? work.detail->row(y) : nullptr});
     for (int x = 0; x < width; ++x) {
         work.scale0[x] = rangeScale(work.lumaVariance[x], kColorCutoff);
         work.scale1[x] = rangeScale(work.chroma1Variance[x] * pass.varianceLeft, kColorCutoff);
@@ -310,8 +317,8 @@ void colorRow(const LumaChromaImage& image, BandWork& work, int y, const Pass& p
 // Runs `passes` over rows first ..< last, each pass over the rows the later ones reach too,
 // alternating between two result pairs; returns the pair holding the last result.
 template <std::size_t N, typename Row>
-PlanePair runPasses(const std::array<Pass, N>& passes, PlanePair in, PlanePair out,
-                    PlanePair spare, int first, int last, int height, Row&& row) {
+PlanePair runPasses(const std::array<Pass, N>& passes, PlanePair in, PlanePair out, PlanePair spare,
+                    int first, int last, int height, Row&& row) {
     for (std::size_t pass = 0; pass < N; ++pass) {
         const int reach = reachAfter(passes, pass);
         const int passLast = std::min(height, last + reach);
@@ -352,23 +359,23 @@ void reduceBand(LumaChromaImage& image, float luminance, float color, int first,
     // row's result is the same whichever band computes it.
     std::optional<PlanePair> colorResult;
     if (color > 0.0f) {
-        colorResult = runPasses(
-            kColorPasses, {&work.chroma1, &work.chroma2}, work.result(0, true),
-            work.result(1, true), first, last, height,
-            [&](int y, const Pass& pass, const PlanePair& in, const PlanePair& out) {
-                colorRow(image, work, y, pass, in, out);
-            });
+        colorResult =
+            runPasses(kColorPasses, {&work.chroma1, &work.chroma2}, work.result(0, true),
+                      work.result(1, true), first, last, height,
+                      [&](int y, const Pass& pass, const PlanePair& in, const PlanePair& out) {
+                          colorRow(image, work, y, pass, in, out);
+                      });
     }
     std::optional<PlanePair> lumaResult;
     if (luminance > 0.0f) {
         // The colour passes leave their result in the first pair (an odd number of passes).
         static_assert(kColorPasses.size() % 2 == 1);
-        lumaResult = runPasses(
-            kLumaPasses, {&work.luma, hasDetail ? &*work.detail : nullptr},
-            work.result(1, hasDetail), work.result(2, hasDetail), first, last, height,
-            [&](int y, const Pass& pass, const PlanePair& in, const PlanePair& out) {
-                lumaRow(image, work, y, pass, in, out);
-            });
+        lumaResult =
+            runPasses(kLumaPasses, {&work.luma, hasDetail ? &*work.detail : nullptr},
+                      work.result(1, hasDetail), work.result(2, hasDetail), first, last, height,
+                      [&](int y, const Pass& pass, const PlanePair& in, const PlanePair& out) {
+                          lumaRow(image, work, y, pass, in, out);
+                      });
     }
 
     for (int y = first; y < last; ++y) {

@@ -74,9 +74,9 @@ class TextureImage final : public LumaChromaImage {
 
 std::shared_ptr<Texture> reduceTextureNoise(const Texture& source, const Device& device,
                                             float noiseLevel) {
-    std::shared_ptr<Texture> destination = device.makeTexture(
-        {source.pixelFormat(), source.width(), source.height(), source.usage(),
-         source.storageMode()});
+    std::shared_ptr<Texture> destination =
+        device.makeTexture({source.pixelFormat(), source.width(), source.height(), source.usage(),
+                            source.storageMode()});
     if (!destination) return nullptr;
     TextureImage image(source, *destination, noiseLevel);
     try {

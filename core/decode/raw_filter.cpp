@@ -53,9 +53,9 @@ void requireAllocatableSize(const QXRAWMetadata& m) {
                              "LibRaw reported an empty sensor.");
     }
     if (quads * 4 > LinearImage::maxPixelCount || pixels > LinearImage::maxPixelCount) {
-        throw RawFilterError(RawFilterError::Code::outOfMemory,
-                             fmt::format("The photo has {} × {} pixels.", m.output_width,
-                                         m.output_height));
+        throw RawFilterError(
+            RawFilterError::Code::outOfMemory,
+            fmt::format("The photo has {} × {} pixels.", m.output_width, m.output_height));
     }
 }
 
@@ -63,21 +63,22 @@ void requireAllocatableSize(const QXRAWMetadata& m) {
 // standard dynamic range, clipped at 1; alpha stays 1.
 void copyAdjusted(const std::uint16_t* rgba, Texture& texture, float exposure, bool clipped) {
     const int width = texture.width();
-    tbb::parallel_for(tbb::blocked_range<int>(0, texture.height(), kRowsPerTask), [&](const auto& rows) {
-        std::vector<float> values(static_cast<std::size_t>(width) * 4);
-        for (int y = rows.begin(); y != rows.end(); ++y) {
-            const std::span<const std::uint16_t> row(
-                rgba + static_cast<std::size_t>(y) * values.size(), values.size());
-            convertHalfToFloat(row, values);
-            for (std::size_t i = 0; i < values.size(); i += 4) {
-                for (std::size_t channel = i; channel < i + 3; ++channel) {
-                    const float value = values[channel] * exposure;
-                    values[channel] = clipped && value > 1.0f ? 1.0f : value;
+    tbb::parallel_for(
+        tbb::blocked_range<int>(0, texture.height(), kRowsPerTask), [&](const auto& rows) {
+            std::vector<float> values(static_cast<std::size_t>(width) * 4);
+            for (int y = rows.begin(); y != rows.end(); ++y) {
+                const std::span<const std::uint16_t> row(
+                    rgba + static_cast<std::size_t>(y) * values.size(), values.size());
+                convertHalfToFloat(row, values);
+                for (std::size_t i = 0; i < values.size(); i += 4) {
+                    for (std::size_t channel = i; channel < i + 3; ++channel) {
+                        const float value = values[channel] * exposure;
+                        values[channel] = clipped && value > 1.0f ? 1.0f : value;
+                    }
                 }
+                convertFloatToHalf(values, texture.halfRow(y));
             }
-            convertFloatToHalf(values, texture.halfRow(y));
-        }
-    });
+        });
 }
 
 }  // namespace
@@ -96,8 +97,8 @@ RawFilter::RawFilter(const std::filesystem::path& file) : file_(file) {
     }
     neutral_ = asShotWhiteBalance(info);
     noise_ = SensorNoiseProfile::fromMetadata(metadata_);
-    properties_ = completedRAWProperties(ImageProperties::read(file_), info,
-                                         metadata_.crop_width, metadata_.crop_height);
+    properties_ = completedRAWProperties(ImageProperties::read(file_), info, metadata_.crop_width,
+                                         metadata_.crop_height);
     settings_.baselineExposure =
         std::clamp(info.baseline_exposure, -kExposureLimit, kExposureLimit);
 }
@@ -114,8 +115,7 @@ void RawFilter::setSettings(const RawFilterSettings& settings) {
     }
     requireValue("boostAmount", settings.boostAmount, 0.0f);
     requireInRange("exposure", settings.exposure, -kExposureLimit, kExposureLimit);
-    requireInRange("baselineExposure", settings.baselineExposure, -kExposureLimit,
-                   kExposureLimit);
+    requireInRange("baselineExposure", settings.baselineExposure, -kExposureLimit, kExposureLimit);
     requireValue("shadowBias", settings.shadowBias, 0.0f);
     requireOff("gamutMappingEnabled", settings.gamutMappingEnabled);
     requireInRange("extendedDynamicRangeAmount", settings.extendedDynamicRangeAmount, 0.0f,
@@ -144,30 +144,33 @@ const float* RawFilter::developedPlane(std::unique_ptr<float[]>& storage) const 
 }
 
 std::shared_ptr<Texture> RawFilter::outputTexture(const Device& device) const {
+    // The texture comes first, so that a photo too large for the device fails before the work.
+    std::shared_ptr<Texture> texture = device.makeTexture(
+        {PixelFormat::rgba16Float, outputWidth(), outputHeight(),
+         TextureUsage::shaderRead | TextureUsage::shaderWrite, StorageMode::shared});
+    if (!texture) throw RawFilterError(RawFilterError::Code::outOfMemory, "");
+
     std::unique_ptr<float[]> denoised;
     const float* plane = developedPlane(denoised);
-
     char error[kBridgeErrorLength] = {};
     std::uint16_t* pixels = nullptr;
-    const int rendered = qx_raw_render(file_.c_str(), &metadata_, plane, &pixels, error,
-                                       sizeof error);
+    const int rendered =
+        qx_raw_render(file_.c_str(), &metadata_, plane, &pixels, error, sizeof error);
     const std::unique_ptr<std::uint16_t[], BridgeBufferRelease> rgba(pixels);
     denoised.reset();
     if (rendered != 0) throw RawFilterError(RawFilterError::Code::developFailed, error);
-
-    std::shared_ptr<Texture> texture =
-        device.makeTexture({PixelFormat::rgba16Float, outputWidth(), outputHeight(),
-                            TextureUsage::shaderRead | TextureUsage::shaderWrite,
-                            StorageMode::shared});
-    if (!texture) throw RawFilterError(RawFilterError::Code::outOfMemory, "");
 
     const float exposure = std::exp2(settings_.exposure + settings_.baselineExposure);
     const bool clipped = settings_.extendedDynamicRangeAmount == 0.0f;
     if (exposure == 1.0f && !clipped) {
         texture->replaceRegion({0, 0, outputWidth(), outputHeight()}, rgba.get(),
                                static_cast<std::size_t>(outputWidth()) * 4 * sizeof(std::uint16_t));
-    } else {
+        return texture;
+    }
+    try {
         copyAdjusted(rgba.get(), *texture, exposure, clipped);
+    } catch (const std::bad_alloc&) {
+        throw RawFilterError(RawFilterError::Code::outOfMemory, "");
     }
     return texture;
 }

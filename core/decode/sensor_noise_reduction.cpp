@@ -20,7 +20,10 @@ class SensorPlaneImage final : public LumaChromaImage {
   public:
     SensorPlaneImage(const float* source, float* destination, int width, int height,
                      const SensorNoiseProfile& noise)
-        : source_(source), destination_(destination), width_(width), height_(height),
+        : source_(source),
+          destination_(destination),
+          width_(width),
+          height_(height),
           noise_(noise) {}
 
     int width() const override { return width_; }
@@ -103,9 +106,8 @@ SensorNoiseProfile SensorNoiseProfile::fromMetadata(const QXRAWMetadata& metadat
     return profile;
 }
 
-void reduceSensorNoise(const float* source, float* destination, int packedWidth,
-                       int packedHeight, const SensorNoiseProfile& noise,
-                       NoiseReductionAmounts amounts) {
+void reduceSensorNoise(const float* source, float* destination, int packedWidth, int packedHeight,
+                       const SensorNoiseProfile& noise, NoiseReductionAmounts amounts) {
     SensorPlaneImage image(source, destination, packedWidth, packedHeight, noise);
     reduceNoise(image, amounts);
 }

@@ -28,8 +28,7 @@ struct SensorNoiseProfile {
 // own levels. Working on the quads before demosaicing sees the sensor's noise as it is: white,
 // and of the variance the profile states. Throws std::bad_alloc when the working memory is not
 // there.
-void reduceSensorNoise(const float* source, float* destination, int packedWidth,
-                       int packedHeight, const SensorNoiseProfile& noise,
-                       NoiseReductionAmounts amounts);
+void reduceSensorNoise(const float* source, float* destination, int packedWidth, int packedHeight,
+                       const SensorNoiseProfile& noise, NoiseReductionAmounts amounts);
 
 }  // namespace quillmere
