@@ -29,9 +29,8 @@ bool isZero(const float* values, int count) {
 // AnalogBalance where the file carries them.
 void dngCameraMatrix(const libraw_dng_color_t& dng, const libraw_dng_levels_t& levels,
                      float matrix[9]) {
-    const bool calibrated =
-        dng.calibration[0][0] != 0.0f && dng.calibration[1][1] != 0.0f &&
-        dng.calibration[2][2] != 0.0f;
+    const bool calibrated = dng.calibration[0][0] != 0.0f && dng.calibration[1][1] != 0.0f &&
+                            dng.calibration[2][2] != 0.0f;
     const bool balanced = levels.analogbalance[0] > 0.0f && levels.analogbalance[1] > 0.0f &&
                           levels.analogbalance[2] > 0.0f;
     for (int row = 0; row < 3; ++row) {
@@ -58,7 +57,8 @@ void setColourMatrices(const libraw_colordata_t& color, QXRAWCaptureInfo& info) 
     info.colour_matrix_count = 1;
     info.calibration_illuminant[0] = kD65;
     for (int row = 0; row < 3; ++row) {
-        for (int col = 0; col < 3; ++col) info.xyz_to_camera[0][row * 3 + col] = color.cam_xyz[row][col];
+        for (int col = 0; col < 3; ++col)
+            info.xyz_to_camera[0][row * 3 + col] = color.cam_xyz[row][col];
     }
 }
 
