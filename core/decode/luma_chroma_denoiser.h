@@ -40,6 +40,12 @@ class LumaChromaImage {
     virtual void writeRow(int y, const ConstLumaChromaRow& row) = 0;
 };
 
+// The variance of photographic noise at a signal level: a constant part (read noise) and one that
+// grows with the signal (shot noise); a level below 0 is noise around black and counts as 0.
+inline float signalDependentVariance(float read, float shot, float level) {
+    return read + shot * (level > 0.0f ? level : 0.0f);
+}
+
 // How much of the noise to take away, 0 (none) to 1 (all the filter finds); values outside are
 // held at the ends and NaN counts as 0.
 struct NoiseReductionAmounts {
@@ -50,10 +56,11 @@ struct NoiseReductionAmounts {
 // Reduces the noise of `image` with an edge-preserving filter and writes every row back: each
 // pixel becomes a weighted mean of its neighbours in which a neighbour's weight falls to zero as
 // its difference from the pixel grows beyond what the noise explains, so edges and texture
-// stronger than the noise keep their contrast while flat areas are smoothed. Luminance takes one
-// 5 × 5 pass; colour, whose noise is coarser and whose detail the eye resolves less, takes three
-// passes of growing reach (à trous: neighbours 1, 2 and 4 pixels apart), each guided by the luma
-// so that colour does not bleed across brightness edges. The rows written are the source moved
+// stronger than the noise keep their contrast while flat areas are smoothed. Each pass weighs a
+// 5 × 5 neighbourhood whose pixels lie 1, 2 or 4 apart (à trous), against the noise the earlier
+// passes left: luminance takes two passes (1 and 2 apart); colour, whose noise is coarser and
+// whose detail the eye resolves less, takes three (1, 2 and 4 apart), each guided by the luma so
+// that colour does not bleed across brightness edges. The rows written are the source moved
 // towards the filtered image by the amounts. The image is worked through in bands of rows in
 // parallel on the calling thread, so the working memory stays small whatever the image size.
 // Throws std::bad_alloc when even that is not there (rows may then be written already).

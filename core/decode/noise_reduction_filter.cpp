@@ -9,8 +9,6 @@
 namespace quillmere {
 namespace {
 
-float clampedLevel(float value) { return value > 0.0f ? value : 0.0f; }
-
 // A texture as luma ((R + 2G + B) / 4) and chroma (R − G, B − G).
 class TextureImage final : public LumaChromaImage {
   public:
@@ -39,9 +37,9 @@ class TextureImage final : public LumaChromaImage {
                         float* chroma2) const override {
         for (int x = 0; x < count; ++x) {
             const msl::float3 rgb = toRGB(values.luma[x], values.chroma1[x], values.chroma2[x]);
-            const float red = black_ + shot_ * clampedLevel(rgb.x);
-            const float green = black_ + shot_ * clampedLevel(rgb.y);
-            const float blue = black_ + shot_ * clampedLevel(rgb.z);
+            const float red = signalDependentVariance(black_, shot_, rgb.x);
+            const float green = signalDependentVariance(black_, shot_, rgb.y);
+            const float blue = signalDependentVariance(black_, shot_, rgb.z);
             luma[x] = (red + 4.0f * green + blue) / 16.0f;
             chroma1[x] = red + green;
             chroma2[x] = blue + green;

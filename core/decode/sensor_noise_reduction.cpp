@@ -12,8 +12,6 @@ constexpr std::int32_t kFittedPatches = 32;
 
 float usable(float value) { return std::isfinite(value) && value > 0.0f ? value : 0.0f; }
 
-float clampedLevel(float value) { return value > 0.0f ? value : 0.0f; }
-
 // The packed plane as luma (mean of the quad), detail (G1 − G2) and chroma (R − G, B − G, with
 // G the mean of the greens).
 class SensorPlaneImage final : public LumaChromaImage {
@@ -48,8 +46,8 @@ class SensorPlaneImage final : public LumaChromaImage {
             toQuad(values.luma[x], values.chroma1[x], values.chroma2[x], values.detail[x], quad);
             float variance[4];
             for (int channel = 0; channel < 4; ++channel) {
-                variance[channel] =
-                    noise_.read[channel] + noise_.shot[channel] * clampedLevel(quad[channel]);
+                variance[channel] = signalDependentVariance(noise_.read[channel],
+                                                            noise_.shot[channel], quad[channel]);
             }
             const float green = 0.25f * (variance[1] + variance[3]);
             luma[x] = (variance[0] + variance[1] + variance[2] + variance[3]) / 16.0f;
