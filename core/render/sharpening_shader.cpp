@@ -1,9 +1,10 @@
 // The row loops below must vectorise to be fast. GCC keeps comparisons and selections scalar
 // while it assumes floating-point operations may trap, and keeps sqrtf scalar while it must set
 // errno for a negative argument; nothing here reads the exception flags or errno, so both
-// assumptions are dropped for this file. Results are unchanged: this is not fast-math (no
-// reassociation, no contraction, NaN and infinities kept).
-#pragma GCC optimize("no-trapping-math", "no-math-errno", "vect-cost-model=dynamic")
+// assumptions are dropped for this file (errno by a compile option in core/CMakeLists.txt, as
+// GCC takes that one only from the command line). Results are unchanged: this is not fast-math
+// (no reassociation, no contraction, NaN and infinities kept).
+#pragma GCC optimize("no-trapping-math", "vect-cost-model=dynamic")
 
 #include "core/render/sharpening_shader.h"
 
@@ -25,17 +26,44 @@ namespace {
 constexpr int kBandRows = 32;
 
 // The shading language's max and min (a NaN operand gives the other one) written as a comparison
-// and a selection, which vectorise where fmaxf and fminf do not. Equal to msl::max and msl::min
+// and selections, which vectorise where fmaxf and fminf do not. Equal to msl::max and msl::min
 // for every pair of operands.
-inline float maxNumber(float a, float b) { return (a > b) | (b != b) ? a : b; }
-inline float minNumber(float a, float b) { return (a < b) | (b != b) ? a : b; }
+inline float maxNumber(float a, float b) {
+    const float larger = a > b ? a : b;  // b when a is NaN
+    return b != b ? a : larger;
+}
+inline float minNumber(float a, float b) {
+    const float smaller = a < b ? a : b;
+    return b != b ? a : smaller;
+}
 inline float clampNumber(float x, float lo, float hi) { return minNumber(maxNumber(x, lo), hi); }
 inline float smoothStep(float edge0, float edge1, float x) {
     const float t = clampNumber((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
     return t * t * (3.0f - 2.0f * t);
 }
 
-inline float detailLuma(msl::float4 texel) { return msl::dot(texel.xyz(), kRec709Luma); }
+// The row helpers below read texels one component at a time and write them through a float
+// pointer (a row of float4 is packed floats): whole-float4 copies and member stores keep the
+// compiler from using strided vector loads and stores.
+
+// Rec. 709 luminance of `count` texels, summed in the order msl::dot sums.
+__attribute__((target_clones("avx2", "default"))) void rowLuminance(
+    const msl::float4* __restrict texels, std::size_t count, float* __restrict luminance) {
+    for (std::size_t x = 0; x < count; ++x) {
+        luminance[x] =
+            texels[x].x * kRec709Luma.x + texels[x].y * kRec709Luma.y + texels[x].z * kRec709Luma.z;
+    }
+}
+
+// The red and green channels of `count` texels as two planes.
+__attribute__((target_clones("avx2", "default"))) void splitScales(
+    const msl::float4* __restrict texels, std::size_t count, float* __restrict fine,
+    float* __restrict coarse) {
+    for (std::size_t x = 0; x < count; ++x) {
+        fine[x] = texels[x].x;
+        coarse[x] = texels[x].y;
+    }
+}
 
 int supportOf(const SharpenUniforms& uniforms) {
     // The support comes from a buffer: never trust it to stay within the weight table.
@@ -56,9 +84,21 @@ __attribute__((target_clones("avx2", "default"))) void addWeightedTap(
 }
 
 // Writes the two sums as one row of scales (red fine, green coarse).
+__attribute__((target_clones("avx2", "default"))) void joinScales(const float* __restrict fine,
+                                                                  const float* __restrict coarse,
+                                                                  std::size_t count,
+                                                                  float* __restrict row) {
+    for (std::size_t x = 0; x < count; ++x) {
+        row[4 * x] = fine[x];
+        row[4 * x + 1] = coarse[x];
+        row[4 * x + 2] = 0.0f;
+        row[4 * x + 3] = 1.0f;
+    }
+}
+
 void writeScales(Texture& scales, int y, const std::vector<float>& fine,
                  const std::vector<float>& coarse, std::vector<msl::float4>& row) {
-    for (std::size_t x = 0; x < row.size(); ++x) row[x] = {fine[x], coarse[x], 0.0f, 1.0f};
+    joinScales(fine.data(), coarse.data(), row.size(), reinterpret_cast<float*>(row.data()));
     scales.writeRow(0, y, row);
 }
 
@@ -85,7 +125,7 @@ void sharpenHorizontal(const KernelArguments& arguments, RowRange rows) {
     row.resize(static_cast<std::size_t>(width));
     for (int y = rows.begin; y < rowEnd; ++y) {
         image.readRow(0, y, texels);
-        for (std::size_t x = 0; x < imageWidth; ++x) luminance[pad + x] = detailLuma(texels[x]);
+        rowLuminance(texels.data(), imageWidth, &luminance[pad]);
         std::fill_n(luminance.begin(), pad, luminance[pad]);
         std::fill_n(luminance.begin() + static_cast<std::ptrdiff_t>(pad + imageWidth), pad,
                     luminance[pad + imageWidth - 1]);
@@ -117,11 +157,7 @@ struct ScaleRows {
         texels.resize(width);
         for (int y = first; y <= last; ++y) {
             scales.readRow(0, y, texels);
-            const std::size_t start = rowStart(y);
-            for (std::size_t x = 0; x < width; ++x) {
-                fine[start + x] = texels[x].x;
-                coarse[start + x] = texels[x].y;
-            }
+            splitScales(texels.data(), width, &fine[rowStart(y)], &coarse[rowStart(y)]);
         }
     }
 
@@ -182,88 +218,117 @@ struct ApplyConstants {
     }
 };
 
-// Image luminance and the two scales for rows first ... last, each row padded by one texel on
-// both sides with copies of its edge values, so the 3 × 3 neighbourhood never clamps a column.
+// The image's texels, their luminance and the two scales for rows first ... last. The planes'
+// rows are padded by one texel on both sides with copies of their edge values, so the 3 × 3
+// neighbourhood never clamps a column.
 struct ApplyRows {
     int firstRow = 0;
-    std::size_t paddedWidth = 0;
-    std::vector<float> luminance, fine, coarse;
+    std::size_t width = 0;
     std::vector<msl::float4> texels;
+    std::vector<float> luminance, fine, coarse;
 
-    void load(const Texture& image, const Texture& scales, int first, int last, int width) {
+    void load(const Texture& image, const Texture& scales, int first, int last, int count) {
         firstRow = first;
-        const auto count = static_cast<std::size_t>(width);
-        paddedWidth = count + 2;
-        const std::size_t size = static_cast<std::size_t>(last - first + 1) * paddedWidth;
-        luminance.resize(size);
-        fine.resize(size);
-        coarse.resize(size);
-        texels.resize(count);
+        width = static_cast<std::size_t>(count);
+        const auto rowCount = static_cast<std::size_t>(last - first + 1);
+        texels.resize(rowCount * width);
+        luminance.resize(rowCount * (width + 2));
+        fine.resize(luminance.size());
+        coarse.resize(luminance.size());
+        thread_local std::vector<msl::float4> scaleTexels;
+        scaleTexels.resize(width);
         for (int y = first; y <= last; ++y) {
-            const std::size_t start = rowStart(y);
-            image.readRow(0, y, texels);
-            for (std::size_t x = 0; x < count; ++x)
-                luminance[start + 1 + x] = detailLuma(texels[x]);
-            scales.readRow(0, y, texels);
-            for (std::size_t x = 0; x < count; ++x) {
-                fine[start + 1 + x] = texels[x].x;
-                coarse[start + 1 + x] = texels[x].y;
-            }
+            const std::size_t start = planeStart(y);
+            image.readRow(0, y, std::span<msl::float4>(&texels[texelStart(y)], width));
+            rowLuminance(&texels[texelStart(y)], width, &luminance[start + 1]);
+            scales.readRow(0, y, scaleTexels);
+            splitScales(scaleTexels.data(), width, &fine[start + 1], &coarse[start + 1]);
             for (std::vector<float>* plane : {&luminance, &fine, &coarse}) {
                 (*plane)[start] = (*plane)[start + 1];
-                (*plane)[start + count + 1] = (*plane)[start + count];
+                (*plane)[start + width + 1] = (*plane)[start + width];
             }
         }
     }
 
-    std::size_t rowStart(int y) const {
-        return static_cast<std::size_t>(y - firstRow) * paddedWidth;
+    // Where row `y` (already clamped to the image) starts in the texels and in the planes.
+    std::size_t texelStart(int y) const { return static_cast<std::size_t>(y - firstRow) * width; }
+    std::size_t planeStart(int y) const {
+        return static_cast<std::size_t>(y - firstRow) * (width + 2);
     }
 };
 
-// Running statistics of one output row's 3 × 3 neighbourhoods.
-struct NeighbourhoodSums {
-    std::vector<float> low, high, gradientX, gradientY;
+// Three consecutive rows of a plane, each pointing at column 0 of its row (columns −1 and width
+// exist: the planes are padded).
+struct PlaneRows {
+    const float* below;
+    const float* centre;
+    const float* above;
 };
 
-// Takes one neighbour into the statistics of `width` texels: the luminance range and the Sobel
-// gradient of the fine scale. `gradientXWeight` and `gradientYWeight` are the Sobel coefficients
-// of this neighbour's offset.
-__attribute__((target_clones("avx2", "default"))) void addNeighbour(
-    const float* __restrict luminance, const float* __restrict fine, float gradientXWeight,
-    float gradientYWeight, std::size_t width, float* __restrict low, float* __restrict high,
-    float* __restrict gradientX, float* __restrict gradientY) {
-    for (std::size_t x = 0; x < width; ++x) {
-        const float n = luminance[x];
-        low[x] = minNumber(low[x], n);
-        high[x] = maxNumber(high[x], n);
-        const float f = fine[x];
-        gradientX[x] = gradientX[x] + gradientXWeight * f * 0.25f;
-        gradientY[x] = gradientY[x] + gradientYWeight * f * 0.25f;
-    }
-}
-
-// The luminance offset of `width` texels before the channel bound.
+// The luminance offset of `width` texels before the channel bound. The 3 × 3 neighbourhood is
+// visited row by row from below, left to right in each row, which fixes the order of the
+// gradient sums.
 __attribute__((target_clones("avx2", "default"))) void sharpenOffsets(
-    const ApplyConstants& c, const float* __restrict luminance, const float* __restrict fine,
-    const float* __restrict coarse, const float* __restrict low, const float* __restrict high,
-    const float* __restrict gradientX, const float* __restrict gradientY, std::size_t width,
-    float* __restrict offset) {
+    const ApplyConstants& c, const float* __restrict lumBelow, const float* __restrict lumCentre,
+    const float* __restrict lumAbove, const float* __restrict fineBelow,
+    const float* __restrict fineCentre, const float* __restrict fineAbove,
+    const float* __restrict coarse, std::size_t width, float* __restrict offset) {
     for (std::size_t x = 0; x < width; ++x) {
-        const float y = luminance[x];
-        const float bf = fine[x];
+        const float y = lumCentre[x];
+        const float bf = fineCentre[x];
         // Low detail favours contours (the band-pass term); high detail admits fine texture and
         // grain (the finest term).
         float residual = (bf - coarse[x]) + c.detailGain * (y - bf);
         residual = residual * smoothStep(0.0f, c.threshold, std::fabs(residual));
-        // The gradient is taken on the fine scale, which rejects isolated sensor noise.
-        const float edge = std::sqrt(gradientX[x] * gradientX[x] + gradientY[x] * gradientY[x]);
+
+        // The luminance range around the pixel, and the Sobel gradient taken on the fine scale,
+        // which rejects isolated sensor noise. Zero-weight taps are added like the others: they
+        // carry a NaN or an infinity through as the full sum would.
+        float low = y, high = y, gradientX = 0.0f, gradientY = 0.0f;
+        const auto i = static_cast<std::ptrdiff_t>(x);
+        auto take = [&](const float* lum, const float* fine, std::ptrdiff_t column, float weightX,
+                        float weightY) {
+            const float n = lum[column];
+            low = minNumber(low, n);
+            high = maxNumber(high, n);
+            gradientX = gradientX + weightX * fine[column] * 0.25f;
+            gradientY = gradientY + weightY * fine[column] * 0.25f;
+        };
+        take(lumBelow, fineBelow, i - 1, -1.0f, -1.0f);
+        take(lumBelow, fineBelow, i, 0.0f, -2.0f);
+        take(lumBelow, fineBelow, i + 1, 1.0f, -1.0f);
+        take(lumCentre, fineCentre, i - 1, -2.0f, 0.0f);
+        take(lumCentre, fineCentre, i, 0.0f, 0.0f);
+        take(lumCentre, fineCentre, i + 1, 2.0f, 0.0f);
+        take(lumAbove, fineAbove, i - 1, -1.0f, 1.0f);
+        take(lumAbove, fineAbove, i, 0.0f, 2.0f);
+        take(lumAbove, fineAbove, i + 1, 1.0f, 1.0f);
+        const float edge = std::sqrt(gradientX * gradientX + gradientY * gradientY);
+
         const float mask = msl::mix(1.0f, smoothStep(c.edgeLower, c.edgeUpper, edge), c.maskBlend);
         float delta = c.amount * residual * mask;
         // Overshoot is bounded by the local contrast, so flat areas get no halo at all.
-        const float allowance = minNumber(0.06f, (high[x] - low[x]) * 0.15f);
-        delta = clampNumber(y + delta, low[x] - allowance, high[x] + allowance) - y;
+        const float allowance = minNumber(0.06f, (high - low) * 0.15f);
+        delta = clampNumber(y + delta, low - allowance, high + allowance) - y;
         offset[x] = clampNumber(delta, -0.075f, 0.075f);
+    }
+}
+
+// Adds each texel's offset to its three channels, bounded so that no channel leaves 0...1; alpha
+// passes through. One offset for all three channels means no coloured fringes.
+__attribute__((target_clones("avx2", "default"))) void addOffsets(const float* __restrict texels,
+                                                                  const float* __restrict offsets,
+                                                                  std::size_t count,
+                                                                  float* __restrict result) {
+    for (std::size_t x = 0; x < count; ++x) {
+        const float r = texels[4 * x], g = texels[4 * x + 1], b = texels[4 * x + 2];
+        const float lowest = minNumber(minNumber(r, g), b);
+        const float highest = maxNumber(maxNumber(r, g), b);
+        const float delta = clampNumber(offsets[x], -lowest, 1.0f - highest);
+        result[4 * x] = r + delta;
+        result[4 * x + 1] = g + delta;
+        result[4 * x + 2] = b + delta;
+        result[4 * x + 3] = texels[4 * x + 3];
     }
 }
 
@@ -283,48 +348,26 @@ void sharpenApply(const KernelArguments& arguments, RowRange rows) {
     auto clampRow = [&](int y) { return std::clamp(y, 0, imageHeight - 1); };
     const auto count = static_cast<std::size_t>(width);
     thread_local ApplyRows band;
-    thread_local NeighbourhoodSums sums;
     thread_local std::vector<float> offsets;
-    thread_local std::vector<msl::float4> texels;
+    thread_local std::vector<msl::float4> result;
     offsets.resize(count);
-    texels.resize(static_cast<std::size_t>(imageWidth));
+    result.resize(count);
     for (int bandStart = rows.begin; bandStart < rowEnd; bandStart += kBandRows) {
         const int bandEnd = std::min(bandStart + kBandRows, rowEnd);
         band.load(image, scales, clampRow(bandStart - 1), clampRow(bandEnd), imageWidth);
         for (int y = bandStart; y < bandEnd; ++y) {
-            // Neighbour (dx, dy) of texel x sits at plane column x + 1 + dx.
-            const std::size_t centre = band.rowStart(y) + 1;
-            sums.low.assign(band.luminance.begin() + static_cast<std::ptrdiff_t>(centre),
-                            band.luminance.begin() + static_cast<std::ptrdiff_t>(centre + count));
-            sums.high = sums.low;
-            sums.gradientX.assign(count, 0.0f);
-            sums.gradientY.assign(count, 0.0f);
-            for (int dy = -1; dy <= 1; ++dy) {
-                const std::size_t rowStart = band.rowStart(clampRow(y + dy)) + 1;
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const std::size_t start =
-                        static_cast<std::size_t>(static_cast<std::ptrdiff_t>(rowStart) + dx);
-                    addNeighbour(&band.luminance[start], &band.fine[start],
-                                 static_cast<float>(dx * (dy == 0 ? 2 : 1)),
-                                 static_cast<float>(dy * (dx == 0 ? 2 : 1)), count, sums.low.data(),
-                                 sums.high.data(), sums.gradientX.data(), sums.gradientY.data());
-                }
-            }
-            sharpenOffsets(constants, &band.luminance[centre], &band.fine[centre],
-                           &band.coarse[centre], sums.low.data(), sums.high.data(),
-                           sums.gradientX.data(), sums.gradientY.data(), count, offsets.data());
-
-            // One offset for all three channels, so no coloured fringes appear; it is bounded so
-            // that no channel leaves 0...1.
-            image.readRow(0, y, texels);
-            for (std::size_t x = 0; x < count; ++x) {
-                const msl::float4 t = texels[x];
-                const float lowest = minNumber(minNumber(t.x, t.y), t.z);
-                const float highest = maxNumber(maxNumber(t.x, t.y), t.z);
-                const float delta = clampNumber(offsets[x], -lowest, 1.0f - highest);
-                texels[x] = {t.x + delta, t.y + delta, t.z + delta, t.w};
-            }
-            output.writeRow(0, y, std::span<const msl::float4>(texels.data(), count));
+            auto rowsOf = [&](const std::vector<float>& plane) {
+                return PlaneRows{&plane[band.planeStart(clampRow(y - 1)) + 1],
+                                 &plane[band.planeStart(y) + 1],
+                                 &plane[band.planeStart(clampRow(y + 1)) + 1]};
+            };
+            const PlaneRows luminance = rowsOf(band.luminance), fine = rowsOf(band.fine);
+            sharpenOffsets(constants, luminance.below, luminance.centre, luminance.above,
+                           fine.below, fine.centre, fine.above,
+                           &band.coarse[band.planeStart(y) + 1], count, offsets.data());
+            addOffsets(reinterpret_cast<const float*>(&band.texels[band.texelStart(y)]),
+                       offsets.data(), count, reinterpret_cast<float*>(result.data()));
+            output.writeRow(0, y, result);
         }
     }
 }
