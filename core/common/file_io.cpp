@@ -20,8 +20,10 @@ namespace {
 class TemporaryFile {
 public:
     explicit TemporaryFile(const std::filesystem::path& target) {
-        std::string pattern = (target.parent_path() / ("." + target.filename().string() + ".XXXXXX"))
-                                  .string();
+        std::string name = ".";
+        name += target.filename().string();
+        name += ".XXXXXX";
+        std::string pattern = (target.parent_path() / name).string();
         const int fd = ::mkstemp(pattern.data());
         if (fd < 0) throwErrno("could not create a temporary file beside " + target.string());
         path_ = pattern;

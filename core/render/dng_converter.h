@@ -1,0 +1,30 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace quillmere {
+
+// Whether the external DNG converter may be used, and where it is looked for.
+struct DNGConverterSetup {
+    // False in the store edition, which never looks for or starts the converter.
+    bool allowed = false;
+    // Tried in order; the first that is an executable file is run.
+    std::vector<std::filesystem::path> executableCandidates;
+
+    // This build's edition, and the converter's install locations: the system's Applications
+    // folder, then the user's.
+    static DNGConverterSetup standard();
+};
+
+// Converts a non-DNG RAW file with Adobe DNG Converter and returns the DNG's bytes. The converter
+// writes into a fresh temporary folder that is removed again on every path.
+//
+// Throws DNGExportError: externalConverterUnavailable when the setup does not allow it,
+// converterRequired when no candidate is an executable file, conversionFailed when it exits with
+// a failure or leaves no ".dng" file. Launch, folder and file errors of the system are thrown as
+// std::system_error or std::filesystem::filesystem_error.
+std::string convertToDNG(const std::filesystem::path& source, const DNGConverterSetup& setup);
+
+}  // namespace quillmere

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstdint>
+
+#include "rawbridge/bridge_call.h"
+
+namespace quillmere::rawbridge {
+
+// A RAW file developed by LibRaw alone: half-float RGBA pixels, rows bottom first.
+struct DevelopedImage {
+    MallocBuffer<std::uint16_t> rgba;
+    std::int32_t width = 0;
+    std::int32_t height = 0;
+    float iso = 0.0f;
+};
+
+// Develops any RAW file LibRaw opens (no Bayer requirement) with the camera's white balance into
+// linear sRGB primaries, cropped to its default crop and oriented. Fails with the stages
+// "Open RAW", "Unpack RAW", "Develop RAW" and "Create RAW image", "LibRaw returned an unsupported
+// developed image layout." or "Cannot allocate developed RAW texture.".
+DevelopedImage developFully(const char* path);
+
+}  // namespace quillmere::rawbridge

@@ -1,0 +1,53 @@
+#pragma once
+
+#include <libraw/libraw.h>
+
+#include <cstdint>
+#include <memory>
+
+namespace quillmere::rawbridge {
+
+class EndCheckedFileStream;
+
+// A LibRaw instance that reads its file through a stream which notices reads past the end of the
+// file. LibRaw reports success on a file whose image data was stripped out and leaves its sensor
+// buffer partly uninitialised; counting what the decoder could not read lets the bridge refuse
+// such a file instead of handing out garbage.
+class BridgeLibRaw : public LibRaw {
+public:
+    BridgeLibRaw();
+    ~BridgeLibRaw() override;
+
+    // LibRaw's open_file, through the checking stream; returns LibRaw's code.
+    int openFile(const char* path);
+    // LibRaw's unpack; LIBRAW_IO_ERROR when the sensor data is missing from the file, in part
+    // (a truncated file) or whole (a file whose image data was stripped out).
+    int unpackSensorData();
+
+private:
+    std::unique_ptr<EndCheckedFileStream> stream_;
+};
+
+// One LibRaw instance per bridge call, destroyed on every way out.
+using LibRawInstance = std::unique_ptr<BridgeLibRaw>;
+
+// A new instance (flags 0) that reports damaged data through its return codes only, instead of
+// printing to the program's standard error.
+LibRawInstance newLibRawInstance();
+
+// Fails with "<stage>: <LibRaw's error text>" unless `returnCode` is 0.
+void check(int returnCode, const char* stage);
+
+// Whether the opened file's colour filter is a three-colour Bayer pattern that repeats every two
+// rows and columns of the visible area (no X-Trans, no rotated SuperCCD layout, no larger mosaic).
+bool isThreeColourBayer(LibRaw& raw);
+
+// Fails with "Unexpected RAW sensor geometry." unless the visible area, shifted by the margins,
+// lies inside the unpacked 16-bit sensor plane.
+void checkSensorGeometry(const LibRaw& raw);
+
+// Opens and unpacks a three-colour Bayer file whose sensor plane can be read safely; fails with
+// the stages "Open RAW" and "Unpack sensor", the three-colour Bayer sentence or the geometry one.
+LibRawInstance unpack(const char* path);
+
+}  // namespace quillmere::rawbridge

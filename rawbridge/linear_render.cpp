@@ -1,0 +1,163 @@
+#include "rawbridge/linear_render.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+
+#include "rawbridge/half_float.h"
+#include "rawbridge/libraw_instance.h"
+#include "rawbridge/packed_plane.h"
+#include "rawbridge/sensor_metadata.h"
+
+namespace quillmere::rawbridge {
+namespace {
+
+constexpr int kTransposed = 4;
+constexpr int kRowsMirrored = 2;
+constexpr int kColumnsMirrored = 1;
+constexpr int kAHDDemosaic = 3;
+
+// Demosaicing only: no scaling, white balance, colour conversion, rotation, brightening or noise
+// reduction, so the image keeps black-subtracted sensor counts in camera colour.
+void configureDemosaicOnly(libraw_output_params_t& params) {
+    params.output_color = 0;
+    params.no_auto_scale = 1;
+    params.no_auto_bright = 1;
+    params.adjust_maximum_thr = 0.0f;
+    params.user_flip = 0;
+    params.user_qual = kAHDDemosaic;
+    params.gamm[0] = 1.0;
+    params.gamm[1] = 1.0;
+    params.bright = 1.0f;
+    params.threshold = 0.0f;
+    params.highlight = 0;
+    params.use_auto_wb = 0;
+    params.use_camera_wb = 0;
+    params.use_camera_matrix = 0;
+    params.med_passes = 0;
+    params.green_matching = 0;
+    params.fbdd_noiserd = 0;
+    params.exp_correc = 0;
+}
+
+bool sameGeometry(const QXRAWMetadata& a, const QXRAWMetadata& b) {
+    return a.width == b.width && a.height == b.height && a.packed_width == b.packed_width &&
+           a.packed_height == b.packed_height && a.crop_x == b.crop_x && a.crop_y == b.crop_y &&
+           a.crop_width == b.crop_width && a.crop_height == b.crop_height &&
+           a.output_width == b.output_width && a.output_height == b.output_height &&
+           a.orientation == b.orientation && std::equal(a.cfa_x, a.cfa_x + 4, b.cfa_x) &&
+           std::equal(a.cfa_y, a.cfa_y + 4, b.cfa_y);
+}
+
+}  // namespace
+
+void requireSameGeometry(const QXRAWMetadata& file, const QXRAWMetadata& caller) {
+    if (!sameGeometry(file, caller)) fail("RAW geometry changed since decoding.");
+}
+
+std::array<float, 4> whiteBalanceMultipliers(const libraw_colordata_t& color,
+                                             const int colours[4]) {
+    std::array<float, 4> multipliers;
+    for (int channel = 0; channel < 4; ++channel) {
+        const float asShot = colourMultiplier(color.cam_mul, colours[channel]);
+        const float daylight = colourMultiplier(color.pre_mul, colours[channel]);
+        multipliers[channel] = asShot > 0.0f ? asShot : daylight > 0.0f ? daylight : 1.0f;
+    }
+    return multipliers;
+}
+
+void treatHighlights(std::array<float, 3>& rgb) {
+    const auto [lowest, highest] = std::minmax({rgb[0], rgb[1], rgb[2]});
+    if (!(lowest > 0.0f && highest > 1.0f)) return;
+    const float mean = (rgb[0] + rgb[1] + rgb[2]) / 3.0f;
+    float spread = 0.0f;
+    for (float value : rgb) spread += (value - mean) * (value - mean);
+    const float middle = rgb[0] + rgb[1] + rgb[2] - lowest - highest;
+    const float t = std::clamp(2.0f * (middle - 0.5f), 0.0f, 1.0f);
+    float q = 0.0f;
+    if (spread > 1e-12f) {
+        const std::array<float, 3> clipped = {std::min(rgb[0], 1.0f), std::min(rgb[1], 1.0f),
+                                              std::min(rgb[2], 1.0f)};
+        const float clippedMean = (clipped[0] + clipped[1] + clipped[2]) / 3.0f;
+        float clippedSpread = 0.0f;
+        for (float value : clipped) clippedSpread += (value - clippedMean) * (value - clippedMean);
+        q = std::sqrt(std::min(clippedSpread / spread, 1.0f)) - 1.0f;
+    }
+    const float k = 1.0f + t * t * (3.0f - 2.0f * t) * q;
+    for (float& value : rgb) value = mean + k * (value - mean);
+}
+
+ImagePosition sourcePosition(const QXRAWMetadata& metadata, int ox, int oy) {
+    const int o = metadata.orientation;
+    const int u = (o & kTransposed) != 0 ? oy : ox;
+    const int v = (o & kTransposed) != 0 ? ox : oy;
+    return ImagePosition{
+        metadata.crop_x + ((o & kColumnsMirrored) != 0 ? metadata.crop_width - 1 - u : u),
+        metadata.crop_y + ((o & kRowsMirrored) != 0 ? metadata.crop_height - 1 - v : v)};
+}
+
+MallocBuffer<std::uint16_t> renderLinear(LibRaw& raw, const QXRAWMetadata& caller,
+                                         const float* packed) {
+    requireSameGeometry(metadataFor(raw), caller);
+    writePackedPlane(raw, caller, packed);
+
+    int colours[4];
+    channelColours(raw, caller, colours);
+    const std::array<float, 4> multipliers = whiteBalanceMultipliers(raw.imgdata.color, colours);
+    const float smallest = *std::min_element(multipliers.begin(), multipliers.end());
+    float cameraToRGB[3][3];
+    for (int row = 0; row < 3; ++row) {
+        for (int col = 0; col < 3; ++col) cameraToRGB[row][col] = raw.imgdata.color.rgb_cam[row][col];
+    }
+
+    configureDemosaicOnly(raw.imgdata.params);
+    check(raw.dcraw_process(), "Linear RAW demosaicing");
+
+    const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
+    const int imageWidth = sizes.iwidth;
+    const int imageHeight = sizes.iheight;
+    if (raw.imgdata.image == nullptr || imageWidth != sizes.width ||
+        imageHeight != sizes.height || caller.crop_x + caller.crop_width > imageWidth ||
+        caller.crop_y + caller.crop_height > imageHeight) {
+        fail("Unexpected LibRaw camera RGB geometry.");
+    }
+
+    MallocBuffer<std::uint16_t> rgba = allocateBuffer<std::uint16_t>(
+        static_cast<std::uint64_t>(caller.output_width) * caller.output_height, 4,
+        "Cannot allocate linear RAW texture.");
+
+    // A white-balanced 1.0 is the white level of the channel with the smallest multiplier; the
+    // other channels may pass 1.
+    const float* black = caller.black;
+    const float* white = caller.white;
+    const float scaleRed = (multipliers[kRed] / smallest) / (white[kRed] - black[kRed]);
+    const float scaleGreen =
+        ((multipliers[kGreen1] + multipliers[kGreen2]) * 0.5f / smallest) /
+        ((white[kGreen1] - black[kGreen1] + white[kGreen2] - black[kGreen2]) * 0.5f);
+    const float scaleBlue = (multipliers[kBlue] / smallest) / (white[kBlue] - black[kBlue]);
+
+    const std::size_t outputWidth = static_cast<std::size_t>(caller.output_width);
+    for (int oy = 0; oy < caller.output_height; ++oy) {
+        std::uint16_t* out =
+            rgba.get() + static_cast<std::size_t>(caller.output_height - 1 - oy) * outputWidth * 4;
+        for (int ox = 0; ox < caller.output_width; ++ox, out += 4) {
+            const ImagePosition source = sourcePosition(caller, ox, oy);
+            const std::uint16_t* pixel =
+                raw.imgdata.image[static_cast<std::size_t>(source.row) * imageWidth +
+                                  static_cast<std::size_t>(source.column)];
+            std::array<float, 3> camera = {scaleRed * static_cast<float>(pixel[0]),
+                                           scaleGreen * static_cast<float>(pixel[1]),
+                                           scaleBlue * static_cast<float>(pixel[2])};
+            treatHighlights(camera);
+            for (int channel = 0; channel < 3; ++channel) {
+                const float* row = cameraToRGB[channel];
+                out[channel] =
+                    halfFromFloat(row[0] * camera[0] + row[1] * camera[1] + row[2] * camera[2]);
+            }
+            out[3] = kHalfOne;
+        }
+    }
+    return rgba;
+}
+
+}  // namespace quillmere::rawbridge

@@ -1,0 +1,92 @@
+#include "rawbridge/packed_plane.h"
+
+#include <cmath>
+#include <cstddef>
+#include <cstdint>
+
+#include "rawbridge/bridge_call.h"
+#include "rawbridge/sensor_metadata.h"
+
+namespace quillmere::rawbridge {
+namespace {
+
+// A NaN fails both comparisons and lands on 0. (Written with comparisons rather than fmaxf and
+// fminf, which the compiler leaves as library calls in this, the bridge's hottest loop.)
+float clampUnit(float value) {
+    value = value > 0.0f ? value : 0.0f;
+    return value < 1.0f ? value : 1.0f;
+}
+
+// LibRaw's 16-bit sensor plane addressed by visible position; checkSensorGeometry has made sure
+// that every visible position lies inside it.
+class SensorSamples {
+public:
+    explicit SensorSamples(LibRaw& raw)
+        : samples_(raw.imgdata.rawdata.raw_image),
+          pitch_(raw.imgdata.sizes.raw_pitch != 0 ? raw.imgdata.sizes.raw_pitch / 2
+                                                  : raw.imgdata.sizes.raw_width),
+          top_(raw.imgdata.sizes.top_margin),
+          left_(raw.imgdata.sizes.left_margin) {}
+
+    std::uint16_t& at(int row, int col) const {
+        return samples_[(static_cast<std::size_t>(row) + top_) * pitch_ +
+                        static_cast<std::size_t>(col) + left_];
+    }
+
+private:
+    std::uint16_t* samples_;
+    std::size_t pitch_;
+    std::size_t top_;
+    std::size_t left_;
+};
+
+// Calls visit(sample, black level, channel, element index) for every sample the plane covers,
+// sensor row by sensor row: the sample in LibRaw's sensor plane, its own black level, its channel
+// and its index in the packed plane.
+template <typename Visit>
+void forEachPackedSample(LibRaw& raw, const QXRAWMetadata& metadata, Visit&& visit) {
+    const SensorSamples samples(raw);
+    const BlackLevelMap blackLevels(raw.imgdata.color);
+    int colours[4];
+    channelColours(raw, metadata, colours);
+    const std::size_t rowElements = static_cast<std::size_t>(metadata.packed_width) * 4;
+    for (int y = 0; y < metadata.packed_height; ++y) {
+        for (int channel = 0; channel < 4; ++channel) {
+            const int row = 2 * y + metadata.cfa_y[channel];
+            std::uint16_t* sample = &samples.at(row, metadata.cfa_x[channel]);
+            BlackLevelMap::RowWalk black =
+                blackLevels.walkRow(colours[channel], row, metadata.cfa_x[channel]);
+            std::size_t element = static_cast<std::size_t>(y) * rowElements +
+                                  static_cast<std::size_t>(channel);
+            for (int x = 0; x < metadata.packed_width; ++x, sample += 2, element += 4) {
+                visit(*sample, black.next(), channel, element);
+            }
+        }
+    }
+}
+
+}  // namespace
+
+void readPackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, float* plane) {
+    forEachPackedSample(raw, metadata,
+                        [&](std::uint16_t sample, float black, int channel, std::size_t element) {
+                            plane[element] = clampUnit((static_cast<float>(sample) - black) /
+                                                       (metadata.white[channel] - black));
+                        });
+}
+
+void writePackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, const float* plane) {
+    forEachPackedSample(raw, metadata,
+                        [&](std::uint16_t& sample, float black, int channel, std::size_t element) {
+                            const float value = plane[element];
+                            if (!std::isfinite(value)) {
+                                fail("The neural model returned a non-finite sensor value.");
+                            }
+                            const float count = std::round(
+                                std::fma(clampUnit(value), metadata.white[channel] - black, black));
+                            sample = static_cast<std::uint16_t>(
+                                std::fmin(std::fmax(count, 0.0f), 65535.0f));
+                        });
+}
+
+}  // namespace quillmere::rawbridge

@@ -1,0 +1,80 @@
+#include "rawbridge/qx_raw.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "rawbridge/bridge_call.h"
+#include "rawbridge/full_development.h"
+#include "rawbridge/libraw_instance.h"
+#include "rawbridge/linear_render.h"
+#include "rawbridge/noise_profile.h"
+#include "rawbridge/packed_plane.h"
+#include "rawbridge/sensor_metadata.h"
+
+static_assert(sizeof(QXRAWMetadata) == 44 * 4, "QXRAWMetadata is 44 four-byte fields");
+
+using namespace quillmere::rawbridge;
+
+extern "C" std::int32_t qx_raw_read(const char* path, QXRAWMetadata* metadata, float** pixels,
+                                    char* error, std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown sensor decoding error.", [&] {
+        if (pixels == nullptr) fail("Missing RAW input.");
+        *pixels = nullptr;
+        if (path == nullptr || metadata == nullptr) fail("Missing RAW input.");
+
+        LibRawInstance raw = unpack(path);
+        QXRAWMetadata record = metadataFor(*raw);
+        MallocBuffer<float> plane =
+            allocateBuffer<float>(static_cast<std::uint64_t>(record.packed_width) *
+                                      static_cast<std::uint64_t>(record.packed_height),
+                                  4, "Cannot allocate packed RAW pixels.");
+        readPackedPlane(*raw, record, plane.get());
+        estimate(plane.get(), record.packed_width, record.packed_height, record.noise_shot,
+                 record.noise_read_variance, record.noise_samples);
+        *metadata = record;
+        *pixels = plane.release();
+    });
+}
+
+extern "C" std::int32_t qx_raw_render(const char* path, const QXRAWMetadata* metadata,
+                                      const float* packed, std::uint16_t** rgba, char* error,
+                                      std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown linear RAW rendering error.", [&] {
+        if (rgba == nullptr) fail("Missing RAW rendering input.");
+        *rgba = nullptr;
+        if (path == nullptr || metadata == nullptr || packed == nullptr) {
+            fail("Missing RAW rendering input.");
+        }
+        LibRawInstance raw = unpack(path);
+        *rgba = renderLinear(*raw, *metadata, packed).release();
+    });
+}
+
+extern "C" std::int32_t qx_raw_render_original(const char* path, std::int32_t info[3],
+                                               std::uint16_t** rgba, char* error,
+                                               std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown general RAW rendering error.", [&] {
+        if (rgba == nullptr) fail("Missing RAW rendering input.");
+        *rgba = nullptr;
+        if (path == nullptr || info == nullptr) fail("Missing RAW rendering input.");
+        DevelopedImage developed = developFully(path);
+        info[0] = developed.width;
+        info[1] = developed.height;
+        std::memcpy(&info[2], &developed.iso, sizeof developed.iso);
+        *rgba = developed.rgba.release();
+    });
+}
+
+extern "C" bool qx_raw_is_supported_bayer(const char* path) {
+    if (path == nullptr) return false;
+    try {
+        LibRawInstance raw = newLibRawInstance();
+        return raw->openFile(path) == 0 && isThreeColourBayer(*raw);
+    } catch (...) {
+        return false;
+    }
+}
+
+extern "C" void qx_raw_free(void* pointer) { std::free(pointer); }
+
+extern "C" const char* qx_raw_version(void) { return LibRaw::version(); }

@@ -1,0 +1,71 @@
+#pragma once
+
+#include <libraw/libraw.h>
+
+#include "rawbridge/qx_raw.h"
+
+namespace quillmere::rawbridge {
+
+// Channel positions in every per-channel array.
+enum Channel { kRed = 0, kGreen1 = 1, kBlue = 2, kGreen2 = 3 };
+
+// The black level of every sensor sample: LibRaw's common level plus the level of the sample's
+// colour, plus the entry of LibRaw's repeating black-level pattern at the sample's position when
+// that pattern fits LibRaw's table.
+class BlackLevelMap {
+public:
+    // The levels of the samples of one colour in one row at columns col, col + 2, col + 4, ...
+    // in turn, found without dividing (the sensor-plane loops step through rows this way).
+    class RowWalk {
+    public:
+        float next() {
+            if (entries_ == nullptr) return base_;
+            const float level = base_ + static_cast<float>(entries_[column_]);
+            column_ += 2;
+            while (column_ >= columns_) column_ -= columns_;
+            return level;
+        }
+
+    private:
+        friend class BlackLevelMap;
+        float base_ = 0.0f;
+        const unsigned* entries_ = nullptr;  // the pattern's row, or none
+        unsigned column_ = 0;
+        unsigned columns_ = 0;
+    };
+
+    explicit BlackLevelMap(const libraw_colordata_t& color);
+
+    // The level of the sample of colour index `colour` (0 to 3) at visible position (row, col).
+    float at(int colour, int row, int col) const {
+        float level = base_[colour];
+        if (patternRows_ != 0) {
+            level += static_cast<float>(
+                pattern_[(static_cast<unsigned>(row) % patternRows_) * patternColumns_ +
+                         static_cast<unsigned>(col) % patternColumns_]);
+        }
+        return level;
+    }
+
+    RowWalk walkRow(int colour, int row, int col) const;
+
+private:
+    float base_[4];
+    const unsigned* pattern_ = nullptr;
+    unsigned patternRows_ = 0;
+    unsigned patternColumns_ = 0;
+};
+
+// LibRaw's multiplier of colour index `colour` in `multipliers` (cam_mul or pre_mul). A
+// three-colour camera leaves the second green's entry at 0, meaning "the same as the first green".
+float colourMultiplier(const float multipliers[4], int colour);
+
+// The colour index of each channel R, G1, B, G2 at its position in the record's quad.
+void channelColours(LibRaw& raw, const QXRAWMetadata& metadata, int colours[4]);
+
+// The record of an unpacked three-colour Bayer instance, every field but the noise fields (0).
+// Fails with "RAW sensor is too small.", "Unsupported CFA layout." or "Invalid RAW black/white
+// calibration.".
+QXRAWMetadata metadataFor(LibRaw& raw);
+
+}  // namespace quillmere::rawbridge

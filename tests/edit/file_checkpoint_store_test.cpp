@@ -1,0 +1,268 @@
+#include "core/edit/file_checkpoint_store.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+
+#include "core/common/file_io.h"
+
+namespace quillmere {
+
+void PrintTo(const CheckpointStoreError& error, std::ostream* stream) { *stream << error.what(); }
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+using List = std::vector<EditCheckpoint>;
+
+const std::string kWrongFormat =
+    "The data couldn’t be read because it isn’t in the correct format.";
+
+EditCheckpoint checkpoint(const std::string& name, int secondsIn) {
+    EditParams params;
+    params.exposure = secondsIn / 10.0;
+    return {UUID::random(), name, Date{sys_days{2024y / 3 / 5} + seconds{secondsIn}}, params};
+}
+
+json::Json listJson(const List& checkpoints) {
+    json::Json list = json::Json::array();
+    for (const auto& each : checkpoints) list.push_back(each.encode());
+    return list;
+}
+
+json::Json document(const List& checkpoints) {
+    return {{"version", 1}, {"sourceFile", "IMG_0001.CR3"}, {"checkpoints", listJson(checkpoints)}};
+}
+
+CheckpointStoreError storeErrorOf(const std::function<void()>& operation) {
+    try {
+        operation();
+    } catch (const CheckpointStoreError& error) {
+        return error;
+    }
+    ADD_FAILURE() << "expected a CheckpointStoreError";
+    return CheckpointStoreError::ioFailure("none");
+}
+
+class FileCheckpointStoreTest : public ::testing::Test {
+  protected:
+    FileCheckpointStoreTest() { writeText(photo_, "raw"); }
+    ~FileCheckpointStoreTest() override { fs::remove_all(folder_); }
+
+    // An empty folder of the test's own, with symbolic links resolved.
+    static fs::path preparedFolder() {
+        const fs::path folder =
+            fs::temp_directory_path() /
+            ("quillmere-checkpoints-" +
+             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(folder);
+        fs::create_directories(folder / "app");
+        return fs::canonical(folder);
+    }
+    static void writeText(const fs::path& file, const std::string& text) {
+        std::ofstream(file, std::ios::binary) << text;
+    }
+    static void write(const fs::path& file, const json::Json& value) {
+        writeText(file, value.dump());
+    }
+    static std::string contents(const fs::path& file) {
+        return file_io::readFile(file).value_or("");
+    }
+    static json::Json jsonIn(const fs::path& file) { return json::parse(contents(file)); }
+
+    const fs::path folder_ = preparedFolder();
+    const fs::path photo_ = folder_ / "IMG_0001.CR3";
+    const fs::path sidecar_ = folder_ / "IMG_0001.CR3.quillmere.json";
+    const fs::path previousSidecar_ = folder_ / "IMG_0001.CR3.starlingmoor.json";
+    const fs::path legacy_ = folder_ / "app" / "Checkpoints.json";
+    FileCheckpointStore store_{legacy_};
+};
+
+TEST_F(FileCheckpointStoreTest, FirstSaveCreatesTheSidecarBesideTheStandardizedPath) {
+    EXPECT_EQ(FileCheckpointStore::sidecarURL("/photos/./2024/../IMG_0001.CR3"),
+              fs::path("/photos/IMG_0001.CR3.quillmere.json"));
+    EXPECT_TRUE(store_.checkpoints(photo_).empty());
+    EXPECT_FALSE(fs::exists(sidecar_));
+
+    const EditCheckpoint first = checkpoint("Before crop", 10);
+    store_.save(first, folder_ / "." / "IMG_0001.CR3");
+    EXPECT_EQ(jsonIn(sidecar_), document({first}));
+    const std::string text = contents(sidecar_);  // pretty-printed with sorted keys
+    EXPECT_LT(text.find("\"checkpoints\""), text.find("\"sourceFile\""));
+    EXPECT_LT(text.find("\"sourceFile\""), text.find("\"version\""));
+    EXPECT_LT(text.find("\"createdAt\""), text.find("\"id\""));
+    EXPECT_NE(text.find("\n  "), std::string::npos);
+    EXPECT_EQ(store_.checkpoints(photo_), List{first});
+}
+
+TEST_F(FileCheckpointStoreTest, BlankNameIsRefusedBeforeAnyFileIsRead) {
+    const EditCheckpoint blank = checkpoint(" \n\t\u00A0", 10);
+    EXPECT_EQ(storeErrorOf([&] { store_.save(blank, photo_); }),
+              CheckpointStoreError::invalidName());
+    EXPECT_FALSE(fs::exists(sidecar_));
+    writeText(sidecar_, "{broken");
+    EXPECT_EQ(storeErrorOf([&] { store_.save(blank, photo_); }),
+              CheckpointStoreError::invalidName());
+}
+
+TEST_F(FileCheckpointStoreTest, SavingAKnownIdReplacesItWholeInDateOrder) {
+    const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20), c = checkpoint("C", 30);
+    for (const auto& each : {c, a, b}) store_.save(each, photo_);
+    EXPECT_EQ(jsonIn(sidecar_)["checkpoints"], listJson({a, b, c}));
+
+    const EditCheckpoint renamed{b.id, "  Renamed  ", c.createdAt + 10s, c.params};
+    store_.save(renamed, photo_);
+    EXPECT_EQ(jsonIn(sidecar_)["checkpoints"], listJson({a, c, renamed}));
+}
+
+TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndMayEmptyTheList) {
+    const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20);
+    store_.save(a, photo_);
+    store_.save(b, photo_);
+    store_.deleteCheckpoint({a.id, "Other", Date{}, EditParams{}}, photo_);
+    EXPECT_EQ(store_.checkpoints(photo_), List{b});
+
+    const std::string before = contents(sidecar_);
+    EXPECT_EQ(storeErrorOf([&] { store_.deleteCheckpoint(checkpoint("Ghost", 5), photo_); }),
+              CheckpointStoreError::ioFailure("checkpoint not found: Ghost"));
+    EXPECT_EQ(contents(sidecar_), before);
+
+    store_.deleteCheckpoint(b, photo_);
+    EXPECT_EQ(jsonIn(sidecar_), document({}));
+}
+
+TEST_F(FileCheckpointStoreTest, PreviousProductsSidecarIsReadOnlyAndOnlyWithoutTheCurrentOne) {
+    const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20), c = checkpoint("C", 30);
+    write(previousSidecar_, document({b, a}));
+    const std::string previousText = contents(previousSidecar_);
+    EXPECT_EQ(store_.checkpoints(photo_), (List{a, b}));
+    EXPECT_FALSE(fs::exists(sidecar_));
+
+    store_.save(c, photo_);
+    EXPECT_EQ(jsonIn(sidecar_), document({a, b, c}));
+    EXPECT_EQ(contents(previousSidecar_), previousText);
+
+    write(sidecar_, document({c}));
+    EXPECT_EQ(store_.checkpoints(photo_), List{c});
+}
+
+TEST_F(FileCheckpointStoreTest, CentralFileEntryMovesIntoTheSidecarOnce) {
+    const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20);
+    write(legacy_, json::Json{{photo_.string(), listJson({b, a})},
+                              {"/elsewhere/other.NEF", listJson({checkpoint("X", 1)})}});
+    const std::string legacyText = contents(legacy_);
+    EXPECT_EQ(store_.checkpoints(photo_), (List{a, b}));
+    EXPECT_EQ(jsonIn(sidecar_), document({a, b}));
+    EXPECT_EQ(contents(legacy_), legacyText);
+
+    write(legacy_, json::Json::object());  // from now on the sidecar alone counts
+    EXPECT_EQ(store_.checkpoints(photo_), (List{a, b}));
+}
+
+TEST_F(FileCheckpointStoreTest, CentralFileIsKeyedByTheResolvedPathEvenOfAMissingPhoto) {
+    fs::create_directory(folder_ / "real");
+    fs::create_directory_symlink(folder_ / "real", folder_ / "link");
+    const EditCheckpoint a = checkpoint("A", 10);
+    write(legacy_, json::Json{{(folder_ / "real" / "gone.CR3").string(), listJson({a})},
+                              {photo_.string(), json::Json::array()}});
+    EXPECT_EQ(store_.checkpoints(folder_ / "link" / "sub" / ".." / "gone.CR3"), List{a});
+    EXPECT_TRUE(fs::exists(folder_ / "real" / "gone.CR3.quillmere.json"));
+
+    // An empty list or no entry at all gives nothing, and no sidecar.
+    EXPECT_TRUE(store_.checkpoints(photo_).empty());
+    EXPECT_TRUE(store_.checkpoints(folder_ / "other.CR3").empty());
+    EXPECT_FALSE(fs::exists(sidecar_));
+}
+
+TEST_F(FileCheckpointStoreTest, VersionAndSourceFileAreRequiredButNotCompared) {
+    const EditCheckpoint a = checkpoint("A", 10);
+    json::Json sidecar = document({a});
+    sidecar["version"] = 7;
+    sidecar["sourceFile"] = "someone else.jpg";
+    write(sidecar_, sidecar);
+    EXPECT_EQ(store_.checkpoints(photo_), List{a});
+
+    sidecar.erase("sourceFile");
+    write(sidecar_, sidecar);
+    EXPECT_EQ(storeErrorOf([&] { store_.checkpoints(photo_); }),
+              CheckpointStoreError::ioFailure("could not read IMG_0001.CR3.quillmere.json: "
+                                              "The data couldn’t be read because it is missing."));
+}
+
+TEST_F(FileCheckpointStoreTest, ListingSortsStablyWithoutRewriting) {
+    const EditCheckpoint x = checkpoint("X", 20), y = checkpoint("Y", 20), z = checkpoint("Z", 10);
+    write(sidecar_, document({x, y, z}));
+    const std::string before = contents(sidecar_);
+    EXPECT_EQ(store_.checkpoints(photo_), (List{z, x, y}));
+    EXPECT_EQ(contents(sidecar_), before);
+
+    const EditCheckpoint later = checkpoint("Later", 20);
+    store_.save(later, photo_);
+    EXPECT_EQ(jsonIn(sidecar_)["checkpoints"], listJson({z, x, y, later}));
+}
+
+TEST_F(FileCheckpointStoreTest, UnreadableSidecarFailsEveryOperationWithoutFallingBack) {
+    write(legacy_, json::Json{{photo_.string(), listJson({checkpoint("A", 1)})}});
+    json::Json fractionalDate = document({checkpoint("A", 1)});
+    fractionalDate["checkpoints"][0]["createdAt"] = "2024-03-05T00:00:01.500Z";
+    for (const std::string& text : {std::string("{ not json"), fractionalDate.dump()}) {
+        writeText(sidecar_, text);
+        const auto expected = CheckpointStoreError::ioFailure(
+            "could not read IMG_0001.CR3.quillmere.json: " + kWrongFormat);
+        EXPECT_EQ(storeErrorOf([&] { store_.checkpoints(photo_); }), expected);
+        EXPECT_EQ(storeErrorOf([&] { store_.save(checkpoint("B", 2), photo_); }), expected);
+        EXPECT_EQ(storeErrorOf([&] { store_.deleteCheckpoint(checkpoint("B", 2), photo_); }),
+                  expected);
+        EXPECT_EQ(contents(sidecar_), text);
+    }
+
+    fs::remove(sidecar_);
+    fs::create_directory(previousSidecar_);
+    EXPECT_EQ(storeErrorOf([&] { store_.checkpoints(photo_); }),
+              CheckpointStoreError::ioFailure(
+                  "could not read IMG_0001.CR3.starlingmoor.json: "
+                  "The file “IMG_0001.CR3.starlingmoor.json” couldn’t be opened."));
+}
+
+TEST_F(FileCheckpointStoreTest, OneMalformedCentralEntrySpoilsTheWholeFile) {
+    write(legacy_, json::Json{{photo_.string(), listJson({checkpoint("A", 1)})},
+                              {"/elsewhere/other.NEF", json::Json{{"id", 1}}}});
+    EXPECT_EQ(
+        storeErrorOf([&] { store_.checkpoints(photo_); }),
+        CheckpointStoreError::ioFailure("could not read legacy checkpoints: " + kWrongFormat));
+    EXPECT_FALSE(fs::exists(sidecar_));
+}
+
+TEST_F(FileCheckpointStoreTest, FailedWritesNameTheSidecarAndKeepTheOldOne) {
+    EXPECT_EQ(storeErrorOf([&] { store_.save(checkpoint("A", 1), folder_ / "missing" / "b.jpg"); }),
+              CheckpointStoreError::ioFailure(
+                  "could not write b.jpg.quillmere.json: No such file or directory"));
+
+    store_.save(checkpoint("A", 1), photo_);
+    const std::string before = contents(sidecar_);
+    EditCheckpoint notANumber = checkpoint("NaN", 2);
+    notANumber.params.exposure = std::nan("");
+    EXPECT_EQ(storeErrorOf([&] { store_.save(notANumber, photo_); }),
+              CheckpointStoreError::ioFailure(
+                  "could not write IMG_0001.CR3.quillmere.json: "
+                  "The data couldn’t be written because it isn’t in the correct format."));
+    EXPECT_EQ(contents(sidecar_), before);
+}
+
+TEST_F(FileCheckpointStoreTest, CentralFileDefaultsToTheApplicationFolder) {
+    const char* previous = ::getenv("XDG_DATA_HOME");
+    const std::optional<std::string> saved =
+        previous ? std::optional<std::string>(previous) : std::nullopt;
+    ::setenv("XDG_DATA_HOME", folder_.c_str(), 1);
+    const FileCheckpointStore store;
+    saved ? ::setenv("XDG_DATA_HOME", saved->c_str(), 1) : ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(store.legacyFileURL(), folder_ / "Quillmere" / "Checkpoints.json");
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,287 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "rawbridge/libraw_instance.h"
+#include "rawbridge/packed_plane.h"
+#include "rawbridge/sensor_metadata.h"
+#include "tests/rawbridge/bridge_test_support.h"
+
+namespace quillmere::rawbridge {
+namespace {
+
+using fixtures::SensorRect;
+using fixtures::SyntheticDNGOptions;
+using testing::TemporaryFolder;
+
+// Runs `action` and returns the message it failed with ("" when it did not fail).
+template <typename Action>
+std::string failureOf(Action&& action) {
+    try {
+        action();
+    } catch (const std::runtime_error& error) {
+        return error.what();
+    }
+    return "";
+}
+
+SyntheticDNGOptions colourField() {
+    SyntheticDNGOptions options;
+    options.width = 70;
+    options.height = 52;
+    options.blackLevels = {256};
+    options.whiteLevel = 16383;
+    options.scene = fixtures::flatScene(0.8f, 0.4f, 0.2f);
+    return options;
+}
+
+std::vector<float> readPlane(LibRaw& raw, const QXRAWMetadata& metadata) {
+    std::vector<float> plane(static_cast<std::size_t>(metadata.packed_width) *
+                             metadata.packed_height * 4);
+    readPackedPlane(raw, metadata, plane.data());
+    return plane;
+}
+
+std::uint16_t& rawSample(LibRaw& raw, int row, int col) {
+    const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
+    return raw.imgdata.rawdata.raw_image[(static_cast<std::size_t>(row) + sizes.top_margin) *
+                                             (sizes.raw_pitch / 2) +
+                                         col + sizes.left_margin];
+}
+
+// LibRaw's DNG reader evens out an odd ActiveArea offset; other camera formats leave the visible
+// area at an odd raw column. This moves it one column on as such a format would: the margins and
+// sizes in both of LibRaw's copies, and the colour filter anchored at the new first sample.
+void startVisibleAreaOneColumnLater(LibRaw& raw) {
+    unsigned filters = 0;
+    for (int row = 0; row < 8; ++row) {
+        for (int col = 0; col < 2; ++col) {
+            filters |= static_cast<unsigned>(raw.FC(row, col + 1)) << (((row << 1) | col) << 1);
+        }
+    }
+    for (libraw_image_sizes_t* sizes : {&raw.imgdata.sizes, &raw.imgdata.rawdata.sizes}) {
+        sizes->left_margin += 1;
+        sizes->width -= 1;
+    }
+    raw.imgdata.idata.filters = filters;
+    raw.imgdata.rawdata.iparams.filters = filters;
+}
+
+TEST(SensorGeometry, ChannelsMatchLibRawsOwnUnpackingAtAnOddMargin) {
+    const TemporaryFolder folder;
+    SyntheticDNGOptions options = colourField();
+    options.activeArea = SensorRect{4, 6, 64, 44};
+    LibRawInstance raw = unpack(folder.dng("margin.dng", options).c_str());
+    startVisibleAreaOneColumnLater(*raw);
+    ASSERT_EQ(raw->imgdata.sizes.left_margin % 2, 1);
+
+    const QXRAWMetadata metadata = metadataFor(*raw);
+    const std::vector<float> plane = readPlane(*raw, metadata);
+    // The scene's colours, not their neighbours', whatever LibRaw's margin.
+    const float truth[4] = {0.8f, 0.4f, 0.2f, 0.4f};
+    for (std::size_t i = 0; i < plane.size(); ++i) {
+        ASSERT_NEAR(plane[i], truth[i % 4], 1e-4f) << "value " << i;
+    }
+
+    // LibRaw's raw2image files each visible sample under its colour: the same sample and colour
+    // the bridge took for each channel.
+    ASSERT_EQ(raw->raw2image(), 0);
+    const int imageWidth = raw->imgdata.sizes.iwidth;
+    for (int y = 0; y < metadata.packed_height; ++y) {
+        for (int x = 0; x < metadata.packed_width; ++x) {
+            for (int channel = 0; channel < 4; ++channel) {
+                const int row = 2 * y + metadata.cfa_y[channel];
+                const int col = 2 * x + metadata.cfa_x[channel];
+                const std::uint16_t* pixel = raw->imgdata.image[row * imageWidth + col];
+                const int colour = channel == 0   ? 0
+                                   : channel == 2 ? 2
+                                   : pixel[1] != 0 ? 1
+                                                   : 3;
+                ASSERT_EQ(pixel[colour], rawSample(*raw, row, col));
+                ASSERT_NEAR(plane[(static_cast<std::size_t>(y) * metadata.packed_width + x) * 4 +
+                                  channel],
+                            (pixel[colour] - 256.0f) / (16383.0f - 256.0f), 1e-6f);
+            }
+        }
+    }
+}
+
+TEST(SensorGeometry, RefusesAVisibleAreaOutsideTheSensorPlane) {
+    const TemporaryFolder folder;
+    LibRawInstance raw = unpack(folder.dng("geometry.dng", colourField()).c_str());
+    libraw_image_sizes_t& sizes = raw->imgdata.sizes;
+    const libraw_image_sizes_t original = sizes;
+    std::uint16_t* const samples = raw->imgdata.rawdata.raw_image;
+    EXPECT_EQ(failureOf([&] { checkSensorGeometry(*raw); }), "");
+
+    const auto expectRefused = [&](const char* what) {
+        EXPECT_EQ(failureOf([&] { checkSensorGeometry(*raw); }), "Unexpected RAW sensor geometry.")
+            << what;
+        sizes = original;
+        raw->imgdata.rawdata.raw_image = samples;
+    };
+    sizes.top_margin = static_cast<ushort>(sizes.raw_height - sizes.height + 1);
+    expectRefused("top margin");
+    sizes.left_margin = static_cast<ushort>(sizes.raw_width - sizes.width + 1);
+    expectRefused("left margin");
+    sizes.width = static_cast<ushort>(sizes.raw_width + 2);
+    expectRefused("width");
+    sizes.raw_pitch = (sizes.raw_width - 1) * 2u;
+    expectRefused("pitch");
+    raw->imgdata.rawdata.raw_image = nullptr;
+    expectRefused("no sensor plane");
+}
+
+TEST(SensorGeometry, TakesTheInsetCropInVisibleCoordinatesAndFlipsAsCodes) {
+    const TemporaryFolder folder;
+    SyntheticDNGOptions options = colourField();
+    options.width = 128;
+    options.height = 96;
+    options.activeArea = SensorRect{4, 2, 121, 90};  // 121 visible columns: 120 even ones
+    LibRawInstance raw = unpack(folder.dng("crop.dng", options).c_str());
+    libraw_raw_inset_crop_t& inset = raw->imgdata.sizes.raw_inset_crop;
+    const auto cropWith = [&](unsigned left, unsigned top, unsigned width, unsigned height) {
+        inset.cleft = static_cast<ushort>(left);
+        inset.ctop = static_cast<ushort>(top);
+        inset.cwidth = static_cast<ushort>(width);
+        inset.cheight = static_cast<ushort>(height);
+        const QXRAWMetadata m = metadataFor(*raw);
+        return std::array<int, 6>{m.crop_x, m.crop_y, m.crop_width, m.crop_height,
+                                  m.output_width, m.output_height};
+    };
+    using Crop = std::array<int, 6>;
+    const Crop whole = {0, 0, 120, 90, 120, 90};
+    EXPECT_EQ(cropWith(4 + 6, 2 + 4, 100, 80), (Crop{6, 4, 100, 80, 100, 80}));
+    EXPECT_EQ(cropWith(4 + 20, 2, 100, 90), (Crop{20, 0, 100, 90, 100, 90}));  // to the even edge
+    EXPECT_EQ(cropWith(4 + 21, 2, 100, 90), whole);  // into the odd last column
+    EXPECT_EQ(cropWith(4, 2 + 1, 100, 90), whole);   // below the last row
+    EXPECT_EQ(cropWith(2, 2, 100, 80), whole);       // into the margin
+    EXPECT_EQ(cropWith(0xffff, 2, 100, 80), whole);  // unknown left edge
+    EXPECT_EQ(cropWith(4, 0xffff, 100, 80), whole);  // unknown top edge
+    EXPECT_EQ(cropWith(4, 2, 0, 80), whole);
+    EXPECT_EQ(cropWith(4, 2, 100, 0), whole);
+
+    // Some formats give the flip in degrees; it becomes LibRaw's code as in LibRaw's processing.
+    for (const auto& [flip, code] : {std::pair{6, 6}, std::pair{90, 6}, std::pair{180, 3},
+                                     std::pair{270, 5}, std::pair{-90, 5}}) {
+        raw->imgdata.sizes.flip = flip;
+        const bool transposed = (code & 4) != 0;
+        EXPECT_EQ(metadataFor(*raw).orientation, code) << flip;
+        EXPECT_EQ(cropWith(4 + 6, 2 + 4, 100, 80),
+                  (Crop{6, 4, 100, 80, transposed ? 80 : 100, transposed ? 100 : 80}));
+    }
+}
+
+TEST(SensorGeometry, BlackLevelsUseLibRawsPatternOnlyWhenItFitsTheTable) {
+    const auto color = std::make_unique<libraw_colordata_t>();
+    color->black = 100;
+    for (unsigned colour = 0; colour < 4; ++colour) color->cblack[colour] = colour + 1;
+    for (unsigned i = 0; i < 64 * 64; ++i) color->cblack[6 + i] = i % 7;
+    color->cblack[4] = 64;
+    color->cblack[5] = 64;  // 6 + 4096 entries fit in 4104
+    EXPECT_EQ(BlackLevelMap(*color).at(2, 65, 3), 100 + 3 + (64 + 3) % 7);
+    color->cblack[4] = 65;  // 6 + 4160 do not
+    EXPECT_EQ(BlackLevelMap(*color).at(2, 65, 3), 103.0f);
+
+    // Walking a row every second column gives the same levels, across the pattern's edge too.
+    for (const auto& [rows, columns] : {std::pair{3u, 5u}, std::pair{2u, 2u}, std::pair{1u, 1u},
+                                        std::pair{0u, 0u}}) {
+        color->cblack[4] = rows;
+        color->cblack[5] = columns;
+        const BlackLevelMap levels(*color);
+        for (int start : {0, 1, 4}) {
+            BlackLevelMap::RowWalk walk = levels.walkRow(1, 7, start);
+            for (int col = start; col < start + 40; col += 2) {
+                ASSERT_EQ(walk.next(), levels.at(1, 7, col)) << rows << "x" << columns << " " << col;
+            }
+        }
+    }
+}
+
+TEST(SensorGeometry, OnlyPlainTwoByTwoQuadsCountAsThreeColourBayer) {
+    const TemporaryFolder folder;
+    LibRawInstance raw = unpack(folder.dng("bayer.dng", colourField()).c_str());
+    libraw_iparams_t& idata = raw->imgdata.idata;
+    const libraw_iparams_t original = idata;
+    auto& fujiWidth = raw->get_internal_data_pointer()->internal_output_params.fuji_width;
+    EXPECT_TRUE(isThreeColourBayer(*raw));
+
+    idata.filters = 9;  // X-Trans
+    EXPECT_FALSE(isThreeColourBayer(*raw));
+    idata.filters = 0;
+    EXPECT_FALSE(isThreeColourBayer(*raw));
+    idata = original;
+    idata.colors = 4;
+    EXPECT_FALSE(isThreeColourBayer(*raw));
+    idata = original;
+    idata.filters = 0x94949416;  // rows 6 and 7 differ from rows 0 and 1
+    EXPECT_FALSE(isThreeColourBayer(*raw));
+    idata = original;
+    fujiWidth = 1;
+    EXPECT_FALSE(isThreeColourBayer(*raw));
+    fujiWidth = 0;
+}
+
+TEST(SensorGeometry, AQuadNeedsARedABlueAndAGreenInEachRow) {
+    const TemporaryFolder folder;
+    LibRawInstance raw = unpack(folder.dng("quad.dng", colourField()).c_str());
+    // R B / G G: both greens in one row. R G / G G: no blue.
+    for (unsigned quad : {0x58u, 0x54u}) {
+        raw->imgdata.idata.filters = quad * 0x01010101u;
+        EXPECT_TRUE(isThreeColourBayer(*raw));
+        EXPECT_EQ(failureOf([&] { metadataFor(*raw); }), "Unsupported CFA layout.") << quad;
+    }
+}
+
+TEST(SensorGeometry, WritingBackIsTheInverseOfReading) {
+    const TemporaryFolder folder;
+    SyntheticDNGOptions options;
+    options.width = 65;  // the last column is not in the plane
+    options.height = 48;
+    options.blackLevels = {500, 600, 700, 800};
+    options.blackRepeatRows = 2;
+    options.blackRepeatColumns = 2;
+    options.whiteLevel = 10000;
+    options.scene = fixtures::gradientScene(65, 48);
+    options.shotNoise = 1e-3;
+    options.readNoiseVariance = 1e-5;
+    LibRawInstance raw = unpack(folder.dng("writeback.dng", options).c_str());
+    const QXRAWMetadata metadata = metadataFor(*raw);
+    std::vector<float> plane = readPlane(*raw, metadata);
+    const std::vector<std::uint16_t> before(raw->imgdata.rawdata.raw_image,
+                                            raw->imgdata.rawdata.raw_image + 65 * 48);
+
+    // Values that were not clamped come back as the same counts.
+    writePackedPlane(*raw, metadata, plane.data());
+    for (int row = 0; row < 48; ++row) {
+        for (int col = 0; col < 65; ++col) {
+            const std::uint16_t original = before[static_cast<std::size_t>(row) * 65 + col];
+            if (original > 800 && original < 10000) {
+                ASSERT_EQ(rawSample(*raw, row, col), original) << row << ", " << col;
+            }
+        }
+    }
+
+    // 1 (or more) writes the white level, 0 (or less) the sample's own black level; the column
+    // outside the plane keeps its counts.
+    const float blacks[2][2] = {{500, 600}, {700, 800}};
+    for (const auto& [value, toWhite] :
+         {std::pair{1.0f, true}, std::pair{1.5f, true}, std::pair{0.0f, false},
+          std::pair{-0.5f, false}}) {
+        std::fill(plane.begin(), plane.end(), value);
+        writePackedPlane(*raw, metadata, plane.data());
+        for (int row = 0; row < 48; ++row) {
+            for (int col = 0; col < 64; ++col) {
+                ASSERT_EQ(rawSample(*raw, row, col), toWhite ? 10000 : blacks[row % 2][col % 2]);
+            }
+            ASSERT_EQ(rawSample(*raw, row, 64), before[static_cast<std::size_t>(row) * 65 + 64]);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillmere::rawbridge

@@ -1,0 +1,313 @@
+#include <gtest/gtest.h>
+#include <libraw/libraw.h>
+
+#include <array>
+#include <cstring>
+#include <thread>
+#include <vector>
+
+#include "rawbridge/sensor_metadata.h"
+#include "tests/rawbridge/bridge_test_support.h"
+
+namespace quillmere::rawbridge {
+namespace {
+
+using fixtures::CFAPattern;
+using fixtures::SyntheticDNGOptions;
+using testing::readSensor;
+using testing::TemporaryFolder;
+using testing::testData;
+using Ints = std::array<std::int32_t, 4>;
+using Floats = std::array<float, 4>;
+
+SyntheticDNGOptions colourField(CFAPattern pattern) {
+    SyntheticDNGOptions options;
+    options.width = 70;
+    options.height = 52;
+    options.cfaPattern = pattern;
+    options.blackLevels = {512};
+    options.whiteLevel = 15512;
+    options.iso = 800;
+    options.asShotNeutral = std::array<double, 3>{0.5, 1.0, 0.8};
+    options.scene = fixtures::flatScene(0.8f, 0.4f, 0.2f);
+    return options;
+}
+
+void expectColourField(const testing::SensorRead& read) {
+    const float truth[4] = {0.8f, 0.4f, 0.2f, 0.4f};
+    for (int y : {0, 11, 21}) {
+        for (int x : {0, 17, 31}) {
+            for (int channel = 0; channel < 4; ++channel) {
+                EXPECT_NEAR(read.at(x, y, channel), truth[channel], 1.0f / 15000.0f);
+            }
+        }
+    }
+}
+
+TEST(SensorRead, PutsEveryCFAPatternIntoChannelsRG1BG2) {
+    const TemporaryFolder folder;
+    const std::tuple<CFAPattern, Ints, Ints> patterns[] = {
+        {CFAPattern::RGGB, {0, 1, 1, 0}, {0, 0, 1, 1}}, {CFAPattern::BGGR, {1, 0, 0, 1}, {1, 1, 0, 0}},
+        {CFAPattern::GRBG, {1, 0, 0, 1}, {0, 0, 1, 1}}, {CFAPattern::GBRG, {0, 1, 1, 0}, {1, 1, 0, 0}}};
+    for (const auto& [pattern, cfaX, cfaY] : patterns) {
+        const auto read = readSensor(folder.dng("cfa.dng", colourField(pattern)));
+        ASSERT_EQ(read.result, 0) << read.error;
+        EXPECT_EQ(std::to_array(read.metadata.cfa_x), cfaX);
+        EXPECT_EQ(std::to_array(read.metadata.cfa_y), cfaY);
+        expectColourField(read);
+
+        // DNG anchors the pattern at the active area, here at an odd offset.
+        SyntheticDNGOptions shifted = colourField(pattern);
+        shifted.activeArea = fixtures::SensorRect{3, 5, 66, 46};
+        const auto shiftedRead = readSensor(folder.dng("shifted.dng", shifted));
+        ASSERT_EQ(shiftedRead.result, 0) << shiftedRead.error;
+        expectColourField(shiftedRead);
+    }
+}
+
+TEST(SensorRead, DescribesTheSensor) {
+    const TemporaryFolder folder;
+    SyntheticDNGOptions options = colourField(CFAPattern::RGGB);
+    options.activeArea = fixtures::SensorRect{3, 5, 66, 46};
+    const auto read = readSensor(folder.dng("sensor.dng", options));
+    ASSERT_EQ(read.result, 0) << read.error;
+    const QXRAWMetadata& m = read.metadata;
+    // LibRaw moves an odd DNG active area on to the next even sample: 65 × 45 visible.
+    EXPECT_EQ((Ints{m.width, m.height, m.packed_width, m.packed_height}), (Ints{64, 44, 32, 22}));
+    EXPECT_EQ((Ints{m.crop_x, m.crop_y, m.crop_width, m.crop_height}), (Ints{0, 0, 64, 44}));
+    EXPECT_EQ((Ints{m.output_width, m.output_height, m.orientation, 0}), (Ints{64, 44, 0, 0}));
+    EXPECT_EQ(m.iso, 800.0f);
+    EXPECT_EQ(std::to_array(m.black), (Floats{512, 512, 512, 512}));
+    EXPECT_EQ(std::to_array(m.white), (Floats{15512, 15512, 15512, 15512}));
+    // The inverse neutral; the second green shares the first's.
+    EXPECT_EQ(std::to_array(m.camera_white_balance), (Floats{2.0f, 1.0f, 1.25f, 1.0f}));
+    // A noise-free field offers no patch with measurable noise.
+    EXPECT_EQ(std::to_array(m.noise_samples), (Ints{0, 0, 0, 0}));
+    EXPECT_EQ(std::to_array(m.noise_read_variance), (Floats{1e-6f, 1e-6f, 1e-6f, 1e-6f}));
+}
+
+TEST(SensorRead, LeavesTheLastColumnOfAnOddSensorOut) {
+    const TemporaryFolder folder;
+    SyntheticDNGOptions options;
+    options.width = 33;
+    options.height = 40;
+    options.scene = [](int x, int) {
+        const float level = static_cast<float>(x) / 64.0f;
+        return std::array<float, 3>{level, level, level};
+    };
+    const auto read = readSensor(folder.dng("odd.dng", options));
+    ASSERT_EQ(read.result, 0) << read.error;
+    const QXRAWMetadata& m = read.metadata;
+    EXPECT_EQ((Ints{m.width, m.height, m.packed_width, m.packed_height}), (Ints{32, 40, 16, 20}));
+    EXPECT_NEAR(read.at(15, 19, 0), 30.0f / 64.0f, 1e-4f);  // red at column 30
+    EXPECT_NEAR(read.at(15, 19, 1), 31.0f / 64.0f, 1e-4f);  // green at column 31, the last read
+}
+
+TEST(SensorRead, RefusesSmallSensorsAndCalibrationsWithoutRange) {
+    const TemporaryFolder folder;
+    for (const auto& [width, height] : {std::pair{31, 100}, std::pair{100, 31}}) {
+        SyntheticDNGOptions options;
+        options.width = width;
+        options.height = height;
+        const auto read = readSensor(folder.dng("small.dng", options));
+        EXPECT_EQ(read.result, -1);
+        EXPECT_EQ(read.error, "RAW sensor is too small.");
+        EXPECT_EQ(read.plane, nullptr);
+    }
+    SyntheticDNGOptions options;
+    options.blackLevels = {3999};
+    options.whiteLevel = 4000;
+    EXPECT_EQ(readSensor(folder.dng("range.dng", options)).error,
+              "Invalid RAW black/white calibration.");
+}
+
+TEST(SensorRead, NormalisesEverySampleByItsOwnBlackLevelAndClamps) {
+    const TemporaryFolder folder;
+    SyntheticDNGOptions options;
+    options.blackLevels = {500, 600, 700, 800};
+    options.blackRepeatRows = 2;
+    options.blackRepeatColumns = 2;
+    options.whiteLevel = 10000;
+    options.scene = [](int x, int) {
+        const float level = x < 40 ? 0.5f : x < 80 ? -0.1f : 1.2f;
+        return std::array<float, 3>{level, level, level};
+    };
+    const auto read = readSensor(folder.dng("black.dng", options));
+    ASSERT_EQ(read.result, 0) << read.error;
+    // RGGB: R at (0, 0), G1 at (1, 0), B at (1, 1), G2 at (0, 1) of the pattern.
+    EXPECT_EQ(std::to_array(read.metadata.black), (Floats{500, 600, 800, 700}));
+    for (int channel = 0; channel < 4; ++channel) {
+        EXPECT_NEAR(read.at(5, 7, channel), 0.5f, 1e-4f) << channel;
+        EXPECT_EQ(read.at(30, 7, channel), 0.0f) << channel;
+        EXPECT_EQ(read.at(50, 7, channel), 1.0f) << channel;
+    }
+}
+
+TEST(SensorRead, ASampleWhoseBlackReachesTheWhiteLevelReadsAsZeroNotNaN) {
+    const TemporaryFolder folder;
+    SyntheticDNGOptions options;
+    options.whiteLevel = 4000;
+    // A 2 × 4 pattern whose entry at row 1, column 3 (a blue sample outside the first quad)
+    // equals the white level.
+    options.blackLevels = {100, 100, 100, 100, 100, 100, 100, 4000};
+    options.blackRepeatRows = 2;
+    options.blackRepeatColumns = 4;
+    options.scene = fixtures::flatScene(0.5f, 0.5f, 0.5f);
+    const auto read = readSensor(folder.dng("saturated-black.dng", options));
+    ASSERT_EQ(read.result, 0) << read.error;
+    EXPECT_EQ(read.at(1, 0, 2), 0.0f);  // 0 / 0
+    EXPECT_NEAR(read.at(0, 0, 2), 0.5f, 1e-3f);
+}
+
+TEST(SensorRead, SwapsTheOutputSizeForTransposingOrientations) {
+    const TemporaryFolder folder;
+    // TIFF orientation and the LibRaw flip it becomes.
+    for (const auto& [tiffOrientation, flip] :
+         {std::pair{3, 3}, std::pair{5, 4}, std::pair{6, 6}, std::pair{7, 7}, std::pair{8, 5}}) {
+        SyntheticDNGOptions options;
+        options.width = 64;
+        options.height = 48;
+        options.orientation = tiffOrientation;
+        const auto read = readSensor(folder.dng("orientation.dng", options));
+        ASSERT_EQ(read.result, 0) << read.error;
+        const bool transposed = (flip & 4) != 0;
+        EXPECT_EQ(read.metadata.orientation, flip);
+        EXPECT_EQ(read.metadata.output_width, transposed ? 48 : 64) << flip;
+        EXPECT_EQ(read.metadata.output_height, transposed ? 64 : 48) << flip;
+    }
+}
+
+TEST(SensorRead, RecoversAKnownShotAndReadNoise) {
+    // A 4-megapixel sensor of flat tiles from 0.05 to 0.85 with noise of variance
+    // 2.5e-5 + 2e-4 × level; the fit sees about 4000 patches per channel. Keeping the flattest
+    // patches favours those whose noise came out high, so both estimates run high: over 24 seeds,
+    // shot by 3 to 17 % and read by 2 to 36 %. Allowed: shot −5 to +20 %, read −5 to +40 %.
+    const TemporaryFolder folder;
+    SyntheticDNGOptions options;
+    options.width = 2048;
+    options.height = 2048;
+    options.blackLevels = {1024};
+    options.scene = fixtures::levelStepScene(64, 0.05f, 0.85f, 17);
+    options.shotNoise = 2e-4;
+    options.readNoiseVariance = 2.5e-5;
+    options.seed = 7;
+    const auto read = readSensor(folder.dng("noise.dng", options));
+    ASSERT_EQ(read.result, 0) << read.error;
+    for (int channel = 0; channel < 4; ++channel) {
+        SCOPED_TRACE(channel);
+        EXPECT_GT(read.metadata.noise_samples[channel], 3000);
+        EXPECT_GT(read.metadata.noise_shot[channel], 0.95f * 2e-4f);
+        EXPECT_LT(read.metadata.noise_shot[channel], 1.20f * 2e-4f);
+        EXPECT_GT(read.metadata.noise_read_variance[channel], 0.95f * 2.5e-5f);
+        EXPECT_LT(read.metadata.noise_read_variance[channel], 1.40f * 2.5e-5f);
+    }
+}
+
+TEST(SensorRead, ReportsMissingInputsInWhateverBufferItIsGiven) {
+    const TemporaryFolder folder;
+    const std::string path = folder.dng("any.dng", SyntheticDNGOptions{});
+    QXRAWMetadata metadata;
+    std::memset(&metadata, 0x5a, sizeof metadata);
+    const QXRAWMetadata untouched = metadata;
+    float sentinel = 0.0f;
+    float* pixels = &sentinel;
+    char error[1024] = {};
+    EXPECT_EQ(qx_raw_read(path.c_str(), &metadata, nullptr, error, sizeof error), -1);
+    EXPECT_STREQ(error, "Missing RAW input.");
+    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, error, sizeof error), -1);
+    EXPECT_EQ(pixels, nullptr);
+    pixels = &sentinel;
+    EXPECT_EQ(qx_raw_read(path.c_str(), nullptr, &pixels, error, sizeof error), -1);
+    EXPECT_EQ(pixels, nullptr);
+    EXPECT_EQ(std::memcmp(&metadata, &untouched, sizeof metadata), 0);
+
+    char small[10];
+    std::memset(small, 'x', sizeof small);
+    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, small, sizeof small), -1);
+    EXPECT_EQ(std::string(small, sizeof small), std::string("Missing R\0", 10));
+    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, small, 0), -1);
+    EXPECT_EQ(std::string(small, sizeof small), std::string("Missing R\0", 10));
+    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, nullptr, 1024), -1);
+}
+
+TEST(SensorRead, RefusesFilesThatAreNotThreeColourBayer) {
+    const TemporaryFolder folder;
+    SyntheticDNGOptions linear;
+    linear.linearRaw = true;
+    for (const std::string& path : {folder.dng("linear.dng", linear), testData("exiv2_IMG_1361.dng")}) {
+        EXPECT_EQ(readSensor(path).error,
+                  "The research denoiser currently requires a three-color Bayer RAW.");
+        EXPECT_FALSE(qx_raw_is_supported_bayer(path.c_str()));
+    }
+    EXPECT_TRUE(qx_raw_is_supported_bayer(folder.dng("bayer.dng", SyntheticDNGOptions{}).c_str()));
+    EXPECT_FALSE(qx_raw_is_supported_bayer(nullptr));
+    EXPECT_FALSE(qx_raw_is_supported_bayer(testData("missing.dng").c_str()));
+    EXPECT_STREQ(qx_raw_version(), LibRaw::version());
+}
+
+TEST(SensorRead, DamagedCameraFilesFailCleanlyWithLibRawsReason) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"missing.dng", "Open RAW: Input/output error"},
+        {"exiftool_CanonRaw.cr2", "Open RAW: Unsupported file format or not RAW file"},
+        {"exiftool_CanonRaw.crw", "Unpack sensor: Input/output error"},
+        {"exiftool_FujiFilm.raf", "Unpack sensor: Input/output error"},
+    };
+    for (const auto& [file, message] : cases) {
+        const auto read = readSensor(testData(file));
+        EXPECT_EQ(read.result, -1) << file;
+        EXPECT_EQ(read.error, message) << file;
+        EXPECT_EQ(read.plane, nullptr);
+    }
+}
+
+TEST(SensorRead, FilesWhoseImageDataWasStrippedFailInsteadOfOpeningAsGarbage) {
+    // LibRaw itself unpacks both with success: the Nikon file's remains into garbage, the Canon
+    // DNG into a buffer it never fills.
+    for (const char* file : {"exiftool_Nikon.nef", "exiftool_DNG.dng"}) {
+        const auto read = readSensor(testData(file));
+        EXPECT_EQ(read.result, -1) << file;
+        EXPECT_EQ(read.error, "Unpack sensor: Input/output error") << file;
+        EXPECT_EQ(read.plane, nullptr) << file;
+    }
+}
+
+TEST(SensorRead, TakesARealFilesDefaultCropInVisibleCoordinates) {
+    // raw-identify -v: "Raw inset, width x height: 3456 x 2304 left: 52 top: 19", with the visible
+    // 3474 × 2314 at left 42 and top 14 of the raw buffer. The file holds no image data, so the
+    // record is made from LibRaw's own unpacking of its geometry.
+    LibRaw raw(0);
+    ASSERT_EQ(raw.open_file(testData("exiftool_DNG.dng").c_str()), LIBRAW_SUCCESS);
+    ASSERT_EQ(raw.unpack(), LIBRAW_SUCCESS);
+    const QXRAWMetadata m = metadataFor(raw);
+    EXPECT_EQ((Ints{m.width, m.height, 0, 0}), (Ints{3474, 2314, 0, 0}));
+    EXPECT_EQ((Ints{m.crop_x, m.crop_y, m.crop_width, m.crop_height}), (Ints{10, 5, 3456, 2304}));
+    EXPECT_EQ((Ints{m.output_width, m.output_height, 0, 0}), (Ints{3456, 2304, 0, 0}));
+    EXPECT_EQ(m.iso, 400.0f);
+}
+
+TEST(SensorRead, ReadsARealColourChartTheSameOnSeveralThreads) {
+    const std::string path = testData("tinydng_colorchart.dng");
+    const auto reference = readSensor(path);
+    ASSERT_EQ(reference.result, 0) << reference.error;
+    const QXRAWMetadata& m = reference.metadata;
+    EXPECT_EQ((Ints{m.width, m.height, m.packed_width, m.packed_height}),
+              (Ints{1734, 1156, 867, 578}));
+    EXPECT_EQ(std::to_array(m.black), (Floats{2056, 2056, 2056, 2056}));
+    EXPECT_EQ(std::to_array(m.white), (Floats{15000, 15000, 15000, 15000}));
+    EXPECT_NEAR(m.camera_white_balance[1], 0.403714f, 1e-5f);
+    EXPECT_EQ(m.camera_white_balance[3], m.camera_white_balance[1]);
+
+    std::vector<testing::SensorRead> reads(4);
+    std::vector<std::thread> threads;
+    for (auto& read : reads) threads.emplace_back([&read, &path] { read = readSensor(path); });
+    for (auto& thread : threads) thread.join();
+    const std::size_t bytes = std::size_t{867} * 578 * 4 * sizeof(float);
+    for (const auto& read : reads) {
+        ASSERT_EQ(read.result, 0) << read.error;
+        EXPECT_EQ(std::memcmp(&read.metadata, &m, sizeof m), 0);
+        EXPECT_EQ(std::memcmp(read.plane.get(), reference.plane.get(), bytes), 0);
+    }
+}
+
+}  // namespace
+}  // namespace quillmere::rawbridge
