@@ -12,7 +12,7 @@ CurveTableCache::CurveTableCache(std::shared_ptr<const Device> device) : device(
 std::shared_ptr<Buffer> CurveTableCache::lutBuffer(const ToneCurve& curve) {
     const std::lock_guard lock(cacheLock);
     if (cachedCurveBuffer && cachedCurve == curve) return cachedCurveBuffer;
-    const std::vector<float> table = curve.lut(kEntriesPerChannel);
+    const std::vector<float> table = curve.lut(static_cast<int>(kCurveTableEntries));
     std::shared_ptr<Buffer> buffer =
         device->makeBuffer(table.data(), table.size() * sizeof(float), StorageMode::shared);
     if (buffer) {

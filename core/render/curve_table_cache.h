@@ -7,16 +7,16 @@
 #include "core/compute/buffer.h"
 #include "core/compute/device.h"
 #include "core/edit/tone_curve.h"
+#include "core/render/tone_uniforms.h"
 
 namespace quillmere {
 
-// The tone pass's curve table: the four channels of a tone curve sampled at 256 levels (rgb, red,
-// green, blue; 1024 floats) in a shared device buffer. The table of the most recent curve is
-// kept, so dragging any other slider never rebuilds it. Safe to use from several threads.
+// The tone pass's curve table: the four channels of a tone curve sampled at kCurveTableEntries
+// levels (rgb, red, green, blue; kCurveTableSize floats) in a shared device buffer. The table of
+// the most recent curve is kept, so dragging any other slider never rebuilds it. Safe to use from
+// several threads.
 class CurveTableCache {
   public:
-    static constexpr int kEntriesPerChannel = 256;
-
     explicit CurveTableCache(std::shared_ptr<const Device> device);
 
     // The table of `curve`: the cached buffer when the curve equals the cached one point by point,
