@@ -12,8 +12,10 @@
 #include <cmath>
 #include <cstddef>
 #include <span>
+#include <stdexcept>
 #include <vector>
 
+#include "core/compute/half_float.h"
 #include "core/compute/luminance.h"
 #include "core/compute/msl_math.h"
 #include "core/render/sharpening_uniforms.h"
@@ -55,16 +57,6 @@ __attribute__((target_clones("avx2", "default"))) void rowLuminance(
     }
 }
 
-// The red and green channels of `count` texels as two planes.
-__attribute__((target_clones("avx2", "default"))) void splitScales(
-    const msl::float4* __restrict texels, std::size_t count, float* __restrict fine,
-    float* __restrict coarse) {
-    for (std::size_t x = 0; x < count; ++x) {
-        fine[x] = texels[x].x;
-        coarse[x] = texels[x].y;
-    }
-}
-
 int supportOf(const SharpenUniforms& uniforms) {
     // The support comes from a buffer: never trust it to stay within the weight table.
     return std::clamp(uniforms.support, 1, kSharpenMaxSupport);
@@ -83,23 +75,49 @@ __attribute__((target_clones("avx2", "default"))) void addWeightedTap(
     }
 }
 
-// Writes the two sums as one row of scales (red fine, green coarse).
-__attribute__((target_clones("avx2", "default"))) void joinScales(const float* __restrict fine,
-                                                                  const float* __restrict coarse,
-                                                                  std::size_t count,
-                                                                  float* __restrict row) {
-    for (std::size_t x = 0; x < count; ++x) {
-        row[4 * x] = fine[x];
-        row[4 * x + 1] = coarse[x];
-        row[4 * x + 2] = 0.0f;
-        row[4 * x + 3] = 1.0f;
+// Scale textures are RG16Float: red the fine, green the coarse Gaussian. Their rows go straight
+// between halves and two planes, as pairs of floats in between.
+void requireScales(const Texture& scales) {
+    if (scales.pixelFormat() != PixelFormat::rg16Float) {
+        throw std::logic_error("Sharpening scales must be RG16Float.");
     }
 }
 
+__attribute__((target_clones("avx2", "default"))) void splitPairs(const float* __restrict pairs,
+                                                                  std::size_t count,
+                                                                  float* __restrict fine,
+                                                                  float* __restrict coarse) {
+    for (std::size_t x = 0; x < count; ++x) {
+        fine[x] = pairs[2 * x];
+        coarse[x] = pairs[2 * x + 1];
+    }
+}
+
+__attribute__((target_clones("avx2", "default"))) void joinPairs(const float* __restrict fine,
+                                                                 const float* __restrict coarse,
+                                                                 std::size_t count,
+                                                                 float* __restrict pairs) {
+    for (std::size_t x = 0; x < count; ++x) {
+        pairs[2 * x] = fine[x];
+        pairs[2 * x + 1] = coarse[x];
+    }
+}
+
+// The first `count` texels of scale row `y` into the two planes.
+void readScales(const Texture& scales, int y, std::size_t count, float* fine, float* coarse) {
+    thread_local std::vector<float> pairs;
+    pairs.resize(2 * count);
+    convertHalfToFloat(scales.halfRow(y).first(2 * count), pairs);
+    splitPairs(pairs.data(), count, fine, coarse);
+}
+
+// The two planes' first `count` values into scale row `y`, rounded to half.
 void writeScales(Texture& scales, int y, const std::vector<float>& fine,
-                 const std::vector<float>& coarse, std::vector<msl::float4>& row) {
-    joinScales(fine.data(), coarse.data(), row.size(), reinterpret_cast<float*>(row.data()));
-    scales.writeRow(0, y, row);
+                 const std::vector<float>& coarse, std::size_t count) {
+    thread_local std::vector<float> pairs;
+    pairs.resize(2 * count);
+    joinPairs(fine.data(), coarse.data(), count, pairs.data());
+    convertFloatToHalf(pairs, scales.halfRow(y).first(2 * count));
 }
 
 void sharpenHorizontal(const KernelArguments& arguments, RowRange rows) {
@@ -108,6 +126,7 @@ void sharpenHorizontal(const KernelArguments& arguments, RowRange rows) {
     const SharpenUniforms uniforms = arguments.value<SharpenUniforms>(0);
     const SharpenWeights weights = arguments.value<SharpenWeights>(1);
     const int support = supportOf(uniforms);
+    requireScales(scales);
     // Grid positions outside the scales or the image do nothing.
     const int width = std::min({arguments.threadsPerGrid().width, scales.width(), image.width()});
     const int rowEnd = std::min({rows.end, scales.height(), image.height()});
@@ -119,34 +138,31 @@ void sharpenHorizontal(const KernelArguments& arguments, RowRange rows) {
     constexpr std::size_t pad = kSharpenMaxSupport;
     thread_local std::vector<msl::float4> texels;
     thread_local std::vector<float> luminance, fine, coarse;
-    thread_local std::vector<msl::float4> row;
+    const auto count = static_cast<std::size_t>(width);
     texels.resize(imageWidth);
     luminance.resize(imageWidth + 2 * pad);
-    row.resize(static_cast<std::size_t>(width));
     for (int y = rows.begin; y < rowEnd; ++y) {
         image.readRow(0, y, texels);
         rowLuminance(texels.data(), imageWidth, &luminance[pad]);
         std::fill_n(luminance.begin(), pad, luminance[pad]);
         std::fill_n(luminance.begin() + static_cast<std::ptrdiff_t>(pad + imageWidth), pad,
                     luminance[pad + imageWidth - 1]);
-        fine.assign(row.size(), 0.0f);
-        coarse.assign(row.size(), 0.0f);
+        fine.assign(count, 0.0f);
+        coarse.assign(count, 0.0f);
         for (int k = -support; k <= support; ++k) {
             const msl::float2 weight = weights.taps[k + kSharpenMaxSupport];
             const float* source = &luminance[static_cast<std::size_t>(static_cast<int>(pad) + k)];
-            addWeightedTap(source, source, weight.x, weight.y, row.size(), fine.data(),
-                           coarse.data());
+            addWeightedTap(source, source, weight.x, weight.y, count, fine.data(), coarse.data());
         }
-        writeScales(scales, y, fine, coarse, row);
+        writeScales(scales, y, fine, coarse, count);
     }
 }
 
-// Rows first ... last of a texture's first two channels, as two planes of whole rows.
+// Rows first ... last of a scale texture, as two planes of whole rows.
 struct ScaleRows {
     int firstRow = 0;
     std::size_t width = 0;
     std::vector<float> fine, coarse;
-    std::vector<msl::float4> texels;
 
     void load(const Texture& scales, int first, int last) {
         firstRow = first;
@@ -154,10 +170,8 @@ struct ScaleRows {
         const std::size_t size = static_cast<std::size_t>(last - first + 1) * width;
         fine.resize(size);
         coarse.resize(size);
-        texels.resize(width);
         for (int y = first; y <= last; ++y) {
-            scales.readRow(0, y, texels);
-            splitScales(texels.data(), width, &fine[rowStart(y)], &coarse[rowStart(y)]);
+            readScales(scales, y, width, &fine[rowStart(y)], &coarse[rowStart(y)]);
         }
     }
 
@@ -171,6 +185,8 @@ void sharpenVertical(const KernelArguments& arguments, RowRange rows) {
     const SharpenUniforms uniforms = arguments.value<SharpenUniforms>(0);
     const SharpenWeights weights = arguments.value<SharpenWeights>(1);
     const int support = supportOf(uniforms);
+    requireScales(source);
+    requireScales(scales);
     const int width = std::min({arguments.threadsPerGrid().width, scales.width(), source.width()});
     const int rowEnd = std::min({rows.end, scales.height(), source.height()});
     if (width <= 0 || rows.begin >= rowEnd) return;
@@ -179,21 +195,20 @@ void sharpenVertical(const KernelArguments& arguments, RowRange rows) {
     auto clampRow = [&](int y) { return std::clamp(y, 0, lastSourceRow); };
     thread_local ScaleRows band;
     thread_local std::vector<float> fine, coarse;
-    thread_local std::vector<msl::float4> row;
-    row.resize(static_cast<std::size_t>(width));
+    const auto count = static_cast<std::size_t>(width);
     for (int bandStart = rows.begin; bandStart < rowEnd; bandStart += kBandRows) {
         const int bandEnd = std::min(bandStart + kBandRows, rowEnd);
         band.load(source, clampRow(bandStart - support), clampRow(bandEnd - 1 + support));
         for (int y = bandStart; y < bandEnd; ++y) {
-            fine.assign(row.size(), 0.0f);
-            coarse.assign(row.size(), 0.0f);
+            fine.assign(count, 0.0f);
+            coarse.assign(count, 0.0f);
             for (int k = -support; k <= support; ++k) {
                 const msl::float2 weight = weights.taps[k + kSharpenMaxSupport];
                 const std::size_t start = band.rowStart(clampRow(y + k));
-                addWeightedTap(&band.fine[start], &band.coarse[start], weight.x, weight.y,
-                               row.size(), fine.data(), coarse.data());
+                addWeightedTap(&band.fine[start], &band.coarse[start], weight.x, weight.y, count,
+                               fine.data(), coarse.data());
             }
-            writeScales(scales, y, fine, coarse, row);
+            writeScales(scales, y, fine, coarse, count);
         }
     }
 }
@@ -235,14 +250,11 @@ struct ApplyRows {
         luminance.resize(rowCount * (width + 2));
         fine.resize(luminance.size());
         coarse.resize(luminance.size());
-        thread_local std::vector<msl::float4> scaleTexels;
-        scaleTexels.resize(width);
         for (int y = first; y <= last; ++y) {
             const std::size_t start = planeStart(y);
             image.readRow(0, y, std::span<msl::float4>(&texels[texelStart(y)], width));
             rowLuminance(&texels[texelStart(y)], width, &luminance[start + 1]);
-            scales.readRow(0, y, scaleTexels);
-            splitScales(scaleTexels.data(), width, &fine[start + 1], &coarse[start + 1]);
+            readScales(scales, y, width, &fine[start + 1], &coarse[start + 1]);
             for (std::vector<float>* plane : {&luminance, &fine, &coarse}) {
                 (*plane)[start] = (*plane)[start + 1];
                 (*plane)[start + width + 1] = (*plane)[start + width];
@@ -337,6 +349,7 @@ void sharpenApply(const KernelArguments& arguments, RowRange rows) {
     Texture& output = arguments.texture(1);
     const Texture& scales = arguments.texture(2);
     const ApplyConstants constants = ApplyConstants::from(arguments.value<SharpenUniforms>(0));
+    requireScales(scales);
     // The neighbourhood is clamped to the image; an image and scales of different sizes are
     // read only where both exist.
     const int imageWidth = std::min(image.width(), scales.width());
