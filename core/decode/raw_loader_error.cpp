@@ -1,0 +1,22 @@
+#include "core/decode/raw_loader_error.h"
+
+namespace quillmere {
+
+RAWLoaderError RAWLoaderError::unsupportedFile(const std::filesystem::path& url) {
+    return {Code::unsupportedFile,
+            "Cannot decode " + url.filename().string() + " as a supported photo."};
+}
+
+RAWLoaderError RAWLoaderError::notOpened() {
+    return {Code::notOpened, "Open the photo before rendering it."};
+}
+
+RAWLoaderError RAWLoaderError::renderFailed(const std::string& message) {
+    return {Code::renderFailed, message};
+}
+
+RAWLoaderError RAWLoaderError::gpuUnavailable() {
+    return {Code::gpuUnavailable, "A Metal GPU is required."};
+}
+
+}  // namespace quillmere

@@ -1,0 +1,112 @@
+#include <exception>
+#include <string>
+#include <utility>
+
+#include "core/decode/decoder_failure.h"
+#include "core/decode/raw_filter_configuration.h"
+#include "core/decode/raw_loader.h"
+#include "core/decode/raw_loader_error.h"
+
+namespace quillmere {
+namespace {
+
+bool hasSize(const Texture& texture, const OpenedPhoto& photo) {
+    return texture.width() == photo.pixelWidth && texture.height() == photo.pixelHeight;
+}
+
+}  // namespace
+
+std::shared_ptr<Texture> RAWLoader::texture(const PhotoID& id, bool denoised,
+                                            PreviewResolution resolution, DenoiseMethod method,
+                                            bool preserveRAWTexture,
+                                            const ShouldCancel& shouldCancel,
+                                            const Progress& progress) {
+    (void)method;
+    (void)progress;
+    const std::lock_guard guard(lock);
+    if (shouldCancel && shouldCancel()) throw CancellationError();
+    const auto known = photos.find(id);
+    if (known == photos.end()) throw RAWLoaderError::notOpened();
+    const OpenedPhoto photo = known->second;
+    try {
+        activate(id);
+        if (preserveRAWTexture && photo.isRAW && !denoised) return fineTexture(photo, resolution);
+        return naturalTexture(photo, denoised, resolution);
+    } catch (const Error&) {
+        throw;
+    } catch (const std::exception&) {
+        // A library's own exception or memory running out: the photo cannot be decoded.
+        throw RAWLoaderError::unsupportedFile(id.url);
+    }
+}
+
+std::shared_ptr<Texture> RAWLoader::naturalTexture(const OpenedPhoto& photo, bool denoised,
+                                                   PreviewResolution resolution) {
+    std::shared_ptr<Texture>& full = denoised ? textures.fullDenoised : textures.fullOriginal;
+    std::shared_ptr<Texture>& fit = denoised ? textures.fitDenoised : textures.fitOriginal;
+    return cachedTexture(full, fit, resolution, [&] {
+        std::shared_ptr<Texture> image;
+        if (denoised) {
+            image = cleanImage(photo.id);
+        } else if (rasterImage) {
+            image = rasterImage;
+        } else if (originalFilter) {
+            image = decodeOrRefuse(photo.id.url, [&] { return originalFilter->outputImage(); });
+        } else {
+            image = fallbackImage;
+        }
+        if (!image) throw RAWLoaderError::renderFailed("RAW decoder returned no image.");
+        if (!hasSize(*image, photo)) {
+            throw RAWLoaderError::renderFailed(
+                "Denoise changed the image geometry; rendering was stopped.");
+        }
+        return render(*image, {image->width(), image->height()});
+    });
+}
+
+std::shared_ptr<Texture> RAWLoader::cleanImage(const PhotoID& id) {
+    std::unique_ptr<ConfigurableRAWFilter> filter = makeFilter(id.url);
+    if (!filter) throw RAWLoaderError::unsupportedFile(id.url);
+    const std::optional<std::string> version = decodeOrRefuse(
+        id.url, [&] { return RAWFilterConfiguration::neuralVersion(*filter); });
+    if (version) {
+        filter->settings.decoderVersion = *version;
+        prepareNeuralModelResources(*filter, neuralModelTimeouts);
+    }
+    RAWFilterConfiguration::configureForNoiseReduction(*filter, id.url, version.has_value());
+    std::shared_ptr<Texture> image = decodeOrRefuse(id.url, [&] { return filter->outputImage(); });
+    if (!image) throw RAWLoaderError::renderFailed("The denoise decoder returned no image.");
+    return image;
+}
+
+std::shared_ptr<Texture> RAWLoader::fineTexture(const OpenedPhoto& photo,
+                                                PreviewResolution resolution) {
+    return cachedTexture(textures.textureOriginal, textures.textureFitOriginal, resolution, [&] {
+        std::unique_ptr<ConfigurableRAWFilter> filter = makeFilter(photo.id.url);
+        if (!filter) throw RAWLoaderError::unsupportedFile(photo.id.url);
+        RAWFilterConfiguration::configureForRAWTexture(*filter);
+        const std::shared_ptr<Texture> image =
+            decodeOrRefuse(photo.id.url, [&] { return filter->outputImage(); });
+        if (!image) throw RAWLoaderError::renderFailed("Could not decode the RAW texture.");
+        if (!hasSize(*image, photo)) {
+            throw RAWLoaderError::renderFailed("RAW texture changed the image geometry.");
+        }
+        return chromaSmoothed(render(*image, {image->width(), image->height()}));
+    });
+}
+
+std::shared_ptr<Texture> RAWLoader::chromaSmoothed(std::shared_ptr<Texture> base) {
+    if (!device || !commandQueue) throw RAWLoaderError::gpuUnavailable();
+    const std::shared_ptr<CommandBuffer> commandBuffer = commandQueue->makeCommandBuffer();
+    if (!commandBuffer) throw RAWLoaderError::gpuUnavailable();
+    if (!rawTextureKernel) rawTextureKernel.emplace();
+    std::shared_ptr<Texture> output = makeEngineTexture({base->width(), base->height()});
+    if (!output) throw RAWLoaderError::renderFailed("Could not allocate the RAW texture.");
+    rawTextureKernel->encode(std::move(base), output, *commandBuffer);
+    commandBuffer->commit();
+    commandBuffer->waitUntilCompleted();
+    if (commandBuffer->error()) throw RAWLoaderError::renderFailed(commandBuffer->error()->what());
+    return output;
+}
+
+}  // namespace quillmere

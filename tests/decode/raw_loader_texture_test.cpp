@@ -1,0 +1,345 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+
+#include "core/compute/lanczos_scale.h"
+#include "core/decode/raw_loader.h"
+#include "core/decode/raw_loader_error.h"
+#include "core/decode/raw_texture_kernel.h"
+#include "tests/decode/raw_loader_test_support.h"
+
+namespace quillmere {
+namespace {
+
+using loader_testing::DownloadBehaviour;
+using loader_testing::FakeRAWFile;
+using loader_testing::LoaderTest;
+using loader_testing::messageOf;
+using loader_testing::writeJpeg;
+using msl::float4;
+
+constexpr auto fit = PreviewResolution::fit;
+constexpr auto full = PreviewResolution::full;
+
+// Whether a texture is in the form the engine takes.
+void expectEngineTexture(const Texture& texture, int width, int height) {
+    EXPECT_EQ(texture.pixelFormat(), PixelFormat::rgba16Float);
+    EXPECT_EQ(texture.storageMode(), StorageMode::shared);
+    EXPECT_EQ(texture.usage(), TextureUsage::shaderRead | TextureUsage::shaderWrite);
+    EXPECT_EQ(texture.width(), width);
+    EXPECT_EQ(texture.height(), height);
+}
+
+TEST(RAWLoaderFitSizeTest, LongEdgeAtMost2048AndNeverZero) {
+    EXPECT_EQ(RAWLoader::fitSize({6000, 4000}), (PixelSize{2048, 1365}));
+    EXPECT_EQ(RAWLoader::fitSize({4000, 6000}), (PixelSize{1365, 2048}));
+    EXPECT_EQ(RAWLoader::fitSize({1000, 800}), (PixelSize{1000, 800}));
+    EXPECT_EQ(RAWLoader::fitSize({2048, 2048}), (PixelSize{2048, 2048}));
+    EXPECT_EQ(RAWLoader::fitSize({1, 5000}), (PixelSize{1, 2048}));
+    EXPECT_EQ(RAWLoader::fitSize({5000, 1}), (PixelSize{2048, 1}));
+    // 4096 × 3 scales to 1.5 rows, which rounds away from zero.
+    EXPECT_EQ(RAWLoader::fitSize({4096, 3}), (PixelSize{2048, 2}));
+    EXPECT_EQ(RAWLoader::fitSize({4097, 2049}), (PixelSize{2048, 1024}));
+}
+
+using RAWLoaderNaturalTest = LoaderTest;
+
+TEST_F(RAWLoaderNaturalTest, RasterPhotoAtFullAndFitSize) {
+    const auto strip = photoPath("strip.jpg");
+    writeJpeg(strip, {.width = 1, .height = 5000, .markerSize = 1});
+    loader->open(strip);
+    const auto fullTexture = texture(strip, false, full);
+    expectEngineTexture(*fullTexture, 1, 5000);
+    const auto fitTexture = texture(strip, false, fit);
+    expectEngineTexture(*fitTexture, 1, 2048);
+
+    const auto photo = photoPath("photo.jpg");
+    writeJpeg(photo, {.width = 3000, .height = 200});
+    loader->open(photo);
+    const auto scaled = texture(photo, false, fit);
+    expectEngineTexture(*scaled, 2048, 137);
+    // Bottom row first: the marker of the stored top-left corner is in the last rows.
+    const float4 topLeft = scaled->read(2, 134);
+    const float4 bottomLeft = scaled->read(2, 2);
+    EXPECT_GT(topLeft.x, 0.5f);
+    EXPECT_LT(bottomLeft.x, 0.1f);
+}
+
+TEST_F(RAWLoaderNaturalTest, FitIsScaledFromTheCachedFullTexture) {
+    const auto path = fakeRAW("big.dng", {.size = PixelSize{3000, 1000}});
+    loader->open(path);
+    const auto fullTexture = texture(path, false, full);
+    ASSERT_EQ(log().developments.size(), 1u);
+    const auto fitTexture = texture(path, false, fit);
+    EXPECT_EQ(log().developments.size(), 1u);
+    expectEngineTexture(*fitTexture, 2048, 683);
+
+    const auto expected = testing::makeTexture(*device, PixelFormat::rgba16Float, 2048, 683,
+                                               [](int, int) { return float4{}; });
+    lanczosScale(*fullTexture, *expected);
+    EXPECT_EQ(testing::readBytes(*fitTexture), testing::readBytes(*expected));
+    EXPECT_EQ(texture(path, false, full), fullTexture);
+    EXPECT_EQ(texture(path, false, fit), fitTexture);
+}
+
+TEST_F(RAWLoaderNaturalTest, FullAfterFitReturnsTheFullTextureMadeForTheFit) {
+    const auto path = fakeRAW("any.nef");
+    loader->open(path);
+    const auto fitTexture = texture(path, false, fit);
+    const auto fullTexture = texture(path, false, full);
+    EXPECT_EQ(log().developments.size(), 1u);
+    // 40 × 30 is below the fit size: the fit texture is a copy, never the full one itself.
+    EXPECT_NE(fitTexture, fullTexture);
+    EXPECT_EQ(testing::readBytes(*fitTexture), testing::readBytes(*fullTexture));
+}
+
+TEST_F(RAWLoaderNaturalTest, UndenoisedRAWUsesTheFilterConfiguredAtActivation) {
+    const auto dng = fakeRAW("scene.DNG", {.support = {.localToneMap = true,
+                                                       .luminanceNoiseReduction = true,
+                                                       .colorNoiseReduction = true}});
+    const auto nef = fakeRAW("scene.nef", {.decoderVersions = {"7"},
+                                           .support = {.localToneMap = true}});
+    for (const auto& path : {dng, nef}) {
+        loader->open(path);
+        texture(path, false, full);
+    }
+    ASSERT_EQ(log().developments.size(), 2u);
+    const RAWFilterSettings& fromDNG = log().developments[0];
+    const RAWFilterSettings& fromNEF = log().developments[1];
+    const RAWFilterSettings camera = loader_testing::FakeRAWFilter::cameraDefaults();
+
+    EXPECT_EQ(fromDNG.decoderVersion, "8");
+    EXPECT_EQ(fromDNG.baselineExposure, 0.0f);
+    EXPECT_EQ(fromDNG.localToneMapAmount, 0.0f);
+    EXPECT_EQ(fromDNG.luminanceNoiseReductionAmount, 0.0f);
+    EXPECT_EQ(fromDNG.colorNoiseReductionAmount, 0.0f);
+    // Only a DNG loses its baseline exposure and tone mapping; unsupported settings stay too.
+    EXPECT_EQ(fromNEF.decoderVersion, camera.decoderVersion);
+    EXPECT_EQ(fromNEF.baselineExposure, camera.baselineExposure);
+    EXPECT_EQ(fromNEF.localToneMapAmount, camera.localToneMapAmount);
+    EXPECT_EQ(fromNEF.luminanceNoiseReductionAmount, camera.luminanceNoiseReductionAmount);
+    EXPECT_EQ(fromNEF.colorNoiseReductionAmount, camera.colorNoiseReductionAmount);
+    for (const RAWFilterSettings& settings : {fromDNG, fromNEF}) {
+        EXPECT_EQ(settings.boostAmount, 0.0f);
+        EXPECT_EQ(settings.exposure, 0.0f);
+        EXPECT_EQ(settings.shadowBias, 0.0f);
+        EXPECT_FALSE(settings.gamutMappingEnabled);
+        EXPECT_EQ(settings.extendedDynamicRangeAmount, 2.0f);
+        EXPECT_FALSE(settings.draftModeEnabled);
+        EXPECT_EQ(settings.scaleFactor, 1.0f);
+        EXPECT_EQ(settings.sharpnessAmount, camera.sharpnessAmount);
+    }
+    // The development's values above 1 reach the texture.
+    EXPECT_EQ(texture(nef, false, full)->read(0, 0).z, 2.0f);
+}
+
+TEST_F(RAWLoaderNaturalTest, DenoisedRAWIsASecondDecodeWithNoiseReduction) {
+    const auto path = fakeRAW("noisy.cr2", {.support = {.colorNoiseReduction = true,
+                                                        .sharpness = true,
+                                                        .contrast = true,
+                                                        .detail = true}});
+    loader->open(path);
+    const auto original = texture(path, false, full);
+    const auto clean = texture(path, true, full);
+    EXPECT_NE(clean, original);
+    EXPECT_EQ(log().filtersMade, 2);
+    ASSERT_EQ(log().developments.size(), 2u);
+    const RAWFilterSettings& settings = log().developments[1];
+    // The decoder's default version stays without a neural one.
+    EXPECT_EQ(settings.decoderVersion, loader_testing::FakeRAWFilter::cameraDefaults().decoderVersion);
+    EXPECT_EQ(settings.luminanceNoiseReductionAmount, 1.0f);
+    EXPECT_EQ(settings.colorNoiseReductionAmount, 1.0f);
+    EXPECT_EQ(settings.sharpnessAmount, 0.0f);
+    EXPECT_EQ(settings.contrastAmount, 0.0f);
+    EXPECT_EQ(settings.detailAmount, 0.0f);
+    EXPECT_EQ(settings.moireReductionAmount,
+              loader_testing::FakeRAWFilter::cameraDefaults().moireReductionAmount);
+    EXPECT_EQ(clean->read(0, 0).x, 1.0f);
+    EXPECT_EQ(texture(path, true, full), clean);
+    EXPECT_EQ(log().filtersMade, 2);
+}
+
+TEST_F(RAWLoaderNaturalTest, DetailOnAnUnsupportedPhotoTakesNaturalSilently) {
+    const auto jpeg = photoPath("photo.jpg");
+    writeJpeg(jpeg, {});
+    const auto raw = fakeRAW("photo.nef");
+    for (const auto& path : {jpeg, raw}) {
+        ASSERT_FALSE(loader->open(path).supportsDetailDenoise);
+        const auto natural = texture(path, false, fit);
+        EXPECT_EQ(texture(path, false, fit, DenoiseMethod::matchFilter), natural);
+    }
+}
+
+TEST_F(RAWLoaderNaturalTest, DecoderFailuresHaveTheirSentences) {
+    const auto noImage = fakeRAW("no_image.nef", {.developsImage = false});
+    loader->open(noImage);
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(noImage, false, fit); }),
+              "RAW decoder returned no image.");
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(noImage, true, fit); }),
+              "The denoise decoder returned no image.");
+
+    const auto reshaped = fakeRAW("reshaped.nef", {.developedSize = PixelSize{30, 40}});
+    loader->open(reshaped);
+    for (const bool denoised : {false, true}) {
+        EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(reshaped, denoised, full); }),
+                  "Denoise changed the image geometry; rendering was stopped.");
+    }
+
+    const auto throwing = fakeRAW("hostile.nef", {.throwsWhileDeveloping = true});
+    loader->open(throwing);
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(throwing, false, full); }),
+              "Cannot decode hostile.nef as a supported photo.");
+
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(photoPath("never.jpg"), false, fit); }),
+              "Open the photo before rendering it.");
+}
+
+TEST_F(RAWLoaderNaturalTest, WithoutADeviceRasterPhotosOpenButDoNotRender) {
+    RAWLoader withoutDevice(nullptr, provider);
+    const auto path = photoPath("photo.jpg");
+    writeJpeg(path, {});
+    EXPECT_EQ(withoutDevice.open(path).pixelWidth, 64);
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] {
+                  withoutDevice.texture(PhotoID{path}, false, fit, DenoiseMethod::natural, false,
+                                        loader_testing::never);
+              }),
+              "A Metal GPU is required.");
+}
+
+TEST_F(RAWLoaderNaturalTest, CancellationBeforeTheStartActivatesNothing) {
+    const auto first = fakeRAW("first.nef");
+    const auto second = fakeRAW("second.nef");
+    loader->open(first);
+    loader->open(second);
+    const auto cached = texture(second, false, fit);
+    const int made = log().filtersMade;
+    EXPECT_THROW(loader->texture(PhotoID{first}, false, fit, DenoiseMethod::natural, false,
+                                 [] { return true; }),
+                 CancellationError);
+    EXPECT_EQ(log().filtersMade, made);
+    EXPECT_EQ(texture(second, false, fit), cached);
+}
+
+using RAWLoaderRAWTextureTest = LoaderTest;
+
+TEST_F(RAWLoaderRAWTextureTest, UndenoisedRAWIsSmoothedInChromaOnly) {
+    const auto path = fakeRAW("texture.nef", {.support = {.luminanceNoiseReduction = true,
+                                                          .sharpness = true,
+                                                          .moireReduction = true}});
+    loader->open(path);
+    const auto fine = texture(path, false, full, DenoiseMethod::natural, true);
+    EXPECT_EQ(log().filtersMade, 2);
+    ASSERT_EQ(log().developments.size(), 1u);
+    const RAWFilterSettings& settings = log().developments[0];
+    const RAWFilterSettings camera = loader_testing::FakeRAWFilter::cameraDefaults();
+    EXPECT_EQ(settings.decoderVersion, "8");
+    EXPECT_EQ(settings.luminanceNoiseReductionAmount, 0.0f);
+    EXPECT_EQ(settings.sharpnessAmount, 0.0f);
+    EXPECT_EQ(settings.moireReductionAmount, 0.0f);
+    EXPECT_EQ(settings.colorNoiseReductionAmount, camera.colorNoiseReductionAmount);
+    // Exposure and tone mapping are left as the camera has them.
+    EXPECT_EQ(settings.baselineExposure, camera.baselineExposure);
+    EXPECT_EQ(settings.localToneMapAmount, camera.localToneMapAmount);
+    EXPECT_EQ(settings.extendedDynamicRangeAmount, 2.0f);
+
+    // The chroma kernel over the half-float decode.
+    const auto decoded = testing::makeTexture(*device, PixelFormat::rgba16Float, 40, 30,
+                                              [&](int x, int y) {
+                                                  return loader_testing::fakeTexel(settings, x, y);
+                                              });
+    const auto expected = testing::makeTexture(*device, PixelFormat::rgba16Float, 40, 30,
+                                               [](int, int) { return float4{}; });
+    const auto buffer = device->makeCommandQueue()->makeCommandBuffer();
+    RAWTextureKernel().encode(decoded, expected, *buffer);
+    buffer->commit();
+    expectEngineTexture(*fine, 40, 30);
+    EXPECT_EQ(testing::readBytes(*fine), testing::readBytes(*expected));
+
+    const auto fineFit = texture(path, false, fit, DenoiseMethod::natural, true);
+    EXPECT_EQ(testing::readBytes(*fineFit), testing::readBytes(*fine));
+    EXPECT_EQ(texture(path, false, full, DenoiseMethod::natural, true), fine);
+    EXPECT_EQ(texture(path, false, fit, DenoiseMethod::natural, true), fineFit);
+    EXPECT_EQ(log().filtersMade, 2);
+}
+
+TEST_F(RAWLoaderRAWTextureTest, OnlyUndenoisedRAWPhotosTakeTheRAWTexturePath) {
+    const auto raw = fakeRAW("raw.nef");
+    loader->open(raw);
+    const auto clean = texture(raw, true, fit);
+    EXPECT_EQ(texture(raw, true, fit, DenoiseMethod::natural, true), clean);
+
+    const auto jpeg = photoPath("photo.jpg");
+    writeJpeg(jpeg, {});
+    loader->open(jpeg);
+    const auto natural = texture(jpeg, false, fit);
+    EXPECT_EQ(texture(jpeg, false, fit, DenoiseMethod::natural, true), natural);
+}
+
+TEST_F(RAWLoaderRAWTextureTest, DecoderFailuresHaveTheirSentences) {
+    const auto noImage = fakeRAW("no_image.nef", {.developsImage = false});
+    loader->open(noImage);
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] {
+                  texture(noImage, false, fit, DenoiseMethod::natural, true);
+              }),
+              "Could not decode the RAW texture.");
+    const auto reshaped = fakeRAW("reshaped.nef", {.developedSize = PixelSize{41, 30}});
+    loader->open(reshaped);
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] {
+                  texture(reshaped, false, fit, DenoiseMethod::natural, true);
+              }),
+              "RAW texture changed the image geometry.");
+}
+
+class RAWLoaderNeuralTest : public LoaderTest {
+  protected:
+    RAWLoaderNeuralTest() {
+        loader = std::make_unique<RAWLoader>(
+            device, provider,
+            NeuralModelTimeouts{std::chrono::milliseconds(20), std::chrono::milliseconds(60)});
+    }
+};
+
+TEST_F(RAWLoaderNeuralTest, NeuralDecoderDenoisesOnceItsModelIsThere) {
+    const auto path = fakeRAW("neural.dng", {.decoderVersions = {"8", "9.dng"}});
+    loader->open(path);
+    texture(path, true, full);
+    EXPECT_EQ(log().downloadsStarted, 1);
+    ASSERT_EQ(log().developments.size(), 1u);
+    EXPECT_EQ(log().developments[0].decoderVersion, "9.dng");
+    EXPECT_EQ(log().developments[0].luminanceNoiseReductionAmount, 0.8f);
+    EXPECT_EQ(log().developments[0].baselineExposure, 0.0f);
+}
+
+TEST_F(RAWLoaderNeuralTest, AnUnfinishedDownloadTimesOutAndIsTriedAgain) {
+    const auto path = fakeRAW("offline.arw", {.decoderVersions = {"8", "9"},
+                                              .download = DownloadBehaviour::neverCompletes});
+    loader->open(path);
+    const std::string expected =
+        "The local denoise model could not be prepared. Please try again when online.";
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(path, true, fit); }), expected);
+    EXPECT_GE(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(60));
+    EXPECT_EQ(log().downloadsCancelled, 1);
+    EXPECT_TRUE(log().developments.empty());
+
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(path, true, fit); }), expected);
+    EXPECT_EQ(log().downloadsStarted, 2);
+    // The downloads report long after the loader stopped waiting for them.
+    for (auto& completion : log().pendingCompletions) completion(std::nullopt);
+    EXPECT_TRUE(log().developments.empty());
+}
+
+TEST_F(RAWLoaderNeuralTest, AFailedDownloadGivesItsReason) {
+    const auto path = fakeRAW("failed.arw", {.decoderVersions = {"9"},
+                                             .download = DownloadBehaviour::fails});
+    loader->open(path);
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(path, true, fit); }),
+              "Could not prepare the local denoise model: The Internet connection appears to be "
+              "offline.");
+    EXPECT_EQ(log().downloadsCancelled, 0);
+}
+
+}  // namespace
+}  // namespace quillmere
