@@ -45,8 +45,8 @@ bool hasSupportedLayout(const libraw_processed_image_t& image) {
 
 DevelopedImage developFully(const char* path) {
     LibRawInstance raw = newLibRawInstance();
-    check(raw->open_file(path), "Open RAW");
-    check(raw->unpack(), "Unpack RAW");
+    check(raw->openFile(path), "Open RAW");
+    check(raw->unpackSensorData(), "Unpack RAW");
     adjustToRawInsetCrop(*raw, kMinimumCropFraction);
     configureLinearSRGB(raw->imgdata.params);
     check(raw->dcraw_process(), "Develop RAW");

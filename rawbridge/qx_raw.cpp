@@ -69,7 +69,7 @@ extern "C" bool qx_raw_is_supported_bayer(const char* path) {
     if (path == nullptr) return false;
     try {
         LibRawInstance raw = newLibRawInstance();
-        return raw->open_file(path) == 0 && isThreeColourBayer(*raw);
+        return raw->openFile(path) == 0 && isThreeColourBayer(*raw);
     } catch (...) {
         return false;
     }

@@ -221,16 +221,5 @@ TEST(LinearRender, RefusesMissingInputsAndNonFiniteValuesButClampsTheRest) {
               "The research denoiser currently requires a three-color Bayer RAW.");
 }
 
-TEST(LinearRender, RendersARealCameraFileToItsDefaultCrop) {
-    // The Canon DNG holds zeros but a real geometry: 3474 × 2314 visible, a 3456 × 2304 crop.
-    const std::string path = testing::testData("exiftool_DNG.dng");
-    const auto read = readSensor(path);
-    ASSERT_EQ(read.result, 0) << read.error;
-    const auto rendering = renderSensor(path, read.metadata, read.plane.get());
-    ASSERT_EQ(rendering.result, 0) << rendering.error;
-    EXPECT_EQ(rendering.at(0, 0, 0), 0.0f);
-    EXPECT_EQ(rendering.at(3455, 2303, 3), 1.0f);
-}
-
 }  // namespace
 }  // namespace quillmere::rawbridge

@@ -6,6 +6,7 @@
 #include <thread>
 #include <vector>
 
+#include "rawbridge/sensor_metadata.h"
 #include "tests/rawbridge/bridge_test_support.h"
 
 namespace quillmere::rawbridge {
@@ -257,25 +258,31 @@ TEST(SensorRead, DamagedCameraFilesFailCleanlyWithLibRawsReason) {
         EXPECT_EQ(read.error, message) << file;
         EXPECT_EQ(read.plane, nullptr);
     }
-    // LibRaw unpacks the Nikon file's remains into garbage: still a sensor, 3039 samples wide.
-    const auto nikon = readSensor(testData("exiftool_Nikon.nef"));
-    ASSERT_EQ(nikon.result, 0) << nikon.error;
-    EXPECT_EQ(nikon.metadata.width, 3038);
-    EXPECT_EQ(nikon.metadata.packed_width, 1519);
+}
+
+TEST(SensorRead, FilesWhoseImageDataWasStrippedFailInsteadOfOpeningAsGarbage) {
+    // LibRaw itself unpacks both with success: the Nikon file's remains into garbage, the Canon
+    // DNG into a buffer it never fills.
+    for (const char* file : {"exiftool_Nikon.nef", "exiftool_DNG.dng"}) {
+        const auto read = readSensor(testData(file));
+        EXPECT_EQ(read.result, -1) << file;
+        EXPECT_EQ(read.error, "Unpack sensor: Input/output error") << file;
+        EXPECT_EQ(read.plane, nullptr) << file;
+    }
 }
 
 TEST(SensorRead, TakesARealFilesDefaultCropInVisibleCoordinates) {
     // raw-identify -v: "Raw inset, width x height: 3456 x 2304 left: 52 top: 19", with the visible
-    // 3474 × 2314 at left 42 and top 14 of the raw buffer. The image data was stripped: zeros.
-    const auto read = readSensor(testData("exiftool_DNG.dng"));
-    ASSERT_EQ(read.result, 0) << read.error;
-    const QXRAWMetadata& m = read.metadata;
+    // 3474 × 2314 at left 42 and top 14 of the raw buffer. The file holds no image data, so the
+    // record is made from LibRaw's own unpacking of its geometry.
+    LibRaw raw(0);
+    ASSERT_EQ(raw.open_file(testData("exiftool_DNG.dng").c_str()), LIBRAW_SUCCESS);
+    ASSERT_EQ(raw.unpack(), LIBRAW_SUCCESS);
+    const QXRAWMetadata m = metadataFor(raw);
     EXPECT_EQ((Ints{m.width, m.height, 0, 0}), (Ints{3474, 2314, 0, 0}));
     EXPECT_EQ((Ints{m.crop_x, m.crop_y, m.crop_width, m.crop_height}), (Ints{10, 5, 3456, 2304}));
     EXPECT_EQ((Ints{m.output_width, m.output_height, 0, 0}), (Ints{3456, 2304, 0, 0}));
     EXPECT_EQ(m.iso, 400.0f);
-    EXPECT_EQ(read.at(100, 100, 0), 0.0f);
-    EXPECT_EQ(std::to_array(m.noise_samples), (Ints{0, 0, 0, 0}));
 }
 
 TEST(SensorRead, ReadsARealColourChartTheSameOnSeveralThreads) {

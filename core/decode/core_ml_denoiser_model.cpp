@@ -1,0 +1,84 @@
+#include <algorithm>
+#include <cstdint>
+#include <limits>
+#include <opencv2/dnn.hpp>
+#include <system_error>
+
+#include "core/decode/core_ml_denoiser.h"
+#include "core/decode/core_ml_denoiser_error.h"
+#include "core/decode/onnx_model_description.h"
+
+namespace quillmere {
+namespace {
+
+const ONNXTensorDescription* named(const std::vector<ONNXTensorDescription>& tensors,
+                                   const std::string& name) {
+    const auto found =
+        std::find_if(tensors.begin(), tensors.end(),
+                     [&](const ONNXTensorDescription& tensor) { return tensor.name == name; });
+    return found == tensors.end() ? nullptr : &*found;
+}
+
+// The tile size the model file declares, after checking that its one input and its output have
+// the shapes the tiling feeds and reads.
+int declaredTileSize(const std::filesystem::path& modelURL,
+                     const CoreMLDenoiser::Configuration& configuration) {
+    std::error_code error;
+    if (!std::filesystem::exists(modelURL, error)) {
+        throw CoreMLDenoiserError::invalidModel("model file is missing");
+    }
+    const ONNXModelDescription model = ONNXModelDescription::read(modelURL);
+
+    const ONNXTensorDescription* image = named(model.inputs, configuration.imageInputName);
+    if (image == nullptr || !image->isFloat32) {
+        throw CoreMLDenoiserError::invalidModel("image input must be a Float32 multi-array");
+    }
+    const std::vector<std::int64_t>& shape = image->shape;
+    if (shape.size() != 4 || shape[0] != 1 || shape[1] != 8 || shape[2] < 1 ||
+        shape[2] != shape[3]) {
+        throw CoreMLDenoiserError::invalidModel("expected image shape [1, 8, tile, tile]");
+    }
+    const std::int64_t tile = shape[2];
+
+    const ONNXTensorDescription* output = named(model.outputs, configuration.outputName);
+    if (output == nullptr || !output->isFloat32 ||
+        output->shape != std::vector<std::int64_t>{1, 4, tile, tile}) {
+        throw CoreMLDenoiserError::invalidModel("output must be Float32 [1, 4, tile, tile]");
+    }
+    if (model.inputs.size() != 1) {
+        throw CoreMLDenoiserError::invalidModel("model has unconfigured inputs");
+    }
+    // A tile beyond the int range is as invalid as any above the maximum; the tiling check that
+    // follows rejects both alike.
+    return static_cast<int>(std::min<std::int64_t>(tile, std::numeric_limits<int>::max()));
+}
+
+CoreMLDenoiser::Predictor onnxPredictor(const std::filesystem::path& modelURL,
+                                        const CoreMLDenoiser::Configuration& configuration) {
+    cv::dnn::Net net = cv::dnn::readNetFromONNX(modelURL.string());
+    net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
+    net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
+    return [net, input = configuration.imageInputName,
+            output = configuration.outputName](const cv::Mat& image) mutable {
+        if (net.getLayerId(output) < 0) {
+            throw CoreMLDenoiserError::invalidOutput("missing image output");
+        }
+        net.setInput(image, input);
+        cv::Mat prediction = net.forward(output);
+        if (prediction.empty()) {
+            throw CoreMLDenoiserError::invalidOutput("missing image output");
+        }
+        return prediction;
+    };
+}
+
+}  // namespace
+
+// The declarations are checked before OpenCV sees the file, so an incompatible model is reported
+// as such rather than as whatever OpenCV makes of it.
+CoreMLDenoiser::CoreMLDenoiser(const std::filesystem::path& modelURL, Configuration configuration)
+    : CoreMLDenoiser(declaredTileSize(modelURL, configuration), configuration, nullptr) {
+    predictor_ = onnxPredictor(modelURL, configuration_);
+}
+
+}  // namespace quillmere

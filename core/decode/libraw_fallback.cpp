@@ -1,0 +1,38 @@
+#include "core/decode/libraw_fallback.h"
+
+#include <cstdint>
+#include <cstring>
+
+#include "core/decode/bridge_output.h"
+#include "core/decode/decoded_texture.h"
+#include "core/decode/native_raw_error.h"
+
+namespace quillmere::LibRawFallback {
+
+LibRawFallbackImage decode(const std::filesystem::path& url, const Device& device) {
+    BridgeErrorBuffer error;
+    std::int32_t info[3] = {};
+    std::uint16_t* pixels = nullptr;
+    const std::int32_t result =
+        qx_raw_render_original(url.c_str(), info, &pixels, error.data(), error.size());
+    const BridgeBuffer<std::uint16_t> rgba(pixels);
+    const int width = info[0];
+    const int height = info[1];
+    if (result != 0 || !rgba || width < 1 || height < 1) {
+        throw NativeRAWError::decoding(error.message("Unknown general RAW rendering error."));
+    }
+    float iso = 0.0f;
+    std::memcpy(&iso, &info[2], sizeof iso);
+
+    // Both the bridge and the texture keep the image's bottom row first.
+    std::shared_ptr<Texture> texture = makeDecodedTexture(
+        device, PixelFormat::rgba16Float, width, height, rgba.get(), "LibRaw fallback linear RGB");
+    if (!texture) throw NativeRAWError::allocation();
+    return {std::move(texture), iso};
+}
+
+bool supportsDetail(const std::filesystem::path& url) {
+    return qx_raw_is_supported_bayer(url.c_str());
+}
+
+}  // namespace quillmere::LibRawFallback

@@ -1,0 +1,96 @@
+#include "core/decode/native_raw_frame.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <span>
+#include <stdexcept>
+#include <utility>
+
+#include "core/compute/half_float.h"
+#include "core/decode/bridge_output.h"
+#include "core/decode/decoded_texture.h"
+#include "core/decode/native_raw_error.h"
+
+namespace quillmere {
+namespace {
+
+// The texture's texels as the bridge's packed plane: four floats per quad, rows top first.
+std::unique_ptr<float[]> readPackedPlane(const Texture& texture) {
+    const auto width = static_cast<std::size_t>(texture.width());
+    const std::size_t floatsPerRow = width * 4;
+    std::unique_ptr<float[]> plane(
+        new (std::nothrow) float[floatsPerRow * static_cast<std::size_t>(texture.height())]);
+    if (!plane) throw NativeRAWError::allocation();
+    if (texture.pixelFormat() == PixelFormat::rgba32Float) {
+        texture.getBytes(plane.get(), width * bytesPerPixel(PixelFormat::rgba32Float),
+                         {0, 0, texture.width(), texture.height()});
+    } else {
+        for (int y = 0; y < texture.height(); ++y) {
+            convertHalfToFloat(
+                texture.halfRow(y),
+                {plane.get() + static_cast<std::size_t>(y) * floatsPerRow, floatsPerRow});
+        }
+    }
+    return plane;
+}
+
+}  // namespace
+
+NativeRAWFrame::NativeRAWFrame(std::filesystem::path url, std::shared_ptr<const Device> device)
+    : url_(std::move(url)), device_(std::move(device)) {
+    if (!device_) throw std::invalid_argument("A sensor frame needs a compute device.");
+
+    BridgeErrorBuffer error;
+    float* pixels = nullptr;
+    const std::int32_t result =
+        qx_raw_read(url_.c_str(), &metadata_.raw, &pixels, error.data(), error.size());
+    const BridgeBuffer<float> plane(pixels);
+    if (result != 0 || !plane) {
+        throw NativeRAWError::decoding(error.message("Unknown sensor decoding error."));
+    }
+
+    packedTexture_ =
+        makeDecodedTexture(*device_, PixelFormat::rgba32Float, metadata_.packedWidth(),
+                           metadata_.packedHeight(), plane.get(), "Normalized Bayer R G1 B G2");
+    if (!packedTexture_) throw NativeRAWError::allocation();
+}
+
+std::shared_ptr<NativeRAWFrame> NativeRAWFrame::open(std::filesystem::path url,
+                                                     std::shared_ptr<const Device> device) {
+    return std::make_shared<NativeRAWFrame>(std::move(url), std::move(device));
+}
+
+std::shared_ptr<Texture> NativeRAWFrame::renderLinearRGB() const {
+    return renderLinearRGB(*packedTexture_);
+}
+
+std::shared_ptr<Texture> NativeRAWFrame::renderLinearRGB(const Texture& texture) const {
+    const bool compatible = texture.width() == metadata_.packedWidth() &&
+                            texture.height() == metadata_.packedHeight() &&
+                            texture.storageMode() == StorageMode::shared &&
+                            (texture.pixelFormat() == PixelFormat::rgba32Float ||
+                             texture.pixelFormat() == PixelFormat::rgba16Float);
+    if (!compatible) throw NativeRAWError::incompatibleTexture();
+
+    const std::unique_ptr<float[]> plane = readPackedPlane(texture);
+    BridgeErrorBuffer error;
+    std::uint16_t* pixels = nullptr;
+    const std::int32_t result = qx_raw_render(url_.c_str(), &metadata_.raw, plane.get(), &pixels,
+                                              error.data(), error.size());
+    const BridgeBuffer<std::uint16_t> rgba(pixels);
+    if (result != 0 || !rgba) {
+        throw NativeRAWError::decoding(error.message("Unknown linear RAW rendering error."));
+    }
+
+    // Both the bridge and the texture keep the image's bottom row first.
+    std::shared_ptr<Texture> output =
+        makeDecodedTexture(*device_, PixelFormat::rgba16Float, metadata_.outputWidth(),
+                           metadata_.outputHeight(), rgba.get(), "Native linear RAW RGB");
+    if (!output) throw NativeRAWError::allocation();
+    return output;
+}
+
+std::string NativeRAWFrame::decoderVersion() { return qx_raw_version(); }
+
+}  // namespace quillmere

@@ -1,0 +1,83 @@
+#include "core/decode/libraw_fallback.h"
+
+#include <gtest/gtest.h>
+
+#include "tests/decode/native_raw_test_support.h"
+#include "tests/rawbridge/bridge_test_support.h"
+
+namespace quillmere {
+namespace {
+
+using fixtures::SensorRect;
+using fixtures::SyntheticDNGOptions;
+using rawbridge::testing::developOriginal;
+using rawbridge::testing::testData;
+using testing::expectNativeRAWError;
+using Code = NativeRAWError::Code;
+
+class LibRawFallbackTest : public ::testing::Test {
+  protected:
+    Device device;
+    rawbridge::testing::TemporaryFolder folder;
+};
+
+TEST_F(LibRawFallbackTest, DevelopsBayerAndLinearFilesToATextureOfLibRawsSize) {
+    SyntheticDNGOptions turned;
+    turned.width = 90;
+    turned.height = 64;
+    turned.activeArea = SensorRect{3, 1, 81, 61};
+    turned.orientation = 6;
+    turned.iso = 1600;
+    turned.scene = fixtures::gradientScene(81, 61);
+    SyntheticDNGOptions linear;
+    linear.linearRaw = true;
+    linear.cfaPattern = fixtures::CFAPattern::GBRG;
+    const std::tuple<std::string, bool, float> files[] = {
+        {folder.dng("turned.dng", turned), true, 1600.0f},
+        {folder.dng("linear.dng", linear), false, 0.0f},
+        {testData("tinydng_colorchart.dng"), true, 0.0f},
+    };
+    for (const auto& [path, bayer, iso] : files) {
+        SCOPED_TRACE(path);
+        const LibRawFallbackImage image = LibRawFallback::decode(path, device);
+        const auto developed = developOriginal(path);
+        ASSERT_EQ(developed.result, 0) << developed.error;
+        testing::expectDecodedTexture(*image.texture, PixelFormat::rgba16Float, developed.width,
+                                      developed.height, "LibRaw fallback linear RGB",
+                                      developed.rgba.get());
+        EXPECT_EQ(image.iso, iso);
+        EXPECT_EQ(LibRawFallback::supportsDetail(path), bayer);
+    }
+    // Turned by orientation 6: the sensor's 80 × 60 even area stands on its side.
+    EXPECT_EQ(LibRawFallback::decode(std::get<0>(files[0]), device).texture->width(), 60);
+}
+
+TEST_F(LibRawFallbackTest, FailsCleanlyOnFilesLibRawCannotDevelop) {
+    const std::pair<std::string, std::string> cases[] = {
+        {testData("missing.dng"), "Open RAW: Input/output error"},
+        {testData("exiftool_CanonRaw.cr2"), "Open RAW: Unsupported file format or not RAW file"},
+        {testData("exiftool_CanonRaw.crw"), "Unpack RAW: Input/output error"},
+        {testData("exiftool_FujiFilm.raf"), "Unpack RAW: Input/output error"},
+    };
+    for (const auto& [path, message] : cases) {
+        SCOPED_TRACE(path);
+        expectNativeRAWError([&] { LibRawFallback::decode(path, device); }, Code::decoding,
+                             message);
+    }
+    // Unopenable, a SuperCCD sensor, and a linear DNG without a colour filter.
+    for (const char* name :
+         {"missing.dng", "exiftool_CanonRaw.cr2", "exiftool_FujiFilm.raf", "exiv2_IMG_1361.dng"}) {
+        EXPECT_FALSE(LibRawFallback::supportsDetail(testData(name))) << name;
+    }
+}
+
+TEST_F(LibRawFallbackTest, ReportsATextureTheDeviceCannotMake) {
+    const std::string path = folder.dng("grey.dng", SyntheticDNGOptions{});
+    const Device small(128 * 96 * 8 - 1);  // one byte short of the developed image
+    expectNativeRAWError([&] { LibRawFallback::decode(path, small); }, Code::allocation,
+                         "Could not allocate memory for the native RAW image.");
+    EXPECT_EQ(LibRawFallback::decode(path, Device(128 * 96 * 8)).texture->width(), 128);
+}
+
+}  // namespace
+}  // namespace quillmere
