@@ -6,6 +6,7 @@
 #include <tbb/parallel_for.h>
 
 #include "core/compute/half_float.h"
+#include "core/decode/decoded_texture.h"
 
 namespace quillmere {
 
@@ -16,9 +17,7 @@ std::shared_ptr<Texture> makeHalfFloatTexture(const Device& device, const Linear
         return nullptr;
     }
     std::shared_ptr<Texture> texture =
-        device.makeTexture({PixelFormat::rgba16Float, image.width, image.height,
-                            TextureUsage::shaderRead | TextureUsage::shaderWrite,
-                            StorageMode::shared});
+        makeDecodedTexture(device, PixelFormat::rgba16Float, image.width, image.height);
     if (!texture) return nullptr;
     tbb::parallel_for(0, image.height, [&](int y) {
         const std::span<const float> row(image.rgba.data() + rowLength * static_cast<std::size_t>(y),

@@ -6,7 +6,9 @@
 #include <utility>
 
 #include "core/compute/lanczos_scale.h"
+#include "core/decode/decoded_texture.h"
 #include "core/decode/decoder_failure.h"
+#include "core/decode/libraw_fallback.h"
 #include "core/decode/linear_image_texture.h"
 #include "core/decode/photo_format.h"
 #include "core/decode/raw_filter_configuration.h"
@@ -77,7 +79,7 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
             return RAWFilterConfiguration::neuralVersion(*filter).has_value();
         });
     const bool isRAW = !rasterImage;
-    const bool supportsDetailDenoise = false;
+    const bool supportsDetailDenoise = isRAW && LibRawFallback::supportsDetail(url);
 
     OpenedPhoto photo(id, size->width, size->height, temperature, tint, std::move(*exif),
                       neural ? DenoiseBackend::neuralRAW9 : DenoiseBackend::standard, isRAW,
@@ -95,6 +97,7 @@ ConfigurableRAWFilter* RAWLoader::activate(const PhotoID& id) {
     activeID = id;
     originalFilter = std::move(source.filter);
     textures = {};
+    nativeFrame.reset();
     return originalFilter.get();
 }
 
@@ -108,10 +111,16 @@ RAWLoader::DecodedSource RAWLoader::decodeSource(const std::filesystem::path& ur
         }
         if (source.rasterImage) return source;
     } else if ((source.filter = makeFilter(url))) {
-        RAWFilterConfiguration::configureForDecode(*source.filter, url);
+        decodeOrRefuse(url, [&] { RAWFilterConfiguration::configureForDecode(*source.filter, url); });
         return source;
     }
-    throw RAWLoaderError::unsupportedFile(url);
+    // LibRaw's own development, for RAW files the RAW filter cannot read. Its error is dropped:
+    // the user learns that the photo cannot be decoded, not which decoder gave up last.
+    if (!PhotoFormat::isRAW(url) || !device) throw RAWLoaderError::unsupportedFile(url);
+    source.fallbackImage =
+        decodeOrRefuse(url, [&] { return LibRawFallback::decode(url, *device).texture; });
+    if (!source.fallbackImage) throw RAWLoaderError::unsupportedFile(url);
+    return source;
 }
 
 std::unique_ptr<ConfigurableRAWFilter> RAWLoader::makeFilter(
@@ -145,9 +154,7 @@ std::shared_ptr<Texture> RAWLoader::cachedTexture(
 
 std::shared_ptr<Texture> RAWLoader::makeEngineTexture(PixelSize size) const {
     if (!device || !commandQueue) throw RAWLoaderError::gpuUnavailable();
-    return device->makeTexture({PixelFormat::rgba16Float, size.width, size.height,
-                                TextureUsage::shaderRead | TextureUsage::shaderWrite,
-                                StorageMode::shared});
+    return makeDecodedTexture(*device, PixelFormat::rgba16Float, size.width, size.height);
 }
 
 std::shared_ptr<Texture> RAWLoader::render(const Texture& image, PixelSize size) const {

@@ -11,6 +11,8 @@
 #include "core/compute/device.h"
 #include "core/compute/texture.h"
 #include "core/decode/configurable_raw_filter.h"
+#include "core/decode/core_ml_denoiser.h"
+#include "core/decode/native_raw_frame.h"
 #include "core/decode/neural_model_resources.h"
 #include "core/decode/raw_texture_kernel.h"
 #include "core/edit/denoise_method.h"
@@ -98,6 +100,12 @@ class RAWLoader final {
     std::shared_ptr<Texture> naturalTexture(const OpenedPhoto& photo, bool denoised,
                                             PreviewResolution resolution);
     std::shared_ptr<Texture> cleanImage(const PhotoID& id);
+    std::shared_ptr<Texture> detailTexture(const OpenedPhoto& photo, bool denoised,
+                                           PreviewResolution resolution,
+                                           const ShouldCancel& shouldCancel,
+                                           const Progress& progress);
+    std::shared_ptr<Texture> detailDenoised(const ShouldCancel& shouldCancel,
+                                            const Progress& progress);
     std::shared_ptr<Texture> fineTexture(const OpenedPhoto& photo, PreviewResolution resolution);
     std::shared_ptr<Texture> chromaSmoothed(std::shared_ptr<Texture> base);
 
@@ -127,7 +135,11 @@ class RAWLoader final {
     std::shared_ptr<Texture> rasterImage;
     std::shared_ptr<Texture> fallbackImage;
     ActiveTextures textures;
+    // The active photo's sensor, read on its first Detail request; serves both variants.
+    std::shared_ptr<NativeRAWFrame> nativeFrame;
+    // Made on first use and kept across photos.
     std::optional<RAWTextureKernel> rawTextureKernel;
+    std::unique_ptr<CoreMLDenoiser> matchFilter;
 };
 
 }  // namespace quillmere

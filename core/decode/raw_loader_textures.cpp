@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "core/decode/decoder_failure.h"
+#include "core/decode/match_filter_model.h"
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader.h"
 #include "core/decode/raw_loader_error.h"
@@ -14,6 +15,17 @@ bool hasSize(const Texture& texture, const OpenedPhoto& photo) {
     return texture.width() == photo.pixelWidth && texture.height() == photo.pixelHeight;
 }
 
+void throwIfCancelled(const RAWLoader::ShouldCancel& shouldCancel) {
+    if (shouldCancel()) throw CancellationError();
+}
+
+void report(const RAWLoader::Progress& progress, double fraction) {
+    if (progress) progress(fraction);
+}
+
+// The Detail model's tensors and the texels its neighbouring tiles share.
+const CoreMLDenoiser::Configuration kMatchFilterConfiguration{"image", "denoised", 64};
+
 }  // namespace
 
 std::shared_ptr<Texture> RAWLoader::texture(const PhotoID& id, bool denoised,
@@ -21,15 +33,17 @@ std::shared_ptr<Texture> RAWLoader::texture(const PhotoID& id, bool denoised,
                                             bool preserveRAWTexture,
                                             const ShouldCancel& shouldCancel,
                                             const Progress& progress) {
-    (void)method;
-    (void)progress;
+    const ShouldCancel cancelled = shouldCancel ? shouldCancel : [] { return false; };
     const std::lock_guard guard(lock);
-    if (shouldCancel && shouldCancel()) throw CancellationError();
+    throwIfCancelled(cancelled);
     const auto known = photos.find(id);
     if (known == photos.end()) throw RAWLoaderError::notOpened();
     const OpenedPhoto photo = known->second;
     try {
         activate(id);
+        if (method == DenoiseMethod::matchFilter && photo.supportsDetailDenoise) {
+            return detailTexture(photo, denoised, resolution, cancelled, progress);
+        }
         if (preserveRAWTexture && photo.isRAW && !denoised) return fineTexture(photo, resolution);
         return naturalTexture(photo, denoised, resolution);
     } catch (const Error&) {
@@ -79,9 +93,56 @@ std::shared_ptr<Texture> RAWLoader::cleanImage(const PhotoID& id) {
     return image;
 }
 
+std::shared_ptr<Texture> RAWLoader::detailTexture(const OpenedPhoto& photo, bool denoised,
+                                                  PreviewResolution resolution,
+                                                  const ShouldCancel& shouldCancel,
+                                                  const Progress& progress) {
+    std::shared_ptr<Texture>& full = denoised ? textures.detailDenoised : textures.detailOriginal;
+    std::shared_ptr<Texture>& fit =
+        denoised ? textures.detailFitDenoised : textures.detailFitOriginal;
+    return cachedTexture(full, fit, resolution, [&] {
+        if (!device) throw RAWLoaderError::gpuUnavailable();
+        if (!nativeFrame) nativeFrame = NativeRAWFrame::open(photo.id.url, device);
+        // The bridge crops and orients on its own; where it disagrees with the decoder that
+        // sized the photo, the two variants would not line up.
+        const NativeRAWMetadata& sensor = nativeFrame->metadata();
+        if (sensor.outputWidth() != photo.pixelWidth ||
+            sensor.outputHeight() != photo.pixelHeight) {
+            throw RAWLoaderError::renderFailed(
+                "Detail does not yet support this camera's crop. Please use Natural for this "
+                "photo.");
+        }
+        throwIfCancelled(shouldCancel);
+        std::shared_ptr<Texture> developed = denoised ? detailDenoised(shouldCancel, progress)
+                                                      : nativeFrame->renderLinearRGB();
+        throwIfCancelled(shouldCancel);
+        return developed;
+    });
+}
+
+std::shared_ptr<Texture> RAWLoader::detailDenoised(const ShouldCancel& shouldCancel,
+                                                   const Progress& progress) {
+    report(progress, 0.0);
+    if (!matchFilter) {
+        matchFilter =
+            std::make_unique<CoreMLDenoiser>(MatchFilterModel::url(), kMatchFilterConfiguration);
+    }
+    const NativeRAWNoiseProfile noise = nativeFrame->noiseProfile();
+    const std::shared_ptr<Texture> denoisedPlane = matchFilter->denoise(
+        *nativeFrame->packedTexture(), {noise.shot, noise.readVariance}, *device, shouldCancel,
+        [&](double fraction) { report(progress, 0.02 + 0.94 * fraction); });
+    throwIfCancelled(shouldCancel);
+    std::shared_ptr<Texture> developed = nativeFrame->renderLinearRGB(*denoisedPlane);
+    report(progress, 1.0);
+    return developed;
+}
+
 std::shared_ptr<Texture> RAWLoader::fineTexture(const OpenedPhoto& photo,
                                                 PreviewResolution resolution) {
     return cachedTexture(textures.textureOriginal, textures.textureFitOriginal, resolution, [&] {
+        // LibRaw's development has no noise reduction of its own, so it is the undenoised decode
+        // this path needs; a RAW filter could not open the file anyway.
+        if (fallbackImage) return chromaSmoothed(fallbackImage);
         std::unique_ptr<ConfigurableRAWFilter> filter = makeFilter(photo.id.url);
         if (!filter) throw RAWLoaderError::unsupportedFile(photo.id.url);
         RAWFilterConfiguration::configureForRAWTexture(*filter);
