@@ -6,6 +6,7 @@
 #include "core/decode/raw_loader.h"
 #include "core/decode/raw_loader_error.h"
 #include "tests/decode/raw_loader_test_support.h"
+#include "tests/fixtures/test_heic.h"
 
 namespace quillmere {
 namespace {
@@ -33,6 +34,28 @@ TEST_F(RAWLoaderOpenTest, JpegReportsItsUprightSizeAndNoCameraData) {
     EXPECT_EQ(photo.exif["{TIFF}"]["Make"], "Maker");
     EXPECT_EQ(photo.exif["Orientation"], 6);
     EXPECT_EQ(log().filtersMade, 0);
+}
+
+TEST_F(RAWLoaderOpenTest, HeicReportsItsUprightSizeAndRendersIt) {
+    if (!fixtures::canEncodeHeic()) GTEST_SKIP() << "libheif here cannot encode HEVC";
+    const auto path = photoPath("turned.HEIC");
+    const fixtures::TestPattern pattern{.width = 64, .height = 48};
+    writeFile(path, fixtures::encodeTestHeic(fixtures::makePattern(pattern),
+                                             {.orientation = 8,
+                                              .exif = fixtures::exifBlock({.model = "Phone"})}));
+    const OpenedPhoto photo = loader->open(path);
+    EXPECT_EQ(photo.pixelWidth, 48);
+    EXPECT_EQ(photo.pixelHeight, 64);
+    EXPECT_FALSE(photo.isRAW);
+    EXPECT_FALSE(photo.supportsDetailDenoise);
+    EXPECT_EQ(photo.exif["{TIFF}"]["Model"], "Phone");
+    const auto texture = loader->texture(photo.id, false, PreviewResolution::full,
+                                         DenoiseMethod::matchFilter, true, loader_testing::never);
+    EXPECT_EQ(texture->width(), 48);
+    EXPECT_EQ(texture->height(), 64);
+    // Turned a quarter anticlockwise for viewing: the stored top-left marker ends bottom left.
+    EXPECT_GT(texture->read(4, 4).x, 0.5f);
+    EXPECT_LT(texture->read(4, 60).x, 0.1f);
 }
 
 TEST_F(RAWLoaderOpenTest, RAWFilterDescribesItsPhoto) {
