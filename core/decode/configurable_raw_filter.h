@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/common/json_coding.h"
+#include "core/compute/device.h"
 #include "core/compute/texture.h"
 
 namespace quillmere {
@@ -90,9 +91,10 @@ class ConfigurableRAWFilter {
     // The size outputImage() will have, without developing; nothing when the file will not
     // develop.
     virtual std::optional<PixelSize> outputSize() const = 0;
-    // The photo developed with the current settings: extended linear sRGB, bottom row first;
-    // null when the decoder gives no image. May throw on a file it cannot develop.
-    virtual std::shared_ptr<Texture> outputImage() = 0;
+    // The photo developed with the current settings into a new texture of `device`: extended
+    // linear sRGB, bottom row first; null when the decoder gives no image. May throw on a file it
+    // cannot develop.
+    virtual std::shared_ptr<Texture> outputImage(const Device& device) = 0;
 
     // Starts fetching the model resources of the current neural decoder version; `completion`
     // reports how it ended. A decoder without resources to fetch completes at once; that is

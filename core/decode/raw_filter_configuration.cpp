@@ -1,6 +1,7 @@
 #include "core/decode/raw_filter_configuration.h"
 
 #include <algorithm>
+#include <utility>
 
 #include "core/render/path_extension.h"
 
@@ -15,9 +16,8 @@ bool offers(const ConfigurableRAWFilter& filter, const std::string& version) {
 }
 
 void requestStandardDecoder(ConfigurableRAWFilter& filter) {
-    if (offers(filter, kStandardDecoderVersion)) {
-        filter.settings.decoderVersion = kStandardDecoderVersion;
-    }
+    std::string standard(kStandardDecoderVersion);
+    if (offers(filter, standard)) filter.settings.decoderVersion = std::move(standard);
 }
 
 // Keeps the values above 1 that the develop controls recover, at the photo's full size, without

@@ -65,7 +65,7 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
     }
 
     std::optional<json::Json> exif;
-    if (filter && !rasterImage) {
+    if (filter) {
         try {
             exif = filter->properties();
         } catch (const std::exception&) {
@@ -84,7 +84,7 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
     OpenedPhoto photo(id, size->width, size->height, temperature, tint, std::move(*exif),
                       neural ? DenoiseBackend::neuralRAW9 : DenoiseBackend::standard, isRAW,
                       supportsDetailDenoise);
-    photos.insert_or_assign(id, photo);
+    photos.emplace(id, photo);
     return photo;
 }
 

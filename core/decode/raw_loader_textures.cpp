@@ -65,7 +65,7 @@ std::shared_ptr<Texture> RAWLoader::naturalTexture(const OpenedPhoto& photo, boo
         } else if (rasterImage) {
             image = rasterImage;
         } else if (originalFilter) {
-            image = decodeOrRefuse(photo.id.url, [&] { return originalFilter->outputImage(); });
+            image = decodeOrRefuse(photo.id.url, [&] { return originalFilter->outputImage(hostMemory); });
         } else {
             image = fallbackImage;
         }
@@ -88,7 +88,7 @@ std::shared_ptr<Texture> RAWLoader::cleanImage(const PhotoID& id) {
         prepareNeuralModelResources(*filter, neuralModelTimeouts);
     }
     RAWFilterConfiguration::configureForNoiseReduction(*filter, id.url, version.has_value());
-    std::shared_ptr<Texture> image = decodeOrRefuse(id.url, [&] { return filter->outputImage(); });
+    std::shared_ptr<Texture> image = decodeOrRefuse(id.url, [&] { return filter->outputImage(hostMemory); });
     if (!image) throw RAWLoaderError::renderFailed("The denoise decoder returned no image.");
     return image;
 }
@@ -147,7 +147,7 @@ std::shared_ptr<Texture> RAWLoader::fineTexture(const OpenedPhoto& photo,
         if (!filter) throw RAWLoaderError::unsupportedFile(photo.id.url);
         RAWFilterConfiguration::configureForRAWTexture(*filter);
         const std::shared_ptr<Texture> image =
-            decodeOrRefuse(photo.id.url, [&] { return filter->outputImage(); });
+            decodeOrRefuse(photo.id.url, [&] { return filter->outputImage(hostMemory); });
         if (!image) throw RAWLoaderError::renderFailed("Could not decode the RAW texture.");
         if (!hasSize(*image, photo)) {
             throw RAWLoaderError::renderFailed("RAW texture changed the image geometry.");

@@ -94,12 +94,11 @@ class FakeRAWFilter final : public ConfigurableRAWFilter {
     std::optional<json::Json> properties() const override { return file.properties; }
     std::optional<PixelSize> outputSize() const override { return file.size; }
 
-    std::shared_ptr<Texture> outputImage() override {
+    std::shared_ptr<Texture> outputImage(const Device& device) override {
         log->developments.push_back(settings);
         if (file.throwsWhileDeveloping) throw std::bad_alloc();
         if (!file.developsImage || !file.size) return nullptr;
         const PixelSize size = file.developedSize.value_or(*file.size);
-        static const Device device;
         return testing::makeTexture(device, PixelFormat::rgba32Float, size.width, size.height,
                                     [&](int x, int y) { return fakeTexel(settings, x, y); });
     }
