@@ -67,32 +67,39 @@ TEST_F(RAWLoaderNaturalTest, RasterPhotoAtFullAndFitSize) {
     EXPECT_LT(bottomLeft.x, 0.1f);
 }
 
-TEST_F(RAWLoaderNaturalTest, FitIsScaledFromTheCachedFullTexture) {
+TEST_F(RAWLoaderNaturalTest, FitIsScaledFromTheCachedFullTextureAndBothAreKept) {
     const auto path = fakeRAW("big.dng", {.size = PixelSize{3000, 1000}});
     loader->open(path);
     const auto fullTexture = texture(path, false, full);
-    ASSERT_EQ(log().developments.size(), 1u);
     const auto fitTexture = texture(path, false, fit);
     EXPECT_EQ(log().developments.size(), 1u);
     expectEngineTexture(*fitTexture, 2048, 683);
-
     const auto expected = testing::makeTexture(*device, PixelFormat::rgba16Float, 2048, 683,
                                                [](int, int) { return float4{}; });
     lanczosScale(*fullTexture, *expected);
     EXPECT_EQ(testing::readBytes(*fitTexture), testing::readBytes(*expected));
     EXPECT_EQ(texture(path, false, full), fullTexture);
     EXPECT_EQ(texture(path, false, fit), fitTexture);
+
+    // Fit first: the full texture made for it is the one a later full request gets.
+    const auto small = fakeRAW("small.nef");
+    loader->open(small);
+    const auto smallFit = texture(small, false, fit);
+    EXPECT_EQ(testing::readBytes(*texture(small, false, full)), testing::readBytes(*smallFit));
+    EXPECT_EQ(log().developments.size(), 2u);
 }
 
-TEST_F(RAWLoaderNaturalTest, FullAfterFitReturnsTheFullTextureMadeForTheFit) {
-    const auto path = fakeRAW("any.nef");
-    loader->open(path);
-    const auto fitTexture = texture(path, false, fit);
-    const auto fullTexture = texture(path, false, full);
-    EXPECT_EQ(log().developments.size(), 1u);
-    // 40 × 30 is below the fit size: the fit texture is a copy, never the full one itself.
-    EXPECT_NE(fitTexture, fullTexture);
-    EXPECT_EQ(testing::readBytes(*fitTexture), testing::readBytes(*fullTexture));
+// The camera's defaults with what every Natural decode sets.
+RAWFilterSettings neutralDevelopment() {
+    RAWFilterSettings settings = loader_testing::FakeRAWFilter::cameraDefaults();
+    settings.boostAmount = 0.0f;
+    settings.exposure = 0.0f;
+    settings.shadowBias = 0.0f;
+    settings.gamutMappingEnabled = false;
+    settings.extendedDynamicRangeAmount = 2.0f;
+    settings.draftModeEnabled = false;
+    settings.scaleFactor = 1.0f;
+    return settings;
 }
 
 TEST_F(RAWLoaderNaturalTest, UndenoisedRAWUsesTheFilterConfiguredAtActivation) {
@@ -105,32 +112,15 @@ TEST_F(RAWLoaderNaturalTest, UndenoisedRAWUsesTheFilterConfiguredAtActivation) {
         loader->open(path);
         texture(path, false, full);
     }
-    ASSERT_EQ(log().developments.size(), 2u);
-    const RAWFilterSettings& fromDNG = log().developments[0];
-    const RAWFilterSettings& fromNEF = log().developments[1];
-    const RAWFilterSettings camera = loader_testing::FakeRAWFilter::cameraDefaults();
-
-    EXPECT_EQ(fromDNG.decoderVersion, "8");
-    EXPECT_EQ(fromDNG.baselineExposure, 0.0f);
-    EXPECT_EQ(fromDNG.localToneMapAmount, 0.0f);
-    EXPECT_EQ(fromDNG.luminanceNoiseReductionAmount, 0.0f);
-    EXPECT_EQ(fromDNG.colorNoiseReductionAmount, 0.0f);
-    // Only a DNG loses its baseline exposure and tone mapping; unsupported settings stay too.
-    EXPECT_EQ(fromNEF.decoderVersion, camera.decoderVersion);
-    EXPECT_EQ(fromNEF.baselineExposure, camera.baselineExposure);
-    EXPECT_EQ(fromNEF.localToneMapAmount, camera.localToneMapAmount);
-    EXPECT_EQ(fromNEF.luminanceNoiseReductionAmount, camera.luminanceNoiseReductionAmount);
-    EXPECT_EQ(fromNEF.colorNoiseReductionAmount, camera.colorNoiseReductionAmount);
-    for (const RAWFilterSettings& settings : {fromDNG, fromNEF}) {
-        EXPECT_EQ(settings.boostAmount, 0.0f);
-        EXPECT_EQ(settings.exposure, 0.0f);
-        EXPECT_EQ(settings.shadowBias, 0.0f);
-        EXPECT_FALSE(settings.gamutMappingEnabled);
-        EXPECT_EQ(settings.extendedDynamicRangeAmount, 2.0f);
-        EXPECT_FALSE(settings.draftModeEnabled);
-        EXPECT_EQ(settings.scaleFactor, 1.0f);
-        EXPECT_EQ(settings.sharpnessAmount, camera.sharpnessAmount);
-    }
+    // Only a DNG loses its baseline exposure and tone mapping; unsupported or unoffered settings
+    // keep the camera's values.
+    RAWFilterSettings fromDNG = neutralDevelopment();
+    fromDNG.decoderVersion = "8";
+    fromDNG.baselineExposure = 0.0f;
+    fromDNG.localToneMapAmount = 0.0f;
+    fromDNG.luminanceNoiseReductionAmount = 0.0f;
+    fromDNG.colorNoiseReductionAmount = 0.0f;
+    EXPECT_EQ(log().developments, (std::vector{fromDNG, neutralDevelopment()}));
     // The development's values above 1 reach the texture.
     EXPECT_EQ(texture(nef, false, full)->read(0, 0).z, 2.0f);
 }
@@ -141,23 +131,19 @@ TEST_F(RAWLoaderNaturalTest, DenoisedRAWIsASecondDecodeWithNoiseReduction) {
                                                         .contrast = true,
                                                         .detail = true}});
     loader->open(path);
-    const auto original = texture(path, false, full);
     const auto clean = texture(path, true, full);
-    EXPECT_NE(clean, original);
     EXPECT_EQ(log().filtersMade, 2);
-    ASSERT_EQ(log().developments.size(), 2u);
-    const RAWFilterSettings& settings = log().developments[1];
     // The decoder's default version stays without a neural one.
-    EXPECT_EQ(settings.decoderVersion, loader_testing::FakeRAWFilter::cameraDefaults().decoderVersion);
-    EXPECT_EQ(settings.luminanceNoiseReductionAmount, 1.0f);
-    EXPECT_EQ(settings.colorNoiseReductionAmount, 1.0f);
-    EXPECT_EQ(settings.sharpnessAmount, 0.0f);
-    EXPECT_EQ(settings.contrastAmount, 0.0f);
-    EXPECT_EQ(settings.detailAmount, 0.0f);
-    EXPECT_EQ(settings.moireReductionAmount,
-              loader_testing::FakeRAWFilter::cameraDefaults().moireReductionAmount);
+    RAWFilterSettings expected = neutralDevelopment();
+    expected.luminanceNoiseReductionAmount = 1.0f;
+    expected.colorNoiseReductionAmount = 1.0f;
+    expected.sharpnessAmount = 0.0f;
+    expected.contrastAmount = 0.0f;
+    expected.detailAmount = 0.0f;
+    EXPECT_EQ(log().developments, std::vector{expected});
     EXPECT_EQ(clean->read(0, 0).x, 1.0f);
     EXPECT_EQ(texture(path, true, full), clean);
+    EXPECT_NE(texture(path, false, full), clean);
     EXPECT_EQ(log().filtersMade, 2);
 }
 
@@ -231,18 +217,20 @@ TEST_F(RAWLoaderRAWTextureTest, UndenoisedRAWIsSmoothedInChromaOnly) {
     loader->open(path);
     const auto fine = texture(path, false, full, DenoiseMethod::natural, true);
     EXPECT_EQ(log().filtersMade, 2);
-    ASSERT_EQ(log().developments.size(), 1u);
-    const RAWFilterSettings& settings = log().developments[0];
-    const RAWFilterSettings camera = loader_testing::FakeRAWFilter::cameraDefaults();
-    EXPECT_EQ(settings.decoderVersion, "8");
-    EXPECT_EQ(settings.luminanceNoiseReductionAmount, 0.0f);
-    EXPECT_EQ(settings.sharpnessAmount, 0.0f);
-    EXPECT_EQ(settings.moireReductionAmount, 0.0f);
-    EXPECT_EQ(settings.colorNoiseReductionAmount, camera.colorNoiseReductionAmount);
-    // Exposure and tone mapping are left as the camera has them.
-    EXPECT_EQ(settings.baselineExposure, camera.baselineExposure);
-    EXPECT_EQ(settings.localToneMapAmount, camera.localToneMapAmount);
-    EXPECT_EQ(settings.extendedDynamicRangeAmount, 2.0f);
+    // Noise reduction, sharpening and moiré reduction off where offered; exposure and tone
+    // mapping as the camera has them.
+    RAWFilterSettings settings = loader_testing::FakeRAWFilter::cameraDefaults();
+    settings.decoderVersion = "8";
+    settings.boostAmount = 0.0f;
+    settings.shadowBias = 0.0f;
+    settings.gamutMappingEnabled = false;
+    settings.extendedDynamicRangeAmount = 2.0f;
+    settings.draftModeEnabled = false;
+    settings.scaleFactor = 1.0f;
+    settings.luminanceNoiseReductionAmount = 0.0f;
+    settings.sharpnessAmount = 0.0f;
+    settings.moireReductionAmount = 0.0f;
+    EXPECT_EQ(log().developments, std::vector{settings});
 
     // The chroma kernel over the half-float decode.
     const auto decoded = testing::makeTexture(*device, PixelFormat::rgba16Float, 40, 30,
@@ -306,10 +294,11 @@ TEST_F(RAWLoaderNeuralTest, NeuralDecoderDenoisesOnceItsModelIsThere) {
     loader->open(path);
     texture(path, true, full);
     EXPECT_EQ(log().downloadsStarted, 1);
-    ASSERT_EQ(log().developments.size(), 1u);
-    EXPECT_EQ(log().developments[0].decoderVersion, "9.dng");
-    EXPECT_EQ(log().developments[0].luminanceNoiseReductionAmount, 0.8f);
-    EXPECT_EQ(log().developments[0].baselineExposure, 0.0f);
+    RAWFilterSettings expected = neutralDevelopment();
+    expected.decoderVersion = "9.dng";
+    expected.baselineExposure = 0.0f;
+    expected.luminanceNoiseReductionAmount = 0.8f;
+    EXPECT_EQ(log().developments, std::vector{expected});
 }
 
 TEST_F(RAWLoaderNeuralTest, AnUnfinishedDownloadTimesOutAndIsTriedAgain) {
