@@ -15,9 +15,23 @@ namespace quillmere::msl {
 // clamp(NaN, lo, hi) gives lo, and smoothstep and saturate of NaN give 0. Kernels use these
 // instead of std::max/std::clamp (which would pass NaN through or depend on argument order).
 
-inline float max(float a, float b) { return std::fmax(a, b); }
-inline float min(float a, float b) { return std::fmin(a, b); }
-inline float clamp(float x, float lo, float hi) { return std::fmin(std::fmax(x, lo), hi); }
+//
+// max and min are written out rather than calling fmaxf and fminf, which the compiler never
+// inlines (no instruction has their NaN rule) and which cost a library call each in every
+// per-pixel loop. They give the C library's results bit for bit: the first operand when the two
+// compare equal (so the sign of a zero result matches too), the other operand when one is NaN,
+// the second when both are.
+// The comparison compiles to a branch-free select; the NaN test is a branch that is only ever
+// taken for NaN, so it costs nothing on real pixels.
+inline float max(float a, float b) {
+    const float larger = a >= b ? a : b;
+    return (b != b) & (a == a) ? a : larger;
+}
+inline float min(float a, float b) {
+    const float smaller = a <= b ? a : b;
+    return (b != b) & (a == a) ? a : smaller;
+}
+inline float clamp(float x, float lo, float hi) { return min(max(x, lo), hi); }
 inline float saturate(float x) { return clamp(x, 0.0f, 1.0f); }
 inline float mix(float a, float b, float t) { return a + (b - a) * t; }
 
@@ -27,7 +41,7 @@ inline float smoothstep(float edge0, float edge1, float x) {
 }
 
 // x − floor(x), kept below 1 (the largest float under 1 for tiny negative x; NaN also gives it).
-inline float fract(float x) { return std::fmin(x - std::floor(x), 0x1.fffffep-1f); }
+inline float fract(float x) { return min(x - std::floor(x), 0x1.fffffep-1f); }
 
 // x − y·trunc(x / y): the remainder keeps the sign of x.
 inline float fmod(float x, float y) { return x - y * std::trunc(x / y); }

@@ -31,6 +31,21 @@ TEST(MSLMath, MaxMinAndClampIgnoreNaNOperandsAsTheGPUDoes) {
     EXPECT_EQ(msl::max(msl::float3{kNaN, 0.5f, -2.0f}, 0.0f), (msl::float3{0.0f, 0.5f, 0.0f}));
 }
 
+TEST(MSLMath, MaxAndMinGiveTheCLibrarysBitsForEveryPairOfSpecialValues) {
+    const float values[] = {kNaN, -kNaN, kInfinity, -kInfinity, 0.0f, -0.0f, 1.0f, -1.0f, 1e-45f,
+                            3.5f};
+    for (float a : values) {
+        for (float b : values) {
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(msl::max(a, b)),
+                      std::bit_cast<std::uint32_t>(std::fmax(a, b)))
+                << a << " " << b;
+            EXPECT_EQ(std::bit_cast<std::uint32_t>(msl::min(a, b)),
+                      std::bit_cast<std::uint32_t>(std::fmin(a, b)))
+                << a << " " << b;
+        }
+    }
+}
+
 TEST(MSLMath, SmoothstepMixFractAndFmodFollowTheShadingLanguage) {
     EXPECT_EQ(msl::smoothstep(0.72f, 1.0f, 0.72f), 0.0f);
     EXPECT_EQ(msl::smoothstep(0.72f, 1.0f, 1.0f), 1.0f);
