@@ -1,9 +1,9 @@
 #include "core/decode/linear_image_texture.h"
 
+#include <tbb/parallel_for.h>
+
 #include <cstddef>
 #include <span>
-
-#include <tbb/parallel_for.h>
 
 #include "core/compute/half_float.h"
 #include "core/decode/decoded_texture.h"
@@ -20,8 +20,8 @@ std::shared_ptr<Texture> makeHalfFloatTexture(const Device& device, const Linear
         makeDecodedTexture(device, PixelFormat::rgba16Float, image.width, image.height);
     if (!texture) return nullptr;
     tbb::parallel_for(0, image.height, [&](int y) {
-        const std::span<const float> row(image.rgba.data() + rowLength * static_cast<std::size_t>(y),
-                                         rowLength);
+        const std::span<const float> row(
+            image.rgba.data() + rowLength * static_cast<std::size_t>(y), rowLength);
         convertFloatToHalf(row, texture->halfRow(y));
     });
     return texture;

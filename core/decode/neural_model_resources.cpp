@@ -37,8 +37,8 @@ void prepareNeuralModelResources(ConfigurableRAWFilter& filter,
         });
 
     std::unique_lock guard(outcome->lock);
-    const bool finished = outcome->finishedSignal.wait_for(guard, timeouts.wait,
-                                                           [&] { return outcome->finished; });
+    const bool finished =
+        outcome->finishedSignal.wait_for(guard, timeouts.wait, [&] { return outcome->finished; });
     if (!finished) {
         guard.unlock();
         // A download may call its completion from inside cancel(); the box is unlocked by then.

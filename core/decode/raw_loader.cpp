@@ -46,13 +46,12 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
     if (const auto known = photos.find(id); known != photos.end()) return known->second;
 
     ConfigurableRAWFilter* const filter = activate(id);
-    const std::optional<PixelSize> size =
-        decodeOrRefuse(url, [&]() -> std::optional<PixelSize> {
-            if (rasterImage) return sizeOf(*rasterImage);
-            if (filter) return filter->outputSize();
-            if (fallbackImage) return sizeOf(*fallbackImage);
-            return std::nullopt;
-        });
+    const std::optional<PixelSize> size = decodeOrRefuse(url, [&]() -> std::optional<PixelSize> {
+        if (rasterImage) return sizeOf(*rasterImage);
+        if (filter) return filter->outputSize();
+        if (fallbackImage) return sizeOf(*fallbackImage);
+        return std::nullopt;
+    });
     if (!size || size->width < 1 || size->height < 1) throw RAWLoaderError::unsupportedFile(url);
 
     double temperature = kDefaultTemperature;
@@ -74,10 +73,9 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
     }
     if (!exif || !exif->is_object()) exif = imageProperties(url);
 
-    const bool neural =
-        filter && decodeOrRefuse(url, [&] {
-            return RAWFilterConfiguration::neuralVersion(*filter).has_value();
-        });
+    const bool neural = filter && decodeOrRefuse(url, [&] {
+                            return RAWFilterConfiguration::neuralVersion(*filter).has_value();
+                        });
     const bool isRAW = !rasterImage;
     const bool supportsDetailDenoise = isRAW && LibRawFallback::supportsDetail(url);
 
@@ -111,7 +109,8 @@ RAWLoader::DecodedSource RAWLoader::decodeSource(const std::filesystem::path& ur
         }
         if (source.rasterImage) return source;
     } else if ((source.filter = makeFilter(url))) {
-        decodeOrRefuse(url, [&] { RAWFilterConfiguration::configureForDecode(*source.filter, url); });
+        decodeOrRefuse(url,
+                       [&] { RAWFilterConfiguration::configureForDecode(*source.filter, url); });
         return source;
     }
     // LibRaw's own development, for RAW files the RAW filter cannot read. Its error is dropped:
@@ -161,8 +160,7 @@ std::shared_ptr<Texture> RAWLoader::render(const Texture& image, PixelSize size)
     std::shared_ptr<Texture> texture = makeEngineTexture(size);
     if (!texture) {
         throw RAWLoaderError::renderFailed("Could not allocate " + std::to_string(size.width) +
-                                           " × " + std::to_string(size.height) +
-                                           " RAW texture.");
+                                           " × " + std::to_string(size.height) + " RAW texture.");
     }
     lanczosScale(image, *texture);
     return texture;

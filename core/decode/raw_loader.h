@@ -46,7 +46,8 @@ class RAWLoader final {
 
     // `device` may be null (no compute device): raster photos still open, while the LibRaw
     // fallback, the Detail path and every texture operation report gpuUnavailable or refuse.
-    RAWLoader(std::shared_ptr<const Device> device, std::shared_ptr<const RAWFilterProvider> filters,
+    RAWLoader(std::shared_ptr<const Device> device,
+              std::shared_ptr<const RAWFilterProvider> filters,
               NeuralModelTimeouts neuralModelTimeouts = {});
 
     RAWLoader(const RAWLoader&) = delete;
@@ -65,9 +66,9 @@ class RAWLoader final {
     // the Detail denoiser's work. Throws CancellationError, RAWLoaderError (notOpened,
     // unsupportedFile, renderFailed, gpuUnavailable), or the sensor frame's, the Detail
     // denoiser's and the chroma kernel's own errors.
-    std::shared_ptr<Texture> texture(const PhotoID& id, bool denoised,
-                                     PreviewResolution resolution, DenoiseMethod method,
-                                     bool preserveRAWTexture, const ShouldCancel& shouldCancel,
+    std::shared_ptr<Texture> texture(const PhotoID& id, bool denoised, PreviewResolution resolution,
+                                     DenoiseMethod method, bool preserveRAWTexture,
+                                     const ShouldCancel& shouldCancel,
                                      const Progress& progress = nullptr);
 
     // The size of a fit-resolution texture for a full-resolution one: the long edge scaled to at
@@ -111,10 +112,9 @@ class RAWLoader final {
 
     // The slot pair's texture at `resolution`: the cached one, or the full texture from
     // `makeFull` (cached on success) and its fit version.
-    std::shared_ptr<Texture> cachedTexture(std::shared_ptr<Texture>& full,
-                                           std::shared_ptr<Texture>& fit,
-                                           PreviewResolution resolution,
-                                           const std::function<std::shared_ptr<Texture>()>& makeFull);
+    std::shared_ptr<Texture> cachedTexture(
+        std::shared_ptr<Texture>& full, std::shared_ptr<Texture>& fit, PreviewResolution resolution,
+        const std::function<std::shared_ptr<Texture>()>& makeFull);
     // A new, empty texture in the form handed to the engine; null when the device cannot hold
     // it. Throws gpuUnavailable without a device.
     std::shared_ptr<Texture> makeEngineTexture(PixelSize size) const;

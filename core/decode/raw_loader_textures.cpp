@@ -65,7 +65,8 @@ std::shared_ptr<Texture> RAWLoader::naturalTexture(const OpenedPhoto& photo, boo
         } else if (rasterImage) {
             image = rasterImage;
         } else if (originalFilter) {
-            image = decodeOrRefuse(photo.id.url, [&] { return originalFilter->outputImage(hostMemory); });
+            image = decodeOrRefuse(photo.id.url,
+                                   [&] { return originalFilter->outputImage(hostMemory); });
         } else {
             image = fallbackImage;
         }
@@ -81,14 +82,16 @@ std::shared_ptr<Texture> RAWLoader::naturalTexture(const OpenedPhoto& photo, boo
 std::shared_ptr<Texture> RAWLoader::cleanImage(const PhotoID& id) {
     std::unique_ptr<ConfigurableRAWFilter> filter = makeFilter(id.url);
     if (!filter) throw RAWLoaderError::unsupportedFile(id.url);
-    const std::optional<std::string> version = decodeOrRefuse(
-        id.url, [&] { return RAWFilterConfiguration::neuralVersion(*filter); });
+    const std::optional<std::string> version =
+        decodeOrRefuse(id.url, [&] { return RAWFilterConfiguration::neuralVersion(*filter); });
     if (version) {
         filter->settings.decoderVersion = *version;
         prepareNeuralModelResources(*filter, neuralModelTimeouts);
     }
-    RAWFilterConfiguration::configureForNoiseReduction(*filter, id.url, version.has_value());
-    std::shared_ptr<Texture> image = decodeOrRefuse(id.url, [&] { return filter->outputImage(hostMemory); });
+    std::shared_ptr<Texture> image = decodeOrRefuse(id.url, [&] {
+        RAWFilterConfiguration::configureForNoiseReduction(*filter, id.url, version.has_value());
+        return filter->outputImage(hostMemory);
+    });
     if (!image) throw RAWLoaderError::renderFailed("The denoise decoder returned no image.");
     return image;
 }
@@ -113,8 +116,8 @@ std::shared_ptr<Texture> RAWLoader::detailTexture(const OpenedPhoto& photo, bool
                 "photo.");
         }
         throwIfCancelled(shouldCancel);
-        std::shared_ptr<Texture> developed = denoised ? detailDenoised(shouldCancel, progress)
-                                                      : nativeFrame->renderLinearRGB();
+        std::shared_ptr<Texture> developed =
+            denoised ? detailDenoised(shouldCancel, progress) : nativeFrame->renderLinearRGB();
         throwIfCancelled(shouldCancel);
         return developed;
     });
@@ -145,9 +148,10 @@ std::shared_ptr<Texture> RAWLoader::fineTexture(const OpenedPhoto& photo,
         if (fallbackImage) return chromaSmoothed(fallbackImage);
         std::unique_ptr<ConfigurableRAWFilter> filter = makeFilter(photo.id.url);
         if (!filter) throw RAWLoaderError::unsupportedFile(photo.id.url);
-        RAWFilterConfiguration::configureForRAWTexture(*filter);
-        const std::shared_ptr<Texture> image =
-            decodeOrRefuse(photo.id.url, [&] { return filter->outputImage(hostMemory); });
+        const std::shared_ptr<Texture> image = decodeOrRefuse(photo.id.url, [&] {
+            RAWFilterConfiguration::configureForRAWTexture(*filter);
+            return filter->outputImage(hostMemory);
+        });
         if (!image) throw RAWLoaderError::renderFailed("Could not decode the RAW texture.");
         if (!hasSize(*image, photo)) {
             throw RAWLoaderError::renderFailed("RAW texture changed the image geometry.");

@@ -40,9 +40,9 @@ TEST_F(RAWLoaderOpenTest, HeicReportsItsUprightSizeAndRendersIt) {
     if (!fixtures::canEncodeHeic()) GTEST_SKIP() << "libheif here cannot encode HEVC";
     const auto path = photoPath("turned.HEIC");
     const fixtures::TestPattern pattern{.width = 64, .height = 48};
-    writeFile(path, fixtures::encodeTestHeic(fixtures::makePattern(pattern),
-                                             {.orientation = 8,
-                                              .exif = fixtures::exifBlock({.model = "Phone"})}));
+    writeFile(path, fixtures::encodeTestHeic(
+                        fixtures::makePattern(pattern),
+                        {.orientation = 8, .exif = fixtures::exifBlock({.model = "Phone"})}));
     const OpenedPhoto photo = loader->open(path);
     EXPECT_EQ(photo.pixelWidth, 48);
     EXPECT_EQ(photo.pixelHeight, 64);
@@ -59,8 +59,8 @@ TEST_F(RAWLoaderOpenTest, HeicReportsItsUprightSizeAndRendersIt) {
 }
 
 TEST_F(RAWLoaderOpenTest, RAWFilterDescribesItsPhoto) {
-    const auto path = fakeRAW("camera.nef", {.temperature = 6100.5f, .tint = -7.25f,
-                                             .size = PixelSize{300, 200}});
+    const auto path = fakeRAW(
+        "camera.nef", {.temperature = 6100.5f, .tint = -7.25f, .size = PixelSize{300, 200}});
     const OpenedPhoto photo = loader->open(path);
     EXPECT_EQ(photo.pixelWidth, 300);
     EXPECT_EQ(photo.pixelHeight, 200);
@@ -100,9 +100,7 @@ TEST_F(RAWLoaderOpenTest, OpeningAgainReadsNothingAndKeepsTheActivePhoto) {
     const auto jpeg = photoPath("second.jpg");
     writeJpeg(jpeg, {});
     const OpenedPhoto first = loader->open(raw);
-    const auto secondTexture = [&] {
-        return texture(jpeg, false, PreviewResolution::full);
-    };
+    const auto secondTexture = [&] { return texture(jpeg, false, PreviewResolution::full); };
     loader->open(jpeg);
     const auto before = secondTexture();
 
@@ -159,16 +157,14 @@ TEST_F(RAWLoaderOpenTest, AFilterWithoutAnImageLeavesThePhotoActiveButUnopened) 
           std::pair{"no_height.dng", FakeRAWFile{.size = PixelSize{10, 0}}}}) {
         const auto path = fakeRAW(name, file);
         const int made = log().filtersMade;
-        const std::string expected = std::string("Cannot decode ") + name +
-                                     " as a supported photo.";
+        const std::string expected =
+            std::string("Cannot decode ") + name + " as a supported photo.";
         EXPECT_EQ(messageOf<RAWLoaderError>([&] { loader->open(path); }), expected);
         EXPECT_EQ(log().filtersMade, made + 1);
         // Still active, so opening again decodes nothing and fails the same way.
         EXPECT_EQ(messageOf<RAWLoaderError>([&] { loader->open(path); }), expected);
         EXPECT_EQ(log().filtersMade, made + 1);
-        EXPECT_EQ(messageOf<RAWLoaderError>([&] {
-                      texture(path, false, PreviewResolution::fit);
-                  }),
+        EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(path, false, PreviewResolution::fit); }),
                   "Open the photo before rendering it.");
     }
 }

@@ -106,8 +106,8 @@ TEST_F(RAWLoaderNaturalTest, UndenoisedRAWUsesTheFilterConfiguredAtActivation) {
     const auto dng = fakeRAW("scene.DNG", {.support = {.localToneMap = true,
                                                        .luminanceNoiseReduction = true,
                                                        .colorNoiseReduction = true}});
-    const auto nef = fakeRAW("scene.nef", {.decoderVersions = {"7"},
-                                           .support = {.localToneMap = true}});
+    const auto nef =
+        fakeRAW("scene.nef", {.decoderVersions = {"7"}, .support = {.localToneMap = true}});
     for (const auto& path : {dng, nef}) {
         loader->open(path);
         texture(path, false, full);
@@ -126,10 +126,10 @@ TEST_F(RAWLoaderNaturalTest, UndenoisedRAWUsesTheFilterConfiguredAtActivation) {
 }
 
 TEST_F(RAWLoaderNaturalTest, DenoisedRAWIsASecondDecodeWithNoiseReduction) {
-    const auto path = fakeRAW("noisy.cr2", {.support = {.colorNoiseReduction = true,
-                                                        .sharpness = true,
-                                                        .contrast = true,
-                                                        .detail = true}});
+    const auto path = fakeRAW(
+        "noisy.cr2",
+        {.support = {
+             .colorNoiseReduction = true, .sharpness = true, .contrast = true, .detail = true}});
     loader->open(path);
     const auto clean = texture(path, true, full);
     EXPECT_EQ(log().filtersMade, 2);
@@ -211,9 +211,9 @@ TEST_F(RAWLoaderNaturalTest, CancellationBeforeTheStartActivatesNothing) {
 using RAWLoaderRAWTextureTest = LoaderTest;
 
 TEST_F(RAWLoaderRAWTextureTest, UndenoisedRAWIsSmoothedInChromaOnly) {
-    const auto path = fakeRAW("texture.nef", {.support = {.luminanceNoiseReduction = true,
-                                                          .sharpness = true,
-                                                          .moireReduction = true}});
+    const auto path = fakeRAW(
+        "texture.nef",
+        {.support = {.luminanceNoiseReduction = true, .sharpness = true, .moireReduction = true}});
     loader->open(path);
     const auto fine = texture(path, false, full, DenoiseMethod::natural, true);
     EXPECT_EQ(log().filtersMade, 2);
@@ -233,10 +233,9 @@ TEST_F(RAWLoaderRAWTextureTest, UndenoisedRAWIsSmoothedInChromaOnly) {
     EXPECT_EQ(log().developments, std::vector{settings});
 
     // The chroma kernel over the half-float decode.
-    const auto decoded = testing::makeTexture(*device, PixelFormat::rgba16Float, 40, 30,
-                                              [&](int x, int y) {
-                                                  return loader_testing::fakeTexel(settings, x, y);
-                                              });
+    const auto decoded = testing::makeTexture(
+        *device, PixelFormat::rgba16Float, 40, 30,
+        [&](int x, int y) { return loader_testing::fakeTexel(settings, x, y); });
     const auto expected = testing::makeTexture(*device, PixelFormat::rgba16Float, 40, 30,
                                                [](int, int) { return float4{}; });
     const auto buffer = device->makeCommandQueue()->makeCommandBuffer();
@@ -268,15 +267,13 @@ TEST_F(RAWLoaderRAWTextureTest, OnlyUndenoisedRAWPhotosTakeTheRAWTexturePath) {
 TEST_F(RAWLoaderRAWTextureTest, DecoderFailuresHaveTheirSentences) {
     const auto noImage = fakeRAW("no_image.nef", {.developsImage = false});
     loader->open(noImage);
-    EXPECT_EQ(messageOf<RAWLoaderError>([&] {
-                  texture(noImage, false, fit, DenoiseMethod::natural, true);
-              }),
+    EXPECT_EQ(messageOf<RAWLoaderError>(
+                  [&] { texture(noImage, false, fit, DenoiseMethod::natural, true); }),
               "Could not decode the RAW texture.");
     const auto reshaped = fakeRAW("reshaped.nef", {.developedSize = PixelSize{41, 30}});
     loader->open(reshaped);
-    EXPECT_EQ(messageOf<RAWLoaderError>([&] {
-                  texture(reshaped, false, fit, DenoiseMethod::natural, true);
-              }),
+    EXPECT_EQ(messageOf<RAWLoaderError>(
+                  [&] { texture(reshaped, false, fit, DenoiseMethod::natural, true); }),
               "RAW texture changed the image geometry.");
 }
 
@@ -321,8 +318,8 @@ TEST_F(RAWLoaderNeuralTest, AnUnfinishedDownloadTimesOutAndIsTriedAgain) {
 }
 
 TEST_F(RAWLoaderNeuralTest, AFailedDownloadGivesItsReason) {
-    const auto path = fakeRAW("failed.arw", {.decoderVersions = {"9"},
-                                             .download = DownloadBehaviour::fails});
+    const auto path =
+        fakeRAW("failed.arw", {.decoderVersions = {"9"}, .download = DownloadBehaviour::fails});
     loader->open(path);
     EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(path, true, fit); }),
               "Could not prepare the local denoise model: The Internet connection appears to be "
