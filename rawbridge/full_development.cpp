@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "rawbridge/half_float.h"
+#include "rawbridge/image_data.h"
 #include "rawbridge/inset_crop.h"
 #include "rawbridge/libraw_instance.h"
 
@@ -45,8 +46,9 @@ bool hasSupportedLayout(const libraw_processed_image_t& image) {
 
 DevelopedImage developFully(const char* path) {
     LibRawInstance raw = newLibRawInstance();
-    check(raw->openFile(path), "Open RAW");
-    check(raw->unpackSensorData(), "Unpack RAW");
+    check(raw->open_file(path), "Open RAW");
+    requireImageData(*raw);
+    check(raw->unpack(), "Unpack RAW");
     adjustToRawInsetCrop(*raw, kMinimumCropFraction);
     configureLinearSRGB(raw->imgdata.params);
     check(raw->dcraw_process(), "Develop RAW");

@@ -16,8 +16,9 @@ struct DevelopedImage {
 
 // Develops any RAW file LibRaw opens (no Bayer requirement) with the camera's white balance into
 // linear sRGB primaries, cropped to its default crop and oriented. Fails with the stages
-// "Open RAW", "Unpack RAW", "Develop RAW" and "Create RAW image", "LibRaw returned an unsupported
-// developed image layout." or "Cannot allocate developed RAW texture.".
+// "Open RAW", "Unpack RAW", "Develop RAW" and "Create RAW image", "The RAW file holds no image
+// data.", "LibRaw returned an unsupported developed image layout." or "Cannot allocate developed
+// RAW texture.".
 DevelopedImage developFully(const char* path);
 
 }  // namespace quillmere::rawbridge

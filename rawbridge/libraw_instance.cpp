@@ -1,11 +1,11 @@
 #include "rawbridge/libraw_instance.h"
 
 #include <cstdint>
-#include <cstring>
 #include <stdexcept>
 #include <string>
 
 #include "rawbridge/bridge_call.h"
+#include "rawbridge/image_data.h"
 
 namespace quillmere::rawbridge {
 namespace {
@@ -16,91 +16,10 @@ constexpr unsigned kXTransFilter = 9;
 // 16 × 16), so a window of that size shows whether a pattern is a plain 2 × 2 Bayer quad.
 constexpr int kPatternWindow = 16;
 
-// Decoders that read bit by bit may run a few bytes past the end of their data, and bulk reads
-// may ask for a little padding; a file whose sensor data is really missing falls short by far
-// more than this.
-constexpr std::uint64_t kToleratedMissingBytes = 4096;
-// Every mosaic format LibRaw decodes spends at least a bit on each sample, and far more in
-// practice; a file whose image data was stripped gives the decoder a few bytes for millions of
-// samples. One byte for every 64 samples tells the two apart with a wide margin.
-constexpr std::uint64_t kSamplesPerByteAtMost = 64;
-
 }  // namespace
 
-// Zero-fills and counts whatever a read could not take from the file, so the decoder never
-// works on uninitialised memory and the bridge can tell a truncated file.
-class EndCheckedFileStream : public LibRaw_file_datastream {
-public:
-    using LibRaw_file_datastream::LibRaw_file_datastream;
-
-    int read(void* pointer, size_t size, size_t count) override {
-        const int read = LibRaw_file_datastream::read(pointer, size, count);
-        const size_t complete = read > 0 ? static_cast<size_t>(read) : 0;
-        readBytes_ += complete * size;
-        if (complete < count && size != 0) {
-            const size_t missing = (count - complete) * size;
-            std::memset(static_cast<char*>(pointer) + complete * size, 0, missing);
-            missingBytes_ += missing;
-        }
-        return read;
-    }
-
-    int get_char() override {
-        const int character = LibRaw_file_datastream::get_char();
-        if (character < 0) {
-            ++missingBytes_;
-        } else {
-            ++readBytes_;
-        }
-        return character;
-    }
-
-    std::uint64_t missingBytes() const { return missingBytes_; }
-    std::uint64_t readBytes() const { return readBytes_; }
-    void resetCounts() {
-        missingBytes_ = 0;
-        readBytes_ = 0;
-    }
-
-private:
-    std::uint64_t missingBytes_ = 0;
-    std::uint64_t readBytes_ = 0;
-};
-
-BridgeLibRaw::BridgeLibRaw() : LibRaw(0) {}
-
-BridgeLibRaw::~BridgeLibRaw() {
-    // LibRaw's own teardown must not outlive the stream it reads from.
-    recycle();
-}
-
-int BridgeLibRaw::openFile(const char* path) {
-    recycle();
-    stream_ = std::make_unique<EndCheckedFileStream>(path);
-    if (!stream_->valid()) {
-        stream_.reset();
-        return LIBRAW_IO_ERROR;
-    }
-    return open_datastream(stream_.get());
-}
-
-int BridgeLibRaw::unpackSensorData() {
-    if (stream_) stream_->resetCounts();
-    const int code = unpack();
-    if (code != LIBRAW_SUCCESS || !stream_) return code;
-    if (stream_->missingBytes() > kToleratedMissingBytes) return LIBRAW_IO_ERROR;
-    // Lossy and linear formats may be read by codecs outside the stream; the mosaic decoders all
-    // read through it, so only for them is the byte count a measure of the data present.
-    const std::uint64_t samples =
-        std::uint64_t{imgdata.sizes.raw_width} * std::uint64_t{imgdata.sizes.raw_height};
-    if (imgdata.idata.filters != 0 && stream_->readBytes() * kSamplesPerByteAtMost < samples) {
-        return LIBRAW_IO_ERROR;
-    }
-    return code;
-}
-
 LibRawInstance newLibRawInstance() {
-    LibRawInstance raw = std::make_unique<BridgeLibRaw>();
+    LibRawInstance raw = std::make_unique<LibRaw>(0);
     raw->set_dataerror_handler(nullptr, nullptr);
     raw->set_memerror_handler(nullptr, nullptr);
     return raw;
@@ -138,8 +57,9 @@ void checkSensorGeometry(const LibRaw& raw) {
 
 LibRawInstance unpack(const char* path) {
     LibRawInstance raw = newLibRawInstance();
-    check(raw->openFile(path), "Open RAW");
-    check(raw->unpackSensorData(), "Unpack sensor");
+    check(raw->open_file(path), "Open RAW");
+    requireImageData(*raw);
+    check(raw->unpack(), "Unpack sensor");
     if (raw->imgdata.rawdata.raw_image == nullptr || !isThreeColourBayer(*raw)) {
         fail("The research denoiser currently requires a three-color Bayer RAW.");
     }

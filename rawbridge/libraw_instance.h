@@ -2,34 +2,12 @@
 
 #include <libraw/libraw.h>
 
-#include <cstdint>
 #include <memory>
 
 namespace quillmere::rawbridge {
 
-class EndCheckedFileStream;
-
-// A LibRaw instance that reads its file through a stream which notices reads past the end of the
-// file. LibRaw reports success on a file whose image data was stripped out and leaves its sensor
-// buffer partly uninitialised; counting what the decoder could not read lets the bridge refuse
-// such a file instead of handing out garbage.
-class BridgeLibRaw : public LibRaw {
-public:
-    BridgeLibRaw();
-    ~BridgeLibRaw() override;
-
-    // LibRaw's open_file, through the checking stream; returns LibRaw's code.
-    int openFile(const char* path);
-    // LibRaw's unpack; LIBRAW_IO_ERROR when the sensor data is missing from the file, in part
-    // (a truncated file) or whole (a file whose image data was stripped out).
-    int unpackSensorData();
-
-private:
-    std::unique_ptr<EndCheckedFileStream> stream_;
-};
-
 // One LibRaw instance per bridge call, destroyed on every way out.
-using LibRawInstance = std::unique_ptr<BridgeLibRaw>;
+using LibRawInstance = std::unique_ptr<LibRaw>;
 
 // A new instance (flags 0) that reports damaged data through its return codes only, instead of
 // printing to the program's standard error.
@@ -47,7 +25,8 @@ bool isThreeColourBayer(LibRaw& raw);
 void checkSensorGeometry(const LibRaw& raw);
 
 // Opens and unpacks a three-colour Bayer file whose sensor plane can be read safely; fails with
-// the stages "Open RAW" and "Unpack sensor", the three-colour Bayer sentence or the geometry one.
+// the stages "Open RAW" and "Unpack sensor", the sentence of a file without image data
+// (requireImageData), the three-colour Bayer sentence or the geometry one.
 LibRawInstance unpack(const char* path);
 
 }  // namespace quillmere::rawbridge

@@ -59,9 +59,7 @@ std::array<float, 4> whiteBalanceMultipliers(const libraw_colordata_t& color,
                                              const int colours[4]) {
     std::array<float, 4> multipliers;
     for (int channel = 0; channel < 4; ++channel) {
-        const float asShot = colourMultiplier(color.cam_mul, colours[channel]);
-        const float daylight = colourMultiplier(color.pre_mul, colours[channel]);
-        multipliers[channel] = asShot > 0.0f ? asShot : daylight > 0.0f ? daylight : 1.0f;
+        multipliers[channel] = whiteBalanceMultiplier(color, colours[channel]);
     }
     return multipliers;
 }

@@ -15,8 +15,8 @@ namespace quillmere::rawbridge {
 // positions. The write-back addresses LibRaw's sensor plane with them.
 void requireSameGeometry(const QXRAWMetadata& file, const QXRAWMetadata& caller);
 
-// White-balance multipliers of R, G1, B, G2 (colour indices `colours`): the camera's as-shot
-// multiplier, else LibRaw's daylight one, else 1.
+// White-balance multipliers of R, G1, B, G2 (colour indices `colours`), as
+// whiteBalanceMultiplier gives them.
 std::array<float, 4> whiteBalanceMultipliers(const libraw_colordata_t& color,
                                              const int colours[4]);
 

@@ -4,7 +4,9 @@
 #include <cstring>
 
 #include "rawbridge/bridge_call.h"
+#include "rawbridge/capture_info.h"
 #include "rawbridge/full_development.h"
+#include "rawbridge/image_data.h"
 #include "rawbridge/libraw_instance.h"
 #include "rawbridge/linear_render.h"
 #include "rawbridge/noise_profile.h"
@@ -12,6 +14,7 @@
 #include "rawbridge/sensor_metadata.h"
 
 static_assert(sizeof(QXRAWMetadata) == 44 * 4, "QXRAWMetadata is 44 four-byte fields");
+static_assert(sizeof(QXRAWCaptureInfo) == 384, "QXRAWCaptureInfo has no padding");
 
 using namespace quillmere::rawbridge;
 
@@ -65,11 +68,21 @@ extern "C" std::int32_t qx_raw_render_original(const char* path, std::int32_t in
     });
 }
 
+extern "C" std::int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureInfo* info,
+                                                 char* error, std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown RAW header error.", [&] {
+        if (path == nullptr || info == nullptr) fail("Missing RAW input.");
+        LibRawInstance raw = newLibRawInstance();
+        check(raw->open_file(path), "Open RAW");
+        *info = captureInfoFor(*raw);
+    });
+}
+
 extern "C" bool qx_raw_is_supported_bayer(const char* path) {
     if (path == nullptr) return false;
     try {
         LibRawInstance raw = newLibRawInstance();
-        return raw->openFile(path) == 0 && isThreeColourBayer(*raw);
+        return raw->open_file(path) == 0 && holdsImageData(*raw) && isThreeColourBayer(*raw);
     } catch (...) {
         return false;
     }

@@ -47,6 +47,32 @@ typedef struct QXRAWMetadata {
     int32_t noise_samples[4];      /* flat patches the noise fit found */
 } QXRAWMetadata;
 
+/* What a RAW file's header states about its capture and its camera's colour. Texts are
+ * NUL-terminated and empty when unknown; numbers are 0 when unknown. */
+typedef struct QXRAWCaptureInfo {
+    char make[64];
+    char model[64];
+    char lens[128];
+    float iso;
+    float exposure_time; /* seconds */
+    float f_number;
+    float focal_length;  /* millimetres */
+    int64_t timestamp;   /* the camera's clock read as local time, seconds since 1970 */
+    int32_t orientation; /* LibRaw flip, as in QXRAWMetadata */
+    float baseline_exposure; /* DNG BaselineExposure, EV */
+    /* The multipliers of camera R, G, B that development applies: as shot, else LibRaw's
+     * daylight ones, else 1. A neutral surface gave camera values proportional to their
+     * reciprocals. */
+    float white_balance[3];
+    /* The camera's colour: XYZ to camera R, G, B, row by row, with the file's camera calibration
+     * and analog balance applied; a DNG may carry two, each for its calibration illuminant (an
+     * EXIF LightSource code, 0 when unknown). No matrix means LibRaw takes camera values as
+     * linear sRGB. */
+    int32_t colour_matrix_count; /* 0 to 2 */
+    int32_t calibration_illuminant[2];
+    float xyz_to_camera[2][9];
+} QXRAWCaptureInfo;
+
 /* Reads the sensor of the RAW file at `path`: fills `metadata` and stores in `*pixels` a plane of
  * packed_width x packed_height elements (rows top first) of four floats R, G1, B, G2, each a raw
  * count normalised from its black to its white level and clamped to 0...1. */
@@ -66,6 +92,11 @@ int32_t qx_raw_render(const char* path, const QXRAWMetadata* metadata, const flo
  * of a float. */
 int32_t qx_raw_render_original(const char* path, int32_t info[3], uint16_t** rgba, char* error,
                                size_t errorLength);
+
+/* Reads the capture information of the RAW file at `path` from its header; the sensor data is
+ * not decoded. */
+int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureInfo* info, char* error,
+                                 size_t errorLength);
 
 /* Whether the file opens as a three-colour Bayer RAW that qx_raw_read can read. */
 bool qx_raw_is_supported_bayer(const char* path);

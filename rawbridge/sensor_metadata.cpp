@@ -12,17 +12,6 @@ constexpr unsigned kUnknownInsetEdge = 0xffff;
 constexpr int kRedColour = 0;
 constexpr int kBlueColour = 2;
 
-// LibRaw keeps some cameras' flip in degrees; its own processing turns those into flip codes the
-// same way.
-int flipCode(int flip) {
-    switch ((flip + 3600) % 360) {
-        case 270: return 5;
-        case 180: return 3;
-        case 90: return 6;
-        default: return flip;
-    }
-}
-
 // LibRaw gives the inset (default) crop in raw-buffer coordinates, margins included; the record's
 // crop is in visible coordinates like every other position in it.
 void setDefaultCrop(const libraw_image_sizes_t& sizes, QXRAWMetadata& metadata) {
@@ -72,6 +61,15 @@ void setColourFilterLayout(LibRaw& raw, QXRAWMetadata& metadata) {
 
 }  // namespace
 
+int flipCode(int flip) {
+    switch ((flip + 3600) % 360) {
+        case 270: return 5;
+        case 180: return 3;
+        case 90: return 6;
+        default: return flip;
+    }
+}
+
 BlackLevelMap::BlackLevelMap(const libraw_colordata_t& color) {
     for (int colour = 0; colour < 4; ++colour) {
         base_[colour] = static_cast<float>(color.black + color.cblack[colour]);
@@ -99,6 +97,12 @@ BlackLevelMap::RowWalk BlackLevelMap::walkRow(int colour, int row, int col) cons
 
 float colourMultiplier(const float multipliers[4], int colour) {
     return colour == 3 && multipliers[3] == 0.0f ? multipliers[1] : multipliers[colour];
+}
+
+float whiteBalanceMultiplier(const libraw_colordata_t& color, int colour) {
+    const float asShot = colourMultiplier(color.cam_mul, colour);
+    const float daylight = colourMultiplier(color.pre_mul, colour);
+    return asShot > 0.0f ? asShot : daylight > 0.0f ? daylight : 1.0f;
 }
 
 void channelColours(LibRaw& raw, const QXRAWMetadata& metadata, int colours[4]) {

@@ -56,9 +56,17 @@ private:
     unsigned patternColumns_ = 0;
 };
 
+// LibRaw keeps some cameras' flip in degrees; its own processing turns those into flip codes the
+// same way (4 transpose, 2 mirror rows, 1 mirror columns).
+int flipCode(int flip);
+
 // LibRaw's multiplier of colour index `colour` in `multipliers` (cam_mul or pre_mul). A
 // three-colour camera leaves the second green's entry at 0, meaning "the same as the first green".
 float colourMultiplier(const float multipliers[4], int colour);
+
+// The white-balance multiplier that development applies to colour index `colour`: the camera's
+// as-shot multiplier, else LibRaw's daylight one, else 1.
+float whiteBalanceMultiplier(const libraw_colordata_t& color, int colour);
 
 // The colour index of each channel R, G1, B, G2 at its position in the record's quad.
 void channelColours(LibRaw& raw, const QXRAWMetadata& metadata, int colours[4]);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -219,6 +220,25 @@ TEST(LinearRender, RefusesMissingInputsAndNonFiniteValuesButClampsTheRest) {
     linear.linearRaw = true;
     EXPECT_EQ(renderSensor(folder.dng("linear.dng", linear), read.metadata, read.plane.get()).error,
               "The research denoiser currently requires a three-color Bayer RAW.");
+}
+
+TEST(LinearRender, RendersARealCameraFile) {
+    // A colour chart: 1734 × 1156 visible samples of a 1888 × 1182 sensor.
+    const std::string path = testing::testData("tinydng_colorchart.dng");
+    const auto read = readSensor(path);
+    ASSERT_EQ(read.result, 0) << read.error;
+    const auto rendering = renderSensor(path, read.metadata, read.plane.get());
+    ASSERT_EQ(rendering.result, 0) << rendering.error;
+    EXPECT_EQ(rendering.width, 1734);
+    EXPECT_EQ(rendering.height, 1156);
+    float lowest = 1.0f;
+    float highest = 0.0f;
+    for (int x = 0; x < rendering.width; x += 17) {
+        lowest = std::min(lowest, rendering.at(x, 578, 1));
+        highest = std::max(highest, rendering.at(x, 578, 1));
+    }
+    EXPECT_GT(highest - lowest, 0.05f);  // the chart's patches, not a flat field
+    EXPECT_EQ(rendering.at(1733, 1155, 3), 1.0f);
 }
 
 }  // namespace

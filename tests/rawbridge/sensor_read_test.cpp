@@ -3,9 +3,12 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <thread>
 #include <vector>
 
+#include "rawbridge/libraw_instance.h"
 #include "rawbridge/sensor_metadata.h"
 #include "tests/rawbridge/bridge_test_support.h"
 
@@ -234,51 +237,91 @@ TEST(SensorRead, RefusesFilesThatAreNotThreeColourBayer) {
     const TemporaryFolder folder;
     SyntheticDNGOptions linear;
     linear.linearRaw = true;
-    for (const std::string& path : {folder.dng("linear.dng", linear), testData("exiv2_IMG_1361.dng")}) {
-        EXPECT_EQ(readSensor(path).error,
-                  "The research denoiser currently requires a three-color Bayer RAW.");
-        EXPECT_FALSE(qx_raw_is_supported_bayer(path.c_str()));
-    }
+    const std::string path = folder.dng("linear.dng", linear);
+    EXPECT_EQ(readSensor(path).error,
+              "The research denoiser currently requires a three-color Bayer RAW.");
+    EXPECT_FALSE(qx_raw_is_supported_bayer(path.c_str()));
     EXPECT_TRUE(qx_raw_is_supported_bayer(folder.dng("bayer.dng", SyntheticDNGOptions{}).c_str()));
     EXPECT_FALSE(qx_raw_is_supported_bayer(nullptr));
     EXPECT_FALSE(qx_raw_is_supported_bayer(testData("missing.dng").c_str()));
     EXPECT_STREQ(qx_raw_version(), LibRaw::version());
 }
 
-TEST(SensorRead, DamagedCameraFilesFailCleanlyWithLibRawsReason) {
+TEST(SensorRead, DamagedAndStrippedCameraFilesFailCleanlyWithTheirReason) {
     const std::pair<const char*, const char*> cases[] = {
         {"missing.dng", "Open RAW: Input/output error"},
         {"exiftool_CanonRaw.cr2", "Open RAW: Unsupported file format or not RAW file"},
-        {"exiftool_CanonRaw.crw", "Unpack sensor: Input/output error"},
-        {"exiftool_FujiFilm.raf", "Unpack sensor: Input/output error"},
+        // Headers whose image data is gone: LibRaw would unpack the Nikon's remains into
+        // garbage and the DNG's into zeros.
+        {"exiftool_CanonRaw.crw", "The RAW file holds no image data."},
+        {"exiftool_FujiFilm.raf", "The RAW file holds no image data."},
+        {"exiftool_Nikon.nef", "The RAW file holds no image data."},
+        {"exiftool_DNG.dng", "The RAW file holds no image data."},
+        {"exiv2_IMG_1361.dng", "The RAW file holds no image data."},
     };
     for (const auto& [file, message] : cases) {
-        const auto read = readSensor(testData(file));
+        const std::string path = testData(file);
+        const auto read = readSensor(path);
         EXPECT_EQ(read.result, -1) << file;
         EXPECT_EQ(read.error, message) << file;
         EXPECT_EQ(read.plane, nullptr);
+        EXPECT_FALSE(qx_raw_is_supported_bayer(path.c_str())) << file;
     }
 }
 
-TEST(SensorRead, FilesWhoseImageDataWasStrippedFailInsteadOfOpeningAsGarbage) {
-    // LibRaw itself unpacks both with success: the Nikon file's remains into garbage, the Canon
-    // DNG into a buffer it never fills.
-    for (const char* file : {"exiftool_Nikon.nef", "exiftool_DNG.dng"}) {
-        const auto read = readSensor(testData(file));
-        EXPECT_EQ(read.result, -1) << file;
-        EXPECT_EQ(read.error, "Unpack sensor: Input/output error") << file;
-        EXPECT_EQ(read.plane, nullptr) << file;
+// Moves the start of a little-endian TIFF's samples (the fixture writes them as consecutive
+// strips, which LibRaw reads in one run) so that half of them lie past the end of the file, as in
+// a file cut short while copying.
+void moveSamplesHalfPastTheEnd(const std::string& path) {
+    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
+    const auto read = [&](std::uint64_t at, auto value) {
+        file.seekg(static_cast<std::streamoff>(at));
+        file.read(reinterpret_cast<char*>(&value), sizeof value);
+        return value;
+    };
+    const std::uint32_t directory = read(4, std::uint32_t{});
+    std::uint32_t offsets = 0, counts = 0, strips = 0;
+    for (std::uint16_t entry = 0, entries = read(directory, std::uint16_t{}); entry < entries;
+         ++entry) {
+        const std::uint64_t at = directory + 2 + 12 * std::uint64_t{entry};
+        const auto tag = read(at, std::uint16_t{});
+        if (tag == 273) strips = read(at + 4, std::uint32_t{}), offsets = read(at + 8, std::uint32_t{});
+        if (tag == 279) counts = read(at + 8, std::uint32_t{});
     }
+    ASSERT_GT(strips, 1u);
+    std::uint64_t sampleBytes = 0;
+    for (std::uint32_t strip = 0; strip < strips; ++strip) {
+        sampleBytes += read(counts + 4 * strip, std::uint32_t{});
+    }
+    const auto start =
+        static_cast<std::uint32_t>(std::filesystem::file_size(path) - sampleBytes / 2);
+    file.seekp(offsets);
+    file.write(reinterpret_cast<const char*>(&start), 4);
+}
+
+TEST(SensorRead, ATruncatedFileFailsCleanly) {
+    const TemporaryFolder folder;
+    SyntheticDNGOptions options;
+    options.width = 1024;
+    options.height = 96;
+    const std::string path = folder.dng("cut.dng", options);
+    ASSERT_EQ(readSensor(path).result, 0);
+
+    moveSamplesHalfPastTheEnd(path);
+    const auto read = readSensor(path);
+    EXPECT_EQ(read.result, -1);
+    EXPECT_EQ(read.error, "Unpack sensor: Input/output error");
+    EXPECT_EQ(read.plane, nullptr);
 }
 
 TEST(SensorRead, TakesARealFilesDefaultCropInVisibleCoordinates) {
     // raw-identify -v: "Raw inset, width x height: 3456 x 2304 left: 52 top: 19", with the visible
-    // 3474 × 2314 at left 42 and top 14 of the raw buffer. The file holds no image data, so the
-    // record is made from LibRaw's own unpacking of its geometry.
-    LibRaw raw(0);
-    ASSERT_EQ(raw.open_file(testData("exiftool_DNG.dng").c_str()), LIBRAW_SUCCESS);
-    ASSERT_EQ(raw.unpack(), LIBRAW_SUCCESS);
-    const QXRAWMetadata m = metadataFor(raw);
+    // 3474 × 2314 at left 42 and top 14 of the raw buffer. The file's image data was stripped,
+    // so its record is taken from an instance the bridge would not read.
+    LibRawInstance raw = newLibRawInstance();
+    ASSERT_EQ(raw->open_file(testData("exiftool_DNG.dng").c_str()), 0);
+    ASSERT_EQ(raw->unpack(), 0);
+    const QXRAWMetadata m = metadataFor(*raw);
     EXPECT_EQ((Ints{m.width, m.height, 0, 0}), (Ints{3474, 2314, 0, 0}));
     EXPECT_EQ((Ints{m.crop_x, m.crop_y, m.crop_width, m.crop_height}), (Ints{10, 5, 3456, 2304}));
     EXPECT_EQ((Ints{m.output_width, m.output_height, 0, 0}), (Ints{3456, 2304, 0, 0}));

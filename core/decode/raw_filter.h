@@ -1,0 +1,85 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "core/compute/device.h"
+#include "core/decode/color_temperature.h"
+#include "core/decode/raw_filter_settings.h"
+#include "core/decode/sensor_noise_reduction.h"
+#include "core/imageio/image_properties.h"
+#include "rawbridge/qx_raw.h"
+
+namespace quillmere {
+
+// The RAW filter: develops a three-colour Bayer RAW photo through LibRaw in floats (values
+// above 1 kept), with its own noise reduction on the sensor data, and tells the photo's as-shot
+// white balance and properties. The RAW loader makes one per photo, configures it with
+// RawFilterSettings and asks it for the developed texture. Other RAW files (no Bayer filter, or a
+// larger mosaic) are refused here and take LibRaw's full development.
+//
+// The filter keeps the file's sensor data from construction on, so developing it again (another
+// setting) reads nothing but the file's header. It is not copied; outputTexture may run on several
+// threads at once.
+class RawFilter {
+  public:
+    // Reads the sensor data and header of the RAW file. Throws RawFilterError: unsupportedFile
+    // when LibRaw cannot open or unpack the file, it is not a three-colour Bayer RAW, or it holds
+    // no image data (a file stripped to its metadata); outOfMemory when the photo is larger than
+    // the program allocates.
+    explicit RawFilter(const std::filesystem::path& file);
+
+    RawFilter(const RawFilter&) = delete;
+    RawFilter& operator=(const RawFilter&) = delete;
+    RawFilter(RawFilter&&) noexcept = default;
+    RawFilter& operator=(RawFilter&&) noexcept = default;
+
+    // The decoder versions the filter offers: "8" only (there is no neural decoder).
+    static const std::vector<std::string>& supportedDecoderVersions();
+
+    const std::filesystem::path& file() const { return file_; }
+
+    // Starts as RawFilterSettings' defaults with the file's own baseline exposure.
+    const RawFilterSettings& settings() const { return settings_; }
+    // Takes all the settings at once. Throws RawFilterError::unsupportedSetting, naming the
+    // first setting that the development cannot honour, and then keeps the settings it had.
+    void setSettings(const RawFilterSettings& settings);
+
+    // The white balance the photo was taken with (asShotWhiteBalance): the neutral point of the
+    // photo's white-balance controls.
+    float neutralTemperature() const { return static_cast<float>(neutral_.temperature); }
+    float neutralTint() const { return static_cast<float>(neutral_.tint); }
+
+    // The size of the developed image, orientation applied; known without developing.
+    int outputWidth() const { return metadata_.output_width; }
+    int outputHeight() const { return metadata_.output_height; }
+
+    // The photo's capture properties (completedRAWProperties).
+    const ImageProperties& properties() const { return properties_; }
+
+    // Develops the photo with the current settings into a new outputWidth() × outputHeight()
+    // texture of `device`: RGBA16Float, shared, shader read and write, extended linear sRGB with
+    // the bottom row first. Throws RawFilterError: developFailed with LibRaw's words (also when
+    // the file changed since the filter read it), outOfMemory.
+    std::shared_ptr<Texture> outputTexture(const Device& device) const;
+
+  private:
+    struct BridgeRelease {
+        void operator()(float* pixels) const { qx_raw_free(pixels); }
+    };
+
+    // The sensor plane to develop: the one read, or a noise-reduced copy of it in `storage`.
+    const float* developedPlane(std::unique_ptr<float[]>& storage) const;
+
+    std::filesystem::path file_;
+    QXRAWMetadata metadata_{};
+    std::unique_ptr<float[], BridgeRelease> plane_;
+    SensorNoiseProfile noise_;
+    TemperatureTint neutral_;
+    ImageProperties properties_;
+    RawFilterSettings settings_;
+};
+
+}  // namespace quillmere

@@ -1,0 +1,162 @@
+#include "core/decode/sensor_noise_reduction.h"
+
+#include <gtest/gtest.h>
+#include <tbb/global_control.h>
+
+#include <array>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <random>
+#include <vector>
+
+namespace quillmere {
+namespace {
+
+using Quad = std::array<float, 4>;
+constexpr int kWidth = 120;   // quads
+constexpr int kHeight = 150;  // more than two bands of rows
+
+SensorNoiseProfile profile() {
+    SensorNoiseProfile noise;
+    noise.shot = {6e-4f, 3e-4f, 8e-4f, 3e-4f};  // red and blue gain more than green
+    noise.read = {4e-5f, 4e-5f, 4e-5f, 4e-5f};
+    return noise;
+}
+
+// Quads of level(x, y) plus noise of the profile's variance, `height` rows.
+std::vector<float> noisyPlane(const std::function<Quad(int x, int y)>& level, unsigned seed,
+                              int height = kHeight) {
+    const SensorNoiseProfile noise = profile();
+    std::mt19937 random(seed);
+    std::normal_distribution<float> normal(0.0f, 1.0f);
+    std::vector<float> plane;
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < kWidth; ++x) {
+            const Quad clean = level(x, y);
+            for (int c = 0; c < 4; ++c) {
+                plane.push_back(clean[c] + std::sqrt(noise.read[c] + noise.shot[c] * clean[c]) *
+                                               normal(random));
+            }
+        }
+    }
+    return plane;
+}
+
+Quad flat(int, int) { return {0.4f, 0.3f, 0.2f, 0.3f}; }
+
+std::vector<float> reduced(const std::vector<float>& plane, NoiseReductionAmounts amounts,
+                           const SensorNoiseProfile& noise = profile()) {
+    std::vector<float> result(plane.size());
+    const int height = static_cast<int>(plane.size() / 4 / kWidth);
+    reduceSensorNoise(plane.data(), result.data(), kWidth, height, noise, amounts);
+    return result;
+}
+
+// Mean and standard deviation of channel c, or of c(quad) for every quad.
+std::array<double, 2> statistics(const std::vector<float>& plane,
+                                 const std::function<float(const float* quad)>& value) {
+    double sum = 0.0;
+    double squares = 0.0;
+    const double count = static_cast<double>(plane.size() / 4);
+    for (std::size_t i = 0; i < plane.size(); i += 4) {
+        const double v = value(&plane[i]);
+        sum += v;
+        squares += v * v;
+    }
+    return {sum / count, std::sqrt(squares / count - (sum / count) * (sum / count))};
+}
+
+std::function<float(const float*)> channel(int c) {
+    return [c](const float* quad) { return quad[c]; };
+}
+float brightness(const float* q) { return q[0] + q[1] + q[2] + q[3]; }
+float greenSplit(const float* q) { return q[1] - q[3]; }
+float redness(const float* q) { return q[0] - 0.5f * (q[1] + q[3]); }
+float blueness(const float* q) { return q[2] - 0.5f * (q[1] + q[3]); }
+
+TEST(SensorNoiseProfile, TakesTheBridgesFitAndLendsUnfittedChannelsTheMeanOfTheOthers) {
+    QXRAWMetadata metadata{};
+    const float shot[4] = {1e-3f, 2e-3f, 3e-3f, std::numeric_limits<float>::quiet_NaN()};
+    const float read[4] = {1e-5f, -2e-5f, 3e-5f, 1e-6f};
+    const std::int32_t samples[4] = {40, 500, 32, 31};  // the last too few to be fitted
+    std::copy(shot, shot + 4, metadata.noise_shot);
+    std::copy(read, read + 4, metadata.noise_read_variance);
+    std::copy(samples, samples + 4, metadata.noise_samples);
+    SensorNoiseProfile expected;
+    expected.shot = {1e-3f, 2e-3f, 3e-3f, 2e-3f};
+    expected.read = {1e-5f, 0.0f, 3e-5f, 4e-5f / 3};  // a negative variance counts as none
+    EXPECT_EQ(SensorNoiseProfile::fromMetadata(metadata), expected);
+}
+
+TEST(SensorNoiseReduction, SmoothsEachChannelByTheNoiseTheProfileStates) {
+    const std::vector<float> plane = noisyPlane(flat, 1);
+    const std::vector<float> result = reduced(plane, {1.0f, 1.0f});
+    SensorNoiseProfile understated;  // the filter then takes the noise for detail
+    understated.shot.fill(1e-8f);
+    understated.read.fill(1e-9f);
+    const std::vector<float> kept = reduced(plane, {1.0f, 1.0f}, understated);
+    for (int c = 0; c < 4; ++c) {
+        const auto before = statistics(plane, channel(c));
+        const auto after = statistics(result, channel(c));
+        EXPECT_NEAR(after[0], before[0], 0.002 * before[0]) << c;
+        EXPECT_GT(before[1] / after[1], 3.0) << c;
+        EXPECT_LT(before[1] / statistics(kept, channel(c))[1], 1.2) << c;
+    }
+}
+
+TEST(SensorNoiseReduction, AppliesEachAmountToItsOwnPartInProportion) {
+    const std::vector<float> plane = noisyPlane(flat, 2);
+    const std::vector<float> none = reduced(plane, {0.0f, 0.0f});
+    const std::vector<float> full = reduced(plane, {1.0f, 1.0f});
+    const std::vector<float> half = reduced(plane, {0.5f, 0.5f});
+    const std::vector<float> colourOnly = reduced(plane, {0.0f, 1.0f});
+    const std::vector<float> luminanceOnly = reduced(plane, {1.0f, 0.0f});
+    for (std::size_t i = 0; i < plane.size(); ++i) {
+        ASSERT_NEAR(none[i], plane[i], 1e-6f);
+        ASSERT_NEAR(half[i], 0.5f * (plane[i] + full[i]), 1e-6f);
+    }
+    for (std::size_t i = 0; i < plane.size(); i += 4) {
+        // Colour leaves the brightness and the greens' difference; luminance the colour.
+        ASSERT_NEAR(brightness(&colourOnly[i]), brightness(&plane[i]), 1e-5f);
+        ASSERT_NEAR(greenSplit(&colourOnly[i]), greenSplit(&plane[i]), 1e-5f);
+        ASSERT_NEAR(redness(&luminanceOnly[i]), redness(&plane[i]), 1e-5f);
+        ASSERT_NEAR(blueness(&luminanceOnly[i]), blueness(&plane[i]), 1e-5f);
+    }
+    EXPECT_NE(colourOnly, plane);
+    EXPECT_NE(luminanceOnly, plane);
+}
+
+TEST(SensorNoiseReduction, GivesTheSameResultWhereverBandsAndThreadsFall) {
+    // The plane is worked through in bands of rows with margins, on several threads: moving its
+    // content down by a few rows moves the result with it, bit for bit.
+    constexpr int kShift = 37;
+    constexpr int kReach = 14;  // how far the passes together look
+    const std::vector<float> plane = noisyPlane(flat, 3);
+    std::vector<float> shifted = noisyPlane(flat, 4, kShift);
+    shifted.insert(shifted.end(), plane.begin(), plane.end());
+    const std::vector<float> result = reduced(plane, {1.0f, 1.0f});
+    const std::vector<float> shiftedResult = reduced(shifted, {1.0f, 1.0f});
+    const std::size_t row = kWidth * 4;
+    for (std::size_t i = kReach * row; i < (kHeight - kReach) * row; ++i) {
+        ASSERT_EQ(result[i], shiftedResult[i + kShift * row]) << i;
+    }
+    const tbb::global_control oneThread(tbb::global_control::max_allowed_parallelism, 1);
+    EXPECT_EQ(reduced(plane, {1.0f, 1.0f}), result);
+}
+
+TEST(SensorNoiseReduction, KeepsAColourEdgeBetweenAreasOfEqualBrightness) {
+    const auto edge = [](int x, int) {
+        return x < kWidth / 2 ? Quad{0.5f, 0.3f, 0.1f, 0.3f} : Quad{0.1f, 0.3f, 0.5f, 0.3f};
+    };
+    const std::vector<float> result = reduced(noisyPlane(edge, 5), {1.0f, 1.0f});
+    double step = 0.0;
+    for (int y = 0; y < kHeight; ++y) {
+        const std::size_t left = (static_cast<std::size_t>(y) * kWidth + kWidth / 2 - 1) * 4;
+        step += result[left] - result[left + 4];
+    }
+    EXPECT_NEAR(step / kHeight / 0.4, 1.0, 0.1);
+}
+
+}  // namespace
+}  // namespace quillmere
