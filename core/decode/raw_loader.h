@@ -14,6 +14,7 @@
 #include "core/decode/core_ml_denoiser.h"
 #include "core/decode/native_raw_frame.h"
 #include "core/decode/neural_model_resources.h"
+#include "core/decode/raw_filter_adapter.h"
 #include "core/decode/raw_texture_kernel.h"
 #include "core/edit/denoise_method.h"
 #include "core/render/opened_photo.h"
@@ -46,9 +47,11 @@ class RAWLoader final {
 
     // `device` may be null (no compute device): raster photos still open, while the LibRaw
     // fallback, the Detail path and every texture operation report gpuUnavailable or refuse.
-    RAWLoader(std::shared_ptr<const Device> device,
-              std::shared_ptr<const RAWFilterProvider> filters,
-              NeuralModelTimeouts neuralModelTimeouts = {});
+    // `filters` makes the RAW filters; the program's own unless a test gives others.
+    explicit RAWLoader(std::shared_ptr<const Device> device,
+                       std::shared_ptr<const RAWFilterProvider> filters =
+                           std::make_shared<RawFilterAdapterProvider>(),
+                       NeuralModelTimeouts neuralModelTimeouts = {});
 
     RAWLoader(const RAWLoader&) = delete;
     RAWLoader& operator=(const RAWLoader&) = delete;

@@ -4,6 +4,7 @@
 
 #include "core/decode/decoder_failure.h"
 #include "core/decode/match_filter_model.h"
+#include "core/decode/noise_reduction_filter.h"
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader.h"
 #include "core/decode/raw_loader_error.h"
@@ -22,6 +23,9 @@ void throwIfCancelled(const RAWLoader::ShouldCancel& shouldCancel) {
 void report(const RAWLoader::Progress& progress, double fraction) {
     if (progress) progress(fraction);
 }
+
+// The noise the generic filter removes from a raster photo or a LibRaw development.
+constexpr float kDevelopedPhotoNoiseLevel = 0.04f;
 
 // The Detail model's tensors and the texels its neighbouring tiles share.
 const CoreMLDenoiser::Configuration kMatchFilterConfiguration{"image", "denoised", 64};
@@ -80,6 +84,13 @@ std::shared_ptr<Texture> RAWLoader::naturalTexture(const OpenedPhoto& photo, boo
 }
 
 std::shared_ptr<Texture> RAWLoader::cleanImage(const PhotoID& id) {
+    if (const std::shared_ptr<Texture>& developed = rasterImage ? rasterImage : fallbackImage) {
+        // An already developed photo gets the generic noise filter, which keeps its size.
+        std::shared_ptr<Texture> clean =
+            reduceTextureNoise(*developed, hostMemory, kDevelopedPhotoNoiseLevel);
+        if (!clean) throw RAWLoaderError::unsupportedFile(id.url);
+        return clean;
+    }
     std::unique_ptr<ConfigurableRAWFilter> filter = makeFilter(id.url);
     if (!filter) throw RAWLoaderError::unsupportedFile(id.url);
     const std::optional<std::string> version =

@@ -23,10 +23,6 @@ constexpr auto fit = PreviewResolution::fit;
 constexpr auto full = PreviewResolution::full;
 constexpr auto detail = DenoiseMethod::matchFilter;
 
-std::filesystem::path testData(const std::string& name) {
-    return std::filesystem::path(QUILLMERE_TEST_DATA_DIR) / name;
-}
-
 // Photos the fake RAW filter does not know, so RAW files open through LibRaw's development.
 class RAWLoaderSensorTest : public LoaderTest {
   protected:
@@ -198,35 +194,6 @@ TEST_F(RAWLoaderSensorTest, ActivatingAnotherPhotoDropsTheSensorFrame) {
     EXPECT_NE(testing::readBytes(*fromFirst), testing::readBytes(*fromSecond));
     EXPECT_EQ(testing::readBytes(*detailTexture(first, false, full, probe)),
               testing::readBytes(*fromFirst));
-}
-
-TEST_F(RAWLoaderSensorTest, ColourChartDNGOpensAndDevelopsAlongEveryPath) {
-    const auto path = testData("tinydng_colorchart.dng");
-    const OpenedPhoto photo = loader->open(path);
-    EXPECT_TRUE(photo.isRAW);
-    EXPECT_TRUE(photo.supportsDetailDenoise);
-    EXPECT_EQ(photo.exif["{TIFF}"]["Model"], "Canon EOS Kiss X4");
-    const auto natural = texture(path, false, fit);
-    EXPECT_EQ(natural->width(), photo.pixelWidth);
-    EXPECT_EQ(natural->height(), photo.pixelHeight);
-    const auto sensor = texture(path, false, full, detail);
-    EXPECT_EQ(sensor->width(), photo.pixelWidth);
-    EXPECT_EQ(sensor->height(), photo.pixelHeight);
-    const auto fine = texture(path, false, fit, DenoiseMethod::natural, true);
-    EXPECT_EQ(fine->width(), photo.pixelWidth);
-}
-
-TEST_F(RAWLoaderSensorTest, StrippedAndDamagedCameraFilesAreUnsupported) {
-    for (const char* name : {"exiftool_DNG.dng", "exiftool_Nikon.nef", "exiftool_CanonRaw.crw",
-                             "exiftool_FujiFilm.raf", "exiftool_CanonRaw.cr2"}) {
-        EXPECT_EQ(messageOf<RAWLoaderError>([&] { loader->open(testData(name)); }),
-                  std::string("Cannot decode ") + name + " as a supported photo.");
-    }
-    const auto truncated = photoPath("truncated.dng");
-    fixtures::writeSyntheticDNG(truncated, noisyScene());
-    std::filesystem::resize_file(truncated, std::filesystem::file_size(truncated) / 2);
-    EXPECT_EQ(messageOf<RAWLoaderError>([&] { loader->open(truncated); }),
-              "Cannot decode truncated.dng as a supported photo.");
 }
 
 }  // namespace
