@@ -7,42 +7,23 @@
 namespace quillmere {
 namespace {
 
-RAWFilterSettings loaderSettings(const RawFilterSettings& settings) {
-    RAWFilterSettings mapped;
-    mapped.decoderVersion = settings.decoderVersion;
-    mapped.boostAmount = settings.boostAmount;
-    mapped.exposure = settings.exposure;
-    mapped.baselineExposure = settings.baselineExposure;
-    mapped.shadowBias = settings.shadowBias;
-    mapped.gamutMappingEnabled = settings.gamutMappingEnabled;
-    mapped.extendedDynamicRangeAmount = settings.extendedDynamicRangeAmount;
-    mapped.draftModeEnabled = settings.draftModeEnabled;
-    mapped.scaleFactor = settings.scaleFactor;
-    mapped.luminanceNoiseReductionAmount = settings.luminanceNoiseReductionAmount;
-    mapped.colorNoiseReductionAmount = settings.colorNoiseReductionAmount;
-    // The development has none of the other adjustments, so they stay at "none".
-    mapped.localToneMapAmount = 0.0f;
-    mapped.sharpnessAmount = 0.0f;
-    mapped.contrastAmount = 0.0f;
-    mapped.detailAmount = 0.0f;
-    mapped.moireReductionAmount = 0.0f;
-    return mapped;
-}
-
-RawFilterSettings filterSettings(const RAWFilterSettings& settings) {
-    RawFilterSettings mapped;
-    mapped.decoderVersion = settings.decoderVersion;
-    mapped.boostAmount = settings.boostAmount;
-    mapped.exposure = settings.exposure;
-    mapped.baselineExposure = settings.baselineExposure;
-    mapped.shadowBias = settings.shadowBias;
-    mapped.gamutMappingEnabled = settings.gamutMappingEnabled;
-    mapped.extendedDynamicRangeAmount = settings.extendedDynamicRangeAmount;
-    mapped.draftModeEnabled = settings.draftModeEnabled;
-    mapped.scaleFactor = settings.scaleFactor;
-    mapped.luminanceNoiseReductionAmount = settings.luminanceNoiseReductionAmount;
-    mapped.colorNoiseReductionAmount = settings.colorNoiseReductionAmount;
-    return mapped;
+// The settings both records share, field by field. The RAW filter has none of the loader's other
+// adjustments (local tone mapping, sharpening, contrast, detail, moiré), which stay at none.
+template <typename To, typename From>
+To withSharedSettings(const From& from) {
+    To to;
+    to.decoderVersion = from.decoderVersion;
+    to.boostAmount = from.boostAmount;
+    to.exposure = from.exposure;
+    to.baselineExposure = from.baselineExposure;
+    to.shadowBias = from.shadowBias;
+    to.gamutMappingEnabled = from.gamutMappingEnabled;
+    to.extendedDynamicRangeAmount = from.extendedDynamicRangeAmount;
+    to.draftModeEnabled = from.draftModeEnabled;
+    to.scaleFactor = from.scaleFactor;
+    to.luminanceNoiseReductionAmount = from.luminanceNoiseReductionAmount;
+    to.colorNoiseReductionAmount = from.colorNoiseReductionAmount;
+    return to;
 }
 
 }  // namespace
@@ -51,7 +32,8 @@ RawFilterAdapter::RawFilterAdapter(const std::filesystem::path& url)
     : RawFilterAdapter(RawFilter(url)) {}
 
 RawFilterAdapter::RawFilterAdapter(RawFilter filter)
-    : ConfigurableRAWFilter(loaderSettings(filter.settings())), filter(std::move(filter)) {}
+    : ConfigurableRAWFilter(withSharedSettings<RAWFilterSettings>(filter.settings())),
+      filter(std::move(filter)) {}
 
 std::vector<std::string> RawFilterAdapter::supportedDecoderVersions() const {
     return RawFilter::supportedDecoderVersions();
@@ -74,7 +56,7 @@ std::optional<PixelSize> RawFilterAdapter::outputSize() const {
 }
 
 std::shared_ptr<Texture> RawFilterAdapter::outputImage(const Device& device) {
-    filter.setSettings(filterSettings(settings));
+    filter.setSettings(withSharedSettings<RawFilterSettings>(settings));
     return filter.outputTexture(device);
 }
 

@@ -45,8 +45,8 @@ class RAWLoader final {
     // The long edge, in pixels, of a fit-resolution texture.
     static constexpr int previewLongEdge = 2048;
 
-    // `device` may be null (no compute device): raster photos still open, while the LibRaw
-    // fallback, the Detail path and every texture operation report gpuUnavailable or refuse.
+    // `device` may be null (no compute device): photos still open, except through the LibRaw
+    // fallback, which develops on the device, but no texture can be made (gpuUnavailable).
     // `filters` makes the RAW filters; the program's own unless a test gives others.
     explicit RAWLoader(std::shared_ptr<const Device> device,
                        std::shared_ptr<const RAWFilterProvider> filters =
