@@ -2,6 +2,8 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "core/decode/noise_reduction_filter.h"
 #include "core/decode/raw_filter.h"
@@ -118,16 +120,22 @@ TEST_F(RAWLoaderWithRAWFilterTest, ColourChartDNGDevelopsAlongEveryPath) {
 TEST_F(RAWLoaderWithRAWFilterTest, StrippedDamagedAndForeignFilesAreUnsupported) {
     const auto truncated = noisyDNG("truncated.dng");
     std::filesystem::resize_file(truncated, std::filesystem::file_size(truncated) / 2);
-    const auto foreign = folder.path() / "notes.txt";
-    loader_testing::writeFile(foreign, "hello");
-    const std::filesystem::path files[] = {testData("exiftool_DNG.dng"),
-                                           testData("exiftool_Nikon.nef"),
-                                           testData("exiftool_CanonRaw.crw"),
-                                           testData("exiftool_FujiFilm.raf"),
-                                           testData("exiftool_CanonRaw.cr2"),
-                                           truncated,
-                                           foreign,
-                                           folder.path() / "missing.nef"};
+    std::vector<std::filesystem::path> files = {
+        testData("exiftool_DNG.dng"),      testData("exiftool_Nikon.nef"),
+        testData("exiftool_CanonRaw.crw"), testData("exiftool_FujiFilm.raf"),
+        testData("exiftool_CanonRaw.cr2"), truncated,
+        folder.path() / "missing.nef"};
+    const std::pair<const char*, std::string> written[] = {
+        {"notes.txt", "hello"},
+        {"empty.jpg", ""},
+        {"garbage.heic", std::string(5000, '\x5a')},
+        {"truncated.jpeg", std::string("\xff\xd8\xff\xdb") + std::string(64, '\0')},
+        {"unknown_camera.nef", std::string("II*\0garbage", 11)},
+    };
+    for (const auto& [name, bytes] : written) {
+        files.push_back(folder.path() / name);
+        loader_testing::writeFile(files.back(), bytes);
+    }
     for (const std::filesystem::path& path : files) {
         EXPECT_EQ(messageOf<RAWLoaderError>([&] { loader.open(path); }),
                   "Cannot decode " + path.filename().string() + " as a supported photo.");

@@ -147,7 +147,7 @@ TEST_F(RAWLoaderNaturalTest, DenoisedRAWIsASecondDecodeWithNoiseReduction) {
     EXPECT_EQ(log().filtersMade, 2);
 }
 
-TEST_F(RAWLoaderNaturalTest, DetailOnAnUnsupportedPhotoTakesNaturalSilently) {
+TEST_F(RAWLoaderNaturalTest, UnsupportedDetailAndDenoisedOrRasterRAWTextureTakeNatural) {
     const auto jpeg = photoPath("photo.jpg");
     writeJpeg(jpeg, {});
     const auto raw = fakeRAW("photo.nef");
@@ -155,31 +155,39 @@ TEST_F(RAWLoaderNaturalTest, DetailOnAnUnsupportedPhotoTakesNaturalSilently) {
         ASSERT_FALSE(loader->open(path).supportsDetailDenoise);
         const auto natural = texture(path, false, fit);
         EXPECT_EQ(texture(path, false, fit, DenoiseMethod::matchFilter), natural);
+        const auto clean = texture(path, true, fit);
+        EXPECT_EQ(texture(path, true, fit, DenoiseMethod::natural, true), clean);
     }
+    EXPECT_EQ(texture(jpeg, false, fit, DenoiseMethod::natural, true), texture(jpeg, false, fit));
 }
 
 TEST_F(RAWLoaderNaturalTest, DecoderFailuresHaveTheirSentences) {
     const auto noImage = fakeRAW("no_image.nef", {.developsImage = false});
-    loader->open(noImage);
-    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(noImage, false, fit); }),
-              "RAW decoder returned no image.");
-    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(noImage, true, fit); }),
-              "The denoise decoder returned no image.");
-
     const auto reshaped = fakeRAW("reshaped.nef", {.developedSize = PixelSize{30, 40}});
-    loader->open(reshaped);
-    for (const bool denoised : {false, true}) {
-        EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(reshaped, denoised, full); }),
-                  "Denoise changed the image geometry; rendering was stopped.");
+    const auto hostile = fakeRAW("hostile.nef", {.throwsWhileDeveloping = true});
+    const struct {
+        std::filesystem::path path;
+        bool denoised;
+        bool preserveRAWTexture;
+        std::string message;
+    } cases[] = {
+        {noImage, false, false, "RAW decoder returned no image."},
+        {noImage, true, false, "The denoise decoder returned no image."},
+        {noImage, false, true, "Could not decode the RAW texture."},
+        {reshaped, false, false, "Denoise changed the image geometry; rendering was stopped."},
+        {reshaped, true, false, "Denoise changed the image geometry; rendering was stopped."},
+        {reshaped, false, true, "RAW texture changed the image geometry."},
+        {hostile, false, false, "Cannot decode hostile.nef as a supported photo."},
+        {hostile, false, true, "Cannot decode hostile.nef as a supported photo."},
+        {photoPath("never.jpg"), false, false, "Open the photo before rendering it."},
+    };
+    for (const auto& [path, denoised, preserveRAWTexture, message] : cases) {
+        if (provider->files.contains(path)) loader->open(path);
+        EXPECT_EQ(messageOf<RAWLoaderError>([&] {
+                      texture(path, denoised, full, DenoiseMethod::natural, preserveRAWTexture);
+                  }),
+                  message);
     }
-
-    const auto throwing = fakeRAW("hostile.nef", {.throwsWhileDeveloping = true});
-    loader->open(throwing);
-    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(throwing, false, full); }),
-              "Cannot decode hostile.nef as a supported photo.");
-
-    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(photoPath("never.jpg"), false, fit); }),
-              "Open the photo before rendering it.");
 }
 
 TEST_F(RAWLoaderNaturalTest, WithoutADeviceRasterPhotosOpenButDoNotRender) {
@@ -249,32 +257,6 @@ TEST_F(RAWLoaderRAWTextureTest, UndenoisedRAWIsSmoothedInChromaOnly) {
     EXPECT_EQ(texture(path, false, full, DenoiseMethod::natural, true), fine);
     EXPECT_EQ(texture(path, false, fit, DenoiseMethod::natural, true), fineFit);
     EXPECT_EQ(log().filtersMade, 2);
-}
-
-TEST_F(RAWLoaderRAWTextureTest, OnlyUndenoisedRAWPhotosTakeTheRAWTexturePath) {
-    const auto raw = fakeRAW("raw.nef");
-    loader->open(raw);
-    const auto clean = texture(raw, true, fit);
-    EXPECT_EQ(texture(raw, true, fit, DenoiseMethod::natural, true), clean);
-
-    const auto jpeg = photoPath("photo.jpg");
-    writeJpeg(jpeg, {});
-    loader->open(jpeg);
-    const auto natural = texture(jpeg, false, fit);
-    EXPECT_EQ(texture(jpeg, false, fit, DenoiseMethod::natural, true), natural);
-}
-
-TEST_F(RAWLoaderRAWTextureTest, DecoderFailuresHaveTheirSentences) {
-    const auto noImage = fakeRAW("no_image.nef", {.developsImage = false});
-    loader->open(noImage);
-    EXPECT_EQ(messageOf<RAWLoaderError>(
-                  [&] { texture(noImage, false, fit, DenoiseMethod::natural, true); }),
-              "Could not decode the RAW texture.");
-    const auto reshaped = fakeRAW("reshaped.nef", {.developedSize = PixelSize{41, 30}});
-    loader->open(reshaped);
-    EXPECT_EQ(messageOf<RAWLoaderError>(
-                  [&] { texture(reshaped, false, fit, DenoiseMethod::natural, true); }),
-              "RAW texture changed the image geometry.");
 }
 
 class RAWLoaderNeuralTest : public LoaderTest {
