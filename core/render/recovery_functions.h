@@ -110,10 +110,11 @@ inline float recoveryEndpoints(float ev, const RecoverySettings& s) {
     return ev;
 }
 
-// The recovered luminance of a pixel at `ev` (after contrast) whose edge-aware base is `base`:
+// The recovered EV of a pixel at `ev` (after contrast) whose edge-aware base is `base`:
 // the curve applied to the base, with the local detail the curve would flatten put back within
-// limits, never moving the pixel by more than 5 EV or against the slider.
-inline float recoverLuminance(float ev, float base, float textureMask, const RecoverySettings& s) {
+// limits, never moving the pixel by more than 5 EV or against the slider. The recovered
+// luminance is kMiddleGrey · 2^recoveredEV.
+inline float recoveredEV(float ev, float base, float textureMask, const RecoverySettings& s) {
     const bool bright = ev >= kRecoveryPivot;
     float mapped = recoveryLogCurve(ev, s);
     const float strength = bright ? s.highlightStrength : s.shadowStrength;
@@ -126,8 +127,9 @@ inline float recoverLuminance(float ev, float base, float textureMask, const Rec
               msl::smoothstep(0.0f, 1.0f, std::fabs(ev - kRecoveryPivot));
     const float limit = ev + (bright ? s.highlightLimit : s.shadowLimit);
     mapped = msl::clamp(mapped, msl::min(ev, limit), msl::max(ev, limit));
-    return kMiddleGrey * std::exp2(recoveryEndpoints(mapped, s));
+    return recoveryEndpoints(mapped, s);
 }
+
 
 // How far the colour-preserving shoulder replaces the per-channel one for a pixel at `ev`.
 inline float recoveryProtection(float ev, const RecoverySettings& s) {
