@@ -169,22 +169,22 @@ class ToneProgram {
         }
     }
 
-    // The per-channel display encoding (shoulderEncode or clipEncode), the encoding in a loop
-    // of its own over values in memory: the compiler vectorises it only that way.
+    // The per-channel display encoding: shoulderEncode for RAW photos, clipEncode otherwise.
     void encodeForDisplay(int n, Chunk& c) const {
-        const std::array<const float*, 3> scene{c.red.data(), c.green.data(), c.blue.data()};
-        const std::array<float*, 3> encoded{c.encodedRed.data(), c.encodedGreen.data(),
-                                            c.encodedBlue.data()};
-        for (std::size_t channel = 0; channel < 3; ++channel) {
-            const float* __restrict in = scene[channel];
-            float* __restrict out = encoded[channel];
-            if (rawShoulder_) {
-                for (int i = 0; i < n; ++i) out[i] = shoulder(msl::max(in[i], 0.0f));
-            } else {
-                std::copy(in, in + n, out);
-            }
-            for (int i = 0; i < n; ++i) out[i] = clipEncode(out[i]);
+        encodeChannel(c.red.data(), c.encodedRed.data(), n, rawShoulder_);
+        encodeChannel(c.green.data(), c.encodedGreen.data(), n, rawShoulder_);
+        encodeChannel(c.blue.data(), c.encodedBlue.data(), n, rawShoulder_);
+    }
+
+    // The shoulder first, in a loop of its own: the compiler vectorises the encoding only over
+    // values it reads from memory.
+    static void encodeChannel(const float* __restrict scene, float* __restrict encoded, int n,
+                              bool rollsOff) {
+        for (int i = 0; i < n; ++i) {
+            const float rolled = shoulder(msl::max(scene[i], 0.0f));
+            encoded[i] = rollsOff ? rolled : scene[i];
         }
+        for (int i = 0; i < n; ++i) encoded[i] = clipEncode(encoded[i]);
     }
 
     // The rest of the develop for pixel i of an encoded chunk: the colour-preserving shoulder
