@@ -110,6 +110,8 @@ class ToneProgram {
         std::array<float, kChunkSize> encodedRed, encodedGreen, encodedBlue;
         std::array<float, kChunkSize> luminance;   // after contrast
         std::array<float, kChunkSize> ev;          // of that luminance, when recovery runs
+        std::array<float, kChunkSize> base;         // the edge-aware base EV
+        std::array<float, kChunkSize> textureMask;  // 1 fine texture ... 0 contour
         std::array<float, kChunkSize> recoveredEV;  // what recovery makes of ev
         std::array<float, kChunkSize> protection;   // what the display encoding blends in
         // Positive luminance, where contrast and recovery act: 1 or 0, as wide as a float so
@@ -143,21 +145,29 @@ class ToneProgram {
     template <class RecoveryAt>
     void recover(int n, Chunk& c, const RecoveryAt& recoveryAt) const {
         for (int i = 0; i < n; ++i) c.ev[i] = msl::log2(c.luminance[i] / kMiddleGrey);
+        // What the recovery data source gives, asked for only where it is needed.
+        const bool lowersHighlights = u_.highlights < 0.0f, liftsShadows = u_.shadows > 0.0f;
         for (int i = 0; i < n; ++i) {
-            if (c.lit[i] == 0) {
-                c.recoveredEV[i] = 0.0f;  // unused: the pixel is not scaled
-                continue;
-            }
             const float ev = c.ev[i];
+            c.base[i] = ev;
+            c.textureMask[i] = 0.0f;
+            if (c.lit[i] == 0) continue;
+            const bool compressing = (ev > kRecoveryPivot && lowersHighlights) ||
+                                     (ev < kRecoveryPivot && liftsShadows);
+            if (!compressing) continue;
             const auto recovery = recoveryAt(i);
-            const bool compressing = (ev > kRecoveryPivot && u_.highlights < 0.0f) ||
-                                     (ev < kRecoveryPivot && u_.shadows > 0.0f);
-            const float base = compressing ? static_cast<float>(recovery.base(ev)) : ev;
-            const float textureMask = ev > kRecoveryPivot && u_.highlights < 0.0f
-                                          ? static_cast<float>(recovery.textureMask(ev))
-                                          : 0.0f;
-            c.recoveredEV[i] = recoveredEV(ev, base, textureMask, recovery_);
-            c.protection[i] = recoveryProtection(ev, recovery_);
+            c.base[i] = static_cast<float>(recovery.base(ev));
+            if (ev > kRecoveryPivot && lowersHighlights) {
+                c.textureMask[i] = static_cast<float>(recovery.textureMask(ev));
+            }
+        }
+        // A local copy: the settings are then known not to change inside the loop.
+        const RecoverySettings settings = recovery_;
+        for (int i = 0; i < n; ++i) {
+            const float ev = c.ev[i];
+            c.recoveredEV[i] = recoveredEV(ev, c.base[i], c.textureMask[i], settings);
+            const float protection = recoveryProtection(ev, settings);
+            c.protection[i] = c.lit[i] != 0 ? protection : 0.0f;
         }
         for (int i = 0; i < n; ++i) {
             const float yr = kMiddleGrey * msl::exp2(c.recoveredEV[i]);
