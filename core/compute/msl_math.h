@@ -18,18 +18,26 @@ namespace quillmere::msl {
 //
 // max and min are written out rather than calling fmaxf and fminf, which the compiler never
 // inlines (no instruction has their NaN rule) and which cost a library call each in every
-// per-pixel loop. They give the C library's results bit for bit: the first operand when the two
+// per-pixel loop. They give the C library's results bit for bit: the second operand when the two
 // compare equal (so the sign of a zero result matches too), the other operand when one is NaN,
-// the second when both are.
-// The comparison compiles to a branch-free select; the NaN test is a branch that is only ever
-// taken for NaN, so it costs nothing on real pixels.
+// the first when both are.
+// Both are branch-free. The NaN rule is applied as a blend of bits rather than a selection: the
+// compiler pushes comparisons of a selected value back through the selection, and its
+// vectoriser rejects what that makes of the NaN tests when one max or min feeds another.
+namespace detail {
+inline float blend(bool takeFirst, float first, float second) {
+    const std::uint32_t mask = 0u - static_cast<std::uint32_t>(takeFirst);
+    return std::bit_cast<float>((std::bit_cast<std::uint32_t>(first) & mask) |
+                                (std::bit_cast<std::uint32_t>(second) & ~mask));
+}
+}  // namespace detail
 inline float max(float a, float b) {
-    const float larger = a >= b ? a : b;
-    return (b != b) & (a == a) ? a : larger;
+    const float larger = a > b ? a : b;
+    return detail::blend(b != b, a, larger);
 }
 inline float min(float a, float b) {
-    const float smaller = a <= b ? a : b;
-    return (b != b) & (a == a) ? a : smaller;
+    const float smaller = a < b ? a : b;
+    return detail::blend(b != b, a, smaller);
 }
 inline float clamp(float x, float lo, float hi) { return min(max(x, lo), hi); }
 inline float saturate(float x) { return clamp(x, 0.0f, 1.0f); }
