@@ -182,13 +182,14 @@ inline float pow(float x, float y) {
     const float unsignedPower = finitePositive ? (y != y ? kNaN : power) : limitPower;
     const bool yInteger = std::trunc(y) == y;  // true for ±inf, false for NaN
     const float halfY = y * 0.5f;
-    const bool yOdd = yInteger && std::trunc(halfY) != halfY;
-    const bool one = y == 0.0f || xBits == kOneBits ||
-                     (magnitudeBits == kOneBits && std::fabs(y) == kInfinity);
+    const bool yOdd = yInteger & (std::trunc(halfY) != halfY);
+    // Non-short-circuit & and |: each test is a plain mask, which keeps loops branch-free.
+    const bool one = (y == 0.0f) | (xBits == kOneBits) |
+                     ((magnitudeBits == kOneBits) & (std::fabs(y) == kInfinity));
     // Negative finite x (NaN with its sign bit set gives NaN here too, as it must).
-    const bool negative = xBits > 0x80000000u && magnitudeBits != kInfinityBits;
-    const bool undefined = negative && !yInteger;
-    const float signedPower = (xBits >> 31) != 0u && yOdd ? -unsignedPower : unsignedPower;
+    const bool negative = (xBits > 0x80000000u) & (magnitudeBits != kInfinityBits);
+    const bool undefined = negative & !yInteger;
+    const float signedPower = ((xBits >> 31) != 0u) & yOdd ? -unsignedPower : unsignedPower;
     return one ? 1.0f : (undefined ? kNaN : signedPower);
 }
 

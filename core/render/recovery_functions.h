@@ -198,17 +198,20 @@ inline float recoveryWhitePoint(const GuideView& guide) {
 // The colour-preserving shoulder used where recovery protects colour: the largest channel rolls
 // off above 0.9 with all channels scaled alike (the hue is kept), and bright pixels move towards
 // white by their luminance, so one clipped channel cannot draw a coloured contour.
+// Branch-free (black is selected at the end), so that loops over pixels vectorise.
 inline msl::float3 recoveryShoulder(msl::float3 rgb) {
     rgb = msl::max(rgb, 0.0f);
     const float y = msl::dot(rgb, kRec709Luma);
-    if (y <= 0.0f) return rgb;
     const float peak = msl::max(rgb.x, msl::max(rgb.y, rgb.z));
     const float t = msl::max(peak - 0.9f, 0.0f);
     const float mapped = peak <= 0.9f ? peak : 0.9f + 0.1f * t / (0.1f + t);
-    rgb *= mapped / peak;
+    const msl::float3 scaled = rgb * (mapped / peak);
     const float energy = msl::max(y - 0.8f, 0.0f);
     const float neutral = energy * energy / (0.36f + energy * energy);
-    return msl::mix(rgb, msl::broadcast<msl::float3>(mapped), neutral);
+    const msl::float3 shouldered = msl::mix(scaled, msl::broadcast<msl::float3>(mapped), neutral);
+    const bool black = y <= 0.0f;
+    return {black ? rgb.x : shouldered.x, black ? rgb.y : shouldered.y,
+            black ? rgb.z : shouldered.z};
 }
 
 }  // namespace quillmere
