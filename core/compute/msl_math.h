@@ -18,12 +18,12 @@ namespace quillmere::msl {
 //
 // max and min are written out rather than calling fmaxf and fminf, which the compiler never
 // inlines (no instruction has their NaN rule) and which cost a library call each in every
-// per-pixel loop. They give the C library's results bit for bit: the second operand when the two
+// per-pixel loop. They give the C library's results bit for bit: the first operand when the two
 // compare equal (so the sign of a zero result matches too), the other operand when one is NaN,
-// the first when both are.
-// Both are branch-free. The NaN rule is applied as a blend of bits rather than a selection: the
-// compiler pushes comparisons of a selected value back through the selection, and its
-// vectoriser rejects what that makes of the NaN tests when one max or min feeds another.
+// the second when both are.
+// Both are branch-free, and choose by blending bits rather than by a selection: the compiler
+// pushes later comparisons of a selected value back through the selection, and its vectoriser
+// rejects what that makes of them (NaN tests of chained clamps, the tests inside pow).
 namespace detail {
 inline float blend(bool takeFirst, float first, float second) {
     const std::uint32_t mask = 0u - static_cast<std::uint32_t>(takeFirst);
@@ -32,12 +32,10 @@ inline float blend(bool takeFirst, float first, float second) {
 }
 }  // namespace detail
 inline float max(float a, float b) {
-    const float larger = a > b ? a : b;
-    return detail::blend(b != b, a, larger);
+    return detail::blend((a >= b) | ((b != b) & (a == a)), a, b);
 }
 inline float min(float a, float b) {
-    const float smaller = a < b ? a : b;
-    return detail::blend(b != b, a, smaller);
+    return detail::blend((a <= b) | ((b != b) & (a == a)), a, b);
 }
 inline float clamp(float x, float lo, float hi) { return min(max(x, lo), hi); }
 inline float saturate(float x) { return clamp(x, 0.0f, 1.0f); }
@@ -186,9 +184,8 @@ inline float pow(float x, float y) {
     // Non-short-circuit & and |: each test is a plain mask, which keeps loops branch-free.
     const bool one = (y == 0.0f) | (xBits == kOneBits) |
                      ((magnitudeBits == kOneBits) & (std::fabs(y) == kInfinity));
-    // Negative finite x (NaN with its sign bit set gives NaN here too, as it must).
-    const bool negative = (xBits > 0x80000000u) & (magnitudeBits != kInfinityBits);
-    const bool undefined = negative & !yInteger;
+    // Negative finite non-zero x to a fractional power (NaN stays NaN through limitPower).
+    const bool undefined = ((xBits >> 31) != 0u) & finitePositive & !yInteger;
     const float signedPower = ((xBits >> 31) != 0u) & yOdd ? -unsignedPower : unsignedPower;
     return one ? 1.0f : (undefined ? kNaN : signedPower);
 }

@@ -182,22 +182,23 @@ class ToneProgram {
         }
     }
 
-    // The per-channel display encoding: shoulderEncode for RAW photos, clipEncode otherwise.
+    // The per-channel display encoding: shoulderEncode for RAW photos, clipEncode otherwise,
+    // the shoulder in a loop of its own: the compiler vectorises the encoding only over values
+    // it reads from memory.
     void encodeForDisplay(int n, Chunk& c) const {
-        encodeChannel(c.red.data(), c.encodedRed.data(), n, rawShoulder_);
-        encodeChannel(c.green.data(), c.encodedGreen.data(), n, rawShoulder_);
-        encodeChannel(c.blue.data(), c.encodedBlue.data(), n, rawShoulder_);
-    }
-
-    // The shoulder first, in a loop of its own: the compiler vectorises the encoding only over
-    // values it reads from memory.
-    static void encodeChannel(const float* __restrict scene, float* __restrict encoded, int n,
-                              bool rollsOff) {
+        const bool rollsOff = rawShoulder_;
         for (int i = 0; i < n; ++i) {
-            const float rolled = shoulder(msl::max(scene[i], 0.0f));
-            encoded[i] = rollsOff ? rolled : scene[i];
+            const float red = c.red[i], green = c.green[i], blue = c.blue[i];
+            const float rolledRed = shoulder(msl::max(red, 0.0f));
+            const float rolledGreen = shoulder(msl::max(green, 0.0f));
+            const float rolledBlue = shoulder(msl::max(blue, 0.0f));
+            c.encodedRed[i] = rollsOff ? rolledRed : red;
+            c.encodedGreen[i] = rollsOff ? rolledGreen : green;
+            c.encodedBlue[i] = rollsOff ? rolledBlue : blue;
         }
-        for (int i = 0; i < n; ++i) encoded[i] = clipEncode(encoded[i]);
+        for (int i = 0; i < n; ++i) c.encodedRed[i] = clipEncode(c.encodedRed[i]);
+        for (int i = 0; i < n; ++i) c.encodedGreen[i] = clipEncode(c.encodedGreen[i]);
+        for (int i = 0; i < n; ++i) c.encodedBlue[i] = clipEncode(c.encodedBlue[i]);
     }
 
     // The colour-preserving shoulder, encoded, worked out for every pixel of the chunk: in
