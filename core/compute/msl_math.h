@@ -93,11 +93,12 @@ inline double log2Wide(float x) {
     const bool denormal = x < 0x1p-126f;
     const float scaled = denormal ? x * 0x1p23f : x;
     // x = 2^e · m with m in [√½, √2), so that log m is small and of either sign.
-    const std::int32_t bits = std::bit_cast<std::int32_t>(scaled);
-    const std::int32_t offset = bits - 0x3f3504f3;  // the bits of √½
-    const std::int32_t e = offset >> 23;            // arithmetic shift: floor division
-    const float m = std::bit_cast<float>(bits - static_cast<std::int32_t>(
-                                                    static_cast<std::uint32_t>(e) << 23));
+    // Unsigned arithmetic: the callers pass every float here, negative ones too, and select
+    // another result for those; the subtraction must not overflow for them.
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(scaled);
+    const std::uint32_t offset = bits - 0x3f3504f3u;                 // the bits of √½
+    const std::int32_t e = static_cast<std::int32_t>(offset) >> 23;  // floor division
+    const float m = std::bit_cast<float>(bits - (static_cast<std::uint32_t>(e) << 23));
     // log m = 2·atanh(s) = 2·s·(1 + s²/3 + s⁴/5 + ... + s¹⁰/11) with s = (m − 1)/(m + 1),
     // |s| ≤ 0.172; the polynomial in s² is evaluated in pairs to shorten the dependency chain.
     const double md = m;
