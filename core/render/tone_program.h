@@ -182,9 +182,9 @@ class ToneProgram {
         }
     }
 
-    // The per-channel display encoding: shoulderEncode for RAW photos, clipEncode otherwise,
-    // the shoulder in a loop of its own: the compiler vectorises the encoding only over values
-    // it reads from memory.
+    // The per-channel display encoding: shoulderEncode for RAW photos, clipEncode otherwise.
+    // The shoulder runs in a loop of its own, as the compiler vectorises the encoding only over
+    // values it reads from memory.
     void encodeForDisplay(int n, Chunk& c) const {
         const bool rollsOff = rawShoulder_;
         for (int i = 0; i < n; ++i) {
