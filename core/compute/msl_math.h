@@ -21,15 +21,21 @@ namespace quillmere::msl {
 // per-pixel loop. They give the C library's results bit for bit: the first operand when the two
 // compare equal (so the sign of a zero result matches too), the other operand when one is NaN,
 // the second when both are.
-// The comparison compiles to a branch-free select; the NaN test is a branch that is only ever
-// taken for NaN, so it costs nothing on real pixels.
+// Both are branch-free, and choose by blending bits rather than by a selection: the compiler
+// pushes later comparisons of a selected value back through the selection, and its vectoriser
+// rejects what that makes of them (NaN tests of chained clamps, the tests inside pow).
+namespace detail {
+inline float blend(bool takeFirst, float first, float second) {
+    const std::uint32_t mask = 0u - static_cast<std::uint32_t>(takeFirst);
+    return std::bit_cast<float>((std::bit_cast<std::uint32_t>(first) & mask) |
+                                (std::bit_cast<std::uint32_t>(second) & ~mask));
+}
+}  // namespace detail
 inline float max(float a, float b) {
-    const float larger = a >= b ? a : b;
-    return (b != b) & (a == a) ? a : larger;
+    return detail::blend((a >= b) | ((b != b) & (a == a)), a, b);
 }
 inline float min(float a, float b) {
-    const float smaller = a <= b ? a : b;
-    return (b != b) & (a == a) ? a : smaller;
+    return detail::blend((a <= b) | ((b != b) & (a == a)), a, b);
 }
 inline float clamp(float x, float lo, float hi) { return min(max(x, lo), hi); }
 inline float saturate(float x) { return clamp(x, 0.0f, 1.0f); }
@@ -75,6 +81,114 @@ inline float exp(float x) {
         std::bit_cast<std::uint32_t>(shifted) - std::bit_cast<std::uint32_t>(kRoundingShift) + 126u;
     const float result = (er * 2.0f) * std::bit_cast<float>(biasedExponent << 23);
     return above ? std::numeric_limits<float>::infinity() : (below ? 0.0f : result);
+}
+
+namespace detail {
+
+// log2 of a positive finite float (denormals included) in double precision, with a relative
+// error below 2^-33: enough that the float results built on it are faithfully rounded. Only
+// additions, multiplications, one division and bit moves, so loops over it vectorise.
+inline double log2Wide(float x) {
+    // Denormals are scaled into the normal range first; the exponent is corrected below.
+    const bool denormal = x < 0x1p-126f;
+    const float scaled = denormal ? x * 0x1p23f : x;
+    // x = 2^e · m with m in [√½, √2), so that log m is small and of either sign.
+    // Unsigned arithmetic: the callers pass every float here, negative ones too, and select
+    // another result for those; the subtraction must not overflow for them.
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(scaled);
+    const std::uint32_t offset = bits - 0x3f3504f3u;                 // the bits of √½
+    const std::int32_t e = static_cast<std::int32_t>(offset) >> 23;  // floor division
+    const float m = std::bit_cast<float>(bits - (static_cast<std::uint32_t>(e) << 23));
+    // log m = 2·atanh(s) = 2·s·(1 + s²/3 + s⁴/5 + ... + s¹⁰/11) with s = (m − 1)/(m + 1),
+    // |s| ≤ 0.172; the polynomial in s² is evaluated in pairs to shorten the dependency chain.
+    const double md = m;
+    const double s = (md - 1.0) / (md + 1.0);
+    const double s2 = s * s;
+    const double s4 = s2 * s2;
+    const double low = 1.0 / 3.0 + s2 * (1.0 / 5.0);
+    const double high = 1.0 / 7.0 + s2 * (1.0 / 9.0);
+    const double series = (low + s4 * high) + (s4 * s4) * (1.0 / 11.0);
+    const double logM = (2.0 * s) * (1.0 + s2 * series);
+    constexpr double kInverseLn2 = 1.4426950408889634074;
+    return static_cast<double>(e - (denormal ? 23 : 0)) + logM * kInverseLn2;
+}
+
+// 2^t in double precision with a relative error below 2^-31, for t whose result is wanted as a
+// float: t is limited to −160...130, beyond which the float result is 0 or infinity anyway.
+// NaN gives an unspecified value; callers select NaN themselves.
+inline double exp2Wide(double t) {
+    const double clamped = t < -160.0 ? -160.0 : (t > 130.0 ? 130.0 : t);
+    constexpr double kRoundingShift = 0x1.8p52;  // adding it rounds to an integer
+    const double shifted = clamped + kRoundingShift;
+    const double n = shifted - kRoundingShift;
+    const double r = (clamped - n) * 0.69314718055994530942;  // exact subtraction, |r| ≤ ln2/2
+    // e^r by its Taylor series to r^8 / 8!, evaluated in pairs (Estrin's scheme) to shorten the
+    // dependency chain.
+    const double r2 = r * r;
+    const double r4 = r2 * r2;
+    const double p01 = 1.0 + r;
+    const double p23 = 1.0 / 2.0 + r * (1.0 / 6.0);
+    const double p45 = 1.0 / 24.0 + r * (1.0 / 120.0);
+    const double p67 = 1.0 / 720.0 + r * (1.0 / 5040.0);
+    const double p03 = p01 + r2 * p23;
+    const double p47 = p45 + r2 * p67;
+    const double p = (p03 + r4 * p47) + (r4 * r4) * (1.0 / 40320.0);
+    // 2^n from n's bits in the shifted sum; n is within −160...130, so 2^n is a normal double.
+    const std::uint64_t biasedExponent =
+        std::bit_cast<std::uint64_t>(shifted) - std::bit_cast<std::uint64_t>(kRoundingShift) +
+        1023u;
+    return p * std::bit_cast<double>(biasedExponent << 52);
+}
+
+}  // namespace detail
+
+// log2, exp2 and pow within 1 ulp, evaluated in double precision from additions and
+// multiplications: loops over them vectorise (the C library's are never vectorised here and
+// may change between library versions), and every machine computes the same bits. Special
+// values follow the C library: log2 gives −inf at ±0, NaN below 0, +inf at +inf.
+inline float log2(float x) {
+    const float finite = static_cast<float>(detail::log2Wide(x));
+    const float special = x == 0.0f ? -std::numeric_limits<float>::infinity()
+                                    : (x > 0.0f ? x : std::numeric_limits<float>::quiet_NaN());
+    return x > 0.0f && x < std::numeric_limits<float>::infinity() ? finite : special;
+}
+
+// Results below the smallest denormal are 0; from 128 on they are +inf; NaN gives NaN.
+inline float exp2(float x) {
+    const float result = static_cast<float>(detail::exp2Wide(x));
+    return x != x ? x : result;
+}
+
+// x^y with the C library's special cases: pow(x, ±0) = 1 and pow(1, y) = 1 even for NaN,
+// pow(−1, ±inf) = 1, negative x gives NaN unless y is an integer (odd y keeps the sign),
+// zero and infinite x give 0 or inf by the sign of y.
+inline float pow(float x, float y) {
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
+    // x is examined through its bits: float comparisons on x would be folded into whatever
+    // selection computed x, into forms the compiler cannot vectorise.
+    const std::uint32_t xBits = std::bit_cast<std::uint32_t>(x);
+    const std::uint32_t magnitudeBits = xBits & 0x7fffffffu;
+    constexpr std::uint32_t kInfinityBits = 0x7f800000u, kOneBits = 0x3f800000u;
+    const bool finitePositive = magnitudeBits - 1u < kInfinityBits - 1u;  // not 0, inf or NaN
+    const float magnitude = std::bit_cast<float>(magnitudeBits);
+    const float power = static_cast<float>(detail::exp2Wide(
+        static_cast<double>(y) * detail::log2Wide(finitePositive ? magnitude : 1.0f)));
+    // Zero, infinite and NaN magnitudes: the limit of 2^(y·log2|x|) with log2 0 = −inf.
+    const float limitExponent = y * (magnitudeBits == 0u ? -kInfinity : magnitude);
+    const float limitPower =
+        limitExponent != limitExponent ? kNaN : (limitExponent > 0.0f ? kInfinity : 0.0f);
+    const float unsignedPower = finitePositive ? (y != y ? kNaN : power) : limitPower;
+    const bool yInteger = std::trunc(y) == y;  // true for ±inf, false for NaN
+    const float halfY = y * 0.5f;
+    const bool yOdd = yInteger & (std::trunc(halfY) != halfY);
+    // Non-short-circuit & and |: each test is a plain mask, which keeps loops branch-free.
+    const bool one = (y == 0.0f) | (xBits == kOneBits) |
+                     ((magnitudeBits == kOneBits) & (std::fabs(y) == kInfinity));
+    // Negative finite non-zero x to a fractional power (NaN stays NaN through limitPower).
+    const bool undefined = ((xBits >> 31) != 0u) & finitePositive & !yInteger;
+    const float signedPower = ((xBits >> 31) != 0u) & yOdd ? -unsignedPower : unsignedPower;
+    return one ? 1.0f : (undefined ? kNaN : signedPower);
 }
 
 // Float to integer as the GPU converts: toward zero, saturated to the integer's range, NaN to 0.

@@ -2,22 +2,35 @@
 
 #include <cstdint>
 #include <optional>
+#include <utility>
 
 #include "core/common/json_coding.h"
 #include "core/render/denoise_backend.h"
+#include "core/render/path_extension.h"
 #include "core/render/photo_id.h"
 
 namespace quillmere {
 
 // What opening a photo yields: its identity, full-resolution size, as-shot white balance,
-// image properties and how it can be denoised.
+// image properties and how it can be denoised. Defined in this header alone because the RAW
+// loader, below the render library, builds it.
 struct OpenedPhoto {
     // Without `supportsDetailDenoise`, a RAW photo named .arw (in any case) is taken as
     // Detail-capable and every other photo as not.
     OpenedPhoto(PhotoID id, std::int64_t pixelWidth, std::int64_t pixelHeight,
                 double asShotTemperature, double asShotTint, json::Json exif,
                 DenoiseBackend denoiseBackend, bool isRAW,
-                std::optional<bool> supportsDetailDenoise = std::nullopt);
+                std::optional<bool> supportsDetailDenoise = std::nullopt)
+        : id(std::move(id)),
+          pixelWidth(pixelWidth),
+          pixelHeight(pixelHeight),
+          asShotTemperature(asShotTemperature),
+          asShotTint(asShotTint),
+          exif(std::move(exif)),
+          denoiseBackend(denoiseBackend),
+          isRAW(isRAW),
+          supportsDetailDenoise(supportsDetailDenoise.value_or(
+              isRAW && lowercasedExtension(this->id.url) == "arw")) {}
 
     PhotoID id;
     std::int64_t pixelWidth;

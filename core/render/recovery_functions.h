@@ -1,6 +1,8 @@
 #pragma once
 
 #include <array>
+#include <bit>
+#include <cstdint>
 #include <cmath>
 
 #include "core/compute/luminance.h"
@@ -27,13 +29,17 @@ struct GuideView {
     }
 };
 
+// Whether x is ±0, tested on its bits: a float comparison of a value just produced by msl::max
+// is folded by the compiler into a form its vectoriser rejects.
+inline bool isZero(float x) { return (std::bit_cast<std::uint32_t>(x) << 1) == 0u; }
+
 // 0 with zero slope at distance 0, rising to 1; the greatest slope is 1 / (2 · width).
+// Branch-free, like the rest of the recovery curve, so that loops over pixels vectorise.
 inline float recoveryWeight(float distance, float width) {
     const float d = msl::max(distance, 0.0f);
-    // e^−0 is exactly 1, so at zero distance the weight is exactly 0 without the exponential.
-    if (d == 0.0f) return 0.0f;
     const float rise = 1.0f - msl::exp(-d / width);
-    return rise * rise;
+    // Exactly 0 at zero distance, whatever the exponential's last bit.
+    return isZero(d) ? 0.0f : rise * rise;
 }
 
 // A Gaussian of 1.2 EV cut to nothing at ±3 EV, so bright edges cannot bleed into dark regions.
@@ -87,18 +93,16 @@ struct RecoverySettings {
 // The recovery tone curve in EV. Below the pivot the highlight term is exactly zero; with
 // shadows ≥ 0 the shadow support ends at the pivot with zero slope.
 inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
-    const float shadow = s.shadows >= 0.0f ? 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f)
-                                           : 3.0f * recoveryWeight(-ev, 2.25f);
+    const float lift = 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f);
+    const float deepen = 3.0f * recoveryWeight(-ev, 2.25f);
+    const float shadow = s.shadows >= 0.0f ? lift : deepen;
     const float distance = msl::max(ev - kRecoveryPivot, 0.0f);
-    float highlight = 0.0f;  // what both forms give at the pivot and below it
-    if (distance != 0.0f) {
-        // Lowered highlights adapt to the white point instead of following the fixed curve.
-        highlight =
-            s.highlights < 0.0f
-                ? msl::min(5.0f, s.whiteCompression *
-                                     (distance - 0.5f * (1.0f - msl::exp(-distance / 0.5f))))
-                : 5.0f * recoveryWeight(distance, 2.6f);
-    }
+    // Lowered highlights adapt to the white point instead of following the fixed curve.
+    const float adapted = msl::min(
+        5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - msl::exp(-distance / 0.5f))));
+    const float fixed = 5.0f * recoveryWeight(distance, 2.6f);
+    // Exactly 0 at the pivot and below it, as both forms are in exact arithmetic.
+    const float highlight = isZero(distance) ? 0.0f : (s.highlights < 0.0f ? adapted : fixed);
     return ev + s.shadowsAmount * shadow + s.highlightsAmount * highlight;
 }
 
@@ -110,10 +114,11 @@ inline float recoveryEndpoints(float ev, const RecoverySettings& s) {
     return ev;
 }
 
-// The recovered luminance of a pixel at `ev` (after contrast) whose edge-aware base is `base`:
+// The recovered EV of a pixel at `ev` (after contrast) whose edge-aware base is `base`:
 // the curve applied to the base, with the local detail the curve would flatten put back within
-// limits, never moving the pixel by more than 5 EV or against the slider.
-inline float recoverLuminance(float ev, float base, float textureMask, const RecoverySettings& s) {
+// limits, never moving the pixel by more than 5 EV or against the slider. The recovered
+// luminance is kMiddleGrey · 2^recoveredEV.
+inline float recoveredEV(float ev, float base, float textureMask, const RecoverySettings& s) {
     const bool bright = ev >= kRecoveryPivot;
     float mapped = recoveryLogCurve(ev, s);
     const float strength = bright ? s.highlightStrength : s.shadowStrength;
@@ -126,8 +131,9 @@ inline float recoverLuminance(float ev, float base, float textureMask, const Rec
               msl::smoothstep(0.0f, 1.0f, std::fabs(ev - kRecoveryPivot));
     const float limit = ev + (bright ? s.highlightLimit : s.shadowLimit);
     mapped = msl::clamp(mapped, msl::min(ev, limit), msl::max(ev, limit));
-    return kMiddleGrey * std::exp2(recoveryEndpoints(mapped, s));
+    return recoveryEndpoints(mapped, s);
 }
+
 
 // How far the colour-preserving shoulder replaces the per-channel one for a pixel at `ev`.
 inline float recoveryProtection(float ev, const RecoverySettings& s) {
@@ -192,17 +198,20 @@ inline float recoveryWhitePoint(const GuideView& guide) {
 // The colour-preserving shoulder used where recovery protects colour: the largest channel rolls
 // off above 0.9 with all channels scaled alike (the hue is kept), and bright pixels move towards
 // white by their luminance, so one clipped channel cannot draw a coloured contour.
+// Branch-free (black is selected at the end), so that loops over pixels vectorise.
 inline msl::float3 recoveryShoulder(msl::float3 rgb) {
     rgb = msl::max(rgb, 0.0f);
     const float y = msl::dot(rgb, kRec709Luma);
-    if (y <= 0.0f) return rgb;
     const float peak = msl::max(rgb.x, msl::max(rgb.y, rgb.z));
     const float t = msl::max(peak - 0.9f, 0.0f);
     const float mapped = peak <= 0.9f ? peak : 0.9f + 0.1f * t / (0.1f + t);
-    rgb *= mapped / peak;
+    const msl::float3 scaled = rgb * (mapped / peak);
     const float energy = msl::max(y - 0.8f, 0.0f);
     const float neutral = energy * energy / (0.36f + energy * energy);
-    return msl::mix(rgb, msl::broadcast<msl::float3>(mapped), neutral);
+    const msl::float3 shouldered = msl::mix(scaled, msl::broadcast<msl::float3>(mapped), neutral);
+    const bool black = y <= 0.0f;
+    return {black ? rgb.x : shouldered.x, black ? rgb.y : shouldered.y,
+            black ? rgb.z : shouldered.z};
 }
 
 }  // namespace quillmere

@@ -21,24 +21,25 @@ inline constexpr float kShoulderB = 4.6875f;
 
 // Highlight roll-off for RAW photos: identity up to the knee, then a curve with slope 1 at the
 // knee that maps 0.8...4.0 onto 0.8...1.0 and approaches 0.8 + 1 / 4.6875.
+// Branch-free, like srgbEncode.
 inline float shoulder(float x) {
-    if (x <= kShoulderKnee) return x;
     const float t = x - kShoulderKnee;
-    return kShoulderKnee + t / (1.0f + kShoulderB * t);
+    const float rolled = kShoulderKnee + t / (1.0f + kShoulderB * t);
+    return t <= 0.0f ? x : rolled;
 }
 
 // The sRGB transfer function (IEC 61966-2-1), unclamped.
+// Both pieces are computed and one selected, so that loops over it vectorise.
 inline float srgbEncode(float c) {
-    if (c <= 0.0031308f) return 12.92f * c;
-    return 1.055f * std::pow(c, 1.0f / 2.4f) - 0.055f;
-}
-
-inline float shoulderEncode(float c) {
-    return msl::clamp(srgbEncode(shoulder(msl::max(c, 0.0f))), 0.0f, 1.0f);
+    const float curved = 1.055f * msl::pow(c, 1.0f / 2.4f) - 0.055f;
+    return c <= 0.0031308f ? 12.92f * c : curved;
 }
 
 // Raster photos clip at display white instead of rolling off.
 inline float clipEncode(float c) { return msl::clamp(srgbEncode(msl::max(c, 0.0f)), 0.0f, 1.0f); }
+
+// The shoulder never gives a negative value, so the encoding's own floor at 0 changes nothing.
+inline float shoulderEncode(float c) { return clipEncode(shoulder(msl::max(c, 0.0f))); }
 
 // Linear interpolation in one 256-entry channel of the curve table starting at `base`.
 inline float lutSample(const float* lut, int base, float v) {
@@ -106,18 +107,21 @@ struct SceneTransform {
                 r,
                 r * r * r,
                 {u.wbGainR, u.wbGainG, u.wbGainB},
-                std::exp2(u.exposure)};
+                msl::exp2(u.exposure)};
     }
 };
 
 // Scene-linear colour of a pixel whose decoded colour is `o` and fully denoised colour `c`.
+// The blend is always computed and then selected (so loops over pixels vectorise); without
+// denoising the decoded colour passes through exactly.
 inline msl::float3 sceneRGB(msl::float3 o, msl::float3 c, const SceneTransform& scene) {
-    msl::float3 rgb = o;
-    if (scene.denoiseAmount > 0.0f) {
-        const msl::float3 residual = o - c;
-        const float residualY = msl::dot(residual, kRec709Luma);
-        rgb = (c + scene.residualLuma * residualY) + scene.residualChroma * (residual - residualY);
-    }
+    const msl::float3 residual = o - c;
+    const float residualY = msl::dot(residual, kRec709Luma);
+    const msl::float3 blended =
+        (c + scene.residualLuma * residualY) + scene.residualChroma * (residual - residualY);
+    const bool denoises = scene.denoiseAmount > 0.0f;
+    const msl::float3 rgb{denoises ? blended.x : o.x, denoises ? blended.y : o.y,
+                          denoises ? blended.z : o.z};
     return rgb * scene.gains * scene.exposureGain;
 }
 
@@ -127,7 +131,7 @@ inline float contrastScale(float contrast) { return 1.0f + contrast / 100.0f * 0
 // Contrast-scaled scene EV of a colour's luminance, floored far below black so that black and
 // negative colours stay finite; what the recovery guide is made of.
 inline float sceneEV(msl::float3 rgb, float contrastScaleFactor) {
-    return std::log2(msl::max(msl::dot(rgb, kRec709Luma), 1e-10f) / kMiddleGrey) *
+    return msl::log2(msl::max(msl::dot(rgb, kRec709Luma), 1e-10f) / kMiddleGrey) *
            contrastScaleFactor;
 }
 

@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <concepts>
+#include <cstdint>
+#include <type_traits>
 
 #include "core/compute/luminance.h"
 #include "core/compute/msl_math.h"
@@ -71,9 +73,159 @@ class ToneProgram {
     // denoised colour is `clean` (ignored unless usesCleanColor()).
     template <RecoveryDataSource Recovery>
     msl::float3 develop(msl::float3 original, msl::float3 clean, const Recovery& recovery) const {
-        msl::float3 rgb = sceneRGB(original, clean, scene_);
-        const float protection = toneLuminance(rgb, recovery);
-        rgb = encodeForDisplay(rgb, protection);
+        const msl::float4 originalPixel{original, 0.0f}, cleanPixel{clean, 0.0f};
+        msl::float4 result;
+        developPixels(&originalPixel, &cleanPixel, 1, [&](int) { return recovery; }, &result);
+        return result.xyz();
+    }
+
+    // Develops `count` pixels (alpha passed through); `recoveryAt(i)` gives the recovery data
+    // source of pixel i. The transcendental steps run over whole chunks of pixels in loops
+    // without branches, which the compiler vectorises; the steps that branch per pixel follow
+    // pixel by pixel. Every pixel gets the same arithmetic whichever way it is grouped.
+    template <class RecoveryAt>
+        requires RecoveryDataSource<std::invoke_result_t<const RecoveryAt&, int>>
+    void developPixels(const msl::float4* original, const msl::float4* clean, int count,
+                       const RecoveryAt& recoveryAt, msl::float4* result) const {
+        Chunk chunk;
+        for (int start = 0; start < count; start += kChunkSize) {
+            const int n = std::min(kChunkSize, count - start);
+            sceneLuminance(original + start, clean + start, n, chunk);
+            if (recoveryActive_) {
+                recover(n, chunk, [&](int i) { return recoveryAt(start + i); });
+            }
+            encodeForDisplay(n, chunk);
+            if (rawShoulder_ && recoveryActive_) encodeProtectedColors(n, chunk);
+            for (int i = 0; i < n; ++i) {
+                result[start + i] = {developColor(chunk, i), original[start + i].w};
+            }
+        }
+    }
+
+  private:
+    static constexpr int kChunkSize = 64;
+
+    // The pixels of one chunk between the steps, one array per quantity.
+    struct Chunk {
+        std::array<float, kChunkSize> red, green, blue;  // scene light
+        std::array<float, kChunkSize> encodedRed, encodedGreen, encodedBlue;
+        // The encoded colour-preserving shoulder, for the pixels recovery protects.
+        std::array<float, kChunkSize> protectedRed, protectedGreen, protectedBlue;
+        std::array<float, kChunkSize> luminance;   // after contrast
+        std::array<float, kChunkSize> ev;          // of that luminance, when recovery runs
+        std::array<float, kChunkSize> base;         // the edge-aware base EV
+        std::array<float, kChunkSize> textureMask;  // 1 fine texture ... 0 contour
+        std::array<float, kChunkSize> recoveredEV;  // what recovery makes of ev
+        std::array<float, kChunkSize> protection;   // what the display encoding blends in
+        // Positive luminance, where contrast and recovery act: 1 or 0, as wide as a float so
+        // that the loops testing it vectorise.
+        std::array<std::int32_t, kChunkSize> lit;
+    };
+
+    // Scene light and contrast on scene luminance, ratio-preserving (the channel ratios and so
+    // the hue are kept).
+    void sceneLuminance(const msl::float4* original, const msl::float4* clean, int n,
+                        Chunk& c) const {
+        for (int i = 0; i < n; ++i) {
+            const msl::float3 rgb = sceneRGB(original[i].xyz(), clean[i].xyz(), scene_);
+            const float y = msl::dot(rgb, kRec709Luma);
+            // Black, or negative after the gains: nothing to scale.
+            const bool lit = !(y <= 0.0f);
+            // Middle grey is the fixed point of every contrast setting.
+            const float yc = kMiddleGrey * msl::exp2(msl::log2(y / kMiddleGrey) * contrastScale_);
+            const float scale = lit ? yc / y : 1.0f;
+            c.red[i] = rgb.x * scale;
+            c.green[i] = rgb.y * scale;
+            c.blue[i] = rgb.z * scale;
+            c.luminance[i] = yc;
+            c.lit[i] = lit ? 1 : 0;
+            c.protection[i] = 0.0f;
+        }
+    }
+
+    // Highlight and shadow recovery on the contrasted luminance, ratio-preserving too; sets the
+    // colour protection of the pixels it acts on.
+    template <class RecoveryAt>
+    void recover(int n, Chunk& c, const RecoveryAt& recoveryAt) const {
+        for (int i = 0; i < n; ++i) c.ev[i] = msl::log2(c.luminance[i] / kMiddleGrey);
+        // What the recovery data source gives, asked for only where it is needed.
+        const bool lowersHighlights = u_.highlights < 0.0f, liftsShadows = u_.shadows > 0.0f;
+        for (int i = 0; i < n; ++i) {
+            const float ev = c.ev[i];
+            c.base[i] = ev;
+            c.textureMask[i] = 0.0f;
+            if (c.lit[i] == 0) continue;
+            const bool compressing = (ev > kRecoveryPivot && lowersHighlights) ||
+                                     (ev < kRecoveryPivot && liftsShadows);
+            if (!compressing) continue;
+            const auto recovery = recoveryAt(i);
+            c.base[i] = static_cast<float>(recovery.base(ev));
+            if (ev > kRecoveryPivot && lowersHighlights) {
+                c.textureMask[i] = static_cast<float>(recovery.textureMask(ev));
+            }
+        }
+        // A local copy: the settings are then known not to change inside the loop.
+        const RecoverySettings settings = recovery_;
+        for (int i = 0; i < n; ++i) {
+            const float ev = c.ev[i];
+            c.recoveredEV[i] = recoveredEV(ev, c.base[i], c.textureMask[i], settings);
+            const float protection = recoveryProtection(ev, settings);
+            c.protection[i] = c.lit[i] != 0 ? protection : 0.0f;
+        }
+        for (int i = 0; i < n; ++i) {
+            const float yr = kMiddleGrey * msl::exp2(c.recoveredEV[i]);
+            const float ratio = yr / c.luminance[i];
+            const float scale = c.lit[i] != 0 ? ratio : 1.0f;
+            c.red[i] *= scale;
+            c.green[i] *= scale;
+            c.blue[i] *= scale;
+        }
+    }
+
+    // The per-channel display encoding: shoulderEncode for RAW photos, clipEncode otherwise.
+    // The shoulder runs in a loop of its own, as the compiler vectorises the encoding only over
+    // values it reads from memory.
+    void encodeForDisplay(int n, Chunk& c) const {
+        const bool rollsOff = rawShoulder_;
+        for (int i = 0; i < n; ++i) {
+            const float red = c.red[i], green = c.green[i], blue = c.blue[i];
+            const float rolledRed = shoulder(msl::max(red, 0.0f));
+            const float rolledGreen = shoulder(msl::max(green, 0.0f));
+            const float rolledBlue = shoulder(msl::max(blue, 0.0f));
+            c.encodedRed[i] = rollsOff ? rolledRed : red;
+            c.encodedGreen[i] = rollsOff ? rolledGreen : green;
+            c.encodedBlue[i] = rollsOff ? rolledBlue : blue;
+        }
+        for (int i = 0; i < n; ++i) c.encodedRed[i] = clipEncode(c.encodedRed[i]);
+        for (int i = 0; i < n; ++i) c.encodedGreen[i] = clipEncode(c.encodedGreen[i]);
+        for (int i = 0; i < n; ++i) c.encodedBlue[i] = clipEncode(c.encodedBlue[i]);
+    }
+
+    // The colour-preserving shoulder, encoded, worked out for every pixel of the chunk: in
+    // vector loops that costs less than for the protected pixels alone one by one.
+    void encodeProtectedColors(int n, Chunk& c) const {
+        for (int i = 0; i < n; ++i) {
+            const msl::float3 shouldered = recoveryShoulder({c.red[i], c.green[i], c.blue[i]});
+            c.protectedRed[i] = shouldered.x;
+            c.protectedGreen[i] = shouldered.y;
+            c.protectedBlue[i] = shouldered.z;
+        }
+        for (int i = 0; i < n; ++i) c.protectedRed[i] = srgbEncode(c.protectedRed[i]);
+        for (int i = 0; i < n; ++i) c.protectedGreen[i] = srgbEncode(c.protectedGreen[i]);
+        for (int i = 0; i < n; ++i) c.protectedBlue[i] = srgbEncode(c.protectedBlue[i]);
+    }
+
+    // The rest of the develop for pixel i of an encoded chunk: the colour-preserving shoulder
+    // where recovery protects colour, then the curve and the colour steps.
+    msl::float3 developColor(const Chunk& c, int i) const {
+        msl::float3 rgb{c.encodedRed[i], c.encodedGreen[i], c.encodedBlue[i]};
+        // Pixels recovery leaves alone keep exactly the per-channel rendering; raster photos
+        // clip and are never protected.
+        if (rawShoulder_ && c.protection[i] > 0.0f) {
+            const msl::float3 protectedColor{c.protectedRed[i], c.protectedGreen[i],
+                                             c.protectedBlue[i]};
+            rgb = msl::mix(rgb, protectedColor, c.protection[i]);
+        }
         if (curveTable_) rgb = applyCurve(rgb);
 
         // Selection is judged on the colour before any point or band moves it, so overlapping
@@ -93,42 +245,6 @@ class ToneProgram {
             rgb = fadeToGrey(rgb, bandVisualizationWeight(hsl_, sampleHSV.x, visualizedBand_));
         }
         return rgb;
-    }
-
-  private:
-    // Contrast and recovery on scene luminance, ratio-preserving (the channel ratios and so the
-    // hue are kept). Returns the colour protection the display encoding blends in.
-    template <RecoveryDataSource Recovery>
-    float toneLuminance(msl::float3& rgb, const Recovery& recovery) const {
-        const float y = msl::dot(rgb, kRec709Luma);
-        if (y <= 0.0f) return 0.0f;  // black, or negative after the gains: nothing to scale
-        // Middle grey is the fixed point of every contrast setting.
-        const float yc = kMiddleGrey * std::exp2(std::log2(y / kMiddleGrey) * contrastScale_);
-        rgb *= yc / y;
-        if (!recoveryActive_) return 0.0f;
-
-        const float ev = std::log2(yc / kMiddleGrey);
-        const bool compressing = (ev > kRecoveryPivot && u_.highlights < 0.0f) ||
-                                 (ev < kRecoveryPivot && u_.shadows > 0.0f);
-        const float base = compressing ? static_cast<float>(recovery.base(ev)) : ev;
-        const float textureMask = ev > kRecoveryPivot && u_.highlights < 0.0f
-                                      ? static_cast<float>(recovery.textureMask(ev))
-                                      : 0.0f;
-        const float yr = recoverLuminance(ev, base, textureMask, recovery_);
-        rgb *= yr / yc;
-        return recoveryProtection(ev, recovery_);
-    }
-
-    msl::float3 encodeForDisplay(msl::float3 rgb, float protection) const {
-        if (!rawShoulder_) return {clipEncode(rgb.x), clipEncode(rgb.y), clipEncode(rgb.z)};
-        const msl::float3 legacy{shoulderEncode(rgb.x), shoulderEncode(rgb.y),
-                                 shoulderEncode(rgb.z)};
-        // Pixels recovery leaves alone keep exactly the per-channel rendering.
-        if (!(protection > 0.0f)) return legacy;
-        const msl::float3 shouldered = recoveryShoulder(rgb);
-        const msl::float3 protectedColor{srgbEncode(shouldered.x), srgbEncode(shouldered.y),
-                                         srgbEncode(shouldered.z)};
-        return msl::mix(legacy, protectedColor, protection);
     }
 
     msl::float3 applyCurve(msl::float3 rgb) const {

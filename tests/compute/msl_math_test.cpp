@@ -8,12 +8,45 @@
 #include <cstdint>
 #include <cstdlib>
 #include <limits>
+#include <vector>
 
 namespace quillmere {
 namespace {
 
 constexpr float kNaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float kInfinity = std::numeric_limits<float>::infinity();
+
+// Distance in representable floats; 0 and -0 are one value.
+long long ulpDistance(float a, float b) {
+    const auto ordered = [](float f) {
+        const auto bits = std::bit_cast<std::int32_t>(f);
+        return bits < 0 ? static_cast<std::int64_t>(INT32_MIN) - bits : bits;
+    };
+    return std::llabs(static_cast<long long>(ordered(a)) - ordered(b));
+}
+
+// Whether `actual` is within 1 ulp of the double-precision `reference` rounded to float, NaN
+// exactly where the reference is NaN.
+::testing::AssertionResult withinOneUlp(float actual, double reference) {
+    const float expected = static_cast<float>(reference);
+    if (std::isnan(expected) != std::isnan(actual) ||
+        (!std::isnan(expected) && ulpDistance(actual, expected) > 1)) {
+        return ::testing::AssertionFailure() << actual << " instead of " << expected;
+    }
+    return ::testing::AssertionSuccess();
+}
+
+// Floats over the whole range: every binade from the smallest denormal up, a few mantissas each.
+std::vector<float> wideRangeOfPositiveFloats() {
+    std::vector<float> values;
+    for (int exponent = -149; exponent < 128; ++exponent) {
+        for (float mantissa : {1.0f, 1.0000001f, 1.2345678f, 1.41421354f, 1.5f, 1.9999999f}) {
+            const float value = std::ldexp(mantissa, exponent);
+            if (value > 0.0f && std::isfinite(value)) values.push_back(value);
+        }
+    }
+    return values;
+}
 
 TEST(MSLMath, MaxMinAndClampIgnoreNaNOperandsAsTheGPUDoes) {
     EXPECT_EQ(msl::max(kNaN, 0.25f), 0.25f);
@@ -62,13 +95,6 @@ TEST(MSLMath, SmoothstepMixFractAndFmodFollowTheShadingLanguage) {
 }
 
 TEST(MSLMath, ExpIsWithinTwoUlpAndHandlesTheEndsOfItsRange) {
-    const auto ulpDistance = [](float a, float b) {
-        const auto ordered = [](float f) {
-            const auto bits = std::bit_cast<std::int32_t>(f);
-            return bits < 0 ? static_cast<std::int64_t>(INT32_MIN) - bits : bits;
-        };
-        return std::llabs(static_cast<long long>(ordered(a)) - ordered(b));
-    };
     long long worst = 0;
     for (float x = -86.0f; x < 88.5f; x += 0.0037f) {
         worst = std::max(worst, ulpDistance(msl::exp(x), static_cast<float>(std::exp(double{x}))));
@@ -80,6 +106,69 @@ TEST(MSLMath, ExpIsWithinTwoUlpAndHandlesTheEndsOfItsRange) {
     EXPECT_EQ(msl::exp(89.0f), kInfinity);
     EXPECT_EQ(msl::exp(kInfinity), kInfinity);
     EXPECT_TRUE(std::isnan(msl::exp(kNaN)));
+}
+
+TEST(MSLMath, Log2IsWithinOneUlpFromDenormalsToTheLargestFloat) {
+    for (float x : wideRangeOfPositiveFloats()) {
+        EXPECT_TRUE(withinOneUlp(msl::log2(x), std::log2(double{x}))) << x;
+    }
+    for (float x = 0.5f; x < 2.0f; x += 0.000123f) {  // near 1, where the result is tiny
+        EXPECT_TRUE(withinOneUlp(msl::log2(x), std::log2(double{x}))) << x;
+    }
+    EXPECT_EQ(msl::log2(1.0f), 0.0f);
+    EXPECT_EQ(msl::log2(8.0f), 3.0f);
+    EXPECT_EQ(msl::log2(0x1p-149f), -149.0f);
+    EXPECT_EQ(msl::log2(0.0f), -kInfinity);
+    EXPECT_EQ(msl::log2(-0.0f), -kInfinity);
+    EXPECT_EQ(msl::log2(kInfinity), kInfinity);
+    EXPECT_TRUE(std::isnan(msl::log2(-1.0e-30f)));
+    EXPECT_TRUE(std::isnan(msl::log2(-kInfinity)));
+    EXPECT_TRUE(std::isnan(msl::log2(kNaN)));
+}
+
+TEST(MSLMath, Exp2IsWithinOneUlpDownToDenormalsAndOverflowsToInfinity) {
+    for (float x = -151.0f; x < 129.0f; x += 0.00731f) {
+        EXPECT_TRUE(withinOneUlp(msl::exp2(x), std::exp2(double{x}))) << x;
+    }
+    for (float x : wideRangeOfPositiveFloats()) {
+        EXPECT_TRUE(withinOneUlp(msl::exp2(x), std::exp2(double{x}))) << x;
+        EXPECT_TRUE(withinOneUlp(msl::exp2(-x), std::exp2(-double{x}))) << x;
+    }
+    EXPECT_EQ(msl::exp2(0.0f), 1.0f);
+    EXPECT_EQ(msl::exp2(-0.0f), 1.0f);
+    EXPECT_EQ(msl::exp2(10.0f), 1024.0f);
+    EXPECT_EQ(msl::exp2(-149.0f), 0x1p-149f);
+    EXPECT_EQ(msl::exp2(-151.0f), 0.0f);
+    EXPECT_EQ(msl::exp2(128.0f), kInfinity);
+    EXPECT_EQ(msl::exp2(kInfinity), kInfinity);
+    EXPECT_EQ(msl::exp2(-kInfinity), 0.0f);
+    EXPECT_TRUE(std::isnan(msl::exp2(kNaN)));
+}
+
+TEST(MSLMath, PowIsWithinOneUlpAndHasTheCLibrarysSpecialCases) {
+    std::vector<float> bases = wideRangeOfPositiveFloats();
+    const std::size_t positiveCount = bases.size();
+    for (std::size_t i = 0; i < positiveCount; ++i) bases.push_back(-bases[i]);
+    for (float special : {0.0f, -0.0f, 1.0f, -1.0f, kInfinity, -kInfinity, kNaN}) {
+        bases.push_back(special);
+    }
+    const float exponents[] = {1.0f / 2.4f, 2.4f, 0.5f, -0.5f, 1.0f, 2.0f, 3.0f, -3.0f, 0.0f,
+                               -0.0f, 7.25f, -0.01f, 1.0e-7f, 1e6f, 1e6f + 1.0f, 16777215.0f,
+                               kInfinity, -kInfinity, kNaN};
+    for (float x : bases) {
+        for (float y : exponents) {
+            const float actual = msl::pow(x, y);
+            EXPECT_TRUE(withinOneUlp(actual, std::pow(double{x}, double{y}))) << x << " ^ " << y;
+            if (actual == 0.0f || std::isinf(actual)) {  // odd powers keep the sign of x
+                EXPECT_EQ(std::signbit(actual), std::signbit(std::pow(x, y))) << x << " ^ " << y;
+            }
+        }
+    }
+    EXPECT_EQ(msl::pow(4.0f, 0.5f), 2.0f);
+    EXPECT_EQ(msl::pow(-2.0f, 3.0f), -8.0f);
+    EXPECT_EQ(msl::pow(kNaN, 0.0f), 1.0f);
+    EXPECT_EQ(msl::pow(1.0f, kNaN), 1.0f);
+    EXPECT_EQ(msl::pow(-1.0f, kInfinity), 1.0f);
 }
 
 TEST(MSLMath, FloatToIntegerConversionSaturatesAndSendsNaNToZero) {

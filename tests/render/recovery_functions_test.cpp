@@ -23,7 +23,7 @@ RecoverySettings settings(float highlights, float shadows, float whites = 0, flo
 
 // How far recovery moves a pixel at `ev`, in EV.
 float movement(float ev, float base, float textureMask, const RecoverySettings& s) {
-    return std::log2(recoverLuminance(ev, base, textureMask, s) / kMiddleGrey) - ev;
+    return recoveredEV(ev, base, textureMask, s) - ev;
 }
 
 TEST(RecoveryShaping, WeightRisesFromZeroAndRangeWeightEndsAtThreeEV) {

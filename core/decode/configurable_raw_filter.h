@@ -1,0 +1,119 @@
+#pragma once
+
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/common/json_coding.h"
+#include "core/compute/device.h"
+#include "core/compute/texture.h"
+
+namespace quillmere {
+
+// A width and a height in pixels.
+struct PixelSize {
+    int width = 0;
+    int height = 0;
+
+    bool operator==(const PixelSize&) const = default;
+};
+
+// What a RAW filter develops with. A new filter starts from its own defaults for the file (the
+// camera's baseline exposure, its default tone mapping and noise reduction); the RAW loader then
+// sets the values its decode path needs.
+struct RAWFilterSettings {
+    // One of the filter's supportedDecoderVersions().
+    std::string decoderVersion;
+    float boostAmount = 1.0f;
+    float exposure = 0.0f;
+    float baselineExposure = 0.0f;
+    float localToneMapAmount = 0.0f;
+    float shadowBias = 0.0f;
+    bool gamutMappingEnabled = true;
+    float extendedDynamicRangeAmount = 0.0f;
+    bool draftModeEnabled = false;
+    float scaleFactor = 1.0f;
+    float luminanceNoiseReductionAmount = 0.0f;
+    float colorNoiseReductionAmount = 0.0f;
+    float sharpnessAmount = 0.0f;
+    float contrastAmount = 0.0f;
+    float detailAmount = 0.0f;
+    float moireReductionAmount = 0.0f;
+
+    bool operator==(const RAWFilterSettings&) const = default;
+};
+
+// Which optional settings a filter honours for its file; the others are left alone.
+struct RAWFilterSupport {
+    bool localToneMap = false;
+    bool luminanceNoiseReduction = false;
+    bool colorNoiseReduction = false;
+    bool sharpness = false;
+    bool contrast = false;
+    bool detail = false;
+    bool moireReduction = false;
+};
+
+// A download of a neural decoder's model resources that is still running.
+class ModelResourceDownload {
+  public:
+    virtual ~ModelResourceDownload() = default;
+    // Stops the download. Its completion may still be called afterwards, from any thread.
+    virtual void cancel() = 0;
+};
+
+// One RAW file opened by a RAW decoder, ready to be configured and developed. Used under the RAW
+// loader's lock, one thread at a time.
+class ConfigurableRAWFilter {
+  public:
+    // Called once, on any thread, with the failure's description or nothing on success.
+    using DownloadCompletion = std::function<void(std::optional<std::string> errorDescription)>;
+
+    explicit ConfigurableRAWFilter(RAWFilterSettings defaults) : settings(std::move(defaults)) {}
+    virtual ~ConfigurableRAWFilter() = default;
+    ConfigurableRAWFilter(const ConfigurableRAWFilter&) = delete;
+    ConfigurableRAWFilter& operator=(const ConfigurableRAWFilter&) = delete;
+
+    RAWFilterSettings settings;
+
+    // The decoder versions offered for this file, in the decoder's order ("8", "9", ...).
+    virtual std::vector<std::string> supportedDecoderVersions() const = 0;
+    virtual RAWFilterSupport support() const = 0;
+    // The camera's as-shot white balance as a colour temperature in kelvin and a tint.
+    virtual float neutralTemperature() const = 0;
+    virtual float neutralTint() const = 0;
+    // The file's image properties in the platform's dictionary layout; nothing when unreadable.
+    virtual std::optional<json::Json> properties() const = 0;
+    // The size outputImage() will have, without developing; nothing when the file will not
+    // develop.
+    virtual std::optional<PixelSize> outputSize() const = 0;
+    // The photo developed with the current settings into a new texture of `device`: extended
+    // linear sRGB, bottom row first; null when the decoder gives no image. May throw on a file it
+    // cannot develop.
+    virtual std::shared_ptr<Texture> outputImage(const Device& device) = 0;
+
+    // Starts fetching the model resources of the current neural decoder version; `completion`
+    // reports how it ended. A decoder without resources to fetch completes at once; that is
+    // every decoder that offers no neural version.
+    virtual std::shared_ptr<ModelResourceDownload> downloadModelResources(
+        std::chrono::milliseconds timeout, DownloadCompletion completion) {
+        (void)timeout;
+        completion(std::nullopt);
+        return nullptr;
+    }
+};
+
+// Makes RAW filters: the program's own decoder, or a stand-in in tests.
+class RAWFilterProvider {
+  public:
+    virtual ~RAWFilterProvider() = default;
+    // A new filter for the file; null when the decoder cannot open it.
+    virtual std::unique_ptr<ConfigurableRAWFilter> makeFilter(
+        const std::filesystem::path& url) const = 0;
+};
+
+}  // namespace quillmere

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "core/decode/configurable_raw_filter.h"
+#include "core/decode/raw_filter.h"
+
+namespace quillmere {
+
+// The program's RAW filter as the RAW loader configures it. It offers decoder version "8" only,
+// so it never has model resources to fetch, and it honours the luminance and colour noise
+// reduction amounts but no sharpening, contrast, detail, local tone mapping or moiré reduction.
+class RawFilterAdapter final : public ConfigurableRAWFilter {
+  public:
+    explicit RawFilterAdapter(const std::filesystem::path& url);
+
+    std::vector<std::string> supportedDecoderVersions() const override;
+    RAWFilterSupport support() const override;
+    float neutralTemperature() const override;
+    float neutralTint() const override;
+    std::optional<json::Json> properties() const override;
+    std::optional<PixelSize> outputSize() const override;
+    // Throws RawFilterError when the settings are beyond the development or it fails.
+    std::shared_ptr<Texture> outputImage(const Device& device) override;
+
+  private:
+    explicit RawFilterAdapter(RawFilter filter);
+
+    RawFilter filter;
+};
+
+// Makes a RawFilterAdapter for each file the RAW filter opens.
+class RawFilterAdapterProvider final : public RAWFilterProvider {
+  public:
+    // Null for a file the RAW filter refuses (not a three-colour Bayer RAW, no image data).
+    std::unique_ptr<ConfigurableRAWFilter> makeFilter(
+        const std::filesystem::path& url) const override;
+};
+
+}  // namespace quillmere

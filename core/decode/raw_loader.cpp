@@ -1,0 +1,169 @@
+#include "core/decode/raw_loader.h"
+
+#include <algorithm>
+#include <cmath>
+#include <string>
+#include <utility>
+
+#include "core/compute/lanczos_scale.h"
+#include "core/decode/decoded_texture.h"
+#include "core/decode/decoder_failure.h"
+#include "core/decode/libraw_fallback.h"
+#include "core/decode/linear_image_texture.h"
+#include "core/decode/photo_format.h"
+#include "core/decode/raw_filter_configuration.h"
+#include "core/decode/raw_loader_error.h"
+#include "core/imageio/image_properties.h"
+#include "core/imageio/raster_decoder.h"
+
+namespace quillmere {
+namespace {
+
+// The white balance of a photo without a RAW filter: daylight, no tint.
+constexpr double kDefaultTemperature = 5500.0;
+constexpr double kDefaultTint = 0.0;
+
+PixelSize sizeOf(const Texture& texture) { return {texture.width(), texture.height()}; }
+
+// The file's first image's properties; an empty dictionary when it states none.
+json::Json imageProperties(const std::filesystem::path& url) {
+    return ImageProperties::read(url).json();
+}
+
+}  // namespace
+
+RAWLoader::RAWLoader(std::shared_ptr<const Device> device,
+                     std::shared_ptr<const RAWFilterProvider> filters,
+                     NeuralModelTimeouts neuralModelTimeouts)
+    : device(std::move(device)),
+      commandQueue(this->device ? this->device->makeCommandQueue() : nullptr),
+      filters(std::move(filters)),
+      neuralModelTimeouts(neuralModelTimeouts) {}
+
+OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
+    const std::lock_guard guard(lock);
+    const PhotoID id{url};
+    if (const auto known = photos.find(id); known != photos.end()) return known->second;
+
+    ConfigurableRAWFilter* const filter = activate(id);
+    const std::optional<PixelSize> size = decodeOrRefuse(url, [&]() -> std::optional<PixelSize> {
+        if (rasterImage) return sizeOf(*rasterImage);
+        if (filter) return filter->outputSize();
+        if (fallbackImage) return sizeOf(*fallbackImage);
+        return std::nullopt;
+    });
+    if (!size || size->width < 1 || size->height < 1) throw RAWLoaderError::unsupportedFile(url);
+
+    double temperature = kDefaultTemperature;
+    double tint = kDefaultTint;
+    if (filter) {
+        decodeOrRefuse(url, [&] {
+            temperature = filter->neutralTemperature();
+            tint = filter->neutralTint();
+        });
+    }
+
+    std::optional<json::Json> exif;
+    if (filter) {
+        try {
+            exif = filter->properties();
+        } catch (const std::exception&) {
+            // Unreadable properties never fail an open; the file's own are read instead.
+        }
+    }
+    if (!exif || !exif->is_object()) exif = imageProperties(url);
+
+    const bool neural = filter && decodeOrRefuse(url, [&] {
+                            return RAWFilterConfiguration::neuralVersion(*filter).has_value();
+                        });
+    const bool isRAW = !rasterImage;
+    const bool supportsDetailDenoise = isRAW && LibRawFallback::supportsDetail(url);
+
+    OpenedPhoto photo(id, size->width, size->height, temperature, tint, std::move(*exif),
+                      neural ? DenoiseBackend::neuralRAW9 : DenoiseBackend::standard, isRAW,
+                      supportsDetailDenoise);
+    photos.emplace(id, photo);
+    return photo;
+}
+
+ConfigurableRAWFilter* RAWLoader::activate(const PhotoID& id) {
+    if (activeID == id) return originalFilter.get();
+
+    DecodedSource source = decodeSource(id.url);
+    rasterImage = std::move(source.rasterImage);
+    fallbackImage = std::move(source.fallbackImage);
+    activeID = id;
+    originalFilter = std::move(source.filter);
+    textures = {};
+    nativeFrame.reset();
+    return originalFilter.get();
+}
+
+RAWLoader::DecodedSource RAWLoader::decodeSource(const std::filesystem::path& url) const {
+    DecodedSource source;
+    if (PhotoFormat::isRaster(url)) {
+        try {
+            source.rasterImage = makeHalfFloatTexture(hostMemory, decodeRasterFile(url));
+        } catch (const std::exception&) {
+            // A raster file that does not decode is refused below; no other decoder tries it.
+        }
+        if (source.rasterImage) return source;
+    } else if ((source.filter = makeFilter(url))) {
+        decodeOrRefuse(url,
+                       [&] { RAWFilterConfiguration::configureForDecode(*source.filter, url); });
+        return source;
+    }
+    // LibRaw's own development, for RAW files the RAW filter cannot read. Its error is dropped:
+    // the user learns that the photo cannot be decoded, not which decoder gave up last.
+    if (!PhotoFormat::isRAW(url) || !device) throw RAWLoaderError::unsupportedFile(url);
+    source.fallbackImage =
+        decodeOrRefuse(url, [&] { return LibRawFallback::decode(url, *device).texture; });
+    if (!source.fallbackImage) throw RAWLoaderError::unsupportedFile(url);
+    return source;
+}
+
+std::unique_ptr<ConfigurableRAWFilter> RAWLoader::makeFilter(
+    const std::filesystem::path& url) const {
+    try {
+        return filters->makeFilter(url);
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+PixelSize RAWLoader::fitSize(PixelSize full) {
+    const double scale =
+        std::min(static_cast<double>(previewLongEdge) / std::max(full.width, full.height), 1.0);
+    // Both sides are at most previewLongEdge after scaling, so the rounded values fit an int.
+    const auto scaled = [&](int side) {
+        return std::max(static_cast<int>(std::lround(scale * side)), 1);
+    };
+    return {scaled(full.width), scaled(full.height)};
+}
+
+std::shared_ptr<Texture> RAWLoader::cachedTexture(
+    std::shared_ptr<Texture>& full, std::shared_ptr<Texture>& fit, PreviewResolution resolution,
+    const std::function<std::shared_ptr<Texture>()>& makeFull) {
+    if (resolution == PreviewResolution::fit && fit) return fit;
+    if (!full) full = makeFull();
+    if (resolution == PreviewResolution::full) return full;
+    fit = render(*full, fitSize(sizeOf(*full)));
+    return fit;
+}
+
+std::shared_ptr<Texture> RAWLoader::makeEngineTexture(PixelSize size) const {
+    if (!device || !commandQueue) throw RAWLoaderError::gpuUnavailable();
+    return makeDecodedTexture(*device, PixelFormat::rgba16Float, size.width, size.height);
+}
+
+std::shared_ptr<Texture> RAWLoader::render(const Texture& image, PixelSize size) const {
+    std::shared_ptr<Texture> texture = makeEngineTexture(size);
+    if (!texture) {
+        throw RAWLoaderError::renderFailed("Could not allocate " + std::to_string(size.width) +
+                                           " × " + std::to_string(size.height) + " RAW texture.");
+    }
+    lanczosScale(image, *texture);
+    return texture;
+}
+
+}  // namespace quillmere
