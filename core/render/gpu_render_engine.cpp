@@ -3,6 +3,8 @@
 #include <utility>
 
 #include "core/common/error.h"
+#include "core/render/raw_loader_photo_loader.h"
+#include "core/render/tone_kernel.h"
 
 namespace quillmere {
 namespace {
@@ -31,6 +33,17 @@ RenderResult<T> cancelled() {
 }
 
 }  // namespace
+
+GPURenderEngine::GPURenderEngine(std::shared_ptr<const Device> device)
+    : GPURenderEngine(device, {.loader = std::make_shared<RAWLoaderPhotoLoader>(device),
+                               .makeToneKernel =
+                                   [](std::shared_ptr<const Device> device) {
+                                       return std::make_shared<ToneKernel>(std::move(device));
+                                   },
+                               .makeSpotRepairKernel =
+                                   [](std::shared_ptr<const Device> device) {
+                                       return std::make_shared<SpotRepairKernel>(std::move(device));
+                                   }}) {}
 
 GPURenderEngine::GPURenderEngine(std::shared_ptr<const Device> device, Collaborators collaborators)
     : device(std::move(device)),

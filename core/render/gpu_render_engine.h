@@ -49,8 +49,12 @@ class GPURenderEngine final : public RenderEngine {
             makeSpotRepairKernel;
     };
 
-    // `device` is null on a machine without a usable GPU: opening and DNG export still work, and
-    // every render fails with GPURenderEngineError::gpuUnavailable. Never fails.
+    // The program's engine: the RAW loader over the program's RAW filter, the develop kernels and
+    // the spot-repair kernel, all on `device`. `device` is null on a machine without a usable
+    // GPU: opening and DNG export still work, and every render fails with
+    // GPURenderEngineError::gpuUnavailable. Never fails.
+    explicit GPURenderEngine(std::shared_ptr<const Device> device);
+    // The same with other collaborators (tests); every one must be given.
     GPURenderEngine(std::shared_ptr<const Device> device, Collaborators collaborators);
     ~GPURenderEngine() override;
 
