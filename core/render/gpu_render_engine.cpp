@@ -35,21 +35,26 @@ RenderResult<T> cancelled() {
 }  // namespace
 
 GPURenderEngine::GPURenderEngine(std::shared_ptr<const Device> device)
-    : GPURenderEngine(device, {.loader = std::make_shared<RAWLoaderPhotoLoader>(device),
-                               .makeToneKernel =
-                                   [](std::shared_ptr<const Device> device) {
-                                       return std::make_shared<ToneKernel>(std::move(device));
-                                   },
-                               .makeSpotRepairKernel =
-                                   [](std::shared_ptr<const Device> device) {
-                                       return std::make_shared<SpotRepairKernel>(std::move(device));
-                                   }}) {}
+    : GPURenderEngine(device, standardCollaborators(device)) {}
 
 GPURenderEngine::GPURenderEngine(std::shared_ptr<const Device> device, Collaborators collaborators)
     : device(std::move(device)),
       commandQueue(this->device ? this->device->makeCommandQueue() : nullptr),
       collaborators(std::move(collaborators)),
       queue(std::make_unique<SerialQueue>("Quillmere.render")) {}
+
+GPURenderEngine::Collaborators GPURenderEngine::standardCollaborators(
+    const std::shared_ptr<const Device>& device) {
+    return {.loader = std::make_shared<RAWLoaderPhotoLoader>(device),
+            .makeToneKernel =
+                [](std::shared_ptr<const Device> device) {
+                    return std::make_shared<ToneKernel>(std::move(device));
+                },
+            .makeSpotRepairKernel =
+                [](std::shared_ptr<const Device> device) {
+                    return std::make_shared<SpotRepairKernel>(std::move(device));
+                }};
+}
 
 GPURenderEngine::~GPURenderEngine() {
     lifetime.request_stop();

@@ -56,6 +56,9 @@ class GPURenderEngine final : public RenderEngine {
     explicit GPURenderEngine(std::shared_ptr<const Device> device);
     // The same with other collaborators (tests); every one must be given.
     GPURenderEngine(std::shared_ptr<const Device> device, Collaborators collaborators);
+
+    // What the program's engine renders with on `device`.
+    static Collaborators standardCollaborators(const std::shared_ptr<const Device>& device);
     ~GPURenderEngine() override;
 
     GPURenderEngine(const GPURenderEngine&) = delete;

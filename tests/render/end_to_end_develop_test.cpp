@@ -3,6 +3,7 @@
 #include <array>
 #include <cmath>
 #include <fstream>
+#include <mutex>
 
 #include "core/common/file_io.h"
 #include "core/imageio/image_properties.h"
@@ -12,6 +13,7 @@
 #include "core/render/raw_loader_photo_loader.h"
 #include "core/render/white_balance.h"
 #include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/synthetic_dng.h"
 
 namespace quillmere {
 namespace {
@@ -139,6 +141,56 @@ TEST(EndToEndDevelopTest, TheColourChartDevelopsIntoAnUprightJPEGWithNeutralGrey
     const Rgb red = patchMean(image.rgba.data(), image.width, image.height, kRedColumn, kRedRow);
     EXPECT_GT(red[0], 3 * red[1]);
     EXPECT_GT(red[0], 3 * red[2]);
+}
+
+// The program's loader, noting the last texture it handed out.
+class RecordingLoader : public PhotoLoader {
+  public:
+    OpenedPhoto open(const fs::path& url) override { return loader.open(url); }
+    std::shared_ptr<Texture> texture(const PhotoID& id, bool denoised, PreviewResolution resolution,
+                                     DenoiseMethod method, bool preserveRAWTexture,
+                                     const std::function<bool()>& shouldCancel,
+                                     const std::function<void(double)>& progress) override {
+        auto texture = loader.texture(id, denoised, resolution, method, preserveRAWTexture,
+                                      shouldCancel, progress);
+        std::lock_guard guard(lock);
+        last = texture;
+        return texture;
+    }
+    std::shared_ptr<Texture> lastTexture() {
+        std::lock_guard guard(lock);
+        return last;
+    }
+
+  private:
+    RAWLoaderPhotoLoader loader{std::make_shared<Device>()};
+    std::mutex lock;
+    std::shared_ptr<Texture> last;
+};
+
+TEST(EndToEndDevelopTest, ExportingAnotherPhotoDropsThePreviewedPhotosDecodes) {
+    testing::TemporaryFolder folder;
+    const PhotoID a{folder.path() / "a.dng"};
+    const PhotoID b{folder.path() / "b.dng"};
+    fixtures::writeSyntheticDNG(a.url, {});
+    fixtures::writeSyntheticDNG(b.url, {});
+    const auto loader = std::make_shared<RecordingLoader>();
+    auto collaborators = GPURenderEngine::standardCollaborators(nullptr);
+    collaborators.loader = loader;
+    GPURenderEngine engine(std::make_shared<Device>(), std::move(collaborators));
+    const auto preview = [&](const PhotoID& photo) {
+        futureOf<RenderEngine::TexturePointer>([&](auto done) {
+            engine.preview(photo, EditParams{}, {}, done);
+        }).get();
+        return loader->lastTexture();
+    };
+
+    const auto decoded = preview(a);
+    EXPECT_EQ(preview(a), decoded);  // a slider change decodes nothing
+    futureOf<std::string>([&](auto done) {
+        engine.exportJPEG(b, EditParams{}, 0.8, {}, done);
+    }).get();
+    EXPECT_NE(preview(a), decoded);
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include "core/common/error.h"
 #include "core/imageio/jpeg_decoder.h"
 #include "core/render/gpu_render_engine.h"
-#include "core/render/tone_kernel.h"
 #include "tests/render/spy_photo_loader.h"
 
 namespace quillmere {
@@ -36,16 +35,12 @@ class ExportJobTest : public ::testing::Test {
     // 600 × 400 grey frames in place of the chart's own pixels; the chart's file still serves
     // the exporters' metadata and the DNG export.
     std::shared_ptr<SpyPhotoLoader> loader = std::make_shared<SpyPhotoLoader>(600, 400);
-    GPURenderEngine engine{std::make_shared<Device>(),
-                           {.loader = loader,
-                            .makeToneKernel =
-                                [](std::shared_ptr<const Device> device) {
-                                    return std::make_shared<ToneKernel>(std::move(device));
-                                },
-                            .makeSpotRepairKernel =
-                                [](std::shared_ptr<const Device> device) {
-                                    return std::make_shared<SpotRepairKernel>(std::move(device));
-                                }}};
+    GPURenderEngine engine{
+        std::make_shared<Device>(), [this] {
+            auto collaborators = GPURenderEngine::standardCollaborators(std::make_shared<Device>());
+            collaborators.loader = loader;
+            return collaborators;
+        }()};
 };
 
 TEST_F(ExportJobTest, AJPEGIsRenderedAtFullSizeAndScaledDownByTheExporter) {

@@ -5,7 +5,6 @@
 #include "core/common/error.h"
 #include "core/render/gpu_render_engine.h"
 #include "core/render/gpu_render_engine_error.h"
-#include "core/render/tone_kernel.h"
 #include "tests/render/spy_photo_loader.h"
 
 namespace quillmere {
@@ -21,18 +20,10 @@ class PreviewRenderJobTest : public ::testing::Test {
 
     void makeEngine(std::shared_ptr<const Device> device) {
         engine.reset();
-        engine = std::make_unique<GPURenderEngine>(
-            std::move(device),
-            GPURenderEngine::Collaborators{
-                .loader = loader,
-                .makeToneKernel =
-                    [](std::shared_ptr<const Device> device) {
-                        return std::make_shared<ToneKernel>(std::move(device));
-                    },
-                .makeSpotRepairKernel =
-                    [](std::shared_ptr<const Device> device) {
-                        return std::make_shared<SpotRepairKernel>(std::move(device));
-                    }});
+        GPURenderEngine::Collaborators collaborators =
+            GPURenderEngine::standardCollaborators(device);
+        collaborators.loader = loader;
+        engine = std::make_unique<GPURenderEngine>(std::move(device), std::move(collaborators));
     }
 
     TexturePointer render(const EditParams& edit,
