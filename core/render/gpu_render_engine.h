@@ -26,7 +26,8 @@ class ToneKernel;
 // render queue "Quillmere.render", so at most one decode, render or export runs at a time; the
 // request's stop token sets the job's cancellation flag, which the job polls. A request that is
 // cancelled before its job starts, or while it runs, always ends with CancellationError and any
-// result its job made is dropped. Every completion is called exactly once, on the render thread.
+// result its job made is dropped. Every completion is called exactly once, on the render thread;
+// it must not throw, since that thread has no caller to hand the exception to.
 //
 // Locks, outermost first: the engine lock (a whole preview, or the render step of a JPEG export;
 // opening a photo and exporting a DNG never take it), the loader's own lock, the kernels' caches,
@@ -59,6 +60,7 @@ class GPURenderEngine final : public RenderEngine {
 
     // What the program's engine renders with on `device`.
     static Collaborators standardCollaborators(const std::shared_ptr<const Device>& device);
+
     ~GPURenderEngine() override;
 
     GPURenderEngine(const GPURenderEngine&) = delete;
