@@ -67,7 +67,7 @@ void develop(benchmark::State& state, float noiseReduction) {
     const Device device;
     for (auto _ : state) {
         RawFilter filter(file.path());
-        RawFilterSettings settings = filter.settings();
+        RAWFilterSettings settings = filter.settings();
         settings.luminanceNoiseReductionAmount = noiseReduction;
         settings.colorNoiseReductionAmount = noiseReduction;
         settings.extendedDynamicRangeAmount = 2.0f;

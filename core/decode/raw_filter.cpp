@@ -108,7 +108,15 @@ const std::vector<std::string>& RawFilter::supportedDecoderVersions() {
     return versions;
 }
 
-void RawFilter::setSettings(const RawFilterSettings& settings) {
+RAWFilterSettings RawFilter::initialSettings() {
+    RAWFilterSettings settings;
+    settings.decoderVersion = supportedDecoderVersions().front();
+    settings.boostAmount = 0.0f;
+    settings.gamutMappingEnabled = false;
+    return settings;
+}
+
+void RawFilter::setSettings(const RAWFilterSettings& settings) {
     const std::vector<std::string>& versions = supportedDecoderVersions();
     if (std::find(versions.begin(), versions.end(), settings.decoderVersion) == versions.end()) {
         refuse("decoderVersion \"" + settings.decoderVersion + "\"");
@@ -125,6 +133,11 @@ void RawFilter::setSettings(const RawFilterSettings& settings) {
     requireInRange("luminanceNoiseReductionAmount", settings.luminanceNoiseReductionAmount, 0.0f,
                    1.0f);
     requireInRange("colorNoiseReductionAmount", settings.colorNoiseReductionAmount, 0.0f, 1.0f);
+    requireValue("localToneMapAmount", settings.localToneMapAmount, 0.0f);
+    requireValue("sharpnessAmount", settings.sharpnessAmount, 0.0f);
+    requireValue("contrastAmount", settings.contrastAmount, 0.0f);
+    requireValue("detailAmount", settings.detailAmount, 0.0f);
+    requireValue("moireReductionAmount", settings.moireReductionAmount, 0.0f);
     settings_ = settings;
 }
 

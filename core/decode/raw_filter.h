@@ -17,7 +17,7 @@ namespace quillmere {
 // The RAW filter: develops a three-colour Bayer RAW photo through LibRaw in floats (values
 // above 1 kept), with its own noise reduction on the sensor data, and tells the photo's as-shot
 // white balance and properties. The RAW loader makes one per photo, configures it with
-// RawFilterSettings and asks it for the developed texture. Other RAW files (no Bayer filter, or a
+// RAWFilterSettings and asks it for the developed texture. Other RAW files (no Bayer filter, or a
 // larger mosaic) are refused here and take LibRaw's full development.
 //
 // The filter keeps the file's sensor data from construction on, so developing it again (another
@@ -41,11 +41,19 @@ class RawFilter {
 
     const std::filesystem::path& file() const { return file_; }
 
-    // Starts as RawFilterSettings' defaults with the file's own baseline exposure.
-    const RawFilterSettings& settings() const { return settings_; }
+    // The settings a new filter starts from, before the file's own baseline exposure. The
+    // development is scene-linear: no tone curve, no shadow lift, no gamut compression, no draft
+    // mode, no scaling, and none of the optional adjustments (local tone mapping, sharpness,
+    // contrast, detail, moiré reduction); those settings hold the one value that describes it.
+    static RAWFilterSettings initialSettings();
+
+    // Starts as initialSettings() with the file's own baseline exposure.
+    const RAWFilterSettings& settings() const { return settings_; }
     // Takes all the settings at once. Throws RawFilterError::unsupportedSetting, naming the
     // first setting that the development cannot honour, and then keeps the settings it had.
-    void setSettings(const RawFilterSettings& settings);
+    // Exposures are honoured within -10...10 EV, the dynamic range amount within 0...2 (0 clips
+    // at 1) and the noise-reduction amounts within 0...1.
+    void setSettings(const RAWFilterSettings& settings);
 
     // The white balance the photo was taken with (asShotWhiteBalance): the neutral point of the
     // photo's white-balance controls.
@@ -79,7 +87,7 @@ class RawFilter {
     SensorNoiseProfile noise_;
     TemperatureTint neutral_;
     ImageProperties properties_;
-    RawFilterSettings settings_;
+    RAWFilterSettings settings_ = initialSettings();
 };
 
 }  // namespace quillmere

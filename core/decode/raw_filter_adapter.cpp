@@ -5,34 +5,12 @@
 #include "core/decode/raw_filter_error.h"
 
 namespace quillmere {
-namespace {
-
-// The settings both records share, field by field. The RAW filter has none of the loader's other
-// adjustments (local tone mapping, sharpening, contrast, detail, moiré), which stay at none.
-template <typename To, typename From>
-To withSharedSettings(const From& from) {
-    To to;
-    to.decoderVersion = from.decoderVersion;
-    to.boostAmount = from.boostAmount;
-    to.exposure = from.exposure;
-    to.baselineExposure = from.baselineExposure;
-    to.shadowBias = from.shadowBias;
-    to.gamutMappingEnabled = from.gamutMappingEnabled;
-    to.extendedDynamicRangeAmount = from.extendedDynamicRangeAmount;
-    to.draftModeEnabled = from.draftModeEnabled;
-    to.scaleFactor = from.scaleFactor;
-    to.luminanceNoiseReductionAmount = from.luminanceNoiseReductionAmount;
-    to.colorNoiseReductionAmount = from.colorNoiseReductionAmount;
-    return to;
-}
-
-}  // namespace
 
 RawFilterAdapter::RawFilterAdapter(const std::filesystem::path& url)
     : RawFilterAdapter(RawFilter(url)) {}
 
 RawFilterAdapter::RawFilterAdapter(RawFilter filter)
-    : ConfigurableRAWFilter(withSharedSettings<RAWFilterSettings>(filter.settings())),
+    : ConfigurableRAWFilter(filter.settings()),
       filter(std::move(filter)) {}
 
 std::vector<std::string> RawFilterAdapter::supportedDecoderVersions() const {
@@ -56,7 +34,7 @@ std::optional<PixelSize> RawFilterAdapter::outputSize() const {
 }
 
 std::shared_ptr<Texture> RawFilterAdapter::outputImage(const Device& device) {
-    filter.setSettings(withSharedSettings<RawFilterSettings>(settings));
+    filter.setSettings(settings);
     return filter.outputTexture(device);
 }
 

@@ -21,8 +21,8 @@ using testing::statisticsOf;
 using testing::testData;
 
 // The settings the RAW loader decodes with (no neural decoder is on offer).
-RawFilterSettings loaderSettings(float noiseReduction) {
-    RawFilterSettings settings;
+RAWFilterSettings loaderSettings(float noiseReduction) {
+    RAWFilterSettings settings = RawFilter::initialSettings();
     settings.extendedDynamicRangeAmount = 2.0f;
     settings.luminanceNoiseReductionAmount = noiseReduction;
     settings.colorNoiseReductionAmount = noiseReduction;
@@ -76,7 +76,7 @@ TEST_F(RawFilterTest, DescribesAPhotoBeforeDevelopingIt) {
     EXPECT_EQ(filter.properties().isoSpeedRatings, std::vector<std::int64_t>{400});
     EXPECT_EQ(filter.properties().orientation, 6);
     EXPECT_EQ(filter.properties().pixelWidth, 130);  // the developed size before orientation
-    RawFilterSettings expected;
+    RAWFilterSettings expected = RawFilter::initialSettings();
     expected.baselineExposure = 0.5f;
     EXPECT_EQ(filter.settings(), expected);
     EXPECT_EQ(RawFilter::supportedDecoderVersions(), std::vector<std::string>{"8"});
@@ -106,7 +106,7 @@ TEST_F(RawFilterTest, DevelopsWhatTheBridgeDevelopsScaledAndClippedAsSet) {
     qx_raw_free(rgba);
     qx_raw_free(plane);
 
-    RawFilterSettings settings = loaderSettings(0.0f);
+    RAWFilterSettings settings = loaderSettings(0.0f);
     settings.exposure = 1.0f;
     filter.setSettings(settings);
     const auto brighter = filter.outputTexture(device);
@@ -122,7 +122,7 @@ TEST_F(RawFilterTest, DevelopsWhatTheBridgeDevelopsScaledAndClippedAsSet) {
 TEST_F(RawFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
     RawFilter filter(write("grey.dng", SyntheticDNGOptions{}));
     filter.setSettings(loaderSettings(1.0f));
-    const std::vector<std::pair<std::string, std::function<void(RawFilterSettings&)>>> refused{
+    const std::vector<std::pair<std::string, std::function<void(RAWFilterSettings&)>>> refused{
         {"decoderVersion \"9\".", [](auto& s) { s.decoderVersion = "9"; }},
         {"boostAmount 1.", [](auto& s) { s.boostAmount = 1.0f; }},
         {"exposure nan.", [](auto& s) { s.exposure = std::nanf(""); }},
@@ -131,9 +131,11 @@ TEST_F(RawFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
         {"extendedDynamicRangeAmount 3.", [](auto& s) { s.extendedDynamicRangeAmount = 3.0f; }},
         {"scaleFactor 0.5.", [](auto& s) { s.scaleFactor = 0.5f; }},
         {"colorNoiseReductionAmount -0.1.", [](auto& s) { s.colorNoiseReductionAmount = -0.1f; }},
+        {"sharpnessAmount 0.5.", [](auto& s) { s.sharpnessAmount = 0.5f; }},
+        {"localToneMapAmount 1.", [](auto& s) { s.localToneMapAmount = 1.0f; }},
     };
     for (const auto& [named, change] : refused) {
-        RawFilterSettings settings = loaderSettings(1.0f);
+        RAWFilterSettings settings = loaderSettings(1.0f);
         change(settings);
         std::string message;
         EXPECT_EQ(failureOf([&] { filter.setSettings(settings); }, &message),

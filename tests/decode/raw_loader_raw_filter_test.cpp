@@ -68,7 +68,7 @@ TEST_F(RAWLoaderWithRAWFilterTest, BayerDNGOpensThroughTheRAWFilter) {
 
     // Natural: the filter's development in extended range without the DNG's baseline exposure,
     // and with its full noise reduction for the denoised variant.
-    RawFilterSettings settings;
+    RAWFilterSettings settings = RawFilter::initialSettings();
     settings.extendedDynamicRangeAmount = 2.0f;
     settings.baselineExposure = 0.0f;
     RawFilter reference(path);
