@@ -13,8 +13,8 @@
 
 #include "core/compute/device.h"
 #include "core/edit/edit_params.h"
-#include "core/render/sharpening_kernel.h"
-#include "core/render/tone_kernel.h"
+#include "core/render/develop/sharpening_kernel.h"
+#include "core/render/develop/tone_kernel.h"
 #include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere {

@@ -17,7 +17,7 @@
 
 #include "core/common/json_coding.h"
 #include "core/common/uuid.h"
-#include "core/render/gpu_render_engine.h"
+#include "core/render/engine/gpu_render_engine.h"
 #include "tests/fixtures/synthetic_dng.h"
 
 namespace quillmere {

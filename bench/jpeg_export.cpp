@@ -12,7 +12,7 @@
 
 #include "core/common/file_io.h"
 #include "core/common/uuid.h"
-#include "core/render/exporter.h"
+#include "core/render/export/exporter.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/fixtures/texture_fixtures.h"

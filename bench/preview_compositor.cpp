@@ -3,7 +3,7 @@
 #include <benchmark/benchmark.h>
 
 #include "core/compute/device.h"
-#include "core/render/preview_compositor.h"
+#include "core/render/display/preview_compositor.h"
 #include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere {

@@ -66,7 +66,7 @@ void develop(benchmark::State& state, float noiseReduction) {
     const auto limit = threadLimit(state);
     const Device device;
     for (auto _ : state) {
-        RawFilter filter(file.path());
+        RAWFilter filter(file.path());
         RAWFilterSettings settings = filter.settings();
         settings.luminanceNoiseReductionAmount = noiseReduction;
         settings.colorNoiseReductionAmount = noiseReduction;

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "core/compute/device.h"
-#include "core/render/histogram_builder.h"
-#include "core/render/spot_repair_kernel.h"
+#include "core/render/display/histogram_builder.h"
+#include "core/render/spot/spot_repair_kernel.h"
 #include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere {

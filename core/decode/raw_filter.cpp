@@ -29,7 +29,7 @@ struct BridgeBufferRelease {
 };
 
 [[noreturn]] void refuse(const std::string& setting) {
-    throw RawFilterError(RawFilterError::Code::unsupportedSetting, setting + ".");
+    throw RAWFilterError(RAWFilterError::Code::unsupportedSetting, setting + ".");
 }
 
 void requireInRange(const char* name, float value, float lowest, float highest) {
@@ -49,12 +49,12 @@ void requireAllocatableSize(const QXRAWMetadata& m) {
     const std::int64_t quads = std::int64_t{m.packed_width} * m.packed_height;
     const std::int64_t pixels = std::int64_t{m.output_width} * m.output_height;
     if (m.packed_width < 1 || m.packed_height < 1 || m.output_width < 1 || m.output_height < 1) {
-        throw RawFilterError(RawFilterError::Code::unsupportedFile,
+        throw RAWFilterError(RAWFilterError::Code::unsupportedFile,
                              "LibRaw reported an empty sensor.");
     }
     if (quads * 4 > LinearImage::maxPixelCount || pixels > LinearImage::maxPixelCount) {
-        throw RawFilterError(
-            RawFilterError::Code::outOfMemory,
+        throw RAWFilterError(
+            RAWFilterError::Code::outOfMemory,
             fmt::format("The photo has {} × {} pixels.", m.output_width, m.output_height));
     }
 }
@@ -83,17 +83,17 @@ void copyAdjusted(const std::uint16_t* rgba, Texture& texture, float exposure, b
 
 }  // namespace
 
-RawFilter::RawFilter(const std::filesystem::path& file) : file_(file) {
+RAWFilter::RAWFilter(const std::filesystem::path& file) : file_(file) {
     char error[kBridgeErrorLength] = {};
     float* pixels = nullptr;
     const int read = qx_raw_read(file_.c_str(), &metadata_, &pixels, error, sizeof error);
     plane_.reset(pixels);
-    if (read != 0) throw RawFilterError(RawFilterError::Code::unsupportedFile, error);
+    if (read != 0) throw RAWFilterError(RAWFilterError::Code::unsupportedFile, error);
     requireAllocatableSize(metadata_);
 
     QXRAWCaptureInfo info{};
     if (qx_raw_read_capture_info(file_.c_str(), &info, error, sizeof error) != 0) {
-        throw RawFilterError(RawFilterError::Code::unsupportedFile, error);
+        throw RAWFilterError(RAWFilterError::Code::unsupportedFile, error);
     }
     neutral_ = asShotWhiteBalance(info);
     noise_ = SensorNoiseProfile::fromMetadata(metadata_);
@@ -103,12 +103,12 @@ RawFilter::RawFilter(const std::filesystem::path& file) : file_(file) {
         std::clamp(info.baseline_exposure, -kExposureLimit, kExposureLimit);
 }
 
-const std::vector<std::string>& RawFilter::supportedDecoderVersions() {
+const std::vector<std::string>& RAWFilter::supportedDecoderVersions() {
     static const std::vector<std::string> versions{"8"};
     return versions;
 }
 
-RAWFilterSettings RawFilter::initialSettings() {
+RAWFilterSettings RAWFilter::initialSettings() {
     RAWFilterSettings settings;
     settings.decoderVersion = supportedDecoderVersions().front();
     settings.boostAmount = 0.0f;
@@ -116,7 +116,7 @@ RAWFilterSettings RawFilter::initialSettings() {
     return settings;
 }
 
-void RawFilter::setSettings(const RAWFilterSettings& settings) {
+void RAWFilter::setSettings(const RAWFilterSettings& settings) {
     const std::vector<std::string>& versions = supportedDecoderVersions();
     if (std::find(versions.begin(), versions.end(), settings.decoderVersion) == versions.end()) {
         refuse("decoderVersion \"" + settings.decoderVersion + "\"");
@@ -141,7 +141,7 @@ void RawFilter::setSettings(const RAWFilterSettings& settings) {
     settings_ = settings;
 }
 
-const float* RawFilter::developedPlane(std::unique_ptr<float[]>& storage) const {
+const float* RAWFilter::developedPlane(std::unique_ptr<float[]>& storage) const {
     const NoiseReductionAmounts amounts{settings_.luminanceNoiseReductionAmount,
                                         settings_.colorNoiseReductionAmount};
     if (amounts.luminance == 0.0f && amounts.color == 0.0f) return plane_.get();
@@ -151,17 +151,17 @@ const float* RawFilter::developedPlane(std::unique_ptr<float[]>& storage) const 
         reduceSensorNoise(plane_.get(), storage.get(), metadata_.packed_width,
                           metadata_.packed_height, noise_, amounts);
     } catch (const std::bad_alloc&) {
-        throw RawFilterError(RawFilterError::Code::outOfMemory, "");
+        throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
     }
     return storage.get();
 }
 
-std::shared_ptr<Texture> RawFilter::outputTexture(const Device& device) const {
+std::shared_ptr<Texture> RAWFilter::outputTexture(const Device& device) const {
     // The texture comes first, so that a photo too large for the device fails before the work.
     std::shared_ptr<Texture> texture = device.makeTexture(
         {PixelFormat::rgba16Float, outputWidth(), outputHeight(),
          TextureUsage::shaderRead | TextureUsage::shaderWrite, StorageMode::shared});
-    if (!texture) throw RawFilterError(RawFilterError::Code::outOfMemory, "");
+    if (!texture) throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
 
     std::unique_ptr<float[]> denoised;
     const float* plane = developedPlane(denoised);
@@ -171,7 +171,7 @@ std::shared_ptr<Texture> RawFilter::outputTexture(const Device& device) const {
         qx_raw_render(file_.c_str(), &metadata_, plane, &pixels, error, sizeof error);
     const std::unique_ptr<std::uint16_t[], BridgeBufferRelease> rgba(pixels);
     denoised.reset();
-    if (rendered != 0) throw RawFilterError(RawFilterError::Code::developFailed, error);
+    if (rendered != 0) throw RAWFilterError(RAWFilterError::Code::developFailed, error);
 
     const float exposure = std::exp2(settings_.exposure + settings_.baselineExposure);
     const bool clipped = settings_.extendedDynamicRangeAmount == 0.0f;
@@ -183,7 +183,7 @@ std::shared_ptr<Texture> RawFilter::outputTexture(const Device& device) const {
     try {
         copyAdjusted(rgba.get(), *texture, exposure, clipped);
     } catch (const std::bad_alloc&) {
-        throw RawFilterError(RawFilterError::Code::outOfMemory, "");
+        throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
     }
     return texture;
 }

@@ -23,18 +23,18 @@ namespace quillmere {
 // The filter keeps the file's sensor data from construction on, so developing it again (another
 // setting) reads nothing but the file's header. It is not copied; outputTexture may run on several
 // threads at once.
-class RawFilter {
+class RAWFilter {
   public:
-    // Reads the sensor data and header of the RAW file. Throws RawFilterError: unsupportedFile
+    // Reads the sensor data and header of the RAW file. Throws RAWFilterError: unsupportedFile
     // when LibRaw cannot open or unpack the file, it is not a three-colour Bayer RAW, or it holds
     // no image data (a file stripped to its metadata); outOfMemory when the photo is larger than
     // the program allocates.
-    explicit RawFilter(const std::filesystem::path& file);
+    explicit RAWFilter(const std::filesystem::path& file);
 
-    RawFilter(const RawFilter&) = delete;
-    RawFilter& operator=(const RawFilter&) = delete;
-    RawFilter(RawFilter&&) noexcept = default;
-    RawFilter& operator=(RawFilter&&) noexcept = default;
+    RAWFilter(const RAWFilter&) = delete;
+    RAWFilter& operator=(const RAWFilter&) = delete;
+    RAWFilter(RAWFilter&&) noexcept = default;
+    RAWFilter& operator=(RAWFilter&&) noexcept = default;
 
     // The decoder versions the filter offers: "8" only (there is no neural decoder).
     static const std::vector<std::string>& supportedDecoderVersions();
@@ -49,7 +49,7 @@ class RawFilter {
 
     // Starts as initialSettings() with the file's own baseline exposure.
     const RAWFilterSettings& settings() const { return settings_; }
-    // Takes all the settings at once. Throws RawFilterError::unsupportedSetting, naming the
+    // Takes all the settings at once. Throws RAWFilterError::unsupportedSetting, naming the
     // first setting that the development cannot honour, and then keeps the settings it had.
     // Exposures are honoured within -10...10 EV, the dynamic range amount within 0...2 (0 clips
     // at 1) and the noise-reduction amounts within 0...1.
@@ -69,7 +69,7 @@ class RawFilter {
 
     // Develops the photo with the current settings into a new outputWidth() × outputHeight()
     // texture of `device`: RGBA16Float, shared, shader read and write, extended linear sRGB with
-    // the bottom row first. Throws RawFilterError: developFailed with LibRaw's words (also when
+    // the bottom row first. Throws RAWFilterError: developFailed with LibRaw's words (also when
     // the file changed since the filter read it), outOfMemory.
     std::shared_ptr<Texture> outputTexture(const Device& device) const;
 

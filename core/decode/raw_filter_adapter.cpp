@@ -6,43 +6,43 @@
 
 namespace quillmere {
 
-RawFilterAdapter::RawFilterAdapter(const std::filesystem::path& url)
-    : RawFilterAdapter(RawFilter(url)) {}
+RAWFilterAdapter::RAWFilterAdapter(const std::filesystem::path& url)
+    : RAWFilterAdapter(RAWFilter(url)) {}
 
-RawFilterAdapter::RawFilterAdapter(RawFilter filter)
+RAWFilterAdapter::RAWFilterAdapter(RAWFilter filter)
     : ConfigurableRAWFilter(filter.settings()),
       filter(std::move(filter)) {}
 
-std::vector<std::string> RawFilterAdapter::supportedDecoderVersions() const {
-    return RawFilter::supportedDecoderVersions();
+std::vector<std::string> RAWFilterAdapter::supportedDecoderVersions() const {
+    return RAWFilter::supportedDecoderVersions();
 }
 
-RAWFilterSupport RawFilterAdapter::support() const {
+RAWFilterSupport RAWFilterAdapter::support() const {
     return {.luminanceNoiseReduction = true, .colorNoiseReduction = true};
 }
 
-float RawFilterAdapter::neutralTemperature() const { return filter.neutralTemperature(); }
+float RAWFilterAdapter::neutralTemperature() const { return filter.neutralTemperature(); }
 
-float RawFilterAdapter::neutralTint() const { return filter.neutralTint(); }
+float RAWFilterAdapter::neutralTint() const { return filter.neutralTint(); }
 
-std::optional<json::Json> RawFilterAdapter::properties() const {
+std::optional<json::Json> RAWFilterAdapter::properties() const {
     return filter.properties().json();
 }
 
-std::optional<PixelSize> RawFilterAdapter::outputSize() const {
+std::optional<PixelSize> RAWFilterAdapter::outputSize() const {
     return PixelSize{filter.outputWidth(), filter.outputHeight()};
 }
 
-std::shared_ptr<Texture> RawFilterAdapter::outputImage(const Device& device) {
+std::shared_ptr<Texture> RAWFilterAdapter::outputImage(const Device& device) {
     filter.setSettings(settings);
     return filter.outputTexture(device);
 }
 
-std::unique_ptr<ConfigurableRAWFilter> RawFilterAdapterProvider::makeFilter(
+std::unique_ptr<ConfigurableRAWFilter> RAWFilterAdapterProvider::makeFilter(
     const std::filesystem::path& url) const {
     try {
-        return std::make_unique<RawFilterAdapter>(url);
-    } catch (const RawFilterError&) {
+        return std::make_unique<RAWFilterAdapter>(url);
+    } catch (const RAWFilterError&) {
         return nullptr;
     }
 }

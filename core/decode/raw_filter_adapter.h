@@ -14,9 +14,9 @@ namespace quillmere {
 // The program's RAW filter as the RAW loader configures it. It offers decoder version "8" only,
 // so it never has model resources to fetch, and it honours the luminance and colour noise
 // reduction amounts but no sharpening, contrast, detail, local tone mapping or moiré reduction.
-class RawFilterAdapter final : public ConfigurableRAWFilter {
+class RAWFilterAdapter final : public ConfigurableRAWFilter {
   public:
-    explicit RawFilterAdapter(const std::filesystem::path& url);
+    explicit RAWFilterAdapter(const std::filesystem::path& url);
 
     std::vector<std::string> supportedDecoderVersions() const override;
     RAWFilterSupport support() const override;
@@ -24,17 +24,17 @@ class RawFilterAdapter final : public ConfigurableRAWFilter {
     float neutralTint() const override;
     std::optional<json::Json> properties() const override;
     std::optional<PixelSize> outputSize() const override;
-    // Throws RawFilterError when the settings are beyond the development or it fails.
+    // Throws RAWFilterError when the settings are beyond the development or it fails.
     std::shared_ptr<Texture> outputImage(const Device& device) override;
 
   private:
-    explicit RawFilterAdapter(RawFilter filter);
+    explicit RAWFilterAdapter(RAWFilter filter);
 
-    RawFilter filter;
+    RAWFilter filter;
 };
 
-// Makes a RawFilterAdapter for each file the RAW filter opens.
-class RawFilterAdapterProvider final : public RAWFilterProvider {
+// Makes a RAWFilterAdapter for each file the RAW filter opens.
+class RAWFilterAdapterProvider final : public RAWFilterProvider {
   public:
     // Null for a file the RAW filter refuses (not a three-colour Bayer RAW, no image data).
     std::unique_ptr<ConfigurableRAWFilter> makeFilter(

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <utility>
 
-#include "core/render/path_extension.h"
+#include "core/photo/path_extension.h"
 
 namespace quillmere::RAWFilterConfiguration {
 namespace {

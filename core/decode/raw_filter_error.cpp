@@ -3,21 +3,21 @@
 namespace quillmere {
 namespace {
 
-const char* sentenceFor(RawFilterError::Code code) {
+const char* sentenceFor(RAWFilterError::Code code) {
     switch (code) {
-        case RawFilterError::Code::unsupportedFile:
+        case RAWFilterError::Code::unsupportedFile:
             return "The file is not a RAW photo the RAW filter can develop.";
-        case RawFilterError::Code::developFailed:
+        case RAWFilterError::Code::developFailed:
             return "The RAW photo could not be developed.";
-        case RawFilterError::Code::outOfMemory:
+        case RAWFilterError::Code::outOfMemory:
             return "There is not enough memory to develop the RAW photo.";
-        case RawFilterError::Code::unsupportedSetting:
+        case RAWFilterError::Code::unsupportedSetting:
             return "The RAW filter does not support this setting.";
     }
     return "The RAW photo could not be developed.";
 }
 
-std::string messageFor(RawFilterError::Code code, const std::string& detail) {
+std::string messageFor(RAWFilterError::Code code, const std::string& detail) {
     std::string message = sentenceFor(code);
     if (!detail.empty()) message += " " + detail;
     return message;
@@ -25,7 +25,7 @@ std::string messageFor(RawFilterError::Code code, const std::string& detail) {
 
 }  // namespace
 
-RawFilterError::RawFilterError(Code code, const std::string& detail)
+RAWFilterError::RAWFilterError(Code code, const std::string& detail)
     : Error(messageFor(code, detail)), code_(code) {}
 
 }  // namespace quillmere

@@ -8,7 +8,7 @@ namespace quillmere {
 
 // A RAW photo could not be opened or developed by the RAW filter. `what()` is one sentence for
 // the case, followed by the underlying words where there are any.
-class RawFilterError : public Error {
+class RAWFilterError : public Error {
   public:
     enum class Code {
         unsupportedFile,     // not a three-colour Bayer RAW with image data that LibRaw reads
@@ -17,7 +17,7 @@ class RawFilterError : public Error {
         unsupportedSetting,  // a setting the development cannot honour
     };
 
-    RawFilterError(Code code, const std::string& detail);
+    RAWFilterError(Code code, const std::string& detail);
 
     Code code() const { return code_; }
 

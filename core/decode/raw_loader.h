@@ -17,9 +17,9 @@
 #include "core/decode/raw_filter_adapter.h"
 #include "core/decode/raw_texture_kernel.h"
 #include "core/edit/denoise_method.h"
-#include "core/render/opened_photo.h"
-#include "core/render/photo_id.h"
-#include "core/render/preview_resolution.h"
+#include "core/photo/opened_photo.h"
+#include "core/photo/photo_id.h"
+#include "core/photo/preview_resolution.h"
 
 namespace quillmere {
 
@@ -50,7 +50,7 @@ class RAWLoader final {
     // `filters` makes the RAW filters; the program's own unless a test gives others.
     explicit RAWLoader(std::shared_ptr<const Device> device,
                        std::shared_ptr<const RAWFilterProvider> filters =
-                           std::make_shared<RawFilterAdapterProvider>(),
+                           std::make_shared<RAWFilterAdapterProvider>(),
                        NeuralModelTimeouts neuralModelTimeouts = {});
 
     RAWLoader(const RAWLoader&) = delete;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "core/render/kernel_errors.h"
+#include "core/compute/kernel_errors.h"
 
 namespace quillmere {
 namespace {

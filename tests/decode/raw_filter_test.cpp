@@ -22,27 +22,27 @@ using testing::testData;
 
 // The settings the RAW loader decodes with (no neural decoder is on offer).
 RAWFilterSettings loaderSettings(float noiseReduction) {
-    RAWFilterSettings settings = RawFilter::initialSettings();
+    RAWFilterSettings settings = RAWFilter::initialSettings();
     settings.extendedDynamicRangeAmount = 2.0f;
     settings.luminanceNoiseReductionAmount = noiseReduction;
     settings.colorNoiseReductionAmount = noiseReduction;
     return settings;
 }
 
-// The RawFilterError that `action` throws, with its text in `message`.
-RawFilterError::Code failureOf(const std::function<void()>& action,
+// The RAWFilterError that `action` throws, with its text in `message`.
+RAWFilterError::Code failureOf(const std::function<void()>& action,
                                std::string* message = nullptr) {
     try {
         action();
-    } catch (const RawFilterError& error) {
+    } catch (const RAWFilterError& error) {
         if (message != nullptr) *message = error.what();
         return error.code();
     }
-    ADD_FAILURE() << "expected a RawFilterError";
-    return RawFilterError::Code::developFailed;
+    ADD_FAILURE() << "expected a RAWFilterError";
+    return RAWFilterError::Code::developFailed;
 }
 
-class RawFilterTest : public ::testing::Test {
+class RAWFilterTest : public ::testing::Test {
   protected:
     std::filesystem::path write(const std::string& name, const SyntheticDNGOptions& options) {
         const std::filesystem::path file = folder.path() / name;
@@ -50,7 +50,7 @@ class RawFilterTest : public ::testing::Test {
         return file;
     }
     std::shared_ptr<Texture> develop(const std::filesystem::path& file, float noiseReduction) {
-        RawFilter filter(file);
+        RAWFilter filter(file);
         filter.setSettings(loaderSettings(noiseReduction));
         return filter.outputTexture(device);
     }
@@ -59,7 +59,7 @@ class RawFilterTest : public ::testing::Test {
     Device device;
 };
 
-TEST_F(RawFilterTest, DescribesAPhotoBeforeDevelopingIt) {
+TEST_F(RAWFilterTest, DescribesAPhotoBeforeDevelopingIt) {
     SyntheticDNGOptions options;
     options.width = 130;
     options.height = 98;
@@ -67,7 +67,7 @@ TEST_F(RawFilterTest, DescribesAPhotoBeforeDevelopingIt) {
     options.iso = 400;
     options.asShotNeutral = std::array<double, 3>{1.0, 1.0, 1.0};  // the sRGB camera's D65
     options.baselineExposure = 0.5;
-    const RawFilter filter(write("turned.dng", options));
+    const RAWFilter filter(write("turned.dng", options));
     EXPECT_EQ(filter.outputWidth(), 98);  // turned
     EXPECT_EQ(filter.outputHeight(), 130);
     EXPECT_NEAR(filter.neutralTemperature(), 6504.0f, 15.0f);
@@ -76,19 +76,19 @@ TEST_F(RawFilterTest, DescribesAPhotoBeforeDevelopingIt) {
     EXPECT_EQ(filter.properties().isoSpeedRatings, std::vector<std::int64_t>{400});
     EXPECT_EQ(filter.properties().orientation, 6);
     EXPECT_EQ(filter.properties().pixelWidth, 130);  // the developed size before orientation
-    RAWFilterSettings expected = RawFilter::initialSettings();
+    RAWFilterSettings expected = RAWFilter::initialSettings();
     expected.baselineExposure = 0.5f;
     EXPECT_EQ(filter.settings(), expected);
-    EXPECT_EQ(RawFilter::supportedDecoderVersions(), std::vector<std::string>{"8"});
+    EXPECT_EQ(RAWFilter::supportedDecoderVersions(), std::vector<std::string>{"8"});
 }
 
-TEST_F(RawFilterTest, DevelopsWhatTheBridgeDevelopsScaledAndClippedAsSet) {
+TEST_F(RAWFilterTest, DevelopsWhatTheBridgeDevelopsScaledAndClippedAsSet) {
     // The as-shot neutral doubles red, so a red at 0.8 of the range develops to 1.6.
     SyntheticDNGOptions options;
     options.asShotNeutral = std::array<double, 3>{0.5, 1.0, 1.0};
     options.scene = [](int x, int) { return std::array<float, 3>{0.8f, 0.2f + x / 512.0f, 0.4f}; };
     const std::filesystem::path file = write("bright.dng", options);
-    RawFilter filter(file);
+    RAWFilter filter(file);
     filter.setSettings(loaderSettings(0.0f));
     const std::shared_ptr<Texture> unscaled = filter.outputTexture(device);
     EXPECT_EQ(unscaled->pixelFormat(), PixelFormat::rgba16Float);
@@ -119,8 +119,8 @@ TEST_F(RawFilterTest, DevelopsWhatTheBridgeDevelopsScaledAndClippedAsSet) {
     EXPECT_EQ(statisticsOf(*filter.outputTexture(device), 0, 8, 8, 100, 80).mean, 1.0);
 }
 
-TEST_F(RawFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
-    RawFilter filter(write("grey.dng", SyntheticDNGOptions{}));
+TEST_F(RAWFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
+    RAWFilter filter(write("grey.dng", SyntheticDNGOptions{}));
     filter.setSettings(loaderSettings(1.0f));
     const std::vector<std::pair<std::string, std::function<void(RAWFilterSettings&)>>> refused{
         {"decoderVersion \"9\".", [](auto& s) { s.decoderVersion = "9"; }},
@@ -139,7 +139,7 @@ TEST_F(RawFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
         change(settings);
         std::string message;
         EXPECT_EQ(failureOf([&] { filter.setSettings(settings); }, &message),
-                  RawFilterError::Code::unsupportedSetting);
+                  RAWFilterError::Code::unsupportedSetting);
         EXPECT_EQ(message, "The RAW filter does not support this setting. " + named);
         EXPECT_EQ(filter.settings(), loaderSettings(1.0f));
     }
@@ -147,7 +147,7 @@ TEST_F(RawFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
 
 // A camera whose AsShotNeutral is what its ColorMatrix1 (a Canon EOS 350D's) makes of a standard
 // illuminant.
-TEST_F(RawFilterTest, ReadsTheAsShotTemperatureOfAStandardIlluminant) {
+TEST_F(RAWFilterTest, ReadsTheAsShotTemperatureOfAStandardIlluminant) {
     const std::array<double, 9> canon{0.6018, -0.0617, -0.0965, -0.8645, 1.5881,
                                       0.2975, -0.153,  0.1719,  0.7642};
     const std::array<std::array<double, 3>, 3> illuminants{
@@ -163,7 +163,7 @@ TEST_F(RawFilterTest, ReadsTheAsShotTemperatureOfAStandardIlluminant) {
         options.colorMatrix1 = canon;
         options.asShotNeutral =
             std::array<double, 3>{neutral[0] / neutral[1], 1.0, neutral[2] / neutral[1]};
-        const RawFilter filter(write("illuminant.dng", options));
+        const RAWFilter filter(write("illuminant.dng", options));
         std::printf("As-shot white of the %.0f K illuminant: %.1f K, tint %.2f\n", kelvin,
                     filter.neutralTemperature(), filter.neutralTint());
         EXPECT_NEAR(filter.neutralTemperature(), kelvin, 100.0);
@@ -188,7 +188,7 @@ SyntheticDNGOptions stripes(double noise) {
     return options;
 }
 
-TEST_F(RawFilterTest, NoiseReductionSmoothsFlatPatchesAndKeepsEdges) {
+TEST_F(RAWFilterTest, NoiseReductionSmoothsFlatPatchesAndKeepsEdges) {
     const auto clean = develop(write("clean.dng", stripes(0.0)), 0.0f);
     // About 5 % noise on the darkest stripe, and five times the variance, against which the
     // step from 0.2 to 0.3 stands only four deviations high.
@@ -224,7 +224,7 @@ TEST_F(RawFilterTest, NoiseReductionSmoothsFlatPatchesAndKeepsEdges) {
     }
 }
 
-TEST_F(RawFilterTest, RefusesFilesItCannotDevelop) {
+TEST_F(RAWFilterTest, RefusesFilesItCannotDevelop) {
     SyntheticDNGOptions linear;
     linear.linearRaw = true;
     const std::filesystem::path text = folder.path() / "notes.nef";
@@ -248,30 +248,30 @@ TEST_F(RawFilterTest, RefusesFilesItCannotDevelop) {
     };
     for (const auto& [file, reason] : files) {
         std::string message;
-        EXPECT_EQ(failureOf([&] { RawFilter filter(file); }, &message),
-                  RawFilterError::Code::unsupportedFile);
+        EXPECT_EQ(failureOf([&] { RAWFilter filter(file); }, &message),
+                  RAWFilterError::Code::unsupportedFile);
         EXPECT_NE(message.find(reason), std::string::npos) << message;
     }
 }
 
-TEST_F(RawFilterTest, ReportsWhatGoesWrongWhileDeveloping) {
+TEST_F(RAWFilterTest, ReportsWhatGoesWrongWhileDeveloping) {
     const std::filesystem::path file = write("changing.dng", SyntheticDNGOptions{});
-    RawFilter filter(file);
+    RAWFilter filter(file);
     filter.setSettings(loaderSettings(1.0f));
     EXPECT_EQ(failureOf([&] { filter.outputTexture(Device(4096)); }),
-              RawFilterError::Code::outOfMemory);
+              RAWFilterError::Code::outOfMemory);
     SyntheticDNGOptions larger;
     larger.width = 160;
     fixtures::writeSyntheticDNG(file, larger);
     std::string message;
     EXPECT_EQ(failureOf([&] { filter.outputTexture(device); }, &message),
-              RawFilterError::Code::developFailed);
+              RAWFilterError::Code::developFailed);
     EXPECT_EQ(message,
               "The RAW photo could not be developed. RAW geometry changed since decoding.");
 }
 
-TEST_F(RawFilterTest, DevelopsARealCameraFile) {
-    RawFilter filter(testData("tinydng_colorchart.dng"));
+TEST_F(RAWFilterTest, DevelopsARealCameraFile) {
+    RAWFilter filter(testData("tinydng_colorchart.dng"));
     EXPECT_EQ(filter.outputWidth(), 1734);
     EXPECT_EQ(filter.properties().pixelWidth, 1734);  // not the sensor's 1888 with its margins
     // Shot in daylight: between warm indoor light and shade.

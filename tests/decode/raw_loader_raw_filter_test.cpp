@@ -55,7 +55,7 @@ class RAWLoaderWithRAWFilterTest : public ::testing::Test {
 TEST_F(RAWLoaderWithRAWFilterTest, BayerDNGOpensThroughTheRAWFilter) {
     const auto path = noisyDNG("bayer.dng");
     const OpenedPhoto photo = loader.open(path);
-    const RawFilter filter(path);
+    const RAWFilter filter(path);
     EXPECT_EQ(photo.pixelWidth, 96);
     EXPECT_EQ(photo.pixelHeight, 64);
     EXPECT_EQ(photo.asShotTemperature, filter.neutralTemperature());
@@ -68,10 +68,10 @@ TEST_F(RAWLoaderWithRAWFilterTest, BayerDNGOpensThroughTheRAWFilter) {
 
     // Natural: the filter's development in extended range without the DNG's baseline exposure,
     // and with its full noise reduction for the denoised variant.
-    RAWFilterSettings settings = RawFilter::initialSettings();
+    RAWFilterSettings settings = RAWFilter::initialSettings();
     settings.extendedDynamicRangeAmount = 2.0f;
     settings.baselineExposure = 0.0f;
-    RawFilter reference(path);
+    RAWFilter reference(path);
     for (const bool denoised : {false, true}) {
         settings.luminanceNoiseReductionAmount = denoised ? 1.0f : 0.0f;
         settings.colorNoiseReductionAmount = denoised ? 1.0f : 0.0f;

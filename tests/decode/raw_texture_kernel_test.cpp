@@ -10,7 +10,7 @@
 #include "core/compute/device.h"
 #include "core/compute/luminance.h"
 #include "core/compute/msl_math.h"
-#include "core/render/kernel_errors.h"
+#include "core/compute/kernel_errors.h"
 #include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere {

@@ -1,0 +1,172 @@
+#pragma once
+
+#include <cmath>
+
+#include "core/compute/luminance.h"
+#include "core/compute/msl_math.h"
+#include "core/render/develop/tone_functions.h"
+#include "core/render/develop/tone_uniforms.h"
+
+// Point colours and the eight-band mixer on display-encoded HSV: how strongly a colour is
+// selected and how it is moved.
+
+namespace quillmere {
+
+// fmod keeps the sign of its dividend, so a hue turned further down than the offset added before
+// wrapping would stay negative; it wraps to the top of the circle instead.
+inline float wrapHue(float degrees) {
+    const float wrapped = msl::fmod(degrees, 360.0f);
+    return wrapped < 0.0f ? wrapped + 360.0f : wrapped;
+}
+
+// A point colour as the per-pixel selection uses it: what depends only on the point worked out
+// once per pass.
+struct PointColorTerms {
+    float hue = 0;
+    float saturation = 0;
+    float brightness = 0;
+    // The three windows, each scaled by max(0.02, range / 50): range 50 keeps them as picked.
+    float hueWindow = 0;
+    float saturationWindow = 0;
+    float luminanceWindow = 0;
+    float hueShift = 0;  // degrees: 100 turns by 30
+    float variance = 0;
+    float saturationShift = 0;  // saturation factor − 1
+    float luminanceShift = 0;   // EV
+    // Whether every shift is finite, so an unselected colour gains exactly nothing.
+    bool shiftsFinite = true;
+
+    static PointColorTerms from(const PointColorRecord& point) {
+        const float scale = msl::max(0.02f, point.range / 50.0f);
+        return {point.hue,
+                point.saturation,
+                point.brightness,
+                point.hueRange * scale,
+                point.saturationRange * scale,
+                point.luminanceRange * scale,
+                point.hueShift * 0.3f,
+                point.variance,
+                point.saturationShift / 100.0f,
+                point.luminanceShift / 100.0f * 0.75f,
+                std::isfinite(point.hueShift) && std::isfinite(point.variance) &&
+                    std::isfinite(point.saturationShift) && std::isfinite(point.luminanceShift)};
+    }
+};
+
+// How much a point selects a colour, and the colour's signed hue distance from the point.
+struct PointColorSelection {
+    float weight;         // 1 inside half the point's windows, 0 beyond them
+    float hueDifference;  // −180...180 degrees
+};
+
+inline PointColorSelection pointColorSelection(const PointColorTerms& point, msl::float3 hsv) {
+    const float dh = msl::fmod(hsv.x - point.hue + 540.0f, 360.0f) - 180.0f;
+    const float hueDistance = std::fabs(dh) / point.hueWindow;
+    // The distance is the largest of three; once one reaches 1 the weight is exactly 0, so most
+    // colours are turned away by their hue alone.
+    if (hueDistance >= 1.0f) return {0.0f, dh};
+    const float distance = msl::max(
+        hueDistance, msl::max(std::fabs(hsv.y - point.saturation) / point.saturationWindow,
+                              std::fabs(hsv.z - point.brightness) / point.luminanceWindow));
+    return {1.0f - msl::smoothstep(0.5f, 1.0f, distance), dh};
+}
+
+// Greys carry no hue to select by, so points leave them alone.
+inline float pointColorChroma(float saturation) {
+    return msl::smoothstep(0.01f, 0.08f, saturation);
+}
+
+// What one point adds to the colour's (hue in degrees, saturation factor − 1, EV) shift.
+// Variance −100 pulls the hue onto the point's own hue and +100 doubles its distance.
+inline msl::float3 pointColorShift(const PointColorTerms& point,
+                                   const PointColorSelection& selection, float chroma) {
+    const float amount = selection.weight * chroma;
+    return amount * msl::float3{point.hueShift + selection.hueDifference * point.variance / 100.0f,
+                                point.saturationShift, point.luminanceShift};
+}
+
+// The colour `hsv` moved by the summed point shifts `delta`, clamped to display range.
+inline msl::float3 applyPointColorShift(msl::float3 hsv, msl::float3 delta) {
+    return msl::clamp(
+        hsv2rgb(wrapHue(hsv.x + delta.x + 720.0f), msl::clamp(hsv.y * (1.0f + delta.y), 0.0f, 1.0f),
+                hsv.z * msl::exp2(delta.z)),
+        0.0f, 1.0f);
+}
+
+// The mixer segment a hue falls in: the band i whose centre lies at or below it, the hue
+// between band 7 (magenta, 330) and 360 belonging to segment 7.
+inline int mixerSegment(const HSLUniforms& hsl, float h) {
+    for (int k = 0; k < static_cast<int>(kMixerBandCount) - 1; ++k) {
+        if (h < hsl.center[k + 1]) return k;
+    }
+    return static_cast<int>(kMixerBandCount) - 1;
+}
+
+// The two bands sharing a hue and their weights, which always sum to 1.
+struct MixerBandWeights {
+    int i;
+    int j;
+    float wi;
+    float wj;
+};
+
+inline MixerBandWeights mixerBandWeights(const HSLUniforms& hsl, float h) {
+    const int i = mixerSegment(hsl, h);
+    const int j = (i + 1) % static_cast<int>(kMixerBandCount);
+    const float upper =
+        i == static_cast<int>(kMixerBandCount) - 1 ? hsl.center[0] + 360.0f : hsl.center[i + 1];
+    const float t = msl::smoothstep(hsl.center[i], upper, h);
+    return {i, j, 1.0f - t, t};
+}
+
+// The band mixer on an encoded colour given as HSV; returns RGB.
+inline msl::float3 applyColorMixer(const HSLUniforms& hsl, msl::float3 hsv) {
+    const float h = hsv.x, s = hsv.y, v = hsv.z;
+    const MixerBandWeights w = mixerBandWeights(hsl, h);
+    const float hueShift = (w.wi * hsl.hue[w.i] + w.wj * hsl.hue[w.j]) / 100.0f * 30.0f;
+    const float satFactor =
+        msl::max(0.0f, 1.0f + (w.wi * hsl.sat[w.i] + w.wj * hsl.sat[w.j]) / 100.0f);
+    const float lumFactor = msl::exp2((w.wi * hsl.lum[w.i] + w.wj * hsl.lum[w.j]) / 100.0f * 0.75f);
+    // Hue and saturation need more colour to act on than luminance does.
+    const float maskHueSat = msl::smoothstep(0.02f, 0.15f, s);
+    const float maskLum = msl::smoothstep(0.01f, 0.08f, s);
+    const float shiftedHue = wrapHue(h + hueShift * maskHueSat + 360.0f);
+    const float shiftedSat = msl::clamp(s * msl::mix(1.0f, satFactor, maskHueSat), 0.0f, 1.0f);
+    const float shiftedValue = v * msl::mix(1.0f, lumFactor, maskLum);
+    return msl::clamp(hsv2rgb(shiftedHue, shiftedSat, shiftedValue), 0.0f, 1.0f);
+}
+
+// How much of a band's colour a hue shows when that band is visualised: the band's mixer weight,
+// the top segment ending at 360.
+inline float bandVisualizationWeight(const HSLUniforms& hsl, float h, int band) {
+    const int i = mixerSegment(hsl, h);
+    const int j = (i + 1) % static_cast<int>(kMixerBandCount);
+    const float upper = i == static_cast<int>(kMixerBandCount) - 1 ? 360.0f : hsl.center[j];
+    const float t = msl::smoothstep(hsl.center[i], upper, h);
+    if (band == i) return 1.0f - t;
+    if (band == j) return t;
+    return 0.0f;
+}
+
+inline float rec601Grey(msl::float3 rgb) { return msl::dot(rgb, kRec601Luma); }
+
+// Keeps `weight` of the colour and turns the rest to its Rec. 601 grey.
+inline msl::float3 fadeToGrey(msl::float3 rgb, float weight) {
+    const float grey = rec601Grey(rgb);
+    return msl::mix(msl::broadcast<msl::float3>(grey), rgb, weight);
+}
+
+// Vibrance (stronger on less saturated colours) then saturation, both around the same Rec. 601
+// luminance, clamped to display range.
+inline msl::float3 applyVibranceSaturation(msl::float3 rgb, float vibrance, float saturation) {
+    const float luma = rec601Grey(rgb);
+    const msl::float3 grey = msl::broadcast<msl::float3>(luma);
+    const float mx = msl::max(rgb.x, msl::max(rgb.y, rgb.z));
+    const float mn = msl::min(rgb.x, msl::min(rgb.y, rgb.z));
+    const float s = (mx - mn) / msl::max(mx, 0.0001f);
+    rgb = msl::mix(grey, rgb, 1.0f + vibrance / 100.0f * (1.0f - s));
+    rgb = msl::mix(grey, rgb, 1.0f + saturation / 100.0f);
+    return msl::clamp(rgb, 0.0f, 1.0f);
+}
+
+}  // namespace quillmere

@@ -1,0 +1,217 @@
+#pragma once
+
+#include <array>
+#include <bit>
+#include <cstdint>
+#include <cmath>
+
+#include "core/compute/luminance.h"
+#include "core/compute/msl_math.h"
+#include "core/render/develop/tone_functions.h"
+#include "core/render/develop/tone_uniforms.h"
+
+// Highlight and shadow recovery in scene-linear EV: the shaping functions, the recovery curve,
+// the edge-aware base and white point it works against, and the colour-preserving shoulder.
+
+namespace quillmere {
+
+// Read-only view of a one-channel float image (the recovery guide or its base), rows packed.
+struct GuideView {
+    const float* texels = nullptr;
+    int width = 0;
+    int height = 0;
+
+    // The texel at (x, y) with coordinates clamped to the edges.
+    float clampedAt(int x, int y) const {
+        x = x < 0 ? 0 : (x >= width ? width - 1 : x);
+        y = y < 0 ? 0 : (y >= height ? height - 1 : y);
+        return texels[static_cast<long>(y) * width + x];
+    }
+};
+
+// Whether x is ±0, tested on its bits: a float comparison of a value just produced by msl::max
+// is folded by the compiler into a form its vectoriser rejects.
+inline bool isZero(float x) { return (std::bit_cast<std::uint32_t>(x) << 1) == 0u; }
+
+// 0 with zero slope at distance 0, rising to 1; the greatest slope is 1 / (2 · width).
+// Branch-free, like the rest of the recovery curve, so that loops over pixels vectorise.
+inline float recoveryWeight(float distance, float width) {
+    const float d = msl::max(distance, 0.0f);
+    const float rise = 1.0f - msl::exp(-d / width);
+    // Exactly 0 at zero distance, whatever the exponential's last bit.
+    return isZero(d) ? 0.0f : rise * rise;
+}
+
+// A Gaussian of 1.2 EV cut to nothing at ±3 EV, so bright edges cannot bleed into dark regions.
+// Branch-free, so that the bilateral filter's loops over it vectorise.
+inline float recoveryRangeWeight(float delta) {
+    const float delta2 = delta * delta;
+    const float support = msl::max(0.0f, 1.0f - delta2 / 9.0f);
+    return support * support * msl::exp(-delta2 / (2.0f * 1.2f * 1.2f));
+}
+
+// The four recovery sliders and the white point, with what the recovery curve derives from them
+// once per pass.
+struct RecoverySettings {
+    float highlights = 0;
+    float shadows = 0;
+    float highlightsAmount = 0;   // highlights / 100
+    float shadowsAmount = 0;      // shadows / 100
+    float whitesAmount = 0;       // whites / 100 · 2
+    float blacksAmount = 0;       // blacks / 100 · 2
+    float highlightStrength = 0;  // max(−highlights, 0) / 100: compression and protection
+    float shadowStrength = 0;     // max(shadows, 0) / 100
+    float whitesProtection = 0;   // max(−whites, 0) / 100
+    float highlightLimit = 0;     // 5 · highlights / 100: the most a pixel may move, in EV
+    float shadowLimit = 0;        // 5 · shadows / 100
+    // Highlight compression adapted to the scene's white point (used when highlights < 0).
+    float whiteCompression = 0;
+
+    // `whiteEV` is the measured white point; it matters only when highlights < 0.
+    static RecoverySettings from(const ToneUniforms& u, float whiteEV) {
+        RecoverySettings s;
+        s.highlights = u.highlights;
+        s.shadows = u.shadows;
+        s.highlightsAmount = u.highlights / 100.0f;
+        s.shadowsAmount = u.shadows / 100.0f;
+        s.whitesAmount = u.whites / 100.0f * 2.0f;
+        s.blacksAmount = u.blacks / 100.0f * 2.0f;
+        s.highlightStrength = msl::max(-u.highlights, 0.0f) / 100.0f;
+        s.shadowStrength = msl::max(u.shadows, 0.0f) / 100.0f;
+        s.whitesProtection = msl::max(-u.whites, 0.0f) / 100.0f;
+        s.highlightLimit = 5.0f * u.highlights / 100.0f;
+        s.shadowLimit = 5.0f * u.shadows / 100.0f;
+        // A dull scene is treated as reaching at least 2.5 EV above the pivot, so it is not
+        // over-compressed.
+        const float wd = msl::max(whiteEV - kRecoveryPivot, 2.5f);
+        const float knee = wd - 0.5f * (1.0f - msl::exp(-wd / 0.5f));
+        s.whiteCompression = msl::clamp((wd - 0.94f) / knee, 0.35f, 0.85f);
+        return s;
+    }
+};
+
+// The recovery tone curve in EV. Below the pivot the highlight term is exactly zero; with
+// shadows ≥ 0 the shadow support ends at the pivot with zero slope.
+inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
+    const float lift = 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f);
+    const float deepen = 3.0f * recoveryWeight(-ev, 2.25f);
+    const float shadow = s.shadows >= 0.0f ? lift : deepen;
+    const float distance = msl::max(ev - kRecoveryPivot, 0.0f);
+    // Lowered highlights adapt to the white point instead of following the fixed curve.
+    const float adapted = msl::min(
+        5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - msl::exp(-distance / 0.5f))));
+    const float fixed = 5.0f * recoveryWeight(distance, 2.6f);
+    // Exactly 0 at the pivot and below it, as both forms are in exact arithmetic.
+    const float highlight = isZero(distance) ? 0.0f : (s.highlights < 0.0f ? adapted : fixed);
+    return ev + s.shadowsAmount * shadow + s.highlightsAmount * highlight;
+}
+
+// Whites, then blacks on the result: applied after the recovery curve so each end-point curve
+// stays monotone even with every slider at ±100.
+inline float recoveryEndpoints(float ev, const RecoverySettings& s) {
+    ev += s.whitesAmount * recoveryWeight(ev - 0.75f, 2.0f);
+    ev += s.blacksAmount * recoveryWeight(-ev, 2.0f);
+    return ev;
+}
+
+// The recovered EV of a pixel at `ev` (after contrast) whose edge-aware base is `base`:
+// the curve applied to the base, with the local detail the curve would flatten put back within
+// limits, never moving the pixel by more than 5 EV or against the slider. The recovered
+// luminance is kMiddleGrey · 2^recoveredEV.
+inline float recoveredEV(float ev, float base, float textureMask, const RecoverySettings& s) {
+    const bool bright = ev >= kRecoveryPivot;
+    float mapped = recoveryLogCurve(ev, s);
+    const float strength = bright ? s.highlightStrength : s.shadowStrength;
+    // Where the base is the pixel itself the curve of the base is the one just computed.
+    const float baseMapped = base == ev ? mapped : recoveryLogCurve(base, s);
+    const float detail = baseMapped + ev - base - mapped;
+    const float detailLimit = bright ? 0.10f : 0.75f;
+    const float detailMask = bright ? textureMask : 1.0f;
+    mapped += msl::clamp(detail, -detailLimit, detailLimit) * strength * detailMask *
+              msl::smoothstep(0.0f, 1.0f, std::fabs(ev - kRecoveryPivot));
+    const float limit = ev + (bright ? s.highlightLimit : s.shadowLimit);
+    mapped = msl::clamp(mapped, msl::min(ev, limit), msl::max(ev, limit));
+    return recoveryEndpoints(mapped, s);
+}
+
+
+// How far the colour-preserving shoulder replaces the per-channel one for a pixel at `ev`.
+inline float recoveryProtection(float ev, const RecoverySettings& s) {
+    return msl::max(s.highlightStrength * msl::smoothstep(0.0f, 1.0f, ev - kRecoveryPivot),
+                    s.whitesProtection * msl::smoothstep(0.0f, 1.0f, ev - 0.75f));
+}
+
+// Local contrast measure of a pixel at `ev` from the guide EVs of its four neighbours: 1 for fine
+// texture, 0 for coherent contours (sky and sun edges) and smooth ramps.
+inline float recoveryTextureMask(float ev, float left, float right, float below, float above) {
+    const float gradient = 0.5f * (std::fabs(right - left) + std::fabs(above - below));
+    const float texture = std::fabs(ev - (left + right + below + above) / 4.0f);
+    return 1.0f - msl::smoothstep(0.5f, 1.5f, gradient / (texture + 0.001f));
+}
+
+// Joint bilateral upsampling of the base at normalised position `uv`: the four nearest base
+// texels, bilinear in space and weighted by how close their EV is to the pixel's.
+inline float recoveryBase(const GuideView& base, msl::float2 uv, float ev) {
+    const float px = uv.x * static_cast<float>(base.width) - 0.5f;
+    const float py = uv.y * static_cast<float>(base.height) - 0.5f;
+    const float originX = std::floor(px), originY = std::floor(py);
+    const float fx = msl::fract(px), fy = msl::fract(py);
+    const int x0 = msl::saturatingConvert<int>(originX);
+    const int y0 = msl::saturatingConvert<int>(originY);
+    float sum = 0.0f, total = 0.0f;
+    for (int dy = 0; dy <= 1; ++dy) {
+        for (int dx = 0; dx <= 1; ++dx) {
+            const float v = base.clampedAt(x0 + dx, y0 + dy);
+            const float spatial = (dx == 0 ? 1.0f - fx : fx) * (dy == 0 ? 1.0f - fy : fy);
+            const float weight = spatial * recoveryRangeWeight(v - ev);
+            sum += weight * v;
+            total += weight;
+        }
+    }
+    return total > 1e-5f ? sum / total : ev;
+}
+
+inline constexpr int kMeterThreads = 256;
+inline constexpr float kEmptyWhitePoint = -64.0f;
+
+// The scene white point: the largest guide EV, at least −64. This is the GPU's one threadgroup
+// of 256 threads run in turn: a strided maximum per thread, then the halving reduction. Maxima
+// are exact, so the result does not depend on the order.
+inline float recoveryWhitePoint(const GuideView& guide) {
+    std::array<float, kMeterThreads> slots;
+    const long count = static_cast<long>(guide.width) * guide.height;
+    for (int t = 0; t < kMeterThreads; ++t) {
+        float largest = kEmptyWhitePoint;
+        for (long i = t; i < count; i += kMeterThreads)
+            largest = msl::max(largest, guide.texels[i]);
+        slots[static_cast<std::size_t>(t)] = largest;
+    }
+    for (int stride = kMeterThreads / 2; stride >= 1; stride /= 2) {
+        for (int t = 0; t < stride; ++t) {
+            slots[static_cast<std::size_t>(t)] = msl::max(
+                slots[static_cast<std::size_t>(t)], slots[static_cast<std::size_t>(t + stride)]);
+        }
+    }
+    return slots[0];
+}
+
+// The colour-preserving shoulder used where recovery protects colour: the largest channel rolls
+// off above 0.9 with all channels scaled alike (the hue is kept), and bright pixels move towards
+// white by their luminance, so one clipped channel cannot draw a coloured contour.
+// Branch-free (black is selected at the end), so that loops over pixels vectorise.
+inline msl::float3 recoveryShoulder(msl::float3 rgb) {
+    rgb = msl::max(rgb, 0.0f);
+    const float y = msl::dot(rgb, kRec709Luma);
+    const float peak = msl::max(rgb.x, msl::max(rgb.y, rgb.z));
+    const float t = msl::max(peak - 0.9f, 0.0f);
+    const float mapped = peak <= 0.9f ? peak : 0.9f + 0.1f * t / (0.1f + t);
+    const msl::float3 scaled = rgb * (mapped / peak);
+    const float energy = msl::max(y - 0.8f, 0.0f);
+    const float neutral = energy * energy / (0.36f + energy * energy);
+    const msl::float3 shouldered = msl::mix(scaled, msl::broadcast<msl::float3>(mapped), neutral);
+    const bool black = y <= 0.0f;
+    return {black ? rgb.x : shouldered.x, black ? rgb.y : shouldered.y,
+            black ? rgb.z : shouldered.z};
+}
+
+}  // namespace quillmere

@@ -1,0 +1,138 @@
+#pragma once
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/compute/luminance.h"
+#include "core/compute/msl_math.h"
+#include "core/render/develop/tone_uniforms.h"
+
+// The small pure functions the develop kernels are built from, in 32-bit floats with the GPU's
+// NaN semantics (msl::). Each is exactly the arithmetic the kernels run, so it can be checked
+// alone; none of them is ever replaced by a cheaper approximation.
+
+namespace quillmere {
+
+inline constexpr float kMiddleGrey = 0.18f;
+// log2(0.60 / 0.18): scene-linear 0.60, where highlight recovery starts and shadow lift ends.
+inline constexpr float kRecoveryPivot = 1.7369656f;
+inline constexpr float kShoulderKnee = 0.8f;
+inline constexpr float kShoulderB = 4.6875f;
+
+// Highlight roll-off for RAW photos: identity up to the knee, then a curve with slope 1 at the
+// knee that maps 0.8...4.0 onto 0.8...1.0 and approaches 0.8 + 1 / 4.6875.
+// Branch-free, like srgbEncode.
+inline float shoulder(float x) {
+    const float t = x - kShoulderKnee;
+    const float rolled = kShoulderKnee + t / (1.0f + kShoulderB * t);
+    return t <= 0.0f ? x : rolled;
+}
+
+// The sRGB transfer function (IEC 61966-2-1), unclamped.
+// Both pieces are computed and one selected, so that loops over it vectorise.
+inline float srgbEncode(float c) {
+    const float curved = 1.055f * msl::pow(c, 1.0f / 2.4f) - 0.055f;
+    return c <= 0.0031308f ? 12.92f * c : curved;
+}
+
+// Raster photos clip at display white instead of rolling off.
+inline float clipEncode(float c) { return msl::clamp(srgbEncode(msl::max(c, 0.0f)), 0.0f, 1.0f); }
+
+// The shoulder never gives a negative value, so the encoding's own floor at 0 changes nothing.
+inline float shoulderEncode(float c) { return clipEncode(shoulder(msl::max(c, 0.0f))); }
+
+// Linear interpolation in one 256-entry channel of the curve table starting at `base`.
+inline float lutSample(const float* lut, int base, float v) {
+    const float f = msl::clamp(v, 0.0f, 1.0f) * 255.0f;
+    const int i0 = std::min(static_cast<int>(f), 254);  // f is 0...255 here: no overflow
+    const float fr = f - static_cast<float>(i0);
+    return msl::mix(lut[base + i0], lut[base + i0 + 1], fr);
+}
+
+// Hue in degrees (0...360), saturation and value; saturation and value are unbounded above
+// because scene values beyond display white reach this far in the colour steps.
+inline msl::float3 rgb2hsv(msl::float3 c) {
+    const float mx = msl::max(c.x, msl::max(c.y, c.z));
+    const float mn = msl::min(c.x, msl::min(c.y, c.z));
+    const float d = mx - mn;
+    float h = 0.0f;
+    if (d != 0.0f) {
+        if (mx == c.x) {
+            h = msl::fmod((c.y - c.z) / d, 6.0f);
+        } else if (mx == c.y) {
+            h = (c.z - c.x) / d + 2.0f;
+        } else {
+            h = (c.x - c.y) / d + 4.0f;
+        }
+        h *= 60.0f;
+        if (h < 0.0f) h += 360.0f;
+    }
+    const float s = mx > 0.0f ? d / mx : 0.0f;
+    return {h, s, mx};
+}
+
+inline msl::float3 hsv2rgb(float h, float s, float v) {
+    const float c = v * s;
+    const float hp = h / 60.0f;
+    const float x = c * (1.0f - std::fabs(msl::fmod(hp, 2.0f) - 1.0f));
+    msl::float3 rgb;
+    if (hp < 1.0f) {
+        rgb = {c, x, 0.0f};
+    } else if (hp < 2.0f) {
+        rgb = {x, c, 0.0f};
+    } else if (hp < 3.0f) {
+        rgb = {0.0f, c, x};
+    } else if (hp < 4.0f) {
+        rgb = {0.0f, x, c};
+    } else if (hp < 5.0f) {
+        rgb = {x, 0.0f, c};
+    } else {
+        rgb = {c, 0.0f, x};
+    }
+    return rgb + (v - c);
+}
+
+// What turns a decoded colour into scene light, taken once per pass from the uniforms: the
+// denoise blend, the white-balance gains and the exposure factor.
+struct SceneTransform {
+    float denoiseAmount = 0;
+    float residualLuma = 1;    // share of luminance noise kept: 1 − denoiseAmount
+    float residualChroma = 1;  // share of colour noise kept: its cube
+    msl::float3 gains{1, 1, 1};
+    float exposureGain = 1;  // 2^exposure
+
+    static SceneTransform from(const ToneUniforms& u) {
+        const float r = 1.0f - u.denoiseAmount;
+        return {u.denoiseAmount,
+                r,
+                r * r * r,
+                {u.wbGainR, u.wbGainG, u.wbGainB},
+                msl::exp2(u.exposure)};
+    }
+};
+
+// Scene-linear colour of a pixel whose decoded colour is `o` and fully denoised colour `c`.
+// The blend is always computed and then selected (so loops over pixels vectorise); without
+// denoising the decoded colour passes through exactly.
+inline msl::float3 sceneRGB(msl::float3 o, msl::float3 c, const SceneTransform& scene) {
+    const msl::float3 residual = o - c;
+    const float residualY = msl::dot(residual, kRec709Luma);
+    const msl::float3 blended =
+        (c + scene.residualLuma * residualY) + scene.residualChroma * (residual - residualY);
+    const bool denoises = scene.denoiseAmount > 0.0f;
+    const msl::float3 rgb{denoises ? blended.x : o.x, denoises ? blended.y : o.y,
+                          denoises ? blended.z : o.z};
+    return rgb * scene.gains * scene.exposureGain;
+}
+
+// 1 + contrast / 100 · 0.6: the slope of the contrast curve in EV around middle grey.
+inline float contrastScale(float contrast) { return 1.0f + contrast / 100.0f * 0.6f; }
+
+// Contrast-scaled scene EV of a colour's luminance, floored far below black so that black and
+// negative colours stay finite; what the recovery guide is made of.
+inline float sceneEV(msl::float3 rgb, float contrastScaleFactor) {
+    return msl::log2(msl::max(msl::dot(rgb, kRec709Luma), 1e-10f) / kMiddleGrey) *
+           contrastScaleFactor;
+}
+
+}  // namespace quillmere

@@ -1,0 +1,23 @@
+#include "core/render/export/dng_file.h"
+
+#include <cstdint>
+#include <system_error>
+
+#include "core/common/file_io.h"
+#include "core/render/export/dng_export_error.h"
+
+namespace quillmere {
+
+std::string readDNGFile(const std::filesystem::path& path) {
+    constexpr std::uintmax_t kLargestClassicTIFF = 0xFFFFFFFFu;
+    const std::uintmax_t size = std::filesystem::file_size(path);
+    if (size > kLargestClassicTIFF) throw DNGExportError(DNGExportError::Code::invalidDNG);
+    auto contents = file_io::readFile(path, kLargestClassicTIFF);
+    if (!contents) {
+        throw std::filesystem::filesystem_error("could not read the file", path,
+                                                std::make_error_code(std::errc::io_error));
+    }
+    return std::move(*contents);
+}
+
+}  // namespace quillmere

@@ -1,0 +1,163 @@
+#include "core/render/export/exporter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+#include <new>
+#include <string>
+#include <string_view>
+#include <system_error>
+#include <utility>
+
+#include "core/common/file_io.h"
+#include "core/compute/lanczos_scale.h"
+#include "core/imageio/color_profiles.h"
+#include "core/imageio/imageio_error.h"
+#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/photo_metadata.h"
+#include "core/render/display/display_rgb8.h"
+#include "core/render/export/dng_exporter.h"
+#include "core/render/export/embedded_edit_record.h"
+#include "core/render/export/embedded_metadata.h"
+#include "core/render/export/exporter_error.h"
+
+namespace quillmere {
+namespace {
+
+constexpr std::string_view creator = "Quillmere";
+
+// Without the profile a JPEG is read as the viewer's own RGB, which for this program's output is
+// sRGB anyway; an export is never refused for want of it.
+std::string srgbProfileOrNone() {
+    try {
+        return iccProfileData(srgbPrimaries, TransferCurve::sRGB);
+    } catch (const ImageIOError&) {
+        return {};
+    }
+}
+
+// A finite quality is limited to 0...1; infinity and NaN encode at full quality.
+double exportQuality(double quality) {
+    return std::isfinite(quality) ? std::clamp(quality, 0.0, 1.0) : 1.0;
+}
+
+// The source's Exif describes the camera's image; the export's own pixel size replaces it.
+void recordPixelSize(PhotoMetadata& metadata, std::int64_t width, std::int64_t height) {
+    metadata.setExifValue("Exif.Photo.PixelXDimension", std::to_string(width));
+    metadata.setExifValue("Exif.Photo.PixelYDimension", std::to_string(height));
+}
+
+// `image` resampled to `size`, or nothing when it already has that size. Either edge counts: an
+// image whose short edge cannot shrink below one pixel still has its long edge scaled.
+std::shared_ptr<Texture> scaledTo(const Texture& image, const ExportOptions::PixelSize& size,
+                                  const Device& device) {
+    if (size.width == image.width() && size.height == image.height()) return nullptr;
+    // Full floats keep the filter's result exact until it is rounded to 8 bits.
+    std::shared_ptr<Texture> scaled =
+        device.makeTexture({.pixelFormat = PixelFormat::rgba32Float,
+                            .width = static_cast<int>(size.width),
+                            .height = static_cast<int>(size.height),
+                            .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite});
+    if (!scaled) throw ExporterError::jpegEncodingFailed();
+    lanczosScale(image, *scaled);
+    return scaled;
+}
+
+// `jpeg` with the export's metadata: its Exif and IPTC kept apart from the creator and the pixel
+// size, and an XMP packet built from nothing, so that it holds only what the switches ask for and
+// never a record or creator that came from elsewhere.
+std::string withExportMetadata(const std::string& jpeg, const EditParams& params,
+                               const ExportOptions& options, const ExportOptions::PixelSize& size) {
+    std::optional<PhotoMetadata> metadata = PhotoMetadata::readData(jpeg);
+    if (!metadata) throw ExporterError::imageIOFailure();
+    std::optional<std::string> record;
+    if (options.includeEditParameters) {
+        EmbeddedEditRecord embedded(params);
+        embedded.editsAppliedToPixels = true;
+        record = embedded.json();
+    }
+    try {
+        XmpDocument xmp;
+        if (record) xmp.setText(EmbeddedMetadata::editRecordPath, *record);
+        if (options.includeSoftware) {
+            xmp.setText("tiff:Software", creator);
+            metadata->setExifValue("Exif.Image.Software", creator);
+        } else {
+            // The camera's own Software came over with the capture metadata.
+            metadata->removeExifValue("Exif.Image.Software");
+        }
+        recordPixelSize(*metadata, size.width, size.height);
+        xmp.setText("tiff:ImageWidth", std::to_string(size.width));
+        xmp.setText("tiff:ImageLength", std::to_string(size.height));
+        metadata->xmp() = std::move(xmp);
+        // A record with long repair strokes can outgrow the JPEG's XMP segment; that fails the
+        // export rather than dropping the record.
+        return metadata->writeToJpeg(jpeg);
+    } catch (const ImageIOError&) {
+        throw ExporterError::imageIOFailure();
+    }
+}
+
+std::filesystem::path defaultDestination(const std::filesystem::path& source) {
+    const std::filesystem::path folder = source.parent_path() / "exports";
+    try {
+        std::filesystem::create_directories(folder);
+    } catch (const std::system_error&) {
+        throw ExporterError::directoryCreationFailed(std::current_exception());
+    }
+    return folder / (source.stem().string() + "_edit.jpg");
+}
+
+}  // namespace
+
+Exporter::Exporter(Device device) : device_(std::move(device)), srgbProfile_(srgbProfileOrNone()) {}
+
+std::string Exporter::jpegData(const Texture& image, const std::filesystem::path& originalRAWURL,
+                               double quality) const {
+    std::string jpeg;
+    try {
+        jpeg = encodeJpeg(displayRgb8(image), quality, srgbProfile_);
+    } catch (const ImageIOError&) {
+        throw ExporterError::jpegEncodingFailed();
+    } catch (const std::bad_alloc&) {
+        throw ExporterError::jpegEncodingFailed();
+    }
+    std::optional<PhotoMetadata> capture = PhotoMetadata::captureMetadata(originalRAWURL);
+    if (!capture) return jpeg;
+    try {
+        recordPixelSize(*capture, image.width(), image.height());
+        return capture->writeToJpeg(jpeg);
+    } catch (const ImageIOError&) {
+        // A photo whose metadata cannot be carried over still exports, without it.
+        return jpeg;
+    }
+}
+
+std::string Exporter::data(const Texture& image, const std::filesystem::path& originalURL,
+                           const EditParams& params, const ExportOptions& options) const {
+    if (options.format == ExportFormat::dng) {
+        return DNGExporter::data(originalURL, params, options);
+    }
+    const ExportOptions::PixelSize size = options.pixelDimensions(image.width(), image.height());
+    const std::shared_ptr<Texture> scaled = scaledTo(image, size, device_);
+    const std::string jpeg =
+        jpegData(scaled ? *scaled : image, originalURL, exportQuality(options.quality));
+    return withExportMetadata(jpeg, params, options, size);
+}
+
+std::filesystem::path Exporter::exportImage(const Texture& image,
+                                            const std::filesystem::path& originalRAWURL,
+                                            const std::optional<std::filesystem::path>& destination,
+                                            double quality) const {
+    const std::string jpeg = jpegData(image, originalRAWURL, quality);
+    const std::filesystem::path target =
+        destination ? *destination : defaultDestination(originalRAWURL);
+    try {
+        file_io::writeFileAtomically(target, jpeg);
+    } catch (const std::system_error&) {
+        throw ExporterError::writeFailed(std::current_exception());
+    }
+    return target;
+}
+
+}  // namespace quillmere

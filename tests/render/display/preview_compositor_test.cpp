@@ -1,0 +1,160 @@
+#include "core/render/display/preview_compositor.h"
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <limits>
+
+#include "core/compute/device.h"
+#include "tests/fixtures/texture_fixtures.h"
+
+namespace quillmere {
+namespace {
+
+using namespace PreviewCompositor;
+using Pixel = std::array<std::uint8_t, 4>;
+
+constexpr Color kBackground{0.2, 0.4, 0.6, 1};
+constexpr Pixel kBackgroundPixel{51, 102, 153, 255};
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
+
+Pixel at(const Rgba8Image& image, int x, int y) {
+    const std::size_t offset = (static_cast<std::size_t>(y) * image.width + x) * 4;
+    return {image.rgba[offset], image.rgba[offset + 1], image.rgba[offset + 2],
+            image.rgba[offset + 3]};
+}
+
+// The bytes texel (x, y) of photo() shows as when it is sampled at its centre.
+Pixel photoPixel(int x, int y) {
+    return {static_cast<std::uint8_t>(std::lround(x * 0.25 * 255)),
+            static_cast<std::uint8_t>(y * 128), 0, 255};
+}
+
+class PreviewCompositorTest : public ::testing::Test {
+  protected:
+    // 4 × 2 texels, red stepping with x, green with the row (row 0 is the photo's bottom row).
+    std::shared_ptr<const Texture> photo() const {
+        return testing::makeTexture(device, PixelFormat::rgba16Float, 4, 2, [](int x, int y) {
+            return msl::float4{x * 0.25f, y * 0.5f, 0, 1};
+        });
+    }
+    Rgba8Image compose(Rect destination, Size drawable,
+                       ColorSpace colorSpace = ColorSpace::sRGB) const {
+        std::optional<Rgba8Image> image =
+            scene(photo(), destination, drawable, colorSpace, kBackground);
+        EXPECT_TRUE(image.has_value());
+        return image.value_or(Rgba8Image{});
+    }
+    // Which pixels of `image` show the background rather than the photo.
+    static std::vector<std::string> backgroundMap(const Rgba8Image& image) {
+        std::vector<std::string> rows;
+        for (int y = 0; y < image.height; ++y) {
+            std::string row;
+            for (int x = 0; x < image.width; ++x)
+                row += at(image, x, y) == kBackgroundPixel ? '.' : '#';
+            rows.push_back(row);
+        }
+        return rows;
+    }
+
+    Device device;
+};
+
+TEST_F(PreviewCompositorTest, ADestinationFillingTheDrawableShowsEveryTexelUprightAndUnscaled) {
+    const Rgba8Image image = compose({0, 0, 4, 2}, {4, 2});
+    ASSERT_EQ(image.width, 4);
+    ASSERT_EQ(image.height, 2);
+    ASSERT_EQ(image.rgba.size(), 4u * 2 * 4);
+    for (int y = 0; y < 2; ++y) {
+        for (int x = 0; x < 4; ++x) {
+            // The top row of the picture is the texture's last row.
+            EXPECT_EQ(at(image, x, y), photoPixel(x, 1 - y)) << x << ", " << y;
+        }
+    }
+}
+
+TEST_F(PreviewCompositorTest, PhotoIsScaledByTheWidthRatioAndHangsFromTheDestinationTop) {
+    // Centred with margins: scale 2, the photo's top edge at row 3.
+    EXPECT_EQ(backgroundMap(compose({3, 3, 8, 4}, {14, 10})),
+              (std::vector<std::string>{"..............", "..............", "..............",
+                                        "...########...", "...########...", "...########...",
+                                        "...########...", "..............", "..............",
+                                        ".............."}));
+    const Rgba8Image centred = compose({3, 3, 8, 4}, {14, 10});
+    EXPECT_EQ(at(centred, 3, 3), photoPixel(0, 1));
+    EXPECT_EQ(at(centred, 10, 6), photoPixel(3, 0));
+
+    // A square destination for a 2:1 photo: the width sets the scale and the photo's bottom edge
+    // sits on the destination's bottom edge, leaving the destination's upper half empty.
+    EXPECT_EQ(backgroundMap(compose({0, 0, 8, 8}, {8, 8})),
+              (std::vector<std::string>{"........", "........", "........", "........", "########",
+                                        "########", "########", "########"}));
+}
+
+TEST_F(PreviewCompositorTest, ADestinationBeyondTheDrawableIsCutAtItsEdges) {
+    // Zoomed in four times and panned so that only the middle of the photo is visible.
+    const Rgba8Image image = compose({-4, -2, 16, 8}, {8, 4});
+    ASSERT_EQ(image.width, 8);
+    ASSERT_EQ(image.height, 4);
+    EXPECT_EQ(backgroundMap(image), std::vector<std::string>(4, "########"));
+    // Drawable column 2 is texture x (2.5 + 4) / 4 = 1.625, an eighth of the way from texel 1's
+    // centre to texel 2's; drawable rows 0 and 3 are texture y 1.375 and 0.625.
+    EXPECT_EQ(at(image, 2, 0)[0], 72);   // 0.25 + 0.125 × 0.25
+    EXPECT_EQ(at(image, 0, 0)[1], 112);  // 0.875 × 0.5
+    EXPECT_EQ(at(image, 0, 3)[1], 16);   // 0.125 × 0.5
+}
+
+TEST_F(PreviewCompositorTest, AnUnusableDestinationShowsTheBackgroundAlone) {
+    for (const Rect destination :
+         {Rect{0, 0, 0, 2}, Rect{0, 0, -4, 2}, Rect{0, 0, kNaN, 2}, Rect{0, 0, kInfinity, 2},
+          Rect{kNaN, 0, 4, 2}, Rect{0, -kInfinity, 4, 2}, Rect{0, 0, 4, kNaN}}) {
+        const Rgba8Image image = compose(destination, {6, 3});
+        EXPECT_EQ(backgroundMap(image), std::vector<std::string>(3, "......"))
+            << destination.x << ' ' << destination.y << ' ' << destination.width << ' '
+            << destination.height;
+    }
+}
+
+TEST_F(PreviewCompositorTest, DrawableSizeIsRoundedAndAnEmptyOrHugeOneHandled) {
+    EXPECT_EQ(compose({0, 0, 4, 2}, {4.4, 1.6}).height, 2);
+    for (const Size empty : {Size{0, 2}, Size{4, -1}, Size{kNaN, 2}, Size{4, kInfinity}}) {
+        const Rgba8Image image = compose({0, 0, 4, 2}, empty);
+        EXPECT_TRUE(image.rgba.empty());
+        EXPECT_EQ(image.width * image.height, 0);
+    }
+    EXPECT_THROW(scene(photo(), {0, 0, 4, 2}, {1e12, 2}, ColorSpace::sRGB, kBackground),
+                 std::invalid_argument);
+}
+
+TEST_F(PreviewCompositorTest, WithoutATextureThereIsNoScene) {
+    EXPECT_FALSE(scene(nullptr, {0, 0, 4, 2}, {4, 2}, ColorSpace::sRGB, kBackground));
+}
+
+TEST_F(PreviewCompositorTest, TheColourSpaceDecidesHowValuesAreShown) {
+    const auto grey = testing::makeTexture(device, PixelFormat::rgba16Float, 1, 1, [](int, int) {
+        return msl::float4{0.5f, 2.0f, std::numeric_limits<float>::quiet_NaN(), 1};
+    });
+    const Pixel encoded =
+        at(*scene(grey, {0, 0, 1, 1}, {1, 1}, ColorSpace::sRGB, kBackground), 0, 0);
+    EXPECT_EQ(encoded, (Pixel{128, 255, 0, 255}));
+    const Pixel linear =
+        at(*scene(grey, {0, 0, 1, 1}, {1, 1}, ColorSpace::extendedLinearSRGB, kBackground), 0, 0);
+    EXPECT_EQ(linear, (Pixel{188, 255, 0, 255}));  // linear 0.5 is sRGB 0.7354
+}
+
+TEST_F(PreviewCompositorTest, ATranslucentPhotoBlendsWithTheBackground) {
+    const auto translucent =
+        testing::makeTexture(device, PixelFormat::rgba16Float, 1, 1, [](int, int) {
+            return msl::float4{1, 1, 1, 0.5f};
+        });
+    const Pixel pixel =
+        at(*scene(translucent, {0, 0, 1, 1}, {1, 1}, ColorSpace::sRGB, kBackground), 0, 0);
+    // Half white over (0.2, 0.4, 0.6): (0.6, 0.7, 0.8), opaque.
+    const Pixel expected{153, 179, 204, 255};
+    for (int channel = 0; channel < 4; ++channel) EXPECT_NEAR(pixel[channel], expected[channel], 1);
+}
+
+}  // namespace
+}  // namespace quillmere
