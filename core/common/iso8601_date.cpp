@@ -2,8 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <cstdint>
-
 namespace quillmere {
 namespace {
 
@@ -34,7 +32,17 @@ std::optional<int> utcOffsetSeconds(std::string_view zone) {
     return zone[0] == '+' ? offset : -offset;
 }
 
+constexpr std::chrono::sys_seconds kFirstWritable =
+    std::chrono::sys_days{std::chrono::year{1} / std::chrono::January / 1};
+constexpr std::chrono::sys_seconds kLastWritable =
+    std::chrono::sys_days{std::chrono::year{9999} / std::chrono::December / 31} +
+    std::chrono::hours{23} + std::chrono::minutes{59} + seconds{59};
+
 }  // namespace
+
+bool isWritableDate(Date date) {
+    return date >= kFirstWritable && std::chrono::floor<seconds>(date) <= kLastWritable;
+}
 
 std::string formatISO8601(Date date) {
     const auto wholeSeconds = std::chrono::floor<seconds>(date);
@@ -72,17 +80,19 @@ std::optional<Date> parseISO8601(std::string_view text) {
     const std::chrono::sys_seconds utc = std::chrono::sys_days{calendarDate} +
                                          std::chrono::hours{hour} + std::chrono::minutes{minute} +
                                          seconds{second - *offset};
-    // The clock counts finer than seconds in 64 bits and so spans only some centuries.
-    using ClockSeconds = std::chrono::duration<std::int64_t>;
-    constexpr auto earliest = std::chrono::ceil<ClockSeconds>(Date::min().time_since_epoch());
-    constexpr auto latest = std::chrono::floor<ClockSeconds>(Date::max().time_since_epoch());
-    if (utc.time_since_epoch() < earliest || utc.time_since_epoch() > latest) return std::nullopt;
-    return Date{std::chrono::duration_cast<Date::duration>(utc.time_since_epoch())};
+    // An offset can carry a moment past either end ("9999-12-31T23:59:59-01:00").
+    if (!isWritableDate(utc)) return std::nullopt;
+    return utc;
 }
 
 namespace json {
 
-Json encodeDate(Date date) { return Json(formatISO8601(date)); }
+Json encodeDate(Date date, const CodingPath& path) {
+    if (!isWritableDate(date)) {
+        throw EncodingError(path, "A date must lie in the years 0001 to 9999.");
+    }
+    return Json(formatISO8601(date));
+}
 
 Date decodeDate(const Json& value, const CodingPath& path) {
     const auto date = parseISO8601(decodeString(value, path));

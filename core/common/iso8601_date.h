@@ -1,6 +1,7 @@
 #pragma once
 
-// Dates in the program's files: ISO 8601 text in UTC with whole seconds, "2024-03-05T14:07:09Z".
+// Dates in the program's files: ISO 8601 text in UTC with whole seconds, "2024-03-05T14:07:09Z",
+// over the four-digit years 0001 to 9999.
 
 #include <chrono>
 #include <optional>
@@ -12,18 +13,26 @@
 
 namespace quillmere {
 
-using Date = std::chrono::system_clock::time_point;
+// A moment on the system clock, counted in microseconds so that it spans every year a file can
+// name (the clock's own nanoseconds end in 1677 and 2262). The current time is
+// std::chrono::floor<Date::duration>(std::chrono::system_clock::now()).
+using Date = std::chrono::sys_time<std::chrono::microseconds>;
 
-// Whole seconds in UTC; a fraction of a second is dropped (rounded towards the past).
+// The first and last moments a file can hold: 0001-01-01T00:00:00Z and 9999-12-31T23:59:59Z.
+bool isWritableDate(Date date);
+
+// Whole seconds in UTC; a fraction of a second is dropped (rounded towards the past). Only
+// writable dates give text that parseISO8601 reads back.
 std::string formatISO8601(Date date);
 
 // "YYYY-MM-DDTHH:MM:SS" followed by "Z" or an offset "+HH:MM" / "-HH:MM". Anything else, a
-// fraction of a second included, or a date the clock cannot hold, gives nothing.
+// fraction of a second included, or a moment outside the writable dates, gives nothing.
 std::optional<Date> parseISO8601(std::string_view text);
 
 namespace json {
 
-Json encodeDate(Date date);
+// A date that is not writable throws EncodingError rather than write text no reader accepts.
+Json encodeDate(Date date, const CodingPath& path = {});
 // A string in the form above; any other string is a data-corrupted DecodingError.
 Date decodeDate(const Json& value, const CodingPath& path);
 

@@ -16,6 +16,17 @@ TEST(ISO8601Date, FormatsWholeSecondsInUtcRoundingTowardsThePast) {
     EXPECT_EQ(json::encodeDate(utc(2024y / 3 / 5, 0s)), json::Json("2024-03-05T00:00:00Z"));
 }
 
+TEST(ISO8601Date, SpansTheFourDigitYearsAndRefusesToWriteBeyondThem) {
+    const Date first = utc(1y / 1 / 1, 0s);
+    const Date last = utc(9999y / 12 / 31, 23h + 59min + 59s) + 999999us;
+    EXPECT_EQ(parseISO8601("0001-01-01T00:00:00Z"), first);
+    EXPECT_EQ(parseISO8601("9999-12-31T23:59:59Z"), floor<seconds>(last));
+    EXPECT_EQ(json::encodeDate(last), json::Json("9999-12-31T23:59:59Z"));
+    for (const Date outside : {first - 1us, Date{floor<seconds>(last) + 1s}}) {
+        EXPECT_THROW(json::encodeDate(outside), EncodingError);
+    }
+}
+
 TEST(ISO8601Date, ParsesUtcAndOffsets) {
     const Date expected = utc(2024y / 3 / 5, 14h + 7min + 9s);
     EXPECT_EQ(parseISO8601("2024-03-05T14:07:09Z"), expected);
@@ -30,7 +41,7 @@ TEST(ISO8601Date, RejectsFractionsAndEverythingElse) {
          {"2024-03-05T14:07:09.250Z", "2024-03-05T14:07:09", "2024-03-05 14:07:09Z",
           "2023-02-29T00:00:00Z", "2024-13-01T00:00:00Z", "2024-03-05T24:00:00Z",
           "2024-03-05T14:07:60Z", "2024-03-05T14:07:09+0200", "+024-03-05T14:07:09Z",
-          "9999-12-31T23:59:59Z", ""}) {
+          "0001-01-01T00:00:00+00:01", "9999-12-31T23:59:59-00:01", "0000-12-31T23:59:59Z", ""}) {
         EXPECT_FALSE(parseISO8601(text).has_value()) << text;
     }
     try {

@@ -115,6 +115,14 @@ TEST_F(FilePresetStoreTest, FileHoldsOnlyThePrettyPrintedSortedValues) {
     EXPECT_EQ(std::distance(fs::directory_iterator(presets() / "Film looks"), {}), 1);
 }
 
+TEST_F(FilePresetStoreTest, AFileWithAnUpperCaseExtensionIsTheListedPresetToSaveOverAndDelete) {
+    write("Looks/Warm.JSON", R"({"tintShift": 2})");
+    store_.save({"Warm", "Looks", warm_});
+    EXPECT_EQ(store_.folders().back().presets, (std::vector<Preset>{{"Warm", "Looks", warm_}}));
+    store_.deletePreset({"Warm", "Looks", {}});
+    EXPECT_TRUE(fs::is_empty(presets() / "Looks"));
+}
+
 TEST_F(FilePresetStoreTest, ListingTakesOnlyVisibleJsonFilesThatDecode) {
     write("Warm.JSON", R"({"tintShift": 2})");
     write("Warm.json.bak", "{}");
