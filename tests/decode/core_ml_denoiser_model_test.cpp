@@ -110,6 +110,15 @@ TEST_F(CoreMLDenoiserModelTest, ExtraInputsAndOversizedTilesAreRejected) {
               prefix + "invalid tile size or overlap");
 }
 
+TEST_F(CoreMLDenoiserModelTest, AModelOpenCVCannotLoadGivesTheDenoisersErrorAndNoLog) {
+    const fs::path model = folder_ / "unknown_operator.onnx";
+    test_fixtures::writeChannelCopyModel(model, {kImage}, {kDenoised}, false, "NoSuchOperator");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(rejection(model),
+              "The local denoise model is incompatible: the model cannot be loaded");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
 fs::path shippedModel() {
     return fs::path(build_config::kSourceResourcesDir) / "models" / "MatchFilter.onnx";
 }
