@@ -9,7 +9,7 @@
 
 #include "core/common/file_io.h"
 #include "core/edit/built_in_presets.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {

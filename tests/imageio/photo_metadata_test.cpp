@@ -15,6 +15,7 @@
 #include "core/imageio/jpeg_extended_xmp.h"
 #include "core/imageio/raster_decoder.h"
 #include "tests/fixtures/test_exif.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"
 
@@ -28,15 +29,6 @@ using testing_support::pixelAt;
 
 class PhotoMetadataTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillmere-photo-metadata-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path write(const std::string& name, const std::string& bytes) {
         const fs::path file = folder_ / name;
         std::ofstream(file, std::ios::binary) << bytes;
@@ -59,7 +51,8 @@ class PhotoMetadataTest : public ::testing::Test {
                                                        .iptcCaption = "Harbour at dusk"}));
     }
 
-    fs::path folder_;
+    const testing::TemporaryFolder temporary_;
+    const fs::path folder_ = temporary_.path();
 };
 
 // The keys Exiv2 finds in a JPEG, and whether it holds a thumbnail.

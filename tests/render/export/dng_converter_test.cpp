@@ -8,7 +8,7 @@
 
 #include "core/common/file_io.h"
 #include "core/render/export/dng_export_error.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {

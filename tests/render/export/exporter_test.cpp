@@ -12,7 +12,7 @@
 #include "core/render/export/dng_exporter.h"
 #include "core/render/export/embedded_metadata.h"
 #include "core/render/export/exporter_error.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/fixtures/texture_fixtures.h"
