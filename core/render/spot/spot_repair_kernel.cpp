@@ -11,8 +11,8 @@
 
 #include "core/common/error.h"
 #include "core/compute/compute_pass.h"
-#include "core/compute/gpu_render_engine_error.h"
 #include "core/compute/msl_math.h"
+#include "core/photo/gpu_render_engine_error.h"
 #include "core/render/spot/spot_repair_discs.h"
 #include "core/render/spot/spot_repair_geometry.h"
 #include "core/render/spot/spot_repair_mask.h"
