@@ -86,12 +86,17 @@ XmpDocument completeXmp(const std::string& packet, const ReadExtended& readExten
     const std::optional<std::string> guid = xmp->text(jpeg_extended_xmp::hasExtendedXmpPath);
     if (!guid) return std::move(*xmp);
     xmp->remove(jpeg_extended_xmp::hasExtendedXmpPath);
-    if (const std::optional<std::string> extendedPacket = readExtended(*guid)) {
-        if (const std::optional<XmpDocument> extended = XmpDocument::parse(*extendedPacket)) {
-            xmp->merge(*extended);
-        }
+    const std::optional<std::string> extendedPacket = readExtended(*guid);
+    const std::optional<XmpDocument> extended =
+        extendedPacket ? XmpDocument::parse(*extendedPacket) : std::nullopt;
+    if (!extended) return std::move(*xmp);
+    XmpDocument complete = *xmp;
+    try {
+        complete.merge(*extended);
+    } catch (const ImageIOError&) {
+        return std::move(*xmp);  // an extended packet that does not fit is left out whole
     }
-    return std::move(*xmp);
+    return complete;
 }
 
 // The packets a JPEG is given for `xmp`: the standard one alone when it fits its segment, else
@@ -151,10 +156,12 @@ PhotoMetadata::PhotoMetadata(Storage&& storage, XmpDocument xmp)
 std::optional<PhotoMetadata> PhotoMetadata::read(const std::filesystem::path& file) {
     std::optional<ReadMetadata> read = readWithExiv2([&] { return exiv2_image::read(file); });
     if (!read) return std::nullopt;
-    XmpDocument xmp = completeXmp(read->xmpPacket, [&](const std::string& guid) {
-        std::ifstream jpeg(file, std::ios::binary);
-        return read->isJpeg ? jpeg_extended_xmp::read(jpeg, guid) : std::nullopt;
-    });
+    XmpDocument xmp =
+        completeXmp(read->xmpPacket, [&](const std::string& guid) -> std::optional<std::string> {
+            if (!read->isJpeg) return std::nullopt;
+            std::ifstream jpeg(file, std::ios::binary);
+            return jpeg_extended_xmp::read(jpeg, guid);
+        });
     return PhotoMetadata(Storage{std::move(read->exif), std::move(read->iptc)}, std::move(xmp));
 }
 

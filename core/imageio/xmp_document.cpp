@@ -145,10 +145,14 @@ void XmpDocument::moveProperty(std::string_view path, XmpDocument& destination) 
 
 void XmpDocument::merge(const XmpDocument& other) {
     Exiv2Lock lock;
-    for (const Exiv2::Xmpdatum& datum : other.storage_->data) {
-        const auto found = storage_->data.findKey(Exiv2::XmpKey(datum.key()));
-        if (found != storage_->data.end()) storage_->data.erase(found);
-        storage_->data.add(datum);
+    try {
+        for (const Exiv2::Xmpdatum& datum : other.storage_->data) {
+            const auto found = storage_->data.findKey(Exiv2::XmpKey(datum.key()));
+            if (found != storage_->data.end()) storage_->data.erase(found);
+            storage_->data.add(datum);
+        }
+    } catch (const std::exception& error) {
+        throw ImageIOError(ImageIOError::Code::invalidMetadata, error.what());
     }
 }
 

@@ -43,7 +43,8 @@ class XmpDocument {
     std::vector<std::string> propertiesBySize() const;
     // Moves the top-level property `path`, with everything nested in it, into `destination`.
     void moveProperty(std::string_view path, XmpDocument& destination);
-    // Adds every property of `other`, replacing those of the same path.
+    // Adds every property of `other`, replacing those of the same path. Throws ImageIOError
+    // (invalid metadata) when a property cannot be added; the properties added before stay.
     void merge(const XmpDocument& other);
 
     // The packet, UTF-8 without padding, with its wrapper unless `packetWrapper` is false. Throws
