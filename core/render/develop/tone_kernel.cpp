@@ -1,6 +1,5 @@
 #include "core/render/develop/tone_kernel.h"
 
-#include <algorithm>
 #include <array>
 #include <stdexcept>
 
