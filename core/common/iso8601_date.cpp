@@ -38,13 +38,15 @@ constexpr std::chrono::sys_seconds kLastWritable =
     std::chrono::sys_days{std::chrono::year{9999} / std::chrono::December / 31} +
     std::chrono::hours{23} + std::chrono::minutes{59} + seconds{59};
 
-}  // namespace
-
-bool isWritableDate(Date date) {
-    return date >= kFirstWritable && std::chrono::floor<seconds>(date) <= kLastWritable;
+// Compared as doubles, so that no moment, however far off, is converted to an integer first.
+bool isWritable(Date date) {
+    return date >= Date(kFirstWritable) && date < Date(kLastWritable + seconds{1});
 }
 
-std::string formatISO8601(Date date) {
+}  // namespace
+
+std::optional<std::string> formatISO8601(Date date) {
+    if (!isWritable(date)) return std::nullopt;
     const auto wholeSeconds = std::chrono::floor<seconds>(date);
     const auto day = std::chrono::floor<days>(wholeSeconds);
     const std::chrono::year_month_day calendarDate{day};
@@ -81,17 +83,16 @@ std::optional<Date> parseISO8601(std::string_view text) {
                                          std::chrono::hours{hour} + std::chrono::minutes{minute} +
                                          seconds{second - *offset};
     // An offset can carry a moment past either end ("9999-12-31T23:59:59-01:00").
-    if (!isWritableDate(utc)) return std::nullopt;
+    if (!isWritable(utc)) return std::nullopt;
     return utc;
 }
 
 namespace json {
 
 Json encodeDate(Date date, const CodingPath& path) {
-    if (!isWritableDate(date)) {
-        throw EncodingError(path, "A date must lie in the years 0001 to 9999.");
-    }
-    return Json(formatISO8601(date));
+    std::optional<std::string> text = formatISO8601(date);
+    if (!text) throw EncodingError(path, "A date must lie in the years 0001 to 9999.");
+    return Json(std::move(*text));
 }
 
 Date decodeDate(const Json& value, const CodingPath& path) {

@@ -13,25 +13,24 @@
 
 namespace quillmere {
 
-// A moment on the system clock, counted in microseconds so that it spans every year a file can
-// name (the clock's own nanoseconds end in 1677 and 2262). The current time is
-// std::chrono::floor<Date::duration>(std::chrono::system_clock::now()).
-using Date = std::chrono::sys_time<std::chrono::microseconds>;
+// A moment on the system clock as seconds since 1970 in a double, like the platform's own date
+// type: it spans every year a file can name (the clock's own nanoseconds end in 1677 and 2262),
+// and the current time converts to it as it is (Date now = std::chrono::system_clock::now()).
+using Date = std::chrono::sys_time<std::chrono::duration<double>>;
 
-// The first and last moments a file can hold: 0001-01-01T00:00:00Z and 9999-12-31T23:59:59Z.
-bool isWritableDate(Date date);
-
-// Whole seconds in UTC; a fraction of a second is dropped (rounded towards the past). Only
-// writable dates give text that parseISO8601 reads back.
-std::string formatISO8601(Date date);
+// Whole seconds in UTC; a fraction of a second is dropped (rounded towards the past). Nothing for
+// a moment before 0001-01-01T00:00:00Z or after 9999-12-31T23:59:59Z (or not a number), which
+// ISO 8601's four-digit years cannot write.
+std::optional<std::string> formatISO8601(Date date);
 
 // "YYYY-MM-DDTHH:MM:SS" followed by "Z" or an offset "+HH:MM" / "-HH:MM". Anything else, a
-// fraction of a second included, or a moment outside the writable dates, gives nothing.
+// fraction of a second included, or a moment outside the years above, gives nothing.
 std::optional<Date> parseISO8601(std::string_view text);
 
 namespace json {
 
-// A date that is not writable throws EncodingError rather than write text no reader accepts.
+// A date formatISO8601 cannot write throws EncodingError, rather than write text no reader
+// accepts.
 Json encodeDate(Date date, const CodingPath& path = {});
 // A string in the form above; any other string is a data-corrupted DecodingError.
 Date decodeDate(const Json& value, const CodingPath& path);
