@@ -50,4 +50,8 @@ function(quillmere_add_test target folder)
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
     "${CMAKE_COMMAND};-E;env;TZ=UTC;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan_suppressions.txt")
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120)
+  # Besides one process per test, the whole executable as one process with its tests in random
+  # order (gtest prints the seed): what one test leaves behind (files, the environment, a
+  # library's global state, memory another test reads) fails here instead of by chance.
+  add_test(NAME ${target}.shuffled COMMAND ${target} --gtest_shuffle)
 endfunction()

@@ -13,6 +13,7 @@
 #include "core/decode/core_ml_denoiser_error.h"
 #include "tests/decode/denoiser_test_support.h"
 #include "tests/fixtures/onnx_model_writer.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {
@@ -25,15 +26,6 @@ constexpr int kDouble = 11;  // onnx::TensorProto::DOUBLE
 
 class CoreMLDenoiserModelTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillmere-denoiser-model-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path writeModel(const std::vector<ONNXTensorDeclaration>& inputs,
                         const std::vector<ONNXTensorDeclaration>& outputs,
                         bool weightsAsInputs = false) {
@@ -53,7 +45,8 @@ class CoreMLDenoiserModelTest : public ::testing::Test {
         return {};
     }
 
-    fs::path folder_;
+    const testing::TemporaryFolder temporary_;
+    const fs::path folder_ = temporary_.path();
     int models_ = 0;
 };
 
@@ -108,6 +101,15 @@ TEST_F(CoreMLDenoiserModelTest, ExtraInputsAndOversizedTilesAreRejected) {
         prefix + "invalid tile size or overlap");
     EXPECT_EQ(rejection(writeModel({{"image", {1, 8, 8, 8}}}, {{"denoised", {1, 4, 8, 8}}})),
               prefix + "invalid tile size or overlap");
+}
+
+TEST_F(CoreMLDenoiserModelTest, AModelOpenCVCannotLoadGivesTheDenoisersErrorAndNoLog) {
+    const fs::path model = folder_ / "unknown_operator.onnx";
+    test_fixtures::writeChannelCopyModel(model, {kImage}, {kDenoised}, false, "NoSuchOperator");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(rejection(model),
+              "The local denoise model is incompatible: the model cannot be loaded");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 fs::path shippedModel() {

@@ -7,6 +7,7 @@
 
 #include "core/imageio/jpeg_encoder.h"
 #include "tests/fixtures/test_exif.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"
@@ -80,8 +81,8 @@ TEST(RasterDecoderJpeg, KeepsDisplayP3ColoursOutsideSrgb) {
 }
 
 TEST(RasterDecoderJpeg, ReadsFilesAndTellsFormatFromContent) {
-    const std::filesystem::path file =
-        std::filesystem::temp_directory_path() / "quillmere-raster-decoder-named.heic";
+    const testing::TemporaryFolder folder;
+    const std::filesystem::path file = folder.path() / "named.heic";
     std::ofstream(file, std::ios::binary) << jpegOf({});
     EXPECT_EQ(decodeRasterFile(file).width, 64);
     std::filesystem::remove(file);

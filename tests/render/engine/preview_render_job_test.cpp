@@ -4,7 +4,7 @@
 
 #include "core/common/error.h"
 #include "core/render/engine/gpu_render_engine.h"
-#include "core/compute/gpu_render_engine_error.h"
+#include "core/photo/gpu_render_engine_error.h"
 #include "tests/render/engine/spy_photo_loader.h"
 
 namespace quillmere {

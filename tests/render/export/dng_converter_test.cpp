@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "core/common/file_io.h"
-#include "core/edit/distribution_policy.h"
 #include "core/render/export/dng_export_error.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {
@@ -18,7 +16,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class DNGConverterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { file_io::writeFileAtomically(source_, "raw"); }
 
     // A converter that records its arguments, talks on both output streams, runs `body` and
@@ -115,10 +113,11 @@ TEST_F(DNGConverterTest, TakesTheFirstCandidateThatIsAnExecutableFile) {
 TEST_F(DNGConverterTest, WithoutAConverterTheUserIsAskedToInstallIt) {
     EXPECT_EQ(failureCode({.allowed = true, .executableCandidates = {folder_ / "missing"}}),
               DNGExportError::Code::converterRequired);
-    // On Linux neither install location exists.
+}
+
+TEST_F(DNGConverterTest, OnLinuxEveryEditionRefusesOtherRAWFilesAsTheStoreEditionDoes) {
     EXPECT_EQ(failureCode(DNGConverterSetup::standard()),
-              DistributionPolicy::isAppStore() ? DNGExportError::Code::externalConverterUnavailable
-                                               : DNGExportError::Code::converterRequired);
+              DNGExportError::Code::externalConverterUnavailable);
 }
 
 TEST_F(DNGConverterTest, StoreEditionNeverStartsTheConverter) {
@@ -126,17 +125,6 @@ TEST_F(DNGConverterTest, StoreEditionNeverStartsTheConverter) {
     EXPECT_EQ(failureCode({.allowed = false, .executableCandidates = {converter}}),
               DNGExportError::Code::externalConverterUnavailable);
     EXPECT_FALSE(fs::exists(argumentsFile()));
-}
-
-TEST(DNGConverterSetupTest, LooksInTheSystemThenTheUserApplicationsFolder) {
-    const char* home = std::getenv("HOME");
-    ASSERT_NE(home, nullptr);
-    const std::string installPath =
-        "/Applications/Adobe DNG Converter.app/Contents/MacOS/Adobe DNG Converter";
-    const DNGConverterSetup setup = DNGConverterSetup::standard();
-    EXPECT_EQ(setup.allowed, !DistributionPolicy::isAppStore());
-    EXPECT_EQ(setup.executableCandidates,
-              (std::vector<fs::path>{installPath, std::string(home) + installPath}));
 }
 
 }  // namespace
