@@ -10,7 +10,7 @@
 #include "app/state/standardized_path.h"
 #include "core/common/coding_error.h"
 #include "core/common/file_io.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {

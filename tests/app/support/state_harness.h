@@ -9,7 +9,7 @@
 #include "app/state/in_memory_edit_clipboard.h"
 #include "app/state/in_memory_preset_store.h"
 #include "app/state/scripted_engine.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere::testing {
 
