@@ -33,4 +33,6 @@ void AppStateTesting::startStroke(AppState& state, const SpotRepair& draft,
     state.spotRepairPhotoID_ = photoURL;
 }
 
+void AppStateTesting::setOpening(AppState& state, bool opening) { state.isOpening_ = opening; }
+
 }  // namespace quillmere

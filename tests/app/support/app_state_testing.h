@@ -22,6 +22,7 @@ class AppStateTesting {
     static std::map<std::filesystem::path, PhotoSessionState>& sessionStates(AppState& state);
     static void startStroke(AppState& state, const SpotRepair& draft,
                             const std::filesystem::path& photoURL);
+    static void setOpening(AppState& state, bool opening);
 };
 
 }  // namespace quillmere
