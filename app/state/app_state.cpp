@@ -151,8 +151,7 @@ void AppState::setZoomPercent(double percent) { assign(zoomPercent_, percent, Fi
 
 void AppState::requestZoom(ZoomAction action) {
     assign(zoomAction_, action, Field::zoomAction);
-    // Wraps like the platform's overflow addition rather than overflowing.
-    zoomRevision_ = static_cast<std::int64_t>(static_cast<std::uint64_t>(zoomRevision_) + 1);
+    zoomRevision_ = incremented(zoomRevision_);
     emit changed(Field::zoomRevision);
 }
 

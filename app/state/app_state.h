@@ -18,6 +18,7 @@
 #include "app/state/photo_edit_store.h"
 #include "app/state/photo_session_state.h"
 #include "app/state/session_photo.h"
+#include "core/common/error.h"
 #include "core/common/uuid.h"
 #include "core/decode/photo_format.h"
 #include "core/edit/checkpoint_store.h"
@@ -119,6 +120,25 @@ class AppState : public QObject {
 
     using PhotoURL = std::filesystem::path;
 
+    // The checkpoint actions' error when no photo is open: "No photo is open to export.".
+    class ExportError : public Error {
+      public:
+        enum class Code { noPhotoOpen };
+
+        static ExportError noPhotoOpen();
+        Code code() const { return Code::noPhotoOpen; }
+
+      private:
+        using Error::Error;
+    };
+
+    // The brush diameters the open photo allows, in its pixels.
+    struct DiameterRange {
+        double lowerBound;
+        double upperBound;
+        bool operator==(const DiameterRange&) const = default;
+    };
+
     // Takes the collaborators and loads the preset folders; opens nothing.
     explicit AppState(std::shared_ptr<RenderEngine> engine,
                       AppStateCollaborators collaborators = {}, QObject* parent = nullptr);
@@ -208,6 +228,32 @@ class AppState : public QObject {
     void setRequestedEditLayer(std::optional<EditLayer> layer);
     // Bypassed layers.
     const std::set<EditLayer>& disabledEditLayers() const { return disabledEditLayers_; }
+    // The edit the preview renders: with `showOriginal` the default edit at the neutral white
+    // balance keeping only the denoise method; otherwise the edit without noise reduction or
+    // recovery while their comparison is on, and with every bypassed layer neutralised.
+    EditParams effectiveParams() const;
+    // The layers that change the photo, in stack order; bypass and comparisons do not count.
+    std::vector<EditLayer> activeEditLayers() const;
+    // The open photo's as-shot white balance, or 5500 K and tint 0 without a photo.
+    NeutralWhiteBalance neutralWhiteBalance() const;
+    // Bypasses the layer, or shows it again; turns every comparison off. Bypassing spot repair
+    // leaves the brush.
+    void toggleEditLayer(EditLayer layer);
+    // Shows the layer again; the inspector calls it whenever it changes the layer's values.
+    void enableEditLayer(EditLayer layer);
+    // Sets the layer to its neutral values (spot repair: removes every repair, undoably), shows
+    // it again and clears the markers that no longer hold.
+    void resetEditLayer(EditLayer layer);
+    // Toggles the recovery comparison and turns the other two off.
+    void toggleRecoveryComparison();
+    // Sets the slider to its reset value: the as-shot white balance, else 0.
+    void resetSlider(SliderField field);
+    // Back to the open photo's baseline: no stroke, comparison, bypass, spot history or marker.
+    void resetAll();
+    // The classic sharpening, keeping the RAW-texture switch.
+    void applyClassicSharpening();
+    // No sharpening at all, the RAW-texture switch included.
+    void resetSharpening();
 
     // ---- Preview rendering, written by the preview.
     bool isRendering() const { return isRendering_; }
@@ -237,8 +283,32 @@ class AppState : public QObject {
     const std::optional<PhotoURL>& spotRepairPhotoID() const { return spotRepairPhotoID_; }
     // Brush diameter in pixels of the open photo.
     double spotRepairDiameter() const { return spotRepairDiameter_; }
+    // Newest last; at most 100 undo entries.
     const std::vector<SpotRepairList>& spotUndoStack() const { return spotUndoStack_; }
     const std::vector<SpotRepairList>& spotRedoStack() const { return spotRedoStack_; }
+    // A stroke in progress can always be undone (discarded); redo waits for it to end.
+    bool canUndoSpotRepair() const;
+    bool canRedoSpotRepair() const;
+    // From min(0.1 s, 2) to min(0.15 s, 300) for the shorter side s of the open photo (4000
+    // without one).
+    DiameterRange spotRepairDiameterRange() const;
+    // Turns the brush on (showing the repairs) or off; nothing without a photo or while opening.
+    void toggleSpotRepair();
+    // Multiplies the diameter, kept within the range; nothing during a stroke.
+    void resizeSpotRepair(double factor);
+    // Starts a stroke at an image-normalised point (x right, y down, 0 to 1) when the brush may
+    // paint: on, the original not shown, not opening, a photo open, spot repair not bypassed. A
+    // point off the image starts nothing.
+    void beginSpotRepairStroke(SpotRepair::Point point);
+    // Adds the point to the stroke when it lies on the image and is at least 15 % of the brush
+    // radius (in photo pixels) from the last one; `includeEndpoint` takes any point that moved.
+    void extendSpotRepairStroke(SpotRepair::Point point, bool includeEndpoint);
+    // Ends the stroke, first taking `point` as its end, and commits it as one repair when it is
+    // still on the photo it began on and no open is running; otherwise drops it.
+    void endSpotRepairStroke(std::optional<SpotRepair::Point> point = std::nullopt);
+    // During a stroke, only discards it.
+    void undoSpotRepair();
+    void redoSpotRepair();
 
     // ---- Busy flags.
     bool isOpening() const { return isOpening_; }
@@ -247,10 +317,33 @@ class AppState : public QObject {
 
     // ---- Clipboard: counts copies and pastes so views re-check what can be pasted.
     std::int64_t editClipboardRevision() const { return editClipboardRevision_; }
+    // A photo is open, no open is running and the clipboard holds an edit. Views re-check it
+    // whenever `editClipboardRevision` changes.
+    bool canPasteEdit() const;
+    // Copies the open photo's edit without its spot repairs; a failure's text goes to the error
+    // line.
+    void copyEditToClipboard();
+    // Pastes onto the open photo (keeping its spot repairs, Natural where Detail is not offered)
+    // and hands everything reusable to the other selected photos; shows every layer, ends the
+    // comparisons, clears both markers. A failure reads "Could not paste edit: " and the reason.
+    void pasteEditFromClipboard();
 
     // ---- Checkpoints of the open photo and the checkpoint marker.
     const std::vector<EditCheckpoint>& checkpoints() const { return checkpoints_; }
     const std::optional<UUID>& activeCheckpointID() const { return activeCheckpointID_; }
+    // Loads the open photo's checkpoints; a failure empties the list and puts "Could not load
+    // checkpoints: " and the reason in the error line.
+    void reloadCheckpoints();
+    // Saves the edit under the trimmed name and marks it. Throws ExportError without a photo,
+    // CheckpointStoreError for a blank name or a failing store (then nothing changes).
+    void saveCheckpoint(const std::string& name);
+    // Installs the checkpoint's edit on the open photo alone, ends comparisons, bypasses, the
+    // brush and the spot history, and marks the checkpoint.
+    void restoreCheckpoint(const EditCheckpoint& checkpoint);
+    // Throws ExportError without a photo, store errors unchanged.
+    void deleteCheckpoint(const EditCheckpoint& checkpoint);
+    // Clears the checkpoint marker unless the edit still equals the edit it marked.
+    void clearAppliedCheckpoint();
 
     // ---- Presets and the preset marker.
     const std::vector<PresetFolder>& presetFolders() const { return presetFolders_; }
@@ -258,6 +351,19 @@ class AppState : public QObject {
     // Loads the preset folders from the preset store; a failure keeps the old list and puts
     // "Could not load presets: " and the reason in the error line.
     void reloadPresets();
+    // Applies the preset to the open photo and, once, to the other selected photos; shows every
+    // layer again and marks the preset. Nothing while busy.
+    void applyPreset(const Preset& preset);
+    // Saves the chosen groups of the edit as a preset. Throws PresetStoreError: noSelection when
+    // no group is chosen, the store's errors unchanged.
+    void saveCurrentAsPreset(const std::string& name, const std::string& folder,
+                             const PresetCaptureOptions& options);
+    // Throws the store's errors unchanged.
+    void deletePreset(const Preset& preset);
+    // The names of the user's preset folders, in order.
+    std::vector<std::string> userFolderNames() const;
+    // Clears the preset marker unless the edit still equals the edit it marked.
+    void clearAppliedPreset();
 
   signals:
     void changed(AppState::Field field);
@@ -291,6 +397,28 @@ class AppState : public QObject {
     void editParamsDidChange(const EditParams& previous);
     // Carries one partial edit to every other selected photo, when the open photo is selected.
     void applyToOtherSelectedPhotos(const PresetValues& delta);
+    // Spot repairs are about to change visibly: comparisons off, the layer shown.
+    void revealSpotRepairs();
+    // Commits a new spot-repair list with an undo entry (nothing when it equals the current one).
+    void replaceSpotRepairs(std::vector<SpotRepair> repairs);
+    // Sets the spot-repair list, in place, and what every undo step does after it.
+    void installSpotRepairs(std::vector<SpotRepair> repairs);
+    // The three comparison switches off.
+    void endComparisons();
+    // `disabledEditLayers` changed in place.
+    void insertDisabledLayer(EditLayer layer);
+    void removeDisabledLayer(EditLayer layer);
+    void clearDisabledLayers();
+    // Both markers and their snapshots cleared.
+    void clearMarkers();
+    // The open photo cannot use the Detail denoiser.
+    bool photoLacksDetail() const;
+    // Counts one copy or paste.
+    void bumpClipboardRevision();
+    // One more, wrapping around instead of overflowing.
+    static std::int64_t incremented(std::int64_t counter) {
+        return static_cast<std::int64_t>(static_cast<std::uint64_t>(counter) + 1);
+    }
     // Sets one session photo's edited mark, in place.
     void markSessionPhoto(std::size_t index, bool isEdited);
     // The session photo with `url`.

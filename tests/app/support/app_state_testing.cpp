@@ -38,8 +38,6 @@ void AppStateTesting::setPhoto(AppState& state, std::optional<OpenedPhoto> photo
     emit state.changed(AppState::Field::photo);
 }
 
-void AppStateTesting::setOpening(AppState& state, bool opening) {
-    state.assign(state.isOpening_, opening, AppState::Field::isOpening);
-}
+void AppStateTesting::setOpening(AppState& state, bool opening) { state.isOpening_ = opening; }
 
 }  // namespace quillmere

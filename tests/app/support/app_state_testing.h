@@ -24,7 +24,6 @@ class AppStateTesting {
                             const std::filesystem::path& photoURL);
     // Sets the open photo as an open or a selection does, announced.
     static void setPhoto(AppState& state, std::optional<OpenedPhoto> photo);
-    // Raises or lowers the opening flag, announced on a change.
     static void setOpening(AppState& state, bool opening);
 };
 

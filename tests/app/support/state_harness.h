@@ -31,8 +31,20 @@ class FieldLog {
 // An application state over the test collaborators: a scripted engine, in-memory stores and
 // clipboard, a GUI-thread queue and a histogram runner the test drains itself, and edit files in
 // a temporary folder.
+// Collaborators that replace a harness's own.
+struct HarnessReplacements {
+    std::shared_ptr<RenderEngine> engine = nullptr;
+    std::shared_ptr<EditClipboard> clipboard = nullptr;
+    std::shared_ptr<CheckpointStore> checkpoints = nullptr;
+};
+
 struct StateHarness {
-    explicit StateHarness(std::shared_ptr<RenderEngine> engineToUse = nullptr);
+    explicit StateHarness(HarnessReplacements replacements = {});
+
+    // Adds the scripted photo of `url` to the session and shows it selected with `params` over
+    // `baseline`, as an open leaves it.
+    void showPhoto(const std::filesystem::path& url, bool supportsDetail = true,
+                   const EditParams& params = {}, const EditParams& baseline = {});
 
     TemporaryFolder folder;
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
