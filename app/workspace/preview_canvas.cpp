@@ -79,9 +79,8 @@ void PreviewCanvas::setTexture(RenderEngine::TexturePointer texture) {
     if (texture != texture_) {
         texture_ = std::move(texture);
         image_ = texture_ ? displayImage(*texture_) : QImage();
-        geometry_.setTextureSize(texture_ ? std::optional(QSizeF(texture_->width(),
-                                                                 texture_->height()))
-                                          : std::nullopt);
+        geometry_.setTextureSize(
+            texture_ ? std::optional(QSizeF(texture_->width(), texture_->height())) : std::nullopt);
     }
     update();
 }

@@ -99,8 +99,14 @@ void PreviewCanvas::release() {
 }
 
 void PreviewCanvas::keyPressEvent(QKeyEvent* event) {
-    if (event->matches(QKeySequence::Copy)) return state_.copyEditToClipboard();
-    if (event->matches(QKeySequence::Paste)) return state_.pasteEditFromClipboard();
+    if (event->matches(QKeySequence::Copy)) {
+        state_.copyEditToClipboard();
+        return;
+    }
+    if (event->matches(QKeySequence::Paste)) {
+        state_.pasteEditFromClipboard();
+        return;
+    }
     // Ignored, so the key goes on to the window.
     QWidget::keyPressEvent(event);
 }
