@@ -33,6 +33,29 @@ struct ImagePosition {
 };
 ImagePosition sourcePosition(const QXRAWMetadata& metadata, int ox, int oy);
 
+// How the demosaiced camera colour of a file becomes linear RGB: the white-balance scale of
+// camera R, G and B (normalising by the black and white levels too) and the camera-to-RGB
+// matrix.
+struct DevelopmentColour {
+    std::array<float, 3> scales;
+    float cameraToRGB[3][3];
+};
+
+// The development colour of a freshly unpacked `raw` (LibRaw's processing changes what it
+// reads) whose record is `caller`.
+DevelopmentColour developmentColour(LibRaw& raw, const QXRAWMetadata& caller);
+
+// Demosaics the unpacked sensor of `raw` without scaling or colour conversion into LibRaw's
+// image, and checks that the crop of `caller` lies inside it. Fails with "Linear RAW demosaicing:
+// ..." or "Unexpected LibRaw camera RGB geometry.".
+void demosaic(LibRaw& raw, const QXRAWMetadata& caller);
+
+// Converts the demosaiced image of `raw` into `rgba`, output_width × output_height half-float
+// RGBA pixels with the bottom row first: white balance, highlight treatment, camera-to-RGB,
+// crop and orientation. Rows are converted in parallel.
+void convertDemosaiced(const LibRaw& raw, const QXRAWMetadata& caller,
+                       const DevelopmentColour& colour, std::uint16_t* rgba);
+
 // Writes the caller's packed plane into the freshly unpacked `raw`, demosaics it without scaling
 // or colour conversion and returns output_width × output_height half-float RGBA pixels, rows
 // bottom first.

@@ -17,4 +17,10 @@ void readPackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, float* plane);
 // non-finite sensor value." at the first infinite or NaN value. `metadata` must match `raw`.
 void writePackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, const float* plane);
 
+// Gives every sample the plane covers the value that writing back its own read gives it (counts
+// outside the black-to-white range are limited to it), so that developing `raw` as it stands is
+// developing its own plane written back. Reading the plane afterwards gives the plane read before,
+// except where a sample's own black level reaches its white level (a damaged calibration).
+void settlePackedSamples(LibRaw& raw, const QXRAWMetadata& metadata);
+
 }  // namespace quillmere::rawbridge
