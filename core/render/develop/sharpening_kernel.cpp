@@ -51,7 +51,8 @@ SharpeningKernel::SharpeningKernel(std::shared_ptr<const Device> device,
     : device(std::move(device)),
       horizontal(pipeline(library, "sharpen_horizontal")),
       vertical(pipeline(library, "sharpen_vertical")),
-      apply(pipeline(library, "sharpen_apply")) {
+      apply(pipeline(library, "sharpen_apply")),
+      scaleTextures(this->device) {
     if (!this->device) throw std::invalid_argument("Sharpening needs a device.");
 }
 
@@ -99,8 +100,8 @@ void SharpeningKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Te
         .height = input->height(),
         .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
         .storageMode = StorageMode::devicePrivate};
-    std::shared_ptr<Texture> rowScales = device->makeTexture(scalesDescriptor);
-    std::shared_ptr<Texture> scales = device->makeTexture(scalesDescriptor);
+    std::shared_ptr<Texture> rowScales = scaleTextures.texture(scalesDescriptor);
+    std::shared_ptr<Texture> scales = scaleTextures.texture(scalesDescriptor);
     if (!rowScales || !scales) throw BufferError::allocationFailed();
 
     encodePass(commandBuffer, kScalesLabel, horizontal, {input, rowScales}, parameters, true);

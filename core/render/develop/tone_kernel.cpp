@@ -28,10 +28,11 @@ std::shared_ptr<const ComputePipelineState> requirePipeline(const KernelLibrary&
     return made;
 }
 
-std::shared_ptr<Texture> makeWorkTexture(const Device& device, PixelFormat format, int width,
+// Every pass writes all of its work texture, so one kept from an earlier render will do.
+std::shared_ptr<Texture> makeWorkTexture(TextureRecycler& textures, PixelFormat format, int width,
                                          int height) {
     std::shared_ptr<Texture> texture =
-        device.makeTexture({.pixelFormat = format,
+        textures.texture({.pixelFormat = format,
                             .width = width,
                             .height = height,
                             .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
@@ -69,7 +70,10 @@ bool sameSize(const Texture& a, const Texture& b) {
 
 ToneKernel::ToneKernel(std::shared_ptr<const Device> device, const KernelLibrary& toneLibrary,
                        const KernelLibrary& sharpeningLibrary)
-    : device(device), sharpening(device, sharpeningLibrary), curveTables(device) {
+    : device(device),
+      sharpening(device, sharpeningLibrary),
+      curveTables(device),
+      workTextures(device) {
     pipeline = requirePipeline(toneLibrary, "tone_kernel_main");
     constexpr const char* kRecoveryPair = "recovery_prepare / recovery_bilateral";
     recoveryPrepare = requirePipeline(toneLibrary, "recovery_prepare", kRecoveryPair);
@@ -95,7 +99,7 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
                           params.visualizePointIndex < 0 && params.visualizeBandIndex < 0;
     const std::shared_ptr<Texture> toneOutput =
         sharpens
-            ? makeWorkTexture(*device, PixelFormat::rgba16Float, output->width(), output->height())
+            ? makeWorkTexture(workTextures, PixelFormat::rgba16Float, output->width(), output->height())
             : output;
 
     std::shared_ptr<Buffer> curveTable;
@@ -116,8 +120,8 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
     if (uniforms.highlights < 0 || uniforms.shadows > 0) {
         const GridSize guideSize = recoveryGuideSize(input->width(), input->height());
         const auto guide =
-            makeWorkTexture(*device, PixelFormat::r32Float, guideSize.width, guideSize.height);
-        base = makeWorkTexture(*device, PixelFormat::r32Float, guideSize.width, guideSize.height);
+            makeWorkTexture(workTextures, PixelFormat::r32Float, guideSize.width, guideSize.height);
+        base = makeWorkTexture(workTextures, PixelFormat::r32Float, guideSize.width, guideSize.height);
 
         const auto prepare = makeEncoder(commandBuffer, kPrepareLabel, recoveryPrepare);
         prepare->setTexture(input, 0);
@@ -128,7 +132,7 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
         prepare->endEncoding();
 
         if (uniforms.highlights < 0) {
-            whitePoint = makeWorkTexture(*device, PixelFormat::r32Float, 1, 1);
+            whitePoint = makeWorkTexture(workTextures, PixelFormat::r32Float, 1, 1);
             std::unique_ptr<ComputeCommandEncoder> meter =
                 commandBuffer.makeComputeCommandEncoder();
             if (!meter) throw BufferError::allocationFailed();
