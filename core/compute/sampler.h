@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/compute/msl_math.h"
 #include "core/compute/msl_vector.h"
 #include "core/compute/texture.h"
 
@@ -12,6 +13,24 @@ namespace quillmere {
 // coordinate samples the first texel of its axis. Channels absent from the format read as 0
 // (alpha as 1).
 msl::float4 samplePixel(const Texture& texture, msl::float2 position);
+
+// The two texels a pixel coordinate falls between along one axis of `size` texels (the second
+// is the first at the far edge), and the weight of the second: what samplePixel reads.
+struct AxisTaps {
+    int first;
+    int second;
+    float weight;
+};
+AxisTaps taps(float position, int size);
+
+// What samplePixel gives at `position` from the two texture rows its vertical taps name, already
+// read as floats: for passes that sample along rows and read whole rows at once.
+inline msl::float4 sampleRows(const msl::float4* firstRow, const msl::float4* secondRow,
+                              const AxisTaps& x, float rowWeight) {
+    const msl::float4 bottom = msl::mix(firstRow[x.first], firstRow[x.second], x.weight);
+    const msl::float4 top = msl::mix(secondRow[x.first], secondRow[x.second], x.weight);
+    return msl::mix(bottom, top, rowWeight);
+}
 msl::float4 sampleNormalized(const Texture& texture, msl::float2 coordinates);
 
 }  // namespace quillmere
