@@ -11,11 +11,11 @@
 #include <algorithm>
 #include <cmath>
 
+#include "bench/bench_edits.h"
 #include "core/compute/device.h"
 #include "core/edit/edit_params.h"
 #include "core/render/develop/sharpening_kernel.h"
 #include "core/render/develop/tone_kernel.h"
-#include "bench/bench_edits.h"
 #include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere {

@@ -15,9 +15,9 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_photos.h"
 #include "core/common/json_coding.h"
 #include "core/render/engine/gpu_render_engine.h"
-#include "bench/bench_photos.h"
 
 namespace quillmere {
 namespace {

@@ -57,9 +57,8 @@ void BM_FitRerender(benchmark::State& state) {
     const double exposure = params.exposure;
     for (auto _ : state) {
         params.exposure = params.exposure == exposure ? exposure + 0.05 : exposure;
-        benchmark::DoNotOptimize(warm.engine.previewSync(warm.photo.id, params,
-                                                         PreviewResolution::fit,
-                                                         [] { return false; }));
+        benchmark::DoNotOptimize(warm.engine.previewSync(
+            warm.photo.id, params, PreviewResolution::fit, [] { return false; }));
     }
     state.counters["threads"] = static_cast<double>(threads);
 }

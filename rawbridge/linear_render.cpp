@@ -152,8 +152,8 @@ void convertDemosaiced(const LibRaw& raw, const QXRAWMetadata& caller,
                 treatHighlights(camera);
                 for (int channel = 0; channel < 3; ++channel) {
                     const float* row = colour.cameraToRGB[channel];
-                    out[channel] = halfFromFloat(row[0] * camera[0] + row[1] * camera[1] +
-                                                 row[2] * camera[2]);
+                    out[channel] =
+                        halfFromFloat(row[0] * camera[0] + row[1] * camera[1] + row[2] * camera[2]);
                 }
                 out[3] = kHalfOne;
             }

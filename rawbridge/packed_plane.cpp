@@ -65,8 +65,8 @@ void forEachPackedSample(LibRaw& raw, const QXRAWMetadata& metadata, const Visit
                 std::uint16_t* sample = &samples.at(row, metadata.cfa_x[channel]);
                 BlackLevelMap::RowWalk black =
                     blackLevels.walkRow(colours[channel], row, metadata.cfa_x[channel]);
-                std::size_t element = static_cast<std::size_t>(y) * rowElements +
-                                      static_cast<std::size_t>(channel);
+                std::size_t element =
+                    static_cast<std::size_t>(y) * rowElements + static_cast<std::size_t>(channel);
                 for (int x = 0; x < metadata.packed_width; ++x, sample += 2, element += 4) {
                     visit(*sample, black.next(), channel, element);
                 }
@@ -91,11 +91,10 @@ std::uint16_t rawCount(float value, float black, float white) {
 }  // namespace
 
 void readPackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, float* plane) {
-    forEachPackedSample(raw, metadata,
-                        [&](std::uint16_t sample, float black, int channel, std::size_t element) {
-                            plane[element] =
-                                normalisedSample(sample, black, metadata.white[channel]);
-                        });
+    forEachPackedSample(
+        raw, metadata, [&](std::uint16_t sample, float black, int channel, std::size_t element) {
+            plane[element] = normalisedSample(sample, black, metadata.white[channel]);
+        });
 }
 
 void writePackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, const float* plane) {

@@ -71,8 +71,8 @@ extern "C" std::int32_t qx_raw_render_original(const char* path, std::int32_t in
 }
 
 extern "C" std::int32_t qx_raw_sensor_open(const char* path, QXRAWMetadata* metadata,
-                                          QXRAWSensor** sensor, char* error,
-                                          std::size_t errorLength) {
+                                           QXRAWSensor** sensor, char* error,
+                                           std::size_t errorLength) {
     return runBridgeCall(error, errorLength, "Unknown sensor decoding error.", [&] {
         if (sensor == nullptr) fail("Missing RAW input.");
         *sensor = nullptr;
@@ -84,7 +84,7 @@ extern "C" std::int32_t qx_raw_sensor_open(const char* path, QXRAWMetadata* meta
 }
 
 extern "C" std::int32_t qx_raw_sensor_read(QXRAWSensor* sensor, float* packed, char* error,
-                                          std::size_t errorLength) {
+                                           std::size_t errorLength) {
     return runBridgeCall(error, errorLength, "Unknown sensor decoding error.", [&] {
         if (sensor == nullptr || packed == nullptr) fail("Missing RAW input.");
         readSensorPlane(*sensor, packed);
@@ -92,8 +92,8 @@ extern "C" std::int32_t qx_raw_sensor_read(QXRAWSensor* sensor, float* packed, c
 }
 
 extern "C" std::int32_t qx_raw_sensor_render(QXRAWSensor* sensor, const float* packed,
-                                            std::uint16_t* rgba, char* error,
-                                            std::size_t errorLength) {
+                                             std::uint16_t* rgba, char* error,
+                                             std::size_t errorLength) {
     return runBridgeCall(error, errorLength, "Unknown linear RAW rendering error.", [&] {
         if (sensor == nullptr || rgba == nullptr) fail("Missing RAW rendering input.");
         renderSensor(*sensor, packed, rgba);

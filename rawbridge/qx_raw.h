@@ -110,8 +110,8 @@ int32_t qx_raw_sensor_read(QXRAWSensor* sensor, float* packed, char* error, size
 /* Develops `packed`, a plane in the layout of qx_raw_read, or the sensor's own plane when it is
  * null, as qx_raw_render does, into the caller's `rgba`: output_width x output_height pixels of
  * four IEEE half floats, rows bottom first. The sensor keeps its own data for the next call. */
-int32_t qx_raw_sensor_render(QXRAWSensor* sensor, const float* packed, uint16_t* rgba,
-                             char* error, size_t errorLength);
+int32_t qx_raw_sensor_render(QXRAWSensor* sensor, const float* packed, uint16_t* rgba, char* error,
+                             size_t errorLength);
 
 /* Releases a sensor; null is ignored. */
 void qx_raw_sensor_close(QXRAWSensor* sensor);

@@ -208,9 +208,9 @@ inline Int saturatingConvert(float value) {
     const bool inside = (value > lowest) & (value < aboveHighest);
     const Int converted = static_cast<Int>(inside ? value : 0.0f);
     return isNaN ? Int{0}
-                 : (value <= lowest ? std::numeric_limits<Int>::min()
-                                    : (value >= aboveHighest ? std::numeric_limits<Int>::max()
-                                                             : converted));
+                 : (value <= lowest
+                        ? std::numeric_limits<Int>::min()
+                        : (value >= aboveHighest ? std::numeric_limits<Int>::max() : converted));
 }
 
 // Component-wise forms, with a scalar broadcast where the shading language allows one.

@@ -26,8 +26,7 @@ TextureRecycler::TextureRecycler(std::shared_ptr<const Device> device, std::size
 std::shared_ptr<Texture> TextureRecycler::texture(const TextureDescriptor& descriptor) {
     const std::lock_guard guard(lock_);
     std::erase_if(kept_, [&](const std::shared_ptr<Texture>& texture) {
-        return sameFormat(*texture, descriptor) && !sameSize(*texture, descriptor) &&
-               idle(texture);
+        return sameFormat(*texture, descriptor) && !sameSize(*texture, descriptor) && idle(texture);
     });
     for (const std::shared_ptr<Texture>& texture : kept_) {
         if (sameFormat(*texture, descriptor) && sameSize(*texture, descriptor) && idle(texture)) {

@@ -115,8 +115,8 @@ const float* RAWFilter::developedPlane(std::unique_ptr<float[]>& storage) const 
         const std::unique_ptr<float[]> plane(new float[floats]);
         file_->readPlane(plane.get());
         storage.reset(new float[floats]);
-        reduceSensorNoise(plane.get(), storage.get(), metadata.packed_width,
-                          metadata.packed_height, file_->noise(), amounts);
+        reduceSensorNoise(plane.get(), storage.get(), metadata.packed_width, metadata.packed_height,
+                          file_->noise(), amounts);
     } catch (const std::bad_alloc&) {
         throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
     }
@@ -132,8 +132,7 @@ std::shared_ptr<Texture> RAWFilter::outputTexture(const Device& device) const {
     if (!texture) throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
 
     std::unique_ptr<float[]> denoised;
-    file_->develop(developedPlane(denoised),
-                   reinterpret_cast<std::uint16_t*>(texture->rowData(0)));
+    file_->develop(developedPlane(denoised), reinterpret_cast<std::uint16_t*>(texture->rowData(0)));
     denoised.reset();
 
     const float exposure = std::exp2(settings_.exposure + settings_.baselineExposure);

@@ -59,9 +59,7 @@ class RAWFilter {
 
     // The white balance the photo was taken with (asShotWhiteBalance): the neutral point of the
     // photo's white-balance controls.
-    float neutralTemperature() const {
-        return static_cast<float>(file_->neutral().temperature);
-    }
+    float neutralTemperature() const { return static_cast<float>(file_->neutral().temperature); }
     float neutralTint() const { return static_cast<float>(file_->neutral().tint); }
 
     // The size of the developed image, orientation applied; known without developing.

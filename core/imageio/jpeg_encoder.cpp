@@ -1,5 +1,7 @@
 #include "core/imageio/jpeg_encoder.h"
 
+#include <jerror.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -8,8 +10,6 @@
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg_error_handling.h"
-
-#include <jerror.h>
 
 namespace quillmere {
 namespace {
@@ -121,7 +121,8 @@ public:
             }
         });
         const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
-        std::vector<std::uint8_t> band(rowBytes * static_cast<std::size_t>(std::min(height, rowsPerBand)));
+        std::vector<std::uint8_t> band(rowBytes *
+                                       static_cast<std::size_t>(std::min(height, rowsPerBand)));
         std::vector<JSAMPROW> bandRows;
         for (int first = 0; first < height; first += rowsPerBand) {
             const int count = std::min(rowsPerBand, height - first);

@@ -13,7 +13,8 @@ TEST(ColorProfiles, AProfileStatesNoCreationTimeSoEveryBuildIsTheSame) {
     EXPECT_EQ(iccProfileData(srgbPrimaries, TransferCurve::sRGB), profile);
 
     // Still a profile LittleCMS reads, of an RGB display.
-    cmsHPROFILE read = cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
+    cmsHPROFILE read =
+        cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size()));
     ASSERT_NE(read, nullptr);
     EXPECT_EQ(cmsGetColorSpace(read), cmsSigRgbData);
     EXPECT_EQ(cmsGetDeviceClass(read), cmsSigDisplayClass);

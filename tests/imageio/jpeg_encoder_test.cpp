@@ -56,7 +56,10 @@ TEST(JpegEncoder, TakesTheImageBandByBandInRowOrder) {
         0.9);
     EXPECT_EQ(nextRow, image.height);
     EXPECT_EQ(banded, encodeJpeg(image, 0.9));
-    EXPECT_EQ(errorCodeOf([] { encodeJpeg(0, 4, [](int, int, std::uint8_t*) {}, 0.9); }),
+    EXPECT_EQ(errorCodeOf([] {
+                  encodeJpeg(
+                      0, 4, [](int, int, std::uint8_t*) {}, 0.9);
+              }),
               Code::encodingFailed);
 }
 

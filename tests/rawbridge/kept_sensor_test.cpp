@@ -38,8 +38,8 @@ class KeptSensor {
 
     // The development of `packed` (the sensor's own plane when null), or the error's words.
     std::vector<std::uint16_t> develop(const float* packed, std::string* message = nullptr) {
-        std::vector<std::uint16_t> rgba(
-            static_cast<std::size_t>(metadata_.output_width) * metadata_.output_height * 4);
+        std::vector<std::uint16_t> rgba(static_cast<std::size_t>(metadata_.output_width) *
+                                        metadata_.output_height * 4);
         char error[1024] = {};
         const std::int32_t result =
             qx_raw_sensor_render(sensor_, packed, rgba.data(), error, sizeof error);
@@ -56,8 +56,8 @@ class KeptSensor {
 };
 
 std::vector<std::uint16_t> bytesOf(const testing::Rendering& rendering) {
-    return {rendering.rgba.get(),
-            rendering.rgba.get() + static_cast<std::size_t>(rendering.width) * rendering.height * 4};
+    return {rendering.rgba.get(), rendering.rgba.get() + static_cast<std::size_t>(rendering.width) *
+                                                             rendering.height * 4};
 }
 
 // Sensors whose development depends on what LibRaw's own development changes in the instance:

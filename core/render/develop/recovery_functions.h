@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 
 #include "core/compute/luminance.h"
 #include "core/compute/msl_math.h"

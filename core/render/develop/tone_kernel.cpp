@@ -33,10 +33,10 @@ std::shared_ptr<Texture> makeWorkTexture(TextureRecycler& textures, PixelFormat 
                                          int height) {
     std::shared_ptr<Texture> texture =
         textures.texture({.pixelFormat = format,
-                            .width = width,
-                            .height = height,
-                            .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
-                            .storageMode = StorageMode::devicePrivate});
+                          .width = width,
+                          .height = height,
+                          .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
+                          .storageMode = StorageMode::devicePrivate});
     if (!texture) throw BufferError::allocationFailed();
     return texture;
 }
@@ -98,9 +98,9 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
     const bool sharpens = params.sharpening.sanitized().amount > 0 &&
                           params.visualizePointIndex < 0 && params.visualizeBandIndex < 0;
     const std::shared_ptr<Texture> toneOutput =
-        sharpens
-            ? makeWorkTexture(workTextures, PixelFormat::rgba16Float, output->width(), output->height())
-            : output;
+        sharpens ? makeWorkTexture(workTextures, PixelFormat::rgba16Float, output->width(),
+                                   output->height())
+                 : output;
 
     std::shared_ptr<Buffer> curveTable;
     if (!params.toneCurve.isIdentity()) curveTable = curveTables.lutBuffer(params.toneCurve);
@@ -121,7 +121,8 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
         const GridSize guideSize = recoveryGuideSize(input->width(), input->height());
         const auto guide =
             makeWorkTexture(workTextures, PixelFormat::r32Float, guideSize.width, guideSize.height);
-        base = makeWorkTexture(workTextures, PixelFormat::r32Float, guideSize.width, guideSize.height);
+        base =
+            makeWorkTexture(workTextures, PixelFormat::r32Float, guideSize.width, guideSize.height);
 
         const auto prepare = makeEncoder(commandBuffer, kPrepareLabel, recoveryPrepare);
         prepare->setTexture(input, 0);

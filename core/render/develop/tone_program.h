@@ -96,8 +96,8 @@ class ToneProgram {
     // pixels in loops without branches, which the compiler vectorises. Every pixel gets the same
     // arithmetic whichever way it is grouped.
     template <class Recovery>
-        requires ChunkRecoveryData<Recovery> ||
-                 RecoveryDataSource<std::invoke_result_t<const Recovery&, int>>
+    requires ChunkRecoveryData<Recovery> ||
+        RecoveryDataSource<std::invoke_result_t<const Recovery&, int>>
     void developPixels(const msl::float4* original, const msl::float4* clean, int count,
                        const Recovery& recovery, msl::float4* result) const {
         Chunk chunk;
@@ -198,14 +198,15 @@ class ToneProgram {
     // that recovery compresses, the pixel's own EV and no texture for the others.
     template <class Recovery>
     void askRecoveryData(int start, int n, Chunk& c, const Recovery& recovery) const {
-        const bool lowersHighlights = u_.highlights < 0.0f, liftsShadows = u_.shadows > 0.0f;
+        const bool lowersHighlights = u_.highlights<0.0f, liftsShadows = u_.shadows> 0.0f;
         int compressed = 0;
         for (int i = 0; i < n; ++i) {
             const float ev = c.ev[i];
             // Bitwise, not short-circuit, so that the loop vectorises.
-            c.compressing[i] = static_cast<std::int32_t>(c.lit[i] != 0) &
-                               ((static_cast<std::int32_t>(ev > kRecoveryPivot) & lowersHighlights) |
-                                (static_cast<std::int32_t>(ev < kRecoveryPivot) & liftsShadows));
+            c.compressing[i] =
+                static_cast<std::int32_t>(c.lit[i] != 0) &
+                ((static_cast<std::int32_t>(ev > kRecoveryPivot) & lowersHighlights) |
+                 (static_cast<std::int32_t>(ev < kRecoveryPivot) & liftsShadows));
             compressed += c.compressing[i];
             c.base[i] = ev;
             c.textureMask[i] = 0.0f;
@@ -298,11 +299,12 @@ class ToneProgram {
                 c.lutLow[i] = curveTable_[base + c.lutIndex[i]];
                 c.lutHigh[i] = curveTable_[base + c.lutIndex[i] + 1];
             }
-            for (int i = 0; i < n; ++i) channel[i] = msl::mix(c.lutLow[i], c.lutHigh[i], c.lutFraction[i]);
+            for (int i = 0; i < n; ++i)
+                channel[i] = msl::mix(c.lutLow[i], c.lutHigh[i], c.lutFraction[i]);
         };
-        for (auto [channel, base] : {std::pair{&c.encodedRed, kCurveRedBase},
-                                     std::pair{&c.encodedGreen, kCurveGreenBase},
-                                     std::pair{&c.encodedBlue, kCurveBlueBase}}) {
+        for (auto [channel, base] :
+             {std::pair{&c.encodedRed, kCurveRedBase}, std::pair{&c.encodedGreen, kCurveGreenBase},
+              std::pair{&c.encodedBlue, kCurveBlueBase}}) {
             lookUp(*channel, kCurveRGBBase);
             lookUp(*channel, base);
         }
@@ -320,7 +322,7 @@ class ToneProgram {
         }
     }
 
-    void setEncoded(Chunk& c, int i, msl::float3 rgb) const {
+    static void setEncoded(Chunk& c, int i, msl::float3 rgb) {
         c.encodedRed[i] = rgb.x;
         c.encodedGreen[i] = rgb.y;
         c.encodedBlue[i] = rgb.z;

@@ -12,11 +12,11 @@
 #include "core/compute/command_buffer.h"
 #include "core/compute/device.h"
 #include "core/compute/texture_recycler.h"
-#include "core/render/export/exporter.h"
 #include "core/render/engine/photo_loader.h"
 #include "core/render/engine/render_cancellation.h"
 #include "core/render/engine/render_engine.h"
 #include "core/render/engine/serial_queue.h"
+#include "core/render/export/exporter.h"
 #include "core/render/spot/spot_repair_kernel.h"
 
 namespace quillmere {

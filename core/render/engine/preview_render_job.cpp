@@ -50,10 +50,10 @@ RenderEngine::TexturePointer GPURenderEngine::renderPreview(const PhotoID& photo
     ToneKernel& tone = toneKernel();
     const std::shared_ptr<Texture> output =
         outputTextures.texture({.pixelFormat = PixelFormat::rgba16Float,
-                             .width = source->width(),
-                             .height = source->height(),
-                             .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
-                             .storageMode = StorageMode::shared});
+                                .width = source->width(),
+                                .height = source->height(),
+                                .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
+                                .storageMode = StorageMode::shared});
     if (!output) {
         throw GPURenderEngineError::textureAllocationFailed(source->width(), source->height());
     }

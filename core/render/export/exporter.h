@@ -46,9 +46,8 @@ class Exporter {
                      const EditParams& params, const ExportOptions& options) const;
     // The same, letting the image go as soon as it is encoded, before any metadata is written:
     // a full-size export then never holds its image and the copies of its file at once.
-    std::string data(std::shared_ptr<const Texture> image,
-                     const std::filesystem::path& originalURL, const EditParams& params,
-                     const ExportOptions& options) const;
+    std::string data(std::shared_ptr<const Texture> image, const std::filesystem::path& originalURL,
+                     const EditParams& params, const ExportOptions& options) const;
 
     // Writes `jpegData(image, originalRAWURL, quality)` atomically to `destination`, or by default
     // to "exports/<source name>_edit.jpg" beside the source (the folder is created), and returns

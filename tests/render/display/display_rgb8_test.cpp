@@ -43,8 +43,8 @@ TEST(DisplayRgb8Test, ABandIsThoseRowsOfTheWholeImage) {
     constexpr int width = 7, height = 90, first = 61, rows = 23;
     const auto texture =
         testing::makeTexture(device(), PixelFormat::rgba16Float, width, height, [](int x, int y) {
-            return msl::float4{static_cast<float>(x) / width, static_cast<float>(y) / height,
-                               0.5f, 1.0f};
+            return msl::float4{static_cast<float>(x) / width, static_cast<float>(y) / height, 0.5f,
+                               1.0f};
         });
     const Rgb8Image whole = displayRgb8(*texture);
     std::vector<std::uint8_t> band(static_cast<std::size_t>(width * rows * 3));

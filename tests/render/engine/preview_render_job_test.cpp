@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "core/common/error.h"
-#include "core/render/engine/gpu_render_engine.h"
 #include "core/compute/gpu_render_engine_error.h"
+#include "core/render/engine/gpu_render_engine.h"
 #include "tests/render/engine/spy_photo_loader.h"
 
 namespace quillmere {
@@ -83,8 +83,7 @@ TEST_F(PreviewRenderJobTest, AnOutputNobodyHoldsIsRenderedIntoAgainButNoFullSize
     const TexturePointer fresh = render(brighter);  // the reused one is held: a new one
     ASSERT_NE(fresh, reused);
     for (int y = 0; y < fresh->height(); ++y) {
-        ASSERT_EQ(std::memcmp(fresh->rowData(y), reused->rowData(y), fresh->bytesPerRow()), 0)
-            << y;
+        ASSERT_EQ(std::memcmp(fresh->rowData(y), reused->rowData(y), fresh->bytesPerRow()), 0) << y;
     }
 
     const std::weak_ptr<Texture> full = render(neutral(), PreviewResolution::full);
