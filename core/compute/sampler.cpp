@@ -5,13 +5,6 @@
 #include "core/compute/msl_math.h"
 
 namespace quillmere {
-// Clamping before the conversion keeps infinite and NaN positions defined.
-AxisTaps taps(float position, int size) {
-    const float centred = msl::clamp(position - 0.5f, 0.0f, static_cast<float>(size - 1));
-    const float floor = std::floor(centred);
-    const int first = static_cast<int>(floor);
-    return {first, first + 1 < size ? first + 1 : first, centred - floor};
-}
 
 msl::float4 samplePixel(const Texture& texture, msl::float2 position) {
     const AxisTaps x = taps(position.x, texture.width());

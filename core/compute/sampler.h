@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 #include "core/compute/msl_math.h"
 #include "core/compute/msl_vector.h"
 #include "core/compute/texture.h"
@@ -21,7 +23,13 @@ struct AxisTaps {
     int second;
     float weight;
 };
-AxisTaps taps(float position, int size);
+// Clamping before the conversion keeps infinite and NaN positions defined.
+inline AxisTaps taps(float position, int size) {
+    const float centred = msl::clamp(position - 0.5f, 0.0f, static_cast<float>(size - 1));
+    const float floor = std::floor(centred);
+    const int first = static_cast<int>(floor);
+    return {first, first + 1 < size ? first + 1 : first, centred - floor};
+}
 
 // What samplePixel gives at `position` from the two texture rows its vertical taps name, already
 // read as floats: for passes that sample along rows and read whole rows at once.

@@ -53,7 +53,8 @@ void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
     const auto rowLength = static_cast<std::size_t>(std::max(input.width(), clean.width()));
     // The guide is small, so the device hands out few row ranges; each is split again so that
     // every core takes part.
-    tbb::parallel_for(tbb::blocked_range<int>(rows.begin, rowEnd, 4), [&](const auto& band) {
+    // Flattened, so that the sampling helpers are inlined into the loops over the samples.
+    const auto prepareRows = [&](const tbb::blocked_range<int>& band) __attribute__((flatten)) {
         // The texture rows one guide row samples, read whole (bilinear sampling from them gives
         // what sampling the textures texel by texel gives): for each vertical sample, the two
         // rows of the input it lies between, then the two of the denoised input.
@@ -104,7 +105,8 @@ void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
                 guideRow[static_cast<std::size_t>(x)] = sceneEV(sum / samples, scale);
             }
         }
-    });
+    };
+    tbb::parallel_for(tbb::blocked_range<int>(rows.begin, rowEnd, 4), prepareRows);
 }
 
 void recoveryBilateralKernel(const KernelArguments& arguments, RowRange rows) {
