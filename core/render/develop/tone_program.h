@@ -106,7 +106,7 @@ class ToneProgram {
             sceneLuminance(original + start, clean + start, n, chunk);
             if (recoveryActive_) recover(start, n, chunk, recovery);
             encodeForDisplay(n, chunk);
-            if (rawShoulder_ && recoveryActive_) {
+            if (rawShoulder_ && recoveryActive_ && protectsAny(n, chunk)) {
                 encodeProtectedColors(n, chunk);
                 blendProtectedColors(n, chunk);
             }
@@ -254,6 +254,14 @@ class ToneProgram {
         encode(c.red, c.encodedRed);
         encode(c.green, c.encodedGreen);
         encode(c.blue, c.encodedBlue);
+    }
+
+    // Whether recovery protects the colour of any pixel of the chunk; the colour-preserving
+    // shoulder is worked out only for chunks where it is blended in.
+    static bool protectsAny(int n, const Chunk& c) {
+        std::int32_t protectedPixels = 0;
+        for (int i = 0; i < n; ++i) protectedPixels |= c.protection[i] > 0.0f ? 1 : 0;
+        return protectedPixels != 0;
     }
 
     // The colour-preserving shoulder, encoded, worked out for every pixel of the chunk: in
