@@ -55,14 +55,20 @@ QXRAWSensor openSensor(const char* path) {
     QXRAWSensor sensor{unpack(path), {}, {}};
     LibRaw& raw = *sensor.raw;
     sensor.record = metadataFor(raw);
-    const MallocBuffer<float> plane =
-        allocateBuffer<float>(static_cast<std::uint64_t>(sensor.record.packed_width) *
-                                  static_cast<std::uint64_t>(sensor.record.packed_height),
-                              4, "Cannot allocate packed RAW pixels.");
-    readPackedPlane(raw, sensor.record, plane.get());
-    estimate(plane.get(), sensor.record.packed_width, sensor.record.packed_height,
-             sensor.record.noise_shot, sensor.record.noise_read_variance,
-             sensor.record.noise_samples);
+    // The noise fit reads a few thousand patches: they are read from the sensor, and the plane
+    // is never made whole.
+    const PackedPlaneReader plane(raw, sensor.record);
+    estimate(
+        [&](int x, int y, int channel, PatchSamples& samples) {
+            for (int row = 0; row < kPatchSide; ++row) {
+                for (int col = 0; col < kPatchSide; ++col) {
+                    samples[static_cast<std::size_t>(row * kPatchSide + col)] =
+                        plane.at(x + col, y + row, channel);
+                }
+            }
+        },
+        sensor.record.packed_width, sensor.record.packed_height, sensor.record.noise_shot,
+        sensor.record.noise_read_variance, sensor.record.noise_samples);
     settlePackedSamples(raw, sensor.record);
     sensor.colour = developmentColour(raw, sensor.record);
     return sensor;

@@ -12,8 +12,7 @@
 namespace quillmere::rawbridge {
 namespace {
 
-constexpr int kPatchSize = 16;
-constexpr int kPatchSamples = kPatchSize * kPatchSize;
+constexpr int kPatchSize = kPatchSide;
 constexpr int kBlocksPerRow = kPatchSize / 2;
 constexpr int kBlocks = kBlocksPerRow * kBlocksPerRow;
 constexpr int kBlockSteps = kBlocksPerRow * (kBlocksPerRow - 1);
@@ -56,23 +55,23 @@ float medianAbsoluteDeviation(std::span<float> values) {
 
 float clampShot(float shot) { return std::clamp(shot, 0.0f, kMaximumShot); }
 
-}  // namespace
-
-float median(std::vector<float>& values) { return medianOf(values); }
-
-std::optional<NoisePatch> measurePatch(const float* plane, int planeWidth, int x, int y,
-                                       int channel) {
-    std::array<float, kPatchSamples> samples;
-    int clipped = 0;
+void readPlanePatch(const float* plane, int planeWidth, int x, int y, int channel,
+                    PatchSamples& samples) {
     for (int row = 0; row < kPatchSize; ++row) {
         const float* element =
             plane + ((static_cast<std::size_t>(y + row) * static_cast<std::size_t>(planeWidth) +
                       static_cast<std::size_t>(x)) * 4 + static_cast<std::size_t>(channel));
         for (int col = 0; col < kPatchSize; ++col, element += 4) {
-            const float value = *element;
-            samples[static_cast<std::size_t>(row * kPatchSize + col)] = value;
-            if (value <= 0.0f || value >= kClippedLevel) ++clipped;
+            samples[static_cast<std::size_t>(row * kPatchSize + col)] = *element;
         }
+    }
+}
+
+// The patch's statistics from its 256 values (which it reorders).
+std::optional<NoisePatch> measureSamples(PatchSamples& samples) {
+    int clipped = 0;
+    for (const float value : samples) {
+        if (value <= 0.0f || value >= kClippedLevel) ++clipped;
     }
     if (clipped > kMaximumClippedSamples) return std::nullopt;
 
@@ -110,6 +109,17 @@ std::optional<NoisePatch> measurePatch(const float* plane, int planeWidth, int x
     }
     const float texture = medianAbsoluteDeviation(steps) / (sigma + kTextureEpsilon);
     return NoisePatch{level, variance, texture};
+}
+
+}  // namespace
+
+float median(std::vector<float>& values) { return medianOf(values); }
+
+std::optional<NoisePatch> measurePatch(const float* plane, int planeWidth, int x, int y,
+                                       int channel) {
+    PatchSamples samples;
+    readPlanePatch(plane, planeWidth, x, y, channel, samples);
+    return measureSamples(samples);
 }
 
 std::vector<NoiseFitPoint> fitPoints(std::vector<NoisePatch> patches) {
@@ -172,6 +182,15 @@ NoiseLine fitLine(const std::vector<NoiseFitPoint>& points) {
 
 void estimate(const float* plane, std::int32_t planeWidth, std::int32_t planeHeight,
               float noiseShot[4], float noiseReadVariance[4], std::int32_t noiseSamples[4]) {
+    estimate(
+        [&](int x, int y, int channel, PatchSamples& samples) {
+            readPlanePatch(plane, planeWidth, x, y, channel, samples);
+        },
+        planeWidth, planeHeight, noiseShot, noiseReadVariance, noiseSamples);
+}
+
+void estimate(const PatchReader& read, std::int32_t planeWidth, std::int32_t planeHeight,
+              float noiseShot[4], float noiseReadVariance[4], std::int32_t noiseSamples[4]) {
     int spacing = static_cast<int>(std::sqrt(static_cast<double>(planeWidth) *
                                              static_cast<double>(planeHeight) /
                                              kTargetPatchPositions));
@@ -189,10 +208,10 @@ void estimate(const float* plane, std::int32_t planeWidth, std::int32_t planeHei
             const int y = (task % patchRows) * step;
             std::vector<NoisePatch>& found =
                 rows[static_cast<std::size_t>(channel)][static_cast<std::size_t>(task % patchRows)];
+            PatchSamples samples;
             for (int x = 0; x + kPatchSize <= planeWidth; x += step) {
-                if (auto patch = measurePatch(plane, planeWidth, x, y, channel)) {
-                    found.push_back(*patch);
-                }
+                read(x, y, channel, samples);
+                if (auto patch = measureSamples(samples)) found.push_back(*patch);
             }
         }
     });

@@ -90,6 +90,18 @@ std::uint16_t rawCount(float value, float black, float white) {
 
 }  // namespace
 
+PackedPlaneReader::PackedPlaneReader(LibRaw& raw, const QXRAWMetadata& metadata)
+    : raw_(raw), metadata_(metadata), blackLevels_(raw.imgdata.color) {
+    channelColours(raw, metadata, colours_);
+}
+
+float PackedPlaneReader::at(int x, int y, int channel) const {
+    const int row = 2 * y + metadata_.cfa_y[channel];
+    const int col = 2 * x + metadata_.cfa_x[channel];
+    return normalisedSample(SensorSamples(raw_).at(row, col),
+                            blackLevels_.at(colours_[channel], row, col), metadata_.white[channel]);
+}
+
 void readPackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, float* plane) {
     forEachPackedSample(
         raw, metadata, [&](std::uint16_t sample, float black, int channel, std::size_t element) {

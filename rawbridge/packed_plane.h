@@ -3,6 +3,7 @@
 #include <libraw/libraw.h>
 
 #include "rawbridge/qx_raw.h"
+#include "rawbridge/sensor_metadata.h"
 
 namespace quillmere::rawbridge {
 
@@ -11,6 +12,21 @@ namespace quillmere::rawbridge {
 // that black level, clamped to 0...1 (a sample whose black reaches the white level gives 0, not
 // a NaN). `metadata` must be the record of `raw`.
 void readPackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, float* plane);
+
+// The value the packed plane of `raw` holds at element (x, y), channel `channel` (as
+// readPackedPlane gives it), worked out from the sensor alone: for reading a few elements without
+// making the whole plane. `metadata` must be the record of `raw`; both must outlive the reader.
+class PackedPlaneReader {
+  public:
+    PackedPlaneReader(LibRaw& raw, const QXRAWMetadata& metadata);
+    float at(int x, int y, int channel) const;
+
+  private:
+    LibRaw& raw_;
+    const QXRAWMetadata& metadata_;
+    BlackLevelMap blackLevels_;
+    int colours_[4];
+};
 
 // Writes `plane` back into the sensor of `raw`, sample by sample the inverse of the read, with
 // values clamped to 0...1 and results limited to 16 bits. Fails with "The neural model returned a
