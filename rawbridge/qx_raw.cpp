@@ -12,6 +12,7 @@
 #include "rawbridge/noise_profile.h"
 #include "rawbridge/packed_plane.h"
 #include "rawbridge/sensor_metadata.h"
+#include "rawbridge/thumbnail_development.h"
 
 static_assert(sizeof(QXRAWMetadata) == 44 * 4, "QXRAWMetadata is 44 four-byte fields");
 static_assert(sizeof(QXRAWCaptureInfo) == 384, "QXRAWCaptureInfo has no padding");
@@ -65,6 +66,19 @@ extern "C" std::int32_t qx_raw_render_original(const char* path, std::int32_t in
         info[1] = developed.height;
         std::memcpy(&info[2], &developed.iso, sizeof developed.iso);
         *rgba = developed.rgba.release();
+    });
+}
+
+extern "C" std::int32_t qx_raw_thumbnail(const char* path, std::int32_t size[2], std::uint8_t** rgb,
+                                         char* error, std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown RAW thumbnail error.", [&] {
+        if (rgb == nullptr) fail("Missing RAW thumbnail input.");
+        *rgb = nullptr;
+        if (path == nullptr || size == nullptr) fail("Missing RAW thumbnail input.");
+        ThumbnailImage thumbnail = developThumbnail(path);
+        size[0] = thumbnail.width;
+        size[1] = thumbnail.height;
+        *rgb = thumbnail.rgb.release();
     });
 }
 
