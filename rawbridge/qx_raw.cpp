@@ -14,6 +14,7 @@
 #include "rawbridge/noise_profile.h"
 #include "rawbridge/packed_plane.h"
 #include "rawbridge/sensor_metadata.h"
+#include "rawbridge/thumbnail_development.h"
 
 static_assert(sizeof(QXRAWMetadata) == 44 * 4, "QXRAWMetadata is 44 four-byte fields");
 static_assert(sizeof(QXRAWCaptureInfo) == 384, "QXRAWCaptureInfo has no padding");
@@ -101,6 +102,19 @@ extern "C" std::int32_t qx_raw_sensor_render(QXRAWSensor* sensor, const float* p
 }
 
 extern "C" void qx_raw_sensor_close(QXRAWSensor* sensor) { delete sensor; }
+
+extern "C" std::int32_t qx_raw_thumbnail(const char* path, std::int32_t size[2], std::uint8_t** rgb,
+                                         char* error, std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown RAW thumbnail error.", [&] {
+        if (rgb == nullptr) fail("Missing RAW thumbnail input.");
+        *rgb = nullptr;
+        if (path == nullptr || size == nullptr) fail("Missing RAW thumbnail input.");
+        ThumbnailImage thumbnail = developThumbnail(path);
+        size[0] = thumbnail.width;
+        size[1] = thumbnail.height;
+        *rgb = thumbnail.rgb.release();
+    });
+}
 
 extern "C" std::int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureInfo* info,
                                                  char* error, std::size_t errorLength) {

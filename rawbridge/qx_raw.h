@@ -116,6 +116,12 @@ int32_t qx_raw_sensor_render(QXRAWSensor* sensor, const float* packed, uint16_t*
 /* Releases a sensor; null is ignored. */
 void qx_raw_sensor_close(QXRAWSensor* sensor);
 
+/* Develops the RAW file at `path` at half size for a thumbnail: camera white balance, 8-bit sRGB,
+ * its orientation applied, never the preview the camera embedded. Stores width x height pixels of
+ * three bytes R, G, B (rows top first) in `*rgb` and the size in `size` (width, height). */
+int32_t qx_raw_thumbnail(const char* path, int32_t size[2], uint8_t** rgb, char* error,
+                         size_t errorLength);
+
 /* Reads the capture information of the RAW file at `path` from its header; the sensor data is
  * not decoded. */
 int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureInfo* info, char* error,
@@ -124,7 +130,8 @@ int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureInfo* info, char*
 /* Whether the file opens as a three-colour Bayer RAW that qx_raw_read can read. */
 bool qx_raw_is_supported_bayer(const char* path);
 
-/* Releases a buffer handed out by qx_raw_read, qx_raw_render or qx_raw_render_original. */
+/* Releases a buffer handed out by qx_raw_read, qx_raw_render, qx_raw_render_original or
+ * qx_raw_thumbnail. */
 void qx_raw_free(void* pointer);
 
 /* LibRaw's version text; owned by LibRaw, never released. */
