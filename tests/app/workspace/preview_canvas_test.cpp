@@ -14,7 +14,7 @@ TEST_F(PreviewCanvasTest, PaintsTheBackgroundAndTheImageUprightAndReportsTheFirs
         const int grey = light ? 209 : 0;  // 0.82 × 255
         expectColor(frame(), {200, 150}, QColor(grey, grey, grey), 1);
     }
-    EXPECT_EQ(harness.log->count(AppState::Field::zoomPercent), 0) << "no texture, no report";
+    EXPECT_EQ(harness.announced(AppState::Field::zoomPercent), 0) << "no texture, no report";
 
     canvas->setLightAppearance(false);
     showPhoto();
@@ -27,10 +27,10 @@ TEST_F(PreviewCanvasTest, PaintsTheBackgroundAndTheImageUprightAndReportsTheFirs
     expectColor(image, {397, kTop + 3}, Qt::white, 8);
     expectColor(image, {3, kTop + 3}, QColor(0, 128, 255), 8);
 
-    harness.log->clear();
+    harness.fields.clear();
     canvas->setLightAppearance(true);
     expectColor(frame(), {200, kTop / 2}, QColor(209, 209, 209), 1);
-    EXPECT_EQ(harness.log->count(AppState::Field::zoomPercent), 0) << "appearance is no zoom";
+    EXPECT_EQ(harness.announced(AppState::Field::zoomPercent), 0) << "appearance is no zoom";
 }
 
 TEST_F(PreviewCanvasTest, ZoomRequestsWheelsDoubleClicksAndPhotosSetTheViewReRendersKeepIt) {
