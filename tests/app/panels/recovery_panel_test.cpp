@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <QPushButton>
-#include <QTest>
 #include <QToolButton>
 
 #include "tests/app/panels/panel_testing.h"
@@ -15,20 +14,11 @@ namespace {
 
 using testing::settle;
 
-const char* const rawHighlights =
-    "Move left to recover bright detail and color from the RAW. Double-click the label to reset.";
-const char* const rasterHighlights =
-    "Adjust existing highlight detail. Clipped detail cannot be restored. Double-click the label "
-    "to reset.";
-
 class RecoveryPanelTest : public ::testing::Test {
   protected:
     RecoveryPanelTest() {
         panel.show();
         settle();
-    }
-    QString highlightsTip() const {
-        return panel.findChild<QWidget*>("recoveryHighlights")->toolTip();
     }
 
     testing::StateHarness harness;
@@ -37,72 +27,55 @@ class RecoveryPanelTest : public ::testing::Test {
 };
 
 TEST_F(RecoveryPanelTest, TitleAndHighlightsTipFollowThePhoto) {
-    struct Case {
-        std::optional<bool> isRAW;  // nothing: no photo open
-        const char* title;
-        const char* tip;
-    };
-    for (const Case& c : {Case{true, "RAW Recovery", rawHighlights},
-                          Case{false, "Highlights & Shadows", rasterHighlights},
-                          Case{std::nullopt, "RAW Recovery", rawHighlights}}) {
-        std::optional<OpenedPhoto> photo;
-        if (c.isRAW) {
-            photo = scriptedPhoto(*c.isRAW ? "/photos/a.dng" : "/photos/a.jpg");
-            photo->isRAW = *c.isRAW;
-        }
+    const QString raw =
+        "Move left to recover bright detail and color from the RAW. Double-click the label to "
+        "reset.";
+    const QString raster =
+        "Adjust existing highlight detail. Clipped detail cannot be restored. Double-click the "
+        "label to reset.";
+    std::optional<OpenedPhoto> jpeg = scriptedPhoto("/photos/a.jpg");
+    jpeg->isRAW = false;
+    for (const auto& [photo, title, tip] :
+         {std::tuple(std::optional(scriptedPhoto("/photos/a.dng")), "RAW Recovery", raw),
+          std::tuple(jpeg, "Highlights & Shadows", raster),
+          std::tuple(std::optional<OpenedPhoto>(), "RAW Recovery", raw)}) {
         AppStateTesting::setPhoto(state, photo);
         settle();
-        EXPECT_EQ(RecoveryPanel::title(state), c.title);
-        EXPECT_EQ(highlightsTip(), c.tip);
+        EXPECT_EQ(RecoveryPanel::title(state), title);
+        EXPECT_EQ(panel.findChild<QWidget*>("recoveryHighlights")->toolTip(), tip);
     }
-    EXPECT_EQ(panel.findChild<QWidget*>("recoveryBlacks")->toolTip(),
-              "Shape the deepest tones. Move left for depth or right to reveal dark detail.");
-    EXPECT_EQ(panel.resetButton()->accessibleName(), "Reset RAW recovery");
 }
 
-TEST_F(RecoveryPanelTest, CompareTogglesAndEndsTheOtherComparisons) {
+TEST_F(RecoveryPanelTest, CompareTogglesAndResetZeroesTheFourFieldsOnly) {
     QPushButton* compare = panel.findChild<QPushButton*>("compareRecovery");
     ASSERT_NE(compare, nullptr);
-    EXPECT_EQ(compare->text(), "Compare recovery");
     state.setShowOriginal(true);
     state.setShowDenoiseOriginal(true);
-    QTest::mouseClick(compare, Qt::LeftButton);
+    compare->click();
     settle();
     EXPECT_TRUE(state.showRecoveryOriginal());
-    EXPECT_FALSE(state.showOriginal());
-    EXPECT_FALSE(state.showDenoiseOriginal());
+    EXPECT_FALSE(state.showOriginal() || state.showDenoiseOriginal());
     EXPECT_EQ(compare->text(), "Show recovered");
-    QTest::mouseClick(compare, Qt::LeftButton);
+    compare->click();
     settle();
-    EXPECT_FALSE(state.showRecoveryOriginal());
     EXPECT_EQ(compare->text(), "Compare recovery");
-}
 
-TEST_F(RecoveryPanelTest, ResetZeroesTheFourFieldsOnlyAndEndsTheComparison) {
     harness.showPhoto("/photos/a.dng");
     state.updateEditParams([](EditParams& params) {
-        params.highlights = -40;
-        params.shadows = 30;
-        params.whites = 10;
-        params.blacks = -5;
-        params.exposure = 1.2;
+        params = {.exposure = 1.2, .highlights = -40, .shadows = 30, .whites = 10, .blacks = -5};
     });
     state.toggleEditLayer(EditLayer::highlights);
     state.toggleRecoveryComparison();
-    settle();
     panel.resetButton()->click();
     settle();
-    EditParams expected;
-    expected.exposure = 1.2;
-    EXPECT_EQ(state.editParams(), expected);
+    EXPECT_EQ(state.editParams(), EditParams{.exposure = 1.2});
     EXPECT_FALSE(state.showRecoveryOriginal());
     EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::highlights));
 
-    // With nothing to reset the edit stays as it was and no comparison is announced.
+    // With nothing to reset nothing changes and no comparison is announced.
     harness.log->clear();
     panel.resetButton()->click();
-    settle();
-    EXPECT_EQ(state.editParams(), expected);
+    EXPECT_EQ(state.editParams(), EditParams{.exposure = 1.2});
     EXPECT_EQ(harness.log->count(AppState::Field::showRecoveryOriginal), 0);
 }
 
