@@ -85,7 +85,7 @@ QWidget* PreviewView::makeEmptyState() {
     auto* open = new QPushButton("Open Photos\u2026", hint);
     open->setObjectName("openPhotosButton");
     open->setMinimumHeight(open->sizeHint().height() * 5 / 4);
-    connect(open, &QPushButton::clicked, this, [] { /* PENDING-STATE21 state_.promptAndOpenPhoto(); */ });
+    connect(open, &QPushButton::clicked, this, [this] { state_.promptAndOpenPhoto(); });
 
     auto* column = new QVBoxLayout(hint);
     column->setSpacing(8);
