@@ -137,7 +137,7 @@ void PreviewView::texturesChanged() {
 
 void PreviewView::layoutOverlays() {
     canvas_->setGeometry(rect());
-    for (QWidget* centred : {static_cast<QWidget*>(spinner_), emptyState_}) {
+    for (QWidget* centred : std::initializer_list<QWidget*>{spinner_, emptyState_}) {
         centred->adjustSize();
         QRect frame(QPoint(), centred->size());
         frame.moveCenter(rect().center());
@@ -152,8 +152,8 @@ void PreviewView::layoutOverlays() {
     badge_->adjustSize();
     badge_->move(10, 10);
     // Back to front: the photo, the spinner, the pills.
-    for (QWidget* layer : {static_cast<QWidget*>(spinner_), static_cast<QWidget*>(exportingPill_),
-                           static_cast<QWidget*>(badge_), static_cast<QWidget*>(spotRepairHint_)}) {
+    for (QWidget* layer :
+         std::initializer_list<QWidget*>{spinner_, exportingPill_, badge_, spotRepairHint_}) {
         layer->raise();
     }
 }
