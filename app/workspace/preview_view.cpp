@@ -132,6 +132,7 @@ void PreviewView::syncFromState() {
 
 void PreviewView::texturesChanged() {
     canvas_->setTexture(scheduler_->texture());
+    canvas_->setColorSampleTexture(scheduler_->colorSampleTexture());
     syncFromState();
 }
 
