@@ -4,6 +4,8 @@
 #include <QLabel>
 #include <QPainter>
 
+#include "app/workspace/text_style.h"
+
 namespace quillmere {
 
 StatusPill::StatusPill(Style style, QMargins padding, QWidget* parent)
@@ -36,9 +38,8 @@ void StatusPill::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
-    QColor fill = style_ == Style::dark ? QColor(0, 0, 0) : palette().color(QPalette::Window);
-    fill.setAlphaF(style_ == Style::dark ? 0.6f : 0.85f);
-    painter.setBrush(fill);
+    painter.setBrush(style_ == Style::dark ? QColor::fromRgbF(0, 0, 0, 0.6f)
+                                           : materialColor(palette()));
     const double radius = height() / 2.0;
     painter.drawRoundedRect(QRectF(rect()), radius, radius);
 }

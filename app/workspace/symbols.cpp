@@ -2,12 +2,21 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QPixmapCache>
 #include <QSvgRenderer>
 #include <cmath>
 
 namespace quillmere {
 
 QPixmap Symbols::pixmap(const QString& name, qreal side, QColor color, qreal devicePixelRatio) {
+    // Lists repaint the same few symbols over and over.
+    const QString key = QString("quillmere-symbol:%1:%2:%3:%4")
+                            .arg(name)
+                            .arg(side)
+                            .arg(color.rgba(), 0, 16)
+                            .arg(devicePixelRatio);
+    QPixmap cached;
+    if (QPixmapCache::find(key, &cached)) return cached;
     QSvgRenderer renderer(":/icons/" + name + ".svg");
     if (!renderer.isValid() || !(side > 0) || !(devicePixelRatio > 0)) return {};
     const int pixels = static_cast<int>(std::ceil(side * devicePixelRatio));
@@ -21,7 +30,9 @@ QPixmap Symbols::pixmap(const QString& name, qreal side, QColor color, qreal dev
     painter.fillRect(image.rect(), color);
     painter.end();
     image.setDevicePixelRatio(devicePixelRatio);
-    return QPixmap::fromImage(image);
+    const QPixmap pixmap = QPixmap::fromImage(image);
+    QPixmapCache::insert(key, pixmap);
+    return pixmap;
 }
 
 }  // namespace quillmere

@@ -35,4 +35,10 @@ bool isLightAppearance(const QPalette& palette) {
     return palette.color(QPalette::Window).lightness() >= 128;
 }
 
+QColor materialColor(const QPalette& palette) {
+    QColor color = palette.color(QPalette::Window);
+    color.setAlphaF(0.85f);
+    return color;
+}
+
 }  // namespace quillmere

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QPalette>
 #include <QString>
@@ -24,5 +25,7 @@ QString plainToolTip(const QString& text);
 
 // The window is light when its background colour has a lightness of 128 or more.
 bool isLightAppearance(const QPalette& palette);
+// The translucent backing of badges and marks laid over a photo: the window's colour at 85 %.
+QColor materialColor(const QPalette& palette);
 
 }  // namespace quillmere

@@ -65,19 +65,5 @@ TEST(HistogramView, OverlappingChannelsAddUpWhenDarkAndMultiplyWhenLight) {
     }
 }
 
-TEST(HistogramView, OnlyTheHighestChannelReachesTheTop) {
-    HistogramData data = filled(0.5f, 0.5f, 0.5f);
-    data.b[32] = 1;
-    // Bin 32 of 64 lies 32/63 of the way across the graph.
-    const int peak = kInset + (kWidth - 2 * kInset) * 32 / 63;
-    int bluest = 0;
-    for (int x = peak - 2; x <= peak + 2; ++x) {
-        const QColor color = drawn(data, false, {x, kInset});
-        bluest = std::max(bluest, color.blue() - std::max(color.red(), color.green()));
-    }
-    EXPECT_GT(bluest, 20);
-    EXPECT_EQ(drawn(data, false, {20, kInset + 2}), kDarkBase);
-}
-
 }  // namespace
 }  // namespace quillmere
