@@ -6,7 +6,6 @@
 #include <QToolButton>
 
 #include "tests/app/panels/panel_testing.h"
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -73,10 +72,10 @@ TEST_F(RecoveryPanelTest, CompareTogglesAndResetZeroesTheFourFieldsOnly) {
     EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::highlights));
 
     // With nothing to reset nothing changes and no comparison is announced.
-    harness.log->clear();
+    harness.fields.clear();
     panel.resetButton()->click();
     EXPECT_EQ(state.editParams(), EditParams{.exposure = 1.2});
-    EXPECT_EQ(harness.log->count(AppState::Field::showRecoveryOriginal), 0);
+    EXPECT_EQ(harness.announced(AppState::Field::showRecoveryOriginal), 0);
 }
 
 }  // namespace

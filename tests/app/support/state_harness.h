@@ -43,6 +43,11 @@ class AppStateTesting {
         state.spotRepairDraft_ = draft;
         state.spotRepairPhotoID_ = photoURL;
     }
+    // Sets the open photo as an open or a selection does, announced.
+    static void setPhoto(AppState& state, std::optional<OpenedPhoto> photo) {
+        state.photo_ = std::move(photo);
+        emit state.changed(AppState::Field::photo);
+    }
     static void setOpening(AppState& state, bool opening) { state.isOpening_ = opening; }
 };
 
@@ -57,8 +62,10 @@ inline EditParams exposed(double ev) {
 
 // Dialog answers a test gives in advance, and the folder prompts the state showed.
 struct ScriptedPrompts final : UserPrompts {
-    std::vector<std::filesystem::path> chooseFilesToOpen(const std::vector<std::string>&) override {
-        return {};
+    std::vector<std::filesystem::path> chooseFilesToOpen(
+        const std::vector<std::string>& offered) override {
+        extensions = offered;
+        return files;
     }
     std::optional<std::filesystem::path> chooseFolder(const FolderPrompt& prompt) override {
         shown.push_back(prompt);
@@ -68,6 +75,8 @@ struct ScriptedPrompts final : UserPrompts {
         return answer;
     }
 
+    std::vector<std::filesystem::path> files;
+    std::vector<std::string> extensions;
     std::deque<std::optional<std::filesystem::path>> folders;
     std::vector<FolderPrompt> shown;
 };

@@ -8,7 +8,6 @@
 
 #include "app/state/mock_render_engine.h"
 #include "core/photo/gpu_render_engine_error.h"
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
