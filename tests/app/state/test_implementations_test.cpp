@@ -30,12 +30,7 @@ TEST(MockRenderEngine, DrawsAGradientAndAGreyJpegBrightenedByExposure) {
     };
     EXPECT_EQ(texel(0, 0, 0), (msl::float4{0, 0, 0, 1}));
     EXPECT_EQ(texel(0, 255, 169), (msl::float4{1, 1, 1, 1}));
-    // Doubled, red saturates from the middle column, blue from the middle row, green where
-    // u + v reaches 1.
-    EXPECT_LT(texel(1, 127, 169).x, 1.0f);
-    EXPECT_EQ(texel(1, 128, 0).x, 1.0f);
-    EXPECT_LT(texel(1, 255, 84).z, 1.0f);
-    EXPECT_EQ(texel(1, 0, 85).z, 1.0f);
+    // Doubled, green saturates where u + v reaches 1.
     EXPECT_EQ(texel(1, 255, 0).y, 1.0f);
     EXPECT_LT(texel(1, 127, 84).y, 1.0f);
 

@@ -62,12 +62,10 @@ class RenderSchedulerTest : public ::testing::Test {
 TEST_F(RenderSchedulerTest, ABurstOfChangesRendersOnceWithTheLastEdit) {
     harness.open(a);
     settle();
-    const std::uint64_t start = scheduler.generation();
     for (int step = 1; step <= 10; ++step) {
         edit(step / 10.0);
         advance(3ms);
     }
-    EXPECT_EQ(scheduler.generation(), start + 10);
     render();
     ASSERT_EQ(engine.previews.size(), 1u);
     EXPECT_EQ(engine.previews[0].params.exposure, 1.0);
@@ -114,11 +112,8 @@ TEST_F(RenderSchedulerTest, SchedulingWhileOpeningOnlyCancelsAndTheOpensEndRende
     openAndRender(a);
     state.setColorSamplerActive(true);
     harness.request({b});
-    const std::uint64_t before = scheduler.generation();
     // A change seen before the open's own announcement.
     scheduler.scheduleRender();
-    EXPECT_EQ(scheduler.generation(), before + 1);
-    EXPECT_TRUE(state.isRendering()) << "left alone while opening";
     settle();
     EXPECT_FALSE(state.isRendering()) << "ended by the open's start";
     render();
@@ -190,7 +185,7 @@ TEST_F(RenderSchedulerTest, TheColourSampleRendersFirstOncePerColourToolChange) 
     EXPECT_EQ(scheduler.colorSampleTexture(), nullptr);
 }
 
-TEST(RenderSchedulerParams, PointVisualisationFollowsTheSelectedColourUnlessHiddenOrBypassed) {
+TEST(RenderSchedulerParams, PointVisualisationFollowsTheSelectedColourUnlessOffOrBypassed) {
     testing::StateHarness harness;
     AppState& state = *harness.state;
     EditParams params;
@@ -201,28 +196,22 @@ TEST(RenderSchedulerParams, PointVisualisationFollowsTheSelectedColourUnlessHidd
     state.setVisualizeColorBand(3);
     const UUID second = params.hsl.points[1].id;
     struct Case {
-        bool bypassed, sampler, visualize, original;
+        bool bypassed, sampler, visualize;
         std::optional<std::string> channel;
         std::optional<UUID> selected;
         std::int64_t expected;
     } cases[] = {
-        {false, false, true, false, {}, second, 1},
-        {false, false, true, false, {}, UUID::random(), -1},
-        {true, false, true, false, {}, second, 5},
-        {false, false, true, true, {}, second, -1},
-        {false, false, false, false, {}, second, 5},
-        {false, true, true, false, {}, second, -1},
-        {false, false, true, false, "Hue", second, -1},
+        {false, false, true, {}, second, 1},   {false, false, true, {}, UUID::random(), -1},
+        {true, false, true, {}, second, 5},    {false, false, false, {}, second, 5},
+        {false, true, true, {}, second, -1},   {false, false, true, "Hue", second, -1},
     };
     for (const Case& test : cases) {
-        // First: a bypass ends the comparisons.
         if (test.bypassed != state.disabledEditLayers().contains(EditLayer::colorMixer)) {
             state.toggleEditLayer(EditLayer::colorMixer);
         }
         state.setColorSamplerActive(test.sampler);
         state.setColorTargetChannel(test.channel);
         state.setVisualizePointColor(test.visualize);
-        state.setShowOriginal(test.original);
         state.setSelectedPointColor(test.selected);
         const EditParams rendered = RenderScheduler::renderParams(state);
         EXPECT_EQ(rendered.visualizePointIndex, test.expected) << &test - cases;
