@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <algorithm>
 #include <deque>
 #include <memory>
@@ -65,7 +66,7 @@ struct ScriptedPrompts final : UserPrompts {
     std::vector<std::filesystem::path> chooseFilesToOpen(
         const std::vector<std::string>& offered) override {
         extensions = offered;
-        return files;
+        return {};
     }
     std::optional<std::filesystem::path> chooseFolder(const FolderPrompt& prompt) override {
         shown.push_back(prompt);
@@ -75,7 +76,6 @@ struct ScriptedPrompts final : UserPrompts {
         return answer;
     }
 
-    std::vector<std::filesystem::path> files;
     std::vector<std::string> extensions;
     std::deque<std::optional<std::filesystem::path>> folders;
     std::vector<FolderPrompt> shown;
@@ -106,6 +106,13 @@ struct StateHarness {
     void open(const std::filesystem::path& url, std::optional<OpenedPhoto> photo = std::nullopt) {
         request({url});
         answerOpen(engine->opens.size() - 1, std::move(photo));
+    }
+    // Lets watchers see what the state announced and posted work run, a few rounds deep.
+    void settle() {
+        for (int turn = 0; turn < 3; ++turn) {
+            QCoreApplication::processEvents();
+            executor->runPending();
+        }
     }
     // A photo file's path in the harness's folder.
     std::filesystem::path file(const std::string& name) const { return folder.path() / name; }

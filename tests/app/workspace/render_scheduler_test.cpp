@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <cmath>
 #include <deque>
 
@@ -28,13 +27,7 @@ class RenderSchedulerTest : public ::testing::Test {
         }
         settle();
     }
-    // Lets the scheduler see what the state announced and the engine's answers arrive.
-    void settle() {
-        for (int turn = 0; turn < 3; ++turn) {
-            QCoreApplication::processEvents();
-            harness.executor->runPending();
-        }
-    }
+    void settle() { harness.settle(); }
     void edit(double exposure) {
         state.updateEditParams([exposure](EditParams& edit) { edit.exposure = exposure; });
         settle();
