@@ -85,6 +85,17 @@ TEST(ToneProgram, VisualisationsGreyEverythingOutsideTheSelection) {
     EXPECT_NEAR(hiddenRed.x, hiddenRed.z, 1e-6f);
 }
 
+TEST(ToneProgram, APointShiftingOnlyLuminanceScalesTheColoursItSelects) {
+    Develop develop;
+    const msl::float3 red = develop({0.6f, 0.05f, 0.05f});
+    const msl::float3 blue = develop({0.05f, 0.05f, 0.6f});
+    develop.points.count = 1;
+    develop.points.points[0] = pickedPoint(0);
+    develop.points.points[0].luminanceShift = -100;  // −0.75 EV on the HSV value
+    expectNear(develop({0.6f, 0.05f, 0.05f}), red * std::exp2(-0.75f), 1e-5f);
+    expectNear(develop({0.05f, 0.05f, 0.6f}), blue, 0.0f);
+}
+
 TEST(ToneProgram, RecoveryDataIsAskedForOnlyByCompressedPixels) {
     struct CountingRecovery {
         int* calls;
@@ -116,6 +127,16 @@ struct IndexedRecovery {
     int index;
     float base(float ev) const { return ev - 0.3f * static_cast<float>(index % 3); }
     float textureMask(float) const { return static_cast<float>(index % 5) / 4.0f; }
+};
+
+// The same data for runs of pixels at once, as the tone pass's rows give it.
+struct IndexedChunkRecovery {
+    void bases(int first, int n, const float* ev, float* out) const {
+        for (int i = 0; i < n; ++i) out[i] = IndexedRecovery{first + i}.base(ev[i]);
+    }
+    void textureMasks(int first, int n, const float* ev, float* out) const {
+        for (int i = 0; i < n; ++i) out[i] = IndexedRecovery{first + i}.textureMask(ev[i]);
+    }
 };
 
 std::uint32_t bitsOf(float value) { return std::bit_cast<std::uint32_t>(value); }
@@ -165,6 +186,14 @@ TEST(ToneProgram, ARowDevelopedInChunksGivesEveryPixelItsOwnResult) {
             program.develop(original[i].xyz(), clean[i].xyz(), IndexedRecovery{i});
         for (int c = 0; c < 3; ++c) EXPECT_EQ(bitsOf(row[i][c]), bitsOf(alone[c])) << i << " " << c;
         EXPECT_EQ(row[i].w, original[i].w);
+    }
+
+    // Recovery data asked for whole runs, as the tone pass asks its rows, changes nothing.
+    std::vector<msl::float4> fromRuns(kCount);
+    program.developPixels(original.data(), clean.data(), kCount, IndexedChunkRecovery{},
+                          fromRuns.data());
+    for (int i = 0; i < kCount; ++i) {
+        for (int c = 0; c < 4; ++c) EXPECT_EQ(bitsOf(fromRuns[i][c]), bitsOf(row[i][c])) << i;
     }
 }
 

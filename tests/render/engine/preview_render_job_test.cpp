@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "core/common/error.h"
-#include "core/render/engine/gpu_render_engine.h"
 #include "core/photo/gpu_render_engine_error.h"
+#include "core/render/engine/gpu_render_engine.h"
 #include "tests/render/engine/spy_photo_loader.h"
 
 namespace quillmere {
@@ -69,6 +70,24 @@ TEST_F(PreviewRenderJobTest, OutputIsANewDisplayEncodedTextureOfTheSourceSize) {
     const TexturePointer full = render(neutral(), PreviewResolution::full);
     EXPECT_EQ(full->width(), 3000);
     EXPECT_EQ(full->height(), 2000);
+}
+
+TEST_F(PreviewRenderJobTest, AnOutputNobodyHoldsIsRenderedIntoAgainButNoFullSizeOneIsKept) {
+    TexturePointer first = render(neutral());
+    const Texture* const address = first.get();
+    first.reset();
+    EditParams brighter = neutral();
+    brighter.exposure = 1;
+    const TexturePointer reused = render(brighter);
+    EXPECT_EQ(reused.get(), address);
+    const TexturePointer fresh = render(brighter);  // the reused one is held: a new one
+    ASSERT_NE(fresh, reused);
+    for (int y = 0; y < fresh->height(); ++y) {
+        ASSERT_EQ(std::memcmp(fresh->rowData(y), reused->rowData(y), fresh->bytesPerRow()), 0) << y;
+    }
+
+    const std::weak_ptr<Texture> full = render(neutral(), PreviewResolution::full);
+    EXPECT_TRUE(full.expired());
 }
 
 TEST_F(PreviewRenderJobTest, DenoiseBlendsTowardsTheCleanTexture) {
