@@ -6,7 +6,6 @@
 #include <QToolButton>
 
 #include "tests/app/panels/panel_testing.h"
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -33,13 +32,13 @@ TEST_F(RecoveryPanelTest, TitleAndHighlightsTipFollowThePhoto) {
     const QString raster =
         "Adjust existing highlight detail. Clipped detail cannot be restored. Double-click the "
         "label to reset.";
-    std::optional<OpenedPhoto> jpeg = scriptedPhoto("/photos/a.jpg");
-    jpeg->isRAW = false;
+    OpenedPhoto jpeg = scriptedPhoto(harness.file("b.jpg"));
+    jpeg.isRAW = false;
     for (const auto& [photo, title, tip] :
-         {std::tuple(std::optional(scriptedPhoto("/photos/a.dng")), "RAW Recovery", raw),
-          std::tuple(jpeg, "Highlights & Shadows", raster),
-          std::tuple(std::optional<OpenedPhoto>(), "RAW Recovery", raw)}) {
-        AppStateTesting::setPhoto(state, photo);
+         {std::tuple(std::optional<OpenedPhoto>(), "RAW Recovery", raw),
+          std::tuple(std::optional(scriptedPhoto(harness.file("a.dng"))), "RAW Recovery", raw),
+          std::tuple(std::optional(jpeg), "Highlights & Shadows", raster)}) {
+        if (photo) harness.open(photo->id.url, photo);
         settle();
         EXPECT_EQ(RecoveryPanel::title(state), title);
         EXPECT_EQ(panel.findChild<QWidget*>("recoveryHighlights")->toolTip(), tip);
