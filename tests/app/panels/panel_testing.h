@@ -3,6 +3,10 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QWidget>
+#include <ostream>
+
+// Readable failure messages for Qt's text.
+inline void PrintTo(const QString& text, std::ostream* stream) { *stream << text.toStdString(); }
 
 namespace quillmere {
 
