@@ -7,6 +7,7 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QWindow>
+#include <algorithm>
 #include <new>
 
 #include "app/workspace/state_watcher.h"
@@ -45,9 +46,21 @@ PreviewCanvas::PreviewCanvas(AppState& state, QWidget* parent)
     // The background is painted over the whole canvas every frame.
     setAttribute(Qt::WA_OpaquePaintEvent);
 
+    // The pointer is followed for the brush outline.
+    setMouseTracking(true);
+
     using Field = AppState::Field;
     watcher_->onAnnounced({Field::photo, Field::zoomAction, Field::zoomRevision},
                           [this] { syncFromState(); });
+    // What the brush's overlay shows: the repairs as rendered, the stroke and the brush size.
+    watcher_->onAnnounced({Field::editParams, Field::showOriginal, Field::disabledEditLayers,
+                           Field::spotRepairDraft, Field::spotRepairDiameter},
+                          [this] {
+                              if (state_.isSpotRepairActive()) update();
+                          });
+    watcher_->onChange(
+        {Field::isSpotRepairActive}, [&state] { return state.isSpotRepairActive(); },
+        [this](bool, bool active) { spotRepairToolChanged(active); });
     syncFromState();
 }
 
@@ -85,6 +98,10 @@ void PreviewCanvas::setTexture(RenderEngine::TexturePointer texture) {
     update();
 }
 
+void PreviewCanvas::setColorSampleTexture(RenderEngine::TexturePointer texture) {
+    colorSampleTexture_ = std::move(texture);
+}
+
 void PreviewCanvas::setLightAppearance(bool light) {
     if (light == isLightAppearance_) return;
     isLightAppearance_ = light;
@@ -120,9 +137,27 @@ void PreviewCanvas::paintEvent(QPaintEvent*) {
         painter.setRenderHint(QPainter::SmoothPixmapTransform);
         painter.drawImage(QRectF(imageRect->topLeft(), QSizeF(image_.size()) * scale), image_);
     }
+    if (state_.isSpotRepairActive()) repairOverlay(*imageRect).paint(painter);
     if (const auto report = geometry_.reportFrame(painter.device()->devicePixelRatioF())) {
         postZoomReport(*report);
     }
+}
+
+SpotRepairOverlay PreviewCanvas::repairOverlay(const QRectF& imageRect) const {
+    const std::optional<SpotRepair>& draft = state_.spotRepairDraft();
+    // A stroke keeps the size it began with.
+    const QSizeF image = geometry_.imageSize();
+    const double brushPixels = draft ? draft->radius * 2 * std::min(image.width(), image.height())
+                                     : state_.spotRepairDiameter();
+    return SpotRepairOverlay{
+        .imageRect = imageRect,
+        // As rendered: none while the layer is bypassed or the original is shown.
+        .repairs = state_.effectiveParams().spotRepairs,
+        .pendingRepair = draft,
+        .brushDiameter = brushPixels * geometry_.zoom(),
+        .pointer = spaceToPan_ ? std::nullopt : pointer_,
+        .accent = palette().color(QPalette::Highlight),
+    };
 }
 
 void PreviewCanvas::postZoomReport(PreviewGeometry::ZoomReport report) {

@@ -1,6 +1,8 @@
-// The canvas's input: wheel, pinch, mouse, keys and the context menu.
+// The canvas's input: wheel, pinch, mouse, keys, focus and the context menu, handed to the tool
+// that takes it; navigation (zoom and pan) is here.
 
 #include <QContextMenuEvent>
+#include <QFocusEvent>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -64,17 +66,33 @@ void PreviewCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void PreviewCanvas::mouseMoveEvent(QMouseEvent* event) {
-    if (event->buttons() & Qt::LeftButton) drag(event->position());
+    if (event->buttons() & Qt::LeftButton) {
+        drag(event->position());
+    } else {
+        movePointer(event->position());
+    }
 }
 
 void PreviewCanvas::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return QWidget::mouseReleaseEvent(event);
-    release();
+    release(event->position());
 }
+
+void PreviewCanvas::enterEvent(QEnterEvent* event) { movePointer(event->position()); }
+
+void PreviewCanvas::leaveEvent(QEvent*) { movePointer(std::nullopt); }
 
 void PreviewCanvas::press(QPointF point, int clickCount) {
     if (!geometry_.hasImage()) return;
     setFocus(Qt::MouseFocusReason);
+    if (colorToolTakesClicks() && !spaceToPan_) {
+        pickColor(point);
+        return;
+    }
+    if (state_.isSpotRepairActive() && !spaceToPan_) {
+        beginRepairStroke(point);
+        return;
+    }
     isRepairGesture_ = false;
     lastDragPoint_ = point;
     if (clickCount != 2) return;
@@ -87,13 +105,24 @@ void PreviewCanvas::press(QPointF point, int clickCount) {
 }
 
 void PreviewCanvas::drag(QPointF point) {
+    if (colorDragHue_ && colorDragPoint_) {
+        dragColor(point);
+        return;
+    }
+    if (isRepairGesture_) {
+        extendRepairStroke(point);
+        return;
+    }
     const QPointF delta = lastDragPoint_ ? point - *lastDragPoint_ : QPointF();
     if (!layout().pan(delta)) return;
     lastDragPoint_ = point;
     update();
 }
 
-void PreviewCanvas::release() {
+void PreviewCanvas::release(QPointF point) {
+    colorDragHue_.reset();
+    colorDragPoint_.reset();
+    if (isRepairGesture_) endRepairStroke(point);
     lastDragPoint_.reset();
     isRepairGesture_ = false;
 }
@@ -107,8 +136,32 @@ void PreviewCanvas::keyPressEvent(QKeyEvent* event) {
         state_.pasteEditFromClipboard();
         return;
     }
+    // Escape ends the colour tools whatever else it does.
+    if (event->key() == Qt::Key_Escape) finishColorTools();
+    if (state_.isSpotRepairActive() && handleSpotRepairKey(*event)) return;
     // Ignored, so the key goes on to the window.
     QWidget::keyPressEvent(event);
+}
+
+void PreviewCanvas::keyReleaseEvent(QKeyEvent* event) {
+    if (event->key() != Qt::Key_Space) return QWidget::keyReleaseEvent(event);
+    // X11 repeats a held key as releases and presses: only the real release ends the pan.
+    if (event->isAutoRepeat()) return;
+    spaceToPan_ = false;
+    updateCursor();
+    update();
+}
+
+void PreviewCanvas::focusOutEvent(QFocusEvent* event) {
+    // A popup (the context menu) takes the focus only for a moment: the stroke goes on.
+    if (event->reason() != Qt::PopupFocusReason) {
+        if (isRepairGesture_) state_.endSpotRepairStroke();
+        isRepairGesture_ = false;
+        spaceToPan_ = false;
+        updateCursor();
+        update();
+    }
+    QWidget::focusOutEvent(event);
 }
 
 void PreviewCanvas::contextMenuEvent(QContextMenuEvent* event) {

@@ -1,68 +1,11 @@
-#include "app/workspace/preview_canvas.h"
-
-#include <gtest/gtest.h>
-
 #include <QAction>
-#include <QApplication>
 #include <QMenu>
-#include <QTest>
-#include <QWheelEvent>
 #include <cmath>
 
-#include "app/state/mock_render_engine.h"
-#include "tests/app/support/app_state_testing.h"
-#include "tests/app/support/state_harness.h"
+#include "tests/app/workspace/preview_canvas_fixture.h"
 
 namespace quillmere {
 namespace {
-
-// A 3000 × 2000 photo in a 400 × 300 canvas: fitted at zoom 400 / 3000, 16.7 below the top.
-constexpr double kFit = 400.0 / 3000;
-constexpr double kTop = (300 - 2000 * kFit) / 2;
-
-class PreviewCanvasTest : public ::testing::Test {
-  protected:
-    PreviewCanvasTest() {
-        canvas->resize(400, 300);
-        canvas->show();
-    }
-
-    void showPhoto(const char* path = "/photos/a.dng", bool withTexture = true) {
-        AppStateTesting::setPhoto(state, scriptedPhoto(path));
-        if (withTexture) canvas->setTexture(engine.gradient(EditParams()));
-        frame();
-    }
-    // Lets the canvas see what the state announced, paints a frame and lets the zoom report it
-    // posted reach the state.
-    QImage frame() {
-        QCoreApplication::processEvents();
-        QImage image = canvas->grab().toImage();
-        QCoreApplication::processEvents();
-        return image;
-    }
-    double scale() const { return canvas->devicePixelRatioF(); }
-    void expectColor(const QImage& image, QPointF point, QColor color, int tolerance) {
-        const QColor actual = image.pixelColor((point * scale()).toPoint());
-        EXPECT_NEAR(actual.red(), color.red(), tolerance) << point.x() << ", " << point.y();
-        EXPECT_NEAR(actual.green(), color.green(), tolerance);
-        EXPECT_NEAR(actual.blue(), color.blue(), tolerance);
-    }
-    // The photo's pixel under a canvas point.
-    QPointF pixelUnder(QPointF point) const {
-        return (point - canvas->previewGeometry().topLeft()) / canvas->previewGeometry().zoom();
-    }
-    void wheel(QPoint pixels, QPoint angle) {
-        const QPointF at(300, 100);
-        QWheelEvent event(at, canvas->mapToGlobal(at), pixels, angle, Qt::NoButton, Qt::NoModifier,
-                          Qt::NoScrollPhase, false);
-        QApplication::sendEvent(canvas.get(), &event);
-    }
-
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
-    MockRenderEngine engine;
-    std::unique_ptr<PreviewCanvas> canvas = std::make_unique<PreviewCanvas>(state);
-};
 
 TEST_F(PreviewCanvasTest, PaintsTheBackgroundAndTheImageUprightAndReportsTheFirstFit) {
     showPhoto("/photos/a.dng", false);
