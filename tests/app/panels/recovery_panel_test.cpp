@@ -60,21 +60,27 @@ TEST_F(RecoveryPanelTest, CompareTogglesAndResetZeroesTheFourFieldsOnly) {
     EXPECT_EQ(compare->text(), "Compare recovery");
 
     harness.showPhoto("/photos/a.dng");
-    state.updateEditParams([](EditParams& params) {
-        params = {.exposure = 1.2, .highlights = -40, .shadows = 30, .whites = 10, .blacks = -5};
+    EditParams expected;
+    expected.exposure = 1.2;
+    state.updateEditParams([&](EditParams& params) {
+        params = expected;
+        params.highlights = -40;
+        params.shadows = 30;
+        params.whites = 10;
+        params.blacks = -5;
     });
     state.toggleEditLayer(EditLayer::highlights);
     state.toggleRecoveryComparison();
     panel.resetButton()->click();
     settle();
-    EXPECT_EQ(state.editParams(), EditParams{.exposure = 1.2});
+    EXPECT_EQ(state.editParams(), expected);
     EXPECT_FALSE(state.showRecoveryOriginal());
     EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::highlights));
 
     // With nothing to reset nothing changes and no comparison is announced.
     harness.log->clear();
     panel.resetButton()->click();
-    EXPECT_EQ(state.editParams(), EditParams{.exposure = 1.2});
+    EXPECT_EQ(state.editParams(), expected);
     EXPECT_EQ(harness.log->count(AppState::Field::showRecoveryOriginal), 0);
 }
 
