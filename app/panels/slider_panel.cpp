@@ -19,6 +19,7 @@
 #include <QVariantAnimation>
 #include <functional>
 
+#include "app/panels/denoise_panel.h"
 #include "app/panels/kit/collapsible_group.h"
 #include "app/panels/kit/inspector_settings.h"
 #include "app/panels/kit/inspector_style.h"
@@ -26,7 +27,9 @@
 #include "app/panels/kit/panel_drag.h"
 #include "app/panels/kit/ui_timing.h"
 #include "app/panels/recovery_panel.h"
+#include "app/panels/sharpening_section.h"
 #include "app/panels/slider_rows_panel.h"
+#include "app/panels/spot_repair_section.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {
@@ -219,11 +222,14 @@ CollapsibleGroup* SliderPanel::makeGroup(const QString& id) {
     if (id == "tone") rows = makeTonePanel(state_);
     if (id == "presence") rows = makePresencePanel(state_);
     if (id == "recovery") rows = new RecoveryPanel(state_);
+    if (id == "denoise") rows = new DenoisePanel(state_);
     if (rows) {
         group->setContent(rows);
         rowPanels_.push_back(rows);
         connect(group, &CollapsibleGroup::expandedChanged, rows, &SliderRowsPanel::setShown);
     }
+    if (id == "detail") group->setContent(new SharpeningSection(state_));
+    if (id == "spotRepair") group->setContent(new SpotRepairSection(state_));
     return group;
 }
 
@@ -360,15 +366,13 @@ QWidget* SliderPanel::highlightTarget(EditLayer layer) const {
         case EditLayer::spotRepair:
             return nullptr;
         case EditLayer::sharpening:
-            return group("detail")->content() ? group("detail")->content()
-                                              : group("detail")->header();
+            return group("detail")->content();
         case EditLayer::toneCurve:
             return group("toneCurve")->header();
         case EditLayer::colorMixer:
             return group("colorMixer")->header();
         default:
-            if (SliderRow* found = row(layer)) return found;
-            return panel(PanelArrangement::panelId(*PanelArrangement::panelTitle(layer, true)));
+            return row(layer);
     }
 }
 

@@ -23,7 +23,17 @@ QColor withAlpha(QColor color, double alpha) {
 }
 
 QColor toneColor(const QPalette& palette, TextTone tone) {
-    return tone == TextTone::secondary ? secondaryTextColor(palette) : tertiaryTextColor(palette);
+    switch (tone) {
+        case TextTone::muted:
+            return withAlpha(palette.color(QPalette::WindowText), 0.75);
+        case TextTone::secondary:
+            return secondaryTextColor(palette);
+        case TextTone::tertiary:
+            return tertiaryTextColor(palette);
+        case TextTone::link:
+            return palette.color(QPalette::Link);
+    }
+    return palette.color(QPalette::WindowText);
 }
 
 // Keeps a widget's text in a tone of its parent's text colour. The parent inherits the

@@ -37,9 +37,14 @@ QColor tertiaryTextColor(const QPalette& palette);
 // The widget is drawn dark: its window colour is darker than the middle grey.
 bool isDark(const QWidget& widget);
 
-// Shows a label's or button's text in the secondary or tertiary tone of its parent's text colour,
-// and keeps it so when the appearance changes.
-enum class TextTone { secondary, tertiary };
+// Shows a label's or button's text in a tone of its parent's palette, and keeps it so when the
+// appearance changes.
+enum class TextTone {
+    muted,      // the text colour at 75 %
+    secondary,  // at 55 %
+    tertiary,   // at 30 %
+    link,       // the link colour
+};
 void setTextTone(QWidget& widget, TextTone tone);
 
 // Symbols are the program's own SVG drawings (":/icons/<name>.svg", named like "trash" or

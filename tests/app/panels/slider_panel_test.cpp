@@ -22,6 +22,7 @@
 namespace quillmere {
 namespace {
 
+using testing::eventually;
 using testing::settle;
 
 TEST(PanelArrangement, ReadsDamagedOrdersAndStoresMovesWhole) {
@@ -190,15 +191,17 @@ TEST_F(SliderPanelTest, RequestsUnfoldScrollAndFrameTheControlUntilTheLastLocate
     EXPECT_TRUE(settings.toneCurveExpanded());
     EXPECT_EQ(state.requestedEditLayer(), std::nullopt);
     QScrollBar* bar = inspector.scrollArea()->verticalScrollBar();
-    QTRY_COMPARE(bar->value(), std::min(top("toneCurve"), bar->maximum()));
+    EXPECT_TRUE(
+        eventually([&] { return bar->value() == std::min(top("toneCurve"), bar->maximum()); }));
 
     // Turning the brush on unfolds and scrolls to Spot Repair, moved to the end, without a frame.
     inspector.movePanel("spotRepair", "nowhere");
-    QTRY_VERIFY(!inspector.locatedLayer());
+    EXPECT_TRUE(eventually([&] { return !inspector.locatedLayer(); }));
     settings.setCollapsedPanels("Spot Repair");
     bar->setValue(0);
     state.toggleSpotRepair();
-    QTRY_COMPARE(bar->value(), std::min(top("spotRepair"), bar->maximum()));
+    EXPECT_TRUE(
+        eventually([&] { return bar->value() == std::min(top("spotRepair"), bar->maximum()); }));
     EXPECT_GT(bar->value(), 0);
     EXPECT_TRUE(inspector.group("spotRepair")->isExpanded());
     EXPECT_FALSE(inspector.locatedLayer());
@@ -220,7 +223,7 @@ TEST_F(SliderPanelTest, ASecondLocateOutlivesTheFirstClearing) {
     const QColor inside = column.pixelColor(frame.left() + 4, frame.center().y());
     EXPECT_NE(inside, base);
     EXPECT_GT(inside.blue() - inside.red(), base.blue() - base.red()) << "tinted by the accent";
-    QTRY_VERIFY(!inspector.locatedLayer());
+    EXPECT_TRUE(eventually([&] { return !inspector.locatedLayer(); }));
     UiTiming::setScale(scale);
 }
 
