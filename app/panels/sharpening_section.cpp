@@ -109,7 +109,7 @@ QWidget* SharpeningSection::makeRow(const Row& row) {
     const QString title = row.title;
     auto* label = new ResetLabel(title, widget);
     label->setFont(textFont(TextStyle::subheadline));
-    setTextTone(*label, TextTone::muted);
+    setTextOpacity(*label, 0.75);
     auto* field = new NumberField(row.step < 1 ? 1 : 0, 54, widget);
     field->setAccessibleName(title + " value");
     field->setObjectName("sharpening" + title + "Value");

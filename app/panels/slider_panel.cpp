@@ -30,6 +30,7 @@
 #include "app/panels/sharpening_section.h"
 #include "app/panels/slider_rows_panel.h"
 #include "app/panels/spot_repair_section.h"
+#include "app/panels/tone_curve_section.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {
@@ -107,7 +108,6 @@ const char* plainTitle(const QString& id) {
     if (id == "spotRepair") return "Spot Repair";
     if (id == "detail") return "Detail";
     if (id == "denoise") return "Denoise";
-    if (id == "toneCurve") return "Tone Curve";
     return "Color Mixer";
 }
 
@@ -215,6 +215,7 @@ void SliderPanel::buildPanels() {
 }
 
 CollapsibleGroup* SliderPanel::makeGroup(const QString& id) {
+    if (id == "toneCurve") return new ToneCurveSection(state_);
     auto* group = new CollapsibleGroup(id == "recovery" ? titleOf(id) : plainTitle(id));
     group->setDragText(panelDragText(id));
     SliderRowsPanel* rows = nullptr;

@@ -13,6 +13,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace quillmere {
 namespace {
@@ -24,8 +25,6 @@ QColor withAlpha(QColor color, double alpha) {
 
 QColor toneColor(const QPalette& palette, TextTone tone) {
     switch (tone) {
-        case TextTone::muted:
-            return withAlpha(palette.color(QPalette::WindowText), 0.75);
         case TextTone::secondary:
             return secondaryTextColor(palette);
         case TextTone::tertiary:
@@ -41,7 +40,10 @@ QColor toneColor(const QPalette& palette, TextTone tone) {
 // re-apply the tone; the widget itself may not hear of it, since it overrides the text roles.
 class ToneKeeper : public QObject {
   public:
-    ToneKeeper(QWidget& widget, TextTone tone) : QObject(&widget), widget_(widget), tone_(tone) {
+    using Tone = std::function<QColor(const QPalette&)>;
+
+    ToneKeeper(QWidget& widget, Tone tone)
+        : QObject(&widget), widget_(widget), tone_(std::move(tone)) {
         widget.installEventFilter(this);
         follow(widget.parentWidget());
     }
@@ -65,7 +67,7 @@ class ToneKeeper : public QObject {
 
     void apply() {
         const QPalette source = parent_ ? parent_->palette() : QApplication::palette(&widget_);
-        const QColor color = toneColor(source, tone_);
+        const QColor color = tone_(source);
         QPalette palette = widget_.palette();
         for (QPalette::ColorRole role :
              {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
@@ -77,7 +79,7 @@ class ToneKeeper : public QObject {
     }
 
     QWidget& widget_;
-    TextTone tone_;
+    Tone tone_;
     QPointer<QWidget> parent_;
 };
 
@@ -88,6 +90,8 @@ QColor tintColor(SymbolTint tint, QIcon::Mode mode) {
     switch (tint) {
         case SymbolTint::text:
             return palette.color(group, QPalette::ButtonText);
+        case SymbolTint::muted:
+            return withAlpha(palette.color(QPalette::WindowText), 0.7);
         case SymbolTint::secondary:
             return secondaryTextColor(palette);
         case SymbolTint::tertiary:
@@ -176,7 +180,15 @@ bool isDark(const QWidget& widget) {
     return widget.palette().color(QPalette::Window).lightness() < 128;
 }
 
-void setTextTone(QWidget& widget, TextTone tone) { new ToneKeeper(widget, tone); }
+void setTextTone(QWidget& widget, TextTone tone) {
+    new ToneKeeper(widget, [tone](const QPalette& palette) { return toneColor(palette, tone); });
+}
+
+void setTextOpacity(QWidget& widget, double opacity) {
+    new ToneKeeper(widget, [opacity](const QPalette& palette) {
+        return withAlpha(palette.color(QPalette::WindowText), opacity);
+    });
+}
 
 QIcon symbolIcon(const QString& name, SymbolTint tint) {
     return QIcon(new SymbolIconEngine(name, tint));

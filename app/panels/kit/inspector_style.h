@@ -40,18 +40,20 @@ bool isDark(const QWidget& widget);
 // Shows a label's or button's text in a tone of its parent's palette, and keeps it so when the
 // appearance changes.
 enum class TextTone {
-    muted,      // the text colour at 75 %
-    secondary,  // at 55 %
+    secondary,  // the text colour at 55 %
     tertiary,   // at 30 %
     link,       // the link colour
 };
 void setTextTone(QWidget& widget, TextTone tone);
+// The text colour at `opacity`, kept so likewise.
+void setTextOpacity(QWidget& widget, double opacity);
 
 // Symbols are the program's own SVG drawings (":/icons/<name>.svg", named like "trash" or
 // "arrow.uturn.backward"), drawn in one colour through their shape (SourceIn), never the desktop's
 // icon theme.
 enum class SymbolTint {
     text,       // the palette's button text, dimmed when disabled
+    muted,      // 70 % of the text colour
     secondary,  // 55 % of the text colour
     tertiary,   // 30 % of the text colour
     accent,     // the highlight colour
