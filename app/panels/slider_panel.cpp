@@ -20,6 +20,7 @@
 #include <functional>
 
 #include "app/panels/denoise_panel.h"
+#include "app/panels/hsl_section.h"
 #include "app/panels/kit/collapsible_group.h"
 #include "app/panels/kit/inspector_settings.h"
 #include "app/panels/kit/inspector_style.h"
@@ -107,8 +108,7 @@ const char* plainTitle(const QString& id) {
     if (id == "presence") return "Presence";
     if (id == "spotRepair") return "Spot Repair";
     if (id == "detail") return "Detail";
-    if (id == "denoise") return "Denoise";
-    return "Color Mixer";
+    return "Denoise";
 }
 
 }  // namespace
@@ -216,6 +216,7 @@ void SliderPanel::buildPanels() {
 
 CollapsibleGroup* SliderPanel::makeGroup(const QString& id) {
     if (id == "toneCurve") return new ToneCurveSection(state_);
+    if (id == "colorMixer") return new HSLSection(state_);
     auto* group = new CollapsibleGroup(id == "recovery" ? titleOf(id) : plainTitle(id));
     group->setDragText(panelDragText(id));
     SliderRowsPanel* rows = nullptr;
