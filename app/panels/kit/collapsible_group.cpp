@@ -50,6 +50,8 @@ CollapsibleGroup::CollapsibleGroup(const QString& title, QWidget* parent)
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(10);
     column->addWidget(header_);
+    // Extra height goes below, never between the title row and the content.
+    column->addStretch(1);
     connect(arrow_, &QToolButton::clicked, this, &CollapsibleGroup::toggle);
 }
 
@@ -64,7 +66,7 @@ void CollapsibleGroup::setContent(QWidget* content) {
     delete content_;
     content_ = content;
     content_->setParent(this);
-    layout()->addWidget(content_);
+    static_cast<QVBoxLayout*>(layout())->insertWidget(1, content_);
     content_->setVisible(expanded_);
 }
 
