@@ -66,16 +66,29 @@ void PanelArrangement::collapseAll() {
     settings_.setColorMixerExpanded(false);
 }
 
+namespace {
+
+// The titled panels' titles and the ids their drags carry; the recovery panel has two titles.
+constexpr std::pair<const char*, const char*> titledPanels[] = {
+    {"White Balance", "whiteBalance"},    {"Tone", "tone"},         {"RAW Recovery", "recovery"},
+    {"Highlights & Shadows", "recovery"}, {"Presence", "presence"}, {"Denoise", "denoise"},
+    {"Spot Repair", "spotRepair"},        {"Detail", "detail"}};
+
+}  // namespace
+
 QString PanelArrangement::panelId(const QString& title) {
-    static const std::pair<const char*, const char*> table[] = {
-        {"White Balance", "whiteBalance"}, {"Tone", "tone"},
-        {"RAW Recovery", "recovery"},      {"Highlights & Shadows", "recovery"},
-        {"Presence", "presence"},          {"Denoise", "denoise"},
-        {"Spot Repair", "spotRepair"},     {"Detail", "detail"}};
-    for (const auto& [known, id] : table) {
+    for (const auto& [known, id] : titledPanels) {
         if (title == QLatin1String(known)) return id;
     }
     return title;
+}
+
+std::optional<QString> PanelArrangement::fixedTitle(const QString& id) {
+    if (id == "recovery") return std::nullopt;
+    for (const auto& [title, known] : titledPanels) {
+        if (id == QLatin1String(known)) return title;
+    }
+    return std::nullopt;
 }
 
 QString PanelArrangement::recoveryTitle(bool showsRAW) {

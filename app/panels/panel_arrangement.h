@@ -40,6 +40,9 @@ class PanelArrangement {
 
     // The panel id a titled panel's drag carries; a title outside the table is sent unchanged.
     static QString panelId(const QString& title);
+    // The title of a titled panel other than recovery, whose title follows the photo; nothing
+    // for the tone curve and the colour mixer, which draw their own title rows.
+    static std::optional<QString> fixedTitle(const QString& id);
     // "RAW Recovery" with no photo or a RAW photo open, else "Highlights & Shadows".
     static QString recoveryTitle(bool showsRAW);
     // The titled panel that holds the layer's control; nothing for the tone curve and the colour

@@ -100,16 +100,8 @@ QFrame* divider(QWidget* parent) {
     return line;
 }
 
+// Kept in the collapse list under its title; the tone curve and the colour mixer keep flags.
 bool isTitled(const QString& id) { return id != "toneCurve" && id != "colorMixer"; }
-
-const char* plainTitle(const QString& id) {
-    if (id == "whiteBalance") return "White Balance";
-    if (id == "tone") return "Tone";
-    if (id == "presence") return "Presence";
-    if (id == "spotRepair") return "Spot Repair";
-    if (id == "detail") return "Detail";
-    return "Denoise";
-}
 
 }  // namespace
 
@@ -217,7 +209,7 @@ void SliderPanel::buildPanels() {
 CollapsibleGroup* SliderPanel::makeGroup(const QString& id) {
     if (id == "toneCurve") return new ToneCurveSection(state_);
     if (id == "colorMixer") return new HSLSection(state_);
-    auto* group = new CollapsibleGroup(id == "recovery" ? titleOf(id) : plainTitle(id));
+    auto* group = new CollapsibleGroup(titleOf(id));
     group->setDragText(panelDragText(id));
     SliderRowsPanel* rows = nullptr;
     if (id == "whiteBalance") rows = makeWhiteBalancePanel(state_);
@@ -257,7 +249,7 @@ CollapsibleGroup* SliderPanel::group(const QString& id) const {
 }
 
 QString SliderPanel::titleOf(const QString& id) const {
-    return id == "recovery" ? RecoveryPanel::title(state_) : plainTitle(id);
+    return PanelArrangement::fixedTitle(id).value_or(RecoveryPanel::title(state_));
 }
 
 void SliderPanel::movePanel(const QString& dragged, const QString& target) {

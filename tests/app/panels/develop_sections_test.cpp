@@ -259,6 +259,12 @@ TEST_F(SpotRepairTest, ShowsWhatThereIsToDoWithTheStrokes) {
     });
     EXPECT_EQ(size->upperBound(), 120);
     EXPECT_EQ(state.spotRepairDiameter(), 60) << "a new range writes nothing";
+    open("c.dng", [](OpenedPhoto& photo) { photo.pixelHeight = 0; });
+    EXPECT_FALSE(size->isEnabled()) << "a range of 0...0";
+    open("a.dng", [](OpenedPhoto& photo) {
+        photo.pixelWidth = 1000;
+        photo.pixelHeight = 800;
+    });
 
     child<QPushButton>("spotRepairToggle")->click();
     settle();
