@@ -32,6 +32,8 @@
 #include "app/panels/slider_rows_panel.h"
 #include "app/panels/spot_repair_section.h"
 #include "app/panels/tone_curve_section.h"
+#include "app/workspace/capture_metadata_view.h"
+#include "app/workspace/histogram_view.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {
@@ -111,10 +113,12 @@ SliderPanel::SliderPanel(AppState& state, Preferences& preferences, QWidget* par
       settings_(new InspectorSettings(preferences, this)),
       arrangement_(*settings_),
       watcher_(new StateWatcher(state, this)) {
+    setObjectName("sliderPanel");
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(makeHeader());
+    layout->addWidget(makePhotoSummary());
     layout->addWidget(divider(this));
 
     scroll_ = new QScrollArea(this);
@@ -162,6 +166,25 @@ SliderPanel::SliderPanel(AppState& state, Preferences& preferences, QWidget* par
 }
 
 SliderPanel::~SliderPanel() = default;
+
+QWidget* SliderPanel::makePhotoSummary() {
+    auto* summary = new QWidget(this);
+    auto* column = new QVBoxLayout(summary);
+    column->setContentsMargins(16, 12, 16, 10);
+    column->setSpacing(0);
+    auto* histogram = new HistogramView(90, summary);
+    auto* capture = new CaptureMetadataView(summary);
+    column->addWidget(histogram);
+    column->addSpacing(4);
+    column->addWidget(capture);
+    const auto sync = [this, histogram, capture] {
+        histogram->setData(state_.histogram());
+        capture->setPhoto(state_.photo());
+    };
+    watcher_->onAnnounced({AppState::Field::histogram, AppState::Field::photo}, sync);
+    sync();
+    return summary;
+}
 
 QWidget* SliderPanel::makeHeader() {
     auto* header = new QWidget(this);

@@ -28,10 +28,11 @@ class SliderRow;
 class SliderRowsPanel;
 class StateWatcher;
 
-// The develop inspector, the workspace's right pane: a header with the options menu, then a
-// scrolling column of the nine adjustment panels in the user's order. Panels fold and unfold,
-// move by dragging their title rows onto another panel, and keep order and folding in the
-// preferences, shared by every inspector. Without a photo the column is dimmed and inert.
+// The develop inspector, the workspace's right pane: a header with the options menu, the
+// histogram and capture data of the open photo, then a scrolling column of the nine adjustment
+// panels in the user's order. Panels fold and unfold, move by dragging their title rows onto
+// another panel, and keep order and folding in the preferences, shared by every inspector.
+// Without a photo the column is dimmed and inert.
 //
 // A layer asked for elsewhere (`AppState::requestedEditLayer`) is revealed: its panel unfolds, the
 // column scrolls its control to the top and frames it for 1.8 s; turning the spot-repair brush on
@@ -71,6 +72,8 @@ class SliderPanel : public QWidget {
     };
 
     QWidget* makeHeader();
+    // The histogram and the capture data of the open photo.
+    QWidget* makePhotoSummary();
     void buildPanels();
     CollapsibleGroup* makeGroup(const QString& id);
     Panel* find(const QString& id);

@@ -16,6 +16,9 @@
 #include "app/panels/kit/locator_highlight.h"
 #include "app/panels/kit/ui_timing.h"
 #include "app/panels/slider_row.h"
+#include "app/workspace/capture_metadata_view.h"
+#include "app/workspace/histogram_view.h"
+#include "app/workspace/native_workspace.h"
 #include "tests/app/panels/panel_testing.h"
 #include "tests/app/support/state_harness.h"
 
@@ -225,6 +228,28 @@ TEST_F(SliderPanelTest, ASecondLocateOutlivesTheFirstClearing) {
     EXPECT_GT(inside.blue() - inside.red(), base.blue() - base.red()) << "tinted by the accent";
     EXPECT_TRUE(eventually([&] { return !inspector.locatedLayer(); }));
     UiTiming::setScale(scale);
+}
+
+TEST(HostedInspector, TheWorkspaceShowsTheInspectorWithTheHistogramAndCaptureData) {
+    testing::StateHarness harness;
+    NativeWorkspace workspace(*harness.state, *harness.preferences);
+    auto* inspector = workspace.findChild<SliderPanel*>("sliderPanel");
+    ASSERT_NE(inspector, nullptr) << "the panel tests install the real inspector";
+    auto* histogram = inspector->findChild<HistogramView*>();
+    auto* capture = inspector->findChild<CaptureMetadataView*>();
+    ASSERT_TRUE(histogram && capture);
+    workspace.show();
+    EXPECT_TRUE(capture->isHidden());
+
+    harness.open(harness.file("a.dng"));
+    HistogramData data;
+    data.g[10] = 1;
+    harness.state->setHistogram(data);
+    settle();
+    EXPECT_EQ(histogram->data(), data);
+    EXPECT_FALSE(capture->isHidden());
+    EXPECT_LT(histogram->mapTo(inspector, QPoint()).y(),
+              inspector->scrollArea()->mapTo(inspector, QPoint()).y());
 }
 
 }  // namespace
