@@ -1,7 +1,6 @@
 #include "app/panels/point_color_editor.h"
 
 #include <QCheckBox>
-#include <QFrame>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
@@ -81,9 +80,7 @@ PointColorEditor::PointColorEditor(AppState& state, QWidget* parent)
     // The selected point's controls: shifts, a divider, the range, then its refinements.
     QVBoxLayout* controls = stack(controls_, 12);
     for (const Row& row : shiftRows) controls->addWidget(makeRow(row, controls_));
-    auto* divider = new QFrame(controls_);
-    divider->setFrameShape(QFrame::HLine);
-    controls->addWidget(divider);
+    controls->addWidget(makeDivider(controls_));
     controls->addWidget(makeRow(rangeRow, controls_));
     auto* refinements = new QWidget;
     QVBoxLayout* refinementColumn = stack(refinements, 12);

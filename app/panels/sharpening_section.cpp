@@ -83,8 +83,12 @@ SharpeningSection::SharpeningSection(AppState& state, QWidget* parent)
     auto* judge = new QLabel("Judge fine detail at 100%", this);
     judge->setFont(textFont(TextStyle::caption2));
     setTextTone(*judge, TextTone::secondary);
-    auto* actualSize = captionButton("100%", "inspectSharpening", this);
-    actualSize->setFlat(true);
+    // A tool button: a push button of any style is at least 80 pixels wide, too wide for a link.
+    auto* actualSize = new QToolButton(this);
+    actualSize->setText("100%");
+    actualSize->setObjectName("inspectSharpening");
+    actualSize->setFont(textFont(TextStyle::caption));
+    actualSize->setAutoRaise(true);
     actualSize->setCursor(Qt::PointingHandCursor);
     setTextTone(*actualSize, TextTone::link);
     actualSize->setAccessibleName("Inspect sharpening at 100 percent");
@@ -93,7 +97,7 @@ SharpeningSection::SharpeningSection(AppState& state, QWidget* parent)
     zoomLine->addStretch(1);
     zoomLine->addWidget(actualSize);
     column->addLayout(zoomLine);
-    connect(actualSize, &QPushButton::clicked, this,
+    connect(actualSize, &QToolButton::clicked, this,
             [this] { state_.requestZoom(AppState::ZoomAction::actualSize); });
 
     auto* watcher = new StateWatcher(state, this);

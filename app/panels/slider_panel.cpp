@@ -94,14 +94,6 @@ class Badge : public QLabel {
     }
 };
 
-QFrame* divider(QWidget* parent) {
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Plain);
-    setTextTone(*line, TextTone::tertiary);
-    return line;
-}
-
 // Kept in the collapse list under its title; the tone curve and the colour mixer keep flags.
 bool isTitled(const QString& id) { return id != "toneCurve" && id != "colorMixer"; }
 
@@ -119,7 +111,7 @@ SliderPanel::SliderPanel(AppState& state, Preferences& preferences, QWidget* par
     layout->setSpacing(0);
     layout->addWidget(makeHeader());
     layout->addWidget(makePhotoSummary());
-    layout->addWidget(divider(this));
+    layout->addWidget(makeDivider(this));
 
     scroll_ = new QScrollArea(this);
     scroll_->setWidgetResizable(true);
@@ -223,7 +215,7 @@ void SliderPanel::buildPanels() {
             id, [this, id](const QString& dragged) { movePanel(dragged, id); }, column_);
         CollapsibleGroup* group = makeGroup(id);
         slot->layout()->addWidget(group);
-        panels_.push_back(Panel{id, slot, divider(column_), group});
+        panels_.push_back(Panel{id, slot, makeDivider(column_), group});
         connect(group, &CollapsibleGroup::toggled, this,
                 [this, id](bool expanded) { writeExpanded(id, expanded); });
     }

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFrame>
 #include <QFontDatabase>
 #include <QIconEngine>
 #include <QImage>
@@ -189,6 +190,14 @@ void setTextOpacity(QWidget& widget, double opacity) {
     new ToneKeeper(widget, [opacity](const QPalette& palette) {
         return withAlpha(palette.color(QPalette::WindowText), opacity);
     });
+}
+
+QFrame* makeDivider(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    setTextTone(*line, TextTone::tertiary);
+    return line;
 }
 
 QIcon symbolIcon(const QString& name, SymbolTint tint) {

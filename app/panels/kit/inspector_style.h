@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QString>
 
+class QFrame;
 class QPainter;
 class QPalette;
 class QRectF;
@@ -47,6 +48,8 @@ enum class TextTone {
 void setTextTone(QWidget& widget, TextTone tone);
 // The text colour at `opacity`, kept so likewise.
 void setTextOpacity(QWidget& widget, double opacity);
+// A one-pixel horizontal line in the tertiary tone, as between the inspector's sections.
+QFrame* makeDivider(QWidget* parent);
 
 // Symbols are the program's own SVG drawings (":/icons/<name>.svg", named like "trash" or
 // "arrow.uturn.backward"), drawn in one colour through their shape (SourceIn), never the desktop's
