@@ -277,11 +277,28 @@ TEST_F(HSLSectionTest, PointRowsClampDeleteMovesTheSelectionAndResetKeepsRanges)
     EXPECT_TRUE(hsl().points[1].isNeutral());
     EXPECT_EQ(hsl().points[1].hueRange, 180);
 
-    for (QPushButton* button : points().findChildren<QPushButton*>()) {
-        if (button->text() == "Delete") button->click();
-    }
+    const auto deleteSelected = [&] {
+        for (QPushButton* button : points().findChildren<QPushButton*>()) {
+            if (button->text() == "Delete") button->click();
+        }
+        settle();
+    };
+    deleteSelected();
     EXPECT_EQ(state.selectedPointColor(), first);
     EXPECT_EQ(hsl().points.size(), 2u);
+
+    // Deleting the only point leaves no selection, and the hint in place of the controls.
+    state.updateEditParams([](EditParams& params) { params.hsl.points.pop_back(); });
+    deleteSelected();
+    EXPECT_EQ(state.selectedPointColor(), std::nullopt);
+    EXPECT_TRUE(hsl().points.empty());
+    QStringList shown;
+    for (QLabel* label : points().findChildren<QLabel*>()) {
+        if (label->isVisible()) shown << label->text();
+    }
+    EXPECT_TRUE(shown.contains(
+        "Sample a color to adjust it independently of the eight mixer bands."));
+    EXPECT_FALSE(field("Range")->isVisible());
 }
 
 // The preview's eyedropper and targeted drag, driven through this panel's buttons.
