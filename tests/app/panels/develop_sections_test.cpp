@@ -253,6 +253,11 @@ TEST_F(SpotRepairTest, ShowsWhatThereIsToDoWithTheStrokes) {
     EXPECT_FALSE(size->isVisible());
     EXPECT_EQ(size->lowerBound(), 2);
     EXPECT_EQ(size->upperBound(), 300);
+    open("big.dng", [](OpenedPhoto& photo) {
+        photo.pixelWidth = 6000;
+        photo.pixelHeight = 4000;
+    });
+    EXPECT_EQ(size->upperBound(), 300) << "at most 300, not 15 % of 4000";
     open("a.dng", [](OpenedPhoto& photo) {
         photo.pixelWidth = 1000;
         photo.pixelHeight = 800;
