@@ -14,10 +14,7 @@
 namespace quillmere {
 namespace {
 
-QToolButton* headerButton(const QString& symbol, const QString& help, QWidget* parent) {
-    auto* button = new QToolButton(parent);
-    button->setIcon(symbolIcon(symbol));
-    button->setAutoRaise(true);
+QToolButton* withHelp(QToolButton* button, const QString& help) {
     button->setToolTip(help);
     button->setAccessibleName(help);
     return button;
@@ -28,14 +25,13 @@ QToolButton* headerButton(const QString& symbol, const QString& help, QWidget* p
 HSLSection::HSLSection(AppState& state, QWidget* parent)
     : CollapsibleGroup("Color Mixer", parent),
       state_(state),
-      bypass_(headerButton("eye", "Bypass Color Mixer", this)),
-      reset_(headerButton("arrow.counterclockwise", "Reset Color Mixer", this)),
+      bypass_(withHelp(addHeaderButton("eye", SymbolTint::text), "Bypass Color Mixer")),
+      reset_(withHelp(addHeaderButton("arrow.counterclockwise", SymbolTint::text),
+                      "Reset Color Mixer")),
       tabs_(new QButtonGroup(this)),
       mixer_(new ColorMixerView(state)),
       pointEditor_(new PointColorEditor(state)) {
     setDragText(panelDragText("colorMixer"));
-    addHeaderWidget(bypass_);
-    addHeaderWidget(reset_);
     connect(bypass_, &QToolButton::clicked, this,
             [this] { state_.toggleEditLayer(EditLayer::colorMixer); });
     connect(reset_, &QToolButton::clicked, this, &HSLSection::reset);

@@ -140,15 +140,12 @@ std::vector<CurvePoint>& ToneCurveSection::points(ToneCurve& curve, Channel chan
 ToneCurveSection::ToneCurveSection(AppState& state, QWidget* parent)
     : CollapsibleGroup("Tone Curve", parent),
       state_(state),
-      reset_(new QToolButton(this)),
+      reset_(addHeaderButton("arrow.uturn.backward", SymbolTint::muted)),
       picker_(new QButtonGroup(this)),
       canvas_(new ToneCurveCanvas(*this)),
       readout_(new QLabel(this)) {
     setDragText(panelDragText("toneCurve"));
-    reset_->setIcon(symbolIcon("arrow.uturn.backward", SymbolTint::muted));
-    reset_->setAutoRaise(true);
     reset_->setAccessibleName("Reset tone curve");
-    addHeaderWidget(reset_);
     connect(reset_, &QToolButton::clicked, this, &ToneCurveSection::resetChannel);
 
     auto* content = new QWidget;

@@ -70,8 +70,11 @@ void CollapsibleGroup::setContent(QWidget* content) {
     content_->setVisible(expanded_);
 }
 
-void CollapsibleGroup::addHeaderWidget(QWidget* widget) {
-    headerRow_->insertWidget(headerRow_->indexOf(handle_), widget);
+QToolButton* CollapsibleGroup::addHeaderButton(const QString& symbol, SymbolTint tint) {
+    QToolButton* button = symbolButton(symbol, tint, 13, header_);
+    button->setFocusPolicy(Qt::TabFocus);
+    headerRow_->insertWidget(headerRow_->indexOf(handle_), button);
+    return button;
 }
 
 void CollapsibleGroup::setDragText(const QString& text) {

@@ -5,6 +5,8 @@
 #include <QWidget>
 #include <optional>
 
+#include "app/panels/kit/inspector_style.h"
+
 class QLabel;
 class QToolButton;
 class QHBoxLayout;
@@ -30,8 +32,9 @@ class CollapsibleGroup : public QWidget {
     // Takes ownership; replaces any content before.
     void setContent(QWidget* content);
     QWidget* content() const { return content_; }
-    // A widget of the panel's own in the title row, before the handle.
-    void addHeaderWidget(QWidget* widget);
+    // A borderless symbol button of the panel's own in the title row, before the handle, small
+    // enough that the row keeps the height of a title row without buttons.
+    QToolButton* addHeaderButton(const QString& symbol, SymbolTint tint);
     // The title row, for a highlight around it.
     QWidget* header() const { return header_; }
     void setDragText(const QString& text);
