@@ -6,6 +6,7 @@
 #include <QMouseEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/panel_drag.h"
@@ -73,6 +74,8 @@ void CollapsibleGroup::setContent(QWidget* content) {
 QToolButton* CollapsibleGroup::addHeaderButton(const QString& symbol, SymbolTint tint) {
     QToolButton* button = symbolButton(symbol, tint, 13, header_);
     button->setFocusPolicy(Qt::TabFocus);
+    // No taller than the title row, so titled rows with and without buttons line up.
+    button->setFixedHeight(std::max(title_->sizeHint().height(), arrow_->sizeHint().height()));
     headerRow_->insertWidget(headerRow_->indexOf(handle_), button);
     return button;
 }
