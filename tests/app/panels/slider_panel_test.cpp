@@ -44,11 +44,6 @@ TEST(PanelArrangement, ReadsDamagedOrdersAndStoresMovesWhole) {
     testing::StateHarness harness;
     InspectorSettings settings(*harness.preferences);
     PanelArrangement arrangement(settings);
-    for (const auto& [dragged, target] :
-         {std::pair("tone", "tone"), std::pair("", "tone"), std::pair("bogus", "tone")}) {
-        arrangement.movePanel(dragged, target);
-    }
-    EXPECT_FALSE(harness.preferences->contains(InspectorSettings::panelOrderKey));
     arrangement.movePanel("detail", "tone");
     EXPECT_EQ(settings.panelOrder(),
               "whiteBalance,detail,tone,recovery,presence,toneCurve,colorMixer,spotRepair,denoise");
