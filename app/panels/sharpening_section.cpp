@@ -83,7 +83,8 @@ SharpeningSection::SharpeningSection(AppState& state, QWidget* parent)
     auto* judge = new QLabel("Judge fine detail at 100%", this);
     judge->setFont(textFont(TextStyle::caption2));
     setTextTone(*judge, TextTone::secondary);
-    // A tool button: a push button of any style is at least 80 pixels wide, too wide for a link.
+    // A tool button: in the Fusion style a push button with text is at least 80 pixels wide,
+    // too wide for a link.
     auto* actualSize = new QToolButton(this);
     actualSize->setText("100%");
     actualSize->setObjectName("inspectSharpening");
