@@ -1,4 +1,4 @@
-// Placeholders for the views still to be written; the hosts around them are final.
+// The hosted views through their installed factories, and the placeholders used without one.
 
 #include "app/workspace/hosted_views.h"
 
@@ -12,7 +12,7 @@
 #include "app/workspace/state_watcher.h"
 #include "app/workspace/text_style.h"
 
-namespace quillmere {
+namespace quillmere::hosted {
 namespace {
 
 QLabel* notYetLabel(const QString& what, QWidget* parent) {
@@ -34,7 +34,13 @@ QWidget* placeholder(const char* objectName, const QString& what, QWidget* paren
 
 }  // namespace
 
+Factories& factories() {
+    static Factories installed;
+    return installed;
+}
+
 QWidget* SliderPanel(AppState& state, QWidget* parent) {
+    if (factories().sliderPanel) return factories().sliderPanel(state, parent);
     auto* panel = new QWidget(parent);
     panel->setObjectName("sliderPanel");
     auto* histogram = new HistogramView(90, panel);
@@ -57,19 +63,26 @@ QWidget* SliderPanel(AppState& state, QWidget* parent) {
     return panel;
 }
 
-QWidget* EditStackSection(AppState&, std::function<void(EditLayer)>, QWidget* parent) {
+QWidget* EditStackSection(AppState& state, std::function<void(EditLayer)> onSelect,
+                          QWidget* parent) {
+    if (factories().editStackSection) {
+        return factories().editStackSection(state, std::move(onSelect), parent);
+    }
     return placeholder("editStackSection", "The list of active edits", parent);
 }
 
-QWidget* PresetsSection(AppState&, bool, QWidget* parent) {
+QWidget* PresetsSection(AppState& state, bool showsTitle, QWidget* parent) {
+    if (factories().presetsSection) return factories().presetsSection(state, showsTitle, parent);
     return placeholder("presetsSection", "Presets", parent);
 }
 
-QWidget* CheckpointsSection(AppState&, QWidget* parent) {
+QWidget* CheckpointsSection(AppState& state, QWidget* parent) {
+    if (factories().checkpointsSection) return factories().checkpointsSection(state, parent);
     return placeholder("checkpointsSection", "Checkpoints", parent);
 }
 
-QDialog* ExportSheet(AppState&, QWidget* parent) {
+QDialog* ExportSheet(AppState& state, QWidget* parent) {
+    if (factories().exportSheet) return factories().exportSheet(state, parent);
     auto* sheet = new QDialog(parent);
     sheet->setObjectName("exportSheet");
     sheet->setWindowModality(Qt::WindowModal);
@@ -81,4 +94,4 @@ QDialog* ExportSheet(AppState&, QWidget* parent) {
     return sheet;
 }
 
-}  // namespace quillmere
+}  // namespace quillmere::hosted

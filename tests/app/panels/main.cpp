@@ -1,6 +1,7 @@
-// The panel tests drive real widgets inside a QApplication on the offscreen platform, in the
-// Fusion style with American English number formats, with the user's data and configuration
-// folders moved to a temporary folder and every delay and animation a hundred times faster.
+// The panel and sheet tests drive real widgets inside a QApplication on the offscreen platform, in
+// the Fusion style with American English number formats, with the user's data and configuration
+// folders moved to a temporary folder and every delay and animation a hundred times faster. The
+// workspace hosts the real sections and sheets, as in the program.
 
 #include <gtest/gtest.h>
 
@@ -10,6 +11,7 @@
 #include <cstdlib>
 
 #include "app/panels/kit/ui_timing.h"
+#include "app/sheets/hosted_view_factories.h"
 #include "tests/fixtures/temporary_folder.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +24,7 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     quillmere::UiTiming::setScale(0.01);
+    quillmere::installHostedViewFactories();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
