@@ -1,96 +1,63 @@
-// The hosted views through their installed factories, and the placeholders used without one.
-
 #include "app/workspace/hosted_views.h"
 
 #include <QDialog>
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QVBoxLayout>
-
-#include "app/workspace/capture_metadata_view.h"
-#include "app/workspace/histogram_view.h"
-#include "app/workspace/state_watcher.h"
-#include "app/workspace/text_style.h"
+#include <QWidget>
 
 namespace quillmere::hosted {
 namespace {
 
-QLabel* notYetLabel(const QString& what, QWidget* parent) {
-    auto* label = new QLabel(what + " will appear here in a later version.", parent);
-    label->setObjectName("placeholderText");
-    label->setWordWrap(true);
-    TextStyle::makeSecondary(*label);
-    return label;
+Builders& installed() {
+    static Builders builders;
+    return builders;
 }
 
-QWidget* placeholder(const char* objectName, const QString& what, QWidget* parent) {
-    auto* widget = new QWidget(parent);
+template <class Widget>
+Widget* unbuilt(const char* objectName, QWidget* parent) {
+    auto* widget = new Widget(parent);
     widget->setObjectName(objectName);
-    auto* column = new QVBoxLayout(widget);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->addWidget(notYetLabel(what, widget));
     return widget;
 }
 
 }  // namespace
 
-Factories& factories() {
-    static Factories installed;
-    return installed;
+void install(Builders builders) {
+    Builders& current = installed();
+    if (builders.sliderPanel) current.sliderPanel = std::move(builders.sliderPanel);
+    if (builders.editStackSection) current.editStackSection = std::move(builders.editStackSection);
+    if (builders.presetsSection) current.presetsSection = std::move(builders.presetsSection);
+    if (builders.checkpointsSection) {
+        current.checkpointsSection = std::move(builders.checkpointsSection);
+    }
+    if (builders.exportSheet) current.exportSheet = std::move(builders.exportSheet);
 }
 
 QWidget* SliderPanel(AppState& state, QWidget* parent) {
-    if (factories().sliderPanel) return factories().sliderPanel(state, parent);
-    auto* panel = new QWidget(parent);
-    panel->setObjectName("sliderPanel");
-    auto* histogram = new HistogramView(90, panel);
-    auto* capture = new CaptureMetadataView(panel);
-    auto* watcher = new StateWatcher(state, panel);
-    const auto sync = [&state, histogram, capture] {
-        histogram->setData(state.histogram());
-        capture->setPhoto(state.photo());
-    };
-    watcher->onAnnounced({AppState::Field::histogram, AppState::Field::photo}, sync);
-    sync();
-
-    auto* column = new QVBoxLayout(panel);
-    column->setContentsMargins(16, 16, 16, 16);
-    column->setSpacing(12);
-    column->addWidget(histogram);
-    column->addWidget(capture);
-    column->addWidget(notYetLabel("The develop panels", panel));
-    column->addStretch();
-    return panel;
+    const auto& build = installed().sliderPanel;
+    return build ? build(state, parent) : unbuilt<QWidget>("sliderPanel", parent);
 }
 
 QWidget* EditStackSection(AppState& state, std::function<void(EditLayer)> onSelect,
                           QWidget* parent) {
-    if (factories().editStackSection) {
-        return factories().editStackSection(state, std::move(onSelect), parent);
-    }
-    return placeholder("editStackSection", "The list of active edits", parent);
+    const auto& build = installed().editStackSection;
+    return build ? build(state, std::move(onSelect), parent)
+                 : unbuilt<QWidget>("editStackSection", parent);
 }
 
 QWidget* PresetsSection(AppState& state, bool showsTitle, QWidget* parent) {
-    if (factories().presetsSection) return factories().presetsSection(state, showsTitle, parent);
-    return placeholder("presetsSection", "Presets", parent);
+    const auto& build = installed().presetsSection;
+    return build ? build(state, showsTitle, parent) : unbuilt<QWidget>("presetsSection", parent);
 }
 
 QWidget* CheckpointsSection(AppState& state, QWidget* parent) {
-    if (factories().checkpointsSection) return factories().checkpointsSection(state, parent);
-    return placeholder("checkpointsSection", "Checkpoints", parent);
+    const auto& build = installed().checkpointsSection;
+    return build ? build(state, parent) : unbuilt<QWidget>("checkpointsSection", parent);
 }
 
 QDialog* ExportSheet(AppState& state, QWidget* parent) {
-    if (factories().exportSheet) return factories().exportSheet(state, parent);
-    auto* sheet = new QDialog(parent);
-    sheet->setObjectName("exportSheet");
+    const auto& build = installed().exportSheet;
+    if (build) return build(state, parent);
+    auto* sheet = unbuilt<QDialog>("exportSheet", parent);
     sheet->setWindowModality(Qt::WindowModal);
-    auto* column = new QVBoxLayout(sheet);
-    column->addWidget(notYetLabel("Export", sheet));
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Close, sheet);
-    QObject::connect(buttons, &QDialogButtonBox::rejected, sheet, &QDialog::reject);
-    column->addWidget(buttons);
     return sheet;
 }
 

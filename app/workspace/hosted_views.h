@@ -12,15 +12,14 @@ class QWidget;
 // the workspace and the main window host them. Each returns a new widget, owned by `parent` when
 // one is given.
 //
-// Those views live in the libraries built on top of the workspace (panels, sheets), which the
-// workspace cannot link without a cycle. So the hosts call these functions, and the program
-// installs the real views' factories once at start-up, before it builds a window
-// (installHostedViewFactories() of the sheets library). A view whose factory is not installed, as
-// in the workspace's own tests, is a placeholder that says so; the develop inspector's already
-// shows the histogram and the capture data of the open photo.
+// The panels and sheets are libraries above the workspace, so the workspace cannot call them:
+// they install their builders here (the application at start-up, and each test that needs them).
+// A host whose builder is not installed builds an empty widget of the same object name, which is
+// all the workspace's own tests need. The hosts live in their own namespace because the views
+// they stand for are classes of the same names.
 namespace quillmere::hosted {
 
-// The develop inspector: the histogram (90 high), the capture data, then the panels.
+// The develop inspector: the histogram, the capture data, then the panels.
 QWidget* SliderPanel(AppState& state, QWidget* parent = nullptr);
 // The active edit layers; `onSelect` is called with the layer the user picks.
 QWidget* EditStackSection(AppState& state, std::function<void(EditLayer)> onSelect,
@@ -31,16 +30,17 @@ QWidget* CheckpointsSection(AppState& state, QWidget* parent = nullptr);
 // The export sheet: a window-modal dialog over `parent`'s window, shown with open().
 QDialog* ExportSheet(AppState& state, QWidget* parent);
 
-// What builds each view; an empty factory leaves its placeholder.
-struct Factories {
+// The builders behind the hosts above, with the same arguments.
+struct Builders {
     std::function<QWidget*(AppState&, QWidget*)> sliderPanel;
     std::function<QWidget*(AppState&, std::function<void(EditLayer)>, QWidget*)> editStackSection;
-    std::function<QWidget*(AppState&, bool showsTitle, QWidget*)> presetsSection;
+    std::function<QWidget*(AppState&, bool, QWidget*)> presetsSection;
     std::function<QWidget*(AppState&, QWidget*)> checkpointsSection;
     std::function<QDialog*(AppState&, QWidget*)> exportSheet;
 };
 
-// The process's factories. Filled on the GUI thread before the first host is built.
-Factories& factories();
+// Installs the builders given; a member left empty keeps the builder installed before it.
+// Used on the GUI thread, before the hosts are built.
+void install(Builders builders);
 
 }  // namespace quillmere::hosted
