@@ -243,17 +243,18 @@ QWidget* ExportSheet::buildButtonRow() {
 
 std::optional<std::int64_t> ExportSheet::parseCustomEdge(std::string_view text) {
     text = trimmingWhitespaceAndNewlines(text);
-    // from_chars reads a minus sign itself but no plus sign.
-    if (text.starts_with('+')) text.remove_prefix(1);
-    const std::string_view digits = text.starts_with('-') ? text.substr(1) : text;
+    const bool hasSign = text.starts_with('+') || text.starts_with('-');
+    const std::string_view digits = hasSign ? text.substr(1) : text;
     if (digits.empty() || !std::all_of(digits.begin(), digits.end(), [](char character) {
             return character >= '0' && character <= '9';
         })) {
         return std::nullopt;
     }
+    // from_chars reads a minus sign itself but no plus sign; it reports a value beyond 64 bits.
+    const std::string_view number = text.starts_with('+') ? digits : text;
     std::int64_t value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size()) return std::nullopt;
+    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), value);
+    if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
     return value;
 }
 
@@ -288,6 +289,7 @@ bool ExportSheet::canExport() const {
 ExportOptions ExportSheet::options() const {
     ExportOptions options{.format = format(),
                           .quality = quality_->currentData().toDouble(),
+                          .maxLongEdge = std::nullopt,
                           .includeSoftware = includeSoftware_->isChecked(),
                           .includeEditParameters = includeEditParameters_->isChecked()};
     if (options.format == ExportFormat::jpeg) {
@@ -300,8 +302,12 @@ ExportOptions ExportSheet::options() const {
     return options;
 }
 
+bool ExportSheet::exportRunning() const {
+    return state_.isExporting() || (exportStarted_ && !result_);
+}
+
 void ExportSheet::sync() {
-    const bool exporting = state_.isExporting();
+    const bool exporting = exportRunning();
     const bool finished = result_.has_value();
     scope_->setItemText(static_cast<int>(ExportScope::current), "Current photo");
     scope_->setItemText(static_cast<int>(ExportScope::selected),
@@ -323,8 +329,8 @@ void ExportSheet::sync() {
     destinationText_->setFullText(destination_ ? pathText(*destination_)
                                    : QString("exports folder beside each original"));
 
-    progress_->setVisible(exporting);
-    status_->setVisible(exporting);
+    progress_->setVisible(state_.isExporting());
+    status_->setVisible(state_.isExporting());
     const double progress = std::clamp(state_.exportProgress(), 0.0, 1.0);
     progress_->setValue(static_cast<int>(std::lround(progress * kProgressSteps)));
     status_->setText(state_.exportStatus() ? QString::fromStdString(*state_.exportStatus())
@@ -376,7 +382,7 @@ void ExportSheet::finish(BatchExportResult result) {
 
 void ExportSheet::reject() {
     // QDialog's close event also ends here, and keeps the sheet open when it stays visible.
-    if (state_.isExporting()) return;
+    if (exportRunning()) return;
     QDialog::reject();
 }
 

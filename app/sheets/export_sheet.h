@@ -80,6 +80,9 @@ class ExportSheet : public QDialog {
     std::int64_t size() const;
     bool customEdgeIsValid() const;
     bool canExport() const;
+    // From the press until the result is in, including the turns in which the state has not yet
+    // announced the export or has already ended it.
+    bool exportRunning() const;
     void chooseFolder();
     void exportPhotos();
     void finish(BatchExportResult result);

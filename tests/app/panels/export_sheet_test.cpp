@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <deque>
@@ -100,6 +101,7 @@ TEST_F(ExportSheetTest, StartsFromTheDefaultsAndPassesACustomEdge) {
     EXPECT_EQ(child<QComboBox>("exportResolution")->currentText(), "Original · maximum detail");
     EXPECT_EQ(child<QComboBox>("exportQuality")->currentText(), "Maximum · 100%");
     EXPECT_EQ(sheet->options(), (ExportOptions{.format = ExportFormat::jpeg, .quality = 1.0,
+                                               .maxLongEdge = std::nullopt,
                                                .includeSoftware = true,
                                                .includeEditParameters = true}));
     EXPECT_EQ(child<ElidedLabel>("exportDestination")->fullText(),
@@ -144,6 +146,7 @@ TEST_F(ExportSheetTest, AnInvalidCustomEdgeBlocksJPEGButNotDNG) {
     }
     EXPECT_TRUE(exportButton()->isEnabled());
     EXPECT_EQ(sheet->options(), (ExportOptions{.format = ExportFormat::dng, .quality = 0.9,
+                                               .maxLongEdge = std::nullopt,
                                                .includeSoftware = true,
                                                .includeEditParameters = true}));
     // Back to JPEG, the earlier choices are all there.
@@ -184,7 +187,7 @@ TEST_F(ExportSheetTest, CountsAndEnablingFollowTheState) {
 TEST_F(ExportSheetTest, ChoosingTheDestination) {
     openSession({a});
     show();
-    const Path chosen = harness.folder.path() / std::string(300, 'x') / "out";
+    const Path chosen = harness.folder.path() / std::string(200, 'x') / "out";
     folders = {chosen, std::nullopt};
     auto* destination = child<ElidedLabel>("exportDestination");
     for (int press = 0; press < 2; ++press) {
@@ -219,19 +222,30 @@ TEST_F(ExportSheetTest, TheRunningExportCannotBeDismissedAndItsResultListsEveryF
     EXPECT_TRUE(sheet->isVisible());
     EXPECT_FALSE(child<QWidget>("exportScope")->isEnabled());
 
-    harness.engine->completeOpen();
-    harness.executor->runPending();
+    const auto written = [&] {
+        harness.answerOpen();
+        harness.engine->completeExport();
+        harness.executor->runPending();
+    };
+    written();
+    settle();
+    EXPECT_EQ(child<QProgressBar>("exportProgress")->value(), 333);
+    harness.answerOpen();
     harness.engine->failExport(0, std::make_exception_ptr(std::runtime_error("broken")));
     harness.executor->runPending();
+    written();
     harness.engine->failOpen(0, std::make_exception_ptr(std::runtime_error("gone")));
     harness.answerAll();
     settle();
-    EXPECT_EQ(resultText(), "1 exported · 2 failed");
+    EXPECT_EQ(resultText(), "2 exported · 2 failed");
     EXPECT_EQ(child<QPlainTextEdit>("exportFailures")->toPlainText(),
-              "a.dng: broken\n\nb.dng: gone");
+              "b.dng: broken\n\nCould not restore preview: gone");
     EXPECT_FALSE(exportButton()->isVisibleTo(sheet));
+    EXPECT_EQ(child<QPushButton>("exportCancel")->text(), "Done");
     child<QPushButton>("exportReveal")->click();
-    EXPECT_EQ(revealed, std::vector<std::vector<Path>>{{a.parent_path() / "exports/c_edit.jpg"}});
+    const Path exports = a.parent_path() / "exports";
+    EXPECT_EQ(revealed, (std::vector<std::vector<Path>>{
+                            {exports / "a_edit.jpg", exports / "c_edit.jpg"}}));
     QTest::keyClick(sheet, Qt::Key_Escape);
     EXPECT_FALSE(sheet->isVisible()) << "Escape closes the finished sheet";
 }

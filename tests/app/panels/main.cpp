@@ -11,7 +11,7 @@
 #include <cstdlib>
 
 #include "app/panels/kit/ui_timing.h"
-#include "app/sheets/hosted_view_factories.h"
+#include "app/sheets/install_sheet_views.h"
 #include "tests/fixtures/temporary_folder.h"
 
 int main(int argc, char** argv) {
@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     quillmere::UiTiming::setScale(0.01);
-    quillmere::installHostedViewFactories();
+    quillmere::installSheetViews();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

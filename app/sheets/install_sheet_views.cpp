@@ -1,17 +1,18 @@
-#include "app/sheets/hosted_view_factories.h"
+#include "app/sheets/install_sheet_views.h"
 
 #include "app/sheets/export_sheet.h"
 #include "app/workspace/hosted_views.h"
 
 namespace quillmere {
 
-void installHostedViewFactories() {
-    hosted::Factories& factories = hosted::factories();
-    factories.exportSheet = [](AppState& state, QWidget* parent) -> QDialog* {
+void installSheetViews() {
+    hosted::Builders builders;
+    builders.exportSheet = [](AppState& state, QWidget* parent) -> QDialog* {
         auto* sheet = new ExportSheet(state, parent);
         sheet->setAttribute(Qt::WA_DeleteOnClose);
         return sheet;
     };
+    hosted::install(std::move(builders));
 }
 
 }  // namespace quillmere
