@@ -31,6 +31,8 @@ constexpr int kSheetWidth = 560;
 constexpr int kCustomEdgeWidth = 120;
 constexpr int kFailureListHeight = 120;
 constexpr int kProgressSteps = 1000;
+// Extra room above the metadata section's header.
+constexpr int kSectionGap = 8;
 
 QString pathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
 
@@ -102,9 +104,14 @@ ExportSheet::ExportSheet(AppState& state, QWidget* parent, ExportSheetServices s
 }
 
 void ExportSheet::buildForm() {
+    // The pickers sit in a form; the wrapped captions below them in a plain column, because a
+    // form underestimates the height of rows that wrap and would squeeze them.
     form_ = new QWidget(this);
-    formLayout_ = new QFormLayout(form_);
+    auto* column = new QVBoxLayout(form_);
+    column->setContentsMargins(0, 0, 0, 0);
+    formLayout_ = new QFormLayout;
     formLayout_->setContentsMargins(0, 0, 0, 0);
+    column->addLayout(formLayout_);
     formLayout_->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
     const auto changes = [this](auto* sender, auto signal) { connect(sender, signal, this, &ExportSheet::sync); };
 
@@ -148,6 +155,7 @@ void ExportSheet::buildForm() {
     customEdgeMessage_->setObjectName("exportCustomEdgeMessage");
     customEdgeMessage_->setFont(textFont(TextStyle::caption));
     customEdgeMessage_->setText("Enter a whole number greater than zero.");
+    customEdgeMessage_->setWordWrap(false);  // one short line, in the form
     formLayout_->addRow(customEdgeMessage_);
 
     quality_ = new QComboBox(form_);
@@ -160,13 +168,13 @@ void ExportSheet::buildForm() {
         "Original resolution and maximum quality preserve the most detail. Smaller dimensions "
         "and lower JPEG quality reduce file size; JPEG compression is lossy.",
         form_);
-    formLayout_->addRow(jpegCaption_);
+    column->addWidget(jpegCaption_);
 
     dngCaption_ = captionLabel(
         "DNG keeps the original RAW pixels at full resolution with lossless storage. Quillmere "
         "can restore the embedded adjustments; other editors do not apply Quillmere's settings.",
         form_);
-    formLayout_->addRow(dngCaption_);
+    column->addWidget(dngCaption_);
     editionCaption_ = captionLabel(
         DistributionPolicy::isAppStore(services_.channel)
             ? "Existing DNG files are supported directly. Export other RAW formats as JPEG, or "
@@ -177,25 +185,26 @@ void ExportSheet::buildForm() {
               "cannot be exported as original RAW.",
         form_);
     editionCaption_->setObjectName("exportEditionCaption");
-    formLayout_->addRow(editionCaption_);
+    column->addWidget(editionCaption_);
 
+    column->addSpacing(kSectionGap);
     auto* metadata = new QLabel("Metadata", form_);
     metadata->setFont(textFont(TextStyle::headline));
-    formLayout_->addRow(metadata);
+    column->addWidget(metadata);
     includeSoftware_ = new QCheckBox("Identify Quillmere as the editing software", form_);
     includeSoftware_->setObjectName("exportIncludeSoftware");
     includeSoftware_->setChecked(true);
-    formLayout_->addRow(includeSoftware_);
+    column->addWidget(includeSoftware_);
     includeEditParameters_ = new QCheckBox("Embed editing parameters", form_);
     includeEditParameters_->setObjectName("exportIncludeEditParameters");
     includeEditParameters_->setChecked(true);
-    formLayout_->addRow(includeEditParameters_);
-    formLayout_->addRow(captionLabel("Parameters include local spot repairs. Turn this off to omit "
+    column->addWidget(includeEditParameters_);
+    column->addWidget(captionLabel("Parameters include local spot repairs. Turn this off to omit "
                                      "the editing recipe from the exported file.",
                                      form_));
 
-    formLayout_->addRow(buildDestinationRow());
-    formLayout_->addRow(captionLabel(
+    column->addWidget(buildDestinationRow());
+    column->addWidget(captionLabel(
         "Original files are kept. Exports use a new filename when one already exists.", form_));
 }
 
@@ -321,9 +330,9 @@ void ExportSheet::sync() {
     formLayout_->setRowVisible(customRow_, custom);
     formLayout_->setRowVisible(customEdgeMessage_, custom && !customEdgeIsValid());
     formLayout_->setRowVisible(quality_, jpeg);
-    formLayout_->setRowVisible(jpegCaption_, jpeg);
-    formLayout_->setRowVisible(dngCaption_, !jpeg);
-    formLayout_->setRowVisible(editionCaption_, !jpeg);
+    jpegCaption_->setVisible(jpeg);
+    dngCaption_->setVisible(!jpeg);
+    editionCaption_->setVisible(!jpeg);
     form_->setEnabled(!exporting && !finished);
 
     destinationText_->setFullText(destination_ ? pathText(*destination_)
@@ -351,7 +360,14 @@ void ExportSheet::sync() {
     export_->setVisible(!finished);
     export_->setText(QString("Export %1 %2").arg(photos).arg(photos == 1 ? "Photo" : "Photos"));
     export_->setEnabled(canExport());
-    adjustSize();
+    fitHeight();
+}
+
+void ExportSheet::fitHeight() {
+    // adjustSize() would wrap the captions at the layout's preferred width, which may exceed the
+    // sheet's fixed width, and leave too little height for the lines they really take.
+    layout()->activate();
+    resize(kSheetWidth, std::max(heightForWidth(kSheetWidth), minimumSizeHint().height()));
 }
 
 void ExportSheet::chooseFolder() {
