@@ -34,7 +34,9 @@ constexpr int kProgressSteps = 1000;
 // Extra room above the metadata section's header.
 constexpr int kSectionGap = 8;
 
-QString pathText(const std::filesystem::path& path) { return QString::fromStdString(path.string()); }
+QString pathText(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
 
 std::optional<std::filesystem::path> chooseWithFileDialog(QWidget* parent) {
     const QString folder = QFileDialog::getExistingDirectory(parent, "Choose export folder",
@@ -96,10 +98,10 @@ ExportSheet::ExportSheet(AppState& state, QWidget* parent, ExportSheetServices s
     column->addWidget(buildButtonRow());
 
     using Field = AppState::Field;
-    watcher_->onAnnounced({Field::photo, Field::selectedPhotoIDs, Field::sessionPhotos,
-                           Field::isExporting, Field::isOpening, Field::exportProgress,
-                           Field::exportStatus},
-                          [this] { sync(); });
+    watcher_->onAnnounced(
+        {Field::photo, Field::selectedPhotoIDs, Field::sessionPhotos, Field::isExporting,
+         Field::isOpening, Field::exportProgress, Field::exportStatus},
+        [this] { sync(); });
     sync();
 }
 
@@ -113,7 +115,9 @@ void ExportSheet::buildForm() {
     formLayout_->setContentsMargins(0, 0, 0, 0);
     column->addLayout(formLayout_);
     formLayout_->setFieldGrowthPolicy(QFormLayout::ExpandingFieldsGrow);
-    const auto changes = [this](auto* sender, auto signal) { connect(sender, signal, this, &ExportSheet::sync); };
+    const auto changes = [this](auto* sender, auto signal) {
+        connect(sender, signal, this, &ExportSheet::sync);
+    };
 
     scope_ = new QComboBox(form_);
     scope_->setObjectName("exportScope");
@@ -199,9 +203,10 @@ void ExportSheet::buildForm() {
     includeEditParameters_->setObjectName("exportIncludeEditParameters");
     includeEditParameters_->setChecked(true);
     column->addWidget(includeEditParameters_);
-    column->addWidget(captionLabel("Parameters include local spot repairs. Turn this off to omit "
-                                     "the editing recipe from the exported file.",
-                                     form_));
+    column->addWidget(
+        captionLabel("Parameters include local spot repairs. Turn this off to omit "
+                     "the editing recipe from the exported file.",
+                     form_));
 
     column->addWidget(buildDestinationRow());
     column->addWidget(captionLabel(
@@ -336,7 +341,7 @@ void ExportSheet::sync() {
     form_->setEnabled(!exporting && !finished);
 
     destinationText_->setFullText(destination_ ? pathText(*destination_)
-                                   : QString("exports folder beside each original"));
+                                               : QString("exports folder beside each original"));
 
     progress_->setVisible(state_.isExporting());
     status_->setVisible(state_.isExporting());
