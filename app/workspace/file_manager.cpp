@@ -27,7 +27,10 @@ void FileManager::reveal(const std::vector<std::filesystem::path>& items) {
         return;
     }
     QStringList uris;
-    for (const std::filesystem::path& item : items) uris.append(fileURL(item).toString());
+    // The service takes URIs, so a space or a non-ASCII name travels percent-encoded.
+    for (const std::filesystem::path& item : items) {
+        uris.append(fileURL(item).toString(QUrl::FullyEncoded));
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"),
         QStringLiteral("/org/freedesktop/FileManager1"),
