@@ -38,6 +38,9 @@ TEST(ExportSheetParser, ReadsOnlyWholeNumbersWithinSixtyFourBits) {
 
 class ExportSheetTest : public ::testing::Test {
   protected:
+    // A sheet left open must not outlive the state it watches.
+    ~ExportSheetTest() override { delete sheet.data(); }
+
     // The folder chooser answers with `folder` once, then as if cancelled.
     void show(std::string channel = "") {
         sheet =
