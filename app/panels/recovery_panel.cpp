@@ -6,14 +6,10 @@
 #include <QVBoxLayout>
 
 #include "app/panels/kit/inspector_style.h"
+#include "app/panels/panel_arrangement.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {
-namespace {
-
-bool showsRAWTexts(const AppState& state) { return !state.photo() || state.photo()->isRAW; }
-
-}  // namespace
 
 RecoveryPanel::RecoveryPanel(AppState& state, QWidget* parent)
     : SliderRowsPanel(state,
@@ -69,9 +65,12 @@ RecoveryPanel::RecoveryPanel(AppState& state, QWidget* parent)
     sync();
 }
 
+bool RecoveryPanel::showsRAWTexts(const AppState& state) {
+    return !state.photo() || state.photo()->isRAW;
+}
+
 QString RecoveryPanel::title(const AppState& state) {
-    return showsRAWTexts(state) ? QStringLiteral("RAW Recovery")
-                                : QStringLiteral("Highlights & Shadows");
+    return PanelArrangement::recoveryTitle(showsRAWTexts(state));
 }
 
 void RecoveryPanel::sync() {

@@ -16,6 +16,8 @@ class RecoveryPanel : public SliderRowsPanel {
   public:
     explicit RecoveryPanel(AppState& state, QWidget* parent = nullptr);
 
+    // No photo is open, or a RAW photo.
+    static bool showsRAWTexts(const AppState& state);
     // "RAW Recovery" with no photo or a RAW photo, else "Highlights & Shadows".
     static QString title(const AppState& state);
 

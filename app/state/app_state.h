@@ -345,6 +345,9 @@ class AppState : public QObject {
     const std::optional<PhotoURL>& spotRepairPhotoID() const { return spotRepairPhotoID_; }
     // Brush diameter in pixels of the open photo.
     double spotRepairDiameter() const { return spotRepairDiameter_; }
+    // As the inspector's size slider sets it, within the range; a value that is not finite is
+    // ignored.
+    void setSpotRepairDiameter(double diameter);
     // Newest last; at most 100 undo entries.
     const std::vector<SpotRepairList>& spotUndoStack() const { return spotUndoStack_; }
     const std::vector<SpotRepairList>& spotRedoStack() const { return spotRedoStack_; }

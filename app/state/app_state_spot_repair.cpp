@@ -40,6 +40,11 @@ void AppState::revealSpotRepairs() {
     removeDisabledLayer(EditLayer::spotRepair);
 }
 
+void AppState::setSpotRepairDiameter(double diameter) {
+    if (!std::isfinite(diameter)) return;
+    assign(spotRepairDiameter_, diameter, Field::spotRepairDiameter);
+}
+
 void AppState::resizeSpotRepair(double factor) {
     if (spotRepairDraft_) return;
     const DiameterRange range = spotRepairDiameterRange();

@@ -4,6 +4,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QFrame>
 #include <QFontDatabase>
 #include <QIconEngine>
 #include <QImage>
@@ -14,6 +15,7 @@
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
+#include <functional>
 
 namespace quillmere {
 namespace {
@@ -24,7 +26,15 @@ QColor withAlpha(QColor color, double alpha) {
 }
 
 QColor toneColor(const QPalette& palette, TextTone tone) {
-    return tone == TextTone::secondary ? secondaryTextColor(palette) : tertiaryTextColor(palette);
+    switch (tone) {
+        case TextTone::secondary:
+            return secondaryTextColor(palette);
+        case TextTone::tertiary:
+            return tertiaryTextColor(palette);
+        case TextTone::link:
+            return palette.color(QPalette::Link);
+    }
+    return palette.color(QPalette::WindowText);
 }
 
 // Keeps a widget's text in a tone of its parent's text colour. The parent inherits the
@@ -32,7 +42,10 @@ QColor toneColor(const QPalette& palette, TextTone tone) {
 // re-apply the tone; the widget itself may not hear of it, since it overrides the text roles.
 class ToneKeeper : public QObject {
   public:
-    ToneKeeper(QWidget& widget, TextTone tone) : QObject(&widget), widget_(widget), tone_(tone) {
+    using Tone = std::function<QColor(const QPalette&)>;
+
+    ToneKeeper(QWidget& widget, Tone tone)
+        : QObject(&widget), widget_(widget), tone_(std::move(tone)) {
         widget.installEventFilter(this);
         follow(widget.parentWidget());
     }
@@ -56,7 +69,7 @@ class ToneKeeper : public QObject {
 
     void apply() {
         const QPalette source = parent_ ? parent_->palette() : QApplication::palette(&widget_);
-        const QColor color = toneColor(source, tone_);
+        const QColor color = tone_(source);
         QPalette palette = widget_.palette();
         for (QPalette::ColorRole role :
              {QPalette::WindowText, QPalette::ButtonText, QPalette::Text}) {
@@ -68,7 +81,7 @@ class ToneKeeper : public QObject {
     }
 
     QWidget& widget_;
-    TextTone tone_;
+    Tone tone_;
     QPointer<QWidget> parent_;
 };
 
@@ -79,6 +92,8 @@ QColor tintColor(SymbolTint tint, QIcon::Mode mode) {
     switch (tint) {
         case SymbolTint::text:
             return palette.color(group, QPalette::ButtonText);
+        case SymbolTint::muted:
+            return withAlpha(palette.color(QPalette::WindowText), 0.7);
         case SymbolTint::secondary:
             return secondaryTextColor(palette);
         case SymbolTint::tertiary:
@@ -167,7 +182,23 @@ bool isDark(const QWidget& widget) {
     return widget.palette().color(QPalette::Window).lightness() < 128;
 }
 
-void setTextTone(QWidget& widget, TextTone tone) { new ToneKeeper(widget, tone); }
+void setTextTone(QWidget& widget, TextTone tone) {
+    new ToneKeeper(widget, [tone](const QPalette& palette) { return toneColor(palette, tone); });
+}
+
+void setTextOpacity(QWidget& widget, double opacity) {
+    new ToneKeeper(widget, [opacity](const QPalette& palette) {
+        return withAlpha(palette.color(QPalette::WindowText), opacity);
+    });
+}
+
+QFrame* makeDivider(QWidget* parent) {
+    auto* line = new QFrame(parent);
+    line->setFrameShape(QFrame::HLine);
+    line->setFrameShadow(QFrame::Plain);
+    setTextTone(*line, TextTone::tertiary);
+    return line;
+}
 
 QIcon symbolIcon(const QString& name, SymbolTint tint) {
     return QIcon(new SymbolIconEngine(name, tint));

@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QString>
 
+class QFrame;
 class QPainter;
 class QPalette;
 class QRectF;
@@ -37,16 +38,25 @@ QColor tertiaryTextColor(const QPalette& palette);
 // The widget is drawn dark: its window colour is darker than the middle grey.
 bool isDark(const QWidget& widget);
 
-// Shows a label's or button's text in the secondary or tertiary tone of its parent's text colour,
-// and keeps it so when the appearance changes.
-enum class TextTone { secondary, tertiary };
+// Shows a label's or button's text in a tone of its parent's palette, and keeps it so when the
+// appearance changes.
+enum class TextTone {
+    secondary,  // the text colour at 55 %
+    tertiary,   // at 30 %
+    link,       // the link colour
+};
 void setTextTone(QWidget& widget, TextTone tone);
+// The text colour at `opacity`, kept so likewise.
+void setTextOpacity(QWidget& widget, double opacity);
+// A one-pixel horizontal line in the tertiary tone, as between the inspector's sections.
+QFrame* makeDivider(QWidget* parent);
 
 // Symbols are the program's own SVG drawings (":/icons/<name>.svg", named like "trash" or
 // "arrow.uturn.backward"), drawn in one colour through their shape (SourceIn), never the desktop's
 // icon theme.
 enum class SymbolTint {
     text,       // the palette's button text, dimmed when disabled
+    muted,      // 70 % of the text colour
     secondary,  // 55 % of the text colour
     tertiary,   // 30 % of the text colour
     accent,     // the highlight colour

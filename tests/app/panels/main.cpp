@@ -1,6 +1,7 @@
-// The panel tests drive real widgets inside a QApplication on the offscreen platform, in the
-// Fusion style with American English number formats, with the user's data and configuration
-// folders moved to a temporary folder and every delay and animation a hundred times faster.
+// The panel and sheet tests drive real widgets inside a QApplication on the offscreen platform, in
+// the Fusion style with American English number formats, with the user's data and configuration
+// folders moved to a temporary folder and every delay and animation a hundred times faster. The
+// workspace hosts the real sections and sheets, as in the program.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,10 @@
 #include <QStyleFactory>
 #include <cstdlib>
 
+#include "app/panels/install_panel_views.h"
 #include "app/panels/kit/ui_timing.h"
+#include "app/sheets/install_sheet_views.h"
+#include "app/state/preferences.h"
 #include "tests/fixtures/temporary_folder.h"
 
 int main(int argc, char** argv) {
@@ -22,6 +26,9 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     quillmere::UiTiming::setScale(0.01);
+    quillmere::Preferences preferences;
+    quillmere::installPanelViews(preferences);
+    quillmere::installSheetViews();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -40,6 +40,8 @@ DoubleSlider* sliderNamed(const QWidget& root, const QString& name) {
     return nullptr;
 }
 
+bool eventually(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
+
 void dragSlider(DoubleSlider& slider, int x) {
     const QPoint start = SliderProbe::handle(slider).center();
     QTest::mousePress(&slider, Qt::LeftButton, Qt::NoModifier, start);

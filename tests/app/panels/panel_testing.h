@@ -3,6 +3,11 @@
 #include <QCoreApplication>
 #include <QString>
 #include <QWidget>
+#include <functional>
+#include <ostream>
+
+// Readable failure messages for Qt's text.
+inline void PrintTo(const QString& text, std::ostream* stream) { *stream << text.toStdString(); }
 
 namespace quillmere {
 
@@ -17,6 +22,9 @@ void doubleClick(QWidget* widget, QPoint point = {});
 DoubleSlider* sliderNamed(const QWidget& root, const QString& name);
 // Drags the slider's handle to `x` in the slider's coordinates, with the left button.
 void dragSlider(DoubleSlider& slider, int x);
+// Runs the event loop until `condition` holds, for at most five seconds; whether it came to hold.
+// (QTRY_ macros report to QtTest, not to GoogleTest.)
+bool eventually(const std::function<bool()>& condition);
 // Lets the views see the state's announcements (one event-loop turn, and what it posts).
 inline void settle() {
     QCoreApplication::processEvents();

@@ -32,13 +32,13 @@ TEST_F(RecoveryPanelTest, TitleAndHighlightsTipFollowThePhoto) {
     const QString raster =
         "Adjust existing highlight detail. Clipped detail cannot be restored. Double-click the "
         "label to reset.";
-    std::optional<OpenedPhoto> jpeg = scriptedPhoto("/photos/a.jpg");
-    jpeg->isRAW = false;
+    OpenedPhoto jpeg = scriptedPhoto(harness.file("b.jpg"));
+    jpeg.isRAW = false;
     for (const auto& [photo, title, tip] :
-         {std::tuple(std::optional(scriptedPhoto("/photos/a.dng")), "RAW Recovery", raw),
-          std::tuple(jpeg, "Highlights & Shadows", raster),
-          std::tuple(std::optional<OpenedPhoto>(), "RAW Recovery", raw)}) {
-        AppStateTesting::setPhoto(state, photo);
+         {std::tuple(std::optional<OpenedPhoto>(), "RAW Recovery", raw),
+          std::tuple(std::optional(scriptedPhoto(harness.file("a.dng"))), "RAW Recovery", raw),
+          std::tuple(std::optional(jpeg), "Highlights & Shadows", raster)}) {
+        if (photo) harness.open(photo->id.url, photo);
         settle();
         EXPECT_EQ(RecoveryPanel::title(state), title);
         EXPECT_EQ(panel.findChild<QWidget*>("recoveryHighlights")->toolTip(), tip);
@@ -60,22 +60,28 @@ TEST_F(RecoveryPanelTest, CompareTogglesAndResetZeroesTheFourFieldsOnly) {
     EXPECT_EQ(compare->text(), "Compare recovery");
 
     harness.showPhoto("/photos/a.dng");
-    state.updateEditParams([](EditParams& params) {
-        params = {.exposure = 1.2, .highlights = -40, .shadows = 30, .whites = 10, .blacks = -5};
+    EditParams expected;
+    expected.exposure = 1.2;
+    state.updateEditParams([&](EditParams& params) {
+        params = expected;
+        params.highlights = -40;
+        params.shadows = 30;
+        params.whites = 10;
+        params.blacks = -5;
     });
     state.toggleEditLayer(EditLayer::highlights);
     state.toggleRecoveryComparison();
     panel.resetButton()->click();
     settle();
-    EXPECT_EQ(state.editParams(), EditParams{.exposure = 1.2});
+    EXPECT_EQ(state.editParams(), expected);
     EXPECT_FALSE(state.showRecoveryOriginal());
     EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::highlights));
 
     // With nothing to reset nothing changes and no comparison is announced.
-    harness.fields.clear();
+    harness.log->clear();
     panel.resetButton()->click();
-    EXPECT_EQ(state.editParams(), EditParams{.exposure = 1.2});
-    EXPECT_EQ(harness.announced(AppState::Field::showRecoveryOriginal), 0);
+    EXPECT_EQ(state.editParams(), expected);
+    EXPECT_EQ(harness.log->count(AppState::Field::showRecoveryOriginal), 0);
 }
 
 }  // namespace

@@ -72,7 +72,7 @@ TEST_F(SliderRowsTest, DragsStoreTheEndsExactlyAndStoredValuesAreShownNotWritten
     testing::dragSlider(slider("Temp"), slider("Temp").width() + 50);
     EXPECT_EQ(state.editParams().temperature, 50000);
 
-    harness.fields.clear();
+    harness.log->clear();
     edit([](EditParams& params) {
         params.temperature = 60000;
         params.tint = 12.37;
@@ -81,7 +81,7 @@ TEST_F(SliderRowsTest, DragsStoreTheEndsExactlyAndStoredValuesAreShownNotWritten
     EXPECT_EQ(row(EditLayer::tint)->valueLabel()->text(), "+12");
     EXPECT_EQ(state.editParams().temperature, 60000);
     EXPECT_EQ(state.editParams().tint, 12.37);
-    EXPECT_EQ(harness.announced(AppState::Field::editParams), 1) << "only the test's own write";
+    EXPECT_EQ(harness.log->count(AppState::Field::editParams), 1) << "only the test's own write";
 }
 
 TEST_F(SliderRowsTest, DoubleClickResetsToZeroOrAsShotAndShowsTheLayer) {

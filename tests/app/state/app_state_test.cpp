@@ -28,7 +28,7 @@ TEST(AppState, GivenOnlyAnEngineItUsesTheProgramsOwnCollaborators) {
 
 TEST_F(Publication, EqualValuesAreNotAnnouncedButTheHandlersStillRun) {
     harness.showPhoto("/photos/a.dng", true, testing::exposed(1));
-    harness.fields.clear();
+    harness.log->clear();
     // The handler marks the open photo edited although the equal edit is not announced.
     state.setEditParams(testing::exposed(1));
     EXPECT_TRUE(state.sessionPhotos()[0].isEdited);
@@ -43,7 +43,7 @@ TEST_F(Publication, EqualValuesAreNotAnnouncedButTheHandlersStillRun) {
     // Turning the brush off, even when it is off, discards the stroke.
     AppStateTesting::startStroke(state, SpotRepair(UUID::random(), 0.5, 0.5, 0.01, {}), "/a");
     state.setIsSpotRepairActive(false);
-    EXPECT_EQ(harness.fields,
+    EXPECT_EQ(harness.log->fields,
               (std::vector{Field::sessionPhotos, Field::lastError, Field::histogram,
                            Field::zoomRevision, Field::histogram, Field::zoomRevision,
                            Field::spotRepairDraft, Field::spotRepairPhotoID}));
@@ -61,7 +61,7 @@ TEST_F(Publication, OnlyTheNewestTexturesHistogramIsPublished) {
         harness.executor->runPending();
     }
     EXPECT_EQ(state.histogram(), HistogramBuilder(4).histogram(second));
-    EXPECT_EQ(harness.announced(Field::histogram), 1);
+    EXPECT_EQ(harness.log->count(Field::histogram), 1);
 
     // Work that arrives after the state is gone is dropped.
     state.onPreviewTexture(first);

@@ -44,9 +44,9 @@ TEST_F(Layers, ComparisonsBypassesAndResets) {
     EXPECT_TRUE(state.disabledEditLayers().empty());
     // Classic sharpening is two writes of the edit and keeps the RAW-texture switch.
     state.updateEditParams([](EditParams& e) { e.sharpening.preserveRAWTexture = true; });
-    harness.fields.clear();
+    harness.log->clear();
     state.applyClassicSharpening();
-    EXPECT_EQ(harness.announced(AppState::Field::editParams), 2);
+    EXPECT_EQ(harness.log->count(AppState::Field::editParams), 2);
     EXPECT_TRUE(state.editParams().sharpening.preserveRAWTexture);
 
     state.setIsSpotRepairActive(true);

@@ -21,8 +21,7 @@ StateHarness::StateHarness(HarnessReplacements replacements)
         .prompts = prompts,
     };
     state = std::make_unique<AppState>(engine, std::move(collaborators));
-    QObject::connect(state.get(), &AppState::changed,
-                     [this](AppState::Field field) { fields.push_back(field); });
+    log = std::make_unique<FieldLog>(*state);
 }
 
 bool StateHarness::request(const std::vector<std::filesystem::path>& urls) {

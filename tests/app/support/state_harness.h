@@ -81,6 +81,26 @@ struct ScriptedPrompts final : UserPrompts {
     std::vector<FolderPrompt> shown;
 };
 
+// Every field a state announced, in order.
+class FieldLog {
+  public:
+    explicit FieldLog(AppState& state)
+        : connection_(QObject::connect(&state, &AppState::changed, [this](AppState::Field field) {
+              fields.push_back(field);
+          })) {}
+    ~FieldLog() { QObject::disconnect(connection_); }
+
+    int count(AppState::Field field) const {
+        return static_cast<int>(std::count(fields.begin(), fields.end(), field));
+    }
+    void clear() { fields.clear(); }
+
+    std::vector<AppState::Field> fields;
+
+  private:
+    QMetaObject::Connection connection_;
+};
+
 // Collaborators that replace a harness's own.
 struct HarnessReplacements {
     std::shared_ptr<EditClipboard> clipboard = nullptr;
@@ -124,10 +144,6 @@ struct StateHarness {
         AppStateTesting::showPhoto(*state, scriptedPhoto(url, supportsDetail), params, baseline);
         AppStateTesting::select(*state, {url});
     }
-    // How often `field` was announced.
-    int announced(AppState::Field field) const {
-        return static_cast<int>(std::count(fields.begin(), fields.end(), field));
-    }
 
     TemporaryFolder folder;
     std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
@@ -139,8 +155,7 @@ struct StateHarness {
     std::shared_ptr<ScriptedPrompts> prompts = std::make_shared<ScriptedPrompts>();
     std::shared_ptr<Preferences> preferences;
     std::unique_ptr<AppState> state;
-    // Every field the state announced, in order.
-    std::vector<AppState::Field> fields;
+    std::unique_ptr<FieldLog> log;
 };
 
 // A test over a harness of its own.

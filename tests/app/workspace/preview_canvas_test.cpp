@@ -10,7 +10,7 @@ namespace {
 TEST_F(PreviewCanvasTest, PaintsTheBackgroundAndTheImageUprightAndReportsTheFirstFit) {
     showPhoto("/photos/a.dng", false);
     expectColor(frame(), {200, 150}, Qt::black, 1);
-    EXPECT_EQ(harness.announced(AppState::Field::zoomPercent), 0) << "no texture, no report";
+    EXPECT_EQ(harness.log->count(AppState::Field::zoomPercent), 0) << "no texture, no report";
 
     showPhoto();
     EXPECT_NEAR(state.zoomPercent(), kFit * scale() * 100, 1e-9);
@@ -22,10 +22,10 @@ TEST_F(PreviewCanvasTest, PaintsTheBackgroundAndTheImageUprightAndReportsTheFirs
     expectColor(image, {397, kTop + 3}, Qt::white, 8);
     expectColor(image, {3, kTop + 3}, QColor(0, 128, 255), 8);
 
-    harness.fields.clear();
+    harness.log->clear();
     canvas->setLightAppearance(true);
     expectColor(frame(), {200, kTop / 2}, QColor(209, 209, 209), 1);  // 0.82 × 255
-    EXPECT_EQ(harness.announced(AppState::Field::zoomPercent), 0) << "appearance is no zoom";
+    EXPECT_EQ(harness.log->count(AppState::Field::zoomPercent), 0) << "appearance is no zoom";
 }
 
 TEST_F(PreviewCanvasTest, ZoomRequestsWheelsDoubleClicksAndPhotosSetTheViewReRendersKeepIt) {

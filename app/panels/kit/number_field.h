@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QLineEdit>
+
+namespace quillmere {
+
+// A small right-aligned field for a number the model owns, written and read in the user's locale
+// ("1.3", or "1,3" in German) with a fixed number of decimals.
+// - `setValue` shows the model's value, except while the user is typing in the field.
+// - When the user finishes editing (Return or leaving the field), a number is reported by
+//   `committed`; any other text, or text left as it was, writes nothing. Either way the field then
+//   shows the model's value again, so a value the model clamped or refused reads as stored.
+class NumberField : public QLineEdit {
+    Q_OBJECT
+
+  public:
+    NumberField(int decimals, int width, QWidget* parent = nullptr);
+
+    void setValue(double value);
+    // The model's value as last given.
+    double value() const { return value_; }
+
+  signals:
+    void committed(double value);
+
+  private:
+    void finish();
+    void display(double value);
+
+    int decimals_;
+    double value_ = 0;
+};
+
+}  // namespace quillmere

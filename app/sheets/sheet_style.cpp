@@ -1,0 +1,36 @@
+#include "app/sheets/sheet_style.h"
+
+#include <QLabel>
+#include <QPalette>
+
+#include "app/panels/kit/inspector_style.h"
+#include "app/panels/kit/plain_text.h"
+
+namespace quillmere {
+
+QFont sheetTitleFont() {
+    QFont font = textFont(TextStyle::body);
+    const double body = font.pointSizeF() > 0 ? font.pointSizeF() : 10;
+    font.setPointSizeF(body * 1.3);
+    return weighted(font, QFont::DemiBold);
+}
+
+QLabel* captionLabel(const QString& text, QWidget* parent) {
+    QLabel* label = plainTextLabel(text, parent);
+    label->setFont(textFont(TextStyle::caption));
+    label->setWordWrap(true);
+    setTextTone(*label, TextTone::secondary);
+    return label;
+}
+
+QLabel* errorLabel(QWidget* parent) {
+    QLabel* label = plainTextLabel(QString(), parent);
+    label->setWordWrap(true);
+    // A red that reads on the dark and the light appearance alike.
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::WindowText, QColor(0xE5, 0x3E, 0x3E));
+    label->setPalette(palette);
+    return label;
+}
+
+}  // namespace quillmere

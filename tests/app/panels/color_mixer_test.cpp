@@ -1,0 +1,330 @@
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+#include <QToolButton>
+#include <limits>
+
+#include "app/panels/color_mixer_view.h"
+#include "app/panels/hsl_section.h"
+#include "app/panels/kit/collapsible_group.h"
+#include "app/panels/kit/number_field.h"
+#include "app/panels/mixer_colors.h"
+#include "app/panels/mixer_row.h"
+#include "app/panels/point_color_editor.h"
+#include "app/panels/slider_row.h"
+#include "app/panels/swatch_button.h"
+#include "tests/app/panels/panel_testing.h"
+#include "tests/app/workspace/preview_canvas_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using Band = HSLAdjustments::Band;
+using testing::settle;
+constexpr double nan = std::numeric_limits<double>::quiet_NaN();
+
+TEST(MixerColors, HueTracksWrapAroundRedAndSwatchesTakeAnyNumbers) {
+    const auto hues = [](Band band) {
+        std::vector<int> degrees;
+        for (const QColor& color : track(band, "Hue")) degrees.push_back(color.hsvHue());
+        return degrees;
+    };
+    EXPECT_EQ(hues(Band::red), (std::vector<int>{330, 0, 30}));
+    EXPECT_EQ(hues(Band::magenta), (std::vector<int>{300, 330, 0}));
+    EXPECT_EQ(track(Band::green, "Luminance").front(), QColor(Qt::black));
+    EXPECT_EQ(track(Band::green, "Luminance").back(), QColor(Qt::white));
+    PointColor odd(-90, 7, nan);
+    EXPECT_EQ(swatchColor(odd), QColor::fromHsvF(0.75f, 1, 0));
+    odd.hue = std::numeric_limits<double>::infinity();
+    EXPECT_EQ(swatchColor(odd).hsvHueF(), 0);
+}
+
+class HSLSectionTest : public ::testing::Test {
+  protected:
+    HSLSectionTest() {
+        harness.open(harness.file("a.dng"));
+        section->resize(320, 900);
+        section->show();
+        settle();
+    }
+    ColorMixerView& mixer() { return *section->mixer(); }
+    PointColorEditor& points() { return *section->pointEditor(); }
+    const HSLAdjustments& hsl() const { return state.editParams().hsl; }
+    void choose(const char* layout) {
+        mixer().layoutPicker()->setCurrentText(layout);
+        settle();
+    }
+    void addPoints(int count) {
+        state.updateEditParams([&](EditParams& params) {
+            for (int index = 0; index < count; ++index)
+                params.hsl.points.emplace_back(index * 40.0, 0.5, 0.5);
+        });
+        settle();
+    }
+    NumberField* field(const char* name) {
+        for (NumberField* found : section->findChildren<NumberField*>()) {
+            if (found->accessibleName() == name) return found;
+        }
+        ADD_FAILURE() << name;
+        return nullptr;
+    }
+    void type(const char* name, const char* text) {
+        NumberField* input = field(name);
+        input->selectAll();
+        QTest::keyClicks(input, text);
+        QTest::keyClick(input, Qt::Key_Return);
+        settle();
+    }
+
+    testing::StateHarness harness;
+    AppState& state = *harness.state;
+    std::unique_ptr<HSLSection> section = std::make_unique<HSLSection>(state);
+};
+
+TEST_F(HSLSectionTest, RowsWriteOneEntryWithinItsLimits) {
+    type("Red Hue", "250");
+    EXPECT_EQ(hsl().hue[0], 100);
+    EXPECT_EQ(field("Red Hue")->text(), "100");
+    type("Red Hue", "-500");
+    EXPECT_EQ(hsl().hue[0], -100);
+    MixerRow* greenSaturation = mixer().row(Band::green, "Saturation");
+    greenSaturation->write(40);
+    greenSaturation->write(nan);
+    EXPECT_EQ(hsl().saturation[3], 0);
+    state.updateEditParams([](EditParams& params) { params.hsl.luminance[0] = 30; });
+    testing::doubleClick(mixer().row(Band::red, "Hue")->label());
+    EXPECT_EQ(hsl().hue[0], 0);
+    EXPECT_EQ(hsl().luminance[0], 30) << "the other channels of the band stay";
+}
+
+TEST_F(HSLSectionTest, TheLayoutAndTheBlackAndWhiteSwitchFollowEachOtherWhileShown) {
+    choose("B&W");
+    EXPECT_TRUE(hsl().blackAndWhite);
+    choose("Color");
+    EXPECT_FALSE(hsl().blackAndWhite);
+    choose("HSL");
+    EditParams blackAndWhite;
+    blackAndWhite.hsl.blackAndWhite = true;
+    const EditCheckpoint mono{UUID::random(), "Mono", Date(), blackAndWhite};
+    state.restoreCheckpoint(mono);
+    settle();
+    EXPECT_EQ(mixer().layoutName(), "B&W");
+    state.restoreCheckpoint(EditCheckpoint{UUID::random(), "Colour", Date(), EditParams()});
+    settle();
+    EXPECT_EQ(mixer().layoutName(), "HSL");
+    // Hidden (another tab), an arriving black-and-white edit is seen when the mixer comes back;
+    // so does a new panel.
+    section->setTab("Point Color");
+    state.restoreCheckpoint(mono);
+    settle();
+    EXPECT_EQ(mixer().layoutName(), "HSL");
+    section->setTab("Mixer");
+    EXPECT_EQ(mixer().layoutName(), "B&W");
+    EXPECT_EQ(HSLSection(state).mixer()->layoutName(), "B&W");
+}
+
+TEST_F(HSLSectionTest, ResetAndAnyMixerChangeShowTheLayerAgain) {
+    addPoints(2);
+    state.setSelectedPointColor(hsl().points[0].id);
+    choose("B&W");
+    state.updateEditParams([](EditParams& params) { params.hsl.hue[2] = 12; });
+    state.toggleEditLayer(EditLayer::colorMixer);
+    section->resetButton()->click();
+    settle();
+    EXPECT_EQ(hsl(), HSLAdjustments::neutral());
+    EXPECT_EQ(state.selectedPointColor(), std::nullopt);
+    EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::colorMixer));
+    EXPECT_EQ(mixer().layoutName(), "HSL");
+
+    section->bypassButton()->click();
+    mixer().row(Band::blue, "Hue")->slider()->triggerAction(QSlider::SliderSingleStepAdd);
+    settle();
+    EXPECT_EQ(hsl().hue[5], 1);
+    EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::colorMixer));
+}
+
+TEST_F(HSLSectionTest, TargetedAdjustmentFollowsTheChannelAndEndsTheEyedropper) {
+    QToolButton* targeted = mixer().targetedButton();
+    mixer().setMode("Luminance");  // while off it starts nothing
+    EXPECT_EQ(state.colorTargetChannel(), std::nullopt);
+    mixer().setMode("All");
+    state.setColorSamplerActive(true);
+    state.toggleSpotRepair();
+    targeted->click();
+    EXPECT_EQ(state.colorTargetChannel(), "Hue");
+    EXPECT_FALSE(state.colorSamplerActive() || state.isSpotRepairActive());
+    mixer().setMode("Luminance");
+    EXPECT_EQ(state.colorTargetChannel(), "Luminance");
+    choose("B&W");
+    mixer().setMode("Saturation");
+    EXPECT_EQ(state.colorTargetChannel(), "Saturation") << "the mode's channel, also in B&W";
+    targeted->click();
+    EXPECT_EQ(state.colorTargetChannel(), std::nullopt);
+    EXPECT_FALSE(state.colorSamplerActive());
+}
+
+TEST_F(HSLSectionTest, AltVisualisesTheBandDuringADragAndTabsOrFoldingEndEveryTool) {
+    choose("HSL");
+    mixer().setMode("Saturation");
+    settle();
+    BandSlider* green = mixer().row(Band::green, "Saturation")->slider();
+    const QPoint middle = green->rect().center();
+    QTest::mousePress(green, Qt::LeftButton, Qt::AltModifier, middle);
+    EXPECT_EQ(state.visualizeColorBand(), 3);
+    QTest::mouseRelease(green, Qt::LeftButton, Qt::NoModifier, middle);
+    EXPECT_EQ(state.visualizeColorBand(), -1);
+    harness.log->clear();
+    QTest::mousePress(green, Qt::LeftButton, Qt::NoModifier, middle);
+    QTest::mouseRelease(green, Qt::LeftButton, Qt::NoModifier, middle);
+    EXPECT_EQ(harness.log->count(AppState::Field::visualizeColorBand), 0);
+
+    for (const auto& end : std::vector<std::function<void()>>{
+             [&] { section->setTab("Point Color"); }, [&] { section->setExpanded(false); }}) {
+        state.setColorTargetChannel("Hue");
+        state.setColorSamplerActive(true);
+        state.setVisualizePointColor(true);
+        state.setVisualizeColorBand(2);
+        end();
+        EXPECT_EQ(state.colorTargetChannel(), std::nullopt);
+        EXPECT_FALSE(state.colorSamplerActive() || state.visualizePointColor());
+        EXPECT_EQ(state.visualizeColorBand(), -1);
+    }
+}
+
+TEST_F(HSLSectionTest, TheColorLayoutShowsTheChosenBandsRowsUnderItsRingedSwatch) {
+    choose("Color");
+    mixer().swatches()[5]->click();  // blue
+    settle();
+    QStringList shown;
+    for (MixerRow* row : mixer().rows()) {
+        if (row->isVisible()) shown << row->label()->text() + ":" + row->field()->accessibleName();
+    }
+    EXPECT_EQ(shown, (QStringList{"Hue:Blue Hue", "Saturation:Blue Saturation",
+                                  "Luminance:Blue Luminance"}));
+    const QImage ringed = mixer().swatches()[5]->grab().toImage();
+    const QImage plain = mixer().swatches()[3]->grab().toImage();
+    EXPECT_EQ(ringed.pixelColor(11, 11).rgb(), bandColor(Band::blue).rgb());
+    EXPECT_EQ(plain.pixelColor(11, 11).rgb(), bandColor(Band::green).rgb());
+    const QColor text = section->palette().color(QPalette::WindowText);
+    EXPECT_LT(std::abs(ringed.pixelColor(11, 1).lightness() - text.lightness()), 40) << "ring";
+    EXPECT_GT(std::abs(plain.pixelColor(11, 1).lightness() - text.lightness()), 40) << "no ring";
+}
+
+TEST_F(HSLSectionTest, SampleButtonCountAndLimits) {
+    section->setTab("Point Color");
+    settle();
+    QPushButton* sample = points().sampleButton();
+    QLabel* count = nullptr;
+    for (QLabel* label : points().findChildren<QLabel*>()) {
+        if (label->text().endsWith("/8")) count = label;
+    }
+    ASSERT_NE(count, nullptr);
+    EXPECT_EQ(count->text(), "0/8");
+    state.setColorTargetChannel("Hue");
+    state.setVisualizePointColor(true);
+    state.toggleSpotRepair();
+    harness.log->clear();
+    sample->click();
+    // The order of the press: targeted adjustment, visualisation, brush, then sampling.
+    std::vector<AppState::Field> order;
+    for (AppState::Field field : harness.log->fields) {
+        if (field != AppState::Field::spotRepairDraft &&
+            field != AppState::Field::spotRepairPhotoID) {
+            order.push_back(field);
+        }
+    }
+    EXPECT_EQ(
+        order,
+        (std::vector{AppState::Field::colorTargetChannel, AppState::Field::visualizePointColor,
+                     AppState::Field::isSpotRepairActive, AppState::Field::colorSamplerActive}));
+    addPoints(8);
+    EXPECT_EQ(count->text(), "8/8");
+    EXPECT_EQ(sample->text(), "Cancel sampling");
+    EXPECT_TRUE(sample->isEnabled());
+    sample->click();
+    settle();
+    EXPECT_FALSE(sample->isEnabled());
+}
+
+TEST_F(HSLSectionTest, PointRowsClampDeleteMovesTheSelectionAndResetKeepsRanges) {
+    section->setTab("Point Color");
+    addPoints(3);
+    const UUID first = hsl().points[0].id, second = hsl().points[1].id;
+    state.setSelectedPointColor(second);
+    settle();
+    EXPECT_FALSE(points().refineRange()->isExpanded());
+    EXPECT_EQ(field("Saturation range")->text(), "0.50");
+    EXPECT_EQ(field("Range")->text(), "50");
+    type("Hue range (\u00b0)", "500");
+    type("Saturation range", "0");
+    points().write(second, PointColorEditor::refinementRows[2], nan);
+    points().write(UUID::random(), PointColorEditor::shiftRows[0], 50);  // no such point
+    for (const auto& row : PointColorEditor::shiftRows) points().write(second, row, 20);
+    const PointColor& edited = hsl().points[1];
+    EXPECT_EQ(edited.hueRange, 180);
+    EXPECT_EQ(edited.saturationRange, 0.01);
+    EXPECT_EQ(edited.luminanceRange, 0.01);
+    EXPECT_EQ(hsl().points[0].hueRange, 30) << "the other points stay";
+
+    harness.log->clear();
+    for (QPushButton* button : points().findChildren<QPushButton*>()) {
+        if (button->text() == "Reset shifts") button->click();
+    }
+    EXPECT_EQ(harness.log->count(AppState::Field::editParams), 4);
+    EXPECT_TRUE(hsl().points[1].isNeutral());
+    EXPECT_EQ(hsl().points[1].hueRange, 180);
+
+    const auto deleteSelected = [&] {
+        for (QPushButton* button : points().findChildren<QPushButton*>()) {
+            if (button->text() == "Delete") button->click();
+        }
+        settle();
+    };
+    deleteSelected();
+    EXPECT_EQ(state.selectedPointColor(), first);
+    EXPECT_EQ(hsl().points.size(), 2u);
+
+    // Deleting the only point leaves no selection, and the hint in place of the controls.
+    state.updateEditParams([](EditParams& params) { params.hsl.points.pop_back(); });
+    deleteSelected();
+    EXPECT_EQ(state.selectedPointColor(), std::nullopt);
+    EXPECT_TRUE(hsl().points.empty());
+    QStringList shown;
+    for (QLabel* label : points().findChildren<QLabel*>()) {
+        if (label->isVisible()) shown << label->text();
+    }
+    EXPECT_TRUE(shown.contains(
+        "Sample a color to adjust it independently of the eight mixer bands."));
+    EXPECT_FALSE(field("Range")->isVisible());
+}
+
+// The preview's eyedropper and targeted drag, driven through this panel's buttons.
+class ColorToolsEndToEnd : public PreviewCanvasTest {};
+
+TEST_F(ColorToolsEndToEnd, AGreySampleHasHueZeroAndATargetedDragFromItMovesRedOnly) {
+    showPhoto();
+    HSLSection section(state);
+    section.show();
+    canvas->setColorSampleTexture(plain({0.5f, 0.5f, 0.5f, 1}));
+    section.setTab("Point Color");
+    section.pointEditor()->sampleButton()->click();
+    QTest::mouseClick(canvas.get(), Qt::LeftButton, {}, QPoint(200, 150));
+    ASSERT_EQ(state.editParams().hsl.points.size(), 1u);
+    EXPECT_EQ(state.editParams().hsl.points[0].hue, 0);
+
+    section.setTab("Mixer");
+    section.mixer()->setMode("Saturation");
+    section.mixer()->targetedButton()->click();
+    QTest::mousePress(canvas.get(), Qt::LeftButton, {}, QPoint(200, 150));
+    QTest::mouseMove(canvas.get(), QPoint(210, 150));
+    QTest::mouseRelease(canvas.get(), Qt::LeftButton, {}, QPoint(210, 150));
+    HSLAdjustments::BandValues expected{};
+    expected[0] = 5;
+    EXPECT_EQ(state.editParams().hsl.saturation, expected);
+}
+
+}  // namespace
+}  // namespace quillmere

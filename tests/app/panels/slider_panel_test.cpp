@@ -1,0 +1,251 @@
+#include "app/panels/slider_panel.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QDropEvent>
+#include <QGraphicsEffect>
+#include <QMenu>
+#include <QMimeData>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QTest>
+
+#include "app/panels/kit/collapsible_group.h"
+#include "app/panels/kit/inspector_settings.h"
+#include "app/panels/kit/locator_highlight.h"
+#include "app/panels/kit/ui_timing.h"
+#include "app/panels/slider_row.h"
+#include "app/workspace/capture_metadata_view.h"
+#include "app/workspace/histogram_view.h"
+#include "app/workspace/native_workspace.h"
+#include "tests/app/panels/panel_testing.h"
+#include "tests/app/support/state_harness.h"
+
+namespace quillmere {
+namespace {
+
+using testing::eventually;
+using testing::settle;
+
+TEST(PanelArrangement, ReadsDamagedOrdersAndStoresMovesWhole) {
+    const QStringList defaults = PanelArrangement::defaultOrder;
+    const auto after = [&](QStringList first) {
+        for (const QString& id : defaults) {
+            if (!first.contains(id)) first.append(id);
+        }
+        return first;
+    };
+    EXPECT_EQ(PanelArrangement::order(""), defaults);
+    EXPECT_EQ(PanelArrangement::order("denoise,tone"), after({"denoise", "tone"}));
+    EXPECT_EQ(PanelArrangement::order("tone,,bogus,whiteBalance"), after({"tone", "whiteBalance"}));
+    EXPECT_EQ(PanelArrangement::order("detail,tone,detail"), after({"detail", "tone"}));
+
+    testing::StateHarness harness;
+    InspectorSettings settings(*harness.preferences);
+    PanelArrangement arrangement(settings);
+    arrangement.movePanel("detail", "tone");
+    EXPECT_EQ(settings.panelOrder(),
+              "whiteBalance,detail,tone,recovery,presence,toneCurve,colorMixer,spotRepair,denoise");
+    arrangement.movePanel("whiteBalance", "nowhere");
+    EXPECT_EQ(arrangement.order().last(), "whiteBalance");
+}
+
+class SliderPanelTest : public ::testing::Test {
+  protected:
+    SliderPanelTest() {
+        inspector.resize(340, 700);
+        inspector.show();
+        settle();
+    }
+    void drop(const QString& text, const QString& onto) {
+        QWidget* target = inspector.panel(onto);
+        QMimeData data;
+        data.setText(text);
+        const QPointF at = QPointF(target->width() / 2, 5);
+        QDragEnterEvent enter(at.toPoint(), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &enter);
+        ASSERT_TRUE(enter.isAccepted());
+        const QString before = settings.panelOrder();
+        QDropEvent event(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(target, &event);
+        EXPECT_TRUE(event.isAccepted());
+        EXPECT_EQ(settings.panelOrder(), before) << "the move waits for the next turn";
+        settle();
+    }
+    int top(const QString& id) {
+        return inspector.panel(id)->mapTo(inspector.column(), QPoint()).y();
+    }
+    QAction* menuItem(const QString& text) {
+        for (QAction* action : inspector.optionsMenu()->actions()) {
+            if (action->text() == text) return action;
+        }
+        return nullptr;
+    }
+    void openJPEG() {
+        OpenedPhoto jpeg = scriptedPhoto(harness.file("b.jpg"));
+        jpeg.isRAW = false;
+        harness.open(jpeg.id.url, jpeg);
+        settle();
+    }
+
+    testing::StateHarness harness;
+    AppState& state = *harness.state;
+    InspectorSettings settings{*harness.preferences};
+    SliderPanel inspector{state, *harness.preferences};
+};
+
+TEST_F(SliderPanelTest, PanelDropsMoveThePanelAboveTheTargetOnTheNextTurn) {
+    harness.open(harness.file("a.dng"));
+    settle();
+    EXPECT_EQ(inspector.group("detail")->dragText(), "quillmere.panel:detail");
+    EXPECT_EQ(inspector.group("recovery")->dragText(), "quillmere.panel:recovery");
+    EXPECT_EQ(PanelArrangement::panelId("Highlights & Shadows"), "recovery");
+
+    drop("quillmere.panel:toneCurve", "tone");
+    EXPECT_EQ(inspector.panelOrder().mid(0, 3), (QStringList{"whiteBalance", "toneCurve", "tone"}));
+    EXPECT_LT(top("toneCurve"), top("tone"));
+    EXPECT_GT(top("toneCurve"), top("whiteBalance"));
+
+    // Refused moves store nothing; any text is still accepted as a drop.
+    harness.preferences->remove(InspectorSettings::panelOrderKey);
+    for (const char* text :
+         {"quillmere.panel:tone", "quillmere.panel:", "quillmere.panel:bogus", "tone"}) {
+        drop(text, "tone");
+    }
+    EXPECT_FALSE(harness.preferences->contains(InspectorSettings::panelOrderKey));
+    EXPECT_LT(top("whiteBalance"), top("toneCurve")) << "back in the default order";
+}
+
+TEST_F(SliderPanelTest, FoldingIsKeptPerTitleAndByTheMenu) {
+    harness.open(harness.file("a.dng"));
+    settle();
+    CollapsibleGroup* recovery = inspector.group("recovery");
+    EXPECT_EQ(recovery->title(), "RAW Recovery");
+    QTest::mouseClick(recovery->header(), Qt::LeftButton);
+    EXPECT_EQ(settings.collapsedPanels(), "RAW Recovery");
+    openJPEG();
+    EXPECT_EQ(recovery->title(), "Highlights & Shadows");
+    EXPECT_TRUE(recovery->isExpanded());
+
+    inspector.movePanel("denoise", "whiteBalance");
+    const QStringList moved = inspector.panelOrder();
+    menuItem("Collapse All")->trigger();
+    EXPECT_EQ(settings.collapsedPanels(),
+              "White Balance|Tone|RAW Recovery|Highlights & Shadows|Presence|Spot Repair|Detail|"
+              "Denoise");
+    EXPECT_FALSE(settings.toneCurveExpanded() || settings.colorMixerExpanded());
+    for (const QString& id : PanelArrangement::defaultOrder) {
+        EXPECT_FALSE(inspector.group(id)->isExpanded()) << id.toStdString();
+    }
+    menuItem("Restore Default Order")->trigger();
+    EXPECT_EQ(inspector.panelOrder(), PanelArrangement::defaultOrder);
+    EXPECT_FALSE(inspector.group("tone")->isExpanded());
+    inspector.movePanel("denoise", "whiteBalance");
+    menuItem("Expand All")->trigger();
+    EXPECT_EQ(inspector.panelOrder(), moved);
+    EXPECT_TRUE(inspector.group("toneCurve")->isExpanded() &&
+                inspector.group("tone")->isExpanded());
+}
+
+TEST_F(SliderPanelTest, WithoutAPhotoTheColumnIsInertAndOnlyResetIsDisabled) {
+    EXPECT_FALSE(inspector.column()->isEnabled());
+    EXPECT_TRUE(inspector.column()->graphicsEffect()->isEnabled());
+    EXPECT_FALSE(menuItem("Reset Adjustments")->isEnabled());
+    menuItem("Collapse All")->trigger();
+    EXPECT_FALSE(inspector.group("tone")->isExpanded());
+    harness.open(harness.file("a.dng"));
+    settle();
+    EXPECT_TRUE(inspector.column()->isEnabled());
+    EXPECT_FALSE(inspector.column()->graphicsEffect()->isEnabled());
+    EXPECT_TRUE(menuItem("Reset Adjustments")->isEnabled());
+    state.updateEditParams([](EditParams& params) { params.exposure = 2; });
+    menuItem("Reset Adjustments")->trigger();
+    EXPECT_EQ(state.editParams().exposure, 0);
+}
+
+TEST_F(SliderPanelTest, RequestsUnfoldScrollAndFrameTheControlUntilTheLastLocateExpires) {
+    menuItem("Collapse All")->trigger();
+    state.setRequestedEditLayer(EditLayer::highlights);
+    settle();
+    EXPECT_TRUE(inspector.group("recovery")->isExpanded()) << "RAW Recovery without a photo";
+    EXPECT_EQ(settings.collapsedPanels().split('|').contains("RAW Recovery"), false);
+    EXPECT_EQ(state.requestedEditLayer(), std::nullopt);
+    openJPEG();
+    menuItem("Collapse All")->trigger();
+    state.setRequestedEditLayer(EditLayer::shadows);
+    settle();
+    EXPECT_FALSE(settings.collapsedPanels().split('|').contains("Highlights & Shadows"));
+    EXPECT_TRUE(settings.collapsedPanels().split('|').contains("RAW Recovery"));
+
+    // The tone curve sits far enough down that its top cannot reach the top of the view.
+    menuItem("Expand All")->trigger();
+    settings.setToneCurveExpanded(false);
+    inspector.movePanel("toneCurve", "nowhere");
+    settle();
+    state.setRequestedEditLayer(EditLayer::toneCurve);
+    settle();
+    EXPECT_EQ(inspector.locatedLayer(), EditLayer::toneCurve);
+    EXPECT_TRUE(settings.toneCurveExpanded());
+    EXPECT_EQ(state.requestedEditLayer(), std::nullopt);
+    QScrollBar* bar = inspector.scrollArea()->verticalScrollBar();
+    EXPECT_TRUE(
+        eventually([&] { return bar->value() == std::min(top("toneCurve"), bar->maximum()); }));
+
+    // Turning the brush on unfolds and scrolls to Spot Repair, moved to the end, without a frame.
+    inspector.movePanel("spotRepair", "nowhere");
+    EXPECT_TRUE(eventually([&] { return !inspector.locatedLayer(); }));
+    settings.setCollapsedPanels("Spot Repair");
+    bar->setValue(0);
+    state.toggleSpotRepair();
+    EXPECT_TRUE(
+        eventually([&] { return bar->value() == std::min(top("spotRepair"), bar->maximum()); }));
+    EXPECT_GT(bar->value(), 0);
+    EXPECT_TRUE(inspector.group("spotRepair")->isExpanded());
+    EXPECT_FALSE(inspector.locatedLayer());
+}
+
+TEST_F(SliderPanelTest, ASecondLocateOutlivesTheFirstClearing) {
+    const double scale = UiTiming::scale();
+    UiTiming::setScale(0.25);  // 1.8 s → 450 ms, 1 s → 250 ms
+    harness.open(harness.file("a.dng"));
+    inspector.locate(EditLayer::exposure);
+    QTest::qWait(250);
+    inspector.locate(EditLayer::contrast);
+    QTest::qWait(250);  // the first clearing has come and gone
+    EXPECT_EQ(inspector.locatedLayer(), EditLayer::contrast);
+    // The frame: accent-tinted 4 points left of the row, nothing 12 points left of it.
+    const QRect frame = inspector.highlight()->frameRect();
+    const QImage column = inspector.column()->grab().toImage();
+    const QColor base = column.pixelColor(frame.left() - 4, frame.center().y());
+    const QColor inside = column.pixelColor(frame.left() + 4, frame.center().y());
+    EXPECT_NE(inside, base);
+    EXPECT_GT(inside.blue() - inside.red(), base.blue() - base.red()) << "tinted by the accent";
+    EXPECT_TRUE(eventually([&] { return !inspector.locatedLayer(); }));
+    UiTiming::setScale(scale);
+}
+
+TEST(HostedInspector, TheWorkspaceShowsTheInspectorWithTheHistogramAndCaptureData) {
+    testing::StateHarness harness;
+    NativeWorkspace workspace(*harness.state, *harness.preferences);
+    auto* inspector = workspace.findChild<SliderPanel*>("sliderPanel");
+    ASSERT_NE(inspector, nullptr) << "the panel tests install the real inspector";
+    auto* histogram = inspector->findChild<HistogramView*>();
+    auto* capture = inspector->findChild<CaptureMetadataView*>();
+    ASSERT_TRUE(histogram && capture);
+    workspace.show();
+    EXPECT_TRUE(capture->isHidden());
+
+    harness.open(harness.file("a.dng"));
+    HistogramData data;
+    data.g[10] = 1;
+    harness.state->setHistogram(data);
+    settle();
+    EXPECT_EQ(histogram->data(), data);
+    EXPECT_FALSE(capture->isHidden());
+    EXPECT_LT(histogram->mapTo(inspector, QPoint()).y(),
+              inspector->scrollArea()->mapTo(inspector, QPoint()).y());
+}
+
+}  // namespace
+}  // namespace quillmere
