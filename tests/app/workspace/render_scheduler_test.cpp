@@ -91,6 +91,7 @@ TEST_F(RenderSchedulerTest, ProgressIsClampedAndAnswersToOlderRequestsAreDropped
     progress(0.5);
     engine.completePreview(0, texture());
     render();
+    EXPECT_EQ(state.renderProgress(), std::nullopt) << "the older render's report";
     edit(2);
     engine.failPreview(0, std::make_exception_ptr(std::runtime_error("late")));
     settle();
