@@ -1,0 +1,18 @@
+#include "app/sheets/install_sheet_views.h"
+
+#include <utility>
+
+#include "app/sheets/presets_section.h"
+#include "app/workspace/hosted_views.h"
+
+namespace quillmere {
+
+void installSheetViews() {
+    hosted::Builders builders;
+    builders.presetsSection = [](AppState& state, bool showsTitle, QWidget* parent) -> QWidget* {
+        return new PresetsSection(state, showsTitle, parent);
+    };
+    hosted::install(std::move(builders));
+}
+
+}  // namespace quillmere
