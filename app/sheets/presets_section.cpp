@@ -154,9 +154,10 @@ void PresetsSection::showFolders() {
 
 QWidget* PresetsSection::folderGroup(const PresetFolder& folder) {
     const std::string id = folder.id();
-    auto* group = new CollapsibleGroup(
-        folder.name.empty() ? QString("My Presets") : fromUTF8(folder.name), folderList_);
+    const QString title = folder.name.empty() ? QString("My Presets") : fromUTF8(folder.name);
+    auto* group = new CollapsibleGroup(title, folderList_);
     group->setObjectName("presetFolder");
+    group->setAccessibleName(title);
     group->setExpanded(unfolded_[id]);
     connect(group, &CollapsibleGroup::toggled, this,
             [this, id](bool unfolded) { unfolded_[id] = unfolded; });

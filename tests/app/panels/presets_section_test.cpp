@@ -1,18 +1,20 @@
 #include <gtest/gtest.h>
 
-#include <QApplication>
+#include <QComboBox>
 #include <QContextMenuEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <fstream>
 
 #include "app/panels/kit/collapsible_group.h"
 #include "app/sheets/preset_row.h"
 #include "app/sheets/presets_section.h"
-#include "app/state/in_memory_preset_store.h"
+#include "app/sheets/save_preset_sheet.h"
 #include "core/edit/built_in_presets.h"
 #include "core/edit/file_preset_store.h"
 #include "tests/app/panels/panel_testing.h"
@@ -24,210 +26,225 @@ namespace {
 
 using testing::settle;
 
-QAbstractButton* buttonTexted(const QMessageBox& box, const QString& text) {
-    for (QAbstractButton* button : box.buttons()) {
-        if (button->text() == text) return button;
+TEST(PresetSummary, NamesWhatIsSetInOrderWithSignedTwoDecimalNumbers) {
+    ToneCurve bent;
+    bent.rgb = bent.blue = {{0, 0}, {128, 150}, {255, 255}};
+    const std::pair<PresetValues, std::string> cases[] = {
+        {{.exposure = 25, .contrast = -0.1, .highlights = 2.5, .shadows = 1.999, .whites = 0.004,
+          .blacks = -0.004, .temperature = 5499.5, .tint = 10, .temperatureScale = 2,
+          .tintShift = 3, .vibrance = 0.15, .saturation = -20, .toneCurve = bent},
+         "exposure +25 · contrast -0.10 · highlights +2.50 · shadows +2 · whites 0 · blacks 0 · "
+         "temp 5500 · tint +10 · vibrance +0.15 · saturation -20 · curve rgb+b"},
+        {{.temperatureScale = 1, .tintShift = 0, .toneCurve = ToneCurve::identity(),
+          .hsl = HSLAdjustments{}},
+         "temp ×1.00 · tint 0 rel · curve · hsl"},
+        {{.denoise = 40, .denoiseMethod = DenoiseMethod::natural, .sharpening = {{}}},
+         "No adjustments"},
+    };
+    for (const auto& [values, expected] : cases) EXPECT_EQ(PresetsSection::summary(values), expected);
+    // Unclamped numbers are written without an integer type in between (UBSan watches this).
+    const std::string huge = PresetsSection::summary({.exposure = 1e300});
+    EXPECT_EQ(huge.substr(0, 38), "exposure +1000000000000000052504760255");
+    EXPECT_EQ(huge.size(), 10u + 301);
+}
+
+// The child of type T whose `property` reads `text`.
+template <class T>
+T* withText(const QObject& root, const QString& text, const char* property = "accessibleName") {
+    for (T* found : root.findChildren<T*>()) {
+        if (found->property(property).toString() == text) return found;
     }
-    ADD_FAILURE() << text.toStdString();
     return nullptr;
 }
 
-// Opens the context menu of `row`; the menu shown, if any.
-QMenu* contextMenu(QWidget& list, PresetRow* row) {
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), row->mapToGlobal(QPoint(5, 5)));
+// Deletes `row`'s preset through its context menu and the confirmation.
+void deleteByMenu(QWidget& list, PresetRow* row) {
+    QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, row->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(row, &event);
-    return list.findChild<QMenu*>();
+    auto* menu = list.findChild<QMenu*>();
+    ASSERT_TRUE(menu && menu->actions().size() == 1);
+    EXPECT_EQ(menu->actions()[0]->text(), "Delete Preset…");
+    menu->actions()[0]->trigger();
+    auto* box = list.findChild<QMessageBox*>("deletePresetConfirmation");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->text(), "Delete “" + row->name() + "”?");
+    EXPECT_EQ(box->informativeText(), "This removes the preset permanently.");
+    QAbstractButton* confirm = withText<QAbstractButton>(*box, "Delete Preset", "text");
+    EXPECT_EQ(box->buttonRole(confirm), QMessageBox::DestructiveRole);
+    confirm->click();
+    settle();
 }
 
-TEST(PresetSummary, NamesWhatIsSetInOrderWithSignedTwoDecimalNumbers) {
-    const ToneCurve bent = [] {
-        ToneCurve curve;
-        curve.rgb = curve.blue = {{0, 0}, {128, 150}, {255, 255}};
-        return curve;
-    }();
-    const struct {
-        PresetValues values;
-        std::string expected;
-    } cases[] = {
-        {{.exposure = 25}, "exposure +25"},
-        {{.exposure = -0.1}, "exposure -0.10"},
-        {{.exposure = 2.5}, "exposure +2.50"},
-        {{.exposure = 0.15}, "exposure +0.15"},
-        {{.exposure = 1.999}, "exposure +2"},
-        {{.exposure = 0.004}, "exposure 0"},
-        {{.exposure = -0.004}, "exposure 0"},
-        {{.contrast = 25, .shadows = 8, .vibrance = 25},
-         "contrast +25 · shadows +8 · vibrance +25"},
-        {{.exposure = -0.1, .temperatureScale = 1.1, .tintShift = 4, .toneCurve = bent},
-         "exposure -0.10 · temp ×1.10 · tint +4 rel · curve rgb+b"},
-        {{.exposure = 1, .contrast = 2, .highlights = 3, .shadows = 4, .whites = 5, .blacks = -6,
-          .temperature = 5499.5, .tint = 10, .temperatureScale = 2, .tintShift = 3, .vibrance = 9,
-          .saturation = -20, .toneCurve = ToneCurve::identity(), .hsl = HSLAdjustments{}},
-         "exposure +1 · contrast +2 · highlights +3 · shadows +4 · whites +5 · blacks -6 · "
-         "temp 5500 · tint +10 · vibrance +9 · saturation -20 · curve · hsl"},
-        {{.temperatureScale = 1, .tintShift = 0}, "temp ×1.00 · tint 0 rel"},
-        {{.denoise = 40, .denoiseMethod = DenoiseMethod::natural,
-          .sharpening = SharpeningSettings{}},
-         "No adjustments"},
-    };
-    for (const auto& [values, expected] : cases) {
-        EXPECT_EQ(PresetsSection::summary(values), expected);
-    }
-    // Unclamped numbers format without an integer type in between (UBSan watches this).
-    const std::string huge = PresetsSection::summary({.exposure = 1e300});
-    EXPECT_EQ(huge.rfind("exposure +1000000000000000052504760255", 0), 0u);
-    EXPECT_EQ(huge.size(), std::string("exposure +").size() + 301);
-}
-
-// The presets list over a file store holding the built-in folders, a user folder "Trips" with
-// "Beach" and the top-level preset "Warm".
-class PresetsSectionTest : public ::testing::Test {
+// A file store with the built-in folders, "Trips" holding "Beach", and "Warm" at the top level;
+// a photo whose edit sets exposure and white balance is shown once `showPhoto` runs.
+class PresetsTest : public ::testing::Test {
   protected:
-    PresetsSectionTest() {
+    PresetsTest() {
         store->save({"Beach", "Trips", {.contrast = 10}});
         store->save({"Warm", "", {.temperature = 6000}});
         state.reloadPresets();
-        section.resize(260, 800);
         section.show();
         settle();
     }
-    QList<CollapsibleGroup*> groups() {
-        return section.findChildren<CollapsibleGroup*>("presetFolder");
-    }
     CollapsibleGroup* group(const QString& title) {
-        for (CollapsibleGroup* found : groups()) {
-            if (found->title() == title) return found;
-        }
-        return nullptr;
+        return withText<CollapsibleGroup>(section, title);
     }
-    PresetRow* row(const QString& name) {
-        for (PresetRow* found : section.findChildren<PresetRow*>()) {
-            if (found->name() == name) return found;
-        }
-        ADD_FAILURE() << name.toStdString();
-        return nullptr;
-    }
+    PresetRow* row(const QString& name) { return withText<PresetRow>(section, name); }
     void showPhoto() {
-        harness.showPhoto(harness.file("a.dng"));
+        harness.showPhoto(harness.file("a.dng"), true, {.exposure = 0.5, .temperature = 5000, .spotRepairs = {}});
         AppStateTesting::setPhoto(state, state.photo());
-        settle();
-    }
-    // Deletes through the row's menu and the confirmation.
-    void deleteByMenu(const QString& name) {
-        QMenu* menu = contextMenu(section, row(name));
-        ASSERT_NE(menu, nullptr);
-        ASSERT_EQ(menu->actions().size(), 1);
-        EXPECT_EQ(menu->actions()[0]->text(), "Delete Preset…");
-        menu->actions()[0]->trigger();
-        auto* box = section.findChild<QMessageBox*>("deletePresetConfirmation");
-        ASSERT_NE(box, nullptr);
-        EXPECT_EQ(box->text(), "Delete “" + name + "”?");
-        EXPECT_EQ(box->informativeText(), "This removes the preset permanently.");
-        EXPECT_EQ(box->buttonRole(buttonTexted(*box, "Cancel")), QMessageBox::RejectRole);
-        QAbstractButton* confirm = buttonTexted(*box, "Delete Preset");
-        EXPECT_EQ(box->buttonRole(confirm), QMessageBox::DestructiveRole);
-        confirm->click();
         settle();
     }
 
     testing::TemporaryFolder folder;
-    std::shared_ptr<FilePresetStore> store = std::make_shared<FilePresetStore>(
-        folder.path() / "Presets", BuiltInPresets::folders());
+    std::shared_ptr<FilePresetStore> store =
+        std::make_shared<FilePresetStore>(folder.path(), BuiltInPresets::folders());
     testing::StateHarness harness{{.presets = store}};
     AppState& state = *harness.state;
     PresetsSection section{state, true};
 };
 
-TEST_F(PresetsSectionTest, ListsBuiltInsByNameFoldedAndLockedThenUserFolders) {
+TEST_F(PresetsTest, ListsBuiltInsByNameFoldedAndLockedThenUserFolders) {
     QStringList titles;
-    for (CollapsibleGroup* found : groups()) {
+    for (auto* found : section.findChildren<CollapsibleGroup*>()) {
         titles << found->title();
         EXPECT_FALSE(found->isExpanded());
-        const bool locked = found->findChild<QWidget*>("builtInLock") != nullptr;
-        EXPECT_EQ(locked, found->title() != "Trips" && found->title() != "My Presets");
+        EXPECT_EQ(found->findChild<QWidget*>("builtInLock") != nullptr, titles.size() <= 4);
     }
     EXPECT_EQ(titles, QStringList({"Black & White", "Essentials", "Film", "Rescue", "Trips",
                                    "My Presets"}));
 }
 
-TEST_F(PresetsSectionTest, RowsNeedAPhotoAndNoOpenWhileTheButtonNeedsThePhotoAlone) {
-    EXPECT_FALSE(section.saveButton()->isEnabled());
-    EXPECT_FALSE(row("Warm")->isEnabled());
+TEST_F(PresetsTest, RowsNeedAPhotoAndNoOpenWhileTheButtonNeedsThePhotoAlone) {
+    EXPECT_FALSE(section.saveButton()->isEnabled() || row("Warm")->isEnabled());
     showPhoto();
-    EXPECT_TRUE(section.saveButton()->isEnabled());
-    EXPECT_TRUE(row("Warm")->isEnabled());
+    EXPECT_TRUE(section.saveButton()->isEnabled() && row("Warm")->isEnabled());
     ASSERT_TRUE(harness.request({harness.file("b.dng")}));
-    ASSERT_TRUE(state.isOpening());
     settle();
-    EXPECT_TRUE(section.saveButton()->isEnabled());
-    EXPECT_FALSE(row("Warm")->isEnabled());
+    EXPECT_TRUE(section.saveButton()->isEnabled() && !row("Warm")->isEnabled());
 }
 
-TEST_F(PresetsSectionTest, AClickAppliesAndSelectsTheRowUntilThePresetIsDeleted) {
+TEST_F(PresetsTest, AClickAppliesAndSelectsUntilTheDeleteWhileBuiltInsOfferNoMenu) {
     showPhoto();
     group("My Presets")->setExpanded(true);
     settle();
     QTest::mouseClick(row("Warm"), Qt::LeftButton);
     settle();
     EXPECT_EQ(state.editParams().temperature, 6000);
-    EXPECT_TRUE(row("Warm")->isSelected());
-    EXPECT_FALSE(row("Beach")->isSelected());
+    EXPECT_TRUE(row("Warm")->isSelected() && !row("Beach")->isSelected());
     EXPECT_EQ(row("Warm")->grab().toImage().pixelColor(row("Warm")->width() - 3, 10),
               section.palette().color(QPalette::Highlight));
 
-    deleteByMenu("Warm");
-    EXPECT_FALSE(group("My Presets"));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, {5, 5});
+    QApplication::sendEvent(group("Essentials")->findChild<PresetRow*>(), &event);
+    EXPECT_EQ(section.findChild<QMenu*>(), nullptr);
+
+    // A preset whose file went away fails to delete and stays listed.
+    std::filesystem::remove(folder.path() / "Trips" / "Beach.json");
+    deleteByMenu(section, row("Beach"));
+    EXPECT_EQ(state.lastError(), "Could not delete preset: preset not found: Trips/Beach");
+    EXPECT_NE(row("Beach"), nullptr);
+    deleteByMenu(section, row("Warm"));
+    EXPECT_EQ(group("My Presets"), nullptr);
     for (PresetRow* left : section.findChildren<PresetRow*>()) EXPECT_FALSE(left->isSelected());
 }
 
-TEST_F(PresetsSectionTest, BuiltInRowsOfferNoMenu) {
-    showPhoto();
-    for (PresetRow* found : group("Essentials")->findChildren<PresetRow*>()) {
-        EXPECT_EQ(contextMenu(section, found), nullptr);
+// The save sheet of the list's "+", filled in: "New Folder…" is chosen when `newFolder` is given.
+class SaveSheetTest : public PresetsTest {
+  protected:
+    SaveSheetTest() { showPhoto(); }
+    SavePresetSheet* fill(const QString& name, std::optional<QString> newFolder = {}) {
+        delete sheet;
+        section.saveButton()->click();
+        sheet = section.findChild<SavePresetSheet*>();
+        sheet->findChild<QLineEdit*>("presetName")->setText(name);
+        if (newFolder) {
+            choose("New Folder…");
+            sheet->findChild<QLineEdit*>("newFolderName")->setText(*newFolder);
+        }
+        return sheet;
     }
-}
-
-TEST_F(PresetsSectionTest, FoldersKeepTheirStateAcrossASave) {
-    QTest::mouseClick(group("Essentials")->header(), Qt::LeftButton);
-    state.saveCurrentAsPreset("New", "Trips", {.tone = true});
-    settle();
-    EXPECT_TRUE(group("Essentials")->isExpanded());
-    EXPECT_FALSE(group("Trips")->isExpanded());
-    EXPECT_EQ(group("Trips")->findChildren<PresetRow*>().size(), 2);
-}
-
-// A store whose deletes fail.
-class StuckPresetStore final : public PresetStore {
-  public:
-    std::vector<PresetFolder> folders() override {
-        return {{"Stuck", false, {{"Warm", "Stuck", {}}}}};
+    void choose(const QString& folder) {
+        auto* folders = sheet->findChild<QComboBox*>("presetFolder");
+        folders->setCurrentIndex(folders->findText(folder));
     }
-    void save(const Preset&) override {}
-    void deletePreset(const Preset&) override { throw PresetStoreError::ioFailure("disk gone"); }
+    QAbstractButton* button(const QString& text) {
+        return withText<QAbstractButton>(*sheet, text, "text");
+    }
+    QString error() { return sheet->findChild<QLabel*>("presetError")->text(); }
+    // The presets of the user folder `name` ("" for the top level), as the list shows them.
+    QStringList listed(const QString& name) {
+        QStringList names;
+        for (PresetRow* found : group(name)->findChildren<PresetRow*>()) names << found->name();
+        return names;
+    }
+
+    QPointer<SavePresetSheet> sheet;
 };
 
-TEST(PresetsSectionFailure, AFailedDeleteKeepsTheListAndReportsIt) {
-    testing::StateHarness stuck{{.presets = std::make_shared<StuckPresetStore>()}};
-    stuck.showPhoto(stuck.file("a.dng"));
-    PresetsSection list(*stuck.state, false);
+TEST_F(SaveSheetTest, SaveNeedsANameAndAGroupAndSavesTheTrimmedNameOnReturn) {
+    QTest::mouseClick(group("Essentials")->header(), Qt::LeftButton);
+    fill(" \n\t");
+    EXPECT_EQ(sheet->captureOptions(), PresetCaptureOptions(true, false, true, true, true, true, true));
+    EXPECT_FALSE(button("Save")->isEnabled());
+    sheet->findChild<QLineEdit*>("presetName")->setText("  Cool \n");
+    button("None")->click();
+    EXPECT_FALSE(button("Save")->isEnabled());
+    button("All")->click();
+    EXPECT_EQ(sheet->captureOptions(), PresetCaptureOptions(true, true, true, true, true, true, true));
+    button("Tone")->click();
+    QTest::keyClick(sheet->findChild<QLineEdit*>("presetName"), Qt::Key_Return);
     settle();
-    contextMenu(list, list.findChild<PresetRow*>())->actions()[0]->trigger();
-    buttonTexted(*list.findChild<QMessageBox*>(), "Delete Preset")->click();
-    settle();
-    EXPECT_EQ(stuck.state->lastError(), "Could not delete preset: disk gone");
-    EXPECT_EQ(list.findChildren<PresetRow*>().size(), 1);
+    EXPECT_FALSE(sheet && sheet->isVisible());
+    EXPECT_EQ(listed("My Presets"), QStringList({"Cool", "Warm"}));
+    EXPECT_TRUE(group("Essentials")->isExpanded() && !group("Trips")->isExpanded());
+    const PresetValues saved = state.presetFolders().back().presets[0].values;
+    EXPECT_TRUE(saved.temperature == 5000 && !saved.exposure);
 }
 
-TEST(PresetsSectionEmpty, SaysSoWithoutFolders) {
-    testing::StateHarness harness{{.presets = std::make_shared<InMemoryPresetStore>()}};
-    PresetsSection section(*harness.state, true);
-    const QStringList texts = [&] {
-        QStringList found;
-        for (QLabel* label : section.findChildren<QLabel*>()) found << label->text();
-        return found;
-    }();
-    EXPECT_TRUE(texts.contains("No presets yet"));
-    EXPECT_TRUE(section.findChildren<CollapsibleGroup*>().isEmpty());
+TEST_F(SaveSheetTest, NewFoldersAreCreatedAndListedAndABlankOneIsTheTopLevel) {
+    fill("Top", "  ")->save();
+    fill("Beach", " Mountains ");
+    choose("My Presets (top level)");
+    EXPECT_FALSE(sheet->findChild<QLineEdit*>("newFolderName")->isVisible());
+    choose("New Folder…");
+    sheet->save();
+    fill("Dunes");
+    auto* folders = sheet->findChild<QComboBox*>("presetFolder");
+    QStringList titles;
+    for (int index = 0; index < folders->count(); ++index) titles << folders->itemText(index);
+    EXPECT_EQ(titles, QStringList({"My Presets (top level)", "Mountains", "Trips", "",
+                                   "New Folder…"}));
+    choose("Trips");
+    sheet->save();
+    settle();
+    EXPECT_EQ(listed("My Presets"), QStringList({"Top", "Warm"}));
+    EXPECT_EQ(listed("Mountains"), QStringList({"Beach"}));
+    EXPECT_EQ(listed("Trips"), QStringList({"Beach", "Dunes"}));
+}
+
+TEST_F(SaveSheetTest, FailuresAreWordedInTheSheetWhichStaysOpenUntilASave) {
+    std::ofstream(folder.path() / "Taken") << "a file where the folder would go";
+    const QString invalid = "That preset name isn't valid. Try a different name.";
+    const std::tuple<QString, std::optional<QString>, QString> cases[] = {
+        {"x", "Essentials", "That folder is built-in and can't be modified. Choose another."},
+        {".x", {}, invalid},
+        {"a/b", {}, invalid},
+        {"x", ".hidden", invalid},
+        {QString("War") + QChar(0) + "m", {}, invalid},
+        {"x", "Taken", "Couldn't save the preset: could not create folder: "},
+    };
+    for (const auto& [name, newFolder, expected] : cases) {
+        fill(name, newFolder)->save();
+        EXPECT_TRUE(error().startsWith(expected) && sheet->isVisible()) << error().toStdString();
+    }
+    QTest::keyClicks(sheet->findChild<QLineEdit*>("presetName"), "y");
+    EXPECT_TRUE(sheet->findChild<QLabel*>("presetError")->isVisible());
+    choose("My Presets (top level)");
+    sheet->save();
+    settle();
+    EXPECT_FALSE(sheet && sheet->isVisible());
+    EXPECT_EQ(listed("My Presets"), QStringList({"Warm", "xy"}));
 }
 
 }  // namespace
