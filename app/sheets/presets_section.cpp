@@ -167,7 +167,7 @@ QWidget* PresetsSection::folderGroup(const PresetFolder& folder) {
         lock->setPixmap(symbolIcon("lock.fill", SymbolTint::secondary)
                             .pixmap(QSize(kLockSide, kLockSide), devicePixelRatioF()));
         lock->setToolTip("Built-in folder (read-only)");
-        group->addHeaderWidget(lock);
+        group->addTitleWidget(lock);
     }
 
     auto* presets = new QWidget;
@@ -222,7 +222,8 @@ void PresetsSection::confirmDelete(const Preset& preset) {
     box->setText("Delete \u201C" + fromUTF8(preset.name) + "\u201D?");
     box->setInformativeText("This removes the preset permanently.");
     QPushButton* deleteButton = box->addButton("Delete Preset", QMessageBox::DestructiveRole);
-    box->addButton("Cancel", QMessageBox::RejectRole);
+    // Return and Escape keep the preset.
+    box->setDefaultButton(box->addButton("Cancel", QMessageBox::RejectRole));
     connect(box, &QMessageBox::finished, this, [this, box, deleteButton] {
         if (box->clickedButton() == deleteButton && pendingDelete_) {
             const Preset preset = *pendingDelete_;

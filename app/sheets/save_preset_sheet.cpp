@@ -50,6 +50,8 @@ QPushButton* linkButton(const QString& text, QWidget* parent) {
     auto* button = new QPushButton(text, parent);
     button->setFlat(true);
     button->setAutoDefault(false);
+    // As wide as its word, like a link in the text.
+    button->setFixedWidth(button->fontMetrics().horizontalAdvance(text) + 12);
     button->setCursor(Qt::PointingHandCursor);
     setTextTone(*button, TextTone::link);
     return button;

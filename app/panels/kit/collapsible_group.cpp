@@ -74,6 +74,10 @@ void CollapsibleGroup::addHeaderWidget(QWidget* widget) {
     headerRow_->insertWidget(headerRow_->indexOf(handle_), widget);
 }
 
+void CollapsibleGroup::addTitleWidget(QWidget* widget) {
+    headerRow_->insertWidget(headerRow_->indexOf(title_) + 1, widget);
+}
+
 void CollapsibleGroup::setDragText(const QString& text) {
     dragText_ = text;
     handle_->setVisible(!text.isEmpty());

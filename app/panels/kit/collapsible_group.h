@@ -32,6 +32,8 @@ class CollapsibleGroup : public QWidget {
     QWidget* content() const { return content_; }
     // A widget of the panel's own in the title row, before the handle.
     void addHeaderWidget(QWidget* widget);
+    // A widget right after the title, such as a badge.
+    void addTitleWidget(QWidget* widget);
     // The title row, for a highlight around it.
     QWidget* header() const { return header_; }
     void setDragText(const QString& text);
