@@ -36,9 +36,7 @@ QSize PresetRow::sizeHint() const {
             metrics.height() + 2 * kVerticalPadding};
 }
 
-QSize PresetRow::minimumSizeHint() const {
-    return {2 * kHorizontalPadding, sizeHint().height()};
-}
+QSize PresetRow::minimumSizeHint() const { return {2 * kHorizontalPadding, sizeHint().height()}; }
 
 void PresetRow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
@@ -51,8 +49,7 @@ void PresetRow::paintEvent(QPaintEvent*) {
     painter.setPen(palette().color(selected_ ? QPalette::HighlightedText : QPalette::WindowText));
     const QRect textArea = rect().adjusted(kHorizontalPadding, kVerticalPadding,
                                            -kHorizontalPadding, -kVerticalPadding);
-    const QString shown = painter.fontMetrics().elidedText(name_, Qt::ElideRight,
-                                                           textArea.width());
+    const QString shown = painter.fontMetrics().elidedText(name_, Qt::ElideRight, textArea.width());
     painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 }
 
