@@ -175,7 +175,9 @@ class SaveSheetTest : public PresetsTest {
     // The presets of the user folder `name` ("" for the top level), as the list shows them.
     QStringList listed(const QString& name) {
         QStringList names;
-        for (PresetRow* found : group(name)->findChildren<PresetRow*>()) names << found->name();
+        if (CollapsibleGroup* shown = group(name)) {
+            for (PresetRow* found : shown->findChildren<PresetRow*>()) names << found->name();
+        }
         return names;
     }
 
