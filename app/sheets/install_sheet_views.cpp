@@ -1,6 +1,9 @@
 #include "app/sheets/install_sheet_views.h"
 
+#include <utility>
+
 #include "app/sheets/export_sheet.h"
+#include "app/sheets/presets_section.h"
 #include "app/workspace/hosted_views.h"
 
 namespace quillmere {
@@ -11,6 +14,9 @@ void installSheetViews() {
         auto* sheet = new ExportSheet(state, parent);
         sheet->setAttribute(Qt::WA_DeleteOnClose);
         return sheet;
+    };
+    builders.presetsSection = [](AppState& state, bool showsTitle, QWidget* parent) -> QWidget* {
+        return new PresetsSection(state, showsTitle, parent);
     };
     hosted::install(std::move(builders));
 }

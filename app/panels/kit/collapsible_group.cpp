@@ -80,6 +80,10 @@ QToolButton* CollapsibleGroup::addHeaderButton(const QString& symbol, SymbolTint
     return button;
 }
 
+void CollapsibleGroup::addTitleWidget(QWidget* widget) {
+    headerRow_->insertWidget(headerRow_->indexOf(title_) + 1, widget);
+}
+
 void CollapsibleGroup::setDragText(const QString& text) {
     dragText_ = text;
     handle_->setVisible(!text.isEmpty());

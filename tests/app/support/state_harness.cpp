@@ -21,7 +21,7 @@ int FieldLog::count(AppState::Field field) const {
 StateHarness::StateHarness(HarnessReplacements replacements)
     : presets(std::make_shared<InMemoryPresetStore>(BuiltInPresets::folders())) {
     AppStateCollaborators collaborators{
-        .presetStore = presets,
+        .presetStore = replacements.presets ? replacements.presets : presets,
         .checkpointStore = replacements.checkpoints ? replacements.checkpoints : checkpoints,
         .editClipboard = replacements.clipboard ? replacements.clipboard : clipboard,
         .photoEditStore = PhotoEditStore(folder.path() / "Edits"),

@@ -37,6 +37,7 @@ struct HarnessReplacements {
     std::shared_ptr<RenderEngine> engine = nullptr;
     std::shared_ptr<EditClipboard> clipboard = nullptr;
     std::shared_ptr<CheckpointStore> checkpoints = nullptr;
+    std::shared_ptr<PresetStore> presets = nullptr;
 };
 
 struct StateHarness {
