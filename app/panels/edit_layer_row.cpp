@@ -29,9 +29,10 @@ QColor textAt(const QPalette& palette, double opacity) {
     return color;
 }
 
+// Inside a button a label draws in the button-text role.
 void setTextColor(QLabel& label, const QColor& color) {
     QPalette palette = label.palette();
-    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(label.foregroundRole(), color);
     label.setPalette(palette);
 }
 

@@ -42,7 +42,8 @@ class EditStackTest : public ::testing::Test {
         return section.findChild<QLabel*>("editStackEmpty")->isVisibleTo(&section);
     }
     double titleOpacity(const char* layer) {
-        return row(layer)->findChild<QLabel*>()->palette().color(QPalette::WindowText).alphaF();
+        const QLabel* title = row(layer)->findChild<QLabel*>();
+        return title->palette().color(title->foregroundRole()).alphaF();
     }
     QToolButton* button(const char* layer, int index) {
         return row(layer)->findChildren<QToolButton*>()[index];
