@@ -6,7 +6,6 @@
 
 #include "app/panels/edit_layer_row.h"
 #include "app/panels/edit_stack_section.h"
-#include "app/panels/install_panel_views.h"
 #include "app/panels/slider_panel.h"
 #include "app/workspace/native_workspace.h"
 #include "tests/app/panels/panel_testing.h"
@@ -120,7 +119,6 @@ TEST_F(EditStackTest, BypassKeepsTheRowAndResetRemovesIt) {
 
 TEST(EditStackInWorkspace, GoToShowsTheHiddenInspectorAndLocatesTheLayer) {
     testing::StateHarness harness;
-    installPanelViews(*harness.preferences);
     harness.preferences->setValue("library.tab", "Edits");
     harness.preferences->setValue("inspector.visible", false);
     NativeWorkspace workspace(*harness.state, *harness.preferences);

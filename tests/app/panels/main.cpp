@@ -1,7 +1,7 @@
 // The panel tests drive real widgets inside a QApplication on the offscreen platform, in the
 // Fusion style with American English number formats, with the user's data and configuration
 // folders moved to a temporary folder and every delay and animation a hundred times faster.
-// Workspaces built by the tests host the real develop panels.
+// Workspaces built by the tests host the real develop panels and library sections.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +12,7 @@
 
 #include "app/panels/install_panel_views.h"
 #include "app/panels/kit/ui_timing.h"
+#include "app/sheets/install_sheet_views.h"
 #include "app/state/preferences.h"
 #include "tests/fixtures/temporary_folder.h"
 
@@ -25,9 +26,10 @@ int main(int argc, char** argv) {
     QApplication::setStyle(QStyleFactory::create("Fusion"));
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     quillmere::UiTiming::setScale(0.01);
-    // The workspaces built here host the real inspector.
+    // The workspaces built here host the real inspector, edit stack and checkpoints list.
     quillmere::Preferences preferences;
     quillmere::installPanelViews(preferences);
+    quillmere::installSheetViews();
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
