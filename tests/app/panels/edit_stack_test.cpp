@@ -5,6 +5,7 @@
 #include <QToolButton>
 
 #include "app/panels/edit_layer_row.h"
+#include "app/panels/kit/ui_timing.h"
 #include "app/panels/edit_stack_section.h"
 #include "app/panels/slider_panel.h"
 #include "app/workspace/native_workspace.h"
@@ -128,11 +129,15 @@ TEST(EditStackInWorkspace, GoToShowsTheHiddenInspectorAndLocatesTheLayer) {
     settle();
     auto* goTo = workspace.findChild<EditLayerRow*>("editLayer.sharpening");
     ASSERT_TRUE(goTo && goTo->isVisible());
+    // The highlight at its real length, so that it outlasts a slow turn of the event loop.
+    const double scale = UiTiming::scale();
+    UiTiming::setScale(1);
     QTest::mouseClick(goTo, Qt::LeftButton, {}, QPoint(goTo->width() / 2, 5));
     settle();
     auto* inspector = workspace.findChild<SliderPanel*>();
     EXPECT_TRUE(inspector->isVisible());
     EXPECT_EQ(inspector->locatedLayer(), EditLayer::sharpening);
+    UiTiming::setScale(scale);
 }
 
 }  // namespace
