@@ -7,7 +7,6 @@
 #include <QTest>
 #include <QToolButton>
 
-#include "app/sheets/checkpoint_date_text.h"
 #include "app/sheets/checkpoint_row.h"
 #include "app/sheets/checkpoints_section.h"
 #include "tests/app/panels/panel_testing.h"
@@ -37,12 +36,6 @@ class FlakyCheckpointStore : public CheckpointStore {
     InMemoryCheckpointStore inner;
     std::optional<CheckpointStoreError> failure;
 };
-
-TEST(CheckpointDateText, IsTheMediumDateAndShortTimeOfTheLocaleAndZone) {
-    // 2024-12-06T19:27:00Z, in en_US and UTC; ICU puts a narrow no-break space before "PM".
-    EXPECT_EQ(checkpointDateText(Date(std::chrono::duration<double>(1733513220))),
-              QString::fromUtf8("Dec 6, 2024, 7:27\u202FPM"));
-}
 
 class CheckpointsTest : public ::testing::Test {
   protected:
@@ -86,13 +79,17 @@ TEST_F(CheckpointsTest, ListsNewestFirstAndRestoresOnAClickUnlessOpening) {
     EXPECT_FALSE(section.findChild<QToolButton*>("saveCheckpoint")->isEnabled());
     EXPECT_TRUE(section.findChild<QLabel*>("noCheckpoints")->isVisibleTo(&section));
     // Listed by time, c before b.
-    const auto c = stored("Same", 200), a = stored("First", 100), b = stored("Same", 200);
+    const auto c = stored("Same", 1733513300), a = stored("First", 1733513220),
+               b = stored("Same", 1733513300);
     harness.open(photo);
     ASSERT_EQ(rows().size(), 3);
     EXPECT_TRUE(section.findChild<QToolButton*>("saveCheckpoint")->isEnabled());
     EXPECT_EQ(
         (std::vector{rows()[0]->checkpoint(), rows()[1]->checkpoint(), rows()[2]->checkpoint()}),
         (std::vector{b, c, a}));
+    // 2024-12-06T19:27:00Z: ICU's medium date and short time in en_US and UTC.
+    EXPECT_EQ(rows()[2]->findChild<QLabel*>("checkpointDate")->text(),
+              QString::fromUtf8("Dec 6, 2024, 7:27\u202FPM"));
 
     click(rows()[1]);
     EXPECT_EQ(state.editParams().exposure, c.params.exposure);
