@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/sheets/checkpoints_section.h"
 #include "app/sheets/export_sheet.h"
 #include "app/sheets/presets_section.h"
 #include "app/workspace/hosted_views.h"
@@ -17,6 +18,9 @@ void installSheetViews() {
     };
     builders.presetsSection = [](AppState& state, bool showsTitle, QWidget* parent) -> QWidget* {
         return new PresetsSection(state, showsTitle, parent);
+    };
+    builders.checkpointsSection = [](AppState& state, QWidget* parent) -> QWidget* {
+        return new CheckpointsSection(state, parent);
     };
     hosted::install(std::move(builders));
 }
