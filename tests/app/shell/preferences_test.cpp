@@ -1,0 +1,95 @@
+#include "app/state/preferences.h"
+
+#include <gtest/gtest.h>
+
+#include <QFile>
+#include <QSettings>
+
+#include "app/shell/app_appearance.h"
+#include "app/shell/preference_migration.h"
+#include "tests/fixtures/temporary_folder.h"
+
+namespace quillmere {
+namespace {
+
+struct MigrationTest : ::testing::Test {
+    QString file(const char* name) const {
+        return QString::fromStdString((folder.path() / name).string());
+    }
+    void writeLegacy(const QString& key, const QVariant& value) {
+        QSettings legacy(legacyFile, QSettings::IniFormat);
+        legacy.setValue(key, value);
+    }
+    QByteArray legacyBytes() const {
+        QFile legacy(legacyFile);
+        return legacy.open(QIODevice::ReadOnly) ? legacy.readAll() : QByteArray();
+    }
+
+    testing::TemporaryFolder folder;
+    QString legacyFile = file("Starlingmoor.conf");
+    Preferences standard{file("Quillmere.conf")};
+};
+
+TEST_F(MigrationTest, LegacyFileLiesBesideTheProgramsFolder) {
+    EXPECT_EQ(PreferenceMigration::legacyFileName(Preferences()).toStdString(),
+              std::string(std::getenv("XDG_CONFIG_HOME")) + "/Starlingmoor/Starlingmoor.conf");
+}
+
+TEST_F(MigrationTest, CopiesOnlyKeysTheStandardFileLacksWithTheirValuesOnce) {
+    writeLegacy("appearance", "dark");
+    writeLegacy("library.visible", false);
+    writeLegacy("photoFolderAccess.bookmarks.v1", QStringList{"/photos/a", "/photos/b"});
+    writeLegacy("develop.panelOrder", QByteArray("\x01\x02", 2));
+    standard.setValue("appearance", "light");
+    const QByteArray legacyBefore = legacyBytes();
+
+    PreferenceMigration::run(standard, legacyFile, false);
+    EXPECT_EQ(standard.value("appearance"), "light");
+    EXPECT_FALSE(standard.value("library.visible", true).toBool());
+    EXPECT_EQ(standard.value("photoFolderAccess.bookmarks.v1").toStringList(),
+              QStringList({"/photos/a", "/photos/b"}));
+    EXPECT_EQ(standard.value("develop.panelOrder"), QVariant(QByteArray("\x01\x02", 2)));
+    EXPECT_TRUE(standard.value(PreferenceMigration::kMarkerKey).toBool());
+    EXPECT_EQ(legacyBytes(), legacyBefore);
+
+    // A later start copies nothing, whatever the legacy file gained meanwhile.
+    writeLegacy("filmstrip.visible", false);
+    PreferenceMigration::run(standard, legacyFile, false);
+    EXPECT_FALSE(standard.contains("filmstrip.visible"));
+}
+
+TEST_F(MigrationTest, SandboxedRunsLeaveNoTraceAndAMissingLegacyFileStillSetsTheMarker) {
+    writeLegacy("appearance", "dark");
+    PreferenceMigration::run(standard, legacyFile, true);
+    EXPECT_FALSE(standard.contains("appearance"));
+    EXPECT_FALSE(standard.contains(PreferenceMigration::kMarkerKey));
+
+    PreferenceMigration::run(standard, legacyFile, false);
+    EXPECT_EQ(standard.value("appearance"), "dark");
+
+    Preferences fresh(file("Fresh.conf"));
+    PreferenceMigration::run(fresh, file("Missing.conf"), false);
+    EXPECT_TRUE(fresh.value(PreferenceMigration::kMarkerKey).toBool());
+}
+
+TEST(AppAppearance, ReadsOnlyExactRawValuesAndNeverRewritesTheStoredText) {
+    const testing::TemporaryFolder folder;
+    Preferences preferences(QString::fromStdString((folder.path() / "p.conf").string()));
+    EXPECT_EQ(storedAppearance(preferences), AppAppearance::system);
+    const struct {
+        QString stored;
+        AppAppearance read;
+    } cases[] = {
+        {"system", AppAppearance::system}, {"dark", AppAppearance::dark},
+        {"light", AppAppearance::light},   {"Dark", AppAppearance::system},
+        {"", AppAppearance::system},       {"dark ", AppAppearance::system},
+    };
+    for (const auto& row : cases) {
+        preferences.setValue("appearance", row.stored);
+        EXPECT_EQ(storedAppearance(preferences), row.read) << row.stored.toStdString();
+        EXPECT_EQ(preferences.value("appearance"), row.stored);
+    }
+}
+
+}  // namespace
+}  // namespace quillmere
