@@ -1,0 +1,213 @@
+#include <QDropEvent>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+
+#include "app/shell/drop_overlay.h"
+#include "app/shell/error_alert.h"
+#include "app/shell/window_preferences.h"
+#include "shell_fixture.h"
+
+namespace quillmere {
+namespace {
+
+using Field = AppState::Field;
+
+class MainWindowTest : public ShellTest {
+  protected:
+    // Whether "Open…" and the photo tools can be used; the pane toggles always can.
+    void expectEnabled(bool open, bool photoTools) {
+        EXPECT_EQ(tool("Open…")->isEnabled(), open);
+        for (const char* photoTool :
+             {"Fit", "100%", "Spot repair", "Show original", "Compare recovery", "Export…"}) {
+            EXPECT_EQ(tool(photoTool)->isEnabled(), photoTools) << photoTool;
+        }
+        EXPECT_TRUE(tool("Library")->isEnabled());
+        EXPECT_TRUE(tool("Adjustments")->isEnabled());
+    }
+    bool inspectorVisible() {
+        return WindowPreferences::isVisible(preferences, WindowPreferences::kInspectorVisible);
+    }
+    void hideInspector() {
+        WindowPreferences::setVisible(preferences, WindowPreferences::kInspectorVisible, false);
+    }
+    // Sends a drag of `files` over the window and drops it; whether the drop was taken.
+    bool drop(const std::vector<std::string>& files) {
+        QMimeData data;
+        QList<QUrl> urls;
+        for (const std::string& file : files) {
+            urls.append(QUrl::fromLocalFile(QString::fromStdString(harness.file(file).string())));
+        }
+        data.setUrls(urls);
+        const QPoint center = window.rect().center();
+        QDragEnterEvent enter(center, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &enter);
+        EXPECT_TRUE(window.dropOverlay().isTargeted());
+        QDropEvent dropped(center, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&window, &dropped);
+        settle();
+        return dropped.isAccepted();
+    }
+};
+
+TEST_F(MainWindowTest, TitleAndToolsFollowThePhotoAndTheBusyFlags) {
+    EXPECT_EQ(window.windowTitle(), "Quillmere");
+    expectEnabled(true, false);
+
+    harness.open(harness.file("a[*].dng"));
+    settle();
+    // As the desktop shows it: Qt reads "[*]" as the place of the modified mark.
+    EXPECT_EQ(window.windowHandle()->title(), "a[*].dng");
+    expectEnabled(true, true);
+
+    harness.request({harness.file("b.dng")});
+    settle();
+    expectEnabled(false, false);
+    harness.answerOpen();
+    settle();
+    EXPECT_EQ(window.windowTitle(), "b.dng");
+
+    startExport();
+    expectEnabled(false, false);
+}
+
+TEST_F(MainWindowTest, ADropHandsEveryURLToTheOpenRequestAndShowsTheOverlayMeanwhile) {
+    EXPECT_TRUE(drop({"a.dng", "notes.txt", "c.JPG"}));
+    std::vector<std::filesystem::path> session;
+    for (const SessionPhoto& photo : state.sessionPhotos()) session.push_back(photo.url);
+    EXPECT_EQ(session, (std::vector{harness.file("a.dng"), harness.file("c.JPG")}));
+    EXPECT_TRUE(state.isOpening());
+    EXPECT_FALSE(window.dropOverlay().isTargeted());
+    QTest::qWait(250);
+    EXPECT_FALSE(window.dropOverlay().isVisible());
+
+    harness.answerOpen();
+    EXPECT_FALSE(drop({"notes.txt"}));
+    EXPECT_TRUE(state.lastError());
+}
+
+TEST_F(MainWindowTest, TheOverlayTintsTheWindowWithAnOutlineInTheAccentColour) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/photos/a.dng")});
+    QDragEnterEvent enter(window.rect().center(), Qt::CopyAction, &data, Qt::LeftButton,
+                          Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    QTest::qWait(250);
+    const QImage frame = window.grab().toImage();
+    const QColor accent = window.palette().color(QPalette::Highlight);
+    const qreal scale = window.devicePixelRatioF();
+    // On the outline, 8 points in from the left edge, halfway down.
+    const QColor outline = frame.pixelColor(QPoint(8, window.height() / 2) * scale);
+    EXPECT_NEAR(outline.blue(), accent.blue(), 60);
+    EXPECT_GT(outline.blue() - outline.red(), 40);
+
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(&window, &leave);
+    EXPECT_FALSE(window.dropOverlay().isTargeted());
+}
+
+TEST_F(MainWindowTest, ShowOriginalTurnsTheOtherComparisonsOffFirst) {
+    harness.open(harness.file("a.dng"));
+    state.setShowDenoiseOriginal(true);
+    state.setShowRecoveryOriginal(true);
+    settle();
+    harness.log->clear();
+
+    QTest::mouseClick(button("Show original"), Qt::LeftButton);
+    settle();
+    EXPECT_EQ(harness.log->fields, (std::vector{Field::showDenoiseOriginal,
+                                                Field::showRecoveryOriginal, Field::showOriginal}));
+    QTest::mouseClick(button("Show original"), Qt::LeftButton);
+    settle();
+    EXPECT_FALSE(state.showOriginal() || state.showDenoiseOriginal() ||
+                 state.showRecoveryOriginal());
+    EXPECT_FALSE(button("Show original")->isChecked());
+
+    QToolButton* recovery = window.findChild<QToolButton*>("compareRecoveryToolbar");
+    ASSERT_TRUE(recovery);
+    EXPECT_EQ(recovery->accessibleName(), "After recovery");
+    keyClick(&window, Qt::Key_R);
+    EXPECT_TRUE(state.showRecoveryOriginal());
+    EXPECT_TRUE(recovery->isChecked());
+    EXPECT_EQ(recovery->accessibleName(), "Before recovery");
+}
+
+TEST_F(MainWindowTest, SingleKeyToolShortcutsLeaveTypingToTextFields) {
+    harness.open(harness.file("a.dng"));
+    hideInspector();
+    auto* field = new QLineEdit(&window);
+    field->show();
+    field->setFocus();
+    keyClick(field, Qt::Key_J);
+    keyClick(field, Qt::Key_R);
+    keyClick(field, Qt::Key_Backslash);
+    EXPECT_EQ(field->text(), "jr\\");
+    EXPECT_FALSE(state.isSpotRepairActive() || state.showRecoveryOriginal() ||
+                 state.showOriginal());
+
+    field->clearFocus();
+    keyClick(&window, Qt::Key_J);
+    EXPECT_TRUE(state.isSpotRepairActive());
+    EXPECT_TRUE(window.findChild<QToolButton*>("spotRepairToolbar")->isChecked());
+    // The brush lives in the inspector.
+    EXPECT_TRUE(inspectorVisible());
+    hideInspector();
+    keyClick(&window, Qt::Key_J);
+    EXPECT_FALSE(state.isSpotRepairActive());
+    EXPECT_FALSE(inspectorVisible());
+}
+
+TEST_F(MainWindowTest, AskingForALayerShowsTheInspectorOnlyWhenTheRequestChanges) {
+    state.setRequestedEditLayer(EditLayer::exposure);
+    settle();
+    hideInspector();
+    // A window that first sees a request already made leaves the inspector as it is.
+    MainWindow later(state, preferences);
+    settle();
+    EXPECT_FALSE(inspectorVisible());
+
+    state.setRequestedEditLayer(EditLayer::contrast);
+    settle();
+    EXPECT_TRUE(inspectorVisible());
+    hideInspector();
+    state.setRequestedEditLayer(std::nullopt);
+    settle();
+    EXPECT_FALSE(inspectorVisible());
+}
+
+TEST_F(MainWindowTest, TheAlertFollowsTheErrorLineAndAnyDismissalClearsIt) {
+    state.setLastError("Could not open <b>a.dng</b>.");
+    settle();
+    QMessageBox* box = window.errorAlert().box();
+    ASSERT_TRUE(box && box->isVisible());
+    EXPECT_EQ(box->windowTitle(), "Quillmere");
+    EXPECT_EQ(box->windowModality(), Qt::WindowModal);
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_EQ(box->text(), "Could not open <b>a.dng</b>.");
+
+    state.setLastError("A newer failure.");
+    settle();
+    EXPECT_EQ(window.errorAlert().box(), box);
+    EXPECT_EQ(box->text(), "A newer failure.");
+
+    state.setLastError(std::nullopt);
+    settle();
+    EXPECT_FALSE(window.errorAlert().box() && window.errorAlert().box()->isVisible());
+
+    for (const bool viaOK : {true, false}) {
+        state.setLastError("Once more.");
+        settle();
+        box = window.errorAlert().box();
+        ASSERT_TRUE(box && box->isVisible());
+        if (viaOK) {
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        } else {
+            keyClick(box, Qt::Key_Escape);
+        }
+        settle();
+        EXPECT_FALSE(state.lastError());
+    }
+}
+
+}  // namespace
+}  // namespace quillmere
