@@ -6,6 +6,7 @@
 #include "app/shell/main_window.h"
 #include "app/shell/menu_commands.h"
 #include "app/shell/preference_migration.h"
+#include "app/shell/smoke_grab.h"
 #include "app/shell/technology_licenses_view.h"
 #include "app/state/app_state.h"
 #include "app/state/preferences.h"
@@ -43,6 +44,7 @@ QuillmereApp::QuillmereApp() : preferences_(std::make_shared<Preferences>()) {
     installMenuCommands(*mainWindow_->menuBar(), *state_, *preferences_,
                         {.showSettings = [this] { showSettings(); },
                          .showTechnologyLicenses = [this] { showTechnologyLicenses(); }});
+    installSmokeGrabIfRequested(*mainWindow_);
 }
 
 QuillmereApp::~QuillmereApp() = default;
