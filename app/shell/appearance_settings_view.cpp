@@ -7,6 +7,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/panels/kit/inspector_style.h"
 #include "app/shell/app_appearance.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/preferences.h"
@@ -39,7 +40,7 @@ AppearanceSettingsView::AppearanceSettingsView(Preferences& preferences, QWidget
         "System follows your system’s appearance. The photo canvas stays neutral in both light "
         "and dark mode."));
     footer->setWordWrap(true);
-    footer->setForegroundRole(QPalette::PlaceholderText);
+    setTextTone(*footer, TextTone::secondary);
 
     auto* form = new QVBoxLayout(this);
     form->setContentsMargins(20, 20, 20, 20);

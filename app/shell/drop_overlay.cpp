@@ -5,6 +5,8 @@
 #include <QPainterPath>
 #include <QPropertyAnimation>
 
+#include "app/panels/kit/inspector_style.h"
+
 namespace quillmere {
 namespace {
 
@@ -16,6 +18,7 @@ constexpr double kOutlineRadius = 10;
 constexpr double kOutlineWidth = 2;
 constexpr double kCapsulePaddingX = 18;
 constexpr double kCapsulePaddingY = 12;
+constexpr double kSymbolSpacing = 8;
 
 QColor withAlpha(QColor color, double alpha) {
     color.setAlphaF(static_cast<float>(alpha));
@@ -56,7 +59,7 @@ void DropOverlay::setTargeted(bool targeted) {
 void DropOverlay::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    const QColor accent = palette().color(QPalette::Highlight);
+    const QColor accent = accentColor(palette());
     painter.fillRect(rect(), withAlpha(accent, kWashOpacity));
 
     const QRectF outline =
@@ -65,20 +68,26 @@ void DropOverlay::paintEvent(QPaintEvent*) {
     painter.setBrush(Qt::NoBrush);
     painter.drawRoundedRect(outline, kOutlineRadius, kOutlineRadius);
 
-    QFont headline = font();
-    headline.setBold(true);
+    // The symbol and the label, side by side on a capsule.
+    const QFont headline = textFont(TextStyle::headline);
     painter.setFont(headline);
     const QString label = QStringLiteral("Drop photos to open");
     const QFontMetricsF metrics(headline);
-    const QSizeF text(metrics.horizontalAdvance(label), metrics.height());
-    const QRectF capsule(QPointF(0, 0), text + QSizeF(2 * kCapsulePaddingX, 2 * kCapsulePaddingY));
-    QRectF placed = capsule;
-    placed.moveCenter(QRectF(rect()).center());
+    const double symbol = metrics.height() * 1.2;
+    const QSizeF content(symbol + kSymbolSpacing + metrics.horizontalAdvance(label), symbol);
+    QRectF capsule(QPointF(0, 0), content + QSizeF(2 * kCapsulePaddingX, 2 * kCapsulePaddingY));
+    capsule.moveCenter(QRectF(rect()).center());
     painter.setPen(withAlpha(palette().color(QPalette::Mid), 0.6));
     painter.setBrush(withAlpha(palette().color(QPalette::Window), 0.92));
-    painter.drawRoundedRect(placed, placed.height() / 2, placed.height() / 2);
-    painter.setPen(palette().color(QPalette::WindowText));
-    painter.drawText(placed, Qt::AlignCenter, label);
+    painter.drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
+    const QRectF inside =
+        capsule.adjusted(kCapsulePaddingX, kCapsulePaddingY, -kCapsulePaddingX, -kCapsulePaddingY);
+    const QColor text = palette().color(QPalette::WindowText);
+    paintSymbol(painter, QRectF(inside.topLeft(), QSizeF(symbol, symbol)),
+                QStringLiteral("photo.badge.plus"), text);
+    painter.setPen(text);
+    painter.drawText(inside.adjusted(symbol + kSymbolSpacing, 0, 0, 0),
+                     Qt::AlignVCenter | Qt::AlignLeading, label);
 }
 
 }  // namespace quillmere

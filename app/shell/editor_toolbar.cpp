@@ -1,8 +1,8 @@
 #include "app/shell/editor_toolbar.h"
 
-#include <QEvent>
 #include <QToolButton>
 
+#include "app/panels/kit/inspector_style.h"
 #include "app/shell/shortcuts.h"
 #include "app/shell/state_follow.h"
 #include "app/shell/window_preferences.h"
@@ -98,7 +98,6 @@ EditorToolbar::EditorToolbar(AppState& state, Preferences& preferences,
     WindowPreferences::bindToggle(*adjustments, preferences, WindowPreferences::kInspectorVisible);
 
     photoTools_ = {fit, actual, spotRepair_, showOriginal_, compareRecovery_, exportPhotos};
-    paintSymbols();
     follow(*watcher_,
            withBusyFields({Field::photo, Field::isSpotRepairActive, Field::showOriginal,
                            Field::showRecoveryOriginal}),
@@ -108,7 +107,8 @@ EditorToolbar::EditorToolbar(AppState& state, Preferences& preferences,
 QAction* EditorToolbar::addTool(const QString& label, const QString& symbol, const QString& help,
                                 const QKeySequence& shortcut) {
     QAction* action = addAction(label);
-    action->setData(symbol);
+    // A tool without a symbol shows its label.
+    if (!symbol.isEmpty()) action->setIcon(symbolIcon(symbol));
     action->setToolTip(help);
     action->setShortcut(shortcut);
     return action;
@@ -119,13 +119,6 @@ void EditorToolbar::addFixedSpace() {
     space->setFixedWidth(kGroupSpacing);
     addWidget(space);
 }
-
-void EditorToolbar::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::PaletteChange) paintSymbols();
-    QToolBar::changeEvent(event);
-}
-
-void EditorToolbar::paintSymbols() {}
 
 void EditorToolbar::syncFromState() {
     const bool busy = isBusy(state_);

@@ -22,16 +22,12 @@ class EditorToolbar : public QToolBar {
     EditorToolbar(AppState& state, Preferences& preferences, std::function<void()> showExportSheet,
                   QWidget* parent = nullptr);
 
-  protected:
-    void changeEvent(QEvent* event) override;
-
   private:
-    // A button of the toolbar with its help text and shortcut.
+    // A button of the toolbar showing its symbol (drawn in the palette's colours), else its
+    // label, with its help text and shortcut.
     QAction* addTool(const QString& label, const QString& symbol, const QString& help,
                      const QKeySequence& shortcut = {});
     void addFixedSpace();
-    // Each symbol drawn in the palette's button text colour.
-    void paintSymbols();
     void syncFromState();
 
     AppState& state_;

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <system_error>
 
+#include "app/panels/kit/inspector_style.h"
 #include "app/workspace/file_manager.h"
 #include "core/common/build_config.h"
 
@@ -83,7 +84,7 @@ TechnologyLicensesView::TechnologyLicensesView(std::vector<std::filesystem::path
     title->setFont(titleFont);
     QLabel* subtitle = selectableText(
         QStringLiteral("RAW processing technology and third-party acknowledgements"));
-    subtitle->setForegroundRole(QPalette::PlaceholderText);
+    setTextTone(*subtitle, TextTone::secondary);
     header->addWidget(title);
     header->addWidget(subtitle);
     stack->addLayout(header);
