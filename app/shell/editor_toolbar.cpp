@@ -16,10 +16,6 @@ using Field = AppState::Field;
 // The room between the toolbar's groups.
 constexpr int kGroupSpacing = 16;
 
-QString helpWithKey(const QString& help, const QKeySequence& shortcut) {
-    return Shortcuts::helpText(help, shortcut);
-}
-
 }  // namespace
 
 EditorToolbar::EditorToolbar(AppState& state, Preferences& preferences,
@@ -34,11 +30,11 @@ EditorToolbar::EditorToolbar(AppState& state, Preferences& preferences,
     toggleViewAction()->setEnabled(false);
 
     // Navigation, at the leading end.
-    QAction* library =
-        addTool("Library", "sidebar.left",
-                helpWithKey("Show or hide presets, checkpoints and edits", Shortcuts::showLibrary));
+    QAction* library = addTool(
+        "Library", "sidebar.left",
+        Shortcuts::helpText("Show or hide presets, checkpoints and edits", Shortcuts::showLibrary));
     WindowPreferences::bindToggle(*library, preferences, WindowPreferences::kLibraryVisible);
-    open_ = addTool("Open…", "folder", helpWithKey("Open photos", QKeySequence::Open),
+    open_ = addTool("Open…", "folder", Shortcuts::helpText("Open photos", QKeySequence::Open),
                     QKeySequence::Open);
     connect(open_, &QAction::triggered, this, [this] { state_.promptAndOpenPhoto(); });
 
@@ -48,12 +44,13 @@ EditorToolbar::EditorToolbar(AppState& state, Preferences& preferences,
     addWidget(spring);
 
     const QKeySequence fitKey(Qt::CTRL | Qt::Key_0);
-    QAction* fit = addTool("Fit", {}, helpWithKey("Fit photo to window", fitKey), fitKey);
+    QAction* fit = addTool("Fit", {}, Shortcuts::helpText("Fit photo to window", fitKey), fitKey);
     connect(fit, &QAction::triggered, this,
             [this] { state_.requestZoom(AppState::ZoomAction::fit); });
     const QKeySequence actualKey(Qt::CTRL | Qt::Key_1);
     QAction* actual = addTool(
-        "100%", {}, helpWithKey("One original image pixel per screen pixel", actualKey), actualKey);
+        "100%", {}, Shortcuts::helpText("One original image pixel per screen pixel", actualKey),
+        actualKey);
     connect(actual, &QAction::triggered, this,
             [this] { state_.requestZoom(AppState::ZoomAction::actualSize); });
     addFixedSpace();
@@ -90,11 +87,11 @@ EditorToolbar::EditorToolbar(AppState& state, Preferences& preferences,
 
     const QKeySequence exportKey(Qt::CTRL | Qt::Key_E);
     QAction* exportPhotos = addTool("Export…", "square.and.arrow.up",
-                                    helpWithKey("Export photos", exportKey), exportKey);
+                                    Shortcuts::helpText("Export photos", exportKey), exportKey);
     connect(exportPhotos, &QAction::triggered, this, std::move(showExportSheet));
     QAction* adjustments =
         addTool("Adjustments", "sidebar.right",
-                helpWithKey("Show or hide adjustments", Shortcuts::showAdjustments));
+                Shortcuts::helpText("Show or hide adjustments", Shortcuts::showAdjustments));
     WindowPreferences::bindToggle(*adjustments, preferences, WindowPreferences::kInspectorVisible);
 
     photoTools_ = {fit, actual, spotRepair_, showOriginal_, compareRecovery_, exportPhotos};
