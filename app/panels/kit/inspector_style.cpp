@@ -1,5 +1,7 @@
 #include "app/panels/kit/inspector_style.h"
 
+#include "app/workspace/symbols.h"
+
 #include <QApplication>
 #include <QEvent>
 #include <QFontDatabase>
@@ -9,7 +11,6 @@
 #include <QPalette>
 #include <QPixmap>
 #include <QPointer>
-#include <QSvgRenderer>
 #include <QWidget>
 #include <algorithm>
 #include <cmath>
@@ -173,25 +174,12 @@ QIcon symbolIcon(const QString& name, SymbolTint tint) {
 }
 
 void paintSymbol(QPainter& painter, const QRectF& rect, const QString& name, const QColor& color) {
-    QSvgRenderer renderer(QStringLiteral(":/icons/%1.svg").arg(name));
-    if (!renderer.isValid()) return;
     const double side = std::min(rect.width(), rect.height());
-    if (!(side > 0)) return;
     const double scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
-    const int pixels = static_cast<int>(std::ceil(side * scale));
-    // The drawing's shape, then the colour through it.
-    QImage shape(pixels, pixels, QImage::Format_ARGB32_Premultiplied);
-    shape.fill(Qt::transparent);
-    {
-        QPainter shapePainter(&shape);
-        shapePainter.setRenderHint(QPainter::Antialiasing);
-        renderer.render(&shapePainter, QRectF(0, 0, pixels, pixels));
-        shapePainter.setCompositionMode(QPainter::CompositionMode_SourceIn);
-        shapePainter.fillRect(shape.rect(), color);
-    }
-    shape.setDevicePixelRatio(scale);
+    const QPixmap symbol = Symbols::pixmap(name, side, color, scale);
+    if (symbol.isNull()) return;
     const QRectF target(rect.center().x() - side / 2, rect.center().y() - side / 2, side, side);
-    painter.drawImage(target, shape);
+    painter.drawPixmap(target, symbol, QRectF(symbol.rect()));
 }
 
 }  // namespace quillmere
