@@ -1,6 +1,7 @@
 #include "app/shell/main_window.h"
 
 #include <QCoreApplication>
+#include <QDialog>
 #include <QDragEnterEvent>
 #include <QMimeData>
 #include <QTimer>
@@ -11,6 +12,8 @@
 #include "app/shell/state_follow.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/app_state.h"
+#include "app/workspace/hosted_views.h"
+#include "app/workspace/native_workspace.h"
 
 namespace quillmere {
 namespace {
@@ -36,7 +39,7 @@ MainWindow::MainWindow(AppState& state, Preferences& preferences, QWidget* paren
     resize(kDefaultSize);
     setUnifiedTitleAndToolBarOnMac(true);
     addToolBar(Qt::TopToolBarArea, toolbar_);
-    setCentralWidget(new QWidget);
+    setCentralWidget(new NativeWorkspace(state, preferences));
     setAcceptDrops(true);
     // Last, so it lies over everything else.
     dropOverlay_ = new DropOverlay(this);
@@ -68,7 +71,12 @@ void MainWindow::revealInspector() {
     WindowPreferences::setVisible(preferences_, WindowPreferences::kInspectorVisible, true);
 }
 
-void MainWindow::showExportSheet() {}
+void MainWindow::showExportSheet() {
+    QDialog* sheet = ExportSheet(state_, this);
+    // The sheet closes itself when it is done.
+    sheet->setAttribute(Qt::WA_DeleteOnClose);
+    sheet->open();
+}
 
 void MainWindow::showEvent(QShowEvent* event) {
     QMainWindow::showEvent(event);
