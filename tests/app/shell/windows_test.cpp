@@ -164,20 +164,31 @@ class ApplicationTest : public ::testing::Test {
     const QPalette startPalette = QApplication::palette();
 };
 
-TEST_F(ApplicationTest, StartsWithThePreviousProductsPreferencesAndOneWindowOfEachKind) {
+TEST_F(ApplicationTest, StartsWithEveryPaneOrThePreviousProductsChoicesAndOneWindowOfEachKind) {
     {
-        const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-        QSettings legacy(config + "/Starlingmoor/Starlingmoor.conf", QSettings::IniFormat);
+        QuillmereApp app;
+        app.showMainWindow();
+        for (const char* pane : {"librarySidebar", "sliderPanel"}) {
+            EXPECT_TRUE(app.mainWindow().findChild<QWidget*>(pane)->isVisible()) << pane;
+        }
+        // The filmstrip appears with the first photo.
+        for (QAction* item : app.mainWindow().menuBar()->findChildren<QAction*>()) {
+            if (item->text() == "Show Filmstrip") EXPECT_TRUE(item->isChecked());
+        }
+        EXPECT_EQ(QApplication::palette(), startPalette);
+    }
+    removeSettings();
+    {
+        QSettings legacy(
+            qEnvironmentVariable("XDG_CONFIG_HOME") + "/Starlingmoor/Starlingmoor.conf",
+            QSettings::IniFormat);
         legacy.setValue("appearance", "dark");
         legacy.setValue("inspector.visible", false);
     }
     QuillmereApp app;
     app.showMainWindow();
     EXPECT_TRUE(isDark(app.mainWindow()));
-    const auto adjustments = app.mainWindow().toolbar().actions();
-    EXPECT_TRUE(std::any_of(adjustments.begin(), adjustments.end(), [](QAction* action) {
-        return action->text() == "Adjustments" && !action->isChecked();
-    }));
+    EXPECT_FALSE(app.mainWindow().findChild<QWidget*>("sliderPanel")->isVisible());
 
     for (int request = 0; request < 2; ++request) {
         app.showTechnologyLicenses();
