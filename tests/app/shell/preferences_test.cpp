@@ -17,12 +17,7 @@ struct MigrationTest : ::testing::Test {
         return QString::fromStdString((folder.path() / name).string());
     }
     void writeLegacy(const QString& key, const QVariant& value) {
-        QSettings legacy(legacyFile, QSettings::IniFormat);
-        legacy.setValue(key, value);
-    }
-    QByteArray legacyBytes() const {
-        QFile legacy(legacyFile);
-        return legacy.open(QIODevice::ReadOnly) ? legacy.readAll() : QByteArray();
+        QSettings(legacyFile, QSettings::IniFormat).setValue(key, value);
     }
 
     testing::TemporaryFolder folder;
@@ -30,18 +25,17 @@ struct MigrationTest : ::testing::Test {
     Preferences standard{file("Quillmere.conf")};
 };
 
-TEST_F(MigrationTest, LegacyFileLiesBesideTheProgramsFolder) {
+TEST_F(MigrationTest, CopiesOnlyKeysTheProgramLacksWithTheirValuesAndOnlyOnce) {
     EXPECT_EQ(PreferenceMigration::legacyFileName(Preferences()).toStdString(),
               std::string(std::getenv("XDG_CONFIG_HOME")) + "/Starlingmoor/Starlingmoor.conf");
-}
-
-TEST_F(MigrationTest, CopiesOnlyKeysTheStandardFileLacksWithTheirValuesOnce) {
     writeLegacy("appearance", "dark");
     writeLegacy("library.visible", false);
     writeLegacy("photoFolderAccess.bookmarks.v1", QStringList{"/photos/a", "/photos/b"});
     writeLegacy("develop.panelOrder", QByteArray("\x01\x02", 2));
     standard.setValue("appearance", "light");
-    const QByteArray legacyBefore = legacyBytes();
+    QFile legacy(legacyFile);
+    ASSERT_TRUE(legacy.open(QIODevice::ReadOnly));
+    const QByteArray legacyBefore = legacy.readAll();
 
     PreferenceMigration::run(standard, legacyFile, false);
     EXPECT_EQ(standard.value("appearance"), "light");
@@ -50,7 +44,8 @@ TEST_F(MigrationTest, CopiesOnlyKeysTheStandardFileLacksWithTheirValuesOnce) {
               QStringList({"/photos/a", "/photos/b"}));
     EXPECT_EQ(standard.value("develop.panelOrder"), QVariant(QByteArray("\x01\x02", 2)));
     EXPECT_TRUE(standard.value(PreferenceMigration::kMarkerKey).toBool());
-    EXPECT_EQ(legacyBytes(), legacyBefore);
+    EXPECT_TRUE(legacy.seek(0));
+    EXPECT_EQ(legacy.readAll(), legacyBefore);
 
     // A later start copies nothing, whatever the legacy file gained meanwhile.
     writeLegacy("filmstrip.visible", false);
@@ -63,7 +58,6 @@ TEST_F(MigrationTest, SandboxedRunsLeaveNoTraceAndAMissingLegacyFileStillSetsThe
     PreferenceMigration::run(standard, legacyFile, true);
     EXPECT_FALSE(standard.contains("appearance"));
     EXPECT_FALSE(standard.contains(PreferenceMigration::kMarkerKey));
-
     PreferenceMigration::run(standard, legacyFile, false);
     EXPECT_EQ(standard.value("appearance"), "dark");
 
@@ -76,18 +70,15 @@ TEST(AppAppearance, ReadsOnlyExactRawValuesAndNeverRewritesTheStoredText) {
     const testing::TemporaryFolder folder;
     Preferences preferences(QString::fromStdString((folder.path() / "p.conf").string()));
     EXPECT_EQ(storedAppearance(preferences), AppAppearance::system);
-    const struct {
-        QString stored;
-        AppAppearance read;
-    } cases[] = {
+    const std::pair<QString, AppAppearance> cases[] = {
         {"system", AppAppearance::system}, {"dark", AppAppearance::dark},
         {"light", AppAppearance::light},   {"Dark", AppAppearance::system},
         {"", AppAppearance::system},       {"dark ", AppAppearance::system},
     };
-    for (const auto& row : cases) {
-        preferences.setValue("appearance", row.stored);
-        EXPECT_EQ(storedAppearance(preferences), row.read) << row.stored.toStdString();
-        EXPECT_EQ(preferences.value("appearance"), row.stored);
+    for (const auto& [stored, read] : cases) {
+        preferences.setValue("appearance", stored);
+        EXPECT_EQ(storedAppearance(preferences), read) << stored.toStdString();
+        EXPECT_EQ(preferences.value("appearance"), stored);
     }
 }
 

@@ -15,9 +15,7 @@
 
 QT_BEGIN_NAMESPACE
 // Texts in test messages as themselves.
-inline void PrintTo(const QString& text, std::ostream* out) {
-    *out << '"' << text.toStdString() << '"';
-}
+inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
 QT_END_NAMESPACE
 
 namespace quillmere {
@@ -26,34 +24,26 @@ namespace quillmere {
 class ShellTest : public ::testing::Test {
   protected:
     ShellTest() {
-        installMenuCommands(*window.menuBar(), state, preferences,
-                            {.showSettings = [this] { ++settingsShown; },
-                             .showTechnologyLicenses = [this] { ++licensesShown; }});
+        installMenuCommands(*window.menuBar(), state, preferences, {[] {}, [] {}});
         window.show();
         window.activateWindow();
         EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
     }
 
-    // The menu item titled `text`, in any menu.
-    QAction* menuItem(const QString& text) const {
-        for (QAction* action : window.menuBar()->findChildren<QAction*>()) {
+    // The menu item or toolbar action titled `text`.
+    QAction* item(const QString& text, const QWidget& in) const {
+        for (QAction* action : in.findChildren<QAction*>()) {
             if (action->text() == text) return action;
         }
-        ADD_FAILURE() << "no menu item " << text.toStdString();
+        ADD_FAILURE() << "no item " << text.toStdString();
         return nullptr;
     }
-    // The toolbar action labelled `text`.
-    QAction* tool(const QString& text) {
-        for (QAction* action : window.toolbar().actions()) {
-            if (action->text() == text) return action;
-        }
-        ADD_FAILURE() << "no tool " << text.toStdString();
-        return nullptr;
-    }
+    QAction* menuItem(const QString& text) const { return item(text, *window.menuBar()); }
+    QAction* tool(const QString& text) { return item(text, window.toolbar()); }
     QToolButton* button(const QString& text) {
         return qobject_cast<QToolButton*>(window.toolbar().widgetForAction(tool(text)));
     }
-    // Lets views take over what the state announced and posted work run.
+    // Lets views take over what the state announced, and posted work run.
     void settle() {
         for (int round = 0; round < 3; ++round) {
             QCoreApplication::processEvents();
@@ -71,7 +61,7 @@ class ShellTest : public ::testing::Test {
         state.setEditParams(params);
         settle();
     }
-    // Starts an export of the open photo that waits for the engine's answer.
+    // An export of the open photo that waits for the engine's answer.
     void startExport() {
         state.exportPhotos(ExportScope::current, ExportOptions{}, std::nullopt,
                            [](BatchExportResult) {});
@@ -83,8 +73,6 @@ class ShellTest : public ::testing::Test {
     AppState& state = *harness.state;
     Preferences& preferences = *harness.preferences;
     MainWindow window{state, preferences};
-    int settingsShown = 0;
-    int licensesShown = 0;
 };
 
 }  // namespace quillmere
