@@ -5,7 +5,6 @@
 #include <QFile>
 #include <QSettings>
 
-#include "app/shell/app_appearance.h"
 #include "app/shell/preference_migration.h"
 #include "tests/fixtures/temporary_folder.h"
 
@@ -64,22 +63,6 @@ TEST_F(MigrationTest, SandboxedRunsLeaveNoTraceAndAMissingLegacyFileStillSetsThe
     Preferences fresh(file("Fresh.conf"));
     PreferenceMigration::run(fresh, file("Missing.conf"), false);
     EXPECT_TRUE(fresh.value(PreferenceMigration::kMarkerKey).toBool());
-}
-
-TEST(AppAppearance, ReadsOnlyExactRawValuesAndNeverRewritesTheStoredText) {
-    const testing::TemporaryFolder folder;
-    Preferences preferences(QString::fromStdString((folder.path() / "p.conf").string()));
-    EXPECT_EQ(storedAppearance(preferences), AppAppearance::system);
-    const std::pair<QString, AppAppearance> cases[] = {
-        {"system", AppAppearance::system}, {"dark", AppAppearance::dark},
-        {"light", AppAppearance::light},   {"Dark", AppAppearance::system},
-        {"", AppAppearance::system},       {"dark ", AppAppearance::system},
-    };
-    for (const auto& [stored, read] : cases) {
-        preferences.setValue("appearance", stored);
-        EXPECT_EQ(storedAppearance(preferences), read) << stored.toStdString();
-        EXPECT_EQ(preferences.value("appearance"), stored);
-    }
 }
 
 }  // namespace
