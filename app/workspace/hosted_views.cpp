@@ -3,11 +3,11 @@
 #include <QDialog>
 #include <QWidget>
 
-namespace quillmere {
+namespace quillmere::hosted {
 namespace {
 
-HostedViewBuilders& installed() {
-    static HostedViewBuilders builders;
+Builders& installed() {
+    static Builders builders;
     return builders;
 }
 
@@ -20,8 +20,8 @@ Widget* unbuilt(const char* objectName, QWidget* parent) {
 
 }  // namespace
 
-void installHostedViews(HostedViewBuilders builders) {
-    HostedViewBuilders& current = installed();
+void install(Builders builders) {
+    Builders& current = installed();
     if (builders.sliderPanel) current.sliderPanel = std::move(builders.sliderPanel);
     if (builders.editStackSection) current.editStackSection = std::move(builders.editStackSection);
     if (builders.presetsSection) current.presetsSection = std::move(builders.presetsSection);
@@ -61,4 +61,4 @@ QDialog* ExportSheet(AppState& state, QWidget* parent) {
     return sheet;
 }
 
-}  // namespace quillmere
+}  // namespace quillmere::hosted

@@ -8,8 +8,6 @@
 class QDialog;
 class QWidget;
 
-namespace quillmere {
-
 // The views of the develop panels and of the preset, checkpoint and export sheets, built where
 // the workspace and the main window host them. Each returns a new widget, owned by `parent` when
 // one is given.
@@ -17,7 +15,9 @@ namespace quillmere {
 // The panels and sheets are libraries above the workspace, so the workspace cannot call them:
 // they install their builders here (the application at start-up, and each test that needs them).
 // A host whose builder is not installed builds an empty widget of the same object name, which is
-// all the workspace's own tests need.
+// all the workspace's own tests need. The hosts live in their own namespace because the views
+// they stand for are classes of the same names.
+namespace quillmere::hosted {
 
 // The develop inspector: the histogram, the capture data, then the panels.
 QWidget* SliderPanel(AppState& state, QWidget* parent = nullptr);
@@ -31,7 +31,7 @@ QWidget* CheckpointsSection(AppState& state, QWidget* parent = nullptr);
 QDialog* ExportSheet(AppState& state, QWidget* parent);
 
 // The builders behind the hosts above, with the same arguments.
-struct HostedViewBuilders {
+struct Builders {
     std::function<QWidget*(AppState&, QWidget*)> sliderPanel;
     std::function<QWidget*(AppState&, std::function<void(EditLayer)>, QWidget*)> editStackSection;
     std::function<QWidget*(AppState&, bool, QWidget*)> presetsSection;
@@ -41,6 +41,6 @@ struct HostedViewBuilders {
 
 // Installs the builders given; a member left empty keeps the builder installed before it.
 // Used on the GUI thread, before the hosts are built.
-void installHostedViews(HostedViewBuilders builders);
+void install(Builders builders);
 
-}  // namespace quillmere
+}  // namespace quillmere::hosted

@@ -122,11 +122,11 @@ void LibrarySidebar::showStoredTab() {
     auto* column = new QVBoxLayout(section);
     column->setContentsMargins(16, 16, 16, 16);
     if (tab == "Checkpoints") {
-        column->addWidget(CheckpointsSection(state_));
+        column->addWidget(hosted::CheckpointsSection(state_));
     } else if (tab == "Edits") {
-        column->addWidget(EditStackSection(state_, revealEdit_));
+        column->addWidget(hosted::EditStackSection(state_, revealEdit_));
     } else {
-        column->addWidget(PresetsSection(state_, true));
+        column->addWidget(hosted::PresetsSection(state_, true));
     }
     column->addStretch();
     // Replaces and deletes the section of the tab shown before.

@@ -88,7 +88,7 @@ NativeWorkspace::NativeWorkspace(AppState& state, Preferences& preferences, QWid
     library_->setMinimumWidth(kLibraryMinimumWidth);
     library_->setMaximumWidth(kLibraryMaximumWidth);
     photoArea_ = new WorkspacePhotoArea(state, this);
-    inspector_ = SliderPanel(state);
+    inspector_ = hosted::SliderPanel(state);
     inspector_->setMinimumWidth(kInspectorMinimumWidth);
     inspector_->setMaximumWidth(kInspectorMaximumWidth);
 
