@@ -72,7 +72,7 @@ void MainWindow::revealInspector() {
 }
 
 void MainWindow::showExportSheet() {
-    QDialog* sheet = ExportSheet(state_, this);
+    QDialog* sheet = hosted::ExportSheet(state_, this);
     // The sheet closes itself when it is done.
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->open();
