@@ -16,7 +16,9 @@ int main(int argc, char** argv) {
     // the same everywhere.
     std::setlocale(LC_NUMERIC, "C");
 
+    // The preferences, the render engine and the application state.
     quillmere::QuillmereApp app;
+    // Builds the main window: the views it hosts must be installed before this.
     app.showMainWindow();
     return QApplication::exec();
 }

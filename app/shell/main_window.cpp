@@ -37,7 +37,6 @@ MainWindow::MainWindow(AppState& state, Preferences& preferences, QWidget* paren
     setObjectName(QStringLiteral("mainWindow"));
     setMinimumSize(kMinimumSize);
     resize(kDefaultSize);
-    setUnifiedTitleAndToolBarOnMac(true);
     addToolBar(Qt::TopToolBarArea, toolbar_);
     setCentralWidget(new NativeWorkspace(state, preferences));
     setAcceptDrops(true);

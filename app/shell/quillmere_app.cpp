@@ -40,16 +40,23 @@ QuillmereApp::QuillmereApp() : preferences_(std::make_shared<Preferences>()) {
         AppStateCollaborators{.preferences = preferences_,
                               .prompts = std::make_shared<FileDialogPrompts>()});
     appearance_ = std::make_unique<AppearanceController>(*preferences_);
-    mainWindow_ = std::make_unique<MainWindow>(*state_, *preferences_);
-    installMenuCommands(*mainWindow_->menuBar(), *state_, *preferences_,
-                        {.showSettings = [this] { showSettings(); },
-                         .showTechnologyLicenses = [this] { showTechnologyLicenses(); }});
-    installSmokeGrabIfRequested(*mainWindow_);
 }
 
 QuillmereApp::~QuillmereApp() = default;
 
-void QuillmereApp::showMainWindow() { mainWindow_->show(); }
+void QuillmereApp::showMainWindow() {
+    if (!mainWindow_) {
+        mainWindow_ = std::make_unique<MainWindow>(*state_, *preferences_);
+        installMenuCommands(*mainWindow_->menuBar(), *state_, *preferences_,
+                            {.showSettings = [this] { showSettings(); },
+                             .showTechnologyLicenses = [this] { showTechnologyLicenses(); }});
+        installSmokeGrabIfRequested(*mainWindow_);
+    }
+    mainWindow_->show();
+    // The program comes to the front when it starts.
+    mainWindow_->raise();
+    mainWindow_->activateWindow();
+}
 
 void QuillmereApp::showSettings() {
     showSingle(settings_, *mainWindow_,

@@ -14,9 +14,11 @@ class TechnologyLicensesView;
 
 // The application, made once by main() after the QApplication: it copies the previous product's
 // preferences once, builds the render engine and the one application state that every window
-// and menu shares, gives the application the chosen appearance, and builds the main window with
-// its menus. The Settings and "Technology & Licenses" windows are made on first request, as
-// windows of the main window; a later request brings the same window to the front.
+// and menu shares, and gives the application the chosen appearance. The main window with its
+// menus is built when it is first shown, so that the views it hosts (the develop panels and the
+// sheets) can be installed in between. The Settings and "Technology & Licenses" windows are made
+// on first request, as windows of the main window; a later request brings the same window to
+// the front.
 class QuillmereApp {
   public:
     QuillmereApp();
@@ -27,8 +29,10 @@ class QuillmereApp {
 
     AppState& state() { return *state_; }
     Preferences& preferences() { return *preferences_; }
+    // Built by the first showMainWindow().
     MainWindow& mainWindow() { return *mainWindow_; }
 
+    // Builds the main window and its menus on the first call, then shows it.
     void showMainWindow();
     void showSettings();
     void showTechnologyLicenses();

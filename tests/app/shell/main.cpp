@@ -1,6 +1,5 @@
 // The shell tests drive the real windows and menus inside a QApplication in the Fusion style on
-// the offscreen platform, with the user's data and configuration folders in a temporary folder
-// and no desktop session bus, so nothing reaches the user's desktop.
+// the offscreen platform, with the user's data and configuration folders in a temporary folder.
 
 #include <gtest/gtest.h>
 
@@ -14,7 +13,6 @@ int main(int argc, char** argv) {
     ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
     ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
     ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
 
     QApplication application(argc, argv);
     QApplication::setStyle(QStringLiteral("Fusion"));

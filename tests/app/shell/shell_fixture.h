@@ -13,11 +13,6 @@
 #include "app/shell/menu_commands.h"
 #include "tests/app/support/state_harness.h"
 
-QT_BEGIN_NAMESPACE
-// Texts in test messages as themselves.
-inline void PrintTo(const QString& text, std::ostream* out) { *out << text.toStdString(); }
-QT_END_NAMESPACE
-
 namespace quillmere {
 
 // The main window with the program's menus over a state of test collaborators, shown and active.

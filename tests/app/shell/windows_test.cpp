@@ -1,7 +1,4 @@
-#include <QDesktopServices>
 #include <QFile>
-#include <QGroupBox>
-#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 
@@ -9,7 +6,6 @@
 #include "app/shell/appearance_settings_view.h"
 #include "app/shell/quillmere_app.h"
 #include "app/shell/technology_licenses_view.h"
-#include "core/common/build_config.h"
 #include "shell_fixture.h"
 
 namespace quillmere {
@@ -23,19 +19,6 @@ bool isDark(const QWidget& widget) {
 struct PaletteKeeper {
     ~PaletteKeeper() { QApplication::setPalette(start); }
     const QPalette start = QApplication::palette();
-};
-
-// Takes the URLs the program asks the desktop to open.
-class URLCatcher : public QObject {
-    Q_OBJECT
-
-  public:
-    URLCatcher() { QDesktopServices::setUrlHandler("file", this, "open"); }
-    ~URLCatcher() override { QDesktopServices::unsetUrlHandler("file"); }
-    QList<QUrl> opened;
-
-  public slots:
-    void open(const QUrl& url) { opened.append(url); }
 };
 
 TEST_F(ShellTest, AnAppearanceChoiceRestylesEveryWindowAtOncePersistsAndSystemRestores) {
@@ -78,78 +61,30 @@ TEST(TechnologyLicenses, TheRevealButtonIsThereOnlyWithTheLicencesFolder) {
     view.hide();
     std::filesystem::create_directory(licenses);
     view.show();
-    ASSERT_TRUE(reveal->isVisible());
-    // Without a file manager on the session bus, the folder holding it opens.
-    URLCatcher catcher;
-    QTest::mouseClick(reveal, Qt::LeftButton);
-    EXPECT_EQ(catcher.opened,
-              QList{QUrl::fromLocalFile(QString::fromStdString(folder.path().string()))});
-
+    EXPECT_TRUE(reveal->isVisible());
     view.resize(100, 100);
     EXPECT_TRUE(view.width() >= 520 && view.height() >= 460);
 }
 
-TEST(TechnologyLicenses, ACreditLinksOnlyToAURLAndEveryNamedLibraryShipsItsNotice) {
-    for (const QString& address : {"https://www.libraw.org/", "", "not an address"}) {
-        std::unique_ptr<QGroupBox> group(
-            TechnologyLicensesView::technologyGroup("Title", "Text", "Link", address));
-        QLabel* link = group->findChild<QLabel*>("link");
-        EXPECT_EQ(link != nullptr, address.startsWith("https")) << address.toStdString();
-        if (link) EXPECT_TRUE(link->text().contains("href=\"" + address + "\""));
-    }
-    const std::filesystem::path shipped =
-        std::filesystem::path(build_config::kSourceResourcesDir) / "licenses";
-    for (const BundledComponent& component : bundledComponents()) {
-        QFile notice(QString::fromStdString(shipped / component.licenseFile.toStdString()));
-        ASSERT_TRUE(notice.open(QIODevice::ReadOnly)) << component.licenseFile.toStdString();
-        EXPECT_TRUE(notice.readAll().contains("Copyright"));
-    }
-}
-
 // The program as main() builds it, over the test run's own folders.
-TEST(Application, StartsWithEveryPaneOrThePreviousProductsChoicesAndOneWindowOfEachKind) {
+TEST(Application, ItsFirstWindowShowsThePreviousProductsChoicesAndOneWindowOfEachKind) {
     const PaletteKeeper keeper;
     const QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    const auto removeSettings = [&] {
-        QFile::remove(config + "/Quillmere/Quillmere.conf");
-        QFile::remove(config + "/Starlingmoor/Starlingmoor.conf");
-    };
-    const auto shows = [](QuillmereApp& app, const char* pane) {
-        const auto* widget = app.mainWindow().findChild<QWidget*>(pane);
-        return widget && widget->isVisible();
-    };
-    removeSettings();
-    {
-        QuillmereApp app;
-        app.showMainWindow();
-        EXPECT_TRUE(shows(app, "librarySidebar") && shows(app, "sliderPanel"));
-        EXPECT_EQ(QApplication::palette(), keeper.start);
-    }
-    removeSettings();
-    {
-        QSettings legacy(config + "/Starlingmoor/Starlingmoor.conf", QSettings::IniFormat);
-        legacy.setValue("appearance", "dark");
-        legacy.setValue("inspector.visible", false);
-    }
+    // The only test that writes the program's own files, which start empty.
+    const QString legacyFile = config + "/Starlingmoor/Starlingmoor.conf";
+    QSettings(legacyFile, QSettings::IniFormat).setValue("appearance", "dark");
+    QSettings(legacyFile, QSettings::IniFormat).setValue("inspector.visible", false);
     QuillmereApp app;
     app.showMainWindow();
     EXPECT_TRUE(isDark(app.mainWindow()));
-    EXPECT_TRUE(shows(app, "librarySidebar") && !shows(app, "sliderPanel"));
+    EXPECT_FALSE(app.mainWindow().findChild<QWidget*>("sliderPanel")->isVisible());
     for (int request = 0; request < 2; ++request) {
         app.showTechnologyLicenses();
         app.showSettings();
     }
-    int shown = 0;
-    for (QWidget* window : QApplication::topLevelWidgets()) {
-        const bool single = qobject_cast<TechnologyLicensesView*>(window) ||
-                            qobject_cast<AppearanceSettingsView*>(window);
-        shown += single && window->isVisible();
-    }
-    EXPECT_EQ(shown, 2);
-    removeSettings();
+    EXPECT_EQ(app.mainWindow().findChildren<TechnologyLicensesView*>().size(), 1);
+    EXPECT_EQ(app.mainWindow().findChildren<AppearanceSettingsView*>().size(), 1);
 }
 
 }  // namespace
 }  // namespace quillmere
-
-#include "windows_test.moc"
