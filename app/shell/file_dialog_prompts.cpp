@@ -17,7 +17,10 @@ std::filesystem::path path(const QString& file) { return file.toStdString(); }
 std::vector<std::filesystem::path> FileDialogPrompts::chooseFilesToOpen(
     const std::vector<std::string>& extensions) {
     QStringList patterns;
-    for (const std::string& extension : extensions) patterns.append("*." + text(extension));
+    // Name filters match case-sensitively on Linux, and cameras write "IMG_0001.CR2".
+    for (const std::string& extension : extensions) {
+        patterns << "*." + text(extension).toLower() << "*." + text(extension).toUpper();
+    }
     QFileDialog dialog(QApplication::activeWindow(), QStringLiteral("Open"));
     dialog.setFileMode(QFileDialog::ExistingFiles);
     dialog.setAcceptMode(QFileDialog::AcceptOpen);
