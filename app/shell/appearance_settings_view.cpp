@@ -60,6 +60,12 @@ AppearanceSettingsView::AppearanceSettingsView(Preferences& preferences, QWidget
 
 void AppearanceSettingsView::showStored() {
     segments_->button(static_cast<int>(storedAppearance(preferences_)))->setChecked(true);
+    // The style draws a checked button only slightly sunken: the chosen segment's title is bold.
+    for (QAbstractButton* segment : segments_->buttons()) {
+        QFont font = segment->font();
+        font.setBold(segment->isChecked());
+        segment->setFont(font);
+    }
 }
 
 }  // namespace quillmere
