@@ -2,6 +2,7 @@
 
 #include <QDBusConnection>
 #include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
 #include <QDesktopServices>
 #include <QStringList>
 #include <QUrl>
@@ -13,27 +14,36 @@ QUrl fileURL(const std::filesystem::path& path) {
     return QUrl::fromLocalFile(QString::fromStdString(path.string()));
 }
 
-// True when a file manager took the request.
-bool showItemsOverDBus(const std::vector<std::filesystem::path>& items) {
+void openFolder(const std::filesystem::path& folder) { QDesktopServices::openUrl(fileURL(folder)); }
+
+}  // namespace
+
+void FileManager::reveal(const std::vector<std::filesystem::path>& items) {
+    if (items.empty()) return;
+    const std::filesystem::path folder = items.front().parent_path();
     QDBusConnection bus = QDBusConnection::sessionBus();
-    if (!bus.isConnected()) return false;
+    if (!bus.isConnected()) {
+        openFolder(folder);
+        return;
+    }
     QStringList uris;
-    for (const std::filesystem::path& item : items) uris.append(fileURL(item).toString());
+    // The service takes URIs, so a space or a non-ASCII name travels percent-encoded.
+    for (const std::filesystem::path& item : items) {
+        uris.append(fileURL(item).toString(QUrl::FullyEncoded));
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.FileManager1"),
         QStringLiteral("/org/freedesktop/FileManager1"),
         QStringLiteral("org.freedesktop.FileManager1"), QStringLiteral("ShowItems"));
     call << uris << QString();
-    // A file manager answers at once; a missing one makes the bus answer with an error.
-    constexpr int kTimeoutMilliseconds = 3000;
-    return bus.call(call, QDBus::Block, kTimeoutMilliseconds).type() == QDBusMessage::ReplyMessage;
-}
-
-}  // namespace
-
-void FileManager::reveal(const std::vector<std::filesystem::path>& items) {
-    if (items.empty() || showItemsOverDBus(items)) return;
-    QDesktopServices::openUrl(fileURL(items.front().parent_path()));
+    // Asked without waiting, so a slow file manager never holds the window; where none offers
+    // the service the bus answers with an error and the folder opens instead.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [folder](QDBusPendingCallWatcher* finished) {
+                         if (finished->isError()) openFolder(folder);
+                         finished->deleteLater();
+                     });
 }
 
 }  // namespace quillmere

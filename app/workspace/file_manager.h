@@ -9,8 +9,8 @@ namespace quillmere {
 namespace FileManager {
 
 // Shows `items` selected in a file manager window through the desktop's FileManager1 service
-// (D-Bus); where no file manager offers it, opens the folder holding the first item instead.
-// Nothing for an empty list.
+// (D-Bus), without waiting for it; where no file manager offers it, opens the folder holding the
+// first item instead. Nothing for an empty list.
 void reveal(const std::vector<std::filesystem::path>& items);
 
 }  // namespace FileManager
