@@ -349,8 +349,11 @@ class ToneProgram {
         if (mixerActive_) {
             // A colour no point moved has the sampled HSV; working it out again gives the same.
             toHSV(n, c, c.hue, c.saturation, c.value);
+            // A local copy: the bands are then known not to change inside the loop, which keeps
+            // their loads out of it.
+            const HSLUniforms hsl = hsl_;
             for (int i = 0; i < n; ++i) {
-                setEncoded(c, i, applyColorMixer(hsl_, {c.hue[i], c.saturation[i], c.value[i]}));
+                setEncoded(c, i, applyColorMixer(hsl, {c.hue[i], c.saturation[i], c.value[i]}));
             }
         }
         if (blackAndWhite_) {
