@@ -89,7 +89,7 @@ inline msl::float3 pointColorShift(const PointColorTerms& point,
 inline msl::float3 applyPointColorShift(msl::float3 hsv, msl::float3 delta) {
     return msl::clamp(
         hsv2rgb(wrapHue(hsv.x + delta.x + 720.0f), msl::clamp(hsv.y * (1.0f + delta.y), 0.0f, 1.0f),
-                hsv.z * msl::exp2(delta.z)),
+                hsv.z * msl::fast::exp2(delta.z)),
         0.0f, 1.0f);
 }
 
@@ -168,7 +168,7 @@ inline msl::float3 applyColorMixer(const HSLUniforms& hsl, msl::float3 hsv) {
     const float satFactor =
         msl::max(0.0f, 1.0f + (wi * segment.sat[0] + wj * segment.sat[1]) / 100.0f);
     const float lumFactor =
-        msl::exp2((wi * segment.lum[0] + wj * segment.lum[1]) / 100.0f * 0.75f);
+        msl::fast::exp2((wi * segment.lum[0] + wj * segment.lum[1]) / 100.0f * 0.75f);
     // Hue and saturation need more colour to act on than luminance does.
     const float maskHueSat = msl::smoothstep(0.02f, 0.15f, s);
     const float maskLum = msl::smoothstep(0.01f, 0.08f, s);

@@ -1,9 +1,7 @@
 #pragma once
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
-#include <cstdint>
 #include <limits>
 
 #include "core/compute/luminance.h"
@@ -41,37 +39,15 @@ inline float shoulder(float x) {
 // 2^q · 2^(r/12 + (5/12)·log2 m): the large part of the exponent stays an exact integer, and only
 // a small argument goes through the polynomials.
 inline float srgbPower(float c) {
-    const std::uint32_t bits = std::bit_cast<std::uint32_t>(c);
-    const std::uint32_t offset = bits - 0x3f3504f3u;                 // the bits of √½
-    const std::int32_t e = static_cast<std::int32_t>(offset) >> 23;  // floor division
-    const float m = std::bit_cast<float>(bits - (static_cast<std::uint32_t>(e) << 23));
-    // (5/12)·log2 m = (5/12)·(2/ln 2)·atanh(s), s = (m − 1)/(m + 1), |s| ≤ 0.172: the series to
-    // s⁷ leaves 2e-8.
-    const float s = (m - 1.0f) / (m + 1.0f);
-    const float s2 = s * s;
-    const float series = 1.0f + s2 * (1.0f / 3.0f + s2 * (1.0f / 5.0f + s2 * (1.0f / 7.0f)));
-    constexpr float kFiveTwelfthsOfTwoOverLn2 = static_cast<float>(5.0 / 12.0 * 2.0 / 0.693147180559945309);
-    const float powerOfM = kFiveTwelfthsOfTwoOverLn2 * s * series;  // |…| ≤ 0.21
+    const msl::fast::detail::Log2Parts parts = msl::fast::detail::log2Parts(c);
     // q = floor(5e / 12), exactly: (5e + 0.5) / 12 is never within 1/24 of an integer.
-    const float fiveE = 5.0f * static_cast<float>(e);
+    const float fiveE = 5.0f * parts.exponent;
     const float q = std::floor((fiveE + 0.5f) * (1.0f / 12.0f));
     const float r = fiveE - 12.0f * q;
-    // 2^t = 2^n · 2^f with n the nearest integer and |f| ≤ 0.5 + ε; e^(f·ln 2) by its Taylor
-    // series to the seventh power (truncation below 1e-8).
-    const float t = r * (1.0f / 12.0f) + powerOfM;
-    const float n = std::floor(t + 0.5f);
-    const float x = (t - n) * 0.693147180559945309f;
-    float p = 1.0f / 5040.0f;
-    p = p * x + 1.0f / 720.0f;
-    p = p * x + 1.0f / 120.0f;
-    p = p * x + 1.0f / 24.0f;
-    p = p * x + 1.0f / 6.0f;
-    p = p * x + 0.5f;
-    p = p * x + 1.0f;
-    p = p * x + 1.0f;
-    // q + n lies within −107...107 for every argument, so 2^(q + n) is a normal float.
-    const auto exponent = static_cast<std::uint32_t>(static_cast<std::int32_t>(q + n) + 127);
-    return p * std::bit_cast<float>(exponent << 23);
+    // |t| ≤ 1.2: its own power of two is 2^0 or 2^1, then q's is applied exactly (e lies within
+    // −256...255 for every argument, so q within −107...106).
+    const float t = r * (1.0f / 12.0f) + parts.ofMantissa * (5.0f / 12.0f);
+    return msl::fast::exp2(t) * msl::fast::detail::powerOfTwo(q);
 }
 
 // The sRGB transfer function (IEC 61966-2-1), unclamped; +inf stays +inf and NaN stays NaN.
@@ -176,7 +152,7 @@ inline float contrastScale(float contrast) { return 1.0f + contrast / 100.0f * 0
 // Contrast-scaled scene EV of a colour's luminance, floored far below black so that black and
 // negative colours stay finite; what the recovery guide is made of.
 inline float sceneEV(msl::float3 rgb, float contrastScaleFactor) {
-    return msl::log2(msl::max(msl::dot(rgb, kRec709Luma), 1e-10f) / kMiddleGrey) *
+    return msl::fast::log2(msl::max(msl::dot(rgb, kRec709Luma), 1e-10f) / kMiddleGrey) *
            contrastScaleFactor;
 }
 

@@ -159,8 +159,8 @@ class ToneProgram {
             // Black, or negative after the gains: nothing to scale.
             const bool lit = !(y <= 0.0f);
             // Middle grey is the fixed point of every contrast setting.
-            const float ev = msl::log2(y / kMiddleGrey) * contrastScale_;
-            const float yc = kMiddleGrey * msl::exp2(ev);
+            const float ev = msl::fast::log2(y / kMiddleGrey) * contrastScale_;
+            const float yc = kMiddleGrey * msl::fast::exp2(ev);
             const float scale = lit ? yc / y : 1.0f;
             c.red[i] = rgb.x * scale;
             c.green[i] = rgb.y * scale;
@@ -186,7 +186,7 @@ class ToneProgram {
             c.protection[i] = c.lit[i] != 0 ? protection : 0.0f;
         }
         for (int i = 0; i < n; ++i) {
-            const float yr = kMiddleGrey * msl::exp2(c.recoveredEV[i]);
+            const float yr = kMiddleGrey * msl::fast::exp2(c.recoveredEV[i]);
             const float ratio = yr / c.luminance[i];
             const float scale = c.lit[i] != 0 ? ratio : 1.0f;
             c.red[i] *= scale;
