@@ -157,6 +157,8 @@ QWidget* PresetsSection::folderGroup(const PresetFolder& folder) {
     const QString title = folder.name.empty() ? QString("My Presets") : fromUTF8(folder.name);
     auto* group = new CollapsibleGroup(title, folderList_);
     group->setObjectName("presetFolder");
+    // A folded folder keeps to its title row; the section's column takes the spare height.
+    group->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Maximum);
     group->setAccessibleName(title);
     group->setExpanded(unfolded_[id]);
     connect(group, &CollapsibleGroup::toggled, this,
