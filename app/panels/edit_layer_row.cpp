@@ -6,7 +6,7 @@
 #include <QPainter>
 #include <QToolButton>
 
-#include "app/panels/kit/inspector_style.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 namespace {

@@ -7,7 +7,7 @@
 #include <algorithm>
 
 #include "app/panels/edit_layer_row.h"
-#include "app/panels/kit/inspector_style.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

@@ -7,9 +7,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/panels/kit/inspector_style.h"
-#include "app/panels/kit/plain_text.h"
 #include "app/sheets/checkpoint_date_text.h"
+#include "app/style/plain_text.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 namespace {

@@ -9,9 +9,9 @@
 #include <QVBoxLayout>
 #include <ranges>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/sheets/checkpoint_row.h"
 #include "app/sheets/save_checkpoint_sheet.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

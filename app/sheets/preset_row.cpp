@@ -3,7 +3,7 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "app/panels/kit/inspector_style.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 namespace {

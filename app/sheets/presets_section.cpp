@@ -11,11 +11,11 @@
 #include <exception>
 
 #include "app/panels/kit/collapsible_group.h"
-#include "app/panels/kit/inspector_style.h"
-#include "app/panels/kit/plain_text.h"
 #include "app/sheets/preset_row.h"
 #include "app/sheets/save_preset_sheet.h"
 #include "app/state/number_text.h"
+#include "app/style/plain_text.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/panels/kit/inspector_style.h"
-#include "app/panels/kit/plain_text.h"
+#include "app/style/plain_text.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 #include "core/edit/checkpoint_store_error.h"
 #include "core/edit/unicode_text.h"

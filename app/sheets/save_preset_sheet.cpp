@@ -11,8 +11,8 @@
 #include <array>
 #include <exception>
 
-#include "app/panels/kit/inspector_style.h"
-#include "app/panels/kit/plain_text.h"
+#include "app/style/plain_text.h"
+#include "app/style/style.h"
 #include "core/edit/unicode_text.h"
 
 namespace quillmere {

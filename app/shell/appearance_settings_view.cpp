@@ -7,10 +7,10 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/shell/app_appearance.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/preferences.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 

@@ -5,7 +5,7 @@
 #include <QPainterPath>
 #include <QPropertyAnimation>
 
-#include "app/panels/kit/inspector_style.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 namespace {

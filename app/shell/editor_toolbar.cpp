@@ -2,11 +2,11 @@
 
 #include <QToolButton>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/shell/shortcuts.h"
 #include "app/shell/state_follow.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/app_state.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 namespace {

@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <system_error>
 
-#include "app/panels/kit/inspector_style.h"
+#include "app/style/style.h"
 #include "app/workspace/file_manager.h"
 #include "core/common/build_config.h"
 

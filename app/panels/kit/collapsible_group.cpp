@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/panel_drag.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 namespace {

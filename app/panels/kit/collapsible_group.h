@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "app/panels/kit/inspector_style.h"
+#include "app/style/style.h"
 
 class QLabel;
 class QToolButton;
