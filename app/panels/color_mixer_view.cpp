@@ -8,10 +8,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/mixer_row.h"
 #include "app/panels/swatch_button.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

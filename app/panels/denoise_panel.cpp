@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/inspector_style.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

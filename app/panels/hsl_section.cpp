@@ -6,9 +6,9 @@
 #include <QVBoxLayout>
 
 #include "app/panels/color_mixer_view.h"
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/panel_drag.h"
 #include "app/panels/point_color_editor.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

@@ -11,10 +11,10 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/number_field.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/slider_row.h"
+#include "app/style/style.h"
 #include "app/workspace/color_sampling.h"
 
 namespace quillmere {

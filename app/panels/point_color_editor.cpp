@@ -11,10 +11,10 @@
 
 #include "app/panels/kit/collapsible_group.h"
 #include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/number_field.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/swatch_button.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

@@ -5,8 +5,8 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/panel_arrangement.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

@@ -11,9 +11,9 @@
 #include <cmath>
 
 #include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/number_field.h"
 #include "app/panels/slider_row.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

@@ -6,8 +6,8 @@
 #include <cmath>
 
 #include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/value_label.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

@@ -7,8 +7,8 @@
 #include <QVBoxLayout>
 
 #include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/number_format.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

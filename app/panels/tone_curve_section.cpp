@@ -10,9 +10,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/number_format.h"
 #include "app/panels/kit/panel_drag.h"
+#include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
 
 namespace quillmere {

@@ -1,6 +1,6 @@
 #include "app/sheets/elided_label.h"
 
-#include "app/panels/kit/plain_text.h"
+#include "app/style/plain_text.h"
 
 namespace quillmere {
 

@@ -16,10 +16,10 @@
 #include <charconv>
 #include <cmath>
 
-#include "app/panels/kit/inspector_style.h"
-#include "app/panels/kit/plain_text.h"
 #include "app/sheets/elided_label.h"
 #include "app/sheets/sheet_style.h"
+#include "app/style/plain_text.h"
+#include "app/style/style.h"
 #include "app/workspace/file_manager.h"
 #include "app/workspace/state_watcher.h"
 #include "core/edit/unicode_text.h"

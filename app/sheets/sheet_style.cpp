@@ -3,8 +3,8 @@
 #include <QLabel>
 #include <QPalette>
 
-#include "app/panels/kit/inspector_style.h"
-#include "app/panels/kit/plain_text.h"
+#include "app/style/plain_text.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 

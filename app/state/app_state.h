@@ -299,7 +299,7 @@ class AppState : public QObject {
     // The open photo's as-shot white balance, or 5500 K and tint 0 without a photo.
     NeutralWhiteBalance neutralWhiteBalance() const;
     // Bypasses the layer, or shows it again; turns every comparison off. Bypassing spot repair
-    // leaves the brush.
+    // turns the brush off.
     void toggleEditLayer(EditLayer layer);
     // Shows the layer again; the inspector calls it whenever it changes the layer's values.
     void enableEditLayer(EditLayer layer);

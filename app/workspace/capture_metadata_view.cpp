@@ -4,8 +4,9 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/style/plain_text.h"
+#include "app/style/style.h"
 #include "app/workspace/capture_metadata_text.h"
-#include "app/workspace/text_style.h"
 
 namespace quillmere {
 namespace {
@@ -14,7 +15,7 @@ QLabel* captionLabel(QWidget* parent, const char* name) {
     auto* label = new QLabel(parent);
     label->setObjectName(name);
     label->setTextFormat(Qt::PlainText);
-    label->setFont(TextStyle::caption(parent->font()));
+    label->setFont(textFont(TextStyle::caption));
     return label;
 }
 
@@ -27,7 +28,7 @@ CaptureMetadataView::CaptureMetadataView(QWidget* parent) : QWidget(parent) {
     aperture_ = captionLabel(this, "captureAperture");
     exposureTime_ = captionLabel(this, "captureExposureTime");
     model_ = captionLabel(this, "captureModel");
-    TextStyle::makeSecondary(*model_);
+    setTextTone(*model_, TextTone::secondary);
 
     auto* firstLine = new QHBoxLayout;
     firstLine->setSpacing(9);
@@ -53,7 +54,7 @@ void CaptureMetadataView::setPhoto(const std::optional<OpenedPhoto>& photo) {
     exposureTime_->setText(QString::fromStdString(text.exposureTime));
     model_->setText(QString::fromStdString(text.model.value_or("")));
     model_->setVisible(text.model.has_value());
-    setToolTip(TextStyle::plainToolTip(QString::fromStdString(text.toolTip)));
+    setToolTip(plainToolTip(QString::fromStdString(text.toolTip)));
 }
 
 }  // namespace quillmere

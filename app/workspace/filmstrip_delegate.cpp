@@ -7,9 +7,9 @@
 #include <QPainterPath>
 #include <QToolTip>
 
+#include "app/style/style.h"
+#include "app/style/symbols.h"
 #include "app/workspace/filmstrip_model.h"
-#include "app/workspace/symbols.h"
-#include "app/workspace/text_style.h"
 
 namespace quillmere {
 namespace {
@@ -26,7 +26,8 @@ void drawMark(QPainter& painter, QRect frame, const QString& symbol, int side, Q
     painter.setPen(Qt::NoPen);
     painter.setBrush(materialColor(palette));
     painter.drawRoundedRect(frame, 3, 3);
-    const QPixmap pixmap = Symbols::pixmap(symbol, side, color, painter.device()->devicePixelRatioF());
+    const QPixmap pixmap =
+        Symbols::pixmap(symbol, side, color, painter.device()->devicePixelRatioF());
     painter.drawPixmap(frame.topLeft() + QPoint(4, 4), pixmap);
 }
 
@@ -54,7 +55,7 @@ QRect FilmstripDelegate::editedMarkRect() {
 }
 
 QSize FilmstripDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-    const QFontMetrics name(TextStyle::caption2(option.font));
+    const QFontMetrics name(textFont(TextStyle::caption2));
     return {thumbnailWidth, thumbnailHeight + kNameSpacing + name.height()};
 }
 
@@ -94,8 +95,8 @@ void FilmstripDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     }
 
     const bool selected = index.data(FilmstripModel::isSelectedRole).toBool();
-    QColor outline = selected ? palette.color(QPalette::Highlight)
-                              : palette.color(QPalette::PlaceholderText);
+    QColor outline =
+        selected ? palette.color(QPalette::Highlight) : palette.color(QPalette::PlaceholderText);
     if (!selected) outline.setAlphaF(0.2f);
     const double lineWidth = selected ? 2 : 1;
     painter->setPen(QPen(outline, lineWidth));
@@ -109,7 +110,7 @@ void FilmstripDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
     drawMark(*painter, checkboxRect(), selected ? "checkmark.square.fill" : "square",
              kCheckboxSymbolSide, selected ? palette.color(QPalette::Highlight) : primary, palette);
 
-    const QFont nameFont = TextStyle::caption2(option.font);
+    const QFont nameFont = textFont(TextStyle::caption2);
     const QFontMetrics metrics(nameFont);
     const QRect name(0, thumbnailHeight + kNameSpacing, thumbnailWidth, metrics.height());
     painter->setFont(nameFont);

@@ -14,12 +14,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/style/style.h"
+#include "app/style/symbols.h"
 #include "app/workspace/busy_indicator.h"
 #include "app/workspace/filmstrip_delegate.h"
 #include "app/workspace/filmstrip_model.h"
 #include "app/workspace/state_watcher.h"
-#include "app/workspace/symbols.h"
-#include "app/workspace/text_style.h"
 
 namespace quillmere {
 namespace {
@@ -91,8 +91,8 @@ FilmstripView::FilmstripView(AppState& state, QWidget* parent)
     selectionHint_ = new QLabel("Adjustments apply to all selected photos", this);
     selectionHint_->setObjectName("selectionHint");
     selectionHint_->setToolTip("Spot repairs stay on the previewed photo");
-    selectionHint_->setFont(TextStyle::caption2(font()));
-    TextStyle::makeSecondary(*selectionHint_);
+    selectionHint_->setFont(textFont(TextStyle::caption2));
+    setTextTone(*selectionHint_, TextTone::secondary);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(12, 12, 12, 12);
@@ -105,16 +105,17 @@ FilmstripView::FilmstripView(AppState& state, QWidget* parent)
     watcher_->onAnnounced({Field::sessionPhotos, Field::selectedPhotoIDs, Field::photo,
                            Field::isOpening, Field::isExporting, Field::isApplyingEdits},
                           [this] { syncFromState(); });
-    watcher_->onChange({Field::editParams}, [&state] { return state.editParams(); },
-                       [this](const auto&, const auto&) { setSavedMessage({}); });
-    watcher_->onChange({Field::photo}, [&state] { return state.photoURL(); },
-                       [this](const auto&, const std::optional<std::filesystem::path>& url) {
-                           if (!url) return;
-                           if (const std::optional<int> row = model_->row(*url)) {
-                               list_->scrollTo(model_->index(*row),
-                                               QAbstractItemView::PositionAtCenter);
-                           }
-                       });
+    watcher_->onChange(
+        {Field::editParams}, [&state] { return state.editParams(); },
+        [this](const auto&, const auto&) { setSavedMessage({}); });
+    watcher_->onChange(
+        {Field::photo}, [&state] { return state.photoURL(); },
+        [this](const auto&, const std::optional<std::filesystem::path>& url) {
+            if (!url) return;
+            if (const std::optional<int> row = model_->row(*url)) {
+                list_->scrollTo(model_->index(*row), QAbstractItemView::PositionAtCenter);
+            }
+        });
     applyAppearance();
     syncFromState();
 }
@@ -123,15 +124,15 @@ QWidget* FilmstripView::makeHeader() {
     auto* header = new QWidget(this);
     count_ = new QLabel(header);
     count_->setObjectName("filmstripCount");
-    count_->setFont(TextStyle::caption(font()));
+    count_->setFont(textFont(TextStyle::caption));
     count_->setToolTip(
         "Ctrl+A selects all \u00b7 Ctrl+click or use the checkbox to select multiple photos");
-    TextStyle::makeSecondary(*count_);
+    setTextTone(*count_, TextTone::secondary);
     applyingIndicator_ = new BusyIndicator(BusyIndicator::Size::small, header);
     savedMessage_ = new QLabel(header);
     savedMessage_->setObjectName("savedMessage");
-    savedMessage_->setFont(TextStyle::caption(font()));
-    TextStyle::makeSecondary(*savedMessage_);
+    savedMessage_->setFont(textFont(TextStyle::caption));
+    setTextTone(*savedMessage_, TextTone::secondary);
     savedMessage_->hide();
 
     syncButton_ = makeButton("syncSelectedButton", "Sync Selected",
@@ -139,8 +140,9 @@ QWidget* FilmstripView::makeHeader() {
                              "repairs stay with their original photo.");
     connect(syncButton_, &QToolButton::clicked, this,
             [this] { state_.applyCurrentEditsToSelected([] {}); });
-    saveButton_ = makeButton("saveAllEditsButton", "Save All Edits",
-                             "Save every photo's current edit so it can be restored when reopened.");
+    saveButton_ =
+        makeButton("saveAllEditsButton", "Save All Edits",
+                   "Save every photo's current edit so it can be restored when reopened.");
     connect(saveButton_, &QToolButton::clicked, this, [this] { saveAllEdits(); });
 
     selectionMenu_ = makeButton("selectionMenuButton", "Selection options", {});
@@ -178,9 +180,8 @@ QToolButton* FilmstripView::makeButton(const char* objectName, const QString& na
 void FilmstripView::syncFromState() {
     const std::size_t photos = state_.sessionPhotos().size();
     const std::set<std::filesystem::path>& selected = state_.selectedPhotoIDs();
-    count_->setText(QString::fromStdString(fmt::format("{} {} \u00b7 {} selected", photos,
-                                                       photos == 1 ? "photo" : "photos",
-                                                       selected.size())));
+    count_->setText(QString::fromStdString(fmt::format(
+        "{} {} \u00b7 {} selected", photos, photos == 1 ? "photo" : "photos", selected.size())));
     const bool busy = state_.isOpening() || state_.isExporting() || state_.isApplyingEdits();
     const std::optional<std::filesystem::path> open = state_.photoURL();
     const bool otherSelection = std::any_of(selected.begin(), selected.end(),
@@ -194,14 +195,14 @@ void FilmstripView::syncFromState() {
 
 void FilmstripView::saveAllEdits() {
     // The strip may be gone by the time the save ends; the state is not.
-    state_.saveAllEdits([strip = QPointer(this), &state = state_](
-                            std::optional<AppState::SessionError> error) {
-        if (error) {
-            state.setLastError(error->what());
-        } else if (strip) {
-            strip->setSavedMessage("All edits saved");
-        }
-    });
+    state_.saveAllEdits(
+        [strip = QPointer(this), &state = state_](std::optional<AppState::SessionError> error) {
+            if (error) {
+                state.setLastError(error->what());
+            } else if (strip) {
+                strip->setSavedMessage("All edits saved");
+            }
+        });
 }
 
 void FilmstripView::setSavedMessage(const QString& text) {
@@ -211,9 +212,9 @@ void FilmstripView::setSavedMessage(const QString& text) {
 
 void FilmstripView::applyAppearance() {
     const qreal ratio = devicePixelRatioF();
-    for (auto [button, symbol] : {std::pair{syncButton_, "arrow.triangle.2.circlepath"},
-                                  std::pair{saveButton_, "square.and.arrow.down"},
-                                  std::pair{selectionMenu_, "ellipsis"}}) {
+    for (auto [button, symbol] :
+         {std::pair{syncButton_, "arrow.triangle.2.circlepath"},
+          std::pair{saveButton_, "square.and.arrow.down"}, std::pair{selectionMenu_, "ellipsis"}}) {
         QIcon icon;
         for (auto [mode, group] : {std::pair{QIcon::Normal, QPalette::Active},
                                    std::pair{QIcon::Disabled, QPalette::Disabled}}) {
@@ -232,8 +233,7 @@ void FilmstripView::changeEvent(QEvent* event) {
 void FilmstripView::paintEvent(QPaintEvent*) {
     // A bar set slightly apart from the window around it.
     const QColor window = palette().color(QPalette::Window);
-    QPainter(this).fillRect(rect(), isLightAppearance(palette()) ? window.darker(104)
-                                                                 : window.lighter(125));
+    QPainter(this).fillRect(rect(), !isDark(palette()) ? window.darker(104) : window.lighter(125));
 }
 
 }  // namespace quillmere

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <span>
 
-#include "app/workspace/text_style.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 namespace {
@@ -63,7 +63,7 @@ void HistogramView::paintEvent(QPaintEvent*) {
 
     const QRect graph = rect().adjusted(inset, inset, -inset, -inset);
     if (!data_) {
-        painter.setFont(TextStyle::caption2(font()));
+        painter.setFont(textFont(TextStyle::caption2));
         painter.setPen(palette().color(QPalette::PlaceholderText));
         painter.drawText(rect(), Qt::AlignCenter, "Histogram");
         return;
@@ -79,9 +79,8 @@ void HistogramView::paintEvent(QPaintEvent*) {
     {
         QPainter channels(&layer);
         channels.setRenderHint(QPainter::Antialiasing);
-        channels.setCompositionMode(isLightAppearance(palette())
-                                        ? QPainter::CompositionMode_Multiply
-                                        : QPainter::CompositionMode_Plus);
+        channels.setCompositionMode(!isDark(palette()) ? QPainter::CompositionMode_Multiply
+                                                       : QPainter::CompositionMode_Plus);
         const QSizeF size(graph.size());
         drawChannel(channels, data_->r, QColor(255, 59, 48), size);
         drawChannel(channels, data_->g, QColor(40, 205, 65), size);

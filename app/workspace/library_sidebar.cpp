@@ -8,10 +8,10 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/style/style.h"
+#include "app/style/symbols.h"
 #include "app/workspace/hosted_views.h"
 #include "app/workspace/state_watcher.h"
-#include "app/workspace/symbols.h"
-#include "app/workspace/text_style.h"
 
 namespace quillmere {
 namespace {
@@ -42,8 +42,8 @@ LibrarySidebar::LibrarySidebar(AppState& state, Preferences& preferences,
       watcher_(new StateWatcher(state, this)) {
     setObjectName("librarySidebar");
     auto* header = new QLabel("Library", this);
-    header->setFont(TextStyle::caption(font()));
-    TextStyle::makeSecondary(*header);
+    header->setFont(textFont(TextStyle::caption));
+    setTextTone(*header, TextTone::secondary);
     header->setContentsMargins(12, 8, 12, 2);
 
     tabs_ = new QListWidget(this);
@@ -65,7 +65,7 @@ LibrarySidebar::LibrarySidebar(AppState& state, Preferences& preferences,
     auto* divider = new QFrame(this);
     divider->setFrameShape(QFrame::HLine);
     divider->setFrameShadow(QFrame::Plain);
-    TextStyle::makeSecondary(*divider);
+    setTextTone(*divider, TextTone::secondary);
 
     content_ = new QScrollArea(this);
     content_->setObjectName("librarySection");
@@ -100,8 +100,8 @@ void LibrarySidebar::applyAppearance() {
         QIcon icon;
         for (auto [mode, role] : {std::pair{QIcon::Normal, QPalette::Highlight},
                                   std::pair{QIcon::Selected, QPalette::HighlightedText}}) {
-            icon.addPixmap(Symbols::pixmap(kTabs[row].symbol, kTabSymbolSide,
-                                           palette().color(role), devicePixelRatioF()),
+            icon.addPixmap(Symbols::pixmap(kTabs[row].symbol, kTabSymbolSide, palette().color(role),
+                                           devicePixelRatioF()),
                            mode);
         }
         tabs_->item(row)->setIcon(icon);

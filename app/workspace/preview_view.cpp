@@ -8,13 +8,13 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/style/style.h"
+#include "app/style/symbols.h"
 #include "app/workspace/busy_indicator.h"
 #include "app/workspace/preview_badge_text.h"
 #include "app/workspace/preview_canvas.h"
 #include "app/workspace/state_watcher.h"
 #include "app/workspace/status_pill.h"
-#include "app/workspace/symbols.h"
-#include "app/workspace/text_style.h"
 
 namespace quillmere {
 namespace {
@@ -45,15 +45,15 @@ PreviewView::PreviewView(AppState& state, QWidget* parent)
     spotRepairHint_
         ->addLabel("spotRepairHintText",
                    "Drag to paint \u00b7 [ ] size \u00b7 Space-drag to pan \u00b7 Esc to finish")
-        ->setFont(TextStyle::caption(font()));
+        ->setFont(textFont(TextStyle::caption));
 
     applyAppearance();
     using Field = AppState::Field;
-    watcher_->onAnnounced({Field::isOpening, Field::photo, Field::isExporting,
-                           Field::isSpotRepairActive, Field::zoomPercent,
-                           Field::showDenoiseOriginal, Field::showRecoveryOriginal,
-                           Field::isRendering, Field::renderProgress},
-                          [this] { syncFromState(); });
+    watcher_->onAnnounced(
+        {Field::isOpening, Field::photo, Field::isExporting, Field::isSpotRepairActive,
+         Field::zoomPercent, Field::showDenoiseOriginal, Field::showRecoveryOriginal,
+         Field::isRendering, Field::renderProgress},
+        [this] { syncFromState(); });
 
     scheduler_ = std::make_unique<RenderScheduler>(
         state, std::make_shared<QtMainExecutor>(),
@@ -81,7 +81,7 @@ QWidget* PreviewView::makeEmptyState() {
     auto* description =
         new QLabel("Drag photos here to start editing.\nRAW, ProRAW, JPEG and HEIC", hint);
     description->setAlignment(Qt::AlignCenter);
-    TextStyle::makeSecondary(*description);
+    setTextTone(*description, TextTone::secondary);
     auto* open = new QPushButton("Open Photos\u2026", hint);
     open->setObjectName("openPhotosButton");
     open->setMinimumHeight(open->sizeHint().height() * 5 / 4);
@@ -100,7 +100,7 @@ QWidget* PreviewView::makeEmptyState() {
 StatusPill* PreviewView::makeBadge() {
     auto* badge = new StatusPill(StatusPill::Style::material, {10, 6, 10, 6}, this);
     badge->setObjectName("zoomBadge");
-    const QFont caption = TextStyle::caption(font());
+    const QFont caption = textFont(TextStyle::caption);
     zoomText_ = badge->addLabel("zoomText");
     recoveryText_ = badge->addLabel("beforeRecoveryText", "\u00b7 Before recovery");
     processingSpinner_ = new BusyIndicator(BusyIndicator::Size::small, badge);
@@ -161,7 +161,7 @@ void PreviewView::layoutOverlays() {
 
 void PreviewView::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    const double grey = isLightAppearance(palette()) ? 0.82 : 0.0;
+    const double grey = !isDark(palette()) ? 0.82 : 0.0;
     painter.fillRect(rect(), QColor::fromRgbF(grey, grey, grey));
 }
 
@@ -182,7 +182,7 @@ void PreviewView::changeEvent(QEvent* event) {
 }
 
 void PreviewView::applyAppearance() {
-    canvas_->setLightAppearance(isLightAppearance(palette()));
+    canvas_->setLightAppearance(!isDark(palette()));
     dropZoneSymbol_->setPixmap(Symbols::pixmap("photo.on.rectangle.angled", kEmptyStateSymbolSide,
                                                palette().color(QPalette::PlaceholderText),
                                                devicePixelRatioF()));

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QPainter>
 
-#include "app/workspace/text_style.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 

@@ -191,6 +191,79 @@ inline float pow(float x, float y) {
     return one ? 1.0f : (undefined ? kNaN : signedPower);
 }
 
+// log2 and exp2 in single precision, for the per-pixel EV arithmetic of the develop: a few
+// ulp from the exact result (the precise forms above are correctly rounded nearly always, and
+// cost two to three times as much in double precision). Special values as the precise forms.
+namespace fast {
+namespace detail {
+
+// x = 2^exponent · m with m in [√½, √2), for every x; log2 m within 1e-7 (absolute) when x is
+// a positive normal float, an unspecified finite value otherwise.
+struct Log2Parts {
+    float exponent;
+    float ofMantissa;
+};
+inline Log2Parts log2Parts(float x) {
+    const std::uint32_t bits = std::bit_cast<std::uint32_t>(x);
+    const std::uint32_t offset = bits - 0x3f3504f3u;                 // the bits of √½
+    const std::int32_t e = static_cast<std::int32_t>(offset) >> 23;  // floor division
+    // In [√½, √2) whatever x is: offset minus e's multiple of 2^23 lies in [0, 2^23).
+    const float m = std::bit_cast<float>(bits - (static_cast<std::uint32_t>(e) << 23));
+    // log2 m = (2 / ln 2)·atanh(s), s = (m − 1)/(m + 1), |s| ≤ 0.172: the series to s⁷ leaves
+    // 2e-8.
+    const float s = (m - 1.0f) / (m + 1.0f);
+    const float s2 = s * s;
+    const float series = 1.0f + s2 * (1.0f / 3.0f + s2 * (1.0f / 5.0f + s2 * (1.0f / 7.0f)));
+    constexpr float kTwoOverLn2 = 2.8853900817779268f;
+    return {static_cast<float>(e), kTwoOverLn2 * s * series};
+}
+
+// e^(f·ln 2) for |f| ≤ 0.5 (a little more is harmless) by its Taylor series to the seventh
+// power: truncation below 1e-8.
+inline float exp2Reduced(float f) {
+    const float x = f * 0.693147180559945309f;
+    float p = 1.0f / 5040.0f;
+    p = p * x + 1.0f / 720.0f;
+    p = p * x + 1.0f / 120.0f;
+    p = p * x + 1.0f / 24.0f;
+    p = p * x + 1.0f / 6.0f;
+    p = p * x + 0.5f;
+    p = p * x + 1.0f;
+    return p * x + 1.0f;
+}
+
+// 2^n for an integer n within −126...127.
+inline float powerOfTwo(float n) {
+    return std::bit_cast<float>(static_cast<std::uint32_t>(static_cast<std::int32_t>(n) + 127)
+                                << 23);
+}
+
+}  // namespace detail
+
+inline float log2(float x) {
+    // Denormals are scaled into the normal range first; the exponent is corrected below.
+    const bool denormal = x < 0x1p-126f;
+    const detail::Log2Parts parts = detail::log2Parts(denormal ? x * 0x1p23f : x);
+    const float finite = (parts.exponent - (denormal ? 23.0f : 0.0f)) + parts.ofMantissa;
+    const float special = x == 0.0f ? -std::numeric_limits<float>::infinity()
+                                    : (x > 0.0f ? x : std::numeric_limits<float>::quiet_NaN());
+    return x > 0.0f && x < std::numeric_limits<float>::infinity() ? finite : special;
+}
+
+// Results below the smallest denormal are 0; from 128 on they are +inf; NaN gives NaN.
+inline float exp2(float t) {
+    // NaN goes to −160 here, so that n is always an integer in range; it is selected back below.
+    const float clamped = t >= -160.0f ? (t <= 130.0f ? t : 130.0f) : -160.0f;
+    const float n = std::floor(clamped + 0.5f);
+    // 2^n in two halves, each a normal float, so that denormal and infinite results round once.
+    const float lower = std::floor(n * 0.5f);
+    const float result = detail::exp2Reduced(clamped - n) * detail::powerOfTwo(lower) *
+                         detail::powerOfTwo(n - lower);
+    return t != t ? t : result;
+}
+
+}  // namespace fast
+
 // Float to integer as the GPU converts: toward zero, saturated to the integer's range, NaN to 0.
 // Never undefined behaviour, whatever the value.
 template <std::integral Int>

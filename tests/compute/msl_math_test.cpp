@@ -145,6 +145,28 @@ TEST(MSLMath, Exp2IsWithinOneUlpDownToDenormalsAndOverflowsToInfinity) {
     EXPECT_TRUE(std::isnan(msl::exp2(kNaN)));
 }
 
+TEST(MSLMath, FastLog2AndExp2StayWithinAFewUlpAndKeepThePreciseFormsSpecialValues) {
+    // log2: within 1.5e-7 where the result is small, within one ulp of the result elsewhere.
+    std::vector<float> arguments = wideRangeOfPositiveFloats();
+    for (float x = 0.5f; x < 2.0f; x += 0.000123f) arguments.push_back(x);
+    for (float x : arguments) {
+        const double exact = std::log2(double{x});
+        const double ulp = std::fabs(exact - std::nextafter(static_cast<float>(exact), 0.0f));
+        EXPECT_LE(std::fabs(msl::fast::log2(x) - exact), 1.5e-7 + ulp) << x;
+    }
+    long long worst = 0;
+    for (float t = -151.0f; t < 129.0f; t += 0.00731f) {
+        worst = std::max(worst,
+                         ulpDistance(msl::fast::exp2(t), static_cast<float>(std::exp2(double{t}))));
+    }
+    EXPECT_LE(worst, 1);
+    for (float x : {0.0f, -0.0f, kInfinity, -kInfinity, kNaN, -1.0e-30f, 0x1p-149f, 1.0f, 8.0f,
+                    -149.0f, -151.0f, 128.0f, 10.0f}) {
+        EXPECT_EQ(ulpDistance(msl::fast::log2(x), msl::log2(x)), 0) << x;
+        EXPECT_EQ(ulpDistance(msl::fast::exp2(x), msl::exp2(x)), 0) << x;
+    }
+}
+
 TEST(MSLMath, PowIsWithinOneUlpAndHasTheCLibrarysSpecialCases) {
     std::vector<float> bases = wideRangeOfPositiveFloats();
     const std::size_t positiveCount = bases.size();

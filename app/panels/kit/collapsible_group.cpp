@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/panel_drag.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 namespace {
@@ -78,6 +78,10 @@ QToolButton* CollapsibleGroup::addHeaderButton(const QString& symbol, SymbolTint
     button->setFixedHeight(std::max(title_->sizeHint().height(), arrow_->sizeHint().height()));
     headerRow_->insertWidget(headerRow_->indexOf(handle_), button);
     return button;
+}
+
+void CollapsibleGroup::addTitleWidget(QWidget* widget) {
+    headerRow_->insertWidget(headerRow_->indexOf(title_) + 1, widget);
 }
 
 void CollapsibleGroup::setDragText(const QString& text) {

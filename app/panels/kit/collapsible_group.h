@@ -5,7 +5,7 @@
 #include <QWidget>
 #include <optional>
 
-#include "app/panels/kit/inspector_style.h"
+#include "app/style/style.h"
 
 class QLabel;
 class QToolButton;
@@ -35,6 +35,8 @@ class CollapsibleGroup : public QWidget {
     // A borderless symbol button of the panel's own in the title row, before the handle, small
     // enough that the row keeps the height of a title row without buttons.
     QToolButton* addHeaderButton(const QString& symbol, SymbolTint tint);
+    // A widget right after the title, such as a badge.
+    void addTitleWidget(QWidget* widget);
     // The title row, for a highlight around it.
     QWidget* header() const { return header_; }
     void setDragText(const QString& text);

@@ -4,8 +4,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
-#include "app/panels/kit/inspector_style.h"
 #include "app/panels/kit/ui_timing.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 

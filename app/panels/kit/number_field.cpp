@@ -2,7 +2,7 @@
 
 #include <QLocale>
 
-#include "app/panels/kit/inspector_style.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 

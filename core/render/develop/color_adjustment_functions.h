@@ -89,31 +89,56 @@ inline msl::float3 pointColorShift(const PointColorTerms& point,
 inline msl::float3 applyPointColorShift(msl::float3 hsv, msl::float3 delta) {
     return msl::clamp(
         hsv2rgb(wrapHue(hsv.x + delta.x + 720.0f), msl::clamp(hsv.y * (1.0f + delta.y), 0.0f, 1.0f),
-                hsv.z * msl::exp2(delta.z)),
+                hsv.z * msl::fast::exp2(delta.z)),
         0.0f, 1.0f);
 }
 
-// Entry `band` (0...7) of one of the mixer's per-band lists, found by selections over the eight
-// entries rather than by indexing, so that loops over pixels vectorise (an indexed load there
-// would not).
-inline float bandEntry(const float (&values)[kMixerBandCount], int band) {
-    float entry = values[kMixerBandCount - 1];
-    for (int k = static_cast<int>(kMixerBandCount) - 2; k >= 0; --k) {
-        entry = band == k ? values[k] : entry;
+// The mixer segment a hue falls in, with the two bands sharing it: segment i runs from band i's
+// centre up to the next band's (j = i + 1), the hue between band 7 (magenta, 330) and 360
+// belonging to segment 7, which ends at band 0's centre plus 360 (j = 0).
+struct MixerSegment {
+    int i;
+    float lowerCentre;
+    float upperCentre;
+    float hue[2];  // the two bands' entries, band i first
+    float sat[2];
+    float lum[2];
+};
+
+// The first segment whose upper centre lies above the hue, found by one chain of selections over
+// the seven candidates that carries every entry along: no band index is ever used to look an
+// entry up, so loops over pixels vectorise (an indexed load, or a selection on a computed index,
+// would turn them into branches).
+inline MixerSegment mixerSegmentAt(const HSLUniforms& hsl, float h) {
+    constexpr int kLast = static_cast<int>(kMixerBandCount) - 1;
+    MixerSegment s{kLast,
+                   hsl.center[kLast],
+                   hsl.center[0] + 360.0f,
+                   {hsl.hue[kLast], hsl.hue[0]},
+                   {hsl.sat[kLast], hsl.sat[0]},
+                   {hsl.lum[kLast], hsl.lum[0]}};
+    // Unrolled before the vectoriser sees the pixel loop, which it would not take with this
+    // loop inside.
+#pragma GCC unroll 8
+    for (int k = kLast - 1; k >= 0; --k) {
+        const bool below = h < hsl.center[k + 1];
+        s.i = below ? k : s.i;
+        const auto take = [below](float& entry, float candidate) {
+            entry = msl::detail::blend(below, candidate, entry);
+        };
+        take(s.lowerCentre, hsl.center[k]);
+        take(s.upperCentre, hsl.center[k + 1]);
+        take(s.hue[0], hsl.hue[k]);
+        take(s.hue[1], hsl.hue[k + 1]);
+        take(s.sat[0], hsl.sat[k]);
+        take(s.sat[1], hsl.sat[k + 1]);
+        take(s.lum[0], hsl.lum[k]);
+        take(s.lum[1], hsl.lum[k + 1]);
     }
-    return entry;
+    return s;
 }
 
-// The mixer segment a hue falls in: the first band i whose next centre lies above it, the hue
-// between band 7 (magenta, 330) and 360 belonging to segment 7. Found by selections over the
-// fixed seven candidates (the first one wins), so that loops over pixels vectorise.
-inline int mixerSegment(const HSLUniforms& hsl, float h) {
-    int segment = static_cast<int>(kMixerBandCount) - 1;
-    for (int k = static_cast<int>(kMixerBandCount) - 2; k >= 0; --k) {
-        segment = h < hsl.center[k + 1] ? k : segment;
-    }
-    return segment;
-}
+inline int mixerSegment(const HSLUniforms& hsl, float h) { return mixerSegmentAt(hsl, h).i; }
 
 // The two bands sharing a hue and their weights, which always sum to 1.
 struct MixerBandWeights {
@@ -123,25 +148,27 @@ struct MixerBandWeights {
     float wj;
 };
 
+inline float mixerBlend(const MixerSegment& s, float h) {
+    return msl::smoothstep(s.lowerCentre, s.upperCentre, h);
+}
+
 inline MixerBandWeights mixerBandWeights(const HSLUniforms& hsl, float h) {
-    constexpr int kLast = static_cast<int>(kMixerBandCount) - 1;
-    const int i = mixerSegment(hsl, h);
-    const int j = i == kLast ? 0 : i + 1;
-    const float upper = i == kLast ? hsl.center[0] + 360.0f : bandEntry(hsl.center, j);
-    const float t = msl::smoothstep(bandEntry(hsl.center, i), upper, h);
-    return {i, j, 1.0f - t, t};
+    const MixerSegment s = mixerSegmentAt(hsl, h);
+    const float t = mixerBlend(s, h);
+    return {s.i, s.i == static_cast<int>(kMixerBandCount) - 1 ? 0 : s.i + 1, 1.0f - t, t};
 }
 
 // The band mixer on an encoded colour given as HSV; returns RGB.
 inline msl::float3 applyColorMixer(const HSLUniforms& hsl, msl::float3 hsv) {
     const float h = hsv.x, s = hsv.y, v = hsv.z;
-    const MixerBandWeights w = mixerBandWeights(hsl, h);
-    const float hueShift =
-        (w.wi * bandEntry(hsl.hue, w.i) + w.wj * bandEntry(hsl.hue, w.j)) / 100.0f * 30.0f;
-    const float satFactor = msl::max(
-        0.0f, 1.0f + (w.wi * bandEntry(hsl.sat, w.i) + w.wj * bandEntry(hsl.sat, w.j)) / 100.0f);
-    const float lumFactor = msl::exp2(
-        (w.wi * bandEntry(hsl.lum, w.i) + w.wj * bandEntry(hsl.lum, w.j)) / 100.0f * 0.75f);
+    const MixerSegment segment = mixerSegmentAt(hsl, h);
+    const float t = mixerBlend(segment, h);
+    const float wi = 1.0f - t, wj = t;
+    const float hueShift = (wi * segment.hue[0] + wj * segment.hue[1]) / 100.0f * 30.0f;
+    const float satFactor =
+        msl::max(0.0f, 1.0f + (wi * segment.sat[0] + wj * segment.sat[1]) / 100.0f);
+    const float lumFactor =
+        msl::fast::exp2((wi * segment.lum[0] + wj * segment.lum[1]) / 100.0f * 0.75f);
     // Hue and saturation need more colour to act on than luminance does.
     const float maskHueSat = msl::smoothstep(0.02f, 0.15f, s);
     const float maskLum = msl::smoothstep(0.01f, 0.08f, s);
@@ -155,11 +182,11 @@ inline msl::float3 applyColorMixer(const HSLUniforms& hsl, msl::float3 hsv) {
 // the top segment ending at 360.
 inline float bandVisualizationWeight(const HSLUniforms& hsl, float h, int band) {
     constexpr int kLast = static_cast<int>(kMixerBandCount) - 1;
-    const int i = mixerSegment(hsl, h);
-    const int j = i == kLast ? 0 : i + 1;
-    const float upper = i == kLast ? 360.0f : bandEntry(hsl.center, j);
-    const float t = msl::smoothstep(bandEntry(hsl.center, i), upper, h);
-    return band == i ? 1.0f - t : (band == j ? t : 0.0f);
+    MixerSegment s = mixerSegmentAt(hsl, h);
+    const int j = s.i == kLast ? 0 : s.i + 1;
+    s.upperCentre = s.i == kLast ? 360.0f : s.upperCentre;
+    const float t = mixerBlend(s, h);
+    return band == s.i ? 1.0f - t : (band == j ? t : 0.0f);
 }
 
 inline float rec601Grey(msl::float3 rgb) { return msl::dot(rgb, kRec601Luma); }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "core/compute/luminance.h"
 #include "core/compute/msl_math.h"
@@ -9,7 +10,7 @@
 
 // The small pure functions the develop kernels are built from, in 32-bit floats with the GPU's
 // NaN semantics (msl::). Each is exactly the arithmetic the kernels run, so it can be checked
-// alone; none of them is ever replaced by a cheaper approximation.
+// alone.
 
 namespace quillmere {
 
@@ -28,11 +29,34 @@ inline float shoulder(float x) {
     return t <= 0.0f ? x : rolled;
 }
 
-// The sRGB transfer function (IEC 61966-2-1), unclamped.
+// c^(1/2.4) for positive normal c, within 2e-7 of the exact power (relative): the encoding's
+// power in single precision, which the 16-bit output (it resolves 5e-4) cannot tell from the
+// exact one. It runs up to six times per pixel, where a general pow in double precision was among
+// the largest costs of the tone pass. Other arguments give unspecified finite values (the caller
+// selects its own result for them).
+//
+// With c = 2^e · m (m in [√½, √2)) and 5e = 12q + r (0 ≤ r < 12), c^(5/12) is
+// 2^q · 2^(r/12 + (5/12)·log2 m): the large part of the exponent stays an exact integer, and only
+// a small argument goes through the polynomials.
+inline float srgbPower(float c) {
+    const msl::fast::detail::Log2Parts parts = msl::fast::detail::log2Parts(c);
+    // q = floor(5e / 12), exactly: (5e + 0.5) / 12 is never within 1/24 of an integer.
+    const float fiveE = 5.0f * parts.exponent;
+    const float q = std::floor((fiveE + 0.5f) * (1.0f / 12.0f));
+    const float r = fiveE - 12.0f * q;
+    // |t| ≤ 1.2: its own power of two is 2^0 or 2^1, then q's is applied exactly (e lies within
+    // −256...255 for every argument, so q within −107...106).
+    const float t = r * (1.0f / 12.0f) + parts.ofMantissa * (5.0f / 12.0f);
+    return msl::fast::exp2(t) * msl::fast::detail::powerOfTwo(q);
+}
+
+// The sRGB transfer function (IEC 61966-2-1), unclamped; +inf stays +inf and NaN stays NaN.
 // Both pieces are computed and one selected, so that loops over it vectorise.
 inline float srgbEncode(float c) {
-    const float curved = 1.055f * msl::pow(c, 1.0f / 2.4f) - 0.055f;
-    return c <= 0.0031308f ? 12.92f * c : curved;
+    constexpr float kInfinity = std::numeric_limits<float>::infinity();
+    const float power = c == kInfinity ? kInfinity : srgbPower(c);
+    const float curved = 1.055f * power - 0.055f;
+    return c <= 0.0031308f ? 12.92f * c : (c != c ? c : curved);
 }
 
 // Raster photos clip at display white instead of rolling off.
@@ -128,7 +152,7 @@ inline float contrastScale(float contrast) { return 1.0f + contrast / 100.0f * 0
 // Contrast-scaled scene EV of a colour's luminance, floored far below black so that black and
 // negative colours stay finite; what the recovery guide is made of.
 inline float sceneEV(msl::float3 rgb, float contrastScaleFactor) {
-    return msl::log2(msl::max(msl::dot(rgb, kRec709Luma), 1e-10f) / kMiddleGrey) *
+    return msl::fast::log2(msl::max(msl::dot(rgb, kRec709Luma), 1e-10f) / kMiddleGrey) *
            contrastScaleFactor;
 }
 

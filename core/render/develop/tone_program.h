@@ -129,7 +129,7 @@ class ToneProgram {
         // The encoded colour-preserving shoulder, for the pixels recovery protects.
         std::array<float, kChunkSize> protectedRed, protectedGreen, protectedBlue;
         std::array<float, kChunkSize> luminance;   // after contrast
-        std::array<float, kChunkSize> ev;          // of that luminance, when recovery runs
+        std::array<float, kChunkSize> ev;          // the EV that luminance is made from
         std::array<float, kChunkSize> base;         // the edge-aware base EV
         std::array<float, kChunkSize> textureMask;  // 1 fine texture ... 0 contour
         std::array<float, kChunkSize> recoveredEV;  // what recovery makes of ev
@@ -159,12 +159,14 @@ class ToneProgram {
             // Black, or negative after the gains: nothing to scale.
             const bool lit = !(y <= 0.0f);
             // Middle grey is the fixed point of every contrast setting.
-            const float yc = kMiddleGrey * msl::exp2(msl::log2(y / kMiddleGrey) * contrastScale_);
+            const float ev = msl::fast::log2(y / kMiddleGrey) * contrastScale_;
+            const float yc = kMiddleGrey * msl::fast::exp2(ev);
             const float scale = lit ? yc / y : 1.0f;
             c.red[i] = rgb.x * scale;
             c.green[i] = rgb.y * scale;
             c.blue[i] = rgb.z * scale;
             c.luminance[i] = yc;
+            c.ev[i] = ev;
             c.lit[i] = lit ? 1 : 0;
             c.protection[i] = 0.0f;
         }
@@ -174,7 +176,6 @@ class ToneProgram {
     // colour protection of the pixels it acts on.
     template <class Recovery>
     void recover(int start, int n, Chunk& c, const Recovery& recovery) const {
-        for (int i = 0; i < n; ++i) c.ev[i] = msl::log2(c.luminance[i] / kMiddleGrey);
         askRecoveryData(start, n, c, recovery);
         // A local copy: the settings are then known not to change inside the loop.
         const RecoverySettings settings = recovery_;
@@ -185,7 +186,7 @@ class ToneProgram {
             c.protection[i] = c.lit[i] != 0 ? protection : 0.0f;
         }
         for (int i = 0; i < n; ++i) {
-            const float yr = kMiddleGrey * msl::exp2(c.recoveredEV[i]);
+            const float yr = kMiddleGrey * msl::fast::exp2(c.recoveredEV[i]);
             const float ratio = yr / c.luminance[i];
             const float scale = c.lit[i] != 0 ? ratio : 1.0f;
             c.red[i] *= scale;
@@ -349,8 +350,11 @@ class ToneProgram {
         if (mixerActive_) {
             // A colour no point moved has the sampled HSV; working it out again gives the same.
             toHSV(n, c, c.hue, c.saturation, c.value);
+            // A local copy: the bands are then known not to change inside the loop, which keeps
+            // their loads out of it.
+            const HSLUniforms hsl = hsl_;
             for (int i = 0; i < n; ++i) {
-                setEncoded(c, i, applyColorMixer(hsl_, {c.hue[i], c.saturation[i], c.value[i]}));
+                setEncoded(c, i, applyColorMixer(hsl, {c.hue[i], c.saturation[i], c.value[i]}));
             }
         }
         if (blackAndWhite_) {

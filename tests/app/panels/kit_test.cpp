@@ -7,9 +7,9 @@
 #include <QTemporaryDir>
 
 #include "app/panels/kit/inspector_settings.h"
-#include "app/panels/kit/inspector_style.h"
-#include "app/panels/kit/plain_text.h"
 #include "app/state/preferences.h"
+#include "app/style/plain_text.h"
+#include "app/style/style.h"
 
 namespace quillmere {
 namespace {

@@ -9,7 +9,7 @@ StateHarness::StateHarness(HarnessReplacements replacements)
       preferences(std::make_shared<Preferences>(
           QString::fromStdString((folder.path() / "preferences.conf").string()))) {
     AppStateCollaborators collaborators{
-        .presetStore = presets,
+        .presetStore = replacements.presets ? replacements.presets : presets,
         .checkpointStore = replacements.checkpoints ? replacements.checkpoints
                                                     : std::make_shared<InMemoryCheckpointStore>(),
         .editClipboard = replacements.clipboard ? replacements.clipboard : clipboard,

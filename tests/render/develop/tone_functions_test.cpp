@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
+#include <cstdint>
 #include <limits>
 #include <vector>
 
@@ -36,6 +38,22 @@ TEST(SRGBEncode, FollowsTheTransferFunctionOnBothSegments) {
                     2e-6 * std::max(1.0, std::fabs(static_cast<double>(c))));
     }
     EXPECT_NEAR(srgbEncode(1.0f), 1.0f, 1e-6f);
+}
+
+TEST(SRGBEncode, PowerIsWithinTwoTenMillionthsOverEveryBinadeAndKeepsSpecialValues) {
+    // Every 4099th float from the curve's threshold to 2^60.
+    const auto first = std::bit_cast<std::uint32_t>(0.0031308f);
+    const auto last = std::bit_cast<std::uint32_t>(0x1p60f);
+    double worst = 0;
+    for (std::uint32_t bits = first; bits < last; bits += 4099) {
+        const float c = std::bit_cast<float>(bits);
+        const double exact = std::pow(static_cast<double>(c), 1.0 / 2.4);
+        worst = std::max(worst, std::fabs(srgbPower(c) - exact) / exact);
+    }
+    EXPECT_LT(worst, 2e-7);
+    EXPECT_EQ(srgbEncode(std::numeric_limits<float>::infinity()),
+              std::numeric_limits<float>::infinity());
+    EXPECT_TRUE(std::isnan(srgbEncode(kNaN)));
 }
 
 TEST(DisplayEncoding, RawRollsOffAtFourWhileRasterClipsAtOne) {

@@ -1,4 +1,4 @@
-#include "app/panels/kit/plain_text.h"
+#include "app/style/plain_text.h"
 
 #include <QLabel>
 

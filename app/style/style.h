@@ -13,7 +13,7 @@ class QWidget;
 
 namespace quillmere {
 
-// The inspector's look, in terms of the current palette and application font, so that it follows
+// The program's look, in terms of the current palette and application font, so that it follows
 // the dark and light appearance and the user's font size.
 
 // Text styles, sized relative to the application font.
@@ -35,8 +35,12 @@ QColor accentColor(const QPalette& palette);
 // Text of lesser weight: the palette's text colour at 55 % and 30 % opacity.
 QColor secondaryTextColor(const QPalette& palette);
 QColor tertiaryTextColor(const QPalette& palette);
-// The widget is drawn dark: its window colour is darker than the middle grey.
+// The palette is dark: its window colour is darker than the middle grey.
+bool isDark(const QPalette& palette);
+// The widget is drawn in a dark palette.
 bool isDark(const QWidget& widget);
+// The translucent backing of badges and marks laid over a photo: the window's colour at 85 %.
+QColor materialColor(const QPalette& palette);
 
 // Shows a label's or button's text in a tone of its parent's palette, and keeps it so when the
 // appearance changes.

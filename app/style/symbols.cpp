@@ -1,4 +1,4 @@
-#include "app/workspace/symbols.h"
+#include "app/style/symbols.h"
 
 #include <QImage>
 #include <QPainter>

@@ -1,11 +1,9 @@
-#include "app/panels/kit/inspector_style.h"
-
-#include "app/workspace/symbols.h"
+#include "app/style/style.h"
 
 #include <QApplication>
 #include <QEvent>
-#include <QFrame>
 #include <QFontDatabase>
+#include <QFrame>
 #include <QIconEngine>
 #include <QImage>
 #include <QPainter>
@@ -16,6 +14,8 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+
+#include "app/style/symbols.h"
 
 namespace quillmere {
 namespace {
@@ -178,8 +178,12 @@ QColor tertiaryTextColor(const QPalette& palette) {
     return withAlpha(palette.color(QPalette::WindowText), 0.30);
 }
 
-bool isDark(const QWidget& widget) {
-    return widget.palette().color(QPalette::Window).lightness() < 128;
+bool isDark(const QPalette& palette) { return palette.color(QPalette::Window).lightness() < 128; }
+
+bool isDark(const QWidget& widget) { return isDark(widget.palette()); }
+
+QColor materialColor(const QPalette& palette) {
+    return withAlpha(palette.color(QPalette::Window), 0.85);
 }
 
 void setTextTone(QWidget& widget, TextTone tone) {

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <functional>
+#include <utility>
+
+#include "app/state/app_state.h"
+#include "app/workspace/state_watcher.h"
+
+namespace quillmere {
+
+// A photo is opening, an export runs or edits are being applied: the menus and the toolbar hold
+// back their photo actions meanwhile.
+inline bool isBusy(const AppState& state) {
+    return state.isOpening() || state.isExporting() || state.isApplyingEdits();
+}
+
+// `fields` and the fields `isBusy` reads.
+inline StateWatcher::Fields withBusyFields(StateWatcher::Fields fields) {
+    fields.insert(fields.end(), {AppState::Field::isOpening, AppState::Field::isExporting,
+                                 AppState::Field::isApplyingEdits});
+    return fields;
+}
+
+// Runs `refresh` now and again on every turn after one of `fields` was announced.
+inline void follow(StateWatcher& watcher, StateWatcher::Fields fields,
+                   std::function<void()> refresh) {
+    refresh();
+    watcher.onAnnounced(std::move(fields), std::move(refresh));
+}
+
+}  // namespace quillmere

@@ -1,0 +1,174 @@
+#include "app/shell/technology_licenses_view.h"
+
+#include <QFrame>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <system_error>
+
+#include "app/style/style.h"
+#include "app/workspace/file_manager.h"
+#include "core/common/build_config.h"
+
+namespace quillmere {
+namespace {
+
+constexpr Qt::TextInteractionFlags kSelectable =
+    Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
+
+QLabel* selectableText(const QString& text) {
+    auto* label = new QLabel(text);
+    label->setTextFormat(Qt::PlainText);
+    label->setWordWrap(true);
+    label->setTextInteractionFlags(kSelectable);
+    return label;
+}
+
+// A group box's content: leading, padded 4 above and below, spacing 10.
+QVBoxLayout* groupContent(QGroupBox* group) {
+    auto* content = new QVBoxLayout(group);
+    content->setSpacing(10);
+    content->setContentsMargins(8, 4, 8, 4);
+    return content;
+}
+
+}  // namespace
+
+const std::vector<BundledComponent>& bundledComponents() {
+    // LibRaw first: the window names it apart from the libraries it runs with.
+    static const std::vector<BundledComponent> components{
+        {"LibRaw", "libraw20.txt"},
+        {"Qt", "qt6-base.txt"},
+        {"Qt SVG", "qt6-svg.txt"},
+        {"Exiv2", "libexiv2-27.txt"},
+        {"libjpeg-turbo", "libjpeg62-turbo.txt"},
+        {"libheif", "libheif1.txt"},
+        {"Little CMS", "liblcms2-2.txt"},
+        {"OpenCV", "opencv.txt"},
+        {"ONNX", "libonnx1.txt"},
+        {"Protocol Buffers", "libprotobuf32.txt"},
+        {"oneTBB", "libtbb12.txt"},
+        {"OpenSSL", "libssl3.txt"},
+        {"ICU", "libicu72.txt"},
+        {"Expat", "libexpat1.txt"},
+        {"{fmt}", "libfmt9.txt"},
+        {"JSON for Modern C++", "nlohmann-json3-dev.txt"},
+        {"the GCC runtime libraries", "gcc-runtime.txt"},
+        {"the GNU C Library", "libc6.txt"},
+    };
+    return components;
+}
+
+TechnologyLicensesView::TechnologyLicensesView(std::vector<std::filesystem::path> licenseFolders,
+                                               QWidget* parent)
+    : QScrollArea(parent), licenseFolders_(std::move(licenseFolders)) {
+    setWindowTitle(QStringLiteral("Technology & Licenses"));
+    setMinimumSize(520, 460);
+    resize(620, 600);
+    setWidgetResizable(true);
+    setFrameShape(QFrame::NoFrame);
+
+    auto* content = new QWidget;
+    auto* stack = new QVBoxLayout(content);
+    stack->setSpacing(20);
+    stack->setContentsMargins(24, 24, 24, 24);
+
+    auto* header = new QVBoxLayout;
+    header->setSpacing(6);
+    QLabel* title = selectableText(QStringLiteral("Quillmere"));
+    QFont titleFont = title->font();
+    titleFont.setPointSizeF(titleFont.pointSizeF() * 2);
+    titleFont.setBold(true);
+    title->setFont(titleFont);
+    QLabel* subtitle = selectableText(
+        QStringLiteral("RAW processing technology and third-party acknowledgements"));
+    setTextTone(*subtitle, TextTone::secondary);
+    header->addWidget(title);
+    header->addWidget(subtitle);
+    stack->addLayout(header);
+
+    stack->addWidget(technologyGroup(
+        QStringLiteral("Natural — LibRaw with Quillmere noise reduction"),
+        QStringLiteral(
+            "Natural develops RAW files with LibRaw, which demosaics the sensor data and converts "
+            "its colours, after Quillmere's own noise reduction has filtered the sensor data with "
+            "the noise measured in the file itself. “Natural” is Quillmere's name for this "
+            "integration and its intensity control."),
+        QStringLiteral("LibRaw"), QStringLiteral("https://www.libraw.org/")));
+    stack->addWidget(technologyGroup(
+        QStringLiteral("Detail — MatchFilter"),
+        QStringLiteral(
+            "Detail runs Quillmere's own MatchFilter model, a noise-adaptive local filter written "
+            "as an ONNX network, locally with the deep neural network module of OpenCV, in "
+            "overlapping tiles over the sensor data. Quillmere adds RAW loading, noise "
+            "estimation, tiled processing and the intensity control. The model has no trained "
+            "weights: it was not trained on user photos or on any other photos."),
+        QStringLiteral("OpenCV"), QStringLiteral("https://opencv.org/")));
+    stack->addWidget(componentsGroup());
+    stack->addStretch();
+    setWidget(content);
+}
+
+std::vector<std::filesystem::path> TechnologyLicensesView::defaultLicenseFolders() {
+    return {std::filesystem::path(build_config::kInstalledResourcesDir) / "Licenses",
+            std::filesystem::path(build_config::kSourceResourcesDir) / "licenses"};
+}
+
+QGroupBox* TechnologyLicensesView::technologyGroup(const QString& title, const QString& text,
+                                                   const QString& linkTitle,
+                                                   const QString& linkURL) {
+    auto* group = new QGroupBox(title);
+    QVBoxLayout* content = groupContent(group);
+    content->addWidget(selectableText(text));
+    const QUrl url(linkURL, QUrl::StrictMode);
+    if (url.isValid() && !url.scheme().isEmpty()) {
+        auto* link = new QLabel("<a href=\"" + url.toString(QUrl::FullyEncoded).toHtmlEscaped() +
+                                "\">" + linkTitle.toHtmlEscaped() + "</a>");
+        link->setTextFormat(Qt::RichText);
+        link->setTextInteractionFlags(Qt::TextBrowserInteraction);
+        link->setOpenExternalLinks(true);
+        link->setObjectName(QStringLiteral("link"));
+        content->addWidget(link);
+    }
+    return group;
+}
+
+std::optional<std::filesystem::path> TechnologyLicensesView::licensesURL() const {
+    for (const std::filesystem::path& folder : licenseFolders_) {
+        std::error_code error;
+        if (std::filesystem::exists(folder, error)) return folder;
+    }
+    return std::nullopt;
+}
+
+QGroupBox* TechnologyLicensesView::componentsGroup() {
+    // "Qt, Exiv2, ... and the GNU C Library", after LibRaw.
+    QStringList names;
+    for (const BundledComponent& component : bundledComponents()) names.append(component.name);
+    const QString dependencies = names.mid(1, names.size() - 2).join(", ") + " and " + names.last();
+    auto* group = new QGroupBox(QStringLiteral("Other bundled components"));
+    QVBoxLayout* content = groupContent(group);
+    content->addWidget(selectableText(
+        "The application distribution also includes LibRaw and its runtime dependencies: " +
+        dependencies +
+        ". Their complete copyright and license notices are shipped with the application."));
+    revealButton_ = new QPushButton(QStringLiteral("Show Full License Files in File Manager"));
+    revealButton_->setObjectName(QStringLiteral("showLicenseFiles"));
+    connect(revealButton_, &QPushButton::clicked, this, &TechnologyLicensesView::revealLicenses);
+    content->addWidget(revealButton_, 0, Qt::AlignLeading);
+    return group;
+}
+
+void TechnologyLicensesView::showEvent(QShowEvent* event) {
+    // The folder may have come or gone since the window was last shown.
+    revealButton_->setVisible(licensesURL().has_value());
+    QScrollArea::showEvent(event);
+}
+
+void TechnologyLicensesView::revealLicenses() {
+    if (const auto folder = licensesURL()) FileManager::reveal({*folder});
+}
+
+}  // namespace quillmere
