@@ -6,13 +6,13 @@
 #include "app/state/system_edit_clipboard.h"
 #include "core/edit/file_checkpoint_store.h"
 #include "core/edit/file_preset_store.h"
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
 namespace {
 
 using Field = AppState::Field;
+using Publication = testing::StateTest;
 
 TEST(AppState, GivenOnlyAnEngineItUsesTheProgramsOwnCollaborators) {
     const std::filesystem::path data = std::getenv("XDG_DATA_HOME");
@@ -26,56 +26,45 @@ TEST(AppState, GivenOnlyAnEngineItUsesTheProgramsOwnCollaborators) {
     EXPECT_EQ(state.presetFolders().size(), 4u);
 }
 
-TEST(AppState, EqualValuesAreNotAnnouncedButTheHandlersStillRun) {
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
-    EditParams edited;
-    edited.exposure = 1;
-    harness.showPhoto("/photos/a.dng", true, edited);
-
+TEST_F(Publication, EqualValuesAreNotAnnouncedButTheHandlersStillRun) {
+    harness.showPhoto("/photos/a.dng", true, testing::exposed(1));
+    harness.log->clear();
     // The handler marks the open photo edited although the equal edit is not announced.
-    state.setEditParams(edited);
+    state.setEditParams(testing::exposed(1));
     EXPECT_TRUE(state.sessionPhotos()[0].isEdited);
-    state.setLastError("x");
-    state.setLastError("x");
-    state.setShowOriginal(false);
-    // Without equality of their own: announced every time.
-    state.setHistogram(std::nullopt);
-    state.setHistogram(std::nullopt);
-    // The revision always moves, so a repeated request is performed again.
-    state.requestZoom(AppState::ZoomAction::fit);
-    state.requestZoom(AppState::ZoomAction::fit);
+    for (int time = 0; time < 2; ++time) {
+        state.setLastError("x");
+        state.setShowOriginal(false);
+        // Without equality of its own: announced every time.
+        state.setHistogram(std::nullopt);
+        // The revision always moves, so a repeated request is performed again.
+        state.requestZoom(AppState::ZoomAction::fit);
+    }
     // Turning the brush off, even when it is off, discards the stroke.
     AppStateTesting::startStroke(state, SpotRepair(UUID::random(), 0.5, 0.5, 0.01, {}), "/a");
     state.setIsSpotRepairActive(false);
     EXPECT_EQ(harness.log->fields,
               (std::vector{Field::sessionPhotos, Field::lastError, Field::histogram,
-                           Field::histogram, Field::zoomRevision, Field::zoomRevision,
+                           Field::zoomRevision, Field::histogram, Field::zoomRevision,
                            Field::spotRepairDraft, Field::spotRepairPhotoID}));
     EXPECT_EQ(state.zoomRevision(), 2);
 }
 
-TEST(AppState, OnlyTheNewestTexturesHistogramIsPublished) {
-    testing::StateHarness harness;
+TEST_F(Publication, OnlyTheNewestTexturesHistogramIsPublished) {
     MockRenderEngine images;
-    EditParams dark;
-    dark.exposure = -3;
-    const auto first = images.gradient(EditParams{});
-    const auto second = images.gradient(dark);
-    harness.state->onPreviewTexture(first);
-    harness.state->onPreviewTexture(second);
+    const auto first = images.gradient({}), second = images.gradient(testing::exposed(-3));
+    state.onPreviewTexture(first);
+    state.onPreviewTexture(second);
     // The second finishes first; the first, arriving later, is stale.
-    harness.histograms->runItem(1);
-    harness.executor->runPending();
-    harness.histograms->runItem(0);
-    harness.executor->runPending();
-    EXPECT_EQ(harness.state->histogram(), HistogramBuilder(4).histogram(second));
-    EXPECT_NE(harness.state->histogram(), HistogramBuilder(4).histogram(first));
+    for (std::size_t item : {1, 0}) {
+        harness.histograms->runItem(item);
+        harness.executor->runPending();
+    }
+    EXPECT_EQ(state.histogram(), HistogramBuilder(4).histogram(second));
     EXPECT_EQ(harness.log->count(Field::histogram), 1);
 
     // Work that arrives after the state is gone is dropped.
-    harness.state->onPreviewTexture(first);
-    harness.log.reset();
+    state.onPreviewTexture(first);
     harness.state.reset();
     harness.histograms->runAll();
     EXPECT_EQ(harness.executor->runPending(), 1);

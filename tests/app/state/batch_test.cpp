@@ -6,31 +6,40 @@
 #include <csignal>
 #include <fstream>
 
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
 namespace {
 
-using testing::StateHarness;
+// A batch operation's outcome as the test reads it: the failure text of a save ("" for none),
+// the result of an export.
+class Batch : public testing::StateTest {
+  protected:
+    void save() {
+        saved.reset();
+        state.saveAllEdits([&](auto error) { saved = error ? error->what() : ""; });
+    }
+    void exportPhotos(ExportScope scope, ExportFormat format = ExportFormat::jpeg,
+                      std::optional<std::filesystem::path> destination = std::nullopt) {
+        exported.reset();
+        ExportOptions options;
+        options.format = format;
+        state.exportPhotos(scope, options, destination,
+                           [&](auto result) { exported = result; });
+    }
 
-std::exception_ptr failure(const char* text) {
-    return std::make_exception_ptr(std::runtime_error(text));
-}
+    const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng"),
+                                c = harness.file("c.dng");
+    std::optional<std::string> saved;
+    std::optional<BatchExportResult> exported;
+};
+using SaveAllEdits = Batch;
+using BatchExport = Batch;
+using SyncSelected = Batch;
 
-TEST(SaveAllEdits, WritesEveryPhotoAndOpensOnlyWhatWasNeverOpened) {
-    StateHarness harness;
-    AppState& state = *harness.state;
-    std::optional<std::optional<AppState::SessionError>> outcome;
-    const auto save = [&] {
-        outcome.reset();
-        state.saveAllEdits([&](auto error) { outcome = error; });
-    };
+TEST_F(SaveAllEdits, WritesEveryPhotoAndOpensOnlyWhatWasNeverOpened) {
     save();
-    ASSERT_TRUE(outcome);
-    EXPECT_FALSE(outcome->has_value());
-
-    const auto a = harness.file("a.dng"), b = harness.file("b.dng"), c = harness.file("c.dng");
+    EXPECT_EQ(saved, "");
     harness.open(a);
     harness.request({a, b, c});
     harness.answerOpen();
@@ -40,61 +49,52 @@ TEST(SaveAllEdits, WritesEveryPhotoAndOpensOnlyWhatWasNeverOpened) {
     save();
     EXPECT_TRUE(state.isApplyingEdits());
     harness.answerAll();
-    EXPECT_FALSE(outcome.value());
+    EXPECT_EQ(saved, "");
     // b and c are opened to build their edits, a once more at the end.
     EXPECT_EQ(harness.engine->openedURLs, (std::vector{b, c, a}));
-    for (const auto& photo : {a, b, c}) {
-        EXPECT_TRUE(std::filesystem::exists(state.photoEditStore().location(photo)));
-        EXPECT_TRUE(state.sessionPhotos().at(0).isEdited);
+    for (const SessionPhoto& photo : state.sessionPhotos()) {
+        EXPECT_TRUE(state.photoEditStore().savedState(photo.url)) << photo.url;
+        EXPECT_TRUE(photo.isEdited);
     }
-    // The pending preset went into c's file once and is not applied again when c opens.
+    EXPECT_DOUBLE_EQ(state.photoEditStore().savedState(a)->params.temperature, 4300 * 1.1);
+    // The pending preset went into c's edit once and is not applied again when c opens.
     harness.open(c);
     EXPECT_DOUBLE_EQ(state.editParams().temperature, 4300 * 1.1);
 
     harness.request({harness.file("d.dng"), harness.file("e.dng"), harness.file("f.dng")});
     harness.answerOpen();
-    harness.engine->openedURLs.clear();
     save();
-    harness.executor->runPending();
-    harness.engine->failOpen(0, failure("gone"));
-    harness.executor->runPending();
-    harness.engine->failOpen(0, failure("gone too"));
+    harness.failOpen(0, "gone");
+    harness.failOpen(0, "gone too");
     harness.answerAll();
-    ASSERT_TRUE(outcome.value());
-    EXPECT_STREQ(outcome->value().what(), "e.dng: gone\nf.dng: gone too");
+    EXPECT_EQ(saved, "e.dng: gone\nf.dng: gone too");
 }
 
-TEST(BatchExport, NamesNeverReplaceAFileAndEachFolderGetsItsOwnExports) {
-    StateHarness harness;
-    AppState& state = *harness.state;
-    std::optional<BatchExportResult> result;
-    const auto exportPhotos = [&](ExportScope scope, ExportFormat format) {
-        ExportOptions options;
-        options.format = format;
-        result.reset();
-        state.exportPhotos(scope, options, std::nullopt, [&](auto done) { result = done; });
-    };
-    exportPhotos(ExportScope::current, ExportFormat::jpeg);
-    EXPECT_EQ(result->failures, std::vector<std::string>{"No photos selected."});
+TEST_F(BatchExport, NamesNeverReplaceAFileAndEachFolderGetsItsOwnExports) {
+    exportPhotos(ExportScope::current);
+    EXPECT_EQ(exported->failures, std::vector<std::string>{"No photos selected."});
 
-    const auto a = harness.file("a.CR3"), b = harness.file("other/b.dng");
+    const auto raw = harness.file("a.CR3"), other = harness.file("other/b.dng");
     std::filesystem::create_directories(harness.file("exports"));
     std::ofstream(harness.file("exports/a_edit.jpg")) << "mine";
-    harness.open(a);
-    harness.request({a, b});
-    EXPECT_EQ(state.isOpening(), true);
-    exportPhotos(ExportScope::all, ExportFormat::jpeg);
-    EXPECT_EQ(result->failures,
+    harness.open(raw);
+    harness.request({raw, other});
+    exportPhotos(ExportScope::all);
+    EXPECT_EQ(exported->failures,
               std::vector<std::string>{"Wait for the current operation to finish."});
     EXPECT_FALSE(state.isExporting());
     harness.answerOpen();
 
-    exportPhotos(ExportScope::all, ExportFormat::jpeg);
+    exportPhotos(ExportScope::all);
     harness.executor->runPending();
     EXPECT_EQ(state.exportStatus(), "1 of 2 · a.CR3");
+    // Saving waits for the export and writes nothing meanwhile.
+    save();
+    EXPECT_EQ(saved, "Wait for the current operation to finish.");
     harness.answerAll();
-    EXPECT_EQ(result->outputs, (std::vector{harness.file("exports/a_edit_1.jpg"),
-                                            harness.file("other/exports/b_edit.jpg")}));
+    EXPECT_FALSE(std::filesystem::exists(state.photoEditStore().directory()));
+    EXPECT_EQ(exported->outputs, (std::vector{harness.file("exports/a_edit_1.jpg"),
+                                              harness.file("other/exports/b_edit.jpg")}));
     std::ifstream mine(harness.file("exports/a_edit.jpg"));
     EXPECT_EQ(std::string(std::istreambuf_iterator<char>(mine), {}), "mine");
     EXPECT_EQ(state.exportStatus(), std::nullopt);
@@ -104,78 +104,70 @@ TEST(BatchExport, NamesNeverReplaceAFileAndEachFolderGetsItsOwnExports) {
         exportPhotos(ExportScope::current, ExportFormat::dng);
         harness.answerAll();
     }
-    EXPECT_EQ(result->outputs, std::vector{harness.file("exports/a_edit_1.dng")});
+    EXPECT_EQ(exported->outputs, std::vector{harness.file("exports/a_edit_1.dng")});
     EXPECT_TRUE(std::filesystem::exists(harness.file("exports/a_edit.dng")));
 }
 
-TEST(BatchExport, OneBadPhotoNeverStopsTheBatch) {
-    StateHarness harness;
-    AppState& state = *harness.state;
-    const auto a = harness.file("a.dng"), b = harness.file("b.dng"), c = harness.file("c.dng");
+TEST_F(BatchExport, OneBadPhotoNeverStopsTheBatch) {
     harness.open(a);
     harness.request({a, b, c});
     harness.answerOpen();
     std::filesystem::create_directories(state.photoEditStore().directory());
     std::ofstream(state.photoEditStore().location(b)) << "{";
-    std::optional<BatchExportResult> result;
-    state.exportPhotos(ExportScope::all, {}, harness.file("out"),
-                       [&](auto done) { result = done; });
+    exportPhotos(ExportScope::all, ExportFormat::jpeg, harness.file("out"));
     harness.answerAll();
-    harness.executor->runPending();
-    ASSERT_TRUE(result);
-    EXPECT_EQ(result->outputs,
+    EXPECT_EQ(exported->outputs,
               (std::vector{harness.file("out/a_edit.jpg"), harness.file("out/c_edit.jpg")}));
-    ASSERT_EQ(result->failures.size(), 1u);
-    EXPECT_EQ(result->failures[0].rfind("b.dng: The data couldn’t be read", 0), 0u);
+    ASSERT_EQ(exported->failures.size(), 1u);
+    EXPECT_EQ(exported->failures[0].rfind("b.dng: The data couldn’t be read", 0), 0u);
 
-    state.exportPhotos(ExportScope::current, {}, harness.file("out"),
-                       [&](auto done) { result = done; });
-    harness.answerOpen();
+    // A photo opened without Detail is exported with Natural, whatever its cached edit asks.
+    state.updateEditParams([](EditParams& e) { e.denoiseMethod = DenoiseMethod::matchFilter; });
+    exportPhotos(ExportScope::current);
+    harness.answerOpen(0, scriptedPhoto(a, false));
+    EXPECT_EQ(harness.engine->exports.at(0).params.denoiseMethod, DenoiseMethod::natural);
     harness.engine->completeExport();
-    harness.executor->runPending();
-    harness.engine->failOpen(0, failure("engine lost"));
-    harness.executor->runPending();
-    EXPECT_EQ(result->failures, std::vector<std::string>{"Could not restore preview: engine lost"});
+    harness.failOpen(0, "engine lost");
+    EXPECT_EQ(exported->failures,
+              std::vector<std::string>{"Could not restore preview: engine lost"});
 }
 
-TEST(BatchExport, AWriteThatFailsLeavesNoFileUnderTheChosenName) {
-    StateHarness harness;
-    harness.open(harness.file("a.dng"));
+TEST_F(BatchExport, AWriteThatFailsLeavesNoFileUnderTheChosenName) {
+    harness.open(a);
     // The file size limit holds for root too; the child reports through its exit status.
     const pid_t child = fork();
     if (child == 0) {
         std::signal(SIGXFSZ, SIG_IGN);
         const rlimit limit{1000, 1000};
         ::setrlimit(RLIMIT_FSIZE, &limit);
-        std::optional<BatchExportResult> result;
-        harness.state->exportPhotos(ExportScope::current, {}, std::nullopt,
-                                    [&](auto done) { result = done; });
+        exportPhotos(ExportScope::current);
         harness.answerOpen();
         harness.engine->completeExport(0, std::string(5000, 'x'));
         harness.answerAll();
-        const bool sound = result && result->outputs.empty() && result->failures.size() == 1 &&
-                           !std::filesystem::exists(harness.file("exports/a_edit.jpg"));
-        ::_exit(sound ? 0 : 1);
+        ::_exit(exported && exported->outputs.empty() && exported->failures.size() == 1 &&
+                        !std::filesystem::exists(harness.file("exports/a_edit.jpg"))
+                    ? 0
+                    : 1);
     }
     int status = 0;
     ::waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
-TEST(SyncSelected, CopiesTheEditWithoutSpotRepairsAndKeepsFailuresApart) {
-    StateHarness harness;
-    AppState& state = *harness.state;
-    const auto a = harness.file("a.dng"), b = harness.file("b.dng"), c = harness.file("c.dng");
+TEST_F(SyncSelected, CopiesTheEditWithoutSpotRepairsAndKeepsFailuresApart) {
     harness.open(a);
+    state.setLastError("earlier");
     bool finished = false;
     state.applyCurrentEditsToSelected([&] { finished = true; });
     EXPECT_TRUE(state.isApplyingEdits());
     harness.answerAll();
     EXPECT_TRUE(finished && !state.isApplyingEdits());
+    // Only the final reopen: the open photo is no target of its own.
+    EXPECT_EQ(harness.engine->openedURLs, (std::vector{a, a}));
+    EXPECT_EQ(state.lastError(), "earlier");
 
     harness.request({a, b, c});
     harness.answerOpen();
-    state.setLastError("earlier");
     state.selectAllPhotos();
     state.updateEditParams([](EditParams& edit) { edit.tint = 3; });
     // The open photo need not be selected itself.
@@ -186,10 +178,8 @@ TEST(SyncSelected, CopiesTheEditWithoutSpotRepairsAndKeepsFailuresApart) {
         edit.spotRepairs = {SpotRepair(UUID::random(), 0.5, 0.5, 0.01, {})};
     });
     state.applyCurrentEditsToSelected([] {});
-    harness.executor->runPending();
-    harness.engine->completeOpen(0, scriptedPhoto(b, false));
-    harness.executor->runPending();
-    harness.engine->failOpen(0, failure("unreadable"));
+    harness.answerOpen(0, scriptedPhoto(b, false));
+    harness.failOpen(0, "unreadable");
     harness.answerAll();
     EXPECT_EQ(state.lastError(), "c.dng: unreadable");
     harness.open(b);

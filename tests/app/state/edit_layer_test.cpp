@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <string>
+#include <functional>
 
 namespace quillmere {
 namespace {
@@ -10,44 +10,42 @@ namespace {
 // The photo of the layer examples: shot at 4300 K and tint +7.
 constexpr NeutralWhiteBalance kAsShot{.temperature = 4300, .tint = 7};
 
+using Change = std::function<void(EditParams&)>;
+Change set(double EditParams::*field, double value) {
+    return [=](EditParams& edit) { edit.*field = value; };
+}
+
 TEST(EditLayer, ActivityAndValueTexts) {
     const struct {
         EditLayer layer;
-        void (*change)(EditParams&);
+        Change change;
         bool active;
         const char* text;
     } cases[] = {
-        {EditLayer::temperature, [](EditParams& e) { e.temperature = 4300.4; }, false, "4300 K"},
-        {EditLayer::temperature, [](EditParams& e) { e.temperature = 4300.5; }, true, "4301 K"},
-        {EditLayer::tint, [](EditParams& e) { e.tint = 7.001; }, false, "+7"},
-        {EditLayer::tint, [](EditParams& e) { e.tint = 7.01; }, true, "+7"},
-        {EditLayer::exposure, [](EditParams& e) { e.exposure = 0.004; }, false, "+0.00"},
-        {EditLayer::exposure, [](EditParams& e) { e.exposure = -0.004; }, false, "-0.00"},
-        {EditLayer::exposure, [](EditParams& e) { e.exposure = -0.0; }, false, "0.00"},
-        {EditLayer::exposure, [](EditParams& e) { e.exposure = 0.005; }, true, "+0.01"},
-        {EditLayer::contrast, [](EditParams& e) { e.contrast = 0.001; }, true, "0"},
-        {EditLayer::contrast, [](EditParams& e) { e.contrast = 0.6; }, true, "+1"},
-        {EditLayer::highlights, [](EditParams& e) { e.highlights = -2.5; }, true, "-3"},
-        {EditLayer::denoise, [](EditParams& e) { e.denoise = -0.4; }, true, "0 · Natural"},
-        {EditLayer::denoise, [](EditParams& e) { e.denoise = 40.5; }, true, "41 · Natural"},
-        {EditLayer::sharpening, [](EditParams& e) { e.sharpening.preserveRAWTexture = true; }, true,
-         "0 · 1.0 px · RAW"},
-        {EditLayer::sharpening,
-         [](EditParams& e) { e.sharpening = {.amount = 900, .radius = 1.26}; }, true,
+        {EditLayer::temperature, set(&EditParams::temperature, 4300.4), false, "4300 K"},
+        {EditLayer::temperature, set(&EditParams::temperature, 4300.5), true, "4301 K"},
+        {EditLayer::tint, set(&EditParams::tint, 7.001), false, "+7"},
+        {EditLayer::tint, set(&EditParams::tint, 7.01), true, "+7"},
+        {EditLayer::exposure, set(&EditParams::exposure, 0.004), false, "+0.00"},
+        {EditLayer::exposure, set(&EditParams::exposure, -0.004), false, "-0.00"},
+        {EditLayer::exposure, set(&EditParams::exposure, -0.0), false, "0.00"},
+        {EditLayer::exposure, set(&EditParams::exposure, 0.005), true, "+0.01"},
+        {EditLayer::contrast, set(&EditParams::contrast, 0.001), true, "0"},
+        {EditLayer::contrast, set(&EditParams::contrast, 0.6), true, "+1"},
+        {EditLayer::highlights, set(&EditParams::highlights, -2.5), true, "-3"},
+        {EditLayer::denoise, set(&EditParams::denoise, -0.4), true, "0 · Natural"},
+        {EditLayer::denoise, set(&EditParams::denoise, 40.5), true, "41 · Natural"},
+        {EditLayer::sharpening, [](EditParams& e) { e.sharpening.preserveRAWTexture = true; },
+         true, "0 · 1.0 px · RAW"},
+        {EditLayer::sharpening, [](EditParams& e) { e.sharpening = {900, 1.26}; }, true,
          "150 · 1.3 px"},
         {EditLayer::sharpening, [](EditParams& e) { e.sharpening.amount = -5; }, false,
          "0 · 1.0 px"},
         {EditLayer::spotRepair, [](EditParams&) {}, false, "0 strokes"},
         {EditLayer::spotRepair,
-         [](EditParams& e) {
-             e.spotRepairs.emplace_back(UUID::random(), 0.5, 0.5, 0.01,
-                                        std::vector<SpotRepair::Point>{});
-         },
-         true, "1 stroke"},
-        {EditLayer::toneCurve,
-         [](EditParams& e) {
-             e.toneCurve.blue = {{0, 9}, {255, 255}};
-         },
+         [](EditParams& e) { e.spotRepairs.push_back({UUID::random(), 0.5, 0.5, 0.01, {}}); }, true,
+         "1 stroke"},
+        {EditLayer::toneCurve, [](EditParams& e) { e.toneCurve.blue = {{0, 9}, {255, 255}}; },
          true, "Custom"},
         {EditLayer::colorMixer, [](EditParams& e) { e.hsl.blackAndWhite = true; }, true,
          "0 values · 0 points"},

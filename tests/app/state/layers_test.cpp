@@ -6,9 +6,9 @@ namespace quillmere {
 namespace {
 
 // The scripted photo was shot at 4300 K and tint +7.
-TEST(Layers, WhiteBalanceIsJudgedBypassedAndResetAgainstTheOpenPhoto) {
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
+using Layers = testing::StateTest;
+
+TEST_F(Layers, WhiteBalanceIsJudgedBypassedAndResetAgainstTheOpenPhoto) {
     state.resetSlider(SliderField::temperature);
     EXPECT_EQ(state.editParams().temperature, 5500);
 
@@ -23,23 +23,22 @@ TEST(Layers, WhiteBalanceIsJudgedBypassedAndResetAgainstTheOpenPhoto) {
     EXPECT_TRUE(state.disabledEditLayers().empty());
 }
 
-TEST(Layers, ComparisonsBypassesAndResets) {
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
-    EditParams edit;
-    edit.exposure = 0.3;
-    edit.denoise = 40;
-    edit.denoiseMethod = DenoiseMethod::matchFilter;
-    edit.sharpening = {.amount = 80, .radius = 2, .detail = 60, .preserveRAWTexture = true};
+TEST_F(Layers, ComparisonsBypassesAndResets) {
+    const EditParams edit{.exposure = 0.3,
+                          .denoise = 40,
+                          .denoiseMethod = DenoiseMethod::matchFilter,
+                          .sharpening = {80, 2, 60, 0, true},
+                          .spotRepairs = {}};
     harness.showPhoto("/photos/a.dng", true, edit, edit);
-
+    state.setShowDenoiseOriginal(true);
+    EXPECT_EQ(state.effectiveParams().denoise, 0);
     state.setShowOriginal(true);
     EditParams original = EditParams::neutral(4300, 7);
     original.denoiseMethod = DenoiseMethod::matchFilter;
     EXPECT_EQ(state.effectiveParams(), original);
     // Bypassing ends every comparison; resetting the bypassed layer keeps what bypass kept.
     state.toggleEditLayer(EditLayer::sharpening);
-    EXPECT_FALSE(state.showOriginal());
+    EXPECT_FALSE(state.showOriginal() || state.showDenoiseOriginal());
     state.resetEditLayer(EditLayer::sharpening);
     EXPECT_EQ(state.editParams().sharpening, (SharpeningSettings{.radius = 2, .detail = 60}));
     EXPECT_TRUE(state.disabledEditLayers().empty());

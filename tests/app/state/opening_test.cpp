@@ -2,46 +2,47 @@
 
 #include <fstream>
 
-#include "tests/app/support/app_state_testing.h"
+#include "core/common/file_io.h"
+#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/photo_metadata.h"
+#include "core/render/export/embedded_metadata.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
 namespace {
 
-using testing::StateHarness;
+class Opening : public testing::StateTest {
+  protected:
+    const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng"),
+                                c = harness.file("c.dng");
+};
+using Selection = Opening;
 
-TEST(Opening, RequestsKeepSupportedFilesAndTheLaunchArgumentIsReadOnce) {
-    StateHarness harness;
-    AppState& state = *harness.state;
+TEST_F(Opening, RequestsKeepSupportedFilesAndTheLaunchArgumentIsReadOnce) {
     state.openLaunchArgumentIfPresent({"quillmere", "--open"});
-    state.openLaunchArgumentIfPresent({"quillmere", "--open", harness.file("a.dng").c_str()});
+    state.openLaunchArgumentIfPresent({"quillmere", "--open", a.c_str()});
     EXPECT_TRUE(harness.engine->openedURLs.empty());
 
     EXPECT_FALSE(harness.request({harness.file("notes.txt")}));
     EXPECT_EQ(state.lastError(),
               "Quillmere can open RAW files from most camera brands, Apple "
               "ProRAW/DNG, JPEG, HEIC, and HEIF photos.");
-    EXPECT_TRUE(harness.request(
-        {harness.file("notes.txt"), harness.file("x/../B.NEF"), harness.file("c.jpg")}));
-    EXPECT_EQ(harness.engine->openedURLs, std::vector{harness.file("B.NEF")});
-    EXPECT_EQ(state.sessionPhotos().size(), 2u);
-    EXPECT_EQ(harness.thumbnails->items.size(), 2u);
-    EXPECT_EQ(state.selectedPhotoIDs(), std::set{harness.file("B.NEF")});
+    const auto raw = harness.file("B.NEF"), jpeg = harness.file("c.jpg");
+    EXPECT_TRUE(harness.request({harness.file("notes.txt"), harness.file("x/../B.NEF"), jpeg}));
+    EXPECT_EQ(harness.engine->openedURLs, std::vector{raw});
+    EXPECT_EQ(state.selectedPhotoIDs(), std::set{raw});
     EXPECT_TRUE(state.isOpening());
     EXPECT_EQ(state.lastError(), std::nullopt);
 
     // Reopening a session photo adds nothing but opens it afresh.
     harness.answerOpen();
-    harness.request({harness.file("c.jpg"), harness.file("B.NEF")});
+    harness.request({jpeg, raw});
     EXPECT_EQ(state.sessionPhotos().size(), 2u);
     EXPECT_EQ(harness.thumbnails->items.size(), 2u);
-    EXPECT_EQ(harness.engine->openedURLs.size(), 2u);
+    EXPECT_EQ(harness.engine->openedURLs, (std::vector{raw, jpeg}));
 }
 
-TEST(Opening, OnlyTheNewestOpenLandsAndAnEditMadeMeanwhileIsKept) {
-    StateHarness harness;
-    AppState& state = *harness.state;
-    const auto a = harness.file("a.dng"), b = harness.file("b.dng"), c = harness.file("c.dng");
+TEST_F(Opening, OnlyTheNewestOpenLandsAndAnEditMadeMeanwhileIsKept) {
     harness.open(a);
     harness.request({b});
     // The user keeps editing the photo still shown while the engine opens the next.
@@ -50,24 +51,21 @@ TEST(Opening, OnlyTheNewestOpenLandsAndAnEditMadeMeanwhileIsKept) {
     harness.open(a);
     EXPECT_EQ(state.editParams().exposure, 1.5);
 
-    // Answers of older requests arriving late change nothing and report nothing.
+    // Answers of older requests, before or after the newest one's, change and report nothing.
     for (const auto& photo : {a, b, c}) harness.request({photo});
-    harness.answerOpen(2);
+    harness.failOpen(0, "early");
+    EXPECT_TRUE(state.isOpening());
+    harness.answerOpen(1);
     harness.answerOpen(0);
-    harness.engine->failOpen(0, std::make_exception_ptr(std::runtime_error("late")));
-    harness.executor->runPending();
     EXPECT_EQ(state.photoURL(), c);
     EXPECT_EQ(state.lastError(), std::nullopt);
     EXPECT_FALSE(state.isOpening());
 }
 
-TEST(Opening, StartingStatesComeFromTheCacheTheEditFileOrTheCamera) {
-    StateHarness harness;
-    AppState& state = *harness.state;
-    const auto raw = harness.file("raw.dng"), corrupt = harness.file("corrupt.dng");
+TEST_F(Opening, StartingStatesComeFromTheCacheTheEditFileOrTheCamera) {
     state.setColorSamplerActive(true);
     state.setShowOriginal(true);
-    harness.open(raw, scriptedPhoto(raw, false));
+    harness.open(a, scriptedPhoto(a, false));
     EditParams expected = EditParams::neutral(4300, 7);
     expected.sharpening = SharpeningSettings::classic();
     EXPECT_EQ(state.editParams(), expected);
@@ -75,23 +73,34 @@ TEST(Opening, StartingStatesComeFromTheCacheTheEditFileOrTheCamera) {
     EXPECT_FALSE(state.showOriginal());
 
     // A cached state asking for Detail still opens Natural where Detail is not offered.
-    AppStateTesting::sessionStates(state)[raw].params.denoiseMethod = DenoiseMethod::matchFilter;
-    harness.open(raw, scriptedPhoto(raw, false));
+    AppStateTesting::sessionState(state, a).params.denoiseMethod = DenoiseMethod::matchFilter;
+    harness.open(a, scriptedPhoto(a, false));
     EXPECT_EQ(state.editParams().denoiseMethod, DenoiseMethod::natural);
 
     std::filesystem::create_directories(state.photoEditStore().directory());
-    std::ofstream(state.photoEditStore().location(corrupt)) << "{";
-    harness.open(corrupt);
-    EXPECT_EQ(state.photoURL(), raw);
-    EXPECT_EQ(state.lastError()->rfind("Could not open corrupt.dng: The data couldn’t be read", 0),
-              0u);
-    EXPECT_EQ(state.sessionPhotos().back().url, corrupt);
+    std::ofstream(state.photoEditStore().location(b)) << "{";
+    harness.open(b);
+    EXPECT_EQ(state.photoURL(), a);
+    EXPECT_EQ(state.lastError()->rfind("Could not open b.dng: The data couldn’t be read", 0), 0u);
+    EXPECT_EQ(state.sessionPhotos().back().url, b);
 }
 
-TEST(Selection, ClicksCheckboxesAndSelectAll) {
-    StateHarness harness;
-    AppState& state = *harness.state;
-    const auto a = harness.file("a.dng"), b = harness.file("b.dng"), c = harness.file("c.dng");
+TEST_F(Opening, AnEmbeddedEditNotYetInThePixelsIsThePhotosEdit) {
+    const std::string jpeg = encodeJpeg({8, 8, std::vector<std::uint8_t>(8 * 8 * 3)}, 0.9);
+    for (bool applied : {false, true}) {
+        EmbeddedEditRecord record(testing::exposed(1));
+        record.editsAppliedToPixels = applied;
+        PhotoMetadata metadata = PhotoMetadata::readData(jpeg).value();
+        metadata.xmp().setText(EmbeddedMetadata::editRecordPath, record.json());
+        const auto photo = harness.file(applied ? "applied.jpg" : "pending.jpg");
+        file_io::writeFileAtomically(photo, metadata.writeToJpeg(jpeg));
+        harness.open(photo);
+        EXPECT_EQ(state.editParams().exposure, applied ? 0 : 1);
+        EXPECT_EQ(state.sessionPhotos().back().isEdited, !applied);
+    }
+}
+
+TEST_F(Selection, ClicksCheckboxesAndSelectAll) {
     for (const auto& photo : {a, b, c}) harness.open(photo);
     state.selectAllPhotos();
     state.selectPhoto(b, false);
@@ -100,31 +109,28 @@ TEST(Selection, ClicksCheckboxesAndSelectAll) {
     state.togglePhotoSelection(a);
     harness.answerOpen();
     EXPECT_EQ(state.selectedPhotoIDs(), (std::set{a, b}));
-    EXPECT_EQ(state.photoURL(), a);
-    // Unchecking a photo that is not open changes only the selection.
-    state.togglePhotoSelection(b);
-    harness.executor->runPending();
-    EXPECT_TRUE(harness.engine->opens.empty());
-    state.togglePhotoSelection(b);
-    harness.answerOpen();
     // Ctrl-click on the open photo: it leaves, the first other selected photo opens.
-    state.selectPhoto(b, true);
+    state.selectPhoto(a, true);
     harness.answerOpen();
-    EXPECT_EQ(state.photoURL(), a);
-    EXPECT_EQ(state.selectedPhotoIDs(), std::set{a});
+    EXPECT_EQ(state.photoURL(), b);
+    EXPECT_EQ(state.selectedPhotoIDs(), std::set{b});
+    // Unchecking a photo that is not open changes only the selection; strangers are ignored.
+    AppStateTesting::select(state, {a, c});
+    state.togglePhotoSelection(c);
     state.selectPhoto(harness.file("elsewhere.dng"), false);
     harness.executor->runPending();
     EXPECT_TRUE(harness.engine->opens.empty());
+    EXPECT_EQ(state.selectedPhotoIDs(), std::set{a});
 
-    // While an open runs, clicks work but checkboxes and Select All do not.
+    // While an open runs, clicks work, the open photo's included, but checkboxes and Select
+    // All do not.
     state.selectPhoto(c, false);
     state.togglePhotoSelection(a);
     state.selectAllPhotos();
     EXPECT_EQ(state.selectedPhotoIDs(), std::set{c});
-    state.selectPhoto(a, false);
-    EXPECT_EQ(state.selectedPhotoIDs(), std::set{a});
+    state.selectPhoto(b, false);
     harness.answerOpen();
-    EXPECT_EQ(state.photoURL(), a);
+    EXPECT_EQ(state.photoURL(), b);
 }
 
 }  // namespace

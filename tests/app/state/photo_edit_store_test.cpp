@@ -9,6 +9,7 @@
 #include "app/state/standardized_path.h"
 #include "core/common/coding_error.h"
 #include "core/common/file_io.h"
+#include "core/common/json_coding.h"
 #include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
@@ -16,19 +17,8 @@ namespace {
 
 using testing::TemporaryFolder;
 
-// The default edit with `exposure`, in the edit's declaration order.
-std::string editJson(const std::string& exposure) {
-    const std::string identity = R"([{"x":0.0,"y":0.0},{"x":255.0,"y":255.0}])";
-    const std::string zeros = "[0.0,0.0,0.0,0.0,0.0,0.0,0.0,0.0]";
-    return R"({"exposure":)" + exposure +
-           R"(,"contrast":0.0,"highlights":0.0,"shadows":0.0,"whites":0.0,"blacks":0.0,)"
-           R"("temperature":5500.0,"tint":0.0,"vibrance":0.0,"saturation":0.0,"denoise":0.0,)"
-           R"("denoiseMethod":"natural","sharpening":{"amount":0.0,"radius":1.0,"detail":25.0,)"
-           R"("masking":0.0,"preserveRAWTexture":false},"toneCurve":{"rgb":)" +
-           identity + R"(,"red":)" + identity + R"(,"green":)" + identity + R"(,"blue":)" +
-           identity + R"(},"hsl":{"hue":)" + zeros + R"(,"saturation":)" + zeros +
-           R"(,"luminance":)" + zeros + R"(,"points":[],"blackAndWhite":false},"spotRepairs":[]})";
-}
+// An edit as the edit's own coding writes it, keys in declaration order.
+std::string editJson(const EditParams& edit) { return json::dumpCompact(edit.encodeOrdered()); }
 
 TEST(PhotoEditStore, NamesFilesByTheHashOfTheStandardisedPath) {
     EXPECT_EQ(standardizedPath("/photos//a/./b/../x.dng"), "/photos/a/x.dng");
@@ -50,8 +40,8 @@ TEST(PhotoEditStore, SavesCompactJsonInDeclarationOrderIntoNewFolders) {
     state.presetID = "Film/Warm";
     store.save(state, "/photos/a/../a/x.dng");
     EXPECT_EQ(file_io::readFile(store.location("/photos/a/x.dng")),
-              R"({"version":1,"source":"/photos/a/x.dng","params":)" + editJson("0.5") +
-                  R"(,"baseline":)" + editJson("0.0") + R"(,"xmpLoaded":true})");
+              R"({"version":1,"source":"/photos/a/x.dng","params":)" + editJson(state.params) +
+                  R"(,"baseline":)" + editJson({}) + R"(,"xmpLoaded":true})");
 
     // Read back without the marker, which only lives as long as the process.
     state.presetID.reset();

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -9,10 +8,10 @@ namespace {
 const std::filesystem::path kPhoto = "/photos/a.dng";
 const Preset kDetail{
     "Detail", "Mine", {.exposure = 1, .denoiseMethod = DenoiseMethod::matchFilter}};
+using Presets = testing::StateTest;
+using Checkpoints = testing::StateTest;
 
-TEST(Presets, ApplyingMarksThePresetUntilTheEditMovesAway) {
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
+TEST_F(Presets, ApplyingMarksThePresetUntilTheEditMovesAway) {
     EXPECT_THROW(state.saveCurrentAsPreset("x", "Mine", {}), PresetStoreError);
     state.saveCurrentAsPreset("Other", "Mine", {.tone = true});
     EXPECT_EQ(state.userFolderNames(), std::vector<std::string>{"Mine"});
@@ -39,9 +38,7 @@ TEST(Presets, ApplyingMarksThePresetUntilTheEditMovesAway) {
     EXPECT_EQ(state.lastAppliedPresetID(), std::nullopt);
 }
 
-TEST(Presets, ARelativeWhiteBalanceKeepsItsPlaceInAPhotosPendingEdits) {
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
+TEST_F(Presets, ARelativeWhiteBalanceKeepsItsPlaceInAPhotosPendingEdits) {
     harness.showPhoto(kPhoto);
     AppStateTesting::addSessionPhotos(state, {"/photos/b.dng"});
     AppStateTesting::select(state, {kPhoto, "/photos/b.dng"});
@@ -54,9 +51,7 @@ TEST(Presets, ARelativeWhiteBalanceKeepsItsPlaceInAPhotosPendingEdits) {
                   {.exposure = 0.2}, {.temperatureScale = 1.1}, {.exposure = 0.4}}));
 }
 
-TEST(Checkpoints, SaveRestoreAndDeleteMoveTheMarkers) {
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
+TEST_F(Checkpoints, SaveRestoreAndDeleteMoveTheMarkers) {
     EXPECT_THROW(state.saveCheckpoint("x"), AppState::ExportError);
     harness.showPhoto(kPhoto, false);
     state.applyPreset(kDetail);
@@ -80,17 +75,24 @@ TEST(Checkpoints, SaveRestoreAndDeleteMoveTheMarkers) {
     EXPECT_EQ(state.activeCheckpointID(), std::nullopt);
 }
 
-TEST(Checkpoints, AFailingStoreEmptiesTheListAndSaysWhy) {
-    struct BrokenStore final : CheckpointStore {
+TEST(CheckpointStoreFailure, EmptiesTheListAndSaysWhy) {
+    struct FailingStore final : CheckpointStore {
         std::vector<EditCheckpoint> checkpoints(const std::filesystem::path&) override {
-            throw CheckpointStoreError::ioFailure("disk gone");
+            if (broken) throw CheckpointStoreError::ioFailure("disk gone");
+            return {{UUID::random(), "Kept", {}, {}}};
         }
         void save(const EditCheckpoint&, const std::filesystem::path&) override {}
         void deleteCheckpoint(const EditCheckpoint&, const std::filesystem::path&) override {}
+        bool broken = false;
     };
-    testing::StateHarness harness({.checkpoints = std::make_shared<BrokenStore>()});
+    const auto store = std::make_shared<FailingStore>();
+    testing::StateHarness harness({.checkpoints = store});
     harness.showPhoto(kPhoto);
     harness.state->reloadCheckpoints();
+    ASSERT_EQ(harness.state->checkpoints().size(), 1u);
+    store->broken = true;
+    harness.state->reloadCheckpoints();
+    EXPECT_TRUE(harness.state->checkpoints().empty());
     EXPECT_EQ(harness.state->lastError(), "Could not load checkpoints: disk gone");
 }
 

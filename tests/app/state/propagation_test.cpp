@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -12,36 +11,29 @@ const std::filesystem::path kNeverOpened = "/photos/never.dng";
 
 // Three photos selected: the open one, one opened before with its own white balance, spot
 // repairs and markers, and one never opened.
-class Propagation : public ::testing::Test {
+class Propagation : public testing::StateTest {
   protected:
     Propagation() {
         harness.showPhoto(kOpen);
         AppStateTesting::addSessionPhotos(state, {kCached, kNeverOpened});
-        cachedEdit = EditParams::neutral(6000, 10);
         cachedEdit.spotRepairs = {SpotRepair(UUID::random(), 0.3, 0.3, 0.01, {})};
-        PhotoSessionState& cached = AppStateTesting::sessionStates(state)[kCached];
-        cached.params = cached.baseline = cachedEdit;
-        cached.presetID = "Film/Warm";
-        cached.activeCheckpointID = UUID::random();
+        cached().params = cached().baseline = cachedEdit;
+        cached().activeCheckpointID = UUID::random();
+        cached().presetID = "Film/Warm";
         AppStateTesting::select(state, {kOpen, kCached, kNeverOpened});
     }
-    const PhotoSessionState& cached() { return AppStateTesting::sessionStates(state).at(kCached); }
+    PhotoSessionState& cached() { return AppStateTesting::sessionState(state, kCached); }
     std::vector<bool> edited() {
         std::vector<bool> marks;
         for (const SessionPhoto& photo : state.sessionPhotos()) marks.push_back(photo.isEdited);
         return marks;
     }
-    void setExposure(double value) {
-        state.updateEditParams([value](EditParams& edit) { edit.exposure = value; });
-    }
 
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
-    EditParams cachedEdit;
+    EditParams cachedEdit = EditParams::neutral(6000, 10);
 };
 
 TEST_F(Propagation, EachStepChangesOnlyItsSettingAndPlainStepsMergeWhilePending) {
-    setExposure(0.7);
+    state.updateEditParams([](EditParams& edit) { edit.exposure = 0.7; });
     EditParams expected = cachedEdit;
     expected.exposure = 0.7;
     // The markers went, the rest stayed.
@@ -70,7 +62,7 @@ TEST_F(Propagation, NothingTravelsFromAnUnselectedPhotoOrForUncarriableChanges) 
     });
     EXPECT_TRUE(cached().presetID);
     AppStateTesting::select(state, {kCached, kNeverOpened});
-    setExposure(1);
+    state.updateEditParams([](EditParams& edit) { edit.exposure = 1; });
     EXPECT_EQ(cached().params, cachedEdit);
     EXPECT_TRUE(state.pendingSelectionEdits().empty());
     // The open photo's own mark still follows its edit.

@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -10,7 +9,7 @@ using Point = SpotRepair::Point;
 
 // The scripted photo is 3000 × 2000; the brush of 60 pixels has the radius 60 / (2 · 2000), so
 // a drag keeps points 0.15 · 15 = 4.5 pixels apart.
-class SpotRepairs : public ::testing::Test {
+class SpotRepairs : public testing::StateTest {
   protected:
     SpotRepairs() {
         harness.showPhoto("/photos/a.dng");
@@ -20,9 +19,6 @@ class SpotRepairs : public ::testing::Test {
         state.beginSpotRepairStroke({x, y});
         state.endSpotRepairStroke(Point{x, y});
     }
-
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
 };
 
 TEST_F(SpotRepairs, StrokesKeepPointsSpacedInPhotoPixels) {
@@ -73,8 +69,7 @@ TEST_F(SpotRepairs, StrokesEndingElsewhereAreDroppedAndTheBrushStaysInRange) {
     AppStateTesting::setOpening(state, false);
     state.beginSpotRepairStroke({0.5, 0.5});
     AppStateTesting::showPhoto(
-        state, OpenedPhoto(PhotoID{"/b.dng"}, 10, 4000, 0, 0, {}, DenoiseBackend::standard, true),
-        EditParams{}, EditParams{});
+        state, OpenedPhoto(PhotoID{"/b.dng"}, 10, 4000, 0, 0, {}, DenoiseBackend::standard, true));
     state.endSpotRepairStroke(Point{0.6, 0.5});
     EXPECT_TRUE(state.spotUndoStack().empty());
 

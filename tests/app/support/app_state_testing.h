@@ -1,7 +1,7 @@
 #pragma once
 
 #include <filesystem>
-#include <map>
+#include <optional>
 #include <set>
 #include <vector>
 
@@ -13,18 +13,35 @@ namespace quillmere {
 // not publish.
 class AppStateTesting {
   public:
-    // `photo` open with `params` over `baseline`, as an open leaves it; no handler runs.
-    static void showPhoto(AppState& state, const OpenedPhoto& photo, const EditParams& params,
-                          const EditParams& baseline);
+    using URL = std::filesystem::path;
+
+    // `photo` open with `params` over `baseline`, as an open leaves it; only `photo` is
+    // announced and no handler runs.
+    static void showPhoto(AppState& state, const OpenedPhoto& photo, const EditParams& params = {},
+                          const EditParams& baseline = {}) {
+        state.photo_ = photo;
+        state.baselineParams_ = baseline;
+        state.editParams_ = params;
+        emit state.changed(AppState::Field::photo);
+    }
     // Appends session photos without opening them.
-    static void addSessionPhotos(AppState& state, const std::vector<std::filesystem::path>& urls);
-    static void select(AppState& state, std::set<std::filesystem::path> urls);
-    static std::map<std::filesystem::path, PhotoSessionState>& sessionStates(AppState& state);
-    static void startStroke(AppState& state, const SpotRepair& draft,
-                            const std::filesystem::path& photoURL);
+    static void addSessionPhotos(AppState& state, const std::vector<URL>& urls) {
+        for (const URL& url : urls) state.sessionPhotos_.emplace_back().url = url;
+    }
+    static void select(AppState& state, std::set<URL> urls) { state.selectedPhotoIDs_ = urls; }
+    static PhotoSessionState& sessionState(AppState& state, const URL& url) {
+        return state.sessionStates_[url];
+    }
+    static void startStroke(AppState& state, const SpotRepair& draft, const URL& photoURL) {
+        state.spotRepairDraft_ = draft;
+        state.spotRepairPhotoID_ = photoURL;
+    }
     // Sets the open photo as an open or a selection does, announced.
-    static void setPhoto(AppState& state, std::optional<OpenedPhoto> photo);
-    static void setOpening(AppState& state, bool opening);
+    static void setPhoto(AppState& state, std::optional<OpenedPhoto> photo) {
+        state.photo_ = std::move(photo);
+        emit state.changed(AppState::Field::photo);
+    }
+    static void setOpening(AppState& state, bool opening) { state.isOpening_ = opening; }
 };
 
 }  // namespace quillmere

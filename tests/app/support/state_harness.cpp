@@ -1,39 +1,26 @@
 #include "tests/app/support/state_harness.h"
 
-#include <algorithm>
-
 #include "core/edit/built_in_presets.h"
-#include "tests/app/support/app_state_testing.h"
 
 namespace quillmere::testing {
 
-FieldLog::FieldLog(AppState& state) {
-    connection_ = QObject::connect(&state, &AppState::changed,
-                                   [this](AppState::Field field) { fields.push_back(field); });
-}
-
-FieldLog::~FieldLog() { QObject::disconnect(connection_); }
-
-int FieldLog::count(AppState::Field field) const {
-    return static_cast<int>(std::count(fields.begin(), fields.end(), field));
-}
-
 StateHarness::StateHarness(HarnessReplacements replacements)
-    : presets(std::make_shared<InMemoryPresetStore>(BuiltInPresets::folders())) {
+    : presets(std::make_shared<InMemoryPresetStore>(BuiltInPresets::folders())),
+      preferences(std::make_shared<Preferences>(
+          QString::fromStdString((folder.path() / "preferences.conf").string()))) {
     AppStateCollaborators collaborators{
         .presetStore = replacements.presets ? replacements.presets : presets,
-        .checkpointStore = replacements.checkpoints ? replacements.checkpoints : checkpoints,
+        .checkpointStore = replacements.checkpoints ? replacements.checkpoints
+                                                    : std::make_shared<InMemoryCheckpointStore>(),
         .editClipboard = replacements.clipboard ? replacements.clipboard : clipboard,
         .photoEditStore = PhotoEditStore(folder.path() / "Edits"),
         .mainExecutor = executor,
         .histogramRunner = histograms,
         .thumbnailRunner = thumbnails,
-        .preferences = preferences = std::make_shared<Preferences>(
-            QString::fromStdString((folder.path() / "preferences.conf").string())),
+        .preferences = preferences,
         .prompts = prompts,
     };
-    state = std::make_unique<AppState>(replacements.engine ? replacements.engine : engine,
-                                       std::move(collaborators));
+    state = std::make_unique<AppState>(engine, std::move(collaborators));
     log = std::make_unique<FieldLog>(*state);
 }
 
@@ -45,9 +32,14 @@ bool StateHarness::request(const std::vector<std::filesystem::path>& urls) {
     return started;
 }
 
-void StateHarness::answerOpen(std::size_t index, std::optional<OpenedPhoto> photo) {
+void StateHarness::answerOpen(std::size_t index, std::optional<OpenedPhoto> photo,
+                              const char* failure) {
     executor->runPending();
-    engine->completeOpen(index, std::move(photo));
+    if (failure) {
+        engine->failOpen(index, std::make_exception_ptr(std::runtime_error(failure)));
+    } else {
+        engine->completeOpen(index, std::move(photo));
+    }
     executor->runPending();
 }
 
@@ -60,18 +52,6 @@ void StateHarness::answerAll() {
             engine->completeExport();
         }
     }
-}
-
-void StateHarness::open(const std::filesystem::path& url, std::optional<OpenedPhoto> photo) {
-    request({url});
-    answerOpen(engine->opens.size() - 1, std::move(photo));
-}
-
-void StateHarness::showPhoto(const std::filesystem::path& url, bool supportsDetail,
-                             const EditParams& params, const EditParams& baseline) {
-    AppStateTesting::addSessionPhotos(*state, {url});
-    AppStateTesting::showPhoto(*state, scriptedPhoto(url, supportsDetail), params, baseline);
-    AppStateTesting::select(*state, {url});
 }
 
 }  // namespace quillmere::testing

@@ -11,7 +11,6 @@
 #include <fstream>
 
 #include "app/workspace/filmstrip_delegate.h"
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {

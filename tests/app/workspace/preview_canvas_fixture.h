@@ -9,7 +9,6 @@
 #include "app/state/mock_render_engine.h"
 #include "app/workspace/preview_canvas.h"
 #include "core/compute/device.h"
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 #include "tests/fixtures/texture_fixtures.h"
 
@@ -27,7 +26,7 @@ class PreviewCanvasTest : public ::testing::Test {
     }
 
     void showPhoto(const char* path = "/photos/a.dng", bool withTexture = true) {
-        AppStateTesting::setPhoto(state, scriptedPhoto(path));
+        AppStateTesting::showPhoto(state, scriptedPhoto(path));
         if (withTexture) canvas->setTexture(engine.gradient(EditParams()));
         frame();
     }

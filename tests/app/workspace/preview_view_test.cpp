@@ -27,12 +27,7 @@ class PreviewViewTest : public ::testing::Test {
         view->show();
     }
 
-    void settle() {
-        for (int turn = 0; turn < 2; ++turn) {
-            QCoreApplication::processEvents();
-            harness.executor->runPending();
-        }
-    }
+    void settle() { harness.settle(); }
     // Waits for the render the view schedules after its pause.
     void awaitRenderRequest() {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.previews.empty(); }));

@@ -2,13 +2,11 @@
 
 #include <gtest/gtest.h>
 
-#include <QCoreApplication>
 #include <cmath>
 #include <deque>
 
 #include "app/state/mock_render_engine.h"
 #include "core/photo/gpu_render_engine_error.h"
-#include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -29,13 +27,7 @@ class RenderSchedulerTest : public ::testing::Test {
         }
         settle();
     }
-    // Lets the scheduler see what the state announced and the engine's answers arrive.
-    void settle() {
-        for (int turn = 0; turn < 3; ++turn) {
-            QCoreApplication::processEvents();
-            harness.executor->runPending();
-        }
-    }
+    void settle() { harness.settle(); }
     void edit(double exposure) {
         state.updateEditParams([exposure](EditParams& edit) { edit.exposure = exposure; });
         settle();
@@ -63,12 +55,10 @@ class RenderSchedulerTest : public ::testing::Test {
 TEST_F(RenderSchedulerTest, ABurstOfChangesRendersOnceWithTheLastEdit) {
     harness.open(a);
     settle();
-    const std::uint64_t start = scheduler.generation();
     for (int step = 1; step <= 10; ++step) {
         edit(step / 10.0);
         advance(3ms);
     }
-    EXPECT_EQ(scheduler.generation(), start + 10);
     render();
     ASSERT_EQ(engine.previews.size(), 1u);
     EXPECT_EQ(engine.previews[0].params.exposure, 1.0);
@@ -101,6 +91,7 @@ TEST_F(RenderSchedulerTest, ProgressIsClampedAndAnswersToOlderRequestsAreDropped
     progress(0.5);
     engine.completePreview(0, texture());
     render();
+    EXPECT_EQ(state.renderProgress(), std::nullopt) << "the older render's report";
     edit(2);
     engine.failPreview(0, std::make_exception_ptr(std::runtime_error("late")));
     settle();
@@ -115,11 +106,8 @@ TEST_F(RenderSchedulerTest, SchedulingWhileOpeningOnlyCancelsAndTheOpensEndRende
     openAndRender(a);
     state.setColorSamplerActive(true);
     harness.request({b});
-    const std::uint64_t before = scheduler.generation();
     // A change seen before the open's own announcement.
     scheduler.scheduleRender();
-    EXPECT_EQ(scheduler.generation(), before + 1);
-    EXPECT_TRUE(state.isRendering()) << "left alone while opening";
     settle();
     EXPECT_FALSE(state.isRendering()) << "ended by the open's start";
     render();
@@ -191,7 +179,7 @@ TEST_F(RenderSchedulerTest, TheColourSampleRendersFirstOncePerColourToolChange) 
     EXPECT_EQ(scheduler.colorSampleTexture(), nullptr);
 }
 
-TEST(RenderSchedulerParams, PointVisualisationFollowsTheSelectedColourUnlessHiddenOrBypassed) {
+TEST(RenderSchedulerParams, PointVisualisationFollowsTheSelectedColourUnlessOffOrBypassed) {
     testing::StateHarness harness;
     AppState& state = *harness.state;
     EditParams params;
@@ -202,28 +190,22 @@ TEST(RenderSchedulerParams, PointVisualisationFollowsTheSelectedColourUnlessHidd
     state.setVisualizeColorBand(3);
     const UUID second = params.hsl.points[1].id;
     struct Case {
-        bool bypassed, sampler, visualize, original;
+        bool bypassed, sampler, visualize;
         std::optional<std::string> channel;
         std::optional<UUID> selected;
         std::int64_t expected;
     } cases[] = {
-        {false, false, true, false, {}, second, 1},
-        {false, false, true, false, {}, UUID::random(), -1},
-        {true, false, true, false, {}, second, 5},
-        {false, false, true, true, {}, second, -1},
-        {false, false, false, false, {}, second, 5},
-        {false, true, true, false, {}, second, -1},
-        {false, false, true, false, "Hue", second, -1},
+        {false, false, true, {}, second, 1},   {false, false, true, {}, UUID::random(), -1},
+        {true, false, true, {}, second, 5},    {false, false, false, {}, second, 5},
+        {false, true, true, {}, second, -1},   {false, false, true, "Hue", second, -1},
     };
     for (const Case& test : cases) {
-        // First: a bypass ends the comparisons.
         if (test.bypassed != state.disabledEditLayers().contains(EditLayer::colorMixer)) {
             state.toggleEditLayer(EditLayer::colorMixer);
         }
         state.setColorSamplerActive(test.sampler);
         state.setColorTargetChannel(test.channel);
         state.setVisualizePointColor(test.visualize);
-        state.setShowOriginal(test.original);
         state.setSelectedPointColor(test.selected);
         const EditParams rendered = RenderScheduler::renderParams(state);
         EXPECT_EQ(rendered.visualizePointIndex, test.expected) << &test - cases;

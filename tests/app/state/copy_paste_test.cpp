@@ -3,10 +3,11 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QMimeData>
+#include <cmath>
 
 #include "app/state/edit_clipboard_payload.h"
 #include "app/state/system_edit_clipboard.h"
-#include "tests/app/support/app_state_testing.h"
+#include "core/common/coding_error.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -17,11 +18,40 @@ const std::filesystem::path kCached = "/photos/b.dng";
 
 SpotRepair repairAt(double x) { return SpotRepair(UUID::random(), x, 0.5, 0.01, {}); }
 
-TEST(CopyPaste, SpotRepairsNeverTravelAndDetailIsOnlyPastedWhereOffered) {
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
-    EditParams source;
-    source.exposure = 1.5;
+TEST(EditClipboardPayload, IsVersionOneThenTheEditAndRefusesOtherVersions) {
+    const std::string bytes = EditClipboardPayload::encode(EditParams{});
+    EXPECT_EQ(bytes.rfind(R"({"version":1,"params":{"exposure":0.0,"contrast":0.0,)", 0), 0u);
+    EXPECT_EQ(EditClipboardPayload::decode(bytes), EditParams{});
+    EXPECT_THROW(EditClipboardPayload::decode(R"({"version":2,"params":{}})"),
+                 EditClipboardError);
+    // Damaged payloads fail with the decoder's error, an unreadable edit before its version.
+    for (const char* damaged : {R"({"version":1})", R"({"version":2,"params":{"tint":"x"}})",
+                                R"({"version":"1","params":{}})", "not json"}) {
+        EXPECT_THROW(EditClipboardPayload::decode(damaged), DecodingError) << damaged;
+    }
+}
+
+TEST(SystemEditClipboard, RoundTripsAnEditAsTheClipboardsOnlyContent) {
+    SystemEditClipboard clipboard;
+    QGuiApplication::clipboard()->setText("earlier text");
+    EXPECT_FALSE(clipboard.containsEdit());
+    EXPECT_EQ(clipboard.read(), std::nullopt);
+
+    EditParams edit = testing::exposed(0.75);
+    edit.hsl.points.emplace_back(30, 0.4, 0.6);
+    clipboard.write(edit);
+    EXPECT_EQ(clipboard.read(), edit);
+    EXPECT_EQ(QGuiApplication::clipboard()->mimeData()->formats(),
+              QStringList{EditClipboardPayload::mimeType.data()});
+    // An edit that cannot be encoded leaves the clipboard alone.
+    EXPECT_THROW(clipboard.write(testing::exposed(NAN)), EncodingError);
+    EXPECT_EQ(clipboard.read(), edit);
+}
+
+using CopyPaste = testing::StateTest;
+
+TEST_F(CopyPaste, SpotRepairsNeverTravelAndDetailIsOnlyPastedWhereOffered) {
+    EditParams source = testing::exposed(1.5);
     source.denoiseMethod = DenoiseMethod::matchFilter;
     source.spotRepairs = {repairAt(0.2)};
     harness.showPhoto("/photos/source.dng", true, source);
@@ -32,7 +62,7 @@ TEST(CopyPaste, SpotRepairsNeverTravelAndDetailIsOnlyPastedWhereOffered) {
     EditParams target;
     target.spotRepairs = {repairAt(0.7)};
     harness.showPhoto(kPhoto, false, target);
-    AppStateTesting::sessionStates(state)[kCached].params.contrast = 30;
+    AppStateTesting::sessionState(state, kCached).params.contrast = 30;
     AppStateTesting::addSessionPhotos(state, {kCached});
     AppStateTesting::select(state, {kPhoto, kCached});
     state.toggleEditLayer(EditLayer::exposure);
@@ -46,7 +76,7 @@ TEST(CopyPaste, SpotRepairsNeverTravelAndDetailIsOnlyPastedWhereOffered) {
     EXPECT_FALSE(state.showOriginal());
     EXPECT_TRUE(state.disabledEditLayers().empty());
     // The other photo takes everything reusable, Detail included, its own contrast replaced.
-    EXPECT_EQ(AppStateTesting::sessionStates(state).at(kCached).params, source);
+    EXPECT_EQ(AppStateTesting::sessionState(state, kCached).params, source);
     EXPECT_EQ(state.editClipboardRevision(), 2);
 
     // An equal paste still clears the markers.
@@ -58,7 +88,7 @@ TEST(CopyPaste, SpotRepairsNeverTravelAndDetailIsOnlyPastedWhereOffered) {
     EXPECT_FALSE(state.canPasteEdit());
 }
 
-TEST(CopyPaste, FailuresGoToTheErrorLineAndChangeNothing) {
+TEST(CopyPasteFailures, GoToTheErrorLineAndChangeNothing) {
     struct RefusingClipboard final : EditClipboard {
         bool containsEdit() override { return true; }
         void write(const EditParams&) override { throw EditClipboardError::writeFailed(); }
