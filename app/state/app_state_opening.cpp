@@ -177,9 +177,6 @@ void AppState::installOpenedPhoto(const OpenedPhoto& photo, PhotoSessionState st
     emit changed(Field::photo);
     baselineParams_ = state.baseline;
     setEditParams(state.params);
-    if (!photo.supportsDetailDenoise) {
-        updateEditParams([](EditParams& edit) { edit.denoiseMethod = DenoiseMethod::natural; });
-    }
     assign(xmpLoaded_, state.xmpLoaded, Field::xmpLoaded);
     reloadCheckpoints();
     assign(activeCheckpointID_, state.activeCheckpointID, Field::activeCheckpointID);

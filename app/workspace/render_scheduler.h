@@ -55,8 +55,6 @@ class RenderScheduler {
     // failed one.
     const RenderEngine::TexturePointer& texture() const { return texture_; }
     const RenderEngine::TexturePointer& colorSampleTexture() const { return colorSampleTexture_; }
-    // Grows by one with every scheduling, disappearance and start of an open.
-    std::uint64_t generation() const { return generation_; }
 
     // Called whenever either texture changes.
     void setTexturesChanged(std::function<void()> callback) {
