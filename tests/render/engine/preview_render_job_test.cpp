@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "core/common/error.h"
-#include "core/render/engine/gpu_render_engine.h"
 #include "core/compute/gpu_render_engine_error.h"
+#include "core/render/engine/gpu_render_engine.h"
 #include "tests/render/engine/spy_photo_loader.h"
 
 namespace quillmere {
@@ -40,53 +40,6 @@ class PreviewRenderJobTest : public ::testing::Test {
     std::unique_ptr<GPURenderEngine> engine;
     const PhotoID photo{"/photos/wide.dng"};
 };
-
-TEST_F(PreviewRenderJobTest, OutputIsANewDisplayEncodedTextureOfTheSourceSize) {
-    const TexturePointer fit = render(neutral());
-    ASSERT_TRUE(fit);
-    EXPECT_EQ(fit->width(), 2048);
-    EXPECT_EQ(fit->height(), 1365);
-    EXPECT_EQ(fit->pixelFormat(), PixelFormat::rgba16Float);
-    EXPECT_EQ(fit->usage(), TextureUsage::shaderRead | TextureUsage::shaderWrite);
-    EXPECT_EQ(fit->storageMode(), StorageMode::shared);
-
-    // Linear 0.18 grey comes out as a neutral display-encoded mid grey.
-    const msl::float4 centre = fit->read(1024, 682);
-    EXPECT_NEAR(centre.x, centre.y, 0.01);
-    EXPECT_NEAR(centre.z, centre.y, 0.01);
-    EXPECT_GT(centre.y, 0.35);
-    EXPECT_LT(centre.y, 0.6);
-
-    // Never the loader's texture, never one handed out before.
-    const TexturePointer again = render(neutral());
-    EXPECT_NE(again, fit);
-    for (const auto& call : loader->recordedTextureCalls()) {
-        EXPECT_NE(loader->texture(photo, call.denoised, call.resolution, call.method,
-                                  call.preserveRAWTexture, [] { return false; }, {}),
-                  again);
-    }
-
-    const TexturePointer full = render(neutral(), PreviewResolution::full);
-    EXPECT_EQ(full->width(), 3000);
-    EXPECT_EQ(full->height(), 2000);
-}
-
-TEST_F(PreviewRenderJobTest, DenoiseBlendsTowardsTheCleanTexture) {
-    // The denoised variant is brighter, so the blend shows how much of it the tone pass used.
-    loader->scene = [](bool denoised, double, double) {
-        const float value = denoised ? 0.5f : 0.1f;
-        return msl::float4{value, value, value, 1};
-    };
-    EditParams edit = neutral();
-    const float none = render(edit)->read(10, 10).y;
-    edit.denoise = 100;
-    const float all = render(edit)->read(10, 10).y;
-    edit.denoise = 50;
-    const float half = render(edit)->read(10, 10).y;
-    EXPECT_GT(all, none + 0.2);
-    EXPECT_GT(half, none + 0.05);
-    EXPECT_LT(half, all - 0.05);
-}
 
 TEST_F(PreviewRenderJobTest, SpotRepairsHealTheDevelopedImage) {
     // A dark blot in a flat field, centred a quarter from the top and a third from the left.

@@ -14,7 +14,7 @@ namespace {
 
 // Implements only what an engine must: open, the plain preview and exportJPEG.
 class MinimalEngine : public RenderEngine {
-public:
+  public:
     using RenderEngine::preview;
 
     void open(const std::filesystem::path& url, std::stop_token stopToken,
@@ -117,15 +117,6 @@ TEST(RenderEngineTest, FutureCarriesTheErrorOfTheCompletion) {
     const OpenedPhoto photo = opened.get();
     EXPECT_EQ(photo.id, PhotoID{"/photos/a.arw"});
     EXPECT_TRUE(photo.supportsDetailDenoise);
-}
-
-TEST(RenderResultTest, ValueRethrowsTheError) {
-    RenderResult<int> failed(std::make_exception_ptr(CancellationError()));
-    EXPECT_FALSE(failed.hasValue());
-    EXPECT_THROW(failed.value(), CancellationError);
-    RenderResult<int> succeeded(7);
-    EXPECT_EQ(succeeded.error(), nullptr);
-    EXPECT_EQ(succeeded.value(), 7);
 }
 
 }  // namespace

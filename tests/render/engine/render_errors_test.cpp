@@ -2,9 +2,9 @@
 
 #include <system_error>
 
+#include "core/compute/gpu_render_engine_error.h"
 #include "core/render/export/dng_export_error.h"
 #include "core/render/export/exporter_error.h"
-#include "core/compute/gpu_render_engine_error.h"
 
 namespace quillmere {
 namespace {

@@ -18,7 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 class DNGConverterTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { file_io::writeFileAtomically(source_, "raw"); }
 
     // A converter that records its arguments, talks on both output streams, runs `body` and

@@ -27,7 +27,7 @@ std::string recordText(double exposure, bool appliedToPixels = false) {
 }
 
 class EmbeddedMetadataTest : public ::testing::Test {
-protected:
+  protected:
     // A DNG whose XMP holds `properties` (path, text).
     fs::path dngWith(const std::vector<std::pair<std::string, std::string>>& properties) {
         XmpDocument xmp;

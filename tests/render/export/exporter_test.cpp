@@ -253,24 +253,6 @@ TEST_F(ExporterTest, ARecordThatCannotBeWrittenFailsTheExport) {
     EXPECT_THROW(exporter_.data(*image, source, notANumber, jpegOptions()), EncodingError);
 }
 
-TEST_F(ExporterTest, AScaledImageThatCannotBeAllocatedIsAnEncodingFailure) {
-    const Exporter smallDevice(Device(1024));
-    const auto error = exporterErrorOf(
-        [&] { smallDevice.data(*developedPattern(64, 48), cameraPhoto(), {}, jpegOptions(32)); });
-    EXPECT_EQ(error ? std::optional(error->code()) : std::nullopt,
-              ExporterError::Code::jpegEncodingFailed);
-}
-
-TEST_F(ExporterTest, ADngRequestIsTheDngExportersResult) {
-    const fs::path dng = folder_.path() / "camera.dng";
-    file_io::writeFileAtomically(dng, testing::makeSampleDNG(false).bytes);
-    ExportOptions options = jpegOptions(256);
-    options.format = ExportFormat::dng;
-    const EditParams edit = sampleEdit();
-    EXPECT_TRUE(exporter_.data(*developedPattern(8, 8), dng, edit, options) ==
-                DNGExporter::data(dng, edit, options));
-}
-
 TEST_F(ExporterTest, ExportImageWritesBesideTheSourceOrReportsWhyNot) {
     const auto image = developedPattern(64, 48);
     const fs::path source = cameraPhoto();
