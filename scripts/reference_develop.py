@@ -33,6 +33,8 @@ K = {
     "blue_from_z": 1.0572252,
     "bilateral_spatial": 128.0,
     "lut_interpolates": True,
+    "limiter": 3.0,
+    "end_tangents": True,
     "whites_gain": 2.0,
     "blacks_gain": 2.0,
     "whites_pivot": 0.75,
@@ -200,13 +202,15 @@ class Monotone:
         m[0], m[-1] = d[0], d[-1]
         for k in range(1, n - 1):
             m[k] = 0.0 if d[k - 1] * d[k] <= 0 else (d[k - 1] + d[k]) / 2
+        if not K["end_tangents"]:
+            m[0] = 0.0
         for k in range(n - 1):
             if d[k] == 0:
                 m[k] = m[k + 1] = 0.0
                 continue
             a, b = m[k] / d[k], m[k + 1] / d[k]
-            if a * a + b * b > 9:
-                t = 3 / math.sqrt(a * a + b * b)
+            if a * a + b * b > K["limiter"] ** 2:
+                t = K["limiter"] / math.sqrt(a * a + b * b)
                 m[k], m[k + 1] = t * a * d[k], t * b * d[k]
         self.xs, self.ys, self.m = xs, ys, m
 

@@ -133,27 +133,6 @@ TEST_F(CommandBufferTest, AFailingPassStopsTheBufferWithItsError) {
     EXPECT_EQ(b->read(0, 0).x, 0.0f) << "the pass after the failure did not run";
 }
 
-TEST_F(CommandBufferTest, AKernelMissingItsArgumentsFailsTheBufferInsteadOfCrashing) {
-    const auto run = [&](bool bindInput, const void* bytes, std::size_t length) {
-        const std::shared_ptr<CommandBuffer> buffer = queue->makeCommandBuffer();
-        const auto encoder = buffer->makeComputeCommandEncoder();
-        encoder->setComputePipelineState(library.makePipeline("add"));
-        if (bindInput) encoder->setTexture(texture(0.0f), 0);
-        encoder->setTexture(texture(0.0f), 1);
-        encoder->setBytes(bytes, length, 0);
-        encoder->dispatchThreads({5, 4}, {1, 1});
-        encoder->endEncoding();
-        buffer->commit();
-        return buffer->error() ? std::string(buffer->error()->what()) : std::string();
-    };
-    const std::uint16_t tooShort = 1;
-    EXPECT_EQ(run(true, &tooShort, sizeof tooShort),
-              "Buffer slot 0 holds 2 bytes; the kernel reads 4.");
-    const float addend = 1.0f;
-    EXPECT_EQ(run(false, &addend, sizeof addend), "No texture is bound at slot 0.");
-    EXPECT_EQ(run(true, &addend, sizeof addend), "");
-}
-
 TEST_F(CommandBufferTest, EncodersAreOneAtATimeAndOnlyBeforeCommit) {
     const std::shared_ptr<CommandBuffer> buffer = queue->makeCommandBuffer();
     {

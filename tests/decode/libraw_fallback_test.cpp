@@ -71,13 +71,5 @@ TEST_F(LibRawFallbackTest, FailsCleanlyOnFilesLibRawCannotDevelop) {
     }
 }
 
-TEST_F(LibRawFallbackTest, ReportsATextureTheDeviceCannotMake) {
-    const std::string path = folder.dng("grey.dng", SyntheticDNGOptions{});
-    const Device small(128 * 96 * 8 - 1);  // one byte short of the developed image
-    expectNativeRAWError([&] { LibRawFallback::decode(path, small); }, Code::allocation,
-                         "Could not allocate memory for the native RAW image.");
-    EXPECT_EQ(LibRawFallback::decode(path, Device(128 * 96 * 8)).texture->width(), 128);
-}
-
 }  // namespace
 }  // namespace quillmere

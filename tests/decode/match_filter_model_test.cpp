@@ -70,12 +70,6 @@ TEST_F(MatchFilterModelTest, MissingConfiguredPathFailsWithoutLookingElsewhere) 
     EXPECT_EQ(failureOf(locations("")), "The configured Detail model does not exist: ");
 }
 
-TEST_F(MatchFilterModelTest, InstalledModelComesBeforeTheSourceTree) {
-    touch(installed() / "Models" / "MatchFilter.onnx");
-    touch(source() / "models" / "MatchFilter.onnx");
-    EXPECT_EQ(MatchFilterModel::url(locations()), installed() / "Models" / "MatchFilter.onnx");
-}
-
 TEST_F(MatchFilterModelTest, WithoutInstalledResourcesTheSourceTreeIsUsed) {
     touch(source() / "models" / "MatchFilter.onnx");
     fs::remove_all(installed());

@@ -254,32 +254,5 @@ TEST_F(RAWFilterTest, RefusesFilesItCannotDevelop) {
     }
 }
 
-TEST_F(RAWFilterTest, ReportsWhatGoesWrongWhileDeveloping) {
-    const std::filesystem::path file = write("changing.dng", SyntheticDNGOptions{});
-    RAWFilter filter(file);
-    filter.setSettings(loaderSettings(1.0f));
-    EXPECT_EQ(failureOf([&] { filter.outputTexture(Device(4096)); }),
-              RAWFilterError::Code::outOfMemory);
-    SyntheticDNGOptions larger;
-    larger.width = 160;
-    fixtures::writeSyntheticDNG(file, larger);
-    std::string message;
-    EXPECT_EQ(failureOf([&] { filter.outputTexture(device); }, &message),
-              RAWFilterError::Code::developFailed);
-    EXPECT_EQ(message,
-              "The RAW photo could not be developed. RAW geometry changed since decoding.");
-}
-
-TEST_F(RAWFilterTest, DevelopsARealCameraFile) {
-    RAWFilter filter(testData("tinydng_colorchart.dng"));
-    EXPECT_EQ(filter.outputWidth(), 1734);
-    EXPECT_EQ(filter.properties().pixelWidth, 1734);  // not the sensor's 1888 with its margins
-    // Shot in daylight: between warm indoor light and shade.
-    EXPECT_GT(filter.neutralTemperature(), 4000.0f);
-    EXPECT_LT(filter.neutralTemperature(), 7500.0f);
-    filter.setSettings(loaderSettings(1.0f));
-    EXPECT_GT(statisticsOf(*filter.outputTexture(device), 1, 0, 0, 1734, 1156).deviation, 0.01);
-}
-
 }  // namespace
 }  // namespace quillmere

@@ -44,27 +44,6 @@ TEST(RAWLoaderFitSizeTest, LongEdgeAtMost2048AndNeverZero) {
 
 using RAWLoaderNaturalTest = LoaderTest;
 
-TEST_F(RAWLoaderNaturalTest, RasterPhotoAtFullAndFitSize) {
-    const auto strip = photoPath("strip.jpg");
-    writeJpeg(strip, {.width = 1, .height = 5000, .markerSize = 1});
-    loader->open(strip);
-    const auto fullTexture = texture(strip, false, full);
-    expectEngineTexture(*fullTexture, 1, 5000);
-    const auto fitTexture = texture(strip, false, fit);
-    expectEngineTexture(*fitTexture, 1, 2048);
-
-    const auto photo = photoPath("photo.jpg");
-    writeJpeg(photo, {.width = 3000, .height = 200});
-    loader->open(photo);
-    const auto scaled = texture(photo, false, fit);
-    expectEngineTexture(*scaled, 2048, 137);
-    // Bottom row first: the marker of the stored top-left corner is in the last rows.
-    const float4 topLeft = scaled->read(2, 134);
-    const float4 bottomLeft = scaled->read(2, 2);
-    EXPECT_GT(topLeft.x, 0.5f);
-    EXPECT_LT(bottomLeft.x, 0.1f);
-}
-
 TEST_F(RAWLoaderNaturalTest, FitIsScaledFromTheCachedFullTextureAndBothAreKept) {
     const auto path = fakeRAW("big.dng", {.size = PixelSize{3000, 1000}});
     loader->open(path);
@@ -196,20 +175,6 @@ TEST_F(RAWLoaderNaturalTest, DecoderFailuresHaveTheirSentences) {
                                         loader_testing::never);
               }),
               "A Metal GPU is required.");
-}
-
-TEST_F(RAWLoaderNaturalTest, CancellationBeforeTheStartActivatesNothing) {
-    const auto first = fakeRAW("first.nef");
-    const auto second = fakeRAW("second.nef");
-    loader->open(first);
-    loader->open(second);
-    const auto cached = texture(second, false, fit);
-    const int made = log().filtersMade;
-    EXPECT_THROW(loader->texture(PhotoID{first}, false, fit, DenoiseMethod::natural, false,
-                                 [] { return true; }),
-                 CancellationError);
-    EXPECT_EQ(log().filtersMade, made);
-    EXPECT_EQ(texture(second, false, fit), cached);
 }
 
 using RAWLoaderRAWTextureTest = LoaderTest;

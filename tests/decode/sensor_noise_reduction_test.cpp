@@ -127,24 +127,6 @@ TEST(SensorNoiseReduction, AppliesEachAmountToItsOwnPartInProportion) {
     EXPECT_NE(luminanceOnly, plane);
 }
 
-TEST(SensorNoiseReduction, GivesTheSameResultWhereverBandsAndThreadsFall) {
-    // The plane is worked through in bands of rows with margins, on several threads: moving its
-    // content down by a few rows moves the result with it, bit for bit.
-    constexpr int kShift = 37;
-    constexpr int kReach = 14;  // how far the passes together look
-    const std::vector<float> plane = noisyPlane(flat, 3);
-    std::vector<float> shifted = noisyPlane(flat, 4, kShift);
-    shifted.insert(shifted.end(), plane.begin(), plane.end());
-    const std::vector<float> result = reduced(plane, {1.0f, 1.0f});
-    const std::vector<float> shiftedResult = reduced(shifted, {1.0f, 1.0f});
-    const std::size_t row = kWidth * 4;
-    for (std::size_t i = kReach * row; i < (kHeight - kReach) * row; ++i) {
-        ASSERT_EQ(result[i], shiftedResult[i + kShift * row]) << i;
-    }
-    const tbb::global_control oneThread(tbb::global_control::max_allowed_parallelism, 1);
-    EXPECT_EQ(reduced(plane, {1.0f, 1.0f}), result);
-}
-
 TEST(SensorNoiseReduction, KeepsAColourEdgeBetweenAreasOfEqualBrightness) {
     const auto edge = [](int x, int) {
         return x < kWidth / 2 ? Quad{0.5f, 0.3f, 0.1f, 0.3f} : Quad{0.1f, 0.3f, 0.5f, 0.3f};

@@ -61,11 +61,5 @@ TEST(XMLParser, NeverLoadsExternalEntitiesAndStopsExpansionBombs) {
     EXPECT_FALSE(parses(bomb + "]><a>&e12;</a>"));
 }
 
-TEST(XMLParser, ParsesDocumentsLargerThanOneChunk) {
-    const std::string filler(3 << 20, ' ');
-    EXPECT_EQ(eventsOf("<a>" + filler + "x</a>"), "<a>" + filler + "x</a>");
-    EXPECT_FALSE(parses("<a>" + filler + "x</b>"));
-}
-
 }  // namespace
 }  // namespace quillmere

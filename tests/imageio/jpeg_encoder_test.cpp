@@ -28,7 +28,8 @@ TEST(JpegEncoder, QualityIsLimitedToZeroToOne) {
 }
 
 TEST(JpegEncoder, WritesTopRowFirstWithTheGivenProfile) {
-    const fixtures::TestPattern pattern{.width = 33, .height = 17, .marker = {255, 0, 0}, .markerSize = 8};
+    const fixtures::TestPattern pattern{
+        .width = 33, .height = 17, .marker = {255, 0, 0}, .markerSize = 8};
     const std::string jpeg =
         encodeJpeg(fixtures::makePattern(pattern), 1.0, fixtures::displayP3IccProfile());
     const LinearImage decoded = decodeRasterData(jpeg);

@@ -93,19 +93,6 @@ TEST_F(PreviewCompositorTest, PhotoIsScaledByTheWidthRatioAndHangsFromTheDestina
                                         "########", "########", "########"}));
 }
 
-TEST_F(PreviewCompositorTest, ADestinationBeyondTheDrawableIsCutAtItsEdges) {
-    // Zoomed in four times and panned so that only the middle of the photo is visible.
-    const Rgba8Image image = compose({-4, -2, 16, 8}, {8, 4});
-    ASSERT_EQ(image.width, 8);
-    ASSERT_EQ(image.height, 4);
-    EXPECT_EQ(backgroundMap(image), std::vector<std::string>(4, "########"));
-    // Drawable column 2 is texture x (2.5 + 4) / 4 = 1.625, an eighth of the way from texel 1's
-    // centre to texel 2's; drawable rows 0 and 3 are texture y 1.375 and 0.625.
-    EXPECT_EQ(at(image, 2, 0)[0], 72);   // 0.25 + 0.125 × 0.25
-    EXPECT_EQ(at(image, 0, 0)[1], 112);  // 0.875 × 0.5
-    EXPECT_EQ(at(image, 0, 3)[1], 16);   // 0.125 × 0.5
-}
-
 TEST_F(PreviewCompositorTest, AnUnusableDestinationShowsTheBackgroundAlone) {
     for (const Rect destination :
          {Rect{0, 0, 0, 2}, Rect{0, 0, -4, 2}, Rect{0, 0, kNaN, 2}, Rect{0, 0, kInfinity, 2},
@@ -126,10 +113,6 @@ TEST_F(PreviewCompositorTest, DrawableSizeIsRoundedAndAnEmptyOrHugeOneHandled) {
     }
     EXPECT_THROW(scene(photo(), {0, 0, 4, 2}, {1e12, 2}, ColorSpace::sRGB, kBackground),
                  std::invalid_argument);
-}
-
-TEST_F(PreviewCompositorTest, WithoutATextureThereIsNoScene) {
-    EXPECT_FALSE(scene(nullptr, {0, 0, 4, 2}, {4, 2}, ColorSpace::sRGB, kBackground));
 }
 
 TEST_F(PreviewCompositorTest, TheColourSpaceDecidesHowValuesAreShown) {

@@ -105,19 +105,5 @@ TEST(RenderEngineTest, DefaultPhotoExportIsAPlainJPEGOnly) {
     EXPECT_EQ(engine.jpegQualities.size(), 1u);
 }
 
-TEST(RenderEngineTest, FutureCarriesTheErrorOfTheCompletion) {
-    MinimalEngine engine;
-    std::stop_source stop;
-    stop.request_stop();
-    auto cancelled = futureOf<OpenedPhoto>(
-        [&](auto done) { engine.open("/photos/a.dng", stop.get_token(), done); });
-    EXPECT_THROW(cancelled.get(), CancellationError);
-
-    auto opened = futureOf<OpenedPhoto>([&](auto done) { engine.open("/photos/a.arw", {}, done); });
-    const OpenedPhoto photo = opened.get();
-    EXPECT_EQ(photo.id, PhotoID{"/photos/a.arw"});
-    EXPECT_TRUE(photo.supportsDetailDenoise);
-}
-
 }  // namespace
 }  // namespace quillmere

@@ -128,16 +128,5 @@ TEST_F(DNGConverterTest, StoreEditionNeverStartsTheConverter) {
     EXPECT_FALSE(fs::exists(argumentsFile()));
 }
 
-TEST(DNGConverterSetupTest, LooksInTheSystemThenTheUserApplicationsFolder) {
-    const char* home = std::getenv("HOME");
-    ASSERT_NE(home, nullptr);
-    const std::string installPath =
-        "/Applications/Adobe DNG Converter.app/Contents/MacOS/Adobe DNG Converter";
-    const DNGConverterSetup setup = DNGConverterSetup::standard();
-    EXPECT_EQ(setup.allowed, !DistributionPolicy::isAppStore());
-    EXPECT_EQ(setup.executableCandidates,
-              (std::vector<fs::path>{installPath, std::string(home) + installPath}));
-}
-
 }  // namespace
 }  // namespace quillmere

@@ -128,23 +128,6 @@ TEST_P(DNGExporterTest, SwitchesRemoveWhatTheSourceHad) {
     EXPECT_EQ(withoutRecord.xmp->text("xmp:Rating"), "3");
 }
 
-TEST_P(DNGExporterTest, PacketThatDoesNotParseIsReplaced) {
-    const std::string source = makeSampleDNG(bigEndian(), "<x:xmpmeta broken").bytes;
-    const fs::path exported =
-        write("export.dng", DNGExporter::embed(source, someEdit(), dngOptions(true, true)));
-    const std::optional<EmbeddedEditRecord> record = EmbeddedMetadata::read(exported);
-    ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(record->parameters, someEdit());
-}
-
-TEST_P(DNGExporterTest, EditJSONCannotHoldFailsOnlyWhenTheRecordIsWritten) {
-    const std::string source = makeSampleDNG(bigEndian()).bytes;
-    EditParams edit = someEdit();
-    edit.contrast = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_THROW(DNGExporter::embed(source, edit, dngOptions(true, true)), EncodingError);
-    EXPECT_NO_THROW(DNGExporter::embed(source, edit, dngOptions(true, false)));
-}
-
 TEST(DNGExporterSourceTest, RasterSourcesAreRefused) {
     for (const char* name :
          {"/photos/a.jpg", "/photos/b.JPEG", "/photos/c.heic", "/photos/d.HEIF"}) {
@@ -155,11 +138,6 @@ TEST(DNGExporterSourceTest, RasterSourcesAreRefused) {
             EXPECT_EQ(error.code(), DNGExportError::Code::rasterNotSupported) << name;
         }
     }
-}
-
-TEST(DNGExporterSourceTest, MissingDNGSourceIsTheSystemsError) {
-    EXPECT_THROW(DNGExporter::data("/nonexistent/photo.dng", EditParams(), dngOptions(true, true)),
-                 fs::filesystem_error);
 }
 
 TEST(DNGExporterSourceTest, FileBeyondThirtyTwoBitOffsetsIsRefusedUnread) {

@@ -40,11 +40,6 @@ class EmbeddedMetadataTest : public ::testing::Test {
     testing::TemporaryFolder folder_;
 };
 
-TEST(EmbeddedMetadataSchemaTest, NamespaceIsAnHTTPSURIOfVersionOne) {
-    EXPECT_TRUE(EmbeddedMetadata::namespaceURI.starts_with("https://"));
-    EXPECT_TRUE(EmbeddedMetadata::namespaceURI.ends_with("/ns/1.0/"));
-}
-
 TEST_F(EmbeddedMetadataTest, ReadsTheRecordOfAJPEG) {
     Rgb8Image image{.width = 16, .height = 8, .rgb = std::vector<std::uint8_t>(16 * 8 * 3, 128)};
     PhotoMetadata metadata;

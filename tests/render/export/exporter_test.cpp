@@ -222,18 +222,6 @@ TEST_F(ExporterTest, CaptureMetadataComesOverWithoutCameraInternals) {
                 exporter_.jpegData(*image, source, 0.0));
 }
 
-TEST_F(ExporterTest, AnUnreadableSourceStillExports) {
-    const fs::path notAPhoto = folder_.path() / "notes.jpg";
-    file_io::writeFileAtomically(notAPhoto, "not a photo");
-    const auto image = developedPattern(64, 48);
-    for (const fs::path& source : {notAPhoto, folder_.path() / "missing.jpg"}) {
-        EXPECT_EQ(decodeRasterData(exporter_.jpegData(*image, source, 0.9)).width, 64) << source;
-        const std::string exported = exporter_.data(*image, source, sampleEdit(), jpegOptions(32));
-        EXPECT_EQ(decodeRasterData(exported).width, 32) << source;
-        EXPECT_EQ(metadataOf(exported).exifValue("Exif.Photo.PixelXDimension"), "32");
-    }
-}
-
 TEST_F(ExporterTest, ARecordThatCannotBeWrittenFailsTheExport) {
     EditParams edit;
     std::vector<SpotRepair::Point> stroke;
