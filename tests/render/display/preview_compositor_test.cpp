@@ -86,6 +86,12 @@ TEST_F(PreviewCompositorTest, PhotoIsScaledByTheWidthRatioAndHangsFromTheDestina
     EXPECT_EQ(at(centred, 3, 3), photoPixel(0, 1));
     EXPECT_EQ(at(centred, 10, 6), photoPixel(3, 0));
 
+    // Measured from the top: a destination one row down shows the photo in rows 1 to 4.
+    EXPECT_EQ(backgroundMap(compose({2, 1, 8, 4}, {12, 10})),
+              (std::vector<std::string>{
+                  "............", "..########..", "..########..", "..########..", "..########..",
+                  "............", "............", "............", "............", "............"}));
+
     // A square destination for a 2:1 photo: the width sets the scale and the photo's bottom edge
     // sits on the destination's bottom edge, leaving the destination's upper half empty.
     EXPECT_EQ(backgroundMap(compose({0, 0, 8, 8}, {8, 8})),

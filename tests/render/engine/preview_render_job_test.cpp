@@ -64,6 +64,27 @@ TEST_F(PreviewRenderJobTest, SpotRepairsHealTheDevelopedImage) {
     EXPECT_NEAR(healedFull->read(1000, 1500).y, field, 0.02);
 }
 
+TEST_F(PreviewRenderJobTest, SharpeningScalesItsRadiusWithTheRendersShareOfThePhoto) {
+    // The fit render of the 3000 px wide photo is 2048 px wide: its radius 3 sharpens as radius
+    // 3 × 2048 / 3000 does on a photo of the render's own size.
+    const auto stripes = [](bool, double u, double) {
+        const float v = std::fmod(u * 300, 2) < 1 ? 0.1f : 0.4f;
+        return msl::float4{v, v, v, 1};
+    };
+    loader->scene = stripes;
+    EditParams edit = neutral();
+    edit.sharpening = {.amount = 150, .radius = 3, .detail = 50, .masking = 0};
+    const TexturePointer wide = render(edit);
+    loader = std::make_shared<SpyPhotoLoader>(2048, 1365);
+    loader->scene = stripes;
+    makeEngine(std::make_shared<Device>());
+    edit.sharpening.radius = 3.0 * 2048 / 3000;
+    const TexturePointer fitting = render(edit);
+    for (const int x : {100, 101, 102, 103, 104, 105, 106, 107}) {
+        EXPECT_NEAR(wide->read(x, 600).y, fitting->read(x, 600).y, 1e-3f) << x;
+    }
+}
+
 TEST_F(PreviewRenderJobTest, AnOutputTooLargeForTheDeviceIsReportedWithThePhotosSize) {
     // The device can hold a fit render (2048 × 1365 × 8 bytes) but not a full one.
     makeEngine(std::make_shared<Device>(std::size_t{24} << 20));
