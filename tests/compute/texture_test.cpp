@@ -38,29 +38,6 @@ TEST(Device, AllocationFailureGivesNoTexture) {
         << "2^66 bytes overflow 64 bits";
 }
 
-TEST(Device, TexturesKeepTheirDescriptionAndStartZeroedAndDistinct) {
-    const Device device;
-    const TextureDescriptor privateGuide{
-        .pixelFormat = PixelFormat::r32Float,
-        .width = 3,
-        .height = 2,
-        .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
-        .storageMode = StorageMode::devicePrivate};
-    const std::shared_ptr<Texture> first = device.makeTexture(privateGuide);
-    const std::shared_ptr<Texture> second = device.makeTexture(privateGuide);
-    ASSERT_TRUE(first && second);
-    EXPECT_NE(first, second);
-    EXPECT_EQ(first->pixelFormat(), PixelFormat::r32Float);
-    EXPECT_EQ(first->width(), 3);
-    EXPECT_EQ(first->height(), 2);
-    EXPECT_EQ(static_cast<unsigned>(first->usage()), 3u);
-    EXPECT_EQ(first->storageMode(), StorageMode::devicePrivate);
-    EXPECT_EQ(first->bytesPerRow(), 12u);
-    first->setLabel("Recovery guide");
-    EXPECT_EQ(first->label(), "Recovery guide");
-    for (const std::byte b : testing::readBytes(*first)) EXPECT_EQ(b, std::byte{0});
-}
-
 TEST(Texture, RegionUploadAndReadBackHonourBytesPerRow) {
     const Device device;
     const std::shared_ptr<Texture> texture =
