@@ -16,20 +16,42 @@ function(quillmere_add_component target folder)
   endif()
 endfunction()
 
-# quillmere_add_test(<executable> <folder> [DEPS <targets...>])
-# One GoogleTest executable per area, made of every .cpp in tests/<folder>.
-function(quillmere_add_test target folder)
+# quillmere_add_app_library(<target> <folder> [DEPS <targets...>])
+# One static library per folder of the application, made of every .cpp and .h in that folder;
+# Qt's meta-object compiler runs over the headers that declare QObjects.
+function(quillmere_add_app_library target folder)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS
+       ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+  add_library(${target} STATIC ${sources})
+  set_target_properties(${target} PROPERTIES AUTOMOC ON)
+  target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# quillmere_add_test(<executable> <folder> [OWN_MAIN] [DEPS <targets...>])
+# One GoogleTest executable per area, made of every .cpp in tests/<folder>. With OWN_MAIN one of
+# those files holds main() (for instance to start a Qt application first) and GoogleTest's own
+# main is not linked.
+function(quillmere_add_test target folder)
+  cmake_parse_arguments(ARG "OWN_MAIN" "" "DEPS" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp)
   if(NOT sources)
     return()
   endif()
   add_executable(${target} ${sources})
-  target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_link_libraries(${target} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock)
+  if(NOT ARG_OWN_MAIN)
+    target_link_libraries(${target} PRIVATE GTest::gtest_main)
+  endif()
   # Every test runs in a fixed environment. It is set by a launcher rather than the tests'
   # ENVIRONMENT property, which gtest_discover_tests of CMake 3.25 splits into separate
   # properties so that only its first variable would be set.
   set_target_properties(${target} PROPERTIES CROSSCOMPILING_EMULATOR
     "${CMAKE_COMMAND};-E;env;TZ=UTC;LC_ALL=C.UTF-8;QT_QPA_PLATFORM=offscreen;LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/tests/lsan_suppressions.txt")
   gtest_discover_tests(${target} DISCOVERY_TIMEOUT 120)
+  # Besides one process per test, the whole executable as one process with its tests in random
+  # order (gtest prints the seed): what one test leaves behind (files, the environment, a
+  # library's global state, memory another test reads) fails here instead of by chance.
+  add_test(NAME ${target}.shuffled COMMAND ${target} --gtest_shuffle)
 endfunction()

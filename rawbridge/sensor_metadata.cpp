@@ -111,7 +111,7 @@ void channelColours(LibRaw& raw, const QXRAWMetadata& metadata, int colours[4]) 
     }
 }
 
-QXRAWMetadata metadataFor(LibRaw& raw) {
+QXRAWMetadata sensorGeometry(const LibRaw& raw) {
     const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
     QXRAWMetadata metadata{};
     if (sizes.width < kMinimumVisibleSize || sizes.height < kMinimumVisibleSize) {
@@ -127,6 +127,11 @@ QXRAWMetadata metadataFor(LibRaw& raw) {
     const bool transposed = (metadata.orientation & 4) != 0;
     metadata.output_width = transposed ? metadata.crop_height : metadata.crop_width;
     metadata.output_height = transposed ? metadata.crop_width : metadata.crop_height;
+    return metadata;
+}
+
+QXRAWMetadata metadataFor(LibRaw& raw) {
+    QXRAWMetadata metadata = sensorGeometry(raw);
     setColourFilterLayout(raw, metadata);
 
     const libraw_colordata_t& color = raw.imgdata.color;

@@ -71,9 +71,16 @@ float whiteBalanceMultiplier(const libraw_colordata_t& color, int colour);
 // The colour index of each channel R, G1, B, G2 at its position in the record's quad.
 void channelColours(LibRaw& raw, const QXRAWMetadata& metadata, int colours[4]);
 
+// The geometry of the record of an opened instance: visible and packed size, orientation,
+// default crop, output size and ISO, every other field 0. Unlike the black levels, which LibRaw
+// may measure from the sensor's masked pixels while it unpacks, none of it comes from sensor data,
+// so it can be read from a file without image data. Fails with "RAW sensor is too small.".
+QXRAWMetadata sensorGeometry(const LibRaw& raw);
+
 // The record of an unpacked three-colour Bayer instance, every field but the noise fields (0).
-// Fails with "RAW sensor is too small.", "Unsupported CFA layout." or "Invalid RAW black/white
-// calibration.".
+// Only an instance the bridge's unpack() made has sensor data to measure: LibRaw unpacks a file
+// without image data "successfully" into memory it never wrote. Fails as sensorGeometry, with
+// "Unsupported CFA layout." or with "Invalid RAW black/white calibration.".
 QXRAWMetadata metadataFor(LibRaw& raw);
 
 }  // namespace quillmere::rawbridge

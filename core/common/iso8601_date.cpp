@@ -2,8 +2,6 @@
 
 #include <fmt/format.h>
 
-#include <cstdint>
-
 namespace quillmere {
 namespace {
 
@@ -34,9 +32,21 @@ std::optional<int> utcOffsetSeconds(std::string_view zone) {
     return zone[0] == '+' ? offset : -offset;
 }
 
+constexpr std::chrono::sys_seconds kFirstWritable =
+    std::chrono::sys_days{std::chrono::year{1} / std::chrono::January / 1};
+constexpr std::chrono::sys_seconds kLastWritable =
+    std::chrono::sys_days{std::chrono::year{9999} / std::chrono::December / 31} +
+    std::chrono::hours{23} + std::chrono::minutes{59} + seconds{59};
+
+// Compared as doubles, so that no moment, however far off, is converted to an integer first.
+bool isWritable(Date date) {
+    return date >= Date(kFirstWritable) && date < Date(kLastWritable + seconds{1});
+}
+
 }  // namespace
 
-std::string formatISO8601(Date date) {
+std::optional<std::string> formatISO8601(Date date) {
+    if (!isWritable(date)) return std::nullopt;
     const auto wholeSeconds = std::chrono::floor<seconds>(date);
     const auto day = std::chrono::floor<days>(wholeSeconds);
     const std::chrono::year_month_day calendarDate{day};
@@ -72,17 +82,18 @@ std::optional<Date> parseISO8601(std::string_view text) {
     const std::chrono::sys_seconds utc = std::chrono::sys_days{calendarDate} +
                                          std::chrono::hours{hour} + std::chrono::minutes{minute} +
                                          seconds{second - *offset};
-    // The clock counts finer than seconds in 64 bits and so spans only some centuries.
-    using ClockSeconds = std::chrono::duration<std::int64_t>;
-    constexpr auto earliest = std::chrono::ceil<ClockSeconds>(Date::min().time_since_epoch());
-    constexpr auto latest = std::chrono::floor<ClockSeconds>(Date::max().time_since_epoch());
-    if (utc.time_since_epoch() < earliest || utc.time_since_epoch() > latest) return std::nullopt;
-    return Date{std::chrono::duration_cast<Date::duration>(utc.time_since_epoch())};
+    // An offset can carry a moment past either end ("9999-12-31T23:59:59-01:00").
+    if (!isWritable(utc)) return std::nullopt;
+    return utc;
 }
 
 namespace json {
 
-Json encodeDate(Date date) { return Json(formatISO8601(date)); }
+Json encodeDate(Date date, const CodingPath& path) {
+    std::optional<std::string> text = formatISO8601(date);
+    if (!text) throw EncodingError(path, "A date must lie in the years 0001 to 9999.");
+    return Json(std::move(*text));
+}
 
 Date decodeDate(const Json& value, const CodingPath& path) {
     const auto date = parseISO8601(decodeString(value, path));

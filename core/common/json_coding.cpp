@@ -22,6 +22,10 @@ std::string dumpCompact(const Json& value) {
     return value.dump(-1, ' ', false, Json::error_handler_t::replace);
 }
 
+std::string dumpCompact(const OrderedJson& value) {
+    return value.dump(-1, ' ', false, OrderedJson::error_handler_t::replace);
+}
+
 double decodeDouble(const Json& value, const CodingPath& path) {
     if (!value.is_number()) throw DecodingError::typeMismatch(path, "a number");
     return value.get<double>();

@@ -20,13 +20,18 @@
 namespace quillmere::json {
 
 using Json = nlohmann::json;
+// Keeps keys in insertion order, for records written in their declaration order (per-photo edit
+// files, clipboard payloads). Converts to Json, which sorts the keys.
+using OrderedJson = nlohmann::ordered_json;
 
 // Parses text; malformed JSON is a data-corrupted DecodingError.
 Json parse(std::string_view text);
 // Pretty-printed with sorted keys, as the program's files are written.
 std::string dumpPretty(const Json& value);
-// Compact, with sorted keys (clipboard payloads, embedded records).
+// Compact, with sorted keys (embedded records).
 std::string dumpCompact(const Json& value);
+// Compact, keys in insertion order (per-photo edit files, clipboard payloads).
+std::string dumpCompact(const OrderedJson& value);
 
 // Value decoders: `value` is the JSON found at `path`.
 double decodeDouble(const Json& value, const CodingPath& path);

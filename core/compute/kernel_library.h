@@ -16,6 +16,12 @@
 
 namespace quillmere {
 
+// A kernel's binding slots are named by enumerations whose values are the slot numbers, one for
+// its textures and one for its buffers, declared beside the kernel. The host binds and the kernel
+// reads by these names, so the two cannot disagree about a bare number.
+template <class Slot>
+concept BindingSlot = std::is_enum_v<Slot>;
+
 // The rows begin ..< end of a dispatch's grid.
 struct RowRange {
     int begin = 0;
@@ -59,6 +65,20 @@ class KernelArguments {
             throw std::logic_error("Buffer slot " + std::to_string(index) + " is misaligned.");
         }
         return {reinterpret_cast<const T*>(data.data()), data.size() / sizeof(T)};
+    }
+
+    // The same, by slot name.
+    template <BindingSlot Slot>
+    Texture& texture(Slot slot) const {
+        return texture(static_cast<int>(slot));
+    }
+    template <class T, BindingSlot Slot>
+    T value(Slot slot) const {
+        return value<T>(static_cast<int>(slot));
+    }
+    template <class T, BindingSlot Slot>
+    std::span<const T> array(Slot slot) const {
+        return array<T>(static_cast<int>(slot));
     }
 
   private:

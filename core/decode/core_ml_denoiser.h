@@ -47,7 +47,7 @@ class CoreMLDenoiser {
     // Loads the ONNX model at `modelURL`, checks that it takes exactly one Float32 input
     // [1, 8, t, t] and gives a Float32 output [1, 4, t, t] under the configured names, and runs it
     // with OpenCV on the CPU. Throws CoreMLDenoiserError (invalidModel) for a missing, unreadable
-    // or incompatible model; OpenCV's own errors (an operator it cannot run) are passed on.
+    // or incompatible model, one OpenCV cannot load, and (from denoise) one it cannot run.
     CoreMLDenoiser(const std::filesystem::path& modelURL, Configuration configuration);
 
     // A denoiser around any prediction function. Requires 1 <= tileSize <= 2048 and

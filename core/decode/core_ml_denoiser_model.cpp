@@ -1,6 +1,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <limits>
+#include <mutex>
+#include <opencv2/core/utils/logger.hpp>
 #include <opencv2/dnn.hpp>
 #include <system_error>
 
@@ -53,9 +55,24 @@ int declaredTileSize(const std::filesystem::path& modelURL,
     return static_cast<int>(std::min<std::int64_t>(tile, std::numeric_limits<int>::max()));
 }
 
+// OpenCV writes its diagnostics to stderr, over whatever the program writes there. Its failures
+// reach the user as the denoiser's own errors instead, so its log is turned off.
+void silenceOpenCVLog() {
+    static std::once_flag once;
+    std::call_once(once,
+                   [] { cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT); });
+}
+
 CoreMLDenoiser::Predictor onnxPredictor(const std::filesystem::path& modelURL,
                                         const CoreMLDenoiser::Configuration& configuration) {
-    cv::dnn::Net net = cv::dnn::readNetFromONNX(modelURL.string());
+    silenceOpenCVLog();
+    cv::dnn::Net net;
+    try {
+        net = cv::dnn::readNetFromONNX(modelURL.string());
+    } catch (const cv::Exception&) {
+        // An operator OpenCV does not have, or a graph it cannot build.
+        throw CoreMLDenoiserError::invalidModel("the model cannot be loaded");
+    }
     net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
     net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
     return [net, input = configuration.imageInputName,
@@ -63,8 +80,15 @@ CoreMLDenoiser::Predictor onnxPredictor(const std::filesystem::path& modelURL,
         if (net.getLayerId(output) < 0) {
             throw CoreMLDenoiserError::invalidOutput("missing image output");
         }
-        net.setInput(image, input);
-        cv::Mat prediction = net.forward(output);
+        cv::Mat prediction;
+        try {
+            net.setInput(image, input);
+            prediction = net.forward(output);
+        } catch (const cv::Exception&) {
+            // OpenCV checks the layers' shapes while it loads the model; what fails later (memory
+            // for an intermediate tensor, a layer without a CPU implementation) fails here.
+            throw CoreMLDenoiserError::invalidModel("the model cannot be run");
+        }
         if (prediction.empty()) {
             throw CoreMLDenoiserError::invalidOutput("missing image output");
         }

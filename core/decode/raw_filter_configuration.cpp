@@ -72,11 +72,10 @@ void configureForNoiseReduction(ConfigurableRAWFilter& filter, const std::filesy
     if (support.detail) settings.detailAmount = 0.0f;
 }
 
-void configureForRAWTexture(ConfigurableRAWFilter& filter) {
+void configureForRAWTexture(ConfigurableRAWFilter& filter, const std::filesystem::path& url) {
     requestStandardDecoder(filter);
+    neutraliseExposure(filter, url);
     RAWFilterSettings& settings = filter.settings;
-    settings.boostAmount = 0.0f;
-    developNeutrally(settings);
     const RAWFilterSupport support = filter.support();
     if (support.luminanceNoiseReduction) settings.luminanceNoiseReductionAmount = 0.0f;
     if (support.colorNoiseReduction) settings.colorNoiseReductionAmount = 0.0f;

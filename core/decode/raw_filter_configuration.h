@@ -24,8 +24,9 @@ void configureForDecode(ConfigurableRAWFilter& filter, const std::filesystem::pa
 void configureForNoiseReduction(ConfigurableRAWFilter& filter, const std::filesystem::path& url,
                                 bool neural);
 
-// The undenoised RAW-texture decode: every noise reduction, sharpening and moiré reduction off,
-// exposure and tone mapping left as the camera has them.
-void configureForRAWTexture(ConfigurableRAWFilter& filter);
+// The undenoised RAW-texture decode: the exposure and development of configureForDecode, so that
+// turning the texture on keeps the photo's brightness, with every noise reduction, sharpening and
+// moiré reduction off.
+void configureForRAWTexture(ConfigurableRAWFilter& filter, const std::filesystem::path& url);
 
 }  // namespace quillmere::RAWFilterConfiguration

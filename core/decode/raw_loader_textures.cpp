@@ -160,7 +160,7 @@ std::shared_ptr<Texture> RAWLoader::fineTexture(const OpenedPhoto& photo,
         std::unique_ptr<ConfigurableRAWFilter> filter = makeFilter(photo.id.url);
         if (!filter) throw RAWLoaderError::unsupportedFile(photo.id.url);
         const std::shared_ptr<Texture> image = decodeOrRefuse(photo.id.url, [&] {
-            RAWFilterConfiguration::configureForRAWTexture(*filter);
+            RAWFilterConfiguration::configureForRAWTexture(*filter, photo.id.url);
             return filter->outputImage(hostMemory);
         });
         if (!image) throw RAWLoaderError::renderFailed("Could not decode the RAW texture.");

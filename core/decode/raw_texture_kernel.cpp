@@ -1,21 +1,18 @@
 #include "core/decode/raw_texture_kernel.h"
 
-#include <algorithm>
 #include <stdexcept>
 
-#include "core/compute/kernel_errors.h"
+#include "core/compute/compute_pass.h"
 
 namespace quillmere {
 namespace {
 
-constexpr const char* kFunctionName = "raw_texture_chroma";
+constexpr const char* kPassLabel = "RAW texture: chroma only";
 
 }  // namespace
 
 RAWTextureKernel::RAWTextureKernel(const KernelLibrary& library)
-    : pipeline(library.makePipeline(kFunctionName)) {
-    if (!pipeline) throw KernelError::functionNotFound(kFunctionName);
-}
+    : pipeline(requirePipeline(library, "raw_texture_chroma")) {}
 
 void RAWTextureKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture> output,
                               CommandBuffer& commandBuffer) const {
@@ -24,19 +21,10 @@ void RAWTextureKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Te
         throw std::invalid_argument(
             "The chroma kernel writes a separate output of its input's size.");
     }
-    const std::unique_ptr<ComputeCommandEncoder> encoder =
-        commandBuffer.makeComputeCommandEncoder();
-    if (!encoder) throw KernelError::encoderCreationFailed();
-    encoder->setLabel("RAW texture: chroma only");
-    encoder->setComputePipelineState(pipeline);
-    const int executionWidth = pipeline->threadExecutionWidth();
-    const GridSize threadgroup{
-        executionWidth, std::min(pipeline->maxTotalThreadsPerThreadgroup() / executionWidth, 8)};
-    const GridSize grid{output->width(), output->height()};
-    encoder->setTexture(std::move(input), 0);
-    encoder->setTexture(std::move(output), 1);
-    encoder->dispatchThreads(grid, threadgroup);
-    encoder->endEncoding();
+    ComputePass(commandBuffer, kPassLabel, pipeline)
+        .texture(RAWTextureChromaTexture::input, input)
+        .texture(RAWTextureChromaTexture::output, output)
+        .dispatchThreads(*output);
 }
 
 }  // namespace quillmere

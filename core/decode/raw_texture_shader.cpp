@@ -133,8 +133,8 @@ void smoothRow(const InputRows& rows, const std::array<std::size_t, kWindow>& wi
 }
 
 void rawTextureChroma(const KernelArguments& arguments, RowRange rows) {
-    const Texture& input = arguments.texture(0);
-    Texture& output = arguments.texture(1);
+    const Texture& input = arguments.texture(RAWTextureChromaTexture::input);
+    Texture& output = arguments.texture(RAWTextureChromaTexture::output);
     // Grid positions outside the output or the input do nothing.
     const int width = std::min({arguments.threadsPerGrid().width, output.width(), input.width()});
     const int rowEnd = std::min({rows.end, output.height(), input.height()});

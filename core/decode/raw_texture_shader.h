@@ -10,9 +10,12 @@ namespace quillmere {
 // close the neighbour's luminance is to the pixel's, and adds that average to the pixel's own
 // luminance. Luminance is therefore kept, colour only travels between pixels of similar
 // brightness, and nothing is clamped (extended and negative values and alpha pass through).
-//
-// Bindings: texture 0 = input (read), texture 1 = output (written, the input's size). The grid
-// covers the output.
+// The grid covers the output.
+enum class RAWTextureChromaTexture {
+    input = 0,
+    output = 1,  // written, the input's size
+};
+
 KernelLibrary makeRawTextureKernelLibrary();
 
 }  // namespace quillmere

@@ -7,7 +7,7 @@ namespace quillmere {
 json::Json EditCheckpoint::encode(const CodingPath& path) const {
     return json::Json::object({{"id", json::encodeUUID(id)},
                                {"name", name},
-                               {"createdAt", json::encodeDate(createdAt)},
+                               {"createdAt", json::encodeDate(createdAt, path / "createdAt")},
                                {"params", params.encode(path / "params")}});
 }
 

@@ -21,7 +21,7 @@ struct EditCheckpoint {
     bool operator==(const EditCheckpoint&) const = default;
 
     // "id", "name", "createdAt" (ISO 8601) and "params". Throws EncodingError when the edit holds
-    // a non-finite number.
+    // a non-finite number or the date lies outside the years 0001 to 9999.
     json::Json encode(const CodingPath& path = {}) const;
     // All four keys are required; an error inside "params" passes out unchanged.
     static EditCheckpoint decode(const json::Json& value, const CodingPath& path = {});

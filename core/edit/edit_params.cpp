@@ -41,17 +41,21 @@ float EditParams::denoiseFraction() const {
 }
 
 json::Json EditParams::encode(const CodingPath& path) const {
-    json::Json object = json::Json::object();
+    return json::Json(encodeOrdered(path));
+}
+
+json::OrderedJson EditParams::encodeOrdered(const CodingPath& path) const {
+    json::OrderedJson object = json::OrderedJson::object();
     for (const ScalarField& field : kScalarFields) {
         object[field.key] = json::encodeDouble(this->*field.member, path / field.key);
     }
     object["denoiseMethod"] = encodeDenoiseMethod(denoiseMethod);
-    object["sharpening"] = sharpening.encode(path / "sharpening");
-    object["toneCurve"] = toneCurve.encode(path / "toneCurve");
-    object["hsl"] = hsl.encode(path / "hsl");
-    json::Json repairs = json::Json::array();
+    object["sharpening"] = sharpening.encodeOrdered(path / "sharpening");
+    object["toneCurve"] = toneCurve.encodeOrdered(path / "toneCurve");
+    object["hsl"] = hsl.encodeOrdered(path / "hsl");
+    json::OrderedJson repairs = json::OrderedJson::array();
     for (std::size_t index = 0; index < spotRepairs.size(); ++index) {
-        repairs.push_back(spotRepairs[index].encode(path / "spotRepairs" / index));
+        repairs.push_back(spotRepairs[index].encodeOrdered(path / "spotRepairs" / index));
     }
     object["spotRepairs"] = std::move(repairs);
     return object;

@@ -51,6 +51,8 @@ struct EditParams {
     // Sixteen keys, always all of them; the visualisation indices are never written. Throws
     // EncodingError for a non-finite number, which JSON cannot hold.
     json::Json encode(const CodingPath& path = {}) const;
+    // What `encode` writes, with the keys in coding order instead of sorted.
+    json::OrderedJson encodeOrdered(const CodingPath& path = {}) const;
     // Tolerant of missing keys (absent or null keeps the default), strict about present ones: any
     // value that does not decode fails the whole edit. Invalid spot repairs are dropped; nothing
     // else is clamped here.

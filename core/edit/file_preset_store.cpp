@@ -71,6 +71,19 @@ std::vector<Preset> readPresets(const fs::path& folder, const std::string& folde
     return presets;
 }
 
+// The file of the preset `name` in `folder`: "name.json", or else the file the listing shows as
+// that preset, whose extension differs only in letter case ("Warm.JSON"). Saving over it and
+// deleting it must reach that file rather than make or miss a second one.
+fs::path presetFile(const fs::path& folder, const std::string& name) {
+    fs::path exact = folder / (name + ".json");
+    std::error_code error;
+    if (fs::exists(fs::symlink_status(exact, error))) return exact;
+    for (const auto& entry : visibleEntries(folder)) {
+        if (entry.path().stem() == name && hasJsonExtension(entry.path())) return entry.path();
+    }
+    return exact;
+}
+
 std::string_view folderName(const PresetFolder& folder) { return folder.name; }
 std::string_view presetName(const Preset& preset) { return preset.name; }
 
@@ -121,7 +134,7 @@ void FilePresetStore::save(const Preset& preset) {
     fs::create_directories(folder, error);
     if (error) throw PresetStoreError::ioFailure("could not create folder: " + error.message());
     try {
-        file_io::writeFileAtomically(folder / (preset.name + ".json"),
+        file_io::writeFileAtomically(presetFile(folder, preset.name),
                                      json::dumpPretty(preset.values.encode()));
     } catch (const EncodingError& encodingError) {
         throw PresetStoreError::ioFailure(std::string("could not write preset: ") +
@@ -133,7 +146,7 @@ void FilePresetStore::save(const Preset& preset) {
 
 void FilePresetStore::deletePreset(const Preset& preset) {
     requireWritable(preset);
-    const fs::path file = folderPath(preset.folder) / (preset.name + ".json");
+    const fs::path file = presetFile(folderPath(preset.folder), preset.name);
     // unlink removes files and links only; a directory standing at the path is refused rather
     // than removed with everything in it.
     if (::unlink(file.c_str()) == 0) return;

@@ -31,10 +31,11 @@ constexpr double kBandValueLimit = 100;
 
 std::size_t indexOf(HSLAdjustments::Band band) { return static_cast<std::size_t>(band); }
 
-json::Json encodeBandValues(const HSLAdjustments::BandValues& values, const CodingPath& path) {
-    json::Json array = json::Json::array();
+json::OrderedJson encodeBandValues(const HSLAdjustments::BandValues& values,
+                                   const CodingPath& path) {
+    json::OrderedJson array = json::OrderedJson::array();
     for (std::size_t index = 0; index < values.size(); ++index) {
-        array.push_back(json::encodeDouble(values[index], path / index));
+        array.emplace_back(json::encodeDouble(values[index], path / index));
     }
     return array;
 }
@@ -71,7 +72,11 @@ bool PointColor::isNeutral() const {
 }
 
 json::Json PointColor::encode(const CodingPath& path) const {
-    json::Json object = json::Json::object();
+    return json::Json(encodeOrdered(path));
+}
+
+json::OrderedJson PointColor::encodeOrdered(const CodingPath& path) const {
+    json::OrderedJson object = json::OrderedJson::object();
     object["id"] = json::encodeUUID(id);
     object["hue"] = json::encodeDouble(hue, path / "hue");
     object["saturation"] = json::encodeDouble(saturation, path / "saturation");
@@ -136,13 +141,17 @@ double& HSLAdjustments::luminanceFor(Band band) { return luminance[indexOf(band)
 double HSLAdjustments::luminanceFor(Band band) const { return luminance[indexOf(band)]; }
 
 json::Json HSLAdjustments::encode(const CodingPath& path) const {
-    json::Json object = json::Json::object();
+    return json::Json(encodeOrdered(path));
+}
+
+json::OrderedJson HSLAdjustments::encodeOrdered(const CodingPath& path) const {
+    json::OrderedJson object = json::OrderedJson::object();
     object["hue"] = encodeBandValues(hue, path / "hue");
     object["saturation"] = encodeBandValues(saturation, path / "saturation");
     object["luminance"] = encodeBandValues(luminance, path / "luminance");
-    json::Json pointArray = json::Json::array();
+    json::OrderedJson pointArray = json::OrderedJson::array();
     for (std::size_t index = 0; index < points.size(); ++index) {
-        pointArray.push_back(points[index].encode(path / "points" / index));
+        pointArray.push_back(points[index].encodeOrdered(path / "points" / index));
     }
     object["points"] = std::move(pointArray);
     object["blackAndWhite"] = blackAndWhite;

@@ -39,6 +39,8 @@ struct PointColor {
     bool operator==(const PointColor&) const = default;
 
     json::Json encode(const CodingPath& path = {}) const;
+    // What `encode` writes, with the keys in coding order instead of sorted.
+    json::OrderedJson encodeOrdered(const CodingPath& path = {}) const;
     // All twelve keys are required; values are taken as they are.
     static PointColor decode(const json::Json& value, const CodingPath& path = {});
 };
@@ -85,6 +87,8 @@ struct HSLAdjustments {
     bool operator==(const HSLAdjustments&) const = default;
 
     json::Json encode(const CodingPath& path = {}) const;
+    // What `encode` writes, with the keys in coding order instead of sorted.
+    json::OrderedJson encodeOrdered(const CodingPath& path = {}) const;
     // "hue", "saturation" and "luminance" are required lists of eight finite numbers, each value
     // clamped to -100...100; "blackAndWhite" and "points" are optional, and only the first eight
     // points are kept.

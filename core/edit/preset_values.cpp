@@ -92,6 +92,46 @@ PresetValues PresetValues::capturing(const EditParams& edit, bool includeWhiteBa
                                                 .sharpening = true});
 }
 
+PresetValues PresetValues::changes(const EditParams& from, const EditParams& to) {
+    PresetValues values;
+    for (const SharedScalar& field : kSharedScalars) {
+        if (from.*field.edit != to.*field.edit) values.*field.partial = to.*field.edit;
+    }
+    if (from.temperature != to.temperature) values.temperature = to.temperature;
+    if (from.tint != to.tint) values.tint = to.tint;
+    if (from.denoiseMethod != to.denoiseMethod) values.denoiseMethod = to.denoiseMethod;
+    if (from.sharpening != to.sharpening) values.sharpening = to.sharpening;
+    if (from.toneCurve != to.toneCurve) values.toneCurve = to.toneCurve;
+    if (from.hsl != to.hsl) values.hsl = to.hsl;
+    return values;
+}
+
+PresetValues PresetValues::allReusable(const EditParams& edit) {
+    PresetValues values;
+    for (const SharedScalar& field : kSharedScalars) values.*field.partial = edit.*field.edit;
+    values.temperature = edit.temperature;
+    values.tint = edit.tint;
+    values.denoiseMethod = edit.denoiseMethod;
+    values.sharpening = edit.sharpening;
+    values.toneCurve = edit.toneCurve;
+    values.hsl = edit.hsl;
+    return values;
+}
+
+PresetValues PresetValues::overlaying(const PresetValues& newer) const {
+    PresetValues merged = *this;
+    for (const SharedScalar& field : kSharedScalars) {
+        if (newer.*field.partial) merged.*field.partial = newer.*field.partial;
+    }
+    if (newer.temperature) merged.temperature = newer.temperature;
+    if (newer.tint) merged.tint = newer.tint;
+    if (newer.denoiseMethod) merged.denoiseMethod = newer.denoiseMethod;
+    if (newer.sharpening) merged.sharpening = newer.sharpening;
+    if (newer.toneCurve) merged.toneCurve = newer.toneCurve;
+    if (newer.hsl) merged.hsl = newer.hsl;
+    return merged;
+}
+
 json::Json PresetValues::encode(const CodingPath& path) const {
     json::Json object = json::Json::object();
     for (const OptionalScalarField& field : kScalarFields) {

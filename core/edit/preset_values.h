@@ -60,6 +60,19 @@ struct PresetValues {
     // Every group, with the white balance only when `includeWhiteBalance`.
     static PresetValues capturing(const EditParams& edit, bool includeWhiteBalance);
 
+    // The settings that differ between `from` and `to`, each set to its `to` value: numbers by
+    // exact comparison (white balance absolute), sharpening, curve and mixer compared whole. Spot
+    // repairs and the visualisation indices give nothing; the relative white balance stays absent.
+    static PresetValues changes(const EditParams& from, const EditParams& to);
+    // Every setting an edit can hand to another photo, identity curve and neutral mixer included,
+    // the white balance absolute.
+    static PresetValues allReusable(const EditParams& edit);
+    // This partial edit with every field `newer` sets taking `newer`'s value. The relative white
+    // balance stays this one's: merging never moves it.
+    PresetValues overlaying(const PresetValues& newer) const;
+    // Every field absent.
+    bool isEmpty() const { return *this == PresetValues{}; }
+
     // Absent fields compare equal; set ones with their own type's equality (NaN equals nothing).
     bool operator==(const PresetValues&) const = default;
 

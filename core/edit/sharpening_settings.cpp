@@ -25,7 +25,11 @@ SharpeningSettings SharpeningSettings::sanitized() const {
 }
 
 json::Json SharpeningSettings::encode(const CodingPath& path) const {
-    json::Json object = json::Json::object();
+    return json::Json(encodeOrdered(path));
+}
+
+json::OrderedJson SharpeningSettings::encodeOrdered(const CodingPath& path) const {
+    json::OrderedJson object = json::OrderedJson::object();
     object["amount"] = json::encodeDouble(amount, path / "amount");
     object["radius"] = json::encodeDouble(radius, path / "radius");
     object["detail"] = json::encodeDouble(detail, path / "detail");

@@ -27,6 +27,8 @@ struct SharpeningSettings {
 
     // The stored values, unsanitised.
     json::Json encode(const CodingPath& path = {}) const;
+    // What `encode` writes, with the keys in coding order instead of sorted.
+    json::OrderedJson encodeOrdered(const CodingPath& path = {}) const;
     // Absent or null keys keep their neutral value; the result is sanitised.
     static SharpeningSettings decode(const json::Json& value, const CodingPath& path = {});
 };

@@ -19,7 +19,11 @@ bool isUnitFraction(double value) { return std::isfinite(value) && value >= 0 &&
 bool SpotRepair::Point::isValid() const { return isUnitFraction(x) && isUnitFraction(y); }
 
 json::Json SpotRepair::Point::encode(const CodingPath& path) const {
-    json::Json object = json::Json::object();
+    return json::Json(encodeOrdered(path));
+}
+
+json::OrderedJson SpotRepair::Point::encodeOrdered(const CodingPath& path) const {
+    json::OrderedJson object = json::OrderedJson::object();
     object["x"] = json::encodeDouble(x, path / "x");
     object["y"] = json::encodeDouble(y, path / "y");
     return object;
@@ -52,14 +56,18 @@ std::vector<SpotRepair::Point> SpotRepair::points() const {
 }
 
 json::Json SpotRepair::encode(const CodingPath& codingPath) const {
-    json::Json object = json::Json::object();
+    return json::Json(encodeOrdered(codingPath));
+}
+
+json::OrderedJson SpotRepair::encodeOrdered(const CodingPath& codingPath) const {
+    json::OrderedJson object = json::OrderedJson::object();
     object["id"] = json::encodeUUID(id);
     object["x"] = json::encodeDouble(x, codingPath / "x");
     object["y"] = json::encodeDouble(y, codingPath / "y");
     object["radius"] = json::encodeDouble(radius, codingPath / "radius");
-    json::Json pathArray = json::Json::array();
+    json::OrderedJson pathArray = json::OrderedJson::array();
     for (std::size_t index = 0; index < path.size(); ++index) {
-        pathArray.push_back(path[index].encode(codingPath / "path" / index));
+        pathArray.push_back(path[index].encodeOrdered(codingPath / "path" / index));
     }
     object["path"] = std::move(pathArray);
     return object;

@@ -22,6 +22,8 @@ struct SpotRepair {
         bool operator==(const Point&) const = default;
 
         json::Json encode(const CodingPath& path = {}) const;
+        // What `encode` writes, with the keys in coding order instead of sorted.
+        json::OrderedJson encodeOrdered(const CodingPath& path = {}) const;
         // Both "x" and "y" are required numbers.
         static Point decode(const json::Json& value, const CodingPath& path = {});
     };
@@ -45,6 +47,8 @@ struct SpotRepair {
     bool operator==(const SpotRepair&) const = default;
 
     json::Json encode(const CodingPath& codingPath = {}) const;
+    // What `encode` writes, with the keys in coding order instead of sorted.
+    json::OrderedJson encodeOrdered(const CodingPath& codingPath = {}) const;
     // "id", "x", "y" and "radius" are required; an absent or null "path" is empty. Validity is not
     // tested here.
     static SpotRepair decode(const json::Json& value, const CodingPath& codingPath = {});

@@ -17,10 +17,10 @@ double clampToLevelRange(double level) {
     return level;
 }
 
-json::Json encodeChannel(const std::vector<CurvePoint>& points, const CodingPath& path) {
-    json::Json array = json::Json::array();
+json::OrderedJson encodeChannel(const std::vector<CurvePoint>& points, const CodingPath& path) {
+    json::OrderedJson array = json::OrderedJson::array();
     for (std::size_t index = 0; index < points.size(); ++index) {
-        array.push_back(points[index].encode(path / index));
+        array.push_back(points[index].encodeOrdered(path / index));
     }
     return array;
 }
@@ -32,7 +32,11 @@ std::vector<CurvePoint> decodeChannel(const json::Json& value, const CodingPath&
 }  // namespace
 
 json::Json CurvePoint::encode(const CodingPath& path) const {
-    json::Json object = json::Json::object();
+    return json::Json(encodeOrdered(path));
+}
+
+json::OrderedJson CurvePoint::encodeOrdered(const CodingPath& path) const {
+    json::OrderedJson object = json::OrderedJson::object();
     object["x"] = json::encodeDouble(x, path / "x");
     object["y"] = json::encodeDouble(y, path / "y");
     return object;
@@ -92,7 +96,11 @@ std::vector<float> ToneCurve::lut(int resolution) const {
 }
 
 json::Json ToneCurve::encode(const CodingPath& path) const {
-    json::Json object = json::Json::object();
+    return json::Json(encodeOrdered(path));
+}
+
+json::OrderedJson ToneCurve::encodeOrdered(const CodingPath& path) const {
+    json::OrderedJson object = json::OrderedJson::object();
     object["rgb"] = encodeChannel(rgb, path / "rgb");
     object["red"] = encodeChannel(red, path / "red");
     object["green"] = encodeChannel(green, path / "green");

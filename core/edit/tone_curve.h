@@ -16,6 +16,8 @@ struct CurvePoint {
     bool operator==(const CurvePoint&) const = default;
 
     json::Json encode(const CodingPath& path = {}) const;
+    // What `encode` writes, with the keys in coding order instead of sorted.
+    json::OrderedJson encodeOrdered(const CodingPath& path = {}) const;
     // Both "x" and "y" are required numbers.
     static CurvePoint decode(const json::Json& value, const CodingPath& path = {});
 };
@@ -46,6 +48,8 @@ struct ToneCurve {
     bool operator==(const ToneCurve&) const = default;
 
     json::Json encode(const CodingPath& path = {}) const;
+    // What `encode` writes, with the keys in coding order instead of sorted.
+    json::OrderedJson encodeOrdered(const CodingPath& path = {}) const;
     // All four channel keys are required; points are kept exactly as read.
     static ToneCurve decode(const json::Json& value, const CodingPath& path = {});
 };

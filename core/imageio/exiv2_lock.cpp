@@ -30,6 +30,7 @@ Exiv2Lock::Exiv2Lock() : lock_(exiv2Mutex()) {
     }
     registerSchema(productXmpSchema);
     registerSchema(legacyXmpSchema);
+    registerSchema(xmpNoteSchema);
 }
 
 }  // namespace quillmere

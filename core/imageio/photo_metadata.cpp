@@ -1,15 +1,16 @@
 #include "core/imageio/photo_metadata.h"
 
 #include <algorithm>
-#include <utility>
 #include <array>
 #include <cstdint>
-
 #include <exiv2/exiv2.hpp>
+#include <fstream>
+#include <utility>
 
 #include "core/imageio/exiv2_image.h"
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/imageio_error.h"
+#include "core/imageio/jpeg_extended_xmp.h"
 
 namespace quillmere {
 
@@ -59,6 +60,7 @@ struct ReadMetadata {
     Exiv2::ExifData exif;
     Exiv2::IptcData iptc;
     std::string xmpPacket;
+    bool isJpeg = false;
 };
 
 template <class Open>
@@ -66,10 +68,64 @@ std::optional<ReadMetadata> readWithExiv2(const Open& open) {
     Exiv2Lock lock;
     try {
         Exiv2::Image::AutoPtr image = open();
-        return ReadMetadata{image->exifData(), image->iptcData(), image->xmpPacket()};
+        return ReadMetadata{image->exifData(), image->iptcData(), image->xmpPacket(),
+                            image->imageType() == Exiv2::ImageType::jpeg};
     } catch (const std::exception&) {
         return std::nullopt;
     }
+}
+
+// The XMP of a file whose standard packet is `packet`: with the extended packet it names merged
+// in when `readExtended(guid)` finds it whole. The note that names it is dropped either way: it
+// describes how the file stores its XMP, not the photo. A packet that does not parse gives empty
+// XMP.
+template <class ReadExtended>
+XmpDocument completeXmp(const std::string& packet, const ReadExtended& readExtended) {
+    std::optional<XmpDocument> xmp = XmpDocument::parse(packet);
+    if (!xmp) return XmpDocument();
+    const std::optional<std::string> guid = xmp->text(jpeg_extended_xmp::hasExtendedXmpPath);
+    if (!guid) return std::move(*xmp);
+    xmp->remove(jpeg_extended_xmp::hasExtendedXmpPath);
+    const std::optional<std::string> extendedPacket = readExtended(*guid);
+    const std::optional<XmpDocument> extended =
+        extendedPacket ? XmpDocument::parse(*extendedPacket) : std::nullopt;
+    if (!extended) return std::move(*xmp);
+    XmpDocument complete = *xmp;
+    try {
+        complete.merge(*extended);
+    } catch (const ImageIOError&) {
+        return std::move(*xmp);  // an extended packet that does not fit is left out whole
+    }
+    return complete;
+}
+
+// The packets a JPEG is given for `xmp`: the standard one alone when it fits its segment, else
+// the largest properties in an extended packet and the rest with the note that names it.
+struct JpegXmpPackets {
+    std::string standard;
+    std::string extended;
+    std::string guid;
+};
+
+JpegXmpPackets jpegPackets(const XmpDocument& xmp) {
+    if (xmp.empty()) return {};
+    JpegXmpPackets packets{xmp.serialize(), {}, {}};
+    if (packets.standard.size() <= XmpDocument::maxJpegPacketSize) return packets;
+
+    XmpDocument standard = xmp;
+    XmpDocument extended;
+    // Sized like the GUID it stands for, so that what fits now fits then.
+    standard.setText(jpeg_extended_xmp::hasExtendedXmpPath, std::string(32, '0'));
+    for (const std::string& property : xmp.propertiesBySize()) {
+        if (property == jpeg_extended_xmp::hasExtendedXmpPath) continue;
+        standard.moveProperty(property, extended);
+        if (standard.serialize().size() <= XmpDocument::maxJpegPacketSize) break;
+    }
+    packets.extended = extended.serialize(false);
+    packets.guid = jpeg_extended_xmp::guid(packets.extended);
+    standard.setText(jpeg_extended_xmp::hasExtendedXmpPath, packets.guid);
+    packets.standard = standard.serialize();
+    return packets;
 }
 
 }  // namespace
@@ -97,21 +153,25 @@ PhotoMetadata& PhotoMetadata::operator=(PhotoMetadata&& other) noexcept {
 PhotoMetadata::PhotoMetadata(Storage&& storage, XmpDocument xmp)
     : storage_(std::make_unique<Storage>(std::move(storage))), xmp_(std::move(xmp)) {}
 
-PhotoMetadata PhotoMetadata::withXmpPacket(Storage&& storage, const std::string& xmpPacket) {
-    std::optional<XmpDocument> xmp = XmpDocument::parse(xmpPacket);
-    return PhotoMetadata(std::move(storage), xmp ? std::move(*xmp) : XmpDocument());
-}
-
 std::optional<PhotoMetadata> PhotoMetadata::read(const std::filesystem::path& file) {
     std::optional<ReadMetadata> read = readWithExiv2([&] { return exiv2_image::read(file); });
     if (!read) return std::nullopt;
-    return withXmpPacket(Storage{std::move(read->exif), std::move(read->iptc)}, read->xmpPacket);
+    XmpDocument xmp =
+        completeXmp(read->xmpPacket, [&](const std::string& guid) -> std::optional<std::string> {
+            if (!read->isJpeg) return std::nullopt;
+            std::ifstream jpeg(file, std::ios::binary);
+            return jpeg_extended_xmp::read(jpeg, guid);
+        });
+    return PhotoMetadata(Storage{std::move(read->exif), std::move(read->iptc)}, std::move(xmp));
 }
 
 std::optional<PhotoMetadata> PhotoMetadata::readData(std::string_view data) {
     std::optional<ReadMetadata> read = readWithExiv2([&] { return exiv2_image::readData(data); });
     if (!read) return std::nullopt;
-    return withXmpPacket(Storage{std::move(read->exif), std::move(read->iptc)}, read->xmpPacket);
+    XmpDocument xmp = completeXmp(read->xmpPacket, [&](const std::string& guid) {
+        return read->isJpeg ? jpeg_extended_xmp::read(data, guid) : std::nullopt;
+    });
+    return PhotoMetadata(Storage{std::move(read->exif), std::move(read->iptc)}, std::move(xmp));
 }
 
 std::optional<PhotoMetadata> PhotoMetadata::captureMetadata(const std::filesystem::path& source) {
@@ -145,9 +205,9 @@ void PhotoMetadata::setExifValue(std::string_view key, std::string_view value) {
     try {
         Exiv2::Value::AutoPtr typed = Exiv2::Value::create(exifKey.defaultTypeId());
         if (typed->read(std::string(value)) != 0) {
-            throw ImageIOError(ImageIOError::Code::invalidMetadata,
-                               "\"" + std::string(value) + "\" is not a value of " +
-                                   std::string(key) + ".");
+            throw ImageIOError(
+                ImageIOError::Code::invalidMetadata,
+                "\"" + std::string(value) + "\" is not a value of " + std::string(key) + ".");
         }
         eraseAll(storage_->exif, exifKey);
         storage_->exif.add(exifKey, typed.get());
@@ -164,12 +224,14 @@ void PhotoMetadata::removeExifValue(std::string_view key) {
 }
 
 std::string PhotoMetadata::writeToJpeg(std::string_view jpeg) const {
-    const std::string packet = xmp_.empty() ? std::string() : xmp_.serialize();
-    if (packet.size() > XmpDocument::maxJpegPacketSize) {
-        throw ImageIOError(ImageIOError::Code::xmpPacketTooLarge,
-                           "The packet has " + std::to_string(packet.size()) + " bytes; at most " +
-                               std::to_string(XmpDocument::maxJpegPacketSize) + " fit.");
-    }
+    const JpegXmpPackets packets = jpegPackets(xmp_);
+    const std::string& packet = packets.standard;
+    std::string written = writeMetadata(jpeg, packet);
+    if (packets.extended.empty()) return written;
+    return jpeg_extended_xmp::insert(written, packets.extended, packets.guid);
+}
+
+std::string PhotoMetadata::writeMetadata(std::string_view jpeg, const std::string& packet) const {
     Exiv2Lock lock;
     try {
         Exiv2::Image::AutoPtr image = exiv2_image::readData(jpeg);

@@ -16,7 +16,7 @@ namespace quillmere {
 // "Exif.Photo.PixelXDimension") and read and written as Exiv2's text form of the value
 // ("1/125" for a rational, "100 200" for two numbers).
 class PhotoMetadata {
-public:
+  public:
     PhotoMetadata();
     ~PhotoMetadata();
     PhotoMetadata(const PhotoMetadata& other);
@@ -25,7 +25,8 @@ public:
     PhotoMetadata& operator=(PhotoMetadata&& other) noexcept;
 
     // Everything a file (JPEG, HEIF, TIFF, DNG and the RAW formats Exiv2 reads) carries; nothing
-    // when it cannot be read. An XMP packet that does not parse reads as empty XMP.
+    // when it cannot be read. An XMP packet that does not parse reads as empty XMP; a JPEG's
+    // extended XMP is merged into its XMP when it is there whole.
     static std::optional<PhotoMetadata> read(const std::filesystem::path& file);
     // The same for an image held in memory.
     static std::optional<PhotoMetadata> readData(std::string_view data);
@@ -49,16 +50,17 @@ public:
     XmpDocument& xmp() { return xmp_; }
 
     // The JPEG in `jpeg` with its EXIF, IPTC and XMP replaced by these; its pixels, ICC profile
-    // and comment are kept byte for byte. Throws ImageIOError: xmpPacketTooLarge when the XMP
-    // packet is larger than XmpDocument::maxJpegPacketSize, metadataWriteFailed when `jpeg` is
-    // not a JPEG or the metadata cannot be written.
+    // and comment are kept byte for byte. XMP beyond the JPEG's one XMP segment is written as
+    // extended XMP (see jpeg_extended_xmp.h), largest properties first. Throws ImageIOError:
+    // xmpPacketTooLarge when the extended packet would pass jpeg_extended_xmp::maxPacketSize,
+    // metadataWriteFailed when `jpeg` is not a JPEG or the metadata cannot be written.
     std::string writeToJpeg(std::string_view jpeg) const;
 
-private:
+  private:
     struct Storage;
     PhotoMetadata(Storage&& storage, XmpDocument xmp);
-    // A packet that does not parse gives empty XMP.
-    static PhotoMetadata withXmpPacket(Storage&& storage, const std::string& xmpPacket);
+    // writeToJpeg with the standard XMP packet (empty for none), through Exiv2.
+    std::string writeMetadata(std::string_view jpeg, const std::string& packet) const;
 
     std::unique_ptr<Storage> storage_;
     XmpDocument xmp_;

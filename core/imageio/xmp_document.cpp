@@ -1,8 +1,10 @@
 #include "core/imageio/xmp_document.h"
 
-#include <utility>
-
+#include <algorithm>
+#include <cstdint>
 #include <exiv2/exiv2.hpp>
+#include <map>
+#include <utility>
 
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/imageio_error.h"
@@ -33,6 +35,13 @@ Exiv2::XmpKey keyFor(std::string_view path) {
     } catch (const std::exception& error) {
         throw ImageIOError(ImageIOError::Code::invalidMetadata, error.what());
     }
+}
+
+// The top-level property a datum belongs to: "Xmp.iptcExt.LocationShown[1]/Iptc4xmpExt:City"
+// belongs to "iptcExt:LocationShown".
+std::string topLevelPath(const Exiv2::Xmpdatum& datum) {
+    const std::string name = datum.tagName();
+    return datum.groupName() + ":" + name.substr(0, name.find_first_of("[/"));
 }
 
 }  // namespace
@@ -107,12 +116,53 @@ void XmpDocument::remove(std::string_view path) {
     if (found != storage_->data.end()) storage_->data.erase(found);
 }
 
-std::string XmpDocument::serialize() const {
+std::vector<std::string> XmpDocument::propertiesBySize() const {
+    Exiv2Lock lock;
+    std::map<std::string, std::size_t> sizes;
+    for (const Exiv2::Xmpdatum& datum : storage_->data) {
+        sizes[topLevelPath(datum)] += datum.key().size() + datum.toString().size();
+    }
+    std::vector<std::pair<std::string, std::size_t>> bySize(sizes.begin(), sizes.end());
+    std::stable_sort(bySize.begin(), bySize.end(),
+                     [](const auto& a, const auto& b) { return a.second > b.second; });
+    std::vector<std::string> paths;
+    for (auto& [path, size] : bySize) paths.push_back(std::move(path));
+    return paths;
+}
+
+void XmpDocument::moveProperty(std::string_view path, XmpDocument& destination) {
+    Exiv2Lock lock;
+    Exiv2::XmpData& data = storage_->data;
+    for (auto datum = data.begin(); datum != data.end();) {
+        if (topLevelPath(*datum) == path) {
+            destination.storage_->data.add(*datum);
+            datum = data.erase(datum);
+        } else {
+            ++datum;
+        }
+    }
+}
+
+void XmpDocument::merge(const XmpDocument& other) {
+    Exiv2Lock lock;
+    try {
+        for (const Exiv2::Xmpdatum& datum : other.storage_->data) {
+            const auto found = storage_->data.findKey(Exiv2::XmpKey(datum.key()));
+            if (found != storage_->data.end()) storage_->data.erase(found);
+            storage_->data.add(datum);
+        }
+    } catch (const std::exception& error) {
+        throw ImageIOError(ImageIOError::Code::invalidMetadata, error.what());
+    }
+}
+
+std::string XmpDocument::serialize(bool packetWrapper) const {
     Exiv2Lock lock;
     std::string packet;
+    const std::uint16_t options = Exiv2::XmpParser::useCompactFormat |
+                                  (packetWrapper ? 0 : Exiv2::XmpParser::omitPacketWrapper);
     try {
-        if (Exiv2::XmpParser::encode(packet, storage_->data, Exiv2::XmpParser::useCompactFormat,
-                                     0) != 0) {
+        if (Exiv2::XmpParser::encode(packet, storage_->data, options, 0) != 0) {
             throw ImageIOError(ImageIOError::Code::invalidMetadata,
                                "The XMP properties could not be serialised.");
         }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace quillmere {
 
@@ -13,7 +14,7 @@ namespace quillmere {
 // program's own, or one declared by a parsed packet). Everything a parsed packet holds is kept
 // through a serialisation, so a camera's or another program's XMP survives a rewrite.
 class XmpDocument {
-public:
+  public:
     // Largest packet, in bytes, that fits in the single APP1 segment a JPEG file gives XMP: the
     // segment's 16-bit length counts itself (2 bytes) and the XMP identifier (29 bytes).
     static constexpr std::size_t maxJpegPacketSize = 65535 - 2 - 29;
@@ -37,11 +38,20 @@ public:
     // Removes a property; nothing happens when it is absent. Throws as setText for a bad path.
     void remove(std::string_view path);
 
-    // The packet, UTF-8 with its wrapper and without padding. Throws ImageIOError (invalid
-    // metadata) when the properties cannot be serialised.
-    std::string serialize() const;
+    // The top-level properties ("prefix:Name"), each with everything nested in it, the largest
+    // first by the size of their values.
+    std::vector<std::string> propertiesBySize() const;
+    // Moves the top-level property `path`, with everything nested in it, into `destination`.
+    void moveProperty(std::string_view path, XmpDocument& destination);
+    // Adds every property of `other`, replacing those of the same path. Throws ImageIOError
+    // (invalid metadata) when a property cannot be added; the properties added before stay.
+    void merge(const XmpDocument& other);
 
-private:
+    // The packet, UTF-8 without padding, with its wrapper unless `packetWrapper` is false. Throws
+    // ImageIOError (invalid metadata) when the properties cannot be serialised.
+    std::string serialize(bool packetWrapper = true) const;
+
+  private:
     struct Storage;
     std::unique_ptr<Storage> storage_;
 };

@@ -16,4 +16,8 @@ inline constexpr XmpSchema productXmpSchema{"quillmere", "https://quillmere.dorn
 inline constexpr XmpSchema legacyXmpSchema{"starlingmoor",
                                            "https://starlingmoor.dornavelte.com/ns/1.0/"};
 
+// Adobe's schema of notes about how a file stores its XMP; it names a JPEG's extended XMP. Exiv2
+// does not know it by itself.
+inline constexpr XmpSchema xmpNoteSchema{"xmpNote", "http://ns.adobe.com/xmp/note/"};
+
 }  // namespace quillmere

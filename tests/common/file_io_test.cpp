@@ -4,27 +4,20 @@
 
 #include <filesystem>
 
+#include "tests/fixtures/temporary_folder.h"
+
 namespace quillmere::file_io {
 namespace {
 
 namespace fs = std::filesystem;
 
 class FileIOTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillmere-file-io-" +
-                   std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+protected:
     std::size_t entryCount() const {
-        return static_cast<std::size_t>(
-            std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
     }
-    fs::path folder_;
+    const quillmere::testing::TemporaryFolder temporary_;
+    const fs::path folder_ = temporary_.path();
 };
 
 TEST_F(FileIOTest, AtomicWriteReplacesAndLeavesNoTemporaryFile) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace quillmere {
 namespace {
 
@@ -14,6 +16,19 @@ TEST(ISO8601Date, FormatsWholeSecondsInUtcRoundingTowardsThePast) {
     EXPECT_EQ(formatISO8601(utc(1969y / 12 / 31, 23h + 59min + 59s) + 500ms),
               "1969-12-31T23:59:59Z");
     EXPECT_EQ(json::encodeDate(utc(2024y / 3 / 5, 0s)), json::Json("2024-03-05T00:00:00Z"));
+}
+
+TEST(ISO8601Date, SpansTheFourDigitYearsAndRefusesToWriteBeyondThem) {
+    const Date first = utc(1y / 1 / 1, 0s);
+    const Date last = utc(9999y / 12 / 31, 23h + 59min + 59s);
+    EXPECT_EQ(parseISO8601("0001-01-01T00:00:00Z"), first);
+    EXPECT_EQ(parseISO8601("9999-12-31T23:59:59Z"), last);
+    EXPECT_EQ(json::encodeDate(last + 500ms), json::Json("9999-12-31T23:59:59Z"));
+    for (const Date outside :
+         {Date(first - 1ms), Date(last + 1s), Date(duration<double>(std::nan("")))}) {
+        EXPECT_EQ(formatISO8601(outside), std::nullopt);
+        EXPECT_THROW(json::encodeDate(outside), EncodingError);
+    }
 }
 
 TEST(ISO8601Date, ParsesUtcAndOffsets) {
@@ -30,7 +45,7 @@ TEST(ISO8601Date, RejectsFractionsAndEverythingElse) {
          {"2024-03-05T14:07:09.250Z", "2024-03-05T14:07:09", "2024-03-05 14:07:09Z",
           "2023-02-29T00:00:00Z", "2024-13-01T00:00:00Z", "2024-03-05T24:00:00Z",
           "2024-03-05T14:07:60Z", "2024-03-05T14:07:09+0200", "+024-03-05T14:07:09Z",
-          "9999-12-31T23:59:59Z", ""}) {
+          "0001-01-01T00:00:00+00:01", "9999-12-31T23:59:59-00:01", "0000-12-31T23:59:59Z", ""}) {
         EXPECT_FALSE(parseISO8601(text).has_value()) << text;
     }
     try {

@@ -10,7 +10,7 @@
 #include "core/decode/core_ml_denoiser.h"
 #include "core/decode/core_ml_denoiser_error.h"
 #include "tests/decode/denoiser_test_support.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/onnx_model_writer.h"
 
 namespace quillmere {
@@ -78,6 +78,13 @@ TEST(CoreMLDenoiserModelTest, ModelsThatDoNotFitTheTilesAreRefusedWithTheReason)
         EXPECT_EQ(reason(path), prefix + c.reason);
     }
     EXPECT_EQ(reason(folder.path() / "absent.onnx"), prefix + "model file is missing");
+    // A model OpenCV cannot load: the denoiser's own error, and no log of OpenCV's.
+    test_fixtures::writeChannelCopyModel(folder.path() / "unknown_operator.onnx", {kImage},
+                                         {kDenoised}, false, "NoSuchOperator");
+    ::testing::internal::CaptureStderr();
+    EXPECT_EQ(reason(folder.path() / "unknown_operator.onnx"),
+              prefix + "the model cannot be loaded");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     std::ofstream(folder.path() / "garbage.onnx") << "\x08\x07 this is not a model \xff\xff";
     EXPECT_EQ(reason(folder.path() / "garbage.onnx"),
               prefix + "model file is not a readable ONNX model");

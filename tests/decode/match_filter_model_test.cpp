@@ -8,6 +8,7 @@
 
 #include "core/common/build_config.h"
 #include "core/decode/raw_loader_error.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {
@@ -17,14 +18,9 @@ namespace fs = std::filesystem;
 class MatchFilterModelTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillmere-model-lookup-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
         fs::create_directories(installed() / "Models");
         fs::create_directories(source() / "models");
     }
-    void TearDown() override { fs::remove_all(folder_); }
 
     fs::path installed() const { return folder_ / "share"; }
     fs::path source() const { return folder_ / "checkout" / "resources"; }
@@ -46,7 +42,8 @@ class MatchFilterModelTest : public ::testing::Test {
         return {};
     }
 
-    fs::path folder_;
+    const testing::TemporaryFolder temporary_;
+    const fs::path folder_ = temporary_.path();
 };
 
 TEST_F(MatchFilterModelTest, ConfiguredPathWinsOverTheInstalledModel) {

@@ -10,7 +10,7 @@
 
 #include "core/decode/raw_filter_error.h"
 #include "tests/decode/decode_test_support.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/synthetic_dng.h"
 
 namespace quillmere {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,11 +35,13 @@ class RAWLoaderWithRAWFilterTest : public ::testing::Test {
                               never);
     }
 
-    std::filesystem::path noisyDNG(const std::string& name, bool linearRaw = false) {
+    std::filesystem::path noisyDNG(const std::string& name, bool linearRaw = false,
+                                   std::optional<double> baselineExposure = std::nullopt) {
         fixtures::SyntheticDNGOptions options;
         options.width = 96;
         options.height = 64;
         options.linearRaw = linearRaw;
+        options.baselineExposure = baselineExposure;
         options.scene = fixtures::flatScene(0.3f, 0.3f, 0.3f);
         options.shotNoise = 4e-4;
         options.readNoiseVariance = 4e-5;
@@ -79,6 +82,17 @@ TEST_F(RAWLoaderWithRAWFilterTest, BayerDNGOpensThroughTheRAWFilter) {
     }
     // Detail's development of the same sensor lines up with it.
     EXPECT_EQ(texture(path, false, fit, DenoiseMethod::matchFilter)->width(), 96);
+}
+
+TEST_F(RAWLoaderWithRAWFilterTest, RAWTextureOfABrightenedDNGKeepsTheNaturalBrightness) {
+    const auto path = noisyDNG("plus_one_ev.dng", false, 1.0);
+    loader.open(path);
+    const auto brightness = [&](bool preserveRAWTexture) {
+        return testing::statisticsOf(*texture(path, false, full, natural, preserveRAWTexture), 1,
+                                     0, 0, 96, 64)
+            .mean;
+    };
+    EXPECT_NEAR(brightness(true) / brightness(false), 1.0, 0.01);
 }
 
 TEST_F(RAWLoaderWithRAWFilterTest, DevelopedPhotosAreDenoisedByTheNoiseFilter) {

@@ -16,7 +16,7 @@
 #include "core/decode/configurable_raw_filter.h"
 #include "core/decode/raw_loader.h"
 #include "core/imageio/jpeg_encoder.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/fixtures/texture_fixtures.h"

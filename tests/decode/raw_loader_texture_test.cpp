@@ -186,16 +186,10 @@ TEST_F(RAWLoaderRAWTextureTest, UndenoisedRAWIsSmoothedInChromaOnly) {
     loader->open(path);
     const auto fine = texture(path, false, full, DenoiseMethod::natural, true);
     EXPECT_EQ(log().filtersMade, 2);
-    // Noise reduction, sharpening and moiré reduction off where offered; exposure and tone
-    // mapping as the camera has them.
-    RAWFilterSettings settings = loader_testing::FakeRAWFilter::cameraDefaults();
+    // The Natural development with noise reduction, sharpening and moiré reduction off where
+    // offered; a camera's own RAW keeps its baseline exposure and tone mapping.
+    RAWFilterSettings settings = neutralDevelopment();
     settings.decoderVersion = "8";
-    settings.boostAmount = 0.0f;
-    settings.shadowBias = 0.0f;
-    settings.gamutMappingEnabled = false;
-    settings.extendedDynamicRangeAmount = 2.0f;
-    settings.draftModeEnabled = false;
-    settings.scaleFactor = 1.0f;
     settings.luminanceNoiseReductionAmount = 0.0f;
     settings.sharpnessAmount = 0.0f;
     settings.moireReductionAmount = 0.0f;

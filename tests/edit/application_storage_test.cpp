@@ -7,7 +7,7 @@
 #include <set>
 
 #include "core/common/file_io.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {

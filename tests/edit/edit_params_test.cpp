@@ -162,6 +162,24 @@ TEST(EditParamsCoding, WritesSixteenKeysAndRoundTripsWithoutTransientIndices) {
     EXPECT_EQ(restored, visualising);
 }
 
+TEST(EditParamsCoding, OrderedEncodingWritesTheKeysInDeclarationOrder) {
+    const EditParams edit = busyEdit();
+    const json::OrderedJson ordered = edit.encodeOrdered();
+    std::vector<std::string> keys;
+    for (const auto& [key, value] : ordered.items()) keys.push_back(key);
+    EXPECT_EQ(keys, (std::vector<std::string>{"exposure", "contrast", "highlights", "shadows",
+                                              "whites", "blacks", "temperature", "tint", "vibrance",
+                                              "saturation", "denoise", "denoiseMethod",
+                                              "sharpening", "toneCurve", "hsl", "spotRepairs"}));
+    EXPECT_EQ(
+        json::dumpCompact(ordered["sharpening"]),
+        R"({"amount":40.0,"radius":1.0,"detail":25.0,"masking":0.0,"preserveRAWTexture":false})");
+    EXPECT_EQ(ordered["hsl"].begin().key(), "hue");
+    EXPECT_EQ(ordered["spotRepairs"][0].begin().key(), "id");
+    // Only the order differs from the sorted form.
+    EXPECT_EQ(json::Json(ordered), edit.encode());
+}
+
 TEST(EditParamsCoding, NonFiniteValuesFailTheEncoding) {
     EditParams edit;
     edit.tint = kInfinity;

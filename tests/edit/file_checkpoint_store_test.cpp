@@ -9,6 +9,7 @@
 #include <string>
 
 #include "core/common/file_io.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 
@@ -51,19 +52,11 @@ CheckpointStoreError storeErrorOf(const std::function<void()>& operation) {
 
 class FileCheckpointStoreTest : public ::testing::Test {
   protected:
-    FileCheckpointStoreTest() { writeText(photo_, "raw"); }
-    ~FileCheckpointStoreTest() override { fs::remove_all(folder_); }
-
-    // An empty folder of the test's own, with symbolic links resolved.
-    static fs::path preparedFolder() {
-        const fs::path folder =
-            fs::temp_directory_path() /
-            ("quillmere-checkpoints-" +
-             std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder);
-        fs::create_directories(folder / "app");
-        return fs::canonical(folder);
+    FileCheckpointStoreTest() {
+        fs::create_directories(folder_ / "app");
+        writeText(photo_, "raw");
     }
+
     static void writeText(const fs::path& file, const std::string& text) {
         std::ofstream(file, std::ios::binary) << text;
     }
@@ -75,7 +68,9 @@ class FileCheckpointStoreTest : public ::testing::Test {
     }
     static json::Json jsonIn(const fs::path& file) { return json::parse(contents(file)); }
 
-    const fs::path folder_ = preparedFolder();
+    const testing::TemporaryFolder temporary_;
+    // With symbolic links resolved, as the store resolves the photo's path.
+    const fs::path folder_ = fs::canonical(temporary_.path());
     const fs::path photo_ = folder_ / "IMG_0001.CR3";
     const fs::path sidecar_ = folder_ / "IMG_0001.CR3.quillmere.json";
     const fs::path previousSidecar_ = folder_ / "IMG_0001.CR3.starlingmoor.json";
@@ -108,6 +103,17 @@ TEST_F(FileCheckpointStoreTest, SavingAKnownIdReplacesItWholeInDateOrder) {
     const EditCheckpoint renamed{b.id, "  Renamed  ", c.createdAt + 10s, c.params};
     store_.save(renamed, photo_);
     EXPECT_EQ(jsonIn(sidecar_)["checkpoints"], listJson({a, c, renamed}));
+}
+
+TEST_F(FileCheckpointStoreTest, DatesOfTheFirstAndLastFourDigitYearsRoundTrip) {
+    EditCheckpoint first = checkpoint("First", 0), last = checkpoint("Last", 0);
+    first.createdAt = Date{sys_days{1y / 1 / 1}};
+    last.createdAt = Date{sys_days{9999y / 12 / 31} + 23h + 59min + 59s};
+    store_.save(last, photo_);
+    store_.save(first, photo_);
+    EXPECT_EQ(store_.checkpoints(photo_), (List{first, last}));
+    EXPECT_EQ(jsonIn(sidecar_)["checkpoints"][0]["createdAt"], "0001-01-01T00:00:00Z");
+    EXPECT_EQ(jsonIn(sidecar_)["checkpoints"][1]["createdAt"], "9999-12-31T23:59:59Z");
 }
 
 TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndMayEmptyTheList) {

@@ -9,7 +9,7 @@
 
 #include "core/common/file_io.h"
 #include "core/edit/built_in_presets.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {
@@ -113,6 +113,14 @@ TEST_F(FilePresetStoreTest, FileHoldsOnlyThePrettyPrintedSortedValues) {
     store_.save({.name = "Warm", .folder = "Film looks", .values = {.tint = 3}});
     EXPECT_EQ(file_io::readFile(presets() / "Film looks" / "Warm.json"), "{\n  \"tint\": 3.0\n}\n");
     EXPECT_EQ(std::distance(fs::directory_iterator(presets() / "Film looks"), {}), 1);
+}
+
+TEST_F(FilePresetStoreTest, AFileWithAnUpperCaseExtensionIsTheListedPresetToSaveOverAndDelete) {
+    write("Looks/Warm.JSON", R"({"tintShift": 2})");
+    store_.save({"Warm", "Looks", warm_});
+    EXPECT_EQ(store_.folders().back().presets, (std::vector<Preset>{{"Warm", "Looks", warm_}}));
+    store_.deletePreset({"Warm", "Looks", {}});
+    EXPECT_TRUE(fs::is_empty(presets() / "Looks"));
 }
 
 TEST_F(FilePresetStoreTest, ListingTakesOnlyVisibleJsonFilesThatDecode) {

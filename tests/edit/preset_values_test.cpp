@@ -139,6 +139,77 @@ TEST(PresetValuesCapture, IdentityCurveAndBareNeutralMixerAreLeftOut) {
     EXPECT_EQ(PresetValues::capturing(edit, options), (PresetValues{.hsl = edit.hsl}));
 }
 
+TEST(PresetValuesChanges, EachChangedSettingAloneIsCarriedAtItsNewValue) {
+    const EditParams before = busyEdit();
+    const struct {
+        void (*change)(EditParams&);
+        PresetValues expected;
+    } cases[] = {
+        {[](EditParams& e) { e.exposure = 0.75; }, {.exposure = 0.75}},
+        {[](EditParams& e) { e.blacks = -6; }, {.blacks = -6}},
+        {[](EditParams& e) { e.temperature = 5100; }, {.temperature = 5100}},
+        {[](EditParams& e) { e.tint = -2; }, {.tint = -2}},
+        {[](EditParams& e) { e.saturation = 0; }, {.saturation = 0}},
+        {[](EditParams& e) { e.denoise = 41; }, {.denoise = 41}},
+        {[](EditParams& e) { e.denoiseMethod = DenoiseMethod::natural; },
+         {.denoiseMethod = DenoiseMethod::natural}},
+        {[](EditParams& e) { e.sharpening.preserveRAWTexture = true; },
+         {.sharpening = SharpeningSettings{.amount = 40, .preserveRAWTexture = true}}},
+        {[](EditParams& e) {
+             e.toneCurve.blue = {{0, 5}, {255, 255}};
+         },
+         {}},
+        {[](EditParams& e) { e.hsl.points[0].hueShift = 4; }, {}},
+        // What a partial edit cannot hold travels as nothing.
+        {[](EditParams& e) { e.spotRepairs.clear(); }, {}},
+        {[](EditParams& e) { e.visualizeBandIndex = 5; }, {}},
+        {[](EditParams&) {}, {}},
+    };
+    for (const auto& testCase : cases) {
+        EditParams after = before;
+        testCase.change(after);
+        PresetValues expected = testCase.expected;
+        if (after.toneCurve != before.toneCurve) expected.toneCurve = after.toneCurve;
+        if (after.hsl != before.hsl) expected.hsl = after.hsl;
+        EXPECT_EQ(PresetValues::changes(before, after), expected);
+    }
+    // Exact comparison: the smallest step still counts.
+    EditParams nudged = before;
+    nudged.contrast = std::nextafter(before.contrast, 100.0);
+    EXPECT_EQ(PresetValues::changes(before, nudged), (PresetValues{.contrast = nudged.contrast}));
+    EXPECT_TRUE(PresetValues::changes(before, before).isEmpty());
+}
+
+TEST(PresetValuesChanges, OverlayingTakesTheNewerSetFieldsButKeepsTheRelativeWhiteBalance) {
+    const PresetValues older{.exposure = 1, .temperatureScale = 1.1, .hsl = HSLAdjustments{}};
+    const PresetValues newer{.exposure = 2, .contrast = 3, .tintShift = 5, .vibrance = 7};
+    EXPECT_EQ(older.overlaying(newer), (PresetValues{.exposure = 2,
+                                                     .contrast = 3,
+                                                     .temperatureScale = 1.1,
+                                                     .vibrance = 7,
+                                                     .hsl = HSLAdjustments{}}));
+    EXPECT_EQ(older.overlaying(PresetValues{}), older);
+}
+
+TEST(PresetValuesChanges, AllReusableRecreatesAnotherPhotosEditButItsSpotRepairs) {
+    const EditParams source = busyEdit();
+    EditParams target;
+    target.temperature = 3000;
+    target.spotRepairs.emplace_back(UUID::random(), 0.1, 0.2, 0.01,
+                                    std::vector<SpotRepair::Point>{});
+    const EditParams result = applying(target, PresetValues::allReusable(source));
+    EditParams expected = source;
+    expected.spotRepairs = target.spotRepairs;
+    expected.visualizePointIndex = -1;
+    expected.visualizeBandIndex = -1;
+    EXPECT_EQ(result, expected);
+    // Neutral curve and mixer are carried too, so they reset the target's own.
+    const PresetValues neutral = PresetValues::allReusable(EditParams{});
+    EXPECT_EQ(neutral.toneCurve, ToneCurve::identity());
+    EXPECT_EQ(neutral.hsl, HSLAdjustments::neutral());
+    EXPECT_FALSE(neutral.temperatureScale || neutral.tintShift);
+}
+
 TEST(PresetValuesCoding, OnlySetFieldsAreWritten) {
     EXPECT_EQ(PresetValues{.saturation = -12}.encode(), json::parse(R"({"saturation": -12})"));
     EXPECT_EQ(PresetValues{}.encode(), json::Json::object());

@@ -6,6 +6,8 @@
 #include <fstream>
 #include <string>
 
+#include "tests/fixtures/temporary_folder.h"
+
 namespace quillmere {
 namespace {
 
@@ -45,12 +47,6 @@ EditParams distinctiveBase() {
 
 class XMPSidecarTest : public ::testing::Test {
   protected:
-    XMPSidecarTest() {
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    ~XMPSidecarTest() override { fs::remove_all(folder_); }
-
     void write(const std::string& name, const std::string& contents) const {
         std::ofstream(folder_ / name, std::ios::binary) << contents;
     }
@@ -62,10 +58,8 @@ class XMPSidecarTest : public ::testing::Test {
         return edit.value_or(EditParams{});
     }
 
-    const fs::path folder_ =
-        fs::temp_directory_path() /
-        ("quillmere-xmp-" +
-         std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    const quillmere::testing::TemporaryFolder temporary_;
+    const fs::path folder_ = temporary_.path();
     const EditParams base_ = distinctiveBase();
 };
 

@@ -1,6 +1,8 @@
 #include "core/imageio/photo_metadata.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 #include <algorithm>
 #include <exiv2/exiv2.hpp>
@@ -10,8 +12,10 @@
 
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg_extended_xmp.h"
 #include "core/imageio/raster_decoder.h"
 #include "tests/fixtures/test_exif.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"
 
@@ -25,15 +29,6 @@ using testing_support::pixelAt;
 
 class PhotoMetadataTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("quillmere-photo-metadata-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-    }
-    void TearDown() override { fs::remove_all(folder_); }
-
     fs::path write(const std::string& name, const std::string& bytes) {
         const fs::path file = folder_ / name;
         std::ofstream(file, std::ios::binary) << bytes;
@@ -56,7 +51,8 @@ class PhotoMetadataTest : public ::testing::Test {
                                                        .iptcCaption = "Harbour at dusk"}));
     }
 
-    fs::path folder_;
+    const testing::TemporaryFolder temporary_;
+    const fs::path folder_ = temporary_.path();
 };
 
 // The keys Exiv2 finds in a JPEG, and whether it holds a thumbnail.
@@ -144,23 +140,91 @@ TEST_F(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfil
         std::nullopt);
 }
 
-TEST_F(PhotoMetadataTest, XmpPacketBeyondOneJpegSegmentFailsCleanly) {
+// The payloads of the APP1 segments whose identifier is `id`, found by their bytes: 0xFF 0xE1,
+// a 16-bit length that counts itself, then the identifier.
+std::vector<std::string> app1Payloads(const std::string& jpeg, std::string_view id) {
+    std::vector<std::string> payloads;
+    for (std::size_t at = jpeg.find(id); at != std::string::npos; at = jpeg.find(id, at + 1)) {
+        if (at < 4 || jpeg.compare(at - 4, 2, "\xFF\xE1") != 0) continue;
+        const std::size_t length = static_cast<unsigned char>(jpeg[at - 2]) * 256 +
+                                   static_cast<unsigned char>(jpeg[at - 1]);
+        payloads.push_back(jpeg.substr(at + id.size(), length - 2 - id.size()));
+    }
+    return payloads;
+}
+
+std::uint32_t bigEndian(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = at; i < at + 4; ++i)
+        value = value * 256 + static_cast<unsigned char>(bytes[i]);
+    return value;
+}
+
+std::string md5Hex(const std::string& bytes) {
+    unsigned char digest[16];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
+    std::string hex;
+    for (const unsigned char byte : digest) hex += fmt::format("{:02X}", byte);
+    return hex;
+}
+
+TEST_F(PhotoMetadataTest, XmpBeyondOneSegmentIsWrittenAsExtendedXmpAndReadBackWhole) {
     const std::string jpeg = encodeJpeg(fixtures::makePattern({}), 0.9);
     PhotoMetadata metadata;
-    metadata.xmp().setText("quillmere:EditRecord", "");
-    const std::size_t overhead = metadata.xmp().serialize().size();
-
-    // Exactly the largest packet that fits, then one byte more.
-    metadata.xmp().setText("quillmere:EditRecord",
-                           std::string(XmpDocument::maxJpegPacketSize - overhead, 'a'));
-    ASSERT_EQ(metadata.xmp().serialize().size(), XmpDocument::maxJpegPacketSize);
+    const std::string record(200000, 'r');
+    metadata.xmp().setText("quillmere:EditRecord", record);
+    metadata.xmp().setText("tiff:Software", "Quillmere");
     const std::string written = metadata.writeToJpeg(jpeg);
-    EXPECT_EQ(PhotoMetadata::readData(written)->xmp().text("quillmere:EditRecord")->size(),
-              XmpDocument::maxJpegPacketSize - overhead);
 
-    metadata.xmp().setText("quillmere:EditRecord",
-                           std::string(XmpDocument::maxJpegPacketSize - overhead + 1, 'a'));
-    EXPECT_EQ(errorCodeOf([&] { metadata.writeToJpeg(jpeg); }), Code::xmpPacketTooLarge);
+    // The standard packet keeps the small property and names the extended packet by its digest;
+    // the extension segments carry that GUID, the full length and their portion's offset.
+    const auto standard =
+        app1Payloads(written, std::string_view("http://ns.adobe.com/xap/1.0/\0", 29));
+    ASSERT_EQ(standard.size(), 1u);
+    const std::optional<XmpDocument> main = XmpDocument::parse(standard[0]);
+    ASSERT_TRUE(main.has_value());
+    EXPECT_EQ(main->text("tiff:Software"), "Quillmere");
+    EXPECT_EQ(main->text("quillmere:EditRecord"), std::nullopt);
+    const std::optional<std::string> guid = main->text("xmpNote:HasExtendedXMP");
+    ASSERT_TRUE(guid.has_value());
+    const auto chunks =
+        app1Payloads(written, std::string_view("http://ns.adobe.com/xmp/extension/\0", 35));
+    ASSERT_EQ(chunks.size(), 4u);
+    const std::uint32_t fullLength = bigEndian(chunks[0], 32);
+    std::string extended(fullLength, '\0');
+    for (const std::string& chunk : chunks) {
+        EXPECT_EQ(chunk.substr(0, 32), *guid);
+        EXPECT_EQ(bigEndian(chunk, 32), fullLength);
+        extended.replace(bigEndian(chunk, 36), chunk.size() - 40, chunk.substr(40));
+    }
+    EXPECT_EQ(md5Hex(extended), *guid);
+    EXPECT_EQ(XmpDocument::parse(extended)->text("quillmere:EditRecord"), record);
+
+    // Read back whole, from memory and from a file; without its last portion the extended packet
+    // is dropped and the standard one stays.
+    EXPECT_EQ(PhotoMetadata::readData(written)->xmp().text("quillmere:EditRecord"), record);
+    const auto fromFile = PhotoMetadata::read(write("extended.jpg", written));
+    EXPECT_EQ(fromFile->xmp().text("quillmere:EditRecord"), record);
+    EXPECT_EQ(fromFile->xmp().text("xmpNote:HasExtendedXMP"), std::nullopt);
+    std::string damaged = written;
+    const std::size_t lastChunk = damaged.rfind(chunks.back()) - 4 - 35;
+    damaged.erase(lastChunk, 4 + 35 + chunks.back().size());
+    const auto partial = PhotoMetadata::readData(damaged);
+    EXPECT_EQ(partial->xmp().text("quillmere:EditRecord"), std::nullopt);
+    EXPECT_EQ(partial->xmp().text("tiff:Software"), "Quillmere");
+}
+
+TEST(JpegExtendedXmp, APacketBeyondItsLimitIsRefusedWithTheReason) {
+    const std::string jpeg = encodeJpeg(fixtures::makePattern({}), 0.9);
+    const std::string packet(jpeg_extended_xmp::maxPacketSize + 1, 'x');
+    try {
+        jpeg_extended_xmp::insert(jpeg, packet, std::string(32, '0'));
+        ADD_FAILURE() << "the packet was written";
+    } catch (const ImageIOError& error) {
+        EXPECT_EQ(error.code(), Code::xmpPacketTooLarge);
+        EXPECT_EQ(std::string(error.what()).rfind("The XMP metadata is larger than", 0), 0u);
+    }
 }
 
 TEST_F(PhotoMetadataTest, RefusesBadExifAndNonJpegTargets) {

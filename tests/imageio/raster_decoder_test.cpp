@@ -7,6 +7,7 @@
 
 #include "core/imageio/jpeg_encoder.h"
 #include "tests/fixtures/test_exif.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"
@@ -36,8 +37,8 @@ std::string jpegOf(const TestPattern& pattern, const fixtures::TestExif& exif = 
 // 64 × 48 size with its 16-pixel marker.
 void expectMarkerAt(const LinearImage& image, int column, int rowFromTop) {
     const TestPattern pattern;
-    EXPECT_TRUE(
-        isColour(pixelAt(image, column, rowFromTop), linearColour(pattern.marker), jpegTolerance));
+    EXPECT_TRUE(isColour(pixelAt(image, column, rowFromTop), linearColour(pattern.marker),
+                         jpegTolerance));
 }
 
 TEST(RasterDecoderJpeg, DecodesSizeAndColoursBottomRowFirst) {
@@ -99,8 +100,8 @@ TEST(RasterDecoderHostileInput, DamagedBytesNeverCrash) {
         damaged[position] = static_cast<char>(damaged[position] ^ 0x5A);
         try {
             const LinearImage image = decodeRasterData(damaged);
-            EXPECT_EQ(image.rgba.size(), static_cast<std::size_t>(image.width) *
-                                             static_cast<std::size_t>(image.height) * 4);
+            EXPECT_EQ(image.rgba.size(),
+                      static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4);
             ++decoded;
         } catch (const ImageIOError&) {
             ++refused;
@@ -110,7 +111,7 @@ TEST(RasterDecoderHostileInput, DamagedBytesNeverCrash) {
 }
 
 class RasterDecoderHeic : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override {
         if (!fixtures::canEncodeHeic()) {
             GTEST_SKIP() << "libheif on this machine has no HEVC encoder to write test photos";
@@ -134,17 +135,15 @@ TEST_F(RasterDecoderHeic, DecodesSizeAndColours) {
 TEST_F(RasterDecoderHeic, AppliesItsRotationOnceDespiteExifOrientation) {
     const TestPattern pattern;
     for (int orientation : {6, 8}) {
-        const std::string heic =
-            fixtures::encodeTestHeic(fixtures::makePattern(pattern),
-                                     {.orientation = orientation,
-                                      .exif = fixtures::exifBlock({.orientation = orientation})});
+        const std::string heic = fixtures::encodeTestHeic(
+            fixtures::makePattern(pattern),
+            {.orientation = orientation, .exif = fixtures::exifBlock({.orientation = orientation})});
         const LinearImage image = decodeRasterData(heic);
         ASSERT_EQ(image.width, 48) << orientation;
         ASSERT_EQ(image.height, 64) << orientation;
         const int column = orientation == 6 ? 40 : 6;
         const int row = orientation == 6 ? 6 : 57;
-        EXPECT_TRUE(
-            isColour(pixelAt(image, column, row), linearColour(pattern.marker), heicTolerance))
+        EXPECT_TRUE(isColour(pixelAt(image, column, row), linearColour(pattern.marker), heicTolerance))
             << "orientation " << orientation;
     }
 }

@@ -12,33 +12,19 @@
 
 #include "rawbridge/qx_raw.h"
 #include "tests/fixtures/synthetic_dng.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere::rawbridge::testing {
 
-// A folder of its own under the system's temporary folder, removed with everything in it.
-class TemporaryFolder {
+// A test's own folder that writes synthetic DNGs.
+class TemporaryFolder : public quillmere::testing::TemporaryFolder {
 public:
-    TemporaryFolder() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "qxraw-XXXXXX").string();
-        if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        path_ = pattern;
-    }
-    ~TemporaryFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-    TemporaryFolder(const TemporaryFolder&) = delete;
-    TemporaryFolder& operator=(const TemporaryFolder&) = delete;
-
     // Writes a synthetic DNG named `name` and returns its path.
     std::string dng(const std::string& name, const fixtures::SyntheticDNGOptions& options) const {
-        const std::filesystem::path file = path_ / name;
+        const std::filesystem::path file = path() / name;
         fixtures::writeSyntheticDNG(file, options);
         return file.string();
     }
-
-private:
-    std::filesystem::path path_;
 };
 
 inline std::string testData(const std::string& name) {

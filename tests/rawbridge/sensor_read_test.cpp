@@ -147,6 +147,19 @@ TEST(SensorRead, SwapsTheOutputSizeForTransposingOrientations) {
     }
 }
 
+TEST(SensorRead, TakesARealFilesDefaultCropInVisibleCoordinates) {
+    // raw-identify -v: "Raw inset, width x height: 3456 x 2304 left: 52 top: 19", with the visible
+    // 3474 × 2314 at left 42 and top 14 of the raw buffer. The file's image data was stripped,
+    // so only the geometry, which needs no unpacking, can be read.
+    LibRawInstance raw = newLibRawInstance();
+    ASSERT_EQ(raw->open_file(testData("exiftool_DNG.dng").c_str()), 0);
+    const QXRAWMetadata m = sensorGeometry(*raw);
+    EXPECT_EQ((Ints{m.width, m.height, 0, 0}), (Ints{3474, 2314, 0, 0}));
+    EXPECT_EQ((Ints{m.crop_x, m.crop_y, m.crop_width, m.crop_height}), (Ints{10, 5, 3456, 2304}));
+    EXPECT_EQ((Ints{m.output_width, m.output_height, 0, 0}), (Ints{3456, 2304, 0, 0}));
+    EXPECT_EQ(m.iso, 400.0f);
+}
+
 TEST(SensorRead, RecoversAKnownShotAndReadNoise) {
     // A 4-megapixel sensor of flat tiles from 0.05 to 0.85 with noise of variance
     // 2.5e-5 + 2e-4 × level; the fit sees about 4000 patches per channel. Keeping the flattest

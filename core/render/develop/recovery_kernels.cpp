@@ -13,6 +13,7 @@
 #include "core/render/develop/recovery_bilateral.h"
 #include "core/render/develop/recovery_functions.h"
 #include "core/render/develop/tone_functions.h"
+#include "core/render/develop/tone_shader.h"
 #include "core/render/develop/tone_uniforms.h"
 
 namespace quillmere {
@@ -26,8 +27,8 @@ GuideView guideView(const Texture& texture, const char* role) {
 }
 
 void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
-    const Texture& input = arguments.texture(0);
-    Texture& guide = arguments.texture(1);
+    const Texture& input = arguments.texture(RecoveryPrepareTexture::input);
+    Texture& guide = arguments.texture(RecoveryPrepareTexture::guide);
     if (guide.pixelFormat() != PixelFormat::r32Float) {
         throw std::logic_error("The recovery guide must be R32Float.");
     }
@@ -35,9 +36,10 @@ void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
     const int rowEnd = std::min(rows.end, guide.height());
     if (width <= 0 || rows.begin >= rowEnd) return;
 
-    const auto u = arguments.value<ToneUniforms>(0);
+    const auto u = arguments.value<ToneUniforms>(RecoveryPrepareBuffer::uniforms);
     const SceneTransform scene = SceneTransform::from(u);
-    const Texture& clean = scene.denoiseAmount > 0.0f ? arguments.texture(2) : input;
+    const Texture& clean =
+        scene.denoiseAmount > 0.0f ? arguments.texture(RecoveryPrepareTexture::clean) : input;
     const float scale = contrastScale(u.contrast);
     const float guideWidth = static_cast<float>(guide.width());
     const float guideHeight = static_cast<float>(guide.height());
@@ -74,8 +76,8 @@ void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
 }
 
 void recoveryBilateralKernel(const KernelArguments& arguments, RowRange rows) {
-    const GuideView guide = guideView(arguments.texture(0), "guide");
-    Texture& base = arguments.texture(1);
+    const GuideView guide = guideView(arguments.texture(RecoveryBilateralTexture::guide), "guide");
+    Texture& base = arguments.texture(RecoveryBilateralTexture::base);
     if (base.pixelFormat() != PixelFormat::r32Float) {
         throw std::logic_error("The recovery base must be R32Float.");
     }
@@ -96,8 +98,8 @@ void recoveryBilateralKernel(const KernelArguments& arguments, RowRange rows) {
 void recoveryMeterKernel(const KernelArguments& arguments, RowRange rows) {
     // One threadgroup on the GPU: the whole reduction belongs to the range holding row 0.
     if (rows.begin != 0 || rows.end <= 0) return;
-    const GuideView guide = guideView(arguments.texture(0), "guide");
-    Texture& whitePoint = arguments.texture(1);
+    const GuideView guide = guideView(arguments.texture(RecoveryMeterTexture::guide), "guide");
+    Texture& whitePoint = arguments.texture(RecoveryMeterTexture::whitePoint);
     if (whitePoint.pixelFormat() != PixelFormat::r32Float) {
         throw std::logic_error("The white point must be R32Float.");
     }

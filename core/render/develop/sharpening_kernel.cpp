@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
-#include <initializer_list>
 #include <stdexcept>
 
+#include "core/compute/compute_pass.h"
 #include "core/compute/kernel_errors.h"
 
 namespace quillmere {
@@ -14,44 +14,14 @@ namespace {
 constexpr const char* kScalesLabel = "Detail: luminance scales";
 constexpr const char* kApplyLabel = "Detail: masked sharpening";
 
-std::shared_ptr<const ComputePipelineState> pipeline(const KernelLibrary& library,
-                                                     const char* name) {
-    std::shared_ptr<const ComputePipelineState> made = library.makePipeline(name);
-    if (!made) throw KernelError::functionNotFound(name);
-    return made;
-}
-
-// One pass over the texture `textures` binds last: the uniforms always, the weights for the
-// separable passes.
-void encodePass(CommandBuffer& commandBuffer, const char* label,
-                const std::shared_ptr<const ComputePipelineState>& pipeline,
-                std::initializer_list<std::shared_ptr<Texture>> textures,
-                const SharpeningKernel::Parameters& parameters, bool bindsWeights) {
-    const std::unique_ptr<ComputeCommandEncoder> encoder =
-        commandBuffer.makeComputeCommandEncoder();
-    if (!encoder) throw KernelError::encoderCreationFailed();
-    encoder->setLabel(label);
-    encoder->setComputePipelineState(pipeline);
-    int index = 0;
-    for (const std::shared_ptr<Texture>& texture : textures) encoder->setTexture(texture, index++);
-    encoder->setBytes(&parameters.uniforms, sizeof parameters.uniforms, 0);
-    if (bindsWeights) encoder->setBytes(&parameters.weights, sizeof parameters.weights, 1);
-    const Texture& written = **(textures.begin() + 1);
-    const int executionWidth = pipeline->threadExecutionWidth();
-    const GridSize threadgroup{
-        executionWidth, std::min(pipeline->maxTotalThreadsPerThreadgroup() / executionWidth, 8)};
-    encoder->dispatchThreads({written.width(), written.height()}, threadgroup);
-    encoder->endEncoding();
-}
-
 }  // namespace
 
 SharpeningKernel::SharpeningKernel(std::shared_ptr<const Device> device,
                                    const KernelLibrary& library)
     : device(std::move(device)),
-      horizontal(pipeline(library, "sharpen_horizontal")),
-      vertical(pipeline(library, "sharpen_vertical")),
-      apply(pipeline(library, "sharpen_apply")) {
+      horizontal(requirePipeline(library, "sharpen_horizontal")),
+      vertical(requirePipeline(library, "sharpen_vertical")),
+      apply(requirePipeline(library, "sharpen_apply")) {
     if (!this->device) throw std::invalid_argument("Sharpening needs a device.");
 }
 
@@ -103,9 +73,24 @@ void SharpeningKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Te
     std::shared_ptr<Texture> scales = device->makeTexture(scalesDescriptor);
     if (!rowScales || !scales) throw BufferError::allocationFailed();
 
-    encodePass(commandBuffer, kScalesLabel, horizontal, {input, rowScales}, parameters, true);
-    encodePass(commandBuffer, kScalesLabel, vertical, {rowScales, scales}, parameters, true);
-    encodePass(commandBuffer, kApplyLabel, apply, {input, output, scales}, parameters, false);
+    ComputePass(commandBuffer, kScalesLabel, horizontal)
+        .texture(SharpenScalesTexture::source, input)
+        .texture(SharpenScalesTexture::scales, rowScales)
+        .value(SharpenBuffer::uniforms, parameters.uniforms)
+        .value(SharpenBuffer::weights, parameters.weights)
+        .dispatchThreads(*rowScales);
+    ComputePass(commandBuffer, kScalesLabel, vertical)
+        .texture(SharpenScalesTexture::source, rowScales)
+        .texture(SharpenScalesTexture::scales, scales)
+        .value(SharpenBuffer::uniforms, parameters.uniforms)
+        .value(SharpenBuffer::weights, parameters.weights)
+        .dispatchThreads(*scales);
+    ComputePass(commandBuffer, kApplyLabel, apply)
+        .texture(SharpenApplyTexture::image, input)
+        .texture(SharpenApplyTexture::output, output)
+        .texture(SharpenApplyTexture::scales, scales)
+        .value(SharpenBuffer::uniforms, parameters.uniforms)
+        .dispatchThreads(*output);
 }
 
 }  // namespace quillmere

@@ -121,10 +121,10 @@ void writeScales(Texture& scales, int y, const std::vector<float>& fine,
 }
 
 void sharpenHorizontal(const KernelArguments& arguments, RowRange rows) {
-    const Texture& image = arguments.texture(0);
-    Texture& scales = arguments.texture(1);
-    const SharpenUniforms uniforms = arguments.value<SharpenUniforms>(0);
-    const SharpenWeights weights = arguments.value<SharpenWeights>(1);
+    const Texture& image = arguments.texture(SharpenScalesTexture::source);
+    Texture& scales = arguments.texture(SharpenScalesTexture::scales);
+    const auto uniforms = arguments.value<SharpenUniforms>(SharpenBuffer::uniforms);
+    const auto weights = arguments.value<SharpenWeights>(SharpenBuffer::weights);
     const int support = supportOf(uniforms);
     requireScales(scales);
     // Grid positions outside the scales or the image do nothing.
@@ -180,10 +180,10 @@ struct ScaleRows {
 };
 
 void sharpenVertical(const KernelArguments& arguments, RowRange rows) {
-    const Texture& source = arguments.texture(0);
-    Texture& scales = arguments.texture(1);
-    const SharpenUniforms uniforms = arguments.value<SharpenUniforms>(0);
-    const SharpenWeights weights = arguments.value<SharpenWeights>(1);
+    const Texture& source = arguments.texture(SharpenScalesTexture::source);
+    Texture& scales = arguments.texture(SharpenScalesTexture::scales);
+    const auto uniforms = arguments.value<SharpenUniforms>(SharpenBuffer::uniforms);
+    const auto weights = arguments.value<SharpenWeights>(SharpenBuffer::weights);
     const int support = supportOf(uniforms);
     requireScales(source);
     requireScales(scales);
@@ -345,10 +345,11 @@ __attribute__((target_clones("avx2", "default"))) void addOffsets(const float* _
 }
 
 void sharpenApply(const KernelArguments& arguments, RowRange rows) {
-    const Texture& image = arguments.texture(0);
-    Texture& output = arguments.texture(1);
-    const Texture& scales = arguments.texture(2);
-    const ApplyConstants constants = ApplyConstants::from(arguments.value<SharpenUniforms>(0));
+    const Texture& image = arguments.texture(SharpenApplyTexture::image);
+    Texture& output = arguments.texture(SharpenApplyTexture::output);
+    const Texture& scales = arguments.texture(SharpenApplyTexture::scales);
+    const ApplyConstants constants =
+        ApplyConstants::from(arguments.value<SharpenUniforms>(SharpenBuffer::uniforms));
     requireScales(scales);
     // The neighbourhood is clamped to the image; an image and scales of different sizes are
     // read only where both exist.

@@ -1,9 +1,9 @@
 #include "core/render/develop/tone_kernel.h"
 
-#include <algorithm>
 #include <array>
 #include <stdexcept>
 
+#include "core/compute/compute_pass.h"
 #include "core/compute/kernel_errors.h"
 #include "core/render/develop/tone_parameters.h"
 #include "core/render/develop/tone_uniforms.h"
@@ -20,14 +20,6 @@ constexpr const char* kToneLabel = "ToneKernel";
 // The white-point reduction runs as one threadgroup of this many threads.
 constexpr int kMeterThreads = 256;
 
-std::shared_ptr<const ComputePipelineState> requirePipeline(const KernelLibrary& library,
-                                                            const char* name,
-                                                            const char* reportedName = nullptr) {
-    std::shared_ptr<const ComputePipelineState> made = library.makePipeline(name);
-    if (!made) throw KernelError::functionNotFound(reportedName ? reportedName : name);
-    return made;
-}
-
 std::shared_ptr<Texture> makeWorkTexture(const Device& device, PixelFormat format, int width,
                                          int height) {
     std::shared_ptr<Texture> texture =
@@ -38,27 +30,6 @@ std::shared_ptr<Texture> makeWorkTexture(const Device& device, PixelFormat forma
                             .storageMode = StorageMode::devicePrivate});
     if (!texture) throw BufferError::allocationFailed();
     return texture;
-}
-
-std::unique_ptr<ComputeCommandEncoder> makeEncoder(
-    CommandBuffer& commandBuffer, const char* label,
-    const std::shared_ptr<const ComputePipelineState>& pipeline) {
-    std::unique_ptr<ComputeCommandEncoder> encoder = commandBuffer.makeComputeCommandEncoder();
-    if (!encoder) throw KernelError::encoderCreationFailed();
-    encoder->setLabel(label);
-    encoder->setComputePipelineState(pipeline);
-    return encoder;
-}
-
-// A grid of whole threadgroups covering `texture`, sized as the pipeline reports its limits; the
-// kernels skip the threads that fall outside.
-void dispatch(ComputeCommandEncoder& encoder, const ComputePipelineState& pipeline,
-              const Texture& texture) {
-    const int width = pipeline.threadExecutionWidth();
-    const int height = std::max(pipeline.maxTotalThreadsPerThreadgroup() / width, 1);
-    encoder.dispatchThreadgroups(
-        {(texture.width() + width - 1) / width, (texture.height() + height - 1) / height},
-        {width, height});
 }
 
 bool sameSize(const Texture& a, const Texture& b) {
@@ -110,7 +81,8 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
     const PointColorUniforms pointUniforms = makePointColorUniforms(params);
     const std::shared_ptr<Texture> clean = denoisedInput ? denoisedInput : input;
 
-    // Without recovery the tone pass reads neither texture 3 nor 4; the input stands in.
+    // Without recovery the tone pass reads neither the base nor the white point; the input stands
+    // in.
     std::shared_ptr<Texture> base = input;
     std::shared_ptr<Texture> whitePoint = input;
     if (uniforms.highlights < 0 || uniforms.shadows > 0) {
@@ -119,46 +91,38 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
             makeWorkTexture(*device, PixelFormat::r32Float, guideSize.width, guideSize.height);
         base = makeWorkTexture(*device, PixelFormat::r32Float, guideSize.width, guideSize.height);
 
-        const auto prepare = makeEncoder(commandBuffer, kPrepareLabel, recoveryPrepare);
-        prepare->setTexture(input, 0);
-        prepare->setTexture(guide, 1);
-        prepare->setTexture(clean, 2);
-        prepare->setBytes(&uniforms, sizeof uniforms, 0);
-        dispatch(*prepare, *recoveryPrepare, *guide);
-        prepare->endEncoding();
+        ComputePass(commandBuffer, kPrepareLabel, recoveryPrepare)
+            .texture(RecoveryPrepareTexture::input, input)
+            .texture(RecoveryPrepareTexture::guide, guide)
+            .texture(RecoveryPrepareTexture::clean, clean)
+            .value(RecoveryPrepareBuffer::uniforms, uniforms)
+            .dispatchThreadgroups(*guide);
 
         if (uniforms.highlights < 0) {
             whitePoint = makeWorkTexture(*device, PixelFormat::r32Float, 1, 1);
-            std::unique_ptr<ComputeCommandEncoder> meter =
-                commandBuffer.makeComputeCommandEncoder();
-            if (!meter) throw BufferError::allocationFailed();
-            meter->setLabel(kMeterLabel);
-            meter->setComputePipelineState(recoveryMeter);
-            meter->setTexture(guide, 0);
-            meter->setTexture(whitePoint, 1);
-            meter->dispatchThreadgroups({1, 1}, {kMeterThreads, 1});
-            meter->endEncoding();
+            ComputePass(commandBuffer, kMeterLabel, recoveryMeter, BufferError::allocationFailed())
+                .texture(RecoveryMeterTexture::guide, guide)
+                .texture(RecoveryMeterTexture::whitePoint, whitePoint)
+                .dispatchThreadgroups({1, 1}, {kMeterThreads, 1});
         }
 
-        const auto bilateral = makeEncoder(commandBuffer, kBilateralLabel, recoveryBilateral);
-        bilateral->setTexture(guide, 0);
-        bilateral->setTexture(base, 1);
-        dispatch(*bilateral, *recoveryBilateral, *base);
-        bilateral->endEncoding();
+        ComputePass(commandBuffer, kBilateralLabel, recoveryBilateral)
+            .texture(RecoveryBilateralTexture::guide, guide)
+            .texture(RecoveryBilateralTexture::base, base)
+            .dispatchThreadgroups(*base);
     }
 
-    const auto tone = makeEncoder(commandBuffer, kToneLabel, pipeline);
-    tone->setTexture(input, 0);
-    tone->setTexture(toneOutput, 1);
-    tone->setTexture(clean, 2);
-    tone->setTexture(base, 3);
-    tone->setTexture(whitePoint, 4);
-    tone->setBytes(&uniforms, sizeof uniforms, 0);
-    tone->setBuffer(curveTable ? curveTable : dummyLUTBuffer, 0, 1);
-    tone->setBytes(&hslUniforms, sizeof hslUniforms, 2);
-    tone->setBytes(&pointUniforms, sizeof pointUniforms, 3);
-    dispatch(*tone, *pipeline, *output);
-    tone->endEncoding();
+    ComputePass(commandBuffer, kToneLabel, pipeline)
+        .texture(ToneTexture::input, input)
+        .texture(ToneTexture::output, toneOutput)
+        .texture(ToneTexture::clean, clean)
+        .texture(ToneTexture::recoveryBase, base)
+        .texture(ToneTexture::whitePoint, whitePoint)
+        .value(ToneBuffer::uniforms, uniforms)
+        .buffer(ToneBuffer::curveTable, curveTable ? curveTable : dummyLUTBuffer)
+        .value(ToneBuffer::hsl, hslUniforms)
+        .value(ToneBuffer::pointColors, pointUniforms)
+        .dispatchThreadgroups(*output);
 
     if (sharpens) {
         sharpening.encode(toneOutput, std::move(output), params.sharpening, sourcePixelScale,

@@ -136,28 +136,32 @@ struct PixelRecovery {
 }
 
 void toneMainKernel(const KernelArguments& arguments, RowRange rows) {
-    const Texture& input = arguments.texture(0);
-    Texture& output = arguments.texture(1);
+    const Texture& input = arguments.texture(ToneTexture::input);
+    Texture& output = arguments.texture(ToneTexture::output);
     const int width = std::min(arguments.threadsPerGrid().width, output.width());
     const int rowEnd = std::min(rows.end, output.height());
     if (width <= 0 || rows.begin >= rowEnd) return;
 
-    const auto u = arguments.value<ToneUniforms>(0);
+    const auto u = arguments.value<ToneUniforms>(ToneBuffer::uniforms);
     const float* curveTable = nullptr;
     if (u.curveActive > 0.5f) {
-        const std::span<const float> table = arguments.array<float>(1);
+        const std::span<const float> table = arguments.array<float>(ToneBuffer::curveTable);
         if (table.size() < kCurveTableSize) {
             throw std::logic_error("The curve table holds fewer than 1024 entries.");
         }
         curveTable = table.data();
     }
     const float whiteEV =
-        u.highlights < 0.0f ? guideView(arguments.texture(4), "white point").texels[0] : 0.0f;
-    const ToneProgram program(u, curveTable, arguments.value<HSLUniforms>(2),
-                              arguments.value<PointColorUniforms>(3), whiteEV);
+        u.highlights < 0.0f
+            ? guideView(arguments.texture(ToneTexture::whitePoint), "white point").texels[0]
+            : 0.0f;
+    const ToneProgram program(u, curveTable, arguments.value<HSLUniforms>(ToneBuffer::hsl),
+                              arguments.value<PointColorUniforms>(ToneBuffer::pointColors),
+                              whiteEV);
 
     requireCovers(input, output, "input");
-    const Texture* clean = program.usesCleanColor() ? &arguments.texture(2) : nullptr;
+    const Texture* clean =
+        program.usesCleanColor() ? &arguments.texture(ToneTexture::clean) : nullptr;
     if (clean) requireCovers(*clean, output, "denoised");
 
     thread_local SourceRow source;
@@ -166,7 +170,8 @@ void toneMainKernel(const KernelArguments& arguments, RowRange rows) {
     result.resize(static_cast<std::size_t>(width));
     guideEVs.reset(input, clean, program);
     RecoveryRow recovery{};
-    if (program.compresses()) recovery.base = guideView(arguments.texture(3), "base");
+    if (program.compresses())
+        recovery.base = guideView(arguments.texture(ToneTexture::recoveryBase), "base");
     recovery.width = static_cast<float>(output.width());
     recovery.lastX = output.width() - 1;
 

@@ -1,9 +1,9 @@
 #include <vector>
 
 #include "core/common/error.h"
-#include "core/render/engine/gpu_render_engine.h"
-#include "core/compute/gpu_render_engine_error.h"
+#include "core/photo/gpu_render_engine_error.h"
 #include "core/render/develop/tone_kernel.h"
+#include "core/render/engine/gpu_render_engine.h"
 
 namespace quillmere {
 

@@ -1,40 +1,25 @@
 #include "core/render/export/dng_converter.h"
 
 #include <fcntl.h>
-#include <pwd.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <optional>
-#include <string_view>
 #include <system_error>
 
 #include "core/common/uuid.h"
-#include "core/edit/distribution_policy.h"
+#include "core/photo/path_extension.h"
 #include "core/render/export/dng_export_error.h"
 #include "core/render/export/dng_file.h"
-#include "core/photo/path_extension.h"
 
 extern char** environ;
 
 namespace quillmere {
 namespace fs = std::filesystem;
 namespace {
-
-constexpr std::string_view kConverterInstallPath =
-    "/Applications/Adobe DNG Converter.app/Contents/MacOS/Adobe DNG Converter";
-
-fs::path homeDirectory() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') return home;
-    if (const passwd* user = ::getpwuid(::getuid()); user != nullptr && user->pw_dir != nullptr) {
-        return user->pw_dir;
-    }
-    return {};
-}
 
 bool isExecutableFile(const fs::path& path) {
     struct stat status {};
@@ -45,7 +30,7 @@ bool isExecutableFile(const fs::path& path) {
 // A fresh folder in the system's temporary directory, removed with everything in it when the
 // conversion ends, however it ends. A failure to remove it is of no concern to the export.
 class TemporaryFolder {
-public:
+  public:
     TemporaryFolder()
         : path_(fs::temp_directory_path() / ("Quillmere-DNG-" + UUID::random().uuidString())) {
         fs::create_directories(path_);
@@ -59,12 +44,12 @@ public:
 
     const fs::path& path() const { return path_; }
 
-private:
+  private:
     fs::path path_;
 };
 
 class SpawnFileActions {
-public:
+  public:
     SpawnFileActions() { ::posix_spawn_file_actions_init(&actions_); }
     ~SpawnFileActions() { ::posix_spawn_file_actions_destroy(&actions_); }
     SpawnFileActions(const SpawnFileActions&) = delete;
@@ -72,7 +57,7 @@ public:
 
     posix_spawn_file_actions_t* get() { return &actions_; }
 
-private:
+  private:
     posix_spawn_file_actions_t actions_;
 };
 
@@ -117,10 +102,7 @@ std::optional<fs::path> firstDNGIn(const fs::path& folder) {
 }  // namespace
 
 DNGConverterSetup DNGConverterSetup::standard() {
-    return {.allowed = !DistributionPolicy::isAppStore(),
-            .executableCandidates = {
-                fs::path(kConverterInstallPath),
-                fs::path(homeDirectory().string() + std::string(kConverterInstallPath))}};
+    return {.allowed = false, .executableCandidates = {}};
 }
 
 std::string convertToDNG(const fs::path& source, const DNGConverterSetup& setup) {

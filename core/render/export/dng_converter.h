@@ -6,15 +6,17 @@
 
 namespace quillmere {
 
-// Whether the external DNG converter may be used, and where it is looked for.
+// Whether an external DNG converter may be used, and where it is looked for.
 struct DNGConverterSetup {
-    // False in the store edition, which never looks for or starts the converter.
+    // False where the converter is never looked for or started.
     bool allowed = false;
     // Tried in order; the first that is an executable file is run.
     std::vector<std::filesystem::path> executableCandidates;
 
-    // This build's edition, and the converter's install locations: the system's Applications
-    // folder, then the user's.
+    // The program's setup. Adobe DNG Converter does not exist for Linux, so every edition takes
+    // the store edition's way: a RAW file other than a DNG is refused with
+    // externalConverterUnavailable, whose sentence says what to do instead. The conversion
+    // itself is kept for a setup that names a converter.
     static DNGConverterSetup standard();
 };
 

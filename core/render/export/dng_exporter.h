@@ -13,7 +13,8 @@
 namespace quillmere::DNGExporter {
 
 // The DNG to write for the photo at `originalURL`: a DNG source itself, any other RAW file
-// through the external converter of `converter`. Only the options' `includeSoftware` and
+// through the external converter of `converter` (the program's setup has none, so such a file
+// is refused with externalConverterUnavailable). Only the options' `includeSoftware` and
 // `includeEditParameters` are used.
 //
 // Throws DNGExportError (rasterNotSupported for a JPEG or HEIC source, the converter's cases,

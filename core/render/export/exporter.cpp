@@ -90,10 +90,12 @@ std::string withExportMetadata(const std::string& jpeg, const EditParams& params
         xmp.setText("tiff:ImageWidth", std::to_string(size.width));
         xmp.setText("tiff:ImageLength", std::to_string(size.height));
         metadata->xmp() = std::move(xmp);
-        // A record with long repair strokes can outgrow the JPEG's XMP segment; that fails the
-        // export rather than dropping the record.
+        // A record with long repair strokes outgrows the JPEG's XMP segment and goes on as
+        // extended XMP.
         return metadata->writeToJpeg(jpeg);
-    } catch (const ImageIOError&) {
+    } catch (const ImageIOError& error) {
+        // Only a record far beyond any real edit is too large even for that; its error says so.
+        if (error.code() == ImageIOError::Code::xmpPacketTooLarge) throw;
         throw ExporterError::imageIOFailure();
     }
 }

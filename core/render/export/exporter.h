@@ -37,9 +37,11 @@ class Exporter {
     // capture metadata, the output size in its Exif and XMP size entries, the edit record
     // ("quillmere:EditRecord", edits applied to the pixels) when includeEditParameters, and
     // "Quillmere" as Software when includeSoftware; a switch that is off leaves no record or
-    // creator at all. Throws ExporterError: jpegEncodingFailed, imageIOFailure when the metadata
-    // cannot be written, including an edit record too large for a JPEG's single XMP segment;
-    // EncodingError from the record; DNGExportError and the file errors of a DNG export.
+    // creator at all. A record too large for the JPEG's XMP segment is written as extended XMP.
+    // Throws ExporterError: jpegEncodingFailed, imageIOFailure when the metadata cannot be
+    // written; ImageIOError xmpPacketTooLarge, whose sentence says why, for a record beyond
+    // jpeg_extended_xmp::maxPacketSize; EncodingError from the record; DNGExportError and the
+    // file errors of a DNG export.
     std::string data(const Texture& image, const std::filesystem::path& originalURL,
                      const EditParams& params, const ExportOptions& options) const;
 

@@ -27,7 +27,8 @@ std::vector<BoundarySample> boundarySamples(const KernelArguments& arguments,
                                             const SpotUniforms& uniforms, const Texture& image) {
     std::vector<BoundarySample> samples;
     if (uniforms.sampleCount == 0) return samples;
-    const std::span<const msl::float2> positions = arguments.array<msl::float2>(1);
+    const std::span<const msl::float2> positions =
+        arguments.array<msl::float2>(HealSpotBuffer::boundary);
     const std::size_t count = std::min<std::size_t>(uniforms.sampleCount, positions.size());
     const auto width = static_cast<float>(image.width());
     const auto height = static_cast<float>(image.height());
@@ -41,9 +42,9 @@ std::vector<BoundarySample> boundarySamples(const KernelArguments& arguments,
 }
 
 void healSpot(const KernelArguments& arguments, RowRange rows) {
-    const Texture& image = arguments.texture(0);
-    Texture& patch = arguments.texture(1);
-    const auto uniforms = arguments.value<SpotUniforms>(0);
+    const Texture& image = arguments.texture(HealSpotTexture::image);
+    Texture& patch = arguments.texture(HealSpotTexture::patch);
+    const auto uniforms = arguments.value<SpotUniforms>(HealSpotBuffer::uniforms);
     const std::vector<BoundarySample> samples = boundarySamples(arguments, uniforms, image);
     const auto originX = static_cast<int>(uniforms.originX);
     const auto originY = static_cast<int>(uniforms.originY);

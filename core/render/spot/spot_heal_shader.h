@@ -7,15 +7,15 @@
 
 namespace quillmere {
 
-// The parameters of one healed disc, inline at buffer 0. Positions and the radius are in pixels
-// of the image being healed.
+// The parameters of one healed disc (HealSpotBuffer::uniforms). Positions and the radius are in
+// pixels of the image being healed.
 struct SpotUniforms {
     msl::float2 target;  // the disc's centre
     msl::float2 source;  // the centre of the patch cloned into it
     float radius;
     std::uint32_t originX;  // the patch's corner in the image (texture rows)
     std::uint32_t originY;
-    std::uint32_t sampleCount;  // boundary positions at buffer 1
+    std::uint32_t sampleCount;  // boundary positions (HealSpotBuffer::boundary)
 };
 static_assert(sizeof(SpotUniforms) == 32, "the uniforms are mirrored field for field");
 
@@ -26,10 +26,13 @@ static_assert(sizeof(SpotUniforms) == 32, "the uniforms are mirrored field for f
 // into the image from 72 % of the radius to the rim. At or beyond the radius the texel is the
 // image's own, bit for bit; alpha is always the image's own.
 //
-// Bindings: texture 0 = the image (read), texture 1 = the patch (written), both RGBA16Float,
-// the patch's corner lying inside the image; buffer 0 =
-// SpotUniforms; buffer 1 = sampleCount target-side boundary positions as float2, bound only when
-// there are any. The grid covers the patch.
+// The patch's corner lies inside the image. The grid covers the patch.
+enum class HealSpotTexture { image = 0 /* read */, patch = 1 /* written */ };  // RGBA16Float
+enum class HealSpotBuffer {
+    uniforms = 0,  // SpotUniforms
+    boundary = 1,  // sampleCount target-side boundary positions as float2; unbound when none
+};
+
 KernelLibrary makeSpotHealingKernelLibrary();
 
 }  // namespace quillmere

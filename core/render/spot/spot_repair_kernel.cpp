@@ -5,12 +5,14 @@
 #include <cstdint>
 #include <limits>
 #include <optional>
+#include <span>
 #include <stdexcept>
 #include <utility>
 
 #include "core/common/error.h"
+#include "core/compute/compute_pass.h"
 #include "core/compute/msl_math.h"
-#include "core/compute/gpu_render_engine_error.h"
+#include "core/photo/gpu_render_engine_error.h"
 #include "core/render/spot/spot_repair_discs.h"
 #include "core/render/spot/spot_repair_geometry.h"
 #include "core/render/spot/spot_repair_mask.h"
@@ -104,9 +106,6 @@ void SpotRepairKernel::encode(const std::vector<Placement>& placements,
     const int height = image->height();
     const msl::float2 size{static_cast<float>(width), static_cast<float>(height)};
     const auto shortSide = static_cast<float>(std::min(width, height));
-    const int executionWidth = pipeline->threadExecutionWidth();
-    const GridSize threadgroup{
-        executionWidth, std::min(pipeline->maxTotalThreadsPerThreadgroup() / executionWidth, 8)};
 
     for (const Placement& placement : placements) {
         const float radius = shortSide * static_cast<float>(placement.repair.radius);
@@ -136,18 +135,13 @@ void SpotRepairKernel::encode(const std::vector<Placement>& placements,
                 std::min<std::size_t>(samples.size(), std::numeric_limits<std::uint32_t>::max())),
         };
 
-        const std::unique_ptr<ComputeCommandEncoder> encoder = command.makeComputeCommandEncoder();
-        if (!encoder) throw GPURenderEngineError::renderFailed(kPatchUnavailable);
-        encoder->setLabel(kPassLabel);
-        encoder->setComputePipelineState(pipeline);
-        encoder->setTexture(image, 0);
-        encoder->setTexture(patch, 1);
-        encoder->setBytes(&uniforms, sizeof uniforms, 0);
-        if (!samples.empty()) {
-            encoder->setBytes(samples.data(), samples.size() * sizeof(msl::float2), 1);
-        }
-        encoder->dispatchThreads({box->width, box->height}, threadgroup);
-        encoder->endEncoding();
+        ComputePass(command, kPassLabel, pipeline,
+                    GPURenderEngineError::renderFailed(kPatchUnavailable))
+            .texture(HealSpotTexture::image, image)
+            .texture(HealSpotTexture::patch, patch)
+            .value(HealSpotBuffer::uniforms, uniforms)
+            .array(HealSpotBuffer::boundary, std::span<const msl::float2>(samples))
+            .dispatchThreads(*patch);
 
         const std::unique_ptr<BlitCommandEncoder> blit = command.makeBlitCommandEncoder();
         if (!blit) throw GPURenderEngineError::renderFailed(kPatchNotApplied);

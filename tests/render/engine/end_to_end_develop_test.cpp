@@ -9,7 +9,7 @@
 #include "core/render/develop/white_balance.h"
 #include "core/render/engine/gpu_render_engine.h"
 #include "core/render/engine/raw_loader_photo_loader.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/develop_fixtures.h"
 #include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/texture_fixtures.h"

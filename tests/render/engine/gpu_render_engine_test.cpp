@@ -10,7 +10,7 @@
 #include <thread>
 
 #include "core/common/error.h"
-#include "core/compute/gpu_render_engine_error.h"
+#include "core/photo/gpu_render_engine_error.h"
 #include "core/compute/kernel_errors.h"
 #include "tests/render/engine/spy_photo_loader.h"
 

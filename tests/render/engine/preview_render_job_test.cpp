@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "core/common/error.h"
-#include "core/compute/gpu_render_engine_error.h"
+#include "core/photo/gpu_render_engine_error.h"
 #include "core/render/engine/gpu_render_engine.h"
 #include "tests/render/engine/spy_photo_loader.h"
 

@@ -2,7 +2,7 @@
 
 #include <system_error>
 
-#include "core/compute/gpu_render_engine_error.h"
+#include "core/photo/gpu_render_engine_error.h"
 #include "core/render/export/dng_export_error.h"
 #include "core/render/export/exporter_error.h"
 

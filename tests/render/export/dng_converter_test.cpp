@@ -3,14 +3,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
 #include <fstream>
 #include <sstream>
 
 #include "core/common/file_io.h"
-#include "core/edit/distribution_policy.h"
 #include "core/render/export/dng_export_error.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {
@@ -115,10 +113,11 @@ TEST_F(DNGConverterTest, TakesTheFirstCandidateThatIsAnExecutableFile) {
 TEST_F(DNGConverterTest, WithoutAConverterTheUserIsAskedToInstallIt) {
     EXPECT_EQ(failureCode({.allowed = true, .executableCandidates = {folder_ / "missing"}}),
               DNGExportError::Code::converterRequired);
-    // On Linux neither install location exists.
+}
+
+TEST_F(DNGConverterTest, OnLinuxEveryEditionRefusesOtherRAWFilesAsTheStoreEditionDoes) {
     EXPECT_EQ(failureCode(DNGConverterSetup::standard()),
-              DistributionPolicy::isAppStore() ? DNGExportError::Code::externalConverterUnavailable
-                                               : DNGExportError::Code::converterRequired);
+              DNGExportError::Code::externalConverterUnavailable);
 }
 
 TEST_F(DNGConverterTest, StoreEditionNeverStartsTheConverter) {

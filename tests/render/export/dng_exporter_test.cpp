@@ -11,7 +11,7 @@
 #include "core/render/export/embedded_edit_record.h"
 #include "core/render/export/embedded_metadata.h"
 #include "rawbridge/qx_raw.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/render/export/classic_tiff_builder.h"
 #include "tests/render/export/sample_dng.h"
 

@@ -6,7 +6,7 @@
 #include "core/imageio/jpeg_encoder.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/imageio/xmp_document.h"
-#include "tests/edit/temporary_folder.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/render/export/sample_dng.h"
 
 namespace quillmere {

@@ -6,7 +6,7 @@
 
 #include "core/common/error.h"
 #include "core/compute/device.h"
-#include "core/compute/gpu_render_engine_error.h"
+#include "core/photo/gpu_render_engine_error.h"
 #include "core/render/spot/spot_repair_kernel.h"
 #include "tests/fixtures/texture_fixtures.h"
 

@@ -1,4 +1,4 @@
-#include "core/compute/gpu_render_engine_error.h"
+#include "core/photo/gpu_render_engine_error.h"
 
 namespace quillmere {
 

@@ -1,0 +1,255 @@
+#include "app/state/edit_layer.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <system_error>
+
+namespace quillmere {
+namespace {
+
+struct LayerNames {
+    std::string_view rawValue;
+    std::string_view title;
+};
+
+LayerNames namesOf(EditLayer layer) {
+    switch (layer) {
+        case EditLayer::spotRepair:
+            return {"spotRepair", "Spot Repair"};
+        case EditLayer::denoise:
+            return {"denoise", "Denoise"};
+        case EditLayer::sharpening:
+            return {"sharpening", "Sharpening"};
+        case EditLayer::temperature:
+            return {"temperature", "Temperature"};
+        case EditLayer::tint:
+            return {"tint", "Tint"};
+        case EditLayer::exposure:
+            return {"exposure", "Exposure"};
+        case EditLayer::contrast:
+            return {"contrast", "Contrast"};
+        case EditLayer::highlights:
+            return {"highlights", "Highlights"};
+        case EditLayer::shadows:
+            return {"shadows", "Shadows"};
+        case EditLayer::whites:
+            return {"whites", "Whites"};
+        case EditLayer::blacks:
+            return {"blacks", "Blacks"};
+        case EditLayer::vibrance:
+            return {"vibrance", "Vibrance"};
+        case EditLayer::saturation:
+            return {"saturation", "Saturation"};
+        case EditLayer::toneCurve:
+            return {"toneCurve", "Tone Curve"};
+        case EditLayer::colorMixer:
+            return {"colorMixer", "Color Mixer"};
+    }
+    return {"", ""};
+}
+
+// The plain slider layers, active when not exactly 0 and read as whole signed numbers; null for
+// the others.
+double EditParams::*plainSlider(EditLayer layer) {
+    switch (layer) {
+        case EditLayer::contrast:
+            return &EditParams::contrast;
+        case EditLayer::highlights:
+            return &EditParams::highlights;
+        case EditLayer::shadows:
+            return &EditParams::shadows;
+        case EditLayer::whites:
+            return &EditParams::whites;
+        case EditLayer::blacks:
+            return &EditParams::blacks;
+        case EditLayer::vibrance:
+            return &EditParams::vibrance;
+        case EditLayer::saturation:
+            return &EditParams::saturation;
+        default:
+            return nullptr;
+    }
+}
+
+// "%.*f" without the locale.
+std::string fixed(double value, int decimals) {
+    // Room for the largest double written out in full.
+    char buffer[400];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (error != std::errc()) return "";
+    return std::string(buffer, end);
+}
+
+// Rounded to a whole number, halves away from zero; a negative zero reads 0.
+std::string rounded(double value) { return fixed(std::round(value) + 0.0, 0); }
+
+// "+1", "-3", "0" for whole numbers; "+0.00" and "-0.00" for values that only round to zero;
+// "0.00" for an exact zero.
+std::string signedText(double value, int decimals) {
+    if (decimals == 0) value = std::round(value);
+    std::string text = fixed(value, decimals);
+    if (value > 0) return "+" + text;
+    if (value == 0) {
+        if (decimals == 0) return "0";
+        std::erase(text, '-');
+    }
+    return text;
+}
+
+// The band values a user has moved, out of the 24 hue, saturation and luminance values.
+int hslEditCount(const HSLAdjustments& hsl) {
+    int count = 0;
+    for (const HSLAdjustments::BandValues* values : {&hsl.hue, &hsl.saturation, &hsl.luminance}) {
+        for (double value : *values) {
+            if (std::abs(value) >= 0.005) ++count;
+        }
+    }
+    return count;
+}
+
+}  // namespace
+
+std::string_view rawValue(EditLayer layer) { return namesOf(layer).rawValue; }
+
+std::optional<EditLayer> editLayerFromRawValue(std::string_view text) {
+    for (EditLayer layer : allEditLayers) {
+        if (rawValue(layer) == text) return layer;
+    }
+    return std::nullopt;
+}
+
+std::string_view title(EditLayer layer) { return namesOf(layer).title; }
+
+bool isActive(EditLayer layer, const EditParams& params, NeutralWhiteBalance neutral) {
+    switch (layer) {
+        case EditLayer::spotRepair:
+            return !params.spotRepairs.empty();
+        case EditLayer::denoise:
+            return params.denoise != 0;
+        case EditLayer::sharpening: {
+            const SharpeningSettings sharpening = params.sharpening.sanitized();
+            return sharpening.amount > 0 || sharpening.preserveRAWTexture;
+        }
+        case EditLayer::temperature:
+            return std::abs(params.temperature - neutral.temperature) >= 0.5;
+        case EditLayer::tint:
+            return std::abs(params.tint - neutral.tint) >= 0.005;
+        case EditLayer::exposure:
+            return std::abs(params.exposure) >= 0.005;
+        case EditLayer::toneCurve:
+            return !params.toneCurve.isIdentity();
+        case EditLayer::colorMixer:
+            return !params.hsl.isNeutral();
+        default:
+            return params.*plainSlider(layer) != 0;
+    }
+}
+
+std::string valueText(EditLayer layer, const EditParams& params) {
+    switch (layer) {
+        case EditLayer::spotRepair: {
+            const std::size_t count = params.spotRepairs.size();
+            return std::to_string(count) + (count == 1 ? " stroke" : " strokes");
+        }
+        case EditLayer::denoise:
+            return rounded(params.denoise) + " · " + std::string(title(params.denoiseMethod));
+        case EditLayer::sharpening: {
+            const SharpeningSettings sharpening = params.sharpening.sanitized();
+            return rounded(sharpening.amount) + " · " + fixed(sharpening.radius, 1) + " px" +
+                   (sharpening.preserveRAWTexture ? " · RAW" : "");
+        }
+        case EditLayer::temperature:
+            return rounded(params.temperature) + " K";
+        case EditLayer::tint:
+            return signedText(params.tint, 0);
+        case EditLayer::exposure:
+            return signedText(params.exposure, 2);
+        case EditLayer::toneCurve:
+            return "Custom";
+        case EditLayer::colorMixer:
+            return std::to_string(hslEditCount(params.hsl)) + " values · " +
+                   std::to_string(params.hsl.points.size()) + " points";
+        default:
+            return signedText(params.*plainSlider(layer), 0);
+    }
+}
+
+void bypass(EditLayer layer, EditParams& params, NeutralWhiteBalance neutral) {
+    switch (layer) {
+        case EditLayer::spotRepair:
+            params.spotRepairs.clear();
+            return;
+        case EditLayer::denoise:
+            params.denoise = 0;
+            return;
+        case EditLayer::sharpening:
+            params.sharpening.amount = 0;
+            params.sharpening.preserveRAWTexture = false;
+            return;
+        case EditLayer::temperature:
+            params.temperature = neutral.temperature;
+            return;
+        case EditLayer::tint:
+            params.tint = neutral.tint;
+            return;
+        case EditLayer::exposure:
+            params.exposure = 0;
+            return;
+        case EditLayer::toneCurve:
+            params.toneCurve = ToneCurve::identity();
+            return;
+        case EditLayer::colorMixer:
+            params.hsl = HSLAdjustments::neutral();
+            return;
+        default:
+            params.*plainSlider(layer) = 0;
+            return;
+    }
+}
+
+EditLayer editLayer(SliderField field) {
+    switch (field) {
+        case SliderField::temperature:
+            return EditLayer::temperature;
+        case SliderField::tint:
+            return EditLayer::tint;
+        case SliderField::exposure:
+            return EditLayer::exposure;
+        case SliderField::contrast:
+            return EditLayer::contrast;
+        case SliderField::highlights:
+            return EditLayer::highlights;
+        case SliderField::shadows:
+            return EditLayer::shadows;
+        case SliderField::whites:
+            return EditLayer::whites;
+        case SliderField::blacks:
+            return EditLayer::blacks;
+        case SliderField::vibrance:
+            return EditLayer::vibrance;
+        case SliderField::saturation:
+            return EditLayer::saturation;
+        case SliderField::denoise:
+            return EditLayer::denoise;
+    }
+    return EditLayer::exposure;
+}
+
+double& sliderValue(EditParams& params, SliderField field) {
+    switch (field) {
+        case SliderField::temperature:
+            return params.temperature;
+        case SliderField::tint:
+            return params.tint;
+        case SliderField::exposure:
+            return params.exposure;
+        case SliderField::denoise:
+            return params.denoise;
+        default:
+            return params.*plainSlider(editLayer(field));
+    }
+}
+
+}  // namespace quillmere

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <deque>
+#include <functional>
+#include <mutex>
+
+namespace quillmere {
+
+// Hands work to the GUI thread, where the application state lives. Engine completions and
+// background results reach the state only through it.
+class MainExecutor {
+  public:
+    virtual ~MainExecutor() = default;
+
+    // Queues `work` to run later on the GUI thread, never inline. Callable from any thread.
+    virtual void post(std::function<void()> work) = 0;
+};
+
+// Posts to the application's event loop as a queued call. Needs a running QCoreApplication;
+// work still queued when the application object goes away is dropped.
+class QtMainExecutor final : public MainExecutor {
+  public:
+    void post(std::function<void()> work) override;
+};
+
+// A GUI-thread queue that its owner drains by hand, so that it decides when posted work runs
+// (tests, and code that must settle without an event loop).
+class ManualMainExecutor final : public MainExecutor {
+  public:
+    void post(std::function<void()> work) override;
+
+    // Runs everything posted so far and whatever that posts in turn; the number of items run.
+    int runPending();
+    // Runs posted work as it arrives, from any thread, until `done` holds; false when `timeout`
+    // passed first.
+    bool runUntil(const std::function<bool()>& done,
+                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
+
+  private:
+    std::mutex lock_;
+    std::condition_variable posted_;
+    std::deque<std::function<void()>> items_;
+};
+
+}  // namespace quillmere

@@ -1,0 +1,104 @@
+#include "app/state/edit_layer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quillmere {
+namespace {
+
+// The photo of the layer examples: shot at 4300 K and tint +7.
+constexpr NeutralWhiteBalance kAsShot{.temperature = 4300, .tint = 7};
+
+TEST(EditLayer, ActivityAndValueTexts) {
+    const struct {
+        EditLayer layer;
+        void (*change)(EditParams&);
+        bool active;
+        const char* text;
+    } cases[] = {
+        {EditLayer::temperature, [](EditParams& e) { e.temperature = 4300.4; }, false, "4300 K"},
+        {EditLayer::temperature, [](EditParams& e) { e.temperature = 4300.5; }, true, "4301 K"},
+        {EditLayer::tint, [](EditParams& e) { e.tint = 7.001; }, false, "+7"},
+        {EditLayer::tint, [](EditParams& e) { e.tint = 7.01; }, true, "+7"},
+        {EditLayer::exposure, [](EditParams& e) { e.exposure = 0.004; }, false, "+0.00"},
+        {EditLayer::exposure, [](EditParams& e) { e.exposure = -0.004; }, false, "-0.00"},
+        {EditLayer::exposure, [](EditParams& e) { e.exposure = -0.0; }, false, "0.00"},
+        {EditLayer::exposure, [](EditParams& e) { e.exposure = 0.005; }, true, "+0.01"},
+        {EditLayer::contrast, [](EditParams& e) { e.contrast = 0.001; }, true, "0"},
+        {EditLayer::contrast, [](EditParams& e) { e.contrast = 0.6; }, true, "+1"},
+        {EditLayer::highlights, [](EditParams& e) { e.highlights = -2.5; }, true, "-3"},
+        {EditLayer::denoise, [](EditParams& e) { e.denoise = -0.4; }, true, "0 · Natural"},
+        {EditLayer::denoise, [](EditParams& e) { e.denoise = 40.5; }, true, "41 · Natural"},
+        {EditLayer::sharpening, [](EditParams& e) { e.sharpening.preserveRAWTexture = true; }, true,
+         "0 · 1.0 px · RAW"},
+        {EditLayer::sharpening,
+         [](EditParams& e) { e.sharpening = {.amount = 900, .radius = 1.26}; }, true,
+         "150 · 1.3 px"},
+        {EditLayer::sharpening, [](EditParams& e) { e.sharpening.amount = -5; }, false,
+         "0 · 1.0 px"},
+        {EditLayer::spotRepair, [](EditParams&) {}, false, "0 strokes"},
+        {EditLayer::spotRepair,
+         [](EditParams& e) {
+             e.spotRepairs.emplace_back(UUID::random(), 0.5, 0.5, 0.01,
+                                        std::vector<SpotRepair::Point>{});
+         },
+         true, "1 stroke"},
+        {EditLayer::toneCurve,
+         [](EditParams& e) {
+             e.toneCurve.blue = {{0, 9}, {255, 255}};
+         },
+         true, "Custom"},
+        {EditLayer::colorMixer, [](EditParams& e) { e.hsl.blackAndWhite = true; }, true,
+         "0 values · 0 points"},
+        {EditLayer::colorMixer,
+         [](EditParams& e) {
+             e.hsl.hue[0] = 0.005;
+             e.hsl.saturation[3] = -0.004;
+             e.hsl.luminance[7] = -10;
+             e.hsl.points.emplace_back(120, 0.5, 0.5);
+         },
+         true, "2 values · 1 points"},
+    };
+    for (const auto& example : cases) {
+        EditParams params = EditParams::neutral(kAsShot.temperature, kAsShot.tint);
+        example.change(params);
+        EXPECT_EQ(isActive(example.layer, params, kAsShot), example.active) << example.text;
+        EXPECT_EQ(valueText(example.layer, params), example.text);
+    }
+}
+
+TEST(EditLayer, BypassNeutralisesOnlyItsOwnSettingsAndEachSliderHasItsLayer) {
+    EditParams busy = EditParams::neutral(6000, -20);
+    busy.denoise = 30;
+    busy.denoiseMethod = DenoiseMethod::matchFilter;
+    busy.sharpening = {.amount = 60, .radius = 2, .detail = 40, .preserveRAWTexture = true};
+    busy.hsl.hue[2] = 15;
+    for (SliderField field : allSliderFields) sliderValue(busy, field) += 3;
+    for (EditLayer layer : allEditLayers) {
+        EditParams bypassed = busy;
+        bypass(layer, bypassed, kAsShot);
+        EXPECT_FALSE(isActive(layer, bypassed, kAsShot)) << rawValue(layer);
+        for (EditLayer other : allEditLayers) {
+            if (other == layer) continue;
+            EXPECT_EQ(valueText(other, bypassed), valueText(other, busy));
+        }
+    }
+    bypass(EditLayer::sharpening, busy, kAsShot);
+    bypass(EditLayer::denoise, busy, kAsShot);
+    EXPECT_EQ(busy.sharpening, (SharpeningSettings{.radius = 2, .detail = 40}));
+    EXPECT_EQ(busy.denoiseMethod, DenoiseMethod::matchFilter);
+
+    for (SliderField field : allSliderFields) {
+        EditParams params = EditParams::neutral(kAsShot.temperature, kAsShot.tint);
+        sliderValue(params, field) += 3;
+        for (EditLayer layer : allEditLayers) {
+            EXPECT_EQ(isActive(layer, params, kAsShot), layer == editLayer(field));
+        }
+    }
+    EXPECT_EQ(editLayerFromRawValue("toneCurve"), EditLayer::toneCurve);
+    EXPECT_EQ(editLayerFromRawValue("Tone Curve"), std::nullopt);
+}
+
+}  // namespace
+}  // namespace quillmere

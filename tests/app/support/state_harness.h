@@ -1,0 +1,61 @@
+#pragma once
+
+#include <QObject>
+#include <memory>
+#include <vector>
+
+#include "app/state/app_state.h"
+#include "app/state/in_memory_checkpoint_store.h"
+#include "app/state/in_memory_edit_clipboard.h"
+#include "app/state/in_memory_preset_store.h"
+#include "app/state/scripted_engine.h"
+#include "tests/fixtures/temporary_folder.h"
+
+namespace quillmere::testing {
+
+// Every field the state announced, in order.
+class FieldLog {
+  public:
+    explicit FieldLog(AppState& state);
+    ~FieldLog();
+
+    int count(AppState::Field field) const;
+    void clear() { fields.clear(); }
+
+    std::vector<AppState::Field> fields;
+
+  private:
+    QMetaObject::Connection connection_;
+};
+
+// An application state over the test collaborators: a scripted engine, in-memory stores and
+// clipboard, a GUI-thread queue and a histogram runner the test drains itself, and edit files in
+// a temporary folder.
+// Collaborators that replace a harness's own.
+struct HarnessReplacements {
+    std::shared_ptr<RenderEngine> engine = nullptr;
+    std::shared_ptr<EditClipboard> clipboard = nullptr;
+    std::shared_ptr<CheckpointStore> checkpoints = nullptr;
+};
+
+struct StateHarness {
+    explicit StateHarness(HarnessReplacements replacements = {});
+
+    // Adds the scripted photo of `url` to the session and shows it selected with `params` over
+    // `baseline`, as an open leaves it.
+    void showPhoto(const std::filesystem::path& url, bool supportsDetail = true,
+                   const EditParams& params = {}, const EditParams& baseline = {});
+
+    TemporaryFolder folder;
+    std::shared_ptr<ScriptedEngine> engine = std::make_shared<ScriptedEngine>();
+    std::shared_ptr<InMemoryPresetStore> presets;
+    std::shared_ptr<InMemoryCheckpointStore> checkpoints =
+        std::make_shared<InMemoryCheckpointStore>();
+    std::shared_ptr<InMemoryEditClipboard> clipboard = std::make_shared<InMemoryEditClipboard>();
+    std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
+    std::shared_ptr<ManualRunner> histograms = std::make_shared<ManualRunner>();
+    std::unique_ptr<AppState> state;
+    std::unique_ptr<FieldLog> log;
+};
+
+}  // namespace quillmere::testing
