@@ -46,20 +46,14 @@ TEST(CoreMLDenoiserModelTest, ModelsThatDoNotFitTheTilesAreRefusedWithTheReason)
         std::string reason;
     } cases[] = {
         {{{"pixels", {1, 8, 32, 32}}}, {kDenoised}, imageType},
-        {{{"image", {1, 8, 32, 32}, kDouble}}, {kDenoised}, imageType},
         {{{"image", {1, 8, 32, 16}}}, {kDenoised}, imageShape},
-        {{{"image", {1, 4, 32, 32}}}, {kDenoised}, imageShape},
-        {{{"image", {8, 32, 32}}}, {kDenoised}, imageShape},
         {{{"image", {1, 8, -1, -1}}}, {kDenoised}, imageShape},
         {{kImage}, {{"denoised", {1, 3, 32, 32}}}, output},
-        {{kImage}, {{"denoised", {1, 4, 16, 16}}}, output},
         {{kImage}, {{"denoised", {1, 4, 32, 32}, kDouble}}, output},
-        {{kImage}, {{"result", {1, 4, 32, 32}}}, output},
         {{kImage, {"strength", {1}}}, {kDenoised}, "model has unconfigured inputs"},
         {{{"image", {1, 8, 4096, 4096}}},
          {{"denoised", {1, 4, 4096, 4096}}},
          "invalid tile size or overlap"},
-        {{{"image", {1, 8, 8, 8}}}, {{"denoised", {1, 4, 8, 8}}}, "invalid tile size or overlap"},
     };
     testing::TemporaryFolder folder;
     const auto reason = [&](const fs::path& model) -> std::string {

@@ -145,9 +145,8 @@ TEST(CoreMLDenoiserTest, RefusesWhatItCannotDenoiseWithTheReason) {
             return cv::Mat(static_cast<int>(shape.size()), shape.data(), type, cv::Scalar(0));
         };
     };
-    auto negativeRead = kSomeNoise, negativeShot = kSomeNoise, nanShot = kSomeNoise;
+    auto negativeRead = kSomeNoise, nanShot = kSomeNoise;
     negativeRead.readVariance[2] = -1e-9f;
-    negativeShot.shot[3] = -0.5f;
     nanShot.shot[0] = kNaN;
     const CoreMLDenoiser::NoiseProfile huge{{FLT_MAX, FLT_MAX, FLT_MAX, FLT_MAX},
                                             {FLT_MAX, 0, 0, 0}};
@@ -180,8 +179,6 @@ TEST(CoreMLDenoiserTest, RefusesWhatItCannotDenoiseWithTheReason) {
     } cases[] = {
         {"negative read noise", grey(0.5f), negativeRead, identityPrediction, device(),
          Code::invalidInput, "sensor noise coefficients must be finite and nonnegative", true},
-        {"negative shot noise", grey(0.5f), negativeShot, identityPrediction, device(),
-         Code::invalidInput, "sensor noise coefficients must be finite and nonnegative", true},
         {"NaN shot noise", grey(0.5f), nanShot, identityPrediction, device(), Code::invalidInput,
          "sensor noise coefficients must be finite and nonnegative", true},
         {"NaN sample", nanAt(19, 19), kSomeNoise, identityPrediction, device(), Code::invalidInput,
@@ -199,8 +196,6 @@ TEST(CoreMLDenoiserTest, RefusesWhatItCannotDenoiseWithTheReason) {
         {"NaN predicted outside the image", grey(0.5f), kSomeNoise, nanOutside, device(),
          Code::invalidOutput, "non-finite prediction"},
         {"three planes", grey(0.5f), kSomeNoise, shaped({1, 3, 16, 16}, CV_32F), device(),
-         Code::invalidOutput, "unexpected shape or scalar type"},
-        {"doubles", grey(0.5f), kSomeNoise, shaped({1, 4, 16, 16}, CV_64F), device(),
          Code::invalidOutput, "unexpected shape or scalar type"},
         {"no batch axis", grey(0.5f), kSomeNoise, shaped({4, 16, 16}, CV_32F), device(),
          Code::invalidOutput, "unexpected shape or scalar type"},

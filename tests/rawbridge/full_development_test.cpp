@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "rawbridge/inset_crop.h"
@@ -102,25 +101,6 @@ TEST(FullDevelopment, DamagedAndStrippedFilesFailWithTheirReason) {
         EXPECT_EQ(developed.result, -1) << file;
         EXPECT_EQ(developed.error, message) << file;
         EXPECT_EQ(developed.rgba, nullptr);
-    }
-}
-
-TEST(FullDevelopment, ReportsMissingInputs) {
-    const TemporaryFolder folder;
-    const std::string path = folder.dng("grey.dng", greyCard());
-    char error[1024] = {};
-    std::int32_t info[3] = {};
-    EXPECT_EQ(qx_raw_render_original(path.c_str(), info, nullptr, error, sizeof error), -1);
-    EXPECT_STREQ(error, "Missing RAW rendering input.");
-    for (bool pathMissing : {true, false}) {
-        std::uint16_t sentinel = 0;
-        std::uint16_t* rgba = &sentinel;
-        std::memset(error, 0, sizeof error);
-        EXPECT_EQ(qx_raw_render_original(pathMissing ? nullptr : path.c_str(),
-                                         pathMissing ? info : nullptr, &rgba, error, sizeof error),
-                  -1);
-        EXPECT_EQ(rgba, nullptr);
-        EXPECT_STREQ(error, "Missing RAW rendering input.");
     }
 }
 

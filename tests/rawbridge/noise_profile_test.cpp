@@ -167,22 +167,5 @@ TEST(NoiseProfile, FewerThan32PatchesAreCountedButNotFitted) {
     }
 }
 
-TEST(NoiseProfile, LargePlanesAreSampledWithAWiderStep) {
-    // Uniform hash noise is enough to make every patch count.
-    const auto hashedPlane = [](int width, int height) {
-        std::vector<float> plane(static_cast<std::size_t>(width) * height * 4);
-        for (std::size_t i = 0; i < plane.size(); ++i) {
-            std::uint64_t hash = (i + 1) * 0x9E3779B97F4A7C15ull;
-            hash = (hash ^ (hash >> 31)) * 0xBF58476D1CE4E5B9ull;
-            plane[i] = 0.4f + 0.02f * static_cast<float>(hash >> 54) / 1024.0f;
-        }
-        return plane;
-    };
-    // 1000 × 1000 elements: sqrt(200) → 14, below the minimum step of 16: 62 × 62 patches.
-    EXPECT_EQ(estimatePlane(hashedPlane(1000, 1000), 1000, 1000).samples[0], 62 * 62);
-    // 1600 × 1600: sqrt(512) → 22, so 73 × 73 patches instead of 100 × 100.
-    EXPECT_EQ(estimatePlane(hashedPlane(1600, 1600), 1600, 1600).samples[0], 73 * 73);
-}
-
 }  // namespace
 }  // namespace quillmere::rawbridge

@@ -2,10 +2,6 @@
 #include <libraw/libraw.h>
 
 #include <array>
-#include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <thread>
 #include <vector>
 
 #include "rawbridge/libraw_instance.h"
@@ -186,63 +182,6 @@ TEST(SensorRead, RecoversAKnownShotAndReadNoise) {
     }
 }
 
-TEST(SensorRead, ReportsMissingInputsInWhateverBufferItIsGiven) {
-    const TemporaryFolder folder;
-    const std::string path = folder.dng("any.dng", SyntheticDNGOptions{});
-    QXRAWMetadata metadata;
-    std::memset(&metadata, 0x5a, sizeof metadata);
-    const QXRAWMetadata untouched = metadata;
-    float sentinel = 0.0f;
-    float* pixels = &sentinel;
-    char error[1024] = {};
-    EXPECT_EQ(qx_raw_read(path.c_str(), &metadata, nullptr, error, sizeof error), -1);
-    EXPECT_STREQ(error, "Missing RAW input.");
-    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, error, sizeof error), -1);
-    EXPECT_EQ(pixels, nullptr);
-    pixels = &sentinel;
-    EXPECT_EQ(qx_raw_read(path.c_str(), nullptr, &pixels, error, sizeof error), -1);
-    EXPECT_EQ(pixels, nullptr);
-    EXPECT_EQ(std::memcmp(&metadata, &untouched, sizeof metadata), 0);
-
-    char small[10];
-    std::memset(small, 'x', sizeof small);
-    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, small, sizeof small), -1);
-    EXPECT_EQ(std::string(small, sizeof small), std::string("Missing R\0", 10));
-    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, small, 0), -1);
-    EXPECT_EQ(std::string(small, sizeof small), std::string("Missing R\0", 10));
-    EXPECT_EQ(qx_raw_read(nullptr, &metadata, &pixels, nullptr, 1024), -1);
-}
-
-// Moves the start of a little-endian TIFF's samples (the fixture writes them as consecutive
-// strips, which LibRaw reads in one run) so that half of them lie past the end of the file, as in
-// a file cut short while copying.
-void moveSamplesHalfPastTheEnd(const std::string& path) {
-    std::fstream file(path, std::ios::in | std::ios::out | std::ios::binary);
-    const auto read = [&](std::uint64_t at, auto value) {
-        file.seekg(static_cast<std::streamoff>(at));
-        file.read(reinterpret_cast<char*>(&value), sizeof value);
-        return value;
-    };
-    const std::uint32_t directory = read(4, std::uint32_t{});
-    std::uint32_t offsets = 0, counts = 0, strips = 0;
-    for (std::uint16_t entry = 0, entries = read(directory, std::uint16_t{}); entry < entries;
-         ++entry) {
-        const std::uint64_t at = directory + 2 + 12 * std::uint64_t{entry};
-        const auto tag = read(at, std::uint16_t{});
-        if (tag == 273)
-            strips = read(at + 4, std::uint32_t{}), offsets = read(at + 8, std::uint32_t{});
-        if (tag == 279) counts = read(at + 8, std::uint32_t{});
-    }
-    std::uint64_t sampleBytes = 0;
-    for (std::uint32_t strip = 0; strip < strips; ++strip) {
-        sampleBytes += read(counts + 4 * strip, std::uint32_t{});
-    }
-    const auto start =
-        static_cast<std::uint32_t>(std::filesystem::file_size(path) - sampleBytes / 2);
-    file.seekp(offsets);
-    file.write(reinterpret_cast<const char*>(&start), 4);
-}
-
 TEST(SensorRead, RefusesWhatItCannotReadWithTheReason) {
     const TemporaryFolder folder;
     const auto dng = [&](const char* name, auto change) {
@@ -250,8 +189,6 @@ TEST(SensorRead, RefusesWhatItCannotReadWithTheReason) {
         change(options);
         return folder.dng(name, options);
     };
-    const std::string truncated = dng("cut.dng", [](auto& o) { o.width = 1024, o.height = 96; });
-    moveSamplesHalfPastTheEnd(truncated);
     // path, reason, whether the Bayer test refuses the file too
     const std::tuple<std::string, std::string, bool> cases[] = {
         {dng("narrow.dng", [](auto& o) { o.width = 31; }), "RAW sensor is too small.", false},
@@ -260,14 +197,11 @@ TEST(SensorRead, RefusesWhatItCannotReadWithTheReason) {
          "Invalid RAW black/white calibration.", false},
         {dng("linear.dng", [](auto& o) { o.linearRaw = true; }),
          "The research denoiser currently requires a three-color Bayer RAW.", true},
-        {truncated, "Unpack sensor: Input/output error", false},
         {testData("missing.dng"), "Open RAW: Input/output error", true},
         {testData("exiftool_CanonRaw.cr2"), "Open RAW: Unsupported file format or not RAW file",
          true},
         // Headers whose image data is gone: LibRaw would unpack their remains into garbage.
         {testData("exiftool_CanonRaw.crw"), "The RAW file holds no image data.", true},
-        {testData("exiftool_FujiFilm.raf"), "The RAW file holds no image data.", true},
-        {testData("exiftool_Nikon.nef"), "The RAW file holds no image data.", true},
         {testData("exiftool_DNG.dng"), "The RAW file holds no image data.", true},
     };
     for (const auto& [path, message, notBayer] : cases) {
