@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include "bench/bench_edits.h"
 #include "core/compute/device.h"
 #include "core/edit/edit_params.h"
 #include "core/render/develop/sharpening_kernel.h"
@@ -62,48 +63,6 @@ std::shared_ptr<Texture> linearScene(int width, int height) {
         });
 }
 
-// What a user typically sets on a RAW photo: white balance, exposure, contrast, highlights down,
-// shadows up, vibrance and the classic sharpening.
-EditParams typicalEdit() {
-    EditParams params = EditParams::neutral(5200, 4);
-    params.temperature = 5600;
-    params.exposure = 0.4;
-    params.contrast = 15;
-    params.highlights = -45;
-    params.shadows = 30;
-    params.vibrance = 15;
-    params.sharpening = SharpeningSettings::classic();
-    return params;
-}
-
-// Every control away from neutral: the recovery passes, the curve, the mixer, four point
-// colours, black and white off, vibrance and saturation, denoise blend and sharpening.
-EditParams everyControl() {
-    EditParams params = typicalEdit();
-    params.tint = 12;
-    params.whites = 20;
-    params.blacks = -15;
-    params.saturation = 10;
-    params.denoise = 50;
-    params.toneCurve.rgb = {{0, 0}, {64, 56}, {192, 200}, {255, 255}};
-    params.toneCurve.blue = {{0, 8}, {255, 250}};
-    for (std::size_t band = 0; band < HSLAdjustments::bandCount; ++band) {
-        params.hsl.hue[band] = 10.0 * static_cast<double>(band) - 35;
-        params.hsl.saturation[band] = 20 - 5.0 * static_cast<double>(band);
-        params.hsl.luminance[band] = 15 * std::sin(static_cast<double>(band));
-    }
-    for (int k = 0; k < 4; ++k) {
-        PointColor point(90.0 * k + 20, 0.5, 0.6);
-        point.hueShift = 40;
-        point.saturationShift = -20;
-        point.luminanceShift = 15;
-        point.variance = 25;
-        params.hsl.points.push_back(point);
-    }
-    params.sharpening = {.amount = 60, .radius = 1.5, .detail = 40, .masking = 20};
-    return params;
-}
-
 std::shared_ptr<Texture> emptyImage(int width, int height) {
     return device()->makeTexture({.pixelFormat = PixelFormat::rgba16Float,
                                   .width = width,
@@ -138,7 +97,8 @@ void BM_Develop(benchmark::State& state) {
     const int width = static_cast<int>(state.range(0)), height = static_cast<int>(state.range(1));
     const tbb::global_control limit(tbb::global_control::max_allowed_parallelism,
                                     threadCount(state));
-    const EditParams params = state.range(3) == 0 ? typicalEdit() : everyControl();
+    const EditParams params =
+        state.range(3) == 0 ? bench::typicalEdit(5200, 4) : bench::everyControl(5200, 4);
     const auto input = linearScene(width, height);
     const auto denoised = params.denoise > 0 ? linearScene(width, height) : nullptr;
     const auto output = emptyImage(width, height);

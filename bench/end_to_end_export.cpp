@@ -15,10 +15,9 @@
 #include <memory>
 #include <string>
 
+#include "bench/bench_photos.h"
 #include "core/common/json_coding.h"
-#include "core/common/uuid.h"
 #include "core/render/engine/gpu_render_engine.h"
-#include "tests/fixtures/synthetic_dng.h"
 
 namespace quillmere {
 namespace {
@@ -42,35 +41,6 @@ ExportOptions jpegOptions() {
             .maxLongEdge = std::nullopt,
             .includeSoftware = true,
             .includeEditParameters = true};
-}
-
-// The 24-megapixel camera file, in the temporary folder while the program runs.
-class SyntheticPhoto {
-  public:
-    SyntheticPhoto()
-        : path_(fs::temp_directory_path() /
-                ("quillmere-bench-" + UUID::random().uuidString() + ".dng")) {
-        fixtures::SyntheticDNGOptions options;
-        options.width = 6000;
-        options.height = 4000;
-        options.scene = fixtures::gradientScene(options.width, options.height);
-        options.shotNoise = 0.0004;
-        options.readNoiseVariance = 1e-6;
-        fixtures::writeSyntheticDNG(path_, options);
-    }
-    ~SyntheticPhoto() {
-        std::error_code ignored;
-        fs::remove(path_, ignored);
-    }
-    const fs::path& path() const { return path_; }
-
-  private:
-    fs::path path_;
-};
-
-const fs::path& syntheticPhoto() {
-    static const SyntheticPhoto photo;
-    return photo.path();
 }
 
 std::unique_ptr<GPURenderEngine> makeEngine() {
@@ -178,7 +148,7 @@ void registerPhoto(const std::string& name, const std::function<fs::path()>& pat
 }
 
 const bool registered = [] {
-    registerPhoto("synthetic24MP", [] { return syntheticPhoto(); });
+    registerPhoto("synthetic24MP", [] { return bench::synthetic24MPPhoto(); });
     registerPhoto("colourChart",
                   [] { return fs::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng"; });
     if (const char* named = std::getenv("QUILLMERE_BENCH_PHOTO")) {

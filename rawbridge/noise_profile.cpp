@@ -1,5 +1,8 @@
 #include "rawbridge/noise_profile.h"
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -9,8 +12,7 @@
 namespace quillmere::rawbridge {
 namespace {
 
-constexpr int kPatchSize = 16;
-constexpr int kPatchSamples = kPatchSize * kPatchSize;
+constexpr int kPatchSize = kPatchSide;
 constexpr int kBlocksPerRow = kPatchSize / 2;
 constexpr int kBlocks = kBlocksPerRow * kBlocksPerRow;
 constexpr int kBlockSteps = kBlocksPerRow * (kBlocksPerRow - 1);
@@ -53,23 +55,23 @@ float medianAbsoluteDeviation(std::span<float> values) {
 
 float clampShot(float shot) { return std::clamp(shot, 0.0f, kMaximumShot); }
 
-}  // namespace
-
-float median(std::vector<float>& values) { return medianOf(values); }
-
-std::optional<NoisePatch> measurePatch(const float* plane, int planeWidth, int x, int y,
-                                       int channel) {
-    std::array<float, kPatchSamples> samples;
-    int clipped = 0;
+void readPlanePatch(const float* plane, int planeWidth, int x, int y, int channel,
+                    PatchSamples& samples) {
     for (int row = 0; row < kPatchSize; ++row) {
         const float* element =
             plane + ((static_cast<std::size_t>(y + row) * static_cast<std::size_t>(planeWidth) +
                       static_cast<std::size_t>(x)) * 4 + static_cast<std::size_t>(channel));
         for (int col = 0; col < kPatchSize; ++col, element += 4) {
-            const float value = *element;
-            samples[static_cast<std::size_t>(row * kPatchSize + col)] = value;
-            if (value <= 0.0f || value >= kClippedLevel) ++clipped;
+            samples[static_cast<std::size_t>(row * kPatchSize + col)] = *element;
         }
+    }
+}
+
+// The patch's statistics from its 256 values (which it reorders).
+std::optional<NoisePatch> measureSamples(PatchSamples& samples) {
+    int clipped = 0;
+    for (const float value : samples) {
+        if (value <= 0.0f || value >= kClippedLevel) ++clipped;
     }
     if (clipped > kMaximumClippedSamples) return std::nullopt;
 
@@ -107,6 +109,17 @@ std::optional<NoisePatch> measurePatch(const float* plane, int planeWidth, int x
     }
     const float texture = medianAbsoluteDeviation(steps) / (sigma + kTextureEpsilon);
     return NoisePatch{level, variance, texture};
+}
+
+}  // namespace
+
+float median(std::vector<float>& values) { return medianOf(values); }
+
+std::optional<NoisePatch> measurePatch(const float* plane, int planeWidth, int x, int y,
+                                       int channel) {
+    PatchSamples samples;
+    readPlanePatch(plane, planeWidth, x, y, channel, samples);
+    return measureSamples(samples);
 }
 
 std::vector<NoiseFitPoint> fitPoints(std::vector<NoisePatch> patches) {
@@ -169,21 +182,45 @@ NoiseLine fitLine(const std::vector<NoiseFitPoint>& points) {
 
 void estimate(const float* plane, std::int32_t planeWidth, std::int32_t planeHeight,
               float noiseShot[4], float noiseReadVariance[4], std::int32_t noiseSamples[4]) {
+    estimate(
+        [&](int x, int y, int channel, PatchSamples& samples) {
+            readPlanePatch(plane, planeWidth, x, y, channel, samples);
+        },
+        planeWidth, planeHeight, noiseShot, noiseReadVariance, noiseSamples);
+}
+
+void estimate(const PatchReader& read, std::int32_t planeWidth, std::int32_t planeHeight,
+              float noiseShot[4], float noiseReadVariance[4], std::int32_t noiseSamples[4]) {
     int spacing = static_cast<int>(std::sqrt(static_cast<double>(planeWidth) *
                                              static_cast<double>(planeHeight) /
                                              kTargetPatchPositions));
     spacing &= ~1;
     const int step = spacing > kPatchSize ? spacing : kPatchSize;
+    const int patchRows = planeHeight >= kPatchSize ? (planeHeight - kPatchSize) / step + 1 : 0;
+
+    // Every channel's patches, row of patches by row of patches: the rows are measured in
+    // parallel and joined in grid order, the order the fit's sorts start from.
+    std::array<std::vector<std::vector<NoisePatch>>, 4> rows;
+    for (auto& channelRows : rows) channelRows.resize(static_cast<std::size_t>(patchRows));
+    tbb::parallel_for(tbb::blocked_range<int>(0, 4 * patchRows), [&](const auto& tasks) {
+        for (int task = tasks.begin(); task != tasks.end(); ++task) {
+            const int channel = task / patchRows;
+            const int y = (task % patchRows) * step;
+            std::vector<NoisePatch>& found =
+                rows[static_cast<std::size_t>(channel)][static_cast<std::size_t>(task % patchRows)];
+            PatchSamples samples;
+            for (int x = 0; x + kPatchSize <= planeWidth; x += step) {
+                read(x, y, channel, samples);
+                if (auto patch = measureSamples(samples)) found.push_back(*patch);
+            }
+        }
+    });
 
     std::vector<NoisePatch> patches;
     for (int channel = 0; channel < 4; ++channel) {
         patches.clear();
-        for (int y = 0; y + kPatchSize <= planeHeight; y += step) {
-            for (int x = 0; x + kPatchSize <= planeWidth; x += step) {
-                if (auto patch = measurePatch(plane, planeWidth, x, y, channel)) {
-                    patches.push_back(*patch);
-                }
-            }
+        for (const std::vector<NoisePatch>& row : rows[static_cast<std::size_t>(channel)]) {
+            patches.insert(patches.end(), row.begin(), row.end());
         }
         noiseSamples[channel] = static_cast<std::int32_t>(patches.size());
         if (patches.size() < kMinimumPatches) {

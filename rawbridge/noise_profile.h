@@ -1,6 +1,8 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -28,6 +30,16 @@ struct NoiseLine {
 // middle values. Found by selection, not by sorting.
 float median(std::vector<float>& values);
 
+// Patches are this many elements a side.
+inline constexpr int kPatchSide = 16;
+
+// The kPatchSide × kPatchSide values of one channel of a patch of the packed plane, row by row.
+using PatchSamples = std::array<float, kPatchSide * kPatchSide>;
+
+// Fills `samples` with channel `channel` of the patch whose top-left element is (x, y) of a
+// packed plane: the plane itself, or what it would hold where there is none.
+using PatchReader = std::function<void(int x, int y, int channel, PatchSamples& samples)>;
+
 // Measures the patch of channel `channel` whose top-left element is (x, y) in a packed plane of
 // `planeWidth` elements per row. Nothing when the patch has more than 8 clipped or empty samples,
 // a level outside 1e-5...0.95 or no measurable noise.
@@ -47,6 +59,11 @@ NoiseLine fitLine(const std::vector<NoiseFitPoint>& points);
 // elements. A channel with fewer than 32 flat patches gets shot 0 and read 1e-6. Throws only
 // std::bad_alloc.
 void estimate(const float* plane, std::int32_t planeWidth, std::int32_t planeHeight,
+              float noiseShot[4], float noiseReadVariance[4], std::int32_t noiseSamples[4]);
+
+// The same fit of a plane of planeWidth × planeHeight elements that is not in memory: `read`
+// gives each patch's values, from several threads at once.
+void estimate(const PatchReader& read, std::int32_t planeWidth, std::int32_t planeHeight,
               float noiseShot[4], float noiseReadVariance[4], std::int32_t noiseSamples[4]);
 
 }  // namespace quillmere::rawbridge

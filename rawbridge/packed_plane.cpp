@@ -1,5 +1,8 @@
 #include "rawbridge/packed_plane.h"
 
+#include <tbb/blocked_range.h>
+#include <tbb/parallel_for.h>
+
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
@@ -40,39 +43,70 @@ private:
     std::size_t left_;
 };
 
-// Calls visit(sample, black level, channel, element index) for every sample the plane covers,
-// sensor row by sensor row: the sample in LibRaw's sensor plane, its own black level, its channel
-// and its index in the packed plane.
+// Quad rows per task: enough work to outweigh the scheduling.
+constexpr int kQuadRowsPerTask = 8;
+
+// Calls visit(sample, black level, channel, element index) for every sample the plane covers:
+// the sample in LibRaw's sensor plane, its own black level, its channel and its index in the
+// packed plane. Quad rows run in parallel; every sample is visited once, by one task, so the
+// results do not depend on the order. A visit that throws ends the walk with its exception, some
+// rows possibly visited and others not.
 template <typename Visit>
-void forEachPackedSample(LibRaw& raw, const QXRAWMetadata& metadata, Visit&& visit) {
+void forEachPackedSample(LibRaw& raw, const QXRAWMetadata& metadata, const Visit& visit) {
     const SensorSamples samples(raw);
     const BlackLevelMap blackLevels(raw.imgdata.color);
     int colours[4];
     channelColours(raw, metadata, colours);
     const std::size_t rowElements = static_cast<std::size_t>(metadata.packed_width) * 4;
-    for (int y = 0; y < metadata.packed_height; ++y) {
-        for (int channel = 0; channel < 4; ++channel) {
-            const int row = 2 * y + metadata.cfa_y[channel];
-            std::uint16_t* sample = &samples.at(row, metadata.cfa_x[channel]);
-            BlackLevelMap::RowWalk black =
-                blackLevels.walkRow(colours[channel], row, metadata.cfa_x[channel]);
-            std::size_t element = static_cast<std::size_t>(y) * rowElements +
-                                  static_cast<std::size_t>(channel);
-            for (int x = 0; x < metadata.packed_width; ++x, sample += 2, element += 4) {
-                visit(*sample, black.next(), channel, element);
+    const auto visitRows = [&](const tbb::blocked_range<int>& rows) {
+        for (int y = rows.begin(); y != rows.end(); ++y) {
+            for (int channel = 0; channel < 4; ++channel) {
+                const int row = 2 * y + metadata.cfa_y[channel];
+                std::uint16_t* sample = &samples.at(row, metadata.cfa_x[channel]);
+                BlackLevelMap::RowWalk black =
+                    blackLevels.walkRow(colours[channel], row, metadata.cfa_x[channel]);
+                std::size_t element =
+                    static_cast<std::size_t>(y) * rowElements + static_cast<std::size_t>(channel);
+                for (int x = 0; x < metadata.packed_width; ++x, sample += 2, element += 4) {
+                    visit(*sample, black.next(), channel, element);
+                }
             }
         }
-    }
+    };
+    tbb::parallel_for(tbb::blocked_range<int>(0, metadata.packed_height, kQuadRowsPerTask),
+                      visitRows);
+}
+
+// The normalised value of a raw count: the read's arithmetic.
+float normalisedSample(std::uint16_t sample, float black, float white) {
+    return clampUnit((static_cast<float>(sample) - black) / (white - black));
+}
+
+// The raw count of a normalised value: the write-back's arithmetic. `value` must be finite.
+std::uint16_t rawCount(float value, float black, float white) {
+    const float count = std::round(std::fma(clampUnit(value), white - black, black));
+    return static_cast<std::uint16_t>(std::fmin(std::fmax(count, 0.0f), 65535.0f));
 }
 
 }  // namespace
 
+PackedPlaneReader::PackedPlaneReader(LibRaw& raw, const QXRAWMetadata& metadata)
+    : raw_(raw), metadata_(metadata), blackLevels_(raw.imgdata.color) {
+    channelColours(raw, metadata, colours_);
+}
+
+float PackedPlaneReader::at(int x, int y, int channel) const {
+    const int row = 2 * y + metadata_.cfa_y[channel];
+    const int col = 2 * x + metadata_.cfa_x[channel];
+    return normalisedSample(SensorSamples(raw_).at(row, col),
+                            blackLevels_.at(colours_[channel], row, col), metadata_.white[channel]);
+}
+
 void readPackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, float* plane) {
-    forEachPackedSample(raw, metadata,
-                        [&](std::uint16_t sample, float black, int channel, std::size_t element) {
-                            plane[element] = clampUnit((static_cast<float>(sample) - black) /
-                                                       (metadata.white[channel] - black));
-                        });
+    forEachPackedSample(
+        raw, metadata, [&](std::uint16_t sample, float black, int channel, std::size_t element) {
+            plane[element] = normalisedSample(sample, black, metadata.white[channel]);
+        });
 }
 
 void writePackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, const float* plane) {
@@ -82,10 +116,15 @@ void writePackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, const float* p
                             if (!std::isfinite(value)) {
                                 fail("The neural model returned a non-finite sensor value.");
                             }
-                            const float count = std::round(
-                                std::fma(clampUnit(value), metadata.white[channel] - black, black));
-                            sample = static_cast<std::uint16_t>(
-                                std::fmin(std::fmax(count, 0.0f), 65535.0f));
+                            sample = rawCount(value, black, metadata.white[channel]);
+                        });
+}
+
+void settlePackedSamples(LibRaw& raw, const QXRAWMetadata& metadata) {
+    forEachPackedSample(raw, metadata,
+                        [&](std::uint16_t& sample, float black, int channel, std::size_t) {
+                            const float white = metadata.white[channel];
+                            sample = rawCount(normalisedSample(sample, black, white), black, white);
                         });
 }
 

@@ -2,16 +2,19 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 
 #include "rawbridge/bridge_call.h"
 #include "rawbridge/capture_info.h"
 #include "rawbridge/full_development.h"
 #include "rawbridge/image_data.h"
+#include "rawbridge/kept_sensor.h"
 #include "rawbridge/libraw_instance.h"
 #include "rawbridge/linear_render.h"
 #include "rawbridge/noise_profile.h"
 #include "rawbridge/packed_plane.h"
 #include "rawbridge/sensor_metadata.h"
+#include "rawbridge/thumbnail_development.h"
 
 static_assert(sizeof(QXRAWMetadata) == 44 * 4, "QXRAWMetadata is 44 four-byte fields");
 static_assert(sizeof(QXRAWCaptureInfo) == 384, "QXRAWCaptureInfo has no padding");
@@ -65,6 +68,51 @@ extern "C" std::int32_t qx_raw_render_original(const char* path, std::int32_t in
         info[1] = developed.height;
         std::memcpy(&info[2], &developed.iso, sizeof developed.iso);
         *rgba = developed.rgba.release();
+    });
+}
+
+extern "C" std::int32_t qx_raw_sensor_open(const char* path, QXRAWMetadata* metadata,
+                                           QXRAWSensor** sensor, char* error,
+                                           std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown sensor decoding error.", [&] {
+        if (sensor == nullptr) fail("Missing RAW input.");
+        *sensor = nullptr;
+        if (path == nullptr || metadata == nullptr) fail("Missing RAW input.");
+        auto opened = std::make_unique<QXRAWSensor>(openSensor(path));
+        *metadata = opened->record;
+        *sensor = opened.release();
+    });
+}
+
+extern "C" std::int32_t qx_raw_sensor_read(QXRAWSensor* sensor, float* packed, char* error,
+                                           std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown sensor decoding error.", [&] {
+        if (sensor == nullptr || packed == nullptr) fail("Missing RAW input.");
+        readSensorPlane(*sensor, packed);
+    });
+}
+
+extern "C" std::int32_t qx_raw_sensor_render(QXRAWSensor* sensor, const float* packed,
+                                             std::uint16_t* rgba, char* error,
+                                             std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown linear RAW rendering error.", [&] {
+        if (sensor == nullptr || rgba == nullptr) fail("Missing RAW rendering input.");
+        renderSensor(*sensor, packed, rgba);
+    });
+}
+
+extern "C" void qx_raw_sensor_close(QXRAWSensor* sensor) { delete sensor; }
+
+extern "C" std::int32_t qx_raw_thumbnail(const char* path, std::int32_t size[2], std::uint8_t** rgb,
+                                         char* error, std::size_t errorLength) {
+    return runBridgeCall(error, errorLength, "Unknown RAW thumbnail error.", [&] {
+        if (rgb == nullptr) fail("Missing RAW thumbnail input.");
+        *rgb = nullptr;
+        if (path == nullptr || size == nullptr) fail("Missing RAW thumbnail input.");
+        ThumbnailImage thumbnail = developThumbnail(path);
+        size[0] = thumbnail.width;
+        size[1] = thumbnail.height;
+        *rgb = thumbnail.rgb.release();
     });
 }
 

@@ -93,6 +93,35 @@ int32_t qx_raw_render(const char* path, const QXRAWMetadata* metadata, const flo
 int32_t qx_raw_render_original(const char* path, int32_t info[3], uint16_t** rgba, char* error,
                                size_t errorLength);
 
+/* A RAW file's sensor data, unpacked once and kept for developing it as often as needed; made
+ * by qx_raw_sensor_open and released with qx_raw_sensor_close. One caller at a time: calls on one
+ * sensor must not overlap. */
+typedef struct QXRAWSensor QXRAWSensor;
+
+/* Reads the file as qx_raw_read does (the record with its noise fit) and keeps its unpacked
+ * sensor data in a new sensor stored in `*sensor`. */
+int32_t qx_raw_sensor_open(const char* path, QXRAWMetadata* metadata, QXRAWSensor** sensor,
+                           char* error, size_t errorLength);
+
+/* Fills `packed` (packed_width x packed_height elements of four floats) with the sensor's packed
+ * plane as qx_raw_read gives it. */
+int32_t qx_raw_sensor_read(QXRAWSensor* sensor, float* packed, char* error, size_t errorLength);
+
+/* Develops `packed`, a plane in the layout of qx_raw_read, or the sensor's own plane when it is
+ * null, as qx_raw_render does, into the caller's `rgba`: output_width x output_height pixels of
+ * four IEEE half floats, rows bottom first. The sensor keeps its own data for the next call. */
+int32_t qx_raw_sensor_render(QXRAWSensor* sensor, const float* packed, uint16_t* rgba, char* error,
+                             size_t errorLength);
+
+/* Releases a sensor; null is ignored. */
+void qx_raw_sensor_close(QXRAWSensor* sensor);
+
+/* Develops the RAW file at `path` at half size for a thumbnail: camera white balance, 8-bit sRGB,
+ * its orientation applied, never the preview the camera embedded. Stores width x height pixels of
+ * three bytes R, G, B (rows top first) in `*rgb` and the size in `size` (width, height). */
+int32_t qx_raw_thumbnail(const char* path, int32_t size[2], uint8_t** rgb, char* error,
+                         size_t errorLength);
+
 /* Reads the capture information of the RAW file at `path` from its header; the sensor data is
  * not decoded. */
 int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureInfo* info, char* error,
@@ -101,7 +130,8 @@ int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureInfo* info, char*
 /* Whether the file opens as a three-colour Bayer RAW that qx_raw_read can read. */
 bool qx_raw_is_supported_bayer(const char* path);
 
-/* Releases a buffer handed out by qx_raw_read, qx_raw_render or qx_raw_render_original. */
+/* Releases a buffer handed out by qx_raw_read, qx_raw_render, qx_raw_render_original or
+ * qx_raw_thumbnail. */
 void qx_raw_free(void* pointer);
 
 /* LibRaw's version text; owned by LibRaw, never released. */

@@ -40,6 +40,12 @@ AppState::AppState(std::shared_ptr<RenderEngine> engine, AppStateCollaborators c
                               [] { return std::make_shared<QtMainExecutor>(); })),
       histogramRunner_(orDefault(std::move(collaborators.histogramRunner),
                                  [] { return std::make_shared<LowPriorityWorker>("Histogram"); })),
+      thumbnailRunner_(orDefault(std::move(collaborators.thumbnailRunner),
+                                 [] { return std::make_shared<LowPriorityWorker>("Thumbnails"); })),
+      prompts_(std::move(collaborators.prompts)),
+      photoFolderAccess_(orDefault(std::move(collaborators.preferences),
+                                   [] { return std::make_shared<Preferences>(); }),
+                         prompts_),
       alive_(std::make_shared<int>(0)) {
     reloadPresets();
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
+#include <QStringList>
+#include <QUrl>
 #include <cstdint>
 #include <filesystem>
 #include <functional>
@@ -8,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -16,8 +20,11 @@
 #include "app/state/edit_layer.h"
 #include "app/state/main_executor.h"
 #include "app/state/photo_edit_store.h"
+#include "app/state/photo_folder_access.h"
 #include "app/state/photo_session_state.h"
+#include "app/state/preferences.h"
 #include "app/state/session_photo.h"
+#include "app/state/user_prompts.h"
 #include "core/common/error.h"
 #include "core/common/uuid.h"
 #include "core/decode/photo_format.h"
@@ -38,15 +45,21 @@ namespace quillmere {
 // What the application state works with besides the render engine. Every member left empty gets
 // the program's own: the file preset store over the built-in presets, the checkpoint sidecars,
 // the desktop clipboard, the edit files in the folder "Edits" of the application folder, queued
-// calls on the application's event loop, and one low-priority worker for histograms.
+// calls on the application's event loop, one low-priority worker for histograms and one for
+// thumbnails, and the preferences file. Without prompts nobody is asked: the open panel shows
+// nothing and no folder can be granted.
 struct AppStateCollaborators {
-    std::shared_ptr<PresetStore> presetStore;
-    std::shared_ptr<CheckpointStore> checkpointStore;
-    std::shared_ptr<EditClipboard> editClipboard;
-    std::optional<PhotoEditStore> photoEditStore;
-    std::shared_ptr<MainExecutor> mainExecutor;
+    std::shared_ptr<PresetStore> presetStore = nullptr;
+    std::shared_ptr<CheckpointStore> checkpointStore = nullptr;
+    std::shared_ptr<EditClipboard> editClipboard = nullptr;
+    std::optional<PhotoEditStore> photoEditStore = std::nullopt;
+    std::shared_ptr<MainExecutor> mainExecutor = nullptr;
     // Must run one item at a time: the histogram builder serves one call at a time.
-    std::shared_ptr<BackgroundRunner> histogramRunner;
+    std::shared_ptr<BackgroundRunner> histogramRunner = nullptr;
+    // Must run one item at a time: thumbnails are made one after another.
+    std::shared_ptr<BackgroundRunner> thumbnailRunner = nullptr;
+    std::shared_ptr<Preferences> preferences = nullptr;
+    std::shared_ptr<UserPrompts> prompts = nullptr;
 };
 
 // The one state of the application: the open photo and its edit, the session of opened photos
@@ -156,6 +169,27 @@ class AppState : public QObject {
     CheckpointStore& checkpointStore() const { return *checkpointStore_; }
     EditClipboard& editClipboard() const { return *editClipboard_; }
     const PhotoEditStore& photoEditStore() const { return photoEditStore_; }
+    PhotoFolderAccess& photoFolderAccess() { return photoFolderAccess_; }
+
+    // ---- Opening photos. Every way of opening ends in `requestOpenPhoto`.
+    // Opens the path after the first "--open" of the program's arguments, once per process.
+    void openLaunchArgumentIfPresent(const QStringList& arguments);
+    // Keeps the local files the program opens, makes sure their folders may be read, adds the new
+    // ones to the session (each loading its thumbnail), selects the first and starts opening it;
+    // a newer request replaces an open still running. False when nothing was started: busy, no
+    // supported file ("Quillmere can open RAW files ..."), or folder access refused.
+    bool requestOpenPhoto(const QList<QUrl>& urls);
+    // Asks for photos with the open panel and opens them.
+    void promptAndOpenPhoto();
+
+    // ---- Selection: refused while exporting or applying edits.
+    // A click: selects only the photo and opens it; with `extendingSelection` (Ctrl) it toggles.
+    void selectPhoto(const PhotoURL& url, bool extendingSelection);
+    // The checkbox: adds the photo and opens it, or removes it (opening the first other selected
+    // photo when it was the open one). Refused while opening too.
+    void togglePhotoSelection(const PhotoURL& url);
+    // Selects every session photo; refused while opening too.
+    void selectAllPhotos();
 
     // ---- The open photo and its edit.
     const EditParams& editParams() const { return editParams_; }
@@ -397,6 +431,28 @@ class AppState : public QObject {
     void editParamsDidChange(const EditParams& previous);
     // Carries one partial edit to every other selected photo, when the open photo is selected.
     void applyToOtherSelectedPhotos(const PresetValues& delta);
+    // The open photo's live fields into its cached session state, ending a stroke first.
+    void captureCurrentPhoto();
+    // The cached state, else the saved edit file, else the defaults with the camera's white
+    // balance, a Camera Raw sidecar and an embedded edit record. Throws when the edit file
+    // cannot be read or decoded.
+    PhotoSessionState initialStateForPhoto(const OpenedPhoto& photo) const;
+    // The open of `url` for request `generation`, run on the GUI thread.
+    void openPhoto(const PhotoURL& url, std::uint64_t generation);
+    // The engine's answer for that open.
+    void finishOpen(const PhotoURL& url, std::uint64_t generation,
+                    RenderResult<OpenedPhoto> result);
+    // Installs the state of the photo the engine opened.
+    void installOpenedPhoto(const OpenedPhoto& photo, PhotoSessionState state);
+    // Reports a failed open unless it was cancelled or superseded.
+    void reportOpenFailure(const PhotoURL& url, std::uint64_t generation, std::exception_ptr error);
+    // Ends an open: only the newest one clears `isOpening`.
+    void endOpen(std::uint64_t generation);
+    // Makes the photo's thumbnail on the thumbnail worker.
+    void loadThumbnail(const PhotoURL& url);
+    void setThumbnail(QImage image, const PhotoURL& url);
+    // Opens a photo and keeps the selection as it was.
+    void activatePhoto(const PhotoURL& url);
     // Spot repairs are about to change visibly: comparisons off, the layer shown.
     void revealSpotRepairs();
     // Commits a new spot-repair list with an undo entry (nothing when it equals the current one).
@@ -475,11 +531,18 @@ class AppState : public QObject {
     std::optional<EditParams> appliedParamsSnapshot_;
     std::shared_ptr<HistogramBuilder> histogramBuilder_;
     std::uint64_t histogramGeneration_ = 0;
+    // The running open's cancellation.
+    std::stop_source openStop_;
+    std::uint64_t openGeneration_ = 0;
+    bool didHandleLaunchArgument_ = false;
     EditParams baselineParams_;
     bool isApplyingEdits_ = false;
 
     std::shared_ptr<MainExecutor> mainExecutor_;
     std::shared_ptr<BackgroundRunner> histogramRunner_;
+    std::shared_ptr<BackgroundRunner> thumbnailRunner_;
+    std::shared_ptr<UserPrompts> prompts_;
+    PhotoFolderAccess photoFolderAccess_;
     // Work posted back to the GUI thread checks that this still exists.
     std::shared_ptr<void> alive_;
 };

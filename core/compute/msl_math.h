@@ -195,7 +195,7 @@ inline float pow(float x, float y) {
 // Never undefined behaviour, whatever the value.
 template <std::integral Int>
 inline Int saturatingConvert(float value) {
-    if (std::isnan(value)) return 0;
+    const bool isNaN = value != value;
     constexpr float lowest = static_cast<float>(std::numeric_limits<Int>::min());
     // 2^digits is exactly representable and is the first value above the integer's range.
     constexpr float aboveHighest = [] {
@@ -203,9 +203,14 @@ inline Int saturatingConvert(float value) {
         for (int i = 0; i < std::numeric_limits<Int>::digits; ++i) power *= 2.0f;
         return power;
     }();
-    if (value <= lowest) return std::numeric_limits<Int>::min();
-    if (value >= aboveHighest) return std::numeric_limits<Int>::max();
-    return static_cast<Int>(value);
+    // Only a value inside the range is converted, which keeps the conversion defined; the limits
+    // are then selected (selections rather than branches, so that loops over values vectorise).
+    const bool inside = (value > lowest) & (value < aboveHighest);
+    const Int converted = static_cast<Int>(inside ? value : 0.0f);
+    return isNaN ? Int{0}
+                 : (value <= lowest
+                        ? std::numeric_limits<Int>::min()
+                        : (value >= aboveHighest ? std::numeric_limits<Int>::max() : converted));
 }
 
 // Component-wise forms, with a scalar broadcast where the shading language allows one.

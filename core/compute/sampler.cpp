@@ -5,24 +5,6 @@
 #include "core/compute/msl_math.h"
 
 namespace quillmere {
-namespace {
-
-// The two texels a coordinate falls between along one axis of `size` texels, and the weight of
-// the second. Clamping before the conversion keeps infinite and NaN positions defined.
-struct AxisTaps {
-    int first;
-    int second;
-    float weight;
-};
-
-AxisTaps taps(float position, int size) {
-    const float centred = msl::clamp(position - 0.5f, 0.0f, static_cast<float>(size - 1));
-    const float floor = std::floor(centred);
-    const int first = static_cast<int>(floor);
-    return {first, first + 1 < size ? first + 1 : first, centred - floor};
-}
-
-}  // namespace
 
 msl::float4 samplePixel(const Texture& texture, msl::float2 position) {
     const AxisTaps x = taps(position.x, texture.width());

@@ -11,22 +11,14 @@
 #include <span>
 
 #include "core/compute/half_float.h"
-#include "core/decode/as_shot_white_balance.h"
 #include "core/decode/raw_filter_error.h"
-#include "core/decode/raw_image_properties.h"
-#include "core/imageio/linear_image.h"
 
 namespace quillmere {
 namespace {
 
-constexpr std::size_t kBridgeErrorLength = 1024;
 constexpr float kExposureLimit = 10.0f;  // EV either way
 constexpr float kHighestDynamicRangeAmount = 2.0f;
 constexpr int kRowsPerTask = 16;
-
-struct BridgeBufferRelease {
-    void operator()(std::uint16_t* pixels) const { qx_raw_free(pixels); }
-};
 
 [[noreturn]] void refuse(const std::string& setting) {
     throw RAWFilterError(RAWFilterError::Code::unsupportedSetting, setting + ".");
@@ -44,32 +36,15 @@ void requireOff(const char* name, bool enabled) {
     if (enabled) refuse(fmt::format("{} on", name));
 }
 
-// The pixel counts the filter works with, checked before anything of theirs is allocated.
-void requireAllocatableSize(const QXRAWMetadata& m) {
-    const std::int64_t quads = std::int64_t{m.packed_width} * m.packed_height;
-    const std::int64_t pixels = std::int64_t{m.output_width} * m.output_height;
-    if (m.packed_width < 1 || m.packed_height < 1 || m.output_width < 1 || m.output_height < 1) {
-        throw RAWFilterError(RAWFilterError::Code::unsupportedFile,
-                             "LibRaw reported an empty sensor.");
-    }
-    if (quads * 4 > LinearImage::maxPixelCount || pixels > LinearImage::maxPixelCount) {
-        throw RAWFilterError(
-            RAWFilterError::Code::outOfMemory,
-            fmt::format("The photo has {} × {} pixels.", m.output_width, m.output_height));
-    }
-}
-
-// The developed rows (bottom first, as the texture keeps them) scaled by `exposure` and, for
-// standard dynamic range, clipped at 1; alpha stays 1.
-void copyAdjusted(const std::uint16_t* rgba, Texture& texture, float exposure, bool clipped) {
+// The developed texture scaled by `exposure` and, for standard dynamic range, clipped at 1;
+// alpha stays 1.
+void adjust(Texture& texture, float exposure, bool clipped) {
     const int width = texture.width();
     tbb::parallel_for(
         tbb::blocked_range<int>(0, texture.height(), kRowsPerTask), [&](const auto& rows) {
             std::vector<float> values(static_cast<std::size_t>(width) * 4);
             for (int y = rows.begin(); y != rows.end(); ++y) {
-                const std::span<const std::uint16_t> row(
-                    rgba + static_cast<std::size_t>(y) * values.size(), values.size());
-                convertHalfToFloat(row, values);
+                convertHalfToFloat(texture.halfRow(y), values);
                 for (std::size_t i = 0; i < values.size(); i += 4) {
                     for (std::size_t channel = i; channel < i + 3; ++channel) {
                         const float value = values[channel] * exposure;
@@ -83,24 +58,12 @@ void copyAdjusted(const std::uint16_t* rgba, Texture& texture, float exposure, b
 
 }  // namespace
 
-RAWFilter::RAWFilter(const std::filesystem::path& file) : file_(file) {
-    char error[kBridgeErrorLength] = {};
-    float* pixels = nullptr;
-    const int read = qx_raw_read(file_.c_str(), &metadata_, &pixels, error, sizeof error);
-    plane_.reset(pixels);
-    if (read != 0) throw RAWFilterError(RAWFilterError::Code::unsupportedFile, error);
-    requireAllocatableSize(metadata_);
+RAWFilter::RAWFilter(const std::filesystem::path& file)
+    : RAWFilter(std::make_shared<const RAWFile>(file)) {}
 
-    QXRAWCaptureInfo info{};
-    if (qx_raw_read_capture_info(file_.c_str(), &info, error, sizeof error) != 0) {
-        throw RAWFilterError(RAWFilterError::Code::unsupportedFile, error);
-    }
-    neutral_ = asShotWhiteBalance(info);
-    noise_ = SensorNoiseProfile::fromMetadata(metadata_);
-    properties_ = completedRAWProperties(ImageProperties::read(file_), info, metadata_.crop_width,
-                                         metadata_.crop_height);
+RAWFilter::RAWFilter(std::shared_ptr<const RAWFile> file) : file_(std::move(file)) {
     settings_.baselineExposure =
-        std::clamp(info.baseline_exposure, -kExposureLimit, kExposureLimit);
+        std::clamp(file_->baselineExposure(), -kExposureLimit, kExposureLimit);
 }
 
 const std::vector<std::string>& RAWFilter::supportedDecoderVersions() {
@@ -144,12 +107,16 @@ void RAWFilter::setSettings(const RAWFilterSettings& settings) {
 const float* RAWFilter::developedPlane(std::unique_ptr<float[]>& storage) const {
     const NoiseReductionAmounts amounts{settings_.luminanceNoiseReductionAmount,
                                         settings_.colorNoiseReductionAmount};
-    if (amounts.luminance == 0.0f && amounts.color == 0.0f) return plane_.get();
+    if (amounts.luminance == 0.0f && amounts.color == 0.0f) return nullptr;
+    const QXRAWMetadata& metadata = file_->metadata();
+    const auto floats = static_cast<std::size_t>(metadata.packed_width) *
+                        static_cast<std::size_t>(metadata.packed_height) * 4;
     try {
-        storage.reset(new float[static_cast<std::size_t>(metadata_.packed_width) *
-                                metadata_.packed_height * 4]);
-        reduceSensorNoise(plane_.get(), storage.get(), metadata_.packed_width,
-                          metadata_.packed_height, noise_, amounts);
+        const std::unique_ptr<float[]> plane(new float[floats]);
+        file_->readPlane(plane.get());
+        storage.reset(new float[floats]);
+        reduceSensorNoise(plane.get(), storage.get(), metadata.packed_width, metadata.packed_height,
+                          file_->noise(), amounts);
     } catch (const std::bad_alloc&) {
         throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
     }
@@ -158,30 +125,21 @@ const float* RAWFilter::developedPlane(std::unique_ptr<float[]>& storage) const 
 
 std::shared_ptr<Texture> RAWFilter::outputTexture(const Device& device) const {
     // The texture comes first, so that a photo too large for the device fails before the work.
+    // LibRaw's development is written straight into it: its rows are packed, bottom first.
     std::shared_ptr<Texture> texture = device.makeTexture(
         {PixelFormat::rgba16Float, outputWidth(), outputHeight(),
          TextureUsage::shaderRead | TextureUsage::shaderWrite, StorageMode::shared});
     if (!texture) throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
 
     std::unique_ptr<float[]> denoised;
-    const float* plane = developedPlane(denoised);
-    char error[kBridgeErrorLength] = {};
-    std::uint16_t* pixels = nullptr;
-    const int rendered =
-        qx_raw_render(file_.c_str(), &metadata_, plane, &pixels, error, sizeof error);
-    const std::unique_ptr<std::uint16_t[], BridgeBufferRelease> rgba(pixels);
+    file_->develop(developedPlane(denoised), reinterpret_cast<std::uint16_t*>(texture->rowData(0)));
     denoised.reset();
-    if (rendered != 0) throw RAWFilterError(RAWFilterError::Code::developFailed, error);
 
     const float exposure = std::exp2(settings_.exposure + settings_.baselineExposure);
     const bool clipped = settings_.extendedDynamicRangeAmount == 0.0f;
-    if (exposure == 1.0f && !clipped) {
-        texture->replaceRegion({0, 0, outputWidth(), outputHeight()}, rgba.get(),
-                               static_cast<std::size_t>(outputWidth()) * 4 * sizeof(std::uint16_t));
-        return texture;
-    }
+    if (exposure == 1.0f && !clipped) return texture;
     try {
-        copyAdjusted(rgba.get(), *texture, exposure, clipped);
+        adjust(*texture, exposure, clipped);
     } catch (const std::bad_alloc&) {
         throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
     }

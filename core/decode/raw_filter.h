@@ -6,11 +6,9 @@
 #include <vector>
 
 #include "core/compute/device.h"
-#include "core/decode/color_temperature.h"
+#include "core/decode/raw_file.h"
 #include "core/decode/raw_filter_settings.h"
-#include "core/decode/sensor_noise_reduction.h"
 #include "core/imageio/image_properties.h"
-#include "rawbridge/qx_raw.h"
 
 namespace quillmere {
 
@@ -20,9 +18,10 @@ namespace quillmere {
 // RAWFilterSettings and asks it for the developed texture. Other RAW files (no Bayer filter, or a
 // larger mosaic) are refused here and take LibRaw's full development.
 //
-// The filter keeps the file's sensor data from construction on, so developing it again (another
-// setting) reads nothing but the file's header. It is not copied; outputTexture may run on several
-// threads at once.
+// The filter keeps the file's unpacked sensor data from construction on (a RAWFile, which the
+// filters of one photo share), so developing it again, with other settings or by another filter
+// of the same photo, reads nothing from the file. It is not copied; outputTexture may run on
+// several threads at once.
 class RAWFilter {
   public:
     // Reads the sensor data and header of the RAW file. Throws RAWFilterError: unsupportedFile
@@ -30,6 +29,8 @@ class RAWFilter {
     // no image data (a file stripped to its metadata); outOfMemory when the photo is larger than
     // the program allocates.
     explicit RAWFilter(const std::filesystem::path& file);
+    // A filter of a file already read.
+    explicit RAWFilter(std::shared_ptr<const RAWFile> file);
 
     RAWFilter(const RAWFilter&) = delete;
     RAWFilter& operator=(const RAWFilter&) = delete;
@@ -39,7 +40,8 @@ class RAWFilter {
     // The decoder versions the filter offers: "8" only (there is no neural decoder).
     static const std::vector<std::string>& supportedDecoderVersions();
 
-    const std::filesystem::path& file() const { return file_; }
+    const std::filesystem::path& file() const { return file_->file(); }
+    const std::shared_ptr<const RAWFile>& rawFile() const { return file_; }
 
     // The settings a new filter starts from, before the file's own baseline exposure. The
     // development is scene-linear: no tone curve, no shadow lift, no gamut compression, no draft
@@ -57,15 +59,15 @@ class RAWFilter {
 
     // The white balance the photo was taken with (asShotWhiteBalance): the neutral point of the
     // photo's white-balance controls.
-    float neutralTemperature() const { return static_cast<float>(neutral_.temperature); }
-    float neutralTint() const { return static_cast<float>(neutral_.tint); }
+    float neutralTemperature() const { return static_cast<float>(file_->neutral().temperature); }
+    float neutralTint() const { return static_cast<float>(file_->neutral().tint); }
 
     // The size of the developed image, orientation applied; known without developing.
-    int outputWidth() const { return metadata_.output_width; }
-    int outputHeight() const { return metadata_.output_height; }
+    int outputWidth() const { return file_->metadata().output_width; }
+    int outputHeight() const { return file_->metadata().output_height; }
 
     // The photo's capture properties (completedRAWProperties).
-    const ImageProperties& properties() const { return properties_; }
+    const ImageProperties& properties() const { return file_->properties(); }
 
     // Develops the photo with the current settings into a new outputWidth() × outputHeight()
     // texture of `device`: RGBA16Float, shared, shader read and write, extended linear sRGB with
@@ -74,19 +76,11 @@ class RAWFilter {
     std::shared_ptr<Texture> outputTexture(const Device& device) const;
 
   private:
-    struct BridgeRelease {
-        void operator()(float* pixels) const { qx_raw_free(pixels); }
-    };
-
-    // The sensor plane to develop: the one read, or a noise-reduced copy of it in `storage`.
+    // The sensor plane to develop: null for the one read, or a noise-reduced copy of it in
+    // `storage`.
     const float* developedPlane(std::unique_ptr<float[]>& storage) const;
 
-    std::filesystem::path file_;
-    QXRAWMetadata metadata_{};
-    std::unique_ptr<float[], BridgeRelease> plane_;
-    SensorNoiseProfile noise_;
-    TemperatureTint neutral_;
-    ImageProperties properties_;
+    std::shared_ptr<const RAWFile> file_;
     RAWFilterSettings settings_ = initialSettings();
 };
 

@@ -9,6 +9,9 @@ namespace quillmere {
 RAWFilterAdapter::RAWFilterAdapter(const std::filesystem::path& url)
     : RAWFilterAdapter(RAWFilter(url)) {}
 
+RAWFilterAdapter::RAWFilterAdapter(std::shared_ptr<const RAWFile> file)
+    : RAWFilterAdapter(RAWFilter(std::move(file))) {}
+
 RAWFilterAdapter::RAWFilterAdapter(RAWFilter filter)
     : ConfigurableRAWFilter(filter.settings()),
       filter(std::move(filter)) {}
@@ -40,11 +43,17 @@ std::shared_ptr<Texture> RAWFilterAdapter::outputImage(const Device& device) {
 
 std::unique_ptr<ConfigurableRAWFilter> RAWFilterAdapterProvider::makeFilter(
     const std::filesystem::path& url) const {
-    try {
-        return std::make_unique<RAWFilterAdapter>(url);
-    } catch (const RAWFilterError&) {
-        return nullptr;
+    const std::lock_guard guard(lock);
+    std::shared_ptr<const RAWFile> file = recent.lock();
+    if (!file || !file->isCurrent(url)) {
+        try {
+            file = std::make_shared<const RAWFile>(url);
+        } catch (const RAWFilterError&) {
+            return nullptr;
+        }
+        recent = file;
     }
+    return std::make_unique<RAWFilterAdapter>(std::move(file));
 }
 
 }  // namespace quillmere

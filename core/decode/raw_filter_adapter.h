@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -17,6 +18,9 @@ namespace quillmere {
 class RAWFilterAdapter final : public ConfigurableRAWFilter {
   public:
     explicit RAWFilterAdapter(const std::filesystem::path& url);
+    explicit RAWFilterAdapter(std::shared_ptr<const RAWFile> file);
+
+    const std::shared_ptr<const RAWFile>& rawFile() const { return filter.rawFile(); }
 
     std::vector<std::string> supportedDecoderVersions() const override;
     RAWFilterSupport support() const override;
@@ -33,12 +37,20 @@ class RAWFilterAdapter final : public ConfigurableRAWFilter {
     RAWFilter filter;
 };
 
-// Makes a RAWFilterAdapter for each file the RAW filter opens.
+// Makes a RAWFilterAdapter for each file the RAW filter opens. A file is read once while a filter
+// of it lives: filters made meanwhile for the same, unchanged file share what was read, so the
+// RAW loader's several filters of the active photo (its decode, its denoised and its fine-texture
+// variants) develop one read of the sensor.
 class RAWFilterAdapterProvider final : public RAWFilterProvider {
   public:
     // Null for a file the RAW filter refuses (not a three-colour Bayer RAW, no image data).
     std::unique_ptr<ConfigurableRAWFilter> makeFilter(
         const std::filesystem::path& url) const override;
+
+  private:
+    mutable std::mutex lock;
+    // The file most recently read, while a filter of it lives.
+    mutable std::weak_ptr<const RAWFile> recent;
 };
 
 }  // namespace quillmere

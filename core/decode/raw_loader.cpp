@@ -166,4 +166,14 @@ std::shared_ptr<Texture> RAWLoader::render(const Texture& image, PixelSize size)
     return texture;
 }
 
+std::shared_ptr<Texture> RAWLoader::engineTexture(std::shared_ptr<Texture> image) const {
+    if (!device || !commandQueue) throw RAWLoaderError::gpuUnavailable();
+    const bool engineForm =
+        image->pixelFormat() == PixelFormat::rgba16Float &&
+        image->storageMode() == StorageMode::shared &&
+        image->usage() == (TextureUsage::shaderRead | TextureUsage::shaderWrite);
+    if (engineForm) return image;
+    return render(*image, sizeOf(*image));
+}
+
 }  // namespace quillmere

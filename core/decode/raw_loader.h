@@ -121,8 +121,12 @@ class RAWLoader final {
     // A new, empty texture in the form handed to the engine; null when the device cannot hold
     // it. Throws gpuUnavailable without a device.
     std::shared_ptr<Texture> makeEngineTexture(PixelSize size) const;
-    // A new engine texture of `size` holding `image` resampled to it (copied at equal sizes).
+    // A new engine texture of `size` holding `image` resampled to it.
     std::shared_ptr<Texture> render(const Texture& image, PixelSize size) const;
+    // A decoded full-size image as the engine takes it: the image itself when it already has the
+    // engine's form (nobody writes to it afterwards), else a copy. Throws gpuUnavailable without
+    // a device.
+    std::shared_ptr<Texture> engineTexture(std::shared_ptr<Texture> image) const;
 
     const std::shared_ptr<const Device> device;
     // Decoded source images live in host memory, whether or not there is a compute device.

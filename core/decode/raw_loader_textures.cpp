@@ -79,7 +79,7 @@ std::shared_ptr<Texture> RAWLoader::naturalTexture(const OpenedPhoto& photo, boo
             throw RAWLoaderError::renderFailed(
                 "Denoise changed the image geometry; rendering was stopped.");
         }
-        return render(*image, {image->width(), image->height()});
+        return engineTexture(std::move(image));
     });
 }
 
@@ -167,7 +167,7 @@ std::shared_ptr<Texture> RAWLoader::fineTexture(const OpenedPhoto& photo,
         if (!hasSize(*image, photo)) {
             throw RAWLoaderError::renderFailed("RAW texture changed the image geometry.");
         }
-        return chromaSmoothed(render(*image, {image->width(), image->height()}));
+        return chromaSmoothed(engineTexture(image));
     });
 }
 

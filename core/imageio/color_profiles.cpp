@@ -1,5 +1,6 @@
 #include "core/imageio/color_profiles.h"
 
+#include <algorithm>
 #include <array>
 
 #include "core/imageio/imageio_error.h"
@@ -8,6 +9,11 @@
 namespace quillmere {
 namespace lcms {
 namespace {
+
+// Where an ICC profile's header holds its creation date and time (dateTimeNumber): six 16-bit
+// fields from byte 24.
+constexpr std::size_t kCreationTimeOffset = 24;
+constexpr std::size_t kCreationTimeLength = 12;
 
 struct CurveFreer {
     void operator()(cmsToneCurve* curve) const { cmsFreeToneCurve(curve); }
@@ -64,6 +70,10 @@ std::string iccProfileData(const RgbPrimaries& primaries, TransferCurve curve) {
         throw ImageIOError(ImageIOError::Code::encodingFailed, "No ICC profile could be built.");
     }
     data.resize(size);
+    // LittleCMS stamps the profile with the time it was built; without the stamp one edit
+    // exported twice gives the same bytes.
+    const auto creationTime = data.begin() + lcms::kCreationTimeOffset;
+    std::fill(creationTime, creationTime + lcms::kCreationTimeLength, '\0');
     return data;
 }
 

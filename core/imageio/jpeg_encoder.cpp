@@ -1,13 +1,15 @@
 #include "core/imageio/jpeg_encoder.h"
 
+#include <jerror.h>
+
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <new>
+#include <vector>
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg_error_handling.h"
-
-#include <jerror.h>
 
 namespace quillmere {
 namespace {
@@ -20,12 +22,18 @@ int libjpegQuality(double quality) {
     return static_cast<int>(std::lround(limited * 100.0));
 }
 
-void checkImage(const Rgb8Image& image) {
-    if (image.width <= 0 || image.height <= 0 || image.width > maxJpegSide ||
-        image.height > maxJpegSide) {
+// Rows handed to libjpeg at once when they come in bands.
+constexpr int rowsPerBand = 64;
+
+void checkSize(int width, int height) {
+    if (width <= 0 || height <= 0 || width > maxJpegSide || height > maxJpegSide) {
         throw ImageIOError(ImageIOError::Code::encodingFailed,
                            "A JPEG holds 1 to 65500 pixels a side.");
     }
+}
+
+void checkImage(const Rgb8Image& image) {
+    checkSize(image.width, image.height);
     const std::uint64_t expected = static_cast<std::uint64_t>(image.width) *
                                    static_cast<std::uint64_t>(image.height) * 3;
     if (image.rgb.size() != expected) {
@@ -94,13 +102,14 @@ public:
         }
     }
 
-    std::string encode(const Rgb8Image& image, int quality, std::string_view iccProfile) {
+    std::string encode(int width, int height, const Rgb8Rows& rows, int quality,
+                       std::string_view iccProfile) {
         run([this] { jpeg_create_compress(&info_); });
         created_ = true;
         run([&] {
             info_.dest = &destination_.base;
-            info_.image_width = static_cast<JDIMENSION>(image.width);
-            info_.image_height = static_cast<JDIMENSION>(image.height);
+            info_.image_width = static_cast<JDIMENSION>(width);
+            info_.image_height = static_cast<JDIMENSION>(height);
             info_.input_components = 3;
             info_.in_color_space = JCS_RGB;
             jpeg_set_defaults(&info_);
@@ -111,11 +120,21 @@ public:
                                        static_cast<unsigned int>(iccProfile.size()));
             }
         });
-        const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
-        for (int y = 0; y < image.height; ++y) {
-            // libjpeg only reads the row, whatever its pointer type says.
-            JSAMPROW row = const_cast<JSAMPLE*>(image.rgb.data() + static_cast<std::size_t>(y) * rowBytes);
-            run([&] { jpeg_write_scanlines(&info_, &row, 1); });
+        const std::size_t rowBytes = static_cast<std::size_t>(width) * 3;
+        std::vector<std::uint8_t> band(rowBytes *
+                                       static_cast<std::size_t>(std::min(height, rowsPerBand)));
+        std::vector<JSAMPROW> bandRows;
+        for (int first = 0; first < height; first += rowsPerBand) {
+            const int count = std::min(rowsPerBand, height - first);
+            // The rows are made outside libjpeg's frames, so whatever they throw passes.
+            rows(first, count, band.data());
+            bandRows.clear();
+            for (int y = 0; y < count; ++y) {
+                bandRows.push_back(band.data() + static_cast<std::size_t>(y) * rowBytes);
+            }
+            run([&] {
+                jpeg_write_scanlines(&info_, bandRows.data(), static_cast<JDIMENSION>(count));
+            });
         }
         run([this] { jpeg_finish_compress(&info_); });
         return std::move(output_);
@@ -133,9 +152,22 @@ private:
 
 std::string encodeJpeg(const Rgb8Image& image, double quality, std::string_view iccProfile) {
     checkImage(image);
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
+    return encodeJpeg(
+        image.width, image.height,
+        [&](int first, int rows, std::uint8_t* rgb) {
+            std::copy_n(image.rgb.data() + static_cast<std::size_t>(first) * rowBytes,
+                        static_cast<std::size_t>(rows) * rowBytes, rgb);
+        },
+        quality, iccProfile);
+}
+
+std::string encodeJpeg(int width, int height, const Rgb8Rows& rows, double quality,
+                       std::string_view iccProfile) {
+    checkSize(width, height);
     try {
         Compressor compressor;
-        return compressor.encode(image, libjpegQuality(quality), iccProfile);
+        return compressor.encode(width, height, rows, libjpegQuality(quality), iccProfile);
     } catch (const std::bad_alloc&) {
         throw ImageIOError(ImageIOError::Code::outOfMemory);
     }

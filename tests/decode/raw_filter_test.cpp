@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 
+#include "core/decode/raw_filter_adapter.h"
 #include "core/decode/raw_filter_error.h"
 #include "tests/decode/decode_test_support.h"
 #include "tests/fixtures/temporary_folder.h"
@@ -231,6 +232,43 @@ TEST_F(RAWFilterTest, RefusesFilesItCannotDevelop) {
                   RAWFilterError::Code::unsupportedFile);
         EXPECT_NE(message.find(reason), std::string::npos) << message;
     }
+}
+
+TEST_F(RAWFilterTest, FiltersOfOnePhotoShareOneReadOfItsFile) {
+    const std::filesystem::path file = write("shared.dng", SyntheticDNGOptions{});
+    const RAWFilterAdapterProvider provider;
+    const auto fileOf = [&] {
+        const std::unique_ptr<ConfigurableRAWFilter> filter = provider.makeFilter(file);
+        return dynamic_cast<const RAWFilterAdapter&>(*filter).rawFile();
+    };
+    const std::shared_ptr<const RAWFile> first = fileOf();
+    EXPECT_EQ(fileOf(), first);
+
+    // The shared read serves every setting: denoised, then as read.
+    RAWFilter denoising(first);
+    denoising.setSettings(loaderSettings(1.0f));
+    const auto denoised = denoising.outputTexture(device);
+    RAWFilter plain(first);
+    plain.setSettings(loaderSettings(0.0f));
+    const auto developed = plain.outputTexture(device);
+    const auto expectSameTexels = [](const Texture& a, const Texture& b) {
+        for (int y = 0; y < a.height(); ++y) {
+            ASSERT_EQ(std::memcmp(a.rowData(y), b.rowData(y), a.bytesPerRow()), 0) << y;
+        }
+    };
+    expectSameTexels(*develop(file, 0.0f), *developed);
+    expectSameTexels(*develop(file, 1.0f), *denoised);
+
+    // A file that changed is read anew; the provider keeps no read alive on its own.
+    SyntheticDNGOptions brighter;
+    brighter.scene = fixtures::flatScene(0.5f, 0.5f, 0.5f);
+    fixtures::writeSyntheticDNG(file, brighter);
+    std::shared_ptr<const RAWFile> changed = fileOf();
+    EXPECT_NE(changed, first);
+    EXPECT_EQ(fileOf(), changed);
+    const std::weak_ptr<const RAWFile> watched = changed;
+    changed.reset();
+    EXPECT_TRUE(watched.expired());
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -44,6 +45,29 @@ TEST(JpegEncoder, WritesTopRowFirstWithTheGivenProfile) {
     // The marker's red is read as Display P3 red, which lies beyond sRGB.
     EXPECT_GT(testing_support::pixelAt(decoded, 2, 2)[0], 1.0f);
     EXPECT_LT(testing_support::pixelAt(decoded, 2, 14)[0], 0.1f);
+}
+
+TEST(JpegEncoder, TakesTheImageBandByBandInRowOrder) {
+    const Rgb8Image image = fixtures::makePattern({.width = 40, .height = 150, .markerSize = 5});
+    const std::size_t rowBytes = static_cast<std::size_t>(image.width) * 3;
+    int nextRow = 0;
+    const std::string banded = encodeJpeg(
+        image.width, image.height,
+        [&](int first, int rows, std::uint8_t* rgb) {
+            EXPECT_EQ(first, nextRow);
+            EXPECT_GT(rows, 0);
+            nextRow = first + rows;
+            std::copy_n(image.rgb.data() + static_cast<std::size_t>(first) * rowBytes,
+                        static_cast<std::size_t>(rows) * rowBytes, rgb);
+        },
+        0.9);
+    EXPECT_EQ(nextRow, image.height);
+    EXPECT_EQ(banded, encodeJpeg(image, 0.9));
+    EXPECT_EQ(errorCodeOf([] {
+                  encodeJpeg(
+                      0, 4, [](int, int, std::uint8_t*) {}, 0.9);
+              }),
+              Code::encodingFailed);
 }
 
 TEST(JpegEncoder, RefusesImagesItCannotWrite) {

@@ -26,6 +26,21 @@ std::array<float, 3> treated(float r, float g, float b) {
     return rgb;
 }
 
+TEST(LinearRender, HighlightsAreTreatedWhicheverChannelIsBrightest) {
+    for (const std::array<float, 3> colour : {std::array<float, 3>{1.4f, 1.2f, 0.6f},
+                                              std::array<float, 3>{1.5f, 0.75f, 0.25f},
+                                              std::array<float, 3>{1.3f, 0.6f, 0.5f}}) {
+        const std::array<float, 3> reference = treated(colour[0], colour[1], colour[2]);
+        EXPECT_NE(reference, colour);
+        std::array<int, 3> order = {0, 1, 2};
+        do {
+            const std::array<float, 3> moved =
+                treated(colour[order[0]], colour[order[1]], colour[order[2]]);
+            for (int c = 0; c < 3; ++c) EXPECT_NEAR(moved[c], reference[order[c]], 1e-6f);
+        } while (std::next_permutation(order.begin(), order.end()));
+    }
+}
+
 TEST(LinearRender, HighlightsShrinkTowardsTheSpreadOfTheirClippedValues) {
     // r = 1.4, g = 1.2, b = 0.6: the middle value is above 1, so the colour takes the spread of
     // (1, 1, 0.6) around its own mean.

@@ -62,13 +62,13 @@ struct PointColorSelection {
 inline PointColorSelection pointColorSelection(const PointColorTerms& point, msl::float3 hsv) {
     const float dh = msl::fmod(hsv.x - point.hue + 540.0f, 360.0f) - 180.0f;
     const float hueDistance = std::fabs(dh) / point.hueWindow;
-    // The distance is the largest of three; once one reaches 1 the weight is exactly 0, so most
-    // colours are turned away by their hue alone.
-    if (hueDistance >= 1.0f) return {0.0f, dh};
     const float distance = msl::max(
         hueDistance, msl::max(std::fabs(hsv.y - point.saturation) / point.saturationWindow,
                               std::fabs(hsv.z - point.brightness) / point.luminanceWindow));
-    return {1.0f - msl::smoothstep(0.5f, 1.0f, distance), dh};
+    // The distance is the largest of three; once the hue's reaches 1 the weight is exactly 0.
+    // Worked out and then selected, so that loops over pixels vectorise.
+    const float weight = 1.0f - msl::smoothstep(0.5f, 1.0f, distance);
+    return {hueDistance >= 1.0f ? 0.0f : weight, dh};
 }
 
 // Greys carry no hue to select by, so points leave them alone.
@@ -93,13 +93,26 @@ inline msl::float3 applyPointColorShift(msl::float3 hsv, msl::float3 delta) {
         0.0f, 1.0f);
 }
 
-// The mixer segment a hue falls in: the band i whose centre lies at or below it, the hue
-// between band 7 (magenta, 330) and 360 belonging to segment 7.
-inline int mixerSegment(const HSLUniforms& hsl, float h) {
-    for (int k = 0; k < static_cast<int>(kMixerBandCount) - 1; ++k) {
-        if (h < hsl.center[k + 1]) return k;
+// Entry `band` (0...7) of one of the mixer's per-band lists, found by selections over the eight
+// entries rather than by indexing, so that loops over pixels vectorise (an indexed load there
+// would not).
+inline float bandEntry(const float (&values)[kMixerBandCount], int band) {
+    float entry = values[kMixerBandCount - 1];
+    for (int k = static_cast<int>(kMixerBandCount) - 2; k >= 0; --k) {
+        entry = band == k ? values[k] : entry;
     }
-    return static_cast<int>(kMixerBandCount) - 1;
+    return entry;
+}
+
+// The mixer segment a hue falls in: the first band i whose next centre lies above it, the hue
+// between band 7 (magenta, 330) and 360 belonging to segment 7. Found by selections over the
+// fixed seven candidates (the first one wins), so that loops over pixels vectorise.
+inline int mixerSegment(const HSLUniforms& hsl, float h) {
+    int segment = static_cast<int>(kMixerBandCount) - 1;
+    for (int k = static_cast<int>(kMixerBandCount) - 2; k >= 0; --k) {
+        segment = h < hsl.center[k + 1] ? k : segment;
+    }
+    return segment;
 }
 
 // The two bands sharing a hue and their weights, which always sum to 1.
@@ -111,11 +124,11 @@ struct MixerBandWeights {
 };
 
 inline MixerBandWeights mixerBandWeights(const HSLUniforms& hsl, float h) {
+    constexpr int kLast = static_cast<int>(kMixerBandCount) - 1;
     const int i = mixerSegment(hsl, h);
-    const int j = (i + 1) % static_cast<int>(kMixerBandCount);
-    const float upper =
-        i == static_cast<int>(kMixerBandCount) - 1 ? hsl.center[0] + 360.0f : hsl.center[i + 1];
-    const float t = msl::smoothstep(hsl.center[i], upper, h);
+    const int j = i == kLast ? 0 : i + 1;
+    const float upper = i == kLast ? hsl.center[0] + 360.0f : bandEntry(hsl.center, j);
+    const float t = msl::smoothstep(bandEntry(hsl.center, i), upper, h);
     return {i, j, 1.0f - t, t};
 }
 
@@ -123,10 +136,12 @@ inline MixerBandWeights mixerBandWeights(const HSLUniforms& hsl, float h) {
 inline msl::float3 applyColorMixer(const HSLUniforms& hsl, msl::float3 hsv) {
     const float h = hsv.x, s = hsv.y, v = hsv.z;
     const MixerBandWeights w = mixerBandWeights(hsl, h);
-    const float hueShift = (w.wi * hsl.hue[w.i] + w.wj * hsl.hue[w.j]) / 100.0f * 30.0f;
-    const float satFactor =
-        msl::max(0.0f, 1.0f + (w.wi * hsl.sat[w.i] + w.wj * hsl.sat[w.j]) / 100.0f);
-    const float lumFactor = msl::exp2((w.wi * hsl.lum[w.i] + w.wj * hsl.lum[w.j]) / 100.0f * 0.75f);
+    const float hueShift =
+        (w.wi * bandEntry(hsl.hue, w.i) + w.wj * bandEntry(hsl.hue, w.j)) / 100.0f * 30.0f;
+    const float satFactor = msl::max(
+        0.0f, 1.0f + (w.wi * bandEntry(hsl.sat, w.i) + w.wj * bandEntry(hsl.sat, w.j)) / 100.0f);
+    const float lumFactor = msl::exp2(
+        (w.wi * bandEntry(hsl.lum, w.i) + w.wj * bandEntry(hsl.lum, w.j)) / 100.0f * 0.75f);
     // Hue and saturation need more colour to act on than luminance does.
     const float maskHueSat = msl::smoothstep(0.02f, 0.15f, s);
     const float maskLum = msl::smoothstep(0.01f, 0.08f, s);
@@ -139,13 +154,12 @@ inline msl::float3 applyColorMixer(const HSLUniforms& hsl, msl::float3 hsv) {
 // How much of a band's colour a hue shows when that band is visualised: the band's mixer weight,
 // the top segment ending at 360.
 inline float bandVisualizationWeight(const HSLUniforms& hsl, float h, int band) {
+    constexpr int kLast = static_cast<int>(kMixerBandCount) - 1;
     const int i = mixerSegment(hsl, h);
-    const int j = (i + 1) % static_cast<int>(kMixerBandCount);
-    const float upper = i == static_cast<int>(kMixerBandCount) - 1 ? 360.0f : hsl.center[j];
-    const float t = msl::smoothstep(hsl.center[i], upper, h);
-    if (band == i) return 1.0f - t;
-    if (band == j) return t;
-    return 0.0f;
+    const int j = i == kLast ? 0 : i + 1;
+    const float upper = i == kLast ? 360.0f : bandEntry(hsl.center, j);
+    const float t = msl::smoothstep(bandEntry(hsl.center, i), upper, h);
+    return band == i ? 1.0f - t : (band == j ? t : 0.0f);
 }
 
 inline float rec601Grey(msl::float3 rgb) { return msl::dot(rgb, kRec601Luma); }

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <array>
 #include <bit>
-#include <cstdint>
 #include <cmath>
+#include <cstdint>
 
 #include "core/compute/luminance.h"
 #include "core/compute/msl_math.h"
@@ -149,26 +150,75 @@ inline float recoveryTextureMask(float ev, float left, float right, float below,
     return 1.0f - msl::smoothstep(0.5f, 1.5f, gradient / (texture + 0.001f));
 }
 
-// Joint bilateral upsampling of the base at normalised position `uv`: the four nearest base
-// texels, bilinear in space and weighted by how close their EV is to the pixel's.
-inline float recoveryBase(const GuideView& base, msl::float2 uv, float ev) {
-    const float px = uv.x * static_cast<float>(base.width) - 0.5f;
-    const float py = uv.y * static_cast<float>(base.height) - 0.5f;
-    const float originX = std::floor(px), originY = std::floor(py);
-    const float fx = msl::fract(px), fy = msl::fract(py);
-    const int x0 = msl::saturatingConvert<int>(originX);
-    const int y0 = msl::saturatingConvert<int>(originY);
-    float sum = 0.0f, total = 0.0f;
-    for (int dy = 0; dy <= 1; ++dy) {
-        for (int dx = 0; dx <= 1; ++dx) {
-            const float v = base.clampedAt(x0 + dx, y0 + dy);
-            const float spatial = (dx == 0 ? 1.0f - fx : fx) * (dy == 0 ? 1.0f - fy : fy);
+// Joint bilateral upsampling of the base along one row of the output, at normalised height v:
+// the two base rows around it and the vertical weight, worked out once for the row. Its steps
+// can also be taken for runs of pixels, each step in a loop of its own (the arithmetic in loops
+// that vectorise, the indexed reads between them).
+class RecoveryBaseRow {
+  public:
+    RecoveryBaseRow(const GuideView& base, float v) : width_(base.width) {
+        const float py = v * static_cast<float>(base.height) - 0.5f;
+        fy_ = msl::fract(py);
+        const int y0 = msl::saturatingConvert<int>(std::floor(py));
+        const auto clampedRow = [&](int y) {
+            y = y < 0 ? 0 : (y >= base.height ? base.height - 1 : y);
+            return base.texels + static_cast<long>(y) * base.width;
+        };
+        below_ = clampedRow(y0);
+        above_ = clampedRow(y0 + 1);
+    }
+
+    // The two base columns around normalised column u and the horizontal weight.
+    struct Columns {
+        int left;
+        int right;
+        float fx;
+    };
+    Columns columnsAt(float u) const {
+        const float px = u * static_cast<float>(width_) - 0.5f;
+        const int x0 = msl::saturatingConvert<int>(std::floor(px));
+        // min and max rather than selections: an indexed load after selected indices would not
+        // be split from the arithmetic around it.
+        return {std::min(std::max(x0, 0), width_ - 1), std::min(std::max(x0 + 1, 0), width_ - 1),
+                msl::fract(px)};
+    }
+
+    const float* rowBelow() const { return below_; }
+    const float* rowAbove() const { return above_; }
+
+    // The base from the four texels around a pixel at `ev`, bilinear in space and weighted by
+    // how close their EV is to the pixel's; the taps in the order (0, 0), (1, 0), (0, 1), (1, 1).
+    float blend(float belowLeft, float belowRight, float aboveLeft, float aboveRight, float fx,
+                float ev) const {
+        float sum = 0.0f, total = 0.0f;
+        const auto tap = [&](float v, float spatial) {
             const float weight = spatial * recoveryRangeWeight(v - ev);
             sum += weight * v;
             total += weight;
-        }
+        };
+        tap(belowLeft, (1.0f - fx) * (1.0f - fy_));
+        tap(belowRight, fx * (1.0f - fy_));
+        tap(aboveLeft, (1.0f - fx) * fy_);
+        tap(aboveRight, fx * fy_);
+        return total > 1e-5f ? sum / total : ev;
     }
-    return total > 1e-5f ? sum / total : ev;
+
+    // The base at normalised column u for a pixel at `ev`.
+    float at(float u, float ev) const {
+        const Columns c = columnsAt(u);
+        return blend(below_[c.left], below_[c.right], above_[c.left], above_[c.right], c.fx, ev);
+    }
+
+  private:
+    int width_;
+    float fy_;
+    const float* below_;
+    const float* above_;
+};
+
+// Joint bilateral upsampling of the base at normalised position `uv`.
+inline float recoveryBase(const GuideView& base, msl::float2 uv, float ev) {
+    return RecoveryBaseRow(base, uv.y).at(uv.x, ev);
 }
 
 inline constexpr int kMeterThreads = 256;

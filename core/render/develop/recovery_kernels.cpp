@@ -4,9 +4,11 @@
 #include <tbb/parallel_for.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "core/compute/msl_math.h"
 #include "core/compute/sampler.h"
@@ -49,30 +51,64 @@ void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
     const int n = std::clamp(msl::saturatingConvert<int>(std::ceil(footprint)), 1, 4);
     const float samples = static_cast<float>(n * n);
 
+    const bool denoises = scene.denoiseAmount > 0.0f;
+    const auto rowLength = static_cast<std::size_t>(std::max(input.width(), clean.width()));
     // The guide is small, so the device hands out few row ranges; each is split again so that
     // every core takes part.
-    tbb::parallel_for(tbb::blocked_range<int>(rows.begin, rowEnd, 4), [&](const auto& band) {
+    // Flattened, so that the sampling helpers are inlined into the loops over the samples.
+    const auto prepareRows = [&](const tbb::blocked_range<int>& band) __attribute__((flatten)) {
+        // The texture rows one guide row samples, read whole (bilinear sampling from them gives
+        // what sampling the textures texel by texel gives): for each vertical sample, the two
+        // rows of the input it lies between, then the two of the denoised input.
+        thread_local std::vector<msl::float4> sampled;
+        sampled.resize(static_cast<std::size_t>(4 * n) * rowLength);
+        const auto sampledRow = [&](int sy, int row) {
+            return sampled.data() + static_cast<std::size_t>(4 * sy + row) * rowLength;
+        };
+        const auto readRows = [&](const Texture& texture, float v, int sy, int firstRow) {
+            const AxisTaps rows = taps(v * static_cast<float>(texture.height()), texture.height());
+            const auto length = static_cast<std::size_t>(texture.width());
+            texture.readRow(0, rows.first, {sampledRow(sy, firstRow), length});
+            texture.readRow(0, rows.second, {sampledRow(sy, firstRow + 1), length});
+            return rows.weight;
+        };
+        const auto sample = [&](const Texture& texture, int sy, int firstRow, float u,
+                                float rowWeight) {
+            const AxisTaps columns = taps(u * static_cast<float>(texture.width()), texture.width());
+            return sampleRows(sampledRow(sy, firstRow), sampledRow(sy, firstRow + 1), columns,
+                              rowWeight)
+                .xyz();
+        };
+        std::array<float, 4> inputWeight{}, cleanWeight{};
         for (int y = band.begin(); y < band.end(); ++y) {
+            for (int sy = 0; sy < n; ++sy) {
+                const float v =
+                    (static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) / n) / guideHeight;
+                inputWeight[static_cast<std::size_t>(sy)] = readRows(input, v, sy, 0);
+                if (denoises) cleanWeight[static_cast<std::size_t>(sy)] = readRows(clean, v, sy, 2);
+            }
             const std::span<float> guideRow = guide.floatRow(y);
             for (int x = 0; x < width; ++x) {
                 msl::float3 sum{};
                 for (int sy = 0; sy < n; ++sy) {
                     for (int sx = 0; sx < n; ++sx) {
-                        const msl::float2 uv{
+                        const float u =
                             (static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / n) /
-                                guideWidth,
-                            (static_cast<float>(y) + (static_cast<float>(sy) + 0.5f) / n) /
-                                guideHeight};
-                        const msl::float3 o = sampleNormalized(input, uv).xyz();
+                            guideWidth;
+                        const msl::float3 o =
+                            sample(input, sy, 0, u, inputWeight[static_cast<std::size_t>(sy)]);
                         const msl::float3 c =
-                            scene.denoiseAmount > 0.0f ? sampleNormalized(clean, uv).xyz() : o;
+                            denoises
+                                ? sample(clean, sy, 2, u, cleanWeight[static_cast<std::size_t>(sy)])
+                                : o;
                         sum += sceneRGB(o, c, scene);
                     }
                 }
                 guideRow[static_cast<std::size_t>(x)] = sceneEV(sum / samples, scale);
             }
         }
-    });
+    };
+    tbb::parallel_for(tbb::blocked_range<int>(rows.begin, rowEnd, 4), prepareRows);
 }
 
 void recoveryBilateralKernel(const KernelArguments& arguments, RowRange rows) {

@@ -21,7 +21,8 @@ SharpeningKernel::SharpeningKernel(std::shared_ptr<const Device> device,
     : device(std::move(device)),
       horizontal(requirePipeline(library, "sharpen_horizontal")),
       vertical(requirePipeline(library, "sharpen_vertical")),
-      apply(requirePipeline(library, "sharpen_apply")) {
+      apply(requirePipeline(library, "sharpen_apply")),
+      scaleTextures(this->device) {
     if (!this->device) throw std::invalid_argument("Sharpening needs a device.");
 }
 
@@ -69,8 +70,8 @@ void SharpeningKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Te
         .height = input->height(),
         .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
         .storageMode = StorageMode::devicePrivate};
-    std::shared_ptr<Texture> rowScales = device->makeTexture(scalesDescriptor);
-    std::shared_ptr<Texture> scales = device->makeTexture(scalesDescriptor);
+    std::shared_ptr<Texture> rowScales = scaleTextures.texture(scalesDescriptor);
+    std::shared_ptr<Texture> scales = scaleTextures.texture(scalesDescriptor);
     if (!rowScales || !scales) throw BufferError::allocationFailed();
 
     ComputePass(commandBuffer, kScalesLabel, horizontal)

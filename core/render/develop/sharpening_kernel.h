@@ -5,6 +5,7 @@
 #include "core/compute/command_buffer.h"
 #include "core/compute/device.h"
 #include "core/compute/kernel_library.h"
+#include "core/compute/texture_recycler.h"
 #include "core/edit/sharpening_settings.h"
 #include "core/render/develop/sharpening_shader.h"
 #include "core/render/develop/sharpening_uniforms.h"
@@ -50,6 +51,9 @@ class SharpeningKernel {
     std::shared_ptr<const ComputePipelineState> horizontal;
     std::shared_ptr<const ComputePipelineState> vertical;
     std::shared_ptr<const ComputePipelineState> apply;
+    // The luminance scales of earlier renders, for the passes that rewrite them; synchronised on
+    // its own.
+    mutable TextureRecycler scaleTextures;
 };
 
 }  // namespace quillmere

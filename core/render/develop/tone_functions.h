@@ -41,55 +41,52 @@ inline float clipEncode(float c) { return msl::clamp(srgbEncode(msl::max(c, 0.0f
 // The shoulder never gives a negative value, so the encoding's own floor at 0 changes nothing.
 inline float shoulderEncode(float c) { return clipEncode(shoulder(msl::max(c, 0.0f))); }
 
-// Linear interpolation in one 256-entry channel of the curve table starting at `base`.
-inline float lutSample(const float* lut, int base, float v) {
+// Where a value falls in a 256-entry channel of the curve table: the entry below it and the
+// fraction of the way to the next.
+struct LutPosition {
+    int index;
+    float fraction;
+};
+
+inline LutPosition lutPosition(float v) {
     const float f = msl::clamp(v, 0.0f, 1.0f) * 255.0f;
     const int i0 = std::min(static_cast<int>(f), 254);  // f is 0...255 here: no overflow
-    const float fr = f - static_cast<float>(i0);
-    return msl::mix(lut[base + i0], lut[base + i0 + 1], fr);
+    return {i0, f - static_cast<float>(i0)};
+}
+
+// Linear interpolation in one 256-entry channel of the curve table starting at `base`.
+inline float lutSample(const float* lut, int base, float v) {
+    const LutPosition p = lutPosition(v);
+    return msl::mix(lut[base + p.index], lut[base + p.index + 1], p.fraction);
 }
 
 // Hue in degrees (0...360), saturation and value; saturation and value are unbounded above
-// because scene values beyond display white reach this far in the colour steps.
+// because scene values beyond display white reach this far in the colour steps. Every hue
+// formula is worked out and one selected (a grey divides by zero there, to no effect), so that
+// loops over pixels vectorise.
 inline msl::float3 rgb2hsv(msl::float3 c) {
     const float mx = msl::max(c.x, msl::max(c.y, c.z));
     const float mn = msl::min(c.x, msl::min(c.y, c.z));
     const float d = mx - mn;
-    float h = 0.0f;
-    if (d != 0.0f) {
-        if (mx == c.x) {
-            h = msl::fmod((c.y - c.z) / d, 6.0f);
-        } else if (mx == c.y) {
-            h = (c.z - c.x) / d + 2.0f;
-        } else {
-            h = (c.x - c.y) / d + 4.0f;
-        }
-        h *= 60.0f;
-        if (h < 0.0f) h += 360.0f;
-    }
-    const float s = mx > 0.0f ? d / mx : 0.0f;
-    return {h, s, mx};
+    const float fromRed = msl::fmod((c.y - c.z) / d, 6.0f);
+    const float fromGreen = (c.z - c.x) / d + 2.0f;
+    const float fromBlue = (c.x - c.y) / d + 4.0f;
+    const float degrees = (mx == c.x ? fromRed : (mx == c.y ? fromGreen : fromBlue)) * 60.0f;
+    const float hue = degrees < 0.0f ? degrees + 360.0f : degrees;
+    const float saturation = d / mx;
+    return {d != 0.0f ? hue : 0.0f, mx > 0.0f ? saturation : 0.0f, mx};
 }
 
+// The colour of a hue (degrees), saturation and value; the sector's channel order is selected
+// rather than branched to, so that loops over pixels vectorise.
 inline msl::float3 hsv2rgb(float h, float s, float v) {
     const float c = v * s;
     const float hp = h / 60.0f;
     const float x = c * (1.0f - std::fabs(msl::fmod(hp, 2.0f) - 1.0f));
-    msl::float3 rgb;
-    if (hp < 1.0f) {
-        rgb = {c, x, 0.0f};
-    } else if (hp < 2.0f) {
-        rgb = {x, c, 0.0f};
-    } else if (hp < 3.0f) {
-        rgb = {0.0f, c, x};
-    } else if (hp < 4.0f) {
-        rgb = {0.0f, x, c};
-    } else if (hp < 5.0f) {
-        rgb = {x, 0.0f, c};
-    } else {
-        rgb = {c, 0.0f, x};
-    }
-    return rgb + (v - c);
+    const float red = hp < 1.0f ? c : (hp < 2.0f ? x : (hp < 4.0f ? 0.0f : (hp < 5.0f ? x : c)));
+    const float green = hp < 1.0f ? x : (hp < 3.0f ? c : (hp < 4.0f ? x : 0.0f));
+    const float blue = hp < 2.0f ? 0.0f : (hp < 3.0f ? x : (hp < 5.0f ? c : x));
+    return msl::float3{red, green, blue} + (v - c);
 }
 
 // What turns a decoded colour into scene light, taken once per pass from the uniforms: the

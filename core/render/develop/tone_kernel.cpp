@@ -20,14 +20,15 @@ constexpr const char* kToneLabel = "ToneKernel";
 // The white-point reduction runs as one threadgroup of this many threads.
 constexpr int kMeterThreads = 256;
 
-std::shared_ptr<Texture> makeWorkTexture(const Device& device, PixelFormat format, int width,
+// Every pass writes all of its work texture, so one kept from an earlier render will do.
+std::shared_ptr<Texture> makeWorkTexture(TextureRecycler& textures, PixelFormat format, int width,
                                          int height) {
     std::shared_ptr<Texture> texture =
-        device.makeTexture({.pixelFormat = format,
-                            .width = width,
-                            .height = height,
-                            .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
-                            .storageMode = StorageMode::devicePrivate});
+        textures.texture({.pixelFormat = format,
+                          .width = width,
+                          .height = height,
+                          .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
+                          .storageMode = StorageMode::devicePrivate});
     if (!texture) throw BufferError::allocationFailed();
     return texture;
 }
@@ -40,7 +41,10 @@ bool sameSize(const Texture& a, const Texture& b) {
 
 ToneKernel::ToneKernel(std::shared_ptr<const Device> device, const KernelLibrary& toneLibrary,
                        const KernelLibrary& sharpeningLibrary)
-    : device(device), sharpening(device, sharpeningLibrary), curveTables(device) {
+    : device(device),
+      sharpening(device, sharpeningLibrary),
+      curveTables(device),
+      workTextures(device) {
     pipeline = requirePipeline(toneLibrary, "tone_kernel_main");
     constexpr const char* kRecoveryPair = "recovery_prepare / recovery_bilateral";
     recoveryPrepare = requirePipeline(toneLibrary, "recovery_prepare", kRecoveryPair);
@@ -65,9 +69,9 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
     const bool sharpens = params.sharpening.sanitized().amount > 0 &&
                           params.visualizePointIndex < 0 && params.visualizeBandIndex < 0;
     const std::shared_ptr<Texture> toneOutput =
-        sharpens
-            ? makeWorkTexture(*device, PixelFormat::rgba16Float, output->width(), output->height())
-            : output;
+        sharpens ? makeWorkTexture(workTextures, PixelFormat::rgba16Float, output->width(),
+                                   output->height())
+                 : output;
 
     std::shared_ptr<Buffer> curveTable;
     if (!params.toneCurve.isIdentity()) curveTable = curveTables.lutBuffer(params.toneCurve);
@@ -88,8 +92,9 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
     if (uniforms.highlights < 0 || uniforms.shadows > 0) {
         const GridSize guideSize = recoveryGuideSize(input->width(), input->height());
         const auto guide =
-            makeWorkTexture(*device, PixelFormat::r32Float, guideSize.width, guideSize.height);
-        base = makeWorkTexture(*device, PixelFormat::r32Float, guideSize.width, guideSize.height);
+            makeWorkTexture(workTextures, PixelFormat::r32Float, guideSize.width, guideSize.height);
+        base =
+            makeWorkTexture(workTextures, PixelFormat::r32Float, guideSize.width, guideSize.height);
 
         ComputePass(commandBuffer, kPrepareLabel, recoveryPrepare)
             .texture(RecoveryPrepareTexture::input, input)
@@ -99,7 +104,7 @@ void ToneKernel::encode(std::shared_ptr<Texture> input, std::shared_ptr<Texture>
             .dispatchThreadgroups(*guide);
 
         if (uniforms.highlights < 0) {
-            whitePoint = makeWorkTexture(*device, PixelFormat::r32Float, 1, 1);
+            whitePoint = makeWorkTexture(workTextures, PixelFormat::r32Float, 1, 1);
             ComputePass(commandBuffer, kMeterLabel, recoveryMeter, BufferError::allocationFailed())
                 .texture(RecoveryMeterTexture::guide, guide)
                 .texture(RecoveryMeterTexture::whitePoint, whitePoint)

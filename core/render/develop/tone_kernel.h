@@ -6,6 +6,7 @@
 #include "core/compute/command_buffer.h"
 #include "core/compute/device.h"
 #include "core/compute/kernel_library.h"
+#include "core/compute/texture_recycler.h"
 #include "core/edit/edit_params.h"
 #include "core/render/develop/curve_table_cache.h"
 #include "core/render/develop/sharpening_kernel.h"
@@ -60,8 +61,10 @@ class ToneKernel {
     std::shared_ptr<const ComputePipelineState> recoveryMeter;
     // Bound in place of the curve table when no curve applies: four zeros.
     std::shared_ptr<Buffer> dummyLUTBuffer;
-    // Synchronised on its own; mutable because a cached table changes nothing a caller sees.
+    // Synchronised on their own; mutable because cached tables and textures change nothing a
+    // caller sees.
     mutable CurveTableCache curveTables;
+    mutable TextureRecycler workTextures;
 };
 
 }  // namespace quillmere

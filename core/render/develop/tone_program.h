@@ -6,6 +6,7 @@
 #include <concepts>
 #include <cstdint>
 #include <type_traits>
+#include <utility>
 
 #include "core/compute/luminance.h"
 #include "core/compute/msl_math.h"
@@ -22,6 +23,16 @@ template <class Source>
 concept RecoveryDataSource = requires(const Source& source, float ev) {
     { source.base(ev) } -> std::convertible_to<float>;         // the edge-aware base EV
     { source.textureMask(ev) } -> std::convertible_to<float>;  // 1 fine texture ... 0 contour
+};
+
+// Recovery data that answers for a run of pixels at once, in loops that vectorise: `base` and
+// `textureMask` of pixels first ..< first + n at their EVs `ev`, written to `out`. A source may
+// be asked for pixels that do not compress; their answers are not used.
+template <class Source>
+concept ChunkRecoveryData = requires(const Source& source, int first, int n, const float* ev,
+                                     float* out) {
+    source.bases(first, n, ev, out);
+    source.textureMasks(first, n, ev, out);
 };
 
 // The per-pixel develop of the tone kernel with everything that is constant over one pass worked
@@ -79,25 +90,31 @@ class ToneProgram {
         return result.xyz();
     }
 
-    // Develops `count` pixels (alpha passed through); `recoveryAt(i)` gives the recovery data
-    // source of pixel i. The transcendental steps run over whole chunks of pixels in loops
-    // without branches, which the compiler vectorises; the steps that branch per pixel follow
-    // pixel by pixel. Every pixel gets the same arithmetic whichever way it is grouped.
-    template <class RecoveryAt>
-        requires RecoveryDataSource<std::invoke_result_t<const RecoveryAt&, int>>
+    // Develops `count` pixels (alpha passed through). `recovery` is either a function whose
+    // `recovery(i)` gives the recovery data source of pixel i, asked only for the pixels that
+    // compress, or ChunkRecoveryData for the whole run. Every step runs over whole chunks of
+    // pixels in loops without branches, which the compiler vectorises. Every pixel gets the same
+    // arithmetic whichever way it is grouped.
+    template <class Recovery>
+    requires ChunkRecoveryData<Recovery> ||
+        RecoveryDataSource<std::invoke_result_t<const Recovery&, int>>
     void developPixels(const msl::float4* original, const msl::float4* clean, int count,
-                       const RecoveryAt& recoveryAt, msl::float4* result) const {
+                       const Recovery& recovery, msl::float4* result) const {
         Chunk chunk;
         for (int start = 0; start < count; start += kChunkSize) {
             const int n = std::min(kChunkSize, count - start);
             sceneLuminance(original + start, clean + start, n, chunk);
-            if (recoveryActive_) {
-                recover(n, chunk, [&](int i) { return recoveryAt(start + i); });
-            }
+            if (recoveryActive_) recover(start, n, chunk, recovery);
             encodeForDisplay(n, chunk);
-            if (rawShoulder_ && recoveryActive_) encodeProtectedColors(n, chunk);
+            if (rawShoulder_ && recoveryActive_ && protectsAny(n, chunk)) {
+                encodeProtectedColors(n, chunk);
+                blendProtectedColors(n, chunk);
+            }
+            if (curveTable_) applyCurve(n, chunk);
+            applyColorSteps(n, chunk);
             for (int i = 0; i < n; ++i) {
-                result[start + i] = {developColor(chunk, i), original[start + i].w};
+                result[start + i] = {chunk.encodedRed[i], chunk.encodedGreen[i],
+                                     chunk.encodedBlue[i], original[start + i].w};
             }
         }
     }
@@ -117,9 +134,19 @@ class ToneProgram {
         std::array<float, kChunkSize> textureMask;  // 1 fine texture ... 0 contour
         std::array<float, kChunkSize> recoveredEV;  // what recovery makes of ev
         std::array<float, kChunkSize> protection;   // what the display encoding blends in
+        // The colour steps' working values: the encoded colour as HSV, before any point or band
+        // moves it (sampled), and as the mixer sees it; the summed point shifts.
+        std::array<float, kChunkSize> sampleHue, sampleSaturation, sampleValue;
+        std::array<float, kChunkSize> hue, saturation, value;
+        std::array<float, kChunkSize> hueShift, saturationShift, luminanceShift;
+        std::array<float, kChunkSize> selectedWeight;  // the visualised point's selection
+        // A curve table lookup's positions and the entries around them.
+        std::array<std::int32_t, kChunkSize> lutIndex;
+        std::array<float, kChunkSize> lutFraction, lutLow, lutHigh;
         // Positive luminance, where contrast and recovery act: 1 or 0, as wide as a float so
         // that the loops testing it vectorise.
         std::array<std::int32_t, kChunkSize> lit;
+        std::array<std::int32_t, kChunkSize> compressing;  // asks the recovery data
     };
 
     // Scene light and contrast on scene luminance, ratio-preserving (the channel ratios and so
@@ -145,25 +172,10 @@ class ToneProgram {
 
     // Highlight and shadow recovery on the contrasted luminance, ratio-preserving too; sets the
     // colour protection of the pixels it acts on.
-    template <class RecoveryAt>
-    void recover(int n, Chunk& c, const RecoveryAt& recoveryAt) const {
+    template <class Recovery>
+    void recover(int start, int n, Chunk& c, const Recovery& recovery) const {
         for (int i = 0; i < n; ++i) c.ev[i] = msl::log2(c.luminance[i] / kMiddleGrey);
-        // What the recovery data source gives, asked for only where it is needed.
-        const bool lowersHighlights = u_.highlights < 0.0f, liftsShadows = u_.shadows > 0.0f;
-        for (int i = 0; i < n; ++i) {
-            const float ev = c.ev[i];
-            c.base[i] = ev;
-            c.textureMask[i] = 0.0f;
-            if (c.lit[i] == 0) continue;
-            const bool compressing = (ev > kRecoveryPivot && lowersHighlights) ||
-                                     (ev < kRecoveryPivot && liftsShadows);
-            if (!compressing) continue;
-            const auto recovery = recoveryAt(i);
-            c.base[i] = static_cast<float>(recovery.base(ev));
-            if (ev > kRecoveryPivot && lowersHighlights) {
-                c.textureMask[i] = static_cast<float>(recovery.textureMask(ev));
-            }
-        }
+        askRecoveryData(start, n, c, recovery);
         // A local copy: the settings are then known not to change inside the loop.
         const RecoverySettings settings = recovery_;
         for (int i = 0; i < n; ++i) {
@@ -182,23 +194,74 @@ class ToneProgram {
         }
     }
 
+    // The base and texture mask of every pixel: what the recovery data gives for the lit pixels
+    // that recovery compresses, the pixel's own EV and no texture for the others.
+    template <class Recovery>
+    void askRecoveryData(int start, int n, Chunk& c, const Recovery& recovery) const {
+        const bool lowersHighlights = u_.highlights<0.0f, liftsShadows = u_.shadows> 0.0f;
+        int compressed = 0;
+        for (int i = 0; i < n; ++i) {
+            const float ev = c.ev[i];
+            // Bitwise, not short-circuit, so that the loop vectorises.
+            c.compressing[i] =
+                static_cast<std::int32_t>(c.lit[i] != 0) &
+                ((static_cast<std::int32_t>(ev > kRecoveryPivot) & lowersHighlights) |
+                 (static_cast<std::int32_t>(ev < kRecoveryPivot) & liftsShadows));
+            compressed += c.compressing[i];
+            c.base[i] = ev;
+            c.textureMask[i] = 0.0f;
+        }
+        if (compressed == 0) return;
+        if constexpr (ChunkRecoveryData<Recovery>) {
+            // Asked for the whole chunk, used where the pixel compresses.
+            recovery.bases(start, n, c.ev.data(), c.recoveredEV.data());
+            for (int i = 0; i < n; ++i) {
+                c.base[i] = c.compressing[i] != 0 ? c.recoveredEV[i] : c.base[i];
+            }
+            if (!lowersHighlights) return;
+            recovery.textureMasks(start, n, c.ev.data(), c.recoveredEV.data());
+            for (int i = 0; i < n; ++i) {
+                const bool masked = c.compressing[i] != 0 && c.ev[i] > kRecoveryPivot;
+                c.textureMask[i] = masked ? c.recoveredEV[i] : 0.0f;
+            }
+        } else {
+            // Asked pixel by pixel, only where it is needed.
+            for (int i = 0; i < n; ++i) {
+                if (c.compressing[i] == 0) continue;
+                const float ev = c.ev[i];
+                const auto source = recovery(start + i);
+                c.base[i] = static_cast<float>(source.base(ev));
+                if (ev > kRecoveryPivot && lowersHighlights) {
+                    c.textureMask[i] = static_cast<float>(source.textureMask(ev));
+                }
+            }
+        }
+    }
+
     // The per-channel display encoding: shoulderEncode for RAW photos, clipEncode otherwise.
-    // The shoulder runs in a loop of its own, as the compiler vectorises the encoding only over
+    // The shoulder runs in loops of its own, as the compiler vectorises the encoding only over
     // values it reads from memory.
     void encodeForDisplay(int n, Chunk& c) const {
-        const bool rollsOff = rawShoulder_;
-        for (int i = 0; i < n; ++i) {
-            const float red = c.red[i], green = c.green[i], blue = c.blue[i];
-            const float rolledRed = shoulder(msl::max(red, 0.0f));
-            const float rolledGreen = shoulder(msl::max(green, 0.0f));
-            const float rolledBlue = shoulder(msl::max(blue, 0.0f));
-            c.encodedRed[i] = rollsOff ? rolledRed : red;
-            c.encodedGreen[i] = rollsOff ? rolledGreen : green;
-            c.encodedBlue[i] = rollsOff ? rolledBlue : blue;
-        }
-        for (int i = 0; i < n; ++i) c.encodedRed[i] = clipEncode(c.encodedRed[i]);
-        for (int i = 0; i < n; ++i) c.encodedGreen[i] = clipEncode(c.encodedGreen[i]);
-        for (int i = 0; i < n; ++i) c.encodedBlue[i] = clipEncode(c.encodedBlue[i]);
+        const auto encode = [&](const std::array<float, kChunkSize>& scene,
+                                std::array<float, kChunkSize>& encoded) {
+            if (rawShoulder_) {
+                for (int i = 0; i < n; ++i) encoded[i] = shoulder(msl::max(scene[i], 0.0f));
+            } else {
+                std::copy_n(scene.begin(), n, encoded.begin());
+            }
+            for (int i = 0; i < n; ++i) encoded[i] = clipEncode(encoded[i]);
+        };
+        encode(c.red, c.encodedRed);
+        encode(c.green, c.encodedGreen);
+        encode(c.blue, c.encodedBlue);
+    }
+
+    // Whether recovery protects the colour of any pixel of the chunk; the colour-preserving
+    // shoulder is worked out only for chunks where it is blended in.
+    static bool protectsAny(int n, const Chunk& c) {
+        std::int32_t protectedPixels = 0;
+        for (int i = 0; i < n; ++i) protectedPixels |= c.protection[i] > 0.0f ? 1 : 0;
+        return protectedPixels != 0;
     }
 
     // The colour-preserving shoulder, encoded, worked out for every pixel of the chunk: in
@@ -215,60 +278,139 @@ class ToneProgram {
         for (int i = 0; i < n; ++i) c.protectedBlue[i] = srgbEncode(c.protectedBlue[i]);
     }
 
-    // The rest of the develop for pixel i of an encoded chunk: the colour-preserving shoulder
-    // where recovery protects colour, then the curve and the colour steps.
-    msl::float3 developColor(const Chunk& c, int i) const {
-        msl::float3 rgb{c.encodedRed[i], c.encodedGreen[i], c.encodedBlue[i]};
-        // Pixels recovery leaves alone keep exactly the per-channel rendering; raster photos
-        // clip and are never protected.
-        if (rawShoulder_ && c.protection[i] > 0.0f) {
-            const msl::float3 protectedColor{c.protectedRed[i], c.protectedGreen[i],
-                                             c.protectedBlue[i]};
-            rgb = msl::mix(rgb, protectedColor, c.protection[i]);
-        }
-        if (curveTable_) rgb = applyCurve(rgb);
+    // Where recovery protects colour, the colour-preserving shoulder blended in; pixels recovery
+    // leaves alone keep exactly the per-channel rendering (raster photos are never protected).
+    void blendProtectedColors(int n, Chunk& c) const {
+        const auto blend = [&](std::array<float, kChunkSize>& encoded,
+                               const std::array<float, kChunkSize>& protectedColor) {
+            for (int i = 0; i < n; ++i) {
+                const float blended = msl::mix(encoded[i], protectedColor[i], c.protection[i]);
+                encoded[i] = c.protection[i] > 0.0f ? blended : encoded[i];
+            }
+        };
+        blend(c.encodedRed, c.protectedRed);
+        blend(c.encodedGreen, c.protectedGreen);
+        blend(c.encodedBlue, c.protectedBlue);
+    }
 
+    // Every channel through the rgb table, then through its own. Each table lookup is split in
+    // three loops: the positions and the interpolation vectorise, the indexed reads between stay
+    // plain loads.
+    void applyCurve(int n, Chunk& c) const {
+        const auto lookUp = [&](std::array<float, kChunkSize>& channel, int base) {
+            for (int i = 0; i < n; ++i) {
+                const LutPosition position = lutPosition(channel[i]);
+                c.lutIndex[i] = position.index;
+                c.lutFraction[i] = position.fraction;
+            }
+            for (int i = 0; i < n; ++i) {
+                c.lutLow[i] = curveTable_[base + c.lutIndex[i]];
+                c.lutHigh[i] = curveTable_[base + c.lutIndex[i] + 1];
+            }
+            for (int i = 0; i < n; ++i)
+                channel[i] = msl::mix(c.lutLow[i], c.lutHigh[i], c.lutFraction[i]);
+        };
+        for (auto [channel, base] :
+             {std::pair{&c.encodedRed, kCurveRedBase}, std::pair{&c.encodedGreen, kCurveGreenBase},
+              std::pair{&c.encodedBlue, kCurveBlueBase}}) {
+            lookUp(*channel, kCurveRGBBase);
+            lookUp(*channel, base);
+        }
+    }
+
+    // The HSV of the chunk's encoded colours.
+    static void toHSV(int n, const Chunk& c, std::array<float, kChunkSize>& hue,
+                      std::array<float, kChunkSize>& saturation,
+                      std::array<float, kChunkSize>& value) {
+        for (int i = 0; i < n; ++i) {
+            const msl::float3 hsv = rgb2hsv({c.encodedRed[i], c.encodedGreen[i], c.encodedBlue[i]});
+            hue[i] = hsv.x;
+            saturation[i] = hsv.y;
+            value[i] = hsv.z;
+        }
+    }
+
+    static void setEncoded(Chunk& c, int i, msl::float3 rgb) {
+        c.encodedRed[i] = rgb.x;
+        c.encodedGreen[i] = rgb.y;
+        c.encodedBlue[i] = rgb.z;
+    }
+
+    // The colour steps on the encoded chunk: point colours, the mixer, black and white, vibrance
+    // and saturation, and the visualisations.
+    void applyColorSteps(int n, Chunk& c) const {
         // Selection is judged on the colour before any point or band moves it, so overlapping
         // points do not alter each other's selection.
-        const bool needsSampleHSV = pointCount_ > 0 || visualizedBand_ >= 0;
-        const msl::float3 sampleHSV = needsSampleHSV ? rgb2hsv(rgb) : msl::float3{};
-        float selectedWeight = 0.0f;
-        bool pointsMoved = false;
-        if (pointCount_ > 0) pointsMoved = applyPointColors(sampleHSV, rgb, selectedWeight);
+        if (pointCount_ > 0 || visualizedBand_ >= 0) {
+            toHSV(n, c, c.sampleHue, c.sampleSaturation, c.sampleValue);
+        }
+        std::fill_n(c.selectedWeight.begin(), n, 0.0f);
+        if (pointCount_ > 0) applyPointColors(n, c);
         if (mixerActive_) {
-            rgb = applyColorMixer(hsl_, needsSampleHSV && !pointsMoved ? sampleHSV : rgb2hsv(rgb));
+            // A colour no point moved has the sampled HSV; working it out again gives the same.
+            toHSV(n, c, c.hue, c.saturation, c.value);
+            for (int i = 0; i < n; ++i) {
+                setEncoded(c, i, applyColorMixer(hsl_, {c.hue[i], c.saturation[i], c.value[i]}));
+            }
         }
-        if (blackAndWhite_) rgb = msl::broadcast<msl::float3>(rec601Grey(rgb));
-        rgb = applyVibranceSaturation(rgb, u_.vibrance, u_.saturation);
-        if (visualizesPoint_) rgb = fadeToGrey(rgb, selectedWeight);
+        if (blackAndWhite_) {
+            for (int i = 0; i < n; ++i) {
+                setEncoded(c, i, msl::broadcast<msl::float3>(rec601Grey(encoded(c, i))));
+            }
+        }
+        const float vibrance = u_.vibrance, saturation = u_.saturation;
+        for (int i = 0; i < n; ++i) {
+            setEncoded(c, i, applyVibranceSaturation(encoded(c, i), vibrance, saturation));
+        }
+        if (visualizesPoint_) {
+            for (int i = 0; i < n; ++i) {
+                setEncoded(c, i, fadeToGrey(encoded(c, i), c.selectedWeight[i]));
+            }
+        }
         if (visualizedBand_ >= 0) {
-            rgb = fadeToGrey(rgb, bandVisualizationWeight(hsl_, sampleHSV.x, visualizedBand_));
+            const int band = visualizedBand_;
+            for (int i = 0; i < n; ++i) {
+                const float weight = bandVisualizationWeight(hsl_, c.sampleHue[i], band);
+                setEncoded(c, i, fadeToGrey(encoded(c, i), weight));
+            }
         }
-        return rgb;
     }
 
-    msl::float3 applyCurve(msl::float3 rgb) const {
-        return {
-            lutSample(curveTable_, kCurveRedBase, lutSample(curveTable_, kCurveRGBBase, rgb.x)),
-            lutSample(curveTable_, kCurveGreenBase, lutSample(curveTable_, kCurveRGBBase, rgb.y)),
-            lutSample(curveTable_, kCurveBlueBase, lutSample(curveTable_, kCurveRGBBase, rgb.z))};
+    static msl::float3 encoded(const Chunk& c, int i) {
+        return {c.encodedRed[i], c.encodedGreen[i], c.encodedBlue[i]};
     }
 
-    // Moves `rgb` by the summed shifts of the points selecting `sampleHSV`; returns whether it
-    // moved. `selectedWeight` receives the visualised point's selection.
-    bool applyPointColors(msl::float3 sampleHSV, msl::float3& rgb, float& selectedWeight) const {
-        const float chroma = pointColorChroma(sampleHSV.y);
-        msl::float3 delta{};
-        for (int n = 0; n < pointCount_; ++n) {
-            const PointColorTerms& point = pointTerms_[n];
-            const PointColorSelection selection = pointColorSelection(point, sampleHSV);
-            if (n == selectedPoint_) selectedWeight = selection.weight;
-            if (selection.weight == 0.0f && point.shiftsFinite) continue;
-            delta += pointColorShift(point, selection, chroma);
+    // Moves every colour by the summed shifts of the points selecting its sampled HSV; a colour
+    // no point shifts keeps its value exactly. Records the visualised point's selection.
+    void applyPointColors(int n, Chunk& c) const {
+        std::fill_n(c.hueShift.begin(), n, 0.0f);
+        std::fill_n(c.saturationShift.begin(), n, 0.0f);
+        std::fill_n(c.luminanceShift.begin(), n, 0.0f);
+        for (int point = 0; point < pointCount_; ++point) {
+            const PointColorTerms terms = pointTerms_[point];
+            const bool selected = point == selectedPoint_;
+            for (int i = 0; i < n; ++i) {
+                const msl::float3 hsv{c.sampleHue[i], c.sampleSaturation[i], c.sampleValue[i]};
+                const PointColorSelection selection = pointColorSelection(terms, hsv);
+                c.selectedWeight[i] = selected ? selection.weight : c.selectedWeight[i];
+                // An unselected colour adds exactly zero (the sums start at +0 and never become
+                // −0), unless a shift is not finite, which then spreads as it must.
+                const msl::float3 shift =
+                    pointColorShift(terms, selection, pointColorChroma(hsv.y));
+                c.hueShift[i] += shift.x;
+                c.saturationShift[i] += shift.y;
+                c.luminanceShift[i] += shift.z;
+            }
         }
-        if (delta.x == 0.0f && delta.y == 0.0f && delta.z == 0.0f) return false;
-        rgb = applyPointColorShift(sampleHSV, delta);
-        return true;
+        for (int i = 0; i < n; ++i) {
+            const msl::float3 delta{c.hueShift[i], c.saturationShift[i], c.luminanceShift[i]};
+            const bool moved = !(delta.x == 0.0f && delta.y == 0.0f && delta.z == 0.0f);
+            const msl::float3 shifted = applyPointColorShift(
+                {c.sampleHue[i], c.sampleSaturation[i], c.sampleValue[i]}, delta);
+            c.encodedRed[i] = moved ? shifted.x : c.encodedRed[i];
+            c.encodedGreen[i] = moved ? shifted.y : c.encodedGreen[i];
+            c.encodedBlue[i] = moved ? shifted.z : c.encodedBlue[i];
+        }
     }
 
     ToneUniforms u_;

@@ -77,13 +77,20 @@ class GuideEVRows {
         const msl::float4* clean = source_.cleanOr(source_.original.data());
         std::vector<float>& target = rows_[victim];
         target.resize(static_cast<std::size_t>(width));
-        for (std::size_t x = 0; x < target.size(); ++x) {
-            target[x] =
-                sceneEV(sceneRGB(source_.original[x].xyz(), clean[x].xyz(), program_->scene()),
-                        program_->guideContrastScale());
-        }
+        guideEVs(*program_, source_.original.data(), clean, target.data(), width);
         tags_[victim] = y;
         return target.data();
+    }
+
+    // Flattened, with an AVX2 clone, as developRow is (same bits either way).
+    [[gnu::flatten]] __attribute__((target_clones("avx2", "default"))) static void guideEVs(
+        const ToneProgram& program, const msl::float4* original, const msl::float4* clean,
+        float* target, int width) {
+        const SceneTransform scene = program.scene();
+        const float contrast = program.guideContrastScale();
+        for (int x = 0; x < width; ++x) {
+            target[x] = sceneEV(sceneRGB(original[x].xyz(), clean[x].xyz(), scene), contrast);
+        }
     }
 
   private:
@@ -95,8 +102,12 @@ class GuideEVRows {
     SourceRow source_;
 };
 
+// Pixels per run of the recovery data's loops.
+constexpr int kRecoveryRun = 64;
+
 // The recovery data of one image row: the base image and the guide EVs of the row and its
 // neighbours (null when highlights are not lowered, as no texture mask is asked for then).
+// Answers for runs of pixels in loops that vectorise.
 struct RecoveryRow {
     GuideView base;
     float uvY;
@@ -105,22 +116,53 @@ struct RecoveryRow {
     const float* below;
     const float* row;
     const float* above;
-};
 
-// The recovery data source of one pixel.
-struct PixelRecovery {
-    const RecoveryRow* data;
-    int x;
-
-    float base(float ev) const {
-        const msl::float2 uv{(static_cast<float>(x) + 0.5f) / data->width, data->uvY};
-        return recoveryBase(data->base, uv, ev);
+    // Runs of pixels go through their steps loop by loop: the arithmetic vectorises, and the
+    // indexed reads between (which the compiler would not vectorise) stay plain loads.
+    void bases(int first, int n, const float* ev, float* out) const {
+        const RecoveryBaseRow baseRow(base, uvY);
+        const float *below = baseRow.rowBelow(), *above = baseRow.rowAbove();
+        const float rowWidth = width;
+        std::array<int, kRecoveryRun> left, right;
+        std::array<float, kRecoveryRun> fx, belowLeft, belowRight, aboveLeft, aboveRight;
+        for (int start = 0; start < n; start += kRecoveryRun) {
+            const int m = std::min(kRecoveryRun, n - start);
+            for (int i = 0; i < m; ++i) {
+                const float u = (static_cast<float>(first + start + i) + 0.5f) / rowWidth;
+                const RecoveryBaseRow::Columns columns = baseRow.columnsAt(u);
+                left[i] = columns.left;
+                right[i] = columns.right;
+                fx[i] = columns.fx;
+            }
+            for (int i = 0; i < m; ++i) {
+                belowLeft[i] = below[left[i]];
+                belowRight[i] = below[right[i]];
+                aboveLeft[i] = above[left[i]];
+                aboveRight[i] = above[right[i]];
+            }
+            for (int i = 0; i < m; ++i) {
+                out[start + i] = baseRow.blend(belowLeft[i], belowRight[i], aboveLeft[i],
+                                               aboveRight[i], fx[i], ev[start + i]);
+            }
+        }
     }
 
-    float textureMask(float ev) const {
-        const int left = std::max(x - 1, 0), right = std::min(x + 1, data->lastX);
-        return recoveryTextureMask(ev, data->row[left], data->row[right], data->below[x],
-                                   data->above[x]);
+    void textureMasks(int first, int n, const float* ev, float* out) const {
+        const float *rowBelow = below, *rowItself = row, *rowAbove = above;
+        std::array<float, kRecoveryRun> left, right;
+        for (int start = 0; start < n; start += kRecoveryRun) {
+            const int m = std::min(kRecoveryRun, n - start);
+            for (int i = 0; i < m; ++i) {
+                const int x = first + start + i;
+                left[i] = rowItself[std::max(x - 1, 0)];
+                right[i] = rowItself[std::min(x + 1, lastX)];
+            }
+            for (int i = 0; i < m; ++i) {
+                const int x = first + start + i;
+                out[start + i] =
+                    recoveryTextureMask(ev[start + i], left[i], right[i], rowBelow[x], rowAbove[x]);
+            }
+        }
     }
 };
 
@@ -130,9 +172,7 @@ struct PixelRecovery {
 [[gnu::flatten]] __attribute__((target_clones("avx2", "default"))) void developRow(
     const ToneProgram& program, const msl::float4* original, const msl::float4* clean,
     const RecoveryRow& recovery, msl::float4* result, int width) {
-    program.developPixels(
-        original, clean, width, [&recovery](int x) { return PixelRecovery{&recovery, x}; },
-        result);
+    program.developPixels(original, clean, width, recovery, result);
 }
 
 void toneMainKernel(const KernelArguments& arguments, RowRange rows) {

@@ -25,22 +25,26 @@ Rgb8Image displayRgb8(const Texture& developed) {
     Rgb8Image image;
     image.width = developed.width();
     image.height = developed.height();
-    const auto width = static_cast<std::size_t>(image.width);
-    image.rgb.resize(width * static_cast<std::size_t>(image.height) * 3);
-    tbb::parallel_for(
-        tbb::blocked_range<int>(0, image.height), [&](const tbb::blocked_range<int>& rows) {
-            std::vector<msl::float4> texels(width);
-            for (int row = rows.begin(); row < rows.end(); ++row) {
-                developed.readRow(0, image.height - 1 - row, texels);
-                std::uint8_t* out = image.rgb.data() + static_cast<std::size_t>(row) * width * 3;
-                for (const msl::float4& texel : texels) {
-                    *out++ = displayByte(texel.x);
-                    *out++ = displayByte(texel.y);
-                    *out++ = displayByte(texel.z);
-                }
-            }
-        });
+    image.rgb.resize(static_cast<std::size_t>(image.width) *
+                     static_cast<std::size_t>(image.height) * 3);
+    displayRgb8Rows(developed, 0, image.height, image.rgb.data());
     return image;
+}
+
+void displayRgb8Rows(const Texture& developed, int first, int rows, std::uint8_t* rgb) {
+    const auto width = static_cast<std::size_t>(developed.width());
+    tbb::parallel_for(tbb::blocked_range<int>(0, rows), [&](const tbb::blocked_range<int>& band) {
+        std::vector<msl::float4> texels(width);
+        for (int row = band.begin(); row < band.end(); ++row) {
+            developed.readRow(0, developed.height() - 1 - (first + row), texels);
+            std::uint8_t* out = rgb + static_cast<std::size_t>(row) * width * 3;
+            for (const msl::float4& texel : texels) {
+                *out++ = displayByte(texel.x);
+                *out++ = displayByte(texel.y);
+                *out++ = displayByte(texel.z);
+            }
+        }
+    });
 }
 
 }  // namespace quillmere

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "core/compute/texture.h"
 #include "core/imageio/jpeg_encoder.h"
 
@@ -11,5 +13,9 @@ namespace quillmere {
 // levels; alpha is dropped. The texture's rows run bottom first, the image's top first, so the
 // rows are flipped on the way. Throws std::bad_alloc when the image cannot be allocated.
 Rgb8Image displayRgb8(const Texture& developed);
+
+// The same for rows first ..< first + rows of that image (counted from the top), written to
+// `rgb`, three bytes per pixel: a band of it, for encoders that take the image band by band.
+void displayRgb8Rows(const Texture& developed, int first, int rows, std::uint8_t* rgb);
 
 }  // namespace quillmere

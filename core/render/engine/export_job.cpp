@@ -16,10 +16,11 @@ std::string GPURenderEngine::exportPhotoJob(const PhotoID& photo, const EditPara
     if (options.format == ExportFormat::dng) {
         return DNGExporter::data(photo.url, params, options);
     }
-    // Rendered at full size whatever the long-edge limit: the exporter scales down.
-    const TexturePointer developed =
+    // Rendered at full size whatever the long-edge limit: the exporter scales down, and lets the
+    // image go once it is encoded.
+    TexturePointer developed =
         renderLocked(photo, params, PreviewResolution::full, shouldCancel, {});
-    return exporter.data(*developed, photo.url, params, options);
+    return exporter.data(std::move(developed), photo.url, params, options);
 }
 
 std::string GPURenderEngine::exportJPEGJob(const PhotoID& photo, const EditParams& params,

@@ -41,6 +41,7 @@ GPURenderEngine::GPURenderEngine(std::shared_ptr<const Device> device, Collabora
     : device(std::move(device)),
       commandQueue(this->device ? this->device->makeCommandQueue() : nullptr),
       collaborators(std::move(collaborators)),
+      outputTextures(this->device),
       queue(std::make_unique<SerialQueue>("Quillmere.render")) {}
 
 GPURenderEngine::Collaborators GPURenderEngine::standardCollaborators(

@@ -11,11 +11,12 @@
 
 #include "core/compute/command_buffer.h"
 #include "core/compute/device.h"
-#include "core/render/export/exporter.h"
+#include "core/compute/texture_recycler.h"
 #include "core/render/engine/photo_loader.h"
 #include "core/render/engine/render_cancellation.h"
 #include "core/render/engine/render_engine.h"
 #include "core/render/engine/serial_queue.h"
+#include "core/render/export/exporter.h"
 #include "core/render/spot/spot_repair_kernel.h"
 
 namespace quillmere {
@@ -126,6 +127,8 @@ class GPURenderEngine final : public RenderEngine {
     // Guarded by `lock`.
     std::variant<std::monostate, std::shared_ptr<ToneKernel>, std::exception_ptr> kernelResult;
     std::shared_ptr<SpotRepairKernel> spotRepairKernel;
+    // The outputs of earlier previews, reused once their holders let them go.
+    TextureRecycler outputTextures;
     // Stopped when the engine is destroyed: every outstanding request is cancelled by it.
     std::stop_source lifetime;
     // Last, so that it is made when everything its jobs use exists; emptied first on destruction.

@@ -8,9 +8,10 @@
 namespace quillmere {
 
 // Develops one photo with one edit. Decoding happens in the loader, which caches what it decodes
-// for the active photo, so a slider change re-runs only the tone and healing passes. The job
-// keeps nothing itself: every run makes a new output texture and command buffer, and whatever
-// fails releases them uncommitted.
+// for the active photo, so a slider change re-runs only the tone and healing passes. Each run
+// makes a new command buffer, and takes an output texture that no earlier preview's holder
+// keeps any more (the tone pass writes all of it) or a new one; whatever fails releases them
+// uncommitted.
 RenderEngine::TexturePointer GPURenderEngine::renderPreview(const PhotoID& photo,
                                                             const EditParams& params,
                                                             PreviewResolution resolution,
@@ -48,11 +49,11 @@ RenderEngine::TexturePointer GPURenderEngine::renderPreview(const PhotoID& photo
 
     ToneKernel& tone = toneKernel();
     const std::shared_ptr<Texture> output =
-        device->makeTexture({.pixelFormat = PixelFormat::rgba16Float,
-                             .width = source->width(),
-                             .height = source->height(),
-                             .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
-                             .storageMode = StorageMode::shared});
+        outputTextures.texture({.pixelFormat = PixelFormat::rgba16Float,
+                                .width = source->width(),
+                                .height = source->height(),
+                                .usage = TextureUsage::shaderRead | TextureUsage::shaderWrite,
+                                .storageMode = StorageMode::shared});
     if (!output) {
         throw GPURenderEngineError::textureAllocationFailed(source->width(), source->height());
     }

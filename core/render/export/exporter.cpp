@@ -114,20 +114,29 @@ std::filesystem::path defaultDestination(const std::filesystem::path& source) {
 
 Exporter::Exporter(Device device) : device_(std::move(device)), srgbProfile_(srgbProfileOrNone()) {}
 
-std::string Exporter::jpegData(const Texture& image, const std::filesystem::path& originalRAWURL,
-                               double quality) const {
-    std::string jpeg;
+std::string Exporter::encoded(const Texture& image, double quality) const {
     try {
-        jpeg = encodeJpeg(displayRgb8(image), quality, srgbProfile_);
+        // Band by band: the 8-bit image is never whole in memory.
+        return encodeJpeg(
+            image.width(), image.height(),
+            [&](int first, int rows, std::uint8_t* rgb) {
+                displayRgb8Rows(image, first, rows, rgb);
+            },
+            quality, srgbProfile_);
     } catch (const ImageIOError&) {
         throw ExporterError::jpegEncodingFailed();
     } catch (const std::bad_alloc&) {
         throw ExporterError::jpegEncodingFailed();
     }
+}
+
+std::string Exporter::withCaptureMetadata(std::string jpeg,
+                                          const std::filesystem::path& originalRAWURL,
+                                          std::int64_t width, std::int64_t height) const {
     std::optional<PhotoMetadata> capture = PhotoMetadata::captureMetadata(originalRAWURL);
     if (!capture) return jpeg;
     try {
-        recordPixelSize(*capture, image.width(), image.height());
+        recordPixelSize(*capture, width, height);
         return capture->writeToJpeg(jpeg);
     } catch (const ImageIOError&) {
         // A photo whose metadata cannot be carried over still exports, without it.
@@ -135,15 +144,33 @@ std::string Exporter::jpegData(const Texture& image, const std::filesystem::path
     }
 }
 
+std::string Exporter::jpegData(const Texture& image, const std::filesystem::path& originalRAWURL,
+                               double quality) const {
+    return withCaptureMetadata(encoded(image, quality), originalRAWURL, image.width(),
+                               image.height());
+}
+
 std::string Exporter::data(const Texture& image, const std::filesystem::path& originalURL,
                            const EditParams& params, const ExportOptions& options) const {
+    // Not owned: the caller keeps the image, which outlives the call.
+    return data(std::shared_ptr<const Texture>(std::shared_ptr<const Texture>(), &image),
+                originalURL, params, options);
+}
+
+std::string Exporter::data(std::shared_ptr<const Texture> image,
+                           const std::filesystem::path& originalURL, const EditParams& params,
+                           const ExportOptions& options) const {
     if (options.format == ExportFormat::dng) {
         return DNGExporter::data(originalURL, params, options);
     }
-    const ExportOptions::PixelSize size = options.pixelDimensions(image.width(), image.height());
-    const std::shared_ptr<Texture> scaled = scaledTo(image, size, device_);
-    const std::string jpeg =
-        jpegData(scaled ? *scaled : image, originalURL, exportQuality(options.quality));
+    const ExportOptions::PixelSize size = options.pixelDimensions(image->width(), image->height());
+    std::string jpeg;
+    {
+        const std::shared_ptr<Texture> scaled = scaledTo(*image, size, device_);
+        jpeg = encoded(scaled ? *scaled : *image, exportQuality(options.quality));
+    }
+    image.reset();
+    jpeg = withCaptureMetadata(std::move(jpeg), originalURL, size.width, size.height);
     return withExportMetadata(jpeg, params, options, size);
 }
 

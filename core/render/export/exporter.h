@@ -1,6 +1,8 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -44,6 +46,10 @@ class Exporter {
     // file errors of a DNG export.
     std::string data(const Texture& image, const std::filesystem::path& originalURL,
                      const EditParams& params, const ExportOptions& options) const;
+    // The same, letting the image go as soon as it is encoded, before any metadata is written:
+    // a full-size export then never holds its image and the copies of its file at once.
+    std::string data(std::shared_ptr<const Texture> image, const std::filesystem::path& originalURL,
+                     const EditParams& params, const ExportOptions& options) const;
 
     // Writes `jpegData(image, originalRAWURL, quality)` atomically to `destination`, or by default
     // to "exports/<source name>_edit.jpg" beside the source (the folder is created), and returns
@@ -55,6 +61,13 @@ class Exporter {
                                       double quality) const;
 
   private:
+    // `image` as a JPEG at `quality`, with the sRGB profile and no other metadata.
+    std::string encoded(const Texture& image, double quality) const;
+    // `jpeg`, of width × height pixels, with the capture metadata of the photo at
+    // `originalRAWURL`, or as it is when that cannot be read or written.
+    std::string withCaptureMetadata(std::string jpeg, const std::filesystem::path& originalRAWURL,
+                                    std::int64_t width, std::int64_t height) const;
+
     Device device_;
     // Empty when LittleCMS cannot build it: the JPEG is then written without a profile.
     std::string srgbProfile_;

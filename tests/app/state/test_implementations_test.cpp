@@ -16,7 +16,6 @@ TEST(InMemoryPresetStore, TrimsNamesAndGuardsBuiltInFolders) {
     EXPECT_THROW(presets.save({" \t", "Mine", {}}), PresetStoreError);
     EXPECT_EQ(presets.folders().back().presets,
               (std::vector<Preset>{{"Zeta", "Mine", {.exposure = 1}}}));
-
 }
 
 template <class T, class Start>

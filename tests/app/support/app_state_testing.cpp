@@ -33,6 +33,11 @@ void AppStateTesting::startStroke(AppState& state, const SpotRepair& draft,
     state.spotRepairPhotoID_ = photoURL;
 }
 
+void AppStateTesting::setPhoto(AppState& state, std::optional<OpenedPhoto> photo) {
+    state.photo_ = std::move(photo);
+    emit state.changed(AppState::Field::photo);
+}
+
 void AppStateTesting::setOpening(AppState& state, bool opening) { state.isOpening_ = opening; }
 
 }  // namespace quillmere

@@ -22,6 +22,8 @@ class AppStateTesting {
     static std::map<std::filesystem::path, PhotoSessionState>& sessionStates(AppState& state);
     static void startStroke(AppState& state, const SpotRepair& draft,
                             const std::filesystem::path& photoURL);
+    // Sets the open photo as an open or a selection does, announced.
+    static void setPhoto(AppState& state, std::optional<OpenedPhoto> photo);
     static void setOpening(AppState& state, bool opening);
 };
 

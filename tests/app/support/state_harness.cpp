@@ -27,10 +27,33 @@ StateHarness::StateHarness(HarnessReplacements replacements)
         .photoEditStore = PhotoEditStore(folder.path() / "Edits"),
         .mainExecutor = executor,
         .histogramRunner = histograms,
+        .thumbnailRunner = thumbnails,
+        .preferences = preferences = std::make_shared<Preferences>(
+            QString::fromStdString((folder.path() / "preferences.conf").string())),
+        .prompts = prompts,
     };
     state = std::make_unique<AppState>(replacements.engine ? replacements.engine : engine,
                                        std::move(collaborators));
     log = std::make_unique<FieldLog>(*state);
+}
+
+bool StateHarness::request(const std::vector<std::filesystem::path>& urls) {
+    QList<QUrl> list;
+    for (const auto& url : urls) list.append(QUrl::fromLocalFile(QString::fromStdString(url)));
+    const bool started = state->requestOpenPhoto(list);
+    executor->runPending();
+    return started;
+}
+
+void StateHarness::answerOpen(std::size_t index, std::optional<OpenedPhoto> photo) {
+    executor->runPending();
+    engine->completeOpen(index, std::move(photo));
+    executor->runPending();
+}
+
+void StateHarness::open(const std::filesystem::path& url, std::optional<OpenedPhoto> photo) {
+    request({url});
+    answerOpen(engine->opens.size() - 1, std::move(photo));
 }
 
 void StateHarness::showPhoto(const std::filesystem::path& url, bool supportsDetail,

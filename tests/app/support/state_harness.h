@@ -9,6 +9,7 @@
 #include "app/state/in_memory_edit_clipboard.h"
 #include "app/state/in_memory_preset_store.h"
 #include "app/state/scripted_engine.h"
+#include "tests/app/support/scripted_prompts.h"
 #include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere::testing {
@@ -41,6 +42,15 @@ struct HarnessReplacements {
 struct StateHarness {
     explicit StateHarness(HarnessReplacements replacements = {});
 
+    // Requests `urls` and lets the open run until it awaits the engine.
+    bool request(const std::vector<std::filesystem::path>& urls);
+    // Lets posted opens reach the engine, answers the waiting open at `index` and installs it.
+    void answerOpen(std::size_t index = 0, std::optional<OpenedPhoto> photo = std::nullopt);
+    // Requests and answers one photo.
+    void open(const std::filesystem::path& url, std::optional<OpenedPhoto> photo = std::nullopt);
+    // A photo file's path in the harness's folder.
+    std::filesystem::path file(const std::string& name) const { return folder.path() / name; }
+
     // Adds the scripted photo of `url` to the session and shows it selected with `params` over
     // `baseline`, as an open leaves it.
     void showPhoto(const std::filesystem::path& url, bool supportsDetail = true,
@@ -54,6 +64,9 @@ struct StateHarness {
     std::shared_ptr<InMemoryEditClipboard> clipboard = std::make_shared<InMemoryEditClipboard>();
     std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
     std::shared_ptr<ManualRunner> histograms = std::make_shared<ManualRunner>();
+    std::shared_ptr<ManualRunner> thumbnails = std::make_shared<ManualRunner>();
+    std::shared_ptr<ScriptedPrompts> prompts = std::make_shared<ScriptedPrompts>();
+    std::shared_ptr<Preferences> preferences;
     std::unique_ptr<AppState> state;
     std::unique_ptr<FieldLog> log;
 };

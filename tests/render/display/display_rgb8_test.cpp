@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -36,6 +37,20 @@ TEST(DisplayRgb8Test, WritesTheTopRowFirst) {
                 << "row " << row << ", byte " << byte;
         }
     }
+}
+
+TEST(DisplayRgb8Test, ABandIsThoseRowsOfTheWholeImage) {
+    constexpr int width = 7, height = 90, first = 61, rows = 23;
+    const auto texture =
+        testing::makeTexture(device(), PixelFormat::rgba16Float, width, height, [](int x, int y) {
+            return msl::float4{static_cast<float>(x) / width, static_cast<float>(y) / height, 0.5f,
+                               1.0f};
+        });
+    const Rgb8Image whole = displayRgb8(*texture);
+    std::vector<std::uint8_t> band(static_cast<std::size_t>(width * rows * 3));
+    displayRgb8Rows(*texture, first, rows, band.data());
+    const auto start = whole.rgb.begin() + first * width * 3;
+    EXPECT_TRUE(std::equal(band.begin(), band.end(), start));
 }
 
 TEST(DisplayRgb8Test, LimitsEveryChannelToTheDisplayRange) {

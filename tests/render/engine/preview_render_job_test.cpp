@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 
 #include "core/common/error.h"
 #include "core/photo/gpu_render_engine_error.h"
@@ -40,6 +41,24 @@ class PreviewRenderJobTest : public ::testing::Test {
     std::unique_ptr<GPURenderEngine> engine;
     const PhotoID photo{"/photos/wide.dng"};
 };
+
+TEST_F(PreviewRenderJobTest, AnOutputNobodyHoldsIsRenderedIntoAgainButNoFullSizeOneIsKept) {
+    TexturePointer first = render(neutral());
+    const Texture* const address = first.get();
+    first.reset();
+    EditParams brighter = neutral();
+    brighter.exposure = 1;
+    const TexturePointer reused = render(brighter);
+    EXPECT_EQ(reused.get(), address);
+    const TexturePointer fresh = render(brighter);  // the reused one is held: a new one
+    ASSERT_NE(fresh, reused);
+    for (int y = 0; y < fresh->height(); ++y) {
+        ASSERT_EQ(std::memcmp(fresh->rowData(y), reused->rowData(y), fresh->bytesPerRow()), 0) << y;
+    }
+
+    const std::weak_ptr<Texture> full = render(neutral(), PreviewResolution::full);
+    EXPECT_TRUE(full.expired());
+}
 
 TEST_F(PreviewRenderJobTest, SpotRepairsHealTheDevelopedImage) {
     // A dark blot in a flat field, centred a quarter from the top and a third from the left.

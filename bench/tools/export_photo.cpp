@@ -1,0 +1,61 @@
+// quillmere_export_photo [--denoise N] [--quality Q] <photo> <output.jpg>
+//
+// A cold export as the program does it: a new engine opens the photo and exports it as a JPEG at
+// full size with the photo's neutral edit (its as-shot white balance, every other control at
+// rest), optionally with the Natural denoise amount N (0 to 100). Quality Q is 0 to 1 (0.9).
+#include <cstdlib>
+#include <exception>
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "core/render/engine/gpu_render_engine.h"
+
+namespace {
+
+int usage() {
+    std::cerr << "usage: quillmere_export_photo [--denoise N] [--quality Q] <photo> "
+                 "<output.jpg>\n";
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace quillmere;
+    double denoise = 0;
+    double quality = 0.9;
+    int argument = 1;
+    for (; argument + 1 < argc && std::string(argv[argument]).starts_with("--"); argument += 2) {
+        const std::string option = argv[argument];
+        const double value = std::atof(argv[argument + 1]);
+        if (option == "--denoise") {
+            denoise = value;
+        } else if (option == "--quality") {
+            quality = value;
+        } else {
+            return usage();
+        }
+    }
+    if (argc - argument != 2) return usage();
+    const std::filesystem::path photo = argv[argument], output = argv[argument + 1];
+    try {
+        GPURenderEngine engine(std::make_shared<Device>());
+        const OpenedPhoto opened = engine.openSync(photo);
+        EditParams params = EditParams::neutral(opened.asShotTemperature, opened.asShotTint);
+        params.denoise = denoise;
+        ExportOptions options;
+        options.quality = quality;
+        const std::string bytes = futureOf<std::string>([&](auto done) {
+                                      engine.exportPhoto(opened.id, params, options, {}, done);
+                                  }).get();
+        std::ofstream file(output, std::ios::binary);
+        file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+        if (!file.flush()) throw std::runtime_error("Cannot write " + output.string());
+    } catch (const std::exception& error) {
+        std::cerr << "quillmere_export_photo: " << error.what() << '\n';
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,228 @@
+#include "core/imageio/thumbnail.h"
+
+#include <libheif/heif.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <memory>
+
+#include "core/imageio/image_properties.h"
+#include "core/imageio/jpeg_error_handling.h"
+#include "core/imageio/linear_image.h"
+
+namespace quillmere::Thumbnail {
+namespace {
+
+bool sizeAllowed(std::int64_t width, std::int64_t height) {
+    return width > 0 && height > 0 && width * height <= LinearImage::maxPixelCount;
+}
+
+Rgb8Image blank(int width, int height) {
+    Rgb8Image image;
+    image.width = width;
+    image.height = height;
+    image.rgb.resize(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 3);
+    return image;
+}
+
+class JpegReader {
+  public:
+    JpegReader() { jpeg_errors::install(errors_, *reinterpret_cast<jpeg_common_struct*>(&info_)); }
+    ~JpegReader() {
+        if (created_) jpeg_destroy_decompress(&info_);
+    }
+    JpegReader(const JpegReader&) = delete;
+    JpegReader& operator=(const JpegReader&) = delete;
+
+    std::optional<Rgb8Image> read(std::string_view bytes, int longestSide) {
+        if (!run([this] { jpeg_create_decompress(&info_); })) return std::nullopt;
+        created_ = true;
+        jpeg_errors::limitScans(errors_, info_);
+        if (!run([&] {
+                jpeg_mem_src(&info_, reinterpret_cast<const unsigned char*>(bytes.data()),
+                             static_cast<unsigned long>(bytes.size()));
+                jpeg_read_header(&info_, TRUE);
+            })) {
+            return std::nullopt;
+        }
+        // libjpeg turns only grey and YCbCr into RGB.
+        if (info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK) {
+            return std::nullopt;
+        }
+        info_.out_color_space = JCS_RGB;
+        const unsigned longSide = std::max(info_.image_width, info_.image_height);
+        unsigned denominator = 1;
+        while (denominator < 8 && longSide / (denominator * 2) >= unsigned(longestSide)) {
+            denominator *= 2;
+        }
+        info_.scale_num = 1;
+        info_.scale_denom = denominator;
+        if (!run([this] { jpeg_start_decompress(&info_); }) ||
+            !sizeAllowed(info_.output_width, info_.output_height) || info_.output_components != 3) {
+            return std::nullopt;
+        }
+        Rgb8Image image =
+            blank(static_cast<int>(info_.output_width), static_cast<int>(info_.output_height));
+        const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
+        if (!run([&] {
+                while (info_.output_scanline < info_.output_height) {
+                    JSAMPROW row = image.rgb.data() + info_.output_scanline * stride;
+                    jpeg_read_scanlines(&info_, &row, 1);
+                }
+                jpeg_finish_decompress(&info_);
+            })) {
+            return std::nullopt;
+        }
+        return image;
+    }
+
+  private:
+    template <class Step>
+    bool run(const Step& step) {
+        return jpeg_errors::run(errors_, step);
+    }
+
+    jpeg_decompress_struct info_{};
+    jpeg_errors::ErrorManager errors_{};
+    bool created_ = false;
+};
+
+struct HeifDeleter {
+    void operator()(heif_context* context) const { heif_context_free(context); }
+    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+    void operator()(heif_image* image) const { heif_image_release(image); }
+    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+};
+template <class T>
+using HeifPointer = std::unique_ptr<T, HeifDeleter>;
+
+}  // namespace
+
+Rgb8Image fittingWithin(const Rgb8Image& image, int longestSide) {
+    const std::int64_t width = image.width, height = image.height;
+    const std::int64_t longSide = std::max(width, height);
+    if (longSide <= longestSide) return image;
+    const auto outWidth = static_cast<int>(
+        std::max<std::int64_t>(1, (width * longestSide + longSide / 2) / longSide));
+    const auto outHeight = static_cast<int>(
+        std::max<std::int64_t>(1, (height * longestSide + longSide / 2) / longSide));
+    Rgb8Image fitted = blank(outWidth, outHeight);
+    for (std::int64_t y = 0; y < outHeight; ++y) {
+        const std::int64_t top = y * height / outHeight, bottom = (y + 1) * height / outHeight;
+        for (std::int64_t x = 0; x < outWidth; ++x) {
+            const std::int64_t left = x * width / outWidth, right = (x + 1) * width / outWidth;
+            std::uint64_t sums[3] = {0, 0, 0};
+            for (std::int64_t sy = top; sy < bottom; ++sy) {
+                const std::uint8_t* row = image.rgb.data() + (sy * width + left) * 3;
+                for (std::int64_t sx = left; sx < right; ++sx, row += 3) {
+                    for (int channel = 0; channel < 3; ++channel) sums[channel] += row[channel];
+                }
+            }
+            const std::uint64_t count = std::uint64_t((bottom - top) * (right - left));
+            std::uint8_t* out = fitted.rgb.data() + (y * outWidth + x) * 3;
+            for (int channel = 0; channel < 3; ++channel) {
+                out[channel] = static_cast<std::uint8_t>((sums[channel] + count / 2) / count);
+            }
+        }
+    }
+    return fitted;
+}
+
+Rgb8Image upright(const Rgb8Image& image, int orientation) {
+    if (orientation < 2 || orientation > 8) return image;
+    const int width = image.width, height = image.height;
+    const bool transposed = orientation >= 5;
+    Rgb8Image turned = transposed ? blank(height, width) : blank(width, height);
+    for (int oy = 0; oy < turned.height; ++oy) {
+        for (int ox = 0; ox < turned.width; ++ox) {
+            int ix = ox, iy = oy;
+            switch (orientation) {
+                case 2:
+                    ix = width - 1 - ox;
+                    break;
+                case 3:
+                    ix = width - 1 - ox;
+                    iy = height - 1 - oy;
+                    break;
+                case 4:
+                    iy = height - 1 - oy;
+                    break;
+                case 5:
+                    ix = oy;
+                    iy = ox;
+                    break;
+                case 6:
+                    ix = oy;
+                    iy = height - 1 - ox;
+                    break;
+                case 7:
+                    ix = width - 1 - oy;
+                    iy = height - 1 - ox;
+                    break;
+                case 8:
+                    ix = width - 1 - oy;
+                    iy = ox;
+                    break;
+            }
+            const std::uint8_t* in = image.rgb.data() + (std::size_t(iy) * width + ix) * 3;
+            std::copy(in, in + 3, turned.rgb.data() + (std::size_t(oy) * turned.width + ox) * 3);
+        }
+    }
+    return turned;
+}
+
+std::optional<Rgb8Image> jpeg(std::string_view bytes, int longestSide) {
+    std::optional<Rgb8Image> decoded = JpegReader().read(bytes, longestSide);
+    if (!decoded) return std::nullopt;
+    const int orientation = ImageProperties::readData(bytes).orientation.value_or(1);
+    return fittingWithin(upright(*decoded, orientation), longestSide);
+}
+
+std::optional<Rgb8Image> heif(std::string_view bytes, int longestSide) {
+    const HeifPointer<heif_context> context(heif_context_alloc());
+    if (!context || heif_context_read_from_memory_without_copy(context.get(), bytes.data(),
+                                                               bytes.size(), nullptr)
+                            .code != heif_error_Ok) {
+        return std::nullopt;
+    }
+    heif_image_handle* handlePointer = nullptr;
+    if (heif_context_get_primary_image_handle(context.get(), &handlePointer).code !=
+        heif_error_Ok) {
+        return std::nullopt;
+    }
+    const HeifPointer<heif_image_handle> handle(handlePointer);
+    if (!sizeAllowed(heif_image_handle_get_width(handle.get()),
+                     heif_image_handle_get_height(handle.get()))) {
+        return std::nullopt;
+    }
+    const HeifPointer<heif_decoding_options> options(heif_decoding_options_alloc());
+    if (!options) return std::nullopt;
+    // libheif applies the declared rotation and mirroring itself, so nothing turns it again.
+    options->ignore_transformations = 0;
+    options->convert_hdr_to_8bit = 1;
+    heif_image* imagePointer = nullptr;
+    if (heif_decode_image(handle.get(), &imagePointer, heif_colorspace_RGB,
+                          heif_chroma_interleaved_RGB, options.get())
+            .code != heif_error_Ok) {
+        return std::nullopt;
+    }
+    const HeifPointer<heif_image> decoded(imagePointer);
+    const int width = heif_image_get_width(decoded.get(), heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded.get(), heif_channel_interleaved);
+    int stride = 0;
+    const std::uint8_t* plane =
+        heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
+    if (plane == nullptr || !sizeAllowed(width, height) ||
+        heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_interleaved) != 8 ||
+        std::int64_t{stride} < std::int64_t{width} * 3) {
+        return std::nullopt;
+    }
+    Rgb8Image image = blank(width, height);
+    for (int y = 0; y < height; ++y) {
+        std::copy(plane + std::size_t(y) * stride, plane + std::size_t(y) * stride + width * 3,
+                  image.rgb.data() + std::size_t(y) * width * 3);
+    }
+    return fittingWithin(image, longestSide);
+}
+
+}  // namespace quillmere::Thumbnail

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+#include "core/imageio/jpeg_encoder.h"
+
+// Small upright 8-bit sRGB pictures of photos for the filmstrip.
+namespace quillmere::Thumbnail {
+
+// The longest side of the program's thumbnails, in pixels.
+inline constexpr int maximumSide = 180;
+
+// The image scaled down, each output pixel the average of the input pixels it covers, so that
+// its longer side is at most `longestSide`; a smaller image is returned as it is.
+Rgb8Image fittingWithin(const Rgb8Image& image, int longestSide);
+// The image turned upright for its EXIF orientation (1 to 8; anything else is taken as 1).
+Rgb8Image upright(const Rgb8Image& image, int orientation);
+
+// A JPEG decoded at the smallest scale libjpeg offers that still covers `longestSide`, turned
+// upright by its EXIF orientation, then fitted. Nothing for data libjpeg cannot decode as RGB.
+std::optional<Rgb8Image> jpeg(std::string_view bytes, int longestSide = maximumSide);
+// The primary image of a HEIC or HEIF file, with the rotation and mirroring the file declares
+// (applied once, by libheif), fitted. Nothing for data libheif cannot decode.
+std::optional<Rgb8Image> heif(std::string_view bytes, int longestSide = maximumSide);
+
+}  // namespace quillmere::Thumbnail

@@ -1,0 +1,90 @@
+#include "core/decode/photo_thumbnail.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "tests/fixtures/temporary_folder.h"
+#include "tests/fixtures/synthetic_dng.h"
+#include "tests/fixtures/test_exif.h"
+#include "tests/fixtures/test_heic.h"
+#include "tests/fixtures/test_pattern.h"
+
+namespace quillmere {
+namespace {
+
+using fixtures::Rgb8;
+
+// A 400 × 300 picture whose stored top-left quarter-height block is red on blue.
+const fixtures::TestPattern kPattern{.width = 400, .height = 300, .markerSize = 100};
+
+Rgb8 pixel(const Rgb8Image& image, int x, int y) {
+    const std::uint8_t* p = image.rgb.data() + (std::size_t(y) * image.width + x) * 3;
+    return {p[0], p[1], p[2]};
+}
+
+// Upright and 135 × 180, with the stored top-left corner where `orientation` puts it: top right
+// for 6 (turned clockwise), bottom left for 8.
+void expectUpright(const std::optional<Rgb8Image>& thumbnail, int orientation) {
+    ASSERT_TRUE(thumbnail);
+    EXPECT_EQ(thumbnail->width, 135);
+    EXPECT_EQ(thumbnail->height, 180);
+    const int markerX = orientation == 6 ? 130 : 4, markerY = orientation == 6 ? 4 : 175;
+    EXPECT_GT(pixel(*thumbnail, markerX, markerY)[0], 150) << orientation;
+    EXPECT_LT(pixel(*thumbnail, 134 - markerX, 179 - markerY)[0], 100) << orientation;
+}
+
+std::filesystem::path write(const std::filesystem::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+    return path;
+}
+
+TEST(PhotoThumbnail, JpegHeicAndRawThumbnailsAreUprightAndFitIn180Pixels) {
+    testing::TemporaryFolder folder;
+    const std::string jpeg = encodeJpeg(fixtures::makePattern(kPattern), 0.95);
+    for (int orientation : {6, 8}) {
+        const auto file = write(folder.path() / ("o" + std::to_string(orientation) + ".JPG"),
+                                fixtures::withExif(jpeg, {.orientation = orientation}));
+        expectUpright(photoThumbnail(file), orientation);
+    }
+    // Never enlarged.
+    EXPECT_EQ(photoThumbnail(
+                  write(folder.path() / "small.jpg", encodeJpeg(fixtures::makePattern({}), 0.9)))
+                  ->width,
+              64);
+
+    if (fixtures::canEncodeHeic()) {
+        const auto file =
+            write(folder.path() / "turned.heic",
+                  fixtures::encodeTestHeic(fixtures::makePattern(kPattern), {.orientation = 6}));
+        expectUpright(photoThumbnail(file), 6);
+    }
+
+    const auto dng = folder.path() / "turned.dng";
+    fixtures::SyntheticDNGOptions options;
+    options.width = 400;
+    options.height = 300;
+    options.orientation = 6;
+    options.scene = [](int x, int y) {
+        return x < 100 && y < 100 ? std::array{0.9f, 0.0f, 0.0f} : std::array{0.0f, 0.0f, 0.5f};
+    };
+    fixtures::writeSyntheticDNG(dng, options);
+    expectUpright(photoThumbnail(dng), 6);
+}
+
+TEST(PhotoThumbnail, FilesThatAreNoPhotosGiveNothing) {
+    testing::TemporaryFolder folder;
+    EXPECT_EQ(photoThumbnail(write(folder.path() / "notes.jpg", "just text")), std::nullopt);
+    EXPECT_EQ(photoThumbnail(write(folder.path() / "notes.heic", "just text")), std::nullopt);
+    EXPECT_EQ(photoThumbnail(folder.path() / "missing.nef"), std::nullopt);
+    for (const char* stripped :
+         {"exiftool_CanonRaw.cr2", "exiftool_CanonRaw.crw", "exiftool_FujiFilm.raf",
+          "exiftool_DNG.dng", "exiftool_Nikon.nef", "exiv2_IMG_1361.dng"}) {
+        EXPECT_EQ(photoThumbnail(std::filesystem::path(QUILLMERE_TEST_DATA_DIR) / stripped),
+                  std::nullopt)
+            << stripped;
+    }
+}
+
+}  // namespace
+}  // namespace quillmere
