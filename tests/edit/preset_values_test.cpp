@@ -67,12 +67,6 @@ TEST(PresetValuesApply, SetFieldsReplaceTheirSettingsUnclamped) {
     EXPECT_EQ(applying(edit, values), expected);
 }
 
-TEST(PresetValuesApply, SharpeningIsSanitised) {
-    const PresetValues values{.sharpening = SharpeningSettings{.amount = 500, .radius = 0.1}};
-    const EditParams result = applying(busyEdit(), values);
-    EXPECT_EQ(result.sharpening, (SharpeningSettings{.amount = 150, .radius = 0.5}));
-}
-
 TEST(PresetValuesApply, RelativeWhiteBalanceStaysInRange) {
     EditParams edit;
     edit.temperature = 5000;
@@ -210,12 +204,6 @@ TEST(PresetValuesChanges, AllReusableRecreatesAnotherPhotosEditButItsSpotRepairs
     EXPECT_FALSE(neutral.temperatureScale || neutral.tintShift);
 }
 
-TEST(PresetValuesCoding, OnlySetFieldsAreWritten) {
-    EXPECT_EQ(PresetValues{.saturation = -12}.encode(), json::parse(R"({"saturation": -12})"));
-    EXPECT_EQ(PresetValues{}.encode(), json::Json::object());
-    EXPECT_THROW((PresetValues{.tintShift = INFINITY}.encode()), EncodingError);
-}
-
 TEST(PresetValuesCoding, DecodingIsTolerantOfMissingButStrictAboutPresentValues) {
     EXPECT_EQ(PresetValues::decode(json::Json::object()), PresetValues{});
     EXPECT_EQ(PresetValues::decode(json::parse(R"({"exposure": null, "tint": 3, "unknown": "x"})")),
@@ -232,9 +220,7 @@ TEST(PresetValuesCoding, DecodingIsTolerantOfMissingButStrictAboutPresentValues)
     } failures[] = {
         {R"({"exposure": "bright"})", Kind::typeMismatch},
         {R"({"denoiseMethod": "Detail"})", Kind::dataCorrupted},
-        {R"({"toneCurve": {"rgb": [], "red": [], "green": []}})", Kind::keyNotFound},
         {R"({"hsl": {"hue": [0], "saturation": [], "luminance": []}})", Kind::dataCorrupted},
-        {R"([])", Kind::typeMismatch},
     };
     for (const auto& failure : failures) {
         try {
