@@ -33,7 +33,8 @@ K = {
     "blue_from_z": 1.0572252,
     "bilateral_spatial": 128.0,
     "lut_interpolates": True,
-    "limiter": 3.0,
+    "limiter": 3.0,            # the radius the limited tangents are brought back to
+    "limiter_threshold": 3.0,  # the radius beyond which the limiter acts
     "end_tangents": True,
     "whites_gain": 2.0,
     "blacks_gain": 2.0,
@@ -209,7 +210,7 @@ class Monotone:
                 m[k] = m[k + 1] = 0.0
                 continue
             a, b = m[k] / d[k], m[k + 1] / d[k]
-            if a * a + b * b > K["limiter"] ** 2:
+            if a * a + b * b > K["limiter_threshold"] ** 2:
                 t = K["limiter"] / math.sqrt(a * a + b * b)
                 m[k], m[k + 1] = t * a * d[k], t * b * d[k]
         self.xs, self.ys, self.m = xs, ys, m

@@ -20,7 +20,7 @@ TEST(ToneCurve, IdentityAcceptsShortListsAndPointsOnTheDiagonalInOrder) {
     EXPECT_TRUE(ToneCurve::identity().isIdentity());
     EXPECT_TRUE((ToneCurve{{}, {}, {{128, 200}}, {{3, 9}}}).isIdentity());
     EXPECT_TRUE(ToneCurve::isIdentityChannel({{0, 0}, {100, 100.00005}, {255, 255}}));
-    EXPECT_FALSE(ToneCurve::isIdentityChannel({{0, 0}, {100, 100.001}, {255, 255}}));
+    EXPECT_FALSE(ToneCurve::isIdentityChannel({{0, 0}, {100, 100.0005}, {255, 255}}));
     EXPECT_TRUE(ToneCurve::isIdentityChannel({{10, 10}, {20, 20}}));
     EXPECT_TRUE(ToneCurve::isIdentityChannel({{0, 0}, {50, 50.00001}, {50, 50}}));
     EXPECT_FALSE(ToneCurve::isIdentityChannel({{255, 255}, {0, 0}}));
@@ -31,7 +31,8 @@ TEST(ToneCurve, IdentityAcceptsShortListsAndPointsOnTheDiagonalInOrder) {
 
 // Point lists as stored (unsorted, out of range, repeated) and the levels the monotone cubic
 // with the Fritsch–Carlson limiter gives at the inputs below, from scripts/reference-values:
-// flat beyond the end knots, flat across a flat middle, no overshoot at a steep start.
+// flat beyond the end knots, flat across a flat middle, no overshoot at a steep start, slopes
+// just beyond the limiter's reach brought back to it.
 TEST(MonotoneCurveEvaluator, EvaluatesTheLimitedMonotoneCubic) {
     const double inputs[] = {-50, 5, 15, 37.5, 100, 128, 150, 200, 254, 1000};
     const std::pair<Points, std::vector<double>> cases[] = {
@@ -52,6 +53,9 @@ TEST(MonotoneCurveEvaluator, EvaluatesTheLimitedMonotoneCubic) {
          {30, 37.9921875, 55.6640625, 88.2275390625, 98.28125, 81.49875, 66.25, 98.9822918787,
           247.738717688, 250}},
         {{{300, 40}, {400, 90}}, {0, 5, 15, 37.5, 100, 128, 150, 200, 254, 255}},
+        {{{0, 0}, {20, 112}, {40, 132}, {255, 255}},
+         {0, 30.5140445965, 91.5421337895, 130.608071313, 170.162718657, 186.122367418,
+          198.15845886, 224.823246145, 254.428476625, 255}},
     };
     for (const auto& [points, levels] : cases) {
         const MonotoneCurveEvaluator evaluator(points);
