@@ -16,13 +16,18 @@ function(quillmere_add_component target folder)
   endif()
 endfunction()
 
-# quillmere_add_app_library(<target> <folder> [DEPS <targets...>])
-# One static library per folder of the application, made of every .cpp and .h in that folder;
-# Qt's meta-object compiler runs over the headers that declare QObjects.
-function(quillmere_add_app_library target folder)
+# quillmere_add_app_library(<target> <folder>... [DEPS <targets...>])
+# One static library per folder of the application (with any sub-folders named after it), made of
+# every .cpp and .h in those folders; Qt's meta-object compiler runs over the headers that declare
+# QObjects.
+function(quillmere_add_app_library target)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+  set(sources "")
+  foreach(folder IN LISTS ARG_UNPARSED_ARGUMENTS)
+    file(GLOB folder_sources CONFIGURE_DEPENDS
+         ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.h)
+    list(APPEND sources ${folder_sources})
+  endforeach()
   add_library(${target} STATIC ${sources})
   set_target_properties(${target} PROPERTIES AUTOMOC ON)
   target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)

@@ -18,6 +18,7 @@
 #include "app/state/background_runner.h"
 #include "app/state/edit_clipboard.h"
 #include "app/state/edit_layer.h"
+#include "app/state/export_scope.h"
 #include "app/state/main_executor.h"
 #include "app/state/photo_edit_store.h"
 #include "app/state/photo_folder_access.h"
@@ -39,6 +40,7 @@
 #include "core/render/display/histogram_builder.h"
 #include "core/render/display/histogram_data.h"
 #include "core/render/engine/render_engine.h"
+#include "core/render/export/export_options.h"
 
 namespace quillmere {
 
@@ -145,6 +147,16 @@ class AppState : public QObject {
         using Error::Error;
     };
 
+    // Why "Save All Edits" failed: one line per photo ("name: reason"), or the refusal "Wait for
+    // the current operation to finish.".
+    class SessionError : public Error {
+      public:
+        enum class Code { failures };
+
+        explicit SessionError(const std::string& text) : Error(text) {}
+        Code code() const { return Code::failures; }
+    };
+
     // The brush diameters the open photo allows, in its pixels.
     struct DiameterRange {
         double lowerBound;
@@ -181,6 +193,22 @@ class AppState : public QObject {
     bool requestOpenPhoto(const QList<QUrl>& urls);
     // Asks for photos with the open panel and opens them.
     void promptAndOpenPhoto();
+
+    // ---- Batch operations. Each visits the photos one by one through the engine, never stops at
+    // one bad photo, opens the open photo again at the end so the engine holds it once more, and
+    // reports through `completion` on the GUI thread (at once when it refuses to start).
+    // Writes every session photo's edit file; photos never opened are opened only to build their
+    // starting edit, with their pending edits. Refused while busy.
+    void saveAllEdits(std::function<void(std::optional<SessionError>)> completion);
+    // Exports the open, the selected or every photo beside itself (folder "exports") or into
+    // `destination`, named after the photo with "_edit", never replacing a file. Shows "k of n ·
+    // name" in `exportStatus` and k / n in `exportProgress` while it runs.
+    void exportPhotos(ExportScope scope, const ExportOptions& options,
+                      std::optional<PhotoURL> destination,
+                      std::function<void(BatchExportResult)> completion);
+    // "Sync Selected": the open photo's edit, without its spot repairs, to every other selected
+    // photo; failures go to the error line.
+    void applyCurrentEditsToSelected(std::function<void()> completion);
 
     // ---- Selection: refused while exporting or applying edits.
     // A click: selects only the photo and opens it; with `extendingSelection` (Ctrl) it toggles.
@@ -404,6 +432,10 @@ class AppState : public QObject {
 
   private:
     friend class AppStateTesting;
+    friend class BatchJob;
+    friend class SaveAllEditsJob;
+    friend class BatchExportJob;
+    friend class SyncSelectedJob;
 
     // Work handed back to the GUI thread from elsewhere; it runs only while the state exists.
     class MainPost {
@@ -451,6 +483,15 @@ class AppState : public QObject {
     // Makes the photo's thumbnail on the thumbnail worker.
     void loadThumbnail(const PhotoURL& url);
     void setThumbnail(QImage image, const PhotoURL& url);
+    // The photo's cached state, built as an open builds it when there is none yet (starting
+    // state, pending edits replayed, Natural where Detail is not offered) and kept. Throws as
+    // `initialStateForPhoto`.
+    PhotoSessionState& sessionStateForOpenedPhoto(const OpenedPhoto& photo);
+    // Opens `url` through the engine for a batch and continues on the GUI thread.
+    void openForBatch(const PhotoURL& url,
+                      std::function<void(AppState&, RenderResult<OpenedPhoto>)> next);
+    // Any of the three busy flags.
+    bool isBusy() const { return isOpening_ || isExporting_ || isApplyingEdits_; }
     // Opens a photo and keeps the selection as it was.
     void activatePhoto(const PhotoURL& url);
     // Spot repairs are about to change visibly: comparisons off, the layer shown.

@@ -1,9 +1,9 @@
 #include "app/state/edit_layer.h"
 
-#include <charconv>
 #include <cmath>
 #include <cstddef>
-#include <system_error>
+
+#include "app/state/number_text.h"
 
 namespace quillmere {
 namespace {
@@ -72,32 +72,6 @@ double EditParams::*plainSlider(EditLayer layer) {
     }
 }
 
-// "%.*f" without the locale.
-std::string fixed(double value, int decimals) {
-    // Room for the largest double written out in full.
-    char buffer[400];
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    if (error != std::errc()) return "";
-    return std::string(buffer, end);
-}
-
-// Rounded to a whole number, halves away from zero; a negative zero reads 0.
-std::string rounded(double value) { return fixed(std::round(value) + 0.0, 0); }
-
-// "+1", "-3", "0" for whole numbers; "+0.00" and "-0.00" for values that only round to zero;
-// "0.00" for an exact zero.
-std::string signedText(double value, int decimals) {
-    if (decimals == 0) value = std::round(value);
-    std::string text = fixed(value, decimals);
-    if (value > 0) return "+" + text;
-    if (value == 0) {
-        if (decimals == 0) return "0";
-        std::erase(text, '-');
-    }
-    return text;
-}
-
 // The band values a user has moved, out of the 24 hue, saturation and luminance values.
 int hslEditCount(const HSLAdjustments& hsl) {
     int count = 0;
@@ -154,14 +128,14 @@ std::string valueText(EditLayer layer, const EditParams& params) {
             return std::to_string(count) + (count == 1 ? " stroke" : " strokes");
         }
         case EditLayer::denoise:
-            return rounded(params.denoise) + " · " + std::string(title(params.denoiseMethod));
+            return roundedText(params.denoise) + " · " + std::string(title(params.denoiseMethod));
         case EditLayer::sharpening: {
             const SharpeningSettings sharpening = params.sharpening.sanitized();
-            return rounded(sharpening.amount) + " · " + fixed(sharpening.radius, 1) + " px" +
-                   (sharpening.preserveRAWTexture ? " · RAW" : "");
+            return roundedText(sharpening.amount) + " · " + fixedText(sharpening.radius, 1) +
+                   " px" + (sharpening.preserveRAWTexture ? " · RAW" : "");
         }
         case EditLayer::temperature:
-            return rounded(params.temperature) + " K";
+            return roundedText(params.temperature) + " K";
         case EditLayer::tint:
             return signedText(params.tint, 0);
         case EditLayer::exposure:
@@ -235,6 +209,10 @@ EditLayer editLayer(SliderField field) {
             return EditLayer::denoise;
     }
     return EditLayer::exposure;
+}
+
+double sliderValue(const EditParams& params, SliderField field) {
+    return sliderValue(const_cast<EditParams&>(params), field);
 }
 
 double& sliderValue(EditParams& params, SliderField field) {

@@ -88,5 +88,6 @@ inline constexpr std::array<SliderField, 11> allSliderFields{
 EditLayer editLayer(SliderField field);
 // The field's value in an edit.
 double& sliderValue(EditParams& params, SliderField field);
+double sliderValue(const EditParams& params, SliderField field);
 
 }  // namespace quillmere

@@ -1,6 +1,5 @@
 #include "app/state/scripted_engine.h"
 
-#include <stdexcept>
 #include <utility>
 
 namespace quillmere {
@@ -26,9 +25,25 @@ void ScriptedEngine::open(const std::filesystem::path& url, std::stop_token stop
     opens.push_back({url, std::move(stopToken), std::move(completion)});
 }
 
-void ScriptedEngine::preview(const PhotoID&, const EditParams&, std::stop_token,
+void ScriptedEngine::preview(const PhotoID& photo, const EditParams& params,
+                             std::stop_token stopToken,
                              RenderCompletion<TexturePointer> completion) {
-    completion(std::make_exception_ptr(std::runtime_error("previews are not scripted")));
+    preview(photo, params, PreviewResolution::fit, {}, std::move(stopToken),
+            std::move(completion));
+}
+
+void ScriptedEngine::preview(const PhotoID& photo, const EditParams& params,
+                             PreviewResolution resolution, std::stop_token stopToken,
+                             RenderCompletion<TexturePointer> completion) {
+    preview(photo, params, resolution, {}, std::move(stopToken), std::move(completion));
+}
+
+void ScriptedEngine::preview(const PhotoID& photo, const EditParams& params,
+                             PreviewResolution resolution, ProgressCallback progress,
+                             std::stop_token stopToken,
+                             RenderCompletion<TexturePointer> completion) {
+    previews.push_back({photo, params, resolution, std::move(progress), std::move(stopToken),
+                        std::move(completion)});
 }
 
 void ScriptedEngine::exportPhoto(const PhotoID& photo, const EditParams& params,
@@ -52,6 +67,14 @@ void ScriptedEngine::completeOpen(std::size_t index, std::optional<OpenedPhoto> 
 
 void ScriptedEngine::failOpen(std::size_t index, std::exception_ptr error) {
     take(opens, index).completion(std::move(error));
+}
+
+void ScriptedEngine::completePreview(std::size_t index, TexturePointer texture) {
+    take(previews, index).completion(std::move(texture));
+}
+
+void ScriptedEngine::failPreview(std::size_t index, std::exception_ptr error) {
+    take(previews, index).completion(std::move(error));
 }
 
 void ScriptedEngine::completeExport(std::size_t index, std::string bytes) {

@@ -26,6 +26,15 @@ class ScriptedEngine final : public RenderEngine {
         std::stop_token stopToken;
         RenderCompletion<OpenedPhoto> completion;
     };
+    struct PreviewRequest {
+        PhotoID photo;
+        EditParams params;
+        PreviewResolution resolution;
+        // Empty when the caller asked for no progress reports.
+        ProgressCallback progress;
+        std::stop_token stopToken;
+        RenderCompletion<TexturePointer> completion;
+    };
     struct ExportRequest {
         PhotoID photo;
         EditParams params;
@@ -38,8 +47,14 @@ class ScriptedEngine final : public RenderEngine {
 
     void open(const std::filesystem::path& url, std::stop_token stopToken,
               RenderCompletion<OpenedPhoto> completion) override;
-    // Previews are not scripted: they fail at once.
+    // The plain preview is a request at the fit resolution.
     void preview(const PhotoID& photo, const EditParams& params, std::stop_token stopToken,
+                 RenderCompletion<TexturePointer> completion) override;
+    void preview(const PhotoID& photo, const EditParams& params, PreviewResolution resolution,
+                 std::stop_token stopToken,
+                 RenderCompletion<TexturePointer> completion) override;
+    void preview(const PhotoID& photo, const EditParams& params, PreviewResolution resolution,
+                 ProgressCallback progress, std::stop_token stopToken,
                  RenderCompletion<TexturePointer> completion) override;
     void exportPhoto(const PhotoID& photo, const EditParams& params, const ExportOptions& options,
                      std::stop_token stopToken, RenderCompletion<std::string> completion) override;
@@ -50,10 +65,13 @@ class ScriptedEngine final : public RenderEngine {
     // scripted photo of its URL.
     void completeOpen(std::size_t index = 0, std::optional<OpenedPhoto> photo = std::nullopt);
     void failOpen(std::size_t index, std::exception_ptr error);
+    void completePreview(std::size_t index, TexturePointer texture);
+    void failPreview(std::size_t index, std::exception_ptr error);
     void completeExport(std::size_t index = 0, std::string bytes = "exported");
     void failExport(std::size_t index, std::exception_ptr error);
 
     std::deque<OpenRequest> opens;
+    std::deque<PreviewRequest> previews;
     std::deque<ExportRequest> exports;
     // Every URL ever asked to open, in order.
     std::vector<std::filesystem::path> openedURLs;

@@ -51,6 +51,17 @@ void StateHarness::answerOpen(std::size_t index, std::optional<OpenedPhoto> phot
     executor->runPending();
 }
 
+void StateHarness::answerAll() {
+    for (executor->runPending(); !engine->opens.empty() || !engine->exports.empty();
+         executor->runPending()) {
+        if (!engine->opens.empty()) {
+            engine->completeOpen();
+        } else {
+            engine->completeExport();
+        }
+    }
+}
+
 void StateHarness::open(const std::filesystem::path& url, std::optional<OpenedPhoto> photo) {
     request({url});
     answerOpen(engine->opens.size() - 1, std::move(photo));

@@ -46,6 +46,8 @@ struct StateHarness {
     bool request(const std::vector<std::filesystem::path>& urls);
     // Lets posted opens reach the engine, answers the waiting open at `index` and installs it.
     void answerOpen(std::size_t index = 0, std::optional<OpenedPhoto> photo = std::nullopt);
+    // Answers every open and export as it arrives until none waits.
+    void answerAll();
     // Requests and answers one photo.
     void open(const std::filesystem::path& url, std::optional<OpenedPhoto> photo = std::nullopt);
     // A photo file's path in the harness's folder.

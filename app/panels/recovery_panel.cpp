@@ -1,0 +1,95 @@
+#include "app/panels/recovery_panel.h"
+
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/panels/kit/inspector_style.h"
+#include "app/workspace/state_watcher.h"
+
+namespace quillmere {
+namespace {
+
+bool showsRAWTexts(const AppState& state) { return !state.photo() || state.photo()->isRAW; }
+
+}  // namespace
+
+RecoveryPanel::RecoveryPanel(AppState& state, QWidget* parent)
+    : SliderRowsPanel(state,
+                      {{"Highlights", SliderField::highlights, -100, 100},
+                       {"Shadows", SliderField::shadows, -100, 100},
+                       {"Whites", SliderField::whites, -100, 100},
+                       {"Blacks", SliderField::blacks, -100, 100}},
+                      parent),
+      compare_(new QPushButton(this)),
+      reset_(new QToolButton(this)) {
+    const char* identifiers[] = {"recoveryHighlights", "recoveryShadows", "recoveryWhites",
+                                 "recoveryBlacks"};
+    for (std::size_t index = 0; index < rows().size(); ++index) {
+        rows()[index]->setObjectName(identifiers[index]);
+    }
+    row(EditLayer::shadows)
+        ->setToolTip(
+            "Move right to open backlit subjects while retaining local contrast. Black stays "
+            "anchored; denoise controls visible grain.");
+    row(EditLayer::whites)
+        ->setToolTip(
+            "Control the brightest tones independently. Move left to soften near-white areas.");
+    row(EditLayer::blacks)
+        ->setToolTip(
+            "Shape the deepest tones. Move left for depth or right to reveal dark detail.");
+
+    const QFont caption = textFont(TextStyle::caption);
+    compare_->setObjectName("compareRecovery");
+    compare_->setFlat(true);
+    compare_->setFont(caption);
+    compare_->setToolTip(
+        "Compare highlights, shadows, whites and blacks with exposure, color and denoise fixed "
+        "(R)");
+    setTextTone(*compare_, TextTone::secondary);
+    reset_->setIcon(symbolIcon("arrow.counterclockwise", SymbolTint::secondary));
+    reset_->setAutoRaise(true);
+    reset_->setAccessibleName("Reset RAW recovery");
+    reset_->setToolTip("Reset highlights, shadows, whites and blacks");
+
+    auto* footer = new QHBoxLayout;
+    footer->setContentsMargins(0, 0, 0, 0);
+    footer->addWidget(compare_);
+    footer->addStretch(1);
+    footer->addWidget(reset_);
+    column()->addLayout(footer);
+
+    connect(compare_, &QPushButton::clicked, this,
+            [this] { this->state().toggleRecoveryComparison(); });
+    connect(reset_, &QToolButton::clicked, this, &RecoveryPanel::resetRecovery);
+    auto* watcher = new StateWatcher(state, this);
+    watcher->onAnnounced({AppState::Field::photo, AppState::Field::showRecoveryOriginal},
+                         [this] { sync(); });
+    sync();
+}
+
+QString RecoveryPanel::title(const AppState& state) {
+    return showsRAWTexts(state) ? QStringLiteral("RAW Recovery")
+                                : QStringLiteral("Highlights & Shadows");
+}
+
+void RecoveryPanel::sync() {
+    row(EditLayer::highlights)
+        ->setToolTip(showsRAWTexts(state())
+                         ? "Move left to recover bright detail and color from the RAW. "
+                           "Double-click the label to reset."
+                         : "Adjust existing highlight detail. Clipped detail cannot be restored. "
+                           "Double-click the label to reset.");
+    compare_->setText(state().showRecoveryOriginal() ? "Show recovered" : "Compare recovery");
+}
+
+void RecoveryPanel::resetRecovery() {
+    for (SliderField field : {SliderField::highlights, SliderField::shadows, SliderField::whites,
+                              SliderField::blacks}) {
+        state().resetSlider(field);
+    }
+    state().setShowRecoveryOriginal(false);
+}
+
+}  // namespace quillmere

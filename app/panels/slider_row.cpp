@@ -1,0 +1,88 @@
+#include "app/panels/slider_row.h"
+
+#include <QHBoxLayout>
+#include <QMouseEvent>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "app/panels/kit/double_slider.h"
+#include "app/panels/kit/inspector_style.h"
+#include "app/panels/value_label.h"
+#include "app/workspace/state_watcher.h"
+
+namespace quillmere {
+namespace {
+
+// NaN is the same as NaN here, so an edit holding one does not look changed on every turn.
+bool sameValue(double a, double b) { return a == b || (std::isnan(a) && std::isnan(b)); }
+
+}  // namespace
+
+ResetLabel::ResetLabel(const QString& text, QWidget* parent) : QLabel(text, parent) {
+    setTextFormat(Qt::PlainText);
+}
+
+void ResetLabel::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton) emit doubleClicked();
+    QLabel::mouseDoubleClickEvent(event);
+}
+
+SliderRow::SliderRow(AppState& state, Spec spec, QWidget* parent)
+    : QWidget(parent),
+      state_(state),
+      spec_(std::move(spec)),
+      title_(new ResetLabel(spec_.title, this)),
+      value_(new QLabel(this)),
+      slider_(new DoubleSlider(this)),
+      watcher_(new StateWatcher(state, this)),
+      seenValue_(currentValue()) {
+    const QFont subheadline = textFont(TextStyle::subheadline);
+    title_->setFont(subheadline);
+    value_->setFont(digitFont(subheadline));
+    value_->setTextFormat(Qt::PlainText);
+    value_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    setTextTone(*value_, TextTone::secondary);
+    slider_->setAccessibleName(spec_.title);
+    slider_->setDoubleRange(spec_.lowerBound, spec_.upperBound);
+
+    auto* titleLine = new QHBoxLayout;
+    titleLine->setContentsMargins(0, 0, 0, 0);
+    titleLine->addWidget(title_);
+    titleLine->addStretch(1);
+    titleLine->addWidget(value_);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(4);
+    column->addLayout(titleLine);
+    column->addWidget(slider_);
+
+    connect(title_, &ResetLabel::doubleClicked, this, [this] { state_.resetSlider(spec_.field); });
+    connect(slider_, &DoubleSlider::valueEdited, this, &SliderRow::write);
+    watcher_->onAnnounced({AppState::Field::editParams}, [this] { sync(); });
+    sync();
+}
+
+void SliderRow::setShown(bool shown) {
+    if (shown && !shown_) seenValue_ = currentValue();
+    shown_ = shown;
+}
+
+double SliderRow::currentValue() const { return sliderValue(state_.editParams(), spec_.field); }
+
+void SliderRow::sync() {
+    const double value = currentValue();
+    slider_->setDoubleValue(value);
+    value_->setText(quillmere::valueLabel(spec_.field, value));
+    if (sameValue(value, seenValue_)) return;
+    seenValue_ = value;
+    if (!shown_) return;
+    state_.enableEditLayer(editLayer());
+    state_.clearAppliedPreset();
+    state_.clearAppliedCheckpoint();
+}
+
+void SliderRow::write(double value) {
+    state_.updateEditParams([&](EditParams& params) { sliderValue(params, spec_.field) = value; });
+}
+
+}  // namespace quillmere

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+
+#include "app/panels/kit/double_slider.h"
+#include "app/panels/slider_rows_panel.h"
+#include "tests/app/panels/panel_testing.h"
+#include "tests/app/support/state_harness.h"
+
+namespace quillmere {
+namespace {
+
+using testing::settle;
+
+class SliderRowsTest : public ::testing::Test {
+  protected:
+    SliderRowsTest() {
+        harness.showPhoto("/photos/a.dng");
+        auto* column = new QVBoxLayout(&window);
+        for (auto make : {makeWhiteBalancePanel, makeTonePanel, makePresencePanel}) {
+            panels.push_back(make(state, &window));
+            column->addWidget(panels.back());
+        }
+        window.resize(300, 400);
+        window.show();
+        settle();
+    }
+    SliderRow* row(EditLayer layer) {
+        for (SliderRowsPanel* panel : panels) {
+            if (SliderRow* found = panel->row(layer)) return found;
+        }
+        return nullptr;
+    }
+    DoubleSlider& slider(const char* title) { return *testing::sliderNamed(window, title); }
+    void edit(const std::function<void(EditParams&)>& change) {
+        state.updateEditParams(change);
+        settle();
+    }
+    bool bypassed(EditLayer layer) const { return state.disabledEditLayers().contains(layer); }
+
+    testing::StateHarness harness;
+    AppState& state = *harness.state;
+    QWidget window;
+    std::vector<SliderRowsPanel*> panels;
+};
+
+TEST_F(SliderRowsTest, RowsInPanelOrderWithTheirRanges) {
+    const struct {
+        const char* title;
+        double lower, upper;
+    } expected[] = {{"Temp", 2000, 50000},   {"Tint", -150, 150},     {"Exposure", -5, 5},
+                    {"Contrast", -100, 100}, {"Vibrance", -100, 100}, {"Saturation", -100, 100}};
+    std::vector<QString> titles;
+    for (SliderRowsPanel* panel : panels) {
+        for (SliderRow* row : panel->rows()) titles.push_back(row->titleLabel()->text());
+    }
+    ASSERT_EQ(titles.size(), std::size(expected));
+    for (std::size_t index = 0; index < titles.size(); ++index) {
+        EXPECT_EQ(titles[index], expected[index].title);
+        EXPECT_EQ(slider(expected[index].title).lowerBound(), expected[index].lower);
+        EXPECT_EQ(slider(expected[index].title).upperBound(), expected[index].upper);
+    }
+}
+
+TEST_F(SliderRowsTest, DragsStoreTheEndsExactlyAndStoredValuesAreShownNotWritten) {
+    testing::dragSlider(slider("Temp"), -50);
+    EXPECT_EQ(state.editParams().temperature, 2000);
+    testing::dragSlider(slider("Temp"), slider("Temp").width() + 50);
+    EXPECT_EQ(state.editParams().temperature, 50000);
+
+    harness.log->clear();
+    edit([](EditParams& params) {
+        params.temperature = 60000;
+        params.tint = 12.37;
+    });
+    EXPECT_EQ(row(EditLayer::temperature)->valueLabel()->text(), "60000");
+    EXPECT_EQ(row(EditLayer::tint)->valueLabel()->text(), "+12");
+    EXPECT_EQ(state.editParams().temperature, 60000);
+    EXPECT_EQ(state.editParams().tint, 12.37);
+    EXPECT_EQ(harness.log->count(AppState::Field::editParams), 1) << "only the test's own write";
+}
+
+TEST_F(SliderRowsTest, DoubleClickResetsToZeroOrAsShotAndShowsTheLayer) {
+    Preset preset{.name = "Bright", .folder = "", .values = {.exposure = 1.3}};
+    state.applyPreset(preset);
+    state.toggleEditLayer(EditLayer::exposure);
+    edit([](EditParams& params) {
+        params.temperature = 9000;
+        params.tint = -20;
+    });
+    for (EditLayer layer : {EditLayer::exposure, EditLayer::temperature, EditLayer::tint}) {
+        testing::doubleClick(row(layer)->titleLabel());
+    }
+    settle();
+    EXPECT_EQ(state.editParams().exposure, 0);
+    EXPECT_EQ(row(EditLayer::exposure)->valueLabel()->text(), "0.00");
+    EXPECT_FALSE(bypassed(EditLayer::exposure));
+    EXPECT_FALSE(state.lastAppliedPresetID());
+    // The scripted photo was shot at 4300 K and tint +7.
+    EXPECT_EQ(state.editParams().temperature, 4300);
+    EXPECT_EQ(state.editParams().tint, 7);
+}
+
+TEST_F(SliderRowsTest, AnyChangeOfAShownFieldShowsItsLayerAndClearsStaleMarkers) {
+    state.toggleEditLayer(EditLayer::tint);
+    state.toggleEditLayer(EditLayer::contrast);
+    testing::dragSlider(slider("Tint"), 200);
+    settle();
+    EXPECT_FALSE(bypassed(EditLayer::tint));
+    EXPECT_TRUE(bypassed(EditLayer::contrast)) << "only the row's own layer";
+    edit([](EditParams& params) { params.exposure = 1; });
+    EXPECT_TRUE(bypassed(EditLayer::contrast)) << "contrast did not change";
+    edit([](EditParams& params) { params.contrast = 20; });
+    EXPECT_FALSE(bypassed(EditLayer::contrast)) << "a write from elsewhere counts";
+
+    // A preset's own write keeps its marker; a later change clears it.
+    state.applyPreset(Preset{.name = "Punch", .folder = "", .values = {.contrast = 40}});
+    settle();
+    EXPECT_TRUE(state.lastAppliedPresetID());
+    edit([](EditParams& params) { params.contrast = 41; });
+    EXPECT_FALSE(state.lastAppliedPresetID());
+
+    // Hidden rows do not react, and a row shown takes what it finds, even a change it has not
+    // seen yet.
+    panels[2]->setShown(false);
+    state.toggleEditLayer(EditLayer::vibrance);
+    edit([](EditParams& params) { params.vibrance = 30; });
+    state.updateEditParams([](EditParams& params) { params.vibrance = 35; });
+    panels[2]->setShown(true);
+    settle();
+    EXPECT_TRUE(bypassed(EditLayer::vibrance));
+    edit([](EditParams& params) { params.vibrance = 36; });
+    EXPECT_FALSE(bypassed(EditLayer::vibrance));
+}
+
+TEST(DoubleSlider, ShowsTheModelSilentlyAndLeavesTheWheelToItsView) {
+    DoubleSlider slider;
+    QSignalSpy edited(&slider, &DoubleSlider::valueEdited);
+    QSignalSpy moved(&slider, &QSlider::valueChanged);
+    slider.setDoubleRange(-5, 5);
+    slider.setDoubleValue(7);
+    slider.setDoubleValue(std::numeric_limits<double>::quiet_NaN());
+    slider.setDoubleValue(2.5);
+    EXPECT_EQ(slider.value(), DoubleSlider::positionCount * 3 / 4);
+    slider.setDoubleRange(30, 30);
+    EXPECT_FALSE(slider.isEnabled());
+    EXPECT_EQ(slider.doubleValue(), 30);
+    EXPECT_EQ(edited.count() + moved.count(), 0);
+
+    slider.setDoubleRange(0, 100);
+    ASSERT_TRUE(slider.isEnabled());
+    QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
+                      Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(&slider, &wheel);
+    EXPECT_FALSE(wheel.isAccepted());
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,164 @@
+#include "app/workspace/filmstrip_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractItemView>
+#include <QLabel>
+#include <QListView>
+#include <QSignalSpy>
+#include <QTest>
+#include <QToolButton>
+#include <fstream>
+
+#include "app/workspace/filmstrip_delegate.h"
+#include "tests/app/support/app_state_testing.h"
+#include "tests/app/support/state_harness.h"
+
+namespace quillmere {
+namespace {
+
+class FilmstripTest : public ::testing::Test {
+  protected:
+    FilmstripTest() {
+        strip.resize(900, 160);
+        strip.show();
+    }
+    // Lets the strip see the state's announcements, answering every open the state starts.
+    void settle() {
+        for (int turn = 0; turn < 3; ++turn) {
+            harness.executor->runPending();
+            while (!harness.engine->opens.empty()) harness.answerOpen();
+            QCoreApplication::processEvents();
+        }
+    }
+    QListView& list() { return *strip.findChild<QListView*>("filmstripList"); }
+    // Clicks item `row` at `point` of its thumbnail.
+    void click(int row, QPoint point, Qt::KeyboardModifiers modifiers = {}) {
+        const QRect item = list().visualRect(list().model()->index(row, 0));
+        QTest::mouseClick(list().viewport(), Qt::LeftButton, modifiers, item.topLeft() + point);
+        settle();
+    }
+    void clickThumbnail(int row, Qt::KeyboardModifiers modifiers = {}) {
+        click(row, FilmstripDelegate::thumbnailRect().center(), modifiers);
+    }
+    QString text(const char* name) { return strip.findChild<QLabel*>(name)->text(); }
+    bool shown(const char* name) { return strip.findChild<QWidget*>(name)->isVisible(); }
+    bool enabled(const char* name) { return strip.findChild<QToolButton*>(name)->isEnabled(); }
+    // The photos a, b, c in the session, a open and selected.
+    void openThree() {
+        harness.request({a, b, c});
+        settle();
+    }
+
+    testing::StateHarness harness;
+    AppState& state = *harness.state;
+    FilmstripView strip{state};
+    const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng"),
+                                c = harness.file("c.dng");
+};
+
+TEST_F(FilmstripTest, CountsHintAndSyncFollowTheSelection) {
+    harness.open(a);
+    settle();
+    EXPECT_EQ(text("filmstripCount"), "1 photo · 1 selected");
+    EXPECT_FALSE(enabled("syncSelectedButton")) << "only the open photo is selected";
+    click(0, FilmstripDelegate::checkboxRect().center());
+    EXPECT_EQ(text("filmstripCount"), "1 photo · 0 selected");
+
+    openThree();
+    EXPECT_FALSE(shown("selectionHint"));
+    clickThumbnail(2, Qt::ControlModifier);
+    EXPECT_EQ(text("filmstripCount"), "3 photos · 2 selected");
+    EXPECT_TRUE(shown("selectionHint"));
+    EXPECT_TRUE(enabled("syncSelectedButton"));
+
+    // A selection without an open photo can be synced too.
+    testing::StateHarness other;
+    AppStateTesting::addSessionPhotos(*other.state, {a});
+    AppStateTesting::select(*other.state, {a});
+    FilmstripView second(*other.state);
+    EXPECT_TRUE(second.findChild<QToolButton*>("syncSelectedButton")->isEnabled());
+}
+
+TEST_F(FilmstripTest, OnlyCtrlExtendsTheSelectionAndABusySessionTakesNoClicks) {
+    openThree();
+    clickThumbnail(1, Qt::ShiftModifier);
+    EXPECT_EQ(state.selectedPhotoIDs(), std::set{b});
+    EXPECT_EQ(state.photoURL(), b);
+    clickThumbnail(2, Qt::AltModifier);
+    EXPECT_EQ(state.selectedPhotoIDs(), std::set{c});
+    clickThumbnail(0, Qt::ControlModifier);
+    EXPECT_EQ(state.selectedPhotoIDs(), (std::set{a, c}));
+
+    // While b opens, the state itself would accept a click.
+    harness.request({b});
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(state.isOpening());
+    for (const char* name : {"syncSelectedButton", "saveAllEditsButton"}) {
+        EXPECT_FALSE(enabled(name)) << name;
+    }
+    EXPECT_FALSE(strip.findChild<QAction*>("selectAllAction")->isEnabled());
+    EXPECT_TRUE(enabled("selectionMenuButton"));
+    const QRect item = list().visualRect(list().model()->index(2, 0));
+    QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, item.center());
+    EXPECT_EQ(harness.engine->opens.size(), 1u);
+    EXPECT_EQ(state.selectedPhotoIDs(), std::set{b});
+}
+
+TEST_F(FilmstripTest, SavedMessageStaysUntilTheEditChangesAndAFailedSaveReportsItsError) {
+    openThree();
+    QToolButton& save = *strip.findChild<QToolButton*>("saveAllEditsButton");
+    save.click();
+    settle();
+    EXPECT_TRUE(shown("savedMessage"));
+    EXPECT_EQ(text("savedMessage"), "All edits saved");
+    state.updateEditParams([](EditParams& edit) { edit.exposure = 1; });
+    settle();
+    EXPECT_FALSE(shown("savedMessage"));
+
+    save.click();
+    settle();
+    // The edits folder cannot be written any more.
+    const std::filesystem::path edits = state.photoEditStore().location(a).parent_path();
+    std::filesystem::remove_all(edits);
+    std::ofstream(edits) << "not a folder";
+    save.click();
+    settle();
+    ASSERT_TRUE(state.lastError().has_value());
+    EXPECT_NE(state.lastError()->find("a.dng: "), std::string::npos) << *state.lastError();
+    EXPECT_TRUE(shown("savedMessage")) << "kept after a failed save";
+}
+
+TEST_F(FilmstripTest, TheEditedMarkAndTheEyeMarkShowOnTheirPhotosOnly) {
+    openThree();
+    QSignalSpy resets(list().model(), &QAbstractItemModel::modelReset);
+    state.updateEditParams([](EditParams& edit) { edit.exposure = 1; });
+    settle();
+    EXPECT_EQ(resets.count(), 0) << "an edited mark changes one row";
+    const QImage image = list().viewport()->grab().toImage();
+    const auto probe = [&](int row, QRect mark) {
+        const QPoint point = list().visualRect(list().model()->index(row, 0)).topLeft() +
+                             mark.center() + QPoint(0, 1);
+        return image.pixel(point * image.devicePixelRatio());
+    };
+    for (QRect mark : {FilmstripDelegate::editedMarkRect(), FilmstripDelegate::previewedMarkRect()}) {
+        EXPECT_NE(probe(0, mark), probe(1, mark));
+        EXPECT_EQ(probe(1, mark), probe(2, mark));
+    }
+}
+
+TEST_F(FilmstripTest, OpeningAFarPhotoScrollsItToTheMiddle) {
+    std::vector<std::filesystem::path> photos;
+    for (int index = 0; index < 20; ++index) {
+        photos.push_back(harness.file(std::to_string(index) + ".dng"));
+    }
+    harness.request(photos);
+    settle();
+    state.selectPhoto(photos[12], false);
+    settle();
+    const QRect item = list().visualRect(list().model()->index(12, 0));
+    EXPECT_NEAR(item.center().x(), list().viewport()->width() / 2, item.width() / 2);
+}
+
+}  // namespace
+}  // namespace quillmere

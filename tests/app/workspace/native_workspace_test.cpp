@@ -1,0 +1,129 @@
+#include "app/workspace/native_workspace.h"
+
+#include <gtest/gtest.h>
+
+#include <QListWidget>
+#include <QSplitter>
+#include <QTest>
+
+#include "app/workspace/library_sidebar.h"
+#include "app/workspace/preview_view.h"
+#include "tests/app/support/state_harness.h"
+
+namespace quillmere {
+namespace {
+
+class NativeWorkspaceTest : public ::testing::Test {
+  protected:
+    NativeWorkspaceTest() {
+        workspace->resize(1440, 800);
+        workspace->show();
+    }
+    void settle() {
+        for (int turn = 0; turn < 3; ++turn) {
+            harness.executor->runPending();
+            QCoreApplication::processEvents();
+        }
+    }
+    QWidget* find(const char* name) { return workspace->findChild<QWidget*>(name); }
+    QList<int> sizes() {
+        QCoreApplication::processEvents();
+        return workspace->splitter().sizes();
+    }
+
+    testing::StateHarness harness;
+    AppState& state = *harness.state;
+    Preferences& preferences = *harness.preferences;
+    std::unique_ptr<NativeWorkspace> workspace =
+        std::make_unique<NativeWorkspace>(state, preferences);
+};
+
+TEST_F(NativeWorkspaceTest, PaneWidthsStayWithinTheirLimits) {
+    EXPECT_EQ(sizes()[0], 240);
+    EXPECT_EQ(sizes()[2], 340) << "the inspector's 320 raised to its minimum";
+    QSplitter& splitter = workspace->splitter();
+    for (const int width : {900, 1440, 2600}) {
+        workspace->resize(width, 800);
+        // Both dividers dragged as far as they go, outwards and then inwards.
+        for (const int drag : {-2000, 2000}) {
+            for (const int divider : {1, 2}) {
+                QWidget* handle = splitter.handle(divider);
+                const QPoint grip = handle->rect().center();
+                const QPoint to = grip + QPoint(divider == 1 ? -drag : drag, 0);
+                QTest::mousePress(handle, Qt::LeftButton, {}, grip);
+                QTest::mouseMove(handle, to);
+                QTest::mouseRelease(handle, Qt::LeftButton, {}, to);
+            }
+            const QList<int> panes = sizes();
+            EXPECT_TRUE(panes[0] >= 210 && panes[0] <= 300) << width << ": " << panes[0];
+            EXPECT_GE(panes[1], 320) << width;
+            EXPECT_TRUE(panes[2] >= 340 && panes[2] <= 420) << width << ": " << panes[2];
+            EXPECT_GE(panes[0] + panes[1] + panes[2], width - 2) << "no pane leaves a gap";
+        }
+    }
+}
+
+TEST_F(NativeWorkspaceTest, PanesAndTheFilmstripFollowThePreferences) {
+    EXPECT_EQ(find("filmstrip"), nullptr) << "no photos, no filmstrip";
+    EXPECT_EQ(find("filmstripDivider"), nullptr);
+    harness.open(harness.file("a.dng"));
+    settle();
+    QWidget* filmstrip = find("filmstrip");
+    ASSERT_NE(filmstrip, nullptr);
+    preferences.setValue("filmstrip.visible", false);
+    EXPECT_EQ(find("filmstrip"), nullptr);
+    preferences.setValue("filmstrip.visible", true);
+    EXPECT_NE(find("filmstrip"), nullptr) << "a new one";
+
+    QWidget* library = find("librarySidebar");
+    preferences.setValue("library.visible", false);
+    EXPECT_TRUE(library->isHidden());
+    const QList<int> before = sizes();
+    workspace->setVisibility(false, true);
+    EXPECT_EQ(sizes(), before) << "a pane as asked is left alone";
+    workspace->setVisibility(true, true);
+    EXPECT_FALSE(library->isHidden());
+
+    preferences.setValue("inspector.visible", false);
+    EXPECT_TRUE(find("sliderPanel")->isHidden());
+    workspace->revealEdit(EditLayer::exposure);
+    EXPECT_FALSE(find("sliderPanel")->isHidden());
+    EXPECT_EQ(preferences.value("inspector.visible"), true);
+    EXPECT_EQ(state.requestedEditLayer(), EditLayer::exposure);
+}
+
+TEST_F(NativeWorkspaceTest, SidebarPreviewAndInspectorWaitWhileEditsAreApplied) {
+    harness.open(harness.file("a.dng"));
+    // Saving ends by opening the open photo again, which waits for the engine.
+    state.saveAllEdits([](auto) {});
+    settle();
+    ASSERT_TRUE(state.isApplyingEdits());
+    for (const char* name : {"librarySidebar", "preview", "sliderPanel"}) {
+        EXPECT_FALSE(find(name)->isEnabled()) << name;
+    }
+    harness.answerAll();
+    settle();
+    for (const char* name : {"librarySidebar", "preview", "sliderPanel"}) {
+        EXPECT_TRUE(find(name)->isEnabled()) << name;
+    }
+}
+
+TEST_F(NativeWorkspaceTest, TheLibraryOpensOnPresetsAndRemembersItsTab) {
+    auto& tabs = *workspace->findChild<QListWidget*>("libraryTabs");
+    EXPECT_EQ(tabs.currentItem()->text(), "Presets");
+    EXPECT_NE(find("presetsSection"), nullptr);
+
+    const QRect row = tabs.visualItemRect(tabs.item(1));
+    QTest::mouseClick(tabs.viewport(), Qt::LeftButton, {}, row.center());
+    EXPECT_EQ(preferences.value("library.tab"), "Checkpoints");
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_NE(find("checkpointsSection"), nullptr);
+    EXPECT_EQ(find("presetsSection"), nullptr);
+
+    preferences.setValue("library.tab", "Albums");
+    EXPECT_EQ(tabs.currentItem(), nullptr);
+    EXPECT_NE(find("presetsSection"), nullptr);
+}
+
+}  // namespace
+}  // namespace quillmere

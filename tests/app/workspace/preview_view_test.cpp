@@ -1,0 +1,119 @@
+#include "app/workspace/preview_view.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QPushButton>
+#include <QTest>
+
+#include "app/state/mock_render_engine.h"
+#include "app/workspace/preview_badge_text.h"
+#include "app/workspace/preview_canvas.h"
+#include "core/photo/gpu_render_engine_error.h"
+#include "tests/app/support/state_harness.h"
+
+namespace quillmere {
+namespace {
+
+TEST(PreviewBadgeText, PercentagesRoundHalfAwayFromZero) {
+    EXPECT_EQ(PreviewBadgeText::zoom(99.5, false) + PreviewBadgeText::zoom(-0.4, false), "100%0%");
+    EXPECT_EQ(PreviewBadgeText::processing(0.125), "Processing 13%");
+}
+
+class PreviewViewTest : public ::testing::Test {
+  protected:
+    PreviewViewTest() {
+        view->resize(480, 320);
+        view->show();
+    }
+
+    void settle() {
+        for (int turn = 0; turn < 2; ++turn) {
+            QCoreApplication::processEvents();
+            harness.executor->runPending();
+        }
+    }
+    // Waits for the render the view schedules after its pause.
+    void awaitRenderRequest() {
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.previews.empty(); }));
+    }
+    QString text(const char* name) { return view->findChild<QLabel*>(name)->text(); }
+    bool shown(const char* name) { return view->findChild<QWidget*>(name)->isVisible(); }
+
+    testing::StateHarness harness;
+    AppState& state = *harness.state;
+    ScriptedEngine& engine = *harness.engine;
+    std::unique_ptr<PreviewView> view = std::make_unique<PreviewView>(state);
+    const std::filesystem::path photo = harness.file("a.dng");
+};
+
+TEST_F(PreviewViewTest, TheBadgeShowsZoomComparisonsAndProgress) {
+    EXPECT_FALSE(shown("zoomBadge"));
+    harness.open(photo);
+    state.setZoomPercent(35);
+    state.setShowDenoiseOriginal(true);
+    settle();
+    EXPECT_TRUE(shown("zoomBadge"));
+    EXPECT_EQ(text("zoomText"), "35% · Before denoise");
+    EXPECT_FALSE(shown("beforeRecoveryText"));
+    EXPECT_EQ(text("processingText"), "Processing…");
+    state.setShowRecoveryOriginal(true);
+    settle();
+    EXPECT_TRUE(shown("beforeRecoveryText"));
+
+    awaitRenderRequest();
+    engine.previews[0].progress(0.35);
+    QTRY_COMPARE(text("processingText"), QString("Processing 35%"));
+}
+
+TEST_F(PreviewViewTest, WithoutAPhotoTheEmptyStateOffersToOpenPhotos) {
+    EXPECT_TRUE(shown("dropZoneHint"));
+    EXPECT_FALSE(shown("photoPreview"));
+    QTest::mouseClick(view->findChild<QPushButton*>("openPhotosButton"), Qt::LeftButton);
+    EXPECT_FALSE(harness.prompts->extensions.empty()) << "the open panel was shown";
+
+    harness.request({photo});
+    settle();
+    EXPECT_TRUE(shown("previewSpinner"));
+    EXPECT_FALSE(shown("dropZoneHint"));
+    EXPECT_FALSE(shown("photoPreview"));
+}
+
+TEST_F(PreviewViewTest, AFailedRenderShowsTheSpinnerUntilAGoodRenderReplacesIt) {
+    harness.open(photo);
+    settle();
+    awaitRenderRequest();
+    engine.failPreview(0, std::make_exception_ptr(GPURenderEngineError::gpuUnavailable()));
+    QTRY_VERIFY(state.lastError().has_value());
+    settle();
+    EXPECT_TRUE(shown("previewSpinner") && shown("photoPreview"));
+    EXPECT_EQ(view->findChild<QWidget*>("previewSpinner")->geometry().center(),
+              view->rect().center());
+
+    state.updateEditParams([](EditParams& params) { params.exposure = 1; });
+    awaitRenderRequest();
+    const auto developed = MockRenderEngine().gradient(engine.previews[0].params);
+    engine.completePreview(0, developed);
+    QTRY_VERIFY(!shown("previewSpinner"));
+    EXPECT_EQ(view->canvas().texture(), developed);
+
+    // Hidden, the view renders nothing.
+    state.updateEditParams([](EditParams& params) { params.exposure = 2; });
+    settle();
+    view->hide();
+    EXPECT_FALSE(state.isRendering());
+}
+
+TEST_F(PreviewViewTest, TheBackgroundAndTheCanvasFollowTheWindowsAppearance) {
+    for (const bool light : {true, false}) {
+        QPalette palette = view->palette();
+        palette.setColor(QPalette::Window, QColor::fromHsl(0, 0, light ? 128 : 127));
+        view->setPalette(palette);
+        EXPECT_EQ(view->canvas().isLightAppearance(), light);
+        const int grey = light ? 209 : 0;  // 0.82 × 255
+        EXPECT_EQ(view->grab().toImage().pixel(2, 2), qRgb(grey, grey, grey));
+    }
+}
+
+}  // namespace
+}  // namespace quillmere

@@ -1,0 +1,235 @@
+#include "app/workspace/render_scheduler.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <cmath>
+#include <deque>
+
+#include "app/state/mock_render_engine.h"
+#include "core/photo/gpu_render_engine_error.h"
+#include "tests/app/support/app_state_testing.h"
+#include "tests/app/support/state_harness.h"
+
+namespace quillmere {
+namespace {
+
+using namespace std::chrono_literals;
+using Milliseconds = std::chrono::milliseconds;
+
+class RenderSchedulerTest : public ::testing::Test {
+  protected:
+    // Moves the test's clock: the waits whose time has come fire, oldest first.
+    void advance(Milliseconds step) {
+        now += step;
+        while (!waits.empty() && waits.front().first <= now) {
+            const std::function<void()> fire = std::move(waits.front().second);
+            waits.pop_front();
+            fire();
+        }
+        settle();
+    }
+    // Lets the scheduler see what the state announced and the engine's answers arrive.
+    void settle() {
+        for (int turn = 0; turn < 3; ++turn) {
+            QCoreApplication::processEvents();
+            harness.executor->runPending();
+        }
+    }
+    void edit(double exposure) {
+        state.updateEditParams([exposure](EditParams& edit) { edit.exposure = exposure; });
+        settle();
+    }
+    // After the pause, the newest request reaches the engine.
+    void render() { advance(RenderScheduler::renderDelay); }
+    void openAndRender(const std::filesystem::path& url) {
+        harness.open(url);
+        settle();
+        render();
+    }
+    RenderEngine::TexturePointer texture() { return MockRenderEngine().gradient({}); }
+
+    testing::StateHarness harness;
+    AppState& state = *harness.state;
+    ScriptedEngine& engine = *harness.engine;
+    Milliseconds now{0};
+    std::deque<std::pair<Milliseconds, std::function<void()>>> waits;
+    RenderScheduler scheduler{state, harness.executor, [this](Milliseconds delay, auto fire) {
+                                  waits.emplace_back(now + delay, std::move(fire));
+                              }};
+    const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng");
+};
+
+TEST_F(RenderSchedulerTest, ABurstOfChangesRendersOnceWithTheLastEdit) {
+    harness.open(a);
+    settle();
+    const std::uint64_t start = scheduler.generation();
+    for (int step = 1; step <= 10; ++step) {
+        edit(step / 10.0);
+        advance(3ms);
+    }
+    EXPECT_EQ(scheduler.generation(), start + 10);
+    render();
+    ASSERT_EQ(engine.previews.size(), 1u);
+    EXPECT_EQ(engine.previews[0].params.exposure, 1.0);
+    EXPECT_EQ(engine.previews[0].resolution, PreviewResolution::fit);
+    const auto developed = texture();
+    engine.completePreview(0, developed);
+    settle();
+    EXPECT_EQ(scheduler.texture(), developed);
+    EXPECT_FALSE(state.isRendering());
+    EXPECT_EQ(harness.histograms->items.size(), 1u) << "the texture goes on to the histogram";
+
+    state.setIsInspectingDetail(true);
+    settle();
+    render();
+    EXPECT_EQ(engine.previews.at(0).resolution, PreviewResolution::full);
+}
+
+TEST_F(RenderSchedulerTest, ProgressIsClampedAndAnswersToOlderRequestsAreDropped) {
+    openAndRender(a);
+    EXPECT_EQ(state.renderProgress(), std::nullopt) << "\"Processing…\" until the first report";
+    const auto progress = engine.previews[0].progress;
+    for (const auto& [reported, stored] :
+         std::vector<std::pair<double, double>>{{0.35, 0.35}, {1.7, 1}, {-0.2, 0}, {NAN, 0}}) {
+        progress(reported);
+        settle();
+        EXPECT_EQ(state.renderProgress(), stored) << reported;
+    }
+    edit(1);
+    EXPECT_TRUE(engine.previews[0].stopToken.stop_requested()) << "the engine stops early";
+    progress(0.5);
+    engine.completePreview(0, texture());
+    render();
+    edit(2);
+    engine.failPreview(0, std::make_exception_ptr(std::runtime_error("late")));
+    settle();
+    EXPECT_EQ(scheduler.texture(), nullptr);
+    EXPECT_TRUE(state.isRendering()) << "for the newest request";
+    EXPECT_EQ(state.renderProgress(), std::nullopt);
+    EXPECT_EQ(state.lastError(), std::nullopt);
+    EXPECT_TRUE(harness.histograms->items.empty());
+}
+
+TEST_F(RenderSchedulerTest, SchedulingWhileOpeningOnlyCancelsAndTheOpensEndRendersAgain) {
+    openAndRender(a);
+    state.setColorSamplerActive(true);
+    harness.request({b});
+    const std::uint64_t before = scheduler.generation();
+    // A change seen before the open's own announcement.
+    scheduler.scheduleRender();
+    EXPECT_EQ(scheduler.generation(), before + 1);
+    EXPECT_TRUE(state.isRendering()) << "left alone while opening";
+    settle();
+    EXPECT_FALSE(state.isRendering()) << "ended by the open's start";
+    render();
+    EXPECT_EQ(engine.previews.size(), 1u) << "only the first photo's, cancelled";
+
+    harness.answerOpen();
+    settle();
+    EXPECT_FALSE(state.colorSamplerActive()) << "the colour tools belong to the old photo";
+    render();
+    ASSERT_EQ(engine.previews.size(), 2u);
+    EXPECT_EQ(engine.previews[1].photo.url, b);
+}
+
+TEST_F(RenderSchedulerTest, AFailureClearsThePictureCancellationIsSilentAndNoPhotoRendersNothing) {
+    openAndRender(a);
+    engine.completePreview(0, texture());
+    settle();
+    edit(1);
+    render();
+    engine.failPreview(0, std::make_exception_ptr(GPURenderEngineError::gpuUnavailable()));
+    settle();
+    EXPECT_EQ(scheduler.texture(), nullptr);
+    EXPECT_EQ(state.histogram(), std::nullopt);
+    EXPECT_EQ(state.lastError(), "A Metal GPU is required.");
+    EXPECT_FALSE(state.isRendering());
+
+    state.setLastError(std::nullopt);
+    edit(2);
+    render();
+    engine.failPreview(0, std::make_exception_ptr(CancellationError()));
+    settle();
+    EXPECT_EQ(state.lastError(), std::nullopt);
+    edit(3);
+    scheduler.disappear();
+    EXPECT_FALSE(state.isRendering());
+    AppStateTesting::setPhoto(state, std::nullopt);
+    scheduler.appear();
+    render();
+    EXPECT_TRUE(engine.previews.empty());
+}
+
+TEST_F(RenderSchedulerTest, TheColourSampleRendersFirstOncePerColourToolChange) {
+    openAndRender(a);
+    engine.completePreview(0, texture());
+    state.updateEditParams([](EditParams& edit) { edit.vibrance = 30; });
+    // The engine calls the render after `change` makes; the first one's vibrance.
+    double firstVibrance = 0;
+    const auto calls = [&](const std::function<void()>& change) {
+        change();
+        settle();
+        render();
+        int count = 0;
+        for (firstVibrance = engine.previews.at(0).params.vibrance; !engine.previews.empty();
+             ++count) {
+            engine.completePreview(0, texture());
+            settle();
+        }
+        return count;
+    };
+    EXPECT_EQ(calls([&] { state.setColorSamplerActive(true); }), 2);
+    EXPECT_EQ(firstVibrance, 0) << "the sample has no colour adjustments";
+    EXPECT_NE(scheduler.colorSampleTexture(), nullptr);
+    EXPECT_EQ(calls([&] { edit(1); }), 1);
+    EXPECT_EQ(firstVibrance, 30);
+    EXPECT_EQ(calls([&] { state.setColorTargetChannel("Hue"); }), 2);
+    EXPECT_EQ(calls([&] { state.setColorTargetChannel("Saturation"); }), 2);
+    EXPECT_EQ(calls([&] { state.setColorSamplerActive(false), state.setColorTargetChannel({}); }),
+              1);
+    EXPECT_EQ(scheduler.colorSampleTexture(), nullptr);
+}
+
+TEST(RenderSchedulerParams, PointVisualisationFollowsTheSelectedColourUnlessHiddenOrBypassed) {
+    testing::StateHarness harness;
+    AppState& state = *harness.state;
+    EditParams params;
+    params.hsl.points = {PointColor(10, 0.5, 0.5), PointColor(200, 0.5, 0.5)};
+    // Never stored in practice; here it shows where the effective edit's index is kept.
+    params.visualizePointIndex = 5;
+    harness.showPhoto(harness.file("a.dng"), true, params);
+    state.setVisualizeColorBand(3);
+    const UUID second = params.hsl.points[1].id;
+    struct Case {
+        bool bypassed, sampler, visualize, original;
+        std::optional<std::string> channel;
+        std::optional<UUID> selected;
+        std::int64_t expected;
+    } cases[] = {
+        {false, false, true, false, {}, second, 1},
+        {false, false, true, false, {}, UUID::random(), -1},
+        {true, false, true, false, {}, second, 5},
+        {false, false, true, true, {}, second, -1},
+        {false, false, false, false, {}, second, 5},
+        {false, true, true, false, {}, second, -1},
+        {false, false, true, false, "Hue", second, -1},
+    };
+    for (const Case& test : cases) {
+        // First: a bypass ends the comparisons.
+        if (test.bypassed != state.disabledEditLayers().contains(EditLayer::colorMixer)) {
+            state.toggleEditLayer(EditLayer::colorMixer);
+        }
+        state.setColorSamplerActive(test.sampler);
+        state.setColorTargetChannel(test.channel);
+        state.setVisualizePointColor(test.visualize);
+        state.setShowOriginal(test.original);
+        state.setSelectedPointColor(test.selected);
+        const EditParams rendered = RenderScheduler::renderParams(state);
+        EXPECT_EQ(rendered.visualizePointIndex, test.expected) << &test - cases;
+        EXPECT_EQ(rendered.visualizeBandIndex, 3);
+    }
+}
+
+}  // namespace
+}  // namespace quillmere
