@@ -58,6 +58,10 @@ TEST_F(LibRawFallbackTest, FailsCleanlyOnFilesLibRawCannotDevelop) {
         {testData("exiftool_CanonRaw.cr2"), "Open RAW: Unsupported file format or not RAW file"},
         {testData("exiftool_CanonRaw.crw"), "The RAW file holds no image data."},
         {testData("exiftool_FujiFilm.raf"), "The RAW file holds no image data."},
+        {testData("exiftool_Nikon.nef"), "The RAW file holds no image data."},
+        {testData("exiftool_DNG.dng"), "The RAW file holds no image data."},
+        // A stripped iPhone file: a three-colour linear DNG.
+        {testData("exiv2_IMG_1361.dng"), "The RAW file holds no image data."},
     };
     for (const auto& [path, message] : cases) {
         SCOPED_TRACE(path);

@@ -105,17 +105,6 @@ TEST_F(FileCheckpointStoreTest, SavingAKnownIdReplacesItWholeInDateOrder) {
     EXPECT_EQ(jsonIn(sidecar_)["checkpoints"], listJson({a, c, renamed}));
 }
 
-TEST_F(FileCheckpointStoreTest, DatesOfTheFirstAndLastFourDigitYearsRoundTrip) {
-    EditCheckpoint first = checkpoint("First", 0), last = checkpoint("Last", 0);
-    first.createdAt = Date{sys_days{1y / 1 / 1}};
-    last.createdAt = Date{sys_days{9999y / 12 / 31} + 23h + 59min + 59s};
-    store_.save(last, photo_);
-    store_.save(first, photo_);
-    EXPECT_EQ(store_.checkpoints(photo_), (List{first, last}));
-    EXPECT_EQ(jsonIn(sidecar_)["checkpoints"][0]["createdAt"], "0001-01-01T00:00:00Z");
-    EXPECT_EQ(jsonIn(sidecar_)["checkpoints"][1]["createdAt"], "9999-12-31T23:59:59Z");
-}
-
 TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndMayEmptyTheList) {
     const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20);
     store_.save(a, photo_);
