@@ -9,7 +9,7 @@
 #include <cstddef>
 
 #include "tests/fixtures/texture_fixtures.h"
-#include "tests/fixtures/tone_pass_fixtures.h"
+#include "bench/tone_passes.h"
 
 namespace quillmere {
 namespace {
@@ -33,8 +33,8 @@ std::shared_ptr<Texture> makeScene(const Device& device, unsigned seed) {
         });
 }
 
-testing::ToneSettings everyControl() {
-    testing::ToneSettings settings;
+bench::ToneSettings everyControl() {
+    bench::ToneSettings settings;
     settings.tone = {1.08f, 0.97f, 0.92f, 0.4f, 25, -60, 45, 20, -15, 30, 10, 1, 1, 0.5f, 1};
     settings.curve.resize(kCurveTableSize);
     for (std::size_t i = 0; i < kCurveTableSize; ++i) {
@@ -56,11 +56,11 @@ testing::ToneSettings everyControl() {
 
 struct Bench {
     Device device;
-    testing::TonePasses passes{device};
+    bench::TonePasses passes{device};
     std::shared_ptr<Texture> input = makeScene(device, 1);
     std::shared_ptr<Texture> clean = makeScene(device, 2);
     std::shared_ptr<Texture> output = passes.makeImage(kWidth, kHeight);
-    testing::RecoveryTextures recovery = passes.makeRecoveryTextures(kWidth, kHeight);
+    bench::RecoveryTextures recovery = passes.makeRecoveryTextures(kWidth, kHeight);
 };
 
 Bench& bench() {
@@ -76,26 +76,26 @@ void runPasses(benchmark::State& state, Encode encode) {
     for (auto _ : state) {
         const auto buffer = b.passes.queue().makeCommandBuffer();
         encode(b, *buffer);
-        testing::TonePasses::commit(*buffer);
+        bench::TonePasses::commit(*buffer);
     }
 }
 
 void TonePassNeutral(benchmark::State& state) {
-    const testing::ToneSettings neutral;
+    const bench::ToneSettings neutral;
     runPasses(state, [&](Bench& b, CommandBuffer& buffer) {
         b.passes.encodeTone(buffer, b.input, b.output, nullptr, nullptr, neutral);
     });
 }
 
 void TonePassEveryControl(benchmark::State& state) {
-    const testing::ToneSettings settings = everyControl();
+    const bench::ToneSettings settings = everyControl();
     Bench& b = bench();
     {  // the recovery data the tone pass reads, made once
         const auto buffer = b.passes.queue().makeCommandBuffer();
         b.passes.encodePrepare(*buffer, b.input, b.clean, b.recovery, settings.tone);
         b.passes.encodeMeter(*buffer, b.recovery);
         b.passes.encodeBilateral(*buffer, b.recovery);
-        testing::TonePasses::commit(*buffer);
+        bench::TonePasses::commit(*buffer);
     }
     runPasses(state, [&](Bench& bb, CommandBuffer& buffer) {
         bb.passes.encodeTone(buffer, bb.input, bb.output, bb.clean, &bb.recovery, settings);
@@ -103,7 +103,7 @@ void TonePassEveryControl(benchmark::State& state) {
 }
 
 void RecoveryPrepare(benchmark::State& state) {
-    const testing::ToneSettings settings = everyControl();
+    const bench::ToneSettings settings = everyControl();
     runPasses(state, [&](Bench& b, CommandBuffer& buffer) {
         b.passes.encodePrepare(buffer, b.input, b.clean, b.recovery, settings.tone);
     });
@@ -121,7 +121,7 @@ void RecoveryMeter(benchmark::State& state) {
 }
 
 void RecoveryAllThree(benchmark::State& state) {
-    const testing::ToneSettings settings = everyControl();
+    const bench::ToneSettings settings = everyControl();
     runPasses(state, [&](Bench& b, CommandBuffer& buffer) {
         b.passes.encodePrepare(buffer, b.input, b.clean, b.recovery, settings.tone);
         b.passes.encodeMeter(buffer, b.recovery);

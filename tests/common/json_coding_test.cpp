@@ -34,8 +34,9 @@ TEST(JsonCoding, IntegersMustBeIntegralAndFit) {
     EXPECT_EQ(decodeInt(Json(4.0), {}), 4);
     EXPECT_EQ(decodingErrorOf([] { decodeInt(Json(4.5), {}); }).kind(), Kind::dataCorrupted);
     EXPECT_EQ(decodingErrorOf([] { decodeInt(Json(1e30), {}); }).kind(), Kind::dataCorrupted);
-    EXPECT_EQ(decodingErrorOf([] { decodeInt(Json(std::numeric_limits<std::uint64_t>::max()), {}); })
-                  .kind(),
+    EXPECT_EQ(decodingErrorOf([] {
+                  decodeInt(Json(std::numeric_limits<std::uint64_t>::max()), {});
+              }).kind(),
               Kind::dataCorrupted);
 }
 
@@ -50,7 +51,8 @@ TEST(JsonCoding, AbsentAndNullKeepTheDefaultPresentMustDecode) {
     EXPECT_EQ(missing, 1);
 
     double c = 1;
-    const auto error = decodingErrorOf([&] { decodeIfPresent(object, "c", CodingPath() / "top", c, decodeDouble); });
+    const auto error = decodingErrorOf(
+        [&] { decodeIfPresent(object, "c", CodingPath() / "top", c, decodeDouble); });
     EXPECT_EQ(error.kind(), Kind::typeMismatch);
     EXPECT_EQ(error.codingPath().dotted(), "top.c");
     EXPECT_STREQ(error.what(), "The data couldn’t be read because it isn’t in the correct format.");
@@ -64,14 +66,6 @@ TEST(JsonCoding, RequiredKeysReportMissingAndNull) {
     EXPECT_STREQ(missing.what(), "The data couldn’t be read because it is missing.");
     EXPECT_EQ(decodingErrorOf([&] { decodeRequired(object, "a", {}, decodeDouble); }).kind(),
               Kind::valueNotFound);
-}
-
-TEST(JsonCoding, ArraysDecodeElementByElementWithIndexedPaths) {
-    EXPECT_EQ(decodeArray(parse("[1, 2.5]"), {}, decodeDouble), (std::vector<double>{1, 2.5}));
-    const auto error = decodingErrorOf([] { decodeArray(parse("[1, false]"), CodingPath() / "list", decodeDouble); });
-    EXPECT_EQ(error.codingPath().dotted(), "list.Index 1");
-    EXPECT_EQ(decodingErrorOf([] { decodeArray(parse("{}"), {}, decodeDouble); }).kind(),
-              Kind::typeMismatch);
 }
 
 TEST(JsonCoding, MalformedTextIsDataCorrupted) {

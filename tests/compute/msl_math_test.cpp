@@ -64,21 +64,6 @@ TEST(MSLMath, MaxMinAndClampIgnoreNaNOperandsAsTheGPUDoes) {
     EXPECT_EQ(msl::max(msl::float3{kNaN, 0.5f, -2.0f}, 0.0f), (msl::float3{0.0f, 0.5f, 0.0f}));
 }
 
-TEST(MSLMath, MaxAndMinGiveTheCLibrarysBitsForEveryPairOfSpecialValues) {
-    const float values[] = {kNaN, -kNaN, kInfinity, -kInfinity, 0.0f, -0.0f, 1.0f, -1.0f, 1e-45f,
-                            3.5f};
-    for (float a : values) {
-        for (float b : values) {
-            EXPECT_EQ(std::bit_cast<std::uint32_t>(msl::max(a, b)),
-                      std::bit_cast<std::uint32_t>(std::fmax(a, b)))
-                << a << " " << b;
-            EXPECT_EQ(std::bit_cast<std::uint32_t>(msl::min(a, b)),
-                      std::bit_cast<std::uint32_t>(std::fmin(a, b)))
-                << a << " " << b;
-        }
-    }
-}
-
 TEST(MSLMath, SmoothstepMixFractAndFmodFollowTheShadingLanguage) {
     EXPECT_EQ(msl::smoothstep(0.72f, 1.0f, 0.72f), 0.0f);
     EXPECT_EQ(msl::smoothstep(0.72f, 1.0f, 1.0f), 1.0f);
@@ -106,24 +91,6 @@ TEST(MSLMath, ExpIsWithinTwoUlpAndHandlesTheEndsOfItsRange) {
     EXPECT_EQ(msl::exp(89.0f), kInfinity);
     EXPECT_EQ(msl::exp(kInfinity), kInfinity);
     EXPECT_TRUE(std::isnan(msl::exp(kNaN)));
-}
-
-TEST(MSLMath, Log2IsWithinOneUlpFromDenormalsToTheLargestFloat) {
-    for (float x : wideRangeOfPositiveFloats()) {
-        EXPECT_TRUE(withinOneUlp(msl::log2(x), std::log2(double{x}))) << x;
-    }
-    for (float x = 0.5f; x < 2.0f; x += 0.000123f) {  // near 1, where the result is tiny
-        EXPECT_TRUE(withinOneUlp(msl::log2(x), std::log2(double{x}))) << x;
-    }
-    EXPECT_EQ(msl::log2(1.0f), 0.0f);
-    EXPECT_EQ(msl::log2(8.0f), 3.0f);
-    EXPECT_EQ(msl::log2(0x1p-149f), -149.0f);
-    EXPECT_EQ(msl::log2(0.0f), -kInfinity);
-    EXPECT_EQ(msl::log2(-0.0f), -kInfinity);
-    EXPECT_EQ(msl::log2(kInfinity), kInfinity);
-    EXPECT_TRUE(std::isnan(msl::log2(-1.0e-30f)));
-    EXPECT_TRUE(std::isnan(msl::log2(-kInfinity)));
-    EXPECT_TRUE(std::isnan(msl::log2(kNaN)));
 }
 
 TEST(MSLMath, Exp2IsWithinOneUlpDownToDenormalsAndOverflowsToInfinity) {
@@ -174,9 +141,10 @@ TEST(MSLMath, PowIsWithinOneUlpAndHasTheCLibrarysSpecialCases) {
     for (float special : {0.0f, -0.0f, 1.0f, -1.0f, kInfinity, -kInfinity, kNaN}) {
         bases.push_back(special);
     }
-    const float exponents[] = {1.0f / 2.4f, 2.4f, 0.5f, -0.5f, 1.0f, 2.0f, 3.0f, -3.0f, 0.0f,
-                               -0.0f, 7.25f, -0.01f, 1.0e-7f, 1e6f, 1e6f + 1.0f, 16777215.0f,
-                               kInfinity, -kInfinity, kNaN};
+    const float exponents[] = {1.0f / 2.4f, 2.4f,      0.5f,       -0.5f, 1.0f,
+                               2.0f,        3.0f,      -3.0f,      0.0f,  -0.0f,
+                               7.25f,       -0.01f,    1.0e-7f,    1e6f,  1e6f + 1.0f,
+                               16777215.0f, kInfinity, -kInfinity, kNaN};
     for (float x : bases) {
         for (float y : exponents) {
             const float actual = msl::pow(x, y);

@@ -41,23 +41,5 @@ TEST(Sampler, PositionsAtAndBeyondTheEdgesClampToTheEdgeTexels) {
     EXPECT_EQ(samplePixel(*texture, {nan, 2.5f}), (msl::float4{0, 20, 20, 1}));
 }
 
-TEST(Sampler, NormalisedCoordinatesScaleByTheTextureSize) {
-    const Device device;
-    const std::shared_ptr<Texture> texture = rampTexture(device);
-    EXPECT_EQ(sampleNormalized(*texture, {0.125f, 0.5f}), (msl::float4{0, 10, 10, 1}));
-    EXPECT_EQ(sampleNormalized(*texture, {0.5f, 0.5f}), (msl::float4{1.5f, 10, 11.5f, 1}));
-    EXPECT_EQ(sampleNormalized(*texture, {1.0f, 1.0f}), (msl::float4{3, 20, 23, 1}));
-    EXPECT_EQ(sampleNormalized(*texture, {0.0f, 0.0f}), (msl::float4{0, 0, 0, 1}));
-}
-
-TEST(Sampler, SingleChannelTexturesReadWithZeroColourAndOpaqueAlpha) {
-    const Device device;
-    const std::shared_ptr<Texture> guide =
-        testing::makeTexture(device, PixelFormat::r32Float, 2, 1, [](int x, int) {
-            return msl::float4{x * 4.0f, 7, 7, 7};
-        });
-    EXPECT_EQ(samplePixel(*guide, {1.0f, 0.5f}), (msl::float4{2, 0, 0, 1}));
-}
-
 }  // namespace
 }  // namespace quillmere

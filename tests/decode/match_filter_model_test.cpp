@@ -46,42 +46,19 @@ class MatchFilterModelTest : public ::testing::Test {
     const fs::path folder_ = temporary_.path();
 };
 
-TEST_F(MatchFilterModelTest, ConfiguredPathWinsOverTheInstalledModel) {
-    touch(installed() / "Models" / "MatchFilter.onnx");
-    const fs::path configured = folder_ / "experiments" / "denoiser.onnx";
-    fs::create_directories(configured.parent_path());
-    touch(configured);
-    EXPECT_EQ(MatchFilterModel::url(locations(configured.string())), configured);
-    // A folder counts as well: the lookup only tests existence.
-    EXPECT_EQ(MatchFilterModel::url(locations(configured.parent_path().string())),
-              configured.parent_path());
-}
-
-TEST_F(MatchFilterModelTest, MissingConfiguredPathFailsWithoutLookingElsewhere) {
-    touch(installed() / "Models" / "MatchFilter.onnx");
-    touch(source() / "models" / "MatchFilter.onnx");
-    EXPECT_EQ(failureOf(locations((folder_ / "nowhere" / "mine.onnx").string())),
-              "The configured Detail model does not exist: mine.onnx");
-    EXPECT_EQ(failureOf(locations((folder_ / "gone" / "models/").string())),
-              "The configured Detail model does not exist: models");
-    EXPECT_EQ(failureOf(locations("")), "The configured Detail model does not exist: ");
-}
-
-TEST_F(MatchFilterModelTest, InstalledModelComesBeforeTheSourceTree) {
-    touch(installed() / "Models" / "MatchFilter.onnx");
-    touch(source() / "models" / "MatchFilter.onnx");
-    EXPECT_EQ(MatchFilterModel::url(locations()), installed() / "Models" / "MatchFilter.onnx");
-}
-
-TEST_F(MatchFilterModelTest, WithoutInstalledResourcesTheSourceTreeIsUsed) {
-    touch(source() / "models" / "MatchFilter.onnx");
-    fs::remove_all(installed());
-    EXPECT_EQ(MatchFilterModel::url(locations()), source() / "models" / "MatchFilter.onnx");
-}
-
-TEST_F(MatchFilterModelTest, NothingFoundAsksForTheModelResources) {
+TEST_F(MatchFilterModelTest, TheConfiguredPathThenTheInstalledModelThenTheSourceTree) {
     EXPECT_EQ(failureOf(locations()),
               "The Detail model is missing. Build Quillmere with its prepared model resources.");
+    touch(source() / "models" / "MatchFilter.onnx");
+    EXPECT_EQ(MatchFilterModel::url(locations()), source() / "models" / "MatchFilter.onnx");
+    touch(installed() / "Models" / "MatchFilter.onnx");
+    EXPECT_EQ(MatchFilterModel::url(locations()), installed() / "Models" / "MatchFilter.onnx");
+    const fs::path configured = folder_ / "denoiser.onnx";
+    touch(configured);
+    EXPECT_EQ(MatchFilterModel::url(locations(configured.string())), configured);
+    // A missing configured model fails without looking elsewhere.
+    EXPECT_EQ(failureOf(locations((folder_ / "nowhere" / "mine.onnx").string())),
+              "The configured Detail model does not exist: mine.onnx");
 }
 
 TEST_F(MatchFilterModelTest, ProcessLocationsComeFromTheEnvironmentAndTheBuild) {

@@ -72,40 +72,6 @@ TEST_F(NativeRAWFrameTest, UploadsTheSensorTopRowFirstForEveryCFAPattern) {
     }
 }
 
-TEST(NativeRAWMetadata, ViewsReadTheirOwnFieldsOfTheRecord) {
-    NativeRAWMetadata m;
-    m.raw = {.width = 1,
-             .height = 2,
-             .packed_width = 3,
-             .packed_height = 4,
-             .crop_x = 5,
-             .crop_y = 6,
-             .crop_width = 7,
-             .crop_height = 8,
-             .output_width = 9,
-             .output_height = 10,
-             .orientation = 11,
-             .cfa_x = {},
-             .cfa_y = {},
-             .iso = 12,
-             .black = {13, 14, 15, 16},
-             .white = {17, 18, 19, 20},
-             .camera_white_balance = {21, 22, 23, 24},
-             .noise_shot = {25, 26, 27, 28},
-             .noise_read_variance = {29, 30, 31, 32},
-             .noise_samples = {33, 34, 35, 36}};
-    EXPECT_EQ((std::array{m.width(), m.height(), m.packedWidth(), m.packedHeight(), m.cropX(),
-                          m.cropY(), m.cropWidth(), m.cropHeight(), m.outputWidth(),
-                          m.outputHeight(), m.orientation()}),
-              (std::array{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
-    EXPECT_EQ(m.iso(), 12.0f);
-    EXPECT_EQ(m.blackLevels(), (std::array<float, 4>{13, 14, 15, 16}));
-    EXPECT_EQ(m.whiteLevels(), (std::array<float, 4>{17, 18, 19, 20}));
-    EXPECT_EQ(m.cameraWhiteBalance(), (std::array<float, 4>{21, 22, 23, 24}));
-    EXPECT_EQ(m.noiseProfile(),
-              (NativeRAWNoiseProfile{{25, 26, 27, 28}, {29, 30, 31, 32}, {33, 34, 35, 36}}));
-}
-
 TEST_F(NativeRAWFrameTest, DevelopsItsOwnPlaneExactlyAsTheBridgeDoes) {
     SyntheticDNGOptions turned = verticalRamp(CFAPattern::GBRG);
     turned.orientation = 8;
@@ -119,28 +85,6 @@ TEST_F(NativeRAWFrameTest, DevelopsItsOwnPlaneExactlyAsTheBridgeDoes) {
         testing::expectDecodedTexture(
             *frame->renderLinearRGB(), PixelFormat::rgba16Float, frame->metadata().outputWidth(),
             frame->metadata().outputHeight(), "Native linear RAW RGB", rendering.rgba.get());
-    }
-}
-
-TEST_F(NativeRAWFrameTest, DevelopsTheTextureItIsGivenInEitherFormat) {
-    // Even sides: the plane covers every sample, none keeps the file's value.
-    SyntheticDNGOptions options = verticalRamp(CFAPattern::RGGB);
-    options.activeArea.reset();
-    const auto frame = NativeRAWFrame::open(folder.dng("ramp.dng", options), device);
-    // Values a half float holds exactly, so both formats carry the same plane.
-    const auto toHalfPrecision = [](int, int, float4 t) {
-        const auto round = [](float v) { return halfToFloat(floatToHalf(v)); };
-        return float4{round(t.x), round(t.y), round(t.z), round(t.w)};
-    };
-    const auto asFloats = packedTwin(*frame, PixelFormat::rgba32Float, toHalfPrecision);
-    const auto asHalves = packedTwin(*frame, PixelFormat::rgba16Float, toHalfPrecision);
-    EXPECT_EQ(testing::readBytes(*frame->renderLinearRGB(*asHalves)),
-              testing::readBytes(*frame->renderLinearRGB(*asFloats)));
-
-    const auto black =
-        packedTwin(*frame, PixelFormat::rgba32Float, [](int, int, float4) { return float4{}; });
-    for (const float4& pixel : testing::readTexels(*frame->renderLinearRGB(*black))) {
-        ASSERT_EQ(pixel, (float4{0.0f, 0.0f, 0.0f, 1.0f}));
     }
 }
 
@@ -185,42 +129,6 @@ TEST_F(NativeRAWFrameTest, ReportsDevelopmentFailuresInTheBridgesWords) {
     folder.dng("ramp.dng", wider);
     expectNativeRAWError([&] { frame->renderLinearRGB(); }, Code::decoding,
                          "RAW geometry changed since decoding.");
-}
-
-TEST_F(NativeRAWFrameTest, OpensOnlyWhatTheSensorReadAccepts) {
-    SyntheticDNGOptions linear;
-    linear.linearRaw = true;
-    SyntheticDNGOptions narrow;
-    narrow.width = 31;
-    const std::pair<std::string, std::string> cases[] = {
-        {testData("missing.dng"), "Open RAW: Input/output error"},
-        {folder.dng("linear.dng", linear),
-         "The research denoiser currently requires a three-color Bayer RAW."},
-        {folder.dng("narrow.dng", narrow), "RAW sensor is too small."},
-        {testData("exiftool_CanonRaw.cr2"), "Open RAW: Unsupported file format or not RAW file"},
-        {testData("exiftool_CanonRaw.crw"), "The RAW file holds no image data."},
-        {testData("exiftool_FujiFilm.raf"), "The RAW file holds no image data."},
-    };
-    for (const auto& [path, message] : cases) {
-        SCOPED_TRACE(path);
-        expectNativeRAWError([&] { NativeRAWFrame frame(path, device); }, Code::decoding, message);
-    }
-    EXPECT_THROW(NativeRAWFrame(folder.dng("grey.dng", {}), nullptr), std::invalid_argument);
-    EXPECT_FALSE(NativeRAWFrame::decoderVersion().empty());
-}
-
-TEST_F(NativeRAWFrameTest, ReportsTexturesTheDeviceCannotMake) {
-    const std::string path = folder.dng("ramp.dng", verticalRamp(CFAPattern::GRBG));
-    const std::shared_ptr<const Texture> packed = NativeRAWFrame(path, device).packedTexture();
-    const std::size_t packedBytes =
-        packed->bytesPerRow() * static_cast<std::size_t>(packed->height());
-    const std::string text = "Could not allocate memory for the native RAW image.";
-    expectNativeRAWError([&] { NativeRAWFrame(path, std::make_shared<Device>(packedBytes - 1)); },
-                         Code::allocation, text);
-
-    // Room for the packed sensor, not for the developed image of twice its sides.
-    const NativeRAWFrame frame(path, std::make_shared<Device>(packedBytes));
-    expectNativeRAWError([&] { frame.renderLinearRGB(); }, Code::allocation, text);
 }
 
 }  // namespace

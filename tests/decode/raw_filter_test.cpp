@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -127,12 +126,8 @@ TEST_F(RAWFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
         {"decoderVersion \"9\".", [](auto& s) { s.decoderVersion = "9"; }},
         {"boostAmount 1.", [](auto& s) { s.boostAmount = 1.0f; }},
         {"exposure nan.", [](auto& s) { s.exposure = std::nanf(""); }},
-        {"baselineExposure -10.5.", [](auto& s) { s.baselineExposure = -10.5f; }},
         {"gamutMappingEnabled on.", [](auto& s) { s.gamutMappingEnabled = true; }},
-        {"extendedDynamicRangeAmount 3.", [](auto& s) { s.extendedDynamicRangeAmount = 3.0f; }},
-        {"scaleFactor 0.5.", [](auto& s) { s.scaleFactor = 0.5f; }},
         {"colorNoiseReductionAmount -0.1.", [](auto& s) { s.colorNoiseReductionAmount = -0.1f; }},
-        {"sharpnessAmount 0.5.", [](auto& s) { s.sharpnessAmount = 0.5f; }},
         {"localToneMapAmount 1.", [](auto& s) { s.localToneMapAmount = 1.0f; }},
     };
     for (const auto& [named, change] : refused) {
@@ -165,8 +160,6 @@ TEST_F(RAWFilterTest, ReadsTheAsShotTemperatureOfAStandardIlluminant) {
         options.asShotNeutral =
             std::array<double, 3>{neutral[0] / neutral[1], 1.0, neutral[2] / neutral[1]};
         const RAWFilter filter(write("illuminant.dng", options));
-        std::printf("As-shot white of the %.0f K illuminant: %.1f K, tint %.2f\n", kelvin,
-                    filter.neutralTemperature(), filter.neutralTint());
         EXPECT_NEAR(filter.neutralTemperature(), kelvin, 100.0);
     }
 }
@@ -201,12 +194,6 @@ TEST_F(RAWFilterTest, NoiseReductionSmoothsFlatPatchesAndKeepsEdges) {
             for (const int x : {16, 144, 272}) {  // inside each stripe
                 const auto before = statisticsOf(*noisy, c, x, 16, 96, 224);
                 const auto after = statisticsOf(*denoised, c, x, 16, 96, 224);
-                std::printf(
-                    "noise ×%.0f channel %d at %.1f: deviation %.5f -> %.5f (%.2f×), mean "
-                    "%+.3f %%\n",
-                    noise, c, statisticsOf(*clean, c, x, 16, 96, 224).mean, before.deviation,
-                    after.deviation, before.deviation / after.deviation,
-                    100.0 * (after.mean / before.mean - 1.0));
                 EXPECT_GE(before.deviation / after.deviation, 2.0);
                 EXPECT_NEAR(after.mean, before.mean, 0.01 * before.mean);
             }
@@ -216,10 +203,7 @@ TEST_F(RAWFilterTest, NoiseReductionSmoothsFlatPatchesAndKeepsEdges) {
                     return statisticsOf(texture, c, edge, 0, 2, 256).mean -
                            statisticsOf(texture, c, edge - 2, 0, 2, 256).mean;
                 };
-                const double kept = step(*denoised) / step(*clean);
-                std::printf("noise ×%.0f channel %d edge %d: contrast kept %+.2f %%\n", noise, c,
-                            edge, 100.0 * (kept - 1.0));
-                EXPECT_NEAR(kept, 1.0, 0.1);
+                EXPECT_NEAR(step(*denoised) / step(*clean), 1.0, 0.1);
             }
         }
     }
@@ -238,12 +222,7 @@ TEST_F(RAWFilterTest, RefusesFilesItCannotDevelop) {
     const std::vector<std::pair<std::filesystem::path, std::string>> files{
         {write("linear.dng", linear), "three-color Bayer"},
         {testData("exiftool_DNG.dng"), "holds no image data"},
-        {testData("exiftool_Nikon.nef"), "holds no image data"},
-        {testData("exiftool_CanonRaw.crw"), "holds no image data"},
-        {testData("exiftool_FujiFilm.raf"), "holds no image data"},
-        {testData("exiv2_IMG_1361.dng"), "holds no image data"},
         {testData("exiftool_CanonRaw.cr2"), "Open RAW"},
-        {testData("missing.dng"), "Open RAW"},
         {text, "Open RAW"},
         {cut, "Open RAW"},
     };
@@ -253,33 +232,6 @@ TEST_F(RAWFilterTest, RefusesFilesItCannotDevelop) {
                   RAWFilterError::Code::unsupportedFile);
         EXPECT_NE(message.find(reason), std::string::npos) << message;
     }
-}
-
-TEST_F(RAWFilterTest, ReportsWhatGoesWrongWhileDeveloping) {
-    const std::filesystem::path file = write("changing.dng", SyntheticDNGOptions{});
-    RAWFilter filter(file);
-    filter.setSettings(loaderSettings(1.0f));
-    EXPECT_EQ(failureOf([&] { filter.outputTexture(Device(4096)); }),
-              RAWFilterError::Code::outOfMemory);
-    SyntheticDNGOptions larger;
-    larger.width = 160;
-    fixtures::writeSyntheticDNG(file, larger);
-    std::string message;
-    EXPECT_EQ(failureOf([&] { filter.outputTexture(device); }, &message),
-              RAWFilterError::Code::developFailed);
-    EXPECT_EQ(message,
-              "The RAW photo could not be developed. RAW geometry changed since decoding.");
-}
-
-TEST_F(RAWFilterTest, DevelopsARealCameraFile) {
-    RAWFilter filter(testData("tinydng_colorchart.dng"));
-    EXPECT_EQ(filter.outputWidth(), 1734);
-    EXPECT_EQ(filter.properties().pixelWidth, 1734);  // not the sensor's 1888 with its margins
-    // Shot in daylight: between warm indoor light and shade.
-    EXPECT_GT(filter.neutralTemperature(), 4000.0f);
-    EXPECT_LT(filter.neutralTemperature(), 7500.0f);
-    filter.setSettings(loaderSettings(1.0f));
-    EXPECT_GT(statisticsOf(*filter.outputTexture(device), 1, 0, 0, 1734, 1156).deviation, 0.01);
 }
 
 TEST_F(RAWFilterTest, FiltersOfOnePhotoShareOneReadOfItsFile) {

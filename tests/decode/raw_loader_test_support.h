@@ -158,6 +158,10 @@ inline void writeJpeg(const std::filesystem::path& path, const fixtures::TestPat
 
 inline bool never() { return false; }
 
+inline PixelSize sizeOf(const OpenedPhoto& photo) {
+    return {static_cast<int>(photo.pixelWidth), static_cast<int>(photo.pixelHeight)};
+}
+
 // A loader on a compute device with fake RAW filters, and a folder for its photos.
 class LoaderTest : public ::testing::Test {
   protected:

@@ -48,12 +48,6 @@ TEST(ApplicationStorage, UserDataFolderFollowsXdgRules) {
     EXPECT_EQ(fallback.filename(), "share");
 }
 
-TEST(ApplicationStorage, NeitherFolderGivesTheCurrentOneWithoutCreatingIt) {
-    TemporaryFolder base;
-    EXPECT_EQ(ApplicationStorage::directory(base.path()), base.path() / "Quillmere");
-    EXPECT_TRUE(entryNames(base.path()).empty());
-}
-
 TEST(ApplicationStorage, PreviousFolderIsCopiedOnceAndKept) {
     TemporaryFolder base;
     fs::create_directories(base.path() / "Starlingmoor" / "Presets");
@@ -71,15 +65,6 @@ TEST(ApplicationStorage, PreviousFolderIsCopiedOnceAndKept) {
     file_io::writeFileAtomically(base.path() / "Starlingmoor" / "late.json", "{}");
     EXPECT_EQ(ApplicationStorage::directory(base.path()), base.path() / "Quillmere");
     EXPECT_FALSE(fs::exists(base.path() / "Quillmere" / "late.json"));
-}
-
-TEST(ApplicationStorage, ExistingCurrentFolderIsUsedAsItIs) {
-    TemporaryFolder base;
-    fs::create_directories(base.path() / "Quillmere");
-    fs::create_directories(base.path() / "Starlingmoor");
-    file_io::writeFileAtomically(base.path() / "Starlingmoor" / "old.json", "{}");
-    EXPECT_EQ(ApplicationStorage::directory(base.path()), base.path() / "Quillmere");
-    EXPECT_TRUE(entryNames(base.path() / "Quillmere").empty());
 }
 
 TEST(ApplicationStorage, FailedCopyKeepsWorkingOnThePreviousFolder) {

@@ -148,43 +148,5 @@ TEST(BuiltInPresets, EveryPresetSetsExactlyItsValues) {
     }
 }
 
-TEST(BuiltInPresets, WhiteBalanceIsRelativeToThePhoto) {
-    EditParams edit;
-    edit.temperature = 5000;
-    edit.tint = 10;
-    EditParams result = applying(edit, builtIn("Film/Analog A6").values);
-    EXPECT_DOUBLE_EQ(result.temperature, 5300);
-    EXPECT_EQ(result.tint, 10);
-    result = applying(edit, builtIn("Film/Street HB1").values);
-    EXPECT_DOUBLE_EQ(result.temperature, 4650);
-    EXPECT_EQ(result.tint, 5);
-}
-
-TEST(BuiltInPresets, MixerPresetsReplaceTheWholeMixer) {
-    EditParams edit;
-    edit.hsl.blackAndWhite = true;
-    edit.hsl.points.emplace_back(40, 0.5, 0.5);
-    const EditParams result = applying(edit, builtIn("Film/Fade F2").values);
-    EXPECT_FALSE(result.hsl.blackAndWhite);
-    EXPECT_TRUE(result.hsl.points.empty());
-    EXPECT_EQ(result.hsl.saturationFor(HSLAdjustments::Band::green), -15);
-}
-
-TEST(BuiltInPresets, PresetsWithoutCurveOrMixerLeaveThemAlone) {
-    EditParams edit;
-    edit.toneCurve.rgb = {{0, 20}, {255, 235}};
-    edit.hsl.hueFor(HSLAdjustments::Band::blue) = 12;
-    edit.denoise = 30;
-    edit.sharpening = SharpeningSettings::classic();
-    edit.saturation = 40;
-    EditParams expected = edit;
-    expected.contrast = 25;
-    expected.shadows = 8;
-    expected.vibrance = 25;
-    EXPECT_EQ(applying(edit, builtIn("Essentials/Punch").values), expected);
-    // Palm Springs resets saturation on purpose.
-    EXPECT_EQ(applying(edit, builtIn("Film/Palm Springs").values).saturation, 0);
-}
-
 }  // namespace
 }  // namespace quillmere

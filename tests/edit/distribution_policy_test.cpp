@@ -33,12 +33,5 @@ TEST(DistributionPolicy, SandboxVariableCountsEvenWhenEmpty) {
     EXPECT_FALSE(DistributionPolicy::isSandboxed("App-Store", emptyEnvironment));
 }
 
-TEST(DistributionPolicy, ReadsTheProcessEnvironmentAfreshEveryTime) {
-    ::setenv("APP_SANDBOX_CONTAINER_ID", "", 1);
-    EXPECT_TRUE(DistributionPolicy::isSandboxed());
-    ::unsetenv("APP_SANDBOX_CONTAINER_ID");
-    EXPECT_EQ(DistributionPolicy::isSandboxed(), DistributionPolicy::isAppStore());
-}
-
 }  // namespace
 }  // namespace quillmere

@@ -67,24 +67,6 @@ TEST(EditParams, DenoiseFractionIsBoundedAndZeroForNonFiniteAmounts) {
     EXPECT_EQ(fractionOf(150), 1.0f);
 }
 
-TEST(EditParams, EqualityCoversEveryFieldIncludingTransientOnes) {
-    EditParams expected;
-    expected.temperature = 6200;
-    expected.tint = 12;
-    EXPECT_EQ(EditParams::neutral(6200, 12), expected);
-
-    const EditParams edit = busyEdit();
-    EditParams copy = edit;
-    EXPECT_EQ(copy, edit);
-    copy.visualizeBandIndex = 3;
-    EXPECT_NE(copy, edit);
-
-    EditParams notANumber;
-    notANumber.exposure = kNaN;
-    const EditParams exactCopy = notANumber;
-    EXPECT_NE(notANumber, exactCopy);
-}
-
 TEST(EditParamsCoding, MissingAndNullKeysKeepTheDefaults) {
     const EditParams defaults = decoded("{}");
     EXPECT_EQ(defaults, EditParams{});
@@ -178,15 +160,6 @@ TEST(EditParamsCoding, OrderedEncodingWritesTheKeysInDeclarationOrder) {
     EXPECT_EQ(ordered["spotRepairs"][0].begin().key(), "id");
     // Only the order differs from the sorted form.
     EXPECT_EQ(json::Json(ordered), edit.encode());
-}
-
-TEST(EditParamsCoding, NonFiniteValuesFailTheEncoding) {
-    EditParams edit;
-    edit.tint = kInfinity;
-    EXPECT_THROW(edit.encode(), EncodingError);
-    edit = EditParams{};
-    edit.hsl.luminance[2] = kNaN;
-    EXPECT_THROW(edit.encode(), EncodingError);
 }
 
 }  // namespace

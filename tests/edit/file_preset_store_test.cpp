@@ -145,22 +145,6 @@ TEST_F(FilePresetStoreTest, ListingTakesOnlyVisibleJsonFilesThatDecode) {
     EXPECT_EQ(folders.back().presets, (std::vector<Preset>{{"Warm", "", {.tintShift = 2}}}));
 }
 
-TEST_F(FilePresetStoreTest, BuiltInFolderNamesAreReservedExactly) {
-    write("Film/mine.json", "{}");
-    write("film/mine.json", "{}");
-    EXPECT_EQ(folderNames(store_.folders()).back(), "film");
-    EXPECT_EQ(folderNames(store_.folders()).size(), 5u);
-
-    for (const char* name : {"Film", "Black & White"}) {
-        EXPECT_EQ(saveError(store_, {"Mine", name, {}}), PresetStoreError::builtInIsReadOnly());
-        EXPECT_EQ(deleteError(store_, {"Punch", name, {}}), PresetStoreError::builtInIsReadOnly());
-    }
-    // The built-in test comes before the name test.
-    EXPECT_EQ(saveError(store_, {"", "Film", {}}), PresetStoreError::builtInIsReadOnly());
-    store_.save({"Other", "film", {}});
-    EXPECT_TRUE(fs::exists(presets() / "film" / "Other.json"));
-}
-
 TEST_F(FilePresetStoreTest, InvalidNamesAreRefusedBeforeTouchingTheDisk) {
     const std::vector<Preset> invalid{
         {"", "", {}},
@@ -181,59 +165,6 @@ TEST_F(FilePresetStoreTest, InvalidNamesAreRefusedBeforeTouchingTheDisk) {
     // White space and other characters are the caller's business.
     store_.save({" Warm ", "", {}});
     EXPECT_TRUE(fs::exists(presets() / " Warm .json"));
-}
-
-TEST_F(FilePresetStoreTest, DeletingAMissingPresetNamesItsId) {
-    EXPECT_EQ(deleteError(store_, {"Warm", "", {}}),
-              PresetStoreError::ioFailure("preset not found: /Warm"));
-    EXPECT_EQ(deleteError(store_, {"Warm", "Looks", {}}),
-              PresetStoreError::ioFailure("preset not found: Looks/Warm"));
-    // A folder name that is a file on disk holds no preset either.
-    write("Looks", "{}");
-    EXPECT_EQ(deleteError(store_, {"Warm", "Looks", {}}),
-              PresetStoreError::ioFailure("preset not found: Looks/Warm"));
-}
-
-TEST_F(FilePresetStoreTest, DeletingNeverRemovesAFolder) {
-    write("Looks.json/keep.json", "{}");
-    const PresetStoreError error = deleteError(store_, {"Looks", "", {}});
-    EXPECT_EQ(error.code(), PresetStoreError::Code::ioFailure);
-    EXPECT_TRUE(error.message().starts_with("could not delete preset: ")) << error.message();
-    EXPECT_TRUE(fs::exists(presets() / "Looks.json" / "keep.json"));
-}
-
-TEST_F(FilePresetStoreTest, FailedWritesReportTheirStepAndKeepTheOldFile) {
-    store_.save({"Warm", "", warm_});
-    // A file where the sub-folder should be.
-    write("Looks", "");
-    PresetStoreError error = saveError(store_, {"Warm", "Looks", warm_});
-    EXPECT_TRUE(error.message().starts_with("could not create folder: ")) << error.message();
-
-    // A value JSON cannot hold.
-    error = saveError(store_, {"Warm", "", {.exposure = std::nan("")}});
-    EXPECT_TRUE(error.message().starts_with("could not write preset: ")) << error.message();
-    // A folder standing at the file's path.
-    fs::create_directories(presets() / "Blocked.json");
-    error = saveError(store_, {"Blocked", "", warm_});
-    EXPECT_TRUE(error.message().starts_with("could not write preset: ")) << error.message();
-
-    EXPECT_EQ(store_.folders().back().presets, (std::vector<Preset>{{"Warm", "", warm_}}));
-}
-
-TEST(FilePresetStore, DefaultsToThePresetsFolderOfTheApplicationFolder) {
-    TemporaryFolder dataHome;
-    const char* previous = std::getenv("XDG_DATA_HOME");
-    const std::optional<std::string> saved =
-        previous ? std::optional<std::string>(previous) : std::nullopt;
-    ::setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
-    const FilePresetStore store(std::nullopt, {});
-    if (saved) {
-        ::setenv("XDG_DATA_HOME", saved->c_str(), 1);
-    } else {
-        ::unsetenv("XDG_DATA_HOME");
-    }
-    EXPECT_EQ(store.directory(), dataHome.path() / "Quillmere" / "Presets");
-    EXPECT_TRUE(fs::is_empty(dataHome.path()));
 }
 
 }  // namespace

@@ -65,20 +65,6 @@ TEST(HSLAdjustments, NeutralIgnoresPointsThatShiftNothing) {
     EXPECT_FALSE(neutralAfter([](HSLAdjustments& m) { m.saturation[0] = kNaN; }));
 }
 
-TEST(HSLAdjustments, PointsStartWithDefaultWindowsAndFreshIdsThatTakePartInEquality) {
-    const PointColor point(120, 0.4, 0.6);
-    EXPECT_EQ(std::tuple(point.hueRange, point.saturationRange, point.luminanceRange, point.range),
-              std::tuple(30.0, 0.5, 0.5, 50.0));
-    EXPECT_TRUE(point.isNeutral());
-
-    HSLAdjustments first;
-    first.points = {point};
-    HSLAdjustments second = first;
-    EXPECT_EQ(first, second);
-    second.points[0].id = PointColor(120, 0.4, 0.6).id;
-    EXPECT_NE(first, second);
-}
-
 TEST(HSLAdjustmentsCoding, BandListsMustBeEightFiniteNumbersAndAreClamped) {
     for (const char* key : {"hue", "saturation", "luminance"}) {
         for (const json::Json& list :
@@ -127,32 +113,6 @@ TEST(HSLAdjustmentsCoding, APointMissingAnyKeyFailsTheWholeMixer) {
         EXPECT_EQ(error.kind(), Kind::keyNotFound) << key;
         EXPECT_EQ(error.codingPath().dotted(), "points.Index 0." + key);
     }
-}
-
-TEST(HSLAdjustmentsCoding, RoundTripsEveryField) {
-    EXPECT_EQ(HSLAdjustments::decode(HSLAdjustments::neutral().encode()),
-              HSLAdjustments::neutral());
-
-    HSLAdjustments mixer({10, -20, 30, -40, 50, -60, 70, -80}, {}, {1, 1, 1, 1, 1, 1, 1, 1});
-    mixer.blackAndWhite = true;
-    PointColor point(300, 0.25, 0.75);
-    point.hueRange = 45;
-    point.saturationRange = 0.3;
-    point.luminanceRange = 0.2;
-    point.range = 70;
-    point.hueShift = -12;
-    point.saturationShift = 8;
-    point.luminanceShift = 4;
-    point.variance = -30;
-    mixer.points = {point};
-    const json::Json encoded = mixer.encode();
-    EXPECT_EQ(
-        testing::keysOf(encoded),
-        (std::vector<std::string>{"blackAndWhite", "hue", "luminance", "points", "saturation"}));
-    EXPECT_EQ(HSLAdjustments::decode(json::parse(json::dumpPretty(encoded))), mixer);
-
-    mixer.points[0].brightness = std::numeric_limits<double>::infinity();
-    EXPECT_THROW(mixer.encode(), EncodingError);
 }
 
 }  // namespace

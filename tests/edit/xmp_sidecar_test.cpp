@@ -153,16 +153,6 @@ TEST_F(XMPSidecarTest, ColourMixerKeysSetTheirBandUnclamped) {
     EXPECT_EQ(edit.hsl, expected);
 }
 
-TEST_F(XMPSidecarTest, OtherPrefixesAndForeignSettingsLeaveTheBase) {
-    EXPECT_EQ(
-        import(packet(
-            R"(xmlns:cr="http://ns.adobe.com/camera-raw-settings/1.0/" cr:Exposure2012="3" Tint="9")",
-            "<cr:Temperature>3000</cr:Temperature><Vibrance>4</Vibrance><crs:a:Tint>5</crs:a:Tint>"
-            "<crs:ConvertToGrayscale>False</crs:ConvertToGrayscale>"
-            "<crs:LuminanceSmoothing>40</crs:LuminanceSmoothing>")),
-        base_);
-}
-
 TEST_F(XMPSidecarTest, RealCameraRawRecordInElementForm) {
     fs::copy_file(fs::path(QUILLMERE_TEST_DATA_DIR) / "exiv2_IMG_1913_jxr-embedded.xmp",
                   folder_ / "IMG_1913.xmp");
@@ -180,15 +170,6 @@ TEST_F(XMPSidecarTest, RealCameraRawRecordInElementForm) {
     expected.toneCurve = ToneCurve::identity();
     expected.hsl.hue = {};
     EXPECT_EQ(*edit, expected);
-}
-
-TEST_F(XMPSidecarTest, RealSidecarsWithoutDevelopSettingsLeaveTheBase) {
-    for (const char* name : {"imagemeta_XMP.xmp", "exiftool_XMP.xmp"}) {
-        SCOPED_TRACE(name);
-        fs::copy_file(fs::path(QUILLMERE_TEST_DATA_DIR) / name, folder_ / "photo.xmp",
-                      fs::copy_options::overwrite_existing);
-        EXPECT_EQ(XMPSidecar::editParams(folder_ / "photo.dng", base_), base_);
-    }
 }
 
 TEST(XMPSidecarNumbers, WholeTextWithoutTheLocaleAndFinite) {

@@ -53,23 +53,11 @@ TEST(ImageProperties, MissingAndUnusableValuesAreLeftOut) {
     EXPECT_EQ(ImageProperties::read("/nonexistent/photo.jpg"), ImageProperties{});
 
     // A zero denominator states no exposure; a plain JPEG has its size and nothing else.
-    const std::string jpeg = fixtures::withExif(
-        encodeJpeg(fixtures::makePattern({.width = 20, .height = 10}), 0.9),
-        {.exposureTime = "1/0"});
+    const std::string jpeg =
+        fixtures::withExif(encodeJpeg(fixtures::makePattern({.width = 20, .height = 10}), 0.9),
+                           {.exposureTime = "1/0"});
     EXPECT_EQ(ImageProperties::readData(jpeg).json(),
               json::Json::parse(R"({"PixelWidth": 20, "PixelHeight": 10})"));
-}
-
-TEST(ImageProperties, ValuesFilledInByAnotherReaderKeepTheLayout) {
-    ImageProperties properties;
-    properties.model = "Sensor Body";
-    properties.isoSpeedRatings = {3200};
-    properties.fNumber = std::numeric_limits<double>::infinity();
-    properties.focalLength = std::nan("");
-    properties.exposureTime = 2.5;
-    EXPECT_EQ(properties.json(), json::Json::parse(R"({
-        "{Exif}": {"ISOSpeedRatings": [3200], "ExposureTime": 2.5},
-        "{TIFF}": {"Model": "Sensor Body"}})"));
 }
 
 }  // namespace

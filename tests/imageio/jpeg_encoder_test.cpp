@@ -26,10 +26,17 @@ TEST(JpegEncoder, QualityIsLimitedToZeroToOne) {
     EXPECT_EQ(encodeJpeg(image, std::numeric_limits<double>::quiet_NaN()), best);
     EXPECT_EQ(encodeJpeg(image, std::numeric_limits<double>::infinity()), best);
     EXPECT_EQ(encodeJpeg(image, -0.3), worst);
+    // Quality 1 is libjpeg's 100: every entry of the first quantisation table is 1.
+    const std::size_t table = best.find("\xff\xdb");
+    ASSERT_NE(table, std::string::npos);
+    for (std::size_t entry = table + 5; entry < table + 5 + 64; ++entry) {
+        EXPECT_EQ(best[entry], 1) << entry - table - 5;
+    }
 }
 
 TEST(JpegEncoder, WritesTopRowFirstWithTheGivenProfile) {
-    const fixtures::TestPattern pattern{.width = 33, .height = 17, .marker = {255, 0, 0}, .markerSize = 8};
+    const fixtures::TestPattern pattern{
+        .width = 33, .height = 17, .marker = {255, 0, 0}, .markerSize = 8};
     const std::string jpeg =
         encodeJpeg(fixtures::makePattern(pattern), 1.0, fixtures::displayP3IccProfile());
     const LinearImage decoded = decodeRasterData(jpeg);

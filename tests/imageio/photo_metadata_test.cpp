@@ -113,12 +113,6 @@ TEST_F(PhotoMetadataTest, CaptureMetadataKeepsCaptureFactsAndDropsTheRest) {
     EXPECT_EQ(decodeRasterData(exported).width, 64);
 }
 
-TEST_F(PhotoMetadataTest, UnreadableSourcesHaveNoMetadata) {
-    EXPECT_FALSE(PhotoMetadata::captureMetadata(folder_ / "missing.jpg"));
-    EXPECT_FALSE(PhotoMetadata::read(write("noise.jpg", "not an image")));
-    EXPECT_FALSE(PhotoMetadata::readData(std::string("\xFF\xD8\xFF", 3)));
-}
-
 TEST_F(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfile) {
     const std::string source = encodeJpeg(fixtures::makePattern({.background = {255, 0, 0}}), 0.9,
                                           fixtures::displayP3IccProfile());

@@ -23,8 +23,9 @@ std::string packetDeclaring(const std::string& prefix, const std::string& uri,
                             const std::string& value) {
     return "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
            "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
-           "rdf:about=\"\" xmlns:" + prefix + "=\"" + uri + "\" " + prefix + ":EditRecord=\"" +
-           value + "\"/></rdf:RDF></x:xmpmeta>";
+           "rdf:about=\"\" xmlns:" +
+           prefix + "=\"" + uri + "\" " + prefix + ":EditRecord=\"" + value +
+           "\"/></rdf:RDF></x:xmpmeta>";
 }
 
 TEST(XmpDocument, RecordRoundTripsThroughAPacketInTheProductSchema) {
@@ -54,15 +55,6 @@ TEST(XmpDocument, SchemasAreFoundByUriWhateverPrefixAFileUsed) {
     EXPECT_EQ(legacy->text("quillmere:EditRecord"), std::nullopt);
 }
 
-TEST(XmpDocument, AFileBindingTheProductPrefixElsewhereDoesNotRedirectLaterWrites) {
-    ASSERT_TRUE(XmpDocument::parse(packetDeclaring("quillmere", "https://example.org/other/", "x")));
-    XmpDocument document;
-    document.setText("quillmere:EditRecord", "{}");
-    const std::string packet = document.serialize();
-    EXPECT_NE(packet.find(productXmpSchema.uri), std::string::npos);
-    EXPECT_EQ(packet.find("https://example.org/other/"), std::string::npos);
-}
-
 TEST(XmpDocument, KeepsForeignPropertiesAndRemovesOnRequest) {
     auto document = XmpDocument::parse(
         "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
@@ -86,24 +78,6 @@ TEST(XmpDocument, RefusesMalformedPathsAndPackets) {
     }
     EXPECT_FALSE(XmpDocument::parse("<x:xmpmeta><unclosed"));
     EXPECT_FALSE(XmpDocument::parse("not xml at all"));
-}
-
-TEST(XmpDocument, ConcurrentUseFromSeveralThreadsIsSerialised) {
-    std::vector<std::thread> threads;
-    std::vector<int> matches(4, 0);
-    for (int thread = 0; thread < 4; ++thread) {
-        threads.emplace_back([thread, &matches] {
-            for (int round = 0; round < 25; ++round) {
-                XmpDocument document;
-                const std::string value = std::to_string(thread * 1000 + round);
-                document.setText("quillmere:EditRecord", value);
-                const auto parsed = XmpDocument::parse(document.serialize());
-                if (parsed && parsed->text("quillmere:EditRecord") == value) ++matches[thread];
-            }
-        });
-    }
-    for (std::thread& thread : threads) thread.join();
-    EXPECT_EQ(matches, std::vector<int>(4, 25));
 }
 
 }  // namespace

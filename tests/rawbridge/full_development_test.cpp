@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <vector>
 
 #include "rawbridge/inset_crop.h"
@@ -64,16 +63,6 @@ TEST(FullDevelopment, DevelopsWithTheCameraWhiteBalanceIntoLinearSRGBBottomRowFi
     EXPECT_EQ(turned.height, 64);
 }
 
-TEST(FullDevelopment, DevelopsFilesWithoutAColourFilterArray) {
-    const TemporaryFolder folder;
-    SyntheticDNGOptions linear = greyCard();
-    linear.linearRaw = true;
-    const auto synthetic = developOriginal(folder.dng("linear.dng", linear));
-    ASSERT_EQ(synthetic.result, 0) << synthetic.error;
-    EXPECT_EQ(synthetic.width, 64);
-    EXPECT_NEAR(synthetic.at(10, 10, 0), synthetic.at(10, 10, 1), 0.01f);
-}
-
 TEST(FullDevelopment, CropsARealFileToTheDefaultCropThatRawIdentifyReports) {
     // raw-identify -v: "Raw inset, width x height: 3456 x 2304". The file's image data was
     // stripped, so the crop is taken on an opened instance, never unpacked: LibRaw would unpack it
@@ -83,119 +72,6 @@ TEST(FullDevelopment, CropsARealFileToTheDefaultCropThatRawIdentifyReports) {
     ASSERT_TRUE(adjustToRawInsetCrop(*raw, 0.55f));
     EXPECT_EQ(raw->imgdata.sizes.width, 3456);
     EXPECT_EQ(raw->imgdata.sizes.height, 2304);
-}
-
-TEST(FullDevelopment, DamagedAndStrippedFilesFailWithTheirReason) {
-    const std::pair<const char*, const char*> cases[] = {
-        {"missing.dng", "Open RAW: Input/output error"},
-        {"exiftool_CanonRaw.cr2", "Open RAW: Unsupported file format or not RAW file"},
-        // Headers whose image data is gone, which LibRaw would develop into a flat or garbage
-        // picture (the iPhone's is a three-colour linear DNG).
-        {"exiftool_CanonRaw.crw", "The RAW file holds no image data."},
-        {"exiftool_FujiFilm.raf", "The RAW file holds no image data."},
-        {"exiftool_Nikon.nef", "The RAW file holds no image data."},
-        {"exiftool_DNG.dng", "The RAW file holds no image data."},
-        {"exiv2_IMG_1361.dng", "The RAW file holds no image data."},
-    };
-    for (const auto& [file, message] : cases) {
-        const auto developed = developOriginal(testData(file));
-        EXPECT_EQ(developed.result, -1) << file;
-        EXPECT_EQ(developed.error, message) << file;
-        EXPECT_EQ(developed.rgba, nullptr);
-    }
-}
-
-TEST(FullDevelopment, ReportsMissingInputs) {
-    const TemporaryFolder folder;
-    const std::string path = folder.dng("grey.dng", greyCard());
-    char error[1024] = {};
-    std::int32_t info[3] = {};
-    EXPECT_EQ(qx_raw_render_original(path.c_str(), info, nullptr, error, sizeof error), -1);
-    EXPECT_STREQ(error, "Missing RAW rendering input.");
-    for (bool pathMissing : {true, false}) {
-        std::uint16_t sentinel = 0;
-        std::uint16_t* rgba = &sentinel;
-        std::memset(error, 0, sizeof error);
-        EXPECT_EQ(qx_raw_render_original(pathMissing ? nullptr : path.c_str(),
-                                         pathMissing ? info : nullptr, &rgba, error, sizeof error),
-                  -1);
-        EXPECT_EQ(rgba, nullptr);
-        EXPECT_STREQ(error, "Missing RAW rendering input.");
-    }
-}
-
-class InsetCrop : public ::testing::Test {
-protected:
-    void SetUp() override {
-        SyntheticDNGOptions options;
-        options.width = 100;
-        options.height = 80;
-        options.activeArea = SensorRect{4, 2, 90, 70};
-        options.blackLevels = {500, 600, 700, 800};
-        options.blackRepeatRows = 2;
-        options.blackRepeatColumns = 2;
-        options.whiteLevel = 10000;
-        options.scene = fixtures::flatScene(0.8f, 0.4f, 0.2f);
-        raw_ = unpack(folder_.dng("inset.dng", options).c_str());
-    }
-
-    void setInset(unsigned left, unsigned top, unsigned width, unsigned height) {
-        libraw_raw_inset_crop_t& inset = raw_->imgdata.sizes.raw_inset_crop;
-        inset.cleft = static_cast<ushort>(left);
-        inset.ctop = static_cast<ushort>(top);
-        inset.cwidth = static_cast<ushort>(width);
-        inset.cheight = static_cast<ushort>(height);
-    }
-
-    TemporaryFolder folder_;
-    LibRawInstance raw_;
-};
-
-TEST_F(InsetCrop, BecomesTheVisibleAreaWithItsColoursAndBlackLevels) {
-    // Three columns and one row into the visible area (margins 4 and 2): both patterns move.
-    setInset(4 + 3, 2 + 1, 80, 60);
-    ASSERT_TRUE(adjustToRawInsetCrop(*raw_, 0.55f));
-    for (const libraw_image_sizes_t* sizes : {&raw_->imgdata.sizes, &raw_->imgdata.rawdata.sizes}) {
-        EXPECT_EQ(sizes->left_margin, 7);
-        EXPECT_EQ(sizes->top_margin, 3);
-        EXPECT_EQ(sizes->width, 80);
-        EXPECT_EQ(sizes->height, 60);
-    }
-    // Development restores LibRaw's second copies, so they must have moved too.
-    EXPECT_EQ(raw_->imgdata.idata.filters, raw_->imgdata.rawdata.iparams.filters);
-    EXPECT_TRUE(std::equal(raw_->imgdata.color.cblack, raw_->imgdata.color.cblack + 10,
-                           raw_->imgdata.rawdata.color.cblack));
-
-    // Read through the bridge, every channel shows the scene's colour exactly: the colour filter
-    // and the black levels were moved with the origin.
-    const QXRAWMetadata metadata = metadataFor(*raw_);
-    std::vector<float> plane(static_cast<std::size_t>(metadata.packed_width) *
-                             metadata.packed_height * 4);
-    readPackedPlane(*raw_, metadata, plane.data());
-    const float truth[4] = {0.8f, 0.4f, 0.2f, 0.4f};
-    for (std::size_t i = 0; i < plane.size(); ++i) {
-        ASSERT_NEAR(plane[i], truth[i % 4], 2e-4f) << "value " << i;
-    }
-}
-
-TEST_F(InsetCrop, IsLeftAloneWhenUnknownOutsideTheSensorOrTooSmall) {
-    const auto unchanged = [&](const char* what) {
-        EXPECT_FALSE(adjustToRawInsetCrop(*raw_, 0.55f)) << what;
-        EXPECT_EQ(raw_->imgdata.sizes.left_margin, 4) << what;
-        EXPECT_EQ(raw_->imgdata.sizes.width, 90) << what;
-    };
-    setInset(0xffff, 3, 80, 60);
-    unchanged("unknown left edge");
-    setInset(7, 0xffff, 80, 60);
-    unchanged("unknown top edge");
-    setInset(30, 3, 80, 60);
-    unchanged("beyond the raw buffer");
-    setInset(7, 3, 48, 60);
-    unchanged("narrower than 55 % of the visible width");
-    setInset(7, 3, 80, 37);
-    unchanged("lower than 55 % of the visible height");
-    setInset(7, 3, 50, 39);
-    EXPECT_TRUE(adjustToRawInsetCrop(*raw_, 0.55f));
 }
 
 }  // namespace

@@ -1,146 +1,173 @@
 #include <gtest/gtest.h>
+#include <tbb/global_control.h>
 
 #include <array>
 #include <cmath>
-#include <fstream>
 #include <mutex>
 
-#include "core/common/file_io.h"
-#include "core/imageio/image_properties.h"
-#include "core/imageio/jpeg_decoder.h"
-#include "core/render/export/embedded_metadata.h"
+#include "core/render/develop/white_balance.h"
 #include "core/render/engine/gpu_render_engine.h"
 #include "core/render/engine/raw_loader_photo_loader.h"
-#include "core/render/develop/white_balance.h"
 #include "tests/fixtures/temporary_folder.h"
+#include "tests/fixtures/develop_fixtures.h"
 #include "tests/fixtures/synthetic_dng.h"
+#include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere {
 namespace {
 
 namespace fs = std::filesystem;
 using Rgb = std::array<double, 3>;
+using TexturePointer = RenderEngine::TexturePointer;
 
 const fs::path kChart = fs::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng";
 
 // The neutral row of the colour checker, white to black, as fractions of the width, and its
-// height as a fraction of the height from the top.
+// height as a fraction of the height from the top; the red patch.
 constexpr std::array<double, 6> kGreyColumns{0.406, 0.468, 0.532, 0.596, 0.659, 0.723};
 constexpr double kGreyRow = 0.805;
-// The checker's red patch.
-constexpr double kRedColumn = 0.532;
-constexpr double kRedRow = 0.71;
+constexpr double kRedColumn = 0.532, kRedRow = 0.71;
 
-// The mean colour of the square patch of half-size `half` (a fraction of the width) around the
-// point (x from the left, y from the top) of an RGBA image whose row 0 is its bottom row.
-Rgb patchMean(const float* rgba, int width, int height, double x, double y, double half = 0.01) {
-    const int radius = static_cast<int>(half * width);
-    const int cx = static_cast<int>(x * width);
-    const int cy = height - 1 - static_cast<int>(y * height);
-    Rgb sum{};
+// Mean and standard deviation of each channel over the square of half-size 1 % of the width
+// around (x from the left, y from the top) of a texture whose row 0 is its bottom row.
+std::pair<Rgb, Rgb> patchStatistics(const Texture& texture, double x, double y) {
+    const int radius = static_cast<int>(0.01 * texture.width());
+    const int cx = static_cast<int>(x * texture.width());
+    const int cy = texture.height() - 1 - static_cast<int>(y * texture.height());
+    Rgb sum{}, squares{};
     int count = 0;
     for (int row = cy - radius; row <= cy + radius; ++row) {
         for (int column = cx - radius; column <= cx + radius; ++column) {
-            const float* pixel = rgba + (static_cast<std::size_t>(row) * width + column) * 4;
-            for (int channel = 0; channel < 3; ++channel) sum[channel] += pixel[channel];
+            const msl::float4 texel = texture.read(column, row);
+            for (int c = 0; c < 3; ++c) {
+                sum[c] += texel[c];
+                squares[c] += texel[c] * texel[c];
+            }
             ++count;
         }
     }
-    for (double& channel : sum) channel /= count;
-    return sum;
+    Rgb mean, deviation;
+    for (int c = 0; c < 3; ++c) {
+        mean[c] = sum[c] / count;
+        deviation[c] = std::sqrt(std::max(squares[c] / count - mean[c] * mean[c], 0.0));
+    }
+    return {mean, deviation};
 }
 
-double encodeSRGB(double linear) {
-    return linear <= 0.0031308 ? 12.92 * linear : 1.055 * std::pow(linear, 1 / 2.4) - 0.055;
-}
-
-// A white-balance pick: the temperature and tint whose gains make `linear` grey, found on a
-// grid of 25 K and 0.5 tint steps.
+// A white-balance pick: the temperature and tint whose gains make `linear` grey, on a grid of
+// 25 K and 0.5 tint steps.
 std::pair<double, double> pickWhiteBalance(const Rgb& linear, const OpenedPhoto& photo) {
     double best = INFINITY;
-    std::pair<double, double> pick{photo.asShotTemperature, photo.asShotTint};
+    std::pair<double, double> pick;
     for (double temperature = 2000; temperature <= 15000; temperature += 25) {
         for (double tint = -150; tint <= 150; tint += 0.5) {
             const auto gains =
                 whiteBalanceGains(temperature, tint, photo.asShotTemperature, photo.asShotTint);
-            const double red = gains[0] * linear[0] / (gains[1] * linear[1]);
-            const double blue = gains[2] * linear[2] / (gains[1] * linear[1]);
-            const double error = std::pow(std::log(red), 2) + std::pow(std::log(blue), 2);
-            if (error < best) {
-                best = error;
-                pick = {temperature, tint};
-            }
+            const double error =
+                std::pow(std::log(gains[0] * linear[0] / (gains[1] * linear[1])), 2) +
+                std::pow(std::log(gains[2] * linear[2] / (gains[1] * linear[1])), 2);
+            if (error < best) best = error, pick = {temperature, tint};
         }
     }
     return pick;
 }
 
-EditParams developEdit() {
-    std::ifstream stream(fs::path(QUILLMERE_TEST_DATA_DIR) / "develop_edit.json");
-    return EditParams::decode(json::Json::parse(stream));
+TexturePointer preview(GPURenderEngine& engine, const PhotoID& photo, const EditParams& edit) {
+    return futureOf<TexturePointer>(
+               [&](auto done) { engine.preview(photo, edit, PreviewResolution::fit, {}, done); })
+        .get();
 }
 
-TEST(EndToEndDevelopTest, TheColourChartDevelopsIntoAnUprightJPEGWithNeutralGreys) {
+// The real colour chart developed along the Natural path: after a white-balance pick on the
+// middle grey patch every grey patch is neutral and the row grows darker from white to black (so
+// the chart is upright, the camera matrix applied the right way round), the red patch is red,
+// and the Natural noise reduction at 100 lowers the noise of the flat grey patches by at least
+// half.
+TEST(EndToEndDevelopTest, TheColourChartDevelopsNeutralAndTheNoiseFilterHalvesItsNoise) {
     GPURenderEngine engine(std::make_shared<Device>());
     const OpenedPhoto opened =
         futureOf<OpenedPhoto>([&](auto done) { engine.open(kChart, {}, done); }).get();
-
     // The pick is made on the decoded linear image, as the picker samples it.
     RAWLoaderPhotoLoader picker(std::make_shared<Device>());
     picker.open(kChart);
     const auto decoded = picker.texture(opened.id, false, PreviewResolution::fit,
                                         DenoiseMethod::natural, false, [] { return false; }, {});
-    std::vector<float> linear(static_cast<std::size_t>(decoded->width()) * decoded->height() * 4);
-    for (int row = 0; row < decoded->height(); ++row) {
-        decoded->readRow(0, row,
-                         std::span(reinterpret_cast<msl::float4*>(linear.data()) +
-                                       static_cast<std::size_t>(row) * decoded->width(),
-                                   static_cast<std::size_t>(decoded->width())));
-    }
-    const Rgb middleGrey =
-        patchMean(linear.data(), decoded->width(), decoded->height(), kGreyColumns[2], kGreyRow);
-    EditParams edit = developEdit();
-    std::tie(edit.temperature, edit.tint) = pickWhiteBalance(middleGrey, opened);
+    EditParams edit;
+    std::tie(edit.temperature, edit.tint) =
+        pickWhiteBalance(patchStatistics(*decoded, kGreyColumns[2], kGreyRow).first, opened);
 
-    const std::string jpeg = futureOf<std::string>([&](auto done) {
-                                 engine.exportPhoto(opened.id, edit,
-                                                    {.format = ExportFormat::jpeg,
-                                                     .quality = 0.95,
-                                                     .maxLongEdge = std::nullopt,
-                                                     .includeSoftware = true,
-                                                     .includeEditParameters = true},
-                                                    {}, done);
-                             }).get();
-
-    const ImageProperties properties = ImageProperties::readData(jpeg);
-    EXPECT_EQ(properties.orientation, 1);
-    const LinearImage image = decodeJpeg(jpeg, 1);
-    ASSERT_EQ(image.width, opened.pixelWidth);
-    ASSERT_EQ(image.height, opened.pixelHeight);
-
-    testing::TemporaryFolder folder;
-    const fs::path written = folder.path() / "chart.jpg";
-    file_io::writeFileAtomically(written, jpeg);
-    const std::optional<EmbeddedEditRecord> record = EmbeddedMetadata::read(written);
-    ASSERT_TRUE(record);
-    EXPECT_TRUE(record->editsAppliedToPixels);
-    EXPECT_EQ(record->parameters, edit);
-
-    // Greys within 6 levels of 255 of neutral, getting darker from white to black, so the chart
-    // is also the right way up and round.
+    const TexturePointer developed = preview(engine, opened.id, edit);
+    ASSERT_EQ(developed->width(), decoded->width());
     double previousLevel = 2;
     for (const double column : kGreyColumns) {
-        Rgb grey = patchMean(image.rgba.data(), image.width, image.height, column, kGreyRow);
-        for (double& channel : grey) channel = encodeSRGB(channel);
+        const Rgb grey = patchStatistics(*developed, column, kGreyRow).first;
         SCOPED_TRACE(column);
         EXPECT_NEAR(grey[0], grey[1], 6.0 / 255);
         EXPECT_NEAR(grey[2], grey[1], 6.0 / 255);
         EXPECT_LT(grey[1], previousLevel - 0.03);
         previousLevel = grey[1];
     }
-    const Rgb red = patchMean(image.rgba.data(), image.width, image.height, kRedColumn, kRedRow);
-    EXPECT_GT(red[0], 3 * red[1]);
-    EXPECT_GT(red[0], 3 * red[2]);
+    const Rgb red = patchStatistics(*developed, kRedColumn, kRedRow).first;
+    EXPECT_GT(red[0], 2 * red[1]);
+    EXPECT_GT(red[0], 2 * red[2]);
+
+    edit.denoise = 100;
+    const TexturePointer denoised = preview(engine, opened.id, edit);
+    for (const double column : {kGreyColumns[2], kGreyColumns[3], kGreyColumns[4]}) {
+        const double before = patchStatistics(*developed, column, kGreyRow).second[1];
+        const double after = patchStatistics(*denoised, column, kGreyRow).second[1];
+        EXPECT_LT(after, before / 2) << column;
+    }
+}
+
+// Every parallel pass gives the same bytes on one thread as on many: the develop, recovery,
+// sharpening, spot healing, the sensor noise reduction, the Detail denoiser's tiles, the chroma
+// kernel of the RAW texture, and the Lanczos scaling and 8-bit conversion of an export.
+TEST(EndToEndDevelopTest, OneThreadAndManyGiveTheSameBytes) {
+    testing::TemporaryFolder folder;
+    const PhotoID photo{folder.path() / "scene.dng"};
+    fixtures::SyntheticDNGOptions options;
+    options.width = 300;
+    options.height = 200;
+    options.scene = fixtures::gradientScene(300, 200);
+    options.shotNoise = 2e-4;
+    options.readNoiseVariance = 1e-5;
+    fixtures::writeSyntheticDNG(photo.url, options);
+    EditParams everything = testing::editFromJSON(R"({
+        "exposure": 0.3, "contrast": 25, "highlights": -60, "shadows": 40, "whites": 10,
+        "blacks": -10, "temperature": 4800, "tint": 8, "vibrance": 20, "saturation": -10,
+        "denoise": 60, "sharpening": {"amount": 80, "radius": 1.5, "detail": 50, "masking": 20},
+        "toneCurve": {"rgb": [[0, 0], [64, 50], [192, 205], [255, 255]]},
+        "hsl": {"hue": [20, 0, 0, 0, 0, -30, 0, 0], "luminance": [0, 0, 0, 30, 0, 0, 0, 0],
+                "points": [{"hue": 30, "saturation": 0.5, "brightness": 0.6, "hueShift": 40}]},
+        "spotRepairs": [{"id": "6F1C2B0A-4D7E-4C55-9A3B-2E8F10D4C7A1", "x": 0.5, "y": 0.5,
+                         "radius": 0.04, "path": [{"x": 0.55, "y": 0.52}]}]})");
+    EditParams detail = everything;
+    detail.denoiseMethod = DenoiseMethod::matchFilter;
+    EditParams rawTexture;
+    rawTexture.sharpening.preserveRAWTexture = true;
+    const ExportOptions scaled{.format = ExportFormat::jpeg,
+                               .quality = 0.9,
+                               .maxLongEdge = 170,
+                               .includeSoftware = false,
+                               .includeEditParameters = false};
+
+    const auto run = [&](std::size_t threads) {
+        const tbb::global_control limit(tbb::global_control::max_allowed_parallelism, threads);
+        GPURenderEngine engine(std::make_shared<Device>());
+        futureOf<OpenedPhoto>([&](auto done) { engine.open(photo.url, {}, done); }).get();
+        std::vector<std::vector<std::byte>> results;
+        for (const EditParams& edit : {everything, detail, rawTexture}) {
+            results.push_back(testing::readBytes(*preview(engine, photo, edit)));
+        }
+        const std::string jpeg = futureOf<std::string>([&](auto done) {
+                                     engine.exportPhoto(photo, everything, scaled, {}, done);
+                                 }).get();
+        results.emplace_back(reinterpret_cast<const std::byte*>(jpeg.data()),
+                             reinterpret_cast<const std::byte*>(jpeg.data() + jpeg.size()));
+        return results;
+    };
+    EXPECT_EQ(run(1), run(8));
 }
 
 // The program's loader, noting the last texture it handed out.
@@ -178,19 +205,16 @@ TEST(EndToEndDevelopTest, ExportingAnotherPhotoDropsThePreviewedPhotosDecodes) {
     auto collaborators = GPURenderEngine::standardCollaborators(nullptr);
     collaborators.loader = loader;
     GPURenderEngine engine(std::make_shared<Device>(), std::move(collaborators));
-    const auto preview = [&](const PhotoID& photo) {
-        futureOf<RenderEngine::TexturePointer>([&](auto done) {
-            engine.preview(photo, EditParams{}, {}, done);
-        }).get();
+    const auto previewed = [&](const PhotoID& photo) {
+        preview(engine, photo, EditParams{});
         return loader->lastTexture();
     };
-
-    const auto decoded = preview(a);
-    EXPECT_EQ(preview(a), decoded);  // a slider change decodes nothing
+    const auto decoded = previewed(a);
+    EXPECT_EQ(previewed(a), decoded);  // a slider change decodes nothing
     futureOf<std::string>([&](auto done) {
         engine.exportJPEG(b, EditParams{}, 0.8, {}, done);
     }).get();
-    EXPECT_NE(preview(a), decoded);
+    EXPECT_NE(previewed(a), decoded);
 }
 
 }  // namespace

@@ -193,26 +193,6 @@ TEST_F(GPURenderEngineTest, RequestsRunOneAtATimeInTheOrderTheyWereMade) {
     EXPECT_FALSE(overlapped);
 }
 
-TEST_F(GPURenderEngineTest, ASynchronousPreviewWaitsForTheQueuedRenderToFinish) {
-    auto engine = makeEngine();
-    JobGate gate("texture " + kPhoto.url.native());
-    loader->onCall = std::ref(gate);
-    auto queued = preview(*engine, EditParams{});
-    gate.waitForArrival();
-
-    std::thread syncCaller([&] {
-        EXPECT_THROW(engine->previewSync(PhotoID{"/photos/sync.dng"}, EditParams{},
-                                         PreviewResolution::fit, [] { return false; }),
-                     KernelError);
-    });
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    EXPECT_EQ(loader->recordedOpens().size(), 1u);  // held off by the engine lock
-    gate.release();
-    syncCaller.join();
-    EXPECT_THROW(queued.get(), KernelError);
-    EXPECT_EQ(loader->recordedOpens().back(), "/photos/sync.dng");
-}
-
 TEST_F(GPURenderEngineTest, AToneKernelThatFailsToBuildFailsEveryPreviewWithoutAnotherAttempt) {
     auto engine = makeEngine();
     for (int attempt = 0; attempt < 3; ++attempt) {
@@ -317,28 +297,6 @@ TEST_F(GPURenderEngineTest, WithoutADeviceOpeningWorksAndRenderingIsRefusedBefor
                                 EditParams{}, dngOptions(), {}, done);
         }).get();
     EXPECT_EQ(dng.substr(0, 4), std::string("II*\0", 4));
-}
-
-TEST_F(GPURenderEngineTest, ARequestKeepsTheArgumentsItWasMadeWith) {
-    auto engine = makeEngine();
-    JobGate gate("open /photos/first.dng");
-    loader->onCall = std::ref(gate);
-    auto first = open(*engine, "/photos/first.dng");
-    gate.waitForArrival();
-
-    PhotoID photo{"/photos/b.dng"};
-    EditParams edit;
-    edit.denoise = 50;
-    auto previewed = futureOf<Texture>([&](auto done) { engine->preview(photo, edit, {}, done); });
-    photo.url = "/photos/changed.dng";
-    edit.denoise = 0;
-    gate.release();
-    first.get();
-    EXPECT_THROW(previewed.get(), KernelError);
-    const auto calls = loader->recordedTextureCalls();
-    ASSERT_EQ(calls.size(), 2u);
-    EXPECT_EQ(calls[1].photo.url, "/photos/b.dng");
-    EXPECT_TRUE(calls[1].denoised);
 }
 
 TEST_F(GPURenderEngineTest, DestroyingTheEngineEndsEveryOutstandingRequestWithCancellation) {

@@ -42,36 +42,6 @@ class PreviewRenderJobTest : public ::testing::Test {
     const PhotoID photo{"/photos/wide.dng"};
 };
 
-TEST_F(PreviewRenderJobTest, OutputIsANewDisplayEncodedTextureOfTheSourceSize) {
-    const TexturePointer fit = render(neutral());
-    ASSERT_TRUE(fit);
-    EXPECT_EQ(fit->width(), 2048);
-    EXPECT_EQ(fit->height(), 1365);
-    EXPECT_EQ(fit->pixelFormat(), PixelFormat::rgba16Float);
-    EXPECT_EQ(fit->usage(), TextureUsage::shaderRead | TextureUsage::shaderWrite);
-    EXPECT_EQ(fit->storageMode(), StorageMode::shared);
-
-    // Linear 0.18 grey comes out as a neutral display-encoded mid grey.
-    const msl::float4 centre = fit->read(1024, 682);
-    EXPECT_NEAR(centre.x, centre.y, 0.01);
-    EXPECT_NEAR(centre.z, centre.y, 0.01);
-    EXPECT_GT(centre.y, 0.35);
-    EXPECT_LT(centre.y, 0.6);
-
-    // Never the loader's texture, never one handed out before.
-    const TexturePointer again = render(neutral());
-    EXPECT_NE(again, fit);
-    for (const auto& call : loader->recordedTextureCalls()) {
-        EXPECT_NE(loader->texture(photo, call.denoised, call.resolution, call.method,
-                                  call.preserveRAWTexture, [] { return false; }, {}),
-                  again);
-    }
-
-    const TexturePointer full = render(neutral(), PreviewResolution::full);
-    EXPECT_EQ(full->width(), 3000);
-    EXPECT_EQ(full->height(), 2000);
-}
-
 TEST_F(PreviewRenderJobTest, AnOutputNobodyHoldsIsRenderedIntoAgainButNoFullSizeOneIsKept) {
     TexturePointer first = render(neutral());
     const Texture* const address = first.get();
@@ -88,23 +58,6 @@ TEST_F(PreviewRenderJobTest, AnOutputNobodyHoldsIsRenderedIntoAgainButNoFullSize
 
     const std::weak_ptr<Texture> full = render(neutral(), PreviewResolution::full);
     EXPECT_TRUE(full.expired());
-}
-
-TEST_F(PreviewRenderJobTest, DenoiseBlendsTowardsTheCleanTexture) {
-    // The denoised variant is brighter, so the blend shows how much of it the tone pass used.
-    loader->scene = [](bool denoised, double, double) {
-        const float value = denoised ? 0.5f : 0.1f;
-        return msl::float4{value, value, value, 1};
-    };
-    EditParams edit = neutral();
-    const float none = render(edit)->read(10, 10).y;
-    edit.denoise = 100;
-    const float all = render(edit)->read(10, 10).y;
-    edit.denoise = 50;
-    const float half = render(edit)->read(10, 10).y;
-    EXPECT_GT(all, none + 0.2);
-    EXPECT_GT(half, none + 0.05);
-    EXPECT_LT(half, all - 0.05);
 }
 
 TEST_F(PreviewRenderJobTest, SpotRepairsHealTheDevelopedImage) {
@@ -128,6 +81,28 @@ TEST_F(PreviewRenderJobTest, SpotRepairsHealTheDevelopedImage) {
     // Full size heals the same place.
     const TexturePointer healedFull = render(edit, PreviewResolution::full);
     EXPECT_NEAR(healedFull->read(1000, 1500).y, field, 0.02);
+}
+
+TEST_F(PreviewRenderJobTest, SharpeningScalesItsRadiusWithTheRendersShareOfThePhoto) {
+    // The fit render of the 3000 px wide photo is 2048 px wide: its radius 3 sharpens as radius
+    // 3 × 2048 / 3000 does on a photo of the render's own size. A soft wave of 10 render pixels,
+    // whose sharpening depends on the radius (a hard edge's is bounded alike at any radius).
+    const auto wave = [](bool, double u, double) {
+        const float v = 0.2f + 0.05f * static_cast<float>(std::sin(u * 2048 / 10 * 2 * M_PI));
+        return msl::float4{v, v, v, 1};
+    };
+    loader->scene = wave;
+    EditParams edit = neutral();
+    edit.sharpening = {.amount = 150, .radius = 3, .detail = 50, .masking = 0};
+    const TexturePointer wide = render(edit);
+    loader = std::make_shared<SpyPhotoLoader>(2048, 1365);
+    loader->scene = wave;
+    makeEngine(std::make_shared<Device>());
+    edit.sharpening.radius = 3.0 * 2048 / 3000;
+    const TexturePointer fitting = render(edit);
+    for (int x = 100; x < 120; ++x) {
+        EXPECT_NEAR(wide->read(x, 600).y, fitting->read(x, 600).y, 1e-3f) << x;
+    }
 }
 
 TEST_F(PreviewRenderJobTest, AnOutputTooLargeForTheDeviceIsReportedWithThePhotosSize) {

@@ -14,7 +14,7 @@ namespace {
 
 // Implements only what an engine must: open, the plain preview and exportJPEG.
 class MinimalEngine : public RenderEngine {
-public:
+  public:
     using RenderEngine::preview;
 
     void open(const std::filesystem::path& url, std::stop_token stopToken,
@@ -103,29 +103,6 @@ TEST(RenderEngineTest, DefaultPhotoExportIsAPlainJPEGOnly) {
         }
     }
     EXPECT_EQ(engine.jpegQualities.size(), 1u);
-}
-
-TEST(RenderEngineTest, FutureCarriesTheErrorOfTheCompletion) {
-    MinimalEngine engine;
-    std::stop_source stop;
-    stop.request_stop();
-    auto cancelled = futureOf<OpenedPhoto>(
-        [&](auto done) { engine.open("/photos/a.dng", stop.get_token(), done); });
-    EXPECT_THROW(cancelled.get(), CancellationError);
-
-    auto opened = futureOf<OpenedPhoto>([&](auto done) { engine.open("/photos/a.arw", {}, done); });
-    const OpenedPhoto photo = opened.get();
-    EXPECT_EQ(photo.id, PhotoID{"/photos/a.arw"});
-    EXPECT_TRUE(photo.supportsDetailDenoise);
-}
-
-TEST(RenderResultTest, ValueRethrowsTheError) {
-    RenderResult<int> failed(std::make_exception_ptr(CancellationError()));
-    EXPECT_FALSE(failed.hasValue());
-    EXPECT_THROW(failed.value(), CancellationError);
-    RenderResult<int> succeeded(7);
-    EXPECT_EQ(succeeded.error(), nullptr);
-    EXPECT_EQ(succeeded.value(), 7);
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
 #include "core/render/export/dng_converter.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
 
 #include <fstream>
-#include <sstream>
 
 #include "core/common/file_io.h"
 #include "core/render/export/dng_export_error.h"
@@ -70,49 +68,11 @@ TEST_F(DNGConverterTest, RunsTheConverterAndReturnsTheDNGItWrote) {
     EXPECT_EQ(dng, "converted dng");
     const std::vector<std::string> arguments = recordedArguments();
     ASSERT_EQ(arguments.size(), 5u);
-    EXPECT_EQ(arguments[0], "-c");
-    EXPECT_EQ(arguments[1], "-p0");
-    EXPECT_EQ(arguments[2], "-d");
+    EXPECT_EQ(arguments, (std::vector<std::string>{"-c", "-p0", "-d", arguments[3], source_}));
     EXPECT_EQ(fs::path(arguments[3]).parent_path(), fs::temp_directory_path());
     EXPECT_EQ(fs::path(arguments[3]).filename().string().rfind("Quillmere-DNG-", 0), 0u);
-    EXPECT_EQ(arguments[4], source_.string());
     EXPECT_FALSE(fs::exists(arguments[3])) << "the temporary folder was left behind";
     EXPECT_EQ(printed.find("converter"), std::string::npos) << printed;
-}
-
-TEST_F(DNGConverterTest, FailedConversionsRemoveTheirTemporaryFolder) {
-    const fs::path failing = fakeConverter("failing", "printf x > \"$4/partial.dng\"", 3);
-    EXPECT_EQ(failureCode({.allowed = true, .executableCandidates = {failing}}),
-              DNGExportError::Code::conversionFailed);
-    ASSERT_EQ(recordedArguments().size(), 5u);
-    EXPECT_FALSE(fs::exists(recordedArguments()[3]));
-
-    const fs::path silent = fakeConverter("silent", "printf x > \"$4/photo.tif\"");
-    EXPECT_EQ(failureCode({.allowed = true, .executableCandidates = {silent}}),
-              DNGExportError::Code::conversionFailed);
-    EXPECT_FALSE(fs::exists(recordedArguments()[3]));
-
-    const fs::path killed = fakeConverter("killed", "kill -9 $$");
-    EXPECT_EQ(failureCode({.allowed = true, .executableCandidates = {killed}}),
-              DNGExportError::Code::conversionFailed);
-}
-
-TEST_F(DNGConverterTest, TakesTheFirstCandidateThatIsAnExecutableFile) {
-    const fs::path notExecutable = folder_ / "not-executable";
-    file_io::writeFileAtomically(notExecutable, "#!/bin/sh\nexit 1\n");
-    fs::create_directory(folder_ / "a-folder");
-    const fs::path converter = fakeConverter("converter", "printf second > \"$4/out.dng\"");
-
-    const std::string dng =
-        convertToDNG(source_, {.allowed = true,
-                               .executableCandidates = {folder_ / "missing", notExecutable,
-                                                        folder_ / "a-folder", converter}});
-    EXPECT_EQ(dng, "second");
-}
-
-TEST_F(DNGConverterTest, WithoutAConverterTheUserIsAskedToInstallIt) {
-    EXPECT_EQ(failureCode({.allowed = true, .executableCandidates = {folder_ / "missing"}}),
-              DNGExportError::Code::converterRequired);
 }
 
 TEST_F(DNGConverterTest, OnLinuxEveryEditionRefusesOtherRAWFilesAsTheStoreEditionDoes) {

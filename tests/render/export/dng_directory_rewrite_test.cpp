@@ -44,7 +44,7 @@ void expectInvalid(std::string bytes) {
 }
 
 class DNGDirectoryRewriteTest : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     bool bigEndian() const { return GetParam(); }
 };
 
@@ -91,21 +91,6 @@ TEST_P(DNGDirectoryRewriteTest, NewDirectoryHoldsTheKeptEntriesAndTheNewValuesIn
     EXPECT_EQ(reader.nextDirectory(directory), sample.secondDirectory);
 }
 
-TEST_P(DNGDirectoryRewriteTest, PacketBuilderReceivesTheOldPacket) {
-    std::optional<std::string> received;
-    const auto recordOldPacket = [&received](std::optional<std::string_view> old) {
-        if (old) received = std::string(*old);
-        return std::string();
-    };
-    rewriteDNGDirectory(makeSampleDNG(bigEndian(), "<camera xmp/>").bytes, recordOldPacket, false);
-    EXPECT_EQ(received, "<camera xmp/>");
-
-    // A packet of four bytes or fewer is stored inline in its entry.
-    received.reset();
-    rewriteDNGDirectory(makeSampleDNG(bigEndian(), "tiny").bytes, recordOldPacket, false);
-    EXPECT_EQ(received, "tiny");
-}
-
 TEST_P(DNGDirectoryRewriteTest, LaterXMPEntryReplacesAnEarlierOne) {
     ClassicTIFFBuilder builder(bigEndian());
     const std::uint32_t first = builder.append("first packet");
@@ -128,27 +113,6 @@ TEST_P(DNGDirectoryRewriteTest, LaterXMPEntryReplacesAnEarlierOne) {
     const ClassicTIFFReader reader(output);
     EXPECT_EQ(tagsOf(reader.entries(reader.firstDirectory())),
               (std::vector<std::uint16_t>{700, 50706}));
-}
-
-TEST_P(DNGDirectoryRewriteTest, SwitchesLeaveOutSoftwareAndAnEmptyPacket) {
-    const SampleDNG sample = makeSampleDNG(bigEndian());
-    const std::string output = rewriteDNGDirectory(sample.bytes, fixedPacket(""), false);
-    const ClassicTIFFReader reader(output);
-    EXPECT_EQ(tagsOf(reader.entries(reader.firstDirectory())),
-              (std::vector<std::uint16_t>{254, 256, 273, 50706}));
-    // Nothing but padding and the directory was appended.
-    EXPECT_EQ(output.size(), sample.bytes.size() + sample.bytes.size() % 2 + 2 + 4 * 12 + 4);
-}
-
-TEST_P(DNGDirectoryRewriteTest, ShortPacketIsStoredInline) {
-    const SampleDNG sample = makeSampleDNG(bigEndian());
-    const std::string output = rewriteDNGDirectory(sample.bytes, fixedPacket("abc"), false);
-    const ClassicTIFFReader reader(output);
-    const std::vector<TIFFEntry> entries = reader.entries(reader.firstDirectory());
-    const TIFFEntry& xmp = entryWithTag(entries, 700);
-    EXPECT_EQ(xmp.count, 3u);
-    EXPECT_EQ(xmp.value, std::string("abc\0", 4));
-    EXPECT_EQ(output.size(), sample.bytes.size() + sample.bytes.size() % 2 + 2 + 5 * 12 + 4);
 }
 
 TEST_P(DNGDirectoryRewriteTest, EveryTruncationIsInvalid) {

@@ -70,7 +70,7 @@ bool hasTag(const Exported& exported, std::uint16_t tag) {
 }
 
 class DNGExporterTest : public ::testing::TestWithParam<bool> {
-protected:
+  protected:
     bool bigEndian() const { return GetParam(); }
     fs::path write(const std::string& name, const std::string& bytes) {
         const fs::path path = folder_.path() / name;
@@ -128,40 +128,6 @@ TEST_P(DNGExporterTest, SwitchesRemoveWhatTheSourceHad) {
     EXPECT_EQ(withoutRecord.xmp->text("xmp:Rating"), "3");
 }
 
-TEST_P(DNGExporterTest, NothingToSayWritesNoPacket) {
-    const std::string source = makeSampleDNG(bigEndian(), std::nullopt).bytes;
-    const Exported exported =
-        inspect(DNGExporter::embed(source, someEdit(), dngOptions(false, false)));
-    EXPECT_FALSE(hasTag(exported, 700));
-    EXPECT_FALSE(hasTag(exported, 305));
-}
-
-TEST_P(DNGExporterTest, PacketThatDoesNotParseIsReplaced) {
-    const std::string source = makeSampleDNG(bigEndian(), "<x:xmpmeta broken").bytes;
-    const fs::path exported =
-        write("export.dng", DNGExporter::embed(source, someEdit(), dngOptions(true, true)));
-    const std::optional<EmbeddedEditRecord> record = EmbeddedMetadata::read(exported);
-    ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(record->parameters, someEdit());
-}
-
-TEST_P(DNGExporterTest, EditJSONCannotHoldFailsOnlyWhenTheRecordIsWritten) {
-    const std::string source = makeSampleDNG(bigEndian()).bytes;
-    EditParams edit = someEdit();
-    edit.contrast = std::numeric_limits<double>::quiet_NaN();
-    EXPECT_THROW(DNGExporter::embed(source, edit, dngOptions(true, true)), EncodingError);
-    EXPECT_NO_THROW(DNGExporter::embed(source, edit, dngOptions(true, false)));
-}
-
-TEST_P(DNGExporterTest, UpperCaseDNGSourceIsRewrittenDirectly) {
-    const std::string source = makeSampleDNG(bigEndian()).bytes;
-    const fs::path path = write("IMG_0001.DNG", source);
-    const std::string output = DNGExporter::data(path, someEdit(), dngOptions(true, true),
-                                                 {.allowed = false, .executableCandidates = {}});
-    EXPECT_EQ(output, DNGExporter::embed(source, someEdit(), dngOptions(true, true)));
-    EXPECT_EQ(output.substr(8, source.size() - 8), source.substr(8));
-}
-
 TEST(DNGExporterSourceTest, RasterSourcesAreRefused) {
     for (const char* name :
          {"/photos/a.jpg", "/photos/b.JPEG", "/photos/c.heic", "/photos/d.HEIF"}) {
@@ -172,11 +138,6 @@ TEST(DNGExporterSourceTest, RasterSourcesAreRefused) {
             EXPECT_EQ(error.code(), DNGExportError::Code::rasterNotSupported) << name;
         }
     }
-}
-
-TEST(DNGExporterSourceTest, MissingDNGSourceIsTheSystemsError) {
-    EXPECT_THROW(DNGExporter::data("/nonexistent/photo.dng", EditParams(), dngOptions(true, true)),
-                 fs::filesystem_error);
 }
 
 TEST(DNGExporterSourceTest, FileBeyondThirtyTwoBitOffsetsIsRefusedUnread) {

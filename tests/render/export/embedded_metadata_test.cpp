@@ -27,7 +27,7 @@ std::string recordText(double exposure, bool appliedToPixels = false) {
 }
 
 class EmbeddedMetadataTest : public ::testing::Test {
-protected:
+  protected:
     // A DNG whose XMP holds `properties` (path, text).
     fs::path dngWith(const std::vector<std::pair<std::string, std::string>>& properties) {
         XmpDocument xmp;
@@ -39,11 +39,6 @@ protected:
 
     testing::TemporaryFolder folder_;
 };
-
-TEST(EmbeddedMetadataSchemaTest, NamespaceIsAnHTTPSURIOfVersionOne) {
-    EXPECT_TRUE(EmbeddedMetadata::namespaceURI.starts_with("https://"));
-    EXPECT_TRUE(EmbeddedMetadata::namespaceURI.ends_with("/ns/1.0/"));
-}
 
 TEST_F(EmbeddedMetadataTest, ReadsTheRecordOfAJPEG) {
     Rgb8Image image{.width = 16, .height = 8, .rgb = std::vector<std::uint8_t>(16 * 8 * 3, 128)};

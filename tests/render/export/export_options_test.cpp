@@ -36,15 +36,6 @@ TEST(ExportOptionsTest, LimitScalesBothEdgesAndRoundsTheShortOne) {
     EXPECT_EQ(withLimit(5).pixelDimensions(10, 5), (Size{5, 3}));
 }
 
-TEST(ExportOptionsTest, FormatRawValuesAndExtensions) {
-    EXPECT_EQ(exportFormatFromRawValue("jpeg"), ExportFormat::jpeg);
-    EXPECT_EQ(exportFormatFromRawValue("dng"), ExportFormat::dng);
-    EXPECT_EQ(exportFormatFromRawValue("JPEG"), std::nullopt);
-    EXPECT_EQ(exportFormatFromRawValue("jpg"), std::nullopt);
-    EXPECT_EQ(fileExtension(ExportFormat::jpeg), "jpg");
-    EXPECT_EQ(fileExtension(ExportFormat::dng), "dng");
-}
-
 TEST(ExportOptionsTest, PresetsGiveTheirFixedOptions) {
     const auto jpeg = [](double quality, std::optional<std::int64_t> limit) {
         return ExportOptions{.format = ExportFormat::jpeg,

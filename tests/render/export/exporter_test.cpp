@@ -222,18 +222,6 @@ TEST_F(ExporterTest, CaptureMetadataComesOverWithoutCameraInternals) {
                 exporter_.jpegData(*image, source, 0.0));
 }
 
-TEST_F(ExporterTest, AnUnreadableSourceStillExports) {
-    const fs::path notAPhoto = folder_.path() / "notes.jpg";
-    file_io::writeFileAtomically(notAPhoto, "not a photo");
-    const auto image = developedPattern(64, 48);
-    for (const fs::path& source : {notAPhoto, folder_.path() / "missing.jpg"}) {
-        EXPECT_EQ(decodeRasterData(exporter_.jpegData(*image, source, 0.9)).width, 64) << source;
-        const std::string exported = exporter_.data(*image, source, sampleEdit(), jpegOptions(32));
-        EXPECT_EQ(decodeRasterData(exported).width, 32) << source;
-        EXPECT_EQ(metadataOf(exported).exifValue("Exif.Photo.PixelXDimension"), "32");
-    }
-}
-
 TEST_F(ExporterTest, ALongStrokeGoesIntoExtendedXmpAndReadsBackEqual) {
     EditParams edit;
     std::vector<SpotRepair::Point> stroke;
@@ -253,24 +241,6 @@ TEST_F(ExporterTest, ARecordThatCannotBeEncodedFailsTheExport) {
     EXPECT_THROW(
         exporter_.data(*developedPattern(64, 48), cameraPhoto(), notANumber, jpegOptions()),
         EncodingError);
-}
-
-TEST_F(ExporterTest, AScaledImageThatCannotBeAllocatedIsAnEncodingFailure) {
-    const Exporter smallDevice(Device(1024));
-    const auto error = exporterErrorOf(
-        [&] { smallDevice.data(*developedPattern(64, 48), cameraPhoto(), {}, jpegOptions(32)); });
-    EXPECT_EQ(error ? std::optional(error->code()) : std::nullopt,
-              ExporterError::Code::jpegEncodingFailed);
-}
-
-TEST_F(ExporterTest, ADngRequestIsTheDngExportersResult) {
-    const fs::path dng = folder_.path() / "camera.dng";
-    file_io::writeFileAtomically(dng, testing::makeSampleDNG(false).bytes);
-    ExportOptions options = jpegOptions(256);
-    options.format = ExportFormat::dng;
-    const EditParams edit = sampleEdit();
-    EXPECT_TRUE(exporter_.data(*developedPattern(8, 8), dng, edit, options) ==
-                DNGExporter::data(dng, edit, options));
 }
 
 TEST_F(ExporterTest, ExportImageWritesBesideTheSourceOrReportsWhyNot) {

@@ -45,37 +45,42 @@ class SpotRepairSearch : public ::testing::Test {
     int polls = 0;
 };
 
-TEST_F(SpotRepairSearch, AnEdgeThroughARepairIsContinuedFromAlongTheEdge) {
-    // The repair (radius 4 px, covered to 5 px) sits on a vertical edge at texture position
-    // (50, 140); only sources straight above or below it see the same edge through the same
-    // boundary points.
-    const SpotRepair repair = repairAt(0.25, 0.3, 0.02);
-    const std::vector<Placement> placements = search({repair}, edge(true));
-    ASSERT_EQ(placements.size(), 1u);
-    EXPECT_EQ(placements[0].repair, repair);
-    EXPECT_NEAR(placements[0].source.x * 200, 50, 0.01);
-    EXPECT_GT(std::abs(placements[0].source.y * 200 - 140), 10.8);  // its square stays clean
-
-    // Around a lone dab every direction finds a clean point, symmetrically about the centre.
-    ASSERT_EQ(placements[0].boundary.size(), 24u);
-    msl::float2 centroid{};
-    for (const msl::float2 point : placements[0].boundary) centroid += point / 24.0f;
-    EXPECT_NEAR(centroid.x, 0.25, 1e-3);
-    EXPECT_NEAR(centroid.y, 0.7, 1e-3);
-}
-
-TEST_F(SpotRepairSearch, ARepairNearTheEdgeTakesItsSourceInsideTheImage) {
-    for (const SpotRepair& repair :
-         {repairAt(0.01, 0.5, 0.05), repairAt(0.99, 0.99, 0.05), repairAt(0.5, 0.0, 0.1)}) {
-        const std::vector<Placement> placements = search({repair}, flat(120, 90));
-        ASSERT_EQ(placements.size(), 1u);
-        const msl::float2 source = placements[0].source * msl::float2{120, 90};
-        const float half = 1.2f * 90.0f * static_cast<float>(repair.radius) + 1;
-        EXPECT_TRUE(source.x >= half && source.x <= 120 - half) << source.x;
-        EXPECT_TRUE(source.y >= half && source.y <= 90 - half) << source.y;
-        for (const msl::float2 point : placements[0].boundary) {
-            EXPECT_TRUE(point.x > 0 && point.x < 1 && point.y > 0 && point.y < 1);
-        }
+// A 96 × 64 texture of small whole fractions, some above 1, searched for four repairs at once
+// (one near the left edge, one a stroke cut into discs); expected sources (normalised, rows from
+// the bottom) and counts of boundary points from scripts/reference-values, with the score of the
+// chosen source and of the next best.
+TEST_F(SpotRepairSearch, FindsTheSourcesItsScoringPrefers) {
+    const auto reference =
+        testing::makeTexture(*device, PixelFormat::rgba16Float, 96, 64, [](int x, int y) {
+            return msl::float4{static_cast<float>((x * 5 + y * 3) % 11) / 8,
+                               static_cast<float>((x * 2 + y * 7) % 13) / 16,
+                               static_cast<float>((x + y * y) % 7) / 4, 1};
+        });
+    const std::vector<SpotRepair> repairs{
+        repairAt(0.3685, 0.6167, 0.05), repairAt(0.0769, 0.6224, 0.05),
+        repairAt(0.3017, 0.3013, 0.04, {{0.3607, 0.3213}}), repairAt(0.8059, 0.6019, 0.08)};
+    const struct {
+        float x, y;
+        std::size_t boundaryCount;
+    } expected[] = {
+        {0.645664f, 0.555508f, 24},  // score 0.10436, next 0.10715
+        {0.221021f, 0.522048f, 24},  // score 0.10795, next 0.12511
+        {0.230046f, 0.59122f, 21},   // score 0.05687, next 0.08698
+        {0.172867f, 0.695367f, 23},  // score 0.05304, next 0.09756
+        {0.460033f, 0.692033f, 20},  // score 0.08290, next 0.09472
+        {0.530753f, 0.488695f, 24},  // score 0.08651, next 0.10416
+        {0.4797f, 0.685367f, 21},    // score 0.08397, next 0.09726
+        {0.42252f, 0.789514f, 21},   // score 0.09004, next 0.09788
+        {0.3607f, 0.1667f, 24},      // score 0.11117, next 0.12239
+        {0.603233f, 0.3981f, 24},    // score 0.13379, next 0.14224
+    };
+    const std::vector<Placement> placements = search(repairs, reference);
+    ASSERT_EQ(placements.size(), std::size(expected));
+    for (std::size_t i = 0; i < placements.size(); ++i) {
+        EXPECT_NEAR(placements[i].source.x, expected[i].x, 1e-5) << i;
+        EXPECT_NEAR(placements[i].source.y, expected[i].y, 1e-5) << i;
+        EXPECT_EQ(placements[i].boundary.size(), expected[i].boundaryCount) << i;
+        EXPECT_EQ(placements[i].repair.id, repairs[i < 2 ? i : i < 9 ? 2 : 3].id);
     }
 }
 
