@@ -27,11 +27,11 @@ void ResetLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     QLabel::mouseDoubleClickEvent(event);
 }
 
-SliderRow::SliderRow(AppState& state, Spec spec, QWidget* parent)
+SliderRow::SliderRow(AppState& state, Definition definition, QWidget* parent)
     : QWidget(parent),
       state_(state),
-      spec_(std::move(spec)),
-      title_(new ResetLabel(spec_.title, this)),
+      definition_(std::move(definition)),
+      title_(new ResetLabel(definition_.title, this)),
       value_(new QLabel(this)),
       slider_(new DoubleSlider(this)),
       watcher_(new StateWatcher(state, this)),
@@ -42,8 +42,8 @@ SliderRow::SliderRow(AppState& state, Spec spec, QWidget* parent)
     value_->setTextFormat(Qt::PlainText);
     value_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setTextTone(*value_, TextTone::secondary);
-    slider_->setAccessibleName(spec_.title);
-    slider_->setDoubleRange(spec_.lowerBound, spec_.upperBound);
+    slider_->setAccessibleName(definition_.title);
+    slider_->setDoubleRange(definition_.lowerBound, definition_.upperBound);
 
     auto* titleLine = new QHBoxLayout;
     titleLine->setContentsMargins(0, 0, 0, 0);
@@ -56,7 +56,8 @@ SliderRow::SliderRow(AppState& state, Spec spec, QWidget* parent)
     column->addLayout(titleLine);
     column->addWidget(slider_);
 
-    connect(title_, &ResetLabel::doubleClicked, this, [this] { state_.resetSlider(spec_.field); });
+    connect(title_, &ResetLabel::doubleClicked, this,
+            [this] { state_.resetSlider(definition_.field); });
     connect(slider_, &DoubleSlider::valueEdited, this, &SliderRow::write);
     watcher_->onAnnounced({AppState::Field::editParams}, [this] { sync(); });
     sync();
@@ -67,12 +68,14 @@ void SliderRow::setShown(bool shown) {
     shown_ = shown;
 }
 
-double SliderRow::currentValue() const { return sliderValue(state_.editParams(), spec_.field); }
+double SliderRow::currentValue() const {
+    return sliderValue(state_.editParams(), definition_.field);
+}
 
 void SliderRow::sync() {
     const double value = currentValue();
     slider_->setDoubleValue(value);
-    value_->setText(quillmere::valueLabel(spec_.field, value));
+    value_->setText(quillmere::valueLabel(definition_.field, value));
     if (sameValue(value, seenValue_)) return;
     seenValue_ = value;
     if (!shown_) return;
@@ -82,7 +85,8 @@ void SliderRow::sync() {
 }
 
 void SliderRow::write(double value) {
-    state_.updateEditParams([&](EditParams& params) { sliderValue(params, spec_.field) = value; });
+    state_.updateEditParams(
+        [&](EditParams& params) { sliderValue(params, definition_.field) = value; });
 }
 
 }  // namespace quillmere

@@ -39,18 +39,18 @@ class SliderRow : public QWidget {
     Q_OBJECT
 
   public:
-    struct Spec {
+    struct Definition {
         QString title;
         SliderField field;
         double lowerBound;
         double upperBound;
     };
 
-    SliderRow(AppState& state, Spec spec, QWidget* parent = nullptr);
+    SliderRow(AppState& state, Definition definition, QWidget* parent = nullptr);
 
-    SliderField field() const { return spec_.field; }
+    SliderField field() const { return definition_.field; }
     // The layer the row edits, by which a locate request finds it.
-    EditLayer editLayer() const { return quillmere::editLayer(spec_.field); }
+    EditLayer editLayer() const { return quillmere::editLayer(definition_.field); }
     // Rows start shown; a collapsed panel hides its rows.
     void setShown(bool shown);
 
@@ -64,7 +64,7 @@ class SliderRow : public QWidget {
     void write(double value);
 
     AppState& state_;
-    Spec spec_;
+    Definition definition_;
     ResetLabel* title_;
     QLabel* value_;
     DoubleSlider* slider_;

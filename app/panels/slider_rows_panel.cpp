@@ -4,13 +4,13 @@
 
 namespace quillmere {
 
-SliderRowsPanel::SliderRowsPanel(AppState& state, const std::vector<SliderRow::Spec>& rows,
+SliderRowsPanel::SliderRowsPanel(AppState& state, const std::vector<SliderRow::Definition>& rows,
                                  QWidget* parent)
     : QWidget(parent), state_(state), column_(new QVBoxLayout(this)) {
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(14);
-    for (const SliderRow::Spec& spec : rows) {
-        auto* row = new SliderRow(state, spec, this);
+    for (const SliderRow::Definition& definition : rows) {
+        auto* row = new SliderRow(state, definition, this);
         column_->addWidget(row);
         rows_.push_back(row);
     }

@@ -15,7 +15,7 @@ class SliderRowsPanel : public QWidget {
     Q_OBJECT
 
   public:
-    SliderRowsPanel(AppState& state, const std::vector<SliderRow::Spec>& rows,
+    SliderRowsPanel(AppState& state, const std::vector<SliderRow::Definition>& rows,
                     QWidget* parent = nullptr);
 
     const std::vector<SliderRow*>& rows() const { return rows_; }
