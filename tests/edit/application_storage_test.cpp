@@ -1,4 +1,5 @@
 #include "core/edit/application_storage.h"
+#include "core/edit/distribution_policy.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -32,20 +33,21 @@ EnvironmentLookup environmentOf(std::map<std::string, std::string> variables) {
 }
 
 TEST(ApplicationStorage, UserDataFolderFollowsXdgRules) {
-    EXPECT_EQ(ApplicationStorage::userDataDirectory(
-                  environmentOf({{"XDG_DATA_HOME", "/data/home"}, {"HOME", "/home/ann"}})),
-              fs::path("/data/home"));
-    // Empty or relative values are not valid data homes.
-    EXPECT_EQ(ApplicationStorage::userDataDirectory(
-                  environmentOf({{"XDG_DATA_HOME", ""}, {"HOME", "/home/ann"}})),
-              fs::path("/home/ann/.local/share"));
-    EXPECT_EQ(ApplicationStorage::userDataDirectory(
-                  environmentOf({{"XDG_DATA_HOME", "relative/data"}, {"HOME", "/home/ann"}})),
-              fs::path("/home/ann/.local/share"));
-    // Without HOME the password database still names a home folder.
-    const fs::path fallback = ApplicationStorage::userDataDirectory(environmentOf({}));
-    EXPECT_TRUE(fallback.is_absolute());
-    EXPECT_EQ(fallback.filename(), "share");
+    const auto folderFor = [](std::string dataHome) {
+        return ApplicationStorage::userDataDirectory(
+            environmentOf({{"XDG_DATA_HOME", dataHome}, {"HOME", "/home/ann"}}));
+    };
+    EXPECT_EQ(folderFor("/data/home"), fs::path("/data/home"));
+    // A relative value is not a valid data home.
+    EXPECT_EQ(folderFor("relative/data"), fs::path("/home/ann/.local/share"));
+}
+
+TEST(DistributionPolicy, TheExactStoreChannelOrTheSandboxVariableEvenEmptyMeansSandboxed) {
+    EXPECT_TRUE(DistributionPolicy::isSandboxed("app-store", environmentOf({})));
+    EXPECT_TRUE(DistributionPolicy::isSandboxed("", environmentOf({{"APP_SANDBOX_CONTAINER_ID", ""}})));
+    for (const char* other : {"", "App-Store", "app-store "}) {
+        EXPECT_FALSE(DistributionPolicy::isSandboxed(other, environmentOf({}))) << other;
+    }
 }
 
 TEST(ApplicationStorage, PreviousFolderIsCopiedOnceAndKept) {
