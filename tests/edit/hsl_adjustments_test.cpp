@@ -61,15 +61,12 @@ TEST(HSLAdjustmentsCoding, BandListsMustBeEightFiniteNumbersAndAreClamped) {
 TEST(HSLAdjustmentsCoding, KeepsTheFirstEightPointsAndEachMustBeComplete) {
     HSLAdjustments source;
     for (int index = 0; index < 10; ++index) source.points.emplace_back(index * 30.0, 0.5, 0.5);
-    const json::Json encoded = source.encode();
+    json::Json encoded = source.encode();
     EXPECT_EQ(HSLAdjustments::decode(encoded).points,
               std::vector<PointColor>(source.points.begin(), source.points.begin() + 8));
-    for (const auto& [key, value] : encoded["points"][0].items()) {
-        json::Json damaged = encoded;
-        damaged["points"][0].erase(key);
-        const auto error = decodingErrorOf([&] { HSLAdjustments::decode(damaged); });
-        EXPECT_EQ(error.codingPath().dotted(), "points.Index 0." + key);
-    }
+    encoded["points"][1].erase("variance");
+    EXPECT_EQ(decodingErrorOf([&] { HSLAdjustments::decode(encoded); }).codingPath().dotted(),
+              "points.Index 1.variance");
 }
 
 }  // namespace
