@@ -21,13 +21,9 @@ std::string packet(const std::string& attributes, const std::string& body = "") 
            attributes + ">" + body + "</rdf:Description></rdf:RDF></x:xmpmeta>";
 }
 
-std::string curve(const std::string& name, const std::string& points) {
+std::string curve(const std::string& name, const std::vector<std::string>& points) {
     std::string items;
-    for (std::size_t start = 0; start < points.size();) {
-        const std::size_t end = std::min(points.find(';', start), points.size());
-        items += "<rdf:li>" + points.substr(start, end - start) + "</rdf:li>";
-        start = end + 1;
-    }
+    for (const std::string& point : points) items += "<rdf:li>" + point + "</rdf:li>";
     return "<crs:" + name + "><rdf:Seq>" + items + "</rdf:Seq></crs:" + name + ">";
 }
 
@@ -98,9 +94,9 @@ TEST_F(XMPSidecarTest, TheFirstTextMetHoldsItsKey) {
 TEST_F(XMPSidecarTest, CurvesReplaceTheirOwnChannelOutsideLooksOnly) {
     const EditParams edit = import(packet(
         "", "<crs:Look><crs:Parameters crs:Vibrance=\"33\">" +
-                curve("ToneCurvePV2012Green", "0, 40;255, 200") + "</crs:Parameters></crs:Look>" +
-                curve("ToneCurvePV2012", "0, 0;128, nan;+128 , 140;1,2,3;255, 255") +
-                curve("ToneCurvePV2012Red", "1;x, 2") + curve("ToneCurvePV2012Red", "0, 5")));
+                curve("ToneCurvePV2012Green", {"0, 40", "255, 200"}) + "</crs:Parameters></crs:Look>" +
+                curve("ToneCurvePV2012", {"0, 0", "128, nan", "+128 , 140", "1,2,3", "255, 255"}) +
+                curve("ToneCurvePV2012Red", {"1", "x, 2"}) + curve("ToneCurvePV2012Red", {"0, 5"})));
     EXPECT_EQ(edit.toneCurve.rgb, (std::vector<CurvePoint>{{0, 0}, {128, 140}, {255, 255}}));
     // A curve without a valid point leaves its key to the next curve of that name.
     EXPECT_EQ(edit.toneCurve.red, (std::vector<CurvePoint>{{0, 5}}));
