@@ -15,9 +15,9 @@ TEST(UUID, RandomIdentifiersAreVersionFourAndRoundTripUpperCase) {
     EXPECT_EQ(UUID::fromString(text), first);
     EXPECT_EQ(UUID::fromString("e621e1f8-c36c-495a-93fc-0c247a3e6e5f")->uuidString(),
               "E621E1F8-C36C-495A-93FC-0C247A3E6E5F");
-    for (const char* text : {"", "E621E1F8C36C495A93FC0C247A3E6E5F",
-                             "E621E1F8-C36C-495A-93FC-0C247A3E6E5G",
-                             "E621E1F8+C36C-495A-93FC-0C247A3E6E5F"}) {
+    for (const char* text :
+         {"", "E621E1F8C36C495A93FC0C247A3E6E5F", "E621E1F8-C36C-495A-93FC-0C247A3E6E5G",
+          "E621E1F8+C36C-495A-93FC-0C247A3E6E5F"}) {
         EXPECT_FALSE(UUID::fromString(text)) << text;
     }
 }

@@ -1,5 +1,4 @@
 #include "core/edit/application_storage.h"
-#include "core/edit/distribution_policy.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -7,6 +6,7 @@
 #include <map>
 
 #include "core/common/file_io.h"
+#include "core/edit/distribution_policy.h"
 #include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
@@ -39,7 +39,8 @@ TEST(ApplicationStorage, UserDataFolderFollowsXdgRules) {
 
 TEST(DistributionPolicy, TheExactStoreChannelOrTheSandboxVariableEvenEmptyMeansSandboxed) {
     EXPECT_TRUE(DistributionPolicy::isSandboxed("app-store", environmentOf({})));
-    EXPECT_TRUE(DistributionPolicy::isSandboxed("", environmentOf({{"APP_SANDBOX_CONTAINER_ID", ""}})));
+    EXPECT_TRUE(
+        DistributionPolicy::isSandboxed("", environmentOf({{"APP_SANDBOX_CONTAINER_ID", ""}})));
     for (const char* other : {"", "App-Store", "app-store "}) {
         EXPECT_FALSE(DistributionPolicy::isSandboxed(other, environmentOf({}))) << other;
     }

@@ -25,8 +25,8 @@ json::Json repairJson(double x, double radius) {
 }
 
 TEST(EditParams, DenoiseFractionIsBoundedAndZeroForNonFiniteAmounts) {
-    const std::pair<double, float> cases[] = {
-        {-5, 0}, {kNaN, 0}, {kInfinity, 0}, {37.5, 0.375f}, {100, 1}, {150, 1}};
+    const std::pair<double, float> cases[] = {{-5, 0},        {kNaN, 0}, {kInfinity, 0},
+                                              {37.5, 0.375f}, {100, 1},  {150, 1}};
     for (const auto& [denoise, fraction] : cases) {
         EditParams edit;
         edit.denoise = denoise;

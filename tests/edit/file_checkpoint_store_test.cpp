@@ -40,8 +40,8 @@ class FileCheckpointStoreTest : public ::testing::Test {
         write(photo_, "raw");
     }
     static void write(const fs::path& file, const json::Json& value) {
-        std::ofstream(file, std::ios::binary) << (value.is_string() ? value.get<std::string>()
-                                                                    : value.dump());
+        std::ofstream(file, std::ios::binary)
+            << (value.is_string() ? value.get<std::string>() : value.dump());
     }
     static std::string contents(const fs::path& file) {
         return file_io::readFile(file).value_or("");

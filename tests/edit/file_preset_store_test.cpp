@@ -65,7 +65,8 @@ TEST_F(FilePresetStoreTest, SavingReplacesTheListedFileEvenWithAnUpperCaseExtens
     write("Looks/Warm.JSON", R"({"tintShift": 2})");
     store_.save({"Warm", "Looks", warm_});
     store_.save({"Warm", "Looks", {.tint = 3}});
-    EXPECT_EQ(store_.folders().back().presets, (std::vector<Preset>{{"Warm", "Looks", {.tint = 3}}}));
+    EXPECT_EQ(store_.folders().back().presets,
+              (std::vector<Preset>{{"Warm", "Looks", {.tint = 3}}}));
     EXPECT_EQ(std::distance(fs::directory_iterator(presets() / "Looks"), {}), 1);
     store_.deletePreset({"Warm", "Looks", {}});
     EXPECT_TRUE(fs::is_empty(presets() / "Looks"));
@@ -90,8 +91,13 @@ TEST_F(FilePresetStoreTest, ListingTakesOnlyVisibleJsonFilesThatDecode) {
 
 TEST_F(FilePresetStoreTest, InvalidNamesAreRefusedBeforeTouchingTheDisk) {
     const std::vector<Preset> invalid{
-        {"", "", {}},      {".hidden", "", {}}, {"a/b", "", {}}, {"../escape", "", {}},
-        {"ok", "..", {}},  {"ok", "a/b", {}},   {std::string("Warm\0x", 6), "", {}},
+        {"", "", {}},
+        {".hidden", "", {}},
+        {"a/b", "", {}},
+        {"../escape", "", {}},
+        {"ok", "..", {}},
+        {"ok", "a/b", {}},
+        {std::string("Warm\0x", 6), "", {}},
     };
     for (const Preset& preset : invalid) {
         EXPECT_THROW(store_.save(preset), PresetStoreError) << preset.id();

@@ -46,7 +46,8 @@ TEST(PresetValuesCapture, EachOptionTakesItsOwnGroupButNoIdentityCurve) {
     const EditParams edit = busyEdit();
     const std::pair<PresetCaptureOptions, std::set<std::string>> cases[] = {
         {{.tone = true}, {"exposure", "contrast", "highlights", "shadows", "whites", "blacks"}},
-        {{.whiteBalance = true, .presence = true}, {"temperature", "tint", "vibrance", "saturation"}},
+        {{.whiteBalance = true, .presence = true},
+         {"temperature", "tint", "vibrance", "saturation"}},
         {{.toneCurve = true, .colorMixer = true}, {"toneCurve", "hsl"}},
         {{.denoise = true, .sharpening = true}, {"denoise", "denoiseMethod", "sharpening"}},
     };

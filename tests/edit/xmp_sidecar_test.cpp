@@ -57,6 +57,22 @@ TEST_F(XMPSidecarTest, MissingUnreadableOrMalformedSidecarGivesNothing) {
     EXPECT_FALSE(XMPSidecar::editParams(folder_ / "a.CR3", base_));
 }
 
+TEST_F(XMPSidecarTest, NeverLoadsExternalEntitiesAndStopsExpansionBombs) {
+    write("secret.txt", "42");
+    const std::string external = "<!DOCTYPE x:xmpmeta [<!ENTITY secret SYSTEM \"" +
+                                 (folder_ / "secret.txt").string() + "\">]>";
+    EXPECT_EQ(import(external + packet("", "<crs:Tint>&secret;</crs:Tint>")).tint, base_.tint);
+
+    std::string bomb = "<!DOCTYPE x:xmpmeta [<!ENTITY e0 \"xxxxxxxxxxxxxxxxxxxxxxxxxxxxxxxx\">";
+    for (int level = 1; level <= 12; ++level) {
+        std::string expansion;
+        for (int copy = 0; copy < 10; ++copy) expansion += "&e" + std::to_string(level - 1) + ";";
+        bomb += "<!ENTITY e" + std::to_string(level) + " \"" + expansion + "\">";
+    }
+    write("photo.xmp", bomb + "]>" + packet("", "<crs:Tint>&e12;</crs:Tint>"));
+    EXPECT_FALSE(XMPSidecar::editParams(folder_ / "photo.CR3", base_));
+}
+
 TEST_F(XMPSidecarTest, ValuesAreCopiedUnconvertedAndOnlySharpeningIsClamped) {
     const EditParams edit = import(packet(
         R"(crs:Exposure2012="+0.50" crs:Tint="-7" crs:Contrast2012="250" crs:Sharpness="200")"
@@ -80,8 +96,8 @@ TEST_F(XMPSidecarTest, TheFirstTextMetHoldsItsKey) {
         std::string attributes, body;
         double tint;
     } cases[] = {
-        {R"(crs:Tint="warm")", "<crs:Tint>9</crs:Tint>", 10},  // not a number, yet first
-        {R"(crs:Tint="4")", "<crs:Tint>9</crs:Tint>", 4},     // attributes come first
+        {R"(crs:Tint="warm")", "<crs:Tint>9</crs:Tint>", 10},        // not a number, yet first
+        {R"(crs:Tint="4")", "<crs:Tint>9</crs:Tint>", 4},            // attributes come first
         {"", "<crs:Tint> \n </crs:Tint><crs:Tint>4</crs:Tint>", 4},  // blank text holds nothing
         {R"(crs:Tint="1e999")", "", 10},
     };
@@ -93,10 +109,11 @@ TEST_F(XMPSidecarTest, TheFirstTextMetHoldsItsKey) {
 
 TEST_F(XMPSidecarTest, CurvesReplaceTheirOwnChannelOutsideLooksOnly) {
     const EditParams edit = import(packet(
-        "", "<crs:Look><crs:Parameters crs:Vibrance=\"33\">" +
-                curve("ToneCurvePV2012Green", {"0, 40", "255, 200"}) + "</crs:Parameters></crs:Look>" +
-                curve("ToneCurvePV2012", {"0, 0", "128, nan", "+128 , 140", "1,2,3", "255, 255"}) +
-                curve("ToneCurvePV2012Red", {"1", "x, 2"}) + curve("ToneCurvePV2012Red", {"0, 5"})));
+        "",
+        "<crs:Look><crs:Parameters crs:Vibrance=\"33\">" +
+            curve("ToneCurvePV2012Green", {"0, 40", "255, 200"}) + "</crs:Parameters></crs:Look>" +
+            curve("ToneCurvePV2012", {"0, 0", "128, nan", "+128 , 140", "1,2,3", "255, 255"}) +
+            curve("ToneCurvePV2012Red", {"1", "x, 2"}) + curve("ToneCurvePV2012Red", {"0, 5"})));
     EXPECT_EQ(edit.toneCurve.rgb, (std::vector<CurvePoint>{{0, 0}, {128, 140}, {255, 255}}));
     // A curve without a valid point leaves its key to the next curve of that name.
     EXPECT_EQ(edit.toneCurve.red, (std::vector<CurvePoint>{{0, 5}}));
