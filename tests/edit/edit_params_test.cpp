@@ -79,12 +79,10 @@ TEST(SharpeningSettings, SanitizedClampsAndGivesNonFiniteValuesTheirNeutralValue
               (SharpeningSettings{.amount = 150, .radius = 0.5}));
 }
 
-TEST(EditCheckpoint, RoundTripsAndEveryKeyIsRequired) {
-    const EditCheckpoint checkpoint{*UUID::fromString("E621E1F8-C36C-495A-93FC-0C247A3E6E5F"),
-                                    "Warm", Date{sys_days{2024y / 3 / 5} + 14h}, busyEdit()};
-    const json::Json encoded = checkpoint.encode();
-    EXPECT_EQ(encoded["createdAt"], "2024-03-05T14:00:00Z");
-    EXPECT_EQ(EditCheckpoint::decode(encoded), checkpoint);
+// Saving and reading checkpoints back is the store's test; here, what a damaged one lacks.
+TEST(EditCheckpoint, EveryKeyIsRequired) {
+    const json::Json encoded =
+        EditCheckpoint{UUID::random(), "Warm", Date{sys_days{2024y / 3 / 5}}, busyEdit()}.encode();
     for (const char* key : {"id", "name", "createdAt", "params"}) {
         json::Json incomplete = encoded;
         incomplete.erase(key);

@@ -40,7 +40,7 @@ class FilePresetStoreTest : public ::testing::Test {
     const PresetValues warm_{.temperatureScale = 1.1, .tintShift = 4};
 };
 
-TEST_F(FilePresetStoreTest, SavedPresetsAreListedAfterTheBuiltInFoldersThenDeleted) {
+TEST_F(FilePresetStoreTest, SavedPresetsAreListedAfterTheBuiltInFoldersByFolderAndName) {
     fs::create_directories(presets() / "Empty");
     EXPECT_EQ(listing(), builtIn_);
 
@@ -52,13 +52,6 @@ TEST_F(FilePresetStoreTest, SavedPresetsAreListedAfterTheBuiltInFoldersThenDelet
     expected.insert(expected.end(), {"Alpha/One", "beta/Pop", "/Cool", "/Warm"});
     EXPECT_EQ(listing(), expected);
     EXPECT_EQ(store_.folders().back().presets[1], (Preset{"Warm", "", warm_}));
-
-    store_.deletePreset({.name = "Pop", .folder = "beta", .values = {}});
-    store_.deletePreset({.name = "Warm", .folder = "", .values = {}});
-    expected = builtIn_;
-    expected.insert(expected.end(), {"Alpha/One", "/Cool"});
-    EXPECT_EQ(listing(), expected);
-    EXPECT_TRUE(fs::is_directory(presets() / "beta"));  // the emptied folder stays on disk
 }
 
 TEST_F(FilePresetStoreTest, SavingReplacesTheListedFileEvenWithAnUpperCaseExtension) {
