@@ -11,47 +11,39 @@ namespace {
 
 namespace fs = std::filesystem;
 
-class FileIOTest : public ::testing::Test {
-protected:
-    std::size_t entryCount() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()));
-    }
-    const quillmere::testing::TemporaryFolder temporary_;
-    const fs::path folder_ = temporary_.path();
-};
+std::size_t entryCount(const fs::path& folder) {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(folder), {}));
+}
 
-TEST_F(FileIOTest, AtomicWriteReplacesAndLeavesNoTemporaryFile) {
-    const fs::path file = folder_ / "edit.json";
+TEST(FileIO, AtomicWriteReplacesOrFailsKeepingTheOldFileAndNoTemporaryOne) {
+    const quillmere::testing::TemporaryFolder temporary;
+    const fs::path file = temporary.path() / "edit.json";
     writeFileAtomically(file, "first");
-    writeFileAtomically(file, "second");
-    EXPECT_EQ(readFile(file), "second");
-    EXPECT_EQ(entryCount(), 1u);
-}
-
-TEST_F(FileIOTest, FailedAtomicWriteKeepsTheOldFile) {
-    const fs::path file = folder_ / "edit.json";
     writeFileAtomically(file, "kept");
-    EXPECT_THROW(writeFileAtomically(folder_ / "missing" / "edit.json", "x"), std::system_error);
+    EXPECT_THROW(writeFileAtomically(temporary.path() / "missing" / "edit.json", "x"),
+                 std::system_error);
     // A folder standing where the file should go cannot be replaced by a file.
-    fs::create_directory(folder_ / "folder.json");
-    EXPECT_THROW(writeFileAtomically(folder_ / "folder.json", "x"), std::system_error);
+    fs::create_directory(temporary.path() / "folder.json");
+    EXPECT_THROW(writeFileAtomically(temporary.path() / "folder.json", "x"), std::system_error);
     EXPECT_EQ(readFile(file), "kept");
-    EXPECT_EQ(entryCount(), 2u);
+    EXPECT_EQ(entryCount(temporary.path()), 2u);
 }
 
-TEST_F(FileIOTest, NewFileNeverReplacesAnExistingOne) {
-    const fs::path file = folder_ / "photo_edit.jpg";
+TEST(FileIO, NewFileNeverReplacesAnExistingOne) {
+    const quillmere::testing::TemporaryFolder temporary;
+    const fs::path file = temporary.path() / "photo_edit.jpg";
     EXPECT_TRUE(writeNewFile(file, "one"));
     EXPECT_FALSE(writeNewFile(file, "two"));
     EXPECT_EQ(readFile(file), "one");
-    EXPECT_EQ(entryCount(), 1u);
+    EXPECT_EQ(entryCount(temporary.path()), 1u);
 }
 
-TEST_F(FileIOTest, ReadFileRespectsItsLimit) {
-    writeFileAtomically(folder_ / "big", std::string(100, 'x'));
-    EXPECT_FALSE(readFile(folder_ / "big", 99));
-    EXPECT_EQ(readFile(folder_ / "big", 100)->size(), 100u);
-    EXPECT_FALSE(readFile(folder_ / "absent"));
+TEST(FileIO, ReadFileRespectsItsLimit) {
+    const quillmere::testing::TemporaryFolder temporary;
+    writeFileAtomically(temporary.path() / "big", std::string(100, 'x'));
+    EXPECT_FALSE(readFile(temporary.path() / "big", 99));
+    EXPECT_EQ(readFile(temporary.path() / "big", 100)->size(), 100u);
+    EXPECT_FALSE(readFile(temporary.path() / "absent"));
 }
 
 }  // namespace
