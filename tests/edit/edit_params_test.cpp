@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "core/edit/edit_checkpoint.h"
 #include "tests/edit/edit_test_support.h"
@@ -65,6 +67,24 @@ TEST(EditParamsCoding, RoundTripsWithoutTransientIndices) {
     visualising.visualizeBandIndex = -1;
     EXPECT_EQ(restored, visualising);
     EXPECT_EQ(json::Json(visualising.encodeOrdered()), visualising.encode());
+}
+
+TEST(EditParamsCoding, OrderedEncodingWritesTheKeysInDeclarationOrder) {
+    // Edit files and the clipboard keep this order; only the order differs from the sorted form.
+    const EditParams edit = busyEdit();
+    const json::OrderedJson ordered = edit.encodeOrdered();
+    std::vector<std::string> keys;
+    for (const auto& item : ordered.items()) keys.push_back(item.key());
+    EXPECT_EQ(keys, (std::vector<std::string>{"exposure", "contrast", "highlights", "shadows",
+                                              "whites", "blacks", "temperature", "tint", "vibrance",
+                                              "saturation", "denoise", "denoiseMethod",
+                                              "sharpening", "toneCurve", "hsl", "spotRepairs"}));
+    EXPECT_EQ(
+        json::dumpCompact(ordered["sharpening"]),
+        R"({"amount":40.0,"radius":1.0,"detail":25.0,"masking":0.0,"preserveRAWTexture":false})");
+    EXPECT_EQ(ordered["hsl"].begin().key(), "hue");
+    EXPECT_EQ(ordered["spotRepairs"][0].begin().key(), "id");
+    EXPECT_EQ(json::Json(ordered), edit.encode());
 }
 
 TEST(SharpeningSettings, SanitizedClampsAndGivesNonFiniteValuesTheirNeutralValue) {
