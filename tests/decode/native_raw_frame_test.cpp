@@ -2,13 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <limits>
-#include <stdexcept>
 
-#include "core/compute/half_float.h"
 #include "tests/decode/native_raw_test_support.h"
 #include "tests/rawbridge/bridge_test_support.h"
 

@@ -6,10 +6,7 @@
 #include <vector>
 
 #include "core/decode/libraw_fallback.h"
-#include "core/decode/native_raw_frame.h"
 #include "core/decode/raw_loader.h"
-#include "core/decode/raw_loader_error.h"
-#include "core/decode/raw_texture_kernel.h"
 #include "tests/decode/raw_loader_test_support.h"
 #include "tests/rawbridge/bridge_test_support.h"
 #include "tests/fixtures/synthetic_dng.h"
