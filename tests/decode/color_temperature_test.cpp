@@ -27,15 +27,12 @@ TemperatureTint ofUV(UV uv) {
     return temperatureTint(3.0 * uv.u / d, 2.0 * uv.v / d).value();
 }
 
-TEST(ColorTemperature, FindsTheTemperatureOfBlackBodiesAndStandardIlluminants) {
+TEST(ColorTemperature, FindsTheTemperatureOfBlackBodiesAndDaylight) {
     for (double kelvin : {1800.0, 2856.0, 4500.0, 6500.0, 10000.0, 14000.0}) {
         const TemperatureTint white = ofUV(planckian(kelvin));
         EXPECT_NEAR(white.temperature, kelvin, kelvin * 0.005) << kelvin;
         EXPECT_NEAR(white.tint, 0.0, 0.5) << kelvin;
     }
-    const TemperatureTint a = temperatureTint(0.44757, 0.40745).value();
-    EXPECT_NEAR(a.temperature, 2856.0, 5.0);
-    EXPECT_NEAR(a.tint, 0.0, 1.0);
     // Daylight runs on the green side of the black bodies, by about 0.003 in uv.
     const TemperatureTint d65 = temperatureTint(0.31271, 0.32902).value();
     EXPECT_NEAR(d65.temperature, 6504.0, 15.0);

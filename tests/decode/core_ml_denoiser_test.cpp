@@ -62,20 +62,14 @@ TEST(CoreMLDenoiserTilingTest, ReadsMirrorAtTheEdgesWithoutRepeatingThem) {
             EXPECT_EQ(tile[texel * 4], columns[texel % 8]);
             EXPECT_EQ(tile[texel * 4 + 1], rows[texel / 8]);
         }
-        const auto large = makeSensorTexture(format, 20, 10, coordinates);
-        CoreMLDenoiser::readReflectedTile(*large, 16, 6, 4, tile);
-        for (std::size_t texel = 0; texel < 16; ++texel) {
-            EXPECT_EQ(tile[texel * 4], 16.0f + static_cast<float>(texel % 4));
-            EXPECT_EQ(tile[texel * 4 + 1], 6.0f + static_cast<float>(texel / 4));
-        }
     }
 }
 
 TEST(CoreMLDenoiserTest, AModelThatChangesNothingGivesBackEverySample) {
     const std::tuple<PixelFormat, int, int> layouts[] = {
-        {PixelFormat::rgba32Float, 1, 1},    {PixelFormat::rgba16Float, 1, 1},
-        {PixelFormat::rgba32Float, 100, 37}, {PixelFormat::rgba16Float, 131, 97},
-        {PixelFormat::rgba32Float, 1, 150},
+        {PixelFormat::rgba16Float, 1, 1},
+        {PixelFormat::rgba32Float, 100, 37},
+        {PixelFormat::rgba16Float, 131, 97},
     };
     CoreMLDenoiser denoiser(64, configuration(16), identityPrediction);
     for (const auto& [format, width, height] : layouts) {
@@ -85,19 +79,6 @@ TEST(CoreMLDenoiserTest, AModelThatChangesNothingGivesBackEverySample) {
         EXPECT_EQ(result->pixelFormat(), format);
         EXPECT_EQ(samplesOf(result), samplesOf(*source)) << width << " × " << height;
     }
-    // Predictions laid out with strides of their own: the input's planes, and padded rows.
-    const auto source = makeSensorTexture(PixelFormat::rgba32Float, 40, 23, scatteredSample);
-    CoreMLDenoiser padded(16, configuration(4), [](const cv::Mat& image) {
-        const int shape[] = {1, 4, 16, 21};
-        cv::Mat wide(4, shape, CV_32F, cv::Scalar(7));
-        const cv::Range inner[] = {cv::Range::all(), cv::Range::all(), cv::Range::all(),
-                                   cv::Range(2, 18)};
-        const cv::Range samples[] = {cv::Range::all(), cv::Range(0, 4), cv::Range::all(),
-                                     cv::Range::all()};
-        image(samples).copyTo(wide(inner));
-        return wide(inner);
-    });
-    EXPECT_EQ(samplesOf(padded.denoise(*source, kSomeNoise, device(), never)), samplesOf(*source));
 }
 
 TEST(CoreMLDenoiserTest, ModelSeesClampedSamplesAndNoiseWhileTheExcessIsAddedBack) {
@@ -196,8 +177,6 @@ TEST(CoreMLDenoiserTest, RefusesWhatItCannotDenoiseWithTheReason) {
         {"NaN predicted outside the image", grey(0.5f), kSomeNoise, nanOutside, device(),
          Code::invalidOutput, "non-finite prediction"},
         {"three planes", grey(0.5f), kSomeNoise, shaped({1, 3, 16, 16}, CV_32F), device(),
-         Code::invalidOutput, "unexpected shape or scalar type"},
-        {"no batch axis", grey(0.5f), kSomeNoise, shaped({4, 16, 16}, CV_32F), device(),
          Code::invalidOutput, "unexpected shape or scalar type"},
         {"beyond the largest half", grey(0.5f, PixelFormat::rgba16Float), kSomeNoise,
          constant(65505.0f), device(), Code::invalidOutput,

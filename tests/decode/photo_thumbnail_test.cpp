@@ -77,9 +77,7 @@ TEST(PhotoThumbnail, FilesThatAreNoPhotosGiveNothing) {
     EXPECT_EQ(photoThumbnail(write(folder.path() / "notes.jpg", "just text")), std::nullopt);
     EXPECT_EQ(photoThumbnail(write(folder.path() / "notes.heic", "just text")), std::nullopt);
     EXPECT_EQ(photoThumbnail(folder.path() / "missing.nef"), std::nullopt);
-    for (const char* stripped :
-         {"exiftool_CanonRaw.cr2", "exiftool_CanonRaw.crw", "exiftool_FujiFilm.raf",
-          "exiftool_DNG.dng", "exiftool_Nikon.nef", "exiv2_IMG_1361.dng"}) {
+    for (const char* stripped : {"exiftool_CanonRaw.cr2", "exiftool_DNG.dng"}) {
         EXPECT_EQ(photoThumbnail(std::filesystem::path(QUILLMERE_TEST_DATA_DIR) / stripped),
                   std::nullopt)
             << stripped;

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <fstream>
 #include <functional>
 
@@ -59,63 +58,17 @@ class RAWFilterTest : public ::testing::Test {
     Device device;
 };
 
-TEST_F(RAWFilterTest, DescribesAPhotoBeforeDevelopingIt) {
-    SyntheticDNGOptions options;
-    options.width = 130;
-    options.height = 98;
-    options.orientation = 6;
-    options.iso = 400;
-    options.asShotNeutral = std::array<double, 3>{1.0, 1.0, 1.0};  // the sRGB camera's D65
-    options.baselineExposure = 0.5;
-    const RAWFilter filter(write("turned.dng", options));
-    EXPECT_EQ(filter.outputWidth(), 98);  // turned
-    EXPECT_EQ(filter.outputHeight(), 130);
-    EXPECT_NEAR(filter.neutralTemperature(), 6504.0f, 15.0f);
-    EXPECT_NEAR(filter.neutralTint(), 9.5f, 1.5f);
-    EXPECT_EQ(filter.properties().model, "Synthetic Sensor");
-    EXPECT_EQ(filter.properties().isoSpeedRatings, std::vector<std::int64_t>{400});
-    EXPECT_EQ(filter.properties().orientation, 6);
-    EXPECT_EQ(filter.properties().pixelWidth, 130);  // the developed size before orientation
-    RAWFilterSettings expected = RAWFilter::initialSettings();
-    expected.baselineExposure = 0.5f;
-    EXPECT_EQ(filter.settings(), expected);
-    EXPECT_EQ(RAWFilter::supportedDecoderVersions(), std::vector<std::string>{"8"});
-}
-
-TEST_F(RAWFilterTest, DevelopsWhatTheBridgeDevelopsScaledAndClippedAsSet) {
+TEST_F(RAWFilterTest, ExtendedRangeKeepsValuesAboveWhiteAndStandardRangeClipsThem) {
     // The as-shot neutral doubles red, so a red at 0.8 of the range develops to 1.6.
     SyntheticDNGOptions options;
     options.asShotNeutral = std::array<double, 3>{0.5, 1.0, 1.0};
-    options.scene = [](int x, int) { return std::array<float, 3>{0.8f, 0.2f + x / 512.0f, 0.4f}; };
-    const std::filesystem::path file = write("bright.dng", options);
-    RAWFilter filter(file);
-    filter.setSettings(loaderSettings(0.0f));
-    const std::shared_ptr<Texture> unscaled = filter.outputTexture(device);
-    EXPECT_EQ(unscaled->pixelFormat(), PixelFormat::rgba16Float);
-    EXPECT_EQ(unscaled->usage(), TextureUsage::shaderRead | TextureUsage::shaderWrite);
-    EXPECT_EQ(unscaled->storageMode(), StorageMode::shared);
-
-    QXRAWMetadata metadata{};
-    float* plane = nullptr;
-    std::uint16_t* rgba = nullptr;
-    char error[1024] = {};
-    ASSERT_EQ(qx_raw_read(file.c_str(), &metadata, &plane, error, sizeof error), 0) << error;
-    ASSERT_EQ(qx_raw_render(file.c_str(), &metadata, plane, &rgba, error, sizeof error), 0);
-    const std::vector<std::byte> bytes = testing::readBytes(*unscaled);
-    EXPECT_EQ(std::memcmp(bytes.data(), rgba, bytes.size()), 0);
-    qx_raw_free(rgba);
-    qx_raw_free(plane);
-
+    options.scene = fixtures::flatScene(0.8f, 0.2f, 0.4f);
+    RAWFilter filter(write("bright.dng", options));
     RAWFilterSettings settings = loaderSettings(0.0f);
-    settings.exposure = 1.0f;
     filter.setSettings(settings);
-    const auto brighter = filter.outputTexture(device);
-    EXPECT_NEAR(statisticsOf(*brighter, 1, 8, 8, 100, 80).mean,
-                2.0 * statisticsOf(*unscaled, 1, 8, 8, 100, 80).mean, 2e-3);
-    settings.exposure = 0.0f;
-    settings.extendedDynamicRangeAmount = 0.0f;  // standard dynamic range
+    EXPECT_NEAR(statisticsOf(*filter.outputTexture(device), 0, 8, 8, 100, 80).mean, 1.6, 5e-3);
+    settings.extendedDynamicRangeAmount = 0.0f;
     filter.setSettings(settings);
-    EXPECT_NEAR(statisticsOf(*unscaled, 0, 8, 8, 100, 80).mean, 1.6, 5e-3);
     EXPECT_EQ(statisticsOf(*filter.outputTexture(device), 0, 8, 8, 100, 80).mean, 1.0);
 }
 
@@ -124,11 +77,8 @@ TEST_F(RAWFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
     filter.setSettings(loaderSettings(1.0f));
     const std::vector<std::pair<std::string, std::function<void(RAWFilterSettings&)>>> refused{
         {"decoderVersion \"9\".", [](auto& s) { s.decoderVersion = "9"; }},
-        {"boostAmount 1.", [](auto& s) { s.boostAmount = 1.0f; }},
         {"exposure nan.", [](auto& s) { s.exposure = std::nanf(""); }},
-        {"gamutMappingEnabled on.", [](auto& s) { s.gamutMappingEnabled = true; }},
         {"colorNoiseReductionAmount -0.1.", [](auto& s) { s.colorNoiseReductionAmount = -0.1f; }},
-        {"localToneMapAmount 1.", [](auto& s) { s.localToneMapAmount = 1.0f; }},
     };
     for (const auto& [named, change] : refused) {
         RAWFilterSettings settings = loaderSettings(1.0f);
@@ -138,29 +88,6 @@ TEST_F(RAWFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
                   RAWFilterError::Code::unsupportedSetting);
         EXPECT_EQ(message, "The RAW filter does not support this setting. " + named);
         EXPECT_EQ(filter.settings(), loaderSettings(1.0f));
-    }
-}
-
-// A camera whose AsShotNeutral is what its ColorMatrix1 (a Canon EOS 350D's) makes of a standard
-// illuminant.
-TEST_F(RAWFilterTest, ReadsTheAsShotTemperatureOfAStandardIlluminant) {
-    const std::array<double, 9> canon{0.6018, -0.0617, -0.0965, -0.8645, 1.5881,
-                                      0.2975, -0.153,  0.1719,  0.7642};
-    const std::array<std::array<double, 3>, 3> illuminants{
-        {{0.44757, 0.40745, 2856.0}, {0.34567, 0.35850, 5003.0}, {0.31271, 0.32902, 6504.0}}};
-    for (const auto& [x, y, kelvin] : illuminants) {
-        const double xyz[3] = {x / y, 1.0, (1.0 - x - y) / y};
-        std::array<double, 3> neutral;
-        for (int row = 0; row < 3; ++row) {
-            neutral[row] =
-                canon[row * 3] * xyz[0] + canon[row * 3 + 1] * xyz[1] + canon[row * 3 + 2] * xyz[2];
-        }
-        SyntheticDNGOptions options;
-        options.colorMatrix1 = canon;
-        options.asShotNeutral =
-            std::array<double, 3>{neutral[0] / neutral[1], 1.0, neutral[2] / neutral[1]};
-        const RAWFilter filter(write("illuminant.dng", options));
-        EXPECT_NEAR(filter.neutralTemperature(), kelvin, 100.0);
     }
 }
 
@@ -214,17 +141,10 @@ TEST_F(RAWFilterTest, RefusesFilesItCannotDevelop) {
     linear.linearRaw = true;
     const std::filesystem::path text = folder.path() / "notes.nef";
     std::ofstream(text) << "not a photo";
-    SyntheticDNGOptions gradient;
-    gradient.scene = fixtures::gradientScene(gradient.width, gradient.height);
-    const std::filesystem::path cut = write("cut.dng", gradient);
-    std::filesystem::resize_file(cut,
-                                 std::filesystem::file_size(cut) / 2);  // its directory is last
     const std::vector<std::pair<std::filesystem::path, std::string>> files{
         {write("linear.dng", linear), "three-color Bayer"},
         {testData("exiftool_DNG.dng"), "holds no image data"},
-        {testData("exiftool_CanonRaw.cr2"), "Open RAW"},
         {text, "Open RAW"},
-        {cut, "Open RAW"},
     };
     for (const auto& [file, reason] : files) {
         std::string message;
@@ -243,21 +163,6 @@ TEST_F(RAWFilterTest, FiltersOfOnePhotoShareOneReadOfItsFile) {
     };
     const std::shared_ptr<const RAWFile> first = fileOf();
     EXPECT_EQ(fileOf(), first);
-
-    // The shared read serves every setting: denoised, then as read.
-    RAWFilter denoising(first);
-    denoising.setSettings(loaderSettings(1.0f));
-    const auto denoised = denoising.outputTexture(device);
-    RAWFilter plain(first);
-    plain.setSettings(loaderSettings(0.0f));
-    const auto developed = plain.outputTexture(device);
-    const auto expectSameTexels = [](const Texture& a, const Texture& b) {
-        for (int y = 0; y < a.height(); ++y) {
-            ASSERT_EQ(std::memcmp(a.rowData(y), b.rowData(y), a.bytesPerRow()), 0) << y;
-        }
-    };
-    expectSameTexels(*develop(file, 0.0f), *developed);
-    expectSameTexels(*develop(file, 1.0f), *denoised);
 
     // A file that changed is read anew; the provider keeps no read alive on its own.
     SyntheticDNGOptions brighter;

@@ -1,38 +1,36 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "core/decode/libraw_fallback.h"
-#include "core/decode/native_raw_frame.h"
 #include "core/decode/raw_loader.h"
-#include "core/decode/raw_loader_error.h"
-#include "core/decode/raw_texture_kernel.h"
 #include "tests/decode/raw_loader_test_support.h"
+#include "tests/rawbridge/bridge_test_support.h"
 #include "tests/fixtures/synthetic_dng.h"
 
 namespace quillmere {
 namespace {
 
-using loader_testing::FakeRAWFile;
 using loader_testing::LoaderTest;
-using loader_testing::messageOf;
+using loader_testing::never;
 
 constexpr auto fit = PreviewResolution::fit;
 constexpr auto full = PreviewResolution::full;
 constexpr auto detail = DenoiseMethod::matchFilter;
 
-// Photos the fake RAW filter does not know, so RAW files open through LibRaw's development.
+// Makes no filters, so RAW files open through LibRaw's development.
+class NoRAWFilters final : public RAWFilterProvider {
+  public:
+    std::unique_ptr<ConfigurableRAWFilter> makeFilter(const std::filesystem::path&) const override {
+        return nullptr;
+    }
+};
+
 class RAWLoaderSensorTest : public LoaderTest {
   protected:
-    std::filesystem::path syntheticDNG(const std::string& name,
-                                       fixtures::SyntheticDNGOptions options = {}) {
-        const auto path = photoPath(name);
-        fixtures::writeSyntheticDNG(path, options);
-        return path;
-    }
-
     static fixtures::SyntheticDNGOptions noisyScene() {
         fixtures::SyntheticDNGOptions options;
         options.width = 160;
@@ -65,7 +63,8 @@ TEST_F(RAWLoaderSensorTest, RAWFileTheFilterCannotReadOpensThroughLibRaw) {
     fixtures::SyntheticDNGOptions options;
     options.make = "Maker";
     const auto path = syntheticDNG("fallback.dng", options);
-    const OpenedPhoto photo = loader->open(path);
+    RAWLoader loader(device, std::make_shared<NoRAWFilters>());
+    const OpenedPhoto photo = loader.open(path);
     EXPECT_TRUE(photo.isRAW);
     EXPECT_EQ((std::pair{photo.asShotTemperature, photo.asShotTint}), (std::pair{5500.0, 0.0}));
     EXPECT_TRUE(photo.supportsDetailDenoise);
@@ -74,25 +73,22 @@ TEST_F(RAWLoaderSensorTest, RAWFileTheFilterCannotReadOpensThroughLibRaw) {
 
     // LibRaw's development is the Natural texture, copied into a texture of the engine's own.
     const auto developed = LibRawFallback::decode(path, *device).texture;
-    const auto natural = texture(path, false, full);
+    const auto natural =
+        loader.texture(PhotoID{path}, false, full, DenoiseMethod::natural, false, never);
     EXPECT_EQ(testing::readBytes(*natural), testing::readBytes(*developed));
 
-    RAWLoader withoutDevice(nullptr, provider);
-    EXPECT_EQ(messageOf<RAWLoaderError>([&] { withoutDevice.open(path); }),
-              "Cannot decode fallback.dng as a supported photo.");
 }
 
 TEST_F(RAWLoaderSensorTest, UndenoisedDetailIsTheBridgesDevelopmentOfTheSensor) {
     const auto path = syntheticDNG("sensor.dng", noisyScene());
     loader->open(path);
-    const auto expected = NativeRAWFrame::open(path, device)->renderLinearRGB();
+    const auto read = rawbridge::testing::readSensor(path);
+    const auto rendering = rawbridge::testing::renderSensor(path, read.metadata, read.plane.get());
+    ASSERT_EQ(rendering.result, 0) << rendering.error;
     CancellationProbe probe;
     const auto developed = detailTexture(path, false, full, probe);
-    EXPECT_EQ(testing::readBytes(*developed), testing::readBytes(*expected));
-    // The RAW-texture switch does not apply to Detail.
-    EXPECT_EQ(loader->texture(PhotoID{path}, false, full, detail, true, loader_testing::never),
-              developed);
-    EXPECT_EQ(texture(path, false, fit, detail)->width(), 160);
+    const std::vector<std::byte> bytes = testing::readBytes(*developed);
+    EXPECT_EQ(std::memcmp(bytes.data(), rendering.rgba.get(), bytes.size()), 0);
 }
 
 TEST_F(RAWLoaderSensorTest, DenoisedDetailReportsProgressOnlyWhileItWorks) {
@@ -125,7 +121,7 @@ TEST_F(RAWLoaderSensorTest, CancellationAtAnyPollCachesNothing) {
     for (const bool denoised : {false, true}) {
         SCOPED_TRACE(denoised ? "denoised" : "undenoised");
         // A full run on a fresh loader counts the polls; the first is made before anything else.
-        RAWLoader counting(device, provider);
+        RAWLoader counting(device);
         counting.open(path);
         int polls = 0;
         counting.texture(PhotoID{path}, denoised, fit, detail, false, [&] { return ++polls < 0; });
@@ -141,40 +137,10 @@ TEST_F(RAWLoaderSensorTest, CancellationAtAnyPollCachesNothing) {
             detailTexture(path, denoised, fit, counted, &progress);
             EXPECT_EQ(counted.polls, polls);
             EXPECT_EQ(progress.empty(), !denoised);
-            loader = std::make_unique<RAWLoader>(device, provider);
+            loader = std::make_unique<RAWLoader>(device);
             loader->open(path);
         }
     }
-}
-
-TEST_F(RAWLoaderSensorTest, DetailRefusesASensorCroppedOtherwiseThanThePhoto) {
-    const auto path = syntheticDNG("cropped.dng");
-    // The RAW filter develops a size that differs from the bridge's crop of the sensor.
-    provider->files[path] = FakeRAWFile{.size = PixelSize{126, 94}};
-    const OpenedPhoto photo = loader->open(path);
-    ASSERT_TRUE(photo.supportsDetailDenoise);
-    for (const bool denoised : {false, true}) {
-        EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(path, denoised, fit, detail); }),
-                  "Detail does not yet support this camera's crop. Please use Natural for this "
-                  "photo.");
-    }
-    EXPECT_EQ(texture(path, false, full)->width(), 126);
-}
-
-TEST_F(RAWLoaderSensorTest, ActivatingAnotherPhotoDropsTheSensorFrame) {
-    const auto first = syntheticDNG("first.dng", noisyScene());
-    fixtures::SyntheticDNGOptions flat;
-    flat.width = 160;
-    flat.height = 120;
-    const auto second = syntheticDNG("second.dng", flat);
-    loader->open(first);
-    loader->open(second);
-    CancellationProbe probe;
-    const auto fromFirst = detailTexture(first, false, full, probe);
-    const auto fromSecond = detailTexture(second, false, full, probe);
-    EXPECT_NE(testing::readBytes(*fromFirst), testing::readBytes(*fromSecond));
-    EXPECT_EQ(testing::readBytes(*detailTexture(first, false, full, probe)),
-              testing::readBytes(*fromFirst));
 }
 
 }  // namespace

@@ -6,7 +6,6 @@
 #include <cmath>
 
 #include "core/compute/device.h"
-#include "core/compute/kernel_errors.h"
 #include "core/compute/luminance.h"
 #include "core/compute/msl_math.h"
 #include "tests/fixtures/texture_fixtures.h"
@@ -70,50 +69,6 @@ TEST_F(RAWTextureKernelTest, SmoothsColourAmongNeighboursOfSimilarLuminance) {
     kernel.encode(grey, greyOutput, *again);
     again->commit();
     for (int x = 0; x < 5; ++x) EXPECT_NEAR(greyOutput->read(x, 2).y, 0.1f * x, 1e-6f);
-}
-
-TEST_F(RAWTextureKernelTest, EncodesOneLabelledPassOverTheOutput) {
-    const auto input = image(70, 20, [](int, int) { return float4{}; });
-    const auto output = image(70, 20, [](int, int) { return float4{}; });
-    const std::shared_ptr<CommandBuffer> buffer = queue->makeCommandBuffer();
-    kernel.encode(input, output, *buffer);
-    ASSERT_EQ(buffer->passes().size(), 1u);
-    const CommandPass& pass = buffer->passes()[0];
-    EXPECT_EQ(pass.label, "RAW texture: chroma only");
-    ASSERT_EQ(pass.dispatches.size(), 1u);
-    EXPECT_EQ(pass.dispatches[0].pipeline->functionName(), "raw_texture_chroma");
-    EXPECT_EQ(pass.dispatches[0].textures[0], input);
-    EXPECT_EQ(pass.dispatches[0].textures[1], output);
-    EXPECT_EQ(pass.dispatches[0].threadsPerGrid, (GridSize{70, 20}));
-    EXPECT_EQ(pass.dispatches[0].threadsPerThreadgroup, (GridSize{32, 8}));
-    EXPECT_EQ(output->read(0, 0), float4{}) << "encoding runs nothing";
-
-    EXPECT_THROW(kernel.encode(input, image(70, 19, [](int, int) { return float4{}; }), *buffer),
-                 std::invalid_argument);
-    EXPECT_THROW(kernel.encode(input, input, *buffer), std::invalid_argument);
-}
-
-TEST_F(RAWTextureKernelTest, ReportsAMissingFunctionAndAMissingEncoder) {
-    try {
-        RAWTextureKernel broken{KernelLibrary{}};
-        FAIL() << "built without its function";
-    } catch (const KernelError& error) {
-        EXPECT_EQ(error.code(), KernelError::Code::functionNotFound);
-        EXPECT_EQ(error.functionName(), "raw_texture_chroma");
-        EXPECT_STREQ(error.what(),
-                     "ToneKernel: MSL function 'raw_texture_chroma' not found in runtime-compiled "
-                     "library");
-    }
-    const std::shared_ptr<CommandBuffer> committed = queue->makeCommandBuffer();
-    committed->commit();
-    const auto input = image(4, 4, [](int, int) { return float4{}; });
-    try {
-        kernel.encode(input, image(4, 4, [](int, int) { return float4{}; }), *committed);
-        FAIL() << "encoded on a committed buffer";
-    } catch (const KernelError& error) {
-        EXPECT_EQ(error.code(), KernelError::Code::encoderCreationFailed);
-        EXPECT_STREQ(error.what(), "ToneKernel: could not create a compute encoder");
-    }
 }
 
 }  // namespace

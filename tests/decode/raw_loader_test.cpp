@@ -1,0 +1,211 @@
+#include "core/decode/raw_loader.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "core/compute/lanczos_scale.h"
+#include "core/decode/noise_reduction_filter.h"
+#include "core/decode/raw_filter.h"
+#include "core/decode/raw_loader_error.h"
+#include "tests/decode/decode_test_support.h"
+#include "tests/decode/raw_loader_test_support.h"
+#include "tests/fixtures/test_heic.h"
+
+namespace quillmere {
+namespace {
+
+using loader_testing::LoaderTest;
+using loader_testing::messageOf;
+using loader_testing::sizeOf;
+using loader_testing::writeFile;
+using loader_testing::writeJpeg;
+
+constexpr auto fit = PreviewResolution::fit;
+constexpr auto full = PreviewResolution::full;
+constexpr auto natural = DenoiseMethod::natural;
+
+TEST(RAWLoaderFitSizeTest, LongEdgeAtMost2048AndNeverZero) {
+    const std::pair<PixelSize, PixelSize> sizes[] = {
+        {{6000, 4000}, {2048, 1365}}, {{4000, 6000}, {1365, 2048}}, {{1000, 800}, {1000, 800}},
+        {{2048, 2048}, {2048, 2048}}, {{1, 5000}, {1, 2048}},       {{5000, 1}, {2048, 1}},
+        {{4096, 3}, {2048, 2}},  // 1.5 rows round away from zero
+        {{4097, 2049}, {2048, 1024}},
+    };
+    for (const auto& [full, fit] : sizes) EXPECT_EQ(RAWLoader::fitSize(full), fit) << full.width;
+}
+
+// A 96 × 64 Bayer DNG of a noisy grey, brightened by `baselineExposure` EV when given.
+fixtures::SyntheticDNGOptions noisyGrey(bool linearRaw = false,
+                                        std::optional<double> baselineExposure = std::nullopt) {
+    fixtures::SyntheticDNGOptions options;
+    options.width = 96;
+    options.height = 64;
+    options.linearRaw = linearRaw;
+    options.baselineExposure = baselineExposure;
+    options.scene = fixtures::flatScene(0.3f, 0.3f, 0.3f);
+    options.shotNoise = 4e-4;
+    options.readNoiseVariance = 4e-5;
+    return options;
+}
+
+TEST_F(LoaderTest, DescribesRasterAndRAWPhotosUpright) {
+    const auto jpeg = photoPath("portrait.jpg");
+    writeJpeg(jpeg, {.width = 64, .height = 48}, {.orientation = 6, .make = "Maker"});
+    const OpenedPhoto raster = loader->open(jpeg);
+    EXPECT_EQ(sizeOf(raster), (PixelSize{48, 64}));
+    EXPECT_EQ((std::pair{raster.asShotTemperature, raster.asShotTint}), (std::pair{5500.0, 0.0}));
+    EXPECT_FALSE(raster.isRAW);
+    EXPECT_FALSE(raster.supportsDetailDenoise);
+    EXPECT_EQ(raster.exif["{TIFF}"]["Make"], "Maker");
+
+    const auto dng = syntheticDNG("bayer.dng", noisyGrey());
+    const OpenedPhoto raw = loader->open(dng);
+    const RAWFilter filter(dng);
+    EXPECT_EQ(sizeOf(raw), (PixelSize{96, 64}));
+    EXPECT_EQ(raw.asShotTemperature, filter.neutralTemperature());
+    EXPECT_EQ(raw.asShotTint, filter.neutralTint());
+    EXPECT_EQ(raw.exif["{TIFF}"]["Make"], "Quillmere");
+    EXPECT_TRUE(raw.isRAW);
+    EXPECT_TRUE(raw.supportsDetailDenoise);
+    EXPECT_EQ(raw.denoiseBackend, DenoiseBackend::standard);
+
+    if (fixtures::canEncodeHeic()) {
+        const auto heic = photoPath("turned.HEIC");
+        writeFile(heic, fixtures::encodeTestHeic(fixtures::makePattern({.width = 64, .height = 48}),
+                                                 {.orientation = 8}));
+        EXPECT_EQ(sizeOf(loader->open(heic)), (PixelSize{48, 64}));
+        // Turned a quarter anticlockwise: the stored top-left marker ends bottom left.
+        const auto turned = texture(heic, false, full);
+        EXPECT_GT(turned->read(4, 4).x, 0.5f);
+        EXPECT_LT(turned->read(4, 60).x, 0.1f);
+    }
+}
+
+TEST_F(LoaderTest, NaturalIsTheRAWFiltersExtendedRangeDevelopmentWithoutBaselineExposure) {
+    const auto path = syntheticDNG("bright.dng", noisyGrey(false, 1.0));
+    loader->open(path);
+    RAWFilterSettings settings = RAWFilter::initialSettings();
+    settings.extendedDynamicRangeAmount = 2.0f;
+    settings.baselineExposure = 0.0f;
+    RAWFilter reference(path);
+    for (const bool denoised : {false, true}) {
+        settings.luminanceNoiseReductionAmount = denoised ? 1.0f : 0.0f;
+        settings.colorNoiseReductionAmount = denoised ? 1.0f : 0.0f;
+        reference.setSettings(settings);
+        EXPECT_EQ(testing::readBytes(*texture(path, denoised, full)),
+                  testing::readBytes(*reference.outputTexture(*device)));
+    }
+    // The RAW texture is the chroma-smoothed undenoised development, as bright as Natural.
+    const auto brightness = [&](const Texture& texture) {
+        return testing::statisticsOf(texture, 1, 0, 0, 96, 64).mean;
+    };
+    const auto fine = texture(path, false, full, natural, true);
+    EXPECT_NEAR(brightness(*fine) / brightness(*texture(path, false, full)), 1.0, 0.01);
+    EXPECT_NE(testing::readBytes(*fine), testing::readBytes(*texture(path, false, full)));
+    // It does not apply to the denoised variant, nor to Detail or to raster photos.
+    EXPECT_EQ(texture(path, true, full, natural, true), texture(path, true, full));
+    EXPECT_EQ(texture(path, false, fit, DenoiseMethod::matchFilter, true)->width(), 96);
+    const auto jpeg = photoPath("photo.jpg");
+    writeJpeg(jpeg, {});
+    loader->open(jpeg);
+    EXPECT_EQ(texture(jpeg, false, fit, natural, true), texture(jpeg, false, fit));
+    EXPECT_EQ(texture(jpeg, false, fit, DenoiseMethod::matchFilter), texture(jpeg, false, fit));
+}
+
+TEST_F(LoaderTest, FitIsScaledFromTheCachedFullTexture) {
+    const auto path = photoPath("wide.jpg");
+    writeJpeg(path, {.width = 3000, .height = 1000});
+    loader->open(path);
+    const auto fullTexture = texture(path, false, full);
+    const auto fitTexture = texture(path, false, fit);
+    ASSERT_EQ(fitTexture->width(), 2048);
+    ASSERT_EQ(fitTexture->height(), 683);
+    const auto expected = testing::makeTexture(*device, PixelFormat::rgba16Float, 2048, 683,
+                                               [](int, int) { return msl::float4{}; });
+    lanczosScale(*fullTexture, *expected);
+    EXPECT_EQ(testing::readBytes(*fitTexture), testing::readBytes(*expected));
+    EXPECT_EQ(texture(path, false, full), fullTexture);
+    EXPECT_EQ(texture(path, false, fit), fitTexture);
+}
+
+TEST_F(LoaderTest, DevelopedPhotosAreDenoisedByTheNoiseFilter) {
+    const auto jpeg = photoPath("photo.jpg");
+    writeJpeg(jpeg, {});
+    // Three samples a pixel: the RAW filter refuses it and LibRaw develops it.
+    const auto linear = syntheticDNG("linear.dng", noisyGrey(true));
+    for (const auto& path : {jpeg, linear}) {
+        SCOPED_TRACE(path.filename().string());
+        loader->open(path);
+        const auto original = texture(path, false, full);
+        const auto clean = texture(path, true, full);
+        const auto expected = reduceTextureNoise(*original, *device, 0.04f);
+        EXPECT_EQ(testing::readBytes(*clean), testing::readBytes(*expected));
+        EXPECT_NE(testing::readBytes(*clean), testing::readBytes(*original));
+    }
+}
+
+TEST_F(LoaderTest, OpeningAgainOrFailingKeepsTheActivePhotoAndItsCache) {
+    const auto raw = syntheticDNG("first.dng");
+    const auto jpeg = photoPath("second.jpg");
+    writeJpeg(jpeg, {});
+    const OpenedPhoto first = loader->open(raw);
+    loader->open(jpeg);
+    const auto cached = texture(jpeg, false, full);
+    // Gone from disk and asked again: the record is remembered, the JPEG stays active.
+    std::filesystem::remove(raw);
+    std::filesystem::remove(jpeg);
+    EXPECT_EQ(loader->open(raw).pixelWidth, first.pixelWidth);
+    EXPECT_EQ(texture(jpeg, false, full), cached);
+
+    const auto bad = photoPath("bad.jpg");
+    writeFile(bad, "\xff\xd8\xff\xe0 not really a JPEG");
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { loader->open(bad); }),
+              "Cannot decode bad.jpg as a supported photo.");
+    EXPECT_EQ(texture(jpeg, false, full), cached);
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(bad, false, full); }),
+              "Open the photo before rendering it.");
+}
+
+TEST_F(LoaderTest, StrippedDamagedAndForeignFilesAreUnsupported) {
+    const auto truncated = syntheticDNG("truncated.dng", noisyGrey());
+    std::filesystem::resize_file(truncated, std::filesystem::file_size(truncated) / 2);
+    std::vector<std::filesystem::path> files = {
+        testing::testData("exiftool_DNG.dng"),      testing::testData("exiftool_Nikon.nef"),
+        testing::testData("exiftool_CanonRaw.crw"), testing::testData("exiftool_FujiFilm.raf"),
+        testing::testData("exiftool_CanonRaw.cr2"), truncated,
+        photoPath("missing.nef")};
+    const std::pair<const char*, std::string> written[] = {
+        {"notes.txt", "hello"},
+        {"empty.jpg", ""},
+        {"garbage.heic", std::string(5000, '\x5a')},
+        {"truncated.jpeg", std::string("\xff\xd8\xff\xdb") + std::string(64, '\0')},
+        {"unknown_camera.nef", std::string("II*\0garbage", 11)},
+    };
+    for (const auto& [name, bytes] : written) {
+        files.push_back(photoPath(name));
+        writeFile(files.back(), bytes);
+    }
+    for (const std::filesystem::path& path : files) {
+        EXPECT_EQ(messageOf<RAWLoaderError>([&] { loader->open(path); }),
+                  "Cannot decode " + path.filename().string() + " as a supported photo.");
+    }
+    // Without a device raster photos open but nothing renders, and RAW files do not open.
+    RAWLoader withoutDevice(nullptr);
+    const auto jpeg = photoPath("photo.jpg");
+    writeJpeg(jpeg, {});
+    EXPECT_EQ(withoutDevice.open(jpeg).pixelWidth, 64);
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] {
+                  withoutDevice.texture(PhotoID{jpeg}, false, fit, natural, false,
+                                        loader_testing::never);
+              }),
+              "A Metal GPU is required.");
+    const auto linear = syntheticDNG("linear.dng", noisyGrey(true));
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { withoutDevice.open(linear); }),
+              "Cannot decode linear.dng as a supported photo.");
+}
+
+}  // namespace
+}  // namespace quillmere
