@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "core/common/file_io.h"
-#include "core/imageio/jpeg_encoder.h"
-#include "core/imageio/photo_metadata.h"
 #include "core/imageio/xmp_document.h"
 #include "tests/fixtures/temporary_folder.h"
 #include "tests/render/export/sample_dng.h"
@@ -20,10 +18,8 @@ EditParams editWithExposure(double exposure) {
     return edit;
 }
 
-std::string recordText(double exposure, bool appliedToPixels = false) {
-    EmbeddedEditRecord record(editWithExposure(exposure));
-    record.editsAppliedToPixels = appliedToPixels;
-    return record.json();
+std::string recordText(double exposure) {
+    return EmbeddedEditRecord(editWithExposure(exposure)).json();
 }
 
 class EmbeddedMetadataTest : public ::testing::Test {
@@ -39,19 +35,6 @@ class EmbeddedMetadataTest : public ::testing::Test {
 
     testing::TemporaryFolder folder_;
 };
-
-TEST_F(EmbeddedMetadataTest, ReadsTheRecordOfAJPEG) {
-    Rgb8Image image{.width = 16, .height = 8, .rgb = std::vector<std::uint8_t>(16 * 8 * 3, 128)};
-    PhotoMetadata metadata;
-    metadata.xmp().setText(EmbeddedMetadata::editRecordPath, recordText(0.5, true));
-    const fs::path file = folder_.path() / "export.jpg";
-    file_io::writeFileAtomically(file, metadata.writeToJpeg(encodeJpeg(image, 0.9)));
-
-    const std::optional<EmbeddedEditRecord> record = EmbeddedMetadata::read(file);
-    ASSERT_TRUE(record.has_value());
-    EXPECT_TRUE(record->editsAppliedToPixels);
-    EXPECT_EQ(record->parameters, editWithExposure(0.5));
-}
 
 TEST_F(EmbeddedMetadataTest, LegacyRecordIsReadOnlyWithoutACurrentOne) {
     const auto legacyOnly = EmbeddedMetadata::read(
