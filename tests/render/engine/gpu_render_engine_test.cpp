@@ -23,12 +23,6 @@ using Texture = RenderEngine::TexturePointer;
 
 const PhotoID kPhoto{"/photos/a.dng"};
 
-ExportOptions dngOptions() {
-    ExportOptions options;
-    options.format = ExportFormat::dng;
-    return options;
-}
-
 // Holds the job whose loader call matches `call` until released.
 class JobGate {
   public:
@@ -97,8 +91,10 @@ TEST_F(GPURenderEngineTest, ACancelledRequestReportsOnlyItsCancellation) {
     stopped.request_stop();
     auto opened = open(*engine, "/photos/a.dng", stopped.get_token());
     auto previewed = preview(*engine, EditParams{}, PreviewResolution::fit, stopped.get_token());
+    ExportOptions dng;
+    dng.format = ExportFormat::dng;
     auto photoExport = futureOf<std::string>([&](auto done) {
-        engine->exportPhoto(kPhoto, EditParams{}, dngOptions(), stopped.get_token(), done);
+        engine->exportPhoto(kPhoto, EditParams{}, dng, stopped.get_token(), done);
     });
     expectCancelled(opened);
     expectCancelled(previewed);
