@@ -26,12 +26,10 @@ namespace quillmere::testing {
 class SpyPhotoLoader : public PhotoLoader {
   public:
     struct TextureCall {
-        PhotoID photo;
         bool denoised;
         PreviewResolution resolution;
         DenoiseMethod method;
         bool preserveRAWTexture;
-        bool withProgress;
     };
 
     explicit SpyPhotoLoader(std::int64_t width = 64, std::int64_t height = 48)
@@ -48,15 +46,14 @@ class SpyPhotoLoader : public PhotoLoader {
     std::shared_ptr<Texture> texture(const PhotoID& id, bool denoised, PreviewResolution resolution,
                                      DenoiseMethod method, bool preserveRAWTexture,
                                      const std::function<bool()>& shouldCancel,
-                                     const std::function<void(double)>& progress) override {
+                                     const std::function<void(double)>&) override {
         enter("texture " + id.url.native());
         while (holdUntilCancelled && !shouldCancel()) {
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
         }
         if (shouldCancel()) throw CancellationError();
         std::lock_guard guard(lock);
-        textureCalls.push_back(
-            {id, denoised, resolution, method, preserveRAWTexture, static_cast<bool>(progress)});
+        textureCalls.push_back({denoised, resolution, method, preserveRAWTexture});
         std::shared_ptr<Texture>& texture = cache[{id.url.native(), denoised, resolution}];
         if (!texture) {
             const double scale = resolution == PreviewResolution::full

@@ -3,14 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <limits>
 
 #include "core/common/file_io.h"
 #include "core/imageio/xmp_document.h"
+#include "core/render/export/dng_converter.h"
 #include "core/render/export/dng_export_error.h"
 #include "core/render/export/embedded_edit_record.h"
 #include "core/render/export/embedded_metadata.h"
-#include "rawbridge/qx_raw.h"
 #include "tests/fixtures/temporary_folder.h"
 #include "tests/render/export/classic_tiff_builder.h"
 #include "tests/render/export/sample_dng.h"
@@ -48,179 +47,149 @@ std::string cameraPacket() {
     return xmp.serialize();
 }
 
-struct Exported {
-    std::vector<TIFFEntry> entries;
-    std::optional<XmpDocument> xmp;
-};
-
-Exported inspect(const std::string& dng) {
+// The first directory's XMP packet and whether it has a Software entry.
+std::pair<std::optional<XmpDocument>, bool> inspect(const std::string& dng) {
     const ClassicTIFFReader reader(dng);
-    Exported exported{reader.entries(reader.firstDirectory()), std::nullopt};
-    for (const TIFFEntry& entry : exported.entries) {
-        if (entry.tag == 700) exported.xmp = XmpDocument::parse(reader.byteValue(entry));
+    std::pair<std::optional<XmpDocument>, bool> found{std::nullopt, false};
+    for (const TIFFEntry& entry : reader.entries(reader.firstDirectory())) {
+        if (entry.tag == 700) found.first = XmpDocument::parse(reader.byteValue(entry));
+        if (entry.tag == 305) found.second = true;
     }
-    return exported;
+    return found;
 }
 
-bool hasTag(const Exported& exported, std::uint16_t tag) {
-    for (const TIFFEntry& entry : exported.entries) {
-        if (entry.tag == tag) return true;
+// Whatever the switches say, the camera's own XMP stays and no earlier record survives.
+TEST(DNGExporterTest, SwitchesDecideTheRecordAndTheCreatorOverTheCameraXMP) {
+    const std::string source = makeSampleDNG(true, cameraPacket()).bytes;
+    for (const bool software : {false, true}) {
+        for (const bool record : {false, true}) {
+            SCOPED_TRACE(std::to_string(software) + std::to_string(record));
+            const auto [xmp, hasSoftware] =
+                inspect(DNGExporter::embed(source, someEdit(), dngOptions(software, record)));
+            EXPECT_EQ(hasSoftware, software);
+            ASSERT_TRUE(xmp.has_value());
+            EXPECT_EQ(xmp->text("xmp:Rating"), "3");
+            EXPECT_EQ(xmp->text("xmp:CreatorTool"),
+                      software ? std::optional<std::string>("Quillmere") : std::nullopt);
+            EXPECT_EQ(xmp->text(EmbeddedMetadata::legacyEditRecordPath), std::nullopt);
+            EXPECT_EQ(xmp->text(EmbeddedMetadata::editRecordPath).has_value(), record);
+        }
     }
-    return false;
 }
 
-class DNGExporterTest : public ::testing::TestWithParam<bool> {
-  protected:
-    bool bigEndian() const { return GetParam(); }
-    fs::path write(const std::string& name, const std::string& bytes) {
-        const fs::path path = folder_.path() / name;
-        file_io::writeFileAtomically(path, bytes);
-        return path;
-    }
-    testing::TemporaryFolder folder_;
-};
-
-INSTANTIATE_TEST_SUITE_P(ByteOrders, DNGExporterTest, ::testing::Bool(), [](const auto& info) {
-    return info.param ? "BigEndian" : "LittleEndian";
-});
-
-TEST_P(DNGExporterTest, RecordReadsBackFromTheExportedFile) {
-    const std::string source = makeSampleDNG(bigEndian(), cameraPacket()).bytes;
-    const fs::path exported =
-        write("export.dng", DNGExporter::embed(source, someEdit(), dngOptions(true, true)));
-
+TEST(DNGExporterTest, TheRecordReadsBackFromTheExportedCameraDNG) {
+    const fs::path source = fs::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng";
+    testing::TemporaryFolder folder;
+    const fs::path exported = folder.path() / "export.dng";
+    file_io::writeFileAtomically(exported,
+                                 DNGExporter::data(source, someEdit(), dngOptions(true, true)));
     const std::optional<EmbeddedEditRecord> record = EmbeddedMetadata::read(exported);
     ASSERT_TRUE(record.has_value());
     EXPECT_FALSE(record->editsAppliedToPixels);
     EXPECT_EQ(record->parameters, someEdit());
-    EXPECT_EQ(record->schemaVersion, 1);
-    EXPECT_EQ(record->application, "Quillmere");
 }
 
-TEST_P(DNGExporterTest, KeepsTheCameraXMPAndReplacesEarlierRecords) {
-    const std::string source = makeSampleDNG(bigEndian(), cameraPacket()).bytes;
-    const Exported exported =
-        inspect(DNGExporter::embed(source, someEdit(), dngOptions(true, true)));
-    ASSERT_TRUE(exported.xmp.has_value());
-    EXPECT_EQ(exported.xmp->text("xmp:Rating"), "3");
-    EXPECT_EQ(exported.xmp->text("xmp:CreatorTool"), "Quillmere");
-    EXPECT_EQ(exported.xmp->text(EmbeddedMetadata::legacyEditRecordPath), std::nullopt);
-    const std::optional<std::string> record = exported.xmp->text(EmbeddedMetadata::editRecordPath);
-    ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(EmbeddedEditRecord::decode(json::parse(*record)).parameters, someEdit());
-    EXPECT_TRUE(hasTag(exported, 305));
-}
-
-TEST_P(DNGExporterTest, SwitchesRemoveWhatTheSourceHad) {
-    const std::string source = makeSampleDNG(bigEndian(), cameraPacket()).bytes;
-
-    const Exported withoutSoftware =
-        inspect(DNGExporter::embed(source, someEdit(), dngOptions(false, true)));
-    EXPECT_FALSE(hasTag(withoutSoftware, 305));
-    ASSERT_TRUE(withoutSoftware.xmp.has_value());
-    EXPECT_EQ(withoutSoftware.xmp->text("xmp:CreatorTool"), std::nullopt);
-
-    const Exported withoutRecord =
-        inspect(DNGExporter::embed(source, someEdit(), dngOptions(true, false)));
-    ASSERT_TRUE(withoutRecord.xmp.has_value());
-    EXPECT_EQ(withoutRecord.xmp->text(EmbeddedMetadata::editRecordPath), std::nullopt);
-    EXPECT_EQ(withoutRecord.xmp->text(EmbeddedMetadata::legacyEditRecordPath), std::nullopt);
-    EXPECT_EQ(withoutRecord.xmp->text("xmp:Rating"), "3");
-}
-
-TEST(DNGExporterSourceTest, RasterSourcesAreRefused) {
+TEST(DNGExporterTest, RasterSourcesAndFilesBeyondThirtyTwoBitOffsetsAreRefused) {
+    const auto refusal = [](const fs::path& source) {
+        try {
+            DNGExporter::data(source, someEdit(), dngOptions(true, true));
+        } catch (const DNGExportError& error) {
+            return error.code();
+        }
+        ADD_FAILURE() << source << " was accepted";
+        return DNGExportError::Code::externalConverterUnavailable;
+    };
     for (const char* name :
          {"/photos/a.jpg", "/photos/b.JPEG", "/photos/c.heic", "/photos/d.HEIF"}) {
-        try {
-            DNGExporter::data(name, EditParams(), dngOptions(true, true));
-            ADD_FAILURE() << name;
-        } catch (const DNGExportError& error) {
-            EXPECT_EQ(error.code(), DNGExportError::Code::rasterNotSupported) << name;
-        }
+        EXPECT_EQ(refusal(name), DNGExportError::Code::rasterNotSupported) << name;
     }
-}
-
-TEST(DNGExporterSourceTest, FileBeyondThirtyTwoBitOffsetsIsRefusedUnread) {
     testing::TemporaryFolder folder;
     const fs::path huge = folder.path() / "huge.dng";
     file_io::writeFileAtomically(huge, makeSampleDNG(false).bytes);
     fs::resize_file(huge, std::uintmax_t{1} << 32);  // sparse: nothing is written
-    try {
-        DNGExporter::data(huge, someEdit(), dngOptions(true, true));
-        ADD_FAILURE() << "the file was accepted";
-    } catch (const DNGExportError& error) {
-        EXPECT_EQ(error.code(), DNGExportError::Code::invalidDNG);
-    }
+    EXPECT_EQ(refusal(huge), DNGExportError::Code::invalidDNG);
 }
 
-TEST(DNGExporterSourceTest, OtherRAWGoesThroughTheConverter) {
+// Other RAW files are never handed to a converter here: not by the standard setup, and not by a
+// setup that forbids it even where a converter is at hand.
+TEST(DNGExporterTest, OtherRAWFilesAreRefusedWithoutStartingAConverter) {
     testing::TemporaryFolder folder;
-    const fs::path converted = folder.path() / "converted.bin";
-    file_io::writeFileAtomically(converted, makeSampleDNG(false).bytes);
-    const fs::path converter = folder.path() / "converter";
-    std::ofstream(converter) << "#!/bin/sh\ncp '" << converted.string() << "' \"$4/out.dng\"\n";
-    fs::permissions(converter, fs::perms::owner_all);
-    const fs::path source = folder.path() / "IMG_0001.CR3";
+    const fs::path source = folder.path() / "IMG 0001.CR3";
     file_io::writeFileAtomically(source, "raw");
+    const fs::path started = folder.path() / "started";
+    const fs::path converter = folder.path() / "converter";
+    std::ofstream(converter) << "#!/bin/sh\ntouch '" << started.string()
+                             << "'\nprintf dng > \"$4/out.dng\"\n";
+    fs::permissions(converter, fs::perms::owner_all);
 
-    try {
-        DNGExporter::data(source, someEdit(), dngOptions(true, true),
-                          {.allowed = false, .executableCandidates = {converter}});
-        ADD_FAILURE() << "the store edition converted";
-    } catch (const DNGExportError& error) {
-        EXPECT_EQ(error.code(), DNGExportError::Code::externalConverterUnavailable);
+    for (const DNGConverterSetup& setup :
+         {DNGConverterSetup::standard(),
+          DNGConverterSetup{.allowed = false, .executableCandidates = {converter}}}) {
+        try {
+            convertToDNG(source, setup);
+            ADD_FAILURE() << "the conversion succeeded";
+        } catch (const DNGExportError& error) {
+            EXPECT_EQ(error.code(), DNGExportError::Code::externalConverterUnavailable);
+        }
     }
-
-    const fs::path exported = folder.path() / "export.dng";
-    file_io::writeFileAtomically(
-        exported, DNGExporter::data(source, someEdit(), dngOptions(true, true),
-                                    {.allowed = true, .executableCandidates = {converter}}));
-    const std::optional<EmbeddedEditRecord> record = EmbeddedMetadata::read(exported);
-    ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(record->parameters, someEdit());
+    EXPECT_FALSE(fs::exists(started));
 }
 
-TEST(DNGExporterSourceTest, CameraDNGKeepsItsSensorData) {
-    const fs::path source = fs::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng";
-    const std::optional<std::string> sourceBytes = file_io::readFile(source);
-    ASSERT_TRUE(sourceBytes.has_value());
-    const std::string output = DNGExporter::data(source, someEdit(), dngOptions(true, true));
-    EXPECT_EQ(output.substr(0, 4), sourceBytes->substr(0, 4));
-    EXPECT_EQ(output.substr(8, sourceBytes->size() - 8), sourceBytes->substr(8));
+EditParams editWithExposure(double exposure) {
+    EditParams edit;
+    edit.exposure = exposure;
+    return edit;
+}
 
-    testing::TemporaryFolder folder;
-    const fs::path exported = folder.path() / "export.dng";
-    file_io::writeFileAtomically(exported, output);
+std::string recordText(double exposure) {
+    return EmbeddedEditRecord(editWithExposure(exposure)).json();
+}
 
-    struct Sensor {
-        int width = 0;
-        int height = 0;
-        std::vector<float> plane;
-    };
-    const auto readSensor = [](const fs::path& path) {
-        QXRAWMetadata metadata{};
-        float* pixels = nullptr;
-        char error[1024] = {};
-        Sensor sensor;
-        EXPECT_EQ(qx_raw_read(path.c_str(), &metadata, &pixels, error, sizeof error), 0) << error;
-        if (pixels != nullptr) {
-            sensor = {
-                metadata.width, metadata.height,
-                std::vector<float>(pixels, pixels + std::size_t(metadata.packed_width) *
-                                                        std::size_t(metadata.packed_height) * 4)};
-            qx_raw_free(pixels);
-        }
-        return sensor;
-    };
-    const Sensor original = readSensor(source);
-    const Sensor rewritten = readSensor(exported);
-    ASSERT_FALSE(original.plane.empty());
-    EXPECT_EQ(rewritten.width, original.width);
-    EXPECT_EQ(rewritten.height, original.height);
-    EXPECT_EQ(rewritten.plane, original.plane);
-    const std::optional<EmbeddedEditRecord> record = EmbeddedMetadata::read(exported);
-    ASSERT_TRUE(record.has_value());
-    EXPECT_EQ(record->parameters, someEdit());
+class EmbeddedMetadataTest : public ::testing::Test {
+  protected:
+    // A DNG whose XMP holds `properties` (path, text).
+    fs::path dngWith(const std::vector<std::pair<std::string, std::string>>& properties) {
+        XmpDocument xmp;
+        for (const auto& [path, text] : properties) xmp.setText(path, text);
+        const fs::path file = folder_.path() / "photo.dng";
+        file_io::writeFileAtomically(file, testing::makeSampleDNG(false, xmp.serialize()).bytes);
+        return file;
+    }
+
+    testing::TemporaryFolder folder_;
+};
+
+TEST_F(EmbeddedMetadataTest, LegacyRecordIsReadOnlyWithoutACurrentOne) {
+    const auto legacyOnly = EmbeddedMetadata::read(
+        dngWith({{std::string(EmbeddedMetadata::legacyEditRecordPath), recordText(-1)}}));
+    ASSERT_TRUE(legacyOnly.has_value());
+    EXPECT_EQ(legacyOnly->parameters, editWithExposure(-1));
+
+    const auto both = EmbeddedMetadata::read(
+        dngWith({{std::string(EmbeddedMetadata::legacyEditRecordPath), recordText(-1)},
+                 {std::string(EmbeddedMetadata::editRecordPath), recordText(2)}}));
+    ASSERT_TRUE(both.has_value());
+    EXPECT_EQ(both->parameters, editWithExposure(2));
+}
+
+TEST_F(EmbeddedMetadataTest, AnythingUnreadableGivesNoRecord) {
+    json::Json withoutVersion = json::parse(recordText(1));
+    withoutVersion.erase("schemaVersion");
+    json::Json wrongType = json::parse(recordText(1));
+    wrongType["editsAppliedToPixels"] = "no";
+    for (const std::string& text : {json::dumpCompact(withoutVersion), json::dumpCompact(wrongType),
+                                    std::string("{"), std::string("not json at all")}) {
+        EXPECT_EQ(EmbeddedMetadata::read(
+                      dngWith({{std::string(EmbeddedMetadata::editRecordPath), text}})),
+                  std::nullopt)
+            << text;
+    }
+    EXPECT_EQ(EmbeddedMetadata::read(dngWith({{"xmp:Rating", "2"}})), std::nullopt);
+
+    const fs::path notAnImage = folder_.path() / "notes.dng";
+    file_io::writeFileAtomically(notAnImage, "just some text");
+    EXPECT_EQ(EmbeddedMetadata::read(notAnImage), std::nullopt);
+    EXPECT_EQ(EmbeddedMetadata::read(folder_.path() / "missing.jpg"), std::nullopt);
 }
 
 }  // namespace

