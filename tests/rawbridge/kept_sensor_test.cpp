@@ -19,7 +19,6 @@ class KeptSensor {
     explicit KeptSensor(const std::string& path) {
         char error[1024] = {};
         result_ = qx_raw_sensor_open(path.c_str(), &metadata_, &sensor_, error, sizeof error);
-        error_ = error;
     }
     ~KeptSensor() { qx_raw_sensor_close(sensor_); }
     KeptSensor(const KeptSensor&) = delete;
@@ -52,7 +51,6 @@ class KeptSensor {
     QXRAWMetadata metadata_{};
     QXRAWSensor* sensor_ = nullptr;
     std::int32_t result_ = -1;
-    std::string error_;
 };
 
 std::vector<std::uint16_t> bytesOf(const testing::Rendering& rendering) {

@@ -45,8 +45,10 @@ std::array<double, 3> expectedTreatment(const std::array<float, 3>& rgb) {
 
 TEST(LinearRender, HighlightsShrinkTowardsTheSpreadOfTheirClippedValuesWhicheverChannel) {
     using Colour = std::array<float, 3>;
-    // Fully treated, half weighted, weight 0, no spread; untouched at 1 and with a zero.
+    // Fully treated, weighted by a half and by smoothstep(0.2), weight 0, no spread; untouched at
+    // 1 and with a zero.
     for (const Colour& colour : {Colour{1.4f, 1.2f, 0.6f}, Colour{1.5f, 0.75f, 0.25f},
+                                 Colour{1.6f, 0.6f, 0.3f},
                                  Colour{1.4f, 0.5f, 0.2f}, Colour{1.3f, 1.3f, 1.3f},
                                  Colour{0.9f, 1.0f, 0.2f}, Colour{1.4f, 0.3f, 0.0f}}) {
         Colour moved = colour;
