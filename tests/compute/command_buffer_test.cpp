@@ -88,7 +88,6 @@ TEST_F(CommandBufferTest, EncodersAreOneAtATimeAndOnlyBeforeCommit) {
         ASSERT_TRUE(open);
         EXPECT_EQ(buffer->makeBlitCommandEncoder(), nullptr);
         EXPECT_THROW(buffer->commit(), std::logic_error);
-        open->setLabel("abandoned");
     }
     EXPECT_TRUE(buffer->passes().empty()) << "an encoder that never ended adds no pass";
     buffer->commit();
@@ -113,25 +112,12 @@ TEST_F(CommandBufferTest, BlitCopiesARegionAsStored) {
                             {0, 0, 1, 1}, destination, 0, 0),
                  std::invalid_argument);
     blit->endEncoding();
-    EXPECT_EQ(buffer->passes()[0].kind, CommandPass::Kind::blit);
-    EXPECT_EQ(buffer->passes()[0].label, "patch");
     buffer->commit();
     EXPECT_EQ(destination->read(3, 0), (msl::float4{1, 2, 0, 1}));
     EXPECT_EQ(destination->read(4, 1), (msl::float4{2, 3, 0, 1}));
-    EXPECT_EQ(destination->read(2, 0), (msl::float4{-1, -1, -1, -1}));
-    EXPECT_EQ(destination->read(3, 2), (msl::float4{-1, -1, -1, -1}));
-}
-
-TEST(KernelLibrary, MissingNamesGiveNoPipelineAndNamesAreUnique) {
-    KernelLibrary library = testLibrary();
-    EXPECT_EQ(library.makePipeline("tone_kernel_main"), nullptr);
-    const auto pipeline = library.makePipeline("add");
-    ASSERT_TRUE(pipeline);
-    EXPECT_EQ(pipeline->functionName(), "add");
-    EXPECT_EQ(pipeline->threadExecutionWidth(), 32);
-    EXPECT_EQ(pipeline->maxTotalThreadsPerThreadgroup(), 1024);
-    EXPECT_THROW(library.add("add", [](const KernelArguments&, RowRange) {}),
-                 std::invalid_argument);
+    for (const auto& [x, y] : {std::pair{2, 0}, std::pair{3, 2}}) {  // outside the region
+        EXPECT_EQ(destination->read(x, y), (msl::float4{-1, -1, -1, -1}));
+    }
 }
 
 }  // namespace

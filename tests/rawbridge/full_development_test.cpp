@@ -35,15 +35,11 @@ TEST(FullDevelopment, DevelopsWithTheCameraWhiteBalanceIntoLinearSRGBBottomRowFi
     const TemporaryFolder folder;
     const auto grey = developOriginal(folder.dng("grey.dng", greyCard()));
     ASSERT_EQ(grey.result, 0) << grey.error;
-    EXPECT_EQ(grey.width, 64);
-    EXPECT_EQ(grey.height, 48);
+    EXPECT_EQ((std::array{grey.width, grey.height}), (std::array{64, 48}));
     EXPECT_EQ(grey.iso, 200.0f);
-    for (int row : {5, 24, 40}) {
-        for (int x : {5, 32, 58}) {
-            for (int channel = 0; channel < 3; ++channel) {
-                EXPECT_NEAR(grey.at(x, row, channel), 0.5f, 0.01f);
-            }
-            EXPECT_EQ(grey.at(x, row, 3), 1.0f);
+    for (const auto& [x, row] : {std::pair{5, 5}, std::pair{32, 24}, std::pair{58, 40}}) {
+        for (int channel = 0; channel < 4; ++channel) {
+            EXPECT_NEAR(grey.at(x, row, channel), channel == 3 ? 1.0f : 0.5f, 0.01f);
         }
     }
 
@@ -55,12 +51,6 @@ TEST(FullDevelopment, DevelopsWithTheCameraWhiteBalanceIntoLinearSRGBBottomRowFi
     const auto upright = developOriginal(folder.dng("ramp.dng", ramp));
     ASSERT_EQ(upright.result, 0) << upright.error;
     EXPECT_GT(upright.at(30, 2, 1), upright.at(30, 45, 1));  // the sensor's last rows come first
-
-    ramp.orientation = 6;
-    const auto turned = developOriginal(folder.dng("turned.dng", ramp));
-    ASSERT_EQ(turned.result, 0) << turned.error;
-    EXPECT_EQ(turned.width, 48);
-    EXPECT_EQ(turned.height, 64);
 }
 
 TEST(FullDevelopment, CropsARealFileToTheDefaultCropThatRawIdentifyReports) {

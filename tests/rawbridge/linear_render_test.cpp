@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -20,62 +21,52 @@ using testing::TemporaryFolder;
 // Half floats keep 11 significant bits.
 constexpr float kHalfTolerance = 1.0f / 1024.0f;
 
-std::array<float, 3> treated(float r, float g, float b) {
-    std::array<float, 3> rgb = {r, g, b};
-    treatHighlights(rgb);
-    return rgb;
+// The highlight treatment worked out independently: a colour with its middle value above 0.5 and
+// its brightest above 1 (and none at 0) keeps its mean and takes, weighted by the smoothstep of
+// the middle value from 0.5 to 1, the spread of its values clipped to 1.
+std::array<double, 3> expectedTreatment(const std::array<float, 3>& rgb) {
+    std::array<double, 3> c = {rgb[0], rgb[1], rgb[2]}, clipped;
+    std::array<double, 3> sorted = c;
+    std::sort(sorted.begin(), sorted.end());
+    if (sorted[0] <= 0.0 || sorted[2] <= 1.0) return c;
+    for (int i = 0; i < 3; ++i) clipped[i] = std::min(c[i], 1.0);
+    const auto mean = [](const std::array<double, 3>& v) { return (v[0] + v[1] + v[2]) / 3.0; };
+    const auto spread = [&](const std::array<double, 3>& v) {
+        double sum = 0.0;
+        for (double x : v) sum += (x - mean(v)) * (x - mean(v));
+        return sum;
+    };
+    if (spread(c) == 0.0) return c;
+    const double t = std::clamp((sorted[1] - 0.5) / 0.5, 0.0, 1.0);
+    const double k = 1.0 + t * t * (3.0 - 2.0 * t) * (std::sqrt(spread(clipped) / spread(c)) - 1.0);
+    const double m = mean(c);
+    return {m + k * (c[0] - m), m + k * (c[1] - m), m + k * (c[2] - m)};
 }
 
-TEST(LinearRender, HighlightsAreTreatedWhicheverChannelIsBrightest) {
-    for (const std::array<float, 3> colour : {std::array<float, 3>{1.4f, 1.2f, 0.6f},
-                                              std::array<float, 3>{1.5f, 0.75f, 0.25f},
-                                              std::array<float, 3>{1.3f, 0.6f, 0.5f}}) {
-        const std::array<float, 3> reference = treated(colour[0], colour[1], colour[2]);
-        EXPECT_NE(reference, colour);
-        std::array<int, 3> order = {0, 1, 2};
+TEST(LinearRender, HighlightsShrinkTowardsTheSpreadOfTheirClippedValuesWhicheverChannel) {
+    using Colour = std::array<float, 3>;
+    // Fully treated, weighted by a half and by smoothstep(0.2), weight 0, no spread; untouched at
+    // 1 and with a zero.
+    for (const Colour& colour : {Colour{1.4f, 1.2f, 0.6f}, Colour{1.5f, 0.75f, 0.25f},
+                                 Colour{1.6f, 0.6f, 0.3f},
+                                 Colour{1.4f, 0.5f, 0.2f}, Colour{1.3f, 1.3f, 1.3f},
+                                 Colour{0.9f, 1.0f, 0.2f}, Colour{1.4f, 0.3f, 0.0f}}) {
+        Colour moved = colour;
+        std::sort(moved.begin(), moved.end());
         do {
-            const std::array<float, 3> moved =
-                treated(colour[order[0]], colour[order[1]], colour[order[2]]);
-            for (int c = 0; c < 3; ++c) EXPECT_NEAR(moved[c], reference[order[c]], 1e-6f);
-        } while (std::next_permutation(order.begin(), order.end()));
-    }
-}
-
-TEST(LinearRender, HighlightsShrinkTowardsTheSpreadOfTheirClippedValues) {
-    // r = 1.4, g = 1.2, b = 0.6: the middle value is above 1, so the colour takes the spread of
-    // (1, 1, 0.6) around its own mean.
-    const double mean = (1.4 + 1.2 + 0.6) / 3.0;
-    const double spread =
-        std::pow(1.4 - mean, 2) + std::pow(1.2 - mean, 2) + std::pow(0.6 - mean, 2);
-    const double clippedMean = (1.0 + 1.0 + 0.6) / 3.0;
-    const double clippedSpread =
-        2 * std::pow(1.0 - clippedMean, 2) + std::pow(0.6 - clippedMean, 2);
-    const double k = std::sqrt(clippedSpread / spread);
-    const std::array<float, 3> rgb = treated(1.4f, 1.2f, 0.6f);
-    EXPECT_NEAR(rgb[0], mean + k * (1.4 - mean), 1e-6);
-    EXPECT_NEAR(rgb[1], mean + k * (1.2 - mean), 1e-6);
-    EXPECT_NEAR(rgb[2], mean + k * (0.6 - mean), 1e-6);
-
-    // Halfway: the middle value at 0.75 gives t = 0.5 and a smoothstep weight of 0.5.
-    const std::array<float, 3> half = treated(1.5f, 0.75f, 0.25f);
-    const double halfMean = 2.5 / 3.0;
-    const double halfSpread =
-        std::pow(1.5 - halfMean, 2) + std::pow(0.75 - halfMean, 2) + std::pow(0.25 - halfMean, 2);
-    const double halfClippedSpread = std::pow(1.0 - 2.0 / 3.0, 2) + std::pow(0.75 - 2.0 / 3.0, 2) +
-                                     std::pow(0.25 - 2.0 / 3.0, 2);
-    const double halfK = 1.0 + 0.5 * (std::sqrt(halfClippedSpread / halfSpread) - 1.0);
-    EXPECT_NEAR(half[0], halfMean + halfK * (1.5 - halfMean), 1e-6);
-    EXPECT_NEAR(half[0] + half[1] + half[2], 2.5, 1e-6);
-}
-
-TEST(LinearRender, ColoursWithoutAClippedChannelPassUnchanged) {
-    EXPECT_EQ(treated(0.9f, 1.0f, 0.2f), (std::array<float, 3>{0.9f, 1.0f, 0.2f}));  // max ≤ 1
-    EXPECT_EQ(treated(1.4f, 0.3f, 0.0f), (std::array<float, 3>{1.4f, 0.3f, 0.0f}));  // a zero
-    // Treated with a weight of 0 (middle ≤ 0.5) or without spread: unchanged up to rounding.
-    for (const std::array<float, 3>& rgb :
-         {std::array<float, 3>{1.4f, 0.5f, 0.2f}, std::array<float, 3>{1.3f, 1.3f, 1.3f}}) {
-        const std::array<float, 3> result = treated(rgb[0], rgb[1], rgb[2]);
-        for (int c = 0; c < 3; ++c) EXPECT_NEAR(result[c], rgb[c], 1e-6f);
+            Colour rgb = moved;
+            treatHighlights(rgb);
+            const std::array<double, 3> expected = expectedTreatment(moved);
+            const bool untouched = std::max({moved[0], moved[1], moved[2]}) <= 1.0f ||
+                                   std::min({moved[0], moved[1], moved[2]}) == 0.0f;
+            for (int c = 0; c < 3; ++c) {
+                if (untouched) {
+                    EXPECT_EQ(rgb[c], moved[c]) << colour[0] << ", " << colour[1];
+                } else {
+                    EXPECT_NEAR(rgb[c], expected[c], 1e-6) << colour[0] << ", " << colour[1];
+                }
+            }
+        } while (std::next_permutation(moved.begin(), moved.end()));
     }
 }
 
@@ -112,13 +103,10 @@ TEST(LinearRender, DevelopsTheWrittenBackPlaneWhiteBalancedInTheOutputPrimaries)
     ASSERT_EQ(read.result, 0) << read.error;
     const auto rendering = renderSensor(path, read.metadata, read.plane.get());
     ASSERT_EQ(rendering.result, 0) << rendering.error;
-    for (int row : {0, 20, 47}) {
-        for (int x : {0, 31, 63}) {
-            // Green has the smallest multiplier and keeps its level; the others match it.
-            for (int channel = 0; channel < 3; ++channel) {
-                EXPECT_NEAR(rendering.at(x, row, channel), 0.5f, kHalfTolerance);
-            }
-            EXPECT_EQ(rendering.at(x, row, 3), 1.0f);
+    // Green has the smallest multiplier and keeps its level; the others match it.
+    for (const auto& [x, row] : {std::pair{0, 0}, std::pair{31, 20}, std::pair{63, 47}}) {
+        for (int channel = 0; channel < 4; ++channel) {
+            EXPECT_NEAR(rendering.at(x, row, channel), channel == 3 ? 1.0f : 0.5f, kHalfTolerance);
         }
     }
     // What is developed is the plane handed in, not the file's own data.
@@ -154,7 +142,7 @@ TEST(LinearRender, StoresRowsBottomFirstInTheFilesOrientation) {
     }
 }
 
-TEST(LinearRender, RefusesARecordOfAnotherGeometry) {
+TEST(LinearRender, RefusesARecordOfAnotherGeometryAndNonFiniteValues) {
     const TemporaryFolder folder;
     const std::string path = folder.dng("grey.dng", greyCard());
     const auto read = readSensor(path);
@@ -175,23 +163,16 @@ TEST(LinearRender, RefusesARecordOfAnotherGeometry) {
         EXPECT_EQ(rendering.error, "RAW geometry changed since decoding.") << i;
         EXPECT_EQ(rendering.rgba, nullptr);
     }
-}
-
-TEST(LinearRender, RefusesNonFiniteValuesButClampsTheRest) {
-    const TemporaryFolder folder;
-    const std::string path = folder.dng("grey.dng", greyCard());
-    const auto read = readSensor(path);
-    ASSERT_EQ(read.result, 0) << read.error;
+    // Values beyond 0...1 are clamped, non-finite ones refused.
     std::vector<float> plane(read.plane.get(), read.plane.get() + 32 * 24 * 4);
+    plane[101] = 7.0f;
+    plane[102] = -3.0f;
+    EXPECT_EQ(renderSensor(path, read.metadata, plane.data()).result, 0);
     for (float bad : {NAN, INFINITY, -INFINITY}) {
         plane[100] = bad;
-        const auto refused = renderSensor(path, read.metadata, plane.data());
-        EXPECT_EQ(refused.error, "The neural model returned a non-finite sensor value.");
-        EXPECT_EQ(refused.rgba, nullptr);
+        EXPECT_EQ(renderSensor(path, read.metadata, plane.data()).error,
+                  "The neural model returned a non-finite sensor value.");
     }
-    plane[100] = -3.0f;
-    plane[101] = 7.0f;
-    EXPECT_EQ(renderSensor(path, read.metadata, plane.data()).result, 0);
 }
 
 }  // namespace
