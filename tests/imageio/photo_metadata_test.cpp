@@ -1,6 +1,8 @@
 #include "core/imageio/photo_metadata.h"
 
+#include <fmt/format.h>
 #include <gtest/gtest.h>
+#include <openssl/evp.h>
 
 #include <algorithm>
 #include <exiv2/exiv2.hpp>
@@ -138,28 +140,77 @@ TEST_F(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfil
         std::nullopt);
 }
 
+// The payloads of the APP1 segments whose identifier is `id`, found by their bytes: 0xFF 0xE1,
+// a 16-bit length that counts itself, then the identifier.
+std::vector<std::string> app1Payloads(const std::string& jpeg, std::string_view id) {
+    std::vector<std::string> payloads;
+    for (std::size_t at = jpeg.find(id); at != std::string::npos; at = jpeg.find(id, at + 1)) {
+        if (at < 4 || jpeg.compare(at - 4, 2, "\xFF\xE1") != 0) continue;
+        const std::size_t length = static_cast<unsigned char>(jpeg[at - 2]) * 256 +
+                                   static_cast<unsigned char>(jpeg[at - 1]);
+        payloads.push_back(jpeg.substr(at + id.size(), length - 2 - id.size()));
+    }
+    return payloads;
+}
+
+std::uint32_t bigEndian(const std::string& bytes, std::size_t at) {
+    std::uint32_t value = 0;
+    for (std::size_t i = at; i < at + 4; ++i)
+        value = value * 256 + static_cast<unsigned char>(bytes[i]);
+    return value;
+}
+
+std::string md5Hex(const std::string& bytes) {
+    unsigned char digest[16];
+    unsigned int length = 0;
+    EVP_Digest(bytes.data(), bytes.size(), digest, &length, EVP_md5(), nullptr);
+    std::string hex;
+    for (const unsigned char byte : digest) hex += fmt::format("{:02X}", byte);
+    return hex;
+}
+
 TEST_F(PhotoMetadataTest, XmpBeyondOneSegmentIsWrittenAsExtendedXmpAndReadBackWhole) {
+    const std::string jpeg = encodeJpeg(fixtures::makePattern({}), 0.9);
     PhotoMetadata metadata;
     const std::string record(200000, 'r');
     metadata.xmp().setText("quillmere:EditRecord", record);
     metadata.xmp().setText("tiff:Software", "Quillmere");
-    const std::string written = metadata.writeToJpeg(encodeJpeg(fixtures::makePattern({}), 0.9));
+    const std::string written = metadata.writeToJpeg(jpeg);
 
-    // Read back whole, from memory and from a file, without the extension's bookkeeping.
+    // The standard packet keeps the small property and names the extended packet by its digest;
+    // the extension segments carry that GUID, the full length and their portion's offset.
+    const auto standard =
+        app1Payloads(written, std::string_view("http://ns.adobe.com/xap/1.0/\0", 29));
+    ASSERT_EQ(standard.size(), 1u);
+    const std::optional<XmpDocument> main = XmpDocument::parse(standard[0]);
+    ASSERT_TRUE(main.has_value());
+    EXPECT_EQ(main->text("tiff:Software"), "Quillmere");
+    EXPECT_EQ(main->text("quillmere:EditRecord"), std::nullopt);
+    const std::optional<std::string> guid = main->text("xmpNote:HasExtendedXMP");
+    ASSERT_TRUE(guid.has_value());
+    const auto chunks =
+        app1Payloads(written, std::string_view("http://ns.adobe.com/xmp/extension/\0", 35));
+    ASSERT_EQ(chunks.size(), 4u);
+    const std::uint32_t fullLength = bigEndian(chunks[0], 32);
+    std::string extended(fullLength, '\0');
+    for (const std::string& chunk : chunks) {
+        EXPECT_EQ(chunk.substr(0, 32), *guid);
+        EXPECT_EQ(bigEndian(chunk, 32), fullLength);
+        extended.replace(bigEndian(chunk, 36), chunk.size() - 40, chunk.substr(40));
+    }
+    EXPECT_EQ(md5Hex(extended), *guid);
+    EXPECT_EQ(XmpDocument::parse(extended)->text("quillmere:EditRecord"), record);
+
+    // Read back whole, from memory and from a file; without its last portion the extended packet
+    // is dropped and the standard one stays.
     EXPECT_EQ(PhotoMetadata::readData(written)->xmp().text("quillmere:EditRecord"), record);
     const auto fromFile = PhotoMetadata::read(write("extended.jpg", written));
     EXPECT_EQ(fromFile->xmp().text("quillmere:EditRecord"), record);
     EXPECT_EQ(fromFile->xmp().text("xmpNote:HasExtendedXMP"), std::nullopt);
-
-    // Without its last portion the extended packet is dropped and the standard one stays.
-    const std::size_t id = written.rfind("http://ns.adobe.com/xmp/extension/");
-    ASSERT_GT(id, 4u);
-    const std::size_t length = static_cast<unsigned char>(written[id - 2]) * 256 +
-                               static_cast<unsigned char>(written[id - 1]);
     std::string damaged = written;
-    damaged.erase(id - 4, length + 2);
+    const std::size_t lastChunk = damaged.rfind(chunks.back()) - 4 - 35;
+    damaged.erase(lastChunk, 4 + 35 + chunks.back().size());
     const auto partial = PhotoMetadata::readData(damaged);
-    ASSERT_TRUE(partial);
     EXPECT_EQ(partial->xmp().text("quillmere:EditRecord"), std::nullopt);
     EXPECT_EQ(partial->xmp().text("tiff:Software"), "Quillmere");
 }
