@@ -53,12 +53,9 @@ TEST_F(Histogram, ValuesGoToTheNearestLevelAndOutOfRangeValuesToTheEnds) {
     // 0.25 → 16.25, 0.75 → 47.75, 0.1 → 6.8, 0.99 → 62.87. Bin 0: zeros, negatives and NaN;
     // bin 63: 1 and above, infinity included (70000 is already infinite as a half).
     const float unit = 1.0f / static_cast<float>(width);
-    EXPECT_EQ(histogram.r, binsWith({{16, 1 * unit},
-                                     {47, 1 * unit},
-                                     {6, 1 * unit},
-                                     {62, 1 * unit},
-                                     {0, 5 * unit},
-                                     {63, 4 * unit}}));
+    EXPECT_EQ(
+        histogram.r,
+        binsWith({{16, unit}, {47, unit}, {6, unit}, {62, unit}, {0, 5 * unit}, {63, 4 * unit}}));
     EXPECT_EQ(histogram.g, binsWith({{10, width * unit}}));
 }
 
