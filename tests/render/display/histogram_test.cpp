@@ -42,15 +42,6 @@ class Histogram : public ::testing::Test {
     HistogramBuilder builder{1};
 };
 
-TEST_F(Histogram, OnePixelFillsOneBinPerChannel) {
-    const HistogramData histogram = builder.histogram(texture(1, 1, [](int, int) {
-        return msl::float4{0.5f, 0, 1, 0.3f};
-    }));
-    EXPECT_EQ(histogram.r, binsWith({{32, 1}}));
-    EXPECT_EQ(histogram.g, binsWith({{0, 1}}));
-    EXPECT_EQ(histogram.b, binsWith({{63, 1}}));
-}
-
 TEST_F(Histogram, ValuesGoToTheNearestLevelAndOutOfRangeValuesToTheEnds) {
     // Red holds the value under test, green and blue stay in bin 10 so that every pixel counts.
     const float values[] = {0.25f,      0.75f, 0.1f, 0.99f,    0.0f,      -0.0f, -0.5f,
@@ -62,12 +53,9 @@ TEST_F(Histogram, ValuesGoToTheNearestLevelAndOutOfRangeValuesToTheEnds) {
     // 0.25 → 16.25, 0.75 → 47.75, 0.1 → 6.8, 0.99 → 62.87. Bin 0: zeros, negatives and NaN;
     // bin 63: 1 and above, infinity included (70000 is already infinite as a half).
     const float unit = 1.0f / static_cast<float>(width);
-    EXPECT_EQ(histogram.r, binsWith({{16, 1 * unit},
-                                     {47, 1 * unit},
-                                     {6, 1 * unit},
-                                     {62, 1 * unit},
-                                     {0, 5 * unit},
-                                     {63, 4 * unit}}));
+    EXPECT_EQ(
+        histogram.r,
+        binsWith({{16, unit}, {47, unit}, {6, unit}, {62, unit}, {0, 5 * unit}, {63, 4 * unit}}));
     EXPECT_EQ(histogram.g, binsWith({{10, width * unit}}));
 }
 
@@ -78,7 +66,6 @@ TEST_F(Histogram, AllChannelsShareOneScaleByTheReciprocalOfThePeak) {
     }));
     const float factor = 1.0f / 41;
     EXPECT_EQ(histogram.r[32], 41 * factor);
-    EXPECT_EQ(histogram.r[32], 0.99999994f);
     EXPECT_EQ(histogram.g, binsWith({{0, 40 * factor}, {63, factor}}));
     EXPECT_EQ(histogram.b, binsWith({{16, 10 * factor}, {47, 31 * factor}}));
 }
@@ -97,7 +84,6 @@ TEST_F(Histogram, TheStrideSamplesEveryNthPixelOfEveryNthRow) {
     // Every pixel, for comparison: 9 bright of 81.
     EXPECT_EQ(builder.histogram(image).r[63], 9 * (1.0f / 81));
 
-    EXPECT_EQ(HistogramBuilder(0).stride(), 1);
     EXPECT_EQ(HistogramBuilder(-5).stride(), 1);
     // A stride beyond the image samples the top-left pixel alone.
     EXPECT_EQ(HistogramBuilder(std::numeric_limits<std::int64_t>::max()).histogram(image).r,
@@ -110,22 +96,17 @@ TEST_F(Histogram, NothingToCountGivesTheEmptyHistogram) {
         return msl::float4{0.5f, 0, 0, 1};
     });
     EXPECT_EQ(builder.histogram(floats), HistogramData::empty);
-    EXPECT_EQ(HistogramData::empty.g, HistogramData::Bins{});
 }
 
 TEST_F(Histogram, PrivateTexturesAreCopiedFirstAndGiveTheSameResult) {
-    const auto pattern = [](int x, int y) {
-        return msl::float4{x / 7.0f, y / 5.0f, (x * y) / 35.0f, 1};
-    };
-    const HistogramData expected = builder.histogram(texture(8, 6, pattern));
-    EXPECT_EQ(builder.histogram(texture(8, 6, pattern, StorageMode::devicePrivate)), expected);
-
-    // Another size replaces the staging texture instead of reading a stale one.
-    const auto other = [](int x, int) { return msl::float4{x < 2 ? 1.0f : 0.0f, 0, 0, 1}; };
-    const HistogramData expectedOther = builder.histogram(texture(3, 11, other));
-    EXPECT_EQ(builder.histogram(texture(3, 11, other, StorageMode::devicePrivate)), expectedOther);
-    EXPECT_NE(expectedOther, expected);
-    EXPECT_EQ(builder.histogram(texture(8, 6, pattern, StorageMode::devicePrivate)), expected);
+    // Two sizes in turn: the second replaces the staging texture instead of reading a stale one.
+    for (const int width : {8, 3}) {
+        const auto pattern = [=](int x, int y) {
+            return msl::float4{x / 7.0f, y / 5.0f, x < width / 2 ? 1.0f : 0.0f, 1};
+        };
+        EXPECT_EQ(builder.histogram(texture(width, 6, pattern, StorageMode::devicePrivate)),
+                  builder.histogram(texture(width, 6, pattern)));
+    }
 }
 
 }  // namespace

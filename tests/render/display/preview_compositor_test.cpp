@@ -62,35 +62,16 @@ class PreviewCompositorTest : public ::testing::Test {
     Device device;
 };
 
-TEST_F(PreviewCompositorTest, ADestinationFillingTheDrawableShowsEveryTexelUprightAndUnscaled) {
-    const Rgba8Image image = compose({0, 0, 4, 2}, {4, 2});
-    ASSERT_EQ(image.width, 4);
-    ASSERT_EQ(image.height, 2);
-    ASSERT_EQ(image.rgba.size(), 4u * 2 * 4);
-    for (int y = 0; y < 2; ++y) {
-        for (int x = 0; x < 4; ++x) {
-            // The top row of the picture is the texture's last row.
-            EXPECT_EQ(at(image, x, y), photoPixel(x, 1 - y)) << x << ", " << y;
-        }
-    }
-}
-
 TEST_F(PreviewCompositorTest, PhotoIsScaledByTheWidthRatioAndHangsFromTheDestinationTop) {
-    // Centred with margins: scale 2, the photo's top edge at row 3.
-    EXPECT_EQ(backgroundMap(compose({3, 3, 8, 4}, {14, 10})),
-              (std::vector<std::string>{"..............", "..............", "..............",
-                                        "...########...", "...########...", "...########...",
-                                        "...########...", "..............", "..............",
-                                        ".............."}));
-    const Rgba8Image centred = compose({3, 3, 8, 4}, {14, 10});
-    EXPECT_EQ(at(centred, 3, 3), photoPixel(0, 1));
-    EXPECT_EQ(at(centred, 10, 6), photoPixel(3, 0));
-
     // Measured from the top: a destination one row down shows the photo in rows 1 to 4.
     EXPECT_EQ(backgroundMap(compose({2, 1, 8, 4}, {12, 10})),
               (std::vector<std::string>{
                   "............", "..########..", "..########..", "..########..", "..########..",
                   "............", "............", "............", "............", "............"}));
+    // Scale 2 and upright: the top-left shows the photo's top row, the bottom-right its bottom.
+    const Rgba8Image scaled = compose({2, 1, 8, 4}, {12, 10});
+    EXPECT_EQ(at(scaled, 2, 1), photoPixel(0, 1));
+    EXPECT_EQ(at(scaled, 9, 4), photoPixel(3, 0));
 
     // A square destination for a 2:1 photo: the width sets the scale and the photo's bottom edge
     // sits on the destination's bottom edge, leaving the destination's upper half empty.
@@ -121,28 +102,21 @@ TEST_F(PreviewCompositorTest, DrawableSizeIsRoundedAndAnEmptyOrHugeOneHandled) {
                  std::invalid_argument);
 }
 
-TEST_F(PreviewCompositorTest, TheColourSpaceDecidesHowValuesAreShown) {
-    const auto grey = testing::makeTexture(device, PixelFormat::rgba16Float, 1, 1, [](int, int) {
-        return msl::float4{0.5f, 2.0f, std::numeric_limits<float>::quiet_NaN(), 1};
-    });
-    const Pixel encoded =
-        at(*scene(grey, {0, 0, 1, 1}, {1, 1}, ColorSpace::sRGB, kBackground), 0, 0);
-    EXPECT_EQ(encoded, (Pixel{128, 255, 0, 255}));
-    const Pixel linear =
-        at(*scene(grey, {0, 0, 1, 1}, {1, 1}, ColorSpace::extendedLinearSRGB, kBackground), 0, 0);
-    EXPECT_EQ(linear, (Pixel{188, 255, 0, 255}));  // linear 0.5 is sRGB 0.7354
-}
-
-TEST_F(PreviewCompositorTest, ATranslucentPhotoBlendsWithTheBackground) {
-    const auto translucent =
-        testing::makeTexture(device, PixelFormat::rgba16Float, 1, 1, [](int, int) {
-            return msl::float4{1, 1, 1, 0.5f};
-        });
-    const Pixel pixel =
-        at(*scene(translucent, {0, 0, 1, 1}, {1, 1}, ColorSpace::sRGB, kBackground), 0, 0);
+TEST_F(PreviewCompositorTest, TheColourSpaceDecidesHowValuesAreShownOverTheBackground) {
+    const msl::float4 texels[] = {{0.5f, 2.0f, std::numeric_limits<float>::quiet_NaN(), 1},
+                                  {1, 1, 1, 0.5f}};
+    const auto photo = testing::makeTexture(device, PixelFormat::rgba16Float, 2, 1,
+                                            [&](int x, int) { return texels[x]; });
+    const auto shown = [&](ColorSpace space) {
+        return *scene(photo, {0, 0, 2, 1}, {2, 1}, space, kBackground);
+    };
+    EXPECT_EQ(at(shown(ColorSpace::sRGB), 0, 0), (Pixel{128, 255, 0, 255}));
+    // Linear 0.5 is sRGB 0.7354.
+    EXPECT_EQ(at(shown(ColorSpace::extendedLinearSRGB), 0, 0), (Pixel{188, 255, 0, 255}));
     // Half white over (0.2, 0.4, 0.6): (0.6, 0.7, 0.8), opaque.
-    const Pixel expected{153, 179, 204, 255};
-    for (int channel = 0; channel < 4; ++channel) EXPECT_NEAR(pixel[channel], expected[channel], 1);
+    const Pixel blended = at(shown(ColorSpace::sRGB), 1, 0), expected{153, 179, 204, 255};
+    for (int channel = 0; channel < 4; ++channel)
+        EXPECT_NEAR(blended[channel], expected[channel], 1);
 }
 
 }  // namespace
