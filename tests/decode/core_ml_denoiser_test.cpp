@@ -65,22 +65,6 @@ TEST(CoreMLDenoiserTilingTest, ReadsMirrorAtTheEdgesWithoutRepeatingThem) {
     }
 }
 
-TEST(CoreMLDenoiserTest, AModelThatChangesNothingGivesBackEverySample) {
-    const std::tuple<PixelFormat, int, int> layouts[] = {
-        {PixelFormat::rgba16Float, 1, 1},
-        {PixelFormat::rgba32Float, 100, 37},
-        {PixelFormat::rgba16Float, 131, 97},
-    };
-    CoreMLDenoiser denoiser(64, configuration(16), identityPrediction);
-    for (const auto& [format, width, height] : layouts) {
-        const auto source = makeSensorTexture(format, width, height, scatteredSample);
-        const std::shared_ptr<Texture> result =
-            denoiser.denoise(*source, kSomeNoise, device(), never);
-        EXPECT_EQ(result->pixelFormat(), format);
-        EXPECT_EQ(samplesOf(result), samplesOf(*source)) << width << " × " << height;
-    }
-}
-
 TEST(CoreMLDenoiserTest, ModelSeesClampedSamplesAndNoiseWhileTheExcessIsAddedBack) {
     const auto source = makeSensorTexture(PixelFormat::rgba32Float, 1, 1, [](int, int, int k) {
         return std::array{1.3f, -0.2f, 0.5f, 0.25f}[static_cast<std::size_t>(k)];

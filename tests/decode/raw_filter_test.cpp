@@ -6,7 +6,6 @@
 #include <fstream>
 #include <functional>
 
-#include "core/decode/raw_filter_adapter.h"
 #include "core/decode/raw_filter_error.h"
 #include "tests/decode/decode_test_support.h"
 #include "tests/fixtures/temporary_folder.h"
@@ -152,28 +151,6 @@ TEST_F(RAWFilterTest, RefusesFilesItCannotDevelop) {
                   RAWFilterError::Code::unsupportedFile);
         EXPECT_NE(message.find(reason), std::string::npos) << message;
     }
-}
-
-TEST_F(RAWFilterTest, FiltersOfOnePhotoShareOneReadOfItsFile) {
-    const std::filesystem::path file = write("shared.dng", SyntheticDNGOptions{});
-    const RAWFilterAdapterProvider provider;
-    const auto fileOf = [&] {
-        const std::unique_ptr<ConfigurableRAWFilter> filter = provider.makeFilter(file);
-        return dynamic_cast<const RAWFilterAdapter&>(*filter).rawFile();
-    };
-    const std::shared_ptr<const RAWFile> first = fileOf();
-    EXPECT_EQ(fileOf(), first);
-
-    // A file that changed is read anew; the provider keeps no read alive on its own.
-    SyntheticDNGOptions brighter;
-    brighter.scene = fixtures::flatScene(0.5f, 0.5f, 0.5f);
-    fixtures::writeSyntheticDNG(file, brighter);
-    std::shared_ptr<const RAWFile> changed = fileOf();
-    EXPECT_NE(changed, first);
-    EXPECT_EQ(fileOf(), changed);
-    const std::weak_ptr<const RAWFile> watched = changed;
-    changed.reset();
-    EXPECT_TRUE(watched.expired());
 }
 
 }  // namespace

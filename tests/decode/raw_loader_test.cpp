@@ -6,13 +6,11 @@
 #include <string>
 #include <vector>
 
-#include "core/compute/lanczos_scale.h"
 #include "core/decode/noise_reduction_filter.h"
 #include "core/decode/raw_filter.h"
 #include "core/decode/raw_loader_error.h"
 #include "tests/decode/decode_test_support.h"
 #include "tests/decode/raw_loader_test_support.h"
-#include "tests/fixtures/test_heic.h"
 
 namespace quillmere {
 namespace {
@@ -71,17 +69,6 @@ TEST_F(LoaderTest, DescribesRasterAndRAWPhotosUpright) {
     EXPECT_TRUE(raw.isRAW);
     EXPECT_TRUE(raw.supportsDetailDenoise);
     EXPECT_EQ(raw.denoiseBackend, DenoiseBackend::standard);
-
-    if (fixtures::canEncodeHeic()) {
-        const auto heic = photoPath("turned.HEIC");
-        writeFile(heic, fixtures::encodeTestHeic(fixtures::makePattern({.width = 64, .height = 48}),
-                                                 {.orientation = 8}));
-        EXPECT_EQ(sizeOf(loader->open(heic)), (PixelSize{48, 64}));
-        // Turned a quarter anticlockwise: the stored top-left marker ends bottom left.
-        const auto turned = texture(heic, false, full);
-        EXPECT_GT(turned->read(4, 4).x, 0.5f);
-        EXPECT_LT(turned->read(4, 60).x, 0.1f);
-    }
 }
 
 TEST_F(LoaderTest, NaturalIsTheRAWFiltersExtendedRangeDevelopmentWithoutBaselineExposure) {
@@ -113,22 +100,6 @@ TEST_F(LoaderTest, NaturalIsTheRAWFiltersExtendedRangeDevelopmentWithoutBaseline
     loader->open(jpeg);
     EXPECT_EQ(texture(jpeg, false, fit, natural, true), texture(jpeg, false, fit));
     EXPECT_EQ(texture(jpeg, false, fit, DenoiseMethod::matchFilter), texture(jpeg, false, fit));
-}
-
-TEST_F(LoaderTest, FitIsScaledFromTheCachedFullTexture) {
-    const auto path = photoPath("wide.jpg");
-    writeJpeg(path, {.width = 3000, .height = 1000});
-    loader->open(path);
-    const auto fullTexture = texture(path, false, full);
-    const auto fitTexture = texture(path, false, fit);
-    ASSERT_EQ(fitTexture->width(), 2048);
-    ASSERT_EQ(fitTexture->height(), 683);
-    const auto expected = testing::makeTexture(*device, PixelFormat::rgba16Float, 2048, 683,
-                                               [](int, int) { return msl::float4{}; });
-    lanczosScale(*fullTexture, *expected);
-    EXPECT_EQ(testing::readBytes(*fitTexture), testing::readBytes(*expected));
-    EXPECT_EQ(texture(path, false, full), fullTexture);
-    EXPECT_EQ(texture(path, false, fit), fitTexture);
 }
 
 TEST_F(LoaderTest, DevelopedPhotosAreDenoisedByTheNoiseFilter) {
