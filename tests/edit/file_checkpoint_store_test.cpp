@@ -94,6 +94,8 @@ TEST_F(FileCheckpointStoreTest, OlderRecordsAreReadButNeverChanged) {
     store_.save(c, photo_);
     EXPECT_EQ(jsonIn(sidecar_), document({a, b, c}));
     EXPECT_EQ(contents(previousSidecar_), previousText);
+    // Once the current sidecar exists, it alone is read.
+    EXPECT_EQ(store_.checkpoints(photo_), (List{a, b, c}));
     fs::remove(sidecar_);
     fs::remove(previousSidecar_);
 
