@@ -1,12 +1,13 @@
 #pragma once
 
-// Extended XMP in JPEG files, as the XMP specification (Part 3) lays it out. A JPEG gives XMP one
-// APP1 segment, which holds at most XmpDocument::maxJpegPacketSize bytes. Properties beyond that
-// go into a second packet, the extended one, stored in further APP1 segments: each holds the
-// namespace "http://ns.adobe.com/xmp/extension/" with its NUL, the GUID (the MD5 digest of the
-// whole extended packet as 32 upper-case hexadecimal digits), the packet's full length and the
-// offset of the portion that follows (both 32-bit big-endian). The standard packet names the GUID
-// in xmpNote:HasExtendedXMP, so a reader takes only the portions that belong to it.
+// Extended XMP in JPEG files, laid out as Adobe defines it for files too large for one segment. A
+// JPEG gives XMP one APP1 segment, which holds at most XmpDocument::maxJpegPacketSize bytes.
+// Properties beyond that go into a second packet, the extended one, stored in further APP1
+// segments: each holds the namespace "http://ns.adobe.com/xmp/extension/" with its NUL, the GUID
+// (the MD5 digest of the whole extended packet as 32 upper-case hexadecimal digits), the packet's
+// full length and the offset of the portion that follows (both 32-bit big-endian). The standard
+// packet names the GUID in xmpNote:HasExtendedXMP, so a reader takes only the portions that belong
+// to it.
 
 #include <cstddef>
 #include <istream>
