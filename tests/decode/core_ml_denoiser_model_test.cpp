@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <vector>
 
 #include "core/decode/core_ml_denoiser.h"
 #include "core/decode/core_ml_denoiser_error.h"
+#include "core/decode/match_filter_model.h"
+#include "core/decode/raw_loader_error.h"
 #include "tests/decode/denoiser_test_support.h"
-#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/onnx_model_writer.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {
@@ -30,7 +33,7 @@ TEST(CoreMLDenoiserModelTest, AChannelCopyModelRunsThroughTheTilesAndCopiesExact
         CoreMLDenoiser denoiser(path, configuration(8));
         EXPECT_EQ(denoiser.tileSize(), 32);
         const auto source = makeSensorTexture(PixelFormat::rgba32Float, 70, 45, scatteredSample);
-        EXPECT_EQ(samplesOf(denoiser.denoise(*source, kSomeNoise, device(), never)),
+        EXPECT_EQ(samplesOf(*denoiser.denoise(*source, kSomeNoise, device(), never)),
                   samplesOf(*source));
     }
 }
@@ -52,32 +55,64 @@ TEST(CoreMLDenoiserModelTest, ModelsThatDoNotFitTheTilesAreRefusedWithTheReason)
          "invalid tile size or overlap"},
     };
     testing::TemporaryFolder folder;
-    const auto reason = [&](const fs::path& model) -> std::string {
-        try {
-            CoreMLDenoiser denoiser(model, configuration(8));
-        } catch (const CoreMLDenoiserError& error) {
-            EXPECT_EQ(error.code(), CoreMLDenoiserError::Code::invalidModel);
-            return error.what();
-        }
-        return "accepted";
+    const auto failure = [&](const fs::path& model) {
+        return testing::failureOf<CoreMLDenoiserError>(
+            [&] { CoreMLDenoiser(model, configuration(8)); });
     };
-    const std::string prefix = "The local denoise model is incompatible: ";
+    const auto incompatible = [](const std::string& reason) {
+        return std::pair(CoreMLDenoiserError::Code::invalidModel,
+                         "The local denoise model is incompatible: " + reason);
+    };
     for (const auto& c : cases) {
         const fs::path path = folder.path() / "model.onnx";
         test_fixtures::writeChannelCopyModel(path, c.inputs, c.outputs, false);
-        EXPECT_EQ(reason(path), prefix + c.reason);
+        EXPECT_EQ(failure(path), incompatible(c.reason));
     }
-    EXPECT_EQ(reason(folder.path() / "absent.onnx"), prefix + "model file is missing");
+    EXPECT_EQ(failure(folder.path() / "absent.onnx"), incompatible("model file is missing"));
     // A model OpenCV cannot load: the denoiser's own error, and no log of OpenCV's.
     test_fixtures::writeChannelCopyModel(folder.path() / "unknown_operator.onnx", {kImage},
                                          {kDenoised}, false, "NoSuchOperator");
     ::testing::internal::CaptureStderr();
-    EXPECT_EQ(reason(folder.path() / "unknown_operator.onnx"),
-              prefix + "the model cannot be loaded");
+    EXPECT_EQ(failure(folder.path() / "unknown_operator.onnx"),
+              incompatible("the model cannot be loaded"));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
     std::ofstream(folder.path() / "garbage.onnx") << "\x08\x07 this is not a model \xff\xff";
-    EXPECT_EQ(reason(folder.path() / "garbage.onnx"),
-              prefix + "model file is not a readable ONNX model");
+    EXPECT_EQ(failure(folder.path() / "garbage.onnx"),
+              incompatible("model file is not a readable ONNX model"));
+}
+
+// The sentence the Detail model's lookup fails with.
+std::string lookupFailure(const MatchFilterModel::SearchLocations& locations) {
+    return testing::messageOf<RAWLoaderError>([&] { MatchFilterModel::url(locations); });
+}
+
+TEST(MatchFilterModel, TheConfiguredPathThenTheInstalledModelThenTheSourceTree) {
+    const testing::TemporaryFolder temporary;
+    const fs::path installed = temporary.path() / "share", source = temporary.path() / "src";
+    fs::create_directories(installed / "Models");
+    fs::create_directories(source / "models");
+    const auto touch = [](const fs::path& path) { std::ofstream(path) << "model"; };
+    const auto locations = [&](std::optional<std::string> configured = std::nullopt) {
+        return MatchFilterModel::SearchLocations{std::move(configured), installed, source};
+    };
+    EXPECT_EQ(lookupFailure(locations()),
+              "The Detail model is missing. Build Quillmere with its prepared model resources.");
+    touch(source / "models" / "MatchFilter.onnx");
+    EXPECT_EQ(MatchFilterModel::url(locations()), source / "models" / "MatchFilter.onnx");
+    touch(installed / "Models" / "MatchFilter.onnx");
+    EXPECT_EQ(MatchFilterModel::url(locations()), installed / "Models" / "MatchFilter.onnx");
+    const fs::path configured = temporary.path() / "denoiser.onnx";
+    touch(configured);
+    EXPECT_EQ(MatchFilterModel::url(locations(configured.string())), configured);
+    // A missing configured model fails without looking elsewhere.
+    EXPECT_EQ(lookupFailure(locations((temporary.path() / "nowhere" / "mine.onnx").string())),
+              "The configured Detail model does not exist: mine.onnx");
+
+    // The process's own lookup reads the environment.
+    ::setenv("QUILLMERE_MATCHFILTER_MODEL", configured.c_str(), 1);
+    EXPECT_EQ(MatchFilterModel::url(), configured);
+    ::unsetenv("QUILLMERE_MATCHFILTER_MODEL");
+    EXPECT_TRUE(fs::exists(MatchFilterModel::url())) << "this checkout carries its model";
 }
 
 }  // namespace

@@ -53,15 +53,13 @@ TEST(CoreMLDenoiserTilingTest, ReadsMirrorAtTheEdgesWithoutRepeatingThem) {
     const auto coordinates = [](int x, int y, int channel) {
         return channel == 0 ? static_cast<float>(x) : channel == 1 ? static_cast<float>(y) : 0.5f;
     };
-    for (const PixelFormat format : {PixelFormat::rgba32Float, PixelFormat::rgba16Float}) {
-        const auto small = makeSensorTexture(format, 5, 3, coordinates);
-        std::vector<float> tile(8 * 8 * 4);
-        CoreMLDenoiser::readReflectedTile(*small, -2, -1, 8, tile);
-        const float columns[] = {2, 1, 0, 1, 2, 3, 4, 3}, rows[] = {1, 0, 1, 2, 1, 0, 1, 2};
-        for (std::size_t texel = 0; texel < 64; ++texel) {
-            EXPECT_EQ(tile[texel * 4], columns[texel % 8]);
-            EXPECT_EQ(tile[texel * 4 + 1], rows[texel / 8]);
-        }
+    const auto small = makeSensorTexture(PixelFormat::rgba16Float, 5, 3, coordinates);
+    std::vector<float> tile(8 * 8 * 4);
+    CoreMLDenoiser::readReflectedTile(*small, -2, -1, 8, tile);
+    const float columns[] = {2, 1, 0, 1, 2, 3, 4, 3}, rows[] = {1, 0, 1, 2, 1, 0, 1, 2};
+    for (std::size_t texel = 0; texel < 64; ++texel) {
+        EXPECT_EQ(tile[texel * 4], columns[texel % 8]);
+        EXPECT_EQ(tile[texel * 4 + 1], rows[texel / 8]);
     }
 }
 
@@ -72,23 +70,20 @@ TEST(CoreMLDenoiserTest, ModelSeesClampedSamplesAndNoiseWhileTheExcessIsAddedBac
     const CoreMLDenoiser::NoiseProfile noise{{0.01f, 0.02f, 0.03f, 0.04f},
                                              {0.001f, 0.002f, 0.003f, 0.004f}};
     CoreMLDenoiser denoiser(16, configuration(4), [&](const cv::Mat& image) {
+        // Texel (1, 1) of each plane: the samples limited to 0...1, then their noise deviations.
         const auto* planes = reinterpret_cast<const float*>(image.data);
-        const float seen[] = {1.0f,
-                              0.0f,
-                              0.5f,
-                              0.25f,
-                              std::sqrt(0.001f + 0.01f * 1.0f),
-                              std::sqrt(0.002f),
-                              std::sqrt(0.003f + 0.03f * 0.5f),
-                              std::sqrt(0.004f + 0.04f * 0.25f)};
-        for (std::size_t plane = 0; plane < 8; ++plane) {
-            EXPECT_FLOAT_EQ(planes[plane * 256 + 17], seen[plane]) << plane;
+        const float clamped[] = {1.0f, 0.0f, 0.5f, 0.25f};
+        for (std::size_t k = 0; k < 4; ++k) {
+            EXPECT_FLOAT_EQ(planes[k * 256 + 17], clamped[k]) << k;
+            EXPECT_FLOAT_EQ(planes[(k + 4) * 256 + 17],
+                            std::sqrt(noise.readVariance[k] + noise.shot[k] * clamped[k]))
+                << k;
         }
         cv::Mat prediction = emptyPrediction(16);
         prediction.setTo(0.5f);
         return prediction;
     });
-    const std::vector<float> result = samplesOf(denoiser.denoise(*source, noise, device(), never));
+    const std::vector<float> result = samplesOf(*denoiser.denoise(*source, noise, device(), never));
     const float expected[] = {0.8f, 0.3f, 0.5f, 0.5f};
     for (std::size_t k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(result[k], expected[k]);
 }
@@ -105,10 +100,8 @@ TEST(CoreMLDenoiserTest, RefusesWhatItCannotDenoiseWithTheReason) {
             return prediction;
         };
     };
-    const auto shaped = [](std::vector<int> shape, int type) {
-        return [=](const cv::Mat&) {
-            return cv::Mat(static_cast<int>(shape.size()), shape.data(), type, cv::Scalar(0));
-        };
+    const auto threePlanes = [](const cv::Mat&) {
+        return cv::Mat(std::vector<int>{1, 3, 16, 16}, CV_32F, cv::Scalar(0));
     };
     auto negativeRead = kSomeNoise, nanShot = kSomeNoise;
     negativeRead.readVariance[2] = -1e-9f;
@@ -126,11 +119,8 @@ TEST(CoreMLDenoiserTest, RefusesWhatItCannotDenoiseWithTheReason) {
         prediction.ptr<float>()[0] = kNaN;  // tile texel (0, 0) lies at image texel (-2, -2)
         return prediction;
     };
-    const auto privateTexture = device().makeTexture({.pixelFormat = PixelFormat::rgba32Float,
-                                                      .width = 6,
-                                                      .height = 4,
-                                                      .usage = TextureUsage::shaderRead,
-                                                      .storageMode = StorageMode::devicePrivate});
+    const auto privateTexture = device().makeTexture(
+        {PixelFormat::rgba32Float, 6, 4, TextureUsage::shaderRead, StorageMode::devicePrivate});
     const Device small(1024);
     const struct {
         const char* name;
@@ -160,8 +150,8 @@ TEST(CoreMLDenoiserTest, RefusesWhatItCannotDenoiseWithTheReason) {
          Code::allocationFailed, nullptr},
         {"NaN predicted outside the image", grey(0.5f), kSomeNoise, nanOutside, device(),
          Code::invalidOutput, "non-finite prediction"},
-        {"three planes", grey(0.5f), kSomeNoise, shaped({1, 3, 16, 16}, CV_32F), device(),
-         Code::invalidOutput, "unexpected shape or scalar type"},
+        {"three planes", grey(0.5f), kSomeNoise, threePlanes, device(), Code::invalidOutput,
+         "unexpected shape or scalar type"},
         {"beyond the largest half", grey(0.5f, PixelFormat::rgba16Float), kSomeNoise,
          constant(65505.0f), device(), Code::invalidOutput,
          "pixel exceeds the finite texture range"},
@@ -187,8 +177,8 @@ TEST(CoreMLDenoiserTest, RefusesWhatItCannotDenoiseWithTheReason) {
         }
     }
     CoreMLDenoiser largest(16, configuration(4), constant(65504.0f));
-    EXPECT_EQ(samplesOf(largest.denoise(*grey(0.5f, PixelFormat::rgba16Float), kSomeNoise, device(),
-                                        never))[0],
+    EXPECT_EQ(samplesOf(*largest.denoise(*grey(0.5f, PixelFormat::rgba16Float), kSomeNoise,
+                                         device(), never))[0],
               65504.0f);
 }
 
@@ -224,7 +214,7 @@ TEST(CoreMLDenoiserTest, OneDenoiserServesOneCallAtATime) {
         return identityPrediction(image);
     });
     std::thread other([&] { denoiser.denoise(*source, kSomeNoise, device(), never); });
-    EXPECT_EQ(samplesOf(denoiser.denoise(*source, kSomeNoise, device(), never)),
+    EXPECT_EQ(samplesOf(*denoiser.denoise(*source, kSomeNoise, device(), never)),
               samplesOf(*source));
     other.join();
     EXPECT_FALSE(overlapped);

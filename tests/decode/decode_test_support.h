@@ -1,8 +1,11 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cmath>
-#include <functional>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "core/compute/texture.h"
@@ -12,6 +15,40 @@ namespace quillmere::testing {
 
 inline std::string testData(const std::string& name) {
     return std::string(QUILLMERE_TEST_DATA_DIR) + "/" + name;
+}
+
+inline bool never() { return false; }
+
+// The code and sentence of the `ErrorType` that `action` throws; a failure when it throws none.
+template <typename ErrorType, typename Action>
+std::pair<typename ErrorType::Code, std::string> failureOf(Action&& action) {
+    try {
+        action();
+    } catch (const ErrorType& error) {
+        return {error.code(), error.what()};
+    }
+    ADD_FAILURE() << "no error";
+    return {};
+}
+
+// Only the sentence, for errors whose code every caller ignores.
+template <typename ErrorType, typename Action>
+std::string messageOf(Action&& action) {
+    return failureOf<ErrorType>(action).second;
+}
+
+// The texture is a decoder's texture (shared, shader read and write) of this format, size and
+// label, and stores exactly the texels at `expected`: rows packed, row 0 first.
+inline void expectDecodedTexture(const Texture& texture, PixelFormat format, int width, int height,
+                                 const std::string& label, const void* expected) {
+    EXPECT_EQ(texture.pixelFormat(), format);
+    EXPECT_EQ(texture.storageMode(), StorageMode::shared);
+    EXPECT_EQ(texture.usage(), TextureUsage::shaderRead | TextureUsage::shaderWrite);
+    EXPECT_EQ(texture.label(), label);
+    ASSERT_EQ(texture.width(), width);
+    ASSERT_EQ(texture.height(), height);
+    const std::vector<std::byte> bytes = readBytes(texture);
+    EXPECT_EQ(std::memcmp(bytes.data(), expected, bytes.size()), 0);
 }
 
 // Mean and standard deviation of one channel over a rectangle of texels.

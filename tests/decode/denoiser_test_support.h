@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/decode/core_ml_denoiser.h"
-#include "tests/fixtures/texture_fixtures.h"
+#include "tests/decode/decode_test_support.h"
 
 namespace quillmere::denoiser_testing {
 
@@ -33,10 +33,6 @@ inline std::vector<float> samplesOf(const Texture& texture) {
         samples.insert(samples.end(), {texel.x, texel.y, texel.z, texel.w});
     }
     return samples;
-}
-
-inline std::vector<float> samplesOf(const std::shared_ptr<Texture>& texture) {
-    return samplesOf(*texture);
 }
 
 // Samples spread over -0.5 ... 1.5, so some lie above 1 and some below 0.
@@ -67,6 +63,6 @@ inline CoreMLDenoiser::Configuration configuration(int overlap) {
 inline const CoreMLDenoiser::NoiseProfile kSomeNoise{{1e-4f, 2e-4f, 3e-4f, 4e-4f},
                                                      {1e-6f, 2e-6f, 3e-6f, 4e-6f}};
 
-inline bool never() { return false; }
+using testing::never;
 
 }  // namespace quillmere::denoiser_testing

@@ -3,10 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <functional>
 #include <limits>
 
-#include "tests/decode/native_raw_test_support.h"
+#include "core/decode/native_raw_error.h"
+#include "tests/decode/decode_test_support.h"
 #include "tests/rawbridge/bridge_test_support.h"
 
 namespace quillmere {
@@ -17,8 +17,7 @@ using fixtures::SensorRect;
 using fixtures::SyntheticDNGOptions;
 using msl::float4;
 using rawbridge::testing::readSensor;
-using testing::expectNativeRAWError;
-using Code = NativeRAWError::Code;
+using testing::messageOf;
 
 // Darker at the top of the sensor than at its bottom, different in every channel.
 SyntheticDNGOptions verticalRamp(CFAPattern pattern) {
@@ -36,15 +35,6 @@ SyntheticDNGOptions verticalRamp(CFAPattern pattern) {
 
 class NativeRAWFrameTest : public ::testing::Test {
   protected:
-    // A texture of the frame's packed size in `format` whose texel (x, y) is
-    // change(x, y, the frame's own texel).
-    std::shared_ptr<Texture> packedTwin(const NativeRAWFrame& frame, PixelFormat format,
-                                        const std::function<float4(int, int, float4)>& change) {
-        const Texture& own = *frame.packedTexture();
-        return testing::makeTexture(*device, format, own.width(), own.height(),
-                                    [&](int x, int y) { return change(x, y, own.read(x, y)); });
-    }
-
     std::shared_ptr<Device> device = std::make_shared<Device>();
     rawbridge::testing::TemporaryFolder folder;
 };
@@ -81,30 +71,34 @@ TEST_F(NativeRAWFrameTest, RefusesAnIncompatibleTextureBeforeReadingTheFile) {
          {make(PixelFormat::rgba32Float, width - 1, height, shared),
           make(PixelFormat::rgba32Float, width, height, StorageMode::devicePrivate),
           make(PixelFormat::r32Float, width, height, shared)}) {
-        expectNativeRAWError([&] { frame->renderLinearRGB(*texture); }, Code::incompatibleTexture,
-                             "The denoised sensor texture has an incompatible size or format.");
+        EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(*texture); }),
+                  "The denoised sensor texture has an incompatible size or format.");
     }
-    expectNativeRAWError([&] { frame->renderLinearRGB(); }, Code::decoding,
-                         "Open RAW: Input/output error");
+    EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(); }),
+              "Open RAW: Input/output error");
 }
 
 TEST_F(NativeRAWFrameTest, ReportsDevelopmentFailuresInTheBridgesWords) {
     const std::string path = folder.dng("ramp.dng", verticalRamp(CFAPattern::BGGR));
     const auto frame = NativeRAWFrame::open(path, device);
+    const Texture& own = *frame->packedTexture();
     for (PixelFormat format : {PixelFormat::rgba32Float, PixelFormat::rgba16Float}) {
-        const auto broken = packedTwin(*frame, format, [](int x, int y, float4 t) {
-            return x == 7 && y == 3 ? float4{t.x, std::numeric_limits<float>::infinity(), t.z, t.w}
-                                    : t;
-        });
-        expectNativeRAWError([&] { frame->renderLinearRGB(*broken); }, Code::decoding,
-                             "The neural model returned a non-finite sensor value.");
+        // The frame's own sensor texture with one infinite green sample.
+        const auto broken =
+            testing::makeTexture(*device, format, own.width(), own.height(), [&](int x, int y) {
+                float4 texel = own.read(x, y);
+                if (x == 7 && y == 3) texel.y = std::numeric_limits<float>::infinity();
+                return texel;
+            });
+        EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(*broken); }),
+                  "The neural model returned a non-finite sensor value.");
     }
 
     SyntheticDNGOptions wider = verticalRamp(CFAPattern::BGGR);
     wider.activeArea.reset();
     folder.dng("ramp.dng", wider);
-    expectNativeRAWError([&] { frame->renderLinearRGB(); }, Code::decoding,
-                         "RAW geometry changed since decoding.");
+    EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(); }),
+              "RAW geometry changed since decoding.");
 }
 
 }  // namespace

@@ -8,13 +8,14 @@
 
 #include "core/decode/raw_filter_error.h"
 #include "tests/decode/decode_test_support.h"
-#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/synthetic_dng.h"
+#include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
 namespace {
 
 using fixtures::SyntheticDNGOptions;
+using testing::failureOf;
 using testing::statisticsOf;
 using testing::testData;
 
@@ -25,19 +26,6 @@ RAWFilterSettings loaderSettings(float noiseReduction) {
     settings.luminanceNoiseReductionAmount = noiseReduction;
     settings.colorNoiseReductionAmount = noiseReduction;
     return settings;
-}
-
-// The RAWFilterError that `action` throws, with its text in `message`.
-RAWFilterError::Code failureOf(const std::function<void()>& action,
-                               std::string* message = nullptr) {
-    try {
-        action();
-    } catch (const RAWFilterError& error) {
-        if (message != nullptr) *message = error.what();
-        return error.code();
-    }
-    ADD_FAILURE() << "expected a RAWFilterError";
-    return RAWFilterError::Code::developFailed;
 }
 
 class RAWFilterTest : public ::testing::Test {
@@ -82,10 +70,9 @@ TEST_F(RAWFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {
     for (const auto& [named, change] : refused) {
         RAWFilterSettings settings = loaderSettings(1.0f);
         change(settings);
-        std::string message;
-        EXPECT_EQ(failureOf([&] { filter.setSettings(settings); }, &message),
-                  RAWFilterError::Code::unsupportedSetting);
-        EXPECT_EQ(message, "The RAW filter does not support this setting. " + named);
+        EXPECT_EQ(failureOf<RAWFilterError>([&] { filter.setSettings(settings); }),
+                  std::pair(RAWFilterError::Code::unsupportedSetting,
+                            "The RAW filter does not support this setting. " + named));
         EXPECT_EQ(filter.settings(), loaderSettings(1.0f));
     }
 }
@@ -146,9 +133,8 @@ TEST_F(RAWFilterTest, RefusesFilesItCannotDevelop) {
         {text, "Open RAW"},
     };
     for (const auto& [file, reason] : files) {
-        std::string message;
-        EXPECT_EQ(failureOf([&] { RAWFilter filter(file); }, &message),
-                  RAWFilterError::Code::unsupportedFile);
+        const auto [code, message] = failureOf<RAWFilterError>([&] { RAWFilter filter(file); });
+        EXPECT_EQ(code, RAWFilterError::Code::unsupportedFile);
         EXPECT_NE(message.find(reason), std::string::npos) << message;
     }
 }

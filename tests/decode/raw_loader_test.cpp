@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -11,15 +13,16 @@
 #include "core/decode/raw_loader_error.h"
 #include "tests/decode/decode_test_support.h"
 #include "tests/decode/raw_loader_test_support.h"
+#include "tests/rawbridge/bridge_test_support.h"
 
 namespace quillmere {
 namespace {
 
 using loader_testing::LoaderTest;
-using loader_testing::messageOf;
-using loader_testing::sizeOf;
 using loader_testing::writeFile;
 using loader_testing::writeJpeg;
+using testing::messageOf;
+using testing::testData;
 
 constexpr auto fit = PreviewResolution::fit;
 constexpr auto full = PreviewResolution::full;
@@ -53,7 +56,8 @@ TEST_F(LoaderTest, DescribesRasterAndRAWPhotosUpright) {
     const auto jpeg = photoPath("portrait.jpg");
     writeJpeg(jpeg, {.width = 64, .height = 48}, {.orientation = 6, .make = "Maker"});
     const OpenedPhoto raster = loader->open(jpeg);
-    EXPECT_EQ(sizeOf(raster), (PixelSize{48, 64}));
+    EXPECT_EQ(raster.pixelWidth, 48);
+    EXPECT_EQ(raster.pixelHeight, 64);
     EXPECT_EQ((std::pair{raster.asShotTemperature, raster.asShotTint}), (std::pair{5500.0, 0.0}));
     EXPECT_FALSE(raster.isRAW);
     EXPECT_FALSE(raster.supportsDetailDenoise);
@@ -62,13 +66,20 @@ TEST_F(LoaderTest, DescribesRasterAndRAWPhotosUpright) {
     const auto dng = syntheticDNG("bayer.dng", noisyGrey());
     const OpenedPhoto raw = loader->open(dng);
     const RAWFilter filter(dng);
-    EXPECT_EQ(sizeOf(raw), (PixelSize{96, 64}));
+    EXPECT_EQ(raw.pixelWidth, 96);
+    EXPECT_EQ(raw.pixelHeight, 64);
     EXPECT_EQ(raw.asShotTemperature, filter.neutralTemperature());
     EXPECT_EQ(raw.asShotTint, filter.neutralTint());
     EXPECT_EQ(raw.exif["{TIFF}"]["Make"], "Quillmere");
     EXPECT_TRUE(raw.isRAW);
     EXPECT_TRUE(raw.supportsDetailDenoise);
     EXPECT_EQ(raw.denoiseBackend, DenoiseBackend::standard);
+
+    // Three samples a pixel: the RAW filter refuses the file and LibRaw develops it.
+    const OpenedPhoto fallback = loader->open(syntheticDNG("linear.dng", noisyGrey(true)));
+    EXPECT_EQ((std::pair{fallback.asShotTemperature, fallback.asShotTint}),
+              (std::pair{5500.0, 0.0}));
+    EXPECT_TRUE(fallback.isRAW);
 }
 
 TEST_F(LoaderTest, NaturalIsTheRAWFiltersExtendedRangeDevelopmentWithoutBaselineExposure) {
@@ -92,9 +103,8 @@ TEST_F(LoaderTest, NaturalIsTheRAWFiltersExtendedRangeDevelopmentWithoutBaseline
     const auto fine = texture(path, false, full, natural, true);
     EXPECT_NEAR(brightness(*fine) / brightness(*texture(path, false, full)), 1.0, 0.01);
     EXPECT_NE(testing::readBytes(*fine), testing::readBytes(*texture(path, false, full)));
-    // It does not apply to the denoised variant, nor to Detail or to raster photos.
+    // It does not apply to the denoised variant, nor to raster photos.
     EXPECT_EQ(texture(path, true, full, natural, true), texture(path, true, full));
-    EXPECT_EQ(texture(path, false, fit, DenoiseMethod::matchFilter, true)->width(), 96);
     const auto jpeg = photoPath("photo.jpg");
     writeJpeg(jpeg, {});
     loader->open(jpeg);
@@ -105,7 +115,6 @@ TEST_F(LoaderTest, NaturalIsTheRAWFiltersExtendedRangeDevelopmentWithoutBaseline
 TEST_F(LoaderTest, DevelopedPhotosAreDenoisedByTheNoiseFilter) {
     const auto jpeg = photoPath("photo.jpg");
     writeJpeg(jpeg, {});
-    // Three samples a pixel: the RAW filter refuses it and LibRaw develops it.
     const auto linear = syntheticDNG("linear.dng", noisyGrey(true));
     for (const auto& path : {jpeg, linear}) {
         SCOPED_TRACE(path.filename().string());
@@ -144,10 +153,11 @@ TEST_F(LoaderTest, StrippedDamagedAndForeignFilesAreUnsupported) {
     const auto truncated = syntheticDNG("truncated.dng", noisyGrey());
     std::filesystem::resize_file(truncated, std::filesystem::file_size(truncated) / 2);
     std::vector<std::filesystem::path> files = {
-        testing::testData("exiftool_DNG.dng"),      testing::testData("exiftool_Nikon.nef"),
-        testing::testData("exiftool_CanonRaw.crw"), testing::testData("exiftool_FujiFilm.raf"),
-        testing::testData("exiftool_CanonRaw.cr2"), truncated,
-        photoPath("missing.nef")};
+        testData("exiftool_DNG.dng"),      testData("exiftool_Nikon.nef"),
+        testData("exiftool_CanonRaw.crw"), testData("exiftool_FujiFilm.raf"),
+        testData("exiftool_CanonRaw.cr2"), truncated,
+        photoPath("missing.nef"),
+    };
     const std::pair<const char*, std::string> written[] = {
         {"notes.txt", "hello"},
         {"empty.jpg", ""},
@@ -169,13 +179,68 @@ TEST_F(LoaderTest, StrippedDamagedAndForeignFilesAreUnsupported) {
     writeJpeg(jpeg, {});
     EXPECT_EQ(withoutDevice.open(jpeg).pixelWidth, 64);
     EXPECT_EQ(messageOf<RAWLoaderError>([&] {
-                  withoutDevice.texture(PhotoID{jpeg}, false, fit, natural, false,
-                                        loader_testing::never);
+                  withoutDevice.texture(PhotoID{jpeg}, false, fit, natural, false, testing::never);
               }),
               "A Metal GPU is required.");
     const auto linear = syntheticDNG("linear.dng", noisyGrey(true));
     EXPECT_EQ(messageOf<RAWLoaderError>([&] { withoutDevice.open(linear); }),
               "Cannot decode linear.dng as a supported photo.");
+}
+
+// Counts the polls of `shouldCancel` and answers true at poll `cancelAt` (never when 0).
+struct CancellationProbe {
+    int cancelAt = 0;
+    int polls = 0;
+    bool operator()() { return ++polls == cancelAt; }
+};
+
+TEST_F(LoaderTest, DetailDevelopsAsTheBridgeReportsProgressAndKeepsNothingCancelled) {
+    const auto path = syntheticDNG("sensor.dng", noisyGrey());
+    const auto detailTexture = [&](bool denoised, CancellationProbe& probe,
+                                   std::vector<double>* progress = nullptr) {
+        return loader->texture(
+            PhotoID{path}, denoised, PreviewResolution::full, DenoiseMethod::matchFilter, false,
+            [&] { return probe(); },
+            [&](double fraction) {
+                if (progress) progress->push_back(fraction);
+            });
+    };
+    std::shared_ptr<Texture> developed[2];
+    for (const bool denoised : {false, true}) {
+        SCOPED_TRACE(denoised ? "denoised" : "undenoised");
+        // A full run counts the polls; the first is made before anything else.
+        loader->open(path);
+        CancellationProbe counting;
+        std::vector<double> progress;
+        developed[denoised] = detailTexture(denoised, counting, &progress);
+        ASSERT_GE(counting.polls, 3);
+        if (denoised) {
+            ASSERT_GE(progress.size(), 3u);
+            EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+            EXPECT_EQ((std::pair{progress.front(), progress.back()}), (std::pair{0.0, 1.0}));
+        } else {
+            EXPECT_TRUE(progress.empty());
+        }
+
+        for (const int cancelAt : {1, 2, counting.polls / 2, counting.polls}) {
+            SCOPED_TRACE(cancelAt);
+            loader = std::make_unique<RAWLoader>(device);
+            loader->open(path);
+            CancellationProbe cancelling{cancelAt};
+            EXPECT_THROW(detailTexture(denoised, cancelling), CancellationError);
+            // Nothing was kept: the next request develops again, polling as often as the first.
+            CancellationProbe counted;
+            detailTexture(denoised, counted);
+            EXPECT_EQ(counted.polls, counting.polls);
+        }
+    }
+    // Undenoised, it is the bridge's own development of the sensor.
+    const auto read = rawbridge::testing::readSensor(path);
+    const auto rendering = rawbridge::testing::renderSensor(path, read.metadata, read.plane.get());
+    ASSERT_EQ(rendering.result, 0) << rendering.error;
+    const std::vector<std::byte> bytes = testing::readBytes(*developed[false]);
+    EXPECT_EQ(std::memcmp(bytes.data(), rendering.rgba.get(), bytes.size()), 0);
+    EXPECT_NE(testing::readBytes(*developed[true]), bytes);
 }
 
 }  // namespace

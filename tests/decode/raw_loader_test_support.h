@@ -10,11 +10,11 @@
 #include "core/compute/device.h"
 #include "core/decode/raw_loader.h"
 #include "core/imageio/jpeg_encoder.h"
+#include "tests/decode/decode_test_support.h"
 #include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
-#include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere::loader_testing {
 
@@ -26,23 +26,6 @@ inline void writeFile(const std::filesystem::path& path, const std::string& byte
 inline void writeJpeg(const std::filesystem::path& path, const fixtures::TestPattern& pattern,
                       const fixtures::TestExif& exif = {}) {
     writeFile(path, fixtures::withExif(encodeJpeg(fixtures::makePattern(pattern), 0.95), exif));
-}
-
-inline bool never() { return false; }
-
-inline PixelSize sizeOf(const OpenedPhoto& photo) {
-    return {static_cast<int>(photo.pixelWidth), static_cast<int>(photo.pixelHeight)};
-}
-
-// The message of the error `action` throws, or a note that it threw none.
-template <typename ErrorType, typename Action>
-std::string messageOf(Action&& action) {
-    try {
-        action();
-    } catch (const ErrorType& error) {
-        return error.what();
-    }
-    return "(no error)";
 }
 
 // A loader on a compute device with the program's own RAW filter, and a folder for its photos.
@@ -62,7 +45,7 @@ class LoaderTest : public ::testing::Test {
                                      DenoiseMethod method = DenoiseMethod::natural,
                                      bool preserveRAWTexture = false) {
         return loader->texture(PhotoID{path}, denoised, resolution, method, preserveRAWTexture,
-                               never);
+                               testing::never);
     }
 
     testing::TemporaryFolder folder;

@@ -5,7 +5,6 @@
 
 #include <array>
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <random>
 #include <vector>
@@ -24,51 +23,41 @@ SensorNoiseProfile profile() {
     return noise;
 }
 
-// Quads of level(x, y) plus noise of the profile's variance.
-std::vector<float> noisyPlane(const std::function<Quad(int x, int y)>& level, unsigned seed) {
+// A flat field of quads (0.4, 0.3, 0.2, 0.3) plus noise of the profile's variance.
+std::vector<float> noisyPlane(unsigned seed) {
     const SensorNoiseProfile noise = profile();
+    const Quad clean{0.4f, 0.3f, 0.2f, 0.3f};
     std::mt19937 random(seed);
     std::normal_distribution<float> normal(0.0f, 1.0f);
     std::vector<float> plane;
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kWidth; ++x) {
-            const Quad clean = level(x, y);
-            for (int c = 0; c < 4; ++c) {
-                plane.push_back(clean[c] + std::sqrt(noise.read[c] + noise.shot[c] * clean[c]) *
-                                               normal(random));
-            }
+    for (int quad = 0; quad < kWidth * kHeight; ++quad) {
+        for (int c = 0; c < 4; ++c) {
+            plane.push_back(clean[c] +
+                            std::sqrt(noise.read[c] + noise.shot[c] * clean[c]) * normal(random));
         }
     }
     return plane;
 }
 
-Quad flat(int, int) { return {0.4f, 0.3f, 0.2f, 0.3f}; }
-
 std::vector<float> reduced(const std::vector<float>& plane, NoiseReductionAmounts amounts,
                            const SensorNoiseProfile& noise = profile()) {
     std::vector<float> result(plane.size());
-    const int height = static_cast<int>(plane.size() / 4 / kWidth);
-    reduceSensorNoise(plane.data(), result.data(), kWidth, height, noise, amounts);
+    reduceSensorNoise(plane.data(), result.data(), kWidth, kHeight, noise, amounts);
     return result;
 }
 
-// Mean and standard deviation of channel c, or of c(quad) for every quad.
-std::array<double, 2> statistics(const std::vector<float>& plane,
-                                 const std::function<float(const float* quad)>& value) {
+// Mean and standard deviation of channel c.
+std::array<double, 2> statistics(const std::vector<float>& plane, int c) {
     double sum = 0.0;
     double squares = 0.0;
     const double count = static_cast<double>(plane.size() / 4);
-    for (std::size_t i = 0; i < plane.size(); i += 4) {
-        const double v = value(&plane[i]);
-        sum += v;
-        squares += v * v;
+    for (std::size_t i = c; i < plane.size(); i += 4) {
+        sum += plane[i];
+        squares += static_cast<double>(plane[i]) * plane[i];
     }
     return {sum / count, std::sqrt(squares / count - (sum / count) * (sum / count))};
 }
 
-std::function<float(const float*)> channel(int c) {
-    return [c](const float* quad) { return quad[c]; };
-}
 float brightness(const float* q) { return q[0] + q[1] + q[2] + q[3]; }
 float greenSplit(const float* q) { return q[1] - q[3]; }
 float redness(const float* q) { return q[0] - 0.5f * (q[1] + q[3]); }
@@ -89,23 +78,23 @@ TEST(SensorNoiseProfile, TakesTheBridgesFitAndLendsUnfittedChannelsTheMeanOfTheO
 }
 
 TEST(SensorNoiseReduction, SmoothsEachChannelByTheNoiseTheProfileStates) {
-    const std::vector<float> plane = noisyPlane(flat, 1);
+    const std::vector<float> plane = noisyPlane(1);
     const std::vector<float> result = reduced(plane, {1.0f, 1.0f});
     SensorNoiseProfile understated;  // the filter then takes the noise for detail
     understated.shot.fill(1e-8f);
     understated.read.fill(1e-9f);
     const std::vector<float> kept = reduced(plane, {1.0f, 1.0f}, understated);
     for (int c = 0; c < 4; ++c) {
-        const auto before = statistics(plane, channel(c));
-        const auto after = statistics(result, channel(c));
+        const auto before = statistics(plane, c);
+        const auto after = statistics(result, c);
         EXPECT_NEAR(after[0], before[0], 0.002 * before[0]) << c;
         EXPECT_GT(before[1] / after[1], 3.0) << c;
-        EXPECT_LT(before[1] / statistics(kept, channel(c))[1], 1.2) << c;
+        EXPECT_LT(before[1] / statistics(kept, c)[1], 1.2) << c;
     }
 }
 
 TEST(SensorNoiseReduction, AppliesEachAmountToItsOwnPartInProportion) {
-    const std::vector<float> plane = noisyPlane(flat, 2);
+    const std::vector<float> plane = noisyPlane(2);
     const std::vector<float> none = reduced(plane, {0.0f, 0.0f});
     const std::vector<float> full = reduced(plane, {1.0f, 1.0f});
     const std::vector<float> half = reduced(plane, {0.5f, 0.5f});
