@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
-#include <QPainter>
 #include <QTemporaryDir>
 
 #include "app/panels/kit/inspector_settings.h"
@@ -72,16 +71,9 @@ TEST(InspectorStyle, TonesFollowTheAppearanceAndSymbolsTakeTheirColour) {
     EXPECT_EQ(shown.rgb(), QColor(250, 250, 250).rgb());
     EXPECT_NEAR(shown.alphaF(), 0.55, 0.01);
 
-    QImage image(48, 48, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paintSymbol(painter, QRectF(0, 0, 48, 48), "line.3.horizontal", QColor(200, 0, 0));
-    paintSymbol(painter, QRectF(0, 0, 48, 48), "no.such.symbol", Qt::black);
-    painter.end();
-    EXPECT_EQ(image.pixelColor(24, 24), QColor(200, 0, 0)) << "the middle bar";
-    EXPECT_EQ(image.pixelColor(24, 19), QColor(Qt::white)) << "between the bars";
     const QImage icon = symbolIcon("line.3.horizontal", SymbolTint::accent).pixmap(48).toImage();
-    EXPECT_EQ(icon.pixelColor(24, 24).rgb(), accentColor(saved).rgb());
+    EXPECT_EQ(icon.pixelColor(24, 24).rgb(), accentColor(saved).rgb()) << "the middle bar";
+    EXPECT_EQ(icon.pixelColor(24, 19).alpha(), 0) << "between the bars";
 }
 
 }  // namespace

@@ -72,23 +72,17 @@ TEST(ToneCurveEditing, MovesKeepTheEndsAndTheOrder) {
     EXPECT_EQ(Section::curvePoint({-5, 400}, square), (CurvePoint{0, 0}));
 }
 
-class ToneCurveSectionTest : public ::testing::Test {
+class ToneCurveSectionTest : public testing::SectionTest<ToneCurveSection> {
   protected:
     ToneCurveSectionTest() {
-        harness.open(harness.file("a.dng"));
         section.setFixedWidth(255);
-        section.show();
-        settle();
+        open("a.dng");
     }
     // Canvas coordinates of a curve point (170 high).
     QPoint view(double x, double y) const {
         return Section::viewPoint({x, y}, section.canvas()->size()).toPoint();
     }
     const Points& rgb() const { return state.editParams().toneCurve.rgb; }
-
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
-    Section section{state};
 };
 
 TEST_F(ToneCurveSectionTest, ClicksInsertAndDoubleClicksDeleteInteriorPointsOnly) {
@@ -113,10 +107,7 @@ TEST_F(ToneCurveSectionTest, ResetTouchesOneChannelAndAnyCurveChangeShowsTheLaye
         params.toneCurve.green = {{0, 30}, {255, 200}};
     });
     section.setChannel(Section::Channel::green);
-    QToolButton* reset = nullptr;
-    for (QToolButton* button : section.findChildren<QToolButton*>()) {
-        if (button->accessibleName() == "Reset tone curve") reset = button;
-    }
+    QAbstractButton* reset = button("Reset tone curve");
     ASSERT_NE(reset, nullptr);
     EXPECT_EQ(reset->toolTip(), "Reset the G channel curve");
     reset->click();
@@ -131,8 +122,7 @@ TEST_F(ToneCurveSectionTest, ResetTouchesOneChannelAndAnyCurveChangeShowsTheLaye
     curve.blue = {{0, 0}, {128, 150}, {255, 255}};
     state.applyPreset(Preset{.name = "Cool", .folder = "", .values = {.toneCurve = curve}});
     state.toggleEditLayer(EditLayer::toneCurve);
-    state.updateEditParams([](EditParams& params) { params.toneCurve.red = {{0, 5}, {255, 250}}; });
-    settle();
+    edit([](EditParams& params) { params.toneCurve.red = {{0, 5}, {255, 250}}; });
     EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::toneCurve));
 }
 
