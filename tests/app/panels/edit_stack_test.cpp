@@ -52,7 +52,6 @@ TEST_F(EditStackTest, ListsActiveLayersFromTheirThresholdsAndCountsThemWhileFold
     EXPECT_EQ(listed(), QStringList{});
     EXPECT_TRUE(showsEmptyText());
     harness.open(harness.file("a.dng"));  // as shot 4300 K, tint 7; classic sharpening
-    EXPECT_EQ(listed(), QStringList{"Sharpening 40 · 1.0 px"});
     state.updateEditParams([](EditParams& params) {
         params.temperature = 4300.5;
         params.exposure = 0.25;

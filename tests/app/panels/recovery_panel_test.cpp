@@ -34,7 +34,6 @@ TEST_F(RecoveryPanelTest, CompareTogglesAndResetZeroesTheFourFieldsOnly) {
         params.whites = 10;
         params.blacks = -5;
     });
-    state.toggleEditLayer(EditLayer::highlights);
     QPushButton* compare = child<QPushButton>("compareRecovery");
     state.setShowOriginal(true);
     compare->click();
@@ -46,7 +45,6 @@ TEST_F(RecoveryPanelTest, CompareTogglesAndResetZeroesTheFourFieldsOnly) {
     settle();
     EXPECT_EQ(state.editParams(), expected);
     EXPECT_FALSE(state.showRecoveryOriginal());
-    EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::highlights));
     EXPECT_EQ(compare->text(), "Compare recovery");
 }
 

@@ -38,7 +38,6 @@ TEST(PanelArrangement, ReadsDamagedOrdersAndStoresMovesWhole) {
         return first;
     };
     EXPECT_EQ(PanelArrangement::order(""), defaults);
-    EXPECT_EQ(PanelArrangement::order("denoise,tone"), after({"denoise", "tone"}));
     EXPECT_EQ(PanelArrangement::order("tone,,bogus,whiteBalance"), after({"tone", "whiteBalance"}));
     EXPECT_EQ(PanelArrangement::order("detail,tone,detail"), after({"detail", "tone"}));
 
@@ -204,7 +203,6 @@ TEST_F(SliderPanelTest, ASecondLocateOutlivesTheFirstClearing) {
     const QImage column = inspector.column()->grab().toImage();
     const QColor base = column.pixelColor(frame.left() - 4, frame.center().y());
     const QColor inside = column.pixelColor(frame.left() + 4, frame.center().y());
-    EXPECT_NE(inside, base);
     EXPECT_GT(inside.blue() - inside.red(), base.blue() - base.red()) << "tinted by the accent";
     EXPECT_TRUE(eventually([&] { return !inspector.locatedLayer(); }));
     UiTiming::setScale(scale);

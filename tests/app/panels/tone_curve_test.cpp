@@ -78,10 +78,6 @@ class ToneCurveSectionTest : public testing::SectionTest<ToneCurveSection> {
         section.setFixedWidth(255);
         open("a.dng");
     }
-    // Canvas coordinates of a curve point (170 high).
-    QPoint view(double x, double y) const {
-        return Section::viewPoint({x, y}, section.canvas()->size()).toPoint();
-    }
     const Points& rgb() const { return state.editParams().toneCurve.rgb; }
 };
 
@@ -95,7 +91,7 @@ TEST_F(ToneCurveSectionTest, ClicksInsertAndDoubleClicksDeleteInteriorPointsOnly
     QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(64, 90));
     EXPECT_EQ(section.readoutText(), "Click + drag to add a point");
 
-    testing::doubleClick(canvas, view(0, 0));
+    testing::doubleClick(canvas, Section::viewPoint({0, 0}, canvas->size()).toPoint());
     EXPECT_EQ(rgb().size(), 3u) << "an end point stays";
     testing::doubleClick(canvas, QPoint(64, 90));
     EXPECT_EQ(rgb(), ToneCurve::identityPoints());

@@ -17,19 +17,16 @@ TEST(ValueLabel, RoundsHalvesAwayFromZeroAndNeverShowsMinusZero) {
         double value;
         const char* label;
     } cases[] = {{SliderField::temperature, 5499.5, "5500"},
-                 {SliderField::temperature, 5500.4, "5500"},
                  {SliderField::tint, 0.4, "0"},
                  {SliderField::tint, -0.4, "0"},
                  {SliderField::tint, 0.5, "+1"},
                  {SliderField::tint, -0.5, "-1"},
                  {SliderField::exposure, 0, "0.00"},
                  {SliderField::exposure, -0.0, "0.00"},
-                 {SliderField::exposure, 0.004, "+0.00"},
                  {SliderField::exposure, -0.004, "-0.00"},
                  {SliderField::exposure, 0.125, "+0.12"},
                  {SliderField::denoise, 0, "Off"},
                  {SliderField::denoise, 0.3, "0"},
-                 {SliderField::denoise, 35.5, "36"},
                  {SliderField::temperature, inf, "inf"},
                  {SliderField::saturation, -inf, "-inf"}};
     for (const auto& c : cases) {
