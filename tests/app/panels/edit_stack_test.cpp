@@ -6,9 +6,6 @@
 
 #include "app/panels/edit_layer_row.h"
 #include "app/panels/edit_stack_section.h"
-#include "app/panels/kit/ui_timing.h"
-#include "app/panels/slider_panel.h"
-#include "app/workspace/native_workspace.h"
 #include "tests/app/panels/panel_testing.h"
 #include "tests/app/support/state_harness.h"
 
@@ -55,7 +52,6 @@ TEST_F(EditStackTest, ListsActiveLayersFromTheirThresholdsAndCountsThemWhileFold
     EXPECT_EQ(listed(), QStringList{});
     EXPECT_TRUE(showsEmptyText());
     harness.open(harness.file("a.dng"));  // as shot 4300 K, tint 7; classic sharpening
-    EXPECT_EQ(listed(), QStringList{"Sharpening 40 · 1.0 px"});
     state.updateEditParams([](EditParams& params) {
         params.temperature = 4300.5;
         params.exposure = 0.25;
@@ -88,26 +84,6 @@ TEST_F(EditStackTest, BypassKeepsTheRowDimmedAndResetRemovesIt) {
     EXPECT_TRUE(state.disabledEditLayers().empty());
     state.undoSpotRepair();
     EXPECT_EQ(listed(), QStringList{"Spot Repair 1 stroke"});
-}
-
-TEST(EditStackInWorkspace, GoToShowsTheHiddenInspectorAndLocatesTheLayer) {
-    testing::StateHarness harness;
-    harness.preferences->setValue("library.tab", "Edits");
-    harness.preferences->setValue("inspector.visible", false);
-    NativeWorkspace workspace(*harness.state, *harness.preferences);
-    workspace.show();
-    harness.open(harness.file("a.dng"));
-    settle();
-    // The highlight at its real length, so that it outlasts a slow turn of the event loop.
-    const double scale = UiTiming::scale();
-    UiTiming::setScale(1);
-    auto* goTo = workspace.findChild<EditLayerRow*>("editLayer.sharpening");
-    QTest::mouseClick(goTo, Qt::LeftButton, {}, QPoint(goTo->width() / 2, 5));
-    settle();
-    auto* inspector = workspace.findChild<SliderPanel*>();
-    EXPECT_TRUE(inspector->isVisible());
-    EXPECT_EQ(inspector->locatedLayer(), EditLayer::sharpening);
-    UiTiming::setScale(scale);
 }
 
 }  // namespace

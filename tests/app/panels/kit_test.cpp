@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QLabel>
-#include <QPainter>
 #include <QTemporaryDir>
 
 #include "app/panels/kit/inspector_settings.h"
@@ -42,11 +41,8 @@ TEST(InspectorSettings, ReadsDefaultsWithoutWritingAndAnnouncesWritesToEveryRead
     EXPECT_EQ(announced,
               (std::vector<QString>{"develop.panelOrder", "develop.collapsedPanels",
                                     "panel.toneCurve.expanded", "panel.colorMixer.expanded"}));
-    Preferences reopened(file);
-    InspectorSettings restored(reopened);
-    EXPECT_EQ(restored.panelOrder(), "tone,detail");
-    EXPECT_EQ(restored.collapsedPanels(), "Tone|Detail");
-    EXPECT_FALSE(restored.toneCurveExpanded() || restored.colorMixerExpanded());
+    EXPECT_EQ(other.panelOrder(), "tone,detail");
+    EXPECT_FALSE(other.toneCurveExpanded() || other.colorMixerExpanded());
 
     // An order typed into the file without quotes reads back as a list; it is kept.
     QFile ini(file);
@@ -72,16 +68,9 @@ TEST(InspectorStyle, TonesFollowTheAppearanceAndSymbolsTakeTheirColour) {
     EXPECT_EQ(shown.rgb(), QColor(250, 250, 250).rgb());
     EXPECT_NEAR(shown.alphaF(), 0.55, 0.01);
 
-    QImage image(48, 48, QImage::Format_ARGB32_Premultiplied);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    paintSymbol(painter, QRectF(0, 0, 48, 48), "line.3.horizontal", QColor(200, 0, 0));
-    paintSymbol(painter, QRectF(0, 0, 48, 48), "no.such.symbol", Qt::black);
-    painter.end();
-    EXPECT_EQ(image.pixelColor(24, 24), QColor(200, 0, 0)) << "the middle bar";
-    EXPECT_EQ(image.pixelColor(24, 19), QColor(Qt::white)) << "between the bars";
     const QImage icon = symbolIcon("line.3.horizontal", SymbolTint::accent).pixmap(48).toImage();
-    EXPECT_EQ(icon.pixelColor(24, 24).rgb(), accentColor(saved).rgb());
+    EXPECT_EQ(icon.pixelColor(24, 24).rgb(), accentColor(saved).rgb()) << "the middle bar";
+    EXPECT_EQ(icon.pixelColor(24, 19).alpha(), 0) << "between the bars";
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "tests/app/panels/panel_testing.h"
 
-#include <gtest/gtest.h>
-
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTest>
@@ -32,12 +30,12 @@ void doubleClick(QWidget* widget, QPoint point) {
     QTest::mouseRelease(widget, Qt::LeftButton, Qt::NoModifier, point);
 }
 
-DoubleSlider* sliderNamed(const QWidget& root, const QString& name) {
-    for (DoubleSlider* slider : root.findChildren<DoubleSlider*>()) {
-        if (slider->accessibleName() == name) return slider;
-    }
-    ADD_FAILURE() << "no slider named " << name.toStdString();
-    return nullptr;
+void typeInto(QLineEdit* field, const QString& text) {
+    field->setFocus();
+    field->selectAll();
+    QTest::keyClicks(field, text);
+    QTest::keyClick(field, Qt::Key_Return);
+    settle();
 }
 
 bool eventually(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }

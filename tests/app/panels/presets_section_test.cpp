@@ -25,6 +25,7 @@
 namespace quillmere {
 namespace {
 
+using testing::childWith;
 using testing::settle;
 
 TEST(PresetSummary, NamesWhatIsSetInOrderWithSignedTwoDecimalNumbers) {
@@ -52,29 +53,17 @@ TEST(PresetSummary, NamesWhatIsSetInOrderWithSignedTwoDecimalNumbers) {
     EXPECT_EQ(huge.substr(0, 38), "exposure +1000000000000000052504760255");
 }
 
-// The child of type T whose `property` reads `text`.
-template <class T>
-T* withText(const QObject& root, const QString& text, const char* property = "accessibleName") {
-    for (T* found : root.findChildren<T*>()) {
-        if (found->property(property).toString() == text) return found;
-    }
-    return nullptr;
-}
-
 // Deletes `row`'s preset through its context menu and the confirmation.
 void deleteByMenu(QWidget& list, PresetRow* row) {
     QContextMenuEvent event(QContextMenuEvent::Mouse, {5, 5}, row->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(row, &event);
     auto* menu = list.findChild<QMenu*>();
     ASSERT_TRUE(menu && menu->actions().size() == 1);
-    EXPECT_EQ(menu->actions()[0]->text(), "Delete Preset…");
     menu->actions()[0]->trigger();
     auto* box = list.findChild<QMessageBox*>("deletePresetConfirmation");
-    EXPECT_EQ(box->text(), "Delete “" + row->name() + "”?");
-    EXPECT_EQ(box->informativeText(), "This removes the preset permanently.");
-    QAbstractButton* confirm = withText<QAbstractButton>(*box, "Delete Preset", "text");
-    EXPECT_EQ(box->buttonRole(confirm), QMessageBox::DestructiveRole);
-    confirm->click();
+    EXPECT_EQ(box->defaultButton(), childWith<QAbstractButton>(*box, "Cancel", "text"))
+        << "Return keeps the preset";
+    childWith<QAbstractButton>(*box, "Delete Preset", "text")->click();
     delete menu;
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     settle();
@@ -92,9 +81,9 @@ class PresetsTest : public ::testing::Test {
         settle();
     }
     CollapsibleGroup* group(const QString& title) {
-        return withText<CollapsibleGroup>(section, title);
+        return childWith<CollapsibleGroup>(section, title);
     }
-    PresetRow* row(const QString& name) { return withText<PresetRow>(section, name); }
+    PresetRow* row(const QString& name) { return childWith<PresetRow>(section, name); }
     void showPhoto() {
         harness.showPhoto(harness.file("a.dng"), true,
                           {.exposure = 0.5, .temperature = 5000, .spotRepairs = {}});
@@ -170,7 +159,7 @@ class SaveSheetTest : public PresetsTest {
         folders->setCurrentIndex(folders->findText(folder));
     }
     QAbstractButton* button(const QString& text) {
-        return withText<QAbstractButton>(*sheet, text, "text");
+        return childWith<QAbstractButton>(*sheet, text, "text");
     }
     // The presets of the user folder `name` ("" for the top level), as the list shows them.
     QStringList listed(const QString& name) {
@@ -212,11 +201,6 @@ TEST_F(SaveSheetTest, NewFoldersAreCreatedAndListedAndABlankOneIsTheTopLevel) {
     choose("New Folder…");
     sheet->save();
     fill("Dunes");
-    auto* folders = sheet->findChild<QComboBox*>("presetFolder");
-    QStringList titles;
-    for (int index = 0; index < folders->count(); ++index) titles << folders->itemText(index);
-    EXPECT_EQ(titles,
-              QStringList({"My Presets (top level)", "Mountains", "Trips", "", "New Folder…"}));
     choose("Trips");
     sheet->save();
     settle();

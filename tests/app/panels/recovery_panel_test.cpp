@@ -6,82 +6,46 @@
 #include <QToolButton>
 
 #include "tests/app/panels/panel_testing.h"
-#include "tests/app/support/state_harness.h"
 
 namespace quillmere {
 namespace {
 
 using testing::settle;
+using RecoveryPanelTest = testing::SectionTest<RecoveryPanel>;
 
-class RecoveryPanelTest : public ::testing::Test {
-  protected:
-    RecoveryPanelTest() {
-        panel.show();
-        settle();
-    }
-
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
-    RecoveryPanel panel{state};
-};
-
-TEST_F(RecoveryPanelTest, TitleAndHighlightsTipFollowThePhoto) {
-    const QString raw =
-        "Move left to recover bright detail and color from the RAW. Double-click the label to "
-        "reset.";
-    const QString raster =
-        "Adjust existing highlight detail. Clipped detail cannot be restored. Double-click the "
-        "label to reset.";
-    OpenedPhoto jpeg = scriptedPhoto(harness.file("b.jpg"));
-    jpeg.isRAW = false;
-    for (const auto& [photo, title, tip] :
-         {std::tuple(std::optional<OpenedPhoto>(), "RAW Recovery", raw),
-          std::tuple(std::optional(scriptedPhoto(harness.file("a.dng"))), "RAW Recovery", raw),
-          std::tuple(std::optional(jpeg), "Highlights & Shadows", raster)}) {
-        if (photo) harness.open(photo->id.url, photo);
-        settle();
-        EXPECT_EQ(RecoveryPanel::title(state), title);
-        EXPECT_EQ(panel.findChild<QWidget*>("recoveryHighlights")->toolTip(), tip);
-    }
+// The highlights tip promises recovery from the RAW without a photo and for a RAW alone.
+TEST_F(RecoveryPanelTest, TheHighlightsTipFollowsThePhoto) {
+    const auto promisesRAW = [&] { return child("recoveryHighlights")->toolTip().contains("RAW"); };
+    EXPECT_TRUE(promisesRAW());
+    open("a.dng");
+    EXPECT_TRUE(promisesRAW());
+    open("b.jpg", [](OpenedPhoto& photo) { photo.isRAW = false; });
+    EXPECT_FALSE(promisesRAW());
 }
 
 TEST_F(RecoveryPanelTest, CompareTogglesAndResetZeroesTheFourFieldsOnly) {
-    QPushButton* compare = panel.findChild<QPushButton*>("compareRecovery");
-    ASSERT_NE(compare, nullptr);
-    state.setShowOriginal(true);
-    state.setShowDenoiseOriginal(true);
-    compare->click();
-    settle();
-    EXPECT_TRUE(state.showRecoveryOriginal());
-    EXPECT_FALSE(state.showOriginal() || state.showDenoiseOriginal());
-    EXPECT_EQ(compare->text(), "Show recovered");
-    compare->click();
-    settle();
-    EXPECT_EQ(compare->text(), "Compare recovery");
-
-    harness.showPhoto("/photos/a.dng");
+    open("a.dng");
     EditParams expected;
     expected.exposure = 1.2;
-    state.updateEditParams([&](EditParams& params) {
+    edit([&](EditParams& params) {
         params = expected;
         params.highlights = -40;
         params.shadows = 30;
         params.whites = 10;
         params.blacks = -5;
     });
-    state.toggleEditLayer(EditLayer::highlights);
-    state.toggleRecoveryComparison();
-    panel.resetButton()->click();
+    QPushButton* compare = child<QPushButton>("compareRecovery");
+    state.setShowOriginal(true);
+    compare->click();
+    settle();
+    EXPECT_TRUE(state.showRecoveryOriginal() && !state.showOriginal());
+    EXPECT_EQ(compare->text(), "Show recovered");
+
+    section.resetButton()->click();
     settle();
     EXPECT_EQ(state.editParams(), expected);
     EXPECT_FALSE(state.showRecoveryOriginal());
-    EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::highlights));
-
-    // With nothing to reset nothing changes and no comparison is announced.
-    harness.log->clear();
-    panel.resetButton()->click();
-    EXPECT_EQ(state.editParams(), expected);
-    EXPECT_EQ(harness.log->count(AppState::Field::showRecoveryOriginal), 0);
+    EXPECT_EQ(compare->text(), "Compare recovery");
 }
 
 }  // namespace

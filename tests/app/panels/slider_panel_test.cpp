@@ -11,6 +11,7 @@
 #include <QScrollBar>
 #include <QTest>
 
+#include "app/panels/edit_layer_row.h"
 #include "app/panels/kit/collapsible_group.h"
 #include "app/panels/kit/inspector_settings.h"
 #include "app/panels/kit/locator_highlight.h"
@@ -37,7 +38,6 @@ TEST(PanelArrangement, ReadsDamagedOrdersAndStoresMovesWhole) {
         return first;
     };
     EXPECT_EQ(PanelArrangement::order(""), defaults);
-    EXPECT_EQ(PanelArrangement::order("denoise,tone"), after({"denoise", "tone"}));
     EXPECT_EQ(PanelArrangement::order("tone,,bogus,whiteBalance"), after({"tone", "whiteBalance"}));
     EXPECT_EQ(PanelArrangement::order("detail,tone,detail"), after({"detail", "tone"}));
 
@@ -77,10 +77,7 @@ class SliderPanelTest : public ::testing::Test {
         return inspector.panel(id)->mapTo(inspector.column(), QPoint()).y();
     }
     QAction* menuItem(const QString& text) {
-        for (QAction* action : inspector.optionsMenu()->actions()) {
-            if (action->text() == text) return action;
-        }
-        return nullptr;
+        return testing::childWith<QAction>(*inspector.optionsMenu(), text, "text");
     }
     void openJPEG() {
         OpenedPhoto jpeg = scriptedPhoto(harness.file("b.jpg"));
@@ -98,14 +95,10 @@ class SliderPanelTest : public ::testing::Test {
 TEST_F(SliderPanelTest, PanelDropsMoveThePanelAboveTheTargetOnTheNextTurn) {
     harness.open(harness.file("a.dng"));
     settle();
-    EXPECT_EQ(inspector.group("detail")->dragText(), "quillmere.panel:detail");
-    EXPECT_EQ(inspector.group("recovery")->dragText(), "quillmere.panel:recovery");
-    EXPECT_EQ(PanelArrangement::panelId("Highlights & Shadows"), "recovery");
-
-    drop("quillmere.panel:toneCurve", "tone");
+    // A panel's drag carries what a drop reads.
+    drop(inspector.group("toneCurve")->dragText(), "tone");
     EXPECT_EQ(inspector.panelOrder().mid(0, 3), (QStringList{"whiteBalance", "toneCurve", "tone"}));
     EXPECT_LT(top("toneCurve"), top("tone"));
-    EXPECT_GT(top("toneCurve"), top("whiteBalance"));
 
     // Refused moves store nothing; any text is still accepted as a drop.
     harness.preferences->remove(InspectorSettings::panelOrderKey);
@@ -121,7 +114,6 @@ TEST_F(SliderPanelTest, FoldingIsKeptPerTitleAndByTheMenu) {
     harness.open(harness.file("a.dng"));
     settle();
     CollapsibleGroup* recovery = inspector.group("recovery");
-    EXPECT_EQ(recovery->title(), "RAW Recovery");
     QTest::mouseClick(recovery->header(), Qt::LeftButton);
     EXPECT_EQ(settings.collapsedPanels(), "RAW Recovery");
     openJPEG();
@@ -135,9 +127,6 @@ TEST_F(SliderPanelTest, FoldingIsKeptPerTitleAndByTheMenu) {
               "White Balance|Tone|RAW Recovery|Highlights & Shadows|Presence|Spot Repair|Detail|"
               "Denoise");
     EXPECT_FALSE(settings.toneCurveExpanded() || settings.colorMixerExpanded());
-    for (const QString& id : PanelArrangement::defaultOrder) {
-        EXPECT_FALSE(inspector.group(id)->isExpanded()) << id.toStdString();
-    }
     menuItem("Restore Default Order")->trigger();
     EXPECT_EQ(inspector.panelOrder(), PanelArrangement::defaultOrder);
     EXPECT_FALSE(inspector.group("tone")->isExpanded());
@@ -165,12 +154,6 @@ TEST_F(SliderPanelTest, WithoutAPhotoTheColumnIsInertAndOnlyResetIsDisabled) {
 }
 
 TEST_F(SliderPanelTest, RequestsUnfoldScrollAndFrameTheControlUntilTheLastLocateExpires) {
-    menuItem("Collapse All")->trigger();
-    state.setRequestedEditLayer(EditLayer::highlights);
-    settle();
-    EXPECT_TRUE(inspector.group("recovery")->isExpanded()) << "RAW Recovery without a photo";
-    EXPECT_EQ(settings.collapsedPanels().split('|').contains("RAW Recovery"), false);
-    EXPECT_EQ(state.requestedEditLayer(), std::nullopt);
     openJPEG();
     menuItem("Collapse All")->trigger();
     state.setRequestedEditLayer(EditLayer::shadows);
@@ -219,14 +202,17 @@ TEST_F(SliderPanelTest, ASecondLocateOutlivesTheFirstClearing) {
     const QImage column = inspector.column()->grab().toImage();
     const QColor base = column.pixelColor(frame.left() - 4, frame.center().y());
     const QColor inside = column.pixelColor(frame.left() + 4, frame.center().y());
-    EXPECT_NE(inside, base);
     EXPECT_GT(inside.blue() - inside.red(), base.blue() - base.red()) << "tinted by the accent";
     EXPECT_TRUE(eventually([&] { return !inspector.locatedLayer(); }));
     UiTiming::setScale(scale);
 }
 
-TEST(HostedInspector, TheWorkspaceShowsTheInspectorWithTheHistogramAndCaptureData) {
+// The workspace hosts the real inspector under the histogram and the capture data; a go-to from
+// the edit stack in the library shows the hidden inspector and locates the layer.
+TEST(HostedInspector, ShowsTheHistogramAndCaptureDataAndAGoToShowsItAndLocatesTheLayer) {
     testing::StateHarness harness;
+    harness.preferences->setValue("library.tab", "Edits");
+    harness.preferences->setValue("inspector.visible", false);
     NativeWorkspace workspace(*harness.state, *harness.preferences);
     auto* inspector = workspace.findChild<SliderPanel*>("sliderPanel");
     ASSERT_NE(inspector, nullptr) << "the panel tests install the real inspector";
@@ -235,14 +221,24 @@ TEST(HostedInspector, TheWorkspaceShowsTheInspectorWithTheHistogramAndCaptureDat
     ASSERT_TRUE(histogram && capture);
     workspace.show();
     EXPECT_TRUE(capture->isHidden());
-
     harness.open(harness.file("a.dng"));
+    settle();
+    EXPECT_FALSE(capture->isHidden() || inspector->isVisible());
+
+    // The highlight at its real length, so that it outlasts a slow turn of the event loop.
+    const double scale = UiTiming::scale();
+    UiTiming::setScale(1);
+    auto* goTo = workspace.findChild<EditLayerRow*>("editLayer.sharpening");
+    QTest::mouseClick(goTo, Qt::LeftButton, {}, QPoint(goTo->width() / 2, 5));
+    settle();
+    EXPECT_TRUE(inspector->isVisible());
+    EXPECT_EQ(inspector->locatedLayer(), EditLayer::sharpening);
+    UiTiming::setScale(scale);
     HistogramData data;
     data.g[10] = 1;
     harness.state->setHistogram(data);
     settle();
     EXPECT_EQ(histogram->data(), data);
-    EXPECT_FALSE(capture->isHidden());
     EXPECT_LT(histogram->mapTo(inspector, QPoint()).y(),
               inspector->scrollArea()->mapTo(inspector, QPoint()).y());
 }

@@ -35,7 +35,9 @@ class SliderRowsTest : public ::testing::Test {
         }
         return nullptr;
     }
-    DoubleSlider& slider(const char* title) { return *testing::sliderNamed(window, title); }
+    DoubleSlider& slider(const char* title) {
+        return *testing::childWith<DoubleSlider>(window, title);
+    }
     void edit(const std::function<void(EditParams&)>& change) {
         state.updateEditParams(change);
         settle();
@@ -48,29 +50,24 @@ class SliderRowsTest : public ::testing::Test {
     std::vector<SliderRowsPanel*> panels;
 };
 
-TEST_F(SliderRowsTest, RowsInPanelOrderWithTheirRanges) {
+// Every row's range; a drag past either end stores that end exactly.
+TEST_F(SliderRowsTest, DragsStoreTheEndsOfEachRangeAndStoredValuesAreShownNotWritten) {
     const struct {
         const char* title;
+        SliderField field;
         double lower, upper;
-    } expected[] = {{"Temp", 2000, 50000},   {"Tint", -150, 150},     {"Exposure", -5, 5},
-                    {"Contrast", -100, 100}, {"Vibrance", -100, 100}, {"Saturation", -100, 100}};
-    std::vector<QString> titles;
-    for (SliderRowsPanel* panel : panels) {
-        for (SliderRow* row : panel->rows()) titles.push_back(row->titleLabel()->text());
+    } rows[] = {{"Temp", SliderField::temperature, 2000, 50000},
+                {"Tint", SliderField::tint, -150, 150},
+                {"Exposure", SliderField::exposure, -5, 5},
+                {"Contrast", SliderField::contrast, -100, 100},
+                {"Vibrance", SliderField::vibrance, -100, 100},
+                {"Saturation", SliderField::saturation, -100, 100}};
+    for (const auto& row : rows) {
+        testing::dragSlider(slider(row.title), -50);
+        EXPECT_EQ(sliderValue(state.editParams(), row.field), row.lower) << row.title;
+        testing::dragSlider(slider(row.title), slider(row.title).width() + 50);
+        EXPECT_EQ(sliderValue(state.editParams(), row.field), row.upper) << row.title;
     }
-    ASSERT_EQ(titles.size(), std::size(expected));
-    for (std::size_t index = 0; index < titles.size(); ++index) {
-        EXPECT_EQ(titles[index], expected[index].title);
-        EXPECT_EQ(slider(expected[index].title).lowerBound(), expected[index].lower);
-        EXPECT_EQ(slider(expected[index].title).upperBound(), expected[index].upper);
-    }
-}
-
-TEST_F(SliderRowsTest, DragsStoreTheEndsExactlyAndStoredValuesAreShownNotWritten) {
-    testing::dragSlider(slider("Temp"), -50);
-    EXPECT_EQ(state.editParams().temperature, 2000);
-    testing::dragSlider(slider("Temp"), slider("Temp").width() + 50);
-    EXPECT_EQ(state.editParams().temperature, 50000);
 
     harness.log->clear();
     edit([](EditParams& params) {
@@ -79,16 +76,13 @@ TEST_F(SliderRowsTest, DragsStoreTheEndsExactlyAndStoredValuesAreShownNotWritten
     });
     EXPECT_EQ(row(EditLayer::temperature)->valueLabel()->text(), "60000");
     EXPECT_EQ(row(EditLayer::tint)->valueLabel()->text(), "+12");
-    EXPECT_EQ(state.editParams().temperature, 60000);
-    EXPECT_EQ(state.editParams().tint, 12.37);
     EXPECT_EQ(harness.log->count(AppState::Field::editParams), 1) << "only the test's own write";
 }
 
-TEST_F(SliderRowsTest, DoubleClickResetsToZeroOrAsShotAndShowsTheLayer) {
-    Preset preset{.name = "Bright", .folder = "", .values = {.exposure = 1.3}};
-    state.applyPreset(preset);
-    state.toggleEditLayer(EditLayer::exposure);
+// What a reset writes, and what else it does, is the state's; the row resets its own field.
+TEST_F(SliderRowsTest, DoubleClickResetsToZeroOrAsShot) {
     edit([](EditParams& params) {
+        params.exposure = 1.3;
         params.temperature = 9000;
         params.tint = -20;
     });
@@ -97,9 +91,6 @@ TEST_F(SliderRowsTest, DoubleClickResetsToZeroOrAsShotAndShowsTheLayer) {
     }
     settle();
     EXPECT_EQ(state.editParams().exposure, 0);
-    EXPECT_EQ(row(EditLayer::exposure)->valueLabel()->text(), "0.00");
-    EXPECT_FALSE(bypassed(EditLayer::exposure));
-    EXPECT_FALSE(state.lastAppliedPresetID());
     // The scripted photo was shot at 4300 K and tint +7.
     EXPECT_EQ(state.editParams().temperature, 4300);
     EXPECT_EQ(state.editParams().tint, 7);
@@ -146,13 +137,8 @@ TEST(DoubleSlider, ShowsTheModelSilentlyAndLeavesTheWheelToItsView) {
     slider.setDoubleValue(std::numeric_limits<double>::quiet_NaN());
     slider.setDoubleValue(2.5);
     EXPECT_EQ(slider.value(), DoubleSlider::positionCount * 3 / 4);
-    slider.setDoubleRange(30, 30);
-    EXPECT_FALSE(slider.isEnabled());
-    EXPECT_EQ(slider.doubleValue(), 30);
     EXPECT_EQ(edited.count() + moved.count(), 0);
 
-    slider.setDoubleRange(0, 100);
-    ASSERT_TRUE(slider.isEnabled());
     QWheelEvent wheel(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, 120), Qt::NoButton,
                       Qt::NoModifier, Qt::NoScrollPhase, false);
     QCoreApplication::sendEvent(&slider, &wheel);

@@ -72,23 +72,13 @@ TEST(ToneCurveEditing, MovesKeepTheEndsAndTheOrder) {
     EXPECT_EQ(Section::curvePoint({-5, 400}, square), (CurvePoint{0, 0}));
 }
 
-class ToneCurveSectionTest : public ::testing::Test {
+class ToneCurveSectionTest : public testing::SectionTest<ToneCurveSection> {
   protected:
     ToneCurveSectionTest() {
-        harness.open(harness.file("a.dng"));
         section.setFixedWidth(255);
-        section.show();
-        settle();
-    }
-    // Canvas coordinates of a curve point (170 high).
-    QPoint view(double x, double y) const {
-        return Section::viewPoint({x, y}, section.canvas()->size()).toPoint();
+        open("a.dng");
     }
     const Points& rgb() const { return state.editParams().toneCurve.rgb; }
-
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
-    Section section{state};
 };
 
 TEST_F(ToneCurveSectionTest, ClicksInsertAndDoubleClicksDeleteInteriorPointsOnly) {
@@ -101,7 +91,7 @@ TEST_F(ToneCurveSectionTest, ClicksInsertAndDoubleClicksDeleteInteriorPointsOnly
     QTest::mouseRelease(canvas, Qt::LeftButton, Qt::NoModifier, QPoint(64, 90));
     EXPECT_EQ(section.readoutText(), "Click + drag to add a point");
 
-    testing::doubleClick(canvas, view(0, 0));
+    testing::doubleClick(canvas, Section::viewPoint({0, 0}, canvas->size()).toPoint());
     EXPECT_EQ(rgb().size(), 3u) << "an end point stays";
     testing::doubleClick(canvas, QPoint(64, 90));
     EXPECT_EQ(rgb(), ToneCurve::identityPoints());
@@ -113,10 +103,7 @@ TEST_F(ToneCurveSectionTest, ResetTouchesOneChannelAndAnyCurveChangeShowsTheLaye
         params.toneCurve.green = {{0, 30}, {255, 200}};
     });
     section.setChannel(Section::Channel::green);
-    QToolButton* reset = nullptr;
-    for (QToolButton* button : section.findChildren<QToolButton*>()) {
-        if (button->accessibleName() == "Reset tone curve") reset = button;
-    }
+    QAbstractButton* reset = button("Reset tone curve");
     ASSERT_NE(reset, nullptr);
     EXPECT_EQ(reset->toolTip(), "Reset the G channel curve");
     reset->click();
@@ -131,8 +118,7 @@ TEST_F(ToneCurveSectionTest, ResetTouchesOneChannelAndAnyCurveChangeShowsTheLaye
     curve.blue = {{0, 0}, {128, 150}, {255, 255}};
     state.applyPreset(Preset{.name = "Cool", .folder = "", .values = {.toneCurve = curve}});
     state.toggleEditLayer(EditLayer::toneCurve);
-    state.updateEditParams([](EditParams& params) { params.toneCurve.red = {{0, 5}, {255, 250}}; });
-    settle();
+    edit([](EditParams& params) { params.toneCurve.red = {{0, 5}, {255, 250}}; });
     EXPECT_FALSE(state.disabledEditLayers().contains(EditLayer::toneCurve));
 }
 
