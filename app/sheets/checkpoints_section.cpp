@@ -110,7 +110,8 @@ void CheckpointsSection::confirmDeletion(const EditCheckpoint& checkpoint) {
                  QString::fromUtf8("\u201D?"));
     box->setInformativeText("The current edit is not changed.");
     QPushButton* remove = box->addButton("Delete Checkpoint", QMessageBox::DestructiveRole);
-    box->addButton("Cancel", QMessageBox::RejectRole);
+    // Return must never delete: Cancel is the default button.
+    box->setDefaultButton(box->addButton("Cancel", QMessageBox::RejectRole));
     connect(box, &QMessageBox::finished, this,
             [this, box, remove] { finishDeletion(box->clickedButton() == remove); });
     box->open();

@@ -115,8 +115,11 @@ TEST_F(CheckpointsTest, DeletesOnlyAfterConfirmationAndReportsFailures) {
     menu->close();
     EXPECT_EQ(confirmation()->text(), QString::fromUtf8("Delete \u201C<b>A</b>\u201D?"));
     EXPECT_EQ(confirmation()->textFormat(), Qt::PlainText);
-    QTest::keyClick(confirmation(), Qt::Key_Escape);
+    // Neither Return (Cancel is the default button) nor Escape deletes.
+    QTest::keyClick(confirmation(), Qt::Key_Return);
     EXPECT_EQ(section.pendingDelete(), std::nullopt);
+    section.confirmDeletion(a);
+    QTest::keyClick(confirmation(), Qt::Key_Escape);
     EXPECT_EQ(state.checkpoints().size(), 2u);
 
     section.confirmDeletion(a);
