@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "core/imageio/jpeg_encoder.h"
 #include "tests/fixtures/test_exif.h"
-#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"
@@ -37,8 +33,8 @@ std::string jpegOf(const TestPattern& pattern, const fixtures::TestExif& exif = 
 // 64 × 48 size with its 16-pixel marker.
 void expectMarkerAt(const LinearImage& image, int column, int rowFromTop) {
     const TestPattern pattern;
-    EXPECT_TRUE(isColour(pixelAt(image, column, rowFromTop), linearColour(pattern.marker),
-                         jpegTolerance));
+    EXPECT_TRUE(
+        isColour(pixelAt(image, column, rowFromTop), linearColour(pattern.marker), jpegTolerance));
 }
 
 TEST(RasterDecoderJpeg, DecodesSizeAndColoursBottomRowFirstInTheExifOrientation) {
@@ -86,25 +82,21 @@ TEST(RasterDecoderHostileInput, RefusesAHugeClaimedSizeBeforeAllocating) {
 
 TEST(RasterDecoderHostileInput, DamagedBytesNeverCrash) {
     const std::string original = jpegOf({.width = 40, .height = 24}, {.orientation = 6});
-    int decoded = 0;
-    int refused = 0;
     for (std::size_t position = 2; position < original.size(); position += 7) {
         std::string damaged = original;
         damaged[position] = static_cast<char>(damaged[position] ^ 0x5A);
         try {
             const LinearImage image = decodeRasterData(damaged);
-            EXPECT_EQ(image.rgba.size(),
-                      static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4);
-            ++decoded;
+            EXPECT_EQ(image.rgba.size(), static_cast<std::size_t>(image.width) *
+                                             static_cast<std::size_t>(image.height) * 4);
         } catch (const ImageIOError&) {
-            ++refused;
+            // A clear refusal is as good as a decoded image; a crash or another error is not.
         }
     }
-    EXPECT_GT(decoded + refused, 50);
 }
 
 class RasterDecoderHeic : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!fixtures::canEncodeHeic()) {
             GTEST_SKIP() << "libheif on this machine has no HEVC encoder to write test photos";
@@ -118,14 +110,16 @@ constexpr float heicTolerance = 0.03f;
 TEST_F(RasterDecoderHeic, AppliesItsRotationOnceDespiteExifOrientation) {
     const TestPattern pattern;
     for (int orientation : {6, 8}) {
-        const std::string heic = fixtures::encodeTestHeic(
-            fixtures::makePattern(pattern),
-            {.orientation = orientation, .exif = fixtures::exifBlock({.orientation = orientation})});
+        const std::string heic =
+            fixtures::encodeTestHeic(fixtures::makePattern(pattern),
+                                     {.orientation = orientation,
+                                      .exif = fixtures::exifBlock({.orientation = orientation})});
         const LinearImage image = decodeRasterData(heic);
         ASSERT_EQ((std::array{image.width, image.height}), (std::array{48, 64})) << orientation;
         const int column = orientation == 6 ? 40 : 6;
         const int row = orientation == 6 ? 6 : 57;
-        EXPECT_TRUE(isColour(pixelAt(image, column, row), linearColour(pattern.marker), heicTolerance))
+        EXPECT_TRUE(
+            isColour(pixelAt(image, column, row), linearColour(pattern.marker), heicTolerance))
             << "orientation " << orientation;
     }
 }
