@@ -71,12 +71,15 @@ TEST_F(FileCheckpointStoreTest, SavesBesideTheStandardizedPathReplacingByIdInDat
     EXPECT_EQ(store_.checkpoints(photo_), (List{a, c, renamed}));
 }
 
-TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndAnUnknownIdChangesNothing) {
+TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndAFailureKeepsTheOldSidecar) {
     const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20);
     store_.save(a, photo_);
     store_.save(b, photo_);
     const std::string before = contents(sidecar_);
     EXPECT_THROW(store_.deleteCheckpoint(checkpoint("Ghost", 5), photo_), CheckpointStoreError);
+    EditCheckpoint notANumber = checkpoint("NaN", 2);
+    notANumber.params.exposure = std::nan("");
+    EXPECT_THROW(store_.save(notANumber, photo_), CheckpointStoreError);
     EXPECT_EQ(contents(sidecar_), before);
     store_.deleteCheckpoint({a.id, "Other", Date{}, EditParams{}}, photo_);
     store_.deleteCheckpoint(b, photo_);
@@ -127,15 +130,6 @@ TEST_F(FileCheckpointStoreTest, UnreadableSidecarFailsEveryOperationWithoutFalli
         EXPECT_THROW(store_.deleteCheckpoint(checkpoint("B", 2), photo_), CheckpointStoreError);
         EXPECT_EQ(contents(sidecar_), text);
     }
-}
-
-TEST_F(FileCheckpointStoreTest, FailedWriteKeepsTheOldSidecar) {
-    store_.save(checkpoint("A", 1), photo_);
-    const std::string before = contents(sidecar_);
-    EditCheckpoint notANumber = checkpoint("NaN", 2);
-    notANumber.params.exposure = std::nan("");
-    EXPECT_THROW(store_.save(notANumber, photo_), CheckpointStoreError);
-    EXPECT_EQ(contents(sidecar_), before);
 }
 
 }  // namespace

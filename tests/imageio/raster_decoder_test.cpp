@@ -29,14 +29,6 @@ std::string jpegOf(const TestPattern& pattern, const fixtures::TestExif& exif = 
     return fixtures::withExif(encodeJpeg(fixtures::makePattern(pattern), 1.0, iccProfile), exif);
 }
 
-// Where the stored top-left marker must appear in the upright image, for the pattern's default
-// 64 × 48 size with its 16-pixel marker.
-void expectMarkerAt(const LinearImage& image, int column, int rowFromTop) {
-    const TestPattern pattern;
-    EXPECT_TRUE(
-        isColour(pixelAt(image, column, rowFromTop), linearColour(pattern.marker), jpegTolerance));
-}
-
 TEST(RasterDecoderJpeg, DecodesSizeAndColoursBottomRowFirstInTheExifOrientation) {
     const TestPattern pattern;
     const LinearImage image = decodeRasterData(jpegOf(pattern));
@@ -47,13 +39,14 @@ TEST(RasterDecoderJpeg, DecodesSizeAndColoursBottomRowFirstInTheExifOrientation)
                 jpegTolerance);
     EXPECT_TRUE(isColour(pixelAt(image, 40, 30), linearColour(pattern.background), jpegTolerance));
 
-    const LinearImage rotatedClockwise = decodeRasterData(jpegOf({}, {.orientation = 6}));
-    ASSERT_EQ((std::array{rotatedClockwise.width, rotatedClockwise.height}), (std::array{48, 64}));
-    expectMarkerAt(rotatedClockwise, 40, 8);  // top-left went to the top right
-
-    const LinearImage rotatedCounterClockwise = decodeRasterData(jpegOf({}, {.orientation = 8}));
-    ASSERT_EQ(rotatedCounterClockwise.width, 48);
-    expectMarkerAt(rotatedCounterClockwise, 8, 56);  // top-left went to the bottom left
+    // The top-left marker goes to the top right turning clockwise, to the bottom left turning back.
+    const LinearImage clockwise = decodeRasterData(jpegOf({}, {.orientation = 6}));
+    ASSERT_EQ((std::array{clockwise.width, clockwise.height}), (std::array{48, 64}));
+    EXPECT_TRUE(isColour(pixelAt(clockwise, 40, 8), linearColour(pattern.marker), jpegTolerance));
+    const LinearImage counterClockwise = decodeRasterData(jpegOf({}, {.orientation = 8}));
+    ASSERT_EQ(counterClockwise.width, 48);
+    EXPECT_TRUE(
+        isColour(pixelAt(counterClockwise, 8, 56), linearColour(pattern.marker), jpegTolerance));
 }
 
 TEST(RasterDecoderHostileInput, FailsCleanly) {
@@ -61,8 +54,6 @@ TEST(RasterDecoderHostileInput, FailsCleanly) {
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpeg.substr(0, jpeg.size() / 2)); }),
               Code::corruptImage);
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpeg.substr(0, 40)); }), Code::corruptImage);
-    EXPECT_EQ(errorCodeOf([&] { decodeRasterData(std::string("\xFF\xD8\xFF\xE0garbage", 11)); }),
-              Code::corruptImage);
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData(""); }), Code::unsupportedFormat);
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData("GIF89a not a photo"); }),
               Code::unsupportedFormat);
@@ -109,19 +100,12 @@ constexpr float heicTolerance = 0.03f;
 
 TEST_F(RasterDecoderHeic, AppliesItsRotationOnceDespiteExifOrientation) {
     const TestPattern pattern;
-    for (int orientation : {6, 8}) {
-        const std::string heic =
-            fixtures::encodeTestHeic(fixtures::makePattern(pattern),
-                                     {.orientation = orientation,
-                                      .exif = fixtures::exifBlock({.orientation = orientation})});
-        const LinearImage image = decodeRasterData(heic);
-        ASSERT_EQ((std::array{image.width, image.height}), (std::array{48, 64})) << orientation;
-        const int column = orientation == 6 ? 40 : 6;
-        const int row = orientation == 6 ? 6 : 57;
-        EXPECT_TRUE(
-            isColour(pixelAt(image, column, row), linearColour(pattern.marker), heicTolerance))
-            << "orientation " << orientation;
-    }
+    const LinearImage image = decodeRasterData(fixtures::encodeTestHeic(
+        fixtures::makePattern(pattern),
+        {.orientation = 6, .exif = fixtures::exifBlock({.orientation = 6})}));
+    ASSERT_EQ((std::array{image.width, image.height}), (std::array{48, 64}));
+    // The top-left marker went to the top right, as one quarter turn clockwise puts it.
+    EXPECT_TRUE(isColour(pixelAt(image, 40, 6), linearColour(pattern.marker), heicTolerance));
 }
 
 TEST_F(RasterDecoderHeic, KeepsDisplayP3ColoursOutsideSrgb) {
