@@ -4,7 +4,6 @@
 
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 #include "core/common/file_io.h"
@@ -39,9 +38,8 @@ class FileCheckpointStoreTest : public ::testing::Test {
         fs::create_directories(folder_ / "app");
         write(photo_, "raw");
     }
-    static void write(const fs::path& file, const json::Json& value) {
-        std::ofstream(file, std::ios::binary)
-            << (value.is_string() ? value.get<std::string>() : value.dump());
+    static void write(const fs::path& file, const std::string& text) {
+        file_io::writeFileAtomically(file, text);
     }
     static std::string contents(const fs::path& file) {
         return file_io::readFile(file).value_or("");
@@ -73,12 +71,15 @@ TEST_F(FileCheckpointStoreTest, SavesBesideTheStandardizedPathReplacingByIdInDat
     EXPECT_EQ(store_.checkpoints(photo_), (List{a, c, renamed}));
 }
 
-TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndAnUnknownIdChangesNothing) {
+TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndAFailureKeepsTheOldSidecar) {
     const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20);
     store_.save(a, photo_);
     store_.save(b, photo_);
     const std::string before = contents(sidecar_);
     EXPECT_THROW(store_.deleteCheckpoint(checkpoint("Ghost", 5), photo_), CheckpointStoreError);
+    EditCheckpoint notANumber = checkpoint("NaN", 2);
+    notANumber.params.exposure = std::nan("");
+    EXPECT_THROW(store_.save(notANumber, photo_), CheckpointStoreError);
     EXPECT_EQ(contents(sidecar_), before);
     store_.deleteCheckpoint({a.id, "Other", Date{}, EditParams{}}, photo_);
     store_.deleteCheckpoint(b, photo_);
@@ -88,7 +89,7 @@ TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndAnUnknownIdChangesNot
 TEST_F(FileCheckpointStoreTest, OlderRecordsAreReadButNeverChanged) {
     const EditCheckpoint a = checkpoint("A", 10), b = checkpoint("B", 20), c = checkpoint("C", 30);
     // The previous product's sidecar counts only while the current one is missing.
-    write(previousSidecar_, document({b, a}));
+    write(previousSidecar_, document({b, a}).dump());
     const std::string previousText = contents(previousSidecar_);
     EXPECT_EQ(store_.checkpoints(photo_), (List{a, b}));
     store_.save(c, photo_);
@@ -101,35 +102,34 @@ TEST_F(FileCheckpointStoreTest, OlderRecordsAreReadButNeverChanged) {
 
     // The central file's entry moves into the sidecar once.
     write(legacy_, json::Json{{photo_.string(), listJson({b, a})},
-                              {"/elsewhere/other.NEF", listJson({checkpoint("X", 1)})}});
+                              {"/elsewhere/other.NEF", listJson({checkpoint("X", 1)})}}
+                       .dump());
     const std::string legacyText = contents(legacy_);
     EXPECT_EQ(store_.checkpoints(photo_), (List{a, b}));
     EXPECT_EQ(jsonIn(sidecar_), document({a, b}));
     EXPECT_EQ(contents(legacy_), legacyText);
-    write(legacy_, json::Json::object());
+    write(legacy_, "{}");
     EXPECT_EQ(store_.checkpoints(photo_), (List{a, b}));
 }
 
 TEST_F(FileCheckpointStoreTest, UnreadableSidecarFailsEveryOperationWithoutFallingBack) {
-    write(legacy_, json::Json{{photo_.string(), listJson({checkpoint("A", 1)})}});
+    write(legacy_, json::Json{{photo_.string(), listJson({checkpoint("A", 1)})}}.dump());
     json::Json fractionalDate = document({checkpoint("A", 1)});
     fractionalDate["checkpoints"][0]["createdAt"] = "2024-03-05T00:00:01.500Z";
-    for (const std::string& text : {std::string("{ not json"), fractionalDate.dump()}) {
+    std::vector<std::string> damaged{"{ not json", fractionalDate.dump()};
+    // A checkpoint lacking any of its keys is damaged too.
+    for (const char* key : {"id", "name", "createdAt", "params"}) {
+        json::Json incomplete = document({checkpoint("A", 1)});
+        incomplete["checkpoints"][0].erase(key);
+        damaged.push_back(incomplete.dump());
+    }
+    for (const std::string& text : damaged) {
         write(sidecar_, text);
         EXPECT_THROW(store_.checkpoints(photo_), CheckpointStoreError);
         EXPECT_THROW(store_.save(checkpoint("B", 2), photo_), CheckpointStoreError);
         EXPECT_THROW(store_.deleteCheckpoint(checkpoint("B", 2), photo_), CheckpointStoreError);
         EXPECT_EQ(contents(sidecar_), text);
     }
-}
-
-TEST_F(FileCheckpointStoreTest, FailedWriteKeepsTheOldSidecar) {
-    store_.save(checkpoint("A", 1), photo_);
-    const std::string before = contents(sidecar_);
-    EditCheckpoint notANumber = checkpoint("NaN", 2);
-    notANumber.params.exposure = std::nan("");
-    EXPECT_THROW(store_.save(notANumber, photo_), CheckpointStoreError);
-    EXPECT_EQ(contents(sidecar_), before);
 }
 
 }  // namespace

@@ -40,18 +40,28 @@ class FilePresetStoreTest : public ::testing::Test {
     const PresetValues warm_{.temperatureScale = 1.1, .tintShift = 4};
 };
 
-TEST_F(FilePresetStoreTest, SavedPresetsAreListedAfterTheBuiltInFoldersByFolderAndName) {
+TEST_F(FilePresetStoreTest, ListsVisibleJsonFilesThatDecodeAfterTheBuiltInFoldersByFolderAndName) {
     fs::create_directories(presets() / "Empty");
     EXPECT_EQ(listing(), builtIn_);
 
     store_.save({.name = "Warm", .folder = "", .values = warm_});
-    store_.save({.name = "Cool", .folder = "", .values = {.temperatureScale = 0.9}});
     store_.save({.name = "Pop", .folder = "beta", .values = {.vibrance = 30}});
     store_.save({.name = "One", .folder = "Alpha", .values = {.exposure = 1}});
+    write("Cool.JSON", R"({"tintShift": 2})");
+    for (const char* skipped : {"Warm.json.bak", "notes.txt", ".hidden.json", "Looks/Deep/a.json",
+                                ".Hidden/inside.json"}) {
+        write(skipped, "{}");
+    }
+    write("Looks/broken.json", "{ not json");
+    write("Looks/typed.json", R"({"exposure": "bright"})");
+    write("Looks/list.json", "[]");
+    write("Looks/kept.json", "{}");
+    write("Unreadable/bad.json", "{");
     std::vector<std::string> expected = builtIn_;
-    expected.insert(expected.end(), {"Alpha/One", "beta/Pop", "/Cool", "/Warm"});
+    expected.insert(expected.end(), {"Alpha/One", "beta/Pop", "Looks/kept", "/Cool", "/Warm"});
     EXPECT_EQ(listing(), expected);
-    EXPECT_EQ(store_.folders().back().presets[1], (Preset{"Warm", "", warm_}));
+    EXPECT_EQ(store_.folders().back().presets,
+              (std::vector<Preset>{{"Cool", "", {.tintShift = 2}}, {"Warm", "", warm_}}));
 }
 
 TEST_F(FilePresetStoreTest, SavingReplacesTheListedFileEvenWithAnUpperCaseExtension) {
@@ -63,23 +73,6 @@ TEST_F(FilePresetStoreTest, SavingReplacesTheListedFileEvenWithAnUpperCaseExtens
     EXPECT_EQ(std::distance(fs::directory_iterator(presets() / "Looks"), {}), 1);
     store_.deletePreset({"Warm", "Looks", {}});
     EXPECT_TRUE(fs::is_empty(presets() / "Looks"));
-}
-
-TEST_F(FilePresetStoreTest, ListingTakesOnlyVisibleJsonFilesThatDecode) {
-    write("Warm.JSON", R"({"tintShift": 2})");
-    for (const char* skipped : {"Warm.json.bak", "notes.txt", ".hidden.json", "Looks/Deep/a.json",
-                                ".Hidden/inside.json"}) {
-        write(skipped, "{}");
-    }
-    write("Looks/broken.json", "{ not json");
-    write("Looks/typed.json", R"({"exposure": "bright"})");
-    write("Looks/list.json", "[]");
-    write("Looks/kept.json", "{}");
-    write("Unreadable/bad.json", "{");
-    std::vector<std::string> expected = builtIn_;
-    expected.insert(expected.end(), {"Looks/kept", "/Warm"});
-    EXPECT_EQ(listing(), expected);
-    EXPECT_EQ(store_.folders().back().presets[0].values, (PresetValues{.tintShift = 2}));
 }
 
 TEST_F(FilePresetStoreTest, InvalidNamesAreRefusedBeforeTouchingTheDisk) {

@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
-#include <limits>
-
 #include "core/imageio/jpeg_encoder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"

@@ -24,21 +24,21 @@ inline float linearFromSrgb(std::uint8_t value) {
 inline std::array<float, 4> pixelAt(const LinearImage& image, int column, int rowFromTop) {
     const std::size_t index = (static_cast<std::size_t>(image.height - 1 - rowFromTop) *
                                    static_cast<std::size_t>(image.width) +
-                               static_cast<std::size_t>(column)) * 4;
+                               static_cast<std::size_t>(column)) *
+                              4;
     return {image.rgba[index], image.rgba[index + 1], image.rgba[index + 2], image.rgba[index + 3]};
 }
 
+// Whether `pixel` is opaque with each colour channel within `tolerance` of `expected`.
 inline ::testing::AssertionResult isColour(const std::array<float, 4>& pixel,
                                            const std::array<float, 3>& expected, float tolerance) {
-    for (int channel = 0; channel < 3; ++channel) {
-        if (!(std::fabs(pixel[channel] - expected[channel]) <= tolerance) || pixel[3] != 1.0f) {
-            return ::testing::AssertionFailure()
-                   << "pixel (" << pixel[0] << ", " << pixel[1] << ", " << pixel[2] << ", "
-                   << pixel[3] << ") is not (" << expected[0] << ", " << expected[1] << ", "
-                   << expected[2] << ", 1) within " << tolerance;
-        }
-    }
-    return ::testing::AssertionSuccess();
+    const auto near = [&](int channel) {
+        return std::fabs(pixel[channel] - expected[channel]) <= tolerance;
+    };
+    if (near(0) && near(1) && near(2) && pixel[3] == 1.0f) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure()
+           << "pixel " << ::testing::PrintToString(pixel) << " is not "
+           << ::testing::PrintToString(expected) << " within " << tolerance;
 }
 
 inline std::array<float, 3> linearColour(const std::array<std::uint8_t, 3>& srgb) {

@@ -2,12 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-
 #include "core/imageio/jpeg_encoder.h"
 #include "tests/fixtures/test_exif.h"
-#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"
@@ -33,14 +29,6 @@ std::string jpegOf(const TestPattern& pattern, const fixtures::TestExif& exif = 
     return fixtures::withExif(encodeJpeg(fixtures::makePattern(pattern), 1.0, iccProfile), exif);
 }
 
-// Where the stored top-left marker must appear in the upright image, for the pattern's default
-// 64 × 48 size with its 16-pixel marker.
-void expectMarkerAt(const LinearImage& image, int column, int rowFromTop) {
-    const TestPattern pattern;
-    EXPECT_TRUE(isColour(pixelAt(image, column, rowFromTop), linearColour(pattern.marker),
-                         jpegTolerance));
-}
-
 TEST(RasterDecoderJpeg, DecodesSizeAndColoursBottomRowFirstInTheExifOrientation) {
     const TestPattern pattern;
     const LinearImage image = decodeRasterData(jpegOf(pattern));
@@ -51,13 +39,14 @@ TEST(RasterDecoderJpeg, DecodesSizeAndColoursBottomRowFirstInTheExifOrientation)
                 jpegTolerance);
     EXPECT_TRUE(isColour(pixelAt(image, 40, 30), linearColour(pattern.background), jpegTolerance));
 
-    const LinearImage rotatedClockwise = decodeRasterData(jpegOf({}, {.orientation = 6}));
-    ASSERT_EQ((std::array{rotatedClockwise.width, rotatedClockwise.height}), (std::array{48, 64}));
-    expectMarkerAt(rotatedClockwise, 40, 8);  // top-left went to the top right
-
-    const LinearImage rotatedCounterClockwise = decodeRasterData(jpegOf({}, {.orientation = 8}));
-    ASSERT_EQ(rotatedCounterClockwise.width, 48);
-    expectMarkerAt(rotatedCounterClockwise, 8, 56);  // top-left went to the bottom left
+    // The top-left marker goes to the top right turning clockwise, to the bottom left turning back.
+    const LinearImage clockwise = decodeRasterData(jpegOf({}, {.orientation = 6}));
+    ASSERT_EQ((std::array{clockwise.width, clockwise.height}), (std::array{48, 64}));
+    EXPECT_TRUE(isColour(pixelAt(clockwise, 40, 8), linearColour(pattern.marker), jpegTolerance));
+    const LinearImage counterClockwise = decodeRasterData(jpegOf({}, {.orientation = 8}));
+    ASSERT_EQ(counterClockwise.width, 48);
+    EXPECT_TRUE(
+        isColour(pixelAt(counterClockwise, 8, 56), linearColour(pattern.marker), jpegTolerance));
 }
 
 TEST(RasterDecoderHostileInput, FailsCleanly) {
@@ -65,8 +54,6 @@ TEST(RasterDecoderHostileInput, FailsCleanly) {
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpeg.substr(0, jpeg.size() / 2)); }),
               Code::corruptImage);
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpeg.substr(0, 40)); }), Code::corruptImage);
-    EXPECT_EQ(errorCodeOf([&] { decodeRasterData(std::string("\xFF\xD8\xFF\xE0garbage", 11)); }),
-              Code::corruptImage);
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData(""); }), Code::unsupportedFormat);
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData("GIF89a not a photo"); }),
               Code::unsupportedFormat);
@@ -86,25 +73,21 @@ TEST(RasterDecoderHostileInput, RefusesAHugeClaimedSizeBeforeAllocating) {
 
 TEST(RasterDecoderHostileInput, DamagedBytesNeverCrash) {
     const std::string original = jpegOf({.width = 40, .height = 24}, {.orientation = 6});
-    int decoded = 0;
-    int refused = 0;
     for (std::size_t position = 2; position < original.size(); position += 7) {
         std::string damaged = original;
         damaged[position] = static_cast<char>(damaged[position] ^ 0x5A);
         try {
             const LinearImage image = decodeRasterData(damaged);
-            EXPECT_EQ(image.rgba.size(),
-                      static_cast<std::size_t>(image.width) * static_cast<std::size_t>(image.height) * 4);
-            ++decoded;
+            EXPECT_EQ(image.rgba.size(), static_cast<std::size_t>(image.width) *
+                                             static_cast<std::size_t>(image.height) * 4);
         } catch (const ImageIOError&) {
-            ++refused;
+            // A clear refusal is as good as a decoded image; a crash or another error is not.
         }
     }
-    EXPECT_GT(decoded + refused, 50);
 }
 
 class RasterDecoderHeic : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         if (!fixtures::canEncodeHeic()) {
             GTEST_SKIP() << "libheif on this machine has no HEVC encoder to write test photos";
@@ -117,17 +100,12 @@ constexpr float heicTolerance = 0.03f;
 
 TEST_F(RasterDecoderHeic, AppliesItsRotationOnceDespiteExifOrientation) {
     const TestPattern pattern;
-    for (int orientation : {6, 8}) {
-        const std::string heic = fixtures::encodeTestHeic(
-            fixtures::makePattern(pattern),
-            {.orientation = orientation, .exif = fixtures::exifBlock({.orientation = orientation})});
-        const LinearImage image = decodeRasterData(heic);
-        ASSERT_EQ((std::array{image.width, image.height}), (std::array{48, 64})) << orientation;
-        const int column = orientation == 6 ? 40 : 6;
-        const int row = orientation == 6 ? 6 : 57;
-        EXPECT_TRUE(isColour(pixelAt(image, column, row), linearColour(pattern.marker), heicTolerance))
-            << "orientation " << orientation;
-    }
+    const LinearImage image = decodeRasterData(fixtures::encodeTestHeic(
+        fixtures::makePattern(pattern),
+        {.orientation = 6, .exif = fixtures::exifBlock({.orientation = 6})}));
+    ASSERT_EQ((std::array{image.width, image.height}), (std::array{48, 64}));
+    // The top-left marker went to the top right, as one quarter turn clockwise puts it.
+    EXPECT_TRUE(isColour(pixelAt(image, 40, 6), linearColour(pattern.marker), heicTolerance));
 }
 
 TEST_F(RasterDecoderHeic, KeepsDisplayP3ColoursOutsideSrgb) {

@@ -3,8 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <thread>
-#include <vector>
 
 #include "core/imageio/xmp_schema.h"
 #include "tests/imageio/imageio_test_support.h"
@@ -32,15 +30,9 @@ TEST(XmpDocument, RecordRoundTripsThroughAPacketInTheProductSchema) {
     XmpDocument document;
     EXPECT_TRUE(document.empty());
     document.setText("quillmere:EditRecord", recordJson);
-    document.setText("xmp:CreatorTool", "Quillmere");
-    const std::string packet = document.serialize();
-    EXPECT_NE(packet.find(productXmpSchema.uri), std::string::npos);
-    EXPECT_NE(packet.find("quillmere:EditRecord"), std::string::npos);
-
-    const std::optional<XmpDocument> parsed = XmpDocument::parse(packet);
+    const std::optional<XmpDocument> parsed = XmpDocument::parse(document.serialize());
     ASSERT_TRUE(parsed);
     EXPECT_EQ(parsed->text("quillmere:EditRecord"), recordJson);
-    EXPECT_EQ(parsed->text("xmp:CreatorTool"), "Quillmere");
     EXPECT_EQ(parsed->text("starlingmoor:EditRecord"), std::nullopt);
 }
 
