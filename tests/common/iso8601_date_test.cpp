@@ -23,6 +23,9 @@ TEST(ISO8601Date, ParsesUtcAndOffsetsAndRejectsEverythingElse) {
     EXPECT_EQ(parseISO8601("2024-03-05T14:07:09Z"), expected);
     EXPECT_EQ(parseISO8601("2024-03-05T16:07:09+02:00"), expected);
     EXPECT_EQ(parseISO8601("2024-03-04T23:37:09-14:30"), expected);
+    // The first and the last instants a date can be written at read back whole.
+    EXPECT_EQ(parseISO8601("0001-01-01T00:00:00Z"), utc(1y / 1 / 1, 0s));
+    EXPECT_EQ(parseISO8601("9999-12-31T23:59:59Z"), utc(9999y / 12 / 31, 23h + 59min + 59s));
     for (const char* text :
          {"2024-03-05T14:07:09.250Z", "2024-03-05T14:07:09", "2023-02-29T00:00:00Z",
           "2024-03-05T24:00:00Z", "2024-03-05T14:07:09+0200", "0001-01-01T00:00:00+00:01", ""}) {
