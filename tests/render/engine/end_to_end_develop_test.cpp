@@ -3,14 +3,13 @@
 
 #include <array>
 #include <cmath>
-#include <mutex>
 
 #include "core/render/develop/white_balance.h"
 #include "core/render/engine/gpu_render_engine.h"
 #include "core/render/engine/raw_loader_photo_loader.h"
-#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/develop_fixtures.h"
 #include "tests/fixtures/synthetic_dng.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere {
@@ -146,11 +145,8 @@ TEST(EndToEndDevelopTest, OneThreadAndManyGiveTheSameBytes) {
     detail.denoiseMethod = DenoiseMethod::matchFilter;
     EditParams rawTexture;
     rawTexture.sharpening.preserveRAWTexture = true;
-    const ExportOptions scaled{.format = ExportFormat::jpeg,
-                               .quality = 0.9,
-                               .maxLongEdge = 170,
-                               .includeSoftware = false,
-                               .includeEditParameters = false};
+    ExportOptions scaled = quillmere::options(ExportPreset::compact);
+    scaled.maxLongEdge = 170;
 
     const auto run = [&](std::size_t threads) {
         const tbb::global_control limit(tbb::global_control::max_allowed_parallelism, threads);
@@ -158,9 +154,7 @@ TEST(EndToEndDevelopTest, OneThreadAndManyGiveTheSameBytes) {
         futureOf<OpenedPhoto>([&](auto done) { engine.open(photo.url, {}, done); }).get();
         std::vector<std::vector<std::byte>> results;
         for (const EditParams& edit : {everything, detail, rawTexture}) {
-            auto developed = futureOf<RenderEngine::TexturePointer>(
-                [&](auto done) { engine.preview(photo, edit, PreviewResolution::fit, {}, done); });
-            results.push_back(testing::readBytes(*developed.get()));
+            results.push_back(testing::readBytes(*preview(engine, photo, edit)));
         }
         const std::string jpeg = futureOf<std::string>([&](auto done) {
                                      engine.exportPhoto(photo, everything, scaled, {}, done);

@@ -6,7 +6,6 @@
 #include <cmath>
 #include <future>
 #include <limits>
-#include <semaphore>
 #include <thread>
 #include <vector>
 
@@ -22,30 +21,6 @@ using testing::SpyPhotoLoader;
 using Texture = RenderEngine::TexturePointer;
 
 const PhotoID kPhoto{"/photos/a.dng"};
-
-// Holds the job whose loader call matches `call` until released.
-class JobGate {
-  public:
-    explicit JobGate(std::string call) : call(std::move(call)) {}
-
-    void operator()(const std::string& entered) {
-        if (entered != call) return;
-        arrived.release();
-        released.acquire();
-    }
-    void waitForArrival() { arrived.acquire(); }
-    void release() { released.release(); }
-
-  private:
-    std::string call;
-    std::binary_semaphore arrived{0};
-    std::binary_semaphore released{0};
-};
-
-template <class T>
-void expectCancelled(std::future<T>& future) {
-    EXPECT_THROW(future.get(), CancellationError);
-}
 
 class GPURenderEngineTest : public ::testing::Test {
   protected:
@@ -74,7 +49,7 @@ class GPURenderEngineTest : public ::testing::Test {
         return futureOf<Texture>(
             [&](auto done) { engine.preview(kPhoto, edit, resolution, {}, stop, done); });
     }
-    std::future<OpenedPhoto> open(GPURenderEngine& engine, const std::string& url,
+    std::future<OpenedPhoto> open(GPURenderEngine& engine, const std::filesystem::path& url,
                                   std::stop_token stop = {}) {
         return futureOf<OpenedPhoto>([&](auto done) { engine.open(url, stop, done); });
     }
@@ -96,21 +71,20 @@ TEST_F(GPURenderEngineTest, ACancelledRequestReportsOnlyItsCancellation) {
     auto photoExport = futureOf<std::string>([&](auto done) {
         engine->exportPhoto(kPhoto, EditParams{}, dng, stopped.get_token(), done);
     });
-    expectCancelled(opened);
-    expectCancelled(previewed);
-    expectCancelled(photoExport);
+    EXPECT_THROW(opened.get(), CancellationError);
+    EXPECT_THROW(previewed.get(), CancellationError);
+    EXPECT_THROW(photoExport.get(), CancellationError);
 
-    JobGate gate("open /photos/running.dng");
-    loader->onCall = std::ref(gate);
+    loader->heldOpen = "/photos/running.dng";
     std::stop_source stop;
     auto running = open(*engine, "/photos/running.dng", stop.get_token());
-    gate.waitForArrival();
+    loader->openHeld.acquire();
     auto queued = preview(*engine, EditParams{}, PreviewResolution::fit, stop.get_token());
     stop.request_stop();
-    gate.release();
-    expectCancelled(running);
-    expectCancelled(queued);
-    EXPECT_EQ(loader->callCount(), 1u);
+    loader->releaseOpen.release();
+    EXPECT_THROW(running.get(), CancellationError);
+    EXPECT_THROW(queued.get(), CancellationError);
+    EXPECT_EQ(loader->recordedOpens().size(), 1u);
     EXPECT_EQ(toneBuilds, 0);
 }
 
@@ -118,30 +92,29 @@ TEST_F(GPURenderEngineTest, RequestsRunOneAtATimeInTheOrderTheyWereMade) {
     auto engine = makeEngine();
     std::atomic<int> inside = 0;
     std::atomic<bool> overlapped = false;
-    JobGate gate("open /photos/0.dng");
-    loader->onCall = [&](const std::string& call) {
-        gate(call);
+    loader->heldOpen = "/photos/0.dng";
+    loader->onCall = [&] {
         if (inside.fetch_add(1) != 0) overlapped = true;
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
         inside.fetch_sub(1);
     };
-    std::vector<std::future<OpenedPhoto>> opens;
-    opens.push_back(open(*engine, "/photos/0.dng"));
-    gate.waitForArrival();
-    for (int request = 1; request < 12; ++request) {
-        opens.push_back(open(*engine, "/photos/" + std::to_string(request) + ".dng"));
-    }
-    gate.release();
-    for (auto& opened : opens) opened.get();
-    const std::vector<std::filesystem::path> queued = loader->recordedOpens();
-    ASSERT_EQ(queued.size(), 12u);
+    std::vector<std::filesystem::path> urls;
     for (int request = 0; request < 12; ++request) {
-        EXPECT_EQ(queued[request], "/photos/" + std::to_string(request) + ".dng");
+        urls.push_back("/photos/" + std::to_string(request) + ".dng");
     }
+    std::vector<std::future<OpenedPhoto>> opens;
+    opens.push_back(open(*engine, urls[0]));
+    loader->openHeld.acquire();
+    for (int request = 1; request < 12; ++request) opens.push_back(open(*engine, urls[request]));
+    loader->releaseOpen.release();
+    for (auto& opened : opens) opened.get();
+    EXPECT_EQ(loader->recordedOpens(), urls);
     EXPECT_FALSE(overlapped);
 }
 
-TEST_F(GPURenderEngineTest, OnlyAPositiveFiniteDenoiseAsksForTheCleanTexture) {
+// The clean texture is decoded only for a positive finite denoise, at the render's resolution and
+// by its method; spot repairs search the undenoised fit-size image whatever is rendered.
+TEST_F(GPURenderEngineTest, TheLoaderIsAskedForTheTexturesTheEditNeeds) {
     auto engine = makeEngine();
     const double inf = std::numeric_limits<double>::infinity();
     for (const double denoise : {0.0, -5.0, std::nan(""), inf, -inf}) {
@@ -151,32 +124,19 @@ TEST_F(GPURenderEngineTest, OnlyAPositiveFiniteDenoiseAsksForTheCleanTexture) {
     }
     for (const auto& call : loader->recordedTextureCalls()) EXPECT_FALSE(call.denoised);
 
-    EditParams denoised;
-    denoised.denoise = 40;
-    denoised.denoiseMethod = DenoiseMethod::matchFilter;
-    const std::size_t before = loader->recordedTextureCalls().size();
-    EXPECT_THROW(preview(*engine, denoised, PreviewResolution::full).get(), KernelError);
-    const auto calls = loader->recordedTextureCalls();
-    ASSERT_EQ(calls.size(), before + 2);
-    EXPECT_FALSE(calls[before].denoised);
-    EXPECT_TRUE(calls[before + 1].denoised);
-    EXPECT_EQ(calls[before + 1].resolution, PreviewResolution::full);
-    EXPECT_EQ(calls[before + 1].method, DenoiseMethod::matchFilter);
-}
-
-TEST_F(GPURenderEngineTest, SpotRepairsAreSearchedOnTheUndenoisedFitImage) {
-    auto engine = makeEngine();
     EditParams edit;
-    edit.spotRepairs.push_back(SpotRepair(UUID::random(), 0.5, 0.5, 0.05, {}));
+    edit.denoise = 40;
+    edit.denoiseMethod = DenoiseMethod::matchFilter;
     edit.sharpening.preserveRAWTexture = true;
-    edit.denoise = 30;
+    edit.spotRepairs.push_back(SpotRepair(UUID::random(), 0.5, 0.5, 0.05, {}));
+    const std::size_t before = loader->recordedTextureCalls().size();
     EXPECT_THROW(preview(*engine, edit, PreviewResolution::full).get(), KernelError);
+    const auto full = PreviewResolution::full, fit = PreviewResolution::fit;
+    const auto method = DenoiseMethod::matchFilter;
+    const std::vector<SpyPhotoLoader::TextureCall> expected{
+        {false, full, method, true}, {true, full, method, true}, {false, fit, method, false}};
     const auto calls = loader->recordedTextureCalls();
-    ASSERT_EQ(calls.size(), 3u);
-    const auto& reference = calls.back();
-    EXPECT_FALSE(reference.denoised);
-    EXPECT_EQ(reference.resolution, PreviewResolution::fit);
-    EXPECT_FALSE(reference.preserveRAWTexture);
+    EXPECT_EQ(std::vector(calls.begin() + before, calls.end()), expected);
 }
 
 TEST_F(GPURenderEngineTest, DestroyingTheEngineEndsEveryOutstandingRequestWithCancellation) {
@@ -184,20 +144,16 @@ TEST_F(GPURenderEngineTest, DestroyingTheEngineEndsEveryOutstandingRequestWithCa
     // The running preview waits in the loader until it is cancelled, which only the engine's
     // destruction does.
     loader->holdUntilCancelled = true;
-    std::binary_semaphore holding{0};
-    loader->onCall = [&](const std::string& call) {
-        if (call.starts_with("texture")) holding.release();
-    };
     auto running = preview(*engine, EditParams{});
-    holding.acquire();
+    loader->textureCallHeld.acquire();
     auto queuedOpen = open(*engine, "/photos/queued.dng");
     auto queuedPreview = preview(*engine, EditParams{});
 
     engine.reset();
 
-    expectCancelled(running);
-    expectCancelled(queuedOpen);
-    expectCancelled(queuedPreview);
+    EXPECT_THROW(running.get(), CancellationError);
+    EXPECT_THROW(queuedOpen.get(), CancellationError);
+    EXPECT_THROW(queuedPreview.get(), CancellationError);
     EXPECT_EQ(loader->recordedOpens().size(), 1u);
 }
 

@@ -2,7 +2,6 @@
 
 #include <atomic>
 #include <cmath>
-#include <semaphore>
 #include <thread>
 
 #include "core/common/error.h"
@@ -31,37 +30,19 @@ class RenderJobTest : public ::testing::Test {
         engine = std::make_unique<GPURenderEngine>(device, std::move(collaborators));
     }
 
-    TexturePointer render(const EditParams& edit,
-                          PreviewResolution resolution = PreviewResolution::fit) {
-        return futureOf<TexturePointer>(
-                   [&](auto done) { engine->preview(photo, edit, resolution, {}, done); })
+    TexturePointer render(const EditParams& edit) {
+        return futureOf<TexturePointer>([&](auto done) { engine->preview(photo, edit, {}, done); })
             .get();
     }
 
-    std::string exportPhoto(const ExportOptions& options, std::stop_token stop = {}) {
+    std::string exportPhoto(const ExportOptions& options) {
         return futureOf<std::string>(
-                   [&](auto done) { engine->exportPhoto(photo, neutral(), options, stop, done); })
+                   [&](auto done) { engine->exportPhoto(photo, neutral(), options, {}, done); })
             .get();
-    }
-
-    static ExportOptions jpegOptions(std::optional<std::int64_t> maxLongEdge) {
-        return {.format = ExportFormat::jpeg,
-                .quality = 0.9,
-                .maxLongEdge = maxLongEdge,
-                .includeSoftware = false,
-                .includeEditParameters = false};
     }
 
     // The neutral edit of the spy's photo: its as-shot white balance, nothing else.
     static EditParams neutral() { return EditParams::neutral(5000, 10); }
-
-    // Holds every texture call in the loader until its request is cancelled.
-    void holdTextureCalls(std::binary_semaphore& holding) {
-        loader->holdUntilCancelled = true;
-        loader->onCall = [&holding](const std::string& call) {
-            if (call.starts_with("texture")) holding.release();
-        };
-    }
 
     std::shared_ptr<SpyPhotoLoader> loader = std::make_shared<SpyPhotoLoader>(3000, 2000);
     std::unique_ptr<GPURenderEngine> engine;
@@ -72,7 +53,7 @@ TEST_F(RenderJobTest, SharpeningScalesItsRadiusWithTheRendersShareOfThePhoto) {
     // The fit render of the 3000 px wide photo is 2048 px wide: its radius 3 sharpens as radius
     // 3 × 2048 / 3000 does on a photo of the render's own size. A soft wave of 10 render pixels,
     // whose sharpening depends on the radius (a hard edge's is bounded alike at any radius).
-    const auto wave = [](bool, double u, double) {
+    const auto wave = [](double u, double) {
         const float v = 0.2f + 0.05f * static_cast<float>(std::sin(u * 2048 / 10 * 2 * M_PI));
         return msl::float4{v, v, v, 1};
     };
@@ -91,7 +72,9 @@ TEST_F(RenderJobTest, SharpeningScalesItsRadiusWithTheRendersShareOfThePhoto) {
 }
 
 TEST_F(RenderJobTest, AJPEGIsRenderedAtFullSizeAndScaledDownByTheExporter) {
-    const LinearImage limited = decodeJpeg(exportPhoto(jpegOptions(150)), 1);
+    ExportOptions limit = options(ExportPreset::balanced);
+    limit.maxLongEdge = 150;
+    const LinearImage limited = decodeJpeg(exportPhoto(limit), 1);
     EXPECT_EQ(limited.width, 150);
     EXPECT_EQ(limited.height, 100);
     const auto calls = loader->recordedTextureCalls();
@@ -101,19 +84,18 @@ TEST_F(RenderJobTest, AJPEGIsRenderedAtFullSizeAndScaledDownByTheExporter) {
 
 TEST_F(RenderJobTest, ADNGExportNeitherRendersNorWaitsForTheEngineLock) {
     // A synchronous preview holds the engine lock inside the loader until it is cancelled.
-    std::binary_semaphore holding{0};
-    holdTextureCalls(holding);
+    loader->holdUntilCancelled = true;
     std::atomic<bool> stopSync = false;
     std::thread syncCaller([&] {
         EXPECT_THROW(engine->previewSync(photo, EditParams{}, PreviewResolution::fit,
                                          [&] { return stopSync.load(); }),
                      CancellationError);
     });
-    holding.acquire();
+    loader->textureCallHeld.acquire();
 
-    ExportOptions options = jpegOptions(std::nullopt);
-    options.format = ExportFormat::dng;
-    const std::string dng = exportPhoto(options);
+    ExportOptions dngOptions = options(ExportPreset::balanced);
+    dngOptions.format = ExportFormat::dng;
+    const std::string dng = exportPhoto(dngOptions);
     EXPECT_EQ(dng.substr(0, 4), std::string("II*\0", 4));
     stopSync = true;
     syncCaller.join();
@@ -121,13 +103,13 @@ TEST_F(RenderJobTest, ADNGExportNeitherRendersNorWaitsForTheEngineLock) {
 }
 
 TEST_F(RenderJobTest, AJPEGExportCancelledWhileRenderingReportsCancellation) {
-    std::binary_semaphore holding{0};
-    holdTextureCalls(holding);
+    loader->holdUntilCancelled = true;
     std::stop_source stop;
     auto exported = futureOf<std::string>([&](auto done) {
-        engine->exportPhoto(photo, EditParams{}, jpegOptions(std::nullopt), stop.get_token(), done);
+        engine->exportPhoto(photo, EditParams{}, options(ExportPreset::balanced), stop.get_token(),
+                            done);
     });
-    holding.acquire();
+    loader->textureCallHeld.acquire();
     stop.request_stop();
     EXPECT_THROW(exported.get(), CancellationError);
 }

@@ -20,7 +20,7 @@ struct TIFFEntry {
 };
 
 class ClassicTIFFBuilder {
-public:
+  public:
     explicit ClassicTIFFBuilder(bool bigEndian) : bigEndian_(bigEndian) {
         bytes_ = std::string(bigEndian ? "MM" : "II") + u16(42) + u32(0);
     }
@@ -52,7 +52,7 @@ public:
 
     const std::string& bytes() const { return bytes_; }
 
-private:
+  private:
     std::string render(std::uint32_t value, unsigned count) const {
         std::string out(count, '\0');
         for (unsigned i = 0; i < count; ++i) {
@@ -68,7 +68,7 @@ private:
 
 // Reads back numbers and directories of a file the tests produced or built.
 class ClassicTIFFReader {
-public:
+  public:
     explicit ClassicTIFFReader(std::string_view bytes)
         : bytes_(bytes), bigEndian_(bytes.substr(0, 2) == "MM") {}
 
@@ -90,17 +90,13 @@ public:
         return result;
     }
 
-    std::uint32_t nextDirectory(std::uint32_t directory) const {
-        return number(directory + 2 + 12 * std::size_t{number(directory, 2)}, 4);
-    }
-
     // The bytes of a BYTE, ASCII or UNDEFINED value, inline or at its offset.
     std::string byteValue(const TIFFEntry& entry) const {
         if (entry.count <= 4) return entry.value.substr(0, entry.count);
         return std::string(bytes_.substr(numberIn(entry.value), entry.count));
     }
 
-private:
+  private:
     std::uint32_t numberIn(std::string_view field) const {
         std::uint32_t value = 0;
         for (std::size_t i = 0; i < field.size(); ++i) {

@@ -135,61 +135,47 @@ TEST(DNGExporterTest, OtherRAWFilesAreRefusedWithoutStartingAConverter) {
     EXPECT_FALSE(fs::exists(started));
 }
 
-EditParams editWithExposure(double exposure) {
+std::string recordText(double exposure) {
     EditParams edit;
     edit.exposure = exposure;
-    return edit;
+    return EmbeddedEditRecord(edit).json();
 }
 
-std::string recordText(double exposure) {
-    return EmbeddedEditRecord(editWithExposure(exposure)).json();
-}
-
-class EmbeddedMetadataTest : public ::testing::Test {
-  protected:
-    // A DNG whose XMP holds `properties` (path, text).
-    fs::path dngWith(const std::vector<std::pair<std::string, std::string>>& properties) {
-        XmpDocument xmp;
-        for (const auto& [path, text] : properties) xmp.setText(path, text);
-        const fs::path file = folder_.path() / "photo.dng";
-        file_io::writeFileAtomically(file, testing::makeSampleDNG(false, xmp.serialize()).bytes);
-        return file;
-    }
-
-    testing::TemporaryFolder folder_;
-};
-
-TEST_F(EmbeddedMetadataTest, LegacyRecordIsReadOnlyWithoutACurrentOne) {
-    const auto legacyOnly = EmbeddedMetadata::read(
-        dngWith({{std::string(EmbeddedMetadata::legacyEditRecordPath), recordText(-1)}}));
-    ASSERT_TRUE(legacyOnly.has_value());
-    EXPECT_EQ(legacyOnly->parameters, editWithExposure(-1));
-
-    const auto both = EmbeddedMetadata::read(
-        dngWith({{std::string(EmbeddedMetadata::legacyEditRecordPath), recordText(-1)},
-                 {std::string(EmbeddedMetadata::editRecordPath), recordText(2)}}));
-    ASSERT_TRUE(both.has_value());
-    EXPECT_EQ(both->parameters, editWithExposure(2));
-}
-
-TEST_F(EmbeddedMetadataTest, AnythingUnreadableGivesNoRecord) {
+// The current record wins over the legacy one, which is read only without it; a record that
+// cannot be decoded, and a file that cannot be read, give none.
+TEST(EmbeddedMetadataTest, ReadsTheCurrentRecordElseTheLegacyOneElseNothing) {
     json::Json withoutVersion = json::parse(recordText(1));
     withoutVersion.erase("schemaVersion");
     json::Json wrongType = json::parse(recordText(1));
     wrongType["editsAppliedToPixels"] = "no";
-    for (const std::string& text : {json::dumpCompact(withoutVersion), json::dumpCompact(wrongType),
-                                    std::string("{"), std::string("not json at all")}) {
-        EXPECT_EQ(EmbeddedMetadata::read(
-                      dngWith({{std::string(EmbeddedMetadata::editRecordPath), text}})),
-                  std::nullopt)
-            << text;
+    const std::string current(EmbeddedMetadata::editRecordPath);
+    const std::string legacy(EmbeddedMetadata::legacyEditRecordPath);
+    const struct {
+        std::vector<std::pair<std::string, std::string>> properties;
+        std::optional<double> exposure;
+    } cases[] = {
+        {{{legacy, recordText(-1)}}, -1},
+        {{{legacy, recordText(-1)}, {current, recordText(2)}}, 2},
+        {{{current, json::dumpCompact(withoutVersion)}}, std::nullopt},
+        {{{current, json::dumpCompact(wrongType)}}, std::nullopt},
+        {{{current, "{"}}, std::nullopt},
+        {{{current, "not json at all"}}, std::nullopt},
+        {{{"xmp:Rating", "2"}}, std::nullopt},
+    };
+    testing::TemporaryFolder folder;
+    const fs::path file = folder.path() / "photo.dng";
+    for (const auto& c : cases) {
+        XmpDocument xmp;
+        for (const auto& [path, text] : c.properties) xmp.setText(path, text);
+        file_io::writeFileAtomically(file, makeSampleDNG(false, xmp.serialize()).bytes);
+        const std::optional<EmbeddedEditRecord> record = EmbeddedMetadata::read(file);
+        EXPECT_EQ(record ? std::optional(record->parameters.exposure) : std::nullopt, c.exposure)
+            << c.properties.back().second;
     }
-    EXPECT_EQ(EmbeddedMetadata::read(dngWith({{"xmp:Rating", "2"}})), std::nullopt);
 
-    const fs::path notAnImage = folder_.path() / "notes.dng";
-    file_io::writeFileAtomically(notAnImage, "just some text");
-    EXPECT_EQ(EmbeddedMetadata::read(notAnImage), std::nullopt);
-    EXPECT_EQ(EmbeddedMetadata::read(folder_.path() / "missing.jpg"), std::nullopt);
+    file_io::writeFileAtomically(file, "just some text");
+    EXPECT_EQ(EmbeddedMetadata::read(file), std::nullopt);
+    EXPECT_EQ(EmbeddedMetadata::read(folder.path() / "missing.jpg"), std::nullopt);
 }
 
 }  // namespace

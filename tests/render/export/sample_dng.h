@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,42 +17,30 @@ struct SampleDNG {
 };
 
 // A small DNG: pixel data, an old Software value ("OldCam 1.0") and a second directory, then
-// IFD0, then the XMP packet as the file's last bytes, so that every byte up to the end is needed.
-// A packet of up to four bytes is stored inline in its entry instead; without a packet IFD0 has
-// no XMP entry.
-inline SampleDNG makeSampleDNG(bool bigEndian,
-                               std::optional<std::string_view> packet = "<old packet/>") {
+// IFD0, then the XMP packet (longer than four bytes) as the file's last bytes, so that every byte
+// up to the end is needed.
+inline SampleDNG makeSampleDNG(bool bigEndian, std::string_view packet = "<old packet/>") {
     constexpr std::uint16_t kLong = 4;
     ClassicTIFFBuilder builder(bigEndian);
     const std::uint32_t strip = builder.append("odd pixel data");
     const std::uint32_t software = builder.append(std::string_view("OldCam 1.0\0", 11));
     SampleDNG sample;
     sample.secondDirectory = builder.appendDirectory({{254, kLong, 1, builder.u32(1)}}, 0);
+    const auto firstDirectory = static_cast<std::uint32_t>((builder.bytes().size() + 1) / 2 * 2);
+    // Past the six entries and the next directory's offset.
+    const std::uint32_t packetOffset = firstDirectory + 2 + 12 * 6 + 4;
     sample.firstDirectory = {
         {254, kLong, 1, builder.u32(0)},
         {256, 3, 1, builder.inlineShort(16)},
         {273, kLong, 1, builder.u32(strip)},
         {305, 2, 11, builder.u32(software)},
+        {700, 1, static_cast<std::uint32_t>(packet.size()), builder.u32(packetOffset)},
         {50706, 1, 4, std::string("\x01\x04\x00\x00", 4)},
     };
-    const auto firstDirectory = static_cast<std::uint32_t>((builder.bytes().size() + 1) / 2 * 2);
-    const bool packetAppended = packet && packet->size() > 4;
-    const auto entryCount =
-        static_cast<std::uint32_t>(sample.firstDirectory.size() + (packet ? 1 : 0));
-    const std::uint32_t packetOffset = firstDirectory + 2 + 12 * entryCount + 4;
-    if (packet) {
-        std::string value = packetAppended ? builder.u32(packetOffset) : std::string(*packet);
-        value.resize(4, '\0');
-        // Before DNGVersion, in tag order.
-        sample.firstDirectory.insert(sample.firstDirectory.end() - 1,
-                                     {700, 1, static_cast<std::uint32_t>(packet->size()), value});
-    }
     EXPECT_EQ(builder.appendDirectory(sample.firstDirectory, sample.secondDirectory),
               firstDirectory);
     builder.setFirstDirectory(firstDirectory);
-    if (packetAppended) {
-        EXPECT_EQ(builder.append(*packet), packetOffset);
-    }
+    EXPECT_EQ(builder.append(packet), packetOffset);
     sample.bytes = builder.bytes();
     return sample;
 }
