@@ -61,29 +61,24 @@ TEST(Texture, RegionUploadAndReadBackHonourBytesPerRow) {
 TEST(Texture, RowsConvertEachFormatLikeAGPURead) {
     const Device device;
     const msl::float4 value{1.0f + 0x1p-11f, -2.5f, 70000.0f, 0.75f};
-    for (const PixelFormat format : {PixelFormat::rgba16Float, PixelFormat::rg16Float,
-                                     PixelFormat::r32Float, PixelFormat::rgba32Float}) {
+    const float infinity = std::numeric_limits<float>::infinity();
+    const struct {
+        PixelFormat format;
+        msl::float4 expected;
+    } cases[] = {
+        // Half floats round to even; 70000 lies beyond their range.
+        {PixelFormat::rgba16Float, {1.0f, -2.5f, infinity, 0.75f}},
+        {PixelFormat::rg16Float, {1.0f, -2.5f, 0.0f, 1.0f}},
+        {PixelFormat::r32Float, {value.x, 0.0f, 0.0f, 1.0f}},
+        {PixelFormat::rgba32Float, value},
+    };
+    for (const auto& c : cases) {
         const std::shared_ptr<Texture> texture =
-            testing::makeTexture(device, format, 300, 2, [&](int, int) { return value; });
+            testing::makeTexture(device, c.format, 300, 2, [&](int, int) { return value; });
         std::vector<msl::float4> row(300);
         texture->readRow(0, 1, row);
-        msl::float4 expected;
-        switch (format) {
-            case PixelFormat::rgba16Float:  // rounded to even, 70000 beyond the half range
-                expected = {1.0f, -2.5f, std::numeric_limits<float>::infinity(), 0.75f};
-                break;
-            case PixelFormat::rg16Float:
-                expected = {1.0f, -2.5f, 0.0f, 1.0f};
-                break;
-            case PixelFormat::r32Float:
-                expected = {value.x, 0.0f, 0.0f, 1.0f};
-                break;
-            case PixelFormat::rgba32Float:
-                expected = value;
-                break;
-        }
-        for (const msl::float4& texel : row) ASSERT_EQ(texel, expected);
-        EXPECT_EQ(texture->read(299, 0), expected);
+        for (const msl::float4& texel : row) ASSERT_EQ(texel, c.expected);
+        EXPECT_EQ(texture->read(299, 0), c.expected);
     }
 }
 
