@@ -1,13 +1,10 @@
 #pragma once
 
-#include <stdlib.h>
-
 #include <bit>
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
-#include <stdexcept>
 #include <string>
 
 #include "rawbridge/qx_raw.h"
@@ -18,7 +15,7 @@ namespace quillmere::rawbridge::testing {
 
 // A test's own folder that writes synthetic DNGs.
 class TemporaryFolder : public quillmere::testing::TemporaryFolder {
-public:
+  public:
     // Writes a synthetic DNG named `name` and returns its path.
     std::string dng(const std::string& name, const fixtures::SyntheticDNGOptions& options) const {
         const std::filesystem::path file = path() / name;
@@ -29,6 +26,19 @@ public:
 
 inline std::string testData(const std::string& name) {
     return std::string(QUILLMERE_TEST_DATA_DIR) + "/" + name;
+}
+
+// The as-shot neutral (0.5, 1, 0.75) seen at half the range in green: a grey of 0.5 once
+// white-balanced.
+inline fixtures::SyntheticDNGOptions greyCard() {
+    fixtures::SyntheticDNGOptions options;
+    options.width = 64;
+    options.height = 48;
+    options.whiteLevel = 15000;
+    options.blackLevels = {1000};
+    options.iso = 200;
+    options.scene = fixtures::flatScene(0.25f, 0.5f, 0.375f);
+    return options;
 }
 
 struct BridgeFree {
@@ -59,18 +69,18 @@ inline SensorRead readSensor(const std::string& path) {
     return read;
 }
 
-// The outcome of qx_raw_render or qx_raw_render_original.
+// The outcome of qx_raw_render or qx_raw_render_original (which alone gives the ISO).
 struct Rendering {
     std::int32_t result = 0;
     BridgeBuffer<std::uint16_t> rgba;
     std::string error;
     int width = 0;
     int height = 0;
+    float iso = 0.0f;
 
     // Channel `channel` of the pixel in buffer row `row` (row 0 is the bottom of the image).
     float at(int x, int row, int channel) const {
-        const std::uint16_t bits =
-            rgba[(static_cast<std::size_t>(row) * width + x) * 4 + channel];
+        const std::uint16_t bits = rgba[(static_cast<std::size_t>(row) * width + x) * 4 + channel];
         return static_cast<float>(std::bit_cast<_Float16>(bits));
     }
 };
@@ -88,12 +98,8 @@ inline Rendering renderSensor(const std::string& path, const QXRAWMetadata& meta
     return rendering;
 }
 
-struct DevelopedRendering : Rendering {
-    float iso = 0.0f;
-};
-
-inline DevelopedRendering developOriginal(const std::string& path) {
-    DevelopedRendering rendering;
+inline Rendering developOriginal(const std::string& path) {
+    Rendering rendering;
     char error[1024] = {};
     std::uint16_t* rgba = nullptr;
     std::int32_t info[3] = {};

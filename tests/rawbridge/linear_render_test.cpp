@@ -14,6 +14,7 @@ namespace quillmere::rawbridge {
 namespace {
 
 using fixtures::SyntheticDNGOptions;
+using testing::greyCard;
 using testing::readSensor;
 using testing::renderSensor;
 using testing::TemporaryFolder;
@@ -47,10 +48,10 @@ TEST(LinearRender, HighlightsShrinkTowardsTheSpreadOfTheirClippedValuesWhichever
     using Colour = std::array<float, 3>;
     // Fully treated, weighted by a half and by smoothstep(0.2), weight 0, no spread; untouched at
     // 1 and with a zero.
-    for (const Colour& colour : {Colour{1.4f, 1.2f, 0.6f}, Colour{1.5f, 0.75f, 0.25f},
-                                 Colour{1.6f, 0.6f, 0.3f},
-                                 Colour{1.4f, 0.5f, 0.2f}, Colour{1.3f, 1.3f, 1.3f},
-                                 Colour{0.9f, 1.0f, 0.2f}, Colour{1.4f, 0.3f, 0.0f}}) {
+    for (const Colour& colour :
+         {Colour{1.4f, 1.2f, 0.6f}, Colour{1.5f, 0.75f, 0.25f}, Colour{1.6f, 0.6f, 0.3f},
+          Colour{1.4f, 0.5f, 0.2f}, Colour{1.3f, 1.3f, 1.3f}, Colour{0.9f, 1.0f, 0.2f},
+          Colour{1.4f, 0.3f, 0.0f}}) {
         Colour moved = colour;
         std::sort(moved.begin(), moved.end());
         do {
@@ -84,19 +85,7 @@ TEST(LinearRender, MultipliersFallBackFromAsShotToDaylightToOne) {
     EXPECT_EQ(whiteBalanceMultipliers(*color, colours)[2], 1.0f);
 }
 
-SyntheticDNGOptions greyCard() {
-    // The as-shot neutral (0.5, 1, 0.75) seen at half the range in green: a grey of 0.5 once
-    // white-balanced.
-    SyntheticDNGOptions options;
-    options.width = 64;
-    options.height = 48;
-    options.blackLevels = {1000};
-    options.whiteLevel = 15000;
-    options.scene = fixtures::flatScene(0.25f, 0.5f, 0.375f);
-    return options;
-}
-
-TEST(LinearRender, DevelopsTheWrittenBackPlaneWhiteBalancedInTheOutputPrimaries) {
+TEST(LinearRender, DevelopsTheReadPlaneWhiteBalancedInTheOutputPrimaries) {
     const TemporaryFolder folder;
     const std::string path = folder.dng("grey.dng", greyCard());
     const auto read = readSensor(path);
@@ -109,12 +98,6 @@ TEST(LinearRender, DevelopsTheWrittenBackPlaneWhiteBalancedInTheOutputPrimaries)
             EXPECT_NEAR(rendering.at(x, row, channel), channel == 3 ? 1.0f : 0.5f, kHalfTolerance);
         }
     }
-    // What is developed is the plane handed in, not the file's own data.
-    std::vector<float> brighter(read.plane.get(), read.plane.get() + 32 * 24 * 4);
-    for (float& value : brighter) value *= 1.5f;
-    const auto brighterRendering = renderSensor(path, read.metadata, brighter.data());
-    ASSERT_EQ(brighterRendering.result, 0) << brighterRendering.error;
-    EXPECT_NEAR(brighterRendering.at(10, 10, 1), 0.75f, kHalfTolerance);
 }
 
 TEST(LinearRender, StoresRowsBottomFirstInTheFilesOrientation) {
@@ -163,11 +146,8 @@ TEST(LinearRender, RefusesARecordOfAnotherGeometryAndNonFiniteValues) {
         EXPECT_EQ(rendering.error, "RAW geometry changed since decoding.") << i;
         EXPECT_EQ(rendering.rgba, nullptr);
     }
-    // Values beyond 0...1 are clamped, non-finite ones refused.
+    // Non-finite values are refused (values beyond 0...1 are clamped on writing back).
     std::vector<float> plane(read.plane.get(), read.plane.get() + 32 * 24 * 4);
-    plane[101] = 7.0f;
-    plane[102] = -3.0f;
-    EXPECT_EQ(renderSensor(path, read.metadata, plane.data()).result, 0);
     for (float bad : {NAN, INFINITY, -INFINITY}) {
         plane[100] = bad;
         EXPECT_EQ(renderSensor(path, read.metadata, plane.data()).error,

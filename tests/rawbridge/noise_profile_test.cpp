@@ -112,19 +112,16 @@ TEST(NoiseProfile, FitsTheLineThroughItsPointsWithinItsLimits) {
 }
 
 TEST(NoiseProfile, FewerThan32PatchesAreCountedButNotFitted) {
-    // One column of 16 × 16 patches, each at its own level with the same noise: 31 rows of them,
-    // then 32.
+    // One column of 32 16 × 16 patches, each at its own level with the same noise, read whole,
+    // without its last patch and too narrow.
     const float sigma = 0.01f;
-    const auto steppedPlane = [sigma](int patchRows) {
-        std::vector<float> plane = noisyPlane(16, patchRows * 16, 0.0f, sigma);
-        for (std::size_t i = 0; i < plane.size(); ++i) {
-            plane[i] += 0.1f + 0.02f * static_cast<float>(i / (16 * 16 * 4));
-        }
-        return plane;
-    };
-    const Fit none = estimatePlane(steppedPlane(4), 15, 64);  // narrower than one patch
-    const Fit few = estimatePlane(steppedPlane(31), 16, 31 * 16);
-    const Fit enough = estimatePlane(steppedPlane(32), 16, 32 * 16);
+    std::vector<float> plane = noisyPlane(16, 32 * 16, 0.0f, sigma);
+    for (std::size_t i = 0; i < plane.size(); ++i) {
+        plane[i] += 0.1f + 0.02f * static_cast<float>(i / (16 * 16 * 4));
+    }
+    const Fit none = estimatePlane(plane, 15, 32 * 16);
+    const Fit few = estimatePlane(plane, 16, 31 * 16);
+    const Fit enough = estimatePlane(plane, 16, 32 * 16);
     for (int channel = 0; channel < 4; ++channel) {
         EXPECT_EQ((std::array{none.samples[channel], few.samples[channel]}), (std::array{0, 31}));
         EXPECT_EQ((std::array{few.shot[channel], few.read[channel]}), (std::array{0.0f, 1e-6f}));

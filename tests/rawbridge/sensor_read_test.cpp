@@ -4,6 +4,7 @@
 #include <array>
 #include <tuple>
 
+#include "rawbridge/inset_crop.h"
 #include "rawbridge/libraw_instance.h"
 #include "rawbridge/sensor_metadata.h"
 #include "tests/rawbridge/bridge_test_support.h"
@@ -54,7 +55,8 @@ TEST(SensorRead, PutsEveryCFAPatternIntoChannelsRG1BG2AndDescribesTheSensor) {
         }
         const QXRAWMetadata& m = read.metadata;
         // LibRaw moves an odd DNG active area on to the next even sample: 65 × 45 visible.
-        EXPECT_EQ((Ints{m.width, m.height, m.packed_width, m.packed_height}), (Ints{64, 44, 32, 22}));
+        EXPECT_EQ((Ints{m.width, m.height, m.packed_width, m.packed_height}),
+                  (Ints{64, 44, 32, 22}));
         EXPECT_EQ((Ints{m.crop_x, m.crop_y, m.crop_width, m.crop_height}), (Ints{0, 0, 64, 44}));
         EXPECT_EQ((Ints{m.output_width, m.output_height, m.orientation, 0}), (Ints{64, 44, 0, 0}));
         EXPECT_EQ(m.iso, 800.0f);
@@ -98,16 +100,22 @@ TEST(SensorRead, NormalisesEverySampleByItsOwnBlackLevelAndClamps) {
     EXPECT_NEAR(saturated.at(0, 0, 2), 0.5f, 1e-3f);
 }
 
-TEST(SensorRead, TakesARealFilesDefaultCropInVisibleCoordinates) {
+TEST(SensorRead, TakesARealFilesDefaultCropInVisibleCoordinatesAsTheFullDevelopmentDoes) {
     // raw-identify -v: "Raw inset, width x height: 3456 x 2304 left: 52 top: 19", with the visible
     // 3474 × 2314 at left 42 and top 14 of the raw buffer. The file's image data was stripped,
-    // so only the geometry, which needs no unpacking, can be read.
+    // so only the geometry, which needs no unpacking, can be read: LibRaw would unpack it into
+    // memory it never wrote.
     LibRawInstance raw = newLibRawInstance();
     ASSERT_EQ(raw->open_file(testData("exiftool_DNG.dng").c_str()), 0);
     const QXRAWMetadata m = sensorGeometry(*raw);
     EXPECT_EQ((Ints{m.width, m.height, m.output_width, m.output_height}),
               (Ints{3474, 2314, 3456, 2304}));
     EXPECT_EQ((Ints{m.crop_x, m.crop_y, m.crop_width, m.crop_height}), (Ints{10, 5, 3456, 2304}));
+    // The full development moves the instance's visible area to the crop.
+    ASSERT_TRUE(adjustToRawInsetCrop(*raw, 0.55f));
+    const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
+    EXPECT_EQ((Ints{sizes.width, sizes.height, sizes.left_margin, sizes.top_margin}),
+              (Ints{3456, 2304, 52, 19}));
 }
 
 TEST(SensorRead, RecoversAKnownShotAndReadNoise) {
