@@ -16,7 +16,7 @@
 namespace quillmere {
 namespace {
 
-class FilmstripTest : public ::testing::Test {
+class FilmstripTest : public testing::StateTest {
   protected:
     FilmstripTest() {
         strip.resize(900, 160);
@@ -49,8 +49,6 @@ class FilmstripTest : public ::testing::Test {
         settle();
     }
 
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
     FilmstripView strip{state};
     const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng"),
                                 c = harness.file("c.dng");
@@ -84,10 +82,8 @@ TEST_F(FilmstripTest, OnlyCtrlExtendsTheSelectionAndABusySessionTakesNoClicks) {
     clickThumbnail(1, Qt::ShiftModifier);
     EXPECT_EQ(state.selectedPhotoIDs(), std::set{b});
     EXPECT_EQ(state.photoURL(), b);
-    clickThumbnail(2, Qt::AltModifier);
-    EXPECT_EQ(state.selectedPhotoIDs(), std::set{c});
     clickThumbnail(0, Qt::ControlModifier);
-    EXPECT_EQ(state.selectedPhotoIDs(), (std::set{a, c}));
+    EXPECT_EQ(state.selectedPhotoIDs(), (std::set{a, b}));
 
     // While b opens, the state itself would accept a click.
     harness.request({b});
@@ -97,7 +93,6 @@ TEST_F(FilmstripTest, OnlyCtrlExtendsTheSelectionAndABusySessionTakesNoClicks) {
         EXPECT_FALSE(enabled(name)) << name;
     }
     EXPECT_FALSE(strip.findChild<QAction*>("selectAllAction")->isEnabled());
-    EXPECT_TRUE(enabled("selectionMenuButton"));
     const QRect item = list().visualRect(list().model()->index(2, 0));
     QTest::mouseClick(list().viewport(), Qt::LeftButton, {}, item.center());
     EXPECT_EQ(harness.engine->opens.size(), 1u);
@@ -144,19 +139,6 @@ TEST_F(FilmstripTest, TheEditedMarkAndTheEyeMarkShowOnTheirPhotosOnly) {
         EXPECT_NE(probe(0, mark), probe(1, mark));
         EXPECT_EQ(probe(1, mark), probe(2, mark));
     }
-}
-
-TEST_F(FilmstripTest, OpeningAFarPhotoScrollsItToTheMiddle) {
-    std::vector<std::filesystem::path> photos;
-    for (int index = 0; index < 20; ++index) {
-        photos.push_back(harness.file(std::to_string(index) + ".dng"));
-    }
-    harness.request(photos);
-    settle();
-    state.selectPhoto(photos[12], false);
-    settle();
-    const QRect item = list().visualRect(list().model()->index(12, 0));
-    EXPECT_NEAR(item.center().x(), list().viewport()->width() / 2, item.width() / 2);
 }
 
 }  // namespace

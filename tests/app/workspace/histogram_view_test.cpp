@@ -31,18 +31,13 @@ HistogramData filled(float red, float green, float blue) {
     return data;
 }
 
-TEST(HistogramView, WithoutDataOnlyTheCaptionIsDrawnAndAnEmptyChannelIsAFlatLine) {
+TEST(HistogramView, WithoutDataNoGraphIsDrawnAndAnEmptyChannelIsAFlatLine) {
     const int bottom = kHeight - kInset - 1;
     for (int x : {20, kWidth / 2, kWidth - 20}) {
         EXPECT_EQ(drawn(std::nullopt, false, {x, bottom}), kDarkBase) << x;
         EXPECT_NE(drawn(filled(0, 0, 0), false, {x, bottom}), kDarkBase) << x;
         EXPECT_EQ(drawn(filled(0, 0, 0), false, {x, bottom - 3}), kDarkBase) << x;
     }
-    int caption = 0;
-    for (int x = kWidth / 2 - 30; x < kWidth / 2 + 30; ++x) {
-        caption += drawn(std::nullopt, false, {x, kHeight / 2}) != kDarkBase;
-    }
-    EXPECT_GT(caption, 5) << "the caption \"Histogram\" in the middle";
 }
 
 TEST(HistogramView, OverlappingChannelsAddUpWhenDarkAndMultiplyWhenLight) {
