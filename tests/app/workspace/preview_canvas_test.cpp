@@ -14,7 +14,6 @@ TEST_F(PreviewCanvasTest, PaintsTheBackgroundAndTheImageUprightAndReportsTheFirs
 
     showPhoto();
     EXPECT_NEAR(state.zoomPercent(), kFit * scale() * 100, 1e-9);
-    EXPECT_FALSE(state.isInspectingDetail());
     // The mock's gradient: black at the bottom-left, white at the top-right, (0, 0.5, 1) at the
     // top-left.
     const QImage image = frame();
@@ -58,7 +57,6 @@ TEST_F(PreviewCanvasTest, ZoomRequestsWheelsDoubleClicksAndPhotosSetTheViewReRen
     EXPECT_NEAR(pixelUnder({100, 120}).y(), (120 - kTop) / kFit, 1e-6) << "about the click";
 
     showPhoto("/photos/b.dng");
-    EXPECT_TRUE(canvas->previewGeometry().fitMode());
     EXPECT_FALSE(state.isInspectingDetail());
 }
 
