@@ -82,6 +82,7 @@ TEST_F(FilmstripTest, OnlyCtrlExtendsTheSelectionAndABusySessionTakesNoClicks) {
     harness.request({b});
     QCoreApplication::processEvents();
     ASSERT_TRUE(state.isOpening());
+    EXPECT_FALSE(enabled("syncSelectedButton")) << "a is selected besides b";
     EXPECT_FALSE(enabled("saveAllEditsButton"));
     EXPECT_FALSE(strip.findChild<QAction*>("selectAllAction")->isEnabled());
     const QRect item = list().visualRect(list().model()->index(2, 0));
