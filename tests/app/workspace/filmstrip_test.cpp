@@ -131,5 +131,18 @@ TEST_F(FilmstripTest, TheEditedMarkAndTheEyeMarkShowOnTheirPhotosOnly) {
     }
 }
 
+TEST_F(FilmstripTest, OpeningAFarPhotoScrollsItToTheMiddle) {
+    std::vector<std::filesystem::path> photos;
+    for (int index = 0; index < 20; ++index) {
+        photos.push_back(harness.file(std::to_string(index) + ".dng"));
+    }
+    harness.request(photos);
+    settle();
+    state.selectPhoto(photos[12], false);
+    settle();
+    const QRect item = list().visualRect(list().model()->index(12, 0));
+    EXPECT_NEAR(item.center().x(), list().viewport()->width() / 2, item.width() / 2);
+}
+
 }  // namespace
 }  // namespace quillmere
