@@ -31,37 +31,31 @@ HistogramData filled(float red, float green, float blue) {
     return data;
 }
 
-TEST(HistogramView, WithoutDataOnlyTheCaptionIsDrawnAndAnEmptyChannelIsAFlatLine) {
+TEST(HistogramView, WithoutDataNoGraphIsDrawnAndAnEmptyChannelIsAFlatLine) {
     const int bottom = kHeight - kInset - 1;
     for (int x : {20, kWidth / 2, kWidth - 20}) {
         EXPECT_EQ(drawn(std::nullopt, false, {x, bottom}), kDarkBase) << x;
         EXPECT_NE(drawn(filled(0, 0, 0), false, {x, bottom}), kDarkBase) << x;
         EXPECT_EQ(drawn(filled(0, 0, 0), false, {x, bottom - 3}), kDarkBase) << x;
     }
-    int caption = 0;
-    for (int x = kWidth / 2 - 30; x < kWidth / 2 + 30; ++x) {
-        caption += drawn(std::nullopt, false, {x, kHeight / 2}) != kDarkBase;
-    }
-    EXPECT_GT(caption, 5) << "the caption \"Histogram\" in the middle";
 }
 
 TEST(HistogramView, OverlappingChannelsAddUpWhenDarkAndMultiplyWhenLight) {
     // Red (255, 59, 48) and green (40, 205, 65) fill the graph at opacity 0.55; blue is empty.
     const HistogramData data = filled(1, 1, 0);
     const QPoint middle(kWidth / 2, kHeight / 2);
+    const QColor dark = drawn(data, false, middle), light = drawn(data, true, middle);
+    const int darkValues[] = {dark.red(), dark.green(), dark.blue()};
+    const int lightValues[] = {light.red(), light.green(), light.blue()};
     const double alpha = 0.55, red[3] = {255, 59, 48}, green[3] = {40, 205, 65};
     for (int channel = 0; channel < 3; ++channel) {
-        const auto value = [channel](QColor color) {
-            return channel == 0 ? color.red() : channel == 1 ? color.green() : color.blue();
-        };
         // Plus: premultiplied colours add up, and together they are opaque.
-        const double added = (red[channel] + green[channel]) * alpha;
-        EXPECT_NEAR(value(drawn(data, false, middle)), added, 3) << channel;
+        EXPECT_NEAR(darkValues[channel], (red[channel] + green[channel]) * alpha, 3) << channel;
         // Multiply on a transparent layer, s·d + s·(1 − αd) + d·(1 − αs), then over white.
         const double s = green[channel] * alpha / 255, d = red[channel] * alpha / 255;
         const double multiplied =
             s * d + s * (1 - alpha) + d * (1 - alpha) + (1 - alpha) * (1 - alpha);
-        EXPECT_NEAR(value(drawn(data, true, middle)), multiplied * 255, 3) << channel;
+        EXPECT_NEAR(lightValues[channel], multiplied * 255, 3) << channel;
     }
 }
 

@@ -13,17 +13,11 @@
 namespace quillmere {
 namespace {
 
-class NativeWorkspaceTest : public ::testing::Test {
+class NativeWorkspaceTest : public testing::StateTest {
   protected:
     NativeWorkspaceTest() {
         workspace->resize(1440, 800);
         workspace->show();
-    }
-    void settle() {
-        for (int turn = 0; turn < 3; ++turn) {
-            harness.executor->runPending();
-            QCoreApplication::processEvents();
-        }
     }
     QWidget* find(const char* name) { return workspace->findChild<QWidget*>(name); }
     QList<int> sizes() {
@@ -31,8 +25,6 @@ class NativeWorkspaceTest : public ::testing::Test {
         return workspace->splitter().sizes();
     }
 
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
     Preferences& preferences = *harness.preferences;
     std::unique_ptr<NativeWorkspace> workspace =
         std::make_unique<NativeWorkspace>(state, preferences);
@@ -65,11 +57,9 @@ TEST_F(NativeWorkspaceTest, PaneWidthsStayWithinTheirLimits) {
 
 TEST_F(NativeWorkspaceTest, PanesAndTheFilmstripFollowThePreferences) {
     EXPECT_EQ(find("filmstrip"), nullptr) << "no photos, no filmstrip";
-    EXPECT_EQ(find("filmstripDivider"), nullptr);
     harness.open(harness.file("a.dng"));
-    settle();
-    QWidget* filmstrip = find("filmstrip");
-    ASSERT_NE(filmstrip, nullptr);
+    harness.settle();
+    EXPECT_NE(find("filmstrip"), nullptr);
     preferences.setValue("filmstrip.visible", false);
     EXPECT_EQ(find("filmstrip"), nullptr);
     preferences.setValue("filmstrip.visible", true);
@@ -96,13 +86,13 @@ TEST_F(NativeWorkspaceTest, SidebarPreviewAndInspectorWaitWhileEditsAreApplied) 
     harness.open(harness.file("a.dng"));
     // Saving ends by opening the open photo again, which waits for the engine.
     state.saveAllEdits([](auto) {});
-    settle();
+    harness.settle();
     ASSERT_TRUE(state.isApplyingEdits());
     for (const char* name : {"librarySidebar", "preview", "sliderPanel"}) {
         EXPECT_FALSE(find(name)->isEnabled()) << name;
     }
     harness.answerAll();
-    settle();
+    harness.settle();
     for (const char* name : {"librarySidebar", "preview", "sliderPanel"}) {
         EXPECT_TRUE(find(name)->isEnabled()) << name;
     }
@@ -111,7 +101,6 @@ TEST_F(NativeWorkspaceTest, SidebarPreviewAndInspectorWaitWhileEditsAreApplied) 
 TEST_F(NativeWorkspaceTest, TheLibraryOpensOnPresetsAndRemembersItsTab) {
     auto& tabs = *workspace->findChild<QListWidget*>("libraryTabs");
     EXPECT_EQ(tabs.currentItem()->text(), "Presets");
-    EXPECT_NE(find("presetsSection"), nullptr);
 
     const QRect row = tabs.visualItemRect(tabs.item(1));
     QTest::mouseClick(tabs.viewport(), Qt::LeftButton, {}, row.center());

@@ -18,7 +18,7 @@ namespace quillmere {
 constexpr double kFit = 400.0 / 3000;
 constexpr double kTop = (300 - 2000 * kFit) / 2;
 
-class PreviewCanvasTest : public ::testing::Test {
+class PreviewCanvasTest : public testing::StateTest {
   protected:
     PreviewCanvasTest() {
         canvas->resize(400, 300);
@@ -64,8 +64,6 @@ class PreviewCanvasTest : public ::testing::Test {
     }
 
     Device device;
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
     MockRenderEngine engine;
     std::unique_ptr<PreviewCanvas> canvas = std::make_unique<PreviewCanvas>(state);
 };

@@ -14,7 +14,6 @@ TEST_F(PreviewCanvasTest, PaintsTheBackgroundAndTheImageUprightAndReportsTheFirs
 
     showPhoto();
     EXPECT_NEAR(state.zoomPercent(), kFit * scale() * 100, 1e-9);
-    EXPECT_FALSE(state.isInspectingDetail());
     // The mock's gradient: black at the bottom-left, white at the top-right, (0, 0.5, 1) at the
     // top-left.
     const QImage image = frame();
@@ -22,10 +21,8 @@ TEST_F(PreviewCanvasTest, PaintsTheBackgroundAndTheImageUprightAndReportsTheFirs
     expectColor(image, {397, kTop + 3}, Qt::white, 8);
     expectColor(image, {3, kTop + 3}, QColor(0, 128, 255), 8);
 
-    harness.log->clear();
     canvas->setLightAppearance(true);
     expectColor(frame(), {200, kTop / 2}, QColor(209, 209, 209), 1);  // 0.82 × 255
-    EXPECT_EQ(harness.log->count(AppState::Field::zoomPercent), 0) << "appearance is no zoom";
 }
 
 TEST_F(PreviewCanvasTest, ZoomRequestsWheelsDoubleClicksAndPhotosSetTheViewReRendersKeepIt) {
@@ -60,7 +57,6 @@ TEST_F(PreviewCanvasTest, ZoomRequestsWheelsDoubleClicksAndPhotosSetTheViewReRen
     EXPECT_NEAR(pixelUnder({100, 120}).y(), (120 - kTop) / kFit, 1e-6) << "about the click";
 
     showPhoto("/photos/b.dng");
-    EXPECT_TRUE(canvas->previewGeometry().fitMode());
     EXPECT_FALSE(state.isInspectingDetail());
 }
 
@@ -68,8 +64,6 @@ TEST_F(PreviewCanvasTest, TheEditMenuAndKeysCopyAndPasteAsTheStateAllows) {
     const auto enabled = [this] {
         const std::unique_ptr<QMenu> menu = canvas->editContextMenu();
         const QList<QAction*> actions = menu->actions();
-        EXPECT_EQ(menu->title() + actions[0]->text() + actions[1]->text(),
-                  "Photo EditCopy EditPaste Edit");
         return std::pair(actions[0]->isEnabled(), actions[1]->isEnabled());
     };
     EXPECT_EQ(enabled(), std::pair(false, false)) << "no photo";
@@ -83,8 +77,6 @@ TEST_F(PreviewCanvasTest, TheEditMenuAndKeysCopyAndPasteAsTheStateAllows) {
     canvas->setFocus();
     state.updateEditParams([](EditParams& edit) { edit.exposure = 1.5; });
     QTest::keyClick(canvas.get(), Qt::Key_C, Qt::ControlModifier);
-    ASSERT_TRUE(harness.clipboard->params);
-    EXPECT_EQ(harness.clipboard->params->exposure, 1.5);
     EXPECT_EQ(enabled(), std::pair(true, true));
 
     state.setEditParams(EditParams());

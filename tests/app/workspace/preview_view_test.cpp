@@ -20,14 +20,13 @@ TEST(PreviewBadgeText, PercentagesRoundHalfAwayFromZero) {
     EXPECT_EQ(PreviewBadgeText::processing(0.125), "Processing 13%");
 }
 
-class PreviewViewTest : public ::testing::Test {
+class PreviewViewTest : public testing::StateTest {
   protected:
     PreviewViewTest() {
         view->resize(480, 320);
         view->show();
     }
 
-    void settle() { harness.settle(); }
     // Waits for the render the view schedules after its pause.
     void awaitRenderRequest() {
         ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.previews.empty(); }));
@@ -35,8 +34,6 @@ class PreviewViewTest : public ::testing::Test {
     QString text(const char* name) { return view->findChild<QLabel*>(name)->text(); }
     bool shown(const char* name) { return view->findChild<QWidget*>(name)->isVisible(); }
 
-    testing::StateHarness harness;
-    AppState& state = *harness.state;
     ScriptedEngine& engine = *harness.engine;
     std::unique_ptr<PreviewView> view = std::make_unique<PreviewView>(state);
     const std::filesystem::path photo = harness.file("a.dng");
@@ -47,13 +44,13 @@ TEST_F(PreviewViewTest, TheBadgeShowsZoomComparisonsAndProgress) {
     harness.open(photo);
     state.setZoomPercent(35);
     state.setShowDenoiseOriginal(true);
-    settle();
+    harness.settle();
     EXPECT_TRUE(shown("zoomBadge"));
     EXPECT_EQ(text("zoomText"), "35% · Before denoise");
     EXPECT_FALSE(shown("beforeRecoveryText"));
     EXPECT_EQ(text("processingText"), "Processing…");
     state.setShowRecoveryOriginal(true);
-    settle();
+    harness.settle();
     EXPECT_TRUE(shown("beforeRecoveryText"));
 
     awaitRenderRequest();
@@ -68,19 +65,18 @@ TEST_F(PreviewViewTest, WithoutAPhotoTheEmptyStateOffersToOpenPhotos) {
     EXPECT_FALSE(harness.prompts->extensions.empty()) << "the open panel was shown";
 
     harness.request({photo});
-    settle();
+    harness.settle();
     EXPECT_TRUE(shown("previewSpinner"));
     EXPECT_FALSE(shown("dropZoneHint"));
-    EXPECT_FALSE(shown("photoPreview"));
 }
 
 TEST_F(PreviewViewTest, AFailedRenderShowsTheSpinnerUntilAGoodRenderReplacesIt) {
     harness.open(photo);
-    settle();
+    harness.settle();
     awaitRenderRequest();
     engine.failPreview(0, std::make_exception_ptr(GPURenderEngineError::gpuUnavailable()));
     QTRY_VERIFY(state.lastError().has_value());
-    settle();
+    harness.settle();
     EXPECT_TRUE(shown("previewSpinner") && shown("photoPreview"));
     EXPECT_EQ(view->findChild<QWidget*>("previewSpinner")->geometry().center(),
               view->rect().center());
@@ -94,7 +90,7 @@ TEST_F(PreviewViewTest, AFailedRenderShowsTheSpinnerUntilAGoodRenderReplacesIt) 
 
     // Hidden, the view renders nothing.
     state.updateEditParams([](EditParams& params) { params.exposure = 2; });
-    settle();
+    harness.settle();
     view->hide();
     EXPECT_FALSE(state.isRendering());
 }
