@@ -125,7 +125,8 @@ TEST_F(FilmstripTest, TheEditedMarkAndTheEyeMarkShowOnTheirPhotosOnly) {
                              mark.center() + QPoint(0, 1);
         return image.pixel(point * image.devicePixelRatio());
     };
-    for (QRect mark : {FilmstripDelegate::editedMarkRect(), FilmstripDelegate::previewedMarkRect()}) {
+    for (QRect mark :
+         {FilmstripDelegate::editedMarkRect(), FilmstripDelegate::previewedMarkRect()}) {
         EXPECT_NE(probe(0, mark), probe(1, mark));
         EXPECT_EQ(probe(1, mark), probe(2, mark));
     }
