@@ -1,17 +1,16 @@
 #include "app/panels/mixer_row.h"
 
-#include <QHBoxLayout>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
 #include <QSignalBlocker>
 #include <QStyleOptionSlider>
-#include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
 
 #include "app/panels/kit/number_field.h"
+#include "app/panels/kit/title_line_layout.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/slider_row.h"
 #include "app/style/style.h"
@@ -86,15 +85,7 @@ MixerRow::MixerRow(AppState& state, HSLAdjustments::Band band, std::string chann
     field_->setAccessibleName(title);
     slider_->setAccessibleName(title);
 
-    auto* firstLine = new QHBoxLayout;
-    firstLine->addWidget(label_);
-    firstLine->addStretch(1);
-    firstLine->addWidget(field_);
-    auto* stack = new QVBoxLayout(this);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(2);
-    stack->addLayout(firstLine);
-    stack->addWidget(slider_);
+    layOutUnderTitleLine(*this, label_, field_, slider_, 2);
 
     connect(label_, &ResetLabel::doubleClicked, this, [this] { write(0); });
     connect(field_, &NumberField::committed, this, &MixerRow::write);

@@ -12,6 +12,7 @@
 
 #include "app/panels/kit/double_slider.h"
 #include "app/panels/kit/number_field.h"
+#include "app/panels/kit/title_line_layout.h"
 #include "app/panels/slider_row.h"
 #include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
@@ -124,15 +125,7 @@ QWidget* SharpeningSection::makeRow(const Row& row) {
                                                     : "Sharpening " + title.toLower());
     slider->setObjectName("sharpening" + title);
 
-    auto* titleLine = new QHBoxLayout;
-    titleLine->addWidget(label);
-    titleLine->addStretch(1);
-    titleLine->addWidget(field);
-    auto* stack = new QVBoxLayout(widget);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(4);
-    stack->addLayout(titleLine);
-    stack->addWidget(slider);
+    layOutUnderTitleLine(*widget, label, field, slider, 4);
 
     // Every way of changing the row goes through one write.
     connect(label, &ResetLabel::doubleClicked, this, [this, &row] { write(row, row.resetValue); });

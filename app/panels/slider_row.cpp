@@ -1,11 +1,10 @@
 #include "app/panels/slider_row.h"
 
-#include <QHBoxLayout>
 #include <QMouseEvent>
-#include <QVBoxLayout>
 #include <cmath>
 
 #include "app/panels/kit/double_slider.h"
+#include "app/panels/kit/title_line_layout.h"
 #include "app/panels/value_label.h"
 #include "app/style/style.h"
 #include "app/workspace/state_watcher.h"
@@ -45,16 +44,7 @@ SliderRow::SliderRow(AppState& state, Definition definition, QWidget* parent)
     slider_->setAccessibleName(definition_.title);
     slider_->setDoubleRange(definition_.lowerBound, definition_.upperBound);
 
-    auto* titleLine = new QHBoxLayout;
-    titleLine->setContentsMargins(0, 0, 0, 0);
-    titleLine->addWidget(title_);
-    titleLine->addStretch(1);
-    titleLine->addWidget(value_);
-    auto* column = new QVBoxLayout(this);
-    column->setContentsMargins(0, 0, 0, 0);
-    column->setSpacing(4);
-    column->addLayout(titleLine);
-    column->addWidget(slider_);
+    layOutUnderTitleLine(*this, title_, value_, slider_, 4);
 
     connect(title_, &ResetLabel::doubleClicked, this,
             [this] { state_.resetSlider(definition_.field); });
