@@ -46,7 +46,7 @@ public:
     void throwIfTruncated() const {
         if (errors_.truncated) {
             throw ImageIOError(ImageIOError::Code::corruptImage,
-                               "The file ends before the image does.");
+                               "Its image data ends before the image does.");
         }
     }
 
@@ -167,6 +167,10 @@ LinearImage decode(std::string_view bytes, int orientation) {
         jpeg_read_header(&info, TRUE);
     });
     LinearImageAssembler::checkSize(info.image_width, info.image_height);
+    if (const std::optional<std::string> implausible =
+            jpeg_errors::implausibleSize(info.image_width, info.image_height, bytes.size())) {
+        throw ImageIOError(ImageIOError::Code::corruptImage, *implausible);
+    }
 
     const std::string iccProfile = embeddedIccProfile(decompressor);
     // Adobe's writers store CMYK inverted and say so in their APP14 marker.

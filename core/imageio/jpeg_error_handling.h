@@ -7,6 +7,8 @@
 
 #include <csetjmp>
 #include <cstdio>
+#include <optional>
+#include <string>
 
 #include <jpeglib.h>
 
@@ -16,7 +18,8 @@ struct ErrorManager {
     jpeg_error_mgr base;  // first, so libjpeg's pointer to it is a pointer to the whole
     std::jmp_buf jumpBuffer;
     char message[JMSG_LENGTH_MAX];
-    // Set when the data ran out before the image did; libjpeg only warns and pads with grey.
+    // Set when the coded data ran out before the image did (the file ends, or a marker such as
+    // the end of the image comes too soon); libjpeg only warns and pads the rest with grey.
     bool truncated;
     // Scans read so far are watched through this: a crafted progressive file can hold
     // thousands of tiny scans and keep the decoder busy for minutes.
@@ -29,6 +32,12 @@ void install(ErrorManager& manager, jpeg_common_struct& info);
 
 // Limits the scans a decompressor reads. Called after it was created, which clears `progress`.
 void limitScans(ErrorManager& manager, jpeg_decompress_struct& info);
+
+// libjpeg sizes its buffers from the header alone, so a file of a thousand bytes can make it
+// allocate gigabytes for a picture it does not hold. A sentence saying so when `byteCount` bytes
+// cannot hold `width` × `height` pixels (the sides of a JPEG header); nothing otherwise.
+std::optional<std::string> implausibleSize(JDIMENSION width, JDIMENSION height,
+                                           std::size_t byteCount);
 
 // Runs one libjpeg step; false when libjpeg reported a fatal error (its text is in
 // `manager.message`).
