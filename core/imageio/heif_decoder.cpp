@@ -1,13 +1,13 @@
 #include "core/imageio/heif_decoder.h"
 
 #include <cmath>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <libheif/heif.h>
 
+#include "core/imageio/heif_reading.h"
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/linear_image_assembler.h"
 #include "core/imageio/linear_srgb_transform.h"
@@ -15,24 +15,7 @@
 namespace quillmere {
 namespace {
 
-struct HeifDeleter {
-    void operator()(heif_context* context) const { heif_context_free(context); }
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-    void operator()(heif_image* image) const { heif_image_release(image); }
-    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
-    void operator()(heif_color_profile_nclx* nclx) const { heif_nclx_color_profile_free(nclx); }
-};
-template <class T>
-using HeifPointer = std::unique_ptr<T, HeifDeleter>;
-
-void check(const heif_error& error) {
-    if (error.code == heif_error_Ok) return;
-    const std::string detail = error.message != nullptr ? error.message : "";
-    if (error.code == heif_error_Memory_allocation_error) {
-        throw ImageIOError(ImageIOError::Code::outOfMemory, detail);
-    }
-    throw ImageIOError(ImageIOError::Code::corruptImage, detail);
-}
+using heif_reading::Pointer;
 
 std::optional<TransferCurve> transferCurveOf(heif_transfer_characteristics transfer) {
     switch (transfer) {
@@ -95,32 +78,22 @@ LinearSrgbTransform transformFor(const heif_image_handle& handle, const heif_ima
         nclx = nullptr;
         if (heif_image_get_nclx_color_profile(&image, &nclx).code != heif_error_Ok) nclx = nullptr;
     }
-    const HeifPointer<heif_color_profile_nclx> owned(nclx);
+    const Pointer<heif_color_profile_nclx> owned(nclx);
     if (owned) return transformForNclx(*owned);
     return LinearSrgbTransform::fromColorSpace(srgbPrimaries, TransferCurve::sRGB);
 }
 
 LinearImage decode(std::string_view bytes) {
-    const HeifPointer<heif_context> context(heif_context_alloc());
-    if (!context) throw ImageIOError(ImageIOError::Code::outOfMemory);
-    check(heif_context_read_from_memory_without_copy(context.get(), bytes.data(), bytes.size(),
-                                                      nullptr));
-    heif_image_handle* handlePointer = nullptr;
-    check(heif_context_get_primary_image_handle(context.get(), &handlePointer));
-    const HeifPointer<heif_image_handle> handle(handlePointer);
-    LinearImageAssembler::checkSize(heif_image_handle_get_width(handle.get()),
-                                    heif_image_handle_get_height(handle.get()));
-
-    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle.get()) > 8;
+    const heif_reading::File file = heif_reading::read(bytes);
+    const heif_image_handle* handle = file.primary.get();
+    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
     const heif_chroma chroma =
         deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB;
-    const HeifPointer<heif_decoding_options> options(heif_decoding_options_alloc());
+    const Pointer<heif_decoding_options> options(heif_decoding_options_alloc());
     if (!options) throw ImageIOError(ImageIOError::Code::outOfMemory);
     options->ignore_transformations = 0;
-    heif_image* imagePointer = nullptr;
-    check(heif_decode_image(handle.get(), &imagePointer, heif_colorspace_RGB, chroma,
-                            options.get()));
-    const HeifPointer<heif_image> image(imagePointer);
+    const Pointer<heif_image> image =
+        heif_reading::decodePrimary(file, heif_colorspace_RGB, chroma, *options);
 
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(image.get(), heif_channel_interleaved);

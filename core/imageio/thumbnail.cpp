@@ -1,12 +1,11 @@
 #include "core/imageio/thumbnail.h"
 
-#include <libheif/heif.h>
-
 #include <algorithm>
 #include <cstdint>
-#include <memory>
 
+#include "core/imageio/heif_reading.h"
 #include "core/imageio/image_properties.h"
+#include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg_error_handling.h"
 #include "core/imageio/linear_image.h"
 
@@ -46,7 +45,8 @@ class JpegReader {
             return std::nullopt;
         }
         // libjpeg turns only grey and YCbCr into RGB.
-        if (info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK) {
+        if (info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK ||
+            jpeg_errors::implausibleSize(info_.image_width, info_.image_height, bytes.size())) {
             return std::nullopt;
         }
         info_.out_color_space = JCS_RGB;
@@ -64,13 +64,14 @@ class JpegReader {
         Rgb8Image image =
             blank(static_cast<int>(info_.output_width), static_cast<int>(info_.output_height));
         const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
+        // Data that ends early is padded with grey by libjpeg: no thumbnail rather than that.
         if (!run([&] {
-                while (info_.output_scanline < info_.output_height) {
+                while (info_.output_scanline < info_.output_height && !errors_.truncated) {
                     JSAMPROW row = image.rgb.data() + info_.output_scanline * stride;
                     jpeg_read_scanlines(&info_, &row, 1);
                 }
-                jpeg_finish_decompress(&info_);
-            })) {
+            }) ||
+            errors_.truncated) {
             return std::nullopt;
         }
         return image;
@@ -86,15 +87,6 @@ class JpegReader {
     jpeg_errors::ErrorManager errors_{};
     bool created_ = false;
 };
-
-struct HeifDeleter {
-    void operator()(heif_context* context) const { heif_context_free(context); }
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-    void operator()(heif_image* image) const { heif_image_release(image); }
-    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
-};
-template <class T>
-using HeifPointer = std::unique_ptr<T, HeifDeleter>;
 
 }  // namespace
 
@@ -179,34 +171,19 @@ std::optional<Rgb8Image> jpeg(std::string_view bytes, int longestSide) {
 }
 
 std::optional<Rgb8Image> heif(std::string_view bytes, int longestSide) {
-    const HeifPointer<heif_context> context(heif_context_alloc());
-    if (!context || heif_context_read_from_memory_without_copy(context.get(), bytes.data(),
-                                                               bytes.size(), nullptr)
-                            .code != heif_error_Ok) {
-        return std::nullopt;
-    }
-    heif_image_handle* handlePointer = nullptr;
-    if (heif_context_get_primary_image_handle(context.get(), &handlePointer).code !=
-        heif_error_Ok) {
-        return std::nullopt;
-    }
-    const HeifPointer<heif_image_handle> handle(handlePointer);
-    if (!sizeAllowed(heif_image_handle_get_width(handle.get()),
-                     heif_image_handle_get_height(handle.get()))) {
-        return std::nullopt;
-    }
-    const HeifPointer<heif_decoding_options> options(heif_decoding_options_alloc());
+    const heif_reading::Pointer<heif_decoding_options> options(heif_decoding_options_alloc());
     if (!options) return std::nullopt;
     // libheif applies the declared rotation and mirroring itself, so nothing turns it again.
     options->ignore_transformations = 0;
     options->convert_hdr_to_8bit = 1;
-    heif_image* imagePointer = nullptr;
-    if (heif_decode_image(handle.get(), &imagePointer, heif_colorspace_RGB,
-                          heif_chroma_interleaved_RGB, options.get())
-            .code != heif_error_Ok) {
+    heif_reading::Pointer<heif_image> decoded;
+    try {
+        const heif_reading::File file = heif_reading::read(bytes);
+        decoded = heif_reading::decodePrimary(file, heif_colorspace_RGB,
+                                              heif_chroma_interleaved_RGB, *options);
+    } catch (const ImageIOError&) {
         return std::nullopt;
     }
-    const HeifPointer<heif_image> decoded(imagePointer);
     const int width = heif_image_get_width(decoded.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(decoded.get(), heif_channel_interleaved);
     int stride = 0;

@@ -1,0 +1,68 @@
+#include "core/imageio/heif_reading.h"
+
+#include <algorithm>
+#include <optional>
+#include <string>
+
+#include "core/imageio/heif_item_sizes.h"
+#include "core/imageio/imageio_error.h"
+#include "core/imageio/linear_image_assembler.h"
+
+namespace quillmere::heif_reading {
+
+void check(const heif_error& error) {
+    if (error.code == heif_error_Ok) return;
+    std::string detail = error.message != nullptr ? error.message : "";
+    detail.erase(detail.find_last_not_of(" \n") + 1);
+    if (error.subcode == heif_suberror_Security_limit_exceeded) {
+        throw ImageIOError(ImageIOError::Code::imageTooLarge, detail);
+    }
+    if (error.code == heif_error_Memory_allocation_error) {
+        throw ImageIOError(ImageIOError::Code::outOfMemory, detail);
+    }
+    throw ImageIOError(ImageIOError::Code::corruptImage, detail);
+}
+
+File read(std::string_view bytes) {
+    File file;
+    file.context.reset(heif_context_alloc());
+    if (!file.context) throw ImageIOError(ImageIOError::Code::outOfMemory);
+    check(heif_context_read_from_memory_without_copy(file.context.get(), bytes.data(),
+                                                      bytes.size(), nullptr));
+    heif_image_handle* primary = nullptr;
+    check(heif_context_get_primary_image_handle(file.context.get(), &primary));
+    file.primary.reset(primary);
+    LinearImageAssembler::checkSize(heif_image_handle_get_width(primary),
+                                    heif_image_handle_get_height(primary));
+    if (const std::optional<std::string> oversized = oversizedHeifItem(bytes)) {
+        throw ImageIOError(ImageIOError::Code::corruptImage, *oversized);
+    }
+    // libheif refuses a grid or overlay canvas with a side at or above its limit before making
+    // it. The primary image's own canvas is its stated size, which the checks above allow; a
+    // larger one could only be cut down to it afterwards.
+    const int longestSide = std::max(heif_image_handle_get_ispe_width(primary),
+                                     heif_image_handle_get_ispe_height(primary));
+    heif_context_set_maximum_image_size_limit(file.context.get(), longestSide + 1);
+    return file;
+}
+
+Pointer<heif_image> decodePrimary(const File& file, heif_colorspace colorspace, heif_chroma chroma,
+                                  const heif_decoding_options& options) {
+    heif_image* decoded = nullptr;
+    check(heif_decode_image(file.primary.get(), &decoded, colorspace, chroma, &options));
+    Pointer<heif_image> image(decoded);
+    const int width = heif_image_get_primary_width(image.get());
+    const int height = heif_image_get_primary_height(image.get());
+    const int statedWidth = heif_image_handle_get_width(file.primary.get());
+    const int statedHeight = heif_image_handle_get_height(file.primary.get());
+    if (width != statedWidth || height != statedHeight) {
+        throw ImageIOError(ImageIOError::Code::corruptImage,
+                           "It decodes to " + std::to_string(width) + " × " +
+                               std::to_string(height) + " pixels, not the " +
+                               std::to_string(statedWidth) + " × " +
+                               std::to_string(statedHeight) + " it states.");
+    }
+    return image;
+}
+
+}  // namespace quillmere::heif_reading

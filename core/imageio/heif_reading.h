@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string_view>
+
+#include <libheif/heif.h>
+
+// What the HEIF decoder and the HEIF thumbnail share: libheif's objects with their owners, and
+// reading a file so that no size it states, and no size hidden behind one, is trusted.
+namespace quillmere::heif_reading {
+
+struct Deleter {
+    void operator()(heif_context* context) const { heif_context_free(context); }
+    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
+    void operator()(heif_image* image) const { heif_image_release(image); }
+    void operator()(heif_decoding_options* options) const { heif_decoding_options_free(options); }
+    void operator()(heif_color_profile_nclx* nclx) const { heif_nclx_color_profile_free(nclx); }
+};
+template <class T>
+using Pointer = std::unique_ptr<T, Deleter>;
+
+// Throws ImageIOError for a libheif failure (outOfMemory for its allocation failures,
+// corruptImage for the others), with libheif's words.
+void check(const heif_error& error);
+
+struct File {
+    Pointer<heif_context> context;
+    Pointer<heif_image_handle> primary;
+};
+
+// Reads `bytes`, which must outlive the result, and takes its primary image. Before anything is
+// decoded it refuses a primary image of more than LinearImage::maxPixelCount pixels
+// (imageTooLarge) and a file whose coded pictures or canvases are larger than their items state
+// (corruptImage, see heif_item_sizes.h); then libheif's own size limit is set to the primary
+// image's longest stated side, so that it too refuses any larger canvas before allocating it.
+// Throws ImageIOError.
+File read(std::string_view bytes);
+
+// The primary image decoded into `colorspace` and `chroma`. Throws ImageIOError, corruptImage
+// when the decoded image's size differs from the size its handle states.
+Pointer<heif_image> decodePrimary(const File& file, heif_colorspace colorspace, heif_chroma chroma,
+                                  const heif_decoding_options& options);
+
+}  // namespace quillmere::heif_reading

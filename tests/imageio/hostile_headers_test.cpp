@@ -1,0 +1,133 @@
+// Files whose headers promise more than their data hold: each must be refused, by the decoder and
+// by the thumbnail, before anything is sized from the promise.
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/raster_decoder.h"
+#include "core/imageio/thumbnail.h"
+#include "tests/fixtures/hostile_heif.h"
+#include "tests/fixtures/test_heic.h"
+#include "tests/fixtures/test_pattern.h"
+#include "tests/imageio/imageio_test_support.h"
+
+namespace quillmere {
+namespace {
+
+using Code = ImageIOError::Code;
+using fixtures::PixelExtent;
+using testing_support::errorCodeOf;
+
+// `jpeg` with the size in its baseline frame header replaced.
+std::string claimingSize(std::string jpeg, int width, int height) {
+    const std::size_t frame = jpeg.find("\xFF\xC0");
+    for (const auto& [offset, side] : {std::pair{frame + 5, height}, std::pair{frame + 7, width}}) {
+        jpeg[offset] = static_cast<char>(side >> 8);
+        jpeg[offset + 1] = static_cast<char>(side & 0xFF);
+    }
+    return jpeg;
+}
+
+void expectRefused(const std::string& jpegOrHeif, bool isJpeg, const std::string& what) {
+    EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpegOrHeif); }), Code::corruptImage) << what;
+    EXPECT_FALSE(isJpeg ? Thumbnail::jpeg(jpegOrHeif) : Thumbnail::heif(jpegOrHeif)) << what;
+}
+
+TEST(HostileJpeg, AHeaderClaimingMorePixelsThanItsBytesCanHoldIsRefused) {
+    const std::string small = encodeJpeg(fixtures::makePattern({}), 0.9);
+    // 16.8 million pixels from two kilobytes, thousands per byte: within the decoders' pixel
+    // limit, so only the bytes give it away.
+    expectRefused(claimingSize(small, 4096, 4096), true, "4096 × 4096 in two kilobytes");
+
+    // A flat photo at the best quality costs six bits per 16 × 16 pixels, the leanest a real photo
+    // gets; it still opens.
+    const Rgb8Image grey{1536, 1024, std::vector<std::uint8_t>(1536 * 1024 * 3, 128)};
+    const std::string flat = encodeJpeg(grey, 1.0);
+    EXPECT_EQ(decodeRasterData(flat).width, 1536);
+    EXPECT_TRUE(Thumbnail::jpeg(flat));
+}
+
+TEST(HostileJpeg, ImageDataEndingEarlyIsAnErrorNotAGreyPhoto) {
+    // Noise keeps the file mostly scan data, so a cut lands inside the scan.
+    Rgb8Image noise{256, 192, std::vector<std::uint8_t>(256 * 192 * 3)};
+    std::mt19937 random(7);
+    for (std::uint8_t& value : noise.rgb) value = static_cast<std::uint8_t>(random());
+    const std::string whole = encodeJpeg(noise, 0.9);
+    ASSERT_EQ(decodeRasterData(whole).height, 192);
+    const std::string cut = whole.substr(0, whole.size() * 6 / 10);
+    expectRefused(cut, true, "the file ends mid-scan");
+    expectRefused(cut + "\xFF\xD9", true, "the end-of-image marker comes mid-scan");
+}
+
+class HostileHeif : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fixtures::canEncodeHeic()) {
+            GTEST_SKIP() << "libheif on this machine has no HEVC encoder to write test photos";
+        }
+        tile = fixtures::encodeFlatHevc(64);
+    }
+
+    // The tile's stream declaring another picture size.
+    fixtures::HevcStream coding(std::uint32_t width, std::uint32_t height) const {
+        fixtures::HevcStream stream = tile;
+        stream.sps = fixtures::withPictureSize(tile.sps, width, height);
+        return stream;
+    }
+
+    fixtures::HevcStream tile;
+    static constexpr PixelExtent tileSize{64, 64};
+};
+
+TEST_F(HostileHeif, HonestFilesOpen) {
+    for (const std::string& file :
+         {fixtures::singleImageHeif(tile, tileSize),
+          fixtures::overlayHeif(tile, tileSize, tileSize, tileSize),
+          fixtures::nestedOverlayHeif(tile, tileSize, tileSize, tileSize)}) {
+        EXPECT_EQ(decodeRasterData(file).width, 64);
+        EXPECT_TRUE(Thumbnail::heif(file));
+    }
+}
+
+TEST_F(HostileHeif, APictureLargerThanItsItemStatesIsRefused) {
+    const struct {
+        std::string what;
+        std::string file;
+        Code refusal;
+    } lies[] = {
+        {"a 2048 × 2048 stream stating 24 × 16",
+         fixtures::singleImageHeif(coding(2048, 2048), {24, 16}), Code::corruptImage},
+        {"a 2048 × 2048 overlay canvas stating 24 × 16",
+         fixtures::overlayHeif(tile, tileSize, {2048, 2048}, {24, 16}), Code::corruptImage},
+        // Each overlay states its own size truly; libheif's limit refuses the inner one, larger
+        // than the photo.
+        {"a 2048 × 2048 overlay inside a 64 × 64 one",
+         fixtures::nestedOverlayHeif(tile, tileSize, {2048, 2048}, tileSize), Code::imageTooLarge},
+        {"a 64 × 64 stream stating 128 × 128", fixtures::singleImageHeif(tile, {128, 128}),
+         Code::corruptImage},
+    };
+    for (const auto& [what, file, refusal] : lies) {
+        EXPECT_EQ(errorCodeOf([&] { decodeRasterData(file); }), refusal) << what;
+        EXPECT_FALSE(Thumbnail::heif(file)) << what;
+    }
+}
+
+TEST_F(HostileHeif, DamagedBoxesNeverCrash) {
+    const std::string original = fixtures::overlayHeif(tile, tileSize, tileSize, tileSize);
+    for (std::size_t position = 0; position < original.size(); ++position) {
+        std::string damaged = original;
+        damaged[position] = static_cast<char>(damaged[position] ^ 0x5A);
+        try {
+            const LinearImage image = decodeRasterData(damaged);
+            EXPECT_EQ(image.rgba.size(), static_cast<std::size_t>(image.width) *
+                                             static_cast<std::size_t>(image.height) * 4);
+        } catch (const ImageIOError&) {
+            // A clear refusal is as good as a decoded image; a crash or another error is not.
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillmere
