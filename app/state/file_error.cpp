@@ -23,8 +23,10 @@ FileError FileError::couldNotSave(const std::filesystem::path& file,
                      ".");
 }
 
-FileError FileError::couldNotRead(const std::filesystem::path& file) {
-    return FileError("The file " + quotedName(file) + " could not be read.");
+FileError FileError::couldNotReadSavedEdit(const std::filesystem::path& file,
+                                           const std::string& reason) {
+    return FileError("The saved edit of this photo could not be read from “" + file.string() +
+                     (reason.empty() ? "”." : "”: " + reason));
 }
 
 }  // namespace quillmere

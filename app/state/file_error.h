@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 #include <system_error>
 
 #include "core/common/error.h"
@@ -15,7 +16,10 @@ class FileError : public Error {
     static FileError couldNotCreateFolder(const std::filesystem::path& folder,
                                           const std::error_code& reason);
     static FileError couldNotSave(const std::filesystem::path& file, const std::error_code& reason);
-    static FileError couldNotRead(const std::filesystem::path& file);
+    // A photo's saved edit file could not be read or decoded: names the whole path, so that the
+    // user can find the file, and ends with `reason` (a sentence) when there is one.
+    static FileError couldNotReadSavedEdit(const std::filesystem::path& file,
+                                           const std::string& reason = {});
 
   private:
     using Error::Error;

@@ -9,6 +9,7 @@
 #include "app/state/file_error.h"
 #include "app/state/saved_photo_edit.h"
 #include "app/state/standardized_path.h"
+#include "core/common/coding_error.h"
 #include "core/common/file_io.h"
 #include "core/edit/application_storage.h"
 
@@ -57,12 +58,17 @@ std::optional<PhotoSessionState> PhotoEditStore::savedState(
     std::error_code error;
     const bool present = std::filesystem::exists(file, error);
     // A folder that cannot be searched must not pass for a photo without an edit.
-    if (error) throw FileError::couldNotRead(file);
+    if (error) throw FileError::couldNotReadSavedEdit(file, error.message() + ".");
     if (!present) return std::nullopt;
 
     const std::optional<std::string> contents = file_io::readFile(file, kMaximumEditFileBytes);
-    if (!contents) throw FileError::couldNotRead(file);
-    const SavedPhotoEdit record = SavedPhotoEdit::decode(json::parse(*contents));
+    if (!contents) throw FileError::couldNotReadSavedEdit(file);
+    SavedPhotoEdit record;
+    try {
+        record = SavedPhotoEdit::decode(json::parse(*contents));
+    } catch (const DecodingError& damaged) {
+        throw FileError::couldNotReadSavedEdit(file, damaged.what());
+    }
     if (record.version != SavedPhotoEdit::currentVersion ||
         record.source != standardizedPath(photoURL).native()) {
         return std::nullopt;

@@ -29,7 +29,8 @@ class PhotoEditStore {
 
     // The state saved for `photoURL`: its edit, baseline and sidecar flag, no markers, no history.
     // Nothing when there is no file, or when the file is of another version or names another
-    // photo. A file that cannot be read throws FileError, one that does not decode DecodingError.
+    // photo. A file that cannot be read or decoded throws FileError naming it in full, so that the
+    // failure of the photo's open points at the file and not at the photo.
     std::optional<PhotoSessionState> savedState(const std::filesystem::path& photoURL) const;
 
   private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <system_error>
 #include <utility>
 
 #include "core/compute/lanczos_scale.h"
@@ -89,7 +90,18 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
 ConfigurableRAWFilter* RAWLoader::activate(const PhotoID& id) {
     if (activeID == id) return originalFilter.get();
 
-    DecodedSource source = decodeSource(id.url);
+    DecodedSource source;
+    try {
+        source = decodeSource(id.url);
+    } catch (const RAWLoaderError& error) {
+        // Every decoder fails on a file that is gone; the user should hear that it is gone.
+        std::error_code unknown;
+        if (error.code() == RAWLoaderError::Code::unsupportedFile &&
+            !std::filesystem::exists(id.url, unknown) && !unknown) {
+            throw RAWLoaderError::fileNotFound(id.url);
+        }
+        throw;
+    }
     rasterImage = std::move(source.rasterImage);
     fallbackImage = std::move(source.fallbackImage);
     activeID = id;

@@ -58,8 +58,9 @@ class RAWLoader final {
 
     // The photo's record: its size, as-shot white balance, properties and denoise options. A
     // photo opened before is answered from memory without reading the file or changing the
-    // active photo; a new one becomes the active photo. Throws RAWLoaderError (unsupportedFile)
-    // when no decoder can read it; a failed open leaves the previous photo active.
+    // active photo; a new one becomes the active photo. Throws RAWLoaderError: fileNotFound when
+    // the file does not exist, unsupportedFile when no decoder can read it; a failed open leaves
+    // the previous photo active.
     OpenedPhoto open(const std::filesystem::path& url);
 
     // A texture of an opened photo, undenoised or denoised, at fit or full resolution. `method`
@@ -67,8 +68,8 @@ class RAWLoader final {
     // otherwise quietly falls back to Natural. Decodes only what is not cached. `shouldCancel` is
     // asked before anything happens and between the Detail path's steps; `progress` hears only
     // the Detail denoiser's work. Throws CancellationError, RAWLoaderError (notOpened,
-    // unsupportedFile, renderFailed, gpuUnavailable), or the sensor frame's, the Detail
-    // denoiser's and the chroma kernel's own errors.
+    // fileNotFound, unsupportedFile, renderFailed, gpuUnavailable), or the sensor frame's, the
+    // Detail denoiser's and the chroma kernel's own errors.
     std::shared_ptr<Texture> texture(const PhotoID& id, bool denoised, PreviewResolution resolution,
                                      DenoiseMethod method, bool preserveRAWTexture,
                                      const ShouldCancel& shouldCancel,

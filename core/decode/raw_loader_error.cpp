@@ -19,4 +19,9 @@ RAWLoaderError RAWLoaderError::gpuUnavailable() {
     return {Code::gpuUnavailable, "A Metal GPU is required."};
 }
 
+RAWLoaderError RAWLoaderError::fileNotFound(const std::filesystem::path& url) {
+    return {Code::fileNotFound, "The file " + url.filename().string() + " was not found in " +
+                                    url.parent_path().string() + "."};
+}
+
 }  // namespace quillmere

@@ -11,7 +11,7 @@ namespace quillmere {
 // finding the Detail model). `what()` is the sentence the user sees.
 class RAWLoaderError : public Error {
   public:
-    enum class Code { unsupportedFile, notOpened, renderFailed, gpuUnavailable };
+    enum class Code { unsupportedFile, notOpened, renderFailed, gpuUnavailable, fileNotFound };
 
     Code code() const { return code_; }
 
@@ -19,6 +19,8 @@ class RAWLoaderError : public Error {
     static RAWLoaderError notOpened();
     static RAWLoaderError renderFailed(const std::string& message);
     static RAWLoaderError gpuUnavailable();
+    // The photo's file is no longer where it was opened from.
+    static RAWLoaderError fileNotFound(const std::filesystem::path& url);
 
   private:
     RAWLoaderError(Code code, const std::string& message) : Error(message), code_(code) {}

@@ -139,6 +139,9 @@ TEST_F(LoaderTest, OpeningAgainOrFailingKeepsTheActivePhotoAndItsCache) {
     std::filesystem::remove(jpeg);
     EXPECT_EQ(loader->open(raw).pixelWidth, first.pixelWidth);
     EXPECT_EQ(texture(jpeg, false, full), cached);
+    // Rendering it needs the file again, which is missing.
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { texture(raw, false, full); }),
+              "The file first.dng was not found in " + raw.parent_path().string() + ".");
 
     const auto bad = photoPath("bad.jpg");
     writeFile(bad, "\xff\xd8\xff\xe0 not really a JPEG");
@@ -156,7 +159,6 @@ TEST_F(LoaderTest, StrippedDamagedAndForeignFilesAreUnsupported) {
         testData("exiftool_DNG.dng"),      testData("exiftool_Nikon.nef"),
         testData("exiftool_CanonRaw.crw"), testData("exiftool_FujiFilm.raf"),
         testData("exiftool_CanonRaw.cr2"), truncated,
-        photoPath("missing.nef"),
     };
     const std::pair<const char*, std::string> written[] = {
         {"notes.txt", "hello"},
@@ -172,6 +174,12 @@ TEST_F(LoaderTest, StrippedDamagedAndForeignFilesAreUnsupported) {
     for (const std::filesystem::path& path : files) {
         EXPECT_EQ(messageOf<RAWLoaderError>([&] { loader->open(path); }),
                   "Cannot decode " + path.filename().string() + " as a supported photo.");
+    }
+    // A file that is not there is missing, not undecodable.
+    for (const auto& missing : {photoPath("missing.nef"), photoPath("missing.jpg")}) {
+        EXPECT_EQ(messageOf<RAWLoaderError>([&] { loader->open(missing); }),
+                  "The file " + missing.filename().string() + " was not found in " +
+                      missing.parent_path().string() + ".");
     }
     // Without a device raster photos open but nothing renders, and RAW files do not open.
     RAWLoader withoutDevice(nullptr);

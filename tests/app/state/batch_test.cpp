@@ -119,7 +119,10 @@ TEST_F(BatchExport, OneBadPhotoNeverStopsTheBatch) {
     EXPECT_EQ(exported->outputs,
               (std::vector{harness.file("out/a_edit.jpg"), harness.file("out/c_edit.jpg")}));
     ASSERT_EQ(exported->failures.size(), 1u);
-    EXPECT_EQ(exported->failures[0].rfind("b.dng: The data couldn’t be read", 0), 0u);
+    EXPECT_EQ(exported->failures[0], "b.dng: The saved edit of this photo could not be read from “" +
+                                         state.photoEditStore().location(b).string() +
+                                         "”: The data couldn’t be read because it isn’t in the "
+                                         "correct format.");
 
     // A photo opened without Detail is exported with Natural, whatever its cached edit asks.
     state.updateEditParams([](EditParams& e) { e.denoiseMethod = DenoiseMethod::matchFilter; });

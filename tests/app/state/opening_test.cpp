@@ -77,11 +77,16 @@ TEST_F(Opening, StartingStatesComeFromTheCacheTheEditFileOrTheCamera) {
     harness.open(a, scriptedPhoto(a, false));
     EXPECT_EQ(state.editParams().denoiseMethod, DenoiseMethod::natural);
 
-    std::filesystem::create_directories(state.photoEditStore().directory());
-    std::ofstream(state.photoEditStore().location(b)) << "{";
+    // A damaged edit file fails the open, and the text names that file, not the photo, as the fault.
+    const std::filesystem::path editFile = state.photoEditStore().location(b);
+    std::filesystem::create_directories(editFile.parent_path());
+    std::ofstream(editFile) << "{";
     harness.open(b);
     EXPECT_EQ(state.photoURL(), a);
-    EXPECT_EQ(state.lastError()->rfind("Could not open b.dng: The data couldn’t be read", 0), 0u);
+    EXPECT_EQ(state.lastError(), "Could not open b.dng: The saved edit of this photo could not be "
+                                 "read from “" + editFile.string() +
+                                     "”: The data couldn’t be read because it isn’t in the "
+                                     "correct format.");
     EXPECT_EQ(state.sessionPhotos().back().url, b);
 }
 

@@ -7,7 +7,6 @@
 
 #include "app/state/file_error.h"
 #include "app/state/standardized_path.h"
-#include "core/common/coding_error.h"
 #include "core/common/file_io.h"
 #include "core/common/json_coding.h"
 #include "tests/fixtures/temporary_folder.h"
@@ -73,7 +72,15 @@ TEST(PhotoEditStore, ReadingIgnoresForeignFilesAndFailsOnDamagedOnes) {
     EXPECT_EQ(read("1", "/photos/y.dng", R"(,"xmpLoaded":false)"), std::nullopt);
     // Keys missing inside the edit take their defaults; a record key may not be missing.
     EXPECT_EQ(read("1", "/photos/x.dng", R"(,"xmpLoaded":true)")->params.exposure, 2);
-    EXPECT_THROW(read("1", "/photos/x.dng", ""), DecodingError);
+    try {
+        read("1", "/photos/x.dng", "");
+        FAIL() << "a record without xmpLoaded was read";
+    } catch (const FileError& error) {
+        EXPECT_STREQ(error.what(), ("The saved edit of this photo could not be read from “" +
+                                    store.location(photo).string() +
+                                    "”: The data couldn’t be read because it is missing.")
+                                       .c_str());
+    }
 }
 
 }  // namespace
