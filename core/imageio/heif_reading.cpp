@@ -1,10 +1,11 @@
 #include "core/imageio/heif_reading.h"
 
 #include <algorithm>
-#include <optional>
+#include <climits>
+#include <cstdint>
 #include <string>
 
-#include "core/imageio/heif_item_sizes.h"
+#include "core/imageio/heif_item_checks.h"
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/linear_image_assembler.h"
 
@@ -34,23 +35,29 @@ File read(std::string_view bytes) {
     file.primary.reset(primary);
     LinearImageAssembler::checkSize(heif_image_handle_get_width(primary),
                                     heif_image_handle_get_height(primary));
-    if (const std::optional<std::string> oversized = oversizedHeifItem(bytes)) {
-        throw ImageIOError(ImageIOError::Code::corruptImage, *oversized);
-    }
-    // libheif refuses a grid or overlay canvas with a side at or above its limit before making
-    // it. The primary image's own canvas is its stated size, which the checks above allow; a
-    // larger one could only be cut down to it afterwards.
-    const int longestSide = std::max(heif_image_handle_get_ispe_width(primary),
-                                     heif_image_handle_get_ispe_height(primary));
-    heif_context_set_maximum_image_size_limit(file.context.get(), longestSide + 1);
+    const HeifItemChecks items = checkHeifItems(bytes);
+    if (items.fault) throw ImageIOError(ImageIOError::Code::corruptImage, *items.fault);
+    // libheif refuses a coded picture, a grid or an overlay canvas with a side at its limit or
+    // beyond before decoding or making it. None is larger than the largest size the file states,
+    // which a coded picture may pad to whole 64-pixel blocks.
+    const std::uint64_t limit = (items.longestStatedSide + 63) / 64 * 64 + 1;
+    heif_context_set_maximum_image_size_limit(
+        file.context.get(), static_cast<int>(std::min<std::uint64_t>(limit, INT_MAX)));
     return file;
 }
 
 Pointer<heif_image> decodePrimary(const File& file, heif_colorspace colorspace, heif_chroma chroma,
                                   const heif_decoding_options& options) {
     heif_image* decoded = nullptr;
-    check(heif_decode_image(file.primary.get(), &decoded, colorspace, chroma, &options));
+    const heif_error error =
+        heif_decode_image(file.primary.get(), &decoded, colorspace, chroma, &options);
     Pointer<heif_image> image(decoded);
+    // The limit is the largest size the file states (see read).
+    if (error.subcode == heif_suberror_Security_limit_exceeded) {
+        throw ImageIOError(ImageIOError::Code::corruptImage,
+                           "It holds a picture larger than the sizes it states.");
+    }
+    check(error);
     const int width = heif_image_get_primary_width(image.get());
     const int height = heif_image_get_primary_height(image.get());
     const int statedWidth = heif_image_handle_get_width(file.primary.get());

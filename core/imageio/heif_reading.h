@@ -19,8 +19,8 @@ struct Deleter {
 template <class T>
 using Pointer = std::unique_ptr<T, Deleter>;
 
-// Throws ImageIOError for a libheif failure (outOfMemory for its allocation failures,
-// corruptImage for the others), with libheif's words.
+// Throws ImageIOError for a libheif failure, with libheif's words: imageTooLarge for its security
+// limits, outOfMemory for its allocation failures, corruptImage for the others.
 void check(const heif_error& error);
 
 struct File {
@@ -28,16 +28,16 @@ struct File {
     Pointer<heif_image_handle> primary;
 };
 
-// Reads `bytes`, which must outlive the result, and takes its primary image. Before anything is
-// decoded it refuses a primary image of more than LinearImage::maxPixelCount pixels
-// (imageTooLarge) and a file whose coded pictures or canvases are larger than their items state
-// (corruptImage, see heif_item_sizes.h); then libheif's own size limit is set to the primary
-// image's longest stated side, so that it too refuses any larger canvas before allocating it.
-// Throws ImageIOError.
+// Reads `bytes`, which must outlive the result, and takes its primary image. It refuses a primary
+// image of more than LinearImage::maxPixelCount pixels (imageTooLarge) and a file that
+// checkHeifItems finds at fault (corruptImage), and sets libheif's size limit to the longest side
+// the file states, so that libheif refuses any larger coded picture or canvas before decoding or
+// making it. Throws ImageIOError.
 File read(std::string_view bytes);
 
 // The primary image decoded into `colorspace` and `chroma`. Throws ImageIOError, corruptImage
-// when the decoded image's size differs from the size its handle states.
+// when libheif meets a picture or canvas beyond the limit that read() set, and when the decoded
+// image's size differs from the size its handle states.
 Pointer<heif_image> decodePrimary(const File& file, heif_colorspace colorspace, heif_chroma chroma,
                                   const heif_decoding_options& options);
 

@@ -82,34 +82,29 @@ class HostileHeif : public ::testing::Test {
 };
 
 TEST_F(HostileHeif, HonestFilesOpen) {
-    for (const std::string& file :
-         {fixtures::singleImageHeif(tile, tileSize),
-          fixtures::overlayHeif(tile, tileSize, tileSize, tileSize),
-          fixtures::nestedOverlayHeif(tile, tileSize, tileSize, tileSize)}) {
+    for (const std::string& file : {fixtures::singleImageHeif(tile, tileSize),
+                                    fixtures::overlayHeif(tile, tileSize, tileSize, tileSize)}) {
         EXPECT_EQ(decodeRasterData(file).width, 64);
         EXPECT_TRUE(Thumbnail::heif(file));
     }
 }
 
-TEST_F(HostileHeif, APictureLargerThanItsItemStatesIsRefused) {
+TEST_F(HostileHeif, APictureLargerThanTheFileStatesIsRefused) {
     const struct {
         std::string what;
         std::string file;
-        Code refusal;
     } lies[] = {
         {"a 2048 × 2048 stream stating 24 × 16",
-         fixtures::singleImageHeif(coding(2048, 2048), {24, 16}), Code::corruptImage},
+         fixtures::singleImageHeif(coding(2048, 2048), {24, 16})},
         {"a 2048 × 2048 overlay canvas stating 24 × 16",
-         fixtures::overlayHeif(tile, tileSize, {2048, 2048}, {24, 16}), Code::corruptImage},
-        // Each overlay states its own size truly; libheif's limit refuses the inner one, larger
-        // than the photo.
-        {"a 2048 × 2048 overlay inside a 64 × 64 one",
-         fixtures::nestedOverlayHeif(tile, tileSize, {2048, 2048}, tileSize), Code::imageTooLarge},
-        {"a 64 × 64 stream stating 128 × 128", fixtures::singleImageHeif(tile, {128, 128}),
-         Code::corruptImage},
+         fixtures::overlayHeif(tile, tileSize, {2048, 2048}, {24, 16})},
+        {"a 64 × 64 stream stating 128 × 128", fixtures::singleImageHeif(tile, {128, 128})},
+        // Whatever it holds, an image stating more than a photo may have is not decoded.
+        {"an overlay input stating 20000 × 20000",
+         fixtures::overlayHeif(tile, {20000, 20000}, tileSize, tileSize)},
     };
-    for (const auto& [what, file, refusal] : lies) {
-        EXPECT_EQ(errorCodeOf([&] { decodeRasterData(file); }), refusal) << what;
+    for (const auto& [what, file] : lies) {
+        EXPECT_EQ(errorCodeOf([&] { decodeRasterData(file); }), Code::corruptImage) << what;
         EXPECT_FALSE(Thumbnail::heif(file)) << what;
     }
 }
