@@ -98,6 +98,9 @@ TEST_F(HostileHeif, APictureLargerThanTheFileStatesIsRefused) {
          fixtures::singleImageHeif(coding(2048, 2048), {24, 16})},
         {"a 2048 × 2048 overlay canvas stating 24 × 16",
          fixtures::overlayHeif(tile, tileSize, {2048, 2048}, {24, 16})},
+        // Cut down to the overlay's size, which is true, it would pass for a 64 × 64 photo.
+        {"a 2048 × 2048 overlay input stating 64 × 64",
+         fixtures::overlayHeif(coding(2048, 2048), tileSize, tileSize, tileSize)},
         {"a 64 × 64 stream stating 128 × 128", fixtures::singleImageHeif(tile, {128, 128})},
         // Whatever it holds, an image stating more than a photo may have is not decoded.
         {"an overlay input stating 20000 × 20000",
