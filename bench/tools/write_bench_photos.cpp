@@ -1,22 +1,70 @@
-// quillmere_bench_photos <folder>
+// quillmere_bench_photos [--hostile] <folder>
 //
 // Writes the benchmark photos into <folder>: "synthetic24MP.dng", the 6000 × 4000 synthetic
 // camera file the end-to-end benchmark develops, and "colourChart.dng", the tests' colour chart.
+// With --hostile it writes instead small photos whose headers promise far more than they hold,
+// for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes or end in the
+// middle of their data, and HEIC files that state one size and hide a far larger picture or
+// canvas.
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <iostream>
 
 #include "bench/bench_photos.h"
+#include "core/imageio/jpeg_encoder.h"
+#include "tests/fixtures/hostile_photos.h"
+#include "tests/fixtures/test_pattern.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace quillmere;
+using namespace quillmere::fixtures;
+
+void write(const fs::path& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file.flush()) throw std::runtime_error("Cannot write " + path.string());
+}
+
+void writeHostilePhotos(const fs::path& folder) {
+    write(folder / "claims_36864x6144.jpg",
+          claimingSize(encodeJpeg(makePattern({}), 0.9), 36864, 6144));
+    const std::string whole = noiseJpeg(1200, 800);
+    const std::string cut = whole.substr(0, whole.size() * 6 / 10);
+    write(folder / "ends_mid_scan.jpg", cut);
+    write(folder / "end_marker_mid_scan.jpg", cut + "\xFF\xD9");
+
+    const HevcStream tile = encodeFlatHevc(64);
+    const auto coding = [&](std::uint32_t width, std::uint32_t height) {
+        HevcStream stream = tile;
+        stream.sps = withPictureSize(tile.sps, width, height);
+        return stream;
+    };
+    write(folder / "states_24x16_codes_13312x14848.heic",
+          singleImageHeif(coding(13312, 14848), {24, 16}));
+    write(folder / "states_64x64_codes_19568x27760.heic",
+          singleImageHeif(coding(19568, 27760), {64, 64}));
+    write(folder / "states_24x16_overlay_28534x27648.heic",
+          overlayHeif(tile, {64, 64}, {28534, 27648}, {24, 16}));
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-    namespace fs = std::filesystem;
-    using namespace quillmere::fixtures;
-    if (argc != 2) {
-        std::cerr << "usage: quillmere_bench_photos <folder>\n";
+    const bool hostile = argc == 3 && std::strcmp(argv[1], "--hostile") == 0;
+    if (argc != 2 && !hostile) {
+        std::cerr << "usage: quillmere_bench_photos [--hostile] <folder>\n";
         return 2;
     }
     try {
-        const fs::path folder = argv[1];
+        const fs::path folder = argv[argc - 1];
         fs::create_directories(folder);
+        if (hostile) {
+            writeHostilePhotos(folder);
+            return 0;
+        }
         writeSyntheticDNG(folder / "synthetic24MP.dng", quillmere::bench::synthetic24MPOptions());
         fs::copy_file(fs::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng",
                       folder / "colourChart.dng", fs::copy_options::overwrite_existing);

@@ -3,12 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
-
 #include "core/imageio/jpeg_encoder.h"
 #include "core/imageio/raster_decoder.h"
 #include "core/imageio/thumbnail.h"
-#include "tests/fixtures/hostile_heif.h"
+#include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"
@@ -20,16 +18,6 @@ using Code = ImageIOError::Code;
 using fixtures::PixelExtent;
 using testing_support::errorCodeOf;
 
-// `jpeg` with the size in its baseline frame header replaced.
-std::string claimingSize(std::string jpeg, int width, int height) {
-    const std::size_t frame = jpeg.find("\xFF\xC0");
-    for (const auto& [offset, side] : {std::pair{frame + 5, height}, std::pair{frame + 7, width}}) {
-        jpeg[offset] = static_cast<char>(side >> 8);
-        jpeg[offset + 1] = static_cast<char>(side & 0xFF);
-    }
-    return jpeg;
-}
-
 void expectRefused(const std::string& jpegOrHeif, bool isJpeg, const std::string& what) {
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpegOrHeif); }), Code::corruptImage) << what;
     EXPECT_FALSE(isJpeg ? Thumbnail::jpeg(jpegOrHeif) : Thumbnail::heif(jpegOrHeif)) << what;
@@ -39,7 +27,7 @@ TEST(HostileJpeg, AHeaderClaimingMorePixelsThanItsBytesCanHoldIsRefused) {
     const std::string small = encodeJpeg(fixtures::makePattern({}), 0.9);
     // 16.8 million pixels from two kilobytes, thousands per byte: within the decoders' pixel
     // limit, so only the bytes give it away.
-    expectRefused(claimingSize(small, 4096, 4096), true, "4096 × 4096 in two kilobytes");
+    expectRefused(fixtures::claimingSize(small, 4096, 4096), true, "4096 × 4096 in two kilobytes");
 
     // A flat photo at the best quality costs six bits per 16 × 16 pixels, the leanest a real photo
     // gets; it still opens.
@@ -50,11 +38,7 @@ TEST(HostileJpeg, AHeaderClaimingMorePixelsThanItsBytesCanHoldIsRefused) {
 }
 
 TEST(HostileJpeg, ImageDataEndingEarlyIsAnErrorNotAGreyPhoto) {
-    // Noise keeps the file mostly scan data, so a cut lands inside the scan.
-    Rgb8Image noise{256, 192, std::vector<std::uint8_t>(256 * 192 * 3)};
-    std::mt19937 random(7);
-    for (std::uint8_t& value : noise.rgb) value = static_cast<std::uint8_t>(random());
-    const std::string whole = encodeJpeg(noise, 0.9);
+    const std::string whole = fixtures::noiseJpeg(256, 192);
     ASSERT_EQ(decodeRasterData(whole).height, 192);
     const std::string cut = whole.substr(0, whole.size() * 6 / 10);
     expectRefused(cut, true, "the file ends mid-scan");

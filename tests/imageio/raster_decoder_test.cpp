@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/imageio/jpeg_encoder.h"
+#include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
@@ -60,14 +61,9 @@ TEST(RasterDecoderHostileInput, FailsCleanly) {
 }
 
 TEST(RasterDecoderHostileInput, RefusesAHugeClaimedSizeBeforeAllocating) {
-    std::string jpeg = encodeJpeg(fixtures::makePattern({}), 0.9);
-    const std::size_t frame = jpeg.find("\xFF\xC0");
-    ASSERT_NE(frame, std::string::npos);
-    // Height and width of the baseline frame header: 65000 × 65000 pixels, 4.2 billion.
-    for (std::size_t offset : {frame + 5, frame + 7}) {
-        jpeg[offset] = static_cast<char>(0xFD);
-        jpeg[offset + 1] = static_cast<char>(0xE8);
-    }
+    // 65000 × 65000 pixels, 4.2 billion.
+    const std::string jpeg =
+        fixtures::claimingSize(encodeJpeg(fixtures::makePattern({}), 0.9), 65000, 65000);
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpeg); }), Code::imageTooLarge);
 }
 
