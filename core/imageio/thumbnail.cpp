@@ -45,8 +45,10 @@ class JpegReader {
             return std::nullopt;
         }
         // libjpeg turns only grey and YCbCr into RGB.
-        if (info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK ||
-            jpeg_errors::implausibleSize(info_.image_width, info_.image_height, bytes.size())) {
+        if (info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK) {
+            return std::nullopt;
+        }
+        if (jpeg_errors::implausibleSize(info_.image_width, info_.image_height, bytes.size())) {
             return std::nullopt;
         }
         info_.out_color_space = JCS_RGB;

@@ -10,6 +10,7 @@
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/linear_image.h"
+#include "core/imageio/raster_decoder.h"
 
 namespace quillmere::testing_support {
 
@@ -54,6 +55,23 @@ inline ImageIOError::Code errorCodeOf(const std::function<void()>& action) {
     }
     ADD_FAILURE() << "expected an ImageIOError";
     return ImageIOError::Code::encodingFailed;
+}
+
+// Decodes `original` with one byte damaged at every `step`th position from `first`: each must give
+// a whole image or a clear refusal (an ImageIOError), never a crash or another error.
+inline void expectEveryDamageDecodesOrIsRefused(const std::string& original, std::size_t first,
+                                                std::size_t step) {
+    for (std::size_t position = first; position < original.size(); position += step) {
+        std::string damaged = original;
+        damaged[position] = static_cast<char>(damaged[position] ^ 0x5A);
+        try {
+            const LinearImage image = decodeRasterData(damaged);
+            EXPECT_EQ(image.rgba.size(), static_cast<std::size_t>(image.width) *
+                                             static_cast<std::size_t>(image.height) * 4)
+                << position;
+        } catch (const ImageIOError&) {
+        }
+    }
 }
 
 }  // namespace quillmere::testing_support
