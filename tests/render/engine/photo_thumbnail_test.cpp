@@ -1,11 +1,14 @@
-#include "core/decode/photo_thumbnail.h"
+#include "core/render/engine/photo_thumbnail.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 
-#include "tests/fixtures/temporary_folder.h"
+#include "core/render/display/display_rgb8.h"
+#include "core/render/engine/gpu_render_engine.h"
 #include "tests/fixtures/synthetic_dng.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
@@ -70,6 +73,53 @@ TEST(PhotoThumbnail, JpegHeicAndRawThumbnailsAreUprightAndFitIn180Pixels) {
     };
     fixtures::writeSyntheticDNG(dng, options);
     expectUpright(photoThumbnail(dng), 6);
+}
+
+// Mean grey (the mean of R, G and B, 0...1) and mean HSV saturation over the colour checker of
+// the sample photo: the middle of the picture from x 0.32 to 0.82 and y 0.03 to 0.9 (from the
+// top).
+std::pair<double, double> chartGreyAndSaturation(const Rgb8Image& image) {
+    double grey = 0, saturation = 0;
+    int count = 0;
+    for (int y = int(0.03 * image.height); y < int(0.9 * image.height); ++y) {
+        for (int x = int(0.32 * image.width); x < int(0.82 * image.width); ++x) {
+            const Rgb8 p = pixel(image, x, y);
+            const int high = std::max({p[0], p[1], p[2]}), low = std::min({p[0], p[1], p[2]});
+            grey += (p[0] + p[1] + p[2]) / (3 * 255.0);
+            saturation += high > 0 ? double(high - low) / high : 0;
+            ++count;
+        }
+    }
+    return {grey / count, saturation / count};
+}
+
+// The thumbnail of a RAW photo looks like the photo that opens: the colour checker of the
+// sample, developed by the engine at its neutral edit and scaled to the thumbnail's size, has the
+// thumbnail's brightness within 5 % and its saturation within 10 %.
+TEST(PhotoThumbnail, ARawThumbnailLooksLikeThePreviewAtTheNeutralEdit) {
+    const std::filesystem::path chart =
+        std::filesystem::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng";
+    const std::optional<Rgb8Image> thumbnail = photoThumbnail(chart);
+    ASSERT_TRUE(thumbnail);
+
+    GPURenderEngine engine(std::make_shared<Device>());
+    const OpenedPhoto opened =
+        futureOf<OpenedPhoto>([&](auto done) { engine.open(chart, {}, done); }).get();
+    const auto developed =
+        futureOf<RenderEngine::TexturePointer>([&](auto done) {
+            engine.preview(opened.id,
+                           EditParams::neutral(opened.asShotTemperature, opened.asShotTint),
+                           PreviewResolution::fit, {}, done);
+        }).get();
+    const Rgb8Image preview =
+        Thumbnail::fittingWithin(displayRgb8(*developed), Thumbnail::maximumSide);
+    ASSERT_EQ(thumbnail->width, preview.width);
+    ASSERT_EQ(thumbnail->height, preview.height);
+
+    const auto [thumbnailGrey, thumbnailSaturation] = chartGreyAndSaturation(*thumbnail);
+    const auto [previewGrey, previewSaturation] = chartGreyAndSaturation(preview);
+    EXPECT_NEAR(thumbnailGrey, previewGrey, 0.05 * previewGrey);
+    EXPECT_NEAR(thumbnailSaturation, previewSaturation, 0.1 * previewSaturation);
 }
 
 TEST(PhotoThumbnail, FilesThatAreNoPhotosGiveNothing) {
