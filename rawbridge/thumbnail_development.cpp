@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <vector>
 
 #include "rawbridge/half_float.h"
 #include "rawbridge/image_data.h"
@@ -18,7 +19,7 @@ namespace quillmere::rawbridge {
 namespace {
 
 constexpr int kTransposed = 4;
-constexpr int kRowsPerTask = 16;
+constexpr int kLinesPerTask = 16;
 
 // The record's crop and output size counted in 2 × 2 quads instead of samples, so that
 // sourcePosition addresses quads: the crop's edges rounded down to whole quads (at least one),
@@ -35,12 +36,11 @@ QXRAWMetadata quadGeometry(const QXRAWMetadata& record) {
     return quads;
 }
 
-// The camera colour of one quad in the units the linear development's scales expect (sensor
-// counts above black), its two greens averaged.
-std::array<float, 3> quadCounts(const PackedPlaneReader& plane, const QXRAWMetadata& record, int x,
-                                int y) {
+// The camera colour of the quad whose plane elements start at `element`, in the units the
+// linear development's scales expect (sensor counts above black), its two greens averaged.
+std::array<float, 3> quadCounts(const float* element, const QXRAWMetadata& record) {
     const auto counts = [&](int channel) {
-        return plane.at(x, y, channel) * (record.white[channel] - record.black[channel]);
+        return element[channel] * (record.white[channel] - record.black[channel]);
     };
     return {counts(kRed), (counts(kGreen1) + counts(kGreen2)) * 0.5f, counts(kBlue)};
 }
@@ -49,7 +49,6 @@ DevelopedImage binnedDevelopment(LibRaw& raw) {
     const QXRAWMetadata record = metadataFor(raw);
     const DevelopmentColour colour = developmentColour(raw, record);
     const QXRAWMetadata quads = quadGeometry(record);
-    const PackedPlaneReader plane(raw, record);
 
     DevelopedImage developed;
     developed.width = quads.output_width;
@@ -57,29 +56,41 @@ DevelopedImage binnedDevelopment(LibRaw& raw) {
     developed.rgba = allocateBuffer<std::uint16_t>(
         static_cast<std::uint64_t>(quads.output_width) * quads.output_height, 4,
         "Cannot allocate the RAW thumbnail.");
+    // Every output line (a column when the orientation transposes, else a row) shows one quad
+    // row of the sensor, read once.
+    const bool transposed = (quads.orientation & kTransposed) != 0;
+    const int lines = transposed ? quads.output_width : quads.output_height;
+    const int along = transposed ? quads.output_height : quads.output_width;
     const auto& m = colour.cameraToRGB;
-    tbb::parallel_for(
-        tbb::blocked_range<int>(0, quads.output_height, kRowsPerTask), [&](const auto& rows) {
-            for (int oy = rows.begin(); oy != rows.end(); ++oy) {
+    tbb::parallel_for(tbb::blocked_range<int>(0, lines, kLinesPerTask), [&](const auto& range) {
+        std::vector<float> quadRow(static_cast<std::size_t>(record.packed_width) * 4);
+        for (int line = range.begin(); line != range.end(); ++line) {
+            const int sensorRow =
+                (transposed ? sourcePosition(quads, line, 0) : sourcePosition(quads, 0, line)).row;
+            readPackedRows(raw, record, sensorRow, 1, quadRow.data());
+            for (int i = 0; i < along; ++i) {
+                const int ox = transposed ? line : i, oy = transposed ? i : line;
+                const ImagePosition quad = sourcePosition(quads, ox, oy);
+                const std::array<float, 3> counts =
+                    quadCounts(quadRow.data() + static_cast<std::size_t>(quad.column) * 4, record);
+                std::array<float, 3> c = {colour.scales[0] * counts[0],
+                                          colour.scales[1] * counts[1],
+                                          colour.scales[2] * counts[2]};
+                // Only a colour past the white level is treated.
+                if (c[0] > 1.0f || c[1] > 1.0f || c[2] > 1.0f) treatHighlights(c);
                 std::uint16_t* out =
-                    developed.rgba.get() + static_cast<std::size_t>(quads.output_height - 1 - oy) *
-                                               static_cast<std::size_t>(quads.output_width) * 4;
-                for (int ox = 0; ox < quads.output_width; ++ox, out += 4) {
-                    const ImagePosition quad = sourcePosition(quads, ox, oy);
-                    const std::array<float, 3> counts =
-                        quadCounts(plane, record, quad.column, quad.row);
-                    std::array<float, 3> c = {colour.scales[0] * counts[0],
-                                              colour.scales[1] * counts[1],
-                                              colour.scales[2] * counts[2]};
-                    treatHighlights(c);
-                    for (int channel = 0; channel < 3; ++channel) {
-                        out[channel] = halfFromFloat(m[channel][0] * c[0] + m[channel][1] * c[1] +
-                                                     m[channel][2] * c[2]);
-                    }
-                    out[3] = kHalfOne;
+                    developed.rgba.get() +
+                    (static_cast<std::size_t>(quads.output_height - 1 - oy) * quads.output_width +
+                     static_cast<std::size_t>(ox)) *
+                        4;
+                for (int channel = 0; channel < 3; ++channel) {
+                    out[channel] = halfFromFloat(m[channel][0] * c[0] + m[channel][1] * c[1] +
+                                                 m[channel][2] * c[2]);
                 }
+                out[3] = kHalfOne;
             }
-        });
+        }
+    });
     return developed;
 }
 

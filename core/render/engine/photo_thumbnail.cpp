@@ -1,5 +1,7 @@
 #include "core/render/engine/photo_thumbnail.h"
 
+#include <tbb/task_arena.h>
+
 #include <memory>
 
 #include "core/common/file_io.h"
@@ -52,9 +54,7 @@ std::optional<Rgb8Image> rawThumbnail(const std::filesystem::path& url, int long
     return displayRgb8(*developed);
 }
 
-}  // namespace
-
-std::optional<Rgb8Image> photoThumbnail(const std::filesystem::path& url, int longestSide) {
+std::optional<Rgb8Image> makeThumbnail(const std::filesystem::path& url, int longestSide) {
     try {
         if (PhotoFormat::isRAW(url)) return rawThumbnail(url, longestSide);
         if (!PhotoFormat::isRaster(url)) return std::nullopt;
@@ -70,6 +70,15 @@ std::optional<Rgb8Image> photoThumbnail(const std::filesystem::path& url, int lo
         // thumbnail rather than no program.
         return std::nullopt;
     }
+}
+
+}  // namespace
+
+std::optional<Rgb8Image> photoThumbnail(const std::filesystem::path& url, int longestSide) {
+    // Made on the calling thread alone: a thumbnail keeps its caller's low priority and leaves
+    // the shared worker threads to the preview.
+    tbb::task_arena callingThreadOnly(1);
+    return callingThreadOnly.execute([&] { return makeThumbnail(url, longestSide); });
 }
 
 }  // namespace quillmere

@@ -63,16 +63,18 @@ TEST(PhotoThumbnail, JpegHeicAndRawThumbnailsAreUprightAndFitIn180Pixels) {
         expectUpright(photoThumbnail(file), 6);
     }
 
-    const auto dng = folder.path() / "turned.dng";
     fixtures::SyntheticDNGOptions options;
     options.width = 400;
     options.height = 300;
-    options.orientation = 6;
     options.scene = [](int x, int y) {
         return x < 100 && y < 100 ? std::array{0.9f, 0.0f, 0.0f} : std::array{0.0f, 0.0f, 0.5f};
     };
-    fixtures::writeSyntheticDNG(dng, options);
-    expectUpright(photoThumbnail(dng), 6);
+    for (int orientation : {6, 8}) {
+        const auto dng = folder.path() / ("turned" + std::to_string(orientation) + ".dng");
+        options.orientation = orientation;
+        fixtures::writeSyntheticDNG(dng, options);
+        expectUpright(photoThumbnail(dng), orientation);
+    }
 }
 
 // Mean grey (the mean of R, G and B, 0...1) and mean HSV saturation over the colour checker of
