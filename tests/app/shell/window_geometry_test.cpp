@@ -2,9 +2,15 @@
 
 #include <memory>
 #include <optional>
+#include <ostream>
 
 #include "app/state/preferences.h"
 #include "shell_fixture.h"
+
+// A rectangle in failure messages: "x,y width×height".
+void PrintTo(const QRect& rect, std::ostream* out) {
+    *out << rect.x() << ',' << rect.y() << ' ' << rect.width() << "×" << rect.height();
+}
 
 namespace quillmere {
 namespace {
