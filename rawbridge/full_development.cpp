@@ -44,13 +44,14 @@ bool hasSupportedLayout(const libraw_processed_image_t& image) {
 
 }  // namespace
 
-DevelopedImage developFully(const char* path) {
+DevelopedImage developFully(const char* path, DevelopmentSize size) {
     LibRawInstance raw = newLibRawInstance();
     check(raw->open_file(path), "Open RAW");
     requireImageData(*raw);
     check(raw->unpack(), "Unpack RAW");
     adjustToRawInsetCrop(*raw, kMinimumCropFraction);
     configureLinearSRGB(raw->imgdata.params);
+    raw->imgdata.params.half_size = size == DevelopmentSize::half ? 1 : 0;
     check(raw->dcraw_process(), "Develop RAW");
 
     int code = 0;

@@ -14,11 +14,15 @@ struct DevelopedImage {
     float iso = 0.0f;
 };
 
+// How large LibRaw develops: the sensor's own size, or each 2 × 2 block of samples one pixel
+// (no demosaicing; what a thumbnail needs).
+enum class DevelopmentSize { full, half };
+
 // Develops any RAW file LibRaw opens (no Bayer requirement) with the camera's white balance into
 // linear sRGB primaries, cropped to its default crop and oriented. Fails with the stages
 // "Open RAW", "Unpack RAW", "Develop RAW" and "Create RAW image", "The RAW file holds no image
 // data.", "LibRaw returned an unsupported developed image layout." or "Cannot allocate developed
 // RAW texture.".
-DevelopedImage developFully(const char* path);
+DevelopedImage developFully(const char* path, DevelopmentSize size = DevelopmentSize::full);
 
 }  // namespace quillmere::rawbridge

@@ -46,13 +46,15 @@ private:
 // Quad rows per task: enough work to outweigh the scheduling.
 constexpr int kQuadRowsPerTask = 8;
 
-// Calls visit(sample, black level, channel, element index) for every sample the plane covers:
-// the sample in LibRaw's sensor plane, its own black level, its channel and its index in the
-// packed plane. Quad rows run in parallel; every sample is visited once, by one task, so the
-// results do not depend on the order. A visit that throws ends the walk with its exception, some
-// rows possibly visited and others not.
+// Calls visit(sample, black level, channel, element index) for every sample that quad rows
+// first ..< first + count of the plane cover: the sample in LibRaw's sensor plane, its own black
+// level, its channel and its index counted from the first row's first element. Quad rows run in
+// parallel; every sample is visited once, by one task, so the results do not depend on the
+// order. A visit that throws ends the walk with its exception, some rows possibly visited and
+// others not.
 template <typename Visit>
-void forEachPackedSample(LibRaw& raw, const QXRAWMetadata& metadata, const Visit& visit) {
+void forEachPackedSample(LibRaw& raw, const QXRAWMetadata& metadata, int first, int count,
+                         const Visit& visit) {
     const SensorSamples samples(raw);
     const BlackLevelMap blackLevels(raw.imgdata.color);
     int colours[4];
@@ -65,16 +67,21 @@ void forEachPackedSample(LibRaw& raw, const QXRAWMetadata& metadata, const Visit
                 std::uint16_t* sample = &samples.at(row, metadata.cfa_x[channel]);
                 BlackLevelMap::RowWalk black =
                     blackLevels.walkRow(colours[channel], row, metadata.cfa_x[channel]);
-                std::size_t element =
-                    static_cast<std::size_t>(y) * rowElements + static_cast<std::size_t>(channel);
+                std::size_t element = static_cast<std::size_t>(y - first) * rowElements +
+                                      static_cast<std::size_t>(channel);
                 for (int x = 0; x < metadata.packed_width; ++x, sample += 2, element += 4) {
                     visit(*sample, black.next(), channel, element);
                 }
             }
         }
     };
-    tbb::parallel_for(tbb::blocked_range<int>(0, metadata.packed_height, kQuadRowsPerTask),
-                      visitRows);
+    tbb::parallel_for(tbb::blocked_range<int>(first, first + count, kQuadRowsPerTask), visitRows);
+}
+
+// The same for every sample of the plane.
+template <typename Visit>
+void forEachPackedSample(LibRaw& raw, const QXRAWMetadata& metadata, const Visit& visit) {
+    forEachPackedSample(raw, metadata, 0, metadata.packed_height, visit);
 }
 
 // The normalised value of a raw count: the read's arithmetic.
@@ -102,11 +109,16 @@ float PackedPlaneReader::at(int x, int y, int channel) const {
                             blackLevels_.at(colours_[channel], row, col), metadata_.white[channel]);
 }
 
+void readPackedRows(LibRaw& raw, const QXRAWMetadata& metadata, int first, int count, float* rows) {
+    forEachPackedSample(raw, metadata, first, count,
+                        [&](std::uint16_t sample, float black, int channel, std::size_t element) {
+                            rows[element] =
+                                normalisedSample(sample, black, metadata.white[channel]);
+                        });
+}
+
 void readPackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, float* plane) {
-    forEachPackedSample(
-        raw, metadata, [&](std::uint16_t sample, float black, int channel, std::size_t element) {
-            plane[element] = normalisedSample(sample, black, metadata.white[channel]);
-        });
+    readPackedRows(raw, metadata, 0, metadata.packed_height, plane);
 }
 
 void writePackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, const float* plane) {

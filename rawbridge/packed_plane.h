@@ -12,6 +12,10 @@ namespace quillmere::rawbridge {
 // that black level, clamped to 0...1 (a sample whose black reaches the white level gives 0, not
 // a NaN). `metadata` must be the record of `raw`.
 void readPackedPlane(LibRaw& raw, const QXRAWMetadata& metadata, float* plane);
+// The same for quad rows first ..< first + count only, into `rows` (count × packed_width
+// elements).
+void readPackedRows(LibRaw& raw, const QXRAWMetadata& metadata, int first, int count,
+                    float* rows);
 
 // The value the packed plane of `raw` holds at element (x, y), channel `channel` (as
 // readPackedPlane gives it), worked out from the sensor alone: for reading a few elements without

@@ -103,16 +103,17 @@ extern "C" std::int32_t qx_raw_sensor_render(QXRAWSensor* sensor, const float* p
 
 extern "C" void qx_raw_sensor_close(QXRAWSensor* sensor) { delete sensor; }
 
-extern "C" std::int32_t qx_raw_thumbnail(const char* path, std::int32_t size[2], std::uint8_t** rgb,
-                                         char* error, std::size_t errorLength) {
+extern "C" std::int32_t qx_raw_thumbnail(const char* path, std::int32_t size[2],
+                                         std::uint16_t** rgba, char* error,
+                                         std::size_t errorLength) {
     return runBridgeCall(error, errorLength, "Unknown RAW thumbnail error.", [&] {
-        if (rgb == nullptr) fail("Missing RAW thumbnail input.");
-        *rgb = nullptr;
+        if (rgba == nullptr) fail("Missing RAW thumbnail input.");
+        *rgba = nullptr;
         if (path == nullptr || size == nullptr) fail("Missing RAW thumbnail input.");
-        ThumbnailImage thumbnail = developThumbnail(path);
+        DevelopedImage thumbnail = developThumbnail(path);
         size[0] = thumbnail.width;
         size[1] = thumbnail.height;
-        *rgb = thumbnail.rgb.release();
+        *rgba = thumbnail.rgba.release();
     });
 }
 

@@ -116,10 +116,13 @@ int32_t qx_raw_sensor_render(QXRAWSensor* sensor, const float* packed, uint16_t*
 /* Releases a sensor; null is ignored. */
 void qx_raw_sensor_close(QXRAWSensor* sensor);
 
-/* Develops the RAW file at `path` at half size for a thumbnail: camera white balance, 8-bit sRGB,
- * its orientation applied, never the preview the camera embedded. Stores width x height pixels of
- * three bytes R, G, B (rows top first) in `*rgb` and the size in `size` (width, height). */
-int32_t qx_raw_thumbnail(const char* path, int32_t size[2], uint8_t** rgb, char* error,
+/* Develops the RAW file at `path` at half size for a thumbnail, with the colour of the preview's
+ * development (each 2 x 2 block of a Bayer sensor one pixel, no demosaicing; other sensors by
+ * LibRaw as qx_raw_render_original develops them), default crop and orientation applied, never
+ * the preview the camera embedded. Stores in `*rgba` width x height pixels of four IEEE half floats
+ * R, G, B, A (linear, values above 1 kept), rows bottom first, and the size in `size` (width,
+ * height). */
+int32_t qx_raw_thumbnail(const char* path, int32_t size[2], uint16_t** rgba, char* error,
                          size_t errorLength);
 
 /* Reads the capture information of the RAW file at `path` from its header; the sensor data is

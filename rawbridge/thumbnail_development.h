@@ -1,23 +1,16 @@
 #pragma once
 
-#include <cstdint>
-
-#include "rawbridge/bridge_call.h"
+#include "rawbridge/full_development.h"
 
 namespace quillmere::rawbridge {
 
-// A RAW file developed small for a thumbnail: 8-bit sRGB, three bytes a pixel, top row first.
-struct ThumbnailImage {
-    MallocBuffer<std::uint8_t> rgb;
-    std::int32_t width = 0;
-    std::int32_t height = 0;
-};
-
-// Develops the sensor data at half size with LibRaw's defaults (camera white balance, sRGB
-// gamma) and its orientation applied; the preview image the camera embedded is never used.
-// Fails with the stages "Open RAW", "Unpack RAW", "Develop RAW" and "Create RAW image", the
-// sentence of a file without image data, or "LibRaw returned an unsupported developed image
-// layout.".
-ThumbnailImage developThumbnail(const char* path);
+// Develops a RAW file small for its thumbnail, the way the program develops it for the preview,
+// but taking each 2 × 2 block of sensor samples as one pixel instead of demosaicing: a
+// three-colour Bayer file with the colour of the linear development (its white-balance scales,
+// highlight treatment and camera matrix), any other file by LibRaw's own development at half
+// size. The result is linear and unclipped (values above 1 kept), cropped and oriented, half-float
+// RGBA with the bottom row first; the preview image the camera embedded is never used. Fails
+// with the sentences of the two developments.
+DevelopedImage developThumbnail(const char* path);
 
 }  // namespace quillmere::rawbridge

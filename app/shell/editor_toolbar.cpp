@@ -34,8 +34,9 @@ EditorToolbar::EditorToolbar(AppState& state, Preferences& preferences,
         "Library", "sidebar.left",
         Shortcuts::helpText("Show or hide presets, checkpoints and edits", Shortcuts::showLibrary));
     WindowPreferences::bindToggle(*library, preferences, WindowPreferences::kLibraryVisible);
-    open_ = addTool("Open…", "folder", Shortcuts::helpText("Open photos", QKeySequence::Open),
-                    QKeySequence::Open);
+    // The File menu's "Open Photos…" holds the shortcut: two actions of one window with the same
+    // shortcut would each block the other.
+    open_ = addTool("Open…", "folder", Shortcuts::helpText("Open photos", QKeySequence::Open));
     connect(open_, &QAction::triggered, this, [this] { state_.promptAndOpenPhoto(); });
 
     // Primary actions, at the trailing end.

@@ -10,6 +10,7 @@
 #include "app/shell/editor_toolbar.h"
 #include "app/shell/error_alert.h"
 #include "app/shell/state_follow.h"
+#include "app/shell/window_geometry.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/app_state.h"
 #include "app/workspace/hosted_views.h"
@@ -36,7 +37,7 @@ MainWindow::MainWindow(AppState& state, Preferences& preferences, QWidget* paren
       errorAlert_(new ErrorAlert(state, *this)) {
     setObjectName(QStringLiteral("mainWindow"));
     setMinimumSize(kMinimumSize);
-    resize(kDefaultSize);
+    WindowGeometry::keep(*this, preferences, kDefaultSize);
     addToolBar(Qt::TopToolBarArea, toolbar_);
     setCentralWidget(new NativeWorkspace(state, preferences));
     setAcceptDrops(true);

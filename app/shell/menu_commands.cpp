@@ -18,8 +18,18 @@ namespace {
 
 using Field = AppState::Field;
 
+// The toolbar's "Open…" where a desktop program keeps it, with its shortcut: the same prompt,
+// enabled exactly while the button is.
+void addOpenItem(QMenu& file, AppState& state, StateWatcher& watcher) {
+    QAction* open =
+        file.addAction(QStringLiteral("Open Photos…"), [&state] { state.promptAndOpenPhoto(); });
+    open->setShortcut(QKeySequence::Open);
+    follow(watcher, withBusyFields({}), [open, &state] { open->setEnabled(!isBusy(state)); });
+}
+
 void addFileMenu(QMenuBar& menuBar, AppState& state, StateWatcher& watcher) {
     QMenu* file = menuBar.addMenu(QStringLiteral("File"));
+    addOpenItem(*file, state, watcher);
     QAction* saveAll = file->addAction(QStringLiteral("Save All Edits"), [&state] {
         state.saveAllEdits([&state](std::optional<AppState::SessionError> error) {
             if (error) state.setLastError(error->what());

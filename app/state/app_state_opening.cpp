@@ -6,9 +6,9 @@
 
 #include "app/state/app_state.h"
 #include "app/state/standardized_path.h"
-#include "core/decode/photo_thumbnail.h"
 #include "core/edit/xmp_sidecar.h"
 #include "core/photo/path_extension.h"
+#include "core/render/engine/photo_thumbnail.h"
 #include "core/render/export/embedded_metadata.h"
 
 namespace quillmere {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <memory>
+#include <string>
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/lcms_profile.h"
@@ -44,6 +46,19 @@ ToneCurve toneCurve(TransferCurve curve) {
     return ToneCurve(cmsBuildGamma(nullptr, 1.0));
 }
 
+struct MluFreer {
+    void operator()(cmsMLU* mlu) const { cmsMLUfree(mlu); }
+};
+
+// Replaces the description LittleCMS gives every profile it builds ("RGB built-in"); its
+// copyright line, "No copyright, use freely", stays.
+bool describe(cmsHPROFILE profile, std::string_view description) {
+    const std::unique_ptr<cmsMLU, MluFreer> text(cmsMLUalloc(nullptr, 1));
+    const std::string terminated(description);
+    return text && cmsMLUsetASCII(text.get(), "en", "US", terminated.c_str()) &&
+           cmsWriteTag(profile, cmsSigProfileDescriptionTag, text.get());
+}
+
 }  // namespace
 
 Profile rgbProfile(const RgbPrimaries& primaries, TransferCurve curve) {
@@ -59,10 +74,12 @@ Profile rgbProfile(const RgbPrimaries& primaries, TransferCurve curve) {
 
 }  // namespace lcms
 
-std::string iccProfileData(const RgbPrimaries& primaries, TransferCurve curve) {
+std::string iccProfileData(const RgbPrimaries& primaries, TransferCurve curve,
+                           std::string_view description) {
     const lcms::Profile profile = lcms::rgbProfile(primaries, curve);
     cmsUInt32Number size = 0;
-    if (!profile || !cmsSaveProfileToMem(profile.get(), nullptr, &size) || size == 0) {
+    if (!profile || !lcms::describe(profile.get(), description) ||
+        !cmsSaveProfileToMem(profile.get(), nullptr, &size) || size == 0) {
         throw ImageIOError(ImageIOError::Code::encodingFailed, "No ICC profile could be built.");
     }
     std::string data(size, '\0');

@@ -92,14 +92,20 @@ class JpegReader {
 
 }  // namespace
 
+Size fittedSize(int width, int height, int longestSide) {
+    const std::int64_t longSide = std::max(width, height);
+    if (longSide <= longestSide) return {width, height};
+    const auto scaled = [&](std::int64_t side) {
+        return static_cast<int>(
+            std::max<std::int64_t>(1, (side * longestSide + longSide / 2) / longSide));
+    };
+    return {scaled(width), scaled(height)};
+}
+
 Rgb8Image fittingWithin(const Rgb8Image& image, int longestSide) {
     const std::int64_t width = image.width, height = image.height;
-    const std::int64_t longSide = std::max(width, height);
-    if (longSide <= longestSide) return image;
-    const auto outWidth = static_cast<int>(
-        std::max<std::int64_t>(1, (width * longestSide + longSide / 2) / longSide));
-    const auto outHeight = static_cast<int>(
-        std::max<std::int64_t>(1, (height * longestSide + longSide / 2) / longSide));
+    const auto [outWidth, outHeight] = fittedSize(image.width, image.height, longestSide);
+    if (outWidth == width && outHeight == height) return image;
     Rgb8Image fitted = blank(outWidth, outHeight);
     for (std::int64_t y = 0; y < outHeight; ++y) {
         const std::int64_t top = y * height / outHeight, bottom = (y + 1) * height / outHeight;

@@ -11,8 +11,17 @@ namespace quillmere::Thumbnail {
 // The longest side of the program's thumbnails, in pixels.
 inline constexpr int maximumSide = 180;
 
-// The image scaled down, each output pixel the average of the input pixels it covers, so that
-// its longer side is at most `longestSide`; a smaller image is returned as it is.
+// The size of a `width` × `height` image scaled down so that its longer side is `longestSide`,
+// each side rounded to the nearest pixel and at least 1; a smaller size is returned as it is.
+struct Size {
+    int width = 0;
+    int height = 0;
+    bool operator==(const Size&) const = default;
+};
+Size fittedSize(int width, int height, int longestSide);
+
+// The image scaled down to its fittedSize, each output pixel the average of the input pixels it
+// covers; a smaller image is returned as it is.
 Rgb8Image fittingWithin(const Rgb8Image& image, int longestSide);
 // The image turned upright for its EXIF orientation (1 to 8; anything else is taken as 1).
 Rgb8Image upright(const Rgb8Image& image, int orientation);

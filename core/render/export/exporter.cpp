@@ -30,7 +30,7 @@ constexpr std::string_view creator = "Quillmere";
 // sRGB anyway; an export is never refused for want of it.
 std::string srgbProfileOrNone() {
     try {
-        return iccProfileData(srgbPrimaries, TransferCurve::sRGB);
+        return iccProfileData(srgbPrimaries, TransferCurve::sRGB, srgbProfileDescription);
     } catch (const ImageIOError&) {
         return {};
     }

@@ -46,6 +46,25 @@ TEST_F(ShellTest, ElsewhereClipboardKeysActOnEditsUnlessBusyAndCutDoesNothing) {
     EXPECT_FALSE(state.lastError());
 }
 
+// File > "Open Photos…" is the toolbar's "Open…" with its shortcut: Ctrl+O shows the open prompt,
+// and the item is enabled exactly while the button is.
+TEST_F(ShellTest, OpenPhotosInTheFileMenuIsTheToolbarsOpenButton) {
+    QAction* open = menuItem("Open Photos…");
+    EXPECT_EQ(window.menuBar()->actions().front()->menu()->actions().front(), open);
+    keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_FALSE(harness.prompts->extensions.empty());
+
+    harness.prompts->extensions.clear();
+    harness.request({harness.file("a.dng")});
+    settle();
+    EXPECT_FALSE(open->isEnabled() || tool("Open…")->isEnabled());
+    keyClick(&window, Qt::Key_O, Qt::ControlModifier);
+    EXPECT_TRUE(harness.prompts->extensions.empty());
+    harness.answerOpen();
+    settle();
+    EXPECT_TRUE(open->isEnabled() && tool("Open…")->isEnabled());
+}
+
 TEST_F(ShellTest, UndoAndSaveAllEditsNeedSomethingToDoAndAnIdleProgram) {
     QAction* undo = menuItem("Undo Spot Repair");
     QAction* saveAll = menuItem("Save All Edits");

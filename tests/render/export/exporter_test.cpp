@@ -1,12 +1,16 @@
 #include "core/render/export/exporter.h"
 
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <limits>
+#include <memory>
 
 #include "core/common/coding_error.h"
 #include "core/common/file_io.h"
 #include "core/common/uuid.h"
+#include "core/imageio/exiv2_image.h"
+#include "core/imageio/exiv2_lock.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/imageio/raster_decoder.h"
 #include "core/render/export/embedded_metadata.h"
@@ -161,6 +165,24 @@ TEST_F(ExporterTest, ExportImageWritesBesideTheSourceOrReportsWhyNot) {
     fs::remove_all(folder_.path() / "exports");
     file_io::writeFileAtomically(folder_.path() / "exports", "a file where the folder goes");
     EXPECT_EQ(failure(std::nullopt), ExporterError::Code::directoryCreationFailed);
+}
+
+// Viewers name the export's colour space by its profile's description, which for a standard sRGB
+// profile is "sRGB IEC61966-2.1".
+TEST_F(ExporterTest, TheExportCarriesAnSRGBProfileThatSaysSo) {
+    const std::string jpeg =
+        exporter_.data(*developedPattern(64, 48), cameraPhoto(), sampleEdit(), jpegOptions());
+    const Exiv2Lock lock;
+    const auto image = exiv2_image::readData(jpeg);
+    const Exiv2::DataBuf& icc = *image->iccProfile();
+    const std::unique_ptr<void, decltype(&cmsCloseProfile)> profile(
+        cmsOpenProfileFromMem(icc.pData_, static_cast<cmsUInt32Number>(icc.size_)),
+        cmsCloseProfile);
+    ASSERT_TRUE(profile);
+    char description[64] = {};
+    cmsGetProfileInfoASCII(profile.get(), cmsInfoDescription, "en", "US", description,
+                           sizeof description);
+    EXPECT_STREQ(description, "sRGB IEC61966-2.1");
 }
 
 }  // namespace

@@ -1,11 +1,13 @@
-#include "core/decode/photo_thumbnail.h"
+#include "core/render/engine/photo_thumbnail.h"
 
 #include <gtest/gtest.h>
 
 #include <fstream>
 
-#include "tests/fixtures/temporary_folder.h"
+#include "core/render/display/display_rgb8.h"
+#include "core/render/engine/gpu_render_engine.h"
 #include "tests/fixtures/synthetic_dng.h"
+#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
@@ -70,6 +72,45 @@ TEST(PhotoThumbnail, JpegHeicAndRawThumbnailsAreUprightAndFitIn180Pixels) {
     };
     fixtures::writeSyntheticDNG(dng, options);
     expectUpright(photoThumbnail(dng), 6);
+}
+
+// Mean grey (the mean of R, G and B, 0...1) over the colour checker of the sample photo: the
+// middle of the picture from x 0.32 to 0.82 and y 0.03 to 0.9 (from the top).
+double chartGrey(const Rgb8Image& image) {
+    double grey = 0;
+    int count = 0;
+    for (int y = int(0.03 * image.height); y < int(0.9 * image.height); ++y) {
+        for (int x = int(0.32 * image.width); x < int(0.82 * image.width); ++x, ++count) {
+            const Rgb8 p = pixel(image, x, y);
+            grey += (p[0] + p[1] + p[2]) / (3 * 255.0);
+        }
+    }
+    return grey / count;
+}
+
+// The thumbnail of a RAW photo looks like the photo that opens: the colour checker of the
+// sample, developed by the engine at its neutral edit and scaled to the thumbnail's size, is as
+// bright as in the thumbnail, within 5 %.
+TEST(PhotoThumbnail, ARawThumbnailIsAsBrightAsThePreviewAtTheNeutralEdit) {
+    const std::filesystem::path chart =
+        std::filesystem::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng";
+    const std::optional<Rgb8Image> thumbnail = photoThumbnail(chart);
+    ASSERT_TRUE(thumbnail);
+
+    GPURenderEngine engine(std::make_shared<Device>());
+    const OpenedPhoto opened =
+        futureOf<OpenedPhoto>([&](auto done) { engine.open(chart, {}, done); }).get();
+    const auto developed =
+        futureOf<RenderEngine::TexturePointer>([&](auto done) {
+            engine.preview(opened.id,
+                           EditParams::neutral(opened.asShotTemperature, opened.asShotTint),
+                           PreviewResolution::fit, {}, done);
+        }).get();
+    const Rgb8Image preview =
+        Thumbnail::fittingWithin(displayRgb8(*developed), Thumbnail::maximumSide);
+    ASSERT_EQ(std::pair(thumbnail->width, thumbnail->height),
+              std::pair(preview.width, preview.height));
+    EXPECT_NEAR(chartGrey(*thumbnail), chartGrey(preview), 0.05 * chartGrey(preview));
 }
 
 TEST(PhotoThumbnail, FilesThatAreNoPhotosGiveNothing) {
