@@ -68,9 +68,9 @@ TEST_F(FilePresetStoreTest, ListsVisibleJsonFilesThatDecodeAfterTheBuiltInFolder
 // written); in another letter case it is the user's own. User folders and top-level presets are
 // ordered by name as a reader expects: letter case aside, accents after the plain letter.
 TEST_F(FilePresetStoreTest, BuiltInNamesAreReservedExactlyAndNamesSortAsReadersExpect) {
-    for (const char* file : {"Zebra.json", "Film/mine.json", "eclair.json", "Grain/Soft.json",
-                             "apple.json", "Éclair.json", "film/mine.json", "Cherry.json",
-                             "banana.json"}) {
+    for (const char* file :
+         {"Zebra.json", "Film/mine.json", "eclair.json", "Grain/Soft.json", "apple.json",
+          "Éclair.json", "film/mine.json", "Cherry.json", "banana.json"}) {
         write(file, "{}");
     }
     std::vector<std::string> expected = builtIn_;
@@ -78,21 +78,18 @@ TEST_F(FilePresetStoreTest, BuiltInNamesAreReservedExactlyAndNamesSortAsReadersE
                                      "/eclair", "/Éclair", "/Zebra"});
     EXPECT_EQ(listing(), expected);
 
-    const auto failure = [&](const auto& operation) {
+    const auto refusal = [&](bool saving, const Preset& preset) {
         try {
-            operation();
+            saving ? store_.save(preset) : store_.deletePreset(preset);
         } catch (const PresetStoreError& error) {
             return error.code();
         }
         return PresetStoreError::Code::noSelection;  // which the store never raises
     };
-    EXPECT_EQ(failure([&] { store_.save({"Mine", "Film", {}}); }),
-              PresetStoreError::Code::builtInIsReadOnly);
-    EXPECT_EQ(failure([&] { store_.deletePreset({"Punch", "Essentials", {}}); }),
-              PresetStoreError::Code::builtInIsReadOnly);
-    // The built-in test comes before the name test.
-    EXPECT_EQ(failure([&] { store_.save({"", "Black & White", {}}); }),
-              PresetStoreError::Code::builtInIsReadOnly);
+    const auto readOnly = PresetStoreError::Code::builtInIsReadOnly;
+    EXPECT_EQ(refusal(true, {"Mine", "Film", {}}), readOnly);
+    EXPECT_EQ(refusal(false, {"Punch", "Essentials", {}}), readOnly);
+    EXPECT_EQ(refusal(true, {"", "Black & White", {}}), readOnly);  // before the name test
     store_.save({"Other", "film", {}});
     EXPECT_TRUE(fs::exists(presets() / "film" / "Other.json"));
 }

@@ -22,6 +22,9 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 // a number stays one rather than passing for a bound; an absolute one is taken as it is.
 // Sharpening arrives sanitised.
 TEST(PresetValuesApply, RelativeWhiteBalanceStaysInRangeAndAbsoluteWinsUnclamped) {
+    const PresetValues tooSharp{.sharpening = SharpeningSettings{.amount = 500, .radius = 0.1}};
+    const PresetValues notFinite{
+        .sharpening = SharpeningSettings{.amount = kNaN, .detail = -4, .masking = 101}};
     const struct {
         double temperature, tint;
         PresetValues values;
@@ -39,10 +42,8 @@ TEST(PresetValuesApply, RelativeWhiteBalanceStaysInRangeAndAbsoluteWinsUnclamped
         {5000, 10, {.tint = 200, .tintShift = -50}, 5000, 200},
         {5000, 10, {.temperatureScale = kNaN}, kNaN, 10},
         {5000, 10, {.tintShift = kNaN}, 5000, kNaN},
-        {5000, 10, {.sharpening = SharpeningSettings{.amount = 500, .radius = 0.1}}, 5000, 10,
-         {.amount = 150, .radius = 0.5}},
-        {5000, 10, {.sharpening = SharpeningSettings{.amount = kNaN, .detail = -4, .masking = 101}},
-         5000, 10, {.detail = 0, .masking = 100}},
+        {5000, 10, tooSharp, 5000, 10, {.amount = 150, .radius = 0.5}},
+        {5000, 10, notFinite, 5000, 10, {.detail = 0, .masking = 100}},
     };
     for (const auto& c : cases) {
         const EditParams result = applying(EditParams::neutral(c.temperature, c.tint), c.values);
