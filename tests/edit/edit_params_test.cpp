@@ -48,6 +48,40 @@ TEST(EditParamsCoding, MissingAndNullKeysKeepTheDefaultsAndPresentValuesMustDeco
     EXPECT_EQ(decodingErrorOf([&] { EditParams::decode(object); }).kind(), Kind::keyNotFound);
 }
 
+// A present value must have its field's JSON type, at any depth: a boolean is no number, a number
+// is neither a boolean nor a string, and a list or an object stands only where one belongs.
+TEST(EditParamsCoding, AValueOfAnotherJsonTypeFailsTheWholeEdit) {
+    const std::string zeros = "[0, 0, 0, 0, 0, 0, 0, 0]";
+    const std::string mixer = R"("saturation": )" + zeros + R"(, "luminance": )" + zeros;
+    const std::string curve = R"("red": [], "green": [], "blue": [])";
+    const std::string repair = R"("x": 0.5, "y": 0.5, "radius": 0.05)";
+    const std::string texts[] = {
+        R"({"exposure": true})",
+        R"({"contrast": "10"})",
+        R"({"tint": [3]})",
+        R"({"denoise": {"amount": 3}})",
+        R"({"denoiseMethod": 1})",
+        R"({"sharpening": {"preserveRAWTexture": 1}})",
+        R"({"sharpening": {"amount": false}})",
+        R"({"sharpening": [40]})",
+        R"({"toneCurve": {"rgb": {}, )" + curve + "}}",
+        R"({"toneCurve": {"rgb": [{"x": "0", "y": 0}], )" + curve + "}}",
+        R"({"hsl": {"hue": "0", )" + mixer + "}}",
+        R"({"hsl": {"hue": [true, 0, 0, 0, 0, 0, 0, 0], )" + mixer + "}}",
+        R"({"hsl": {"blackAndWhite": 1, "hue": )" + zeros + ", " + mixer + "}}",
+        R"({"spotRepairs": {}})",
+        R"({"spotRepairs": [{"id": 7, )" + repair + "}]}",
+        R"({"spotRepairs": [{"id": "E621E1F8-C36C-495A-93FC-0C247A3E6E5F", "x": true, )"
+        R"("y": 0.5, "radius": 0.05}]})",
+        "[]",
+        R"("edit")",
+    };
+    for (const std::string& text : texts) {
+        EXPECT_EQ(decodingErrorOf([&] { decoded(text.c_str()); }).kind(), Kind::typeMismatch)
+            << text;
+    }
+}
+
 TEST(EditParamsCoding, InvalidSpotRepairsAreDroppedInOrder) {
     const json::Json valid = repairJson(0.5, 0.05), largestAllowed = repairJson(0.2, 0.1);
     const json::Json object{{"spotRepairs",

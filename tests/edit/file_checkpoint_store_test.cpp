@@ -4,12 +4,16 @@
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 #include "core/common/file_io.h"
 #include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
+
+void PrintTo(const CheckpointStoreError& error, std::ostream* stream) { *stream << error.what(); }
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -84,6 +88,69 @@ TEST_F(FileCheckpointStoreTest, DeletingMatchesOnIdAloneAndAFailureKeepsTheOldSi
     store_.deleteCheckpoint({a.id, "Other", Date{}, EditParams{}}, photo_);
     store_.deleteCheckpoint(b, photo_);
     EXPECT_EQ(jsonIn(sidecar_), document({}));
+}
+
+// Checkpoints made within one second keep the order they were made in: listing sorts stably and
+// rewrites nothing, and a new checkpoint goes after the others of its second.
+TEST_F(FileCheckpointStoreTest, EqualDatesKeepTheOrderTheyWereMadeIn) {
+    const EditCheckpoint x = checkpoint("X", 20), y = checkpoint("Y", 20), z = checkpoint("Z", 10);
+    write(sidecar_, document({x, y, z}).dump());
+    const std::string before = contents(sidecar_);
+    EXPECT_EQ(store_.checkpoints(photo_), (List{z, x, y}));
+    EXPECT_EQ(contents(sidecar_), before);
+    const EditCheckpoint later = checkpoint("Later", 20);
+    store_.save(later, photo_);
+    EXPECT_EQ(jsonIn(sidecar_), document({z, x, y, later}));
+}
+
+// Each failure names the file it could not read or write, or the checkpoint it could not find,
+// followed by the reason.
+TEST_F(FileCheckpointStoreTest, FailuresNameTheirFileOrCheckpoint) {
+    const std::string wrongFormat =
+        "The data couldn’t be read because it isn’t in the correct format.";
+    json::Json withoutSource = document({checkpoint("A", 1)});
+    withoutSource.erase("sourceFile");
+    EditCheckpoint notANumber = checkpoint("NaN", 2);
+    notANumber.params.exposure = std::nan("");
+    const auto list = [&] { store_.checkpoints(photo_); };
+    const struct {
+        fs::path file;
+        std::string text;
+        std::function<void()> operation;
+        CheckpointStoreError expected;
+    } cases[] = {
+        {sidecar_, "{ not json", list,
+         CheckpointStoreError::ioFailure("could not read IMG_0001.CR3.quillmere.json: " +
+                                         wrongFormat)},
+        {sidecar_, withoutSource.dump(), list,
+         CheckpointStoreError::ioFailure("could not read IMG_0001.CR3.quillmere.json: The data "
+                                         "couldn’t be read because it is missing.")},
+        {previousSidecar_, "[]", list,
+         CheckpointStoreError::ioFailure("could not read IMG_0001.CR3.starlingmoor.json: " +
+                                         wrongFormat)},
+        {legacy_, R"({"/elsewhere/other.NEF": 1})", list,
+         CheckpointStoreError::ioFailure("could not read legacy checkpoints: " + wrongFormat)},
+        {sidecar_, document({}).dump(),
+         [&] { store_.deleteCheckpoint(checkpoint("Ghost", 5), photo_); },
+         CheckpointStoreError::ioFailure("checkpoint not found: Ghost")},
+        {sidecar_, document({}).dump(), [&] { store_.save(notANumber, photo_); },
+         CheckpointStoreError::ioFailure("could not write IMG_0001.CR3.quillmere.json: The data "
+                                         "couldn’t be written because it isn’t in the correct "
+                                         "format.")},
+        {sidecar_, "{ not json", [&] { store_.save(checkpoint(" \n\t", 3), photo_); },
+         CheckpointStoreError::invalidName()},
+    };
+    for (const auto& c : cases) {
+        for (const fs::path& file : {sidecar_, previousSidecar_, legacy_}) fs::remove(file);
+        write(c.file, c.text);
+        try {
+            c.operation();
+            ADD_FAILURE() << "no error for " << c.expected.what();
+        } catch (const CheckpointStoreError& error) {
+            EXPECT_EQ(error, c.expected);
+        }
+        EXPECT_EQ(contents(c.file), c.text) << c.expected.what();
+    }
 }
 
 TEST_F(FileCheckpointStoreTest, OlderRecordsAreReadButNeverChanged) {

@@ -64,6 +64,36 @@ TEST_F(FilePresetStoreTest, ListsVisibleJsonFilesThatDecodeAfterTheBuiltInFolder
               (std::vector<Preset>{{"Cool", "", {.tintShift = 2}}, {"Warm", "", warm_}}));
 }
 
+// A user folder named exactly like a built-in one is hidden with all it holds (and cannot be
+// written); in another letter case it is the user's own. User folders and top-level presets are
+// ordered by name as a reader expects: letter case aside, accents after the plain letter.
+TEST_F(FilePresetStoreTest, BuiltInNamesAreReservedExactlyAndNamesSortAsReadersExpect) {
+    for (const char* file :
+         {"Zebra.json", "Film/mine.json", "eclair.json", "Grain/Soft.json", "apple.json",
+          "Éclair.json", "film/mine.json", "Cherry.json", "banana.json"}) {
+        write(file, "{}");
+    }
+    std::vector<std::string> expected = builtIn_;
+    expected.insert(expected.end(), {"film/mine", "Grain/Soft", "/apple", "/banana", "/Cherry",
+                                     "/eclair", "/Éclair", "/Zebra"});
+    EXPECT_EQ(listing(), expected);
+
+    const auto refusal = [&](bool saving, const Preset& preset) {
+        try {
+            saving ? store_.save(preset) : store_.deletePreset(preset);
+        } catch (const PresetStoreError& error) {
+            return error.code();
+        }
+        return PresetStoreError::Code::noSelection;  // which the store never raises
+    };
+    const auto readOnly = PresetStoreError::Code::builtInIsReadOnly;
+    EXPECT_EQ(refusal(true, {"Mine", "Film", {}}), readOnly);
+    EXPECT_EQ(refusal(false, {"Punch", "Essentials", {}}), readOnly);
+    EXPECT_EQ(refusal(true, {"", "Black & White", {}}), readOnly);  // before the name test
+    store_.save({"Other", "film", {}});
+    EXPECT_TRUE(fs::exists(presets() / "film" / "Other.json"));
+}
+
 TEST_F(FilePresetStoreTest, SavingReplacesTheListedFileEvenWithAnUpperCaseExtension) {
     write("Looks/Warm.JSON", R"({"tintShift": 2})");
     store_.save({"Warm", "Looks", warm_});

@@ -91,6 +91,8 @@ TEST_F(XMPSidecarTest, ValuesAreCopiedUnconvertedAndOnlySharpeningIsClamped) {
     EXPECT_EQ(edit, expected);
 }
 
+// Whatever form a key takes, its first value in the document holds it; a number is read with the
+// one sign it may carry, a plus sign included, but nothing between the sign and the digits.
 TEST_F(XMPSidecarTest, TheFirstTextMetHoldsItsKey) {
     const struct {
         std::string attributes, body;
@@ -100,6 +102,17 @@ TEST_F(XMPSidecarTest, TheFirstTextMetHoldsItsKey) {
         {R"(crs:Tint="4")", "<crs:Tint>9</crs:Tint>", 4},            // attributes come first
         {"", "<crs:Tint> \n </crs:Tint><crs:Tint>4</crs:Tint>", 4},  // blank text holds nothing
         {R"(crs:Tint="1e999")", "", 10},
+        {R"(crs:Tint="4")", R"(<rdf:Bag crs:Tint="9"/>)", 4},
+        {"", R"(<rdf:Bag crs:Tint="9"/><rdf:Seq crs:Tint="4"/>)", 9},
+        {"", "<crs:Tint>9</crs:Tint><crs:Tint>4</crs:Tint>", 9},
+        {R"(crs:Tint="")", "<crs:Tint>4</crs:Tint>", 10},  // an empty attribute holds its key
+        {R"(crs:Tint=" -5 ")", "", -5},
+        {R"(crs:Tint="++5")", "", 5},  // one plus sign is dropped, the conversion takes the other
+        {R"(crs:Tint="+-5")", "", -5},
+        {R"(crs:Tint="+ 5")", "", 10},
+        {R"(crs:Tint="- 5")", "", 10},
+        {R"(crs:Tint="-inf")", "", 10},
+        {"", "<crs:Tint>+nan</crs:Tint>", 10},
     };
     for (const auto& each : cases) {
         SCOPED_TRACE(each.attributes + each.body);

@@ -125,6 +125,11 @@ TEST_F(DevelopTablesTest, Recovery) {
         {"shadows +50", R"({"shadows":50})", {0.0625, 0.0625, 0.0625}, {0.39137, 0.39137, 0.39137}},
         {"shadows +100 above the pivot", R"({"shadows":100})",
          {1.0, 1.0, 1.0}, {0.95619, 0.95619, 0.95619}, true},
+        // Lowered shadows and raised highlights follow their own fixed curves.
+        {"shadows -100", R"({"shadows":-100})",
+         {0.03125, 0.03125, 0.03125}, {0.11283, 0.11283, 0.11283}},
+        {"highlights +100 RAW", R"({"highlights":100})",
+         {1.2, 0.9, 0.6}, {0.98171, 0.96329, 0.86039}, true},
         {"whites +100", R"({"whites":100})", {0.75, 0.5, 0.375}, {0.94739, 0.79157, 0.69594}},
         {"whites -100 RAW protects some colour", R"({"whites":-100})",
          {1.25, 0.25, 0.125}, {0.98042, 0.49211, 0.35487}, true},

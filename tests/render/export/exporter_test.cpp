@@ -116,6 +116,29 @@ TEST_F(ExporterTest, TheOutputSizeIsWrittenAndRecordedUpright) {
     }
 }
 
+// The export's quality is brought into the encoder's range, and one that is not a number or is
+// infinite, of either sign, encodes at full quality.
+TEST_F(ExporterTest, QualityIsLimitedToTheEncodersRangeAndNonFiniteIsBest) {
+    const auto image = developedPattern(64, 48);
+    const fs::path source = cameraPhoto();
+    const EditParams edit = sampleEdit();
+    const auto encodedAt = [&](double quality) {
+        ExportOptions options = jpegOptions();
+        options.quality = quality;
+        return exporter_.data(*image, source, edit, options);
+    };
+    const std::string best = encodedAt(1.0);
+    const std::string worst = encodedAt(0.0);
+    ASSERT_FALSE(best == worst);
+    constexpr double infinity = std::numeric_limits<double>::infinity();
+    const std::pair<double, const std::string*> cases[] = {
+        {1.7, &best}, {-0.3, &worst}, {nan, &best}, {infinity, &best}, {-infinity, &best}};
+    for (const auto& [quality, expected] : cases) {
+        // Compared as booleans: a failure would otherwise print two whole files.
+        EXPECT_TRUE(encodedAt(quality) == *expected) << quality;
+    }
+}
+
 TEST_F(ExporterTest, SwitchesDecideTheRecordAndTheCreator) {
     const auto image = developedPattern(64, 48);
     const fs::path source = cameraPhoto({.make = "Cam", .software = "Cam firmware 1.0"});
