@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <sstream>
 
 #include "tests/app/support/state_harness.h"
 
@@ -68,6 +69,80 @@ TEST_F(SaveAllEdits, WritesEveryPhotoAndOpensOnlyWhatWasNeverOpened) {
     harness.failOpen(0, "gone too");
     harness.answerAll();
     EXPECT_EQ(saved, "e.dng: gone\nf.dng: gone too");
+}
+
+// Quitting would lose an edit exactly while a photo's edit differs from what its edit file
+// holds, or waits for a photo never opened; a photo opened and left alone has nothing to lose.
+TEST_F(SaveAllEdits, UnsavedMeansUnlikeTheEditFile) {
+    PhotoSessionState filed;
+    filed.params = testing::exposed(1);
+    state.photoEditStore().save(filed, c);
+    harness.open(c);
+    harness.request({a, b});
+    harness.answerOpen();
+    // a from the defaults, c from its file, b never opened.
+    EXPECT_FALSE(state.hasUnsavedEdits());
+
+    const auto expose = [&](double ev) {
+        state.updateEditParams([ev](EditParams& edit) { edit.exposure = ev; });
+    };
+    expose(2);
+    EXPECT_TRUE(state.hasUnsavedEdits());
+    // Back where it started: compared, not flagged.
+    expose(0);
+    EXPECT_FALSE(state.hasUnsavedEdits());
+
+    AppStateTesting::sessionState(state, c).params.exposure = 3;
+    EXPECT_TRUE(state.hasUnsavedEdits());
+    AppStateTesting::sessionState(state, c).params.exposure = 1;
+    EXPECT_FALSE(state.hasUnsavedEdits());
+
+    // An edit carried to b, which was never opened, then taken back from a alone.
+    AppStateTesting::select(state, {a, b});
+    expose(0.5);
+    AppStateTesting::select(state, {a});
+    expose(0);
+    ASSERT_TRUE(state.pendingSelectionEdits().contains(b));
+    EXPECT_TRUE(state.hasUnsavedEdits());
+    save();
+    harness.answerAll();
+    EXPECT_EQ(saved, "");
+    EXPECT_FALSE(state.hasUnsavedEdits());
+    // An edit counts as saved only once written: a's next one fails to save.
+    expose(1);
+    std::filesystem::remove_all(state.photoEditStore().directory());
+    std::ofstream(state.photoEditStore().directory()) << "not a folder";
+    save();
+    harness.answerAll();
+    EXPECT_NE(saved, "");
+    EXPECT_TRUE(state.hasUnsavedEdits());
+}
+
+// Photos whose state is cached are saved one after another without the stack growing with
+// their number, in filmstrip order, and the open photo is opened again at the end.
+TEST_F(SaveAllEdits, FiftyThousandCachedPhotosAreVisitedInOrder) {
+    // A file where the edit folder belongs makes every write fail at once, without a disk write,
+    // and gives each photo a line in the order it was visited.
+    std::ofstream(state.photoEditStore().directory()) << "not a folder";
+    constexpr int kPhotos = 50'000;
+    std::vector<std::filesystem::path> photos;
+    for (int index = 0; index < kPhotos; ++index) {
+        photos.push_back(harness.file("p" + std::to_string(index) + ".dng"));
+        AppStateTesting::sessionState(state, photos.back());
+    }
+    AppStateTesting::addSessionPhotos(state, photos);
+    AppStateTesting::showPhoto(state, scriptedPhoto(photos[7]));
+    save();
+    harness.answerAll();
+    EXPECT_EQ(harness.engine->openedURLs, std::vector{photos[7]});
+    ASSERT_TRUE(saved);
+    std::istringstream lines(*saved);
+    int count = 0;
+    for (std::string line; std::getline(lines, line); ++count) {
+        ASSERT_LT(count, kPhotos);
+        ASSERT_EQ(line.rfind(photos[count].filename().string() + ": ", 0), 0u) << line;
+    }
+    EXPECT_EQ(count, kPhotos);
 }
 
 TEST_F(BatchExport, NamesNeverReplaceAFileAndEachFolderGetsItsOwnExports) {
