@@ -44,9 +44,9 @@ void QuitPrompt::ask() {
     QPushButton* save = box_->addButton(QStringLiteral("Save All Edits"), QMessageBox::AcceptRole);
     QPushButton* discard =
         box_->addButton(QStringLiteral("Don't Save"), QMessageBox::DestructiveRole);
-    QPushButton* cancel = box_->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    // The one rejecting button is also what Escape and the box's close button choose.
+    box_->addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
     box_->setDefaultButton(save);
-    box_->setEscapeButton(cancel);
     connect(box_, &QMessageBox::finished, this, [this, save, discard] {
         const QAbstractButton* answer = box_->clickedButton();
         // The box deletes itself; a later request gets a box of its own.
