@@ -15,8 +15,9 @@ class AppState;
 // close button or the desktop. While edits are unsaved, a window-modal box titled "Quillmere"
 // asks "Save your edits before quitting?": "Save All Edits" (the default) saves every edit and
 // closes the window once that succeeded, its failure going to the error line; "Don't Save"
-// closes it at once; "Cancel" (Escape) keeps the program running. Nothing is ever saved without
-// the user's word.
+// closes it at once; "Cancel" (Escape) keeps the program running. A desktop session that ends
+// while edits are unsaved is called off, and the same box asks. Nothing is ever saved without the
+// user's word.
 class QuitPrompt : public QObject {
     Q_OBJECT
 

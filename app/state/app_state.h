@@ -200,9 +200,6 @@ class AppState : public QObject {
     // Writes every session photo's edit file; photos never opened are opened only to build their
     // starting edit, with their pending edits. Refused while busy.
     void saveAllEdits(std::function<void(std::optional<SessionError>)> completion);
-    // Whether quitting now would lose an edit: a session photo whose live or cached edit differs
-    // from what its edit file holds, or that waits with edits carried to it while never opened.
-    bool hasUnsavedEdits() const;
     // Exports the open, the selected or every photo beside itself (folder "exports") or into
     // `destination`, named after the photo with "_edit", never replacing a file. Shows "k of n ·
     // name" in `exportStatus` and k / n in `exportProgress` while it runs.
@@ -248,6 +245,9 @@ class AppState : public QObject {
     const std::map<PhotoURL, std::vector<PresetValues>>& pendingSelectionEdits() const {
         return pendingSelectionEdits_;
     }
+    // Whether quitting now would lose an edit: a session photo whose live or cached edit differs
+    // from what its edit file holds, or that waits with edits carried to it while never opened.
+    bool hasUnsavedEdits() const;
 
     // ---- Batch export progress.
     double exportProgress() const { return exportProgress_; }
