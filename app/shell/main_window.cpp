@@ -1,5 +1,6 @@
 #include "app/shell/main_window.h"
 
+#include <QCloseEvent>
 #include <QCoreApplication>
 #include <QDialog>
 #include <QDragEnterEvent>
@@ -9,6 +10,7 @@
 #include "app/shell/drop_overlay.h"
 #include "app/shell/editor_toolbar.h"
 #include "app/shell/error_alert.h"
+#include "app/shell/quit_prompt.h"
 #include "app/shell/state_follow.h"
 #include "app/shell/window_geometry.h"
 #include "app/shell/window_preferences.h"
@@ -34,7 +36,8 @@ MainWindow::MainWindow(AppState& state, Preferences& preferences, QWidget* paren
       toolbar_(new EditorToolbar(
           state, preferences, [this] { showExportSheet(); }, this)),
       dropOverlay_(nullptr),
-      errorAlert_(new ErrorAlert(state, *this)) {
+      errorAlert_(new ErrorAlert(state, *this)),
+      quitPrompt_(new QuitPrompt(state, *this)) {
     setObjectName(QStringLiteral("mainWindow"));
     setMinimumSize(kMinimumSize);
     WindowGeometry::keep(*this, preferences, kDefaultSize);
@@ -83,6 +86,14 @@ void MainWindow::showEvent(QShowEvent* event) {
     // Once the window is up; the state opens the launch argument only once per run.
     QTimer::singleShot(
         0, this, [this] { state_.openLaunchArgumentIfPresent(QCoreApplication::arguments()); });
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (quitPrompt_->mayClose()) {
+        QMainWindow::closeEvent(event);
+    } else {
+        event->ignore();
+    }
 }
 
 void MainWindow::resizeEvent(QResizeEvent* event) {

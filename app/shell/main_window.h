@@ -9,13 +9,15 @@ class DropOverlay;
 class EditorToolbar;
 class ErrorAlert;
 class Preferences;
+class QuitPrompt;
 class StateWatcher;
 
 // The program's window around the workspace: its title (the open photo's file name, else
 // "Quillmere"), the editor toolbar, the drop target for photo files with its overlay, the export
 // sheet, the one error alert, and the launch argument "--open", looked at each time the window
 // is shown (the state opens it once per run). Asking for an edit layer's panel or switching the
-// spot-repair brush on shows the inspector; neither ever hides it.
+// spot-repair brush on shows the inspector; neither ever hides it. Closing it ends the program,
+// so it asks first about edits not yet saved.
 class MainWindow : public QMainWindow {
     Q_OBJECT
 
@@ -29,6 +31,7 @@ class MainWindow : public QMainWindow {
 
   protected:
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
@@ -46,6 +49,7 @@ class MainWindow : public QMainWindow {
     EditorToolbar* toolbar_;
     DropOverlay* dropOverlay_;
     ErrorAlert* errorAlert_;
+    QuitPrompt* quitPrompt_;
 };
 
 }  // namespace quillmere

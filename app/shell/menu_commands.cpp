@@ -1,7 +1,6 @@
 #include "app/shell/menu_commands.h"
 
 #include <QActionGroup>
-#include <QApplication>
 #include <QMenu>
 #include <QMenuBar>
 
@@ -37,7 +36,9 @@ void addFileMenu(QMenuBar& menuBar, AppState& state, StateWatcher& watcher) {
     });
     saveAll->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
     file->addSeparator();
-    QAction* quit = file->addAction(QStringLiteral("Quit"), qApp, &QApplication::quit);
+    // The program ends with its main window, which asks about unsaved edits before it closes.
+    QAction* quit = file->addAction(QStringLiteral("Quit"), &menuBar,
+                                    [&menuBar] { menuBar.window()->close(); });
     quit->setShortcut(QKeySequence::Quit);
     follow(watcher, withBusyFields({Field::sessionPhotos}), [saveAll, &state] {
         saveAll->setEnabled(!state.sessionPhotos().empty() && !isBusy(state));

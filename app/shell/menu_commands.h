@@ -18,7 +18,7 @@ struct WindowCommands {
 // Fills `menuBar` with the program's menus. They hold no state of their own: they call the
 // state's operations, bind the window preferences, and enable themselves as the state changes.
 // - File: "Open Photos…" (Ctrl+O, the toolbar's "Open…"), "Save All Edits" (Ctrl+Shift+S),
-//   "Quit".
+//   "Quit" (Ctrl+Q), which closes the main window and so asks about unsaved edits first.
 // - Edit: "Undo Spot Repair" and "Redo Spot Repair", the only undo the program has; "Cut",
 //   "Copy", "Paste" and "Select All", which serve a focused text field first and otherwise act
 //   on edits (Cut then does nothing; Paste and Select All nothing while busy); "Settings…".

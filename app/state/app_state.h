@@ -245,6 +245,9 @@ class AppState : public QObject {
     const std::map<PhotoURL, std::vector<PresetValues>>& pendingSelectionEdits() const {
         return pendingSelectionEdits_;
     }
+    // Whether quitting now would lose an edit: a session photo whose live or cached edit differs
+    // from what its edit file holds, or that waits with edits carried to it while never opened.
+    bool hasUnsavedEdits() const;
 
     // ---- Batch export progress.
     double exportProgress() const { return exportProgress_; }
@@ -469,9 +472,10 @@ class AppState : public QObject {
     // The open photo's live fields into its cached session state, ending a stroke first.
     void captureCurrentPhoto();
     // The cached state, else the saved edit file, else the defaults with the camera's white
-    // balance, a Camera Raw sidecar and an embedded edit record. Throws when the edit file
-    // cannot be read or decoded.
-    PhotoSessionState initialStateForPhoto(const OpenedPhoto& photo) const;
+    // balance, a Camera Raw sidecar and an embedded edit record. A state read from the file or
+    // computed afresh is remembered in `storedEdits_`. Throws when the edit file cannot be read
+    // or decoded.
+    PhotoSessionState initialStateForPhoto(const OpenedPhoto& photo);
     // The open of `url` for request `generation`, run on the GUI thread.
     void openPhoto(const PhotoURL& url, std::uint64_t generation);
     // The engine's answer for that open.
@@ -581,6 +585,10 @@ class AppState : public QObject {
     bool didHandleLaunchArgument_ = false;
     EditParams baselineParams_;
     bool isApplyingEdits_ = false;
+    // What each photo's edit file holds as far as this run knows: the edit read from it or last
+    // written to it; for a photo without one, the starting edit its next open computes again, so
+    // that a photo opened and never changed has nothing to lose. Unobserved.
+    std::map<PhotoURL, StoredPhotoEdit> storedEdits_;
 
     std::shared_ptr<MainExecutor> mainExecutor_;
     std::shared_ptr<BackgroundRunner> histogramRunner_;

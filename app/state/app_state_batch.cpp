@@ -60,8 +60,7 @@ void AppState::openForBatch(const PhotoURL& url,
     });
 }
 
-// Visits the photos in order; `visit` calls `advance` when it is done with one. After the last it
-// opens the photo that was open at the start again.
+// Visits the photos in order. After the last it opens the photo that was open at the start again.
 class BatchJob : public std::enable_shared_from_this<BatchJob> {
   public:
     virtual ~BatchJob() = default;
@@ -72,14 +71,19 @@ class BatchJob : public std::enable_shared_from_this<BatchJob> {
     }
 
   protected:
-    virtual void visit(AppState& state, std::size_t index) = 0;
+    // A photo is either done with at once, or waits for the engine; the job then calls `advance`
+    // once it has handled the engine's answer.
+    enum class Visit { done, waiting };
+
+    virtual Visit visit(AppState& state, std::size_t index) = 0;
     // After the final reopen; `reopenFailure` holds its error, if any.
     virtual void finish(AppState& state, std::exception_ptr reopenFailure) = 0;
 
+    // A loop rather than a call per photo, so that a long run of photos done at once (a session
+    // of cached photos being saved) does not deepen the stack.
     void advance(AppState& state) {
-        if (next_ < photos.size()) {
-            visit(state, next_++);
-            return;
+        while (next_ < photos.size()) {
+            if (visit(state, next_++) == Visit::waiting) return;
         }
         if (!restore_) {
             finish(state, nullptr);
@@ -119,29 +123,32 @@ class SaveAllEditsJob final : public BatchJob {
     }
 
   private:
-    void visit(AppState& state, std::size_t index) override {
+    Visit visit(AppState& state, std::size_t index) override {
         const auto cached = state.sessionStates_.find(photos[index]);
         if (cached == state.sessionStates_.end()) {
             openThen(state, index, &SaveAllEditsJob::saveOpened);
-            return;
+            return Visit::waiting;
         }
         save(state, index, [&]() -> const PhotoSessionState& { return cached->second; });
+        return Visit::done;
     }
 
     void saveOpened(AppState& state, std::size_t index, RenderResult<OpenedPhoto> result) {
         save(state, index, [&]() -> const PhotoSessionState& {
             return state.sessionStateForOpenedPhoto(result.value());
         });
+        advance(state);
     }
 
     template <class StateOf>
     void save(AppState& state, std::size_t index, StateOf stateOf) {
         try {
-            state.photoEditStore_.save(stateOf(), photos[index]);
+            const PhotoSessionState& saving = stateOf();
+            state.photoEditStore_.save(saving, photos[index]);
+            state.storedEdits_[photos[index]] = saving.stored();
         } catch (...) {
             failures.push_back(failureLine(photos[index], std::current_exception()));
         }
-        advance(state);
     }
 
     void finish(AppState& state, std::exception_ptr reopenFailure) override {
@@ -179,12 +186,13 @@ class BatchExportJob final : public BatchJob {
     }
 
   private:
-    void visit(AppState& state, std::size_t index) override {
+    Visit visit(AppState& state, std::size_t index) override {
         state.assign(state.exportStatus_,
                      std::to_string(index + 1) + " of " + std::to_string(photos.size()) + " · " +
                          photos[index].filename().string(),
                      AppState::Field::exportStatus);
         openThen(state, index, &BatchExportJob::exportOpened);
+        return Visit::waiting;
     }
 
     void exportOpened(AppState& state, std::size_t index, RenderResult<OpenedPhoto> result) {
@@ -304,8 +312,9 @@ class SyncSelectedJob final : public BatchJob {
     }
 
   private:
-    void visit(AppState& state, std::size_t index) override {
+    Visit visit(AppState& state, std::size_t index) override {
         openThen(state, index, &SyncSelectedJob::syncOpened);
+        return Visit::waiting;
     }
 
     void syncOpened(AppState& state, std::size_t index, RenderResult<OpenedPhoto> result) {

@@ -190,12 +190,15 @@ void AppState::installOpenedPhoto(const OpenedPhoto& photo, PhotoSessionState st
     resizeSpotRepair(1.0);
 }
 
-PhotoSessionState AppState::initialStateForPhoto(const OpenedPhoto& photo) const {
+PhotoSessionState AppState::initialStateForPhoto(const OpenedPhoto& photo) {
     const PhotoURL& url = photo.id.url;
     if (const auto cached = sessionStates_.find(url); cached != sessionStates_.end()) {
         return cached->second;
     }
-    if (auto saved = photoEditStore_.savedState(url)) return std::move(*saved);
+    if (auto saved = photoEditStore_.savedState(url)) {
+        storedEdits_[url] = saved->stored();
+        return std::move(*saved);
+    }
 
     EditParams defaults = EditParams::neutral(photo.asShotTemperature, photo.asShotTint);
     if (photo.isRAW) defaults.sharpening = SharpeningSettings::classic();
@@ -212,6 +215,7 @@ PhotoSessionState AppState::initialStateForPhoto(const OpenedPhoto& photo) const
     if (record && !record->editsAppliedToPixels) state.params = record->parameters;
     state.baseline = working;
     state.xmpLoaded = sidecar.has_value();
+    storedEdits_[url] = state.stored();
     return state;
 }
 

@@ -13,6 +13,15 @@ namespace quillmere {
 // A whole spot-repair list, as the spot-repair undo history keeps it.
 using SpotRepairList = std::vector<SpotRepair>;
 
+// What a photo's edit file keeps of its state.
+struct StoredPhotoEdit {
+    EditParams params;
+    EditParams baseline;
+    bool xmpLoaded = false;
+
+    bool operator==(const StoredPhotoEdit&) const = default;
+};
+
 // What the application remembers about a photo of the session while another photo is open: the
 // live fields of the application state, captured when the photo is left and installed again when
 // it is opened. Markers and spot-repair history live only as long as the process; the per-photo
@@ -34,6 +43,8 @@ struct PhotoSessionState {
     std::vector<SpotRepairList> redo;
 
     bool operator==(const PhotoSessionState&) const = default;
+
+    StoredPhotoEdit stored() const { return {params, baseline, xmpLoaded}; }
 };
 
 }  // namespace quillmere

@@ -5,6 +5,7 @@
 
 #include <csignal>
 #include <fstream>
+#include <sstream>
 
 #include "tests/app/support/state_harness.h"
 
@@ -68,6 +69,66 @@ TEST_F(SaveAllEdits, WritesEveryPhotoAndOpensOnlyWhatWasNeverOpened) {
     harness.failOpen(0, "gone too");
     harness.answerAll();
     EXPECT_EQ(saved, "e.dng: gone\nf.dng: gone too");
+}
+
+// Quitting would lose an edit exactly while a photo's edit differs from what its edit file
+// holds, or waits for a photo never opened; a photo opened and left alone has nothing to lose.
+TEST_F(SaveAllEdits, UnsavedMeansUnlikeTheEditFile) {
+    PhotoSessionState filed;
+    filed.params = testing::exposed(1);
+    state.photoEditStore().save(filed, c);
+    harness.open(c);
+    harness.request({a, b});
+    harness.answerOpen();
+    // a from the defaults, c from its file, b never opened.
+    EXPECT_FALSE(state.hasUnsavedEdits());
+    const auto expose = [&](double ev) {
+        state.updateEditParams([ev](EditParams& edit) { edit.exposure = ev; });
+    };
+    expose(2);
+    EXPECT_TRUE(state.hasUnsavedEdits());
+    // Back where it started: compared, not flagged.
+    expose(0);
+    EXPECT_FALSE(state.hasUnsavedEdits());
+    AppStateTesting::sessionState(state, c).params.exposure = 3;
+    EXPECT_TRUE(state.hasUnsavedEdits());
+    AppStateTesting::sessionState(state, c).params.exposure = 1;
+
+    // An edit carried to b, never opened, then taken back from a alone.
+    AppStateTesting::select(state, {a, b});
+    expose(0.5);
+    AppStateTesting::select(state, {a});
+    expose(0);
+    EXPECT_TRUE(state.hasUnsavedEdits());
+    save();
+    harness.answerAll();
+    EXPECT_EQ(saved, "");
+    EXPECT_FALSE(state.hasUnsavedEdits());
+}
+
+// Cached photos are saved in filmstrip order without the stack growing with their number, and
+// the open photo is opened again at the end.
+TEST_F(SaveAllEdits, FiftyThousandCachedPhotosAreVisitedInOrder) {
+    // A file where the edit folder belongs fails every write at once, without touching the disk,
+    // and gives each photo a line in the order it was visited.
+    std::ofstream(state.photoEditStore().directory()) << "not a folder";
+    std::vector<std::filesystem::path> photos;
+    for (int index = 0; index < 50'000; ++index) {
+        photos.push_back(harness.file("p" + std::to_string(index) + ".dng"));
+        AppStateTesting::sessionState(state, photos.back());
+    }
+    AppStateTesting::addSessionPhotos(state, photos);
+    AppStateTesting::showPhoto(state, scriptedPhoto(photos[7]));
+    save();
+    harness.answerAll();
+    EXPECT_EQ(harness.engine->openedURLs, std::vector{photos[7]});
+    std::istringstream lines(saved.value_or(""));
+    std::string line;
+    for (const auto& photo : photos) {
+        ASSERT_TRUE(std::getline(lines, line));
+        ASSERT_EQ(line.rfind(photo.filename().string() + ": ", 0), 0u) << line;
+    }
+    EXPECT_FALSE(std::getline(lines, line));
 }
 
 TEST_F(BatchExport, NamesNeverReplaceAFileAndEachFolderGetsItsOwnExports) {
