@@ -9,8 +9,8 @@
 #include <memory>
 
 #include "core/compute/device.h"
-#include "core/decode/photo_thumbnail.h"
 #include "core/decode/raw_loader.h"
+#include "core/render/engine/photo_thumbnail.h"
 
 int main(int argc, char** argv) {
     using namespace quillmere;
