@@ -1,4 +1,4 @@
-#include "app/panels/kit/collapsible_group.h"
+#include "app/kit/collapsible_group.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -8,7 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "app/panels/kit/panel_drag.h"
+#include "app/kit/panel_drag.h"
 #include "app/style/style.h"
 
 namespace quillmere {

@@ -1,4 +1,4 @@
-#include "app/panels/kit/double_slider.h"
+#include "app/kit/double_slider.h"
 
 #include <QMouseEvent>
 #include <QSignalBlocker>

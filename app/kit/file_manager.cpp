@@ -1,4 +1,4 @@
-#include "app/workspace/file_manager.h"
+#include "app/kit/file_manager.h"
 
 #include <QDBusConnection>
 #include <QDBusMessage>

@@ -1,4 +1,4 @@
-#include "app/panels/kit/inspector_settings.h"
+#include "app/kit/inspector_settings.h"
 
 #include "app/state/preferences.h"
 

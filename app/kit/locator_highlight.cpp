@@ -1,10 +1,10 @@
-#include "app/panels/kit/locator_highlight.h"
+#include "app/kit/locator_highlight.h"
 
 #include <QEvent>
 #include <QPainter>
 #include <QPainterPath>
 
-#include "app/panels/kit/ui_timing.h"
+#include "app/kit/ui_timing.h"
 #include "app/style/style.h"
 
 namespace quillmere {

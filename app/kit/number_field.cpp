@@ -1,4 +1,4 @@
-#include "app/panels/kit/number_field.h"
+#include "app/kit/number_field.h"
 
 #include <QLocale>
 

@@ -1,4 +1,4 @@
-#include "app/panels/kit/number_format.h"
+#include "app/kit/number_format.h"
 
 #include "app/state/number_text.h"
 

@@ -1,4 +1,4 @@
-#include "app/panels/kit/panel_drag.h"
+#include "app/kit/panel_drag.h"
 
 #include <QDrag>
 #include <QMimeData>

@@ -1,4 +1,4 @@
-#include "app/panels/kit/title_line_layout.h"
+#include "app/kit/title_line_layout.h"
 
 #include <QHBoxLayout>
 #include <QVBoxLayout>

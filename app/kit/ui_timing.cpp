@@ -1,4 +1,4 @@
-#include "app/panels/kit/ui_timing.h"
+#include "app/kit/ui_timing.h"
 
 #include <algorithm>
 #include <cmath>

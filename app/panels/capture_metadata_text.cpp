@@ -1,4 +1,4 @@
-#include "app/workspace/capture_metadata_text.h"
+#include "app/panels/capture_metadata_text.h"
 
 #include <fmt/format.h>
 

@@ -1,12 +1,12 @@
-#include "app/workspace/capture_metadata_view.h"
+#include "app/panels/capture_metadata_view.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 
+#include "app/panels/capture_metadata_text.h"
 #include "app/style/plain_text.h"
 #include "app/style/style.h"
-#include "app/workspace/capture_metadata_text.h"
 
 namespace quillmere {
 namespace {

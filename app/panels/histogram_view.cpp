@@ -1,4 +1,4 @@
-#include "app/workspace/histogram_view.h"
+#include "app/panels/histogram_view.h"
 
 #include <QImage>
 #include <QPainter>

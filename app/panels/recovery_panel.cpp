@@ -6,8 +6,8 @@
 #include <QVBoxLayout>
 
 #include "app/panels/panel_arrangement.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 

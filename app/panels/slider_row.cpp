@@ -3,11 +3,11 @@
 #include <QMouseEvent>
 #include <cmath>
 
-#include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/title_line_layout.h"
+#include "app/kit/double_slider.h"
+#include "app/kit/title_line_layout.h"
 #include "app/panels/value_label.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

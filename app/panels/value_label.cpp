@@ -1,6 +1,6 @@
 #include "app/panels/value_label.h"
 
-#include "app/panels/kit/number_format.h"
+#include "app/kit/number_format.h"
 #include "app/state/number_text.h"
 
 namespace quillmere {

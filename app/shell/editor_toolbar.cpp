@@ -3,9 +3,9 @@
 #include <QToolButton>
 
 #include "app/shell/shortcuts.h"
-#include "app/shell/state_follow.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/app_state.h"
+#include "app/state/follow/state_follow.h"
 #include "app/style/style.h"
 
 namespace quillmere {

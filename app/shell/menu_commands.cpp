@@ -7,10 +7,10 @@
 
 #include "app/shell/app_appearance.h"
 #include "app/shell/shortcuts.h"
-#include "app/shell/state_follow.h"
 #include "app/shell/text_routing.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/app_state.h"
+#include "app/state/follow/state_follow.h"
 #include "app/state/preferences.h"
 
 namespace quillmere {

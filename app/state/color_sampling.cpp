@@ -1,4 +1,4 @@
-#include "app/workspace/color_sampling.h"
+#include "app/state/color_sampling.h"
 
 #include <algorithm>
 #include <cmath>

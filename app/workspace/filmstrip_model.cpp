@@ -1,6 +1,6 @@
 #include "app/workspace/filmstrip_model.h"
 
-#include "app/workspace/state_watcher.h"
+#include "app/state/follow/state_watcher.h"
 
 namespace quillmere {
 namespace {

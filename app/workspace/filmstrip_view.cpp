@@ -14,12 +14,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
 #include "app/style/symbols.h"
 #include "app/workspace/busy_indicator.h"
 #include "app/workspace/filmstrip_delegate.h"
 #include "app/workspace/filmstrip_model.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

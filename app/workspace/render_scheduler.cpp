@@ -4,7 +4,7 @@
 #include <exception>
 #include <tuple>
 
-#include "app/workspace/state_watcher.h"
+#include "app/state/follow/state_watcher.h"
 #include "core/common/error.h"
 
 namespace quillmere {

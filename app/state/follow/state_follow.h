@@ -4,7 +4,7 @@
 #include <utility>
 
 #include "app/state/app_state.h"
-#include "app/workspace/state_watcher.h"
+#include "app/state/follow/state_watcher.h"
 
 namespace quillmere {
 

@@ -1,4 +1,4 @@
-#include "app/workspace/state_watcher.h"
+#include "app/state/follow/state_watcher.h"
 
 #include <QMetaObject>
 #include <algorithm>

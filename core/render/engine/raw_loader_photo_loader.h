@@ -2,8 +2,8 @@
 
 #include <memory>
 
+#include "core/decode/photo_loader.h"
 #include "core/decode/raw_loader.h"
-#include "core/render/engine/photo_loader.h"
 
 namespace quillmere {
 

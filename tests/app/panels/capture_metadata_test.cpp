@@ -3,9 +3,9 @@
 #include <QLabel>
 #include <QTextDocument>
 
+#include "app/panels/capture_metadata_text.h"
+#include "app/panels/capture_metadata_view.h"
 #include "app/state/scripted_engine.h"
-#include "app/workspace/capture_metadata_text.h"
-#include "app/workspace/capture_metadata_view.h"
 
 namespace quillmere {
 namespace {

@@ -6,10 +6,10 @@
 #include <QVBoxLayout>
 #include <QWheelEvent>
 
-#include "app/panels/kit/double_slider.h"
+#include "app/kit/double_slider.h"
 #include "app/panels/slider_rows_panel.h"
-#include "tests/app/panels/panel_testing.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {

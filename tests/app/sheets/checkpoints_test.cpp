@@ -9,8 +9,8 @@
 
 #include "app/sheets/checkpoint_row.h"
 #include "app/sheets/checkpoints_section.h"
-#include "tests/app/panels/panel_testing.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {

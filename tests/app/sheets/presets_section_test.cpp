@@ -13,14 +13,14 @@
 #include <QToolButton>
 #include <fstream>
 
-#include "app/panels/kit/collapsible_group.h"
+#include "app/kit/collapsible_group.h"
 #include "app/sheets/preset_row.h"
 #include "app/sheets/save_preset_sheet.h"
 #include "core/edit/built_in_presets.h"
 #include "core/edit/file_preset_store.h"
-#include "tests/app/panels/panel_testing.h"
 #include "tests/app/support/app_state_testing.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {

@@ -1,10 +1,14 @@
-#include "tests/app/panels/panel_testing.h"
+#include "tests/app/support/view_testing.h"
 
+#include <QApplication>
+#include <QLocale>
 #include <QStyle>
+#include <QStyleFactory>
 #include <QStyleOptionSlider>
 #include <QTest>
 
-#include "app/panels/kit/double_slider.h"
+#include "app/kit/double_slider.h"
+#include "app/kit/ui_timing.h"
 
 namespace quillmere::testing {
 namespace {
@@ -21,6 +25,12 @@ class SliderProbe : public DoubleSlider {
 };
 
 }  // namespace
+
+void setUpWidgetTests() {
+    QApplication::setStyle(QStyleFactory::create("Fusion"));
+    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    UiTiming::setScale(0.01);
+}
 
 void doubleClick(QWidget* widget, QPoint point) {
     if (point.isNull()) point = widget->rect().center();

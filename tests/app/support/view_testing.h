@@ -21,6 +21,9 @@ class DoubleSlider;
 
 namespace testing {
 
+// What the widget tests expect of their application: the Fusion style, American English number
+// formats, and every delay and animation a hundred times faster.
+void setUpWidgetTests();
 // A double click as a user makes it: press, release, double click, release (QTest::mouseDClick
 // of Qt 6.4 sends the double-click event alone).
 void doubleClick(QWidget* widget, QPoint point = {});

@@ -13,7 +13,7 @@
 
 #include "core/common/error.h"
 #include "core/compute/device.h"
-#include "core/render/engine/photo_loader.h"
+#include "core/decode/photo_loader.h"
 #include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere::testing {
