@@ -10,16 +10,17 @@ QString signedValue(double value, int decimals) {
 }
 
 QString valueLabel(SliderField field, double value) {
-    switch (field) {
-        case SliderField::temperature:
+    switch (definition(field).label) {
+        case ValueLabelFormat::wholeNumber:
             return roundedInteger(value);
-        case SliderField::exposure:
-            return signedValue(value, 2);
-        case SliderField::denoise:
-            return value <= 0 ? QStringLiteral("Off") : roundedInteger(value);
-        default:
+        case ValueLabelFormat::signedWholeNumber:
             return signedValue(value, 0);
+        case ValueLabelFormat::signedHundredths:
+            return signedValue(value, 2);
+        case ValueLabelFormat::offOrWholeNumber:
+            return value <= 0 ? QStringLiteral("Off") : roundedInteger(value);
     }
+    return signedValue(value, 0);
 }
 
 }  // namespace quillmere

@@ -25,6 +25,7 @@
 #include "app/state/photo_session_state.h"
 #include "app/state/preferences.h"
 #include "app/state/session_photo.h"
+#include "app/state/slider_field.h"
 #include "app/state/user_prompts.h"
 #include "core/common/error.h"
 #include "core/common/uuid.h"
