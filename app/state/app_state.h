@@ -442,18 +442,7 @@ class AppState : public QObject {
     friend class SyncSelectedJob;
 
     // Work handed back to the GUI thread from elsewhere; it runs only while the state exists.
-    class MainPost {
-      public:
-        void operator()(std::function<void(AppState&)> work) const;
-
-      private:
-        friend class AppState;
-        std::shared_ptr<MainExecutor> executor;
-        std::weak_ptr<void> alive;
-        AppState* state = nullptr;
-    };
-    // Made on the GUI thread; may then be called from any thread.
-    MainPost mainPost() const;
+    MainPost<AppState> mainPost();
 
     // Stores `value` and announces `field` unless it equals the stored value.
     template <class T, class U>
