@@ -118,7 +118,7 @@ void EditorToolbar::addFixedSpace() {
 }
 
 void EditorToolbar::syncFromState() {
-    const bool busy = isBusy(state_);
+    const bool busy = state_.isBusy();
     open_->setEnabled(!busy);
     for (QAction* tool : photoTools_) tool->setEnabled(state_.photo() && !busy);
     spotRepair_->setChecked(state_.isSpotRepairActive());

@@ -30,7 +30,7 @@ void addFileMenu(QMenuBar& menuBar, AppState& state, StateWatcher& watcher) {
     QAction* quit = file->addAction(QStringLiteral("Quit"), qApp, &QApplication::quit);
     quit->setShortcut(QKeySequence::Quit);
     follow(watcher, withBusyFields({Field::sessionPhotos}), [saveAll, &state] {
-        saveAll->setEnabled(!state.sessionPhotos().empty() && !isBusy(state));
+        saveAll->setEnabled(!state.sessionPhotos().empty() && !state.isBusy());
     });
 }
 
@@ -46,8 +46,8 @@ void addEditMenu(QMenuBar& menuBar, AppState& state, StateWatcher& watcher,
     follow(watcher,
            withBusyFields({Field::spotUndoStack, Field::spotRedoStack, Field::spotRepairDraft}),
            [undo, redo, &state] {
-               undo->setEnabled(state.canUndoSpotRepair() && !isBusy(state));
-               redo->setEnabled(state.canRedoSpotRepair() && !isBusy(state));
+               undo->setEnabled(state.canUndoSpotRepair() && !state.isBusy());
+               redo->setEnabled(state.canRedoSpotRepair() && !state.isBusy());
            });
 
     edit->addSeparator();
@@ -60,13 +60,15 @@ void addEditMenu(QMenuBar& menuBar, AppState& state, StateWatcher& watcher,
         ->setShortcut(QKeySequence::Copy);
     edit->addAction(QStringLiteral("Paste"),
                     [&state] {
-                        if (sendToFocusedTextField(TextCommand::paste) || isBusy(state)) return;
+                        if (sendToFocusedTextField(TextCommand::paste) || state.isBusy()) return;
                         state.pasteEditFromClipboard();
                     })
         ->setShortcut(QKeySequence::Paste);
     edit->addAction(QStringLiteral("Select All"),
                     [&state] {
-                        if (sendToFocusedTextField(TextCommand::selectAll) || isBusy(state)) return;
+                        if (sendToFocusedTextField(TextCommand::selectAll) || state.isBusy()) {
+                            return;
+                        }
                         state.selectAllPhotos();
                     })
         ->setShortcut(QKeySequence::SelectAll);

@@ -380,6 +380,8 @@ class AppState : public QObject {
     bool isOpening() const { return isOpening_; }
     bool isExporting() const { return isExporting_; }
     bool isApplyingEdits() const { return isApplyingEdits_; }
+    // Any of the three: the photo actions of the menus, the toolbar and the filmstrip wait.
+    bool isBusy() const { return isOpening_ || isExporting_ || isApplyingEdits_; }
 
     // ---- Clipboard: counts copies and pastes so views re-check what can be pasted.
     std::int64_t editClipboardRevision() const { return editClipboardRevision_; }
@@ -483,8 +485,6 @@ class AppState : public QObject {
     // Opens `url` through the engine for a batch and continues on the GUI thread.
     void openForBatch(const PhotoURL& url,
                       std::function<void(AppState&, RenderResult<OpenedPhoto>)> next);
-    // Any of the three busy flags.
-    bool isBusy() const { return isOpening_ || isExporting_ || isApplyingEdits_; }
     // Opens a photo and keeps the selection as it was.
     void activatePhoto(const PhotoURL& url);
     // Spot repairs are about to change visibly: comparisons off, the layer shown.
@@ -501,7 +501,9 @@ class AppState : public QObject {
     void clearDisabledLayers();
     // Both markers and their snapshots cleared.
     void clearMarkers();
-    // The open photo cannot use the Detail denoiser.
+    // Natural where `photo` offers no Detail denoiser, whatever the edit asks for.
+    static void useOfferedDenoiser(EditParams& params, const OpenedPhoto& photo);
+    // The open photo offers no Detail denoiser.
     bool photoLacksDetail() const;
     // Counts one copy or paste.
     void bumpClipboardRevision();

@@ -48,7 +48,7 @@ QVariant FilmstripModel::data(const QModelIndex& index, int role) const {
         case isPreviewedRole:
             return state_.photoURL() == photo.url;
         case isBusyRole:
-            return state_.isOpening() || state_.isExporting() || state_.isApplyingEdits();
+            return state_.isBusy();
         default:
             return {};
     }

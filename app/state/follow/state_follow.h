@@ -8,13 +8,7 @@
 
 namespace quillmere {
 
-// A photo is opening, an export runs or edits are being applied: the menus and the toolbar hold
-// back their photo actions meanwhile.
-inline bool isBusy(const AppState& state) {
-    return state.isOpening() || state.isExporting() || state.isApplyingEdits();
-}
-
-// `fields` and the fields `isBusy` reads.
+// `fields` and the fields `AppState::isBusy` reads.
 inline StateWatcher::Fields withBusyFields(StateWatcher::Fields fields) {
     fields.insert(fields.end(), {AppState::Field::isOpening, AppState::Field::isExporting,
                                  AppState::Field::isApplyingEdits});
