@@ -4,9 +4,7 @@
 #include <QApplication>
 #include <clocale>
 
-#include "app/panels/install_panel_views.h"
 #include "app/shell/quillmere_app.h"
-#include "app/sheets/install_sheet_views.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -20,10 +18,6 @@ int main(int argc, char** argv) {
 
     // The preferences, the render engine and the application state.
     quillmere::QuillmereApp app;
-    // The develop panels and the library's sheets, which the main window hosts.
-    quillmere::installPanelViews(app.preferences());
-    quillmere::installSheetViews();
-    // Builds the main window: the views it hosts must be installed before this.
     app.showMainWindow();
     return QApplication::exec();
 }

@@ -11,8 +11,8 @@
 #include "app/panels/mixer_colors.h"
 #include "app/panels/mixer_row.h"
 #include "app/panels/swatch_button.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

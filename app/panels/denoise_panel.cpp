@@ -8,9 +8,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/panels/kit/double_slider.h"
+#include "app/kit/double_slider.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {
@@ -22,7 +22,7 @@ bool offersDetail(const AppState& state) {
 }  // namespace
 
 DenoisePanel::DenoisePanel(AppState& state, QWidget* parent)
-    : SliderRowsPanel(state, {{"Amount", SliderField::denoise, 0, 100}}, parent),
+    : SliderRowsPanel(state, {SliderField::denoise}, parent),
       methods_(new QWidget(this)),
       methodGroup_(new QButtonGroup(this)),
       compare_(new QPushButton(this)),

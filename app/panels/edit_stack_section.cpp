@@ -7,8 +7,8 @@
 #include <algorithm>
 
 #include "app/panels/edit_layer_row.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

@@ -5,11 +5,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/kit/panel_drag.h"
 #include "app/panels/color_mixer_view.h"
-#include "app/panels/kit/panel_drag.h"
 #include "app/panels/point_color_editor.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

@@ -2,7 +2,7 @@
 
 #include <QString>
 
-#include "app/panels/kit/collapsible_group.h"
+#include "app/kit/collapsible_group.h"
 #include "app/state/app_state.h"
 
 class QButtonGroup;

@@ -9,12 +9,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/panels/kit/number_field.h"
-#include "app/panels/kit/title_line_layout.h"
+#include "app/kit/number_field.h"
+#include "app/kit/title_line_layout.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/slider_row.h"
+#include "app/state/color_sampling.h"
 #include "app/style/style.h"
-#include "app/workspace/color_sampling.h"
 
 namespace quillmere {
 

@@ -1,6 +1,6 @@
 #include "app/panels/panel_arrangement.h"
 
-#include "app/panels/kit/inspector_settings.h"
+#include "app/kit/inspector_settings.h"
 
 namespace quillmere {
 namespace {

@@ -9,13 +9,13 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/panels/kit/collapsible_group.h"
-#include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/number_field.h"
+#include "app/kit/collapsible_group.h"
+#include "app/kit/double_slider.h"
+#include "app/kit/number_field.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/swatch_button.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

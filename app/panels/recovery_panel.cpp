@@ -6,18 +6,16 @@
 #include <QVBoxLayout>
 
 #include "app/panels/panel_arrangement.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 
 RecoveryPanel::RecoveryPanel(AppState& state, QWidget* parent)
-    : SliderRowsPanel(state,
-                      {{"Highlights", SliderField::highlights, -100, 100},
-                       {"Shadows", SliderField::shadows, -100, 100},
-                       {"Whites", SliderField::whites, -100, 100},
-                       {"Blacks", SliderField::blacks, -100, 100}},
-                      parent),
+    : SliderRowsPanel(
+          state,
+          {SliderField::highlights, SliderField::shadows, SliderField::whites, SliderField::blacks},
+          parent),
       compare_(new QPushButton(this)),
       reset_(new QToolButton(this)) {
     const char* identifiers[] = {"recoveryHighlights", "recoveryShadows", "recoveryWhites",
@@ -84,10 +82,7 @@ void RecoveryPanel::sync() {
 }
 
 void RecoveryPanel::resetRecovery() {
-    for (SliderField field : {SliderField::highlights, SliderField::shadows, SliderField::whites,
-                              SliderField::blacks}) {
-        state().resetSlider(field);
-    }
+    for (const SliderRow* row : rows()) state().resetSlider(row->field());
     state().setShowRecoveryOriginal(false);
 }
 

@@ -10,12 +10,12 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/number_field.h"
-#include "app/panels/kit/title_line_layout.h"
+#include "app/kit/double_slider.h"
+#include "app/kit/number_field.h"
+#include "app/kit/title_line_layout.h"
 #include "app/panels/slider_row.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

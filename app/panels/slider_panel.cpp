@@ -19,22 +19,22 @@
 #include <QVariantAnimation>
 #include <functional>
 
+#include "app/kit/collapsible_group.h"
+#include "app/kit/inspector_settings.h"
+#include "app/kit/locator_highlight.h"
+#include "app/kit/panel_drag.h"
+#include "app/kit/ui_timing.h"
+#include "app/panels/capture_metadata_view.h"
 #include "app/panels/denoise_panel.h"
+#include "app/panels/histogram_view.h"
 #include "app/panels/hsl_section.h"
-#include "app/panels/kit/collapsible_group.h"
-#include "app/panels/kit/inspector_settings.h"
-#include "app/panels/kit/locator_highlight.h"
-#include "app/panels/kit/panel_drag.h"
-#include "app/panels/kit/ui_timing.h"
 #include "app/panels/recovery_panel.h"
 #include "app/panels/sharpening_section.h"
 #include "app/panels/slider_rows_panel.h"
 #include "app/panels/spot_repair_section.h"
 #include "app/panels/tone_curve_section.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/capture_metadata_view.h"
-#include "app/workspace/histogram_view.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

@@ -3,11 +3,11 @@
 #include <QMouseEvent>
 #include <cmath>
 
-#include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/title_line_layout.h"
+#include "app/kit/double_slider.h"
+#include "app/kit/title_line_layout.h"
 #include "app/panels/value_label.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {
@@ -26,11 +26,11 @@ void ResetLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     QLabel::mouseDoubleClickEvent(event);
 }
 
-SliderRow::SliderRow(AppState& state, Definition definition, QWidget* parent)
+SliderRow::SliderRow(AppState& state, SliderField field, QWidget* parent)
     : QWidget(parent),
       state_(state),
-      definition_(std::move(definition)),
-      title_(new ResetLabel(definition_.title, this)),
+      field_(field),
+      title_(new ResetLabel(QString::fromUtf8(definition(field).title), this)),
       value_(new QLabel(this)),
       slider_(new DoubleSlider(this)),
       watcher_(new StateWatcher(state, this)),
@@ -41,13 +41,12 @@ SliderRow::SliderRow(AppState& state, Definition definition, QWidget* parent)
     value_->setTextFormat(Qt::PlainText);
     value_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setTextTone(*value_, TextTone::secondary);
-    slider_->setAccessibleName(definition_.title);
-    slider_->setDoubleRange(definition_.lowerBound, definition_.upperBound);
+    slider_->setAccessibleName(title_->text());
+    slider_->setDoubleRange(definition(field).lowerBound, definition(field).upperBound);
 
     layOutUnderTitleLine(*this, title_, value_, slider_, 4);
 
-    connect(title_, &ResetLabel::doubleClicked, this,
-            [this] { state_.resetSlider(definition_.field); });
+    connect(title_, &ResetLabel::doubleClicked, this, [this] { state_.resetSlider(field_); });
     connect(slider_, &DoubleSlider::valueEdited, this, &SliderRow::write);
     watcher_->onAnnounced({AppState::Field::editParams}, [this] { sync(); });
     sync();
@@ -58,14 +57,12 @@ void SliderRow::setShown(bool shown) {
     shown_ = shown;
 }
 
-double SliderRow::currentValue() const {
-    return sliderValue(state_.editParams(), definition_.field);
-}
+double SliderRow::currentValue() const { return sliderValue(state_.editParams(), field_); }
 
 void SliderRow::sync() {
     const double value = currentValue();
     slider_->setDoubleValue(value);
-    value_->setText(quillmere::valueLabel(definition_.field, value));
+    value_->setText(quillmere::valueLabel(field_, value));
     if (sameValue(value, seenValue_)) return;
     seenValue_ = value;
     if (!shown_) return;
@@ -75,8 +72,7 @@ void SliderRow::sync() {
 }
 
 void SliderRow::write(double value) {
-    state_.updateEditParams(
-        [&](EditParams& params) { sliderValue(params, definition_.field) = value; });
+    state_.updateEditParams([&](EditParams& params) { sliderValue(params, field_) = value; });
 }
 
 }  // namespace quillmere

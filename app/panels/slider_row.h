@@ -5,7 +5,7 @@
 #include <QWidget>
 
 #include "app/state/app_state.h"
-#include "app/state/edit_layer.h"
+#include "app/state/slider_field.h"
 
 namespace quillmere {
 
@@ -26,7 +26,8 @@ class ResetLabel : public QLabel {
     void mouseDoubleClickEvent(QMouseEvent* event) override;
 };
 
-// One numeric field of the open photo's edit as a titled slider with its value:
+// One numeric field of the open photo's edit as a titled slider with its value, as the field's
+// line of the slider table describes it (title, range, value label, layer):
 //   Exposure                +0.50
 //   ────────────●──────────────
 // - Moving the slider writes the field; the range ends store exactly its bounds, and a stored
@@ -39,18 +40,11 @@ class SliderRow : public QWidget {
     Q_OBJECT
 
   public:
-    struct Definition {
-        QString title;
-        SliderField field;
-        double lowerBound;
-        double upperBound;
-    };
+    SliderRow(AppState& state, SliderField field, QWidget* parent = nullptr);
 
-    SliderRow(AppState& state, Definition definition, QWidget* parent = nullptr);
-
-    SliderField field() const { return definition_.field; }
+    SliderField field() const { return field_; }
     // The layer the row edits, by which a locate request finds it.
-    EditLayer editLayer() const { return quillmere::editLayer(definition_.field); }
+    EditLayer editLayer() const { return quillmere::editLayer(field_); }
     // Rows start shown; a collapsed panel hides its rows.
     void setShown(bool shown);
 
@@ -64,7 +58,7 @@ class SliderRow : public QWidget {
     void write(double value);
 
     AppState& state_;
-    Definition definition_;
+    SliderField field_;
     ResetLabel* title_;
     QLabel* value_;
     DoubleSlider* slider_;

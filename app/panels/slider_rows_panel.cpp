@@ -4,13 +4,13 @@
 
 namespace quillmere {
 
-SliderRowsPanel::SliderRowsPanel(AppState& state, const std::vector<SliderRow::Definition>& rows,
+SliderRowsPanel::SliderRowsPanel(AppState& state, std::initializer_list<SliderField> fields,
                                  QWidget* parent)
     : QWidget(parent), state_(state), column_(new QVBoxLayout(this)) {
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(14);
-    for (const SliderRow::Definition& definition : rows) {
-        auto* row = new SliderRow(state, definition, this);
+    for (SliderField field : fields) {
+        auto* row = new SliderRow(state, field, this);
         column_->addWidget(row);
         rows_.push_back(row);
     }
@@ -28,24 +28,15 @@ void SliderRowsPanel::setShown(bool shown) {
 }
 
 SliderRowsPanel* makeWhiteBalancePanel(AppState& state, QWidget* parent) {
-    return new SliderRowsPanel(
-        state,
-        {{"Temp", SliderField::temperature, 2000, 50000}, {"Tint", SliderField::tint, -150, 150}},
-        parent);
+    return new SliderRowsPanel(state, {SliderField::temperature, SliderField::tint}, parent);
 }
 
 SliderRowsPanel* makeTonePanel(AppState& state, QWidget* parent) {
-    return new SliderRowsPanel(state,
-                               {{"Exposure", SliderField::exposure, -5, 5},
-                                {"Contrast", SliderField::contrast, -100, 100}},
-                               parent);
+    return new SliderRowsPanel(state, {SliderField::exposure, SliderField::contrast}, parent);
 }
 
 SliderRowsPanel* makePresencePanel(AppState& state, QWidget* parent) {
-    return new SliderRowsPanel(state,
-                               {{"Vibrance", SliderField::vibrance, -100, 100},
-                                {"Saturation", SliderField::saturation, -100, 100}},
-                               parent);
+    return new SliderRowsPanel(state, {SliderField::vibrance, SliderField::saturation}, parent);
 }
 
 }  // namespace quillmere

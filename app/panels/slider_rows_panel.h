@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QWidget>
+#include <initializer_list>
 #include <vector>
 
 #include "app/panels/slider_row.h"
@@ -15,7 +16,7 @@ class SliderRowsPanel : public QWidget {
     Q_OBJECT
 
   public:
-    SliderRowsPanel(AppState& state, const std::vector<SliderRow::Definition>& rows,
+    SliderRowsPanel(AppState& state, std::initializer_list<SliderField> fields,
                     QWidget* parent = nullptr);
 
     const std::vector<SliderRow*>& rows() const { return rows_; }
@@ -34,11 +35,11 @@ class SliderRowsPanel : public QWidget {
     std::vector<SliderRow*> rows_;
 };
 
-// "White Balance": Temp 2000…50000 and Tint -150…150.
+// "White Balance": Temp and Tint.
 SliderRowsPanel* makeWhiteBalancePanel(AppState& state, QWidget* parent = nullptr);
-// "Tone": Exposure -5…5 and Contrast -100…100.
+// "Tone": Exposure and Contrast.
 SliderRowsPanel* makeTonePanel(AppState& state, QWidget* parent = nullptr);
-// "Presence": Vibrance and Saturation, -100…100.
+// "Presence": Vibrance and Saturation.
 SliderRowsPanel* makePresencePanel(AppState& state, QWidget* parent = nullptr);
 
 }  // namespace quillmere

@@ -6,10 +6,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/number_format.h"
+#include "app/kit/double_slider.h"
+#include "app/kit/number_format.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

@@ -10,10 +10,10 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "app/panels/kit/number_format.h"
-#include "app/panels/kit/panel_drag.h"
+#include "app/kit/number_format.h"
+#include "app/kit/panel_drag.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 

@@ -8,7 +8,7 @@
 #include <optional>
 #include <vector>
 
-#include "app/panels/kit/collapsible_group.h"
+#include "app/kit/collapsible_group.h"
 #include "app/state/app_state.h"
 #include "core/edit/tone_curve.h"
 

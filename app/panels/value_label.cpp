@@ -1,6 +1,6 @@
 #include "app/panels/value_label.h"
 
-#include "app/panels/kit/number_format.h"
+#include "app/kit/number_format.h"
 #include "app/state/number_text.h"
 
 namespace quillmere {
@@ -10,16 +10,17 @@ QString signedValue(double value, int decimals) {
 }
 
 QString valueLabel(SliderField field, double value) {
-    switch (field) {
-        case SliderField::temperature:
+    switch (definition(field).label) {
+        case ValueLabelFormat::wholeNumber:
             return roundedInteger(value);
-        case SliderField::exposure:
-            return signedValue(value, 2);
-        case SliderField::denoise:
-            return value <= 0 ? QStringLiteral("Off") : roundedInteger(value);
-        default:
+        case ValueLabelFormat::signedWholeNumber:
             return signedValue(value, 0);
+        case ValueLabelFormat::signedHundredths:
+            return signedValue(value, 2);
+        case ValueLabelFormat::offOrWholeNumber:
+            return value <= 0 ? QStringLiteral("Off") : roundedInteger(value);
     }
+    return signedValue(value, 0);
 }
 
 }  // namespace quillmere

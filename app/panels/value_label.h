@@ -2,13 +2,11 @@
 
 #include <QString>
 
-#include "app/state/edit_layer.h"
+#include "app/state/slider_field.h"
 
 namespace quillmere {
 
-// The value a slider row shows beside its title: temperature as a whole number, exposure signed
-// with two decimals, denoise "Off" at or below 0 and a whole number above, every other field a
-// signed whole number. Halves round away from zero; no label ever reads "-0".
+// The value a slider row shows beside its title, in the field's format of the slider table.
 QString valueLabel(SliderField field, double value);
 // "+" before a value above 0; `decimals` 0 rounds first. Only an exact zero drops its minus sign.
 QString signedValue(double value, int decimals);

@@ -11,8 +11,8 @@
 
 #include "app/sheets/checkpoint_row.h"
 #include "app/sheets/save_checkpoint_sheet.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 

@@ -16,12 +16,12 @@
 #include <charconv>
 #include <cmath>
 
+#include "app/kit/file_manager.h"
 #include "app/sheets/elided_label.h"
 #include "app/sheets/sheet_style.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/plain_text.h"
 #include "app/style/style.h"
-#include "app/workspace/file_manager.h"
-#include "app/workspace/state_watcher.h"
 #include "core/edit/unicode_text.h"
 
 namespace quillmere {

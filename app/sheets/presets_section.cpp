@@ -10,13 +10,13 @@
 #include <cmath>
 #include <exception>
 
-#include "app/panels/kit/collapsible_group.h"
+#include "app/kit/collapsible_group.h"
 #include "app/sheets/preset_row.h"
 #include "app/sheets/save_preset_sheet.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/state/number_text.h"
 #include "app/style/plain_text.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {

@@ -6,9 +6,9 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/state/follow/state_watcher.h"
 #include "app/style/plain_text.h"
 #include "app/style/style.h"
-#include "app/workspace/state_watcher.h"
 #include "core/edit/checkpoint_store_error.h"
 #include "core/edit/unicode_text.h"
 

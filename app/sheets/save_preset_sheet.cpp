@@ -11,7 +11,7 @@
 #include <array>
 #include <exception>
 
-#include "app/style/plain_text.h"
+#include "app/sheets/sheet_style.h"
 #include "app/style/style.h"
 #include "core/edit/unicode_text.h"
 
@@ -75,7 +75,7 @@ SavePresetSheet::SavePresetSheet(AppState& state, QWidget* parent)
       name_(new QLineEdit(this)),
       folder_(new QComboBox(this)),
       newFolderName_(new QLineEdit(this)),
-      error_(plainTextLabel({}, this)),
+      error_(errorLabel(this)),
       save_(new QPushButton("Save", this)) {
     setObjectName("savePresetSheet");
     setWindowTitle("Save Preset");
@@ -150,11 +150,7 @@ SavePresetSheet::SavePresetSheet(AppState& state, QWidget* parent)
     column->addLayout(settingsBlock);
 
     error_->setObjectName("presetError");
-    error_->setWordWrap(true);
     error_->setFont(textFont(TextStyle::caption));
-    QPalette red = error_->palette();
-    red.setColor(QPalette::WindowText, QColor(0xE0, 0x3C, 0x31));
-    error_->setPalette(red);
     error_->hide();
     column->addWidget(error_);
 

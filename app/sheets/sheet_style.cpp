@@ -26,9 +26,8 @@ QLabel* captionLabel(const QString& text, QWidget* parent) {
 QLabel* errorLabel(QWidget* parent) {
     QLabel* label = plainTextLabel(QString(), parent);
     label->setWordWrap(true);
-    // A red that reads on the dark and the light appearance alike.
     QPalette palette = label->palette();
-    palette.setColor(QPalette::WindowText, QColor(0xE5, 0x3E, 0x3E));
+    palette.setColor(QPalette::WindowText, errorTextColor());
     label->setPalette(palette);
     return label;
 }

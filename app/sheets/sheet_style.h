@@ -8,7 +8,7 @@ class QWidget;
 
 namespace quillmere {
 
-// The look the library's sheets share, on top of the inspector kit's text styles.
+// The look the library's sheets share, on top of the program's text styles.
 
 // A sheet's title: larger than the body text, semibold.
 QFont sheetTitleFont();

@@ -20,11 +20,6 @@ constexpr double kCapsulePaddingX = 18;
 constexpr double kCapsulePaddingY = 12;
 constexpr double kSymbolSpacing = 8;
 
-QColor withAlpha(QColor color, double alpha) {
-    color.setAlphaF(static_cast<float>(alpha));
-    return color;
-}
-
 }  // namespace
 
 DropOverlay::DropOverlay(QWidget* parent)

@@ -3,9 +3,9 @@
 #include <QToolButton>
 
 #include "app/shell/shortcuts.h"
-#include "app/shell/state_follow.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/app_state.h"
+#include "app/state/follow/state_follow.h"
 #include "app/style/style.h"
 
 namespace quillmere {
@@ -119,7 +119,7 @@ void EditorToolbar::addFixedSpace() {
 }
 
 void EditorToolbar::syncFromState() {
-    const bool busy = isBusy(state_);
+    const bool busy = state_.isBusy();
     open_->setEnabled(!busy);
     for (QAction* tool : photoTools_) tool->setEnabled(state_.photo() && !busy);
     spotRepair_->setChecked(state_.isSpotRepairActive());

@@ -2,7 +2,7 @@
 
 #include <QMessageBox>
 
-#include "app/shell/state_follow.h"
+#include "app/state/follow/state_follow.h"
 
 namespace quillmere {
 

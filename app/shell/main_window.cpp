@@ -7,15 +7,15 @@
 #include <QMimeData>
 #include <QTimer>
 
+#include "app/sheets/export_sheet.h"
 #include "app/shell/drop_overlay.h"
 #include "app/shell/editor_toolbar.h"
 #include "app/shell/error_alert.h"
 #include "app/shell/quit_prompt.h"
-#include "app/shell/state_follow.h"
 #include "app/shell/window_geometry.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/app_state.h"
-#include "app/workspace/hosted_views.h"
+#include "app/state/follow/state_follow.h"
 #include "app/workspace/native_workspace.h"
 
 namespace quillmere {
@@ -75,7 +75,7 @@ void MainWindow::revealInspector() {
 }
 
 void MainWindow::showExportSheet() {
-    QDialog* sheet = hosted::ExportSheet(state_, this);
+    auto* sheet = new ExportSheet(state_, this);
     // The sheet closes itself when it is done.
     sheet->setAttribute(Qt::WA_DeleteOnClose);
     sheet->open();

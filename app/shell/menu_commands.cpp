@@ -6,10 +6,10 @@
 
 #include "app/shell/app_appearance.h"
 #include "app/shell/shortcuts.h"
-#include "app/shell/state_follow.h"
 #include "app/shell/text_routing.h"
 #include "app/shell/window_preferences.h"
 #include "app/state/app_state.h"
+#include "app/state/follow/state_follow.h"
 #include "app/state/preferences.h"
 
 namespace quillmere {
@@ -41,7 +41,7 @@ void addFileMenu(QMenuBar& menuBar, AppState& state, StateWatcher& watcher) {
                                     [&menuBar] { menuBar.window()->close(); });
     quit->setShortcut(QKeySequence::Quit);
     follow(watcher, withBusyFields({Field::sessionPhotos}), [saveAll, &state] {
-        saveAll->setEnabled(!state.sessionPhotos().empty() && !isBusy(state));
+        saveAll->setEnabled(!state.sessionPhotos().empty() && !state.isBusy());
     });
 }
 
@@ -57,8 +57,8 @@ void addEditMenu(QMenuBar& menuBar, AppState& state, StateWatcher& watcher,
     follow(watcher,
            withBusyFields({Field::spotUndoStack, Field::spotRedoStack, Field::spotRepairDraft}),
            [undo, redo, &state] {
-               undo->setEnabled(state.canUndoSpotRepair() && !isBusy(state));
-               redo->setEnabled(state.canRedoSpotRepair() && !isBusy(state));
+               undo->setEnabled(state.canUndoSpotRepair() && !state.isBusy());
+               redo->setEnabled(state.canRedoSpotRepair() && !state.isBusy());
            });
 
     edit->addSeparator();
@@ -71,13 +71,15 @@ void addEditMenu(QMenuBar& menuBar, AppState& state, StateWatcher& watcher,
         ->setShortcut(QKeySequence::Copy);
     edit->addAction(QStringLiteral("Paste"),
                     [&state] {
-                        if (sendToFocusedTextField(TextCommand::paste) || isBusy(state)) return;
+                        if (sendToFocusedTextField(TextCommand::paste) || state.isBusy()) return;
                         state.pasteEditFromClipboard();
                     })
         ->setShortcut(QKeySequence::Paste);
     edit->addAction(QStringLiteral("Select All"),
                     [&state] {
-                        if (sendToFocusedTextField(TextCommand::selectAll) || isBusy(state)) return;
+                        if (sendToFocusedTextField(TextCommand::selectAll) || state.isBusy()) {
+                            return;
+                        }
                         state.selectAllPhotos();
                     })
         ->setShortcut(QKeySequence::SelectAll);

@@ -28,7 +28,6 @@ class QuillmereApp {
     QuillmereApp& operator=(const QuillmereApp&) = delete;
 
     AppState& state() { return *state_; }
-    Preferences& preferences() { return *preferences_; }
     // Built by the first showMainWindow().
     MainWindow& mainWindow() { return *mainWindow_; }
 

@@ -8,8 +8,8 @@
 #include <QVBoxLayout>
 #include <system_error>
 
+#include "app/kit/file_manager.h"
 #include "app/style/style.h"
-#include "app/workspace/file_manager.h"
 #include "core/common/build_config.h"
 
 namespace quillmere {

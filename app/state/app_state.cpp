@@ -56,19 +56,7 @@ const PhotoFormat::ExtensionSet& AppState::supportedPhotoExtensions() {
     return PhotoFormat::supportedExtensions();
 }
 
-void AppState::MainPost::operator()(std::function<void(AppState&)> work) const {
-    executor->post([alive = alive, state = state, work = std::move(work)] {
-        if (alive.lock()) work(*state);
-    });
-}
-
-AppState::MainPost AppState::mainPost() const {
-    MainPost post;
-    post.executor = mainExecutor_;
-    post.alive = alive_;
-    post.state = const_cast<AppState*>(this);
-    return post;
-}
+MainPost<AppState> AppState::mainPost() { return {mainExecutor_, *this, alive_}; }
 
 std::optional<AppState::PhotoURL> AppState::photoURL() const {
     if (!photo_) return std::nullopt;

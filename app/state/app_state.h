@@ -25,6 +25,7 @@
 #include "app/state/photo_session_state.h"
 #include "app/state/preferences.h"
 #include "app/state/session_photo.h"
+#include "app/state/slider_field.h"
 #include "app/state/user_prompts.h"
 #include "core/common/error.h"
 #include "core/common/uuid.h"
@@ -382,6 +383,8 @@ class AppState : public QObject {
     bool isOpening() const { return isOpening_; }
     bool isExporting() const { return isExporting_; }
     bool isApplyingEdits() const { return isApplyingEdits_; }
+    // Any of the three: the photo actions of the menus, the toolbar and the filmstrip wait.
+    bool isBusy() const { return isOpening_ || isExporting_ || isApplyingEdits_; }
 
     // ---- Clipboard: counts copies and pastes so views re-check what can be pasted.
     std::int64_t editClipboardRevision() const { return editClipboardRevision_; }
@@ -444,18 +447,7 @@ class AppState : public QObject {
     friend class SyncSelectedJob;
 
     // Work handed back to the GUI thread from elsewhere; it runs only while the state exists.
-    class MainPost {
-      public:
-        void operator()(std::function<void(AppState&)> work) const;
-
-      private:
-        friend class AppState;
-        std::shared_ptr<MainExecutor> executor;
-        std::weak_ptr<void> alive;
-        AppState* state = nullptr;
-    };
-    // Made on the GUI thread; may then be called from any thread.
-    MainPost mainPost() const;
+    MainPost<AppState> mainPost();
 
     // Stores `value` and announces `field` unless it equals the stored value.
     template <class T, class U>
@@ -497,8 +489,6 @@ class AppState : public QObject {
     // Opens `url` through the engine for a batch and continues on the GUI thread.
     void openForBatch(const PhotoURL& url,
                       std::function<void(AppState&, RenderResult<OpenedPhoto>)> next);
-    // Any of the three busy flags.
-    bool isBusy() const { return isOpening_ || isExporting_ || isApplyingEdits_; }
     // Opens a photo and keeps the selection as it was.
     void activatePhoto(const PhotoURL& url);
     // Spot repairs are about to change visibly: comparisons off, the layer shown.
@@ -515,7 +505,9 @@ class AppState : public QObject {
     void clearDisabledLayers();
     // Both markers and their snapshots cleared.
     void clearMarkers();
-    // The open photo cannot use the Detail denoiser.
+    // Natural where `photo` offers no Detail denoiser, whatever the edit asks for.
+    static void useOfferedDenoiser(EditParams& params, const OpenedPhoto& photo);
+    // The open photo offers no Detail denoiser.
     bool photoLacksDetail() const;
     // Counts one copy or paste.
     void bumpClipboardRevision();

@@ -48,7 +48,7 @@ PhotoSessionState& AppState::sessionStateForOpenedPhoto(const OpenedPhoto& photo
             state.params = applying(state.params, values);
         }
     }
-    if (!photo.supportsDetailDenoise) state.params.denoiseMethod = DenoiseMethod::natural;
+    useOfferedDenoiser(state.params, photo);
     pendingSelectionEdits_.erase(url);
     return sessionStates_[url] = std::move(state);
 }
@@ -203,7 +203,7 @@ class BatchExportJob final : public BatchJob {
             params = cached != state.sessionStates_.end()
                          ? cached->second.params
                          : state.sessionStateForOpenedPhoto(photo).params;
-            if (!photo.supportsDetailDenoise) params.denoiseMethod = DenoiseMethod::natural;
+            AppState::useOfferedDenoiser(params, photo);
         } catch (...) {
             fail(state, index, std::current_exception());
             return;
@@ -324,7 +324,7 @@ class SyncSelectedJob final : public BatchJob {
             EditParams edit = source_;
             // Spot repairs stay with the photo they were painted on.
             edit.spotRepairs = target.params.spotRepairs;
-            if (!photo.supportsDetailDenoise) edit.denoiseMethod = DenoiseMethod::natural;
+            AppState::useOfferedDenoiser(edit, photo);
             target.params = std::move(edit);
             target.activeCheckpointID.reset();
             target.checkpointSnapshot.reset();

@@ -1,5 +1,6 @@
 // Copying and pasting edits through the edit clipboard.
 
+#include <QScopedValueRollback>
 #include <exception>
 
 #include "app/state/app_state.h"
@@ -40,17 +41,16 @@ void AppState::pasteEditFromClipboard() {
     }
     if (!pasted) return;
 
-    suppressSelectionEdits_ = true;
+    const QScopedValueRollback selectionEditsSuppressed(suppressSelectionEdits_, true);
     applyToOtherSelectedPhotos(PresetValues::allReusable(*pasted));
     EditParams edit = std::move(*pasted);
     edit.spotRepairs = editParams_.spotRepairs;
-    if (photoLacksDetail()) edit.denoiseMethod = DenoiseMethod::natural;
+    useOfferedDenoiser(edit, *photo_);
     setEditParams(std::move(edit));
     endComparisons();
     clearDisabledLayers();
     clearMarkers();
     bumpClipboardRevision();
-    suppressSelectionEdits_ = false;
 }
 
 }  // namespace quillmere

@@ -169,7 +169,7 @@ void AppState::installOpenedPhoto(const OpenedPhoto& photo, PhotoSessionState st
             state.params = applying(state.params, values);
         }
     }
-    if (!photo.supportsDetailDenoise) state.params.denoiseMethod = DenoiseMethod::natural;
+    useOfferedDenoiser(state.params, photo);
     sessionStates_[url] = state;
     pendingSelectionEdits_.erase(url);
 
@@ -204,7 +204,7 @@ PhotoSessionState AppState::initialStateForPhoto(const OpenedPhoto& photo) {
     if (photo.isRAW) defaults.sharpening = SharpeningSettings::classic();
     const std::optional<EditParams> sidecar = XMPSidecar::editParams(url, defaults);
     EditParams working = sidecar.value_or(defaults);
-    if (!photo.supportsDetailDenoise) working.denoiseMethod = DenoiseMethod::natural;
+    useOfferedDenoiser(working, photo);
     working.denoise = 0;
 
     PhotoSessionState state;

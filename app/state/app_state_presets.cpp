@@ -1,5 +1,6 @@
 // Presets and checkpoints of the application state, and their markers.
 
+#include <QScopedValueRollback>
 #include <chrono>
 #include <exception>
 
@@ -10,6 +11,10 @@ namespace quillmere {
 
 AppState::ExportError AppState::ExportError::noPhotoOpen() {
     return ExportError("No photo is open to export.");
+}
+
+void AppState::useOfferedDenoiser(EditParams& params, const OpenedPhoto& photo) {
+    if (!photo.supportsDetailDenoise) params.denoiseMethod = DenoiseMethod::natural;
 }
 
 bool AppState::photoLacksDetail() const { return photo_ && !photo_->supportsDetailDenoise; }
@@ -30,21 +35,20 @@ void AppState::reloadPresets() {
 }
 
 void AppState::applyPreset(const Preset& preset) {
-    if (isOpening_ || isExporting_ || isApplyingEdits_) return;
-    suppressSelectionEdits_ = true;
+    if (isBusy()) return;
+    const QScopedValueRollback selectionEditsSuppressed(suppressSelectionEdits_, true);
     // Each other photo applies the preset to its own edit, so a relative white balance acts on
     // that photo's own temperature and tint.
     applyToOtherSelectedPhotos(preset.values);
     setEditParams(applying(editParams_, preset.values));
     clearDisabledLayers();
     if (photoLacksDetail()) {
-        updateEditParams([](EditParams& edit) { edit.denoiseMethod = DenoiseMethod::natural; });
+        updateEditParams([this](EditParams& edit) { useOfferedDenoiser(edit, *photo_); });
     }
     assign(lastAppliedPresetID_, preset.id(), Field::lastAppliedPresetID);
     appliedParamsSnapshot_ = editParams_;
     assign(activeCheckpointID_, std::nullopt, Field::activeCheckpointID);
     checkpointParamsSnapshot_.reset();
-    suppressSelectionEdits_ = false;
 }
 
 void AppState::saveCurrentAsPreset(const std::string& name, const std::string& folder,
@@ -108,10 +112,10 @@ void AppState::saveCheckpoint(const std::string& name) {
 
 void AppState::restoreCheckpoint(const EditCheckpoint& checkpoint) {
     // The other selected photos keep their own edits.
-    suppressSelectionEdits_ = true;
+    const QScopedValueRollback selectionEditsSuppressed(suppressSelectionEdits_, true);
     setEditParams(checkpoint.params);
     if (photoLacksDetail()) {
-        updateEditParams([](EditParams& edit) { edit.denoiseMethod = DenoiseMethod::natural; });
+        updateEditParams([this](EditParams& edit) { useOfferedDenoiser(edit, *photo_); });
     }
     endComparisons();
     clearDisabledLayers();
@@ -122,7 +126,6 @@ void AppState::restoreCheckpoint(const EditCheckpoint& checkpoint) {
     checkpointParamsSnapshot_ = editParams_;
     assign(lastAppliedPresetID_, std::nullopt, Field::lastAppliedPresetID);
     appliedParamsSnapshot_.reset();
-    suppressSelectionEdits_ = false;
 }
 
 void AppState::deleteCheckpoint(const EditCheckpoint& checkpoint) {

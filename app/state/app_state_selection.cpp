@@ -15,7 +15,7 @@ void AppState::selectPhoto(const PhotoURL& url, bool extendingSelection) {
 }
 
 void AppState::togglePhotoSelection(const PhotoURL& url) {
-    if (isOpening_ || isExporting_ || isApplyingEdits_ || !sessionPhotoIndex(url)) return;
+    if (isBusy() || !sessionPhotoIndex(url)) return;
     if (!selectedPhotoIDs_.contains(url)) {
         selectedPhotoIDs_.insert(url);
         emit changed(Field::selectedPhotoIDs);
@@ -35,7 +35,7 @@ void AppState::togglePhotoSelection(const PhotoURL& url) {
 }
 
 void AppState::selectAllPhotos() {
-    if (isOpening_ || isExporting_ || isApplyingEdits_) return;
+    if (isBusy()) return;
     std::set<PhotoURL> all;
     for (const SessionPhoto& photo : sessionPhotos_) all.insert(photo.url);
     assign(selectedPhotoIDs_, std::move(all), Field::selectedPhotoIDs);

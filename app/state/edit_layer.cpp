@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "app/state/number_text.h"
+#include "app/state/slider_field.h"
 
 namespace quillmere {
 namespace {
@@ -49,27 +50,12 @@ LayerNames namesOf(EditLayer layer) {
     return {"", ""};
 }
 
-// The plain slider layers, active when not exactly 0 and read as whole signed numbers; null for
-// the others.
-double EditParams::*plainSlider(EditLayer layer) {
-    switch (layer) {
-        case EditLayer::contrast:
-            return &EditParams::contrast;
-        case EditLayer::highlights:
-            return &EditParams::highlights;
-        case EditLayer::shadows:
-            return &EditParams::shadows;
-        case EditLayer::whites:
-            return &EditParams::whites;
-        case EditLayer::blacks:
-            return &EditParams::blacks;
-        case EditLayer::vibrance:
-            return &EditParams::vibrance;
-        case EditLayer::saturation:
-            return &EditParams::saturation;
-        default:
-            return nullptr;
+// The member of the edit a slider layer keeps its value in.
+double EditParams::*sliderMember(EditLayer layer) {
+    for (const SliderFieldDefinition& slider : sliderFieldDefinitions) {
+        if (slider.layer == layer) return slider.value;
     }
+    return nullptr;
 }
 
 // The band values a user has moved, out of the 24 hue, saturation and luminance values.
@@ -117,7 +103,7 @@ bool isActive(EditLayer layer, const EditParams& params, NeutralWhiteBalance neu
         case EditLayer::colorMixer:
             return !params.hsl.isNeutral();
         default:
-            return params.*plainSlider(layer) != 0;
+            return params.*sliderMember(layer) != 0;
     }
 }
 
@@ -146,7 +132,7 @@ std::string valueText(EditLayer layer, const EditParams& params) {
             return std::to_string(hslEditCount(params.hsl)) + " values · " +
                    std::to_string(params.hsl.points.size()) + " points";
         default:
-            return signedText(params.*plainSlider(layer), 0);
+            return signedText(params.*sliderMember(layer), 0);
     }
 }
 
@@ -178,55 +164,8 @@ void bypass(EditLayer layer, EditParams& params, NeutralWhiteBalance neutral) {
             params.hsl = HSLAdjustments::neutral();
             return;
         default:
-            params.*plainSlider(layer) = 0;
+            params.*sliderMember(layer) = 0;
             return;
-    }
-}
-
-EditLayer editLayer(SliderField field) {
-    switch (field) {
-        case SliderField::temperature:
-            return EditLayer::temperature;
-        case SliderField::tint:
-            return EditLayer::tint;
-        case SliderField::exposure:
-            return EditLayer::exposure;
-        case SliderField::contrast:
-            return EditLayer::contrast;
-        case SliderField::highlights:
-            return EditLayer::highlights;
-        case SliderField::shadows:
-            return EditLayer::shadows;
-        case SliderField::whites:
-            return EditLayer::whites;
-        case SliderField::blacks:
-            return EditLayer::blacks;
-        case SliderField::vibrance:
-            return EditLayer::vibrance;
-        case SliderField::saturation:
-            return EditLayer::saturation;
-        case SliderField::denoise:
-            return EditLayer::denoise;
-    }
-    return EditLayer::exposure;
-}
-
-double sliderValue(const EditParams& params, SliderField field) {
-    return sliderValue(const_cast<EditParams&>(params), field);
-}
-
-double& sliderValue(EditParams& params, SliderField field) {
-    switch (field) {
-        case SliderField::temperature:
-            return params.temperature;
-        case SliderField::tint:
-            return params.tint;
-        case SliderField::exposure:
-            return params.exposure;
-        case SliderField::denoise:
-            return params.denoise;
-        default:
-            return params.*plainSlider(editLayer(field));
     }
 }
 

@@ -65,29 +65,4 @@ std::string valueText(EditLayer layer, const EditParams& params);
 // masking kept), the neutral white balance, sliders 0, the identity curve, the neutral mixer.
 void bypass(EditLayer layer, EditParams& params, NeutralWhiteBalance neutral);
 
-// The inspector's slider fields, in order; each belongs to the layer of the same name.
-enum class SliderField {
-    temperature,
-    tint,
-    exposure,
-    contrast,
-    highlights,
-    shadows,
-    whites,
-    blacks,
-    vibrance,
-    saturation,
-    denoise,
-};
-
-inline constexpr std::array<SliderField, 11> allSliderFields{
-    SliderField::temperature, SliderField::tint,       SliderField::exposure, SliderField::contrast,
-    SliderField::highlights,  SliderField::shadows,    SliderField::whites,   SliderField::blacks,
-    SliderField::vibrance,    SliderField::saturation, SliderField::denoise};
-
-EditLayer editLayer(SliderField field);
-// The field's value in an edit.
-double& sliderValue(EditParams& params, SliderField field);
-double sliderValue(const EditParams& params, SliderField field);
-
 }  // namespace quillmere

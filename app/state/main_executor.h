@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 
 namespace quillmere {
@@ -16,6 +17,28 @@ class MainExecutor {
 
     // Queues `work` to run later on the GUI thread, never inline. Callable from any thread.
     virtual void post(std::function<void()> work) = 0;
+};
+
+// Work for one receiver, handed to the GUI thread through an executor, that runs only while the
+// receiver lives: the receiver holds `alive` for as long as it exists, and work arriving after it
+// is gone is dropped. Made on the GUI thread; may then be called from any thread.
+template <class Receiver>
+class MainPost {
+  public:
+    MainPost(std::shared_ptr<MainExecutor> executor, Receiver& receiver,
+             const std::shared_ptr<void>& alive)
+        : executor_(std::move(executor)), receiver_(&receiver), alive_(alive) {}
+
+    void operator()(std::function<void(Receiver&)> work) const {
+        executor_->post([alive = alive_, receiver = receiver_, work = std::move(work)] {
+            if (alive.lock()) work(*receiver);
+        });
+    }
+
+  private:
+    std::shared_ptr<MainExecutor> executor_;
+    Receiver* receiver_;
+    std::weak_ptr<void> alive_;
 };
 
 // Posts to the application's event loop as a queued call. Needs a running QCoreApplication;

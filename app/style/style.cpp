@@ -20,11 +20,6 @@
 namespace quillmere {
 namespace {
 
-QColor withAlpha(QColor color, double alpha) {
-    color.setAlphaF(static_cast<float>(color.alphaF() * alpha));
-    return color;
-}
-
 QColor toneColor(const QPalette& palette, TextTone tone) {
     switch (tone) {
         case TextTone::secondary:
@@ -167,6 +162,13 @@ QFont weighted(QFont font, QFont::Weight weight) {
     font.setWeight(weight);
     return font;
 }
+
+QColor withAlpha(QColor color, double opacity) {
+    color.setAlphaF(static_cast<float>(color.alphaF() * opacity));
+    return color;
+}
+
+QColor errorTextColor() { return QColor(0xE5, 0x3E, 0x3E); }
 
 QColor accentColor(const QPalette& palette) { return palette.color(QPalette::Highlight); }
 

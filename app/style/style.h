@@ -30,6 +30,10 @@ QFont digitFont(const QFont& font);
 // `font` in bold or semibold.
 QFont weighted(QFont font, QFont::Weight weight);
 
+// `color` at `opacity` of its own opacity.
+QColor withAlpha(QColor color, double opacity);
+// Error and validation text: a red that reads on the dark and the light appearance alike.
+QColor errorTextColor();
 // The accent colour: the palette's highlight.
 QColor accentColor(const QPalette& palette);
 // Text of lesser weight: the palette's text colour at 55 % and 30 % opacity.

@@ -1,6 +1,6 @@
 #include "app/workspace/filmstrip_model.h"
 
-#include "app/workspace/state_watcher.h"
+#include "app/state/follow/state_watcher.h"
 
 namespace quillmere {
 namespace {
@@ -48,7 +48,7 @@ QVariant FilmstripModel::data(const QModelIndex& index, int role) const {
         case isPreviewedRole:
             return state_.photoURL() == photo.url;
         case isBusyRole:
-            return state_.isOpening() || state_.isExporting() || state_.isApplyingEdits();
+            return state_.isBusy();
         default:
             return {};
     }

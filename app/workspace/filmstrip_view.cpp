@@ -14,12 +14,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
 #include "app/style/symbols.h"
 #include "app/workspace/busy_indicator.h"
 #include "app/workspace/filmstrip_delegate.h"
 #include "app/workspace/filmstrip_model.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {
@@ -182,7 +182,7 @@ void FilmstripView::syncFromState() {
     const std::set<std::filesystem::path>& selected = state_.selectedPhotoIDs();
     count_->setText(QString::fromStdString(fmt::format(
         "{} {} \u00b7 {} selected", photos, photos == 1 ? "photo" : "photos", selected.size())));
-    const bool busy = state_.isOpening() || state_.isExporting() || state_.isApplyingEdits();
+    const bool busy = state_.isBusy();
     const std::optional<std::filesystem::path> open = state_.photoURL();
     const bool otherSelection = std::any_of(selected.begin(), selected.end(),
                                             [&open](const auto& url) { return url != open; });

@@ -8,10 +8,12 @@
 #include <QSignalBlocker>
 #include <QVBoxLayout>
 
+#include "app/panels/edit_stack_section.h"
+#include "app/sheets/checkpoints_section.h"
+#include "app/sheets/presets_section.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
 #include "app/style/symbols.h"
-#include "app/workspace/hosted_views.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {
@@ -122,11 +124,11 @@ void LibrarySidebar::showStoredTab() {
     auto* column = new QVBoxLayout(section);
     column->setContentsMargins(16, 16, 16, 16);
     if (tab == "Checkpoints") {
-        column->addWidget(hosted::CheckpointsSection(state_));
+        column->addWidget(new CheckpointsSection(state_));
     } else if (tab == "Edits") {
-        column->addWidget(hosted::EditStackSection(state_, revealEdit_));
+        column->addWidget(new EditStackSection(state_, revealEdit_));
     } else {
-        column->addWidget(hosted::PresetsSection(state_, true));
+        column->addWidget(new PresetsSection(state_, true));
     }
     column->addStretch();
     // Replaces and deletes the section of the tab shown before.

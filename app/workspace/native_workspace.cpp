@@ -4,11 +4,11 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "app/panels/slider_panel.h"
+#include "app/state/follow/state_watcher.h"
 #include "app/workspace/filmstrip_view.h"
-#include "app/workspace/hosted_views.h"
 #include "app/workspace/library_sidebar.h"
 #include "app/workspace/preview_view.h"
-#include "app/workspace/state_watcher.h"
 
 namespace quillmere {
 namespace {
@@ -88,7 +88,7 @@ NativeWorkspace::NativeWorkspace(AppState& state, Preferences& preferences, QWid
     library_->setMinimumWidth(kLibraryMinimumWidth);
     library_->setMaximumWidth(kLibraryMaximumWidth);
     photoArea_ = new WorkspacePhotoArea(state, this);
-    inspector_ = hosted::SliderPanel(state);
+    inspector_ = new SliderPanel(state, preferences);
     inspector_->setMinimumWidth(kInspectorMinimumWidth);
     inspector_->setMaximumWidth(kInspectorMaximumWidth);
 

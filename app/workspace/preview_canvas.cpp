@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <new>
 
-#include "app/workspace/state_watcher.h"
+#include "app/state/follow/state_watcher.h"
 #include "core/render/display/display_rgb8.h"
 
 namespace quillmere {

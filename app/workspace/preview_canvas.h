@@ -8,7 +8,7 @@
 #include <optional>
 
 #include "app/state/app_state.h"
-#include "app/workspace/color_sampling.h"
+#include "app/state/color_sampling.h"
 #include "app/workspace/preview_geometry.h"
 #include "app/workspace/spot_repair_overlay.h"
 #include "core/render/engine/render_engine.h"

@@ -8,12 +8,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include "app/state/follow/state_watcher.h"
 #include "app/style/style.h"
 #include "app/style/symbols.h"
 #include "app/workspace/busy_indicator.h"
 #include "app/workspace/preview_badge_text.h"
 #include "app/workspace/preview_canvas.h"
-#include "app/workspace/state_watcher.h"
 #include "app/workspace/status_pill.h"
 
 namespace quillmere {

@@ -4,7 +4,7 @@
 #include <exception>
 #include <tuple>
 
-#include "app/workspace/state_watcher.h"
+#include "app/state/follow/state_watcher.h"
 #include "core/common/error.h"
 
 namespace quillmere {
@@ -102,7 +102,7 @@ void RenderScheduler::scheduleRender() {
     state_.setIsRendering(true);
     // The badge reads "Processing…" until the engine's first report.
     state_.setRenderProgress(std::nullopt);
-    wait_(renderDelay, [alive = std::weak_ptr<int>(alive_), this, job] {
+    wait_(renderDelay, [alive = std::weak_ptr<void>(alive_), this, job] {
         if (alive.lock()) afterWait(job);
     });
 }
@@ -242,14 +242,7 @@ void RenderScheduler::openingChanged(bool isOpening) {
     state_.setRenderProgress(std::nullopt);
 }
 
-std::function<void(std::function<void(RenderScheduler&)>)> RenderScheduler::post() {
-    return [executor = executor_, alive = std::weak_ptr<int>(alive_), scheduler = this](
-               std::function<void(RenderScheduler&)> work) {
-        executor->post([alive, scheduler, work = std::move(work)] {
-            if (alive.lock()) work(*scheduler);
-        });
-    };
-}
+MainPost<RenderScheduler> RenderScheduler::post() { return {executor_, *this, alive_}; }
 
 RenderCompletion<RenderEngine::TexturePointer> RenderScheduler::completion(
     const std::shared_ptr<Job>& job,

@@ -91,7 +91,7 @@ class RenderScheduler {
     void openingChanged(bool isOpening);
 
     // Runs `work` on the GUI thread while this scheduler exists; callable from any thread.
-    std::function<void(std::function<void(RenderScheduler&)>)> post();
+    MainPost<RenderScheduler> post();
     // Completion of an engine render, handed back to `step` on the GUI thread.
     RenderCompletion<RenderEngine::TexturePointer> completion(
         const std::shared_ptr<Job>& job,
@@ -109,7 +109,7 @@ class RenderScheduler {
     RenderEngine::TexturePointer colorSampleTexture_;
     std::function<void()> texturesChanged_;
     // Posted work and waits check that this still exists.
-    std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+    std::shared_ptr<void> alive_ = std::make_shared<int>(0);
 };
 
 }  // namespace quillmere

@@ -14,6 +14,7 @@
 #include "core/decode/core_ml_denoiser.h"
 #include "core/decode/native_raw_frame.h"
 #include "core/decode/neural_model_resources.h"
+#include "core/decode/photo_loader.h"
 #include "core/decode/raw_filter_adapter.h"
 #include "core/decode/raw_texture_kernel.h"
 #include "core/edit/denoise_method.h"
@@ -35,7 +36,7 @@ namespace quillmere {
 //
 // Every operation holds the loader's lock for its whole duration, decoding included. Lock order:
 // the engine's lock is taken before this one, and the loader never calls back into the engine.
-class RAWLoader final {
+class RAWLoader final : public PhotoLoader {
   public:
     // Polled between the long steps of a decode; true ends it with CancellationError.
     using ShouldCancel = std::function<bool()>;
@@ -61,19 +62,18 @@ class RAWLoader final {
     // active photo; a new one becomes the active photo. Throws RAWLoaderError: fileNotFound when
     // the file does not exist, unsupportedFile when no decoder can read it; a failed open leaves
     // the previous photo active.
-    OpenedPhoto open(const std::filesystem::path& url);
+    OpenedPhoto open(const std::filesystem::path& url) override;
 
-    // A texture of an opened photo, undenoised or denoised, at fit or full resolution. `method`
-    // and `preserveRAWTexture` are the edit's; Detail applies only to photos that support it and
-    // otherwise quietly falls back to Natural. Decodes only what is not cached. `shouldCancel` is
-    // asked before anything happens and between the Detail path's steps; `progress` hears only
-    // the Detail denoiser's work. Throws CancellationError, RAWLoaderError (notOpened,
-    // fileNotFound, unsupportedFile, renderFailed, gpuUnavailable), or the sensor frame's, the
-    // Detail denoiser's and the chroma kernel's own errors.
-    std::shared_ptr<Texture> texture(const PhotoID& id, bool denoised, PreviewResolution resolution,
-                                     DenoiseMethod method, bool preserveRAWTexture,
+    // A texture of an opened photo, undenoised or denoised, at fit or full resolution. The
+    // request's method and RAW-texture switch are the edit's; Detail applies only to photos that
+    // support it and otherwise quietly falls back to Natural. Decodes only what is not cached.
+    // `shouldCancel` is asked before anything happens and between the Detail path's steps;
+    // `progress` hears only the Detail denoiser's work. Throws CancellationError, RAWLoaderError
+    // (notOpened, fileNotFound, unsupportedFile, renderFailed, gpuUnavailable), or the sensor
+    // frame's, the Detail denoiser's and the chroma kernel's own errors.
+    std::shared_ptr<Texture> texture(const PhotoID& id, const TextureRequest& request,
                                      const ShouldCancel& shouldCancel,
-                                     const Progress& progress = nullptr);
+                                     const Progress& progress = nullptr) override;
 
     // The size of a fit-resolution texture for a full-resolution one: the long edge scaled to at
     // most previewLongEdge (never enlarged), each side rounded half away from zero and at least 1.

@@ -32,11 +32,10 @@ const CoreMLDenoiser::Configuration kMatchFilterConfiguration{"image", "denoised
 
 }  // namespace
 
-std::shared_ptr<Texture> RAWLoader::texture(const PhotoID& id, bool denoised,
-                                            PreviewResolution resolution, DenoiseMethod method,
-                                            bool preserveRAWTexture,
+std::shared_ptr<Texture> RAWLoader::texture(const PhotoID& id, const TextureRequest& request,
                                             const ShouldCancel& shouldCancel,
                                             const Progress& progress) {
+    const auto [denoised, resolution, method, preserveRAWTexture] = request;
     const ShouldCancel cancelled = shouldCancel ? shouldCancel : [] { return false; };
     const std::lock_guard guard(lock);
     throwIfCancelled(cancelled);

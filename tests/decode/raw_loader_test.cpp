@@ -186,10 +186,11 @@ TEST_F(LoaderTest, StrippedDamagedAndForeignFilesAreUnsupported) {
     const auto jpeg = photoPath("photo.jpg");
     writeJpeg(jpeg, {});
     EXPECT_EQ(withoutDevice.open(jpeg).pixelWidth, 64);
-    EXPECT_EQ(messageOf<RAWLoaderError>([&] {
-                  withoutDevice.texture(PhotoID{jpeg}, false, fit, natural, false, testing::never);
-              }),
-              "A Metal GPU is required.");
+    EXPECT_EQ(
+        messageOf<RAWLoaderError>([&] {
+            withoutDevice.texture(PhotoID{jpeg}, {false, fit, natural, false}, testing::never);
+        }),
+        "A Metal GPU is required.");
     const auto linear = syntheticDNG("linear.dng", noisyGrey(true));
     EXPECT_EQ(messageOf<RAWLoaderError>([&] { withoutDevice.open(linear); }),
               "Cannot decode linear.dng as a supported photo.");
@@ -207,7 +208,7 @@ TEST_F(LoaderTest, DetailDevelopsAsTheBridgeReportsProgressAndKeepsNothingCancel
     const auto detailTexture = [&](bool denoised, CancellationProbe& probe,
                                    std::vector<double>* progress = nullptr) {
         return loader->texture(
-            PhotoID{path}, denoised, PreviewResolution::full, DenoiseMethod::matchFilter, false,
+            PhotoID{path}, {denoised, PreviewResolution::full, DenoiseMethod::matchFilter, false},
             [&] { return probe(); },
             [&](double fraction) {
                 if (progress) progress->push_back(fraction);

@@ -44,7 +44,7 @@ class LoaderTest : public ::testing::Test {
                                      PreviewResolution resolution,
                                      DenoiseMethod method = DenoiseMethod::natural,
                                      bool preserveRAWTexture = false) {
-        return loader->texture(PhotoID{path}, denoised, resolution, method, preserveRAWTexture,
+        return loader->texture(PhotoID{path}, {denoised, resolution, method, preserveRAWTexture},
                                testing::never);
     }
 

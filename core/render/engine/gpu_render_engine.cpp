@@ -3,7 +3,7 @@
 #include <utility>
 
 #include "core/common/error.h"
-#include "core/render/engine/raw_loader_photo_loader.h"
+#include "core/decode/raw_loader.h"
 #include "core/render/develop/tone_kernel.h"
 
 namespace quillmere {
@@ -46,7 +46,7 @@ GPURenderEngine::GPURenderEngine(std::shared_ptr<const Device> device, Collabora
 
 GPURenderEngine::Collaborators GPURenderEngine::standardCollaborators(
     const std::shared_ptr<const Device>& device) {
-    return {.loader = std::make_shared<RAWLoaderPhotoLoader>(device),
+    return {.loader = std::make_shared<RAWLoader>(device),
             .makeToneKernel =
                 [](std::shared_ptr<const Device> device) {
                     return std::make_shared<ToneKernel>(std::move(device));

@@ -12,7 +12,7 @@
 #include "core/compute/command_buffer.h"
 #include "core/compute/device.h"
 #include "core/compute/texture_recycler.h"
-#include "core/render/engine/photo_loader.h"
+#include "core/decode/photo_loader.h"
 #include "core/render/engine/render_cancellation.h"
 #include "core/render/engine/render_engine.h"
 #include "core/render/engine/serial_queue.h"

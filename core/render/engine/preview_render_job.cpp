@@ -23,15 +23,18 @@ RenderEngine::TexturePointer GPURenderEngine::renderPreview(const PhotoID& photo
     // Opened here as well, so that a render never depends on an earlier open.
     const OpenedPhoto opened = loader.open(photo.url);
 
-    const std::shared_ptr<Texture> source =
-        loader.texture(photo, false, resolution, params.denoiseMethod,
-                       params.sharpening.preserveRAWTexture, shouldCancel, {});
+    const TextureRequest sourceRequest{.denoised = false,
+                                       .resolution = resolution,
+                                       .method = params.denoiseMethod,
+                                       .preserveRAWTexture = params.sharpening.preserveRAWTexture};
+    const std::shared_ptr<Texture> source = loader.texture(photo, sourceRequest, shouldCancel, {});
     // The tone pass blends towards the fully denoised image by the denoise fraction; none is
     // decoded when the blend would not use it.
     std::shared_ptr<Texture> clean;
     if (params.denoiseFraction() > 0) {
-        clean = loader.texture(photo, true, resolution, params.denoiseMethod,
-                               params.sharpening.preserveRAWTexture, shouldCancel, progress);
+        TextureRequest cleanRequest = sourceRequest;
+        cleanRequest.denoised = true;
+        clean = loader.texture(photo, cleanRequest, shouldCancel, progress);
     }
 
     std::vector<SpotRepairKernel::Placement> placements;
@@ -39,8 +42,12 @@ RenderEngine::TexturePointer GPURenderEngine::renderPreview(const PhotoID& photo
         if (!spotRepairKernel) spotRepairKernel = collaborators.makeSpotRepairKernel(device);
         // Sources are always searched on the undenoised fit-size image, so an export heals from
         // the same places as the preview did, and the search stays cheap at any output size.
-        const std::shared_ptr<Texture> reference = loader.texture(
-            photo, false, PreviewResolution::fit, params.denoiseMethod, false, shouldCancel, {});
+        const TextureRequest referenceRequest{.denoised = false,
+                                              .resolution = PreviewResolution::fit,
+                                              .method = params.denoiseMethod,
+                                              .preserveRAWTexture = false};
+        const std::shared_ptr<Texture> reference =
+            loader.texture(photo, referenceRequest, shouldCancel, {});
         placements = spotRepairKernel->placements(params.spotRepairs, reference, shouldCancel);
     }
 

@@ -7,17 +7,17 @@
 #include <QToolButton>
 #include <limits>
 
+#include "app/kit/collapsible_group.h"
+#include "app/kit/number_field.h"
 #include "app/panels/color_mixer_view.h"
 #include "app/panels/hsl_section.h"
-#include "app/panels/kit/collapsible_group.h"
-#include "app/panels/kit/number_field.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/mixer_row.h"
 #include "app/panels/point_color_editor.h"
 #include "app/panels/slider_row.h"
 #include "app/panels/swatch_button.h"
-#include "tests/app/panels/panel_testing.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {

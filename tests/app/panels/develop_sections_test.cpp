@@ -10,13 +10,13 @@
 #include <QToolButton>
 #include <limits>
 
+#include "app/kit/double_slider.h"
+#include "app/kit/number_field.h"
 #include "app/panels/denoise_panel.h"
-#include "app/panels/kit/double_slider.h"
-#include "app/panels/kit/number_field.h"
 #include "app/panels/sharpening_section.h"
 #include "app/panels/spot_repair_section.h"
-#include "tests/app/panels/panel_testing.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QTemporaryDir>
 
-#include "app/panels/kit/inspector_settings.h"
+#include "app/kit/inspector_settings.h"
 #include "app/state/preferences.h"
 #include "app/style/plain_text.h"
 #include "app/style/style.h"

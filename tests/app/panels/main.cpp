@@ -1,34 +1,13 @@
-// The panel and sheet tests drive real widgets inside a QApplication on the offscreen platform, in
-// the Fusion style with American English number formats, with the user's data and configuration
-// folders moved to a temporary folder and every delay and animation a hundred times faster. The
-// workspace hosts the real sections and sheets, as in the program.
-
-#include <gtest/gtest.h>
+// The panel tests drive real widgets inside a QApplication on the offscreen platform (the Fusion
+// style, American English number formats, every delay and animation a hundred times faster), with
+// the user's data and configuration folders moved to a temporary folder.
 
 #include <QApplication>
-#include <QLocale>
-#include <QStyleFactory>
-#include <cstdlib>
 
-#include "app/panels/install_panel_views.h"
-#include "app/panels/kit/ui_timing.h"
-#include "app/sheets/install_sheet_views.h"
-#include "app/state/preferences.h"
-#include "tests/fixtures/temporary_folder.h"
+#include "tests/app/support/test_main.h"
+#include "tests/app/support/view_testing.h"
 
 int main(int argc, char** argv) {
-    const quillmere::testing::TemporaryFolder home;
-    ::setenv("XDG_DATA_HOME", (home.path() / "data").c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", (home.path() / "config").c_str(), 1);
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-
-    QApplication application(argc, argv);
-    QApplication::setStyle(QStyleFactory::create("Fusion"));
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
-    quillmere::UiTiming::setScale(0.01);
-    quillmere::Preferences preferences;
-    quillmere::installPanelViews(preferences);
-    quillmere::installSheetViews();
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
+    return quillmere::testing::runApplicationTests<QApplication>(
+        argc, argv, quillmere::testing::setUpWidgetTests);
 }

@@ -5,7 +5,7 @@
 #include <QPushButton>
 #include <QToolButton>
 
-#include "tests/app/panels/panel_testing.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {

@@ -11,17 +11,13 @@
 #include <QScrollBar>
 #include <QTest>
 
-#include "app/panels/edit_layer_row.h"
-#include "app/panels/kit/collapsible_group.h"
-#include "app/panels/kit/inspector_settings.h"
-#include "app/panels/kit/locator_highlight.h"
-#include "app/panels/kit/ui_timing.h"
+#include "app/kit/collapsible_group.h"
+#include "app/kit/inspector_settings.h"
+#include "app/kit/locator_highlight.h"
+#include "app/kit/ui_timing.h"
 #include "app/panels/slider_row.h"
-#include "app/workspace/capture_metadata_view.h"
-#include "app/workspace/histogram_view.h"
-#include "app/workspace/native_workspace.h"
-#include "tests/app/panels/panel_testing.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {
@@ -205,42 +201,6 @@ TEST_F(SliderPanelTest, ASecondLocateOutlivesTheFirstClearing) {
     EXPECT_GT(inside.blue() - inside.red(), base.blue() - base.red()) << "tinted by the accent";
     EXPECT_TRUE(eventually([&] { return !inspector.locatedLayer(); }));
     UiTiming::setScale(scale);
-}
-
-// The workspace hosts the real inspector under the histogram and the capture data; a go-to from
-// the edit stack in the library shows the hidden inspector and locates the layer.
-TEST(HostedInspector, ShowsTheHistogramAndCaptureDataAndAGoToShowsItAndLocatesTheLayer) {
-    testing::StateHarness harness;
-    harness.preferences->setValue("library.tab", "Edits");
-    harness.preferences->setValue("inspector.visible", false);
-    NativeWorkspace workspace(*harness.state, *harness.preferences);
-    auto* inspector = workspace.findChild<SliderPanel*>("sliderPanel");
-    ASSERT_NE(inspector, nullptr) << "the panel tests install the real inspector";
-    auto* histogram = inspector->findChild<HistogramView*>();
-    auto* capture = inspector->findChild<CaptureMetadataView*>();
-    ASSERT_TRUE(histogram && capture);
-    workspace.show();
-    EXPECT_TRUE(capture->isHidden());
-    harness.open(harness.file("a.dng"));
-    settle();
-    EXPECT_FALSE(capture->isHidden() || inspector->isVisible());
-
-    // The highlight at its real length, so that it outlasts a slow turn of the event loop.
-    const double scale = UiTiming::scale();
-    UiTiming::setScale(1);
-    auto* goTo = workspace.findChild<EditLayerRow*>("editLayer.sharpening");
-    QTest::mouseClick(goTo, Qt::LeftButton, {}, QPoint(goTo->width() / 2, 5));
-    settle();
-    EXPECT_TRUE(inspector->isVisible());
-    EXPECT_EQ(inspector->locatedLayer(), EditLayer::sharpening);
-    UiTiming::setScale(scale);
-    HistogramData data;
-    data.g[10] = 1;
-    harness.state->setHistogram(data);
-    settle();
-    EXPECT_EQ(histogram->data(), data);
-    EXPECT_LT(histogram->mapTo(inspector, QPoint()).y(),
-              inspector->scrollArea()->mapTo(inspector, QPoint()).y());
 }
 
 }  // namespace

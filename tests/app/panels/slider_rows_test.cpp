@@ -5,11 +5,13 @@
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <map>
 
-#include "app/panels/kit/double_slider.h"
+#include "app/kit/double_slider.h"
 #include "app/panels/slider_rows_panel.h"
-#include "tests/app/panels/panel_testing.h"
+#include "app/state/slider_field.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {
@@ -126,6 +128,42 @@ TEST_F(SliderRowsTest, AnyChangeOfAShownFieldShowsItsLayerAndClearsStaleMarkers)
     EXPECT_TRUE(bypassed(EditLayer::vibrance));
     edit([](EditParams& params) { params.vibrance = 36; });
     EXPECT_FALSE(bypassed(EditLayer::vibrance));
+}
+
+// A slider is one line of the slider table: the row built for a field takes its title, range,
+// value label, reset and layer from that line and from nothing else.
+TEST(SliderTable, EachRowTakesItsTitleRangeLabelResetAndLayerFromItsLine) {
+    // 1.5 in each format; the reset values are the scripted photo's as-shot 4300 K and tint +7,
+    // else 0.
+    const std::map<ValueLabelFormat, QString> labels{{ValueLabelFormat::wholeNumber, "2"},
+                                                     {ValueLabelFormat::signedWholeNumber, "+2"},
+                                                     {ValueLabelFormat::signedHundredths, "+1.50"},
+                                                     {ValueLabelFormat::offOrWholeNumber, "2"}};
+    const std::map<SliderField, double> resets{{SliderField::temperature, 4300},
+                                               {SliderField::tint, 7}};
+    testing::StateHarness harness;
+    AppState& state = *harness.state;
+    harness.showPhoto("/photos/a.dng");
+    for (const SliderFieldDefinition& line : sliderFieldDefinitions) {
+        SliderRow row(state, line.field);
+        row.show();
+        EXPECT_EQ(row.titleLabel()->text(), QString::fromUtf8(line.title));
+        EXPECT_EQ(row.slider()->lowerBound(), line.lowerBound) << line.title;
+        EXPECT_EQ(row.slider()->upperBound(), line.upperBound) << line.title;
+        EXPECT_EQ(row.editLayer(), line.layer) << line.title;
+
+        state.updateEditParams([&](EditParams& params) { params.*line.value = 1.5; });
+        settle();
+        EXPECT_EQ(row.valueLabel()->text(), labels.at(line.label)) << line.title;
+
+        state.toggleEditLayer(line.layer);
+        testing::doubleClick(row.titleLabel());
+        settle();
+        EXPECT_EQ(state.editParams().*line.value,
+                  resets.contains(line.field) ? resets.at(line.field) : 0)
+            << line.title;
+        EXPECT_FALSE(state.disabledEditLayers().contains(line.layer)) << line.title;
+    }
 }
 
 TEST(DoubleSlider, ShowsTheModelSilentlyAndLeavesTheWheelToItsView) {

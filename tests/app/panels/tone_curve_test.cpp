@@ -6,8 +6,8 @@
 #include <QToolButton>
 
 #include "app/panels/tone_curve_section.h"
-#include "tests/app/panels/panel_testing.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <limits>
 
-#include "app/panels/kit/number_format.h"
+#include "app/kit/number_format.h"
 
 namespace quillmere {
 namespace {

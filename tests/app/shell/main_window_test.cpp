@@ -1,7 +1,9 @@
 #include <QDropEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPointer>
 
+#include "app/sheets/export_sheet.h"
 #include "app/shell/drop_overlay.h"
 #include "app/shell/error_alert.h"
 #include "app/shell/window_preferences.h"
@@ -74,6 +76,18 @@ TEST_F(MainWindowTest, ADropHandsEveryURLToTheOpenRequest) {
     harness.answerOpen();
     EXPECT_FALSE(drop({"/notes.txt"}));
     EXPECT_TRUE(state.lastError());
+}
+
+TEST_F(MainWindowTest, ExportShowsTheRealSheetOverTheWindowUntilItIsClosed) {
+    harness.open(harness.file("a.dng"));
+    settle();
+    tool("Export…")->trigger();
+    QPointer<ExportSheet> sheet = window.findChild<ExportSheet*>();
+    ASSERT_NE(sheet, nullptr);
+    EXPECT_TRUE(sheet->isVisible() && sheet->windowModality() == Qt::WindowModal);
+    sheet->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(sheet.isNull()) << "deleted when closed";
 }
 
 TEST_F(MainWindowTest, ShowOriginalReplacesTheOtherComparisonsAndRecoveryNamesItsSide) {

@@ -4,6 +4,8 @@
 
 #include <functional>
 
+#include "app/state/slider_field.h"
+
 namespace quillmere {
 namespace {
 
@@ -72,7 +74,9 @@ TEST(EditLayer, BypassNeutralisesOnlyItsOwnSettingsAndEachSliderHasItsLayer) {
     busy.denoiseMethod = DenoiseMethod::matchFilter;
     busy.sharpening = {.amount = 60, .radius = 2, .detail = 40, .preserveRAWTexture = true};
     busy.hsl.hue[2] = 15;
-    for (SliderField field : allSliderFields) sliderValue(busy, field) += 3;
+    for (const SliderFieldDefinition& slider : sliderFieldDefinitions) {
+        sliderValue(busy, slider.field) += 3;
+    }
     for (EditLayer layer : allEditLayers) {
         EditParams bypassed = busy;
         bypass(layer, bypassed, kAsShot);
@@ -87,11 +91,11 @@ TEST(EditLayer, BypassNeutralisesOnlyItsOwnSettingsAndEachSliderHasItsLayer) {
     EXPECT_EQ(busy.sharpening, (SharpeningSettings{.radius = 2, .detail = 40}));
     EXPECT_EQ(busy.denoiseMethod, DenoiseMethod::matchFilter);
 
-    for (SliderField field : allSliderFields) {
+    for (const SliderFieldDefinition& slider : sliderFieldDefinitions) {
         EditParams params = EditParams::neutral(kAsShot.temperature, kAsShot.tint);
-        sliderValue(params, field) += 3;
+        sliderValue(params, slider.field) += 3;
         for (EditLayer layer : allEditLayers) {
-            EXPECT_EQ(isActive(layer, params, kAsShot), layer == editLayer(field));
+            EXPECT_EQ(isActive(layer, params, kAsShot), layer == editLayer(slider.field));
         }
     }
     EXPECT_EQ(editLayerFromRawValue("toneCurve"), EditLayer::toneCurve);

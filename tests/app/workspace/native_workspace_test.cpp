@@ -3,15 +3,24 @@
 #include <gtest/gtest.h>
 
 #include <QListWidget>
+#include <QScrollArea>
 #include <QSplitter>
 #include <QTest>
 
+#include "app/kit/ui_timing.h"
+#include "app/panels/capture_metadata_view.h"
+#include "app/panels/edit_layer_row.h"
+#include "app/panels/histogram_view.h"
+#include "app/panels/slider_panel.h"
 #include "app/workspace/library_sidebar.h"
 #include "app/workspace/preview_view.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {
+
+using testing::settle;
 
 class NativeWorkspaceTest : public testing::StateTest {
   protected:
@@ -112,6 +121,42 @@ TEST_F(NativeWorkspaceTest, TheLibraryOpensOnPresetsAndRemembersItsTab) {
     preferences.setValue("library.tab", "Albums");
     EXPECT_EQ(tabs.currentItem(), nullptr);
     EXPECT_NE(find("presetsSection"), nullptr);
+}
+
+// The workspace builds the real inspector, under the histogram and the capture data; a go-to from
+// the edit stack in the library shows the hidden inspector and locates the layer.
+TEST(HostedInspector, ShowsTheHistogramAndCaptureDataAndAGoToShowsItAndLocatesTheLayer) {
+    testing::StateHarness harness;
+    harness.preferences->setValue("library.tab", "Edits");
+    harness.preferences->setValue("inspector.visible", false);
+    NativeWorkspace workspace(*harness.state, *harness.preferences);
+    auto* inspector = workspace.findChild<SliderPanel*>("sliderPanel");
+    ASSERT_NE(inspector, nullptr) << "the workspace builds the real inspector";
+    auto* histogram = inspector->findChild<HistogramView*>();
+    auto* capture = inspector->findChild<CaptureMetadataView*>();
+    ASSERT_TRUE(histogram && capture);
+    workspace.show();
+    EXPECT_TRUE(capture->isHidden());
+    harness.open(harness.file("a.dng"));
+    settle();
+    EXPECT_FALSE(capture->isHidden() || inspector->isVisible());
+
+    // The highlight at its real length, so that it outlasts a slow turn of the event loop.
+    const double scale = UiTiming::scale();
+    UiTiming::setScale(1);
+    auto* goTo = workspace.findChild<EditLayerRow*>("editLayer.sharpening");
+    QTest::mouseClick(goTo, Qt::LeftButton, {}, QPoint(goTo->width() / 2, 5));
+    settle();
+    EXPECT_TRUE(inspector->isVisible());
+    EXPECT_EQ(inspector->locatedLayer(), EditLayer::sharpening);
+    UiTiming::setScale(scale);
+    HistogramData data;
+    data.g[10] = 1;
+    harness.state->setHistogram(data);
+    settle();
+    EXPECT_EQ(histogram->data(), data);
+    EXPECT_LT(histogram->mapTo(inspector, QPoint()).y(),
+              inspector->scrollArea()->mapTo(inspector, QPoint()).y());
 }
 
 }  // namespace

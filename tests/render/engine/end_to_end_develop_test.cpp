@@ -4,9 +4,9 @@
 #include <array>
 #include <cmath>
 
+#include "core/decode/raw_loader.h"
 #include "core/render/develop/white_balance.h"
 #include "core/render/engine/gpu_render_engine.h"
-#include "core/render/engine/raw_loader_photo_loader.h"
 #include "tests/fixtures/develop_fixtures.h"
 #include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/temporary_folder.h"
@@ -87,10 +87,11 @@ TEST(EndToEndDevelopTest, TheColourChartDevelopsNeutralAndTheNoiseFilterHalvesIt
     const OpenedPhoto opened =
         futureOf<OpenedPhoto>([&](auto done) { engine.open(kChart, {}, done); }).get();
     // The pick is made on the decoded linear image, as the picker samples it.
-    RAWLoaderPhotoLoader picker(std::make_shared<Device>());
+    RAWLoader picker(std::make_shared<Device>());
     picker.open(kChart);
-    const auto decoded = picker.texture(opened.id, false, PreviewResolution::fit,
-                                        DenoiseMethod::natural, false, [] { return false; }, {});
+    const auto decoded =
+        picker.texture(opened.id, {false, PreviewResolution::fit, DenoiseMethod::natural, false},
+                       [] { return false; }, {});
     EditParams edit;
     std::tie(edit.temperature, edit.tint) =
         pickWhiteBalance(patchStatistics(*decoded, kGreyColumns[2], kGreyRow).first, opened);

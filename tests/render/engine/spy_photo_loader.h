@@ -13,7 +13,7 @@
 
 #include "core/common/error.h"
 #include "core/compute/device.h"
-#include "core/render/engine/photo_loader.h"
+#include "core/decode/photo_loader.h"
 #include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere::testing {
@@ -22,14 +22,7 @@ namespace quillmere::testing {
 // resolution, its long edge limited to 2048 at fit.
 class SpyPhotoLoader : public PhotoLoader {
   public:
-    struct TextureCall {
-        bool denoised;
-        PreviewResolution resolution;
-        DenoiseMethod method;
-        bool preserveRAWTexture;
-
-        bool operator==(const TextureCall&) const = default;
-    };
+    using TextureCall = TextureRequest;
 
     explicit SpyPhotoLoader(std::int64_t width = 64, std::int64_t height = 48)
         : width(width), height(height) {}
@@ -46,8 +39,7 @@ class SpyPhotoLoader : public PhotoLoader {
                            DenoiseBackend::standard, true, false);
     }
 
-    std::shared_ptr<Texture> texture(const PhotoID&, bool denoised, PreviewResolution resolution,
-                                     DenoiseMethod method, bool preserveRAWTexture,
+    std::shared_ptr<Texture> texture(const PhotoID&, const TextureRequest& request,
                                      const std::function<bool()>& shouldCancel,
                                      const std::function<void(double)>&) override {
         if (onCall) onCall();
@@ -58,9 +50,9 @@ class SpyPhotoLoader : public PhotoLoader {
         if (shouldCancel()) throw CancellationError();
         {
             std::lock_guard guard(lock);
-            textureCalls.push_back({denoised, resolution, method, preserveRAWTexture});
+            textureCalls.push_back(request);
         }
-        const double scale = resolution == PreviewResolution::full
+        const double scale = request.resolution == PreviewResolution::full
                                  ? 1.0
                                  : std::min(2048.0 / std::max(width, height), 1.0);
         const int textureWidth = static_cast<int>(std::lround(width * scale));
