@@ -23,7 +23,7 @@ void addOpenItem(QMenu& file, AppState& state, StateWatcher& watcher) {
     QAction* open =
         file.addAction(QStringLiteral("Open Photos…"), [&state] { state.promptAndOpenPhoto(); });
     open->setShortcut(QKeySequence::Open);
-    follow(watcher, withBusyFields({}), [open, &state] { open->setEnabled(!isBusy(state)); });
+    follow(watcher, withBusyFields({}), [open, &state] { open->setEnabled(!state.isBusy()); });
 }
 
 void addFileMenu(QMenuBar& menuBar, AppState& state, StateWatcher& watcher) {
