@@ -49,8 +49,9 @@ void run(const CommandPass& pass) {
 
 }  // namespace
 
-CommandBuffer::CommandBuffer(std::shared_ptr<std::mutex> queueLock)
-    : queueLock_(std::move(queueLock)) {}
+CommandBuffer::CommandBuffer(std::shared_ptr<std::mutex> queueLock,
+                             std::shared_ptr<tbb::task_arena> arena)
+    : queueLock_(std::move(queueLock)), arena_(std::move(arena)) {}
 
 std::unique_ptr<ComputeCommandEncoder> CommandBuffer::makeComputeCommandEncoder() {
     if (encoderOpen_ || status_ != CommandBufferStatus::notEnqueued) return nullptr;
@@ -75,7 +76,11 @@ void CommandBuffer::commit() {
     status_ = CommandBufferStatus::committed;
     const std::lock_guard lock(*queueLock_);
     try {
-        for (const CommandPass& pass : passes_) run(pass);
+        if (arena_) {
+            arena_->execute([this] { runPasses(); });
+        } else {
+            runPasses();
+        }
         status_ = CommandBufferStatus::completed;
     } catch (const std::exception& failure) {
         error_.emplace(failure.what());
@@ -85,5 +90,13 @@ void CommandBuffer::commit() {
         status_ = CommandBufferStatus::error;
     }
 }
+
+void CommandBuffer::runPasses() {
+    for (const CommandPass& pass : passes_) run(pass);
+}
+
+CommandQueue::CommandQueue(int threadCount)
+    : lock_(std::make_shared<std::mutex>()),
+      arena_(threadCount > 0 ? std::make_shared<tbb::task_arena>(threadCount) : nullptr) {}
 
 }  // namespace quillmere

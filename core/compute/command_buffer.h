@@ -1,5 +1,7 @@
 #pragma once
 
+#include <tbb/task_arena.h>
+
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -26,7 +28,10 @@ enum class CommandBufferStatus { notEnqueued, committed, completed, error };
 // The buffer keeps its passes' textures and buffers alive until it is destroyed.
 class CommandBuffer {
   public:
-    explicit CommandBuffer(std::shared_ptr<std::mutex> queueLock);
+    // `arena`, when given, is where the passes run (it limits their threads); otherwise they
+    // run on every core.
+    explicit CommandBuffer(std::shared_ptr<std::mutex> queueLock,
+                           std::shared_ptr<tbb::task_arena> arena = nullptr);
 
     std::unique_ptr<ComputeCommandEncoder> makeComputeCommandEncoder();
     std::unique_ptr<BlitCommandEncoder> makeBlitCommandEncoder();
@@ -47,7 +52,10 @@ class CommandBuffer {
     friend class BlitCommandEncoder;
     void endEncoder(std::optional<CommandPass> pass);
 
+    void runPasses();
+
     std::shared_ptr<std::mutex> queueLock_;
+    std::shared_ptr<tbb::task_arena> arena_;
     std::vector<CommandPass> passes_;
     bool encoderOpen_ = false;
     CommandBufferStatus status_ = CommandBufferStatus::notEnqueued;
@@ -55,16 +63,17 @@ class CommandBuffer {
 };
 
 // Makes command buffers. Buffers of one queue never run at the same time, even when committed
-// from several threads.
+// from several threads. Their passes use at most `threadCount` threads (0: every core).
 class CommandQueue {
   public:
-    CommandQueue() : lock_(std::make_shared<std::mutex>()) {}
+    explicit CommandQueue(int threadCount = 0);
     std::shared_ptr<CommandBuffer> makeCommandBuffer() const {
-        return std::make_shared<CommandBuffer>(lock_);
+        return std::make_shared<CommandBuffer>(lock_, arena_);
     }
 
   private:
     std::shared_ptr<std::mutex> lock_;
+    std::shared_ptr<tbb::task_arena> arena_;
 };
 
 }  // namespace quillmere
