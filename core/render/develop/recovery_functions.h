@@ -91,20 +91,55 @@ struct RecoverySettings {
     }
 };
 
+// Which forms of the recovery curve a pass evaluates, fixed by its sliders: the shadow term that
+// lifts (shadows ≥ 0) or the one that deepens, the highlight term adapted to the white point
+// (highlights < 0) or the fixed one, and whether whites or blacks move the end points at all.
+// A pixel loop that knows them computes only those forms; left to choose per pixel, a vector
+// loop computes every form and then selects.
+struct RecoveryCurveForm {
+    bool liftsShadows;
+    bool adaptsHighlights;
+    bool movesEndpoints;
+
+    static RecoveryCurveForm of(const RecoverySettings& s) {
+        return {s.shadows >= 0.0f, s.highlights < 0.0f,
+                s.whitesAmount != 0.0f || s.blacksAmount != 0.0f};
+    }
+};
+
+// The recovery tone curve in EV, in the form the sliders ask for (see recoveryLogCurve).
+template <bool LiftsShadows, bool AdaptsHighlights>
+inline float recoveryLogCurveOf(float ev, const RecoverySettings& s) {
+    float shadow;
+    if constexpr (LiftsShadows) {
+        shadow = 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f);
+    } else {
+        shadow = 3.0f * recoveryWeight(-ev, 2.25f);
+    }
+    const float distance = msl::max(ev - kRecoveryPivot, 0.0f);
+    float curved;
+    if constexpr (AdaptsHighlights) {
+        // Lowered highlights adapt to the white point instead of following the fixed curve.
+        curved = msl::min(
+            5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - msl::exp(-distance / 0.5f))));
+    } else {
+        curved = 5.0f * recoveryWeight(distance, 2.6f);
+    }
+    // Exactly 0 at the pivot and below it, as both forms are in exact arithmetic.
+    const float highlight = isZero(distance) ? 0.0f : curved;
+    return ev + s.shadowsAmount * shadow + s.highlightsAmount * highlight;
+}
+
 // The recovery tone curve in EV. Below the pivot the highlight term is exactly zero; with
 // shadows ≥ 0 the shadow support ends at the pivot with zero slope.
 inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
-    const float lift = 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f);
-    const float deepen = 3.0f * recoveryWeight(-ev, 2.25f);
-    const float shadow = s.shadows >= 0.0f ? lift : deepen;
-    const float distance = msl::max(ev - kRecoveryPivot, 0.0f);
-    // Lowered highlights adapt to the white point instead of following the fixed curve.
-    const float adapted = msl::min(
-        5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - msl::exp(-distance / 0.5f))));
-    const float fixed = 5.0f * recoveryWeight(distance, 2.6f);
-    // Exactly 0 at the pivot and below it, as both forms are in exact arithmetic.
-    const float highlight = isZero(distance) ? 0.0f : (s.highlights < 0.0f ? adapted : fixed);
-    return ev + s.shadowsAmount * shadow + s.highlightsAmount * highlight;
+    const RecoveryCurveForm form = RecoveryCurveForm::of(s);
+    if (form.liftsShadows) {
+        return form.adaptsHighlights ? recoveryLogCurveOf<true, true>(ev, s)
+                                     : recoveryLogCurveOf<true, false>(ev, s);
+    }
+    return form.adaptsHighlights ? recoveryLogCurveOf<false, true>(ev, s)
+                                 : recoveryLogCurveOf<false, false>(ev, s);
 }
 
 // Whites, then blacks on the result: applied after the recovery curve so each end-point curve
@@ -115,16 +150,17 @@ inline float recoveryEndpoints(float ev, const RecoverySettings& s) {
     return ev;
 }
 
-// The recovered EV of a pixel at `ev` (after contrast) whose edge-aware base is `base`:
-// the curve applied to the base, with the local detail the curve would flatten put back within
-// limits, never moving the pixel by more than 5 EV or against the slider. The recovered
-// luminance is kMiddleGrey · 2^recoveredEV.
-inline float recoveredEV(float ev, float base, float textureMask, const RecoverySettings& s) {
+// recoveredEV in the form the sliders ask for. With whites and blacks at 0 the end points add
+// 0 × a finite weight, which leaves the EV as it is (a −0 may become +0, which no later step
+// tells apart), so they are left out.
+template <bool LiftsShadows, bool AdaptsHighlights, bool MovesEndpoints>
+inline float recoveredEVOf(float ev, float base, float textureMask, const RecoverySettings& s) {
     const bool bright = ev >= kRecoveryPivot;
-    float mapped = recoveryLogCurve(ev, s);
+    float mapped = recoveryLogCurveOf<LiftsShadows, AdaptsHighlights>(ev, s);
     const float strength = bright ? s.highlightStrength : s.shadowStrength;
     // Where the base is the pixel itself the curve of the base is the one just computed.
-    const float baseMapped = base == ev ? mapped : recoveryLogCurve(base, s);
+    const float baseMapped =
+        base == ev ? mapped : recoveryLogCurveOf<LiftsShadows, AdaptsHighlights>(base, s);
     const float detail = baseMapped + ev - base - mapped;
     const float detailLimit = bright ? 0.10f : 0.75f;
     const float detailMask = bright ? textureMask : 1.0f;
@@ -132,9 +168,26 @@ inline float recoveredEV(float ev, float base, float textureMask, const Recovery
               msl::smoothstep(0.0f, 1.0f, std::fabs(ev - kRecoveryPivot));
     const float limit = ev + (bright ? s.highlightLimit : s.shadowLimit);
     mapped = msl::clamp(mapped, msl::min(ev, limit), msl::max(ev, limit));
-    return recoveryEndpoints(mapped, s);
+    if constexpr (MovesEndpoints) {
+        return recoveryEndpoints(mapped, s);
+    } else {
+        return mapped;
+    }
 }
 
+// The recovered EV of a pixel at `ev` (after contrast) whose edge-aware base is `base`:
+// the curve applied to the base, with the local detail the curve would flatten put back within
+// limits, never moving the pixel by more than 5 EV or against the slider. The recovered
+// luminance is kMiddleGrey · 2^recoveredEV.
+inline float recoveredEV(float ev, float base, float textureMask, const RecoverySettings& s) {
+    const RecoveryCurveForm form = RecoveryCurveForm::of(s);
+    if (form.liftsShadows) {
+        return form.adaptsHighlights ? recoveredEVOf<true, true, true>(ev, base, textureMask, s)
+                                     : recoveredEVOf<true, false, true>(ev, base, textureMask, s);
+    }
+    return form.adaptsHighlights ? recoveredEVOf<false, true, true>(ev, base, textureMask, s)
+                                 : recoveredEVOf<false, false, true>(ev, base, textureMask, s);
+}
 
 // How far the colour-preserving shoulder replaces the per-channel one for a pixel at `ev`.
 inline float recoveryProtection(float ev, const RecoverySettings& s) {
