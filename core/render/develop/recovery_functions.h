@@ -35,20 +35,25 @@ struct GuideView {
 inline bool isZero(float x) { return (std::bit_cast<std::uint32_t>(x) << 1) == 0u; }
 
 // 0 with zero slope at distance 0, rising to 1; the greatest slope is 1 / (2 · width).
-// Branch-free, like the rest of the recovery curve, so that loops over pixels vectorise.
+// Branch-free, like the rest of the recovery curve, so that loops over pixels vectorise. The
+// widths are constants, so the division is a multiplication by the reciprocal the compiler
+// works out (a division costs as much as the whole exponential around it).
 inline float recoveryWeight(float distance, float width) {
     const float d = msl::max(distance, 0.0f);
-    const float rise = 1.0f - msl::exp(-d / width);
+    const float rise = 1.0f - msl::exp(d * (-1.0f / width));
     // Exactly 0 at zero distance, whatever the exponential's last bit.
     return isZero(d) ? 0.0f : rise * rise;
 }
 
 // A Gaussian of 1.2 EV cut to nothing at ±3 EV, so bright edges cannot bleed into dark regions.
-// Branch-free, so that the bilateral filter's loops over it vectorise.
+// Branch-free, so that the bilateral filter's loops over it vectorise; its 625 taps per texel
+// multiply by reciprocals rather than divide.
 inline float recoveryRangeWeight(float delta) {
+    constexpr float kInverseSupport = 1.0f / 9.0f;
+    constexpr float kInverseTwoSigmaSquared = 1.0f / (2.0f * 1.2f * 1.2f);
     const float delta2 = delta * delta;
-    const float support = msl::max(0.0f, 1.0f - delta2 / 9.0f);
-    return support * support * msl::exp(-delta2 / (2.0f * 1.2f * 1.2f));
+    const float support = msl::max(0.0f, 1.0f - delta2 * kInverseSupport);
+    return support * support * msl::exp(delta2 * -kInverseTwoSigmaSquared);
 }
 
 // The four recovery sliders and the white point, with what the recovery curve derives from them
@@ -121,7 +126,7 @@ inline float recoveryLogCurveOf(float ev, const RecoverySettings& s) {
     if constexpr (AdaptsHighlights) {
         // Lowered highlights adapt to the white point instead of following the fixed curve.
         curved = msl::min(
-            5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - msl::exp(-distance / 0.5f))));
+            5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - msl::exp(distance * -2.0f))));
     } else {
         curved = 5.0f * recoveryWeight(distance, 2.6f);
     }
