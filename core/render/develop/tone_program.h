@@ -140,6 +140,7 @@ class ToneProgram {
         std::array<float, kChunkSize> sampleHue, sampleSaturation, sampleValue;
         std::array<float, kChunkSize> hue, saturation, value;
         std::array<float, kChunkSize> hueShift, saturationShift, luminanceShift;
+        std::array<float, kChunkSize> chroma;  // what the points may move: 0 for greys
         std::array<float, kChunkSize> selectedWeight;  // the visualised point's selection
         // A curve table lookup's positions and the entries around them.
         std::array<std::int32_t, kChunkSize> lutIndex;
@@ -415,6 +416,8 @@ class ToneProgram {
         std::fill_n(c.hueShift.begin(), n, 0.0f);
         std::fill_n(c.saturationShift.begin(), n, 0.0f);
         std::fill_n(c.luminanceShift.begin(), n, 0.0f);
+        // How much colour each pixel has for the points to act on, the same for every point.
+        for (int i = 0; i < n; ++i) c.chroma[i] = pointColorChroma(c.sampleSaturation[i]);
         for (int point = 0; point < pointCount_; ++point) {
             const PointColorTerms terms = pointTerms_[point];
             const bool selected = point == selectedPoint_;
@@ -424,8 +427,7 @@ class ToneProgram {
                 c.selectedWeight[i] = selected ? selection.weight : c.selectedWeight[i];
                 // An unselected colour adds exactly zero (the sums start at +0 and never become
                 // −0), unless a shift is not finite, which then spreads as it must.
-                const msl::float3 shift =
-                    pointColorShift(terms, selection, pointColorChroma(hsv.y));
+                const msl::float3 shift = pointColorShift(terms, selection, c.chroma[i]);
                 c.hueShift[i] += shift.x;
                 c.saturationShift[i] += shift.y;
                 c.luminanceShift[i] += shift.z;
