@@ -1,7 +1,5 @@
 #pragma once
 
-#include <tbb/task_arena.h>
-
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -19,6 +17,11 @@ class CommandBufferError : public Error {
     using Error::Error;
 };
 
+// Where the passes of a queue's buffers run when their threads are limited (a task arena of that
+// many threads; defined with the buffer, so that this header does not bring in the thread
+// library's, which clash with Qt's keywords).
+class PassThreads;
+
 enum class CommandBufferStatus { notEnqueued, committed, completed, error };
 
 // An ordered list of passes. commit() runs them in encode order on the calling thread (each
@@ -28,10 +31,10 @@ enum class CommandBufferStatus { notEnqueued, committed, completed, error };
 // The buffer keeps its passes' textures and buffers alive until it is destroyed.
 class CommandBuffer {
   public:
-    // `arena`, when given, is where the passes run (it limits their threads); otherwise they
-    // run on every core.
+    // `threads`, when given, limits the threads the passes run on; otherwise they run on every
+    // core.
     explicit CommandBuffer(std::shared_ptr<std::mutex> queueLock,
-                           std::shared_ptr<tbb::task_arena> arena = nullptr);
+                           std::shared_ptr<PassThreads> threads = nullptr);
 
     std::unique_ptr<ComputeCommandEncoder> makeComputeCommandEncoder();
     std::unique_ptr<BlitCommandEncoder> makeBlitCommandEncoder();
@@ -55,7 +58,7 @@ class CommandBuffer {
     void runPasses();
 
     std::shared_ptr<std::mutex> queueLock_;
-    std::shared_ptr<tbb::task_arena> arena_;
+    std::shared_ptr<PassThreads> threads_;
     std::vector<CommandPass> passes_;
     bool encoderOpen_ = false;
     CommandBufferStatus status_ = CommandBufferStatus::notEnqueued;
@@ -68,12 +71,12 @@ class CommandQueue {
   public:
     explicit CommandQueue(int threadCount = 0);
     std::shared_ptr<CommandBuffer> makeCommandBuffer() const {
-        return std::make_shared<CommandBuffer>(lock_, arena_);
+        return std::make_shared<CommandBuffer>(lock_, threads_);
     }
 
   private:
     std::shared_ptr<std::mutex> lock_;
-    std::shared_ptr<tbb::task_arena> arena_;
+    std::shared_ptr<PassThreads> threads_;
 };
 
 }  // namespace quillmere
