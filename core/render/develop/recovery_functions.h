@@ -112,9 +112,11 @@ struct RecoveryCurveForm {
     }
 };
 
-// The recovery tone curve in EV, in the form the sliders ask for (see recoveryLogCurve).
+// The recovery tone curve in EV, in the form the sliders ask for (RecoveryCurveForm). Below the
+// pivot the highlight term is exactly zero; with shadows ≥ 0 the shadow support ends at the
+// pivot with zero slope.
 template <bool LiftsShadows, bool AdaptsHighlights>
-inline float recoveryLogCurveOf(float ev, const RecoverySettings& s) {
+inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
     float shadow;
     if constexpr (LiftsShadows) {
         shadow = 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f);
@@ -135,18 +137,6 @@ inline float recoveryLogCurveOf(float ev, const RecoverySettings& s) {
     return ev + s.shadowsAmount * shadow + s.highlightsAmount * highlight;
 }
 
-// The recovery tone curve in EV. Below the pivot the highlight term is exactly zero; with
-// shadows ≥ 0 the shadow support ends at the pivot with zero slope.
-inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
-    const RecoveryCurveForm form = RecoveryCurveForm::of(s);
-    if (form.liftsShadows) {
-        return form.adaptsHighlights ? recoveryLogCurveOf<true, true>(ev, s)
-                                     : recoveryLogCurveOf<true, false>(ev, s);
-    }
-    return form.adaptsHighlights ? recoveryLogCurveOf<false, true>(ev, s)
-                                 : recoveryLogCurveOf<false, false>(ev, s);
-}
-
 // Whites, then blacks on the result: applied after the recovery curve so each end-point curve
 // stays monotone even with every slider at ±100.
 inline float recoveryEndpoints(float ev, const RecoverySettings& s) {
@@ -155,17 +145,20 @@ inline float recoveryEndpoints(float ev, const RecoverySettings& s) {
     return ev;
 }
 
-// recoveredEV in the form the sliders ask for. With whites and blacks at 0 the end points add
-// 0 × a finite weight, which leaves the EV as it is (a −0 may become +0, which no later step
-// tells apart), so they are left out.
+// The recovered EV of a pixel at `ev` (after contrast) whose edge-aware base is `base`, in the
+// form the sliders ask for: the curve applied to the base, with the local detail the curve would
+// flatten put back within limits, never moving the pixel by more than 5 EV or against the
+// slider. The recovered luminance is kMiddleGrey · 2^recoveredEV. With whites and blacks at 0
+// the end points add 0 × a finite weight, which leaves the EV as it is (a −0 may become +0,
+// which no later step tells apart), so they are left out.
 template <bool LiftsShadows, bool AdaptsHighlights, bool MovesEndpoints>
-inline float recoveredEVOf(float ev, float base, float textureMask, const RecoverySettings& s) {
+inline float recoveredEV(float ev, float base, float textureMask, const RecoverySettings& s) {
     const bool bright = ev >= kRecoveryPivot;
-    float mapped = recoveryLogCurveOf<LiftsShadows, AdaptsHighlights>(ev, s);
+    float mapped = recoveryLogCurve<LiftsShadows, AdaptsHighlights>(ev, s);
     const float strength = bright ? s.highlightStrength : s.shadowStrength;
     // Where the base is the pixel itself the curve of the base is the one just computed.
     const float baseMapped =
-        base == ev ? mapped : recoveryLogCurveOf<LiftsShadows, AdaptsHighlights>(base, s);
+        base == ev ? mapped : recoveryLogCurve<LiftsShadows, AdaptsHighlights>(base, s);
     const float detail = baseMapped + ev - base - mapped;
     const float detailLimit = bright ? 0.10f : 0.75f;
     const float detailMask = bright ? textureMask : 1.0f;
@@ -178,20 +171,6 @@ inline float recoveredEVOf(float ev, float base, float textureMask, const Recove
     } else {
         return mapped;
     }
-}
-
-// The recovered EV of a pixel at `ev` (after contrast) whose edge-aware base is `base`:
-// the curve applied to the base, with the local detail the curve would flatten put back within
-// limits, never moving the pixel by more than 5 EV or against the slider. The recovered
-// luminance is kMiddleGrey · 2^recoveredEV.
-inline float recoveredEV(float ev, float base, float textureMask, const RecoverySettings& s) {
-    const RecoveryCurveForm form = RecoveryCurveForm::of(s);
-    if (form.liftsShadows) {
-        return form.adaptsHighlights ? recoveredEVOf<true, true, true>(ev, base, textureMask, s)
-                                     : recoveredEVOf<true, false, true>(ev, base, textureMask, s);
-    }
-    return form.adaptsHighlights ? recoveredEVOf<false, true, true>(ev, base, textureMask, s)
-                                 : recoveredEVOf<false, false, true>(ev, base, textureMask, s);
 }
 
 // How far the colour-preserving shoulder replaces the per-channel one for a pixel at `ev`.

@@ -200,7 +200,7 @@ class ToneProgram {
     void recoverEVs(int n, Chunk& c, const RecoverySettings& settings) const {
         const auto loop = [&]<bool Lift, bool Adapt, bool Endpoints>() {
             for (int i = 0; i < n; ++i) {
-                c.recoveredEV[i] = recoveredEVOf<Lift, Adapt, Endpoints>(
+                c.recoveredEV[i] = recoveredEV<Lift, Adapt, Endpoints>(
                     c.ev[i], c.base[i], c.textureMask[i], settings);
             }
         };
