@@ -2,6 +2,7 @@
 
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
+#include <tbb/task_arena.h>
 
 #include <algorithm>
 #include <cstring>
@@ -9,6 +10,19 @@
 #include <stdexcept>
 
 namespace quillmere {
+
+class PassThreads {
+  public:
+    explicit PassThreads(int threadCount) : arena_(threadCount) {}
+    template <class Work>
+    void run(const Work& work) {
+        arena_.execute(work);
+    }
+
+  private:
+    tbb::task_arena arena_;
+};
+
 namespace {
 
 // Rows are handed to worker threads in blocks of about this many texels: enough work per task
@@ -49,8 +63,9 @@ void run(const CommandPass& pass) {
 
 }  // namespace
 
-CommandBuffer::CommandBuffer(std::shared_ptr<std::mutex> queueLock)
-    : queueLock_(std::move(queueLock)) {}
+CommandBuffer::CommandBuffer(std::shared_ptr<std::mutex> queueLock,
+                             std::shared_ptr<PassThreads> threads)
+    : queueLock_(std::move(queueLock)), threads_(std::move(threads)) {}
 
 std::unique_ptr<ComputeCommandEncoder> CommandBuffer::makeComputeCommandEncoder() {
     if (encoderOpen_ || status_ != CommandBufferStatus::notEnqueued) return nullptr;
@@ -75,7 +90,11 @@ void CommandBuffer::commit() {
     status_ = CommandBufferStatus::committed;
     const std::lock_guard lock(*queueLock_);
     try {
-        for (const CommandPass& pass : passes_) run(pass);
+        if (threads_) {
+            threads_->run([this] { runPasses(); });
+        } else {
+            runPasses();
+        }
         status_ = CommandBufferStatus::completed;
     } catch (const std::exception& failure) {
         error_.emplace(failure.what());
@@ -85,5 +104,13 @@ void CommandBuffer::commit() {
         status_ = CommandBufferStatus::error;
     }
 }
+
+void CommandBuffer::runPasses() {
+    for (const CommandPass& pass : passes_) run(pass);
+}
+
+CommandQueue::CommandQueue(int threadCount)
+    : lock_(std::make_shared<std::mutex>()),
+      threads_(threadCount > 0 ? std::make_shared<PassThreads>(threadCount) : nullptr) {}
 
 }  // namespace quillmere

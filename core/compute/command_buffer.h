@@ -17,6 +17,11 @@ class CommandBufferError : public Error {
     using Error::Error;
 };
 
+// Where the passes of a queue's buffers run when their threads are limited (a task arena of that
+// many threads; defined with the buffer, so that this header does not bring in the thread
+// library's, which clash with Qt's keywords).
+class PassThreads;
+
 enum class CommandBufferStatus { notEnqueued, committed, completed, error };
 
 // An ordered list of passes. commit() runs them in encode order on the calling thread (each
@@ -26,7 +31,10 @@ enum class CommandBufferStatus { notEnqueued, committed, completed, error };
 // The buffer keeps its passes' textures and buffers alive until it is destroyed.
 class CommandBuffer {
   public:
-    explicit CommandBuffer(std::shared_ptr<std::mutex> queueLock);
+    // `threads`, when given, limits the threads the passes run on; otherwise they run on every
+    // core.
+    explicit CommandBuffer(std::shared_ptr<std::mutex> queueLock,
+                           std::shared_ptr<PassThreads> threads = nullptr);
 
     std::unique_ptr<ComputeCommandEncoder> makeComputeCommandEncoder();
     std::unique_ptr<BlitCommandEncoder> makeBlitCommandEncoder();
@@ -47,7 +55,10 @@ class CommandBuffer {
     friend class BlitCommandEncoder;
     void endEncoder(std::optional<CommandPass> pass);
 
+    void runPasses();
+
     std::shared_ptr<std::mutex> queueLock_;
+    std::shared_ptr<PassThreads> threads_;
     std::vector<CommandPass> passes_;
     bool encoderOpen_ = false;
     CommandBufferStatus status_ = CommandBufferStatus::notEnqueued;
@@ -55,16 +66,17 @@ class CommandBuffer {
 };
 
 // Makes command buffers. Buffers of one queue never run at the same time, even when committed
-// from several threads.
+// from several threads. Their passes use at most `threadCount` threads (0: every core).
 class CommandQueue {
   public:
-    CommandQueue() : lock_(std::make_shared<std::mutex>()) {}
+    explicit CommandQueue(int threadCount = 0);
     std::shared_ptr<CommandBuffer> makeCommandBuffer() const {
-        return std::make_shared<CommandBuffer>(lock_);
+        return std::make_shared<CommandBuffer>(lock_, threads_);
     }
 
   private:
     std::shared_ptr<std::mutex> lock_;
+    std::shared_ptr<PassThreads> threads_;
 };
 
 }  // namespace quillmere

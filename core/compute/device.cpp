@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -26,6 +27,12 @@ Device::Device() : Device(physicalMemorySize()) {}
 
 Device::Device(std::size_t maxAllocationSize)
     : name_("Quillmere CPU compute device"), maxAllocationSize_(maxAllocationSize) {}
+
+Device Device::withThreadCount(int threadCount) {
+    Device device;
+    device.threadCount_ = std::max(threadCount, 0);
+    return device;
+}
 
 std::shared_ptr<Texture> Device::makeTexture(const TextureDescriptor& descriptor) const {
     if (descriptor.width < 1 || descriptor.height < 1) return nullptr;
@@ -57,7 +64,7 @@ std::shared_ptr<Buffer> Device::makeBuffer(const void* bytes, std::size_t length
 }
 
 std::shared_ptr<CommandQueue> Device::makeCommandQueue() const {
-    return std::make_shared<CommandQueue>();
+    return std::make_shared<CommandQueue>(threadCount_);
 }
 
 }  // namespace quillmere

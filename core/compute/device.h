@@ -17,14 +17,21 @@ namespace quillmere {
 // Allocation fails (nullptr, never an exception) for a zero or negative size, a size whose byte
 // count overflows 64 bits, a block larger than maxAllocationSize(), or when the system has no
 // memory left.
+//
+// The passes of its command buffers run on every core unless the device is made with a thread
+// count, which the benchmarks use to time the develop as a machine with fewer cores runs it.
 class Device {
   public:
     // The default limit is the machine's physical memory.
     Device();
     explicit Device(std::size_t maxAllocationSize);
+    // At most `threadCount` threads run the passes of each command buffer (0: every core).
+    static Device withThreadCount(int threadCount);
 
     const std::string& name() const { return name_; }
     std::size_t maxAllocationSize() const { return maxAllocationSize_; }
+    // 0 when passes run on every core.
+    int threadCount() const { return threadCount_; }
 
     std::shared_ptr<Texture> makeTexture(const TextureDescriptor& descriptor) const;
     // A zero-filled buffer of `length` bytes.
@@ -38,6 +45,7 @@ class Device {
   private:
     std::string name_;
     std::size_t maxAllocationSize_;
+    int threadCount_ = 0;
 };
 
 }  // namespace quillmere

@@ -41,8 +41,11 @@ inline float clamp(float x, float lo, float hi) { return min(max(x, lo), hi); }
 inline float saturate(float x) { return clamp(x, 0.0f, 1.0f); }
 inline float mix(float a, float b, float t) { return a + (b - a) * t; }
 
+// The position between the edges is scaled by the reciprocal of their distance, which the
+// compiler works out once where the edges are constants (as the develop's nearly always are)
+// instead of dividing for every pixel.
 inline float smoothstep(float edge0, float edge1, float x) {
-    const float t = clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
+    const float t = clamp((x - edge0) * (1.0f / (edge1 - edge0)), 0.0f, 1.0f);
     return t * t * (3.0f - 2.0f * t);
 }
 

@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <stdexcept>
+#include <thread>
 
 #include "core/compute/device.h"
 #include "tests/fixtures/texture_fixtures.h"
@@ -97,6 +101,37 @@ TEST_F(CommandBufferTest, BlitCopiesARegionAsStored) {
     for (const auto& [x, y] : {std::pair{2, 0}, std::pair{3, 2}}) {  // outside the region
         EXPECT_EQ(destination->read(x, y), (msl::float4{-1, -1, -1, -1}));
     }
+}
+
+TEST(CommandQueueThreads, ADevicesThreadCountBoundsTheThreadsRunningAPass) {
+    // Every row range notes how many ranges run at that moment; ranges are one row of a grid
+    // wide enough for that, and each lasts long enough for the others to start meanwhile.
+    std::atomic<int> running = 0, peak = 0;
+    KernelLibrary library;
+    library.add("busy", [&](const KernelArguments&, RowRange) {
+        const int now = ++running;
+        int seen = peak.load();
+        while (now > seen && !peak.compare_exchange_weak(seen, now)) {
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        --running;
+    });
+    for (const int threads : {1, 2}) {
+        SCOPED_TRACE(threads);
+        peak = 0;
+        const Device device = Device::withThreadCount(threads);
+        EXPECT_EQ(device.threadCount(), threads);
+        const auto buffer = device.makeCommandQueue()->makeCommandBuffer();
+        const auto encoder = buffer->makeComputeCommandEncoder();
+        encoder->setComputePipelineState(library.makePipeline("busy"));
+        encoder->dispatchThreadgroups({8192, 48}, {1, 1});
+        encoder->endEncoding();
+        buffer->commit();
+        EXPECT_EQ(buffer->status(), CommandBufferStatus::completed);
+        EXPECT_GE(peak, 1);
+        EXPECT_LE(peak, threads);
+    }
+    EXPECT_EQ(Device::withThreadCount(-3).threadCount(), 0) << "every core";
 }
 
 }  // namespace

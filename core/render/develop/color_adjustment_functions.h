@@ -20,17 +20,19 @@ inline float wrapHue(float degrees) {
 }
 
 // A point colour as the per-pixel selection uses it: what depends only on the point worked out
-// once per pass.
+// once per pass. The selection multiplies by the windows' reciprocals: every pixel is compared
+// with every point, and a division each would cost more than the rest of the comparison.
 struct PointColorTerms {
     float hue = 0;
     float saturation = 0;
     float brightness = 0;
-    // The three windows, each scaled by max(0.02, range / 50): range 50 keeps them as picked.
-    float hueWindow = 0;
-    float saturationWindow = 0;
-    float luminanceWindow = 0;
-    float hueShift = 0;  // degrees: 100 turns by 30
-    float variance = 0;
+    // The reciprocals of the three windows, each scaled by max(0.02, range / 50): range 50 keeps
+    // them as picked.
+    float inverseHueWindow = 0;
+    float inverseSaturationWindow = 0;
+    float inverseLuminanceWindow = 0;
+    float hueShift = 0;        // degrees: 100 turns by 30
+    float varianceShare = 0;  // variance / 100
     float saturationShift = 0;  // saturation factor − 1
     float luminanceShift = 0;   // EV
     // Whether every shift is finite, so an unselected colour gains exactly nothing.
@@ -41,11 +43,11 @@ struct PointColorTerms {
         return {point.hue,
                 point.saturation,
                 point.brightness,
-                point.hueRange * scale,
-                point.saturationRange * scale,
-                point.luminanceRange * scale,
+                1.0f / (point.hueRange * scale),
+                1.0f / (point.saturationRange * scale),
+                1.0f / (point.luminanceRange * scale),
                 point.hueShift * 0.3f,
-                point.variance,
+                point.variance / 100.0f,
                 point.saturationShift / 100.0f,
                 point.luminanceShift / 100.0f * 0.75f,
                 std::isfinite(point.hueShift) && std::isfinite(point.variance) &&
@@ -61,10 +63,11 @@ struct PointColorSelection {
 
 inline PointColorSelection pointColorSelection(const PointColorTerms& point, msl::float3 hsv) {
     const float dh = msl::fmod(hsv.x - point.hue + 540.0f, 360.0f) - 180.0f;
-    const float hueDistance = std::fabs(dh) / point.hueWindow;
-    const float distance = msl::max(
-        hueDistance, msl::max(std::fabs(hsv.y - point.saturation) / point.saturationWindow,
-                              std::fabs(hsv.z - point.brightness) / point.luminanceWindow));
+    const float hueDistance = std::fabs(dh) * point.inverseHueWindow;
+    const float distance =
+        msl::max(hueDistance,
+                 msl::max(std::fabs(hsv.y - point.saturation) * point.inverseSaturationWindow,
+                          std::fabs(hsv.z - point.brightness) * point.inverseLuminanceWindow));
     // The distance is the largest of three; once the hue's reaches 1 the weight is exactly 0.
     // Worked out and then selected, so that loops over pixels vectorise.
     const float weight = 1.0f - msl::smoothstep(0.5f, 1.0f, distance);
@@ -81,7 +84,7 @@ inline float pointColorChroma(float saturation) {
 inline msl::float3 pointColorShift(const PointColorTerms& point,
                                    const PointColorSelection& selection, float chroma) {
     const float amount = selection.weight * chroma;
-    return amount * msl::float3{point.hueShift + selection.hueDifference * point.variance / 100.0f,
+    return amount * msl::float3{point.hueShift + selection.hueDifference * point.varianceShare,
                                 point.saturationShift, point.luminanceShift};
 }
 

@@ -35,20 +35,25 @@ struct GuideView {
 inline bool isZero(float x) { return (std::bit_cast<std::uint32_t>(x) << 1) == 0u; }
 
 // 0 with zero slope at distance 0, rising to 1; the greatest slope is 1 / (2 · width).
-// Branch-free, like the rest of the recovery curve, so that loops over pixels vectorise.
+// Branch-free, like the rest of the recovery curve, so that loops over pixels vectorise. The
+// widths are constants, so the division is a multiplication by the reciprocal the compiler
+// works out (a division costs as much as the whole exponential around it).
 inline float recoveryWeight(float distance, float width) {
     const float d = msl::max(distance, 0.0f);
-    const float rise = 1.0f - msl::exp(-d / width);
+    const float rise = 1.0f - msl::exp(d * (-1.0f / width));
     // Exactly 0 at zero distance, whatever the exponential's last bit.
     return isZero(d) ? 0.0f : rise * rise;
 }
 
 // A Gaussian of 1.2 EV cut to nothing at ±3 EV, so bright edges cannot bleed into dark regions.
-// Branch-free, so that the bilateral filter's loops over it vectorise.
+// Branch-free, so that the bilateral filter's loops over it vectorise; its 625 taps per texel
+// multiply by reciprocals rather than divide.
 inline float recoveryRangeWeight(float delta) {
+    constexpr float kInverseSupport = 1.0f / 9.0f;
+    constexpr float kInverseTwoSigmaSquared = 1.0f / (2.0f * 1.2f * 1.2f);
     const float delta2 = delta * delta;
-    const float support = msl::max(0.0f, 1.0f - delta2 / 9.0f);
-    return support * support * msl::exp(-delta2 / (2.0f * 1.2f * 1.2f));
+    const float support = msl::max(0.0f, 1.0f - delta2 * kInverseSupport);
+    return support * support * msl::exp(delta2 * -kInverseTwoSigmaSquared);
 }
 
 // The four recovery sliders and the white point, with what the recovery curve derives from them
@@ -91,19 +96,44 @@ struct RecoverySettings {
     }
 };
 
-// The recovery tone curve in EV. Below the pivot the highlight term is exactly zero; with
-// shadows ≥ 0 the shadow support ends at the pivot with zero slope.
+// Which forms of the recovery curve a pass evaluates, fixed by its sliders: the shadow term that
+// lifts (shadows ≥ 0) or the one that deepens, the highlight term adapted to the white point
+// (highlights < 0) or the fixed one, and whether whites or blacks move the end points at all.
+// A pixel loop that knows them computes only those forms; left to choose per pixel, a vector
+// loop computes every form and then selects.
+struct RecoveryCurveForm {
+    bool liftsShadows;
+    bool adaptsHighlights;
+    bool movesEndpoints;
+
+    static RecoveryCurveForm of(const RecoverySettings& s) {
+        return {s.shadows >= 0.0f, s.highlights < 0.0f,
+                s.whitesAmount != 0.0f || s.blacksAmount != 0.0f};
+    }
+};
+
+// The recovery tone curve in EV, in the form the sliders ask for (RecoveryCurveForm). Below the
+// pivot the highlight term is exactly zero; with shadows ≥ 0 the shadow support ends at the
+// pivot with zero slope.
+template <bool LiftsShadows, bool AdaptsHighlights>
 inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
-    const float lift = 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f);
-    const float deepen = 3.0f * recoveryWeight(-ev, 2.25f);
-    const float shadow = s.shadows >= 0.0f ? lift : deepen;
+    float shadow;
+    if constexpr (LiftsShadows) {
+        shadow = 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f);
+    } else {
+        shadow = 3.0f * recoveryWeight(-ev, 2.25f);
+    }
     const float distance = msl::max(ev - kRecoveryPivot, 0.0f);
-    // Lowered highlights adapt to the white point instead of following the fixed curve.
-    const float adapted = msl::min(
-        5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - msl::exp(-distance / 0.5f))));
-    const float fixed = 5.0f * recoveryWeight(distance, 2.6f);
+    float curved;
+    if constexpr (AdaptsHighlights) {
+        // Lowered highlights adapt to the white point instead of following the fixed curve.
+        curved = msl::min(
+            5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - msl::exp(distance * -2.0f))));
+    } else {
+        curved = 5.0f * recoveryWeight(distance, 2.6f);
+    }
     // Exactly 0 at the pivot and below it, as both forms are in exact arithmetic.
-    const float highlight = isZero(distance) ? 0.0f : (s.highlights < 0.0f ? adapted : fixed);
+    const float highlight = isZero(distance) ? 0.0f : curved;
     return ev + s.shadowsAmount * shadow + s.highlightsAmount * highlight;
 }
 
@@ -115,16 +145,20 @@ inline float recoveryEndpoints(float ev, const RecoverySettings& s) {
     return ev;
 }
 
-// The recovered EV of a pixel at `ev` (after contrast) whose edge-aware base is `base`:
-// the curve applied to the base, with the local detail the curve would flatten put back within
-// limits, never moving the pixel by more than 5 EV or against the slider. The recovered
-// luminance is kMiddleGrey · 2^recoveredEV.
+// The recovered EV of a pixel at `ev` (after contrast) whose edge-aware base is `base`, in the
+// form the sliders ask for: the curve applied to the base, with the local detail the curve would
+// flatten put back within limits, never moving the pixel by more than 5 EV or against the
+// slider. The recovered luminance is kMiddleGrey · 2^recoveredEV. With whites and blacks at 0
+// the end points add 0 × a finite weight, which leaves the EV as it is (a −0 may become +0,
+// which no later step tells apart), so they are left out.
+template <bool LiftsShadows, bool AdaptsHighlights, bool MovesEndpoints>
 inline float recoveredEV(float ev, float base, float textureMask, const RecoverySettings& s) {
     const bool bright = ev >= kRecoveryPivot;
-    float mapped = recoveryLogCurve(ev, s);
+    float mapped = recoveryLogCurve<LiftsShadows, AdaptsHighlights>(ev, s);
     const float strength = bright ? s.highlightStrength : s.shadowStrength;
     // Where the base is the pixel itself the curve of the base is the one just computed.
-    const float baseMapped = base == ev ? mapped : recoveryLogCurve(base, s);
+    const float baseMapped =
+        base == ev ? mapped : recoveryLogCurve<LiftsShadows, AdaptsHighlights>(base, s);
     const float detail = baseMapped + ev - base - mapped;
     const float detailLimit = bright ? 0.10f : 0.75f;
     const float detailMask = bright ? textureMask : 1.0f;
@@ -132,9 +166,12 @@ inline float recoveredEV(float ev, float base, float textureMask, const Recovery
               msl::smoothstep(0.0f, 1.0f, std::fabs(ev - kRecoveryPivot));
     const float limit = ev + (bright ? s.highlightLimit : s.shadowLimit);
     mapped = msl::clamp(mapped, msl::min(ev, limit), msl::max(ev, limit));
-    return recoveryEndpoints(mapped, s);
+    if constexpr (MovesEndpoints) {
+        return recoveryEndpoints(mapped, s);
+    } else {
+        return mapped;
+    }
 }
-
 
 // How far the colour-preserving shoulder replaces the per-channel one for a pixel at `ev`.
 inline float recoveryProtection(float ev, const RecoverySettings& s) {

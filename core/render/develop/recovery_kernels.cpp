@@ -53,6 +53,23 @@ void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
 
     const bool denoises = scene.denoiseAmount > 0.0f;
     const auto rowLength = static_cast<std::size_t>(std::max(input.width(), clean.width()));
+    // The horizontal taps of every sample column of a texture, the same for every guide row:
+    // worked out once, at entry x · n + sx.
+    const auto columnTaps = [&](const Texture& texture) {
+        std::vector<AxisTaps> columns(static_cast<std::size_t>(width * n));
+        for (int x = 0; x < width; ++x) {
+            for (int sx = 0; sx < n; ++sx) {
+                const float u =
+                    (static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / n) / guideWidth;
+                columns[static_cast<std::size_t>(x * n + sx)] =
+                    taps(u * static_cast<float>(texture.width()), texture.width());
+            }
+        }
+        return columns;
+    };
+    const std::vector<AxisTaps> inputColumns = columnTaps(input);
+    const std::vector<AxisTaps> cleanColumns =
+        denoises ? columnTaps(clean) : std::vector<AxisTaps>{};
     // The guide is small, so the device hands out few row ranges; each is split again so that
     // every core takes part.
     // Flattened, so that the sampling helpers are inlined into the loops over the samples.
@@ -72,9 +89,7 @@ void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
             texture.readRow(0, rows.second, {sampledRow(sy, firstRow + 1), length});
             return rows.weight;
         };
-        const auto sample = [&](const Texture& texture, int sy, int firstRow, float u,
-                                float rowWeight) {
-            const AxisTaps columns = taps(u * static_cast<float>(texture.width()), texture.width());
+        const auto sample = [&](const AxisTaps& columns, int sy, int firstRow, float rowWeight) {
             return sampleRows(sampledRow(sy, firstRow), sampledRow(sy, firstRow + 1), columns,
                               rowWeight)
                 .xyz();
@@ -92,15 +107,13 @@ void recoveryPrepareKernel(const KernelArguments& arguments, RowRange rows) {
                 msl::float3 sum{};
                 for (int sy = 0; sy < n; ++sy) {
                     for (int sx = 0; sx < n; ++sx) {
-                        const float u =
-                            (static_cast<float>(x) + (static_cast<float>(sx) + 0.5f) / n) /
-                            guideWidth;
-                        const msl::float3 o =
-                            sample(input, sy, 0, u, inputWeight[static_cast<std::size_t>(sy)]);
+                        const auto column = static_cast<std::size_t>(x * n + sx);
+                        const msl::float3 o = sample(inputColumns[column], sy, 0,
+                                                     inputWeight[static_cast<std::size_t>(sy)]);
                         const msl::float3 c =
-                            denoises
-                                ? sample(clean, sy, 2, u, cleanWeight[static_cast<std::size_t>(sy)])
-                                : o;
+                            denoises ? sample(cleanColumns[column], sy, 2,
+                                              cleanWeight[static_cast<std::size_t>(sy)])
+                                     : o;
                         sum += sceneRGB(o, c, scene);
                     }
                 }

@@ -39,8 +39,9 @@ inline float minNumber(float a, float b) {
     return b != b ? a : smaller;
 }
 inline float clampNumber(float x, float lo, float hi) { return minNumber(maxNumber(x, lo), hi); }
-inline float smoothStep(float edge0, float edge1, float x) {
-    const float t = clampNumber((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
+// smoothstep from edge0 with `inverseWidth` = 1 / (edge1 − edge0), worked out once per pass.
+inline float smoothStep(float edge0, float inverseWidth, float x) {
+    const float t = clampNumber((x - edge0) * inverseWidth, 0.0f, 1.0f);
     return t * t * (3.0f - 2.0f * t);
 }
 
@@ -217,18 +218,18 @@ void sharpenVertical(const KernelArguments& arguments, RowRange rows) {
 struct ApplyConstants {
     float amount;
     float detailGain;  // weight of the finest term against the band-pass term
-    float threshold;   // noise gate: residuals well below it are dropped
-    float edgeLower;   // edge strengths over which the mask rises from 0 to 1
-    float edgeUpper;
+    float inverseThreshold;  // noise gate: residuals well below the threshold are dropped
+    float edgeLower;         // edge strengths over which the mask rises from 0 to 1
+    float inverseEdgeRise;   // 1 / (upper − lower edge strength)
     float maskBlend;  // how far the edge mask replaces "sharpen everywhere"
 
     static ApplyConstants from(const SharpenUniforms& u) {
         const float lower = 0.002f + 0.07f * u.masking * u.masking;
         return {.amount = u.amount,
                 .detailGain = msl::mix(0.35f, 1.4f, u.detail),
-                .threshold = msl::mix(0.0035f, 0.00015f, u.detail),
+                .inverseThreshold = 1.0f / msl::mix(0.0035f, 0.00015f, u.detail),
                 .edgeLower = lower,
-                .edgeUpper = lower + 0.015f + 0.06f * u.masking,
+                .inverseEdgeRise = 1.0f / ((lower + 0.015f + 0.06f * u.masking) - lower),
                 .maskBlend = std::sqrt(u.masking)};
     }
 };
@@ -291,7 +292,7 @@ __attribute__((target_clones("avx2", "default"))) void sharpenOffsets(
         // Low detail favours contours (the band-pass term); high detail admits fine texture and
         // grain (the finest term).
         float residual = (bf - coarse[x]) + c.detailGain * (y - bf);
-        residual = residual * smoothStep(0.0f, c.threshold, std::fabs(residual));
+        residual = residual * smoothStep(0.0f, c.inverseThreshold, std::fabs(residual));
 
         // The luminance range around the pixel, and the Sobel gradient taken on the fine scale,
         // which rejects isolated sensor noise. Zero-weight taps are added like the others: they
@@ -317,7 +318,8 @@ __attribute__((target_clones("avx2", "default"))) void sharpenOffsets(
         take(lumAbove, fineAbove, i + 1, 1.0f, 1.0f);
         const float edge = std::sqrt(gradientX * gradientX + gradientY * gradientY);
 
-        const float mask = msl::mix(1.0f, smoothStep(c.edgeLower, c.edgeUpper, edge), c.maskBlend);
+        const float mask =
+            msl::mix(1.0f, smoothStep(c.edgeLower, c.inverseEdgeRise, edge), c.maskBlend);
         float delta = c.amount * residual * mask;
         // Overshoot is bounded by the local contrast, so flat areas get no halo at all.
         const float allowance = minNumber(0.06f, (high - low) * 0.15f);

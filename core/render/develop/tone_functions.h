@@ -92,9 +92,11 @@ inline msl::float3 rgb2hsv(msl::float3 c) {
     const float mx = msl::max(c.x, msl::max(c.y, c.z));
     const float mn = msl::min(c.x, msl::min(c.y, c.z));
     const float d = mx - mn;
-    const float fromRed = msl::fmod((c.y - c.z) / d, 6.0f);
-    const float fromGreen = (c.z - c.x) / d + 2.0f;
-    const float fromBlue = (c.x - c.y) / d + 4.0f;
+    // One division for the three hue formulas.
+    const float inverseD = 1.0f / d;
+    const float fromRed = msl::fmod((c.y - c.z) * inverseD, 6.0f);
+    const float fromGreen = (c.z - c.x) * inverseD + 2.0f;
+    const float fromBlue = (c.x - c.y) * inverseD + 4.0f;
     const float degrees = (mx == c.x ? fromRed : (mx == c.y ? fromGreen : fromBlue)) * 60.0f;
     const float hue = degrees < 0.0f ? degrees + 360.0f : degrees;
     const float saturation = d / mx;
@@ -105,7 +107,7 @@ inline msl::float3 rgb2hsv(msl::float3 c) {
 // rather than branched to, so that loops over pixels vectorise.
 inline msl::float3 hsv2rgb(float h, float s, float v) {
     const float c = v * s;
-    const float hp = h / 60.0f;
+    const float hp = h * (1.0f / 60.0f);
     const float x = c * (1.0f - std::fabs(msl::fmod(hp, 2.0f) - 1.0f));
     const float red = hp < 1.0f ? c : (hp < 2.0f ? x : (hp < 4.0f ? 0.0f : (hp < 5.0f ? x : c)));
     const float green = hp < 1.0f ? x : (hp < 3.0f ? c : (hp < 4.0f ? x : 0.0f));

@@ -52,6 +52,7 @@ class ToneProgram {
           recoveryActive_(u.highlights != 0.0f || u.shadows != 0.0f || u.whites != 0.0f ||
                           u.blacks != 0.0f),
           recovery_(RecoverySettings::from(u, u.highlights < 0.0f ? whiteEV : kRecoveryPivot)),
+          curveForm_(RecoveryCurveForm::of(recovery_)),
           rawShoulder_(u.rawShoulder > 0.5f),
           curveTable_(u.curveActive > 0.5f ? curveTable : nullptr),
           mixerActive_(u.hslActive > 0.5f),
@@ -139,6 +140,7 @@ class ToneProgram {
         std::array<float, kChunkSize> sampleHue, sampleSaturation, sampleValue;
         std::array<float, kChunkSize> hue, saturation, value;
         std::array<float, kChunkSize> hueShift, saturationShift, luminanceShift;
+        std::array<float, kChunkSize> chroma;  // what the points may move: 0 for greys
         std::array<float, kChunkSize> selectedWeight;  // the visualised point's selection
         // A curve table lookup's positions and the entries around them.
         std::array<std::int32_t, kChunkSize> lutIndex;
@@ -179,10 +181,9 @@ class ToneProgram {
         askRecoveryData(start, n, c, recovery);
         // A local copy: the settings are then known not to change inside the loop.
         const RecoverySettings settings = recovery_;
+        recoverEVs(n, c, settings);
         for (int i = 0; i < n; ++i) {
-            const float ev = c.ev[i];
-            c.recoveredEV[i] = recoveredEV(ev, c.base[i], c.textureMask[i], settings);
-            const float protection = recoveryProtection(ev, settings);
+            const float protection = recoveryProtection(c.ev[i], settings);
             c.protection[i] = c.lit[i] != 0 ? protection : 0.0f;
         }
         for (int i = 0; i < n; ++i) {
@@ -193,6 +194,31 @@ class ToneProgram {
             c.green[i] *= scale;
             c.blue[i] *= scale;
         }
+    }
+
+    // The recovered EV of every pixel, by a loop made for the pass's form of the curve.
+    void recoverEVs(int n, Chunk& c, const RecoverySettings& settings) const {
+        const auto loop = [&]<bool Lift, bool Adapt, bool Endpoints>() {
+            for (int i = 0; i < n; ++i) {
+                c.recoveredEV[i] = recoveredEV<Lift, Adapt, Endpoints>(
+                    c.ev[i], c.base[i], c.textureMask[i], settings);
+            }
+        };
+        const RecoveryCurveForm form = curveForm_;
+        if (form.liftsShadows) {
+            if (form.adaptsHighlights) {
+                if (form.movesEndpoints) return loop.template operator()<true, true, true>();
+                return loop.template operator()<true, true, false>();
+            }
+            if (form.movesEndpoints) return loop.template operator()<true, false, true>();
+            return loop.template operator()<true, false, false>();
+        }
+        if (form.adaptsHighlights) {
+            if (form.movesEndpoints) return loop.template operator()<false, true, true>();
+            return loop.template operator()<false, true, false>();
+        }
+        if (form.movesEndpoints) return loop.template operator()<false, false, true>();
+        return loop.template operator()<false, false, false>();
     }
 
     // The base and texture mask of every pixel: what the recovery data gives for the lit pixels
@@ -390,6 +416,8 @@ class ToneProgram {
         std::fill_n(c.hueShift.begin(), n, 0.0f);
         std::fill_n(c.saturationShift.begin(), n, 0.0f);
         std::fill_n(c.luminanceShift.begin(), n, 0.0f);
+        // How much colour each pixel has for the points to act on, the same for every point.
+        for (int i = 0; i < n; ++i) c.chroma[i] = pointColorChroma(c.sampleSaturation[i]);
         for (int point = 0; point < pointCount_; ++point) {
             const PointColorTerms terms = pointTerms_[point];
             const bool selected = point == selectedPoint_;
@@ -399,8 +427,7 @@ class ToneProgram {
                 c.selectedWeight[i] = selected ? selection.weight : c.selectedWeight[i];
                 // An unselected colour adds exactly zero (the sums start at +0 and never become
                 // −0), unless a shift is not finite, which then spreads as it must.
-                const msl::float3 shift =
-                    pointColorShift(terms, selection, pointColorChroma(hsv.y));
+                const msl::float3 shift = pointColorShift(terms, selection, c.chroma[i]);
                 c.hueShift[i] += shift.x;
                 c.saturationShift[i] += shift.y;
                 c.luminanceShift[i] += shift.z;
@@ -423,6 +450,7 @@ class ToneProgram {
     float contrastScale_;
     bool recoveryActive_;
     RecoverySettings recovery_;
+    RecoveryCurveForm curveForm_;
     bool rawShoulder_;
     const float* curveTable_;
     bool mixerActive_;

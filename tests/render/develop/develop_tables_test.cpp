@@ -136,6 +136,8 @@ TEST_F(DevelopTablesTest, Recovery) {
         {"blacks -100", R"({"blacks":-100})",
          {0.03125, 0.03125, 0.03125}, {0.12996, 0.12996, 0.12996}},
         {"blacks +100", R"({"blacks":100})", {0.01, 0.01, 0.01}, {0.18617, 0.18617, 0.18617}},
+        {"all four", R"({"highlights":-40,"shadows":30,"whites":20,"blacks":-20})",
+         {0.75, 0.5, 0.25}, {0.89431, 0.74675, 0.54563}, true},
     });
     // clang-format on
 }
