@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/common/file_io.h"
+#include "core/decode/raw_loader_error.h"
 #include "core/imageio/xmp_document.h"
 #include "core/render/export/dng_converter.h"
 #include "core/render/export/dng_export_error.h"
@@ -108,6 +109,15 @@ TEST(DNGExporterTest, RasterSourcesAndFilesBeyondThirtyTwoBitOffsetsAreRefused) 
     file_io::writeFileAtomically(huge, makeSampleDNG(false).bytes);
     fs::resize_file(huge, std::uintmax_t{1} << 32);  // sparse: nothing is written
     EXPECT_EQ(refusal(huge), DNGExportError::Code::invalidDNG);
+}
+
+TEST(DNGExporterTest, ASourceGoneSinceItWasOpenedIsSaidToBeGone) {
+    try {
+        DNGExporter::data("/photos/gone/IMG_1.dng", someEdit(), dngOptions(true, true));
+        ADD_FAILURE() << "a missing source was exported";
+    } catch (const RAWLoaderError& error) {
+        EXPECT_STREQ(error.what(), "The file IMG_1.dng was not found in /photos/gone.");
+    }
 }
 
 // Other RAW files are never handed to a converter here: not by the standard setup, and not by a
