@@ -109,6 +109,23 @@ TEST_F(MainWindowTest, ShowOriginalReplacesTheOtherComparisonsAndRecoveryNamesIt
     EXPECT_EQ(recovery->accessibleName(), "Before recovery");
 }
 
+TEST_F(MainWindowTest, EveryToolNamesItsKeyAsTheMenusWriteIt) {
+    int withKeys = 0;
+    for (QAction* action : window.toolbar().actions()) {
+        if (action->shortcut().isEmpty()) continue;
+        ++withKeys;
+        const QString key = action->shortcut().toString(QKeySequence::NativeText);
+        EXPECT_TRUE(action->toolTip().endsWith(" (" + key + ")"))
+            << action->toolTip().toStdString();
+    }
+    EXPECT_EQ(withKeys, 6);
+    EXPECT_EQ(tool("Show original")->toolTip(), "Toggle before/after (\\)");
+    harness.open(harness.file("a.dng"));
+    settle();
+    keyClick(&window, Qt::Key_Backslash);
+    EXPECT_TRUE(state.showOriginal());
+}
+
 TEST_F(MainWindowTest, ALayerRequestOrTheBrushShowsTheInspectorOnlyWhenItChanges) {
     harness.open(harness.file("a.dng"));
     state.setRequestedEditLayer(EditLayer::exposure);
