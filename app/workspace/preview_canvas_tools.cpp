@@ -131,9 +131,9 @@ bool PreviewCanvas::handleSpotRepairKey(const QKeyEvent& key) {
     if (!shrink && !grow && key.key() != Qt::Key_Space && key.key() != Qt::Key_Escape) {
         return false;
     }
-    // X11 repeats a held Space as releases and presses; a repeat changes nothing.
-    if (key.isAutoRepeat()) return true;
     if (shrink || grow) {
+        // Every key-down resizes: a held bracket goes on resizing as the key repeats. (A held
+        // Space repeats too; only its release is told apart, in keyReleaseEvent.)
         state_.resizeSpotRepair(shrink ? 1 / 1.2 : 1.2);
     } else if (key.key() == Qt::Key_Escape) {
         state_.setIsSpotRepairActive(false);

@@ -157,6 +157,12 @@ TEST_F(PreviewCanvasTest, SpaceTurnsAPressIntoAPanAndTheBracketsResizeTheBrush) 
     EXPECT_DOUBLE_EQ(state.spotRepairDiameter(), 60 / 1.2);
     QTest::keyClick(canvas.get(), Qt::Key_BracketRight);
     EXPECT_DOUBLE_EQ(state.spotRepairDiameter(), 60);
+    // A held bracket: its first key-down and each repeat resize.
+    for (bool repeat : {false, true, true}) {
+        QKeyEvent held(QEvent::KeyPress, Qt::Key_BracketLeft, Qt::NoModifier, "[", repeat);
+        QApplication::sendEvent(canvas.get(), &held);
+    }
+    EXPECT_DOUBLE_EQ(state.spotRepairDiameter(), 60 / 1.2 / 1.2 / 1.2);
     QTest::keyClick(canvas.get(), Qt::Key_Escape);
     EXPECT_FALSE(state.isSpotRepairActive());
     frame();
