@@ -14,6 +14,8 @@
 #include "app/kit/collapsible_group.h"
 #include "app/kit/inspector_settings.h"
 #include "app/kit/locator_highlight.h"
+#include "app/kit/number_field.h"
+#include "app/kit/panel_drag.h"
 #include "app/kit/ui_timing.h"
 #include "app/panels/slider_row.h"
 #include "tests/app/support/state_harness.h"
@@ -54,8 +56,10 @@ class SliderPanelTest : public ::testing::Test {
         inspector.show();
         settle();
     }
-    void drop(const QString& text, const QString& onto) {
-        QWidget* target = inspector.panel(onto);
+    void drop(const QString& text, const QString& onto) { drop(text, inspector.panel(onto)); }
+    // As the window hands a drop over: to the widget under the pointer, which passes on what it
+    // refuses.
+    void drop(const QString& text, QWidget* target) {
         QMimeData data;
         data.setText(text);
         const QPointF at = QPointF(target->width() / 2, 5);
@@ -104,6 +108,17 @@ TEST_F(SliderPanelTest, PanelDropsMoveThePanelAboveTheTargetOnTheNextTurn) {
     }
     EXPECT_FALSE(harness.preferences->contains(InspectorSettings::panelOrderKey));
     EXPECT_LT(top("whiteBalance"), top("toneCurve")) << "back in the default order";
+}
+
+TEST_F(SliderPanelTest, APanelDroppedOnANumberFieldMovesThePanelAndTypesNothing) {
+    harness.open(harness.file("a.dng"));
+    settle();
+    auto* field = testing::childWith<NumberField>(*inspector.panel("colorMixer"), "Red Hue");
+    ASSERT_NE(field, nullptr);
+    drop(panelDragText("tone"), field);
+    EXPECT_EQ(field->text(), "0");
+    EXPECT_LT(top("tone"), top("colorMixer"));
+    EXPECT_GT(top("tone"), top("toneCurve"));
 }
 
 TEST_F(SliderPanelTest, FoldingIsKeptPerTitleAndByTheMenu) {
