@@ -1,4 +1,6 @@
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 
@@ -64,6 +66,23 @@ TEST(TechnologyLicenses, TheRevealButtonIsThereOnlyWithTheLicencesFolder) {
     EXPECT_TRUE(reveal->isVisible());
     view.resize(100, 100);
     EXPECT_TRUE(view.width() >= 520 && view.height() >= 460);
+}
+
+TEST(TechnologyLicenses, EveryTextTheGroupTitlesTooCanBeSelected) {
+    TechnologyLicensesView view(std::vector<std::filesystem::path>{});
+    QStringList texts;
+    for (const QLabel* label : view.findChildren<QLabel*>()) {
+        EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse)
+            << label->text().toStdString();
+        texts.append(label->text());
+    }
+    // A group box's own title is drawn, never selectable.
+    for (const QGroupBox* group : view.findChildren<QGroupBox*>()) {
+        EXPECT_TRUE(group->title().isEmpty()) << group->title().toStdString();
+        EXPECT_TRUE(texts.contains(group->accessibleName()))
+            << group->accessibleName().toStdString();
+    }
+    EXPECT_EQ(view.findChildren<QGroupBox*>().size(), 3);
 }
 
 // The program as main() builds it, over the test run's own folders.
