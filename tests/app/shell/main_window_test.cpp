@@ -120,10 +120,6 @@ TEST_F(MainWindowTest, EveryToolNamesItsKeyAsTheMenusWriteIt) {
     }
     EXPECT_EQ(withKeys, 6);
     EXPECT_EQ(tool("Show original")->toolTip(), "Toggle before/after (\\)");
-    harness.open(harness.file("a.dng"));
-    settle();
-    keyClick(&window, Qt::Key_Backslash);
-    EXPECT_TRUE(state.showOriginal());
 }
 
 TEST_F(MainWindowTest, ALayerRequestOrTheBrushShowsTheInspectorOnlyWhenItChanges) {

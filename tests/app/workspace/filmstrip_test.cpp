@@ -168,18 +168,13 @@ TEST_F(FilmstripTest, EachPhotoOffersAssistiveTechnologyItsThumbnailAndItsCheckb
     EXPECT_EQ(checkbox->role(), QAccessible::CheckBox);
     EXPECT_EQ(checkbox->text(QAccessible::Value), "Selected");
     EXPECT_TRUE(checkbox->state().checkable && checkbox->state().checked);
+    // Found where it is drawn, and acting as a click on it does.
     const QPoint drawn = strip->child(3)->rect().center();
-    EXPECT_EQ(strip->childAt(drawn.x(), drawn.y()), strip->child(3));
-
-    // Each acts as a click on it does.
-    strip->child(3)->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    QAccessibleInterface* found = strip->childAt(drawn.x(), drawn.y());
+    found->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
     settle();
     EXPECT_EQ(state.selectedPhotoIDs(), (std::set{a, b}));
     EXPECT_EQ(strip->child(3)->text(QAccessible::Value), "Selected");
-    strip->child(4)->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
-    settle();
-    EXPECT_EQ(state.photoURL(), c);
-    EXPECT_FALSE(checkbox->state().checked);
 }
 
 }  // namespace
