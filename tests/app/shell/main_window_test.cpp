@@ -110,15 +110,12 @@ TEST_F(MainWindowTest, ShowOriginalReplacesTheOtherComparisonsAndRecoveryNamesIt
 }
 
 TEST_F(MainWindowTest, EveryToolNamesItsKeyAsTheMenusWriteIt) {
-    int withKeys = 0;
     for (QAction* action : window.toolbar().actions()) {
         if (action->shortcut().isEmpty()) continue;
-        ++withKeys;
         const QString key = action->shortcut().toString(QKeySequence::NativeText);
         EXPECT_TRUE(action->toolTip().endsWith(" (" + key + ")"))
             << action->toolTip().toStdString();
     }
-    EXPECT_EQ(withKeys, 6);
     EXPECT_EQ(tool("Show original")->toolTip(), "Toggle before/after (\\)");
 }
 
