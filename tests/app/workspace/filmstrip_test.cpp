@@ -153,8 +153,8 @@ TEST_F(FilmstripTest, OpeningAFarPhotoGlidesItToTheMiddle) {
         const QRect item = list().visualRect(list().model()->index(12, 0));
         return std::abs(item.center().x() - list().viewport()->width() / 2) <= item.width() / 2;
     }));
-    // On its way, not in one jump.
-    EXPECT_GT(positions.size(), 3u);
+    // On its way, not in one jump: from the start, through a position between, to the end.
+    EXPECT_GT(positions.size(), 2u);
     EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
 }
 
