@@ -1,7 +1,10 @@
 #include "app/kit/number_field.h"
 
+#include <QDragEnterEvent>
 #include <QLocale>
+#include <QMimeData>
 
+#include "app/kit/panel_drag.h"
 #include "app/style/style.h"
 
 namespace quillmere {
@@ -31,6 +34,12 @@ void NumberField::finish() {
     // typed text still pending.
     display(value_);
     if (edited && isNumber) emit committed(typed);
+}
+
+void NumberField::dragEnterEvent(QDragEnterEvent* event) {
+    // Refused, the drag goes on to the widgets around the field, where the panel takes it.
+    if (draggedPanelId(event->mimeData()->text())) return event->ignore();
+    QLineEdit::dragEnterEvent(event);
 }
 
 void NumberField::display(double value) {

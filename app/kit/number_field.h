@@ -10,6 +10,7 @@ namespace quillmere {
 // - When the user finishes editing (Return or leaving the field), a number is reported by
 //   `committed`; any other text, or text left as it was, writes nothing. Either way the field then
 //   shows the model's value again, so a value the model clamped or refused reads as stored.
+// - A panel's drag passes over the field to the panel under it: its text is never typed in.
 class NumberField : public QLineEdit {
     Q_OBJECT
 
@@ -22,6 +23,9 @@ class NumberField : public QLineEdit {
 
   signals:
     void committed(double value);
+
+  protected:
+    void dragEnterEvent(QDragEnterEvent* event) override;
 
   private:
     void finish();

@@ -155,7 +155,8 @@ void ColorMixerView::setBand(HSLAdjustments::Band band) {
 void ColorMixerView::setShown(bool shown) {
     const bool appears = shown && !shown_;
     shown_ = shown;
-    if (appears && state_.editParams().hsl.blackAndWhite) setLayoutName("B&W");
+    // The switch may have changed either way while the mixer was hidden (a reset, a checkpoint).
+    if (appears) syncBlackAndWhite(state_.editParams().hsl.blackAndWhite);
 }
 
 void ColorMixerView::syncBlackAndWhite(bool blackAndWhite) {

@@ -25,7 +25,8 @@ class SwatchButton;
 //
 // While the mixer is shown, the layout and the edit's black-and-white switch follow each other:
 // choosing "B&W" turns the photo black and white, another layout turns it back, and an edit that
-// arrives black and white shows "B&W".
+// arrives black and white shows "B&W". When the mixer reappears, its layout follows the edit:
+// never "B&W" over a colour edit.
 class ColorMixerView : public QWidget {
     Q_OBJECT
 

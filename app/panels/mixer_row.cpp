@@ -10,6 +10,7 @@
 #include <cmath>
 
 #include "app/kit/number_field.h"
+#include "app/kit/photo_gesture.h"
 #include "app/kit/title_line_layout.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/slider_row.h"
@@ -89,7 +90,10 @@ MixerRow::MixerRow(AppState& state, HSLAdjustments::Band band, std::string chann
 
     connect(label_, &ResetLabel::doubleClicked, this, [this] { write(0); });
     connect(field_, &NumberField::committed, this, &MixerRow::write);
-    connect(slider_, &QSlider::valueChanged, this, [this](int value) { write(value); });
+    auto* drag = new SliderGesture(state, *slider_, [this] { sync(); });
+    connect(slider_, &QSlider::valueChanged, this, [this, drag](int value) {
+        if (drag->mayWrite()) write(value);
+    });
     sync();
 }
 

@@ -12,6 +12,7 @@
 #include "app/kit/collapsible_group.h"
 #include "app/kit/double_slider.h"
 #include "app/kit/number_field.h"
+#include "app/kit/photo_gesture.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/swatch_button.h"
 #include "app/state/follow/state_watcher.h"
@@ -132,7 +133,10 @@ QWidget* PointColorEditor::makeRow(const Row& row, QWidget* parent) {
         if (shownID_) write(*shownID_, row, value);
     };
     connect(field, &NumberField::committed, this, writeShown);
-    connect(slider, &DoubleSlider::valueEdited, this, writeShown);
+    auto* drag = new SliderGesture(state_, *slider, [this] { sync(); });
+    connect(slider, &DoubleSlider::valueEdited, this, [drag, writeShown](double value) {
+        if (drag->mayWrite()) writeShown(value);
+    });
     rows_.push_back({&row, field, slider});
     return widget;
 }

@@ -12,6 +12,7 @@
 
 #include "app/kit/double_slider.h"
 #include "app/kit/number_field.h"
+#include "app/kit/photo_gesture.h"
 #include "app/kit/title_line_layout.h"
 #include "app/panels/slider_row.h"
 #include "app/state/follow/state_watcher.h"
@@ -131,8 +132,10 @@ QWidget* SharpeningSection::makeRow(const Row& row) {
     connect(label, &ResetLabel::doubleClicked, this, [this, &row] { write(row, row.resetValue); });
     connect(field, &NumberField::committed, this,
             [this, &row](double value) { write(row, value); });
-    connect(slider, &DoubleSlider::valueEdited, this,
-            [this, &row](double value) { write(row, value); });
+    auto* drag = new SliderGesture(state_, *slider, [this] { sync(); });
+    connect(slider, &DoubleSlider::valueEdited, this, [this, &row, drag](double value) {
+        if (drag->mayWrite()) write(row, value);
+    });
     rowWidgets_.push_back({&row, slider, field});
     return widget;
 }

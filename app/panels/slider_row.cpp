@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "app/kit/double_slider.h"
+#include "app/kit/photo_gesture.h"
 #include "app/kit/title_line_layout.h"
 #include "app/panels/value_label.h"
 #include "app/state/follow/state_watcher.h"
@@ -47,7 +48,10 @@ SliderRow::SliderRow(AppState& state, SliderField field, QWidget* parent)
     layOutUnderTitleLine(*this, title_, value_, slider_, 4);
 
     connect(title_, &ResetLabel::doubleClicked, this, [this] { state_.resetSlider(field_); });
-    connect(slider_, &DoubleSlider::valueEdited, this, &SliderRow::write);
+    auto* drag = new SliderGesture(state, *slider_, [this] { sync(); });
+    connect(slider_, &DoubleSlider::valueEdited, this, [this, drag](double value) {
+        if (drag->mayWrite()) write(value);
+    });
     watcher_->onAnnounced({AppState::Field::editParams}, [this] { sync(); });
     sync();
 }

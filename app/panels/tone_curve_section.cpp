@@ -143,7 +143,8 @@ ToneCurveSection::ToneCurveSection(AppState& state, QWidget* parent)
       reset_(addHeaderButton("arrow.uturn.backward", SymbolTint::muted)),
       picker_(new QButtonGroup(this)),
       canvas_(new ToneCurveCanvas(*this)),
-      readout_(new QLabel(this)) {
+      readout_(new QLabel(this)),
+      gesture_(state) {
     setDragText(panelDragText("toneCurve"));
     reset_->setAccessibleName("Reset tone curve");
     connect(reset_, &QToolButton::clicked, this, &ToneCurveSection::resetChannel);
@@ -219,10 +220,17 @@ QString ToneCurveSection::readoutText() const {
 
 void ToneCurveSection::press(QPointF location) {
     dragStart_ = location;
+    gesture_.begin();
     drag(location);
 }
 
 void ToneCurveSection::drag(QPointF location) {
+    if (!gesture_.mayWrite()) {
+        // Another photo is open: the point the drag held is let go.
+        activeIndex_.reset();
+        refresh();
+        return;
+    }
     const QSizeF size = canvas_->size();
     if (!activeIndex_) {
         Edit start = beginDrag(currentPoints(), dragStart_, size);
@@ -234,6 +242,7 @@ void ToneCurveSection::drag(QPointF location) {
 }
 
 void ToneCurveSection::release() {
+    gesture_.finish();
     activeIndex_.reset();
     refresh();
 }

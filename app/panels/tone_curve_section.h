@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "app/kit/collapsible_group.h"
+#include "app/kit/photo_gesture.h"
 #include "app/state/app_state.h"
 #include "core/edit/tone_curve.h"
 
@@ -101,6 +102,8 @@ class ToneCurveSection : public CollapsibleGroup {
     QButtonGroup* picker_;
     ToneCurveCanvas* canvas_;
     QLabel* readout_;
+    // The drag belongs to the photo it began on.
+    PhotoGesture gesture_;
 };
 
 }  // namespace quillmere

@@ -179,14 +179,12 @@ void ExportSheet::buildForm() {
         "can restore the embedded adjustments; other editors do not apply Quillmere's settings.",
         form_);
     column->addWidget(dngCaption_);
+    // No DNG converter runs on Linux (DNGConverterSetup::standard), whatever the edition: other
+    // RAW formats are refused, as the edition that never starts a converter refuses them.
     editionCaption_ = captionLabel(
-        DistributionPolicy::isAppStore(services_.channel)
-            ? "Existing DNG files are supported directly. Export other RAW formats as JPEG, or "
-              "convert them to DNG before opening them. JPEG and other rendered photos cannot be "
-              "exported as original RAW."
-            : "Existing DNG files are supported directly. Other RAW formats require Adobe DNG "
-              "Converter. JPEG and other rendered photos are skipped with an explanation; they "
-              "cannot be exported as original RAW.",
+        "Existing DNG files are supported directly. Export other RAW formats as JPEG, or convert "
+        "them to DNG before opening them. JPEG and other rendered photos cannot be exported as "
+        "original RAW.",
         form_);
     editionCaption_->setObjectName("exportEditionCaption");
     column->addWidget(editionCaption_);

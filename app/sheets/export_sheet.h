@@ -5,13 +5,11 @@
 #include <filesystem>
 #include <functional>
 #include <optional>
-#include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/state/app_state.h"
 #include "app/state/export_scope.h"
-#include "core/edit/distribution_policy.h"
 #include "core/render/export/export_options.h"
 
 class QCheckBox;
@@ -35,8 +33,6 @@ struct ExportSheetServices {
     std::function<std::optional<std::filesystem::path>(QWidget* parent)> chooseFolder;
     // Shows the written files selected in the file manager. Empty: FileManager::reveal.
     std::function<void(const std::vector<std::filesystem::path>&)> reveal;
-    // The distribution channel, which words the DNG caption.
-    std::string channel{DistributionPolicy::configuredChannel()};
 };
 
 // The export dialog: which photos, JPEG or DNG, the size and quality of a JPEG, two metadata

@@ -66,8 +66,10 @@ EditorToolbar::EditorToolbar(AppState& state, Preferences& preferences,
         // The state may refuse: the button shows what it holds.
         spotRepair_->setChecked(state_.isSpotRepairActive());
     });
-    showOriginal_ = addTool("Show original", "square.on.square", "Toggle before/after (⧵)",
-                            QKeySequence(Qt::Key_Backslash));
+    const QKeySequence beforeAfterKey(Qt::Key_Backslash);
+    showOriginal_ =
+        addTool("Show original", "square.on.square",
+                Shortcuts::helpText("Toggle before/after", beforeAfterKey), beforeAfterKey);
     showOriginal_->setCheckable(true);
     connect(showOriginal_, &QAction::triggered, this, [this](bool show) {
         // The whole edit's comparison replaces the other two.

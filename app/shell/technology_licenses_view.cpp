@@ -7,6 +7,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <system_error>
+#include <utility>
 
 #include "app/kit/file_manager.h"
 #include "app/style/style.h"
@@ -26,12 +27,19 @@ QLabel* selectableText(const QString& text) {
     return label;
 }
 
-// A group box's content: leading, padded 4 above and below, spacing 10.
-QVBoxLayout* groupContent(QGroupBox* group) {
+// A group box titled `title`, and its content: leading, padded 4 above and below, spacing 10.
+// The title is a bold label at the top of the box, not the box's own title, which could not be
+// selected.
+std::pair<QGroupBox*, QVBoxLayout*> titledGroup(const QString& title) {
+    auto* group = new QGroupBox;
+    group->setAccessibleName(title);
     auto* content = new QVBoxLayout(group);
     content->setSpacing(10);
     content->setContentsMargins(8, 4, 8, 4);
-    return content;
+    QLabel* heading = selectableText(title);
+    heading->setFont(weighted(heading->font(), QFont::Bold));
+    content->addWidget(heading);
+    return {group, content};
 }
 
 }  // namespace
@@ -119,8 +127,7 @@ std::vector<std::filesystem::path> TechnologyLicensesView::defaultLicenseFolders
 QGroupBox* TechnologyLicensesView::technologyGroup(const QString& title, const QString& text,
                                                    const QString& linkTitle,
                                                    const QString& linkURL) {
-    auto* group = new QGroupBox(title);
-    QVBoxLayout* content = groupContent(group);
+    auto [group, content] = titledGroup(title);
     content->addWidget(selectableText(text));
     const QUrl url(linkURL, QUrl::StrictMode);
     if (url.isValid() && !url.scheme().isEmpty()) {
@@ -148,8 +155,7 @@ QGroupBox* TechnologyLicensesView::componentsGroup() {
     QStringList names;
     for (const BundledComponent& component : bundledComponents()) names.append(component.name);
     const QString dependencies = names.mid(1, names.size() - 2).join(", ") + " and " + names.last();
-    auto* group = new QGroupBox(QStringLiteral("Other bundled components"));
-    QVBoxLayout* content = groupContent(group);
+    auto [group, content] = titledGroup(QStringLiteral("Other bundled components"));
     content->addWidget(selectableText(
         "The application distribution also includes LibRaw and its runtime dependencies: " +
         dependencies +

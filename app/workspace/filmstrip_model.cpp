@@ -28,15 +28,9 @@ int FilmstripModel::rowCount(const QModelIndex& parent) const {
 QVariant FilmstripModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= rowCount()) return {};
     const SessionPhoto& photo = photos_[static_cast<std::size_t>(index.row())];
-    const QString fileName = QString::fromStdString(photo.url.filename().string());
-    const bool selected = state_.selectedPhotoIDs().contains(photo.url);
     switch (role) {
         case Qt::DisplayRole:
-            return fileName;
-        case Qt::AccessibleTextRole:
-            return "Open " + fileName;
-        case Qt::AccessibleDescriptionRole:
-            return selected ? "Selected" : "Not selected";
+            return QString::fromStdString(photo.url.filename().string());
         case urlRole:
             return QString::fromStdString(photo.url.string());
         case thumbnailRole:
@@ -44,7 +38,7 @@ QVariant FilmstripModel::data(const QModelIndex& index, int role) const {
         case isEditedRole:
             return photo.isEdited;
         case isSelectedRole:
-            return selected;
+            return state_.selectedPhotoIDs().contains(photo.url);
         case isPreviewedRole:
             return state_.photoURL() == photo.url;
         case isBusyRole:
@@ -95,7 +89,7 @@ void FilmstripModel::syncPhotos() {
 void FilmstripModel::marksChanged() {
     if (photos_.empty()) return;
     emit dataChanged(index(0), index(rowCount() - 1),
-                     {isSelectedRole, isPreviewedRole, isBusyRole, Qt::AccessibleDescriptionRole});
+                     {isSelectedRole, isPreviewedRole, isBusyRole});
 }
 
 }  // namespace quillmere

@@ -5,11 +5,9 @@
 #include <QEvent>
 #include <QHBoxLayout>
 #include <QLabel>
-#include <QListView>
 #include <QMenu>
 #include <QPainter>
 #include <QPointer>
-#include <QScrollBar>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -19,55 +17,13 @@
 #include "app/style/symbols.h"
 #include "app/workspace/busy_indicator.h"
 #include "app/workspace/filmstrip_delegate.h"
+#include "app/workspace/filmstrip_list.h"
 #include "app/workspace/filmstrip_model.h"
 
 namespace quillmere {
 namespace {
 
-// Space on each side of an item: 10 between two.
-constexpr int kItemMargin = 5;
-constexpr int kStripHeight = 100;
 constexpr int kButtonSymbolSide = 14;
-
-// One row of items, its content centred while it is narrower than the strip.
-class FilmstripList : public QListView {
-  public:
-    explicit FilmstripList(QWidget* parent) : QListView(parent) {
-        setObjectName("filmstripList");
-        setFlow(QListView::LeftToRight);
-        setWrapping(false);
-        setSpacing(kItemMargin);
-        setUniformItemSizes(true);
-        setSelectionMode(QAbstractItemView::NoSelection);
-        setFocusPolicy(Qt::NoFocus);
-        setFrameShape(QFrame::NoFrame);
-        setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
-        setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-        setMouseTracking(true);
-        viewport()->setAutoFillBackground(false);
-        // The strip keeps its height whether or not the scroll bar shows.
-        setFixedHeight(kStripHeight + horizontalScrollBar()->sizeHint().height());
-    }
-
-  protected:
-    void resizeEvent(QResizeEvent* event) override {
-        QListView::resizeEvent(event);
-        centreContent();
-    }
-    void rowsInserted(const QModelIndex& parent, int start, int end) override {
-        QListView::rowsInserted(parent, start, end);
-        centreContent();
-    }
-
-  private:
-    void centreContent() {
-        const int rows = model() ? model()->rowCount() : 0;
-        const int content = rows * (FilmstripDelegate::thumbnailWidth + 2 * kItemMargin);
-        const int margin = std::max(0, (width() - content) / 2);
-        if (viewportMargins().left() != margin) setViewportMargins(margin, 0, margin, 0);
-    }
-};
 
 }  // namespace
 
@@ -113,7 +69,7 @@ FilmstripView::FilmstripView(AppState& state, QWidget* parent)
         [this](const auto&, const std::optional<std::filesystem::path>& url) {
             if (!url) return;
             if (const std::optional<int> row = model_->row(*url)) {
-                list_->scrollTo(model_->index(*row), QAbstractItemView::PositionAtCenter);
+                list_->glideTo(model_->index(*row));
             }
         });
     applyAppearance();

@@ -5,13 +5,13 @@
 #include "app/state/app_state.h"
 
 class QAction;
-class QListView;
 class QLabel;
 class QToolButton;
 
 namespace quillmere {
 
 class BusyIndicator;
+class FilmstripList;
 class FilmstripModel;
 class StateWatcher;
 
@@ -42,7 +42,7 @@ class FilmstripView : public QWidget {
     AppState& state_;
     StateWatcher* watcher_;
     FilmstripModel* model_;
-    QListView* list_;
+    FilmstripList* list_;
     QLabel* count_;
     BusyIndicator* applyingIndicator_;
     QLabel* savedMessage_;

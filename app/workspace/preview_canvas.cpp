@@ -39,7 +39,8 @@ PreviewCanvas::PreviewCanvas(AppState& state, QWidget* parent)
     : QWidget(parent),
       state_(state),
       watcher_(new StateWatcher(state, this)),
-      lastResetToken_(state.photoURL()) {
+      lastResetToken_(state.photoURL()),
+      colorGesture_(state) {
     setObjectName("photoPreview");
     setAccessibleName("Photo preview");
     setFocusPolicy(Qt::StrongFocus);

@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 
+#include "app/kit/photo_gesture.h"
 #include "app/state/app_state.h"
 #include "app/state/color_sampling.h"
 #include "app/workspace/preview_geometry.h"
@@ -139,6 +140,8 @@ class PreviewCanvas : public QWidget {
     // From a colour press to its release: the hue picked, in degrees, and the previous point.
     std::optional<double> colorDragHue_;
     std::optional<QPointF> colorDragPoint_;
+    // The colour drag belongs to the photo it began on.
+    PhotoGesture colorGesture_;
 
     // Where the brush outline is drawn; nothing while the pointer is outside.
     std::optional<QPointF> pointer_;

@@ -122,6 +122,7 @@ void PreviewCanvas::drag(QPointF point) {
 void PreviewCanvas::release(QPointF point) {
     colorDragHue_.reset();
     colorDragPoint_.reset();
+    colorGesture_.finish();
     if (isRepairGesture_) endRepairStroke(point);
     lastDragPoint_.reset();
     isRepairGesture_ = false;

@@ -25,6 +25,7 @@ void PreviewCanvas::pickColor(QPointF point) {
     if (!color) return;
     colorDragHue_ = color->hue * 360;
     colorDragPoint_ = point;
+    colorGesture_.begin();
     addPointColor(*color);
 }
 
@@ -40,6 +41,7 @@ void PreviewCanvas::addPointColor(const ColorSampling::HSBColor& color) {
 }
 
 void PreviewCanvas::dragColor(QPointF point) {
+    if (!colorGesture_.mayWrite()) return;
     // Half of the movement to the right plus the movement upward, since the previous event.
     const QPointF moved = point - *colorDragPoint_;
     adjustTargetColor(*colorDragHue_, (moved.x() - moved.y()) * 0.5);
@@ -63,6 +65,7 @@ void PreviewCanvas::finishColorTools() {
     state_.setColorTargetChannel(std::nullopt);
     colorDragHue_.reset();
     colorDragPoint_.reset();
+    colorGesture_.finish();
 }
 
 // ---- Spot-repair brush.
@@ -131,9 +134,9 @@ bool PreviewCanvas::handleSpotRepairKey(const QKeyEvent& key) {
     if (!shrink && !grow && key.key() != Qt::Key_Space && key.key() != Qt::Key_Escape) {
         return false;
     }
-    // X11 repeats a held Space as releases and presses; a repeat changes nothing.
-    if (key.isAutoRepeat()) return true;
     if (shrink || grow) {
+        // Every key-down resizes: a held bracket goes on resizing as the key repeats. (A held
+        // Space repeats too; only its release is told apart, in keyReleaseEvent.)
         state_.resizeSpotRepair(shrink ? 1 / 1.2 : 1.2);
     } else if (key.key() == Qt::Key_Escape) {
         state_.setIsSpotRepairActive(false);

@@ -105,6 +105,15 @@ TEST_F(HSLSectionTest, TheLayoutAndTheBlackAndWhiteSwitchFollowEachOtherWhileSho
     section.setTab("Mixer");
     EXPECT_EQ(mixer().layoutName(), "B&W");
     EXPECT_EQ(HSLSection(state).mixer()->layoutName(), "B&W");
+    // And back to colour while hidden ("Reset Adjustments" on the Point Color tab): the mixer
+    // comes back in colour, and "B&W" can be chosen again.
+    section.setTab("Point Color");
+    state.resetAll();
+    settle();
+    section.setTab("Mixer");
+    EXPECT_EQ(mixer().layoutName(), "HSL");
+    choose("B&W");
+    EXPECT_TRUE(hsl().blackAndWhite);
 }
 
 TEST_F(HSLSectionTest, ResetAndAnyMixerChangeShowTheLayerAgain) {

@@ -9,13 +9,18 @@
 #include <QMimeData>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSlider>
 #include <QTest>
 
 #include "app/kit/collapsible_group.h"
 #include "app/kit/inspector_settings.h"
 #include "app/kit/locator_highlight.h"
+#include "app/kit/number_field.h"
+#include "app/kit/panel_drag.h"
 #include "app/kit/ui_timing.h"
+#include "app/panels/hsl_section.h"
 #include "app/panels/slider_row.h"
+#include "app/panels/tone_curve_section.h"
 #include "tests/app/support/state_harness.h"
 #include "tests/app/support/view_testing.h"
 
@@ -54,8 +59,10 @@ class SliderPanelTest : public ::testing::Test {
         inspector.show();
         settle();
     }
-    void drop(const QString& text, const QString& onto) {
-        QWidget* target = inspector.panel(onto);
+    void drop(const QString& text, const QString& onto) { drop(text, inspector.panel(onto)); }
+    // As the window hands a drop over: to the widget under the pointer, which passes on what it
+    // refuses.
+    void drop(const QString& text, QWidget* target) {
         QMimeData data;
         data.setText(text);
         const QPointF at = QPointF(target->width() / 2, 5);
@@ -104,6 +111,55 @@ TEST_F(SliderPanelTest, PanelDropsMoveThePanelAboveTheTargetOnTheNextTurn) {
     }
     EXPECT_FALSE(harness.preferences->contains(InspectorSettings::panelOrderKey));
     EXPECT_LT(top("whiteBalance"), top("toneCurve")) << "back in the default order";
+
+    // Dropped on a number field, the drag goes on to the panel under it: nothing is typed.
+    auto* field = testing::childWith<NumberField>(*inspector.panel("colorMixer"), "Red Hue");
+    drop(panelDragText("tone"), field);
+    EXPECT_EQ(field->text(), "0");
+    EXPECT_EQ(inspector.panelOrder().indexOf("tone") + 1,
+              inspector.panelOrder().indexOf("colorMixer"));
+}
+
+// Every kind of drag in the inspector, begun on a and carried on after b opened with the button
+// held: a keeps what the drag made of it until the switch, b is never written.
+TEST_F(SliderPanelTest, ADragEndsWithThePhotoItBeganOn) {
+    const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng");
+    harness.open(a);
+    // b starts from a's edit and its selected point colour, so that any write to b shows.
+    state.updateEditParams([](EditParams& edit) { edit.hsl.points.emplace_back(120, 0.5, 0.5); });
+    state.setSelectedPointColor(state.editParams().hsl.points[0].id);
+    AppStateTesting::sessionState(state, b).params = state.editParams();
+    // The tab of the colour mixer, and the slider dragged (none: the tone curve).
+    const std::pair<const char*, const char*> drags[] = {{"Mixer", "Exposure"},
+                                                         {"Mixer", "Sharpening amount"},
+                                                         {"Mixer", "Red Hue"},
+                                                         {"Point Color", "Hue Shift"},
+                                                         {"Mixer", nullptr}};
+    for (auto [tab, slider] : drags) {
+        harness.open(a);
+        static_cast<HSLSection*>(inspector.group("colorMixer"))->setTab(tab);
+        settle();
+        QWidget* widget =
+            slider ? testing::childWith<QSlider>(inspector, slider)
+                   : static_cast<ToneCurveSection*>(inspector.group("toneCurve"))->canvas();
+        // From the middle (a slider's handle at 0), to the right and up.
+        const QPoint from = widget->rect().center(),
+                     step(widget->width() / 10, -widget->height() / 10);
+        const EditParams before = state.editParams();
+        QTest::mousePress(widget, Qt::LeftButton, {}, from);
+        QTest::mouseMove(widget, from + step);
+        const EditParams atSwitch = state.editParams();
+        harness.open(b);
+        settle();
+        const EditParams opened = state.editParams();
+        QTest::mouseMove(widget, from + 2 * step);
+        EXPECT_FALSE(slider && static_cast<QSlider*>(widget)->isSliderDown()) << "let go";
+        QTest::mouseRelease(widget, Qt::LeftButton, {}, from + 3 * step);
+        EXPECT_EQ(state.editParams(), opened)
+            << (slider ? slider : "curve") << ": b is not written";
+        EXPECT_EQ(AppStateTesting::sessionState(state, a).params, atSwitch);
+        EXPECT_NE(atSwitch, before) << "the drag edited a";
+    }
 }
 
 TEST_F(SliderPanelTest, FoldingIsKeptPerTitleAndByTheMenu) {

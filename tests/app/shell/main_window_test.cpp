@@ -109,6 +109,16 @@ TEST_F(MainWindowTest, ShowOriginalReplacesTheOtherComparisonsAndRecoveryNamesIt
     EXPECT_EQ(recovery->accessibleName(), "Before recovery");
 }
 
+TEST_F(MainWindowTest, EveryToolNamesItsKeyAsTheMenusWriteIt) {
+    for (QAction* action : window.toolbar().actions()) {
+        if (action->shortcut().isEmpty()) continue;
+        const QString key = action->shortcut().toString(QKeySequence::NativeText);
+        EXPECT_TRUE(action->toolTip().endsWith(" (" + key + ")"))
+            << action->toolTip().toStdString();
+    }
+    EXPECT_EQ(tool("Show original")->toolTip(), "Toggle before/after (\\)");
+}
+
 TEST_F(MainWindowTest, ALayerRequestOrTheBrushShowsTheInspectorOnlyWhenItChanges) {
     harness.open(harness.file("a.dng"));
     state.setRequestedEditLayer(EditLayer::exposure);

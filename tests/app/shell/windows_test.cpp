@@ -1,4 +1,6 @@
 #include <QFile>
+#include <QGroupBox>
+#include <QLabel>
 #include <QPushButton>
 #include <QSettings>
 
@@ -51,7 +53,7 @@ TEST_F(ShellTest, AnAppearanceChoiceRestylesEveryWindowAtOncePersistsAndSystemRe
     EXPECT_EQ(QApplication::palette(), desktop);
 }
 
-TEST(TechnologyLicenses, TheRevealButtonIsThereOnlyWithTheLicencesFolder) {
+TEST(TechnologyLicenses, TheRevealButtonFollowsTheLicencesFolderAndTheTitlesCanBeSelected) {
     const testing::TemporaryFolder folder;
     const std::filesystem::path licenses = folder.path() / "Licenses";
     TechnologyLicensesView view({folder.path() / "missing", licenses});
@@ -64,6 +66,12 @@ TEST(TechnologyLicenses, TheRevealButtonIsThereOnlyWithTheLicencesFolder) {
     EXPECT_TRUE(reveal->isVisible());
     view.resize(100, 100);
     EXPECT_TRUE(view.width() >= 520 && view.height() >= 460);
+    // The group titles are selectable labels, not the boxes' own titles, which are only drawn.
+    for (const QGroupBox* group : view.findChildren<QGroupBox*>()) {
+        const QLabel* title = group->findChild<QLabel*>();
+        EXPECT_TRUE(group->title().isEmpty() && title->text() == group->accessibleName() &&
+                    title->textInteractionFlags() & Qt::TextSelectableByMouse);
+    }
 }
 
 // The program as main() builds it, over the test run's own folders.

@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QLabel>
 #include <QListView>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+#include <algorithm>
 #include <fstream>
 
 #include "app/workspace/filmstrip_delegate.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {
@@ -132,17 +136,45 @@ TEST_F(FilmstripTest, TheEditedMarkAndTheEyeMarkShowOnTheirPhotosOnly) {
     }
 }
 
-TEST_F(FilmstripTest, OpeningAFarPhotoScrollsItToTheMiddle) {
+TEST_F(FilmstripTest, OpeningAFarPhotoGlidesItToTheMiddle) {
     std::vector<std::filesystem::path> photos;
     for (int index = 0; index < 20; ++index) {
         photos.push_back(harness.file(std::to_string(index) + ".dng"));
     }
     harness.request(photos);
     settle();
+    QScrollBar* bar = list().horizontalScrollBar();
+    std::vector<int> positions{bar->value()};
+    QObject::connect(bar, &QScrollBar::valueChanged,
+                     [&](int value) { positions.push_back(value); });
     state.selectPhoto(photos[12], false);
     settle();
-    const QRect item = list().visualRect(list().model()->index(12, 0));
-    EXPECT_NEAR(item.center().x(), list().viewport()->width() / 2, item.width() / 2);
+    EXPECT_TRUE(testing::eventually([&] {
+        const QRect item = list().visualRect(list().model()->index(12, 0));
+        return std::abs(item.center().x() - list().viewport()->width() / 2) <= item.width() / 2;
+    }));
+    // On its way, not in one jump: from the start, through a position between, to the end.
+    EXPECT_GT(positions.size(), 2u);
+    EXPECT_TRUE(std::is_sorted(positions.begin(), positions.end()));
+}
+
+TEST_F(FilmstripTest, EachPhotoOffersAssistiveTechnologyItsThumbnailAndItsCheckbox) {
+    openThree();
+    QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(&list());
+    ASSERT_EQ(strip->childCount(), 6);
+    QAccessibleInterface* checkbox = strip->child(1);
+    EXPECT_EQ(strip->child(0)->text(QAccessible::Name), "Open a.dng");
+    EXPECT_EQ(checkbox->text(QAccessible::Name), "Select a.dng");
+    EXPECT_EQ(checkbox->role(), QAccessible::CheckBox);
+    EXPECT_EQ(checkbox->text(QAccessible::Value), "Selected");
+    EXPECT_TRUE(checkbox->state().checkable && checkbox->state().checked);
+    // Found where it is drawn, and acting as a click on it does.
+    const QPoint drawn = strip->child(3)->rect().center();
+    QAccessibleInterface* found = strip->childAt(drawn.x(), drawn.y());
+    found->actionInterface()->doAction(QAccessibleActionInterface::toggleAction());
+    settle();
+    EXPECT_EQ(state.selectedPhotoIDs(), (std::set{a, b}));
+    EXPECT_EQ(strip->child(3)->text(QAccessible::Value), "Selected");
 }
 
 }  // namespace

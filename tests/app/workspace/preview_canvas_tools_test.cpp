@@ -134,6 +134,33 @@ TEST_F(PreviewCanvasTest, AStrokeThatLeavesTheImageTakesNoFurtherPointNotEvenIts
     EXPECT_EQ(state.editParams().spotRepairs.size(), 2u) << "losing the focus commits the stroke";
 }
 
+// A colour drag and a brush stroke begun on a, carried on after b opened with the button held:
+// a keeps what they did until the switch, b is never written.
+TEST_F(PreviewCanvasTest, AColourDragOrAStrokeEndsWithThePhotoItBeganOn) {
+    const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng");
+    canvas->setColorSampleTexture(plain({1, 0, 0, 1}));
+    for (bool stroke : {false, true}) {
+        harness.open(a);
+        canvas->setTexture(plain({0, 0, 0, 1}));
+        state.setColorTargetChannel(stroke ? std::nullopt : std::optional("Saturation"));
+        if (stroke) state.toggleSpotRepair();
+        QTest::mousePress(canvas.get(), Qt::LeftButton, {}, QPoint(100, 150));
+        QTest::mouseMove(canvas.get(), QPoint(200, 150));
+        const EditParams atSwitch = state.editParams();
+        harness.open(b);
+        frame();
+        const EditParams opened = state.editParams();
+        QTest::mouseMove(canvas.get(), QPoint(300, 150));
+        QTest::mouseRelease(canvas.get(), Qt::LeftButton, {}, QPoint(300, 150));
+        EXPECT_EQ(state.editParams(), opened) << "b is not written";
+        const EditParams& kept = AppStateTesting::sessionState(state, a).params;
+        EXPECT_EQ(kept.hsl.saturation[0], 50) << "half of the 100 points dragged";
+        // The stroke so far is committed to a as the open begins.
+        EXPECT_EQ(kept.spotRepairs.size(), stroke ? 1u : 0u);
+        EXPECT_TRUE(stroke || kept == atSwitch);
+    }
+}
+
 TEST_F(PreviewCanvasTest, SpaceTurnsAPressIntoAPanAndTheBracketsResizeTheBrush) {
     showPhoto();
     state.toggleSpotRepair();
@@ -157,6 +184,12 @@ TEST_F(PreviewCanvasTest, SpaceTurnsAPressIntoAPanAndTheBracketsResizeTheBrush) 
     EXPECT_DOUBLE_EQ(state.spotRepairDiameter(), 60 / 1.2);
     QTest::keyClick(canvas.get(), Qt::Key_BracketRight);
     EXPECT_DOUBLE_EQ(state.spotRepairDiameter(), 60);
+    // A held bracket: its first key-down and each repeat resize.
+    for (bool repeat : {false, true, true}) {
+        QKeyEvent held(QEvent::KeyPress, Qt::Key_BracketLeft, Qt::NoModifier, "[", repeat);
+        QApplication::sendEvent(canvas.get(), &held);
+    }
+    EXPECT_DOUBLE_EQ(state.spotRepairDiameter(), 60 / 1.2 / 1.2 / 1.2);
     QTest::keyClick(canvas.get(), Qt::Key_Escape);
     EXPECT_FALSE(state.isSpotRepairActive());
     frame();
