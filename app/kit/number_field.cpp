@@ -2,6 +2,7 @@
 
 #include <QLocale>
 
+#include "app/kit/wheel_guard.h"
 #include "app/style/style.h"
 
 namespace quillmere {
@@ -11,6 +12,7 @@ NumberField::NumberField(int decimals, int width, QWidget* parent)
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setFixedWidth(width);
     setFont(digitFont(textFont(TextStyle::subheadline)));
+    leaveWheelToColumn(*this);
     connect(this, &QLineEdit::editingFinished, this, &NumberField::finish);
     display(value_);
 }

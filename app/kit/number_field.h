@@ -10,6 +10,7 @@ namespace quillmere {
 // - When the user finishes editing (Return or leaving the field), a number is reported by
 //   `committed`; any other text, or text left as it was, writes nothing. Either way the field then
 //   shows the model's value again, so a value the model clamped or refused reads as stored.
+// - The wheel is left to the column around it unless the field has focus.
 class NumberField : public QLineEdit {
     Q_OBJECT
 
