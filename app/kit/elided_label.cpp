@@ -1,6 +1,8 @@
 #include "app/kit/elided_label.h"
 
 #include <QEvent>
+#include <QFontMetricsF>
+#include <cmath>
 
 #include "app/style/plain_text.h"
 
@@ -20,8 +22,9 @@ void ElidedLabel::setFullText(const QString& text) {
 
 QSize ElidedLabel::sizeHint() const {
     const QMargins margins = contentsMargins();
-    return {fontMetrics().horizontalAdvance(full_) + margins.left() + margins.right(),
-            QLabel::sizeHint().height()};
+    // Rounded up: a width short of the text by a fraction of a pixel would shorten it.
+    const int text = static_cast<int>(std::ceil(QFontMetricsF(font()).horizontalAdvance(full_)));
+    return {text + margins.left() + margins.right(), QLabel::sizeHint().height()};
 }
 
 QSize ElidedLabel::minimumSizeHint() const {

@@ -64,14 +64,17 @@ EditLayerRow::EditLayerRow(EditLayer layer, QWidget* parent)
     reset_->setAccessibleName("Reset " + name);
     reset_->setToolTip("Reset and remove " + name + " from the edit stack");
 
+    // The value takes the rest of the row, right-aligned, and is the first to shorten; the title
+    // shortens only in a row too narrow for it alone.
+    value_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    value_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(7, 5, 7, 5);
     row->setSpacing(5);
     row->addWidget(eye_);
     row->addWidget(title_);
     row->addSpacing(4);
-    row->addStretch(1);
-    row->addWidget(value_);
+    row->addWidget(value_, 1);
     row->addWidget(reset_);
 
     connect(eye_, &QToolButton::clicked, this, &EditLayerRow::bypassToggled);

@@ -2,11 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAbstractSlider>
+#include <QComboBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
 
+#include "app/kit/collapsible_group.h"
 #include "app/kit/ui_timing.h"
 #include "app/panels/capture_metadata_view.h"
 #include "app/panels/edit_layer_row.h"
@@ -121,6 +127,60 @@ TEST_F(NativeWorkspaceTest, TheLibraryOpensOnPresetsAndRemembersItsTab) {
     preferences.setValue("library.tab", "Albums");
     EXPECT_EQ(tabs.currentItem(), nullptr);
     EXPECT_NE(find("presetsSection"), nullptr);
+}
+
+// Every control of `area`'s column that is shown lies across the view, with no scroll bar to
+// reach one sideways.
+void expectEveryControlInView(QScrollArea& area, const char* where) {
+    EXPECT_FALSE(area.horizontalScrollBar()->isVisible()) << where;
+    int controls = 0;
+    for (QWidget* control : area.widget()->findChildren<QWidget*>()) {
+        const bool isControl = qobject_cast<QAbstractButton*>(control) ||
+                               qobject_cast<QAbstractSlider*>(control) ||
+                               qobject_cast<QComboBox*>(control) ||
+                               qobject_cast<QLineEdit*>(control);
+        if (!isControl || !control->isVisible()) continue;
+        ++controls;
+        const int left = control->mapTo(area.viewport(), QPoint()).x();
+        EXPECT_TRUE(left >= 0 && left + control->width() <= area.viewport()->width())
+            << where << ": " << control->metaObject()->className() << " "
+            << control->accessibleName().toStdString() << " at " << left << " + "
+            << control->width() << " in " << area.viewport()->width();
+    }
+    EXPECT_GT(controls, 0) << where;
+}
+
+TEST_F(NativeWorkspaceTest, LongNamesAndAHugeValueKeepEveryControlInTheSidebarAndTheInspector) {
+    const std::string longFolder = "Folder " + std::string(193, 'f');
+    state.presetStore().save({"Preset " + std::string(193, 'p'), longFolder, {.exposure = 1e300}});
+    state.reloadPresets();
+    harness.open(harness.file("a.dng"));
+    state.updateEditParams([](EditParams& edit) {
+        edit = {.exposure = 1e300, .contrast = 20, .highlights = -30, .shadows = 25,
+                .whites = 10, .blacks = -10, .temperature = 7300, .tint = 35, .vibrance = 15,
+                .saturation = -12, .denoise = 40,
+                .spotRepairs = {SpotRepair(UUID::random(), 0.4, 0.5, 0.03, {})}};
+        edit.sharpening.amount = 40;
+        edit.toneCurve.rgb = {{0, 0}, {128, 150}, {255, 255}};
+        edit.hsl.hue[0] = 10;
+    });
+    state.saveCheckpoint("Checkpoint " + std::string(189, 'c'));
+    harness.settle();
+    ASSERT_EQ(state.activeEditLayers().size(), allEditLayers.size());
+    ASSERT_EQ(sizes()[0], 240);
+
+    auto& library = *workspace->findChild<QScrollArea*>("librarySection");
+    for (const char* tab : {"Presets", "Checkpoints", "Edits"}) {
+        preferences.setValue("library.tab", tab);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (auto* folder : library.findChildren<CollapsibleGroup*>()) folder->setExpanded(true);
+        settle();
+        expectEveryControlInView(library, tab);
+    }
+    auto* inspector = workspace->findChild<SliderPanel*>("sliderPanel");
+    for (auto* panel : inspector->findChildren<CollapsibleGroup*>()) panel->setExpanded(true);
+    settle();
+    expectEveryControlInView(*inspector->scrollArea(), "inspector");
 }
 
 // The workspace builds the real inspector, under the histogram and the capture data; a go-to from
