@@ -47,9 +47,9 @@ void PresetRow::setSelected(bool selected) {
 void PresetRow::applyTextColor() {
     // Inside a button a label draws in the button-text role.
     QPalette palette = name_->palette();
-    palette.setColor(name_->foregroundRole(),
-                     this->palette().color(selected_ ? QPalette::HighlightedText
-                                                     : QPalette::WindowText));
+    palette.setColor(
+        name_->foregroundRole(),
+        this->palette().color(selected_ ? QPalette::HighlightedText : QPalette::WindowText));
     name_->setPalette(palette);
 }
 

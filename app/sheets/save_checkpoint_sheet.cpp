@@ -20,10 +20,7 @@ constexpr int kSheetWidth = 360;
 }  // namespace
 
 SaveCheckpointSheet::SaveCheckpointSheet(AppState& state, QWidget* parent)
-    : QDialog(parent),
-      state_(state),
-      name_(new QLineEdit(this)),
-      error_(errorLabel(this)) {
+    : QDialog(parent), state_(state), name_(new QLineEdit(this)), error_(errorLabel(this)) {
     setObjectName("saveCheckpointSheet");
     setWindowTitle("Save Checkpoint");
     setWindowModality(Qt::WindowModal);

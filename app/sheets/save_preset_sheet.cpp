@@ -166,11 +166,10 @@ SavePresetSheet::SavePresetSheet(AppState& state, QWidget* parent)
     column->addLayout(buttons);
 
     connect(name_, &QLineEdit::textChanged, this, &SavePresetSheet::showSaveEnabled);
-    connect(folder_, &QComboBox::currentIndexChanged, this,
-            [this] {
-                newFolderName_->setVisible(chosenKind() == FolderKind::newFolder);
-                fitSheetHeight(*this);
-            });
+    connect(folder_, &QComboBox::currentIndexChanged, this, [this] {
+        newFolderName_->setVisible(chosenKind() == FolderKind::newFolder);
+        fitSheetHeight(*this);
+    });
     connect(all, &QPushButton::clicked, this, [this] { setAll(true); });
     connect(none, &QPushButton::clicked, this, [this] { setAll(false); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);

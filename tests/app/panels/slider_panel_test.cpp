@@ -209,16 +209,16 @@ TEST_F(SliderPanelTest, TheWheelScrollsTheColumnUnlessTheControlUnderItHasFocus)
         return bar->value();
     };
     const EditParams before = state.editParams();
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             mixer->layoutPicker(), red->slider(), red->field(), exposure}) {
+    for (QWidget* control : std::initializer_list<QWidget*>{mixer->layoutPicker(), red->slider(),
+                                                            red->field(), exposure}) {
         EXPECT_GT(wheelDown(control), 0) << control->metaObject()->className();
         EXPECT_EQ(state.editParams(), before) << control->metaObject()->className();
     }
     EXPECT_EQ(mixer->layoutName(), "HSL");
 
     QApplication::setActiveWindow(&inspector);
-    for (QWidget* control : std::initializer_list<QWidget*>{mixer->layoutPicker(),
-                                                            red->slider(), exposure}) {
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{mixer->layoutPicker(), red->slider(), exposure}) {
         control->setFocus();
         ASSERT_TRUE(control->hasFocus());
         EXPECT_EQ(wheelDown(control), 0) << control->metaObject()->className();

@@ -135,10 +135,9 @@ void expectEveryControlInView(QScrollArea& area, const char* where) {
     EXPECT_FALSE(area.horizontalScrollBar()->isVisible()) << where;
     int controls = 0;
     for (QWidget* control : area.widget()->findChildren<QWidget*>()) {
-        const bool isControl = qobject_cast<QAbstractButton*>(control) ||
-                               qobject_cast<QAbstractSlider*>(control) ||
-                               qobject_cast<QComboBox*>(control) ||
-                               qobject_cast<QLineEdit*>(control);
+        const bool isControl =
+            qobject_cast<QAbstractButton*>(control) || qobject_cast<QAbstractSlider*>(control) ||
+            qobject_cast<QComboBox*>(control) || qobject_cast<QLineEdit*>(control);
         if (!isControl || !control->isVisible()) continue;
         ++controls;
         const int left = control->mapTo(area.viewport(), QPoint()).x();
@@ -156,10 +155,12 @@ TEST_F(NativeWorkspaceTest, LongNamesAndAHugeValueKeepEveryControlInTheSidebarAn
     state.reloadPresets();
     harness.open(harness.file("a.dng"));
     state.updateEditParams([](EditParams& edit) {
+        // clang-format off
         edit = {.exposure = 1e300, .contrast = 20, .highlights = -30, .shadows = 25,
                 .whites = 10, .blacks = -10, .temperature = 7300, .tint = 35, .vibrance = 15,
                 .saturation = -12, .denoise = 40,
                 .spotRepairs = {SpotRepair(UUID::random(), 0.4, 0.5, 0.03, {})}};
+        // clang-format on
         edit.sharpening.amount = 40;
         edit.toneCurve.rgb = {{0, 0}, {128, 150}, {255, 255}};
         edit.hsl.hue[0] = 10;
