@@ -2,17 +2,13 @@
 
 #include <QApplication>
 #include <QFile>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QTemporaryDir>
-#include <QToolButton>
 
-#include "app/kit/elided_label.h"
 #include "app/kit/inspector_settings.h"
 #include "app/state/preferences.h"
 #include "app/style/plain_text.h"
 #include "app/style/style.h"
-#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {
@@ -23,36 +19,6 @@ TEST(PlainText, ShowsUserTextLiterally) {
     EXPECT_EQ(buttonText("Salt & Pepper &&"), "Salt && Pepper &&&&");
     EXPECT_EQ(plainToolTip("<b>x</b>\n& y"),
               "<p style='white-space:pre'>&lt;b&gt;x&lt;/b&gt;\n&amp; y</p>");
-}
-
-TEST(ElidedLabel, ShortensToItsRowKeepingTheButtonInViewAndTheWholeTextInItsTooltip) {
-    QWidget row;
-    auto* line = new QHBoxLayout(&row);
-    auto* name = new ElidedLabel;
-    auto* button = new QToolButton;
-    line->addWidget(name);
-    line->addStretch(1);
-    line->addWidget(button);
-    const QString longName = "Name " + QString(195, 'n');
-    name->setFullText(longName);
-    row.resize(240, 40);
-    row.show();
-    testing::settle();
-    EXPECT_LE(row.minimumSizeHint().width(), 80) << "the name asks for no width of its own";
-    EXPECT_TRUE(name->text().startsWith("Name") && name->text().endsWith(QChar(0x2026)));
-    EXPECT_LE(button->geometry().right(), row.rect().right());
-    EXPECT_TRUE(name->toolTip().contains(longName));
-
-    name->setFullText("Short");
-    testing::settle();
-    EXPECT_EQ(name->text(), "Short") << "the room it needs is given back";
-    EXPECT_EQ(name->toolTip(), "") << "nothing hidden to tell";
-
-    ElidedLabel path(Qt::ElideMiddle);
-    path.setFullText("/" + QString(100, 'p') + "/end");
-    path.resize(120, 20);
-    path.show();
-    EXPECT_TRUE(path.text().startsWith("/p") && path.text().endsWith("/end"));
 }
 
 TEST(InspectorSettings, ReadsDefaultsWithoutWritingAndAnnouncesWritesToEveryReader) {

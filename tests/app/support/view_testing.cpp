@@ -1,7 +1,6 @@
 #include "tests/app/support/view_testing.h"
 
 #include <QApplication>
-#include <QLabel>
 #include <QLocale>
 #include <QStyle>
 #include <QStyleFactory>
@@ -47,15 +46,6 @@ void typeInto(QLineEdit* field, const QString& text) {
     QTest::keyClicks(field, text);
     QTest::keyClick(field, Qt::Key_Return);
     settle();
-}
-
-void expectWrappedTextsShownWhole(const QWidget& window) {
-    for (const QLabel* label : window.findChildren<QLabel*>()) {
-        if (!label->isVisible() || !label->wordWrap()) continue;
-        EXPECT_GE(label->height(), label->heightForWidth(label->width()))
-            << label->text().toStdString();
-        EXPECT_LE(label->minimumSizeHint().width(), label->width()) << label->text().toStdString();
-    }
 }
 
 bool eventually(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }

@@ -39,9 +39,6 @@ T* childWith(const QObject& root, const QString& text, const char* property = "a
 void typeInto(QLineEdit* field, const QString& text);
 // Drags the slider's handle to `x` in the slider's coordinates, with the left button.
 void dragSlider(DoubleSlider& slider, int x);
-// Every text of `window` that wraps and is shown has the height its lines take at its width and
-// needs no more width than it has: nothing of it is cut off.
-void expectWrappedTextsShownWhole(const QWidget& window);
 // Runs the event loop until `condition` holds, for at most five seconds; whether it came to hold.
 // (QTRY_ macros report to QtTest, not to GoogleTest.)
 bool eventually(const std::function<bool()>& condition);
