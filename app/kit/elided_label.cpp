@@ -10,7 +10,6 @@ namespace quillmere {
 
 ElidedLabel::ElidedLabel(Qt::TextElideMode mode, QWidget* parent) : QLabel(parent), mode_(mode) {
     setTextFormat(Qt::PlainText);
-    setWordWrap(false);
 }
 
 void ElidedLabel::setFullText(const QString& text) {
