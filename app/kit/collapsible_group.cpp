@@ -2,12 +2,12 @@
 
 #include <QApplication>
 #include <QHBoxLayout>
-#include <QLabel>
 #include <QMouseEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "app/kit/elided_label.h"
 #include "app/kit/panel_drag.h"
 #include "app/style/style.h"
 
@@ -30,9 +30,9 @@ CollapsibleGroup::CollapsibleGroup(const QString& title, QWidget* parent)
       header_(new QWidget(this)),
       headerRow_(new QHBoxLayout(header_)),
       arrow_(symbolButton("chevron.down", SymbolTint::secondary, 10, header_)),
-      title_(new QLabel(title, header_)),
+      title_(new ElidedLabel(Qt::ElideRight, header_)),
       handle_(symbolButton("line.3.horizontal", SymbolTint::tertiary, 11, header_)) {
-    title_->setTextFormat(Qt::PlainText);
+    title_->setFullText(title);
     title_->setFont(weighted(textFont(TextStyle::subheadline), QFont::DemiBold));
     arrow_->setAccessibleName(title);
     // The handle only shows where to grab; the row underneath takes the press.
@@ -56,10 +56,10 @@ CollapsibleGroup::CollapsibleGroup(const QString& title, QWidget* parent)
     connect(arrow_, &QToolButton::clicked, this, &CollapsibleGroup::toggle);
 }
 
-QString CollapsibleGroup::title() const { return title_->text(); }
+QString CollapsibleGroup::title() const { return title_->fullText(); }
 
 void CollapsibleGroup::setTitle(const QString& title) {
-    title_->setText(title);
+    title_->setFullText(title);
     arrow_->setAccessibleName(title);
 }
 

@@ -7,15 +7,17 @@
 
 #include "app/style/style.h"
 
-class QLabel;
 class QToolButton;
 class QHBoxLayout;
 
 namespace quillmere {
 
+class ElidedLabel;
+
 // A titled panel that folds away its content:
 //   ˅ Title                         [own buttons] ≡
 //     content
+// A title too long for the row is shortened with "…", so the buttons stay in view.
 // A click on the title row (or its arrow) folds or unfolds it and reports `toggled`; whoever keeps
 // the state stores it and may set it back with `setExpanded`. When the group has a drag text, its
 // title row is a drag source carrying that text, and the handle ≡ shows it; without one it
@@ -60,7 +62,7 @@ class CollapsibleGroup : public QWidget {
     QWidget* header_;
     QHBoxLayout* headerRow_;
     QToolButton* arrow_;
-    QLabel* title_;
+    ElidedLabel* title_;
     QToolButton* handle_;
     QWidget* content_ = nullptr;
     QString dragText_;

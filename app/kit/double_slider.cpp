@@ -4,8 +4,9 @@
 #include <QSignalBlocker>
 #include <QStyle>
 #include <QStyleOptionSlider>
-#include <QWheelEvent>
 #include <cmath>
+
+#include "app/kit/wheel_guard.h"
 
 namespace quillmere {
 
@@ -17,6 +18,7 @@ DoubleSlider::DoubleSlider(QWidget* parent) : QSlider(Qt::Horizontal, parent) {
     setSingleStep(positionCount / 100);
     setPageStep(positionCount / 10);
     setFocusPolicy(Qt::StrongFocus);
+    leaveWheelToColumn(*this);
     connect(this, &QSlider::valueChanged, this,
             [this](int position) { emit valueEdited(valueAt(position)); });
 }
@@ -73,7 +75,5 @@ void DoubleSlider::mousePressEvent(QMouseEvent* event) {
     }
     QSlider::mousePressEvent(event);
 }
-
-void DoubleSlider::wheelEvent(QWheelEvent* event) { event->ignore(); }
 
 }  // namespace quillmere

@@ -11,7 +11,7 @@ namespace quillmere {
 //   the range's bounds. `sliderPressed` and `sliderReleased` mark a drag.
 // - A range with no room (upper bound not above the lower one, or not finite) shows the slider
 //   disabled at the lower end.
-// - The wheel is left to the scrolling view around it.
+// - The wheel moves it only while it has keyboard focus; otherwise it scrolls the column around it.
 class DoubleSlider : public QSlider {
     Q_OBJECT
 
@@ -37,7 +37,6 @@ class DoubleSlider : public QSlider {
 
   protected:
     void mousePressEvent(QMouseEvent* event) override;
-    void wheelEvent(QWheelEvent* event) override;
 
   private:
     int positionFor(double value) const;

@@ -5,6 +5,7 @@
 #include <QMimeData>
 
 #include "app/kit/panel_drag.h"
+#include "app/kit/wheel_guard.h"
 #include "app/style/style.h"
 
 namespace quillmere {
@@ -14,6 +15,7 @@ NumberField::NumberField(int decimals, int width, QWidget* parent)
     setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setFixedWidth(width);
     setFont(digitFont(textFont(TextStyle::subheadline)));
+    leaveWheelToColumn(*this);
     connect(this, &QLineEdit::editingFinished, this, &NumberField::finish);
     display(value_);
 }

@@ -11,6 +11,7 @@ namespace quillmere {
 //   `committed`; any other text, or text left as it was, writes nothing. Either way the field then
 //   shows the model's value again, so a value the model clamped or refused reads as stored.
 // - A panel's drag passes over the field to the panel under it: its text is never typed in.
+// - The wheel is left to the column around it unless the field has focus.
 class NumberField : public QLineEdit {
     Q_OBJECT
 

@@ -8,6 +8,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/kit/wheel_guard.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/mixer_row.h"
 #include "app/panels/swatch_button.h"
@@ -44,6 +45,7 @@ ColorMixerView::ColorMixerView(AppState& state, QWidget* parent)
     column->setSpacing(12);
 
     layoutPicker_->addItems({"HSL", "Color", "B&W"});
+    leaveWheelToColumn(*layoutPicker_);
     targeted_->setAutoRaise(true);
     targeted_->setToolTip("Drag up or down on the photo to adjust its color. Esc to finish.");
     targeted_->setAccessibleName("Targeted color adjustment");

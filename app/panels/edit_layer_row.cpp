@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QToolButton>
 
+#include "app/kit/elided_label.h"
 #include "app/style/style.h"
 
 namespace quillmere {
@@ -42,8 +43,8 @@ EditLayerRow::EditLayerRow(EditLayer layer, QWidget* parent)
     : QAbstractButton(parent),
       layer_(layer),
       eye_(rowButton(this)),
-      title_(new QLabel(this)),
-      value_(new QLabel(this)),
+      title_(new ElidedLabel(Qt::ElideRight, this)),
+      value_(new ElidedLabel(Qt::ElideRight, this)),
       reset_(rowButton(this)) {
     const QString name = QString::fromUtf8(title(layer).data(), title(layer).size());
     setObjectName(QStringLiteral("editLayer.") + QString::fromUtf8(rawValue(layer).data()));
@@ -51,11 +52,10 @@ EditLayerRow::EditLayerRow(EditLayer layer, QWidget* parent)
     setToolTip("Go to " + name);
     setCursor(Qt::PointingHandCursor);
 
-    title_->setText(name);
+    title_->setFullText(name);
     title_->setFont(textFont(TextStyle::subheadline));
     value_->setFont(digitFont(textFont(TextStyle::caption2)));
-    value_->setTextFormat(Qt::PlainText);
-    // The labels leave the click to the row.
+    // The labels leave the click and the tooltip to the row.
     for (QLabel* label : {title_, value_}) label->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     eye_->setFixedWidth(18);
@@ -64,14 +64,17 @@ EditLayerRow::EditLayerRow(EditLayer layer, QWidget* parent)
     reset_->setAccessibleName("Reset " + name);
     reset_->setToolTip("Reset and remove " + name + " from the edit stack");
 
+    // The value takes the rest of the row, right-aligned, and is the first to shorten; the title
+    // shortens only in a row too narrow for it alone.
+    value_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    value_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(7, 5, 7, 5);
     row->setSpacing(5);
     row->addWidget(eye_);
     row->addWidget(title_);
     row->addSpacing(4);
-    row->addStretch(1);
-    row->addWidget(value_);
+    row->addWidget(value_, 1);
     row->addWidget(reset_);
 
     connect(eye_, &QToolButton::clicked, this, &EditLayerRow::bypassToggled);
@@ -80,10 +83,10 @@ EditLayerRow::EditLayerRow(EditLayer layer, QWidget* parent)
 }
 
 void EditLayerRow::display(const QString& valueText, bool bypassed) {
-    value_->setText(valueText);
+    value_->setFullText(valueText);
     if (bypassed == bypassed_ && !eye_->icon().isNull()) return;
     bypassed_ = bypassed;
-    const QString name = title_->text();
+    const QString name = title_->fullText();
     eye_->setIcon(symbolIcon(bypassed ? "eye.slash" : "eye",
                              bypassed ? SymbolTint::tertiary : SymbolTint::muted));
     eye_->setAccessibleName((bypassed ? "Enable " : "Temporarily disable ") + name);

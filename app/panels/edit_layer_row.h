@@ -4,14 +4,16 @@
 
 #include "app/state/edit_layer.h"
 
-class QLabel;
 class QToolButton;
 
 namespace quillmere {
 
+class ElidedLabel;
+
 // One layer of the edit stack: eye (bypass), title, value, reset, on a faint rounded fill. A click
 // anywhere else on the row is the row's own click: go to the layer. Its object name is
-// "editLayer." followed by the layer's case name.
+// "editLayer." followed by the layer's case name. Title and value each keep to one line and are
+// shortened with "…" when the row is too narrow for them, so eye and reset stay in view.
 class EditLayerRow : public QAbstractButton {
     Q_OBJECT
 
@@ -37,8 +39,8 @@ class EditLayerRow : public QAbstractButton {
     EditLayer layer_;
     bool bypassed_ = false;
     QToolButton* eye_;
-    QLabel* title_;
-    QLabel* value_;
+    ElidedLabel* title_;
+    ElidedLabel* value_;
     QToolButton* reset_;
 };
 

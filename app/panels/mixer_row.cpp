@@ -12,6 +12,7 @@
 #include "app/kit/number_field.h"
 #include "app/kit/photo_gesture.h"
 #include "app/kit/title_line_layout.h"
+#include "app/kit/wheel_guard.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/slider_row.h"
 #include "app/state/color_sampling.h"
@@ -26,6 +27,7 @@ BandSlider::BandSlider(AppState& state, HSLAdjustments::Band band, std::string c
     setSingleStep(1);
     setPageStep(10);
     setFixedHeight(18);
+    leaveWheelToColumn(*this);
 }
 
 void BandSlider::mousePressEvent(QMouseEvent* event) {

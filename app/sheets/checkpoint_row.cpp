@@ -7,6 +7,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "app/kit/elided_label.h"
 #include "app/sheets/checkpoint_date_text.h"
 #include "app/style/plain_text.h"
 #include "app/style/style.h"
@@ -31,7 +32,8 @@ CheckpointRow::CheckpointRow(EditCheckpoint checkpoint, QWidget* parent)
     marker_->setAutoRaise(true);
     marker_->setIconSize(QSize(11, 11));
     marker_->setAttribute(Qt::WA_TransparentForMouseEvents);
-    QLabel* title = plainTextLabel(name, this);
+    auto* title = new ElidedLabel(Qt::ElideRight, this);
+    title->setFullText(name);
     title->setObjectName("checkpointName");
     QLabel* date = plainTextLabel(checkpointDateText(checkpoint_.createdAt), this);
     date->setObjectName("checkpointDate");

@@ -10,8 +10,9 @@ class QToolButton;
 namespace quillmere {
 
 // One checkpoint in the list: a marker (filled while its edit is in force), the name as written
-// and when it was saved, on an accent tint while active. A left press anywhere on the row asks to
-// restore it; the context menu is the list's (Qt::CustomContextMenu).
+// (on one line, shortened with "…" when too long) and when it was saved, on an accent tint while
+// active. A left press anywhere on the row asks to restore it; the context menu is the list's
+// (Qt::CustomContextMenu).
 class CheckpointRow : public QWidget {
     Q_OBJECT
 

@@ -16,8 +16,9 @@
 #include <charconv>
 #include <cmath>
 
+#include "app/kit/elided_label.h"
 #include "app/kit/file_manager.h"
-#include "app/sheets/elided_label.h"
+#include "app/kit/wheel_guard.h"
 #include "app/sheets/sheet_style.h"
 #include "app/state/follow/state_watcher.h"
 #include "app/style/plain_text.h"
@@ -159,7 +160,6 @@ void ExportSheet::buildForm() {
     customEdgeMessage_->setObjectName("exportCustomEdgeMessage");
     customEdgeMessage_->setFont(textFont(TextStyle::caption));
     customEdgeMessage_->setText("Enter a whole number greater than zero.");
-    customEdgeMessage_->setWordWrap(false);  // one short line, in the form
     formLayout_->addRow(customEdgeMessage_);
 
     quality_ = new QComboBox(form_);
@@ -168,6 +168,7 @@ void ExportSheet::buildForm() {
     quality_->addItem("High · 90% · smaller files", 0.9);
     quality_->addItem("Compact · 80%", 0.8);
     formLayout_->addRow("JPEG quality", quality_);
+    for (QComboBox* picker : {scope_, format_, size_, quality_}) leaveWheelToColumn(*picker);
     jpegCaption_ = captionLabel(
         "Original resolution and maximum quality preserve the most detail. Smaller dimensions "
         "and lower JPEG quality reduce file size; JPEG compression is lossy.",
@@ -213,8 +214,9 @@ void ExportSheet::buildForm() {
 
 QWidget* ExportSheet::buildDestinationRow() {
     auto* row = new QWidget(form_);
-    destinationText_ = new ElidedLabel(row);
+    destinationText_ = new ElidedLabel(Qt::ElideMiddle, row);
     destinationText_->setObjectName("exportDestination");
+    destinationText_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setTextTone(*destinationText_, TextTone::secondary);
     auto* choose = new QPushButton("Choose…", row);
     choose->setObjectName("exportChooseFolder");
@@ -363,14 +365,7 @@ void ExportSheet::sync() {
     export_->setVisible(!finished);
     export_->setText(QString("Export %1 %2").arg(photos).arg(photos == 1 ? "Photo" : "Photos"));
     export_->setEnabled(canExport());
-    fitHeight();
-}
-
-void ExportSheet::fitHeight() {
-    // adjustSize() would wrap the captions at the layout's preferred width, which may exceed the
-    // sheet's fixed width, and leave too little height for the lines they really take.
-    layout()->activate();
-    resize(kSheetWidth, std::max(heightForWidth(kSheetWidth), minimumSizeHint().height()));
+    fitSheetHeight(*this);
 }
 
 void ExportSheet::chooseFolder() {

@@ -70,8 +70,6 @@ class ExportSheet : public QDialog {
     QWidget* buildButtonRow();
     // Everything that follows the state and the choices.
     void sync();
-    // As high as the rows now shown need at the sheet's width.
-    void fitHeight();
     // The number of photos the chosen scope covers, as the sheet counts them.
     std::int64_t count() const;
     ExportFormat format() const;

@@ -1,8 +1,11 @@
 #include "app/sheets/preset_row.h"
 
+#include <QEvent>
+#include <QHBoxLayout>
 #include <QPainter>
 #include <QPainterPath>
 
+#include "app/kit/elided_label.h"
 #include "app/style/style.h"
 
 namespace quillmere {
@@ -14,43 +17,54 @@ constexpr double kCornerRadius = 4;
 
 }  // namespace
 
-PresetRow::PresetRow(const QString& name, QWidget* parent) : QAbstractButton(parent), name_(name) {
-    // The name is painted by the row, not set as the button's text, where an '&' would make a
-    // keyboard shortcut.
+PresetRow::PresetRow(const QString& name, QWidget* parent)
+    : QAbstractButton(parent), name_(new ElidedLabel(Qt::ElideRight, this)) {
+    // The name is a label of the row, not the button's text, where an '&' would make a keyboard
+    // shortcut. The click and the tooltip (what the preset sets) stay the row's.
+    name_->setFullText(name);
+    name_->setFont(textFont(TextStyle::body));
+    name_->setAttribute(Qt::WA_TransparentForMouseEvents);
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(kHorizontalPadding, kVerticalPadding, kHorizontalPadding,
+                            kVerticalPadding);
+    row->addWidget(name_);
     setAccessibleName(name);
     setAccessibleDescription("Not selected");
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-    setFont(textFont(TextStyle::body));
+    applyTextColor();
 }
+
+QString PresetRow::name() const { return name_->fullText(); }
 
 void PresetRow::setSelected(bool selected) {
     if (selected == selected_) return;
     selected_ = selected;
     setAccessibleDescription(selected ? "Selected" : "Not selected");
+    applyTextColor();
     update();
 }
 
-QSize PresetRow::sizeHint() const {
-    const QFontMetrics metrics(font());
-    return {metrics.horizontalAdvance(name_) + 2 * kHorizontalPadding,
-            metrics.height() + 2 * kVerticalPadding};
+void PresetRow::applyTextColor() {
+    // Inside a button a label draws in the button-text role.
+    QPalette palette = name_->palette();
+    palette.setColor(
+        name_->foregroundRole(),
+        this->palette().color(selected_ ? QPalette::HighlightedText : QPalette::WindowText));
+    name_->setPalette(palette);
 }
 
-QSize PresetRow::minimumSizeHint() const { return {2 * kHorizontalPadding, sizeHint().height()}; }
+void PresetRow::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::PaletteChange) applyTextColor();
+    QAbstractButton::changeEvent(event);
+}
 
 void PresetRow::paintEvent(QPaintEvent*) {
+    if (!selected_) return;
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    if (selected_) {
-        QPainterPath shape;
-        shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
-        painter.fillPath(shape, accentColor(palette()));
-    }
-    painter.setPen(palette().color(selected_ ? QPalette::HighlightedText : QPalette::WindowText));
-    const QRect textArea = rect().adjusted(kHorizontalPadding, kVerticalPadding,
-                                           -kHorizontalPadding, -kVerticalPadding);
-    const QString shown = painter.fontMetrics().elidedText(name_, Qt::ElideRight, textArea.width());
-    painter.drawText(textArea, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
+    QPainterPath shape;
+    shape.addRoundedRect(QRectF(rect()), kCornerRadius, kCornerRadius);
+    painter.fillPath(shape, accentColor(palette()));
 }
 
 }  // namespace quillmere

@@ -6,8 +6,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/sheets/sheet_style.h"
 #include "app/state/follow/state_watcher.h"
-#include "app/style/plain_text.h"
 #include "app/style/style.h"
 #include "core/edit/checkpoint_store_error.h"
 #include "core/edit/unicode_text.h"
@@ -16,15 +16,11 @@ namespace quillmere {
 namespace {
 
 constexpr int kSheetWidth = 360;
-const QColor kErrorRed(215, 0, 21);
 
 }  // namespace
 
 SaveCheckpointSheet::SaveCheckpointSheet(AppState& state, QWidget* parent)
-    : QDialog(parent),
-      state_(state),
-      name_(new QLineEdit(this)),
-      error_(plainTextLabel(QString(), this)) {
+    : QDialog(parent), state_(state), name_(new QLineEdit(this)), error_(errorLabel(this)) {
     setObjectName("saveCheckpointSheet");
     setWindowTitle("Save Checkpoint");
     setWindowModality(Qt::WindowModal);
@@ -32,21 +28,14 @@ SaveCheckpointSheet::SaveCheckpointSheet(AppState& state, QWidget* parent)
 
     auto* title = new QLabel("Save Checkpoint", this);
     title->setFont(textFont(TextStyle::headline));
-    auto* explanation = new QLabel(
+    QLabel* explanation = captionLabel(
         "Stores the complete current edit for this photo, including white balance and spot "
         "repairs.",
         this);
-    explanation->setWordWrap(true);
-    explanation->setFont(textFont(TextStyle::caption));
-    setTextTone(*explanation, TextTone::secondary);
 
     name_->setObjectName("checkpointName");
     error_->setObjectName("checkpointError");
-    error_->setWordWrap(true);
     error_->setFont(textFont(TextStyle::caption));
-    QPalette red = error_->palette();
-    red.setColor(QPalette::WindowText, kErrorRed);
-    error_->setPalette(red);
     error_->hide();
 
     auto* cancel = new QPushButton("Cancel", this);
@@ -77,6 +66,7 @@ SaveCheckpointSheet::SaveCheckpointSheet(AppState& state, QWidget* parent)
     auto* watcher = new StateWatcher(state, this);
     watcher->onAnnounced({AppState::Field::checkpoints}, suggest);
     suggest();
+    fitSheetHeight(*this);
 }
 
 QString SaveCheckpointSheet::suggestedName(const AppState& state) {
@@ -104,6 +94,7 @@ void SaveCheckpointSheet::save() {
 void SaveCheckpointSheet::showError(const QString& text) {
     error_->setText(text);
     error_->show();
+    fitSheetHeight(*this);
 }
 
 }  // namespace quillmere

@@ -11,6 +11,7 @@
 #include <array>
 #include <exception>
 
+#include "app/kit/wheel_guard.h"
 #include "app/sheets/sheet_style.h"
 #include "app/style/style.h"
 #include "core/edit/unicode_text.h"
@@ -100,6 +101,7 @@ SavePresetSheet::SavePresetSheet(AppState& state, QWidget* parent)
     folderBlock->addWidget(caption("Folder", this));
     folder_->setObjectName("presetFolder");
     folder_->setAccessibleName("Folder");
+    leaveWheelToColumn(*folder_);
     addFolderItem("My Presets (top level)", FolderKind::topLevel);
     for (const std::string& name : state.userFolderNames()) {
         // The top-level folder is listed by the store once it holds presets; it is the first item.
@@ -164,13 +166,16 @@ SavePresetSheet::SavePresetSheet(AppState& state, QWidget* parent)
     column->addLayout(buttons);
 
     connect(name_, &QLineEdit::textChanged, this, &SavePresetSheet::showSaveEnabled);
-    connect(folder_, &QComboBox::currentIndexChanged, this,
-            [this] { newFolderName_->setVisible(chosenKind() == FolderKind::newFolder); });
+    connect(folder_, &QComboBox::currentIndexChanged, this, [this] {
+        newFolderName_->setVisible(chosenKind() == FolderKind::newFolder);
+        fitSheetHeight(*this);
+    });
     connect(all, &QPushButton::clicked, this, [this] { setAll(true); });
     connect(none, &QPushButton::clicked, this, [this] { setAll(false); });
     connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(save_, &QPushButton::clicked, this, &SavePresetSheet::save);
     showSaveEnabled();
+    fitSheetHeight(*this);
 }
 
 QString SavePresetSheet::message(const PresetStoreError& error) {
@@ -248,7 +253,7 @@ void SavePresetSheet::showSaveEnabled() {
 void SavePresetSheet::showError(const QString& text) {
     error_->setText(text);
     error_->setVisible(!text.isEmpty());
-    adjustSize();
+    fitSheetHeight(*this);
 }
 
 }  // namespace quillmere

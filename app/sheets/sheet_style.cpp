@@ -1,8 +1,12 @@
 #include "app/sheets/sheet_style.h"
 
+#include <QDialog>
 #include <QLabel>
+#include <QLayout>
 #include <QPalette>
+#include <algorithm>
 
+#include "app/sheets/error_line.h"
 #include "app/style/plain_text.h"
 #include "app/style/style.h"
 
@@ -24,12 +28,19 @@ QLabel* captionLabel(const QString& text, QWidget* parent) {
 }
 
 QLabel* errorLabel(QWidget* parent) {
-    QLabel* label = plainTextLabel(QString(), parent);
-    label->setWordWrap(true);
+    auto* label = new ErrorLine(parent);
     QPalette palette = label->palette();
     palette.setColor(QPalette::WindowText, errorTextColor());
     label->setPalette(palette);
     return label;
+}
+
+void fitSheetHeight(QDialog& sheet) {
+    // A window's layout does not raise the window's minimum height for lines that wrap, and
+    // adjustSize() would wrap them at the layout's preferred width, which may exceed the sheet's.
+    sheet.layout()->activate();
+    const int width = sheet.width();
+    sheet.resize(width, std::max(sheet.heightForWidth(width), sheet.minimumSizeHint().height()));
 }
 
 }  // namespace quillmere

@@ -73,6 +73,8 @@ LibrarySidebar::LibrarySidebar(AppState& state, Preferences& preferences,
     content_->setObjectName("librarySection");
     content_->setWidgetResizable(true);
     content_->setFrameShape(QFrame::NoFrame);
+    // Every section shortens its long names to the pane's width: nothing to scroll sideways to.
+    content_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
 
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(0, 0, 0, 0);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QComboBox>
 #include <QDropEvent>
 #include <QGraphicsEffect>
 #include <QMenu>
@@ -11,6 +12,7 @@
 #include <QScrollBar>
 #include <QSlider>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "app/kit/collapsible_group.h"
 #include "app/kit/inspector_settings.h"
@@ -18,7 +20,9 @@
 #include "app/kit/number_field.h"
 #include "app/kit/panel_drag.h"
 #include "app/kit/ui_timing.h"
+#include "app/panels/color_mixer_view.h"
 #include "app/panels/hsl_section.h"
+#include "app/panels/mixer_row.h"
 #include "app/panels/slider_row.h"
 #include "app/panels/tone_curve_section.h"
 #include "tests/app/support/state_harness.h"
@@ -243,6 +247,41 @@ TEST_F(SliderPanelTest, RequestsUnfoldScrollAndFrameTheControlUntilTheLastLocate
     EXPECT_TRUE(inspector.group("spotRepair")->isExpanded());
     EXPECT_FALSE(inspector.locatedLayer());
     UiTiming::setScale(scale);
+}
+
+// The wheel over the mixer's layout box, a band slider or its number field scrolls the column
+// and changes nothing, unless the control has keyboard focus.
+TEST_F(SliderPanelTest, TheWheelScrollsTheColumnUnlessTheControlUnderItHasFocus) {
+    harness.open(harness.file("a.dng"));
+    settle();
+    ColorMixerView* mixer = inspector.findChild<ColorMixerView*>();
+    MixerRow* red = mixer->row(HSLAdjustments::Band::red, "Hue");
+    QScrollBar* bar = inspector.scrollArea()->verticalScrollBar();
+    const auto wheelDown = [&](QWidget* control) {
+        bar->setValue(0);
+        const QPoint at = control->rect().center();
+        QWheelEvent event(at, control->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(control, &event);
+        return bar->value();
+    };
+    const EditParams before = state.editParams();
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{mixer->layoutPicker(), red->slider(), red->field()}) {
+        EXPECT_GT(wheelDown(control), 0) << control->metaObject()->className();
+    }
+    settle();
+    EXPECT_EQ(state.editParams(), before);
+
+    EXPECT_EQ(mixer->layoutPicker()->focusPolicy(), Qt::StrongFocus) << "the wheel gives no focus";
+    QApplication::setActiveWindow(&inspector);
+    for (QWidget* control : std::initializer_list<QWidget*>{mixer->layoutPicker(), red->slider()}) {
+        control->setFocus();
+        wheelDown(control);
+    }
+    settle();
+    EXPECT_EQ(mixer->layoutName(), "Color");
+    EXPECT_NE(state.editParams().hsl.hue[0], 0);
 }
 
 TEST_F(SliderPanelTest, ASecondLocateOutlivesTheFirstClearing) {

@@ -10,7 +10,7 @@
 namespace quillmere {
 namespace {
 
-TEST(ValueLabel, RoundsHalvesAwayFromZeroAndNeverShowsMinusZero) {
+TEST(ValueLabel, RoundsHalvesAwayFromZeroNeverShowsMinusZeroAndStaysShort) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     const struct {
         SliderField field;
@@ -28,14 +28,21 @@ TEST(ValueLabel, RoundsHalvesAwayFromZeroAndNeverShowsMinusZero) {
                  {SliderField::denoise, 0, "Off"},
                  {SliderField::denoise, 0.3, "0"},
                  {SliderField::temperature, inf, "inf"},
-                 {SliderField::saturation, -inf, "-inf"}};
+                 {SliderField::saturation, -inf, "-inf"},
+                 // Longer than ten characters: printf's "%.3g" with the format's sign.
+                 {SliderField::exposure, 1e300, "+1e+300"},
+                 {SliderField::exposure, -1.23456e300, "-1.23e+300"},
+                 {SliderField::exposure, 1234567.891, "+1.23e+06"},
+                 {SliderField::exposure, 123456.789, "+123456.79"},
+                 {SliderField::temperature, 1e300, "1e+300"},
+                 {SliderField::denoise, -1e300, "Off"}};
     for (const auto& c : cases) {
         EXPECT_EQ(valueLabel(c.field, c.value), c.label) << int(c.field) << " " << c.value;
     }
-    // Never through an integer: 1e300 prints in full, as printf prints it.
+    // Never through an integer: 1e300 formats in full, as printf prints it.
     char printed[400];
-    std::snprintf(printed, sizeof printed, "+%.2f", 1e300);
-    EXPECT_EQ(valueLabel(SliderField::exposure, 1e300).toStdString(), printed);
+    std::snprintf(printed, sizeof printed, "%.2f", 1e300);
+    EXPECT_EQ(fixed(1e300, 2).toStdString(), printed);
     EXPECT_EQ(roundedInteger(-2.5), "-3");
 }
 

@@ -169,5 +169,31 @@ TEST_F(CheckpointsTest, SheetSavesTrimmedNamesOrTheSuggestionAndKeepsItsError) {
     EXPECT_EQ(state.checkpoints().size(), 3u);
 }
 
+// A real failure names the sidecar, a long word: the sheet grows until the whole text shows, the
+// explanation above it too, and shrinks again for a shorter one.
+TEST_F(CheckpointsTest, TheSheetGrowsToShowAFailureWholeAndShrinksForAShorterOne) {
+    harness.open(photo);
+    settle();
+    click(section.findChild<QToolButton*>("saveCheckpoint"));
+    QWidget* sheet = section.saveSheet();
+    const auto failWith = [&](const std::string& reason) {
+        store->failure = CheckpointStoreError::ioFailure(reason);
+        QTest::keyClick(sheet->findChild<QLineEdit*>("checkpointName"), Qt::Key_Return);
+        for (QLabel* text : sheet->findChildren<QLabel*>()) {
+            EXPECT_GE(text->height(), text->heightForWidth(text->width())) << text->text().size();
+            EXPECT_LE(text->minimumSizeHint().width(), text->width()) << text->text().size();
+        }
+        return sheet->height();
+    };
+    const int before = sheet->height();
+    const int grown = failWith("could not write " + std::string(150, 'n') + ".dng.quillmere.json");
+    auto* error = sheet->findChild<QLabel*>("checkpointError");
+    const int wordLines =
+        error->fontMetrics().horizontalAdvance(QString(150, 'n')) / error->width();
+    EXPECT_GE(error->height(), (1 + wordLines) * error->fontMetrics().lineSpacing());
+    const int shrunk = failWith("disk full");
+    EXPECT_TRUE(before < shrunk && shrunk < grown) << before << " " << shrunk << " " << grown;
+}
+
 }  // namespace
 }  // namespace quillmere

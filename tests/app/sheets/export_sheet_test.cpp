@@ -11,7 +11,7 @@
 #include <QPushButton>
 #include <QTest>
 
-#include "app/sheets/elided_label.h"
+#include "app/kit/elided_label.h"
 #include "tests/app/support/state_harness.h"
 #include "tests/app/support/view_testing.h"
 

@@ -2,11 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QListWidget>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSplitter>
 #include <QTest>
 
+#include "app/kit/collapsible_group.h"
+#include "app/kit/elided_label.h"
 #include "app/kit/ui_timing.h"
 #include "app/panels/capture_metadata_view.h"
 #include "app/panels/edit_layer_row.h"
@@ -121,6 +125,56 @@ TEST_F(NativeWorkspaceTest, TheLibraryOpensOnPresetsAndRemembersItsTab) {
     preferences.setValue("library.tab", "Albums");
     EXPECT_EQ(tabs.currentItem(), nullptr);
     EXPECT_NE(find("presetsSection"), nullptr);
+}
+
+TEST_F(NativeWorkspaceTest, LongNamesAndAHugeValueKeepEveryButtonInTheSidebarAndTheInspector) {
+    const QString folder = "Folder " + QString(193, 'f');
+    state.presetStore().save({"Preset " + std::string(193, 'p'), folder.toStdString(), {}});
+    state.reloadPresets();
+    harness.open(harness.file("a.dng"));
+    state.updateEditParams([](EditParams& edit) {
+        // clang-format off
+        edit = {.exposure = 1e300, .contrast = 20, .highlights = -30, .shadows = 25,
+                .whites = 10, .blacks = -10, .temperature = 7300, .tint = 35, .vibrance = 15,
+                .saturation = -12, .denoise = 40,
+                .spotRepairs = {SpotRepair(UUID::random(), 0.4, 0.5, 0.03, {})}};
+        // clang-format on
+        edit.sharpening.amount = 40;
+        edit.toneCurve.rgb = {{0, 0}, {128, 150}, {255, 255}};
+        edit.hsl.hue[0] = 10;
+    });
+    state.saveCheckpoint("Checkpoint " + std::string(189, 'c'));
+    harness.settle();
+    ASSERT_EQ(state.activeEditLayers().size(), allEditLayers.size());
+    // Every button shown lies across the view, with no scroll bar to reach one.
+    const auto expectEveryButtonInView = [](QScrollArea& area, const char* where) {
+        EXPECT_FALSE(area.horizontalScrollBar()->isVisible()) << where;
+        for (QAbstractButton* button : area.widget()->findChildren<QAbstractButton*>()) {
+            const int left = button->mapTo(area.viewport(), QPoint()).x();
+            EXPECT_TRUE(!button->isVisible() ||
+                        (left >= 0 && left + button->width() <= area.viewport()->width()))
+                << where << ": " << button->accessibleName().toStdString() << " at " << left;
+        }
+    };
+
+    auto& library = *workspace->findChild<QScrollArea*>("librarySection");
+    for (const char* tab : {"Checkpoints", "Edits", "Presets"}) {
+        preferences.setValue("library.tab", tab);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        for (auto* group : library.findChildren<CollapsibleGroup*>()) group->setExpanded(true);
+        settle();
+        expectEveryButtonInView(library, tab);
+        // A huge value shortens before its title does.
+        if (auto* row = library.findChild<EditLayerRow*>("editLayer.exposure")) {
+            EXPECT_FALSE(row->findChild<ElidedLabel*>()->isElided());
+        }
+    }
+    auto* title = testing::childWith<CollapsibleGroup>(library, folder)->findChild<ElidedLabel*>();
+    EXPECT_TRUE(title->isElided() && title->toolTip().contains(folder));
+    auto* inspector = workspace->findChild<SliderPanel*>("sliderPanel");
+    for (auto* panel : inspector->findChildren<CollapsibleGroup*>()) panel->setExpanded(true);
+    settle();
+    expectEveryButtonInView(*inspector->scrollArea(), "inspector");
 }
 
 // The workspace builds the real inspector, under the histogram and the capture data; a go-to from
