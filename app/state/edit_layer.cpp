@@ -114,25 +114,28 @@ std::string valueText(EditLayer layer, const EditParams& params) {
             return std::to_string(count) + (count == 1 ? " stroke" : " strokes");
         }
         case EditLayer::denoise:
-            return roundedText(params.denoise) + " · " + std::string(title(params.denoiseMethod));
+            return compactText(roundedText(params.denoise), params.denoise, false) + " · " +
+                   std::string(title(params.denoiseMethod));
         case EditLayer::sharpening: {
             const SharpeningSettings sharpening = params.sharpening.sanitized();
             return roundedText(sharpening.amount) + " · " + fixedText(sharpening.radius, 1) +
                    " px" + (sharpening.preserveRAWTexture ? " · RAW" : "");
         }
         case EditLayer::temperature:
-            return roundedText(params.temperature) + " K";
+            return compactText(roundedText(params.temperature), params.temperature, false) + " K";
         case EditLayer::tint:
-            return signedText(params.tint, 0);
+            return compactText(signedText(params.tint, 0), params.tint, true);
         case EditLayer::exposure:
-            return signedText(params.exposure, 2);
+            return compactText(signedText(params.exposure, 2), params.exposure, true);
         case EditLayer::toneCurve:
             return "Custom";
         case EditLayer::colorMixer:
             return std::to_string(hslEditCount(params.hsl)) + " values · " +
                    std::to_string(params.hsl.points.size()) + " points";
-        default:
-            return signedText(params.*sliderMember(layer), 0);
+        default: {
+            const double value = params.*sliderMember(layer);
+            return compactText(signedText(value, 0), value, true);
+        }
     }
 }
 

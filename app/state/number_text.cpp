@@ -29,4 +29,13 @@ std::string signedText(double value, int decimals) {
     return text;
 }
 
+std::string compactText(std::string text, double value, bool signedForm) {
+    if (text.size() <= kLongestNumberText) return text;
+    char digits[32];
+    const auto [end, error] =
+        std::to_chars(digits, digits + sizeof digits, value, std::chars_format::general, 3);
+    const std::string exponent(digits, error == std::errc() ? end : digits);
+    return signedForm && value > 0 ? "+" + exponent : exponent;
+}
+
 }  // namespace quillmere

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 namespace quillmere {
@@ -14,5 +15,12 @@ std::string roundedText(double value);
 // "+" before a value above 0. Whole numbers (`decimals` 0) are rounded first and an exact zero
 // reads "0"; with decimals only an exact zero loses its minus: "0.00", "+0.00", "-0.00".
 std::string signedText(double value, int decimals);
+// `text`, the value written by one of the above, unless it is longer than a label can hold: an
+// edit may keep a value far outside its slider's range (1e300 prints as 301 digits), which would
+// widen its row and push the controls out of view. Such a value is written instead with three
+// significant digits in exponent form, "+1.23e+300", a "+" before a positive value when
+// `signedForm`; never longer than kLongestNumberText.
+inline constexpr std::size_t kLongestNumberText = 10;
+std::string compactText(std::string text, double value, bool signedForm);
 
 }  // namespace quillmere

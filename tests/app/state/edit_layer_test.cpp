@@ -35,6 +35,11 @@ TEST(EditLayer, ActivityAndValueTexts) {
         {EditLayer::contrast, set(&EditParams::contrast, 0.001), true, "0"},
         {EditLayer::contrast, set(&EditParams::contrast, 0.6), true, "+1"},
         {EditLayer::highlights, set(&EditParams::highlights, -2.5), true, "-3"},
+        // A value far outside its slider's range is written short, as its value label is.
+        {EditLayer::exposure, set(&EditParams::exposure, 1e300), true, "+1e+300"},
+        {EditLayer::temperature, set(&EditParams::temperature, 1.23456e300), true, "1.23e+300 K"},
+        {EditLayer::blacks, set(&EditParams::blacks, -2e20), true, "-2e+20"},
+        {EditLayer::blacks, set(&EditParams::blacks, -999999999), true, "-999999999"},
         {EditLayer::denoise, set(&EditParams::denoise, -0.4), true, "0 · Natural"},
         {EditLayer::denoise, set(&EditParams::denoise, 40.5), true, "41 · Natural"},
         {EditLayer::sharpening, [](EditParams& e) { e.sharpening.preserveRAWTexture = true; },
