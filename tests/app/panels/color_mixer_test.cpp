@@ -262,5 +262,18 @@ TEST_F(HSLSectionTest, PointRowsClampDeleteMovesTheSelectionAndResetKeepsRanges)
     EXPECT_FALSE(field("Range")->isVisible());
 }
 
+// The B&W layout is the eight luminances, in band order, each under its band's name.
+TEST_F(HSLSectionTest, TheBlackAndWhiteLayoutShowsTheEightLuminances) {
+    choose("B&W");
+    QStringList shown;
+    for (MixerRow* row : mixer().rows()) {
+        if (row->isVisible()) shown << row->label()->text() + ":" + row->field()->accessibleName();
+    }
+    EXPECT_EQ(shown, (QStringList{"Red:Red Luminance", "Orange:Orange Luminance",
+                                  "Yellow:Yellow Luminance", "Green:Green Luminance",
+                                  "Aqua:Aqua Luminance", "Blue:Blue Luminance",
+                                  "Purple:Purple Luminance", "Magenta:Magenta Luminance"}));
+}
+
 }  // namespace
 }  // namespace quillmere

@@ -242,5 +242,40 @@ TEST_F(SpotRepairTest, ShowsWhatThereIsToDoWithTheStrokes) {
     EXPECT_FALSE(size->isEnabled()) << "a range of 0...0";
 }
 
+// Each sharpening row writes its own setting and no other.
+TEST_F(SharpeningTest, EachRowWritesItsOwnSetting) {
+    open("a.dng");
+    SharpeningSettings expected = state.editParams().sharpening;
+    const struct {
+        const char* field;
+        const char* typed;
+        double SharpeningSettings::*setting;
+        double stored;
+    } rows[] = {{"sharpeningSharpeningValue", "50", &SharpeningSettings::amount, 50},
+                {"sharpeningRadiusValue", "2", &SharpeningSettings::radius, 2},
+                {"sharpeningDetailValue", "60", &SharpeningSettings::detail, 60},
+                {"sharpeningMaskingValue", "70", &SharpeningSettings::masking, 70}};
+    for (const auto& row : rows) {
+        testing::typeInto(child<NumberField>(row.field), row.typed);
+        expected.*row.setting = row.stored;
+        EXPECT_EQ(state.editParams().sharpening, expected) << row.field;
+    }
+}
+
+// "Compare noise" is the one comparison on once pressed, whichever was on before.
+TEST_F(DenoiseTest, CompareNoiseEndsTheOtherComparisons) {
+    open("a.dng");
+    const std::function<void()> others[] = {[&] { state.setShowOriginal(true); },
+                                            [&] { state.setShowRecoveryOriginal(true); }};
+    for (const auto& turnOn : others) {
+        state.setShowDenoiseOriginal(false);
+        turnOn();
+        settle();
+        section.compareButton()->click();
+        EXPECT_TRUE(state.showDenoiseOriginal());
+        EXPECT_FALSE(state.showOriginal() || state.showRecoveryOriginal());
+    }
+}
+
 }  // namespace
 }  // namespace quillmere

@@ -5,6 +5,9 @@
 #include <QPushButton>
 #include <QToolButton>
 
+#include "app/kit/double_slider.h"
+#include "app/panels/slider_row.h"
+
 #include "tests/app/support/view_testing.h"
 
 namespace quillmere {
@@ -46,6 +49,25 @@ TEST_F(RecoveryPanelTest, CompareTogglesAndResetZeroesTheFourFieldsOnly) {
     EXPECT_EQ(state.editParams(), expected);
     EXPECT_FALSE(state.showRecoveryOriginal());
     EXPECT_EQ(compare->text(), "Compare recovery");
+}
+
+// Each of the four sliders spans -100 to 100: a drag past either end stores that end exactly.
+TEST_F(RecoveryPanelTest, EachSliderSpansMinusAHundredToAHundred) {
+    open("a.dng");
+    const struct {
+        const char* row;
+        double EditParams::*field;
+    } rows[] = {{"recoveryHighlights", &EditParams::highlights},
+                {"recoveryShadows", &EditParams::shadows},
+                {"recoveryWhites", &EditParams::whites},
+                {"recoveryBlacks", &EditParams::blacks}};
+    for (const auto& row : rows) {
+        DoubleSlider& slider = *child<SliderRow>(row.row)->slider();
+        testing::dragSlider(slider, -50);
+        EXPECT_EQ(state.editParams().*row.field, -100) << row.row;
+        testing::dragSlider(slider, slider.width() + 50);
+        EXPECT_EQ(state.editParams().*row.field, 100) << row.row;
+    }
 }
 
 }  // namespace

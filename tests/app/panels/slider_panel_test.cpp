@@ -303,5 +303,31 @@ TEST_F(SliderPanelTest, ASecondLocateOutlivesTheFirstClearing) {
     UiTiming::setScale(scale);
 }
 
+// A go-to unfolds the one panel that holds the layer's control, for a RAW photo.
+TEST_F(SliderPanelTest, AGoToUnfoldsThePanelOfItsLayer) {
+    harness.open(harness.file("a.dng"));
+    settle();
+    const QStringList titles = {
+        "White Balance", "Tone",        "RAW Recovery", "Highlights & Shadows",
+        "Presence",      "Spot Repair", "Detail",       "Denoise"};
+    // clang-format off
+    const std::pair<EditLayer, const char*> layers[] = {
+        {EditLayer::temperature, "White Balance"}, {EditLayer::tint, "White Balance"},
+        {EditLayer::exposure, "Tone"},             {EditLayer::contrast, "Tone"},
+        {EditLayer::highlights, "RAW Recovery"},   {EditLayer::blacks, "RAW Recovery"},
+        {EditLayer::vibrance, "Presence"},         {EditLayer::saturation, "Presence"},
+        {EditLayer::spotRepair, "Spot Repair"},    {EditLayer::sharpening, "Detail"},
+        {EditLayer::denoise, "Denoise"}};
+    // clang-format on
+    for (const auto& [layer, title] : layers) {
+        menuItem("Collapse All")->trigger();
+        state.setRequestedEditLayer(layer);
+        settle();
+        QStringList folded = titles;
+        folded.removeAll(title);
+        EXPECT_EQ(settings.collapsedPanels().split('|'), folded) << title;
+    }
+}
+
 }  // namespace
 }  // namespace quillmere

@@ -150,5 +150,17 @@ TEST_F(ToneCurveSectionTest, DrawsTheCurveInTheChannelColourOfTheScheme) {
     EXPECT_GT(point.green(), point.blue() + 80);
 }
 
+// Neither end of the curve can be removed, the right one no more than the left.
+TEST_F(ToneCurveSectionTest, ADoubleClickOnEitherEndRemovesNothing) {
+    const Points bent = {{0, 0}, {128, 150}, {255, 255}};
+    state.updateEditParams([&](EditParams& params) { params.toneCurve.rgb = bent; });
+    settle();
+    QWidget* canvas = section.canvas();
+    for (const CurvePoint& end : {bent.front(), bent.back()}) {
+        testing::doubleClick(canvas, Section::viewPoint(end, canvas->size()).toPoint());
+        EXPECT_EQ(rgb(), bent) << end.x;
+    }
+}
+
 }  // namespace
 }  // namespace quillmere

@@ -195,5 +195,20 @@ TEST_F(CheckpointsTest, TheSheetGrowsToShowAFailureWholeAndShrinksForAShorterOne
     EXPECT_TRUE(before < shrunk && shrunk < grown) << before << " " << shrunk << " " << grown;
 }
 
+// A right click offers the row's menu and restores nothing.
+TEST_F(CheckpointsTest, ARightClickOffersDeletionAndRestoresNothing) {
+    stored("First", 100);
+    harness.open(photo);
+    const EditParams opened = state.editParams();
+    testing::rightClick(rows()[0], QPoint(5, 5));
+    settle();
+    EXPECT_EQ(state.editParams(), opened);
+    EXPECT_EQ(state.activeCheckpointID(), std::nullopt);
+    QMenu* menu = section.findChild<QMenu*>("checkpointMenu");
+    ASSERT_TRUE(menu && menu->isVisible());
+    EXPECT_EQ(menu->actions().at(0)->text(), QString::fromUtf8("Delete Checkpoint\u2026"));
+    menu->close();
+}
+
 }  // namespace
 }  // namespace quillmere

@@ -202,5 +202,34 @@ TEST_F(ExportSheetTest, AnExportOutlivesItsSheet) {
     EXPECT_TRUE(std::filesystem::exists(a.parent_path() / "exports/a_edit.jpg"));
 }
 
+// The red line is for an edge that cannot be used; the offered 3000 and other whole numbers
+// above zero, however typed, raise none.
+TEST_F(ExportSheetTest, TheEdgeMessageIsOnlyForAnUnusableEdge) {
+    openSession({a});
+    show();
+    choose("exportResolution", qint64(-1));
+    auto* edge = child<QLineEdit>("exportCustomEdge");
+    for (const char* valid : {"3000", " 2500\n", "+1", "0004000"}) {
+        edge->setText(valid);
+        settle();
+        EXPECT_FALSE(shows("exportCustomEdgeMessage")) << valid;
+        EXPECT_TRUE(exportButton()->isEnabled()) << valid;
+    }
+}
+
+// Once the result is in, the choices stay as they were exported: nothing in the form reopens.
+TEST_F(ExportSheetTest, TheFinishedSheetKeepsItsFormClosed) {
+    openSession({a});
+    show();
+    exportButton()->click();
+    harness.answerAll();
+    settle();
+    EXPECT_EQ(text("exportResult"), "1 exported · 0 failed");
+    for (const char* name : {"exportScope", "exportFormat", "exportResolution", "exportQuality",
+                             "exportIncludeSoftware", "exportChooseFolder"}) {
+        EXPECT_FALSE(child(name)->isEnabled()) << name;
+    }
+}
+
 }  // namespace
 }  // namespace quillmere

@@ -232,5 +232,33 @@ TEST_F(SaveSheetTest, FailuresAreWordedInTheSheetWhichStaysOpenUntilASave) {
     EXPECT_EQ(listed("My Presets"), QStringList({"Warm", "xy"}));
 }
 
+// Only "Delete Preset" deletes: Cancel, Escape and Return keep the preset.
+TEST_F(PresetsTest, TheConfirmationKeepsThePresetUnlessDeleteIsChosen) {
+    showPhoto();
+    group("Trips")->setExpanded(true);
+    settle();
+    const std::function<void(QMessageBox&)> answers[] = {
+        [](QMessageBox& box) { childWith<QAbstractButton>(box, "Cancel", "text")->click(); },
+        [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Escape); },
+        [](QMessageBox& box) { QTest::keyClick(&box, Qt::Key_Return); },
+        [](QMessageBox& box) { childWith<QAbstractButton>(box, "Delete Preset", "text")->click(); },
+    };
+    for (const auto& answer : answers) {
+        ASSERT_NE(row("Beach"), nullptr);
+        testing::rightClick(row("Beach"), QPoint(5, 5));
+        auto* menu = section.findChild<QMenu*>();
+        ASSERT_TRUE(menu && menu->isVisible());
+        QAction* remove = menu->actions().at(0);
+        QTest::mouseClick(menu, Qt::LeftButton, {}, menu->actionGeometry(remove).center());
+        auto* box = section.findChild<QMessageBox*>("deletePresetConfirmation");
+        ASSERT_TRUE(box && box->isVisible());
+        answer(*box);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        settle();
+    }
+    EXPECT_EQ(row("Beach"), nullptr) << "deleted by the last answer alone";
+    EXPECT_EQ(group("Trips"), nullptr);
+}
+
 }  // namespace
 }  // namespace quillmere

@@ -160,5 +160,19 @@ TEST_F(MainWindowTest, TheAlertFollowsTheErrorLineAndAnyDismissalClearsIt) {
     EXPECT_FALSE(state.lastError());
 }
 
+// A drag that leaves the window takes the overlay with it.
+TEST_F(MainWindowTest, TheDropOverlayGoesWhenADragLeaves) {
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile("/photos/a.dng")});
+    QDragEnterEvent enter({10, 10}, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(&window, &enter);
+    EXPECT_TRUE(window.dropOverlay().isVisible());
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(&window, &leave);
+    EXPECT_FALSE(window.dropOverlay().isTargeted());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.dropOverlay().isVisible(); }, 1000));
+    EXPECT_TRUE(state.sessionPhotos().empty());
+}
+
 }  // namespace
 }  // namespace quillmere

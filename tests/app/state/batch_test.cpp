@@ -253,5 +253,38 @@ TEST_F(SyncSelected, CopiesTheEditWithoutSpotRepairsAndKeepsFailuresApart) {
     EXPECT_EQ(state.pendingSelectionEdits().at(c), std::vector{PresetValues{.tint = 3}});
 }
 
+// Each photo leaves with its own edit: the open one with what it shows, one opened before with
+// its cached edit, one never opened with its starting edit and the changes it collected.
+TEST_F(BatchExport, EachPhotoIsExportedWithItsOwnEdit) {
+    const auto expose = [&](double ev) {
+        state.updateEditParams([ev](EditParams& edit) { edit.exposure = ev; });
+    };
+    harness.open(b);
+    expose(2);
+    harness.open(a);
+    expose(1);
+    AppStateTesting::addSessionPhotos(state, {c});
+    AppStateTesting::select(state, {a, c});
+    state.updateEditParams([](EditParams& edit) { edit.tint = 30; });
+
+    exportPhotos(ExportScope::all);
+    // Visited in filmstrip order; the scripted photos were shot at tint +7.
+    const struct {
+        std::filesystem::path photo;
+        double exposure, tint;
+    } expected[] = {{b, 2, 7}, {a, 1, 30}, {c, 0, 30}};
+    for (const auto& each : expected) {
+        harness.answerOpen();
+        ASSERT_EQ(harness.engine->exports.size(), 1u) << each.photo;
+        const ScriptedEngine::ExportRequest& request = harness.engine->exports.front();
+        EXPECT_EQ(request.photo.url, each.photo);
+        EXPECT_EQ(request.params.exposure, each.exposure) << each.photo;
+        EXPECT_EQ(request.params.tint, each.tint) << each.photo;
+        harness.engine->completeExport();
+    }
+    harness.answerAll();
+    EXPECT_EQ(exported->outputs.size(), 3u);
+}
+
 }  // namespace
 }  // namespace quillmere

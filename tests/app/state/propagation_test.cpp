@@ -69,5 +69,40 @@ TEST_F(Propagation, NothingTravelsFromAnUnselectedPhotoOrForUncarriableChanges) 
     EXPECT_EQ(edited(), (std::vector{true, false, false}));
 }
 
+// The changes a never-opened photo collected are its edit when it first opens, replayed in order:
+// the relative white balance acts on the photo's own as-shot 4300 K, between the plain moves.
+TEST_F(Propagation, ANeverOpenedPhotoOpensWithWhatItCollected) {
+    state.updateEditParams([](EditParams& edit) { edit.exposure = 0.7; });
+    state.applyPreset({"Warm", "Film", {.temperatureScale = 1.1}});
+    state.updateEditParams([](EditParams& edit) { edit.contrast = 20; });
+    ASSERT_EQ(state.pendingSelectionEdits().at(kNeverOpened).size(), 3u);
+
+    harness.open(kNeverOpened);
+    EditParams expected = EditParams::neutral(4300, 7);
+    expected.sharpening = SharpeningSettings::classic();
+    expected.exposure = 0.7;
+    expected.temperature = 4300 * 1.1;
+    expected.contrast = 20;
+    EXPECT_EQ(state.editParams(), expected);
+    EXPECT_TRUE(state.pendingSelectionEdits().empty());
+}
+
+// Restoring a checkpoint is the open photo's own step back: the other selected photos keep their
+// edits and markers, and the next plain change travels again.
+TEST_F(Propagation, RestoringACheckpointStaysOnTheOpenPhoto) {
+    EditCheckpoint checkpoint{UUID::random(), "Bright", {}, testing::exposed(2)};
+    checkpoint.params.tint = 30;
+    state.restoreCheckpoint(checkpoint);
+    EXPECT_EQ(state.editParams().exposure, 2);
+    EXPECT_EQ(cached().params, cachedEdit);
+    EXPECT_EQ(cached().presetID, "Film/Warm");
+    EXPECT_TRUE(state.pendingSelectionEdits().empty());
+    EXPECT_EQ(edited(), (std::vector{true, false, false}));
+
+    state.updateEditParams([](EditParams& edit) { edit.vibrance = 10; });
+    EXPECT_EQ(cached().params.vibrance, 10);
+    EXPECT_EQ(cached().params.exposure, 0) << "only the change itself";
+}
+
 }  // namespace
 }  // namespace quillmere

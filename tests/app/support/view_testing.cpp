@@ -48,6 +48,13 @@ void typeInto(QLineEdit* field, const QString& text) {
     settle();
 }
 
+void rightClick(QWidget* widget, QPoint point) {
+    if (point.isNull()) point = widget->rect().center();
+    QWidget* window = widget->window();
+    QTest::mouseClick(window->windowHandle(), Qt::RightButton, Qt::NoModifier,
+                      widget->mapTo(window, point));
+}
+
 bool eventually(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
 
 void dragSlider(DoubleSlider& slider, int x) {

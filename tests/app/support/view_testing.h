@@ -27,6 +27,9 @@ void setUpWidgetTests();
 // A double click as a user makes it: press, release, double click, release (QTest::mouseDClick
 // of Qt 6.4 sends the double-click event alone).
 void doubleClick(QWidget* widget, QPoint point = {});
+// A right click as the desktop delivers it: through the widget's window, which also asks the
+// widget for its context menu.
+void rightClick(QWidget* widget, QPoint point = {});
 // The child of `root` of type T whose `property` reads `text`, or null.
 template <class T>
 T* childWith(const QObject& root, const QString& text, const char* property = "accessibleName") {

@@ -213,5 +213,25 @@ TEST(HostedInspector, ShowsTheHistogramAndCaptureDataAndAGoToShowsItAndLocatesTh
               inspector->scrollArea()->mapTo(inspector, QPoint()).y());
 }
 
+// Each tab of the library shows its own section, the edit stack under "Edits".
+TEST_F(NativeWorkspaceTest, EachLibraryTabShowsItsSection) {
+    harness.open(harness.file("a.dng"));
+    harness.settle();
+    auto& tabs = *workspace->findChild<QListWidget*>("libraryTabs");
+    const std::pair<int, const char*> sections[] = {
+        {2, "editStackSection"}, {1, "checkpointsSection"}, {0, "presetsSection"}};
+    for (const auto& [row, section] : sections) {
+        QTest::mouseClick(tabs.viewport(), Qt::LeftButton, {},
+                          tabs.visualItemRect(tabs.item(row)).center());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        const QWidget* shown = workspace->findChild<QScrollArea*>("librarySection")->widget();
+        QStringList names;
+        for (const QWidget* child : shown->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            names << child->objectName();
+        }
+        EXPECT_EQ(names, QStringList{section}) << row;
+    }
+}
+
 }  // namespace
 }  // namespace quillmere

@@ -208,5 +208,50 @@ TEST_F(RenderSchedulerParams, PointVisualisationFollowsTheSelectedColourUnlessOf
     }
 }
 
+// A comparison switch or a bypass changes only what the preview renders: each renders again at
+// once without what it hides, and switched back renders the edit again.
+TEST_F(RenderSchedulerTest, ComparisonsAndBypassesRenderAgainWithoutWhatTheyHide) {
+    harness.open(a);
+    state.updateEditParams([](EditParams& edit) {
+        edit.exposure = 1;
+        edit.denoise = 40;
+        edit.highlights = -30;
+        edit.shadows = 20;
+        edit.whites = 10;
+        edit.blacks = -5;
+    });
+    harness.settle();
+    render();
+    const EditParams edited = engine.previews.at(0).params;
+    engine.completePreview(0, texture());
+    const struct {
+        const char* name;
+        std::function<void(bool)> turn;
+        std::function<void(EditParams&)> hide;
+    } switches[] = {
+        {"denoise comparison", [&](bool on) { state.setShowDenoiseOriginal(on); },
+         [](EditParams& params) { params.denoise = 0; }},
+        {"recovery comparison", [&](bool on) { state.setShowRecoveryOriginal(on); },
+         [](EditParams& params) {
+             params.highlights = params.shadows = params.whites = params.blacks = 0;
+         }},
+        {"exposure bypass", [&](bool) { state.toggleEditLayer(EditLayer::exposure); },
+         [](EditParams& params) { params.exposure = 0; }},
+    };
+    for (const auto& each : switches) {
+        for (const bool on : {true, false}) {
+            each.turn(on);
+            harness.settle();
+            render();
+            ASSERT_EQ(engine.previews.size(), 1u) << each.name << " " << on;
+            EditParams expected = edited;
+            if (on) each.hide(expected);
+            EXPECT_EQ(engine.previews[0].params, expected) << each.name << " " << on;
+            engine.completePreview(0, texture());
+            harness.settle();
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillmere
