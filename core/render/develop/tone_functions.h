@@ -134,9 +134,14 @@ struct SceneTransform {
     }
 };
 
+// A decoded colour in scene light: the white-balance gains and the exposure factor applied.
+inline msl::float3 sceneLight(msl::float3 rgb, const SceneTransform& scene) {
+    return rgb * scene.gains * scene.exposureGain;
+}
+
 // Scene-linear colour of a pixel whose decoded colour is `o` and fully denoised colour `c`.
 // The blend is always computed and then selected (so loops over pixels vectorise); without
-// denoising the decoded colour passes through exactly.
+// denoising the decoded colour passes through exactly, as sceneLight(o) has it.
 inline msl::float3 sceneRGB(msl::float3 o, msl::float3 c, const SceneTransform& scene) {
     const msl::float3 residual = o - c;
     const float residualY = msl::dot(residual, kRec709Luma);
@@ -145,17 +150,32 @@ inline msl::float3 sceneRGB(msl::float3 o, msl::float3 c, const SceneTransform& 
     const bool denoises = scene.denoiseAmount > 0.0f;
     const msl::float3 rgb{denoises ? blended.x : o.x, denoises ? blended.y : o.y,
                           denoises ? blended.z : o.z};
-    return rgb * scene.gains * scene.exposureGain;
+    return sceneLight(rgb, scene);
 }
 
 // 1 + contrast / 100 · 0.6: the slope of the contrast curve in EV around middle grey.
 inline float contrastScale(float contrast) { return 1.0f + contrast / 100.0f * 0.6f; }
 
-// Contrast-scaled scene EV of a colour's luminance, floored far below black so that black and
-// negative colours stay finite; what the recovery guide is made of.
+// A luminance's EV around middle grey, scaled by the contrast slope: log2(Y / 0.18) · slope.
+inline float contrastEV(float luminance, float contrastScaleFactor) {
+    return msl::fast::log2(luminance / kMiddleGrey) * contrastScaleFactor;
+}
+
+// Below this luminance the recovery guide takes a colour as black, so that black and negative
+// colours stay finite there.
+inline constexpr float kGuideLuminanceFloor = 1e-10f;
+
+// Contrast-scaled scene EV of a colour's luminance, floored far below black; what the recovery
+// guide is made of.
 inline float sceneEV(msl::float3 rgb, float contrastScaleFactor) {
-    return msl::fast::log2(msl::max(msl::dot(rgb, kRec709Luma), 1e-10f) / kMiddleGrey) *
-           contrastScaleFactor;
+    return contrastEV(msl::max(msl::dot(rgb, kRec709Luma), kGuideLuminanceFloor),
+                      contrastScaleFactor);
+}
+
+// sceneEV of a colour whose luminance and contrastEV are known, without a second logarithm:
+// `floorEV` is contrastEV(kGuideLuminanceFloor, slope).
+inline float flooredSceneEV(float luminance, float ev, float floorEV) {
+    return luminance >= kGuideLuminanceFloor ? ev : floorEV;
 }
 
 }  // namespace quillmere

@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <concepts>
 #include <cstdint>
-#include <type_traits>
 #include <utility>
 
 #include "core/compute/luminance.h"
@@ -17,14 +15,6 @@
 
 namespace quillmere {
 
-// What the tone function asks of the recovery data for one pixel at `ev` (EV after contrast).
-// It asks only for pixels that recovery compresses, so a source may do real work per call.
-template <class Source>
-concept RecoveryDataSource = requires(const Source& source, float ev) {
-    { source.base(ev) } -> std::convertible_to<float>;         // the edge-aware base EV
-    { source.textureMask(ev) } -> std::convertible_to<float>;  // 1 fine texture ... 0 contour
-};
-
 // Recovery data that answers for a run of pixels at once, in loops that vectorise: `base` and
 // `textureMask` of pixels first ..< first + n at their EVs `ev`, written to `out`. A source may
 // be asked for pixels that do not compress; their answers are not used.
@@ -33,6 +23,20 @@ concept ChunkRecoveryData = requires(const Source& source, int first, int n, con
                                      float* out) {
     source.bases(first, n, ev, out);
     source.textureMasks(first, n, ev, out);
+};
+
+// One image row in scene light, one plane per quantity: the tone pass's first step, which the
+// later steps of the row and the texture mask of the rows around it read. Pointers to `width`
+// floats each.
+template <class Float>
+struct ScenePlanes {
+    Float* red;  // scene light: denoise blend, white balance and exposure applied
+    Float* green;
+    Float* blue;
+    Float* luminance;  // Rec. 709
+    Float* ev;         // contrastEV of the luminance
+    Float* guideEV;    // sceneEV, as the recovery guide has it
+    Float* alpha;      // the input's, passed through
 };
 
 // The per-pixel develop of the tone kernel with everything that is constant over one pass worked
@@ -78,33 +82,40 @@ class ToneProgram {
     }
     // Whether pixels above the pivot ask for the texture mask.
     bool masksHighlightTexture() const { return recoveryActive_ && u_.highlights < 0.0f; }
-    const SceneTransform& scene() const { return scene_; }
-    float guideContrastScale() const { return contrastScale_; }
 
-    // The display-encoded colour (0...1) of a pixel whose decoded colour is `original` and whose
-    // denoised colour is `clean` (ignored unless usesCleanColor()).
-    template <RecoveryDataSource Recovery>
-    msl::float3 develop(msl::float3 original, msl::float3 clean, const Recovery& recovery) const {
-        const msl::float4 originalPixel{original, 0.0f}, cleanPixel{clean, 0.0f};
-        msl::float4 result;
-        developPixels(&originalPixel, &cleanPixel, 1, [&](int) { return recovery; }, &result);
-        return result.xyz();
+    // The scene row of `count` pixels whose decoded colours are `original` and whose denoised
+    // colours are `clean` (read only when usesCleanColor()).
+    void sceneRow(const msl::float4* original, const msl::float4* clean, int count,
+                  const ScenePlanes<float>& out) const {
+        const SceneTransform scene = scene_;
+        if (usesCleanColor()) {
+            for (int i = 0; i < count; ++i) {
+                storeScene(out, i, sceneRGB(original[i].xyz(), clean[i].xyz(), scene));
+            }
+        } else {
+            for (int i = 0; i < count; ++i)
+                storeScene(out, i, sceneLight(original[i].xyz(), scene));
+        }
+        const float contrast = contrastScale_;
+        for (int i = 0; i < count; ++i) out.ev[i] = contrastEV(out.luminance[i], contrast);
+        const float floorEV = contrastEV(kGuideLuminanceFloor, contrast);
+        for (int i = 0; i < count; ++i) {
+            out.guideEV[i] = flooredSceneEV(out.luminance[i], out.ev[i], floorEV);
+            out.alpha[i] = original[i].w;
+        }
     }
 
-    // Develops `count` pixels (alpha passed through). `recovery` is either a function whose
-    // `recovery(i)` gives the recovery data source of pixel i, asked only for the pixels that
-    // compress, or ChunkRecoveryData for the whole run. Every step runs over whole chunks of
-    // pixels in loops without branches, which the compiler vectorises. Every pixel gets the same
-    // arithmetic whichever way it is grouped.
-    template <class Recovery>
-    requires ChunkRecoveryData<Recovery> ||
-        RecoveryDataSource<std::invoke_result_t<const Recovery&, int>>
-    void developPixels(const msl::float4* original, const msl::float4* clean, int count,
-                       const Recovery& recovery, msl::float4* result) const {
+    // Develops the `count` pixels of a scene row (alpha passed through). `recovery` answers for
+    // runs of pixels. Every step runs over whole chunks of pixels in loops without branches,
+    // which the compiler vectorises. Every pixel gets the same arithmetic whichever way it is
+    // grouped.
+    template <ChunkRecoveryData Recovery>
+    void developPixels(const ScenePlanes<const float>& scene, int count, const Recovery& recovery,
+                       msl::float4* result) const {
         Chunk chunk;
         for (int start = 0; start < count; start += kChunkSize) {
             const int n = std::min(kChunkSize, count - start);
-            sceneLuminance(original + start, clean + start, n, chunk);
+            applyContrast(scene, start, n, chunk);
             if (recoveryActive_) recover(start, n, chunk, recovery);
             encodeForDisplay(n, chunk);
             if (rawShoulder_ && recoveryActive_ && protectsAny(n, chunk)) {
@@ -115,7 +126,7 @@ class ToneProgram {
             applyColorSteps(n, chunk);
             for (int i = 0; i < n; ++i) {
                 result[start + i] = {chunk.encodedRed[i], chunk.encodedGreen[i],
-                                     chunk.encodedBlue[i], original[start + i].w};
+                                     chunk.encodedBlue[i], scene.alpha[start + i]};
             }
         }
     }
@@ -129,8 +140,8 @@ class ToneProgram {
         std::array<float, kChunkSize> encodedRed, encodedGreen, encodedBlue;
         // The encoded colour-preserving shoulder, for the pixels recovery protects.
         std::array<float, kChunkSize> protectedRed, protectedGreen, protectedBlue;
-        std::array<float, kChunkSize> luminance;   // after contrast
-        std::array<float, kChunkSize> ev;          // the EV that luminance is made from
+        std::array<float, kChunkSize> luminance;    // after contrast
+        std::array<float, kChunkSize> ev;           // the EV that luminance is made from
         std::array<float, kChunkSize> base;         // the edge-aware base EV
         std::array<float, kChunkSize> textureMask;  // 1 fine texture ... 0 contour
         std::array<float, kChunkSize> recoveredEV;  // what recovery makes of ev
@@ -140,7 +151,7 @@ class ToneProgram {
         std::array<float, kChunkSize> sampleHue, sampleSaturation, sampleValue;
         std::array<float, kChunkSize> hue, saturation, value;
         std::array<float, kChunkSize> hueShift, saturationShift, luminanceShift;
-        std::array<float, kChunkSize> chroma;  // what the points may move: 0 for greys
+        std::array<float, kChunkSize> chroma;          // what the points may move: 0 for greys
         std::array<float, kChunkSize> selectedWeight;  // the visualised point's selection
         // A curve table lookup's positions and the entries around them.
         std::array<std::int32_t, kChunkSize> lutIndex;
@@ -151,22 +162,27 @@ class ToneProgram {
         std::array<std::int32_t, kChunkSize> compressing;  // asks the recovery data
     };
 
-    // Scene light and contrast on scene luminance, ratio-preserving (the channel ratios and so
-    // the hue are kept).
-    void sceneLuminance(const msl::float4* original, const msl::float4* clean, int n,
-                        Chunk& c) const {
+    static void storeScene(const ScenePlanes<float>& out, int i, msl::float3 rgb) {
+        out.red[i] = rgb.x;
+        out.green[i] = rgb.y;
+        out.blue[i] = rgb.z;
+        out.luminance[i] = msl::dot(rgb, kRec709Luma);
+    }
+
+    // Contrast on scene luminance, ratio-preserving (the channel ratios and so the hue are
+    // kept).
+    static void applyContrast(const ScenePlanes<const float>& scene, int start, int n, Chunk& c) {
         for (int i = 0; i < n; ++i) {
-            const msl::float3 rgb = sceneRGB(original[i].xyz(), clean[i].xyz(), scene_);
-            const float y = msl::dot(rgb, kRec709Luma);
+            const float y = scene.luminance[start + i];
             // Black, or negative after the gains: nothing to scale.
             const bool lit = !(y <= 0.0f);
             // Middle grey is the fixed point of every contrast setting.
-            const float ev = msl::fast::log2(y / kMiddleGrey) * contrastScale_;
+            const float ev = scene.ev[start + i];
             const float yc = kMiddleGrey * msl::fast::exp2(ev);
             const float scale = lit ? yc / y : 1.0f;
-            c.red[i] = rgb.x * scale;
-            c.green[i] = rgb.y * scale;
-            c.blue[i] = rgb.z * scale;
+            c.red[i] = scene.red[start + i] * scale;
+            c.green[i] = scene.green[start + i] * scale;
+            c.blue[i] = scene.blue[start + i] * scale;
             c.luminance[i] = yc;
             c.ev[i] = ev;
             c.lit[i] = lit ? 1 : 0;
@@ -200,8 +216,8 @@ class ToneProgram {
     void recoverEVs(int n, Chunk& c, const RecoverySettings& settings) const {
         const auto loop = [&]<bool Lift, bool Adapt, bool Endpoints>() {
             for (int i = 0; i < n; ++i) {
-                c.recoveredEV[i] = recoveredEV<Lift, Adapt, Endpoints>(
-                    c.ev[i], c.base[i], c.textureMask[i], settings);
+                c.recoveredEV[i] = recoveredEV<Lift, Adapt, Endpoints>(c.ev[i], c.base[i],
+                                                                       c.textureMask[i], settings);
             }
         };
         const RecoveryCurveForm form = curveForm_;
@@ -239,29 +255,16 @@ class ToneProgram {
             c.textureMask[i] = 0.0f;
         }
         if (compressed == 0) return;
-        if constexpr (ChunkRecoveryData<Recovery>) {
-            // Asked for the whole chunk, used where the pixel compresses.
-            recovery.bases(start, n, c.ev.data(), c.recoveredEV.data());
-            for (int i = 0; i < n; ++i) {
-                c.base[i] = c.compressing[i] != 0 ? c.recoveredEV[i] : c.base[i];
-            }
-            if (!lowersHighlights) return;
-            recovery.textureMasks(start, n, c.ev.data(), c.recoveredEV.data());
-            for (int i = 0; i < n; ++i) {
-                const bool masked = c.compressing[i] != 0 && c.ev[i] > kRecoveryPivot;
-                c.textureMask[i] = masked ? c.recoveredEV[i] : 0.0f;
-            }
-        } else {
-            // Asked pixel by pixel, only where it is needed.
-            for (int i = 0; i < n; ++i) {
-                if (c.compressing[i] == 0) continue;
-                const float ev = c.ev[i];
-                const auto source = recovery(start + i);
-                c.base[i] = static_cast<float>(source.base(ev));
-                if (ev > kRecoveryPivot && lowersHighlights) {
-                    c.textureMask[i] = static_cast<float>(source.textureMask(ev));
-                }
-            }
+        // Asked for the whole chunk, used where the pixel compresses.
+        recovery.bases(start, n, c.ev.data(), c.recoveredEV.data());
+        for (int i = 0; i < n; ++i) {
+            c.base[i] = c.compressing[i] != 0 ? c.recoveredEV[i] : c.base[i];
+        }
+        if (!lowersHighlights) return;
+        recovery.textureMasks(start, n, c.ev.data(), c.recoveredEV.data());
+        for (int i = 0; i < n; ++i) {
+            const bool masked = c.compressing[i] != 0 && c.ev[i] > kRecoveryPivot;
+            c.textureMask[i] = masked ? c.recoveredEV[i] : 0.0f;
         }
     }
 
