@@ -112,7 +112,9 @@ class ToneProgram {
     template <ChunkRecoveryData Recovery>
     void developPixels(const ScenePlanes<const float>& scene, int count, const Recovery& recovery,
                        msl::float4* result) const {
-        Chunk chunk;
+        // Set to zero, as the steps that work on eight values at once read up to seven beyond the
+        // last pixel of a chunk.
+        Chunk chunk{};
         for (int start = 0; start < count; start += kChunkSize) {
             const int n = std::min(kChunkSize, count - start);
             applyContrast(scene, start, n, chunk);
@@ -133,6 +135,7 @@ class ToneProgram {
 
   private:
     static constexpr int kChunkSize = 64;
+    static_assert(kChunkSize % lanes::kCount == 0, "chunks hold whole runs of lanes");
 
     // The pixels of one chunk between the steps, one array per quantity.
     struct Chunk {
@@ -268,9 +271,8 @@ class ToneProgram {
         }
     }
 
-    // The per-channel display encoding: shoulderEncode for RAW photos, clipEncode otherwise.
-    // The shoulder runs in loops of its own, as the compiler vectorises the encoding only over
-    // values it reads from memory.
+    // The per-channel display encoding: the shoulder then the clipped encoding for RAW photos,
+    // the clipped encoding alone otherwise.
     void encodeForDisplay(int n, Chunk& c) const {
         const auto encode = [&](const std::array<float, kChunkSize>& scene,
                                 std::array<float, kChunkSize>& encoded) {
@@ -279,7 +281,7 @@ class ToneProgram {
             } else {
                 std::copy_n(scene.begin(), n, encoded.begin());
             }
-            for (int i = 0; i < n; ++i) encoded[i] = clipEncode(encoded[i]);
+            srgb::clipEncodeInPlace(encoded.data(), n);
         };
         encode(c.red, c.encodedRed);
         encode(c.green, c.encodedGreen);
@@ -303,9 +305,10 @@ class ToneProgram {
             c.protectedGreen[i] = shouldered.y;
             c.protectedBlue[i] = shouldered.z;
         }
-        for (int i = 0; i < n; ++i) c.protectedRed[i] = srgbEncode(c.protectedRed[i]);
-        for (int i = 0; i < n; ++i) c.protectedGreen[i] = srgbEncode(c.protectedGreen[i]);
-        for (int i = 0; i < n; ++i) c.protectedBlue[i] = srgbEncode(c.protectedBlue[i]);
+        for (std::array<float, kChunkSize>* channel :
+             {&c.protectedRed, &c.protectedGreen, &c.protectedBlue}) {
+            srgb::encodeInPlace(channel->data(), n);
+        }
     }
 
     // Where recovery protects colour, the colour-preserving shoulder blended in; pixels recovery
