@@ -66,13 +66,18 @@ inline float sharedExponential(const RecoveryWeight& first, const RecoveryWeight
 
 // A Gaussian of 1.2 EV cut to nothing at ±3 EV, so bright edges cannot bleed into dark regions.
 // Branch-free, so that the bilateral filter's loops over it vectorise; its 625 taps per texel
-// multiply by reciprocals rather than divide.
+// multiply by reciprocals rather than divide, and need no clamping of the exponential: beyond
+// the cut the weight is 0 whatever the exponential gives, so its argument stops at the cut.
 inline float recoveryRangeWeight(float delta) {
-    constexpr float kInverseSupport = 1.0f / 9.0f;
+    constexpr float kSupportSquared = 9.0f;
     constexpr float kInverseTwoSigmaSquared = 1.0f / (2.0f * 1.2f * 1.2f);
     const float delta2 = delta * delta;
-    const float support = msl::max(0.0f, 1.0f - delta2 * kInverseSupport);
-    return support * support * msl::exp(delta2 * -kInverseTwoSigmaSquared);
+    const float rise = 1.0f - delta2 * (1.0f / kSupportSquared);
+    // msl::max(0, rise) (NaN gives 0), written as the one comparison a vector maximum makes.
+    const float support = rise > 0.0f ? rise : 0.0f;
+    // A NaN stays NaN, and so does the weight.
+    const float cut = delta2 > kSupportSquared ? kSupportSquared : delta2;
+    return support * support * msl::detail::expInRange(cut * -kInverseTwoSigmaSquared);
 }
 
 // The four recovery sliders and the white point, with what the recovery curve derives from them
