@@ -157,7 +157,10 @@ inline msl::float3 rgb2hsv(msl::float3 c) {
     const float d = mx - mn;
     // One division for the three hue formulas.
     const float inverseD = 1.0f / d;
-    const float fromRed = msl::fmod((c.y - c.z) * inverseD, 6.0f);
+    // The red formula's ratio lies within −1...1 when finite, where both x / 6 and x · (1 / 6)
+    // truncate to a zero of x's sign: msl::fmod(x, 6) without a division.
+    const float redRatio = (c.y - c.z) * inverseD;
+    const float fromRed = redRatio - 6.0f * std::trunc(redRatio * (1.0f / 6.0f));
     const float fromGreen = (c.z - c.x) * inverseD + 2.0f;
     const float fromBlue = (c.x - c.y) * inverseD + 4.0f;
     const float degrees = (mx == c.x ? fromRed : (mx == c.y ? fromGreen : fromBlue)) * 60.0f;

@@ -51,6 +51,7 @@ class ToneProgram {
                 const PointColorUniforms& points, float whiteEV)
         : u_(u),
           hsl_(hsl),
+          mixerTables_(MixerTables::from(hsl)),
           scene_(SceneTransform::from(u)),
           contrastScale_(contrastScale(u.contrast)),
           recoveryActive_(u.highlights != 0.0f || u.shadows != 0.0f || u.whites != 0.0f ||
@@ -87,21 +88,35 @@ class ToneProgram {
     // colours are `clean` (read only when usesCleanColor()).
     void sceneRow(const msl::float4* original, const msl::float4* clean, int count,
                   const ScenePlanes<float>& out) const {
+        // Texels are read one component at a time from their packed floats, which the compiler
+        // vectorises; the denoised colours go into the planes first, as it gives up on a loop
+        // that reads both rows so.
+        const float* originals = &original[0].x;
+        const auto texel = [](const float* row, int i) {
+            return msl::float3{row[4 * i], row[4 * i + 1], row[4 * i + 2]};
+        };
         const SceneTransform scene = scene_;
         if (usesCleanColor()) {
+            const float* cleans = &clean[0].x;
             for (int i = 0; i < count; ++i) {
-                storeScene(out, i, sceneRGB(original[i].xyz(), clean[i].xyz(), scene));
+                out.red[i] = cleans[4 * i];
+                out.green[i] = cleans[4 * i + 1];
+                out.blue[i] = cleans[4 * i + 2];
+            }
+            for (int i = 0; i < count; ++i) {
+                const msl::float3 denoised{out.red[i], out.green[i], out.blue[i]};
+                storeScene(out, i, sceneRGB(texel(originals, i), denoised, scene));
             }
         } else {
             for (int i = 0; i < count; ++i)
-                storeScene(out, i, sceneLight(original[i].xyz(), scene));
+                storeScene(out, i, sceneLight(texel(originals, i), scene));
         }
         const float contrast = contrastScale_;
         for (int i = 0; i < count; ++i) out.ev[i] = contrastEV(out.luminance[i], contrast);
         const float floorEV = contrastEV(kGuideLuminanceFloor, contrast);
         for (int i = 0; i < count; ++i) {
             out.guideEV[i] = flooredSceneEV(out.luminance[i], out.ev[i], floorEV);
-            out.alpha[i] = original[i].w;
+            out.alpha[i] = originals[4 * i + 3];
         }
     }
 
@@ -153,6 +168,9 @@ class ToneProgram {
         // moves it (sampled), and as the mixer sees it; the summed point shifts.
         std::array<float, kChunkSize> sampleHue, sampleSaturation, sampleValue;
         std::array<float, kChunkSize> hue, saturation, value;
+        // The mixer segment of each hue: its centres and its two bands' entries.
+        std::array<float, kChunkSize> lowerCentre, upperCentre;
+        std::array<std::array<float, kChunkSize>, 2> bandHue, bandSat, bandLum;
         std::array<float, kChunkSize> hueShift, saturationShift, luminanceShift;
         std::array<float, kChunkSize> chroma;          // what the points may move: 0 for greys
         std::array<float, kChunkSize> selectedWeight;  // the visualised point's selection
@@ -382,11 +400,15 @@ class ToneProgram {
         if (mixerActive_) {
             // A colour no point moved has the sampled HSV; working it out again gives the same.
             toHSV(n, c, c.hue, c.saturation, c.value);
-            // A local copy: the bands are then known not to change inside the loop, which keeps
-            // their loads out of it.
-            const HSLUniforms hsl = hsl_;
+            lookUpMixerSegments(n, c);
             for (int i = 0; i < n; ++i) {
-                setEncoded(c, i, applyColorMixer(hsl, {c.hue[i], c.saturation[i], c.value[i]}));
+                const MixerSegment segment{0,
+                                           c.lowerCentre[i],
+                                           c.upperCentre[i],
+                                           {c.bandHue[0][i], c.bandHue[1][i]},
+                                           {c.bandSat[0][i], c.bandSat[1][i]},
+                                           {c.bandLum[0][i], c.bandLum[1][i]}};
+                setEncoded(c, i, applyColorMixer(segment, {c.hue[i], c.saturation[i], c.value[i]}));
             }
         }
         if (blackAndWhite_) {
@@ -408,6 +430,21 @@ class ToneProgram {
             for (int i = 0; i < n; ++i) {
                 const float weight = bandVisualizationWeight(hsl_, c.sampleHue[i], band);
                 setEncoded(c, i, fadeToGrey(encoded(c, i), weight));
+            }
+        }
+    }
+
+    // The mixer segment of each hue of the chunk, with its entries, eight hues at a time.
+    void lookUpMixerSegments(int n, Chunk& c) const {
+        const MixerTables& t = mixerTables_;
+        for (int i = 0; i < n; i += lanes::kCount) {
+            const lanes::Ints segment = t.segmentsAt(lanes::load(&c.hue[i]));
+            lanes::store(&c.lowerCentre[i], lanes::lookUp(t.lowerCentre, segment));
+            lanes::store(&c.upperCentre[i], lanes::lookUp(t.upperCentre, segment));
+            for (int band = 0; band < 2; ++band) {
+                lanes::store(&c.bandHue[band][i], lanes::lookUp(t.hue[band], segment));
+                lanes::store(&c.bandSat[band][i], lanes::lookUp(t.sat[band], segment));
+                lanes::store(&c.bandLum[band][i], lanes::lookUp(t.lum[band], segment));
             }
         }
     }
@@ -452,6 +489,7 @@ class ToneProgram {
 
     ToneUniforms u_;
     HSLUniforms hsl_;
+    MixerTables mixerTables_;
     SceneTransform scene_;
     float contrastScale_;
     bool recoveryActive_;
