@@ -39,10 +39,13 @@ inline float mix(float a, float b, float t) { return a + (b - a) * t; }
 
 // The position between the edges is scaled by the reciprocal of their distance, which the
 // compiler works out once where the edges are constants (as the develop's nearly always are)
-// instead of dividing for every pixel.
-inline float smoothstep(float edge0, float edge1, float x) {
-    const float t = clamp((x - edge0) * (1.0f / (edge1 - edge0)), 0.0f, 1.0f);
+// instead of dividing for every pixel; smoothstepScaled takes it worked out by the caller.
+inline float smoothstepScaled(float edge0, float inverseWidth, float x) {
+    const float t = clamp((x - edge0) * inverseWidth, 0.0f, 1.0f);
     return t * t * (3.0f - 2.0f * t);
+}
+inline float smoothstep(float edge0, float edge1, float x) {
+    return smoothstepScaled(edge0, 1.0f / (edge1 - edge0), x);
 }
 
 // x − floor(x), kept below 1 (the largest float under 1 for tiny negative x; NaN also gives it).

@@ -115,7 +115,8 @@ struct MixerSegment {
     int i;
     float lowerCentre;
     float upperCentre;
-    float hue[2];  // the two bands' entries, band i first
+    float inverseWidth;  // 1 / (upperCentre − lowerCentre)
+    float hue[2];        // the two bands' entries, band i first
     float sat[2];
     float lum[2];
 };
@@ -129,6 +130,7 @@ inline MixerSegment mixerSegmentAt(const HSLUniforms& hsl, float h) {
     MixerSegment s{kLast,
                    hsl.center[kLast],
                    hsl.center[0] + 360.0f,
+                   0.0f,
                    {hsl.hue[kLast], hsl.hue[0]},
                    {hsl.sat[kLast], hsl.sat[0]},
                    {hsl.lum[kLast], hsl.lum[0]}};
@@ -150,11 +152,12 @@ inline MixerSegment mixerSegmentAt(const HSLUniforms& hsl, float h) {
         take(s.lum[0], hsl.lum[k]);
         take(s.lum[1], hsl.lum[k + 1]);
     }
+    s.inverseWidth = 1.0f / (s.upperCentre - s.lowerCentre);
     return s;
 }
 
 inline float mixerBlend(const MixerSegment& s, float h) {
-    return msl::smoothstep(s.lowerCentre, s.upperCentre, h);
+    return msl::smoothstepScaled(s.lowerCentre, s.inverseWidth, h);
 }
 
 // The segments' entries as tables of eight, entry i for segment i, made once per pass: a run of
@@ -162,7 +165,7 @@ inline float mixerBlend(const MixerSegment& s, float h) {
 // every entry up at once (mixerSegmentAt for each hue, with less work).
 struct MixerTables {
     std::array<float, kMixerBandCount> centre;
-    lanes::Floats lowerCentre, upperCentre, hue[2], sat[2], lum[2];
+    lanes::Floats lowerCentre, upperCentre, inverseWidth, hue[2], sat[2], lum[2];
 
     static MixerTables from(const HSLUniforms& hsl) {
         MixerTables t;
@@ -172,6 +175,7 @@ struct MixerTables {
             t.centre[i] = hsl.center[i];
             t.lowerCentre[i] = hsl.center[i];
             t.upperCentre[i] = i == kLast ? hsl.center[0] + 360.0f : hsl.center[j];
+            t.inverseWidth[i] = 1.0f / (t.upperCentre[i] - t.lowerCentre[i]);
             t.hue[0][i] = hsl.hue[i];
             t.hue[1][i] = hsl.hue[j];
             t.sat[0][i] = hsl.sat[i];
@@ -217,8 +221,7 @@ inline float bandVisualizationWeight(const HSLUniforms& hsl, float h, int band) 
     constexpr int kLast = static_cast<int>(kMixerBandCount) - 1;
     MixerSegment s = mixerSegmentAt(hsl, h);
     const int j = s.i == kLast ? 0 : s.i + 1;
-    s.upperCentre = s.i == kLast ? 360.0f : s.upperCentre;
-    const float t = mixerBlend(s, h);
+    const float t = msl::smoothstep(s.lowerCentre, s.i == kLast ? 360.0f : s.upperCentre, h);
     return band == s.i ? 1.0f - t : (band == j ? t : 0.0f);
 }
 

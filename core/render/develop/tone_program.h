@@ -169,7 +169,7 @@ class ToneProgram {
         std::array<float, kChunkSize> sampleHue, sampleSaturation, sampleValue;
         std::array<float, kChunkSize> hue, saturation, value;
         // The mixer segment of each hue: its centres and its two bands' entries.
-        std::array<float, kChunkSize> lowerCentre, upperCentre;
+        std::array<float, kChunkSize> lowerCentre, upperCentre, inverseWidth;
         std::array<std::array<float, kChunkSize>, 2> bandHue, bandSat, bandLum;
         std::array<float, kChunkSize> hueShift, saturationShift, luminanceShift;
         std::array<float, kChunkSize> chroma;          // what the points may move: 0 for greys
@@ -405,6 +405,7 @@ class ToneProgram {
                 const MixerSegment segment{0,
                                            c.lowerCentre[i],
                                            c.upperCentre[i],
+                                           c.inverseWidth[i],
                                            {c.bandHue[0][i], c.bandHue[1][i]},
                                            {c.bandSat[0][i], c.bandSat[1][i]},
                                            {c.bandLum[0][i], c.bandLum[1][i]}};
@@ -441,6 +442,7 @@ class ToneProgram {
             const lanes::Ints segment = t.segmentsAt(lanes::load(&c.hue[i]));
             lanes::store(&c.lowerCentre[i], lanes::lookUp(t.lowerCentre, segment));
             lanes::store(&c.upperCentre[i], lanes::lookUp(t.upperCentre, segment));
+            lanes::store(&c.inverseWidth[i], lanes::lookUp(t.inverseWidth, segment));
             for (int band = 0; band < 2; ++band) {
                 lanes::store(&c.bandHue[band][i], lanes::lookUp(t.hue[band], segment));
                 lanes::store(&c.bandSat[band][i], lanes::lookUp(t.sat[band], segment));
