@@ -11,6 +11,7 @@
 #include "core/decode/bridge_output.h"
 #include "core/decode/decoded_texture.h"
 #include "core/decode/native_raw_error.h"
+#include "core/decode/raw_filter_error.h"
 
 namespace quillmere {
 namespace {
@@ -49,16 +50,42 @@ NativeRAWFrame::NativeRAWFrame(std::filesystem::path url, std::shared_ptr<const 
     if (result != 0 || !plane) {
         throw NativeRAWError::decoding(error.message("Unknown sensor decoding error."));
     }
+    makePackedTexture();
+    packedTexture_->replaceRegion({0, 0, metadata_.packedWidth(), metadata_.packedHeight()},
+                                  plane.get(), packedTexture_->bytesPerRow());
+}
 
-    packedTexture_ =
-        makeDecodedTexture(*device_, PixelFormat::rgba32Float, metadata_.packedWidth(),
-                           metadata_.packedHeight(), plane.get(), "Normalized Bayer R G1 B G2");
-    if (!packedTexture_) throw NativeRAWError::allocation();
+NativeRAWFrame::NativeRAWFrame(std::shared_ptr<const RAWFile> file,
+                               std::shared_ptr<const Device> device)
+    : file_(std::move(file)), device_(std::move(device)) {
+    if (!device_) throw std::invalid_argument("A sensor frame needs a compute device.");
+    if (!file_) throw std::invalid_argument("A sensor frame needs a RAW file.");
+    url_ = file_->file();
+    metadata_.raw = file_->metadata();
+    makePackedTexture();
+    // The texture's rows lie back to back, top row first, as the packed plane's do.
+    try {
+        file_->readPlane(reinterpret_cast<float*>(packedTexture_->rowData(0)));
+    } catch (const RAWFilterError& failure) {
+        throw NativeRAWError::decoding(failure.what());
+    }
 }
 
 std::shared_ptr<NativeRAWFrame> NativeRAWFrame::open(std::filesystem::path url,
                                                      std::shared_ptr<const Device> device) {
     return std::make_shared<NativeRAWFrame>(std::move(url), std::move(device));
+}
+
+std::shared_ptr<NativeRAWFrame> NativeRAWFrame::open(std::shared_ptr<const RAWFile> file,
+                                                     std::shared_ptr<const Device> device) {
+    return std::make_shared<NativeRAWFrame>(std::move(file), std::move(device));
+}
+
+void NativeRAWFrame::makePackedTexture() {
+    packedTexture_ = makeDecodedTexture(*device_, PixelFormat::rgba32Float,
+                                        metadata_.packedWidth(), metadata_.packedHeight());
+    if (!packedTexture_) throw NativeRAWError::allocation();
+    packedTexture_->setLabel("Normalized Bayer R G1 B G2");
 }
 
 std::shared_ptr<Texture> NativeRAWFrame::renderLinearRGB() const {
@@ -73,22 +100,38 @@ std::shared_ptr<Texture> NativeRAWFrame::renderLinearRGB(const Texture& texture)
                              texture.pixelFormat() == PixelFormat::rgba16Float);
     if (!compatible) throw NativeRAWError::incompatibleTexture();
 
-    const std::unique_ptr<float[]> plane = readPackedPlane(texture);
+    // A RAW file's kept sensor holds the frame's own plane already.
+    const bool ownPlane = file_ && &texture == packedTexture_.get();
+    const std::unique_ptr<float[]> plane = ownPlane ? nullptr : readPackedPlane(texture);
+    std::shared_ptr<Texture> output =
+        makeDecodedTexture(*device_, PixelFormat::rgba16Float, metadata_.outputWidth(),
+                           metadata_.outputHeight());
+    if (!output) throw NativeRAWError::allocation();
+    output->setLabel("Native linear RAW RGB");
+    develop(plane.get(), *output);
+    return output;
+}
+
+void NativeRAWFrame::develop(const float* plane, Texture& output) const {
+    // Both the bridge and the texture keep the image's bottom row first, rows back to back.
+    if (file_) {
+        try {
+            file_->develop(plane, reinterpret_cast<std::uint16_t*>(output.rowData(0)));
+        } catch (const RAWFilterError& failure) {
+            throw NativeRAWError::decoding(failure.what());
+        }
+        return;
+    }
     BridgeErrorBuffer error;
     std::uint16_t* pixels = nullptr;
-    const std::int32_t result = qx_raw_render(url_.c_str(), &metadata_.raw, plane.get(), &pixels,
-                                              error.data(), error.size());
+    const std::int32_t result =
+        qx_raw_render(url_.c_str(), &metadata_.raw, plane, &pixels, error.data(), error.size());
     const BridgeBuffer<std::uint16_t> rgba(pixels);
     if (result != 0 || !rgba) {
         throw NativeRAWError::decoding(error.message("Unknown linear RAW rendering error."));
     }
-
-    // Both the bridge and the texture keep the image's bottom row first.
-    std::shared_ptr<Texture> output =
-        makeDecodedTexture(*device_, PixelFormat::rgba16Float, metadata_.outputWidth(),
-                           metadata_.outputHeight(), rgba.get(), "Native linear RAW RGB");
-    if (!output) throw NativeRAWError::allocation();
-    return output;
+    output.replaceRegion({0, 0, output.width(), output.height()}, rgba.get(),
+                         output.bytesPerRow());
 }
 
 std::string NativeRAWFrame::decoderVersion() { return qx_raw_version(); }

@@ -7,6 +7,7 @@
 #include "core/decode/decoder_failure.h"
 #include "core/decode/match_filter_model.h"
 #include "core/decode/noise_reduction_filter.h"
+#include "core/decode/raw_filter_adapter.h"
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader.h"
 #include "core/decode/raw_loader_error.h"
@@ -210,7 +211,15 @@ PhotoLoader::SourceAndClean RAWLoader::detailTextures(const OpenedPhoto& photo,
 
 void RAWLoader::openNativeFrame(const OpenedPhoto& photo) {
     if (!device) throw RAWLoaderError::gpuUnavailable();
-    if (!nativeFrame) nativeFrame = NativeRAWFrame::open(photo.id.url, device);
+    if (!nativeFrame) {
+        // The program's RAW filter has read the sensor already; the frame shares that read while
+        // the file is unchanged.
+        const auto* adapter = dynamic_cast<const RAWFilterAdapter*>(originalFilter.get());
+        const std::shared_ptr<const RAWFile> file = adapter ? adapter->rawFile() : nullptr;
+        nativeFrame = file && file->isCurrent(photo.id.url)
+                          ? NativeRAWFrame::open(file, device)
+                          : NativeRAWFrame::open(photo.id.url, device);
+    }
     // The bridge crops and orients on its own; where it disagrees with the decoder that sized the
     // photo, the two variants would not line up.
     const NativeRAWMetadata& sensor = nativeFrame->metadata();

@@ -335,7 +335,7 @@ TEST_F(LoaderTest, DetailVariantsDevelopedTogetherAreTheTexturesOfTheirOwnCalls)
     wider.width += 2;
     fixtures::writeSyntheticDNG(path, wider);
     EXPECT_EQ(messageOf<NativeRAWError>([&] { together(full, unused); }),
-              "RAW geometry changed since decoding.");
+              "The RAW photo could not be developed. RAW geometry changed since decoding.");
     ::unsetenv("QUILLMERE_MATCHFILTER_MODEL");
 }
 
