@@ -181,13 +181,21 @@ PhotoLoader::SourceAndClean RAWLoader::detailTextures(const OpenedPhoto& photo,
     openNativeFrame(photo);
     throwIfCancelled(shouldCancel);
     // LibRaw's demosaic runs mostly on one core, the Detail model on all of them: the undenoised
-    // development runs beside the model and the denoised development. Its failure stops the
-    // denoised work at the next poll, and its error is the one reported.
+    // development (and its fit-size texture) runs beside the model and the denoised development.
+    // Its failure stops the denoised work at the next poll, and its error is the one reported.
+    struct Developed {
+        std::shared_ptr<Texture> full, fit;
+    };
     std::atomic<bool> originalFailed = false;
-    std::future<std::shared_ptr<Texture>> original =
-        std::async(std::launch::async, [frame = nativeFrame, &originalFailed] {
+    std::future<Developed> original =
+        std::async(std::launch::async, [this, frame = nativeFrame, resolution, &originalFailed] {
             try {
-                return frame->renderLinearRGB();
+                Developed developed{frame->renderLinearRGB(), nullptr};
+                const Texture& full = *developed.full;
+                if (resolution == PreviewResolution::fit) {
+                    developed.fit = render(full, fitSize({full.width(), full.height()}));
+                }
+                return developed;
             } catch (...) {
                 originalFailed = true;
                 throw;
@@ -200,7 +208,9 @@ PhotoLoader::SourceAndClean RAWLoader::detailTextures(const OpenedPhoto& photo,
     } catch (...) {
         denoiseFailure = std::current_exception();
     }
-    textures.detailOriginal = original.get();
+    Developed developed = original.get();
+    textures.detailOriginal = std::move(developed.full);
+    if (developed.fit) textures.detailFitOriginal = std::move(developed.fit);
     if (denoiseFailure) std::rethrow_exception(denoiseFailure);
     throwIfCancelled(shouldCancel);
     textures.detailDenoised = std::move(denoised);
