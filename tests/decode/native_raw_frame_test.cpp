@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <limits>
 
@@ -113,18 +112,12 @@ TEST_F(NativeRAWFrameTest, AFrameOfAReadRAWFileIsTheFrameOfItsPath) {
         const auto bytes = [](const std::shared_ptr<const Texture>& texture) {
             return testing::readBytes(*texture);
         };
-        EXPECT_EQ(std::memcmp(&fromFile->metadata().raw, &fromPath->metadata().raw,
-                              sizeof(QXRAWMetadata)),
-                  0);
         EXPECT_EQ(bytes(fromFile->packedTexture()), bytes(fromPath->packedTexture()));
-        EXPECT_EQ(fromFile->packedTexture()->label(), "Normalized Bayer R G1 B G2");
         const auto darker = testing::makeTexture(
             *device, PixelFormat::rgba16Float, fromPath->metadata().packedWidth(),
             fromPath->metadata().packedHeight(),
             [&](int x, int y) { return fromPath->packedTexture()->read(x, y) * 0.7f; });
-        const auto developed = fromFile->renderLinearRGB();
-        EXPECT_EQ(developed->label(), "Native linear RAW RGB");
-        EXPECT_EQ(bytes(developed), bytes(fromPath->renderLinearRGB(*fromPath->packedTexture())));
+        EXPECT_EQ(bytes(fromFile->renderLinearRGB()), bytes(fromPath->renderLinearRGB()));
         EXPECT_EQ(bytes(fromFile->renderLinearRGB(*darker)),
                   bytes(fromPath->renderLinearRGB(*darker)));
     }
