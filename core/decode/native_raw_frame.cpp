@@ -16,22 +16,16 @@
 namespace quillmere {
 namespace {
 
-// The texture's texels as the bridge's packed plane: four floats per quad, rows top first.
-std::unique_ptr<float[]> readPackedPlane(const Texture& texture) {
-    const auto width = static_cast<std::size_t>(texture.width());
-    const std::size_t floatsPerRow = width * 4;
+// A half-float texture's texels as the bridge's packed plane: four floats per quad, rows top
+// first.
+std::unique_ptr<float[]> floatPlane(const Texture& texture) {
+    const std::size_t floatsPerRow = static_cast<std::size_t>(texture.width()) * 4;
     std::unique_ptr<float[]> plane(
         new (std::nothrow) float[floatsPerRow * static_cast<std::size_t>(texture.height())]);
     if (!plane) throw NativeRAWError::allocation();
-    if (texture.pixelFormat() == PixelFormat::rgba32Float) {
-        texture.getBytes(plane.get(), width * bytesPerPixel(PixelFormat::rgba32Float),
-                         {0, 0, texture.width(), texture.height()});
-    } else {
-        for (int y = 0; y < texture.height(); ++y) {
-            convertHalfToFloat(
-                texture.halfRow(y),
-                {plane.get() + static_cast<std::size_t>(y) * floatsPerRow, floatsPerRow});
-        }
+    for (int y = 0; y < texture.height(); ++y) {
+        convertHalfToFloat(texture.halfRow(y),
+                           {plane.get() + static_cast<std::size_t>(y) * floatsPerRow, floatsPerRow});
     }
     return plane;
 }
@@ -100,15 +94,22 @@ std::shared_ptr<Texture> NativeRAWFrame::renderLinearRGB(const Texture& texture)
                              texture.pixelFormat() == PixelFormat::rgba16Float);
     if (!compatible) throw NativeRAWError::incompatibleTexture();
 
-    // A RAW file's kept sensor holds the frame's own plane already.
-    const bool ownPlane = file_ && &texture == packedTexture_.get();
-    const std::unique_ptr<float[]> plane = ownPlane ? nullptr : readPackedPlane(texture);
+    // A RAW file's kept sensor holds the frame's own plane already; a float texture's rows, back
+    // to back, are the plane itself.
+    std::unique_ptr<float[]> converted;
+    const float* plane = nullptr;
+    if (texture.pixelFormat() == PixelFormat::rgba16Float) {
+        converted = floatPlane(texture);
+        plane = converted.get();
+    } else if (!file_ || &texture != packedTexture_.get()) {
+        plane = reinterpret_cast<const float*>(texture.rowData(0));
+    }
     std::shared_ptr<Texture> output =
         makeDecodedTexture(*device_, PixelFormat::rgba16Float, metadata_.outputWidth(),
                            metadata_.outputHeight());
     if (!output) throw NativeRAWError::allocation();
     output->setLabel("Native linear RAW RGB");
-    develop(plane.get(), *output);
+    develop(plane, *output);
     return output;
 }
 
