@@ -31,22 +31,21 @@ inline float blend(bool takeFirst, float first, float second) {
                                 (std::bit_cast<std::uint32_t>(second) & ~mask));
 }
 }  // namespace detail
-inline float max(float a, float b) {
-    return detail::blend((a >= b) | ((b != b) & (a == a)), a, b);
-}
-inline float min(float a, float b) {
-    return detail::blend((a <= b) | ((b != b) & (a == a)), a, b);
-}
+inline float max(float a, float b) { return detail::blend((a >= b) | ((b != b) & (a == a)), a, b); }
+inline float min(float a, float b) { return detail::blend((a <= b) | ((b != b) & (a == a)), a, b); }
 inline float clamp(float x, float lo, float hi) { return min(max(x, lo), hi); }
 inline float saturate(float x) { return clamp(x, 0.0f, 1.0f); }
 inline float mix(float a, float b, float t) { return a + (b - a) * t; }
 
 // The position between the edges is scaled by the reciprocal of their distance, which the
 // compiler works out once where the edges are constants (as the develop's nearly always are)
-// instead of dividing for every pixel.
-inline float smoothstep(float edge0, float edge1, float x) {
-    const float t = clamp((x - edge0) * (1.0f / (edge1 - edge0)), 0.0f, 1.0f);
+// instead of dividing for every pixel; smoothstepScaled takes it worked out by the caller.
+inline float smoothstepScaled(float edge0, float inverseWidth, float x) {
+    const float t = clamp((x - edge0) * inverseWidth, 0.0f, 1.0f);
     return t * t * (3.0f - 2.0f * t);
+}
+inline float smoothstep(float edge0, float edge1, float x) {
+    return smoothstepScaled(edge0, 1.0f / (edge1 - edge0), x);
 }
 
 // x − floor(x), kept below 1 (the largest float under 1 for tiny negative x; NaN also gives it).
@@ -55,22 +54,16 @@ inline float fract(float x) { return min(x - std::floor(x), 0x1.fffffep-1f); }
 // x − y·trunc(x / y): the remainder keeps the sign of x.
 inline float fmod(float x, float y) { return x - y * std::trunc(x / y); }
 
-// e^x to within 2 ulp, made of additions and multiplications only: loops over it vectorise, and
-// every machine computes the same bits (the C library's expf is never vectorised here and may
-// change between library versions). Results below e^-86.5 (about 2.7e-38) are 0, arguments above
-// about 88.72 give +inf, NaN gives NaN.
-inline float exp(float x) {
-    constexpr float kLowest = -86.5f;
-    constexpr float kHighest = 88.72283f;
+namespace detail {
+
+// e^x for x within −86.5 ... 88.72283 (NaN gives NaN), without the clamping of msl::exp: for
+// callers that keep their arguments in range themselves.
+inline float expInRange(float x) {
     constexpr float kRoundingShift = 0x1.8p23f;  // adding it rounds to an integer
-    // Both comparisons are made unconditionally so that the selections below are branch-free.
-    const bool below = x < kLowest;
-    const bool above = x > kHighest;
-    const float clamped = below ? kLowest : (above ? kHighest : x);
     // x = n·ln 2 + r with |r| ≤ ln 2 / 2; ln 2 is split so that n·ln2High is exact.
-    const float shifted = clamped * 1.44269504088896341f + kRoundingShift;
+    const float shifted = x * 1.44269504088896341f + kRoundingShift;
     const float n = shifted - kRoundingShift;
-    const float r = (clamped - n * 0.693359375f) - n * -2.12194440e-4f;
+    const float r = (x - n * 0.693359375f) - n * -2.12194440e-4f;
     float p = 1.9875691500e-4f;
     p = p * r + 1.3981999507e-3f;
     p = p * r + 8.3334519073e-3f;
@@ -82,7 +75,22 @@ inline float exp(float x) {
     // doubled e^r makes up the missing factor 2.
     const std::uint32_t biasedExponent =
         std::bit_cast<std::uint32_t>(shifted) - std::bit_cast<std::uint32_t>(kRoundingShift) + 126u;
-    const float result = (er * 2.0f) * std::bit_cast<float>(biasedExponent << 23);
+    return (er * 2.0f) * std::bit_cast<float>(biasedExponent << 23);
+}
+
+}  // namespace detail
+
+// e^x to within 2 ulp, made of additions and multiplications only: loops over it vectorise, and
+// every machine computes the same bits (the C library's expf is never vectorised here and may
+// change between library versions). Results below e^-86.5 (about 2.7e-38) are 0, arguments above
+// about 88.72 give +inf, NaN gives NaN.
+inline float exp(float x) {
+    constexpr float kLowest = -86.5f;
+    constexpr float kHighest = 88.72283f;
+    // Both comparisons are made unconditionally so that the selections below are branch-free.
+    const bool below = x < kLowest;
+    const bool above = x > kHighest;
+    const float result = detail::expInRange(below ? kLowest : (above ? kHighest : x));
     return above ? std::numeric_limits<float>::infinity() : (below ? 0.0f : result);
 }
 
@@ -137,9 +145,8 @@ inline double exp2Wide(double t) {
     const double p47 = p45 + r2 * p67;
     const double p = (p03 + r4 * p47) + (r4 * r4) * (1.0 / 40320.0);
     // 2^n from n's bits in the shifted sum; n is within −160...130, so 2^n is a normal double.
-    const std::uint64_t biasedExponent =
-        std::bit_cast<std::uint64_t>(shifted) - std::bit_cast<std::uint64_t>(kRoundingShift) +
-        1023u;
+    const std::uint64_t biasedExponent = std::bit_cast<std::uint64_t>(shifted) -
+                                         std::bit_cast<std::uint64_t>(kRoundingShift) + 1023u;
     return p * std::bit_cast<double>(biasedExponent << 52);
 }
 

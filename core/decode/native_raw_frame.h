@@ -7,6 +7,7 @@
 #include "core/compute/device.h"
 #include "core/compute/texture.h"
 #include "core/decode/native_raw_metadata.h"
+#include "core/decode/raw_file.h"
 
 namespace quillmere {
 
@@ -14,8 +15,9 @@ namespace quillmere {
 // normalised Bayer quads as a texture, and the bridge's record of the sensor. It develops that
 // plane, or a processed copy of it (the Detail denoiser's output), into linear RGB.
 //
-// A frame never changes once made. It takes no lock: the RAW loader makes and uses it under its
-// own lock. Each call into the bridge works on its own LibRaw instance.
+// A frame never changes once made and takes no lock of its own: a frame read from its path calls
+// the bridge with a new LibRaw instance each time, one made from a RAW file goes through the
+// file, which serialises its developments.
 class NativeRAWFrame final {
   public:
     // Reads the file's sensor and uploads it: a `packedWidth` × `packedHeight` RGBA32Float texture
@@ -26,6 +28,12 @@ class NativeRAWFrame final {
     // std::invalid_argument for a null device.
     NativeRAWFrame(std::filesystem::path url, std::shared_ptr<const Device> device);
     static std::shared_ptr<NativeRAWFrame> open(std::filesystem::path url,
+                                                std::shared_ptr<const Device> device);
+    // The same from a file the RAW filter has read, without reading it again: the texture is
+    // filled from the file's kept sensor, which also develops every texture. Its failures are
+    // the file's own (RAWFilterError) with their words, as NativeRAWError::decoding.
+    NativeRAWFrame(std::shared_ptr<const RAWFile> file, std::shared_ptr<const Device> device);
+    static std::shared_ptr<NativeRAWFrame> open(std::shared_ptr<const RAWFile> file,
                                                 std::shared_ptr<const Device> device);
 
     NativeRAWFrame(const NativeRAWFrame&) = delete;
@@ -40,7 +48,9 @@ class NativeRAWFrame final {
     // texture of the packed size in the same layout. The result is a new
     // `outputWidth` × `outputHeight` RGBA16Float texture (shared, shader read and write, labelled
     // "Native linear RAW RGB") of extended linear sRGB, bottom row first, cropped and oriented.
-    // The file is read again, so this costs a full demosaic every call.
+    // A frame read from the path reads the file again; one made from a RAW file develops its
+    // kept sensor (one development at a time, the file's own plane without a copy). Either way
+    // every call costs a full demosaic, and calls may run on several threads at once.
     // Throws NativeRAWError: incompatibleTexture before anything is read when the texture does
     // not fit; decoding with the bridge's sentence (the file changed, a non-finite sample, a
     // failed demosaic); allocation when memory for the plane or the result is not there.
@@ -51,7 +61,14 @@ class NativeRAWFrame final {
     static std::string decoderVersion();
 
   private:
+    // The frame's packed texture of `packedWidth` × `packedHeight` texels, unfilled.
+    void makePackedTexture();
+    // Develops `plane` (the file's own when null) into `output`.
+    void develop(const float* plane, Texture& output) const;
+
     std::filesystem::path url_;
+    // Null for a frame read from its path.
+    std::shared_ptr<const RAWFile> file_;
     NativeRAWMetadata metadata_;
     std::shared_ptr<Texture> packedTexture_;
     std::shared_ptr<const Device> device_;

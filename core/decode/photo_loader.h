@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <utility>
 
 #include "core/compute/texture.h"
 #include "core/edit/denoise_method.h"
@@ -39,6 +40,24 @@ class PhotoLoader {
     virtual std::shared_ptr<Texture> texture(const PhotoID& id, const TextureRequest& request,
                                              const std::function<bool()>& shouldCancel,
                                              const std::function<void(double)>& progress) = 0;
+
+    // The undenoised and the fully denoised texture of one render.
+    struct SourceAndClean {
+        std::shared_ptr<Texture> source, clean;
+    };
+
+    // Both variants of `request` (whose `denoised` is not read), as two texture calls give them,
+    // undenoised first; `progress` hears only the denoised one. A loader may decode the two at
+    // the same time, with the same outcome: the undenoised one's error wins over the denoised
+    // one's, and each variant is cached as its own call would have cached it.
+    virtual SourceAndClean sourceAndClean(const PhotoID& id, TextureRequest request,
+                                          const std::function<bool()>& shouldCancel,
+                                          const std::function<void(double)>& progress) {
+        request.denoised = false;
+        std::shared_ptr<Texture> source = texture(id, request, shouldCancel, {});
+        request.denoised = true;
+        return {std::move(source), texture(id, request, shouldCancel, progress)};
+    }
 };
 
 }  // namespace quillmere

@@ -75,6 +75,14 @@ class RAWLoader final : public PhotoLoader {
                                      const ShouldCancel& shouldCancel,
                                      const Progress& progress = nullptr) override;
 
+    // Both variants, as two texture calls give them. Along the Detail path, when neither is
+    // cached, the undenoised development runs on its own thread beside the Detail model and the
+    // denoised development. It cannot be stopped midway: a cancelled or failed request waits for
+    // it, and keeps it when it succeeded, as the undenoised call made first would have.
+    SourceAndClean sourceAndClean(const PhotoID& id, TextureRequest request,
+                                  const ShouldCancel& shouldCancel,
+                                  const Progress& progress = nullptr) override;
+
     // The size of a fit-resolution texture for a full-resolution one: the long edge scaled to at
     // most previewLongEdge (never enlarged), each side rounded half away from zero and at least 1.
     static PixelSize fitSize(PixelSize full);
@@ -102,6 +110,14 @@ class RAWLoader final : public PhotoLoader {
     DecodedSource decodeSource(const std::filesystem::path& url) const;
     std::unique_ptr<ConfigurableRAWFilter> makeFilter(const std::filesystem::path& url) const;
 
+    // Runs `decode` for the opened photo `id`, made the active one, under the loader's lock
+    // (which the caller holds): asks `shouldCancel` first, and turns a library's own exception
+    // into unsupportedFile.
+    void decodeActive(const PhotoID& id, const ShouldCancel& shouldCancel,
+                      const std::function<void(const OpenedPhoto&)>& decode);
+    std::shared_ptr<Texture> activeTexture(const OpenedPhoto& photo, const TextureRequest& request,
+                                           const ShouldCancel& shouldCancel,
+                                           const Progress& progress);
     std::shared_ptr<Texture> naturalTexture(const OpenedPhoto& photo, bool denoised,
                                             PreviewResolution resolution);
     std::shared_ptr<Texture> cleanImage(const PhotoID& id);
@@ -109,6 +125,11 @@ class RAWLoader final : public PhotoLoader {
                                            PreviewResolution resolution,
                                            const ShouldCancel& shouldCancel,
                                            const Progress& progress);
+    SourceAndClean detailTextures(const OpenedPhoto& photo, PreviewResolution resolution,
+                                  const ShouldCancel& shouldCancel, const Progress& progress);
+    // Reads the active photo's sensor unless it has been read, and checks that it lines up with
+    // the photo.
+    void openNativeFrame(const OpenedPhoto& photo);
     std::shared_ptr<Texture> detailDenoised(const ShouldCancel& shouldCancel,
                                             const Progress& progress);
     std::shared_ptr<Texture> fineTexture(const OpenedPhoto& photo, PreviewResolution resolution);

@@ -1,10 +1,13 @@
+#include <atomic>
 #include <exception>
+#include <future>
 #include <string>
 #include <utility>
 
 #include "core/decode/decoder_failure.h"
 #include "core/decode/match_filter_model.h"
 #include "core/decode/noise_reduction_filter.h"
+#include "core/decode/raw_filter_adapter.h"
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader.h"
 #include "core/decode/raw_loader_error.h"
@@ -35,26 +38,62 @@ const CoreMLDenoiser::Configuration kMatchFilterConfiguration{"image", "denoised
 std::shared_ptr<Texture> RAWLoader::texture(const PhotoID& id, const TextureRequest& request,
                                             const ShouldCancel& shouldCancel,
                                             const Progress& progress) {
-    const auto [denoised, resolution, method, preserveRAWTexture] = request;
     const ShouldCancel cancelled = shouldCancel ? shouldCancel : [] { return false; };
     const std::lock_guard guard(lock);
-    throwIfCancelled(cancelled);
+    std::shared_ptr<Texture> texture;
+    decodeActive(id, cancelled, [&](const OpenedPhoto& photo) {
+        texture = activeTexture(photo, request, cancelled, progress);
+    });
+    return texture;
+}
+
+PhotoLoader::SourceAndClean RAWLoader::sourceAndClean(const PhotoID& id, TextureRequest request,
+                                                      const ShouldCancel& shouldCancel,
+                                                      const Progress& progress) {
+    const ShouldCancel cancelled = shouldCancel ? shouldCancel : [] { return false; };
+    const std::lock_guard guard(lock);
+    SourceAndClean both;
+    decodeActive(id, cancelled, [&](const OpenedPhoto& photo) {
+        if (request.method == DenoiseMethod::matchFilter && photo.supportsDetailDenoise) {
+            both = detailTextures(photo, request.resolution, cancelled, progress);
+            return;
+        }
+        request.denoised = false;
+        both.source = activeTexture(photo, request, cancelled, {});
+        throwIfCancelled(cancelled);
+        request.denoised = true;
+        both.clean = activeTexture(photo, request, cancelled, progress);
+    });
+    return both;
+}
+
+void RAWLoader::decodeActive(const PhotoID& id, const ShouldCancel& shouldCancel,
+                             const std::function<void(const OpenedPhoto&)>& decode) {
+    throwIfCancelled(shouldCancel);
     const auto known = photos.find(id);
     if (known == photos.end()) throw RAWLoaderError::notOpened();
     const OpenedPhoto photo = known->second;
     try {
         activate(id);
-        if (method == DenoiseMethod::matchFilter && photo.supportsDetailDenoise) {
-            return detailTexture(photo, denoised, resolution, cancelled, progress);
-        }
-        if (preserveRAWTexture && photo.isRAW && !denoised) return fineTexture(photo, resolution);
-        return naturalTexture(photo, denoised, resolution);
+        decode(photo);
     } catch (const Error&) {
         throw;
     } catch (const std::exception&) {
         // A library's own exception or memory running out: the photo cannot be decoded.
         throw RAWLoaderError::unsupportedFile(id.url);
     }
+}
+
+std::shared_ptr<Texture> RAWLoader::activeTexture(const OpenedPhoto& photo,
+                                                  const TextureRequest& request,
+                                                  const ShouldCancel& shouldCancel,
+                                                  const Progress& progress) {
+    const auto [denoised, resolution, method, preserveRAWTexture] = request;
+    if (method == DenoiseMethod::matchFilter && photo.supportsDetailDenoise) {
+        return detailTexture(photo, denoised, resolution, shouldCancel, progress);
+    }
+    if (preserveRAWTexture && photo.isRAW && !denoised) return fineTexture(photo, resolution);
+    return naturalTexture(photo, denoised, resolution);
 }
 
 std::shared_ptr<Texture> RAWLoader::naturalTexture(const OpenedPhoto& photo, bool denoised,
@@ -114,23 +153,90 @@ std::shared_ptr<Texture> RAWLoader::detailTexture(const OpenedPhoto& photo, bool
     std::shared_ptr<Texture>& fit =
         denoised ? textures.detailFitDenoised : textures.detailFitOriginal;
     return cachedTexture(full, fit, resolution, [&] {
-        if (!device) throw RAWLoaderError::gpuUnavailable();
-        if (!nativeFrame) nativeFrame = NativeRAWFrame::open(photo.id.url, device);
-        // The bridge crops and orients on its own; where it disagrees with the decoder that
-        // sized the photo, the two variants would not line up.
-        const NativeRAWMetadata& sensor = nativeFrame->metadata();
-        if (sensor.outputWidth() != photo.pixelWidth ||
-            sensor.outputHeight() != photo.pixelHeight) {
-            throw RAWLoaderError::renderFailed(
-                "Detail does not yet support this camera's crop. Please use Natural for this "
-                "photo.");
-        }
+        openNativeFrame(photo);
         throwIfCancelled(shouldCancel);
         std::shared_ptr<Texture> developed =
             denoised ? detailDenoised(shouldCancel, progress) : nativeFrame->renderLinearRGB();
         throwIfCancelled(shouldCancel);
         return developed;
     });
+}
+
+PhotoLoader::SourceAndClean RAWLoader::detailTextures(const OpenedPhoto& photo,
+                                                      PreviewResolution resolution,
+                                                      const ShouldCancel& shouldCancel,
+                                                      const Progress& progress) {
+    const auto cached = [&](const std::shared_ptr<Texture>& full,
+                            const std::shared_ptr<Texture>& fit) {
+        return full || (resolution == PreviewResolution::fit && fit);
+    };
+    if (cached(textures.detailOriginal, textures.detailFitOriginal) ||
+        cached(textures.detailDenoised, textures.detailFitDenoised)) {
+        // At most one development is left.
+        SourceAndClean both{detailTexture(photo, false, resolution, shouldCancel, {}), nullptr};
+        throwIfCancelled(shouldCancel);
+        both.clean = detailTexture(photo, true, resolution, shouldCancel, progress);
+        return both;
+    }
+    openNativeFrame(photo);
+    throwIfCancelled(shouldCancel);
+    // LibRaw's demosaic runs mostly on one core, the Detail model on all of them: the undenoised
+    // development (and its fit-size texture) runs beside the model and the denoised development.
+    // Its failure stops the denoised work at the next poll, and its error is the one reported.
+    struct Developed {
+        std::shared_ptr<Texture> full, fit;
+    };
+    std::atomic<bool> originalFailed = false;
+    std::future<Developed> original =
+        std::async(std::launch::async, [this, frame = nativeFrame, resolution, &originalFailed] {
+            try {
+                Developed developed{frame->renderLinearRGB(), nullptr};
+                const Texture& full = *developed.full;
+                if (resolution == PreviewResolution::fit) {
+                    developed.fit = render(full, fitSize({full.width(), full.height()}));
+                }
+                return developed;
+            } catch (...) {
+                originalFailed = true;
+                throw;
+            }
+        });
+    std::shared_ptr<Texture> denoised;
+    std::exception_ptr denoiseFailure;
+    try {
+        denoised = detailDenoised([&] { return originalFailed || shouldCancel(); }, progress);
+    } catch (...) {
+        denoiseFailure = std::current_exception();
+    }
+    Developed developed = original.get();
+    textures.detailOriginal = std::move(developed.full);
+    if (developed.fit) textures.detailFitOriginal = std::move(developed.fit);
+    if (denoiseFailure) std::rethrow_exception(denoiseFailure);
+    throwIfCancelled(shouldCancel);
+    textures.detailDenoised = std::move(denoised);
+    // Each full texture is cached; scaled to fit as its own call would scale it.
+    return {detailTexture(photo, false, resolution, shouldCancel, {}),
+            detailTexture(photo, true, resolution, shouldCancel, progress)};
+}
+
+void RAWLoader::openNativeFrame(const OpenedPhoto& photo) {
+    if (!device) throw RAWLoaderError::gpuUnavailable();
+    if (!nativeFrame) {
+        // The program's RAW filter has read the sensor already; the frame shares that read while
+        // the file is unchanged.
+        const auto* adapter = dynamic_cast<const RAWFilterAdapter*>(originalFilter.get());
+        const std::shared_ptr<const RAWFile> file = adapter ? adapter->rawFile() : nullptr;
+        nativeFrame = file && file->isCurrent(photo.id.url)
+                          ? NativeRAWFrame::open(file, device)
+                          : NativeRAWFrame::open(photo.id.url, device);
+    }
+    // The bridge crops and orients on its own; where it disagrees with the decoder that sized the
+    // photo, the two variants would not line up.
+    const NativeRAWMetadata& sensor = nativeFrame->metadata();
+    if (sensor.outputWidth() != photo.pixelWidth || sensor.outputHeight() != photo.pixelHeight) {
+        throw RAWLoaderError::renderFailed(
+            "Detail does not yet support this camera's crop. Please use Natural for this photo.");
+    }
 }
 
 std::shared_ptr<Texture> RAWLoader::detailDenoised(const ShouldCancel& shouldCancel,

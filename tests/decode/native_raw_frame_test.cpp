@@ -6,6 +6,7 @@
 #include <limits>
 
 #include "core/decode/native_raw_error.h"
+#include "core/decode/raw_file.h"
 #include "tests/decode/decode_test_support.h"
 #include "tests/rawbridge/bridge_test_support.h"
 
@@ -99,6 +100,27 @@ TEST_F(NativeRAWFrameTest, ReportsDevelopmentFailuresInTheBridgesWords) {
     folder.dng("ramp.dng", wider);
     EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(); }),
               "RAW geometry changed since decoding.");
+}
+
+// A frame made from a RAW file the filter has read holds and develops what a frame read from the
+// path does, its own plane and another alike.
+TEST_F(NativeRAWFrameTest, AFrameOfAReadRAWFileIsTheFrameOfItsPath) {
+    for (CFAPattern pattern : {CFAPattern::RGGB, CFAPattern::GBRG}) {
+        const std::string path = folder.dng("ramp.dng", verticalRamp(pattern));
+        const auto fromPath = NativeRAWFrame::open(path, device);
+        const auto fromFile = NativeRAWFrame::open(std::make_shared<const RAWFile>(path), device);
+        const auto bytes = [](const std::shared_ptr<const Texture>& texture) {
+            return testing::readBytes(*texture);
+        };
+        EXPECT_EQ(bytes(fromFile->packedTexture()), bytes(fromPath->packedTexture()));
+        const auto darker = testing::makeTexture(
+            *device, PixelFormat::rgba16Float, fromPath->metadata().packedWidth(),
+            fromPath->metadata().packedHeight(),
+            [&](int x, int y) { return fromPath->packedTexture()->read(x, y) * 0.7f; });
+        EXPECT_EQ(bytes(fromFile->renderLinearRGB()), bytes(fromPath->renderLinearRGB()));
+        EXPECT_EQ(bytes(fromFile->renderLinearRGB(*darker)),
+                  bytes(fromPath->renderLinearRGB(*darker)));
+    }
 }
 
 }  // namespace

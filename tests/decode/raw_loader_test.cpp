@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "core/decode/native_raw_error.h"
 #include "core/decode/noise_reduction_filter.h"
 #include "core/decode/raw_filter.h"
 #include "core/decode/raw_loader_error.h"
@@ -250,6 +252,86 @@ TEST_F(LoaderTest, DetailDevelopsAsTheBridgeReportsProgressAndKeepsNothingCancel
     const std::vector<std::byte> bytes = testing::readBytes(*developed[false]);
     EXPECT_EQ(std::memcmp(bytes.data(), rendering.rgba.get(), bytes.size()), 0);
     EXPECT_NE(testing::readBytes(*developed[true]), bytes);
+}
+
+// Both Detail variants of one render, developed side by side, are the textures two calls give and
+// are cached as those calls cache them; a cancellation or an error on either side reaches the
+// caller as it would from the two calls.
+TEST_F(LoaderTest, DetailVariantsDevelopedTogetherAreTheTexturesOfTheirOwnCalls) {
+    const auto path = syntheticDNG("sensor.dng", noisyGrey());
+    const PhotoID id{path};
+    const auto freshLoader = [&] {
+        loader = std::make_unique<RAWLoader>(device);
+        loader->open(path);
+    };
+    const auto alone = [&](bool denoised, PreviewResolution resolution) {
+        return loader->texture(id, {denoised, resolution, DenoiseMethod::matchFilter, false},
+                               testing::never);
+    };
+    std::vector<double> progress;
+    const auto together = [&](PreviewResolution resolution, CancellationProbe& probe) {
+        progress.clear();
+        return loader->sourceAndClean(id, {false, resolution, DenoiseMethod::matchFilter, false},
+                                      [&] { return probe(); },
+                                      [&](double fraction) { progress.push_back(fraction); });
+    };
+    // Polls of a request answered from the cache: the one made before anything else.
+    const auto pollsOf = [&](bool denoised) {
+        CancellationProbe probe;
+        loader->texture(id, {denoised, fit, DenoiseMethod::matchFilter, false},
+                        [&] { return probe(); });
+        return probe.polls;
+    };
+
+    int pollsTogether = 0;
+    for (const PreviewResolution resolution : {fit, full}) {
+        SCOPED_TRACE(resolution == fit ? "fit" : "full");
+        freshLoader();
+        const std::shared_ptr<Texture> source = alone(false, resolution);
+        const std::shared_ptr<Texture> clean = alone(true, resolution);
+        freshLoader();
+        CancellationProbe counting;
+        const auto both = together(resolution, counting);
+        pollsTogether = counting.polls;
+        EXPECT_EQ(testing::readBytes(*both.source), testing::readBytes(*source));
+        EXPECT_EQ(testing::readBytes(*both.clean), testing::readBytes(*clean));
+        EXPECT_EQ(alone(false, resolution), both.source);
+        EXPECT_EQ(alone(true, resolution), both.clean);
+        ASSERT_GE(progress.size(), 3u);
+        EXPECT_EQ((std::pair{progress.front(), progress.back()}), (std::pair{0.0, 1.0}));
+    }
+    ASSERT_GE(pollsTogether, 4);
+    freshLoader();
+    const int pollsUncached = pollsOf(true);
+    ASSERT_GT(pollsUncached, 1);
+
+    // Cancelled at any poll: the denoised variant is never kept.
+    for (const int cancelAt : {1, 2, 3, pollsTogether / 2, pollsTogether}) {
+        SCOPED_TRACE(cancelAt);
+        freshLoader();
+        CancellationProbe cancelling{cancelAt};
+        EXPECT_THROW(together(full, cancelling), CancellationError);
+        EXPECT_EQ(pollsOf(true), pollsUncached);
+    }
+
+    // A denoised development that fails keeps the undenoised one, which succeeded.
+    ::setenv("QUILLMERE_MATCHFILTER_MODEL", (folder.path() / "missing.onnx").c_str(), 1);
+    freshLoader();
+    CancellationProbe unused;
+    EXPECT_EQ(messageOf<RAWLoaderError>([&] { together(full, unused); }),
+              "The configured Detail model does not exist: missing.onnx");
+    EXPECT_EQ(pollsOf(false), 1);
+    // When both fail, the undenoised development's error is reported, as when asked first. The
+    // sensor is read by a cancelled request; then the file changes under it.
+    freshLoader();
+    CancellationProbe afterReading{2};
+    EXPECT_THROW(together(full, afterReading), CancellationError);
+    fixtures::SyntheticDNGOptions wider = noisyGrey();
+    wider.width += 2;
+    fixtures::writeSyntheticDNG(path, wider);
+    EXPECT_EQ(messageOf<NativeRAWError>([&] { together(full, unused); }),
+              "The RAW photo could not be developed. RAW geometry changed since decoding.");
+    ::unsetenv("QUILLMERE_MATCHFILTER_MODEL");
 }
 
 }  // namespace

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <array>
 #include <cmath>
 
+#include "core/compute/float_lanes.h"
 #include "core/compute/luminance.h"
 #include "core/compute/msl_math.h"
 #include "core/render/develop/tone_functions.h"
@@ -31,8 +33,8 @@ struct PointColorTerms {
     float inverseHueWindow = 0;
     float inverseSaturationWindow = 0;
     float inverseLuminanceWindow = 0;
-    float hueShift = 0;        // degrees: 100 turns by 30
-    float varianceShare = 0;  // variance / 100
+    float hueShift = 0;         // degrees: 100 turns by 30
+    float varianceShare = 0;    // variance / 100
     float saturationShift = 0;  // saturation factor − 1
     float luminanceShift = 0;   // EV
     // Whether every shift is finite, so an unselected colour gains exactly nothing.
@@ -61,13 +63,23 @@ struct PointColorSelection {
     float hueDifference;  // −180...180 degrees
 };
 
+// The signed difference of two hues within 0...360, wrapped into −180...180: msl::fmod(x, 360)
+// of x = h − hue + 540, which lies within 180...900, is x less 360 for each whole turn it holds
+// (x / 360 rounds to at least 1 exactly when x ≥ 360, to at least 2 when x ≥ 720), found by two
+// comparisons where a vector division would cost more than the rest of the selection.
+inline float hueDifference(float h, float hue) {
+    const float turned = h - hue + 540.0f;
+    const float turns = (turned >= 360.0f ? 360.0f : 0.0f) + (turned >= 720.0f ? 360.0f : 0.0f);
+    return (turned - turns) - 180.0f;
+}
+
+// The pixel's hue comes from rgb2hsv and the point's is clamped by the host, both to 0...360.
 inline PointColorSelection pointColorSelection(const PointColorTerms& point, msl::float3 hsv) {
-    const float dh = msl::fmod(hsv.x - point.hue + 540.0f, 360.0f) - 180.0f;
+    const float dh = hueDifference(hsv.x, point.hue);
     const float hueDistance = std::fabs(dh) * point.inverseHueWindow;
-    const float distance =
-        msl::max(hueDistance,
-                 msl::max(std::fabs(hsv.y - point.saturation) * point.inverseSaturationWindow,
-                          std::fabs(hsv.z - point.brightness) * point.inverseLuminanceWindow));
+    const float distance = msl::max(
+        hueDistance, msl::max(std::fabs(hsv.y - point.saturation) * point.inverseSaturationWindow,
+                              std::fabs(hsv.z - point.brightness) * point.inverseLuminanceWindow));
     // The distance is the largest of three; once the hue's reaches 1 the weight is exactly 0.
     // Worked out and then selected, so that loops over pixels vectorise.
     const float weight = 1.0f - msl::smoothstep(0.5f, 1.0f, distance);
@@ -103,7 +115,8 @@ struct MixerSegment {
     int i;
     float lowerCentre;
     float upperCentre;
-    float hue[2];  // the two bands' entries, band i first
+    float inverseWidth;  // 1 / (upperCentre − lowerCentre)
+    float hue[2];        // the two bands' entries, band i first
     float sat[2];
     float lum[2];
 };
@@ -117,6 +130,7 @@ inline MixerSegment mixerSegmentAt(const HSLUniforms& hsl, float h) {
     MixerSegment s{kLast,
                    hsl.center[kLast],
                    hsl.center[0] + 360.0f,
+                   0.0f,
                    {hsl.hue[kLast], hsl.hue[0]},
                    {hsl.sat[kLast], hsl.sat[0]},
                    {hsl.lum[kLast], hsl.lum[0]}};
@@ -138,33 +152,53 @@ inline MixerSegment mixerSegmentAt(const HSLUniforms& hsl, float h) {
         take(s.lum[0], hsl.lum[k]);
         take(s.lum[1], hsl.lum[k + 1]);
     }
+    s.inverseWidth = 1.0f / (s.upperCentre - s.lowerCentre);
     return s;
 }
 
-inline int mixerSegment(const HSLUniforms& hsl, float h) { return mixerSegmentAt(hsl, h).i; }
+inline float mixerBlend(const MixerSegment& s, float h) {
+    return msl::smoothstepScaled(s.lowerCentre, s.inverseWidth, h);
+}
 
-// The two bands sharing a hue and their weights, which always sum to 1.
-struct MixerBandWeights {
-    int i;
-    int j;
-    float wi;
-    float wj;
+// The segments' entries as tables of eight, entry i for segment i, made once per pass: a run of
+// eight hues finds its segments by the same chain of selections on the index alone, then looks
+// every entry up at once (mixerSegmentAt for each hue, with less work).
+struct MixerTables {
+    std::array<float, kMixerBandCount> centre;
+    lanes::Floats lowerCentre, upperCentre, inverseWidth, hue[2], sat[2], lum[2];
+
+    static MixerTables from(const HSLUniforms& hsl) {
+        MixerTables t;
+        constexpr int kLast = static_cast<int>(kMixerBandCount) - 1;
+        for (int i = 0; i <= kLast; ++i) {
+            const int j = i == kLast ? 0 : i + 1;
+            t.centre[i] = hsl.center[i];
+            t.lowerCentre[i] = hsl.center[i];
+            t.upperCentre[i] = i == kLast ? hsl.center[0] + 360.0f : hsl.center[j];
+            t.inverseWidth[i] = 1.0f / (t.upperCentre[i] - t.lowerCentre[i]);
+            t.hue[0][i] = hsl.hue[i];
+            t.hue[1][i] = hsl.hue[j];
+            t.sat[0][i] = hsl.sat[i];
+            t.sat[1][i] = hsl.sat[j];
+            t.lum[0][i] = hsl.lum[i];
+            t.lum[1][i] = hsl.lum[j];
+        }
+        return t;
+    }
+
+    // The segments of eight hues, as mixerSegmentAt finds them.
+    [[gnu::always_inline]] lanes::Ints segmentsAt(lanes::Floats h) const {
+        constexpr int kLast = static_cast<int>(kMixerBandCount) - 1;
+        lanes::Ints i = lanes::Ints{} + kLast;
+        for (int k = kLast - 1; k >= 0; --k) i = h < centre[k + 1] ? lanes::Ints{} + k : i;
+        return i;
+    }
 };
 
-inline float mixerBlend(const MixerSegment& s, float h) {
-    return msl::smoothstep(s.lowerCentre, s.upperCentre, h);
-}
-
-inline MixerBandWeights mixerBandWeights(const HSLUniforms& hsl, float h) {
-    const MixerSegment s = mixerSegmentAt(hsl, h);
-    const float t = mixerBlend(s, h);
-    return {s.i, s.i == static_cast<int>(kMixerBandCount) - 1 ? 0 : s.i + 1, 1.0f - t, t};
-}
-
-// The band mixer on an encoded colour given as HSV; returns RGB.
-inline msl::float3 applyColorMixer(const HSLUniforms& hsl, msl::float3 hsv) {
+// The band mixer on an encoded colour given as HSV, in the segment its hue falls in; returns
+// RGB.
+inline msl::float3 applyColorMixer(const MixerSegment& segment, msl::float3 hsv) {
     const float h = hsv.x, s = hsv.y, v = hsv.z;
-    const MixerSegment segment = mixerSegmentAt(hsl, h);
     const float t = mixerBlend(segment, h);
     const float wi = 1.0f - t, wj = t;
     const float hueShift = (wi * segment.hue[0] + wj * segment.hue[1]) / 100.0f * 30.0f;
@@ -187,8 +221,7 @@ inline float bandVisualizationWeight(const HSLUniforms& hsl, float h, int band) 
     constexpr int kLast = static_cast<int>(kMixerBandCount) - 1;
     MixerSegment s = mixerSegmentAt(hsl, h);
     const int j = s.i == kLast ? 0 : s.i + 1;
-    s.upperCentre = s.i == kLast ? 360.0f : s.upperCentre;
-    const float t = mixerBlend(s, h);
+    const float t = msl::smoothstep(s.lowerCentre, s.i == kLast ? 360.0f : s.upperCentre, h);
     return band == s.i ? 1.0f - t : (band == j ? t : 0.0f);
 }
 

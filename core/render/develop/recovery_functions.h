@@ -38,22 +38,46 @@ inline bool isZero(float x) { return (std::bit_cast<std::uint32_t>(x) << 1) == 0
 // Branch-free, like the rest of the recovery curve, so that loops over pixels vectorise. The
 // widths are constants, so the division is a multiplication by the reciprocal the compiler
 // works out (a division costs as much as the whole exponential around it).
-inline float recoveryWeight(float distance, float width) {
-    const float d = msl::max(distance, 0.0f);
-    const float rise = 1.0f - msl::exp(d * (-1.0f / width));
-    // Exactly 0 at zero distance, whatever the exponential's last bit.
-    return isZero(d) ? 0.0f : rise * rise;
+//
+// The weight is taken in two steps around its exponential, e^(d · −1 / width) with d the
+// distance floored at 0, so that two weights of which at most one is ever non-zero share one
+// exponential: the curve's shadow and highlight terms, the whites and the blacks.
+struct RecoveryWeight {
+    float distance;  // floored at 0
+    float exponent;  // of the exponential
+
+    static RecoveryWeight at(float distance, float width) {
+        const float d = msl::max(distance, 0.0f);
+        return {d, d * (-1.0f / width)};
+    }
+    // The weight, given e^exponent.
+    float from(float exponential) const {
+        const float rise = 1.0f - exponential;
+        // Exactly 0 at zero distance, whatever the exponential's last bit.
+        return isZero(distance) ? 0.0f : rise * rise;
+    }
+};
+
+// The exponential of whichever of two weights has a positive distance (the first when neither
+// has): the only one of the two that can be non-zero.
+inline float sharedExponential(const RecoveryWeight& first, const RecoveryWeight& second) {
+    return msl::exp(isZero(second.distance) ? first.exponent : second.exponent);
 }
 
 // A Gaussian of 1.2 EV cut to nothing at ±3 EV, so bright edges cannot bleed into dark regions.
 // Branch-free, so that the bilateral filter's loops over it vectorise; its 625 taps per texel
-// multiply by reciprocals rather than divide.
+// multiply by reciprocals rather than divide, and need no clamping of the exponential: beyond
+// the cut the weight is 0 whatever the exponential gives, so its argument stops at the cut.
 inline float recoveryRangeWeight(float delta) {
-    constexpr float kInverseSupport = 1.0f / 9.0f;
+    constexpr float kSupportSquared = 9.0f;
     constexpr float kInverseTwoSigmaSquared = 1.0f / (2.0f * 1.2f * 1.2f);
     const float delta2 = delta * delta;
-    const float support = msl::max(0.0f, 1.0f - delta2 * kInverseSupport);
-    return support * support * msl::exp(delta2 * -kInverseTwoSigmaSquared);
+    const float rise = 1.0f - delta2 * (1.0f / kSupportSquared);
+    // msl::max(0, rise) (NaN gives 0), written as the one comparison a vector maximum makes.
+    const float support = rise > 0.0f ? rise : 0.0f;
+    // A NaN stays NaN, and so does the weight.
+    const float cut = delta2 > kSupportSquared ? kSupportSquared : delta2;
+    return support * support * msl::detail::expInRange(cut * -kInverseTwoSigmaSquared);
 }
 
 // The four recovery sliders and the white point, with what the recovery curve derives from them
@@ -114,23 +138,24 @@ struct RecoveryCurveForm {
 
 // The recovery tone curve in EV, in the form the sliders ask for (RecoveryCurveForm). Below the
 // pivot the highlight term is exactly zero; with shadows ≥ 0 the shadow support ends at the
-// pivot with zero slope.
+// pivot with zero slope. The shadow term is zero at and above the pivot (both forms reach at
+// most up to 0 EV or to the pivot), so it shares one exponential with the highlight term.
 template <bool LiftsShadows, bool AdaptsHighlights>
 inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
-    float shadow;
-    if constexpr (LiftsShadows) {
-        shadow = 5.0f * recoveryWeight(kRecoveryPivot - ev, 3.2f);
-    } else {
-        shadow = 3.0f * recoveryWeight(-ev, 2.25f);
-    }
+    const RecoveryWeight shadowWeight = LiftsShadows ? RecoveryWeight::at(kRecoveryPivot - ev, 3.2f)
+                                                     : RecoveryWeight::at(-ev, 2.25f);
     const float distance = msl::max(ev - kRecoveryPivot, 0.0f);
+    // Lowered highlights adapt to the white point instead of following the fixed curve.
+    const RecoveryWeight highlightWeight = AdaptsHighlights
+                                               ? RecoveryWeight{distance, distance * -2.0f}
+                                               : RecoveryWeight::at(distance, 2.6f);
+    const float exponential = sharedExponential(shadowWeight, highlightWeight);
+    const float shadow = (LiftsShadows ? 5.0f : 3.0f) * shadowWeight.from(exponential);
     float curved;
     if constexpr (AdaptsHighlights) {
-        // Lowered highlights adapt to the white point instead of following the fixed curve.
-        curved = msl::min(
-            5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - msl::exp(distance * -2.0f))));
+        curved = msl::min(5.0f, s.whiteCompression * (distance - 0.5f * (1.0f - exponential)));
     } else {
-        curved = 5.0f * recoveryWeight(distance, 2.6f);
+        curved = 5.0f * highlightWeight.from(exponential);
     }
     // Exactly 0 at the pivot and below it, as both forms are in exact arithmetic.
     const float highlight = isZero(distance) ? 0.0f : curved;
@@ -138,10 +163,15 @@ inline float recoveryLogCurve(float ev, const RecoverySettings& s) {
 }
 
 // Whites, then blacks on the result: applied after the recovery curve so each end-point curve
-// stays monotone even with every slider at ±100.
+// stays monotone even with every slider at ±100. The whites act only above 0.75 EV and never
+// take a pixel there below 0.75 (their amount is at most 2 either way), the blacks only below
+// 0 EV, so the two share one exponential, taken at the blacks' distance before the whites
+// moved the pixel (where the blacks act, the whites added exactly 0).
 inline float recoveryEndpoints(float ev, const RecoverySettings& s) {
-    ev += s.whitesAmount * recoveryWeight(ev - 0.75f, 2.0f);
-    ev += s.blacksAmount * recoveryWeight(-ev, 2.0f);
+    const RecoveryWeight whites = RecoveryWeight::at(ev - 0.75f, 2.0f);
+    const float exponential = sharedExponential(RecoveryWeight::at(-ev, 2.0f), whites);
+    ev += s.whitesAmount * whites.from(exponential);
+    ev += s.blacksAmount * RecoveryWeight::at(-ev, 2.0f).from(exponential);
     return ev;
 }
 

@@ -28,21 +28,33 @@ namespace {
 constexpr int kBandRows = 32;
 
 // The shading language's max and min (a NaN operand gives the other one) written as a comparison
-// and selections, which vectorise where fmaxf and fminf do not. Equal to msl::max and msl::min
-// for every pair of operands.
+// and selections, which vectorise where fmaxf and fminf do not: maxNumber and minNumber equal
+// msl::max and msl::min for every pair of operands, larger and smaller (one vector instruction
+// each) for every pair whose second operand is not NaN. (maxNumber and minNumber do not call
+// larger and smaller: the vectoriser then rejects loops over them.)
+inline float larger(float a, float b) { return a > b ? a : b; }  // b when a is NaN
+inline float smaller(float a, float b) { return a < b ? a : b; }
 inline float maxNumber(float a, float b) {
-    const float larger = a > b ? a : b;  // b when a is NaN
-    return b != b ? a : larger;
+    const float largerOne = a > b ? a : b;
+    return b != b ? a : largerOne;
 }
 inline float minNumber(float a, float b) {
-    const float smaller = a < b ? a : b;
-    return b != b ? a : smaller;
+    const float smallerOne = a < b ? a : b;
+    return b != b ? a : smallerOne;
 }
 inline float clampNumber(float x, float lo, float hi) { return minNumber(maxNumber(x, lo), hi); }
 // smoothstep from edge0 with `inverseWidth` = 1 / (edge1 − edge0), worked out once per pass.
 inline float smoothStep(float edge0, float inverseWidth, float x) {
     const float t = clampNumber((x - edge0) * inverseWidth, 0.0f, 1.0f);
     return t * t * (3.0f - 2.0f * t);
+}
+
+// Whether every one of `count` values is finite (x − x is 0 only then).
+__attribute__((target_clones("avx2", "default"))) bool allFinite(const float* values,
+                                                                 std::size_t count) {
+    int finite = 1;
+    for (std::size_t x = 0; x < count; ++x) finite &= values[x] - values[x] == 0.0f ? 1 : 0;
+    return finite != 0;
 }
 
 // The row helpers below read texels one component at a time and write them through a float
@@ -217,11 +229,11 @@ void sharpenVertical(const KernelArguments& arguments, RowRange rows) {
 // The apply pass's settings, worked out once per call.
 struct ApplyConstants {
     float amount;
-    float detailGain;  // weight of the finest term against the band-pass term
+    float detailGain;        // weight of the finest term against the band-pass term
     float inverseThreshold;  // noise gate: residuals well below the threshold are dropped
     float edgeLower;         // edge strengths over which the mask rises from 0 to 1
     float inverseEdgeRise;   // 1 / (upper − lower edge strength)
-    float maskBlend;  // how far the edge mask replaces "sharpen everywhere"
+    float maskBlend;         // how far the edge mask replaces "sharpen everywhere"
 
     static ApplyConstants from(const SharpenUniforms& u) {
         const float lower = 0.002f + 0.07f * u.masking * u.masking;
@@ -242,6 +254,9 @@ struct ApplyRows {
     std::size_t width = 0;
     std::vector<msl::float4> texels;
     std::vector<float> luminance, fine, coarse;
+    // Whether the luminance and the fine scale are all finite, for the shortcuts of the offsets
+    // that need it.
+    bool finite = false;
 
     void load(const Texture& image, const Texture& scales, int first, int last, int count) {
         firstRow = first;
@@ -261,6 +276,8 @@ struct ApplyRows {
                 (*plane)[start + width + 1] = (*plane)[start + width];
             }
         }
+        finite =
+            allFinite(luminance.data(), luminance.size()) && allFinite(fine.data(), fine.size());
     }
 
     // Where row `y` (already clamped to the image) starts in the texels and in the planes.
@@ -281,7 +298,15 @@ struct PlaneRows {
 // The luminance offset of `width` texels before the channel bound. The 3 × 3 neighbourhood is
 // visited row by row from below, left to right in each row, which fixes the order of the
 // gradient sums.
-__attribute__((target_clones("avx2", "default"))) void sharpenOffsets(
+//
+// With Finite, every luminance and fine-scale value the texels read is finite, which allows two
+// shortcuts with the same results: a neighbour is never NaN, so the NaN rule of the luminance
+// range drops out; and the Sobel taps of zero weight add only zeros (at most turning a zero sum's
+// sign, which squaring for the edge strength removes), so they are left out, and each weighted
+// tap, an exact multiple of the fine value by a power of two, is worked out once for both
+// gradients.
+template <bool Finite>
+[[gnu::always_inline]] inline void offsetsOf(
     const ApplyConstants& c, const float* __restrict lumBelow, const float* __restrict lumCentre,
     const float* __restrict lumAbove, const float* __restrict fineBelow,
     const float* __restrict fineCentre, const float* __restrict fineAbove,
@@ -295,27 +320,48 @@ __attribute__((target_clones("avx2", "default"))) void sharpenOffsets(
         residual = residual * smoothStep(0.0f, c.inverseThreshold, std::fabs(residual));
 
         // The luminance range around the pixel, and the Sobel gradient taken on the fine scale,
-        // which rejects isolated sensor noise. Zero-weight taps are added like the others: they
-        // carry a NaN or an infinity through as the full sum would.
+        // which rejects isolated sensor noise.
         float low = y, high = y, gradientX = 0.0f, gradientY = 0.0f;
         const auto i = static_cast<std::ptrdiff_t>(x);
-        auto take = [&](const float* lum, const float* fine, std::ptrdiff_t column, float weightX,
-                        float weightY) {
+        const auto widen = [&](const float* lum, std::ptrdiff_t column) {
             const float n = lum[column];
-            low = minNumber(low, n);
-            high = maxNumber(high, n);
-            gradientX = gradientX + weightX * fine[column] * 0.25f;
-            gradientY = gradientY + weightY * fine[column] * 0.25f;
+            low = Finite ? smaller(low, n) : minNumber(low, n);
+            high = Finite ? larger(high, n) : maxNumber(high, n);
         };
-        take(lumBelow, fineBelow, i - 1, -1.0f, -1.0f);
-        take(lumBelow, fineBelow, i, 0.0f, -2.0f);
-        take(lumBelow, fineBelow, i + 1, 1.0f, -1.0f);
-        take(lumCentre, fineCentre, i - 1, -2.0f, 0.0f);
-        take(lumCentre, fineCentre, i, 0.0f, 0.0f);
-        take(lumCentre, fineCentre, i + 1, 2.0f, 0.0f);
-        take(lumAbove, fineAbove, i - 1, -1.0f, 1.0f);
-        take(lumAbove, fineAbove, i, 0.0f, 2.0f);
-        take(lumAbove, fineAbove, i + 1, 1.0f, 1.0f);
+        widen(lumBelow, i - 1);
+        widen(lumBelow, i);
+        widen(lumBelow, i + 1);
+        widen(lumCentre, i - 1);
+        widen(lumCentre, i);
+        widen(lumCentre, i + 1);
+        widen(lumAbove, i - 1);
+        widen(lumAbove, i);
+        widen(lumAbove, i + 1);
+        if constexpr (Finite) {
+            const float belowLeft = fineBelow[i - 1] * 0.25f, belowRight = fineBelow[i + 1] * 0.25f;
+            const float aboveLeft = fineAbove[i - 1] * 0.25f, aboveRight = fineAbove[i + 1] * 0.25f;
+            gradientX = -belowLeft + belowRight - fineCentre[i - 1] * 0.5f +
+                        fineCentre[i + 1] * 0.5f - aboveLeft + aboveRight;
+            gradientY = -belowLeft - fineBelow[i] * 0.5f - belowRight + aboveLeft +
+                        fineAbove[i] * 0.5f + aboveRight;
+        } else {
+            // Zero-weight taps are added like the others: they carry a NaN or an infinity
+            // through as the full sum would.
+            auto take = [&](const float* fine, std::ptrdiff_t column, float weightX,
+                            float weightY) {
+                gradientX = gradientX + weightX * fine[column] * 0.25f;
+                gradientY = gradientY + weightY * fine[column] * 0.25f;
+            };
+            take(fineBelow, i - 1, -1.0f, -1.0f);
+            take(fineBelow, i, 0.0f, -2.0f);
+            take(fineBelow, i + 1, 1.0f, -1.0f);
+            take(fineCentre, i - 1, -2.0f, 0.0f);
+            take(fineCentre, i, 0.0f, 0.0f);
+            take(fineCentre, i + 1, 2.0f, 0.0f);
+            take(fineAbove, i - 1, -1.0f, 1.0f);
+            take(fineAbove, i, 0.0f, 2.0f);
+            take(fineAbove, i + 1, 1.0f, 1.0f);
+        }
         const float edge = std::sqrt(gradientX * gradientX + gradientY * gradientY);
 
         const float mask =
@@ -326,6 +372,26 @@ __attribute__((target_clones("avx2", "default"))) void sharpenOffsets(
         delta = clampNumber(y + delta, low - allowance, high + allowance) - y;
         offset[x] = clampNumber(delta, -0.075f, 0.075f);
     }
+}
+
+// offsetsOf for any rows, and for rows whose values are all finite. An AVX2 clone of each runs
+// where the processor has it; every operation is one IEEE operation without contraction, so
+// both clones give the same bits.
+__attribute__((target_clones("avx2", "default"))) void sharpenOffsets(
+    const ApplyConstants& c, const float* __restrict lumBelow, const float* __restrict lumCentre,
+    const float* __restrict lumAbove, const float* __restrict fineBelow,
+    const float* __restrict fineCentre, const float* __restrict fineAbove,
+    const float* __restrict coarse, std::size_t width, float* __restrict offset) {
+    offsetsOf<false>(c, lumBelow, lumCentre, lumAbove, fineBelow, fineCentre, fineAbove, coarse,
+                     width, offset);
+}
+__attribute__((target_clones("avx2", "default"))) void sharpenFiniteOffsets(
+    const ApplyConstants& c, const float* __restrict lumBelow, const float* __restrict lumCentre,
+    const float* __restrict lumAbove, const float* __restrict fineBelow,
+    const float* __restrict fineCentre, const float* __restrict fineAbove,
+    const float* __restrict coarse, std::size_t width, float* __restrict offset) {
+    offsetsOf<true>(c, lumBelow, lumCentre, lumAbove, fineBelow, fineCentre, fineAbove, coarse,
+                    width, offset);
 }
 
 // Adds each texel's offset to its three channels, bounded so that no channel leaves 0...1; alpha
@@ -378,11 +444,18 @@ void sharpenApply(const KernelArguments& arguments, RowRange rows) {
                                  &plane[band.planeStart(clampRow(y + 1)) + 1]};
             };
             const PlaneRows luminance = rowsOf(band.luminance), fine = rowsOf(band.fine);
-            sharpenOffsets(constants, luminance.below, luminance.centre, luminance.above,
-                           fine.below, fine.centre, fine.above,
-                           &band.coarse[band.planeStart(y) + 1], count, offsets.data());
-            addOffsets(reinterpret_cast<const float*>(&band.texels[band.texelStart(y)]),
-                       offsets.data(), count, reinterpret_cast<float*>(result.data()));
+            const float* coarse = &band.coarse[band.planeStart(y) + 1];
+            const float* texels = &band.texels[band.texelStart(y)].x;
+            float* sharpened = &result[0].x;
+            if (band.finite) {
+                sharpenFiniteOffsets(constants, luminance.below, luminance.centre, luminance.above,
+                                     fine.below, fine.centre, fine.above, coarse, count,
+                                     offsets.data());
+            } else {
+                sharpenOffsets(constants, luminance.below, luminance.centre, luminance.above,
+                               fine.below, fine.centre, fine.above, coarse, count, offsets.data());
+            }
+            addOffsets(texels, offsets.data(), count, sharpened);
             output.writeRow(0, y, result);
         }
     }

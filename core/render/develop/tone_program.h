@@ -3,9 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
-#include <concepts>
 #include <cstdint>
-#include <type_traits>
 #include <utility>
 
 #include "core/compute/luminance.h"
@@ -17,14 +15,6 @@
 
 namespace quillmere {
 
-// What the tone function asks of the recovery data for one pixel at `ev` (EV after contrast).
-// It asks only for pixels that recovery compresses, so a source may do real work per call.
-template <class Source>
-concept RecoveryDataSource = requires(const Source& source, float ev) {
-    { source.base(ev) } -> std::convertible_to<float>;         // the edge-aware base EV
-    { source.textureMask(ev) } -> std::convertible_to<float>;  // 1 fine texture ... 0 contour
-};
-
 // Recovery data that answers for a run of pixels at once, in loops that vectorise: `base` and
 // `textureMask` of pixels first ..< first + n at their EVs `ev`, written to `out`. A source may
 // be asked for pixels that do not compress; their answers are not used.
@@ -33,6 +23,20 @@ concept ChunkRecoveryData = requires(const Source& source, int first, int n, con
                                      float* out) {
     source.bases(first, n, ev, out);
     source.textureMasks(first, n, ev, out);
+};
+
+// One image row in scene light, one plane per quantity: the tone pass's first step, which the
+// later steps of the row and the texture mask of the rows around it read. Pointers to `width`
+// floats each.
+template <class Float>
+struct ScenePlanes {
+    Float* red;  // scene light: denoise blend, white balance and exposure applied
+    Float* green;
+    Float* blue;
+    Float* luminance;  // Rec. 709
+    Float* ev;         // contrastEV of the luminance
+    Float* guideEV;    // sceneEV, as the recovery guide has it
+    Float* alpha;      // the input's, passed through
 };
 
 // The per-pixel develop of the tone kernel with everything that is constant over one pass worked
@@ -47,6 +51,7 @@ class ToneProgram {
                 const PointColorUniforms& points, float whiteEV)
         : u_(u),
           hsl_(hsl),
+          mixerTables_(MixerTables::from(hsl)),
           scene_(SceneTransform::from(u)),
           contrastScale_(contrastScale(u.contrast)),
           recoveryActive_(u.highlights != 0.0f || u.shadows != 0.0f || u.whites != 0.0f ||
@@ -78,33 +83,56 @@ class ToneProgram {
     }
     // Whether pixels above the pivot ask for the texture mask.
     bool masksHighlightTexture() const { return recoveryActive_ && u_.highlights < 0.0f; }
-    const SceneTransform& scene() const { return scene_; }
-    float guideContrastScale() const { return contrastScale_; }
 
-    // The display-encoded colour (0...1) of a pixel whose decoded colour is `original` and whose
-    // denoised colour is `clean` (ignored unless usesCleanColor()).
-    template <RecoveryDataSource Recovery>
-    msl::float3 develop(msl::float3 original, msl::float3 clean, const Recovery& recovery) const {
-        const msl::float4 originalPixel{original, 0.0f}, cleanPixel{clean, 0.0f};
-        msl::float4 result;
-        developPixels(&originalPixel, &cleanPixel, 1, [&](int) { return recovery; }, &result);
-        return result.xyz();
+    // The scene row of `count` pixels whose decoded colours are `original` and whose denoised
+    // colours are `clean` (read only when usesCleanColor()).
+    void sceneRow(const msl::float4* original, const msl::float4* clean, int count,
+                  const ScenePlanes<float>& out) const {
+        // Texels are read one component at a time from their packed floats, which the compiler
+        // vectorises; the denoised colours go into the planes first, as it gives up on a loop
+        // that reads both rows so.
+        const float* originals = &original[0].x;
+        const auto texel = [](const float* row, int i) {
+            return msl::float3{row[4 * i], row[4 * i + 1], row[4 * i + 2]};
+        };
+        const SceneTransform scene = scene_;
+        if (usesCleanColor()) {
+            const float* cleans = &clean[0].x;
+            for (int i = 0; i < count; ++i) {
+                out.red[i] = cleans[4 * i];
+                out.green[i] = cleans[4 * i + 1];
+                out.blue[i] = cleans[4 * i + 2];
+            }
+            for (int i = 0; i < count; ++i) {
+                const msl::float3 denoised{out.red[i], out.green[i], out.blue[i]};
+                storeScene(out, i, sceneRGB(texel(originals, i), denoised, scene));
+            }
+        } else {
+            for (int i = 0; i < count; ++i)
+                storeScene(out, i, sceneLight(texel(originals, i), scene));
+        }
+        const float contrast = contrastScale_;
+        for (int i = 0; i < count; ++i) out.ev[i] = contrastEV(out.luminance[i], contrast);
+        const float floorEV = contrastEV(kGuideLuminanceFloor, contrast);
+        for (int i = 0; i < count; ++i) {
+            out.guideEV[i] = flooredSceneEV(out.luminance[i], out.ev[i], floorEV);
+            out.alpha[i] = originals[4 * i + 3];
+        }
     }
 
-    // Develops `count` pixels (alpha passed through). `recovery` is either a function whose
-    // `recovery(i)` gives the recovery data source of pixel i, asked only for the pixels that
-    // compress, or ChunkRecoveryData for the whole run. Every step runs over whole chunks of
-    // pixels in loops without branches, which the compiler vectorises. Every pixel gets the same
-    // arithmetic whichever way it is grouped.
-    template <class Recovery>
-    requires ChunkRecoveryData<Recovery> ||
-        RecoveryDataSource<std::invoke_result_t<const Recovery&, int>>
-    void developPixels(const msl::float4* original, const msl::float4* clean, int count,
-                       const Recovery& recovery, msl::float4* result) const {
-        Chunk chunk;
+    // Develops the `count` pixels of a scene row (alpha passed through). `recovery` answers for
+    // runs of pixels. Every step runs over whole chunks of pixels in loops without branches,
+    // which the compiler vectorises. Every pixel gets the same arithmetic whichever way it is
+    // grouped.
+    template <ChunkRecoveryData Recovery>
+    void developPixels(const ScenePlanes<const float>& scene, int count, const Recovery& recovery,
+                       msl::float4* result) const {
+        // Set to zero, as the steps that work on eight values at once read up to seven beyond the
+        // last pixel of a chunk.
+        Chunk chunk{};
         for (int start = 0; start < count; start += kChunkSize) {
             const int n = std::min(kChunkSize, count - start);
-            sceneLuminance(original + start, clean + start, n, chunk);
+            applyContrast(scene, start, n, chunk);
             if (recoveryActive_) recover(start, n, chunk, recovery);
             encodeForDisplay(n, chunk);
             if (rawShoulder_ && recoveryActive_ && protectsAny(n, chunk)) {
@@ -115,13 +143,14 @@ class ToneProgram {
             applyColorSteps(n, chunk);
             for (int i = 0; i < n; ++i) {
                 result[start + i] = {chunk.encodedRed[i], chunk.encodedGreen[i],
-                                     chunk.encodedBlue[i], original[start + i].w};
+                                     chunk.encodedBlue[i], scene.alpha[start + i]};
             }
         }
     }
 
   private:
     static constexpr int kChunkSize = 64;
+    static_assert(kChunkSize % lanes::kCount == 0, "chunks hold whole runs of lanes");
 
     // The pixels of one chunk between the steps, one array per quantity.
     struct Chunk {
@@ -129,8 +158,8 @@ class ToneProgram {
         std::array<float, kChunkSize> encodedRed, encodedGreen, encodedBlue;
         // The encoded colour-preserving shoulder, for the pixels recovery protects.
         std::array<float, kChunkSize> protectedRed, protectedGreen, protectedBlue;
-        std::array<float, kChunkSize> luminance;   // after contrast
-        std::array<float, kChunkSize> ev;          // the EV that luminance is made from
+        std::array<float, kChunkSize> luminance;    // after contrast
+        std::array<float, kChunkSize> ev;           // the EV that luminance is made from
         std::array<float, kChunkSize> base;         // the edge-aware base EV
         std::array<float, kChunkSize> textureMask;  // 1 fine texture ... 0 contour
         std::array<float, kChunkSize> recoveredEV;  // what recovery makes of ev
@@ -139,8 +168,11 @@ class ToneProgram {
         // moves it (sampled), and as the mixer sees it; the summed point shifts.
         std::array<float, kChunkSize> sampleHue, sampleSaturation, sampleValue;
         std::array<float, kChunkSize> hue, saturation, value;
+        // The mixer segment of each hue: its centres and its two bands' entries.
+        std::array<float, kChunkSize> lowerCentre, upperCentre, inverseWidth;
+        std::array<std::array<float, kChunkSize>, 2> bandHue, bandSat, bandLum;
         std::array<float, kChunkSize> hueShift, saturationShift, luminanceShift;
-        std::array<float, kChunkSize> chroma;  // what the points may move: 0 for greys
+        std::array<float, kChunkSize> chroma;          // what the points may move: 0 for greys
         std::array<float, kChunkSize> selectedWeight;  // the visualised point's selection
         // A curve table lookup's positions and the entries around them.
         std::array<std::int32_t, kChunkSize> lutIndex;
@@ -151,22 +183,27 @@ class ToneProgram {
         std::array<std::int32_t, kChunkSize> compressing;  // asks the recovery data
     };
 
-    // Scene light and contrast on scene luminance, ratio-preserving (the channel ratios and so
-    // the hue are kept).
-    void sceneLuminance(const msl::float4* original, const msl::float4* clean, int n,
-                        Chunk& c) const {
+    static void storeScene(const ScenePlanes<float>& out, int i, msl::float3 rgb) {
+        out.red[i] = rgb.x;
+        out.green[i] = rgb.y;
+        out.blue[i] = rgb.z;
+        out.luminance[i] = msl::dot(rgb, kRec709Luma);
+    }
+
+    // Contrast on scene luminance, ratio-preserving (the channel ratios and so the hue are
+    // kept).
+    static void applyContrast(const ScenePlanes<const float>& scene, int start, int n, Chunk& c) {
         for (int i = 0; i < n; ++i) {
-            const msl::float3 rgb = sceneRGB(original[i].xyz(), clean[i].xyz(), scene_);
-            const float y = msl::dot(rgb, kRec709Luma);
+            const float y = scene.luminance[start + i];
             // Black, or negative after the gains: nothing to scale.
             const bool lit = !(y <= 0.0f);
             // Middle grey is the fixed point of every contrast setting.
-            const float ev = msl::fast::log2(y / kMiddleGrey) * contrastScale_;
+            const float ev = scene.ev[start + i];
             const float yc = kMiddleGrey * msl::fast::exp2(ev);
             const float scale = lit ? yc / y : 1.0f;
-            c.red[i] = rgb.x * scale;
-            c.green[i] = rgb.y * scale;
-            c.blue[i] = rgb.z * scale;
+            c.red[i] = scene.red[start + i] * scale;
+            c.green[i] = scene.green[start + i] * scale;
+            c.blue[i] = scene.blue[start + i] * scale;
             c.luminance[i] = yc;
             c.ev[i] = ev;
             c.lit[i] = lit ? 1 : 0;
@@ -200,8 +237,8 @@ class ToneProgram {
     void recoverEVs(int n, Chunk& c, const RecoverySettings& settings) const {
         const auto loop = [&]<bool Lift, bool Adapt, bool Endpoints>() {
             for (int i = 0; i < n; ++i) {
-                c.recoveredEV[i] = recoveredEV<Lift, Adapt, Endpoints>(
-                    c.ev[i], c.base[i], c.textureMask[i], settings);
+                c.recoveredEV[i] = recoveredEV<Lift, Adapt, Endpoints>(c.ev[i], c.base[i],
+                                                                       c.textureMask[i], settings);
             }
         };
         const RecoveryCurveForm form = curveForm_;
@@ -239,35 +276,21 @@ class ToneProgram {
             c.textureMask[i] = 0.0f;
         }
         if (compressed == 0) return;
-        if constexpr (ChunkRecoveryData<Recovery>) {
-            // Asked for the whole chunk, used where the pixel compresses.
-            recovery.bases(start, n, c.ev.data(), c.recoveredEV.data());
-            for (int i = 0; i < n; ++i) {
-                c.base[i] = c.compressing[i] != 0 ? c.recoveredEV[i] : c.base[i];
-            }
-            if (!lowersHighlights) return;
-            recovery.textureMasks(start, n, c.ev.data(), c.recoveredEV.data());
-            for (int i = 0; i < n; ++i) {
-                const bool masked = c.compressing[i] != 0 && c.ev[i] > kRecoveryPivot;
-                c.textureMask[i] = masked ? c.recoveredEV[i] : 0.0f;
-            }
-        } else {
-            // Asked pixel by pixel, only where it is needed.
-            for (int i = 0; i < n; ++i) {
-                if (c.compressing[i] == 0) continue;
-                const float ev = c.ev[i];
-                const auto source = recovery(start + i);
-                c.base[i] = static_cast<float>(source.base(ev));
-                if (ev > kRecoveryPivot && lowersHighlights) {
-                    c.textureMask[i] = static_cast<float>(source.textureMask(ev));
-                }
-            }
+        // Asked for the whole chunk, used where the pixel compresses.
+        recovery.bases(start, n, c.ev.data(), c.recoveredEV.data());
+        for (int i = 0; i < n; ++i) {
+            c.base[i] = c.compressing[i] != 0 ? c.recoveredEV[i] : c.base[i];
+        }
+        if (!lowersHighlights) return;
+        recovery.textureMasks(start, n, c.ev.data(), c.recoveredEV.data());
+        for (int i = 0; i < n; ++i) {
+            const bool masked = c.compressing[i] != 0 && c.ev[i] > kRecoveryPivot;
+            c.textureMask[i] = masked ? c.recoveredEV[i] : 0.0f;
         }
     }
 
-    // The per-channel display encoding: shoulderEncode for RAW photos, clipEncode otherwise.
-    // The shoulder runs in loops of its own, as the compiler vectorises the encoding only over
-    // values it reads from memory.
+    // The per-channel display encoding: the shoulder then the clipped encoding for RAW photos,
+    // the clipped encoding alone otherwise.
     void encodeForDisplay(int n, Chunk& c) const {
         const auto encode = [&](const std::array<float, kChunkSize>& scene,
                                 std::array<float, kChunkSize>& encoded) {
@@ -276,7 +299,7 @@ class ToneProgram {
             } else {
                 std::copy_n(scene.begin(), n, encoded.begin());
             }
-            for (int i = 0; i < n; ++i) encoded[i] = clipEncode(encoded[i]);
+            srgb::clipEncodeInPlace(encoded.data(), n);
         };
         encode(c.red, c.encodedRed);
         encode(c.green, c.encodedGreen);
@@ -300,9 +323,10 @@ class ToneProgram {
             c.protectedGreen[i] = shouldered.y;
             c.protectedBlue[i] = shouldered.z;
         }
-        for (int i = 0; i < n; ++i) c.protectedRed[i] = srgbEncode(c.protectedRed[i]);
-        for (int i = 0; i < n; ++i) c.protectedGreen[i] = srgbEncode(c.protectedGreen[i]);
-        for (int i = 0; i < n; ++i) c.protectedBlue[i] = srgbEncode(c.protectedBlue[i]);
+        for (std::array<float, kChunkSize>* channel :
+             {&c.protectedRed, &c.protectedGreen, &c.protectedBlue}) {
+            srgb::encodeInPlace(channel->data(), n);
+        }
     }
 
     // Where recovery protects colour, the colour-preserving shoulder blended in; pixels recovery
@@ -376,11 +400,16 @@ class ToneProgram {
         if (mixerActive_) {
             // A colour no point moved has the sampled HSV; working it out again gives the same.
             toHSV(n, c, c.hue, c.saturation, c.value);
-            // A local copy: the bands are then known not to change inside the loop, which keeps
-            // their loads out of it.
-            const HSLUniforms hsl = hsl_;
+            lookUpMixerSegments(n, c);
             for (int i = 0; i < n; ++i) {
-                setEncoded(c, i, applyColorMixer(hsl, {c.hue[i], c.saturation[i], c.value[i]}));
+                const MixerSegment segment{0,
+                                           c.lowerCentre[i],
+                                           c.upperCentre[i],
+                                           c.inverseWidth[i],
+                                           {c.bandHue[0][i], c.bandHue[1][i]},
+                                           {c.bandSat[0][i], c.bandSat[1][i]},
+                                           {c.bandLum[0][i], c.bandLum[1][i]}};
+                setEncoded(c, i, applyColorMixer(segment, {c.hue[i], c.saturation[i], c.value[i]}));
             }
         }
         if (blackAndWhite_) {
@@ -402,6 +431,22 @@ class ToneProgram {
             for (int i = 0; i < n; ++i) {
                 const float weight = bandVisualizationWeight(hsl_, c.sampleHue[i], band);
                 setEncoded(c, i, fadeToGrey(encoded(c, i), weight));
+            }
+        }
+    }
+
+    // The mixer segment of each hue of the chunk, with its entries, eight hues at a time.
+    void lookUpMixerSegments(int n, Chunk& c) const {
+        const MixerTables& t = mixerTables_;
+        for (int i = 0; i < n; i += lanes::kCount) {
+            const lanes::Ints segment = t.segmentsAt(lanes::load(&c.hue[i]));
+            lanes::store(&c.lowerCentre[i], lanes::lookUp(t.lowerCentre, segment));
+            lanes::store(&c.upperCentre[i], lanes::lookUp(t.upperCentre, segment));
+            lanes::store(&c.inverseWidth[i], lanes::lookUp(t.inverseWidth, segment));
+            for (int band = 0; band < 2; ++band) {
+                lanes::store(&c.bandHue[band][i], lanes::lookUp(t.hue[band], segment));
+                lanes::store(&c.bandSat[band][i], lanes::lookUp(t.sat[band], segment));
+                lanes::store(&c.bandLum[band][i], lanes::lookUp(t.lum[band], segment));
             }
         }
     }
@@ -446,6 +491,7 @@ class ToneProgram {
 
     ToneUniforms u_;
     HSLUniforms hsl_;
+    MixerTables mixerTables_;
     SceneTransform scene_;
     float contrastScale_;
     bool recoveryActive_;

@@ -31,75 +31,74 @@ void requireCovers(const Texture& source, const Texture& output, const char* rol
     }
 }
 
-// One row of the input (and of the denoised input when the pass blends it) as floats.
-struct SourceRow {
-    std::vector<msl::float4> original;
-    std::vector<msl::float4> clean;
+// One image row in scene light, as ToneProgram::sceneRow makes it.
+struct SceneRow {
+    std::vector<float> red, green, blue, luminance, ev, guideEV, alpha;
 
-    void read(const Texture& input, const Texture* cleanTexture, int y, int width) {
-        original.resize(static_cast<std::size_t>(width));
-        input.readRow(0, y, std::span<msl::float4>(original.data(), original.size()));
-        if (cleanTexture) {
-            clean.resize(static_cast<std::size_t>(width));
-            cleanTexture->readRow(0, y, std::span<msl::float4>(clean.data(), clean.size()));
-        } else {
-            clean.clear();  // keeps the memory for the next call
-        }
+    ScenePlanes<float> planes(std::size_t width) {
+        for (std::vector<float>* plane : {&red, &green, &blue, &luminance, &ev, &guideEV, &alpha})
+            plane->resize(width);
+        return {red.data(), green.data(),   blue.data(), luminance.data(),
+                ev.data(),  guideEV.data(), alpha.data()};
     }
-    const msl::float4* cleanOr(const msl::float4* fallback) const {
-        return clean.empty() ? fallback : clean.data();
+    ScenePlanes<const float> view() const {
+        return {red.data(), green.data(),   blue.data(), luminance.data(),
+                ev.data(),  guideEV.data(), alpha.data()};
     }
 };
 
-// Guide EVs (contrast-scaled scene EV) of whole image rows, for the texture mask of compressed
-// highlights. The three most recent rows are kept, so each row of a call is worked out once
-// even though it serves as the row below, the row itself and the row above.
-class GuideEVRows {
+// Flattened, with an AVX2 clone, as developRow is (same bits either way).
+[[gnu::flatten]] __attribute__((target_clones("avx2", "default"))) void sceneRowOf(
+    const ToneProgram& program, const msl::float4* original, const msl::float4* clean, int width,
+    const ScenePlanes<float>& out) {
+    program.sceneRow(original, clean, width, out);
+}
+
+// The scene rows of the tone pass: each row it develops and, for the texture mask of lowered
+// highlights, the rows below and above it. The three most recent rows are kept, so each row of
+// a call is read from the textures and worked out once even though it serves as the row below,
+// the row itself and the row above.
+class SceneRows {
   public:
-    void reset(const Texture& input, const Texture* clean, const ToneProgram& program) {
+    // Rows of `width` pixels from the left edge of `input` (and of `clean`, when not null).
+    void reset(const Texture& input, const Texture* clean, const ToneProgram& program, int width) {
         input_ = &input;
         clean_ = clean;
         program_ = &program;
+        width_ = width;
         tags_.fill(-1);
     }
 
-    const float* row(int y) {
+    const SceneRow& row(int y) {
         for (std::size_t slot = 0; slot < rows_.size(); ++slot) {
-            if (tags_[slot] == y) return rows_[slot].data();
+            if (tags_[slot] == y) return rows_[slot];
         }
         // Rows are asked for in ascending order, so the one furthest away is not needed again.
         std::size_t victim = 0;
         for (std::size_t slot = 1; slot < rows_.size(); ++slot) {
             if (std::abs(tags_[slot] - y) > std::abs(tags_[victim] - y)) victim = slot;
         }
-        const int width = input_->width();
-        source_.read(*input_, clean_, y, width);
-        const msl::float4* clean = source_.cleanOr(source_.original.data());
-        std::vector<float>& target = rows_[victim];
-        target.resize(static_cast<std::size_t>(width));
-        guideEVs(*program_, source_.original.data(), clean, target.data(), width);
-        tags_[victim] = y;
-        return target.data();
-    }
-
-    // Flattened, with an AVX2 clone, as developRow is (same bits either way).
-    [[gnu::flatten]] __attribute__((target_clones("avx2", "default"))) static void guideEVs(
-        const ToneProgram& program, const msl::float4* original, const msl::float4* clean,
-        float* target, int width) {
-        const SceneTransform scene = program.scene();
-        const float contrast = program.guideContrastScale();
-        for (int x = 0; x < width; ++x) {
-            target[x] = sceneEV(sceneRGB(original[x].xyz(), clean[x].xyz(), scene), contrast);
+        const auto width = static_cast<std::size_t>(width_);
+        original_.resize(width);
+        input_->readRow(0, y, original_);
+        if (clean_) {
+            cleanTexels_.resize(width);
+            clean_->readRow(0, y, cleanTexels_);
         }
+        sceneRowOf(*program_, original_.data(), clean_ ? cleanTexels_.data() : original_.data(),
+                   width_, rows_[victim].planes(width));
+        tags_[victim] = y;
+        return rows_[victim];
     }
 
   private:
     const Texture* input_ = nullptr;
     const Texture* clean_ = nullptr;
     const ToneProgram* program_ = nullptr;
+    int width_ = 0;
     std::array<int, 3> tags_{};
-    std::array<std::vector<float>, 3> rows_;
-    SourceRow source_;
+    std::array<SceneRow, 3> rows_;
+    std::vector<msl::float4> original_, cleanTexels_;
 };
 
 // Pixels per run of the recovery data's loops.
@@ -170,9 +169,9 @@ struct RecoveryRow {
 // included, compiles into one loop body; an AVX2 clone runs where the processor has it (single
 // IEEE operations without contraction in both, so both give the same bits).
 [[gnu::flatten]] __attribute__((target_clones("avx2", "default"))) void developRow(
-    const ToneProgram& program, const msl::float4* original, const msl::float4* clean,
-    const RecoveryRow& recovery, msl::float4* result, int width) {
-    program.developPixels(original, clean, width, recovery, result);
+    const ToneProgram& program, const ScenePlanes<const float>& scene, const RecoveryRow& recovery,
+    msl::float4* result, int width) {
+    program.developPixels(scene, width, recovery, result);
 }
 
 void toneMainKernel(const KernelArguments& arguments, RowRange rows) {
@@ -204,11 +203,12 @@ void toneMainKernel(const KernelArguments& arguments, RowRange rows) {
         program.usesCleanColor() ? &arguments.texture(ToneTexture::clean) : nullptr;
     if (clean) requireCovers(*clean, output, "denoised");
 
-    thread_local SourceRow source;
-    thread_local GuideEVRows guideEVs;
+    // Scene rows span the whole output: the texture mask of the row's last pixel reads the
+    // column to its right, clamped to the output.
+    thread_local SceneRows scene;
     thread_local std::vector<msl::float4> result;
     result.resize(static_cast<std::size_t>(width));
-    guideEVs.reset(input, clean, program);
+    scene.reset(input, clean, program, output.width());
     RecoveryRow recovery{};
     if (program.compresses())
         recovery.base = guideView(arguments.texture(ToneTexture::recoveryBase), "base");
@@ -218,13 +218,12 @@ void toneMainKernel(const KernelArguments& arguments, RowRange rows) {
     for (int y = rows.begin; y < rowEnd; ++y) {
         recovery.uvY = (static_cast<float>(y) + 0.5f) / static_cast<float>(output.height());
         if (program.masksHighlightTexture()) {
-            recovery.below = guideEVs.row(std::max(y - 1, 0));
-            recovery.row = guideEVs.row(y);
-            recovery.above = guideEVs.row(std::min(y + 1, output.height() - 1));
+            recovery.below = scene.row(std::max(y - 1, 0)).guideEV.data();
+            recovery.above = scene.row(std::min(y + 1, output.height() - 1)).guideEV.data();
         }
-        source.read(input, clean, y, width);
-        developRow(program, source.original.data(), source.cleanOr(source.original.data()),
-                   recovery, result.data(), width);
+        const SceneRow& row = scene.row(y);
+        recovery.row = row.guideEV.data();
+        developRow(program, row.view(), recovery, result.data(), width);
         output.writeRow(0, y, std::span<const msl::float4>(result.data(), result.size()));
     }
 }

@@ -27,15 +27,13 @@ RenderEngine::TexturePointer GPURenderEngine::renderPreview(const PhotoID& photo
                                        .resolution = resolution,
                                        .method = params.denoiseMethod,
                                        .preserveRAWTexture = params.sharpening.preserveRAWTexture};
-    const std::shared_ptr<Texture> source = loader.texture(photo, sourceRequest, shouldCancel, {});
     // The tone pass blends towards the fully denoised image by the denoise fraction; none is
     // decoded when the blend would not use it.
-    std::shared_ptr<Texture> clean;
-    if (params.denoiseFraction() > 0) {
-        TextureRequest cleanRequest = sourceRequest;
-        cleanRequest.denoised = true;
-        clean = loader.texture(photo, cleanRequest, shouldCancel, progress);
-    }
+    const auto [source, clean] =
+        params.denoiseFraction() > 0
+            ? loader.sourceAndClean(photo, sourceRequest, shouldCancel, progress)
+            : PhotoLoader::SourceAndClean{loader.texture(photo, sourceRequest, shouldCancel, {}),
+                                          nullptr};
 
     std::vector<SpotRepairKernel::Placement> placements;
     if (!params.spotRepairs.empty()) {
