@@ -163,9 +163,11 @@ TEST_F(PreviewCanvasTest, AColourDragOrAStrokeEndsWithThePhotoItBeganOn) {
 
 TEST_F(PreviewCanvasTest, SpaceTurnsAPressIntoAPanAndTheBracketsResizeTheBrush) {
     showPhoto();
+    canvas->clearFocus();
     state.toggleSpotRepair();
     state.requestZoom(AppState::ZoomAction::actualSize);
     frame();
+    EXPECT_EQ(canvas->window()->focusWidget(), canvas.get()) << "the brush's keys come here";
     EXPECT_EQ(canvas->cursor().shape(), Qt::CrossCursor);
     QTest::keyPress(canvas.get(), Qt::Key_Space);
     QKeyEvent repeat(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ", true);

@@ -61,5 +61,17 @@ TEST(PreviewGeometry, ActualSizeInAnEmptyViewLeavesTheGeometryFinite) {
     EXPECT_GT(geometry.zoom(), 0);
 }
 
+// Zoom stops at 2 % and at 800 % of the photo's pixels on the screen, whatever the screen's
+// backing scale: a zoom of z draws z · scale device pixels per photo pixel.
+TEST(PreviewGeometry, ZoomStopsAtTwoAndEightHundredPercentOfDevicePixels) {
+    for (const double scale : {1.0, 2.0}) {
+        PreviewGeometry geometry = shownPhoto(scale);
+        geometry.zoomBy(1e-6, {10, 10});
+        EXPECT_DOUBLE_EQ(geometry.zoom() * scale, 0.02) << scale;
+        geometry.zoomBy(1e9, {10, 10});
+        EXPECT_DOUBLE_EQ(geometry.zoom() * scale, 8) << scale;
+    }
+}
+
 }  // namespace
 }  // namespace quillmere
