@@ -54,8 +54,14 @@ TEST_F(PreviewViewTest, TheBadgeShowsZoomComparisonsAndProgress) {
     EXPECT_TRUE(shown("beforeRecoveryText"));
 
     awaitRenderRequest();
-    engine.previews[0].progress(0.35);
-    QTRY_COMPARE(text("processingText"), QString("Processing 35%"));
+    // Each step of the render's progress is shown as it arrives.
+    for (const auto& [fraction, shownText] : {std::pair(0.35, QString("Processing 35%")),
+                                              std::pair(0.6, QString("Processing 60%"))}) {
+        engine.previews[0].progress(fraction);
+        QTRY_VERIFY(state.renderProgress() == fraction);
+        harness.settle();
+        EXPECT_EQ(text("processingText"), shownText);
+    }
 }
 
 TEST_F(PreviewViewTest, WithoutAPhotoTheEmptyStateOffersToOpenPhotos) {
