@@ -55,9 +55,9 @@ struct SceneRow {
 }
 
 // The scene rows of the tone pass: each row it develops and, for the texture mask of lowered
-// highlights, the rows below and above it. The three most recent rows are kept, so each row of
-// a call is read from the textures and worked out once even though it serves as the row below,
-// the row itself and the row above.
+// highlights, the rows below and above it. With that mask the three most recent rows are kept,
+// so each row of a call is read from the textures and worked out once even though it serves as
+// the row below, the row itself and the row above.
 class SceneRows {
   public:
     // Rows of `width` pixels from the left edge of `input` (and of `clean`, when not null).
@@ -66,16 +66,19 @@ class SceneRows {
         clean_ = clean;
         program_ = &program;
         width_ = width;
+        // Without the mask each row serves only itself: one slot, so that every worker thread
+        // holds one row's planes instead of three.
+        slots_ = program.masksHighlightTexture() ? rows_.size() : 1;
         tags_.fill(-1);
     }
 
     const SceneRow& row(int y) {
-        for (std::size_t slot = 0; slot < rows_.size(); ++slot) {
+        for (std::size_t slot = 0; slot < slots_; ++slot) {
             if (tags_[slot] == y) return rows_[slot];
         }
         // Rows are asked for in ascending order, so the one furthest away is not needed again.
         std::size_t victim = 0;
-        for (std::size_t slot = 1; slot < rows_.size(); ++slot) {
+        for (std::size_t slot = 1; slot < slots_; ++slot) {
             if (std::abs(tags_[slot] - y) > std::abs(tags_[victim] - y)) victim = slot;
         }
         const auto width = static_cast<std::size_t>(width_);
@@ -96,6 +99,7 @@ class SceneRows {
     const Texture* clean_ = nullptr;
     const ToneProgram* program_ = nullptr;
     int width_ = 0;
+    std::size_t slots_ = 0;
     std::array<int, 3> tags_{};
     std::array<SceneRow, 3> rows_;
     std::vector<msl::float4> original_, cleanTexels_;
