@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "app/shell/window_alert.h"
 #include "app/state/follow/state_follow.h"
 
 namespace quillmere {
@@ -19,12 +20,7 @@ void ErrorAlert::syncFromState() {
         return;
     }
     if (!box_) {
-        box_ = new QMessageBox(&window_);
-        box_->setObjectName(QStringLiteral("errorAlert"));
-        box_->setAttribute(Qt::WA_DeleteOnClose);
-        box_->setWindowModality(Qt::WindowModal);
-        box_->setWindowTitle(QStringLiteral("Quillmere"));
-        box_->setIcon(QMessageBox::Warning);
+        box_ = newWindowAlert(window_, QStringLiteral("errorAlert"));
         // Error lines quote file names and other texts from outside.
         box_->setTextFormat(Qt::PlainText);
         box_->setStandardButtons(QMessageBox::Ok);

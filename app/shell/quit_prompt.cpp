@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QSessionManager>
 
+#include "app/shell/window_alert.h"
 #include "app/state/app_state.h"
 
 namespace quillmere {
@@ -34,12 +35,7 @@ void QuitPrompt::ask() {
         box_->activateWindow();
         return;
     }
-    box_ = new QMessageBox(&window_);
-    box_->setObjectName(QStringLiteral("quitPrompt"));
-    box_->setAttribute(Qt::WA_DeleteOnClose);
-    box_->setWindowModality(Qt::WindowModal);
-    box_->setWindowTitle(QStringLiteral("Quillmere"));
-    box_->setIcon(QMessageBox::Warning);
+    box_ = newWindowAlert(window_, QStringLiteral("quitPrompt"));
     box_->setText(QStringLiteral("Save your edits before quitting?"));
     QPushButton* save = box_->addButton(QStringLiteral("Save All Edits"), QMessageBox::AcceptRole);
     QPushButton* discard =
