@@ -26,9 +26,18 @@ constexpr double kDefaultTint = 0.0;
 
 PixelSize sizeOf(const Texture& texture) { return {texture.width(), texture.height()}; }
 
-// The file's first image's properties; an empty dictionary when it states none.
-json::Json imageProperties(const std::filesystem::path& url) {
-    return ImageProperties::read(url).json();
+// The file's first image's properties; an empty dictionary when it states none. A raster
+// photo's pixel size is the size of the picture as decoded, stated before its orientation turns
+// it, as the file itself does: a HEIF file may state its size with the sides exchanged, and
+// several sizes where only its primary image's counts.
+json::Json imageProperties(const std::filesystem::path& url, const Texture* rasterImage) {
+    ImageProperties properties = ImageProperties::read(url);
+    if (rasterImage) {
+        const bool turned = properties.orientation.value_or(1) >= 5;
+        properties.pixelWidth = turned ? rasterImage->height() : rasterImage->width();
+        properties.pixelHeight = turned ? rasterImage->width() : rasterImage->height();
+    }
+    return properties.json();
 }
 
 }  // namespace
@@ -72,7 +81,7 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
             // Unreadable properties never fail an open; the file's own are read instead.
         }
     }
-    if (!exif || !exif->is_object()) exif = imageProperties(url);
+    if (!exif || !exif->is_object()) exif = imageProperties(url, rasterImage.get());
 
     const bool neural = filter && decodeOrRefuse(url, [&] {
                             return RAWFilterConfiguration::neuralVersion(*filter).has_value();

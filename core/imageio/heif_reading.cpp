@@ -1,7 +1,6 @@
 #include "core/imageio/heif_reading.h"
 
 #include <algorithm>
-#include <climits>
 #include <cstdint>
 #include <string>
 
@@ -10,6 +9,12 @@
 #include "core/imageio/linear_image_assembler.h"
 
 namespace quillmere::heif_reading {
+namespace {
+
+// libheif's own limit on a picture's side, which its readers keep unless told otherwise.
+constexpr std::uint64_t kLibheifSideLimit = 32768;
+
+}  // namespace
 
 void check(const heif_error& error) {
     if (error.code == heif_error_Ok) return;
@@ -38,11 +43,12 @@ File read(std::string_view bytes) {
     const HeifItemChecks items = checkHeifItems(bytes);
     if (items.fault) throw ImageIOError(ImageIOError::Code::corruptImage, *items.fault);
     // libheif refuses a coded picture, a grid or an overlay canvas with a side at its limit or
-    // beyond before decoding or making it. None is larger than the largest size the file states,
-    // which a coded picture may pad to whole 64-pixel blocks.
+    // beyond before decoding or making it. None is larger than the largest size the primary
+    // image's items state, which a coded picture may pad to whole 64-pixel blocks; and never more
+    // than libheif allows by default.
     const std::uint64_t limit = (items.longestStatedSide + 63) / 64 * 64 + 1;
     heif_context_set_maximum_image_size_limit(
-        file.context.get(), static_cast<int>(std::min<std::uint64_t>(limit, INT_MAX)));
+        file.context.get(), static_cast<int>(std::min(limit, kLibheifSideLimit)));
     return file;
 }
 
@@ -62,7 +68,12 @@ Pointer<heif_image> decodePrimary(const File& file, heif_colorspace colorspace, 
     const int height = heif_image_get_primary_height(image.get());
     const int statedWidth = heif_image_handle_get_width(file.primary.get());
     const int statedHeight = heif_image_handle_get_height(file.primary.get());
-    if (width != statedWidth || height != statedHeight) {
+    // Some cameras state the size of the photo as displayed while the picture is coded in the
+    // sensor's orientation and turned by the file's rotation: the sides come exchanged. The photo
+    // is then the size it decodes to.
+    const bool asStated = width == statedWidth && height == statedHeight;
+    const bool exchanged = width == statedHeight && height == statedWidth;
+    if (!asStated && !exchanged) {
         throw ImageIOError(ImageIOError::Code::corruptImage,
                            "It decodes to " + std::to_string(width) + " × " +
                                std::to_string(height) + " pixels, not the " +

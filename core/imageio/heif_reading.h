@@ -31,13 +31,14 @@ struct File {
 // Reads `bytes`, which must outlive the result, and takes its primary image. It refuses a primary
 // image of more than LinearImage::maxPixelCount pixels (imageTooLarge) and a file that
 // checkHeifItems finds at fault (corruptImage), and sets libheif's size limit to the longest side
-// the file states, so that libheif refuses any larger coded picture or canvas before decoding or
-// making it. Throws ImageIOError.
+// that the primary image and the images it is made from state, so that libheif refuses any larger
+// coded picture or canvas before decoding or making it. Throws ImageIOError.
 File read(std::string_view bytes);
 
-// The primary image decoded into `colorspace` and `chroma`. Throws ImageIOError, corruptImage
-// when libheif meets a picture or canvas beyond the limit that read() set, and when the decoded
-// image's size differs from the size its handle states.
+// The primary image decoded into `colorspace` and `chroma`, with its rotation and mirroring
+// applied. Throws ImageIOError, corruptImage when libheif meets a picture or canvas beyond the
+// limit that read() set, and when the decoded image's size is neither the size its handle states
+// nor that size with its sides exchanged.
 Pointer<heif_image> decodePrimary(const File& file, heif_colorspace colorspace, heif_chroma chroma,
                                   const heif_decoding_options& options);
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/imageio/imageio_error.h"
+#include "core/imageio/jpeg_data_bound.h"
 #include "core/imageio/jpeg_error_handling.h"
 #include "core/imageio/linear_image_assembler.h"
 #include "core/imageio/linear_srgb_transform.h"
@@ -168,7 +169,7 @@ LinearImage decode(std::string_view bytes, int orientation) {
     });
     LinearImageAssembler::checkSize(info.image_width, info.image_height);
     if (const std::optional<std::string> implausible =
-            jpeg_errors::implausibleSize(info.image_width, info.image_height, bytes.size())) {
+            jpeg_data_bound::implausibleSize(info, bytes)) {
         throw ImageIOError(ImageIOError::Code::corruptImage, *implausible);
     }
 

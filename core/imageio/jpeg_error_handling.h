@@ -7,8 +7,6 @@
 
 #include <csetjmp>
 #include <cstdio>
-#include <optional>
-#include <string>
 
 #include <jpeglib.h>
 
@@ -32,12 +30,6 @@ void install(ErrorManager& manager, jpeg_common_struct& info);
 
 // Limits the scans a decompressor reads. Called after it was created, which clears `progress`.
 void limitScans(ErrorManager& manager, jpeg_decompress_struct& info);
-
-// libjpeg sizes its buffers from the header alone, so a file of a thousand bytes can make it
-// allocate gigabytes for a picture it does not hold. A sentence saying so when `byteCount` bytes
-// cannot hold `width` × `height` pixels (the sides of a JPEG header); nothing otherwise.
-std::optional<std::string> implausibleSize(JDIMENSION width, JDIMENSION height,
-                                           std::size_t byteCount);
 
 // Runs one libjpeg step; false when libjpeg reported a fatal error (its text is in
 // `manager.message`).

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/common/uninitialized_allocator.h"
+
 namespace quillmere {
 
 // A decoded photo in memory: extended linear sRGB as RGBA 32-bit floats (alpha 1), upright (its
@@ -11,7 +13,8 @@ namespace quillmere {
 struct LinearImage {
     int width = 0;
     int height = 0;
-    std::vector<float> rgba;
+    // Left unset when made, so that a decoder's memory grows with the rows it writes.
+    std::vector<float, UninitializedAllocator<float>> rgba;
 
     // The largest image a decoder will allocate: 2^28 pixels (4 GiB of floats), beyond any
     // camera's photo; a file claiming more is refused before anything is allocated.

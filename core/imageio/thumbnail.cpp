@@ -6,8 +6,10 @@
 #include "core/imageio/heif_reading.h"
 #include "core/imageio/image_properties.h"
 #include "core/imageio/imageio_error.h"
+#include "core/imageio/jpeg_data_bound.h"
 #include "core/imageio/jpeg_error_handling.h"
 #include "core/imageio/linear_image.h"
+#include "core/imageio/raster_kind.h"
 
 namespace quillmere::Thumbnail {
 namespace {
@@ -48,7 +50,7 @@ class JpegReader {
         if (info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK) {
             return std::nullopt;
         }
-        if (jpeg_errors::implausibleSize(info_.image_width, info_.image_height, bytes.size())) {
+        if (jpeg_data_bound::implausibleSize(info_, bytes)) {
             return std::nullopt;
         }
         info_.out_color_space = JCS_RGB;
@@ -169,6 +171,18 @@ Rgb8Image upright(const Rgb8Image& image, int orientation) {
         }
     }
     return turned;
+}
+
+std::optional<Rgb8Image> raster(std::string_view bytes, int longestSide) {
+    switch (rasterKindOf(bytes)) {
+        case RasterKind::jpeg:
+            return jpeg(bytes, longestSide);
+        case RasterKind::heif:
+            return heif(bytes, longestSide);
+        case RasterKind::other:
+            break;
+    }
+    return std::nullopt;
 }
 
 std::optional<Rgb8Image> jpeg(std::string_view bytes, int longestSide) {

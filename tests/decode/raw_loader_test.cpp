@@ -14,6 +14,10 @@
 #include "core/decode/raw_filter.h"
 #include "core/decode/raw_loader_error.h"
 #include "tests/decode/decode_test_support.h"
+#include "tests/fixtures/hostile_photos.h"
+#include "tests/fixtures/test_exif.h"
+#include "tests/fixtures/test_heic.h"
+#include "tests/fixtures/test_pattern.h"
 #include "tests/decode/raw_loader_test_support.h"
 #include "tests/rawbridge/bridge_test_support.h"
 
@@ -82,6 +86,24 @@ TEST_F(LoaderTest, DescribesRasterAndRAWPhotosUpright) {
     EXPECT_EQ((std::pair{fallback.asShotTemperature, fallback.asShotTint}),
               (std::pair{5500.0, 0.0}));
     EXPECT_TRUE(fallback.isRAW);
+}
+
+TEST_F(LoaderTest, AHeicStatingItsDisplayedSizeOpensAtTheSizeItDecodesTo) {
+    if (!fixtures::canEncodeHeic()) GTEST_SKIP() << "libheif on this machine cannot encode HEVC";
+    // Coded 64 × 48 and turned a quarter clockwise, with the 'ispe' stating 48 × 64 as some
+    // cameras write it; the EXIF orientation says the same turn.
+    const auto heic = photoPath("turned.heic");
+    writeFile(heic, fixtures::withMajorBrand(
+                        fixtures::withIspeSidesExchanged(fixtures::encodeTestHeic(
+                            fixtures::makePattern({.width = 64, .height = 48}),
+                            {.orientation = 6, .exif = fixtures::exifBlock({.orientation = 6})})),
+                        "mif1"));
+    const OpenedPhoto photo = loader->open(heic);
+    EXPECT_EQ((std::pair{photo.pixelWidth, photo.pixelHeight}), (std::pair<std::int64_t, std::int64_t>{48, 64}));
+    // The properties state the picture before its orientation turns it.
+    EXPECT_EQ((std::pair{photo.exif["PixelWidth"], photo.exif["PixelHeight"]}),
+              (std::pair{json::Json(64), json::Json(48)}));
+    EXPECT_EQ(photo.exif["Orientation"], 6);
 }
 
 TEST_F(LoaderTest, NaturalIsTheRAWFiltersExtendedRangeDevelopmentWithoutBaselineExposure) {

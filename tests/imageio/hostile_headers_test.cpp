@@ -3,10 +3,16 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <fstream>
+#include <functional>
+#include <string>
+
 #include "core/imageio/jpeg_encoder.h"
 #include "core/imageio/raster_decoder.h"
 #include "core/imageio/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
+#include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"
@@ -38,6 +44,16 @@ TEST(HostileJpeg, AHeaderClaimingMorePixelsThanItsBytesCanHoldIsRefused) {
                   .find("states 4096 × 4096 pixels"),
               std::string::npos);
 
+    // Bytes that hold no pixels do not count: the same header behind comments that make the file
+    // large enough for the size it states, as 128 KiB for 16384 × 16384.
+    for (const auto& [side, padding] : {std::pair{4096, 32 << 10}, std::pair{16384, 128 << 10}}) {
+        const std::string padded = fixtures::withCommentPadding(
+            fixtures::claimingSize(small, side, side), padding);
+        const std::string sides = std::to_string(side) + " × " + std::to_string(side);
+        EXPECT_NE(refusalOf(padded, true, sides + " padded").find("states " + sides + " pixels"),
+                  std::string::npos);
+    }
+
     // A flat photo at the best quality costs six bits per 16 × 16 pixels, the leanest a real photo
     // gets; it still opens.
     const Rgb8Image grey{1536, 1024, std::vector<std::uint8_t>(1536 * 1024 * 3, 128)};
@@ -52,6 +68,43 @@ TEST(HostileJpeg, ImageDataEndingEarlyIsAnErrorNotAGreyPhoto) {
     const std::string cut = whole.substr(0, whole.size() * 6 / 10);
     refusalOf(cut, true, "the file ends mid-scan");
     refusalOf(cut + "\xFF\xD9", true, "the end-of-image marker comes mid-scan");
+}
+
+// How much the process's resident memory rose above where it stood, at its highest while
+// `action` ran, in bytes. The kernel's peak is reset first, so an earlier peak hides nothing.
+std::uint64_t peakGrowthDuring(const std::function<void()>& action) {
+    const auto kibibytesOf = [](const char* field) -> std::uint64_t {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with(field)) return std::stoull(line.substr(std::strlen(field)));
+        }
+        ADD_FAILURE() << "no " << field << " in /proc/self/status";
+        return 0;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const std::uint64_t before = kibibytesOf("VmRSS:");
+    action();
+    return (kibibytesOf("VmHWM:") - before) * 1024;
+}
+
+// A photo whose data ends early costs what it holds, not what its header states: 4096 × 4096
+// pixels are 256 MiB of linear floats, of which a file cut after a tenth of its rows fills a tenth,
+// whichever way its orientation turns the rows.
+TEST(HostileJpeg, MemoryGrowsWithTheRowsThatDecode) {
+    const std::string whole = [] {
+        Rgb8Image gradient{4096, 4096, std::vector<std::uint8_t>(std::size_t{4096} * 4096 * 3)};
+        for (std::size_t index = 0; index < gradient.rgb.size(); ++index) {
+            const std::size_t pixel = index / 3;
+            gradient.rgb[index] = static_cast<std::uint8_t>(pixel % 4096 / 32 + pixel / 4096 / 32);
+        }
+        return encodeJpeg(gradient, 0.9);
+    }();
+    const std::string cut = whole.substr(0, whole.size() / 10);
+    for (const int orientation : {1, 6}) {
+        const std::string file = fixtures::withExif(cut, {.orientation = orientation});
+        const std::uint64_t growth = peakGrowthDuring([&] { refusalOf(file, true, "cut"); });
+        EXPECT_LT(growth, std::uint64_t{100} << 20) << "orientation " << orientation;
+    }
 }
 
 class HostileHeif : public ::testing::Test {
@@ -75,11 +128,66 @@ class HostileHeif : public ::testing::Test {
 };
 
 TEST_F(HostileHeif, HonestFilesOpen) {
-    for (const std::string& file : {fixtures::singleImageHeif(tile, tileSize),
-                                    fixtures::overlayHeif(tile, tileSize, tileSize, tileSize)}) {
-        EXPECT_EQ(decodeRasterData(file).width, 64);
-        EXPECT_TRUE(Thumbnail::heif(file));
+    const struct {
+        std::string what;
+        std::string file;
+        int width;
+    } honest[] = {
+        {"one picture", fixtures::singleImageHeif(tile, tileSize), 64},
+        {"an overlay", fixtures::overlayHeif(tile, tileSize, tileSize, tileSize), 64},
+        {"a grid of 2 × 2 tiles", fixtures::gridHeif(tile, tileSize, 2, 2, {128, 128}, {128, 128}),
+         128},
+        // A size no item uses is never decoded, however large.
+        {"one picture beside an unused 65535 × 65535",
+         fixtures::singleImageHeif(tile, tileSize, PixelExtent{65535, 65535}), 64},
+    };
+    for (const auto& [what, file, width] : honest) {
+        EXPECT_EQ(decodeRasterData(file).width, width) << what;
+        EXPECT_TRUE(Thumbnail::heif(file)) << what;
     }
+}
+
+// Only the primary image and the images it is made from set the limit: a size that no item uses
+// (or that has a side of zero pixels) raised it once, so that libheif made a picture or canvas of
+// gigabytes before the size check after decoding refused it.
+TEST_F(HostileHeif, SizesNoImageUsesLetNoLargerPictureThrough) {
+    const PixelExtent unusedSizes[] = {{4096, 0}, {4096, 4096}};
+    for (const PixelExtent unused : unusedSizes) {
+        const struct {
+            std::string what;
+            std::string file;
+        } hostile[] = {
+            {"a 2048 × 2048 stream stating 64 × 64",
+             fixtures::singleImageHeif(coding(2048, 2048), tileSize, unused)},
+            {"a 2048 × 2048 grid canvas stating 64 × 64",
+             fixtures::gridHeif(tile, tileSize, 1, 1, {2048, 2048}, tileSize, unused)},
+        };
+        for (const auto& [what, file] : hostile) {
+            const std::string beside = what + " beside an unused " +
+                                       std::to_string(unused.width) + " × " +
+                                       std::to_string(unused.height);
+            EXPECT_EQ(refusalOf(file, false, beside),
+                      "The image data is damaged or incomplete. It holds a picture larger than "
+                      "the sizes it states.")
+                << beside;
+        }
+    }
+}
+
+TEST_F(HostileHeif, ImagesStatingNoPixelsOrDrawnFromThemselvesAreRefused) {
+    std::string selfDrawn = fixtures::gridHeif(tile, tileSize, 1, 1, tileSize, tileSize);
+    // The grid's one place names the grid itself instead of the tile.
+    const std::size_t reference = selfDrawn.find("dimg") + 4;
+    selfDrawn.replace(reference + 4, 2, std::string("\0\2", 2));
+    const struct {
+        std::string what;
+        std::string file;
+    } hostile[] = {
+        {"a grid tile stating 0 × 64",
+         fixtures::gridHeif(tile, {0, 64}, 1, 1, tileSize, tileSize)},
+        {"a grid drawn from itself", selfDrawn},
+    };
+    for (const auto& [what, file] : hostile) refusalOf(file, false, what);
 }
 
 TEST_F(HostileHeif, APictureLargerThanTheFileStatesIsRefused) {

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/imageio/image_properties.h"
 #include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
@@ -50,6 +52,50 @@ TEST(RasterDecoderJpeg, DecodesSizeAndColoursBottomRowFirstInTheExifOrientation)
         isColour(pixelAt(counterClockwise, 8, 56), linearColour(pattern.marker), jpegTolerance));
 }
 
+// Every orientation on a picture taller than the rows the decoder gathers at once: each stored
+// pixel lands where the EXIF orientation's definition puts it, found from where the stored top-left,
+// top-right and bottom-left corners go, with the very values of the unturned picture.
+TEST(RasterDecoderJpeg, EveryOrientationPlacesEveryPixel) {
+    enum Corner { topLeft, topRight, bottomLeft, bottomRight };
+    const struct {
+        int orientation;
+        Corner storedTopLeft, storedTopRight, storedBottomLeft;
+    } orientations[] = {
+        {1, topLeft, topRight, bottomLeft},     {2, topRight, topLeft, bottomRight},
+        {3, bottomRight, bottomLeft, topRight}, {4, bottomLeft, bottomRight, topLeft},
+        {5, topLeft, bottomLeft, topRight},     {6, topRight, bottomRight, topLeft},
+        {7, bottomRight, topRight, bottomLeft}, {8, bottomLeft, topLeft, bottomRight},
+    };
+    const int width = 70, height = 150;
+    const std::string stored = fixtures::noiseJpeg(width, height);
+    const LinearImage unturned = decodeRasterData(stored);
+    for (const auto& [orientation, topLeftGoes, topRightGoes, bottomLeftGoes] : orientations) {
+        SCOPED_TRACE(orientation);
+        const LinearImage image =
+            decodeRasterData(fixtures::withExif(stored, {.orientation = orientation}));
+        const bool turned = orientation >= 5;
+        ASSERT_EQ(image.width, turned ? height : width);
+        ASSERT_EQ(image.height, turned ? width : height);
+        const auto place = [&](Corner corner) {
+            return std::array{corner == topRight || corner == bottomRight ? image.width - 1 : 0,
+                              corner == bottomLeft || corner == bottomRight ? image.height - 1 : 0};
+        };
+        const auto origin = place(topLeftGoes), across = place(topRightGoes),
+                   down = place(bottomLeftGoes);
+        int misplaced = 0;
+        for (int y = 0; y < height; ++y) {
+            for (int x = 0; x < width; ++x) {
+                const int column = origin[0] + (across[0] - origin[0]) / (width - 1) * x +
+                                   (down[0] - origin[0]) / (height - 1) * y;
+                const int row = origin[1] + (across[1] - origin[1]) / (width - 1) * x +
+                                (down[1] - origin[1]) / (height - 1) * y;
+                misplaced += pixelAt(image, column, row) != pixelAt(unturned, x, y);
+            }
+        }
+        EXPECT_EQ(misplaced, 0);
+    }
+}
+
 TEST(RasterDecoderHostileInput, FailsCleanly) {
     const std::string jpeg = jpegOf({.width = 96, .height = 64});
     EXPECT_EQ(errorCodeOf([&] { decodeRasterData(jpeg.substr(0, jpeg.size() / 2)); }),
@@ -92,6 +138,41 @@ TEST_F(RasterDecoderHeic, AppliesItsRotationOnceDespiteExifOrientation) {
     ASSERT_EQ((std::array{image.width, image.height}), (std::array{48, 64}));
     // The top-left marker went to the top right, as one quarter turn clockwise puts it.
     EXPECT_TRUE(isColour(pixelAt(image, 40, 6), linearColour(pattern.marker), heicTolerance));
+}
+
+// HEIF files as cameras and encoders other than libheif's write them: with "mif1" as the major
+// brand, and with the primary image's size stated as displayed (its sides exchanged) while the
+// picture is coded in the sensor's orientation. Each opens as the plain file does, at the size it
+// decodes to, with the same thumbnail and the same capture data.
+TEST_F(RasterDecoderHeic, CameraVariantsOpenLikeThePlainFile) {
+    const std::string plain = fixtures::encodeTestHeic(
+        fixtures::makePattern({}),
+        {.orientation = 6, .exif = fixtures::exifBlock({.orientation = 6, .make = "Camera"})});
+    const LinearImage expected = decodeRasterData(plain);
+    ASSERT_EQ((std::array{expected.width, expected.height}), (std::array{48, 64}));
+    const std::optional<Rgb8Image> expectedThumbnail = Thumbnail::raster(plain);
+    ASSERT_TRUE(expectedThumbnail);
+
+    const std::string exchanged = fixtures::withIspeSidesExchanged(plain);
+    const struct {
+        const char* what;
+        std::string file;
+    } variants[] = {
+        {"major brand mif1", fixtures::withMajorBrand(plain, "mif1")},
+        {"size stated as displayed", exchanged},
+        {"both", fixtures::withMajorBrand(exchanged, "mif1")},
+    };
+    for (const auto& [what, file] : variants) {
+        SCOPED_TRACE(what);
+        const LinearImage image = decodeRasterData(file);
+        EXPECT_EQ((std::array{image.width, image.height}), (std::array{48, 64}));
+        EXPECT_TRUE(image.rgba == expected.rgba);
+        const std::optional<Rgb8Image> thumbnail = Thumbnail::raster(file);
+        ASSERT_TRUE(thumbnail);
+        EXPECT_EQ((std::array{thumbnail->width, thumbnail->height}), (std::array{48, 64}));
+        EXPECT_TRUE(thumbnail->rgb == expectedThumbnail->rgb);
+        EXPECT_EQ(ImageProperties::readData(file).make, "Camera");
+    }
 }
 
 TEST_F(RasterDecoderHeic, KeepsDisplayP3ColoursOutsideSrgb) {

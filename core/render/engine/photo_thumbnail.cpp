@@ -9,7 +9,6 @@
 #include "core/decode/photo_format.h"
 #include "core/decode/raw_thumbnail.h"
 #include "core/edit/edit_params.h"
-#include "core/photo/path_extension.h"
 #include "core/render/develop/tone_kernel.h"
 #include "core/render/display/display_rgb8.h"
 
@@ -60,11 +59,7 @@ std::optional<Rgb8Image> makeThumbnail(const std::filesystem::path& url, int lon
         if (!PhotoFormat::isRaster(url)) return std::nullopt;
         const std::optional<std::string> bytes = file_io::readFile(url, kMaximumRasterBytes);
         if (!bytes) return std::nullopt;
-        const std::string extension = lowercasedExtension(url);
-        if (extension == "jpg" || extension == "jpeg") {
-            return Thumbnail::jpeg(*bytes, longestSide);
-        }
-        return Thumbnail::heif(*bytes, longestSide);
+        return Thumbnail::raster(*bytes, longestSide);
     } catch (const std::exception&) {
         // Out of memory while copying pixels, or a develop pass that could not be built: no
         // thumbnail rather than no program.

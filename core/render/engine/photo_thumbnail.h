@@ -11,8 +11,9 @@ namespace quillmere {
 // `longestSide` and never enlarged. A RAW file is developed from its sensor data at half size
 // the way the preview develops it at the photo's neutral edit (as-shot white balance, no
 // brightening, the develop pass's own rendering), so that it looks like the photo that opens; a
-// JPEG or HEIC is decoded scaled. The kind is judged by the file name. Nothing for a file that
-// cannot be read or decoded, or whose name is no photo's; never throws.
+// JPEG or HEIC is decoded scaled. Whether a file is RAW or raster is judged by its name, which
+// raster format by its data, as the decoder judges it. Nothing for a file that cannot be read or
+// decoded, or whose name is no photo's; never throws.
 std::optional<Rgb8Image> photoThumbnail(const std::filesystem::path& url,
                                         int longestSide = Thumbnail::maximumSide);
 

@@ -4,8 +4,11 @@
 
 #include <fstream>
 
+#include "core/imageio/imageio_error.h"
+#include "core/imageio/raster_decoder.h"
 #include "core/render/display/display_rgb8.h"
 #include "core/render/engine/gpu_render_engine.h"
+#include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
@@ -111,6 +114,41 @@ TEST(PhotoThumbnail, ARawThumbnailIsAsBrightAsThePreviewAtTheNeutralEdit) {
     ASSERT_EQ(std::pair(thumbnail->width, thumbnail->height),
               std::pair(preview.width, preview.height));
     EXPECT_NEAR(chartGrey(*thumbnail), chartGrey(preview), 0.05 * chartGrey(preview));
+}
+
+// The thumbnail tells a raster file's format by its data, as the decoder does: whatever its name
+// says, a file shows a thumbnail exactly when it opens.
+TEST(PhotoThumbnail, ARasterFileShowsAThumbnailExactlyWhenItOpens) {
+    if (!fixtures::canEncodeHeic()) GTEST_SKIP() << "libheif on this machine cannot encode HEVC";
+    testing::TemporaryFolder folder;
+    const Rgb8Image picture = fixtures::makePattern(kPattern);
+    const std::string jpeg = encodeJpeg(picture, 0.9);
+    const std::string heic = fixtures::encodeTestHeic(picture, {});
+    std::string video = heic;
+    video.replace(8, 4, "isom");  // an MPEG-4 file's brand, and no HEIF brand besides
+    video.replace(video.find("mif1"), 4, "mp41");
+    video.replace(video.find("heic"), 4, "avc1");
+    const struct {
+        const char* name;
+        std::string bytes;
+        bool opens;
+    } files[] = {
+        {"jpeg.heic", jpeg, true},
+        {"heic.jpg", heic, true},
+        {"mif1.heif", fixtures::withMajorBrand(heic, "mif1"), true},
+        {"video.heic", video, false},
+    };
+    for (const auto& [name, bytes, opens] : files) {
+        const std::filesystem::path file = write(folder.path() / name, bytes);
+        bool decoded = true;
+        try {
+            decodeRasterFile(file);
+        } catch (const ImageIOError&) {
+            decoded = false;
+        }
+        EXPECT_EQ(decoded, opens) << name;
+        EXPECT_EQ(photoThumbnail(file).has_value(), opens) << name;
+    }
 }
 
 TEST(PhotoThumbnail, FilesThatAreNoPhotosGiveNothing) {
