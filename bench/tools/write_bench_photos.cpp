@@ -3,9 +3,10 @@
 // Writes the benchmark photos into <folder>: "synthetic24MP.dng", the 6000 × 4000 synthetic
 // camera file the end-to-end benchmark develops, and "colourChart.dng", the tests' colour chart.
 // With --hostile it writes instead small photos whose headers promise far more than they hold,
-// for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes or end in the
-// middle of their data, and HEIC files that state one size and hide a far larger picture or
-// canvas.
+// for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes, or
+// 16384 × 16384 in 128 KiB padded with a comment, or end in the middle of their data; HEIC files
+// that state one size and hide a far larger picture, grid or overlay canvas, some beside a size
+// that no item uses; and a real-sized JPEG cut after a tenth of its rows.
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +36,11 @@ void writeHostilePhotos(const fs::path& folder) {
     const std::string cut = whole.substr(0, whole.size() * 6 / 10);
     write(folder / "ends_mid_scan.jpg", cut);
     write(folder / "end_marker_mid_scan.jpg", cut + "\xFF\xD9");
+    write(folder / "claims_16384x16384_padded_to_128KiB.jpg",
+          withCommentPadding(claimingSize(encodeJpeg(makePattern({}), 0.9), 16384, 16384),
+                             128 << 10));
+    const std::string large = noiseJpeg(6000, 4000);
+    write(folder / "6000x4000_cut_after_a_tenth.jpg", large.substr(0, large.size() / 10));
 
     const HevcStream tile = encodeFlatHevc(64);
     const auto coding = [&](std::uint32_t width, std::uint32_t height) {
@@ -48,6 +54,14 @@ void writeHostilePhotos(const fs::path& folder) {
           singleImageHeif(coding(19568, 27760), {64, 64}));
     write(folder / "states_24x16_overlay_28534x27648.heic",
           overlayHeif(tile, {64, 64}, {28534, 27648}, {24, 16}));
+    for (const PixelExtent unused : {PixelExtent{65535, 0}, PixelExtent{16384, 16384}}) {
+        const std::string beside =
+            "_beside_unused_" + std::to_string(unused.width) + "x" + std::to_string(unused.height);
+        write(folder / ("states_64x64_codes_16384x16384" + beside + ".heic"),
+              singleImageHeif(coding(16384, 16384), {64, 64}, unused));
+        write(folder / ("states_64x64_grid_16384x16384" + beside + ".heic"),
+              gridHeif(tile, {64, 64}, 1, 1, {16384, 16384}, {64, 64}, unused));
+    }
 }
 
 }  // namespace
