@@ -1,8 +1,5 @@
 #include "core/imageio/jpeg_decoder.h"
 
-#include <array>
-#include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,8 +7,8 @@
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg_data_bound.h"
 #include "core/imageio/jpeg_error_handling.h"
+#include "core/imageio/jpeg_row_converter.h"
 #include "core/imageio/linear_image_assembler.h"
-#include "core/imageio/linear_srgb_transform.h"
 
 namespace quillmere {
 namespace {
@@ -57,106 +54,6 @@ private:
     bool created_ = false;
 };
 
-struct MallocFreer {
-    void operator()(JOCTET* data) const { std::free(data); }
-};
-
-std::string embeddedIccProfile(Decompressor& decompressor) {
-    JOCTET* data = nullptr;
-    unsigned int size = 0;
-    bool found = false;
-    decompressor.run([&] { found = jpeg_read_icc_profile(&decompressor.info(), &data, &size); });
-    const std::unique_ptr<JOCTET, MallocFreer> owned(data);
-    if (!found || data == nullptr) return {};
-    return std::string(reinterpret_cast<const char*>(data), size);
-}
-
-// What libjpeg hands over for each kind of JPEG, and how those samples become linear sRGB.
-class RowConverter {
-public:
-    RowConverter(J_COLOR_SPACE outputSpace, bool invertedCmyk, const std::string& iccProfile,
-                 int width)
-        : outputSpace_(outputSpace), width_(static_cast<std::size_t>(width)) {
-        using Input = LinearSrgbTransform::Input;
-        const Input input = outputSpace == JCS_GRAYSCALE ? Input::grayFloat
-                            : outputSpace == JCS_CMYK
-                                ? (invertedCmyk ? Input::invertedCmykBytes : Input::cmykBytes)
-                                : Input::rgbFloat;
-        profileTransform_ = LinearSrgbTransform::fromIccProfile(iccProfile, input);
-        if (!profileTransform_) {
-            // Without a usable profile the samples are taken as sRGB, as every viewer does.
-            srgbTransform_ = LinearSrgbTransform::fromColorSpace(srgbPrimaries, TransferCurve::sRGB);
-        }
-        invertedCmyk_ = invertedCmyk;
-        for (std::size_t value = 0; value < unitScale_.size(); ++value) {
-            unitScale_[value] = static_cast<float>(value) / 255.0f;
-        }
-        encodedRgb_.resize(width_ * 3);
-    }
-
-    void convert(const JSAMPLE* samples, float* linearRgb) {
-        const auto count = static_cast<std::uint32_t>(width_);
-        if (profileTransform_) {
-            if (outputSpace_ == JCS_CMYK) {
-                profileTransform_->convert(samples, linearRgb, count);
-                return;
-            }
-            const std::size_t channels = outputSpace_ == JCS_GRAYSCALE ? 1 : 3;
-            for (std::size_t index = 0; index < width_ * channels; ++index) {
-                encodedRgb_[index] = unitScale_[samples[index]];
-            }
-            profileTransform_->convert(encodedRgb_.data(), linearRgb, count);
-            return;
-        }
-        for (std::size_t x = 0; x < width_; ++x) {
-            float* rgb = &encodedRgb_[3 * x];
-            if (outputSpace_ == JCS_GRAYSCALE) {
-                rgb[0] = rgb[1] = rgb[2] = unitScale_[samples[x]];
-            } else if (outputSpace_ == JCS_CMYK) {
-                // No profile says what the inks look like: the plain complement of each ink,
-                // darkened by black.
-                const JSAMPLE* cmyk = samples + 4 * x;
-                const auto ink = [&](int channel) {
-                    const float stored = unitScale_[cmyk[channel]];
-                    return invertedCmyk_ ? 1.0f - stored : stored;
-                };
-                const float paper = 1.0f - ink(3);
-                for (int channel = 0; channel < 3; ++channel) rgb[channel] = (1.0f - ink(channel)) * paper;
-            } else {
-                rgb[0] = unitScale_[samples[3 * x]];
-                rgb[1] = unitScale_[samples[3 * x + 1]];
-                rgb[2] = unitScale_[samples[3 * x + 2]];
-            }
-        }
-        srgbTransform_->convert(encodedRgb_.data(), linearRgb, count);
-    }
-
-private:
-    J_COLOR_SPACE outputSpace_;
-    std::size_t width_;
-    bool invertedCmyk_ = false;
-    std::optional<LinearSrgbTransform> profileTransform_;
-    std::optional<LinearSrgbTransform> srgbTransform_;
-    std::array<float, 256> unitScale_{};
-    std::vector<float> encodedRgb_;
-};
-
-J_COLOR_SPACE outputSpaceFor(J_COLOR_SPACE stored) {
-    switch (stored) {
-        case JCS_GRAYSCALE:
-            return JCS_GRAYSCALE;
-        case JCS_CMYK:
-        case JCS_YCCK:
-            return JCS_CMYK;
-        default:
-            return JCS_RGB;
-    }
-}
-
-int componentsOf(J_COLOR_SPACE space) {
-    return space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3;
-}
-
 LinearImage decode(std::string_view bytes, int orientation) {
     Decompressor decompressor;
     decompressor.create();
@@ -173,7 +70,8 @@ LinearImage decode(std::string_view bytes, int orientation) {
         throw ImageIOError(ImageIOError::Code::corruptImage, *implausible);
     }
 
-    const std::string iccProfile = embeddedIccProfile(decompressor);
+    std::string iccProfile;
+    decompressor.run([&] { iccProfile = embeddedIccProfile(info); });
     // Adobe's writers store CMYK inverted and say so in their APP14 marker.
     const bool invertedCmyk = info.saw_Adobe_marker;
     info.out_color_space = outputSpaceFor(info.jpeg_color_space);
@@ -184,8 +82,8 @@ LinearImage decode(std::string_view bytes, int orientation) {
     }
 
     LinearImageAssembler assembler(info.output_width, info.output_height, orientation);
-    RowConverter converter(info.out_color_space, invertedCmyk, iccProfile,
-                           static_cast<int>(info.output_width));
+    JpegRowConverter converter(info.out_color_space, invertedCmyk, iccProfile,
+                               static_cast<int>(info.output_width));
     std::vector<JSAMPLE> samples(static_cast<std::size_t>(info.output_width) *
                                  static_cast<std::size_t>(info.output_components));
     std::vector<float> linearRgb(static_cast<std::size_t>(info.output_width) * 3);

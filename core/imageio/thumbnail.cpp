@@ -1,13 +1,17 @@
 #include "core/imageio/thumbnail.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
+#include <string>
+#include <vector>
 
 #include "core/imageio/heif_reading.h"
 #include "core/imageio/image_properties.h"
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg_data_bound.h"
 #include "core/imageio/jpeg_error_handling.h"
+#include "core/imageio/jpeg_row_converter.h"
 #include "core/imageio/linear_image.h"
 #include "core/imageio/raster_kind.h"
 
@@ -26,6 +30,34 @@ Rgb8Image blank(int width, int height) {
     return image;
 }
 
+// The sRGB byte of a linear value, as a display shows it: outside 0 to 1 it is clipped.
+std::uint8_t srgbByte(float linear) {
+    const float clipped = std::clamp(linear, 0.0f, 1.0f);
+    const float encoded = clipped <= 0.0031308f ? 12.92f * clipped
+                                                : 1.055f * std::pow(clipped, 1.0f / 2.4f) - 0.055f;
+    return static_cast<std::uint8_t>(std::lround(encoded * 255.0f));
+}
+
+// libjpeg turns only grey and YCbCr into RGB: the rows of a CMYK JPEG take the decoder's way,
+// through its ICC profile into linear light, so that the thumbnail shows the colours the photo
+// opens with.
+struct InkRows {
+    InkRows(const std::string& iccProfile, bool inverted, int width)
+        : converter(JCS_CMYK, inverted, iccProfile, width),
+          samples(static_cast<std::size_t>(width) * 4),
+          linearRgb(static_cast<std::size_t>(width) * 3) {}
+
+    // The row in `samples` into sRGB bytes.
+    void convert(std::uint8_t* rgb) {
+        converter.convert(samples.data(), linearRgb.data());
+        std::transform(linearRgb.begin(), linearRgb.end(), rgb, srgbByte);
+    }
+
+    JpegRowConverter converter;
+    std::vector<JSAMPLE> samples;
+    std::vector<float> linearRgb;
+};
+
 class JpegReader {
   public:
     JpegReader() { jpeg_errors::install(errors_, *reinterpret_cast<jpeg_common_struct*>(&info_)); }
@@ -42,18 +74,22 @@ class JpegReader {
         if (!run([&] {
                 jpeg_mem_src(&info_, reinterpret_cast<const unsigned char*>(bytes.data()),
                              static_cast<unsigned long>(bytes.size()));
+                jpeg_save_markers(&info_, JPEG_APP0 + 2, 0xFFFF);
                 jpeg_read_header(&info_, TRUE);
             })) {
             return std::nullopt;
         }
-        // libjpeg turns only grey and YCbCr into RGB.
-        if (info_.jpeg_color_space == JCS_CMYK || info_.jpeg_color_space == JCS_YCCK) {
+        // What the decoder refuses shows no thumbnail either.
+        if (!sizeAllowed(info_.image_width, info_.image_height) ||
+            jpeg_data_bound::implausibleSize(info_, bytes)) {
             return std::nullopt;
         }
-        if (jpeg_data_bound::implausibleSize(info_, bytes)) {
+        info_.out_color_space = outputSpaceFor(info_.jpeg_color_space) == JCS_CMYK ? JCS_CMYK : JCS_RGB;
+        std::string iccProfile;
+        if (info_.out_color_space == JCS_CMYK &&
+            !run([&] { iccProfile = embeddedIccProfile(info_); })) {
             return std::nullopt;
         }
-        info_.out_color_space = JCS_RGB;
         const unsigned longSide = std::max(info_.image_width, info_.image_height);
         unsigned denominator = 1;
         while (denominator < 8 && longSide / (denominator * 2) >= unsigned(longestSide)) {
@@ -62,17 +98,22 @@ class JpegReader {
         info_.scale_num = 1;
         info_.scale_denom = denominator;
         if (!run([this] { jpeg_start_decompress(&info_); }) ||
-            !sizeAllowed(info_.output_width, info_.output_height) || info_.output_components != 3) {
+            info_.output_components != componentsOf(info_.out_color_space)) {
             return std::nullopt;
         }
         Rgb8Image image =
             blank(static_cast<int>(info_.output_width), static_cast<int>(info_.output_height));
+        std::optional<InkRows> inks;
+        // Adobe's writers store CMYK inverted and say so in their APP14 marker.
+        if (info_.out_color_space == JCS_CMYK) inks.emplace(iccProfile, info_.saw_Adobe_marker, image.width);
         const std::size_t stride = static_cast<std::size_t>(image.width) * 3;
         // Data that ends early is padded with grey by libjpeg: no thumbnail rather than that.
         if (!run([&] {
                 while (info_.output_scanline < info_.output_height && !errors_.truncated) {
-                    JSAMPROW row = image.rgb.data() + info_.output_scanline * stride;
+                    std::uint8_t* rgb = image.rgb.data() + info_.output_scanline * stride;
+                    JSAMPROW row = inks ? inks->samples.data() : rgb;
                     jpeg_read_scanlines(&info_, &row, 1);
+                    if (inks) inks->convert(rgb);
                 }
             }) ||
             errors_.truncated) {

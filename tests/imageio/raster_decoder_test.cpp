@@ -5,6 +5,7 @@
 #include "core/imageio/image_properties.h"
 #include "core/imageio/jpeg_encoder.h"
 #include "core/imageio/thumbnail.h"
+#include "tests/fixtures/cmyk_jpeg.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
@@ -94,6 +95,21 @@ TEST(RasterDecoderJpeg, EveryOrientationPlacesEveryPixel) {
         }
         EXPECT_EQ(misplaced, 0);
     }
+}
+
+// Full cyan ink and no other, stored inverted as the file's Adobe marker says. Without a profile
+// the inks are taken plainly: no red, full green and blue. The thumbnail shows what opens.
+TEST(RasterDecoderJpeg, CmykOpensAndShowsItsThumbnailInTheSameColours) {
+    const std::string cyan = fixtures::cmykJpeg(64, 48, {0, 255, 255, 255});
+    const LinearImage image = decodeRasterData(cyan);
+    EXPECT_TRUE(isColour(pixelAt(image, 32, 24), {0.0f, 1.0f, 1.0f}, jpegTolerance));
+    const std::optional<Rgb8Image> thumbnail = Thumbnail::raster(cyan);
+    ASSERT_TRUE(thumbnail);
+    ASSERT_EQ((std::array{thumbnail->width, thumbnail->height}), (std::array{64, 48}));
+    const std::uint8_t* centre = thumbnail->rgb.data() + (24 * 64 + 32) * 3;
+    EXPECT_LE(centre[0], 3);
+    EXPECT_GE(centre[1], 252);
+    EXPECT_GE(centre[2], 252);
 }
 
 TEST(RasterDecoderHostileInput, FailsCleanly) {
