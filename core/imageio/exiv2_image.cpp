@@ -1,5 +1,6 @@
 #include "core/imageio/exiv2_image.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <memory>
@@ -7,6 +8,8 @@
 #include <vector>
 
 #include <libheif/heif.h>
+
+#include "core/imageio/raster_kind.h"
 
 namespace quillmere::exiv2_image {
 namespace {
@@ -17,12 +20,18 @@ struct HeifDeleter {
 };
 
 // Exiv2 0.27 finds no EXIF in the HEIF files libheif writes, so the primary image's EXIF item
-// is read through libheif. The item starts with the 32-bit big-endian offset of the TIFF
-// header that follows it.
+// is read through libheif, for the files the decoder takes for HEIF. The item starts with the
+// 32-bit big-endian offset of the TIFF header that follows it.
 void readHeifExif(Exiv2::Image& image) {
     Exiv2::BasicIo& io = image.io();
     if (io.open() != 0) return;
-    const Exiv2::DataBuf file = io.read(io.size());
+    // The brands come first, in the file's opening box: the rest is read only for a HEIF file.
+    const Exiv2::DataBuf head = io.read(static_cast<long>(std::min<std::size_t>(io.size(), 4096)));
+    const bool isHeif = head.size_ > 0 &&
+                        rasterKindOf({reinterpret_cast<const char*>(head.pData_),
+                                      static_cast<std::size_t>(head.size_)}) == RasterKind::heif;
+    Exiv2::DataBuf file;
+    if (isHeif && io.seek(0, Exiv2::BasicIo::beg) == 0) file = io.read(io.size());
     io.close();
     if (file.size_ <= 0) return;
 
@@ -58,7 +67,7 @@ void readHeifExif(Exiv2::Image& image) {
 Exiv2::Image::AutoPtr readMetadataOf(Exiv2::Image::AutoPtr image) {
     if (image.get() == nullptr) throw std::runtime_error("Exiv2 could not open the image.");
     image->readMetadata();
-    if (image->imageType() == Exiv2::ImageType::bmff && image->exifData().empty()) readHeifExif(*image);
+    if (image->exifData().empty()) readHeifExif(*image);
     return image;
 }
 
