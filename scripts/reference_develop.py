@@ -29,6 +29,8 @@ K = {
     "range_sigma": 1.2,
     "move_limit": 5.0,
     "shadow_detail_limit": 0.75,
+    "highlight_detail_limit": 0.10,
+    "guide_sample_centre": 0.5,  # where in its share of a guide texel each sample lies
     "chroma_power": 3,
     "blue_from_z": 1.0572252,
     "bilateral_spatial": 128.0,
@@ -42,7 +44,9 @@ K = {
     "shoulder_neutral": 0.36,
     "mixer_hue_degrees": 30.0,
     "mixer_lum_stops": 0.75,
+    "mixer_hs_mask_low": 0.02,
     "mixer_hs_mask_high": 0.15,
+    "mixer_l_mask_low": 0.01,
     "point_range_norm": 50.0,
     "point_hue_shift": 0.3,
     "point_lum_stops": 0.75,
@@ -286,7 +290,7 @@ def recover_luminance(ev, base, white_ev, texture_mask, s):
     mapped = recovery_log_curve(ev, white_ev, s)
     strength = max(-s["highlights"], 0) / 100 if ev >= P else max(s["shadows"], 0) / 100
     detail = recovery_log_curve(base, white_ev, s) + ev - base - mapped
-    limit_detail = 0.10 if ev >= P else K["shadow_detail_limit"]
+    limit_detail = K["highlight_detail_limit"] if ev >= P else K["shadow_detail_limit"]
     detail_mask = texture_mask if ev >= P else 1.0
     mapped += (clamp(detail, -limit_detail, limit_detail) * strength * detail_mask
                * smoothstep(0, 1, abs(ev - P)))
@@ -369,8 +373,35 @@ def guide_size(width, height):
     return side(width), side(height)
 
 
+def sample_bilinear(plane, u, v):
+    """What a linear sampler with clamp-to-edge addressing reads from `plane` (rows of tuples) at
+    normalised (u, v): texel centres lie at ((i + 0.5) / width, (j + 0.5) / height)."""
+    def axis(t, size):
+        p = clamp(t * size - 0.5, 0, size - 1)
+        first = math.floor(p)
+        return first, min(first + 1, size - 1), p - first
+
+    x0, x1, fx = axis(u, len(plane[0]))
+    y0, y1, fy = axis(v, len(plane))
+    row = lambda y: tuple(mix(a, b, fx) for a, b in zip(plane[y][x0], plane[y][x1]))
+    return tuple(mix(a, b, fy) for a, b in zip(row(y0), row(y1)))
+
+
 def develop_image(image, edit, raw=False, clean=None, as_shot=(5500.0, 0.0)):
-    """The developed rows of a photo whose size is a whole multiple of its recovery guide's."""
+    """The developed rows of a photo (rows of colours, row 0 first)."""
+    pixel = developer(image, edit, raw, clean, as_shot)
+    return [[pixel(x, y) for x in range(len(image[0]))] for y in range(len(image))]
+
+
+def develop_pixels(image, edit, pixels, raw=False):
+    """The developed colours of the (x, y) `pixels` of a photo."""
+    pixel = developer(image, edit, raw)
+    return [pixel(x, y) for x, y in pixels]
+
+
+def developer(image, edit, raw=False, clean=None, as_shot=(5500.0, 0.0)):
+    """The develop of one pixel (x, y) of a photo, with everything the whole photo decides (the
+    recovery guide, base and white point) worked out once."""
     e = dict(DEFAULT_EDIT, **edit)
     height, width = len(image), len(image[0])
     recovery = {k: clamp(e[k], -100, 100) for k in ("highlights", "shadows", "whites", "blacks")}
@@ -391,22 +422,27 @@ def develop_image(image, edit, raw=False, clean=None, as_shot=(5500.0, 0.0)):
 
     scenes = [[scene(y, x) for x in range(width)] for y in range(height)]
     evs = [[guide_ev(rgb, scale) for rgb in row] for row in scenes]
-    # Each guide texel averages the scene light of the n x n pixels it covers.
+    # Each guide texel averages n x n bilinear samples of the scene light spread evenly over the
+    # area it covers.
     guide_width, guide_height = guide_size(width, height)
-    n = width // guide_width
-    assert n * guide_width == width and n * guide_height == height and n <= 4
-    guide = [[guide_ev(tuple(sum(scenes[gy * n + j][gx * n + i][c]
-                                 for j in range(n) for i in range(n)) / (n * n)
-                             for c in range(3)), scale)
-              for gx in range(guide_width)] for gy in range(guide_height)]
+    n = min(4, math.ceil(max(width / guide_width, height / guide_height)))
+    centre = K["guide_sample_centre"]
+
+    def guide_texel(gx, gy):
+        samples = [sample_bilinear(scenes, (gx + (i + centre) / n) / guide_width,
+                                   (gy + (j + centre) / n) / guide_height)
+                   for j in range(n) for i in range(n)]
+        return guide_ev(tuple(sum(s[c] for s in samples) / (n * n) for c in range(3)), scale)
+
+    guide = [[guide_texel(gx, gy) for gx in range(guide_width)] for gy in range(guide_height)]
     compresses = recovery["highlights"] < 0 or recovery["shadows"] > 0
     base = bilateral(guide) if compresses else guide
     white = max(max(max(row) for row in guide), -64.0)
 
     def base_at(x, y):
-        # Joint bilateral upsampling at the pixel's centre, which for n of 1 or 2 falls between
-        # at most two texels of each axis at weights 0 or 1/4 and 3/4.
-        px, py = (x + 0.5) / n - 0.5, (y + 0.5) / n - 0.5
+        # Joint bilateral upsampling at the pixel's centre.
+        px = (x + 0.5) / width * guide_width - 0.5
+        py = (y + 0.5) / height * guide_height - 0.5
         ox, oy = math.floor(px), math.floor(py)
         fx, fy = px - ox, py - oy
         ev = evs[y][x]
@@ -420,10 +456,10 @@ def develop_image(image, edit, raw=False, clean=None, as_shot=(5500.0, 0.0)):
                 weights += w
         return total / weights if weights > 1e-5 else ev
 
-    return [[develop_pixel(scenes[y][x], e, raw, recovery, scale, base_at(x, y), white,
-                           [evs[y][clamp(x - 1, 0, width - 1)], evs[y][clamp(x + 1, 0, width - 1)],
-                            evs[clamp(y - 1, 0, height - 1)][x], evs[clamp(y + 1, 0, height - 1)][x]])
-             for x in range(width)] for y in range(height)]
+    return lambda x, y: develop_pixel(
+        scenes[y][x], e, raw, recovery, scale, base_at(x, y), white,
+        [evs[y][clamp(x - 1, 0, width - 1)], evs[y][clamp(x + 1, 0, width - 1)],
+         evs[clamp(y - 1, 0, height - 1)][x], evs[clamp(y + 1, 0, height - 1)][x]])
 
 
 def develop_pixel(rgb, e, raw, recovery, scale, base_texel, white, neighbours):
@@ -513,8 +549,8 @@ def develop_pixel(rgb, e, raw, recovery, scale, base_texel, white, neighbours):
         hue_shift = (wi * e["hue"][i] + wj * e["hue"][j]) / 100 * K["mixer_hue_degrees"]
         sat_factor = max(0.0, 1 + (wi * e["sat"][i] + wj * e["sat"][j]) / 100)
         lum_factor = 2 ** ((wi * e["lum"][i] + wj * e["lum"][j]) / 100 * K["mixer_lum_stops"])
-        m_hs = smoothstep(0.02, K["mixer_hs_mask_high"], ms)
-        m_l = smoothstep(0.01, 0.08, ms)
+        m_hs = smoothstep(K["mixer_hs_mask_low"], K["mixer_hs_mask_high"], ms)
+        m_l = smoothstep(K["mixer_l_mask_low"], 0.08, ms)
         rgb = tuple(clamp(ch, 0, 1) for ch in hsv2rgb(fmod(mh + hue_shift * m_hs + 360, 360),
                                                       clamp(ms * mix(1, sat_factor, m_hs), 0, 1),
                                                       mv * mix(1, lum_factor, m_l)))

@@ -5,6 +5,8 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "tests/edit/edit_test_support.h"
 #include "tests/fixtures/temporary_folder.h"
@@ -55,6 +57,29 @@ TEST_F(XMPSidecarTest, MissingUnreadableOrMalformedSidecarGivesNothing) {
     // Only the last extension is replaced: "a.b.xmp" belongs to "a.b.CR3", never to "a.CR3".
     write("a.b.xmp", packet(R"(crs:Exposure2012="1.5")"));
     EXPECT_FALSE(XMPSidecar::editParams(folder_ / "a.CR3", base_));
+}
+
+// Cameras and other programs often write the extension in upper case, and file names are
+// case-sensitive here: the upper-case sidecar is read when no lower-case one is beside the photo.
+TEST_F(XMPSidecarTest, UpperCaseSidecarExtensionIsRead) {
+    const struct {
+        std::string photo;
+        std::vector<std::pair<std::string, std::string>> sidecars;  // file name, Exposure2012
+        double exposure;
+    } cases[] = {
+        {"X.NEF", {{"X.XMP", "1.5"}}, 1.5},
+        {"x.dng", {{"x.XMP", "-0.75"}}, -0.75},
+        {"a.b.CR3", {{"a.b.XMP", "2"}}, 2},
+        {"Y.NEF", {{"Y.xmp", "0.25"}, {"Y.XMP", "3"}}, 0.25},  // the lower-case name comes first
+    };
+    for (const auto& each : cases) {
+        SCOPED_TRACE(each.photo);
+        for (const auto& [name, exposure] : each.sidecars)
+            write(name, packet("crs:Exposure2012=\"" + exposure + "\""));
+        const auto edit = XMPSidecar::editParams(folder_ / each.photo, base_);
+        EXPECT_TRUE(edit);
+        if (edit) EXPECT_EQ(edit->exposure, each.exposure);
+    }
 }
 
 TEST_F(XMPSidecarTest, NeverLoadsExternalEntitiesAndStopsExpansionBombs) {

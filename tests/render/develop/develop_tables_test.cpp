@@ -47,6 +47,13 @@ struct PatternCase {
     std::vector<std::pair<int, Rgb>> expected;  // column, colour
 };
 
+// One pixel of a developed photo and its expected colour.
+struct Probe {
+    int x;
+    int y;
+    Rgb expected;
+};
+
 class DevelopTablesTest : public ::testing::Test {
   protected:
     std::shared_ptr<Texture> image(int width, int height,
@@ -72,6 +79,16 @@ class DevelopTablesTest : public ::testing::Test {
                     EXPECT_NEAR(texel[channel], c.expected[channel], kTolerance) << channel;
                 }
                 EXPECT_EQ(texel.w, 0.75f) << "alpha passes through";
+            }
+        }
+    }
+
+    static void expectProbes(const Texture& output, const std::vector<Probe>& probes) {
+        for (const Probe& probe : probes) {
+            const msl::float4 texel = output.read(probe.x, probe.y);
+            for (int channel = 0; channel < 3; ++channel) {
+                EXPECT_NEAR(texel[channel], probe.expected[channel], kTolerance)
+                    << "pixel (" << probe.x << ", " << probe.y << ") channel " << channel;
             }
         }
     }
@@ -177,6 +194,99 @@ TEST_F(DevelopTablesTest, RecoveryAgainstTheSurroundings) {
             }
         }
     }
+}
+
+// A photo larger than its recovery guide: 600 x 40 pixels for a guide of 256 x 17, each guide
+// texel the mean of 3 x 3 samples spread over its area, between the pixels' centres. Blocks of
+// 5 x 4 pixels in two shades make the base depend on exactly where those samples fall, and the
+// clamped bilateral filter and upsampling carry it to the edges, where shadows +100 bring back the
+// detail against it.
+TEST_F(DevelopTablesTest, RecoveryGuideOfAPhotoLargerThanItAlongTheEdges) {
+    const Rgb light{0.08, 0.064, 0.048}, dark{0.02, 0.016, 0.012};
+    const auto blocks = [&](int x, int y) {
+        return toFloat3((x / 5 + y / 4) % 2 == 0 ? light : dark);
+    };
+    const auto output = developer.develop(image(600, 40, blocks),
+                                          testing::editFromJSON(R"({"shadows":100})"), false);
+    // clang-format off
+    expectProbes(*output, {
+        {0, 0, {0.63612, 0.57481, 0.50359}},
+        {20, 0, {0.68092, 0.61563, 0.5398}},
+        {69, 0, {0.39608, 0.35606, 0.30958}},
+        {115, 0, {0.40137, 0.36089, 0.31386}},
+        {264, 0, {0.68218, 0.61678, 0.54082}},
+        {565, 0, {0.40137, 0.36089, 0.31386}},
+        {599, 0, {0.44234, 0.39822, 0.34697}},
+        {0, 39, {0.44234, 0.39822, 0.34697}},
+        {34, 39, {0.40137, 0.36089, 0.31386}},
+        {189, 39, {0.68218, 0.61678, 0.54082}},
+        {594, 39, {0.38651, 0.34734, 0.30185}},
+        {599, 39, {0.63612, 0.57481, 0.50359}},
+        {0, 11, {0.67341, 0.60879, 0.53373}},
+        {0, 20, {0.38923, 0.34982, 0.30405}},
+        {0, 35, {0.70697, 0.63937, 0.56085}},
+        {599, 4, {0.70697, 0.63937, 0.56085}},
+        {599, 23, {0.68508, 0.61942, 0.54316}},
+        {599, 27, {0.3944, 0.35453, 0.30822}},
+    });
+    // clang-format on
+}
+
+// Fine texture in the highlights: a checkerboard of two bright colours, which the texture mask
+// takes for texture everywhere. Lowered highlights bring back the local contrast their curve
+// flattens, but a tenth of a stop at most either way (less near the pivot), and both colours of
+// squares here have more than that to bring back.
+TEST_F(DevelopTablesTest, HighlightDetailBroughtBackInFineTextureIsLimited) {
+    const struct {
+        const char* name;
+        const char* edit;
+        Rgb even, odd;  // the squares where x + y is even, the others
+        bool raw;
+        Rgb expectedEven, expectedOdd;
+    } cases[] = {
+        // clang-format off
+        {"highlights -100", R"({"highlights":-100})", {0.9, 0.75, 0.6}, {1.8, 1.5, 1.2}, false,
+         {0.92277, 0.85129, 0.77088}, {1.0, 0.99644, 0.90315}},
+        {"highlights -100 RAW", R"({"highlights":-100})", {0.9, 0.75, 0.6}, {1.8, 1.5, 1.2}, true,
+         {0.92123, 0.85129, 0.77088}, {0.98865, 0.92181, 0.84786}},
+        {"highlights -100 contrast -30", R"({"highlights":-100,"contrast":-30})",
+         {1.0, 0.9, 0.8}, {2.5, 2.25, 2.0}, false,
+         {0.87018, 0.8304, 0.78795}, {1.0, 0.99399, 0.94375}},
+        // clang-format on
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto squares = [&](int x, int y) {
+            return toFloat3((x + y) % 2 == 0 ? c.even : c.odd);
+        };
+        const auto output =
+            developer.develop(image(16, 8, squares), testing::editFromJSON(c.edit), c.raw);
+        expectProbes(*output, {{4, 4, c.expectedEven}, {5, 4, c.expectedOdd}});
+    }
+}
+
+// Near greys: the mixer's hue and saturation act from an encoded saturation of 0.02 up, its
+// luminance from 0.01 up, each mask rising smoothly from there. Every band is set alike, so the
+// hue of the grey does not matter.
+TEST_F(DevelopTablesTest, ColourMixerMasksStartAboveGrey) {
+    const char* const limits = R"({"hsl":{"hue":[100,100,100,100,100,100,100,100],)"
+                               R"("saturation":[100,100,100,100,100,100,100,100],)"
+                               R"("luminance":[-100,-100,-100,-100,-100,-100,-100,-100]}})";
+    const char* const darker = R"({"hsl":{"luminance":[-100,-100,-100,-100,-100,-100,-100,-100]}})";
+    const char* const richer = R"({"hsl":{"saturation":[100,100,100,100,100,100,100,100]}})";
+    const char* const paler = R"({"hsl":{"saturation":[-100,-100,-100,-100,-100,-100,-100,-100]}})";
+    // clang-format off
+    expectDevelops({
+        {"every band at its limits spares s 0.004", limits,
+         {0.5, 0.4975, 0.495}, {0.73536, 0.73375, 0.73213}},
+        {"every band at its limits at s 0.015", limits,
+         {0.5, 0.4918, 0.4836}, {0.73136, 0.72589, 0.72054}},
+        {"luminance -100 at s 0.018", darker, {0.5, 0.49, 0.48}, {0.72419, 0.71766, 0.71105}},
+        {"luminance -100 at s 0.037", darker, {0.5, 0.48, 0.46}, {0.63811, 0.62653, 0.61467}},
+        {"saturation +100 at s 0.087", richer, {1.0, 0.875, 0.8125}, {1.0, 0.91275, 0.86638}},
+        {"saturation -100 at s 0.087", paler, {1.0, 0.875, 0.8125}, {1.0, 0.97306, 0.95874}},
+    });
+    // clang-format on
 }
 
 TEST_F(DevelopTablesTest, ColourMixerAndPointColours) {
