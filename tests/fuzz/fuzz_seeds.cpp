@@ -1,0 +1,172 @@
+// Writes the fuzzers' seed photos into FOLDER/jpeg and FOLDER/heif: small files of every kind the
+// photo readers take, made by the tests' photo writers, so that the fuzzers start from the code
+// paths real photos reach instead of having to find the formats themselves. Each seed is decoded
+// once as it is written; the program fails when one does not decode, as a seed that is refused
+// at its header would start nothing.
+//
+// Usage: fuzz_seeds FOLDER
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <vector>
+
+// After <cstddef> and <cstdio>: libjpeg's header uses size_t and FILE without declaring them.
+#include <jpeglib.h>
+
+#include "core/imageio/raster_decoder.h"
+#include "tests/fixtures/hostile_photos.h"
+#include "tests/fixtures/test_exif.h"
+#include "tests/fixtures/test_heic.h"
+#include "tests/fixtures/test_pattern.h"
+
+namespace quillmere::fixtures {
+namespace {
+
+namespace fs = std::filesystem;
+
+Rgb8Image seedPattern() { return makePattern({.width = 32, .height = 24, .markerSize = 8}); }
+
+// The JPEG kinds the encoder of the program does not write.
+enum class JpegKind { progressive, grey, adobeCmyk };
+
+// `image` written by libjpeg as that kind. A CMYK file is stored with inverted inks and an
+// Adobe marker, as Adobe's programs write it.
+std::string encodeJpegAs(const Rgb8Image& image, JpegKind kind) {
+    jpeg_compress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);  // a failure ends this program, which is all it does
+    jpeg_create_compress(&info);
+    unsigned char* buffer = nullptr;
+    unsigned long size = 0;
+    jpeg_mem_dest(&info, &buffer, &size);
+    info.image_width = static_cast<JDIMENSION>(image.width);
+    info.image_height = static_cast<JDIMENSION>(image.height);
+    info.input_components = kind == JpegKind::grey ? 1 : kind == JpegKind::adobeCmyk ? 4 : 3;
+    info.in_color_space = kind == JpegKind::grey        ? JCS_GRAYSCALE
+                          : kind == JpegKind::adobeCmyk ? JCS_CMYK
+                                                        : JCS_RGB;
+    jpeg_set_defaults(&info);
+    jpeg_set_quality(&info, 75, TRUE);
+    if (kind == JpegKind::progressive) jpeg_simple_progression(&info);
+    jpeg_start_compress(&info, TRUE);
+    std::vector<JSAMPLE> row(static_cast<std::size_t>(image.width) *
+                             static_cast<std::size_t>(info.input_components));
+    for (int y = 0; y < image.height; ++y) {
+        const std::uint8_t* rgb = image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3;
+        for (int x = 0; x < image.width; ++x, rgb += 3) {
+            const int brightest = std::max({rgb[0], rgb[1], rgb[2]});
+            switch (kind) {
+                case JpegKind::progressive:
+                    std::copy(rgb, rgb + 3, &row[3 * x]);
+                    break;
+                case JpegKind::grey:
+                    row[x] = static_cast<JSAMPLE>((rgb[0] * 77 + rgb[1] * 150 + rgb[2] * 29) >> 8);
+                    break;
+                case JpegKind::adobeCmyk:
+                    // Inverted inks: 255 is no ink. Black takes what the three colours share.
+                    for (int channel = 0; channel < 3; ++channel) {
+                        row[4 * x + channel] =
+                            static_cast<JSAMPLE>(255 - (brightest - rgb[channel]));
+                    }
+                    row[4 * x + 3] = static_cast<JSAMPLE>(brightest);
+                    break;
+            }
+        }
+        JSAMPROW rows[] = {row.data()};
+        jpeg_write_scanlines(&info, rows, 1);
+    }
+    jpeg_finish_compress(&info);
+    jpeg_destroy_compress(&info);
+    std::string bytes(reinterpret_cast<const char*>(buffer), size);
+    std::free(buffer);
+    return bytes;
+}
+
+TestExif cameraExif(int orientation) {
+    return {.orientation = orientation,
+            .isoSpeedRatings = {400},
+            .make = "Quillmere",
+            .model = "Seed Camera",
+            .exposureTime = "1/125",
+            .fNumber = "28/10",
+            .focalLength = "35/1",
+            .lensModel = "35mm F2.8",
+            .dateTimeOriginal = "2024:05:17 10:42:00"};
+}
+
+void writeSeed(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+    const LinearImage decoded = decodeRasterData(bytes);
+    std::cout << file.string() << ": " << bytes.size() << " bytes, " << decoded.width << " × "
+              << decoded.height << " pixels\n";
+}
+
+void writeJpegSeeds(const fs::path& folder) {
+    const Rgb8Image pattern = seedPattern();
+    const std::string baseline = encodeJpeg(pattern, 0.75);
+    writeSeed(folder / "baseline.jpg", baseline);
+    writeSeed(folder / "progressive.jpg", encodeJpegAs(pattern, JpegKind::progressive));
+    writeSeed(folder / "grey.jpg", encodeJpegAs(pattern, JpegKind::grey));
+    writeSeed(folder / "adobe_cmyk.jpg", encodeJpegAs(pattern, JpegKind::adobeCmyk));
+    writeSeed(folder / "exif_orientation_6.jpg", withExif(baseline, cameraExif(6)));
+    TestExif everything = cameraExif(8);
+    everything.makerNote = everything.thumbnail = everything.gps = true;
+    everything.iptcCaption = "Seed";
+    writeSeed(folder / "exif_thumbnail_gps_iptc.jpg", withExif(baseline, everything));
+    writeSeed(folder / "display_p3.jpg", encodeJpeg(pattern, 0.75, displayP3IccProfile()));
+}
+
+void writeHeifSeeds(const fs::path& folder) {
+    // libheif codes whole 64-pixel blocks: a picture of other sides it writes as a grid of one
+    // tile, cropped to the picture.
+    writeSeed(folder / "single.heic",
+              encodeTestHeic(makePattern({.width = 64, .height = 64}), {.quality = 30}));
+    const Rgb8Image pattern = seedPattern();
+    writeSeed(folder / "cropped_grid.heic", encodeTestHeic(pattern, {.quality = 30}));
+    writeSeed(folder / "rotated_irot.heic",
+              encodeTestHeic(pattern, {.quality = 30, .orientation = 6}));
+    writeSeed(folder / "transposed_irot_imir.heic",
+              encodeTestHeic(pattern, {.quality = 30, .orientation = 5}));
+    writeSeed(folder / "exif.heic",
+              encodeTestHeic(pattern, {.quality = 30, .exif = exifBlock(cameraExif(1))}));
+    writeSeed(folder / "display_p3.heic",
+              encodeTestHeic(pattern, {.quality = 30, .iccProfile = displayP3IccProfile()}));
+    // Files laid out by the tests' own box writer rather than libheif's.
+    const HevcStream tile = encodeFlatHevc(64);
+    const PixelExtent side{64, 64};
+    writeSeed(folder / "single_item.heic", singleImageHeif(tile, side));
+    writeSeed(folder / "overlay.heic", overlayHeif(tile, side, side, side));
+}
+
+}  // namespace
+}  // namespace quillmere::fixtures
+
+int main(int argc, char** argv) {
+    namespace fs = std::filesystem;
+    using namespace quillmere::fixtures;
+    if (argc != 2) {
+        std::cerr << "Usage: fuzz_seeds FOLDER\n";
+        return 2;
+    }
+    try {
+        const fs::path folder = argv[1];
+        fs::create_directories(folder / "jpeg");
+        fs::create_directories(folder / "heif");
+        writeJpegSeeds(folder / "jpeg");
+        if (canEncodeHeic()) {
+            writeHeifSeeds(folder / "heif");
+        } else {
+            std::cerr << "libheif has no HEVC encoder here: no HEIF seeds\n";
+        }
+    } catch (const std::exception& error) {
+        std::cerr << "fuzz_seeds: " << error.what() << '\n';
+        return 1;
+    }
+    return 0;
+}
