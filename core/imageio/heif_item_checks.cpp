@@ -4,74 +4,24 @@
 #include <map>
 #include <vector>
 
+#include "core/imageio/heif_boxes.h"
+#include "core/imageio/hevc_picture_size.h"
 #include "core/imageio/linear_image.h"
 
 namespace quillmere {
 namespace {
 
-// Thrown inside this file when a box or a field runs past its end: the file is refused.
-struct Malformed {};
+using heif_boxes::Box;
+using heif_boxes::ItemID;
+using heif_boxes::Items;
 
-// Big-endian fields read in order from one payload.
-class Fields {
-  public:
-    explicit Fields(std::string_view bytes) : bytes_(bytes) {}
-
-    std::uint64_t read(std::uint64_t count) {
-        std::uint64_t value = 0;
-        for (const char byte : take(count)) value = value << 8 | static_cast<unsigned char>(byte);
-        return value;
-    }
-    std::string_view take(std::uint64_t count) {
-        if (count > bytes_.size()) throw Malformed{};
-        const std::string_view taken = bytes_.substr(0, count);
-        bytes_.remove_prefix(count);
-        return taken;
-    }
-    struct FullBoxHeader {
-        std::uint64_t version;
-        std::uint64_t flags;
-    };
-    FullBoxHeader fullBoxHeader() {
-        const std::uint64_t version = read(1);
-        return {version, read(3)};
-    }
-    std::string_view rest() const { return bytes_; }
-
-  private:
-    std::string_view bytes_;
+struct PixelSize {
+    std::uint64_t width = 0;
+    std::uint64_t height = 0;
 };
 
-struct Box {
-    std::string_view type;
-    std::string_view payload;
-};
-
-std::vector<Box> boxesIn(std::string_view bytes) {
-    std::vector<Box> boxes;
-    Fields fields(bytes);
-    while (!fields.rest().empty()) {
-        const std::uint64_t available = fields.rest().size();
-        std::uint64_t size = fields.read(4);
-        const std::string_view type = fields.take(4);
-        std::uint64_t header = 8;
-        if (size == 1) {
-            size = fields.read(8);
-            header = 16;
-        } else if (size == 0) {
-            size = available;
-        }
-        if (size < header || size > available) throw Malformed{};
-        boxes.push_back({type, fields.take(size - header)});
-    }
-    return boxes;
-}
-
-// libheif takes the first box of a type.
-std::string_view payloadOf(const std::vector<Box>& boxes, std::string_view type) {
-    const auto found = std::find_if(boxes.begin(), boxes.end(),
-                                    [&](const Box& box) { return box.type == type; });
-    return found == boxes.end() ? std::string_view{} : found->payload;
+std::string sizeText(const PixelSize& size) {
+    return std::to_string(size.width) + " × " + std::to_string(size.height);
 }
 
 // The item types libheif 1.15 decodes as images.
@@ -79,97 +29,14 @@ bool isImage(std::string_view type) {
     return type == "hvc1" || type == "av01" || type == "grid" || type == "iovl" || type == "iden";
 }
 
-using ItemID = std::uint64_t;
-
-struct PixelSize {
-    std::uint64_t width = 0;
-    std::uint64_t height = 0;
-};
-
-// The meta box's parts that say which items there are, what they are drawn from and what size
-// they state.
-struct Items {
-    ItemID primary = 0;
-    std::map<ItemID, std::string_view> types;
-    std::multimap<ItemID, ItemID> derivedFrom;  // 'dimg' references, from an item to its inputs
-    std::map<ItemID, PixelSize> statedSizes;   // the first 'ispe' associated with each item
-};
-
-ItemID primaryItem(std::string_view pitm) {
-    Fields fields(pitm);
-    return fields.read(fields.fullBoxHeader().version == 0 ? 2 : 4);
-}
-
-std::map<ItemID, std::string_view> itemTypes(std::string_view iinf) {
-    std::map<ItemID, std::string_view> types;
-    if (iinf.empty()) return types;
-    Fields fields(iinf);
-    fields.take(fields.fullBoxHeader().version == 0 ? 2 : 4);  // entry count; boxes count themselves
-    for (const Box& entry : boxesIn(fields.rest())) {
-        Fields infe(entry.payload);
-        const std::uint64_t version = infe.fullBoxHeader().version;
-        if (entry.type != "infe" || version < 2) continue;  // no item type before version 2
-        const ItemID id = infe.read(version == 2 ? 2 : 4);
-        infe.take(2);  // protection index
-        types[id] = infe.take(4);
-    }
-    return types;
-}
-
-std::multimap<ItemID, ItemID> derivedImageInputs(std::string_view iref) {
-    std::multimap<ItemID, ItemID> inputs;
-    if (iref.empty()) return inputs;
-    Fields fields(iref);
-    const std::uint64_t idSize = fields.fullBoxHeader().version == 0 ? 2 : 4;
-    for (const Box& reference : boxesIn(fields.rest())) {
-        Fields ids(reference.payload);
-        const ItemID from = ids.read(idSize);
-        for (std::uint64_t count = ids.read(2); count > 0; --count) {
-            const ItemID to = ids.read(idSize);
-            if (reference.type == "dimg") inputs.emplace(from, to);
-        }
-    }
-    return inputs;
-}
-
-std::map<ItemID, PixelSize> statedSizes(std::string_view iprp) {
-    const std::vector<Box> parts = boxesIn(iprp);
-    const std::vector<Box> properties = boxesIn(payloadOf(parts, "ipco"));
-    std::map<ItemID, PixelSize> sizes;
-    const std::string_view ipma = payloadOf(parts, "ipma");
-    if (ipma.empty()) return sizes;
-    Fields fields(ipma);
-    const auto [version, flags] = fields.fullBoxHeader();
-    for (std::uint64_t entries = fields.read(4); entries > 0; --entries) {
-        const ItemID id = fields.read(version < 1 ? 2 : 4);
-        for (std::uint64_t count = fields.read(1); count > 0; --count) {
-            // The top bit marks an essential property; the rest is its index in 'ipco', from 1.
-            const std::uint64_t index = (flags & 1) ? fields.read(2) & 0x7FFF : fields.read(1) & 0x7F;
-            if (index == 0 || index > properties.size() || properties[index - 1].type != "ispe" ||
-                sizes.contains(id)) {
-                continue;
-            }
-            Fields ispe(properties[index - 1].payload);
-            ispe.fullBoxHeader();
-            const std::uint64_t width = ispe.read(4);
-            sizes[id] = {width, ispe.read(4)};
-        }
-    }
-    return sizes;
-}
-
-Items itemsOf(std::string_view file) {
-    Fields meta(payloadOf(boxesIn(file), "meta"));
-    meta.fullBoxHeader();
-    const std::vector<Box> parts = boxesIn(meta.rest());
-    return {primaryItem(payloadOf(parts, "pitm")), itemTypes(payloadOf(parts, "iinf")),
-            derivedImageInputs(payloadOf(parts, "iref")), statedSizes(payloadOf(parts, "iprp"))};
+std::string_view typeOf(const Items& items, ItemID item) {
+    const auto found = items.types.find(item);
+    return found == items.types.end() ? std::string_view{} : found->second;
 }
 
 std::optional<std::string> derivedFromNonImage(const Items& items) {
     for (const auto& [from, to] : items.derivedFrom) {
-        const auto target = items.types.find(to);
-        if (target == items.types.end() || !isImage(target->second)) {
+        if (!isImage(typeOf(items, to))) {
             return "Its item " + std::to_string(from) + " is drawn from item " +
                    std::to_string(to) + ", which is not an image.";
         }
@@ -177,24 +44,24 @@ std::optional<std::string> derivedFromNonImage(const Items& items) {
     return std::nullopt;
 }
 
-// The primary image and every image it is drawn from; nothing when one of them is drawn, directly
-// or through others, from itself, which would send libheif round in circles. A grid that names
-// one tile for several places draws from it more than once, which is no circle.
-std::optional<std::vector<ItemID>> primaryImageItems(const Items& items) {
-    std::vector<ItemID> reached{items.primary};
+// `root` and every image it is drawn from; nothing when one of them is drawn, directly or through
+// others, from itself, which would send libheif round in circles. A grid that names one tile for
+// several places draws from it more than once, which is no circle.
+std::optional<std::vector<ItemID>> drawnFrom(const Items& items, ItemID root) {
+    std::vector<ItemID> reached{root};
     std::map<ItemID, std::uint64_t> users;  // how often each reached item is drawn from
     for (std::size_t next = 0; next < reached.size(); ++next) {
         const auto [first, last] = items.derivedFrom.equal_range(reached[next]);
         for (auto input = first; input != last; ++input) {
-            if (users[input->second]++ == 0 && input->second != items.primary) {
+            if (users[input->second]++ == 0 && input->second != root) {
                 reached.push_back(input->second);
             }
         }
     }
     // Items are taken away from the top, once nothing left draws from them; an item on a circle
     // always keeps a user, and stays.
-    std::vector<ItemID> unused{items.primary};
-    if (users[items.primary] > 0) return std::nullopt;
+    if (users[root] > 0) return std::nullopt;
+    std::vector<ItemID> unused{root};
     for (std::size_t taken = 0; taken < unused.size(); ++taken) {
         const auto [first, last] = items.derivedFrom.equal_range(unused[taken]);
         for (auto input = first; input != last; ++input) {
@@ -205,8 +72,116 @@ std::optional<std::vector<ItemID>> primaryImageItems(const Items& items) {
     return reached;
 }
 
-std::string sizeText(const PixelSize& size) {
-    return std::to_string(size.width) + " × " + std::to_string(size.height);
+// The items libheif decodes for the primary image: the image, the images it is drawn from (grid
+// tiles, overlay inputs, the source of an identity-derived image), and the auxiliary images (an
+// alpha channel) of any of them, with what those are drawn from. Nothing for a circle.
+std::optional<std::vector<ItemID>> decodedItems(const Items& items) {
+    std::optional<std::vector<ItemID>> decoded = drawnFrom(items, items.primary);
+    for (std::size_t next = 0; decoded && next < decoded->size(); ++next) {
+        for (const auto& [auxiliary, image] : items.auxiliaryFor) {
+            if (image != (*decoded)[next] ||
+                std::find(decoded->begin(), decoded->end(), auxiliary) != decoded->end()) {
+                continue;
+            }
+            const std::optional<std::vector<ItemID>> more = drawnFrom(items, auxiliary);
+            if (!more) return std::nullopt;
+            for (const ItemID item : *more) {
+                if (std::find(decoded->begin(), decoded->end(), item) == decoded->end()) {
+                    decoded->push_back(item);
+                }
+            }
+        }
+    }
+    return decoded;
+}
+
+std::optional<Box> propertyOf(const Items& items, ItemID item, std::string_view type) {
+    const auto found = items.properties.find(item);
+    if (found == items.properties.end()) return std::nullopt;
+    for (const Box& property : found->second) {
+        if (property.type == type) return property;
+    }
+    return std::nullopt;
+}
+
+std::optional<PixelSize> statedSize(const Items& items, ItemID item) {
+    const std::optional<Box> ispe = propertyOf(items, item, "ispe");
+    if (!ispe) return std::nullopt;
+    heif_boxes::Fields fields(ispe->payload);
+    fields.fullBoxHeader();
+    const std::uint64_t width = fields.read(4);
+    return PixelSize{width, fields.read(4)};
+}
+
+// The canvas a grid ('grid') or an overlay ('iovl') is drawn on, from its data: after the version
+// and flags (whose lowest bit makes the sizes 32-bit), a grid's rows and columns, an overlay's fill
+// colour.
+std::optional<PixelSize> canvasOf(std::string_view data, bool isGrid) {
+    heif_boxes::Fields fields(data);
+    fields.take(1);
+    const std::uint64_t sizeBytes = (fields.read(1) & 1) ? 4 : 2;
+    fields.take(isGrid ? 2 : 8);
+    const std::uint64_t width = fields.read(sizeBytes);
+    return PixelSize{width, fields.read(sizeBytes)};
+}
+
+// The largest picture an HEVC item's parameter sets declare, in its configuration or in its own
+// data, where a decoder takes them too; nothing when none can be read.
+std::optional<PixelSize> codedPictureOf(const Items& items, ItemID item, std::string_view data) {
+    namespace hevc = hevc_picture_size;
+    const std::optional<Box> hvcC = propertyOf(items, item, "hvcC");
+    const std::optional<hevc::Configuration> configuration =
+        hvcC ? hevc::configurationOf(hvcC->payload) : std::nullopt;
+    if (!configuration) return std::nullopt;
+    std::vector<std::string_view> units = configuration->units;
+    if (const auto inData = hevc::unitsOf(data, configuration->lengthSize)) {
+        units.insert(units.end(), inData->begin(), inData->end());
+    }
+    std::optional<PixelSize> largest;
+    for (const std::string_view unit : units) {
+        if (const std::optional<hevc::CodedSize> coded = hevc::ofParameterSet(unit)) {
+            largest = PixelSize{std::max(coded->width, largest ? largest->width : 0),
+                                std::max(coded->height, largest ? largest->height : 0)};
+        }
+    }
+    return largest;
+}
+
+// Whether a picture of `actual` pixels fits the size an item states, padded to `block`, with the
+// sides as stated or exchanged (some cameras state the size as displayed after a rotation).
+bool fits(const PixelSize& actual, const PixelSize& stated, std::uint64_t block) {
+    const auto padded = [&](std::uint64_t side) { return (side + block - 1) / block * block; };
+    return (actual.width <= padded(stated.width) && actual.height <= padded(stated.height)) ||
+           (actual.width <= padded(stated.height) && actual.height <= padded(stated.width));
+}
+
+// Why an item of the primary image must not be decoded; nothing when it may be.
+std::optional<std::string> faultOf(std::string_view file, const Items& items, ItemID item) {
+    const std::string name = "Its item " + std::to_string(item);
+    const std::optional<PixelSize> stated = statedSize(items, item);
+    if (!stated) return name + " states no size.";
+    if (stated->width == 0 || stated->height == 0) {
+        return name + " states a size of " + sizeText(*stated) + " pixels.";
+    }
+    if (stated->width * stated->height > LinearImage::maxPixelCount) {
+        return name + " states " + sizeText(*stated) + " pixels, more than a photo may have.";
+    }
+    // libheif makes the picture, grid or overlay canvas at the size it finds in the item, not at
+    // the size the item states: none may be larger. A coded picture may pad to whole blocks.
+    const std::string_view type = typeOf(items, item);
+    std::optional<PixelSize> actual;
+    std::uint64_t block = 1;
+    if (type == "grid" || type == "iovl") {
+        actual = canvasOf(heif_boxes::itemData(file, items, item), type == "grid");
+    } else if (type == "hvc1") {
+        actual = codedPictureOf(items, item, heif_boxes::itemData(file, items, item));
+        block = 64;
+    }
+    if (actual && !fits(*actual, *stated, block)) {
+        return name + " holds a picture of " + sizeText(*actual) + " pixels, larger than the " +
+               sizeText(*stated) + " it states.";
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -214,33 +189,19 @@ std::string sizeText(const PixelSize& size) {
 HeifItemChecks checkHeifItems(std::string_view file) {
     HeifItemChecks checks;
     try {
-        const Items items = itemsOf(file);
+        const Items items = heif_boxes::itemsOf(file);
         if ((checks.fault = derivedFromNonImage(items))) return checks;
-        const std::optional<std::vector<ItemID>> used = primaryImageItems(items);
-        if (!used) {
+        const std::optional<std::vector<ItemID>> decoded = decodedItems(items);
+        if (!decoded) {
             checks.fault = "Its image is drawn from itself.";
             return checks;
         }
-        for (const ItemID item : *used) {
-            const auto stated = items.statedSizes.find(item);
-            if (stated == items.statedSizes.end()) {
-                checks.fault = "Its item " + std::to_string(item) + " states no size.";
-                return checks;
-            }
-            const PixelSize size = stated->second;
-            if (size.width == 0 || size.height == 0) {
-                checks.fault = "Its item " + std::to_string(item) + " states a size of " +
-                               sizeText(size) + " pixels.";
-                return checks;
-            }
-            if (size.width * size.height > LinearImage::maxPixelCount) {
-                checks.fault = "One of its images states " + sizeText(size) +
-                               " pixels, more than a photo may have.";
-                return checks;
-            }
-            checks.longestStatedSide = std::max({checks.longestStatedSide, size.width, size.height});
+        for (const ItemID item : *decoded) {
+            if ((checks.fault = faultOf(file, items, item))) return checks;
+            const PixelSize stated = *statedSize(items, item);
+            checks.longestStatedSide = std::max({checks.longestStatedSide, stated.width, stated.height});
         }
-    } catch (const Malformed&) {
+    } catch (const heif_boxes::Malformed&) {
         checks.fault = "Its boxes cannot be read.";
     }
     return checks;

@@ -137,6 +137,8 @@ TEST_F(HostileHeif, HonestFilesOpen) {
         {"an overlay", fixtures::overlayHeif(tile, tileSize, tileSize, tileSize), 64},
         {"a grid of 2 × 2 tiles", fixtures::gridHeif(tile, tileSize, 2, 2, {128, 128}, {128, 128}),
          128},
+        {"one picture with an alpha channel", fixtures::withAlphaHeif(tile, tileSize, tile, tileSize),
+         64},
         // A size no item uses is never decoded, however large.
         {"one picture beside an unused 65535 × 65535",
          fixtures::singleImageHeif(tile, tileSize, PixelExtent{65535, 65535}), 64},
@@ -147,30 +149,52 @@ TEST_F(HostileHeif, HonestFilesOpen) {
     }
 }
 
-// Only the primary image and the images it is made from set the limit: a size that no item uses
-// (or that has a side of zero pixels) raised it once, so that libheif made a picture or canvas of
-// gigabytes before the size check after decoding refused it.
-TEST_F(HostileHeif, SizesNoImageUsesLetNoLargerPictureThrough) {
-    const PixelExtent unusedSizes[] = {{4096, 0}, {4096, 4096}};
-    for (const PixelExtent unused : unusedSizes) {
-        const struct {
-            std::string what;
-            std::string file;
-        } hostile[] = {
-            {"a 2048 × 2048 stream stating 64 × 64",
-             fixtures::singleImageHeif(coding(2048, 2048), tileSize, unused)},
-            {"a 2048 × 2048 grid canvas stating 64 × 64",
-             fixtures::gridHeif(tile, tileSize, 1, 1, {2048, 2048}, tileSize, unused)},
-        };
-        for (const auto& [what, file] : hostile) {
-            const std::string beside = what + " beside an unused " +
-                                       std::to_string(unused.width) + " × " +
-                                       std::to_string(unused.height);
-            EXPECT_EQ(refusalOf(file, false, beside),
-                      "The image data is damaged or incomplete. It holds a picture larger than "
-                      "the sizes it states.")
-                << beside;
-        }
+// libheif makes each picture and canvas at the size it finds in the item, whatever the item
+// states: every one it would make for the primary image is measured first, and one larger than
+// its item states (beyond a coded picture's padding to whole 64-pixel blocks) is refused before
+// anything is decoded. Sizes that no item uses, which once raised libheif's size limit, change
+// nothing.
+TEST_F(HostileHeif, APictureOrCanvasLargerThanItsItemStatesIsRefusedBeforeDecoding) {
+    fixtures::HevcStream declaredAnew = tile;
+    const std::string largeSps = coding(2048, 2048).sps;
+    declaredAnew.slices = std::string{0, 0, static_cast<char>(largeSps.size() >> 8),
+                                      static_cast<char>(largeSps.size() & 0xFF)} +
+                          largeSps + tile.slices;
+    const struct {
+        std::string what;
+        std::string file;
+        std::uint32_t item;
+        PixelExtent holds, states;
+    } hostile[] = {
+        {"a stream beside an unused 4096 × 0",
+         fixtures::singleImageHeif(coding(2048, 2048), tileSize, PixelExtent{4096, 0}), 1,
+         {2048, 2048}, tileSize},
+        {"a grid canvas beside an unused 4096 × 4096",
+         fixtures::gridHeif(tile, tileSize, 1, 1, {2048, 2048}, tileSize, PixelExtent{4096, 4096}),
+         2, {2048, 2048}, tileSize},
+        // Long on one side and small in area, which libheif's limit, the same on both sides,
+        // cannot tell from a square.
+        {"a grid canvas under a thin size", fixtures::gridHeif(tile, tileSize, 1, 1, {2048, 2048},
+                                                                {2048, 16}),
+         2, {2048, 2048}, {2048, 16}},
+        {"a stream under a thin size", fixtures::singleImageHeif(coding(2048, 2048), {2048, 16}),
+         1, {2048, 2048}, {2048, 16}},
+        {"an overlay canvas", fixtures::overlayHeif(tile, tileSize, {2048, 2048}, {24, 16}), 2,
+         {2048, 2048}, {24, 16}},
+        {"a stream declaring a larger picture in its own data",
+         fixtures::singleImageHeif(declaredAnew, tileSize), 1, {2048, 2048}, tileSize},
+        {"an alpha channel", fixtures::withAlphaHeif(tile, tileSize, coding(2048, 2048), tileSize),
+         2, {2048, 2048}, tileSize},
+    };
+    const auto sides = [](PixelExtent size) {
+        return std::to_string(size.width) + " × " + std::to_string(size.height);
+    };
+    for (const auto& [what, file, item, holds, states] : hostile) {
+        EXPECT_EQ(refusalOf(file, false, what),
+                  "The image data is damaged or incomplete. Its item " + std::to_string(item) +
+                      " holds a picture of " + sides(holds) + " pixels, larger than the " +
+                      sides(states) + " it states.")
+            << what;
     }
 }
 

@@ -157,37 +157,43 @@ TEST_F(RasterDecoderHeic, AppliesItsRotationOnceDespiteExifOrientation) {
 }
 
 // HEIF files as cameras and encoders other than libheif's write them: with "mif1" as the major
-// brand, and with the primary image's size stated as displayed (its sides exchanged) while the
-// picture is coded in the sensor's orientation. Each opens as the plain file does, at the size it
-// decodes to, with the same thumbnail and the same capture data.
+// brand, and with the sizes stated as displayed (their sides exchanged) while the picture is coded
+// in the sensor's orientation and turned by the file's rotation. Each opens as the plain file does,
+// at the size it decodes to, with the same thumbnail and the same capture data: a picture libheif
+// writes as one coded image, and one it writes as a grid of a tile larger than the photo.
 TEST_F(RasterDecoderHeic, CameraVariantsOpenLikeThePlainFile) {
-    const std::string plain = fixtures::encodeTestHeic(
-        fixtures::makePattern({}),
-        {.orientation = 6, .exif = fixtures::exifBlock({.orientation = 6, .make = "Camera"})});
-    const LinearImage expected = decodeRasterData(plain);
-    ASSERT_EQ((std::array{expected.width, expected.height}), (std::array{48, 64}));
-    const std::optional<Rgb8Image> expectedThumbnail = Thumbnail::raster(plain);
-    ASSERT_TRUE(expectedThumbnail);
+    for (const TestPattern pattern : {TestPattern{.width = 128, .height = 64}, TestPattern{}}) {
+        const std::string plain = fixtures::encodeTestHeic(
+            fixtures::makePattern(pattern),
+            {.orientation = 6, .exif = fixtures::exifBlock({.orientation = 6, .make = "Camera"})});
+        const LinearImage expected = decodeRasterData(plain);
+        ASSERT_EQ((std::array{expected.width, expected.height}),
+                  (std::array{pattern.height, pattern.width}));
+        const std::optional<Rgb8Image> expectedThumbnail = Thumbnail::raster(plain);
+        ASSERT_TRUE(expectedThumbnail);
 
-    const std::string exchanged = fixtures::withIspeSidesExchanged(plain);
-    const struct {
-        const char* what;
-        std::string file;
-    } variants[] = {
-        {"major brand mif1", fixtures::withMajorBrand(plain, "mif1")},
-        {"size stated as displayed", exchanged},
-        {"both", fixtures::withMajorBrand(exchanged, "mif1")},
-    };
-    for (const auto& [what, file] : variants) {
-        SCOPED_TRACE(what);
-        const LinearImage image = decodeRasterData(file);
-        EXPECT_EQ((std::array{image.width, image.height}), (std::array{48, 64}));
-        EXPECT_TRUE(image.rgba == expected.rgba);
-        const std::optional<Rgb8Image> thumbnail = Thumbnail::raster(file);
-        ASSERT_TRUE(thumbnail);
-        EXPECT_EQ((std::array{thumbnail->width, thumbnail->height}), (std::array{48, 64}));
-        EXPECT_TRUE(thumbnail->rgb == expectedThumbnail->rgb);
-        EXPECT_EQ(ImageProperties::readData(file).make, "Camera");
+        const std::string exchanged = fixtures::withIspeSidesExchanged(plain);
+        const struct {
+            const char* what;
+            std::string file;
+        } variants[] = {
+            {"major brand mif1", fixtures::withMajorBrand(plain, "mif1")},
+            {"sizes stated as displayed", exchanged},
+            {"both", fixtures::withMajorBrand(exchanged, "mif1")},
+        };
+        for (const auto& [what, file] : variants) {
+            SCOPED_TRACE(std::string(what) + " at " + std::to_string(pattern.width));
+            const LinearImage image = decodeRasterData(file);
+            EXPECT_EQ((std::array{image.width, image.height}),
+                      (std::array{pattern.height, pattern.width}));
+            EXPECT_TRUE(image.rgba == expected.rgba);
+            const std::optional<Rgb8Image> thumbnail = Thumbnail::raster(file);
+            ASSERT_TRUE(thumbnail);
+            EXPECT_TRUE(thumbnail->width == expectedThumbnail->width &&
+                        thumbnail->height == expectedThumbnail->height &&
+                        thumbnail->rgb == expectedThumbnail->rgb);
+            EXPECT_EQ(ImageProperties::readData(file).make, "Camera");
+        }
     }
 }
 
