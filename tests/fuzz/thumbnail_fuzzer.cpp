@@ -12,8 +12,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    // The filmstrip picks the reader by the file's name, which the contents need not match, so
-    // both readers see every input.
+    // The filmstrip's reader, which tells the format by the bytes as the decoder does; and each
+    // format's reader on every input, whatever its bytes say.
+    quillmere::Thumbnail::raster(bytes);
     quillmere::Thumbnail::jpeg(bytes);
     quillmere::Thumbnail::heif(bytes);
     // The loader turns the properties into their dictionary as soon as it has read them.
