@@ -25,7 +25,6 @@
 #include "app/state/photo_session_state.h"
 #include "app/state/preferences.h"
 #include "app/state/session_photo.h"
-#include "app/state/slider_field.h"
 #include "app/state/user_prompts.h"
 #include "core/common/error.h"
 #include "core/common/uuid.h"
@@ -312,8 +311,10 @@ class AppState : public QObject {
     void resetEditLayer(EditLayer layer);
     // Toggles the recovery comparison and turns the other two off.
     void toggleRecoveryComparison();
-    // Sets the slider to its reset value: the as-shot white balance, else 0.
-    void resetSlider(SliderField field);
+    // Sets the slider of `layer`, one of the slider table's layers, to its reset value: the
+    // as-shot white balance, else 0; shows the layer again and clears the markers that no longer
+    // hold.
+    void resetSlider(EditLayer layer);
     // Back to the open photo's baseline: no stroke, comparison, bypass, spot history or marker.
     void resetAll();
     // The classic sharpening, keeping the RAW-texture switch.
