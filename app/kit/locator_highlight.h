@@ -20,7 +20,6 @@ class LocatorHighlight : public QWidget {
 
     // Frames `target` (a widget inside the column), fading in; null fades the frame out.
     void setTarget(QWidget* target);
-    QWidget* target() const { return target_; }
     // The frame's rectangle in the column, or an empty one while nothing is framed.
     QRect frameRect() const;
 

@@ -37,9 +37,7 @@ class ColorMixerView : public QWidget {
     QString layoutName() const { return layout_; }
     void setLayoutName(const QString& layout);
     // "Hue", "Saturation", "Luminance" or "All".
-    QString mode() const { return mode_; }
     void setMode(const QString& mode);
-    HSLAdjustments::Band band() const { return band_; }
     void setBand(HSLAdjustments::Band band);
     // The mixer is on screen: the Mixer tab of an open panel.
     void setShown(bool shown);

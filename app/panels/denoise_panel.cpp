@@ -22,7 +22,7 @@ bool offersDetail(const AppState& state) {
 }  // namespace
 
 DenoisePanel::DenoisePanel(AppState& state, QWidget* parent)
-    : SliderRowsPanel(state, {SliderField::denoise}, parent),
+    : SliderRowsPanel(state, {EditLayer::denoise}, parent),
       methods_(new QWidget(this)),
       methodGroup_(new QButtonGroup(this)),
       compare_(new QPushButton(this)),

@@ -26,8 +26,6 @@ class EditStackSection : public QWidget {
     EditStackSection(AppState& state, std::function<void(EditLayer)> onSelect,
                      QWidget* parent = nullptr);
 
-    bool isExpanded() const { return expanded_; }
-
   private:
     void toggleExpanded();
     void sync();

@@ -26,7 +26,6 @@ class HSLSection : public CollapsibleGroup {
     explicit HSLSection(AppState& state, QWidget* parent = nullptr);
 
     // "Mixer" or "Point Color".
-    QString tab() const { return tab_; }
     void setTab(const QString& tab);
     // Ends the eyedropper, the targeted adjustment and both visualisations.
     void finishSampling();

@@ -76,13 +76,6 @@ constexpr std::pair<const char*, const char*> titledPanels[] = {
 
 }  // namespace
 
-QString PanelArrangement::panelId(const QString& title) {
-    for (const auto& [known, id] : titledPanels) {
-        if (title == QLatin1String(known)) return id;
-    }
-    return title;
-}
-
 std::optional<QString> PanelArrangement::fixedTitle(const QString& id) {
     if (id == "recovery") return std::nullopt;
     for (const auto& [title, known] : titledPanels) {

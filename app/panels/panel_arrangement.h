@@ -38,8 +38,6 @@ class PanelArrangement {
     void expandAll();
     void collapseAll();
 
-    // The panel id a titled panel's drag carries; a title outside the table is sent unchanged.
-    static QString panelId(const QString& title);
     // The title of a titled panel other than recovery, whose title follows the photo; nothing
     // for the tone curve and the colour mixer, which draw their own title rows.
     static std::optional<QString> fixedTitle(const QString& id);

@@ -46,8 +46,6 @@ class PointColorEditor : public QWidget {
     std::optional<PointColor> selectedPoint() const;
 
     QPushButton* sampleButton() const { return sample_; }
-    CollapsibleGroup* refineRange() const { return refine_; }
-    const std::vector<SwatchButton*>& swatches() const { return swatches_; }
 
   private:
     struct RowWidgets {

@@ -13,8 +13,7 @@ namespace quillmere {
 
 RecoveryPanel::RecoveryPanel(AppState& state, QWidget* parent)
     : SliderRowsPanel(
-          state,
-          {SliderField::highlights, SliderField::shadows, SliderField::whites, SliderField::blacks},
+          state, {EditLayer::highlights, EditLayer::shadows, EditLayer::whites, EditLayer::blacks},
           parent),
       compare_(new QPushButton(this)),
       reset_(new QToolButton(this)) {
@@ -82,7 +81,7 @@ void RecoveryPanel::sync() {
 }
 
 void RecoveryPanel::resetRecovery() {
-    for (const SliderRow* row : rows()) state().resetSlider(row->field());
+    for (const SliderRow* row : rows()) state().resetSlider(row->editLayer());
     state().setShowRecoveryOriginal(false);
 }
 

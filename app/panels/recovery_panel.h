@@ -21,7 +21,6 @@ class RecoveryPanel : public SliderRowsPanel {
     // "RAW Recovery" with no photo or a RAW photo, else "Highlights & Shadows".
     static QString title(const AppState& state);
 
-    QPushButton* compareButton() const { return compare_; }
     QToolButton* resetButton() const { return reset_; }
 
   private:

@@ -27,11 +27,11 @@ void ResetLabel::mouseDoubleClickEvent(QMouseEvent* event) {
     QLabel::mouseDoubleClickEvent(event);
 }
 
-SliderRow::SliderRow(AppState& state, SliderField field, QWidget* parent)
+SliderRow::SliderRow(AppState& state, EditLayer layer, QWidget* parent)
     : QWidget(parent),
       state_(state),
-      field_(field),
-      title_(new ResetLabel(QString::fromUtf8(definition(field).title), this)),
+      field_(sliderField(layer)),
+      title_(new ResetLabel(QString::fromUtf8(field_.title), this)),
       value_(new QLabel(this)),
       slider_(new DoubleSlider(this)),
       watcher_(new StateWatcher(state, this)),
@@ -43,11 +43,11 @@ SliderRow::SliderRow(AppState& state, SliderField field, QWidget* parent)
     value_->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     setTextTone(*value_, TextTone::secondary);
     slider_->setAccessibleName(title_->text());
-    slider_->setDoubleRange(definition(field).lowerBound, definition(field).upperBound);
+    slider_->setDoubleRange(field_.lowerBound, field_.upperBound);
 
     layOutUnderTitleLine(*this, title_, value_, slider_, 4);
 
-    connect(title_, &ResetLabel::doubleClicked, this, [this] { state_.resetSlider(field_); });
+    connect(title_, &ResetLabel::doubleClicked, this, [this] { state_.resetSlider(editLayer()); });
     auto* drag = new SliderGesture(state, *slider_, [this] { sync(); });
     connect(slider_, &DoubleSlider::valueEdited, this, [this, drag](double value) {
         if (drag->mayWrite()) write(value);
@@ -61,12 +61,12 @@ void SliderRow::setShown(bool shown) {
     shown_ = shown;
 }
 
-double SliderRow::currentValue() const { return sliderValue(state_.editParams(), field_); }
+double SliderRow::currentValue() const { return state_.editParams().*field_.value; }
 
 void SliderRow::sync() {
     const double value = currentValue();
     slider_->setDoubleValue(value);
-    value_->setText(quillmere::valueLabel(field_, value));
+    value_->setText(quillmere::valueLabel(editLayer(), value));
     if (sameValue(value, seenValue_)) return;
     seenValue_ = value;
     if (!shown_) return;
@@ -76,7 +76,7 @@ void SliderRow::sync() {
 }
 
 void SliderRow::write(double value) {
-    state_.updateEditParams([&](EditParams& params) { sliderValue(params, field_) = value; });
+    state_.updateEditParams([&](EditParams& params) { params.*field_.value = value; });
 }
 
 }  // namespace quillmere

@@ -40,11 +40,11 @@ class SliderRow : public QWidget {
     Q_OBJECT
 
   public:
-    SliderRow(AppState& state, SliderField field, QWidget* parent = nullptr);
+    // `layer` is one of the slider table's layers.
+    SliderRow(AppState& state, EditLayer layer, QWidget* parent = nullptr);
 
-    SliderField field() const { return field_; }
     // The layer the row edits, by which a locate request finds it.
-    EditLayer editLayer() const { return quillmere::editLayer(field_); }
+    EditLayer editLayer() const { return field_.editLayer; }
     // Rows start shown; a collapsed panel hides its rows.
     void setShown(bool shown);
 
@@ -58,7 +58,7 @@ class SliderRow : public QWidget {
     void write(double value);
 
     AppState& state_;
-    SliderField field_;
+    const SliderField& field_;
     ResetLabel* title_;
     QLabel* value_;
     DoubleSlider* slider_;

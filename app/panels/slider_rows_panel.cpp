@@ -4,13 +4,13 @@
 
 namespace quillmere {
 
-SliderRowsPanel::SliderRowsPanel(AppState& state, std::initializer_list<SliderField> fields,
+SliderRowsPanel::SliderRowsPanel(AppState& state, std::initializer_list<EditLayer> layers,
                                  QWidget* parent)
     : QWidget(parent), state_(state), column_(new QVBoxLayout(this)) {
     column_->setContentsMargins(0, 0, 0, 0);
     column_->setSpacing(14);
-    for (SliderField field : fields) {
-        auto* row = new SliderRow(state, field, this);
+    for (EditLayer layer : layers) {
+        auto* row = new SliderRow(state, layer, this);
         column_->addWidget(row);
         rows_.push_back(row);
     }
@@ -28,15 +28,15 @@ void SliderRowsPanel::setShown(bool shown) {
 }
 
 SliderRowsPanel* makeWhiteBalancePanel(AppState& state, QWidget* parent) {
-    return new SliderRowsPanel(state, {SliderField::temperature, SliderField::tint}, parent);
+    return new SliderRowsPanel(state, {EditLayer::temperature, EditLayer::tint}, parent);
 }
 
 SliderRowsPanel* makeTonePanel(AppState& state, QWidget* parent) {
-    return new SliderRowsPanel(state, {SliderField::exposure, SliderField::contrast}, parent);
+    return new SliderRowsPanel(state, {EditLayer::exposure, EditLayer::contrast}, parent);
 }
 
 SliderRowsPanel* makePresencePanel(AppState& state, QWidget* parent) {
-    return new SliderRowsPanel(state, {SliderField::vibrance, SliderField::saturation}, parent);
+    return new SliderRowsPanel(state, {EditLayer::vibrance, EditLayer::saturation}, parent);
 }
 
 }  // namespace quillmere

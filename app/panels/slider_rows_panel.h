@@ -16,7 +16,7 @@ class SliderRowsPanel : public QWidget {
     Q_OBJECT
 
   public:
-    SliderRowsPanel(AppState& state, std::initializer_list<SliderField> fields,
+    SliderRowsPanel(AppState& state, std::initializer_list<EditLayer> layers,
                     QWidget* parent = nullptr);
 
     const std::vector<SliderRow*>& rows() const { return rows_; }

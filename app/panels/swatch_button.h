@@ -13,9 +13,7 @@ class SwatchButton : public QAbstractButton {
     SwatchButton(int diameter, QWidget* parent = nullptr);
 
     void setColor(const QColor& color);
-    QColor color() const { return color_; }
     void setSelected(bool selected);
-    bool isSelected() const { return selected_; }
     QSize sizeHint() const override;
 
   protected:

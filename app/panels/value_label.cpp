@@ -2,6 +2,7 @@
 
 #include "app/kit/number_format.h"
 #include "app/state/number_text.h"
+#include "app/state/slider_field.h"
 
 namespace quillmere {
 namespace {
@@ -26,8 +27,8 @@ QString signedValue(double value, int decimals) {
     return QString::fromStdString(signedText(value, decimals));
 }
 
-QString valueLabel(SliderField field, double value) {
-    const ValueLabelFormat format = definition(field).label;
+QString valueLabel(EditLayer layer, double value) {
+    const ValueLabelFormat format = sliderField(layer).label;
     const bool signedFormat = format == ValueLabelFormat::signedWholeNumber ||
                               format == ValueLabelFormat::signedHundredths;
     return QString::fromStdString(

@@ -27,7 +27,6 @@ class QuillmereApp {
     QuillmereApp(const QuillmereApp&) = delete;
     QuillmereApp& operator=(const QuillmereApp&) = delete;
 
-    AppState& state() { return *state_; }
     // Built by the first showMainWindow().
     MainWindow& mainWindow() { return *mainWindow_; }
 

@@ -4,6 +4,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStringList>
 #include <QUrl>
 #include <QVBoxLayout>
 #include <system_error>
@@ -42,32 +43,33 @@ std::pair<QGroupBox*, QVBoxLayout*> titledGroup(const QString& title) {
     return {group, content};
 }
 
-}  // namespace
-
-const std::vector<BundledComponent>& bundledComponents() {
-    // LibRaw first: the window names it apart from the libraries it runs with.
-    static const std::vector<BundledComponent> components{
-        {"LibRaw", "libraw20.txt"},
-        {"Qt", "qt6-base.txt"},
-        {"Qt SVG", "qt6-svg.txt"},
-        {"Exiv2", "libexiv2-27.txt"},
-        {"libjpeg-turbo", "libjpeg62-turbo.txt"},
-        {"libheif", "libheif1.txt"},
-        {"Little CMS", "liblcms2-2.txt"},
-        {"OpenCV", "opencv.txt"},
-        {"ONNX", "libonnx1.txt"},
-        {"Protocol Buffers", "libprotobuf32.txt"},
-        {"oneTBB", "libtbb12.txt"},
-        {"OpenSSL", "libssl3.txt"},
-        {"ICU", "libicu72.txt"},
-        {"Expat", "libexpat1.txt"},
-        {"{fmt}", "libfmt9.txt"},
-        {"JSON for Modern C++", "nlohmann-json3-dev.txt"},
-        {"the GCC runtime libraries", "gcc-runtime.txt"},
-        {"the GNU C Library", "libc6.txt"},
+// The libraries the executable links, in the order the window names them: LibRaw first, as the
+// window names it apart from the libraries it runs with. resources/licenses holds their notices.
+const QStringList& bundledComponentNames() {
+    static const QStringList names{
+        "LibRaw",
+        "Qt",
+        "Qt SVG",
+        "Exiv2",
+        "libjpeg-turbo",
+        "libheif",
+        "Little CMS",
+        "OpenCV",
+        "ONNX",
+        "Protocol Buffers",
+        "oneTBB",
+        "OpenSSL",
+        "ICU",
+        "Expat",
+        "{fmt}",
+        "JSON for Modern C++",
+        "the GCC runtime libraries",
+        "the GNU C Library",
     };
-    return components;
+    return names;
 }
+
+}  // namespace
 
 TechnologyLicensesView::TechnologyLicensesView(std::vector<std::filesystem::path> licenseFolders,
                                                QWidget* parent)
@@ -152,8 +154,7 @@ std::optional<std::filesystem::path> TechnologyLicensesView::licensesURL() const
 
 QGroupBox* TechnologyLicensesView::componentsGroup() {
     // "Qt, Exiv2, ... and the GNU C Library", after LibRaw.
-    QStringList names;
-    for (const BundledComponent& component : bundledComponents()) names.append(component.name);
+    const QStringList& names = bundledComponentNames();
     const QString dependencies = names.mid(1, names.size() - 2).join(", ") + " and " + names.last();
     auto [group, content] = titledGroup(QStringLiteral("Other bundled components"));
     content->addWidget(selectableText(

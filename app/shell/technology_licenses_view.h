@@ -11,16 +11,6 @@ class QPushButton;
 
 namespace quillmere {
 
-// A library the program ships with, and the file in the licences folder that holds its
-// copyright and licence notice.
-struct BundledComponent {
-    QString name;
-    QString licenseFile;
-};
-
-// The libraries the executable links, in the order the window names them, LibRaw first.
-const std::vector<BundledComponent>& bundledComponents();
-
 // The "Technology & Licenses" window's content: the credits of the two denoisers and the
 // libraries the program ships with, every text selectable, and a button that shows the folder of
 // full licence notices in the file manager when that folder exists. It changes nothing in the

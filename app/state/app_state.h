@@ -25,7 +25,6 @@
 #include "app/state/photo_session_state.h"
 #include "app/state/preferences.h"
 #include "app/state/session_photo.h"
-#include "app/state/slider_field.h"
 #include "app/state/user_prompts.h"
 #include "core/common/error.h"
 #include "core/common/uuid.h"
@@ -182,7 +181,6 @@ class AppState : public QObject {
     CheckpointStore& checkpointStore() const { return *checkpointStore_; }
     EditClipboard& editClipboard() const { return *editClipboard_; }
     const PhotoEditStore& photoEditStore() const { return photoEditStore_; }
-    PhotoFolderAccess& photoFolderAccess() { return photoFolderAccess_; }
 
     // ---- Opening photos. Every way of opening ends in `requestOpenPhoto`.
     // Opens the path after the first "--open" of the program's arguments, once per process.
@@ -232,16 +230,11 @@ class AppState : public QObject {
     std::optional<PhotoURL> photoURL() const;
     // The open photo's starting edit took settings from a Camera Raw XMP sidecar.
     bool xmpLoaded() const { return xmpLoaded_; }
-    // The reference edit: the open photo counts as edited while the edit differs from it.
-    // Unobserved.
-    const EditParams& baselineParams() const { return baselineParams_; }
 
     // ---- The session.
     // In the order the photos were added.
     const std::vector<SessionPhoto>& sessionPhotos() const { return sessionPhotos_; }
     const std::set<PhotoURL>& selectedPhotoIDs() const { return selectedPhotoIDs_; }
-    // The cached state of every photo opened and left in this run. Unobserved.
-    const std::map<PhotoURL, PhotoSessionState>& sessionStates() const { return sessionStates_; }
     // Partial edits waiting for selected photos never opened, oldest first. Unobserved.
     const std::map<PhotoURL, std::vector<PresetValues>>& pendingSelectionEdits() const {
         return pendingSelectionEdits_;
@@ -312,8 +305,10 @@ class AppState : public QObject {
     void resetEditLayer(EditLayer layer);
     // Toggles the recovery comparison and turns the other two off.
     void toggleRecoveryComparison();
-    // Sets the slider to its reset value: the as-shot white balance, else 0.
-    void resetSlider(SliderField field);
+    // Sets the slider of `layer`, one of the slider table's layers, to its reset value: the
+    // as-shot white balance, else 0; shows the layer again and clears the markers that no longer
+    // hold.
+    void resetSlider(EditLayer layer);
     // Back to the open photo's baseline: no stroke, comparison, bypass, spot history or marker.
     void resetAll();
     // The classic sharpening, keeping the RAW-texture switch.
@@ -346,7 +341,6 @@ class AppState : public QObject {
     // Leaving it false (also when it already was) discards the stroke in progress.
     void setIsSpotRepairActive(bool value);
     const std::optional<SpotRepair>& spotRepairDraft() const { return spotRepairDraft_; }
-    const std::optional<PhotoURL>& spotRepairPhotoID() const { return spotRepairPhotoID_; }
     // Brush diameter in pixels of the open photo.
     double spotRepairDiameter() const { return spotRepairDiameter_; }
     // As the inspector's size slider sets it, within the range; a value that is not finite is
@@ -526,6 +520,7 @@ class AppState : public QObject {
     std::set<PhotoURL> selectedPhotoIDs_;
     double exportProgress_ = 0;
     std::optional<std::string> exportStatus_;
+    // The cached state of every photo opened and left in this run.
     std::map<PhotoURL, PhotoSessionState> sessionStates_;
     bool suppressSelectionEdits_ = false;
     std::map<PhotoURL, std::vector<PresetValues>> pendingSelectionEdits_;
@@ -575,6 +570,7 @@ class AppState : public QObject {
     std::stop_source openStop_;
     std::uint64_t openGeneration_ = 0;
     bool didHandleLaunchArgument_ = false;
+    // The reference edit: the open photo counts as edited while the edit differs from it.
     EditParams baselineParams_;
     bool isApplyingEdits_ = false;
     // What each photo's edit file holds as far as this run knows: the edit read from it or last

@@ -1,6 +1,7 @@
 // Layer bypass, the comparison switches and the resets of the open photo's edit.
 
 #include "app/state/app_state.h"
+#include "app/state/slider_field.h"
 
 namespace quillmere {
 
@@ -90,13 +91,14 @@ void AppState::toggleRecoveryComparison() {
     setShowRecoveryOriginal(!showRecoveryOriginal_);
 }
 
-void AppState::resetSlider(SliderField field) {
+void AppState::resetSlider(EditLayer layer) {
+    const SliderField& field = sliderField(layer);
     const NeutralWhiteBalance neutral = neutralWhiteBalance();
     double resetValue = 0;
-    if (field == SliderField::temperature) resetValue = neutral.temperature;
-    if (field == SliderField::tint) resetValue = neutral.tint;
-    updateEditParams([&](EditParams& edit) { sliderValue(edit, field) = resetValue; });
-    removeDisabledLayer(editLayer(field));
+    if (layer == EditLayer::temperature) resetValue = neutral.temperature;
+    if (layer == EditLayer::tint) resetValue = neutral.tint;
+    updateEditParams([&](EditParams& edit) { edit.*field.value = resetValue; });
+    removeDisabledLayer(layer);
     clearAppliedPreset();
     clearAppliedCheckpoint();
 }

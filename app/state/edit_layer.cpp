@@ -50,14 +50,6 @@ LayerNames namesOf(EditLayer layer) {
     return {"", ""};
 }
 
-// The member of the edit a slider layer keeps its value in.
-double EditParams::*sliderMember(EditLayer layer) {
-    for (const SliderFieldDefinition& slider : sliderFieldDefinitions) {
-        if (slider.layer == layer) return slider.value;
-    }
-    return nullptr;
-}
-
 // The band values a user has moved, out of the 24 hue, saturation and luminance values.
 int hslEditCount(const HSLAdjustments& hsl) {
     int count = 0;
@@ -103,7 +95,7 @@ bool isActive(EditLayer layer, const EditParams& params, NeutralWhiteBalance neu
         case EditLayer::colorMixer:
             return !params.hsl.isNeutral();
         default:
-            return params.*sliderMember(layer) != 0;
+            return sliderValue(params, layer) != 0;
     }
 }
 
@@ -133,7 +125,7 @@ std::string valueText(EditLayer layer, const EditParams& params) {
             return std::to_string(hslEditCount(params.hsl)) + " values · " +
                    std::to_string(params.hsl.points.size()) + " points";
         default: {
-            const double value = params.*sliderMember(layer);
+            const double value = sliderValue(params, layer);
             return compactText(signedText(value, 0), value, true);
         }
     }
@@ -167,7 +159,7 @@ void bypass(EditLayer layer, EditParams& params, NeutralWhiteBalance neutral) {
             params.hsl = HSLAdjustments::neutral();
             return;
         default:
-            params.*sliderMember(layer) = 0;
+            sliderValue(params, layer) = 0;
             return;
     }
 }

@@ -22,9 +22,6 @@ class InMemoryPresetStore final : public PresetStore {
     // Removes the preset with the same id, if there is one.
     void deletePreset(const Preset& preset) override;
 
-    const std::vector<PresetFolder>& builtIns() const { return builtIns_; }
-    const std::map<std::string, Preset>& userPresets() const { return userPresets_; }
-
   private:
     bool isBuiltInFolder(const std::string& folder) const;
 

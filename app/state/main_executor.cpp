@@ -10,11 +10,8 @@ void QtMainExecutor::post(std::function<void()> work) {
 }
 
 void ManualMainExecutor::post(std::function<void()> work) {
-    {
-        std::lock_guard guard(lock_);
-        items_.push_back(std::move(work));
-    }
-    posted_.notify_all();
+    std::lock_guard guard(lock_);
+    items_.push_back(std::move(work));
 }
 
 int ManualMainExecutor::runPending() {
@@ -29,20 +26,6 @@ int ManualMainExecutor::runPending() {
         }
         work();
         ++count;
-    }
-}
-
-bool ManualMainExecutor::runUntil(const std::function<bool()>& done,
-                                  std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    for (;;) {
-        runPending();
-        if (done()) return true;
-        std::unique_lock guard(lock_);
-        if (!posted_.wait_until(guard, deadline, [this] { return !items_.empty(); })) {
-            guard.unlock();
-            return done();
-        }
     }
 }
 

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <chrono>
-#include <condition_variable>
 #include <deque>
 #include <functional>
 #include <memory>
@@ -56,14 +54,9 @@ class ManualMainExecutor final : public MainExecutor {
 
     // Runs everything posted so far and whatever that posts in turn; the number of items run.
     int runPending();
-    // Runs posted work as it arrives, from any thread, until `done` holds; false when `timeout`
-    // passed first.
-    bool runUntil(const std::function<bool()>& done,
-                  std::chrono::milliseconds timeout = std::chrono::seconds(10));
 
   private:
     std::mutex lock_;
-    std::condition_variable posted_;
     std::deque<std::function<void()>> items_;
 };
 

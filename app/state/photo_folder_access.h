@@ -45,9 +45,6 @@ class PhotoFolderAccess {
     static bool contains(const std::filesystem::path& photoURL,
                          const std::filesystem::path& folderURL);
 
-    // Folders granted or restored in this run, in order.
-    const std::vector<std::filesystem::path>& folders() const { return folders_; }
-
   private:
     // Once per run: keeps the stored folders that still exist and can be read, and writes back
     // only those.

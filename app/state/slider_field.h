@@ -2,27 +2,13 @@
 
 #include <array>
 #include <cstddef>
+#include <stdexcept>
 #include <string_view>
 
 #include "app/state/edit_layer.h"
 #include "core/edit/edit_params.h"
 
 namespace quillmere {
-
-// The inspector's slider fields, in order.
-enum class SliderField {
-    temperature,
-    tint,
-    exposure,
-    contrast,
-    highlights,
-    shadows,
-    whites,
-    blacks,
-    vibrance,
-    saturation,
-    denoise,
-};
 
 // How a slider row writes its value beside the title. Halves round away from zero; no label ever
 // reads "-0".
@@ -33,11 +19,11 @@ enum class ValueLabelFormat {
     offOrWholeNumber,   // "Off" at or below 0, else a whole number: "36"
 };
 
-// Everything the program says of one slider field: the layer it belongs to, the row's title, the
-// member of the edit it reads and writes, the slider's closed range and the value label.
-struct SliderFieldDefinition {
-    SliderField field;
-    EditLayer layer;
+// One of the inspector's slider fields: everything the program says of it, looked up by the edit
+// layer it belongs to. The row's title, the member of the edit it reads and writes, the slider's
+// closed range and the value label.
+struct SliderField {
+    EditLayer editLayer;
     std::string_view title;
     double EditParams::*value;
     double lowerBound;
@@ -45,52 +31,57 @@ struct SliderFieldDefinition {
     ValueLabelFormat label;
 };
 
-// The one description of the sliders, in field order: a slider is one line here.
-inline constexpr std::array<SliderFieldDefinition, 11> sliderFieldDefinitions{{
-    {SliderField::temperature, EditLayer::temperature, "Temp", &EditParams::temperature, 2000,
-     50000, ValueLabelFormat::wholeNumber},
-    {SliderField::tint, EditLayer::tint, "Tint", &EditParams::tint, -150, 150,
-     ValueLabelFormat::signedWholeNumber},
-    {SliderField::exposure, EditLayer::exposure, "Exposure", &EditParams::exposure, -5, 5,
+// The one description of the sliders, in the inspector's order: a slider is one line here. The
+// layers without a slider (spot repair, sharpening, the curve, the mixer) have no line.
+inline constexpr std::array<SliderField, 11> sliderFields{{
+    {EditLayer::temperature, "Temp", &EditParams::temperature, 2000, 50000,
+     ValueLabelFormat::wholeNumber},
+    {EditLayer::tint, "Tint", &EditParams::tint, -150, 150, ValueLabelFormat::signedWholeNumber},
+    {EditLayer::exposure, "Exposure", &EditParams::exposure, -5, 5,
      ValueLabelFormat::signedHundredths},
-    {SliderField::contrast, EditLayer::contrast, "Contrast", &EditParams::contrast, -100, 100,
+    {EditLayer::contrast, "Contrast", &EditParams::contrast, -100, 100,
      ValueLabelFormat::signedWholeNumber},
-    {SliderField::highlights, EditLayer::highlights, "Highlights", &EditParams::highlights, -100,
-     100, ValueLabelFormat::signedWholeNumber},
-    {SliderField::shadows, EditLayer::shadows, "Shadows", &EditParams::shadows, -100, 100,
+    {EditLayer::highlights, "Highlights", &EditParams::highlights, -100, 100,
      ValueLabelFormat::signedWholeNumber},
-    {SliderField::whites, EditLayer::whites, "Whites", &EditParams::whites, -100, 100,
+    {EditLayer::shadows, "Shadows", &EditParams::shadows, -100, 100,
      ValueLabelFormat::signedWholeNumber},
-    {SliderField::blacks, EditLayer::blacks, "Blacks", &EditParams::blacks, -100, 100,
+    {EditLayer::whites, "Whites", &EditParams::whites, -100, 100,
      ValueLabelFormat::signedWholeNumber},
-    {SliderField::vibrance, EditLayer::vibrance, "Vibrance", &EditParams::vibrance, -100, 100,
+    {EditLayer::blacks, "Blacks", &EditParams::blacks, -100, 100,
      ValueLabelFormat::signedWholeNumber},
-    {SliderField::saturation, EditLayer::saturation, "Saturation", &EditParams::saturation, -100,
-     100, ValueLabelFormat::signedWholeNumber},
-    {SliderField::denoise, EditLayer::denoise, "Amount", &EditParams::denoise, 0, 100,
+    {EditLayer::vibrance, "Vibrance", &EditParams::vibrance, -100, 100,
+     ValueLabelFormat::signedWholeNumber},
+    {EditLayer::saturation, "Saturation", &EditParams::saturation, -100, 100,
+     ValueLabelFormat::signedWholeNumber},
+    {EditLayer::denoise, "Amount", &EditParams::denoise, 0, 100,
      ValueLabelFormat::offOrWholeNumber},
 }};
 
-constexpr const SliderFieldDefinition& definition(SliderField field) {
-    return sliderFieldDefinitions[static_cast<std::size_t>(field)];
-}
-
-// The lines are looked up by field, so each must stand at its field's place.
+// The lines are looked up by layer, so no layer has two.
 static_assert([] {
-    for (std::size_t index = 0; index < sliderFieldDefinitions.size(); ++index) {
-        if (static_cast<std::size_t>(sliderFieldDefinitions[index].field) != index) return false;
+    for (std::size_t index = 0; index < sliderFields.size(); ++index) {
+        for (std::size_t later = index + 1; later < sliderFields.size(); ++later) {
+            if (sliderFields[index].editLayer == sliderFields[later].editLayer) return false;
+        }
     }
     return true;
 }());
 
-constexpr EditLayer editLayer(SliderField field) { return definition(field).layer; }
-
-// The field's value in an edit.
-inline double& sliderValue(EditParams& params, SliderField field) {
-    return params.*definition(field).value;
+// The slider of `layer`. Asking for a layer without one is a fault of the caller, refused with
+// std::invalid_argument.
+constexpr const SliderField& sliderField(EditLayer layer) {
+    for (const SliderField& field : sliderFields) {
+        if (field.editLayer == layer) return field;
+    }
+    throw std::invalid_argument("The edit layer has no slider.");
 }
-inline double sliderValue(const EditParams& params, SliderField field) {
-    return params.*definition(field).value;
+
+// The value of `layer`'s slider in an edit.
+inline double& sliderValue(EditParams& params, EditLayer layer) {
+    return params.*sliderField(layer).value;
+}
+inline double sliderValue(const EditParams& params, EditLayer layer) {
+    return params.*sliderField(layer).value;
 }
 
 }  // namespace quillmere

@@ -55,11 +55,6 @@ std::optional<int> FilmstripModel::row(const std::filesystem::path& url) const {
     return std::nullopt;
 }
 
-std::filesystem::path FilmstripModel::url(const QModelIndex& index) const {
-    if (!index.isValid() || index.row() >= rowCount()) return {};
-    return photos_[static_cast<std::size_t>(index.row())].url;
-}
-
 void FilmstripModel::syncPhotos() {
     const std::vector<SessionPhoto>& current = state_.sessionPhotos();
     const bool grew = current.size() >= photos_.size() &&

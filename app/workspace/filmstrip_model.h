@@ -36,7 +36,6 @@ class FilmstripModel : public QAbstractListModel {
     QVariant data(const QModelIndex& index, int role) const override;
 
     std::optional<int> row(const std::filesystem::path& url) const;
-    std::filesystem::path url(const QModelIndex& index) const;
 
   private:
     // Takes over the session's photos: inserts new rows, announces rows that changed.

@@ -26,9 +26,6 @@ class LibrarySidebar : public QWidget {
     LibrarySidebar(AppState& state, Preferences& preferences,
                    std::function<void(EditLayer)> revealEdit, QWidget* parent = nullptr);
 
-    // The tab shown now, as stored.
-    const QString& tab() const { return tab_; }
-
   protected:
     void changeEvent(QEvent* event) override;
 

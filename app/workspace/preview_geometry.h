@@ -33,10 +33,8 @@ class PreviewGeometry {
 
     // The view's bounds, in view points.
     void setViewSize(QSizeF size) { viewSize_ = size; }
-    QSizeF viewSize() const { return viewSize_; }
     // Device pixels per view point; it sets the zoom limits (2 % to 800 %) and what 100 % is.
     void setBackingScale(double scale) { backingScale_ = scale; }
-    double backingScale() const { return backingScale_; }
 
     // The open photo's pixel size; an empty size when there is none.
     void setSourceSize(QSizeF size) { sourceSize_ = size; }

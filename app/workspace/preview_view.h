@@ -31,7 +31,6 @@ class PreviewView : public QWidget {
     ~PreviewView() override;
 
     PreviewCanvas& canvas() { return *canvas_; }
-    RenderScheduler& scheduler() { return *scheduler_; }
 
   protected:
     void paintEvent(QPaintEvent* event) override;

@@ -16,7 +16,6 @@ public:
     CodingPath operator/(std::string_view key) const;
     CodingPath operator/(std::size_t index) const;
 
-    const std::vector<std::string>& components() const { return components_; }
     // "hsl.hue" or "spotRepairs.Index 2.x"; empty at the top.
     std::string dotted() const;
 

@@ -18,7 +18,6 @@ public:
     static std::optional<UUID> fromString(std::string_view text);
 
     std::string uuidString() const;
-    const std::array<std::uint8_t, 16>& bytes() const { return bytes_; }
 
     auto operator<=>(const UUID&) const = default;
 

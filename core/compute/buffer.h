@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <string>
 
 #include "core/compute/device_memory.h"
 #include "core/compute/pixel_format.h"
@@ -17,15 +16,11 @@ class Buffer {
 
     std::size_t length() const { return memory_.size(); }
     std::byte* contents() { return memory_.data(); }
-    const std::byte* contents() const { return memory_.data(); }
     StorageMode storageMode() const { return storageMode_; }
-    const std::string& label() const { return label_; }
-    void setLabel(std::string label) { label_ = std::move(label); }
 
   private:
     DeviceMemory memory_;
     StorageMode storageMode_;
-    std::string label_;
 };
 
 }  // namespace quillmere

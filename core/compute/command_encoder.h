@@ -51,8 +51,6 @@ class BlitCommandEncoder {
     BlitCommandEncoder(const BlitCommandEncoder&) = delete;
     BlitCommandEncoder& operator=(const BlitCommandEncoder&) = delete;
 
-    void setLabel(std::string label) { pass_.label = std::move(label); }
-
     // Copies `sourceRegion` of `source` to `destination` with its corner at (destinationX,
     // destinationY). Throws std::invalid_argument unless both textures have the same pixel
     // format and both rectangles lie inside their textures.

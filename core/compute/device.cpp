@@ -26,7 +26,7 @@ std::size_t physicalMemorySize() {
 Device::Device() : Device(physicalMemorySize()) {}
 
 Device::Device(std::size_t maxAllocationSize)
-    : name_("Quillmere CPU compute device"), maxAllocationSize_(maxAllocationSize) {}
+    : maxAllocationSize_(maxAllocationSize) {}
 
 Device Device::withThreadCount(int threadCount) {
     Device device;

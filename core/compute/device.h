@@ -2,7 +2,6 @@
 
 #include <cstddef>
 #include <memory>
-#include <string>
 
 #include "core/compute/buffer.h"
 #include "core/compute/command_buffer.h"
@@ -28,8 +27,6 @@ class Device {
     // At most `threadCount` threads run the passes of each command buffer (0: every core).
     static Device withThreadCount(int threadCount);
 
-    const std::string& name() const { return name_; }
-    std::size_t maxAllocationSize() const { return maxAllocationSize_; }
     // 0 when passes run on every core.
     int threadCount() const { return threadCount_; }
 
@@ -43,7 +40,6 @@ class Device {
     std::shared_ptr<CommandQueue> makeCommandQueue() const;
 
   private:
-    std::string name_;
     std::size_t maxAllocationSize_;
     int threadCount_ = 0;
 };

@@ -16,27 +16,22 @@ class KernelError : public Error {
 
     // The kernel library holds no function of this name.
     static KernelError functionNotFound(const std::string& name) {
-        return KernelError(
-            Code::functionNotFound, name,
-            "ToneKernel: MSL function '" + name + "' not found in runtime-compiled library");
+        return KernelError(Code::functionNotFound, "ToneKernel: MSL function '" + name +
+                                                       "' not found in runtime-compiled library");
     }
     // The command buffer would not give a compute encoder (it was already committed, or
     // another encoder is still open).
     static KernelError encoderCreationFailed() {
-        return KernelError(Code::encoderCreationFailed, {},
+        return KernelError(Code::encoderCreationFailed,
                            "ToneKernel: could not create a compute encoder");
     }
 
     Code code() const { return code_; }
-    // The missing function's name (functionNotFound only).
-    const std::string& functionName() const { return functionName_; }
 
   private:
-    KernelError(Code code, std::string functionName, const std::string& description)
-        : Error(description), code_(code), functionName_(std::move(functionName)) {}
+    KernelError(Code code, const std::string& description) : Error(description), code_(code) {}
 
     Code code_;
-    std::string functionName_;
 };
 
 // A texture or buffer a kernel needs could not be allocated. It carries no sentence of its

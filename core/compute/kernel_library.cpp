@@ -48,7 +48,7 @@ std::shared_ptr<const ComputePipelineState> KernelLibrary::makePipeline(
     std::string_view name) const {
     const auto found = kernels_.find(name);
     if (found == kernels_.end()) return nullptr;
-    return std::make_shared<const ComputePipelineState>(found->first, found->second);
+    return std::make_shared<const ComputePipelineState>(found->second);
 }
 
 }  // namespace quillmere

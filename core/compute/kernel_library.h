@@ -35,7 +35,6 @@ class KernelArguments {
     explicit KernelArguments(const ComputeDispatch& dispatch) : dispatch_(dispatch) {}
 
     GridSize threadsPerGrid() const { return dispatch_.threadsPerGrid; }
-    GridSize threadsPerThreadgroup() const { return dispatch_.threadsPerThreadgroup; }
 
     // The texture bound at `index`; throws std::logic_error when the slot is empty.
     Texture& texture(int index) const;
@@ -102,16 +101,13 @@ class ComputePipelineState {
     static constexpr int kThreadExecutionWidth = 32;
     static constexpr int kMaxTotalThreadsPerThreadgroup = 1024;
 
-    ComputePipelineState(std::string functionName, KernelFunction function)
-        : functionName_(std::move(functionName)), function_(std::move(function)) {}
+    explicit ComputePipelineState(KernelFunction function) : function_(std::move(function)) {}
 
-    const std::string& functionName() const { return functionName_; }
     const KernelFunction& function() const { return function_; }
     int threadExecutionWidth() const { return kThreadExecutionWidth; }
     int maxTotalThreadsPerThreadgroup() const { return kMaxTotalThreadsPerThreadgroup; }
 
   private:
-    std::string functionName_;
     KernelFunction function_;
 };
 

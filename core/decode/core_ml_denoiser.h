@@ -58,7 +58,6 @@ class CoreMLDenoiser {
     CoreMLDenoiser& operator=(const CoreMLDenoiser&) = delete;
 
     int tileSize() const { return tileSize_; }
-    const Configuration& configuration() const { return configuration_; }
 
     // A new texture of the source's format and size (shared, shader read and write) holding the
     // denoised values. The source must be a shared RGBA32Float or RGBA16Float texture. Values

@@ -13,8 +13,6 @@ class CoreMLDenoiserError : public Error {
     enum class Code { invalidModel, invalidInput, invalidOutput, allocationFailed };
 
     Code code() const { return code_; }
-    // The text that follows the case's fixed prefix; empty for allocationFailed.
-    const std::string& detail() const { return detail_; }
 
     static CoreMLDenoiserError invalidModel(const std::string& detail);
     static CoreMLDenoiserError invalidInput(const std::string& detail);
@@ -22,9 +20,8 @@ class CoreMLDenoiserError : public Error {
     static CoreMLDenoiserError allocationFailed();
 
   private:
-    CoreMLDenoiserError(Code code, const std::string& message, std::string detail);
+    CoreMLDenoiserError(Code code, const std::string& message);
     Code code_;
-    std::string detail_;
 };
 
 }  // namespace quillmere

@@ -39,7 +39,6 @@ class NativeRAWFrame final {
     NativeRAWFrame(const NativeRAWFrame&) = delete;
     NativeRAWFrame& operator=(const NativeRAWFrame&) = delete;
 
-    const std::filesystem::path& url() const { return url_; }
     const NativeRAWMetadata& metadata() const { return metadata_; }
     std::shared_ptr<const Texture> packedTexture() const { return packedTexture_; }
     NativeRAWNoiseProfile noiseProfile() const { return metadata_.noiseProfile(); }

@@ -40,7 +40,6 @@ class RAWFilter {
     // The decoder versions the filter offers: "8" only (there is no neural decoder).
     static const std::vector<std::string>& supportedDecoderVersions();
 
-    const std::filesystem::path& file() const { return file_->file(); }
     const std::shared_ptr<const RAWFile>& rawFile() const { return file_; }
 
     // The settings a new filter starts from, before the file's own baseline exposure. The

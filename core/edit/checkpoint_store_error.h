@@ -21,8 +21,6 @@ class CheckpointStoreError : public Error {
     static CheckpointStoreError invalidName();
 
     Code code() const { return code_; }
-    // The text of an `ioFailure`; empty for `invalidName`.
-    const std::string& message() const { return message_; }
 
     bool operator==(const CheckpointStoreError& other) const {
         return code_ == other.code_ && message_ == other.message_;

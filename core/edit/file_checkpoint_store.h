@@ -39,8 +39,6 @@ class FileCheckpointStore final : public CheckpointStore {
     void deleteCheckpoint(const EditCheckpoint& checkpoint,
                           const std::filesystem::path& photoURL) override;
 
-    const std::filesystem::path& legacyFileURL() const { return legacyFileURL_; }
-
   private:
     // The photo's list in stored order, migrating it from the central file when found there.
     std::vector<EditCheckpoint> load(const std::filesystem::path& photoURL) const;

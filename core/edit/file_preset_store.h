@@ -39,7 +39,6 @@ class FilePresetStore final : public PresetStore {
     void deletePreset(const Preset& preset) override;
 
     const std::filesystem::path& directory() const { return directory_; }
-    const std::vector<PresetFolder>& builtIns() const { return builtIns_; }
 
   private:
     // Throws unless `preset` may be written or removed.

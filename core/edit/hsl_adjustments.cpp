@@ -134,11 +134,8 @@ bool HSLAdjustments::isNeutral() const {
 }
 
 double& HSLAdjustments::hueFor(Band band) { return hue[indexOf(band)]; }
-double HSLAdjustments::hueFor(Band band) const { return hue[indexOf(band)]; }
 double& HSLAdjustments::saturationFor(Band band) { return saturation[indexOf(band)]; }
-double HSLAdjustments::saturationFor(Band band) const { return saturation[indexOf(band)]; }
 double& HSLAdjustments::luminanceFor(Band band) { return luminance[indexOf(band)]; }
-double HSLAdjustments::luminanceFor(Band band) const { return luminance[indexOf(band)]; }
 
 json::Json HSLAdjustments::encode(const CodingPath& path) const {
     return json::Json(encodeOrdered(path));

@@ -78,11 +78,8 @@ struct HSLAdjustments {
 
     // One band's value; written unchanged, without clamping.
     double& hueFor(Band band);
-    double hueFor(Band band) const;
     double& saturationFor(Band band);
-    double saturationFor(Band band) const;
     double& luminanceFor(Band band);
-    double luminanceFor(Band band) const;
 
     bool operator==(const HSLAdjustments&) const = default;
 

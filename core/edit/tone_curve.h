@@ -65,10 +65,9 @@ class MonotoneCurveEvaluator {
     // The curve's output at input `at`, in 0...255 (a NaN input gives 0).
     double value(double at) const;
 
-    // Knot positions (strictly increasing, at least two), values and Hermite slopes.
+    // Knot positions (strictly increasing, at least two) and values.
     const std::vector<double>& xs() const { return xs_; }
     const std::vector<double>& ys() const { return ys_; }
-    const std::vector<double>& tangents() const { return tangents_; }
 
   private:
     std::vector<double> xs_;

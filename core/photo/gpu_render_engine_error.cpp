@@ -2,16 +2,14 @@
 
 namespace quillmere {
 
-GPURenderEngineError::GPURenderEngineError(Code code, const std::string& description,
-                                           std::int64_t width, std::int64_t height)
-    : Error(description), code_(code), width_(width), height_(height) {}
+GPURenderEngineError::GPURenderEngineError(Code code, const std::string& description)
+    : Error(description), code_(code) {}
 
 GPURenderEngineError GPURenderEngineError::textureAllocationFailed(std::int64_t width,
                                                                    std::int64_t height) {
     return {Code::textureAllocationFailed,
             "Could not allocate a " + std::to_string(width) + " \u00D7 " + std::to_string(height) +
-                " image.",
-            width, height};
+                " image."};
 }
 
 GPURenderEngineError GPURenderEngineError::renderFailed(const std::string& description) {

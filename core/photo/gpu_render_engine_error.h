@@ -17,17 +17,11 @@ public:
     static GPURenderEngineError gpuUnavailable();
 
     Code code() const { return code_; }
-    // The size that could not be allocated; zero for the other cases.
-    std::int64_t width() const { return width_; }
-    std::int64_t height() const { return height_; }
 
 private:
-    GPURenderEngineError(Code code, const std::string& description, std::int64_t width = 0,
-                         std::int64_t height = 0);
+    GPURenderEngineError(Code code, const std::string& description);
 
     Code code_;
-    std::int64_t width_;
-    std::int64_t height_;
 };
 
 }  // namespace quillmere

@@ -141,12 +141,6 @@ inline LutPosition lutPosition(float v) {
     return {i0, f - static_cast<float>(i0)};
 }
 
-// Linear interpolation in one 256-entry channel of the curve table starting at `base`.
-inline float lutSample(const float* lut, int base, float v) {
-    const LutPosition p = lutPosition(v);
-    return msl::mix(lut[base + p.index], lut[base + p.index + 1], p.fraction);
-}
-
 // Hue in degrees (0...360), saturation and value; saturation and value are unbounded above
 // because scene values beyond display white reach this far in the colour steps. Every hue
 // formula is worked out and one selected (a grey divides by zero there, to no effect), so that

@@ -6,9 +6,9 @@
 
 namespace quillmere {
 
-SerialQueue::SerialQueue(std::string label) : label_(std::move(label)), worker([this] { run(); }) {
+SerialQueue::SerialQueue(const std::string& label) : worker([this] { run(); }) {
     // Only a debugging aid, so a name the system refuses is no error.
-    pthread_setname_np(worker.native_handle(), label_.substr(0, 15).c_str());
+    pthread_setname_np(worker.native_handle(), label.substr(0, 15).c_str());
 }
 
 SerialQueue::~SerialQueue() {

@@ -14,7 +14,7 @@ namespace quillmere {
 class SerialQueue {
   public:
     // Starts the thread, named after `label` (cut to the 15 bytes a thread name holds).
-    explicit SerialQueue(std::string label);
+    explicit SerialQueue(const std::string& label);
     // Runs every item submitted so far, and any those items submit, then joins the thread. Must
     // not be called on the queue's own thread.
     ~SerialQueue();
@@ -22,14 +22,11 @@ class SerialQueue {
     SerialQueue(const SerialQueue&) = delete;
     SerialQueue& operator=(const SerialQueue&) = delete;
 
-    const std::string& label() const { return label_; }
-
     void submit(std::function<void()> item);
 
   private:
     void run();
 
-    std::string label_;
     std::mutex lock;
     std::condition_variable wake;
     std::deque<std::function<void()>> items;

@@ -56,19 +56,19 @@ class SliderRowsTest : public ::testing::Test {
 TEST_F(SliderRowsTest, DragsStoreTheEndsOfEachRangeAndStoredValuesAreShownNotWritten) {
     const struct {
         const char* title;
-        SliderField field;
+        EditLayer layer;
         double lower, upper;
-    } rows[] = {{"Temp", SliderField::temperature, 2000, 50000},
-                {"Tint", SliderField::tint, -150, 150},
-                {"Exposure", SliderField::exposure, -5, 5},
-                {"Contrast", SliderField::contrast, -100, 100},
-                {"Vibrance", SliderField::vibrance, -100, 100},
-                {"Saturation", SliderField::saturation, -100, 100}};
+    } rows[] = {{"Temp", EditLayer::temperature, 2000, 50000},
+                {"Tint", EditLayer::tint, -150, 150},
+                {"Exposure", EditLayer::exposure, -5, 5},
+                {"Contrast", EditLayer::contrast, -100, 100},
+                {"Vibrance", EditLayer::vibrance, -100, 100},
+                {"Saturation", EditLayer::saturation, -100, 100}};
     for (const auto& row : rows) {
         testing::dragSlider(slider(row.title), -50);
-        EXPECT_EQ(sliderValue(state.editParams(), row.field), row.lower) << row.title;
+        EXPECT_EQ(sliderValue(state.editParams(), row.layer), row.lower) << row.title;
         testing::dragSlider(slider(row.title), slider(row.title).width() + 50);
-        EXPECT_EQ(sliderValue(state.editParams(), row.field), row.upper) << row.title;
+        EXPECT_EQ(sliderValue(state.editParams(), row.layer), row.upper) << row.title;
     }
 
     harness.log->clear();
@@ -139,30 +139,29 @@ TEST(SliderTable, EachRowTakesItsTitleRangeLabelResetAndLayerFromItsLine) {
                                                      {ValueLabelFormat::signedWholeNumber, "+2"},
                                                      {ValueLabelFormat::signedHundredths, "+1.50"},
                                                      {ValueLabelFormat::offOrWholeNumber, "2"}};
-    const std::map<SliderField, double> resets{{SliderField::temperature, 4300},
-                                               {SliderField::tint, 7}};
+    const std::map<EditLayer, double> resets{{EditLayer::temperature, 4300}, {EditLayer::tint, 7}};
     testing::StateHarness harness;
     AppState& state = *harness.state;
     harness.showPhoto("/photos/a.dng");
-    for (const SliderFieldDefinition& line : sliderFieldDefinitions) {
-        SliderRow row(state, line.field);
+    for (const SliderField& line : sliderFields) {
+        SliderRow row(state, line.editLayer);
         row.show();
         EXPECT_EQ(row.titleLabel()->text(), QString::fromUtf8(line.title));
         EXPECT_EQ(row.slider()->lowerBound(), line.lowerBound) << line.title;
         EXPECT_EQ(row.slider()->upperBound(), line.upperBound) << line.title;
-        EXPECT_EQ(row.editLayer(), line.layer) << line.title;
+        EXPECT_EQ(row.editLayer(), line.editLayer) << line.title;
 
         state.updateEditParams([&](EditParams& params) { params.*line.value = 1.5; });
         settle();
         EXPECT_EQ(row.valueLabel()->text(), labels.at(line.label)) << line.title;
 
-        state.toggleEditLayer(line.layer);
+        state.toggleEditLayer(line.editLayer);
         testing::doubleClick(row.titleLabel());
         settle();
         EXPECT_EQ(state.editParams().*line.value,
-                  resets.contains(line.field) ? resets.at(line.field) : 0)
+                  resets.contains(line.editLayer) ? resets.at(line.editLayer) : 0)
             << line.title;
-        EXPECT_FALSE(state.disabledEditLayers().contains(line.layer)) << line.title;
+        EXPECT_FALSE(state.disabledEditLayers().contains(line.editLayer)) << line.title;
     }
 }
 

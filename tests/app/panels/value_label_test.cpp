@@ -13,31 +13,31 @@ namespace {
 TEST(ValueLabel, RoundsHalvesAwayFromZeroNeverShowsMinusZeroAndStaysShort) {
     constexpr double inf = std::numeric_limits<double>::infinity();
     const struct {
-        SliderField field;
+        EditLayer layer;
         double value;
         const char* label;
-    } cases[] = {{SliderField::temperature, 5499.5, "5500"},
-                 {SliderField::tint, 0.4, "0"},
-                 {SliderField::tint, -0.4, "0"},
-                 {SliderField::tint, 0.5, "+1"},
-                 {SliderField::tint, -0.5, "-1"},
-                 {SliderField::exposure, 0, "0.00"},
-                 {SliderField::exposure, -0.0, "0.00"},
-                 {SliderField::exposure, -0.004, "-0.00"},
-                 {SliderField::exposure, 0.125, "+0.12"},
-                 {SliderField::denoise, 0, "Off"},
-                 {SliderField::denoise, 0.3, "0"},
-                 {SliderField::temperature, inf, "inf"},
-                 {SliderField::saturation, -inf, "-inf"},
+    } cases[] = {{EditLayer::temperature, 5499.5, "5500"},
+                 {EditLayer::tint, 0.4, "0"},
+                 {EditLayer::tint, -0.4, "0"},
+                 {EditLayer::tint, 0.5, "+1"},
+                 {EditLayer::tint, -0.5, "-1"},
+                 {EditLayer::exposure, 0, "0.00"},
+                 {EditLayer::exposure, -0.0, "0.00"},
+                 {EditLayer::exposure, -0.004, "-0.00"},
+                 {EditLayer::exposure, 0.125, "+0.12"},
+                 {EditLayer::denoise, 0, "Off"},
+                 {EditLayer::denoise, 0.3, "0"},
+                 {EditLayer::temperature, inf, "inf"},
+                 {EditLayer::saturation, -inf, "-inf"},
                  // Longer than ten characters: printf's "%.3g" with the format's sign.
-                 {SliderField::exposure, 1e300, "+1e+300"},
-                 {SliderField::exposure, -1.23456e300, "-1.23e+300"},
-                 {SliderField::exposure, 1234567.891, "+1.23e+06"},
-                 {SliderField::exposure, 123456.789, "+123456.79"},
-                 {SliderField::temperature, 1e300, "1e+300"},
-                 {SliderField::denoise, -1e300, "Off"}};
+                 {EditLayer::exposure, 1e300, "+1e+300"},
+                 {EditLayer::exposure, -1.23456e300, "-1.23e+300"},
+                 {EditLayer::exposure, 1234567.891, "+1.23e+06"},
+                 {EditLayer::exposure, 123456.789, "+123456.79"},
+                 {EditLayer::temperature, 1e300, "1e+300"},
+                 {EditLayer::denoise, -1e300, "Off"}};
     for (const auto& c : cases) {
-        EXPECT_EQ(valueLabel(c.field, c.value), c.label) << int(c.field) << " " << c.value;
+        EXPECT_EQ(valueLabel(c.layer, c.value), c.label) << int(c.layer) << " " << c.value;
     }
     // Never through an integer: 1e300 formats in full, as printf prints it.
     char printed[400];

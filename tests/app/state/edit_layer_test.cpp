@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
 
 #include "app/state/slider_field.h"
 
@@ -79,8 +82,8 @@ TEST(EditLayer, BypassNeutralisesOnlyItsOwnSettingsAndEachSliderHasItsLayer) {
     busy.denoiseMethod = DenoiseMethod::matchFilter;
     busy.sharpening = {.amount = 60, .radius = 2, .detail = 40, .preserveRAWTexture = true};
     busy.hsl.hue[2] = 15;
-    for (const SliderFieldDefinition& slider : sliderFieldDefinitions) {
-        sliderValue(busy, slider.field) += 3;
+    for (const SliderField& slider : sliderFields) {
+        sliderValue(busy, slider.editLayer) += 3;
     }
     for (EditLayer layer : allEditLayers) {
         EditParams bypassed = busy;
@@ -96,15 +99,33 @@ TEST(EditLayer, BypassNeutralisesOnlyItsOwnSettingsAndEachSliderHasItsLayer) {
     EXPECT_EQ(busy.sharpening, (SharpeningSettings{.radius = 2, .detail = 40}));
     EXPECT_EQ(busy.denoiseMethod, DenoiseMethod::matchFilter);
 
-    for (const SliderFieldDefinition& slider : sliderFieldDefinitions) {
+    for (const SliderField& slider : sliderFields) {
         EditParams params = EditParams::neutral(kAsShot.temperature, kAsShot.tint);
-        sliderValue(params, slider.field) += 3;
+        sliderValue(params, slider.editLayer) += 3;
         for (EditLayer layer : allEditLayers) {
-            EXPECT_EQ(isActive(layer, params, kAsShot), layer == editLayer(slider.field));
+            EXPECT_EQ(isActive(layer, params, kAsShot), layer == slider.editLayer);
         }
     }
     EXPECT_EQ(editLayerFromRawValue("toneCurve"), EditLayer::toneCurve);
     EXPECT_EQ(editLayerFromRawValue("Tone Curve"), std::nullopt);
+}
+
+// The inspector's eleven slider fields, each found by its layer; a layer without a slider is
+// refused rather than read through a member it does not have.
+TEST(SliderTable, HoldsTheElevenSliderLayersInOrderEachFoundByItsLayer) {
+    const std::vector<std::string_view> sliderLayers{
+        "temperature", "tint",   "exposure", "contrast",   "highlights", "shadows",
+        "whites",      "blacks", "vibrance", "saturation", "denoise"};
+    std::vector<std::string_view> tableLayers;
+    for (const SliderField& line : sliderFields) {
+        tableLayers.push_back(rawValue(line.editLayer));
+        EXPECT_EQ(&sliderField(line.editLayer), &line) << rawValue(line.editLayer);
+    }
+    EXPECT_EQ(tableLayers, sliderLayers);
+    for (EditLayer layer : {EditLayer::spotRepair, EditLayer::sharpening, EditLayer::toneCurve,
+                            EditLayer::colorMixer}) {
+        EXPECT_THROW(sliderField(layer), std::invalid_argument) << rawValue(layer);
+    }
 }
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace {
 using Layers = testing::StateTest;
 
 TEST_F(Layers, WhiteBalanceIsJudgedBypassedAndResetAgainstTheOpenPhoto) {
-    state.resetSlider(SliderField::temperature);
+    state.resetSlider(EditLayer::temperature);
     EXPECT_EQ(state.editParams().temperature, 5500);
 
     harness.showPhoto("/photos/a.dng", true, EditParams::neutral(4300.4, 7.001));
@@ -18,7 +18,7 @@ TEST_F(Layers, WhiteBalanceIsJudgedBypassedAndResetAgainstTheOpenPhoto) {
     EXPECT_EQ(state.activeEditLayers(), (std::vector{EditLayer::temperature, EditLayer::tint}));
     state.toggleEditLayer(EditLayer::temperature);
     EXPECT_EQ(state.effectiveParams().temperature, 4300);
-    state.resetSlider(SliderField::temperature);
+    state.resetSlider(EditLayer::temperature);
     EXPECT_EQ(state.editParams().temperature, 4300);
     EXPECT_TRUE(state.disabledEditLayers().empty());
 }
