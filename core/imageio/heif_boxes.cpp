@@ -5,6 +5,38 @@
 namespace quillmere::heif_boxes {
 namespace {
 
+// The box at the start of `fields`, which moves past it.
+Box nextBox(Fields& fields) {
+    const std::uint64_t available = fields.rest().size();
+    std::uint64_t size = fields.read(4);
+    const std::string_view type = fields.take(4);
+    std::uint64_t header = 8;
+    if (size == 1) {
+        size = fields.read(8);
+        header = 16;
+    } else if (size == 0) {
+        size = available;
+    }
+    if (size < header || size > available) throw Malformed{};
+    return {type, fields.take(size - header)};
+}
+
+// libheif reads the file's boxes up to the first it cannot read, and takes the last 'meta' box
+// among them: the one its images come from, whatever comes before it.
+std::string_view lastMetaPayload(std::string_view file) {
+    Fields fields(file);
+    std::string_view meta;
+    try {
+        while (!fields.rest().empty()) {
+            const Box box = nextBox(fields);
+            if (box.type == "meta") meta = box.payload;
+        }
+    } catch (const Malformed&) {
+        // The boxes read so far stand, as they do for libheif.
+    }
+    return meta;
+}
+
 ItemID primaryItem(std::string_view pitm) {
     Fields fields(pitm);
     return fields.read(fields.fullBoxHeader().version == 0 ? 2 : 4);
@@ -111,20 +143,7 @@ Fields::FullBoxHeader Fields::fullBoxHeader() {
 std::vector<Box> boxesIn(std::string_view bytes) {
     std::vector<Box> boxes;
     Fields fields(bytes);
-    while (!fields.rest().empty()) {
-        const std::uint64_t available = fields.rest().size();
-        std::uint64_t size = fields.read(4);
-        const std::string_view type = fields.take(4);
-        std::uint64_t header = 8;
-        if (size == 1) {
-            size = fields.read(8);
-            header = 16;
-        } else if (size == 0) {
-            size = available;
-        }
-        if (size < header || size > available) throw Malformed{};
-        boxes.push_back({type, fields.take(size - header)});
-    }
+    while (!fields.rest().empty()) boxes.push_back(nextBox(fields));
     return boxes;
 }
 
@@ -135,7 +154,7 @@ std::string_view payloadOf(const std::vector<Box>& boxes, std::string_view type)
 }
 
 Items itemsOf(std::string_view file) {
-    Fields meta(payloadOf(boxesIn(file), "meta"));
+    Fields meta(lastMetaPayload(file));
     meta.fullBoxHeader();
     const std::vector<Box> parts = boxesIn(meta.rest());
     Items items;

@@ -65,7 +65,7 @@ struct Items {
     std::string_view idat;
 };
 
-// Throws Malformed.
+// The items of the file's last 'meta' box, the one libheif reads. Throws Malformed.
 Items itemsOf(std::string_view file);
 
 // The item's bytes, its extents joined; empty when they lie where libheif does not read them.

@@ -185,6 +185,11 @@ TEST_F(HostileHeif, APictureOrCanvasLargerThanItsItemStatesIsRefusedBeforeDecodi
          fixtures::singleImageHeif(declaredAnew, tileSize), 1, {2048, 2048}, tileSize},
         {"an alpha channel", fixtures::withAlphaHeif(tile, tileSize, coding(2048, 2048), tileSize),
          2, {2048, 2048}, tileSize},
+        // libheif reads the last 'meta' box of a file: it is the one measured.
+        {"a stream whose boxes follow an honest file's",
+         fixtures::singleImageHeif(tile, tileSize) +
+             fixtures::singleImageHeif(coding(2048, 2048), tileSize),
+         1, {2048, 2048}, tileSize},
     };
     const auto sides = [](PixelExtent size) {
         return std::to_string(size.width) + " × " + std::to_string(size.height);
