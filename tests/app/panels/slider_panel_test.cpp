@@ -276,7 +276,7 @@ TEST_F(SliderPanelTest, TheWheelScrollsTheColumnUnlessTheControlUnderItHasFocus)
     EXPECT_EQ(mixer->layoutPicker()->focusPolicy(), Qt::StrongFocus) << "the wheel gives no focus";
     QApplication::setActiveWindow(&inspector);
     for (QWidget* control : std::initializer_list<QWidget*>{mixer->layoutPicker(), red->slider()}) {
-        control->setFocus();
+        control->setFocus(Qt::MouseFocusReason);
         wheelDown(control);
     }
     settle();
