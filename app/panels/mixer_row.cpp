@@ -80,7 +80,7 @@ MixerRow::MixerRow(AppState& state, HSLAdjustments::Band band, std::string chann
       band_(band),
       channel_(std::move(channel)),
       label_(new ResetLabel(QString::fromUtf8(displayName(band)), this)),
-      field_(new NumberField(0, 52, this)),
+      field_(new NumberField(state, 0, 52, this)),
       slider_(new BandSlider(state, band, channel_, this)) {
     const QString title =
         QString::fromUtf8(displayName(band)) + ' ' + QString::fromStdString(channel_);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QGraphicsEffect>
@@ -163,6 +164,47 @@ TEST_F(SliderPanelTest, ADragEndsWithThePhotoItBeganOn) {
             << (slider ? slider : "curve") << ": b is not written";
         EXPECT_EQ(AppStateTesting::sessionState(state, a).params, atSwitch);
         EXPECT_NE(atSwitch, before) << "the drag edited a";
+    }
+}
+
+// A number typed on a and not yet committed when b opens is dropped, whether Return or leaving
+// the field ends it: b is not written, a keeps what it had, and the field no longer shows it.
+TEST_F(SliderPanelTest, ATypedNumberIsDroppedWhenAnotherPhotoOpens) {
+    const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng");
+    harness.open(a);
+    // b starts from a's edit and its selected point colour, so that any write to b shows.
+    state.updateEditParams([](EditParams& edit) { edit.hsl.points.emplace_back(120, 0.5, 0.5); });
+    state.setSelectedPointColor(state.editParams().hsl.points[0].id);
+    AppStateTesting::sessionState(state, b).params = state.editParams();
+    // The tab of the colour mixer, and the field typed into.
+    const std::pair<const char*, const char*> fields[] = {
+        {"Mixer", "Sharpening value"}, {"Mixer", "Red Hue"}, {"Point Color", "Hue Shift"}};
+    QApplication::setActiveWindow(&inspector);
+    for (auto [tab, name] : fields) {
+        for (const bool byReturn : {true, false}) {
+            harness.open(a);
+            static_cast<HSLSection*>(inspector.group("colorMixer"))->setTab(tab);
+            settle();
+            auto* field = testing::childWith<NumberField>(inspector, name);
+            ASSERT_NE(field, nullptr) << name;
+            const EditParams onA = state.editParams();
+            field->setFocus(Qt::MouseFocusReason);
+            field->selectAll();
+            QTest::keyClicks(field, "12");
+            harness.open(b);
+            settle();
+            const EditParams opened = state.editParams();
+            if (byReturn) {
+                QTest::keyClick(field, Qt::Key_Return);
+            } else {
+                field->clearFocus();
+            }
+            settle();
+            const std::string how = std::string(name) + (byReturn ? ", Return" : ", focus lost");
+            EXPECT_EQ(state.editParams(), opened) << how << ": b is not written";
+            EXPECT_EQ(AppStateTesting::sessionState(state, a).params, onA) << how;
+            EXPECT_NE(field->text().toStdString(), "12") << how;
+        }
     }
 }
 
