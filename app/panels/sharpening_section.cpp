@@ -122,6 +122,8 @@ QWidget* SharpeningSection::makeRow(const Row& row) {
     field->setObjectName("sharpening" + title + "Value");
     auto* slider = new DoubleSlider(widget);
     slider->setDoubleRange(row.lowerBound, row.upperBound);
+    // A key moves one step of the row, which the write keeps; a smaller one would be rounded away.
+    slider->setStep(row.step);
     slider->setAccessibleName(title == "Sharpening" ? QString("Sharpening amount")
                                                     : "Sharpening " + title.toLower());
     slider->setObjectName("sharpening" + title);

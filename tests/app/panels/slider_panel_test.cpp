@@ -14,8 +14,10 @@
 #include <QSlider>
 #include <QTest>
 #include <QWheelEvent>
+#include <functional>
 
 #include "app/kit/collapsible_group.h"
+#include "app/kit/double_slider.h"
 #include "app/kit/inspector_settings.h"
 #include "app/kit/locator_highlight.h"
 #include "app/kit/number_field.h"
@@ -24,8 +26,11 @@
 #include "app/panels/color_mixer_view.h"
 #include "app/panels/hsl_section.h"
 #include "app/panels/mixer_row.h"
+#include "app/panels/point_color_editor.h"
+#include "app/panels/sharpening_section.h"
 #include "app/panels/slider_row.h"
 #include "app/panels/tone_curve_section.h"
+#include "app/state/color_sampling.h"
 #include "tests/app/support/state_harness.h"
 #include "tests/app/support/view_testing.h"
 
@@ -205,6 +210,122 @@ TEST_F(SliderPanelTest, ATypedNumberIsDroppedWhenAnotherPhotoOpens) {
             EXPECT_EQ(AppStateTesting::sessionState(state, a).params, onA) << how;
             EXPECT_NE(field->text().toStdString(), "12") << how;
         }
+    }
+}
+
+// One slider of the inspector: where it sits, the size of its step, and its value as the panel
+// reads and writes it (a stepped row stores only the values of its own grid).
+struct SliderCase {
+    std::string name;
+    QWidget* slider;
+    double lowerBound;
+    double upperBound;
+    double step;
+    std::function<double()> read;
+    std::function<void(double)> write;
+};
+
+// Right then Left gives back the value exactly, on every slider of the inspector: a key adds its
+// step to the value itself, not to the handle's place on the track (Temp at 5301 K came back as
+// 5302 K, and the Temperature layer turned active).
+TEST_F(SliderPanelTest, ArrowKeysStepTheValueItselfAndComeBackExactly) {
+    harness.open(harness.file("a.dng"));
+    state.updateEditParams([](EditParams& edit) { edit.hsl.points.emplace_back(120, 0.5, 0.5); });
+    state.setSelectedPointColor(state.editParams().hsl.points[0].id);
+    settle();
+    std::vector<SliderCase> cases;
+    for (SliderRow* row : inspector.findChildren<SliderRow*>()) {
+        const SliderFieldDefinition& line = definition(row->field());
+        const SliderField field = row->field();
+        cases.push_back({std::string(line.title), row->slider(), line.lowerBound, line.upperBound,
+                         (line.upperBound - line.lowerBound) / 100,
+                         [this, field] { return sliderValue(state.editParams(), field); },
+                         [this, field](double value) {
+                             state.updateEditParams(
+                                 [&](EditParams& edit) { sliderValue(edit, field) = value; });
+                         }});
+    }
+    auto* sharpening = inspector.findChild<SharpeningSection*>();
+    for (const SharpeningSection::Row& row : SharpeningSection::rows) {
+        cases.push_back({row.title,
+                         inspector.findChild<QSlider*>(QString("sharpening") + row.title),
+                         row.lowerBound, row.upperBound, row.step,
+                         [this, &row] { return state.editParams().sharpening.*row.field; },
+                         [sharpening, &row](double value) { sharpening->write(row, value); }});
+    }
+    for (MixerRow* row : inspector.findChildren<MixerRow*>()) {
+        cases.push_back({row->slider()->accessibleName().toStdString(), row->slider(), -100, 100, 1,
+                         [this, row] {
+                             HSLAdjustments hsl = state.editParams().hsl;
+                             return ColorSampling::channelValue(hsl, row->channel(), row->band());
+                         },
+                         [row](double value) { row->write(value); }});
+    }
+    PointColorEditor* points = inspector.findChild<PointColorEditor*>();
+    std::vector<const PointColorEditor::Row*> pointRows = {&PointColorEditor::rangeRow};
+    for (const auto* list : {&PointColorEditor::shiftRows, &PointColorEditor::refinementRows}) {
+        for (const PointColorEditor::Row& row : *list) pointRows.push_back(&row);
+    }
+    const UUID point = state.editParams().hsl.points[0].id;
+    for (const PointColorEditor::Row* row : pointRows) {
+        cases.push_back(
+            {row->title, testing::childWith<QSlider>(*points, row->title), row->lowerBound,
+             row->upperBound, (row->upperBound - row->lowerBound) / 100,
+             [this, row] { return state.editParams().hsl.points[0].*row->field; },
+             [points, point, row](double value) { points->write(point, *row, value); }});
+    }
+    const AppState::DiameterRange diameters = state.spotRepairDiameterRange();
+    cases.push_back({"Spot repair diameter", inspector.findChild<QSlider*>("spotRepairSize"),
+                     diameters.lowerBound, diameters.upperBound,
+                     (diameters.upperBound - diameters.lowerBound) / 100,
+                     [this] { return state.spotRepairDiameter(); },
+                     [this](double value) { state.setSpotRepairDiameter(value); }});
+    EXPECT_EQ(cases.size(), static_cast<std::size_t>(inspector.findChildren<QSlider*>().size()))
+        << "every slider";
+
+    for (const SliderCase& slider : cases) {
+        ASSERT_NE(slider.slider, nullptr) << slider.name;
+        // Off every grid: neither a whole number nor a place of the handle.
+        slider.write(slider.lowerBound + (slider.upperBound - slider.lowerBound) * 0.56183);
+        settle();
+        const double start = slider.read();
+        QTest::keyClick(slider.slider, Qt::Key_Right);
+        settle();
+        EXPECT_DOUBLE_EQ(slider.read(), start + slider.step) << slider.name;
+        QTest::keyClick(slider.slider, Qt::Key_Left);
+        settle();
+        EXPECT_EQ(slider.read(), start) << slider.name;
+    }
+}
+
+// Page Up and Down are ten steps and come back as exactly; Home and End reach the ends; a step
+// beyond an end changes nothing, and the step back returns the value the keys began on.
+TEST_F(SliderPanelTest, PageHomeAndEndKeysAndTheEndsOfTheRange) {
+    harness.open(harness.file("a.dng"));
+    settle();
+    SliderRow* temperature = nullptr;
+    for (SliderRow* row : inspector.findChildren<SliderRow*>()) {
+        if (row->field() == SliderField::temperature) temperature = row;
+    }
+    ASSERT_NE(temperature, nullptr);
+    const struct {
+        double start;
+        std::vector<Qt::Key> keys;
+        double end;
+    } cases[] = {{5301, {Qt::Key_PageUp, Qt::Key_PageDown}, 5301},
+                 {5301, {Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageUp}, 5301},
+                 {5301, {Qt::Key_End, Qt::Key_Left}, 50000 - 480},
+                 {5301, {Qt::Key_Home}, 2000},
+                 {49900, {Qt::Key_Right}, 50000},
+                 {49900, {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left}, 49900}};
+    for (const auto& c : cases) {
+        state.updateEditParams([&](EditParams& edit) { edit.temperature = c.start; });
+        settle();
+        for (Qt::Key key : c.keys) {
+            QTest::keyClick(temperature->slider(), key);
+            settle();
+        }
+        EXPECT_EQ(state.editParams().temperature, c.end) << c.start << " after " << c.keys.size();
     }
 }
 
