@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QTest>
 #include <QWheelEvent>
+#include <cmath>
 #include <functional>
 
 #include "app/kit/collapsible_group.h"
@@ -283,10 +284,24 @@ TEST_F(SliderPanelTest, ArrowKeysStepTheValueItselfAndComeBackExactly) {
     EXPECT_EQ(cases.size(), static_cast<std::size_t>(inspector.findChildren<QSlider*>().size()))
         << "every slider";
 
+    // A value that adding the step and taking it away again would not give back (0.1 + 2 - 2 is
+    // not 0.1), from tenths and from places spread over the range by the golden ratio.
+    const auto awkwardValue = [](const SliderCase& slider) {
+        for (int k = 1; k < 1000; ++k) {
+            const double spread = std::fmod(k * 0.6180339887, 1.0);
+            for (double value :
+                 {0.1 * k, slider.lowerBound + (slider.upperBound - slider.lowerBound) * spread}) {
+                const bool inside = value > slider.lowerBound && value < slider.upperBound;
+                if (inside && value + slider.step - slider.step != value) return value;
+            }
+        }
+        ADD_FAILURE() << slider.name << ": no such value";
+        return slider.lowerBound;
+    };
     for (const SliderCase& slider : cases) {
         ASSERT_NE(slider.slider, nullptr) << slider.name;
-        // Off every grid: neither a whole number nor a place of the handle.
-        slider.write(slider.lowerBound + (slider.upperBound - slider.lowerBound) * 0.56183);
+        // A stepped row stores the nearest value of its grid.
+        slider.write(awkwardValue(slider));
         settle();
         const double start = slider.read();
         QTest::keyClick(slider.slider, Qt::Key_Right);
@@ -294,7 +309,7 @@ TEST_F(SliderPanelTest, ArrowKeysStepTheValueItselfAndComeBackExactly) {
         EXPECT_DOUBLE_EQ(slider.read(), start + slider.step) << slider.name;
         QTest::keyClick(slider.slider, Qt::Key_Left);
         settle();
-        EXPECT_EQ(slider.read(), start) << slider.name;
+        EXPECT_EQ(slider.read(), start) << slider.name << ", off by " << slider.read() - start;
     }
 }
 
