@@ -12,10 +12,11 @@ class QSlider;
 namespace quillmere {
 
 // A press, drag and release of the user that edits the open photo (a slider's drag, a curve
-// point's move, a colour drag on the photo) belongs to the photo it began on. Should another photo
-// open meanwhile (an open finishing, a click on the filmstrip), the gesture writes nothing more:
-// the photo it began on keeps the value of the moment of the switch, the photo now open is never
-// touched, and the gesture stays refused until it finishes.
+// point's move, a colour drag on the photo) belongs to the photo it began on, as does a number
+// typed into a field until it is committed. Should another photo open meanwhile (an open
+// finishing, a click on the filmstrip), the gesture writes nothing more: the photo it began on
+// keeps the value of the moment of the switch, the photo now open is never touched, and the
+// gesture stays refused until it finishes.
 //
 // A spot-repair stroke needs none of this: the state itself ties the stroke to its photo.
 class PhotoGesture {
@@ -26,6 +27,8 @@ class PhotoGesture {
     void begin();
     // The button is let go.
     void finish();
+    // Between begin and finish, refused or not.
+    bool inProgress() const { return phase_ != Phase::idle; }
     // Whether a write may go to the open photo's edit now: always outside a gesture; during one,
     // while the photo it began on is still the open one, and never again once it was not.
     bool mayWrite();

@@ -4,7 +4,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QSignalBlocker>
 #include <QStyleOptionSlider>
 #include <algorithm>
 #include <cmath>
@@ -12,7 +11,6 @@
 #include "app/kit/number_field.h"
 #include "app/kit/photo_gesture.h"
 #include "app/kit/title_line_layout.h"
-#include "app/kit/wheel_guard.h"
 #include "app/panels/mixer_colors.h"
 #include "app/panels/slider_row.h"
 #include "app/state/color_sampling.h"
@@ -22,12 +20,13 @@ namespace quillmere {
 
 BandSlider::BandSlider(AppState& state, HSLAdjustments::Band band, std::string channel,
                        QWidget* parent)
-    : QSlider(Qt::Horizontal, parent), state_(state), band_(band), channel_(std::move(channel)) {
-    setRange(-100, 100);
+    : DoubleSlider(-100, 100, parent), state_(state), band_(band), channel_(std::move(channel)) {
+    // One position per whole number; a key steps by 1 (a page by 10), a wheel's line by 1.
+    setDoubleRange(-100, 100);
+    setStep(1);
     setSingleStep(1);
     setPageStep(10);
     setFixedHeight(18);
-    leaveWheelToColumn(*this);
 }
 
 void BandSlider::mousePressEvent(QMouseEvent* event) {
@@ -35,6 +34,7 @@ void BandSlider::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton) {
         visualize(event->modifiers() & Qt::AltModifier ? rawValue(band_) : -1);
     }
+    // The track's own press, which pages towards the pointer, rather than DoubleSlider's jump.
     QSlider::mousePressEvent(event);
 }
 
@@ -80,7 +80,7 @@ MixerRow::MixerRow(AppState& state, HSLAdjustments::Band band, std::string chann
       band_(band),
       channel_(std::move(channel)),
       label_(new ResetLabel(QString::fromUtf8(displayName(band)), this)),
-      field_(new NumberField(0, 52, this)),
+      field_(new NumberField(state, 0, 52, this)),
       slider_(new BandSlider(state, band, channel_, this)) {
     const QString title =
         QString::fromUtf8(displayName(band)) + ' ' + QString::fromStdString(channel_);
@@ -93,7 +93,7 @@ MixerRow::MixerRow(AppState& state, HSLAdjustments::Band band, std::string chann
     connect(label_, &ResetLabel::doubleClicked, this, [this] { write(0); });
     connect(field_, &NumberField::committed, this, &MixerRow::write);
     auto* drag = new SliderGesture(state, *slider_, [this] { sync(); });
-    connect(slider_, &QSlider::valueChanged, this, [this, drag](int value) {
+    connect(slider_, &DoubleSlider::valueEdited, this, [this, drag](double value) {
         if (drag->mayWrite()) write(value);
     });
     sync();
@@ -112,10 +112,8 @@ void MixerRow::sync() {
     HSLAdjustments hsl = state_.editParams().hsl;
     const double value = ColorSampling::channelValue(hsl, channel_, band_);
     field_->setValue(value);
-    // Clamped before the conversion, so no value can overflow the integer.
-    const double shown = std::isfinite(value) ? std::clamp(value, -100.0, 100.0) : 0.0;
-    const QSignalBlocker blocker(slider_);
-    slider_->setValue(static_cast<int>(std::lround(shown)));
+    // What is not a number shows, and steps, as the 0 a write would store.
+    slider_->setDoubleValue(std::isfinite(value) ? value : 0.0);
 }
 
 }  // namespace quillmere

@@ -1,10 +1,10 @@
 #pragma once
 
-#include <QSlider>
 #include <QString>
 #include <QWidget>
 #include <string>
 
+#include "app/kit/double_slider.h"
 #include "app/state/app_state.h"
 #include "core/edit/hsl_adjustments.h"
 
@@ -13,9 +13,10 @@ namespace quillmere {
 class NumberField;
 class ResetLabel;
 
-// A whole-number slider from -100 to 100 drawn on a thin gradient track, its handle tinted with
-// the band colour. A drag begun with Alt held visualises the band on the photo until it ends.
-class BandSlider : public QSlider {
+// A slider from -100 to 100 whose handle stops at whole numbers, drawn on a thin gradient track,
+// its handle tinted with the band colour; a step moves the value by 1 (a page by 10). A drag begun
+// with Alt held visualises the band on the photo until it ends.
+class BandSlider : public DoubleSlider {
     Q_OBJECT
 
   public:

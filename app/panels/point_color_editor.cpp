@@ -116,7 +116,7 @@ QWidget* PointColorEditor::makeRow(const Row& row, QWidget* parent) {
     auto* widget = new QWidget(parent);
     auto* title = caption(row.title, widget, false);
     title->setWordWrap(false);
-    auto* field = new NumberField(row.upperBound <= 1 ? 2 : 0, 52, widget);
+    auto* field = new NumberField(state_, row.upperBound <= 1 ? 2 : 0, 52, widget);
     field->setAccessibleName(row.title);
     auto* slider = new DoubleSlider(widget);
     slider->setDoubleRange(row.lowerBound, row.upperBound);

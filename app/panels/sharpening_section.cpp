@@ -117,11 +117,13 @@ QWidget* SharpeningSection::makeRow(const Row& row) {
     auto* label = new ResetLabel(title, widget);
     label->setFont(textFont(TextStyle::subheadline));
     setTextOpacity(*label, 0.75);
-    auto* field = new NumberField(row.step < 1 ? 1 : 0, 54, widget);
+    auto* field = new NumberField(state_, row.step < 1 ? 1 : 0, 54, widget);
     field->setAccessibleName(title + " value");
     field->setObjectName("sharpening" + title + "Value");
     auto* slider = new DoubleSlider(widget);
     slider->setDoubleRange(row.lowerBound, row.upperBound);
+    // A key moves one step of the row, which the write keeps; a smaller one would be rounded away.
+    slider->setStep(row.step);
     slider->setAccessibleName(title == "Sharpening" ? QString("Sharpening amount")
                                                     : "Sharpening " + title.toLower());
     slider->setObjectName("sharpening" + title);

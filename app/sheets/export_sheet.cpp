@@ -104,6 +104,9 @@ ExportSheet::ExportSheet(AppState& state, QWidget* parent, ExportSheetServices s
          Field::isOpening, Field::exportProgress, Field::exportStatus},
         [this] { sync(); });
     sync();
+    // The sheet opens on its default button, so neither the wheel nor an arrow key turns a
+    // pop-up the user has not chosen (with one photo selected, "Selected (1)" into "All").
+    export_->setFocus();
 }
 
 void ExportSheet::buildForm() {

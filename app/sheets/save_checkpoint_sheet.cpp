@@ -67,6 +67,8 @@ SaveCheckpointSheet::SaveCheckpointSheet(AppState& state, QWidget* parent)
     watcher->onAnnounced({AppState::Field::checkpoints}, suggest);
     suggest();
     fitSheetHeight(*this);
+    // Return saves under the suggestion at once; a click in the field names the checkpoint.
+    saveButton->setFocus();
 }
 
 QString SaveCheckpointSheet::suggestedName(const AppState& state) {

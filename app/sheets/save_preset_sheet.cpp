@@ -176,6 +176,9 @@ SavePresetSheet::SavePresetSheet(AppState& state, QWidget* parent)
     connect(save_, &QPushButton::clicked, this, &SavePresetSheet::save);
     showSaveEnabled();
     fitSheetHeight(*this);
+    // "Save" waits for a name, so the sheet opens where the name is typed: a text field, which
+    // neither the wheel nor the arrow keys can turn into another choice.
+    name_->setFocus();
 }
 
 QString SavePresetSheet::message(const PresetStoreError& error) {

@@ -47,7 +47,7 @@ TEST_F(SharpeningTest, TypedValuesAreSteppedAndClampedAndNonNumbersChangeNothing
     // What the user is typing survives a change from elsewhere; the other fields stay as stored.
     NumberField* amount = child<NumberField>("sharpeningSharpeningValue");
     QApplication::setActiveWindow(&section);
-    amount->setFocus();
+    amount->setFocus(Qt::MouseFocusReason);
     amount->selectAll();
     QTest::keyClicks(amount, "12");
     edit([](EditParams& params) {

@@ -1,11 +1,19 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QVBoxLayout>
+#include <functional>
 
+#include "app/kit/double_slider.h"
 #include "app/kit/inspector_settings.h"
+#include "app/kit/wheel_guard.h"
 #include "app/state/preferences.h"
 #include "app/style/plain_text.h"
 #include "app/style/style.h"
@@ -71,6 +79,55 @@ TEST(InspectorStyle, TonesFollowTheAppearanceAndSymbolsTakeTheirColour) {
     const QImage icon = symbolIcon("line.3.horizontal", SymbolTint::accent).pixmap(48).toImage();
     EXPECT_EQ(icon.pixelColor(24, 24).rgb(), accentColor(saved).rgb()) << "the middle bar";
     EXPECT_EQ(icon.pixelColor(24, 19).alpha(), 0) << "between the bars";
+}
+
+// A control under the wheel rule takes the focus from a click or Tab only: not as the first focus
+// of the window that opens, not from a call, a shortcut or an arrow key that moves on from a
+// button. Focus the user gave it comes back when its window is active again.
+TEST(WheelGuard, AControlTakesTheFocusOnlyFromAClickOrTab) {
+    const std::pair<const char*, std::function<QWidget*(QWidget*)>> controls[] = {
+        {"pop-up box",
+         [](QWidget* window) {
+             auto* box = new QComboBox(window);
+             box->addItems({"One", "Two", "Three"});
+             return box;
+         }},
+        {"slider", [](QWidget* window) { return new DoubleSlider(window); }},
+        {"number field", [](QWidget* window) { return new QLineEdit("12", window); }},
+    };
+    for (const auto& [kind, make] : controls) {
+        QWidget window, other;
+        QWidget* control = make(&window);
+        leaveWheelToColumn(*control);
+        auto* button = new QPushButton("OK", &window);
+        auto* column = new QVBoxLayout(&window);
+        column->addWidget(control);
+        column->addWidget(button);
+        window.show();
+        QApplication::setActiveWindow(&window);
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&window)) << kind;
+        EXPECT_FALSE(control->hasFocus()) << kind << ": the first focus of the window";
+        control->setFocus();
+        EXPECT_FALSE(control->hasFocus()) << kind << ": a call";
+        control->setFocus(Qt::ShortcutFocusReason);
+        EXPECT_FALSE(control->hasFocus()) << kind << ": a shortcut";
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Down);
+        EXPECT_FALSE(control->hasFocus()) << kind << ": an arrow key on the button";
+
+        button->setFocus();
+        QTest::keyClick(button, Qt::Key_Tab);
+        EXPECT_TRUE(control->hasFocus()) << kind << ": Tab";
+        button->setFocus();
+        QTest::mouseClick(control, Qt::LeftButton, {}, QPoint(4, control->height() / 2));
+        if (QWidget* popup = QApplication::activePopupWidget())
+            QTest::keyClick(popup, Qt::Key_Escape);
+        EXPECT_TRUE(control->hasFocus()) << kind << ": a click";
+        other.show();
+        QApplication::setActiveWindow(&other);
+        QApplication::setActiveWindow(&window);
+        EXPECT_TRUE(control->hasFocus()) << kind << ": back with its window";
+    }
 }
 
 }  // namespace

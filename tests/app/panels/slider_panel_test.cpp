@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QComboBox>
 #include <QDropEvent>
 #include <QGraphicsEffect>
@@ -13,8 +14,11 @@
 #include <QSlider>
 #include <QTest>
 #include <QWheelEvent>
+#include <cmath>
+#include <functional>
 
 #include "app/kit/collapsible_group.h"
+#include "app/kit/double_slider.h"
 #include "app/kit/inspector_settings.h"
 #include "app/kit/locator_highlight.h"
 #include "app/kit/number_field.h"
@@ -23,8 +27,11 @@
 #include "app/panels/color_mixer_view.h"
 #include "app/panels/hsl_section.h"
 #include "app/panels/mixer_row.h"
+#include "app/panels/point_color_editor.h"
+#include "app/panels/sharpening_section.h"
 #include "app/panels/slider_row.h"
 #include "app/panels/tone_curve_section.h"
+#include "app/state/color_sampling.h"
 #include "tests/app/support/state_harness.h"
 #include "tests/app/support/view_testing.h"
 
@@ -166,6 +173,177 @@ TEST_F(SliderPanelTest, ADragEndsWithThePhotoItBeganOn) {
     }
 }
 
+// A number typed on a and not yet committed when b opens is dropped, whether Return or leaving
+// the field ends it: b is not written, a keeps what it had, and the field no longer shows it.
+TEST_F(SliderPanelTest, ATypedNumberIsDroppedWhenAnotherPhotoOpens) {
+    const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng");
+    harness.open(a);
+    // b starts from a's edit and its selected point colour, so that any write to b shows.
+    state.updateEditParams([](EditParams& edit) { edit.hsl.points.emplace_back(120, 0.5, 0.5); });
+    state.setSelectedPointColor(state.editParams().hsl.points[0].id);
+    AppStateTesting::sessionState(state, b).params = state.editParams();
+    // The tab of the colour mixer, and the field typed into.
+    const std::pair<const char*, const char*> fields[] = {
+        {"Mixer", "Sharpening value"}, {"Mixer", "Red Hue"}, {"Point Color", "Hue Shift"}};
+    QApplication::setActiveWindow(&inspector);
+    for (auto [tab, name] : fields) {
+        for (const bool byReturn : {true, false}) {
+            harness.open(a);
+            static_cast<HSLSection*>(inspector.group("colorMixer"))->setTab(tab);
+            settle();
+            auto* field = testing::childWith<NumberField>(inspector, name);
+            ASSERT_NE(field, nullptr) << name;
+            const EditParams onA = state.editParams();
+            field->setFocus(Qt::MouseFocusReason);
+            field->selectAll();
+            QTest::keyClicks(field, "12");
+            harness.open(b);
+            settle();
+            const EditParams opened = state.editParams();
+            if (byReturn) {
+                QTest::keyClick(field, Qt::Key_Return);
+            } else {
+                field->clearFocus();
+            }
+            settle();
+            const std::string how = std::string(name) + (byReturn ? ", Return" : ", focus lost");
+            EXPECT_EQ(state.editParams(), opened) << how << ": b is not written";
+            EXPECT_EQ(AppStateTesting::sessionState(state, a).params, onA) << how;
+            EXPECT_NE(field->text().toStdString(), "12") << how;
+        }
+    }
+}
+
+// One slider of the inspector: where it sits, the size of its step, and its value as the panel
+// reads and writes it (a stepped row stores only the values of its own grid).
+struct SliderCase {
+    std::string name;
+    QWidget* slider;
+    double lowerBound;
+    double upperBound;
+    double step;
+    std::function<double()> read;
+    std::function<void(double)> write;
+};
+
+// Right then Left gives back the value exactly, on every slider of the inspector: a key adds its
+// step to the value itself, not to the handle's place on the track (Temp at 5301 K came back as
+// 5302 K, and the Temperature layer turned active).
+TEST_F(SliderPanelTest, ArrowKeysStepTheValueItselfAndComeBackExactly) {
+    harness.open(harness.file("a.dng"));
+    state.updateEditParams([](EditParams& edit) { edit.hsl.points.emplace_back(120, 0.5, 0.5); });
+    state.setSelectedPointColor(state.editParams().hsl.points[0].id);
+    settle();
+    std::vector<SliderCase> cases;
+    for (SliderRow* row : inspector.findChildren<SliderRow*>()) {
+        const SliderFieldDefinition& line = definition(row->field());
+        const SliderField field = row->field();
+        cases.push_back({std::string(line.title), row->slider(), line.lowerBound, line.upperBound,
+                         (line.upperBound - line.lowerBound) / 100,
+                         [this, field] { return sliderValue(state.editParams(), field); },
+                         [this, field](double value) {
+                             state.updateEditParams(
+                                 [&](EditParams& edit) { sliderValue(edit, field) = value; });
+                         }});
+    }
+    auto* sharpening = inspector.findChild<SharpeningSection*>();
+    for (const SharpeningSection::Row& row : SharpeningSection::rows) {
+        cases.push_back({row.title,
+                         inspector.findChild<QSlider*>(QString("sharpening") + row.title),
+                         row.lowerBound, row.upperBound, row.step,
+                         [this, &row] { return state.editParams().sharpening.*row.field; },
+                         [sharpening, &row](double value) { sharpening->write(row, value); }});
+    }
+    for (MixerRow* row : inspector.findChildren<MixerRow*>()) {
+        cases.push_back({row->slider()->accessibleName().toStdString(), row->slider(), -100, 100, 1,
+                         [this, row] {
+                             HSLAdjustments hsl = state.editParams().hsl;
+                             return ColorSampling::channelValue(hsl, row->channel(), row->band());
+                         },
+                         [row](double value) { row->write(value); }});
+    }
+    PointColorEditor* points = inspector.findChild<PointColorEditor*>();
+    std::vector<const PointColorEditor::Row*> pointRows = {&PointColorEditor::rangeRow};
+    for (const auto* list : {&PointColorEditor::shiftRows, &PointColorEditor::refinementRows}) {
+        for (const PointColorEditor::Row& row : *list) pointRows.push_back(&row);
+    }
+    const UUID point = state.editParams().hsl.points[0].id;
+    for (const PointColorEditor::Row* row : pointRows) {
+        cases.push_back(
+            {row->title, testing::childWith<QSlider>(*points, row->title), row->lowerBound,
+             row->upperBound, (row->upperBound - row->lowerBound) / 100,
+             [this, row] { return state.editParams().hsl.points[0].*row->field; },
+             [points, point, row](double value) { points->write(point, *row, value); }});
+    }
+    const AppState::DiameterRange diameters = state.spotRepairDiameterRange();
+    cases.push_back({"Spot repair diameter", inspector.findChild<QSlider*>("spotRepairSize"),
+                     diameters.lowerBound, diameters.upperBound,
+                     (diameters.upperBound - diameters.lowerBound) / 100,
+                     [this] { return state.spotRepairDiameter(); },
+                     [this](double value) { state.setSpotRepairDiameter(value); }});
+    EXPECT_EQ(cases.size(), static_cast<std::size_t>(inspector.findChildren<QSlider*>().size()))
+        << "every slider";
+
+    // A value that adding the step and taking it away again would not give back (0.1 + 2 - 2 is
+    // not 0.1), from tenths and from places spread over the range by the golden ratio.
+    const auto awkwardValue = [](const SliderCase& slider) {
+        for (int k = 1; k < 1000; ++k) {
+            const double spread = std::fmod(k * 0.6180339887, 1.0);
+            for (double value :
+                 {0.1 * k, slider.lowerBound + (slider.upperBound - slider.lowerBound) * spread}) {
+                const bool inside = value > slider.lowerBound && value < slider.upperBound;
+                if (inside && value + slider.step - slider.step != value) return value;
+            }
+        }
+        ADD_FAILURE() << slider.name << ": no such value";
+        return slider.lowerBound;
+    };
+    for (const SliderCase& slider : cases) {
+        ASSERT_NE(slider.slider, nullptr) << slider.name;
+        // A stepped row stores the nearest value of its grid.
+        slider.write(awkwardValue(slider));
+        settle();
+        const double start = slider.read();
+        QTest::keyClick(slider.slider, Qt::Key_Right);
+        settle();
+        EXPECT_DOUBLE_EQ(slider.read(), start + slider.step) << slider.name;
+        QTest::keyClick(slider.slider, Qt::Key_Left);
+        settle();
+        EXPECT_EQ(slider.read(), start) << slider.name << ", off by " << slider.read() - start;
+    }
+}
+
+// Page Up and Down are ten steps and come back as exactly; Home and End reach the ends; a step
+// beyond an end changes nothing, and the step back returns the value the keys began on.
+TEST_F(SliderPanelTest, PageHomeAndEndKeysAndTheEndsOfTheRange) {
+    harness.open(harness.file("a.dng"));
+    settle();
+    SliderRow* temperature = nullptr;
+    for (SliderRow* row : inspector.findChildren<SliderRow*>()) {
+        if (row->field() == SliderField::temperature) temperature = row;
+    }
+    ASSERT_NE(temperature, nullptr);
+    const struct {
+        double start;
+        std::vector<Qt::Key> keys;
+        double end;
+    } cases[] = {{5301, {Qt::Key_PageUp, Qt::Key_PageDown}, 5301},
+                 {5301, {Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageUp}, 5301},
+                 {5301, {Qt::Key_End, Qt::Key_Left}, 50000 - 480},
+                 {5301, {Qt::Key_Home}, 2000},
+                 {49900, {Qt::Key_Right}, 50000},
+                 {49900, {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left}, 49900}};
+    for (const auto& c : cases) {
+        state.updateEditParams([&](EditParams& edit) { edit.temperature = c.start; });
+        settle();
+        for (Qt::Key key : c.keys) {
+            QTest::keyClick(temperature->slider(), key);
+            settle();
+        }
+        EXPECT_EQ(state.editParams().temperature, c.end) << c.start << " after " << c.keys.size();
+    }
+}
+
 TEST_F(SliderPanelTest, FoldingIsKeptPerTitleAndByTheMenu) {
     harness.open(harness.file("a.dng"));
     settle();
@@ -276,7 +454,7 @@ TEST_F(SliderPanelTest, TheWheelScrollsTheColumnUnlessTheControlUnderItHasFocus)
     EXPECT_EQ(mixer->layoutPicker()->focusPolicy(), Qt::StrongFocus) << "the wheel gives no focus";
     QApplication::setActiveWindow(&inspector);
     for (QWidget* control : std::initializer_list<QWidget*>{mixer->layoutPicker(), red->slider()}) {
-        control->setFocus();
+        control->setFocus(Qt::MouseFocusReason);
         wheelDown(control);
     }
     settle();

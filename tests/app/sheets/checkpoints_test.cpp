@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -167,6 +168,23 @@ TEST_F(CheckpointsTest, SheetSavesTrimmedNamesOrTheSuggestionAndKeepsItsError) {
     settle();
     EXPECT_EQ(section.saveSheet(), nullptr);
     EXPECT_EQ(state.checkpoints().size(), 3u);
+}
+
+// The sheet opens on Save, so Return saves under the suggestion at once; a name is typed after a
+// click in the field.
+TEST_F(CheckpointsTest, TheSaveSheetOpensOnSave) {
+    harness.open(photo);
+    settle();
+    click(section.findChild<QToolButton*>("saveCheckpoint"));
+    QWidget* sheet = section.saveSheet();
+    ASSERT_TRUE(testing::eventually([&] { return sheet->isActiveWindow(); }));
+    QWidget* focused = QApplication::focusWidget();
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(focused->property("text").toString(), QString("Save"));
+    QTest::keyClick(focused, Qt::Key_Return);
+    settle();
+    ASSERT_EQ(state.checkpoints().size(), 1u);
+    EXPECT_EQ(state.checkpoints()[0].name, "Checkpoint 1");
 }
 
 // A real failure names the sidecar, a long word: the sheet grows until the whole text shows, the

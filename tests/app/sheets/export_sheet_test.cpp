@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -10,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QWheelEvent>
 
 #include "app/kit/elided_label.h"
 #include "tests/app/support/state_harness.h"
@@ -200,6 +202,48 @@ TEST_F(ExportSheetTest, AnExportOutlivesItsSheet) {
     delete deletedSheet;
     harness.answerAll();
     EXPECT_TRUE(std::filesystem::exists(a.parent_path() / "exports/a_edit.jpg"));
+}
+
+// With one of six photos selected the sheet opens on its Export button: two wheel notches over
+// the "Photos" pop-up and the arrow keys leave "Selected (1)" as it is, since the pop-up takes the
+// focus only from a click or Tab. After Tab, the keys choose.
+TEST_F(ExportSheetTest, OpensOnItsButtonSoNeitherTheWheelNorTheArrowsTurnThePhotosPopUp) {
+    std::vector<Path> photos;
+    for (const char* name : {"a.dng", "b.dng", "c.dng", "d.dng", "e.dng", "f.dng"}) {
+        photos.push_back(harness.file(name));
+    }
+    harness.request(photos);
+    harness.answerOpen();
+    settle();
+    show();
+    ASSERT_TRUE(testing::eventually([&] { return sheet->isActiveWindow(); }));
+    auto* scope = child<QComboBox>("exportScope");
+    ASSERT_EQ(scope->currentText(), QString("Selected (1)"));
+    EXPECT_EQ(QApplication::focusWidget(), exportButton());
+    const auto press = [&](Qt::Key key) {
+        QWidget* focused = QApplication::focusWidget();
+        QTest::keyClick(focused ? focused : sheet.data(), key);
+        settle();
+    };
+    for (int notch = 0; notch < 2; ++notch) {
+        const QPoint at = scope->rect().center();
+        QWheelEvent wheel(at, scope->mapToGlobal(at), {}, {0, -120}, Qt::NoButton, Qt::NoModifier,
+                          Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(scope, &wheel);
+        settle();
+    }
+    EXPECT_EQ(scope->currentText(), QString("Selected (1)")) << "after the wheel";
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    EXPECT_EQ(scope->currentText(), QString("Selected (1)")) << "after the arrow keys";
+    EXPECT_EQ(exportButton()->text(), QString("Export 1 Photo"));
+
+    exportButton()->setFocus();
+    press(Qt::Key_Tab);
+    ASSERT_EQ(QApplication::focusWidget(), scope);
+    press(Qt::Key_Down);
+    EXPECT_EQ(scope->currentText(), QString("All (6)"));
+    EXPECT_EQ(exportButton()->text(), QString("Export 6 Photos"));
 }
 
 // The red line is for an edge that cannot be used; the offered 3000 and other whole numbers

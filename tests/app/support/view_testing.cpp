@@ -41,7 +41,8 @@ void doubleClick(QWidget* widget, QPoint point) {
 }
 
 void typeInto(QLineEdit* field, const QString& text) {
-    field->setFocus();
+    // As a click gives it: a number field takes no other focus.
+    field->setFocus(Qt::MouseFocusReason);
     field->selectAll();
     QTest::keyClicks(field, text);
     QTest::keyClick(field, Qt::Key_Return);
