@@ -236,14 +236,14 @@ TEST_F(SliderPanelTest, ArrowKeysStepTheValueItselfAndComeBackExactly) {
     settle();
     std::vector<SliderCase> cases;
     for (SliderRow* row : inspector.findChildren<SliderRow*>()) {
-        const SliderFieldDefinition& line = definition(row->field());
-        const SliderField field = row->field();
+        const SliderField& line = sliderField(row->editLayer());
+        const EditLayer layer = line.editLayer;
         cases.push_back({std::string(line.title), row->slider(), line.lowerBound, line.upperBound,
                          (line.upperBound - line.lowerBound) / 100,
-                         [this, field] { return sliderValue(state.editParams(), field); },
-                         [this, field](double value) {
+                         [this, layer] { return sliderValue(state.editParams(), layer); },
+                         [this, layer](double value) {
                              state.updateEditParams(
-                                 [&](EditParams& edit) { sliderValue(edit, field) = value; });
+                                 [&](EditParams& edit) { sliderValue(edit, layer) = value; });
                          }});
     }
     auto* sharpening = inspector.findChild<SharpeningSection*>();
@@ -320,7 +320,7 @@ TEST_F(SliderPanelTest, PageHomeAndEndKeysAndTheEndsOfTheRange) {
     settle();
     SliderRow* temperature = nullptr;
     for (SliderRow* row : inspector.findChildren<SliderRow*>()) {
-        if (row->field() == SliderField::temperature) temperature = row;
+        if (row->editLayer() == EditLayer::temperature) temperature = row;
     }
     ASSERT_NE(temperature, nullptr);
     const struct {
