@@ -6,7 +6,8 @@
 // for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes, or
 // 16384 × 16384 in 128 KiB padded with a comment, or end in the middle of their data; HEIC files
 // that state one size and hide a far larger picture, grid or overlay canvas, some beside a size
-// that no item uses; and a real-sized JPEG cut after a tenth of its rows.
+// that no item uses, or under a thin size, or in boxes appended to an honest file's; and a
+// real-sized JPEG cut after a tenth of its rows.
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -62,6 +63,10 @@ void writeHostilePhotos(const fs::path& folder) {
         write(folder / ("states_64x64_grid_16384x16384" + beside + ".heic"),
               gridHeif(tile, {64, 64}, 1, 1, {16384, 16384}, {64, 64}, unused));
     }
+    write(folder / "states_16384x16_grid_16384x16384.heic",
+          gridHeif(tile, {64, 64}, 1, 1, {16384, 16384}, {16384, 16}));
+    write(folder / "honest_then_codes_16384x16384_stating_64x64.heic",
+          singleImageHeif(tile, {64, 64}) + singleImageHeif(coding(16384, 16384), {64, 64}));
 }
 
 }  // namespace
