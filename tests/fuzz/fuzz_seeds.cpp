@@ -6,21 +6,15 @@
 //
 // Usage: fuzz_seeds FOLDER
 
-#include <algorithm>
-#include <cstddef>
-#include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
 
-// After <cstddef> and <cstdio>: libjpeg's header uses size_t and FILE without declaring them.
-#include <jpeglib.h>
-
 #include "core/imageio/raster_decoder.h"
 #include "tests/fixtures/hostile_photos.h"
+#include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
@@ -31,62 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 
 Rgb8Image seedPattern() { return makePattern({.width = 32, .height = 24, .markerSize = 8}); }
-
-// The JPEG kinds the encoder of the program does not write.
-enum class JpegKind { progressive, grey, adobeCmyk };
-
-// `image` written by libjpeg as that kind. A CMYK file is stored with inverted inks and an
-// Adobe marker, as Adobe's programs write it.
-std::string encodeJpegAs(const Rgb8Image& image, JpegKind kind) {
-    jpeg_compress_struct info{};
-    jpeg_error_mgr errors{};
-    info.err = jpeg_std_error(&errors);  // a failure ends this program, which is all it does
-    jpeg_create_compress(&info);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&info, &buffer, &size);
-    info.image_width = static_cast<JDIMENSION>(image.width);
-    info.image_height = static_cast<JDIMENSION>(image.height);
-    info.input_components = kind == JpegKind::grey ? 1 : kind == JpegKind::adobeCmyk ? 4 : 3;
-    info.in_color_space = kind == JpegKind::grey        ? JCS_GRAYSCALE
-                          : kind == JpegKind::adobeCmyk ? JCS_CMYK
-                                                        : JCS_RGB;
-    jpeg_set_defaults(&info);
-    jpeg_set_quality(&info, 75, TRUE);
-    if (kind == JpegKind::progressive) jpeg_simple_progression(&info);
-    jpeg_start_compress(&info, TRUE);
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(image.width) *
-                             static_cast<std::size_t>(info.input_components));
-    for (int y = 0; y < image.height; ++y) {
-        const std::uint8_t* rgb = image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3;
-        for (int x = 0; x < image.width; ++x, rgb += 3) {
-            const int brightest = std::max({rgb[0], rgb[1], rgb[2]});
-            switch (kind) {
-                case JpegKind::progressive:
-                    std::copy(rgb, rgb + 3, &row[3 * x]);
-                    break;
-                case JpegKind::grey:
-                    row[x] = static_cast<JSAMPLE>((rgb[0] * 77 + rgb[1] * 150 + rgb[2] * 29) >> 8);
-                    break;
-                case JpegKind::adobeCmyk:
-                    // Inverted inks: 255 is no ink. Black takes what the three colours share.
-                    for (int channel = 0; channel < 3; ++channel) {
-                        row[4 * x + channel] =
-                            static_cast<JSAMPLE>(255 - (brightest - rgb[channel]));
-                    }
-                    row[4 * x + 3] = static_cast<JSAMPLE>(brightest);
-                    break;
-            }
-        }
-        JSAMPROW rows[] = {row.data()};
-        jpeg_write_scanlines(&info, rows, 1);
-    }
-    jpeg_finish_compress(&info);
-    jpeg_destroy_compress(&info);
-    std::string bytes(reinterpret_cast<const char*>(buffer), size);
-    std::free(buffer);
-    return bytes;
-}
 
 TestExif cameraExif(int orientation) {
     return {.orientation = orientation,

@@ -5,8 +5,8 @@
 #include "core/imageio/image_properties.h"
 #include "core/imageio/jpeg_encoder.h"
 #include "core/imageio/thumbnail.h"
-#include "tests/fixtures/cmyk_jpeg.h"
 #include "tests/fixtures/hostile_photos.h"
+#include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
@@ -97,10 +97,12 @@ TEST(RasterDecoderJpeg, EveryOrientationPlacesEveryPixel) {
     }
 }
 
-// Full cyan ink and no other, stored inverted as the file's Adobe marker says. Without a profile
-// the inks are taken plainly: no red, full green and blue. The thumbnail shows what opens.
+// Cyan is full cyan ink and no other, stored inverted as the file's Adobe marker says. Without a
+// profile the inks are taken plainly: no red, full green and blue. The thumbnail shows what opens.
 TEST(RasterDecoderJpeg, CmykOpensAndShowsItsThumbnailInTheSameColours) {
-    const std::string cyan = fixtures::cmykJpeg(64, 48, {0, 255, 255, 255});
+    const Rgb8Image flatCyan{64, 48, fixtures::makePattern({.background = {0, 255, 255},
+                                                            .marker = {0, 255, 255}}).rgb};
+    const std::string cyan = fixtures::encodeJpegAs(flatCyan, fixtures::JpegKind::adobeCmyk);
     const LinearImage image = decodeRasterData(cyan);
     EXPECT_TRUE(isColour(pixelAt(image, 32, 24), {0.0f, 1.0f, 1.0f}, jpegTolerance));
     const std::optional<Rgb8Image> thumbnail = Thumbnail::raster(cyan);
