@@ -30,11 +30,13 @@ Rgb8Image blank(int width, int height) {
     return image;
 }
 
-// The sRGB byte of a linear value, as a display shows it: outside 0 to 1 it is clipped.
+// The sRGB byte of a linear value, as a display shows it: outside 0 to 1 it is clipped, and a
+// value that is no number is black.
 std::uint8_t srgbByte(float linear) {
-    const float clipped = std::clamp(linear, 0.0f, 1.0f);
-    const float encoded = clipped <= 0.0031308f ? 12.92f * clipped
-                                                : 1.055f * std::pow(clipped, 1.0f / 2.4f) - 0.055f;
+    if (!(linear > 0.0f)) return 0;
+    if (linear >= 1.0f) return 255;
+    const float encoded = linear <= 0.0031308f ? 12.92f * linear
+                                               : 1.055f * std::pow(linear, 1.0f / 2.4f) - 0.055f;
     return static_cast<std::uint8_t>(std::lround(encoded * 255.0f));
 }
 
