@@ -1,10 +1,15 @@
-# quillmere_add_component(<target> <folder> [DEPS <targets...>])
-# One static library per folder of the core, made of every .cpp and .c file in that folder.
+# quillmere_add_component(<target> <folder>... [DEPS <targets...>])
+# One static library per folder of the core, made of every .cpp and .c file in that folder and in
+# the sub-folders named after it (a codec's folder inside imageio/, say).
 # Includes are written from the repository root: #include "core/edit/edit_params.h".
-function(quillmere_add_component target folder)
+function(quillmere_add_component target)
   cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS
-       ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.c)
+  set(sources "")
+  foreach(folder IN LISTS ARG_UNPARSED_ARGUMENTS)
+    file(GLOB folder_sources CONFIGURE_DEPENDS
+         ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/${folder}/*.c)
+    list(APPEND sources ${folder_sources})
+  endforeach()
   if(sources)
     add_library(${target} STATIC ${sources})
     target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 
 namespace quillmere {
 namespace {

@@ -14,7 +14,7 @@
 #include <iostream>
 
 #include "bench/bench_photos.h"
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/test_pattern.h"
 

@@ -4,10 +4,10 @@
 #include <string>
 
 #include "core/common/file_io.h"
-#include "core/imageio/heif_decoder.h"
+#include "core/imageio/heif/heif_decoder.h"
 #include "core/imageio/image_properties.h"
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/jpeg_decoder.h"
+#include "core/imageio/jpeg/jpeg_decoder.h"
 #include "core/imageio/raster_kind.h"
 
 namespace quillmere {

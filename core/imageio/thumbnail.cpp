@@ -6,12 +6,12 @@
 #include <string>
 #include <vector>
 
-#include "core/imageio/heif_reading.h"
+#include "core/imageio/heif/heif_reading.h"
 #include "core/imageio/image_properties.h"
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/jpeg_data_bound.h"
-#include "core/imageio/jpeg_error_handling.h"
-#include "core/imageio/jpeg_row_converter.h"
+#include "core/imageio/jpeg/jpeg_data_bound.h"
+#include "core/imageio/jpeg/jpeg_error_handling.h"
+#include "core/imageio/jpeg/jpeg_row_converter.h"
 #include "core/imageio/linear_image.h"
 #include "core/imageio/raster_kind.h"
 

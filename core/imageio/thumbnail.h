@@ -3,7 +3,7 @@
 #include <optional>
 #include <string_view>
 
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/rgb8_image.h"
 
 // Small upright 8-bit sRGB pictures of photos for the filmstrip.
 namespace quillmere::Thumbnail {

@@ -9,7 +9,7 @@
 
 #include "core/compute/device.h"
 #include "core/decode/raw_loader.h"
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 #include "tests/decode/decode_test_support.h"
 #include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/temporary_folder.h"

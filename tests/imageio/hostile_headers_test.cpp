@@ -8,7 +8,7 @@
 #include <functional>
 #include <string>
 
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/raster_decoder.h"
 #include "core/imageio/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"

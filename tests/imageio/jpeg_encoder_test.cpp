@@ -1,4 +1,4 @@
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 
 #include <gtest/gtest.h>
 

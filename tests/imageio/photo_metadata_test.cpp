@@ -10,7 +10,7 @@
 
 #include "core/common/file_io.h"
 #include "core/imageio/exiv2_lock.h"
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/jpeg_extended_xmp.h"
 #include "core/imageio/raster_decoder.h"
 #include "tests/fixtures/temporary_folder.h"

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "core/imageio/image_properties.h"
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"

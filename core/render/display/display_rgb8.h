@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "core/compute/texture.h"
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/rgb8_image.h"
 
 namespace quillmere {
 

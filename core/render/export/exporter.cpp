@@ -13,7 +13,7 @@
 #include "core/compute/lanczos_scale.h"
 #include "core/imageio/color_profiles.h"
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/render/display/display_rgb8.h"
 #include "core/render/export/dng_exporter.h"

@@ -3,7 +3,7 @@
 #include <fstream>
 
 #include "core/common/file_io.h"
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/render/export/embedded_metadata.h"
 #include "tests/app/support/state_harness.h"

@@ -4,7 +4,7 @@
 
 #include "app/state/in_memory_preset_store.h"
 #include "app/state/mock_render_engine.h"
-#include "core/imageio/jpeg_decoder.h"
+#include "core/imageio/jpeg/jpeg_decoder.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {

@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "core/imageio/imageio_error.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/raster_decoder.h"
 #include "core/render/display/display_rgb8.h"
 #include "core/render/engine/gpu_render_engine.h"

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "core/common/error.h"
-#include "core/imageio/jpeg_decoder.h"
+#include "core/imageio/jpeg/jpeg_decoder.h"
 #include "core/render/engine/gpu_render_engine.h"
 #include "tests/render/engine/spy_photo_loader.h"
 

@@ -1,13 +1,13 @@
-#include "core/imageio/jpeg_decoder.h"
+#include "core/imageio/jpeg/jpeg_decoder.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/jpeg_data_bound.h"
-#include "core/imageio/jpeg_error_handling.h"
-#include "core/imageio/jpeg_row_converter.h"
+#include "core/imageio/jpeg/jpeg_data_bound.h"
+#include "core/imageio/jpeg/jpeg_error_handling.h"
+#include "core/imageio/jpeg/jpeg_row_converter.h"
 #include "core/imageio/linear_image_assembler.h"
 
 namespace quillmere {

@@ -1,4 +1,4 @@
-#include "core/imageio/hevc_picture_size.h"
+#include "core/imageio/heif/hevc_picture_size.h"
 
 #include <string>
 

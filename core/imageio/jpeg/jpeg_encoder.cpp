@@ -1,4 +1,4 @@
-#include "core/imageio/jpeg_encoder.h"
+#include "core/imageio/jpeg/jpeg_encoder.h"
 
 #include <jerror.h>
 
@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/jpeg_error_handling.h"
+#include "core/imageio/jpeg/jpeg_error_handling.h"
 
 namespace quillmere {
 namespace {

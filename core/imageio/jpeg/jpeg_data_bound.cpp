@@ -1,4 +1,4 @@
-#include "core/imageio/jpeg_data_bound.h"
+#include "core/imageio/jpeg/jpeg_data_bound.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "core/imageio/jpeg_row_converter.h"
+#include "core/imageio/jpeg/jpeg_row_converter.h"
 
 #include <cstdlib>
 #include <memory>

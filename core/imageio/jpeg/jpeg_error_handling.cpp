@@ -1,4 +1,4 @@
-#include "core/imageio/jpeg_error_handling.h"
+#include "core/imageio/jpeg/jpeg_error_handling.h"
 
 #include <cstring>
 

@@ -4,16 +4,10 @@
 #include <functional>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "core/imageio/rgb8_image.h"
 
 namespace quillmere {
-
-// An 8-bit RGB image as a JPEG takes it: top row first, three bytes per pixel, no row padding.
-struct Rgb8Image {
-    int width = 0;
-    int height = 0;
-    std::vector<std::uint8_t> rgb;
-};
 
 // Encodes `image` as a baseline JPEG with 4:2:0 chroma. `quality` runs from 0 to 1; a value
 // outside is limited to that range and one that is not a number encodes at 1, so nothing

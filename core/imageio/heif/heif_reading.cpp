@@ -1,10 +1,10 @@
-#include "core/imageio/heif_reading.h"
+#include "core/imageio/heif/heif_reading.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
-#include "core/imageio/heif_item_checks.h"
+#include "core/imageio/heif/heif_item_checks.h"
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/linear_image_assembler.h"
 

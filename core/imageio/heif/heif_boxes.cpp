@@ -1,4 +1,4 @@
-#include "core/imageio/heif_boxes.h"
+#include "core/imageio/heif/heif_boxes.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "core/imageio/heif_decoder.h"
+#include "core/imageio/heif/heif_decoder.h"
 
 #include <cmath>
 #include <optional>
@@ -7,7 +7,7 @@
 
 #include <libheif/heif.h>
 
-#include "core/imageio/heif_reading.h"
+#include "core/imageio/heif/heif_reading.h"
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/linear_image_assembler.h"
 #include "core/imageio/linear_srgb_transform.h"

@@ -1,11 +1,11 @@
-#include "core/imageio/heif_item_checks.h"
+#include "core/imageio/heif/heif_item_checks.h"
 
 #include <algorithm>
 #include <map>
 #include <vector>
 
-#include "core/imageio/heif_boxes.h"
-#include "core/imageio/hevc_picture_size.h"
+#include "core/imageio/heif/heif_boxes.h"
+#include "core/imageio/heif/hevc_picture_size.h"
 #include "core/imageio/linear_image.h"
 
 namespace quillmere {
