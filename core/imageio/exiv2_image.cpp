@@ -4,24 +4,21 @@
 #include <cstdint>
 #include <limits>
 #include <memory>
+#include <optional>
+#include <string>
 #include <stdexcept>
 #include <vector>
 
-#include <libheif/heif.h>
-
+#include "core/imageio/heif/heif_file.h"
+#include "core/imageio/imageio_error.h"
 #include "core/imageio/raster_kind.h"
 
 namespace quillmere::exiv2_image {
 namespace {
 
-struct HeifDeleter {
-    void operator()(heif_context* context) const { heif_context_free(context); }
-    void operator()(heif_image_handle* handle) const { heif_image_handle_release(handle); }
-};
-
 // Exiv2 0.27 finds no EXIF in the HEIF files libheif writes, so the primary image's EXIF item
-// is read through libheif, for the files the decoder takes for HEIF. The item starts with the
-// 32-bit big-endian offset of the TIFF header that follows it.
+// is read through the program's own reading of HEIF files, for the files the decoder takes for
+// HEIF.
 void readHeifExif(Exiv2::Image& image) {
     Exiv2::BasicIo& io = image.io();
     if (io.open() != 0) return;
@@ -35,33 +32,17 @@ void readHeifExif(Exiv2::Image& image) {
     io.close();
     if (file.size_ <= 0) return;
 
-    const std::unique_ptr<heif_context, HeifDeleter> context(heif_context_alloc());
-    heif_image_handle* handlePointer = nullptr;
-    if (!context ||
-        heif_context_read_from_memory_without_copy(context.get(), file.pData_,
-                                                   static_cast<std::size_t>(file.size_), nullptr)
-                .code != heif_error_Ok ||
-        heif_context_get_primary_image_handle(context.get(), &handlePointer).code != heif_error_Ok) {
-        return;
+    std::optional<std::string> exif;
+    try {
+        exif = HeifFile({reinterpret_cast<const char*>(file.pData_),
+                         static_cast<std::size_t>(file.size_)})
+                   .exif();
+    } catch (const ImageIOError&) {
+        return;  // boxes that cannot be read hold no EXIF the program reads
     }
-    const std::unique_ptr<heif_image_handle, HeifDeleter> handle(handlePointer);
-    heif_item_id exifItem = 0;
-    if (heif_image_handle_get_list_of_metadata_block_IDs(handle.get(), "Exif", &exifItem, 1) != 1) {
-        return;
-    }
-    std::vector<std::uint8_t> block(heif_image_handle_get_metadata_size(handle.get(), exifItem));
-    if (block.size() < 4 ||
-        heif_image_handle_get_metadata(handle.get(), exifItem, block.data()).code != heif_error_Ok) {
-        return;
-    }
-    const std::uint64_t offset = (std::uint64_t{block[0]} << 24) | (std::uint64_t{block[1]} << 16) |
-                                 (std::uint64_t{block[2]} << 8) | std::uint64_t{block[3]};
-    if (offset >= block.size() - 4 ||
-        block.size() - 4 - offset > static_cast<std::uint64_t>(std::numeric_limits<std::uint32_t>::max())) {
-        return;
-    }
-    Exiv2::ExifParser::decode(image.exifData(), block.data() + 4 + offset,
-                              static_cast<std::uint32_t>(block.size() - 4 - offset));
+    if (!exif || exif->size() > std::numeric_limits<std::uint32_t>::max()) return;
+    Exiv2::ExifParser::decode(image.exifData(), reinterpret_cast<const Exiv2::byte*>(exif->data()),
+                              static_cast<std::uint32_t>(exif->size()));
 }
 
 Exiv2::Image::AutoPtr readMetadataOf(Exiv2::Image::AutoPtr image) {

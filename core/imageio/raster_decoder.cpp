@@ -4,10 +4,10 @@
 #include <string>
 
 #include "core/common/file_io.h"
-#include "core/imageio/heif/heif_decoder.h"
+#include "core/imageio/heif/heif_file.h"
 #include "core/imageio/image_properties.h"
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/jpeg/jpeg_decoder.h"
+#include "core/imageio/jpeg/jpeg_file.h"
 #include "core/imageio/raster_kind.h"
 
 namespace quillmere {
@@ -21,9 +21,9 @@ LinearImage decodeRasterFile(const std::filesystem::path& file) {
 LinearImage decodeRasterData(std::string_view data) {
     switch (rasterKindOf(data)) {
         case RasterKind::jpeg:
-            return decodeJpeg(data, ImageProperties::readData(data).orientation.value_or(1));
+            return JpegFile(data).decodeLinear(ImageProperties::readData(data).orientation.value_or(1));
         case RasterKind::heif:
-            return decodeHeif(data);
+            return HeifFile(data).decodeLinear();
         case RasterKind::other:
             break;
     }

@@ -13,9 +13,8 @@ enum class RasterKind {
     other,
 };
 
-// libheif answers only "maybe" for the most common HEIF brand, "mif1", which many cameras and
-// encoders write as the major brand; so the brands are read here, and libheif's own reading of
-// the file refuses what it cannot decode.
+// A HEIF file is told by the brands of its opening 'ftyp' box (HeifFile::hasHeifBrand); libheif's
+// own reading of the file refuses what it cannot decode.
 RasterKind rasterKindOf(std::string_view bytes);
 
 }  // namespace quillmere

@@ -49,9 +49,9 @@ void writeJpegSeeds(const fs::path& folder) {
     const Rgb8Image pattern = seedPattern();
     const std::string baseline = encodeJpeg(pattern, 0.75);
     writeSeed(folder / "baseline.jpg", baseline);
-    writeSeed(folder / "progressive.jpg", encodeJpegAs(pattern, JpegKind::progressive));
-    writeSeed(folder / "grey.jpg", encodeJpegAs(pattern, JpegKind::grey));
-    writeSeed(folder / "adobe_cmyk.jpg", encodeJpegAs(pattern, JpegKind::adobeCmyk));
+    writeSeed(folder / "progressive.jpg", encodeJpegWith(pattern, {.progressive = true}));
+    writeSeed(folder / "grey.jpg", encodeJpegWith(pattern, {.grey = true}));
+    writeSeed(folder / "adobe_cmyk.jpg", encodeJpegWith(pattern, {.adobeCmyk = true}));
     writeSeed(folder / "exif_orientation_6.jpg", withExif(baseline, cameraExif(6)));
     TestExif everything = cameraExif(8);
     everything.makerNote = everything.thumbnail = everything.gps = true;

@@ -6,12 +6,14 @@
 #include <cstring>
 #include <fstream>
 #include <functional>
+#include <random>
 #include <string>
 
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/raster_decoder.h"
 #include "core/imageio/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
+#include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
@@ -33,6 +35,23 @@ std::string refusalOf(const std::string& file, bool isJpeg, const std::string& w
     }
     ADD_FAILURE() << what << " was decoded";
     return {};
+}
+
+// How much the process's resident memory rose above where it stood, at its highest while
+// `action` ran, in bytes. The kernel's peak is reset first, so an earlier peak hides nothing.
+std::uint64_t peakGrowthDuring(const std::function<void()>& action) {
+    const auto kibibytesOf = [](const char* field) -> std::uint64_t {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with(field)) return std::stoull(line.substr(std::strlen(field)));
+        }
+        ADD_FAILURE() << "no " << field << " in /proc/self/status";
+        return 0;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const std::uint64_t before = kibibytesOf("VmRSS:");
+    action();
+    return (kibibytesOf("VmHWM:") - before) * 1024;
 }
 
 TEST(HostileJpeg, AHeaderClaimingMorePixelsThanItsBytesCanHoldIsRefused) {
@@ -62,29 +81,142 @@ TEST(HostileJpeg, AHeaderClaimingMorePixelsThanItsBytesCanHoldIsRefused) {
     EXPECT_TRUE(Thumbnail::jpeg(flat));
 }
 
+// A noise picture written by libjpeg as `writing` says: nearly all of it coded data.
+std::string noiseJpegWith(int width, int height, const fixtures::JpegWriting& writing) {
+    Rgb8Image noise{width, height, std::vector<std::uint8_t>(std::size_t(width) * height * 3)};
+    std::mt19937 random(11);
+    for (std::uint8_t& value : noise.rgb) value = static_cast<std::uint8_t>(random());
+    return fixtures::encodeJpegWith(noise, writing);
+}
+
+// The bytes of coded data in a JPEG, counted here on their own: what lies between each scan's
+// header and the marker ending it, without restart markers and stuffed zeros.
+std::uint64_t codedBytesOf(const std::string& jpeg) {
+    std::uint64_t count = 0;
+    std::size_t scan = jpeg.find("\xFF\xDA");
+    while (scan != std::string::npos) {
+        std::size_t at = scan + 2 + (static_cast<unsigned char>(jpeg[scan + 2]) << 8 |
+                                     static_cast<unsigned char>(jpeg[scan + 3]));
+        for (; at < jpeg.size(); ++at) {
+            if (jpeg[at] != '\xFF') {
+                ++count;
+                continue;
+            }
+            const auto next = static_cast<unsigned char>(jpeg.at(at + 1));
+            if (next == 0x00) {
+                ++count;
+                ++at;
+            } else if (next >= 0xD0 && next <= 0xD7) {
+                ++at;
+            } else {
+                break;
+            }
+        }
+        scan = jpeg.find("\xFF\xDA", at);
+    }
+    return count;
+}
+
+// Every kind of JPEG cameras and programs write opens, and shows its thumbnail.
+TEST(HostileJpeg, HonestKindsOpen) {
+    const struct {
+        std::string what;
+        fixtures::JpegWriting writing;
+    } kinds[] = {
+        {"baseline", {}},
+        {"progressive", {.progressive = true}},
+        {"progressive 4:4:4", {.progressive = true, .fullChroma = true}},
+        {"grey", {.grey = true}},
+        {"arithmetic-coded", {.arithmetic = true}},
+        {"arithmetic-coded progressive", {.progressive = true, .arithmetic = true}},
+        // A restart marker does not end the scan.
+        {"a restart marker after every row", {.restartRows = 1}},
+        {"arithmetic-coded with a restart marker after every row",
+         {.arithmetic = true, .restartRows = 1}},
+        {"Adobe CMYK", {.adobeCmyk = true}},
+    };
+    for (const auto& [what, writing] : kinds) {
+        const std::string file = noiseJpegWith(96, 80, writing);
+        EXPECT_EQ(decodeRasterData(file).width, 96) << what;
+        EXPECT_TRUE(Thumbnail::jpeg(file)) << what;
+    }
+}
+
+// Each block costs a Huffman-coded scan at least a bit: a header promising one block more than
+// eight a byte of coded data is refused before anything is sized, one promising exactly that many
+// is not (it then ends early).
+TEST(HostileJpeg, TheBoundIsEightBlocksAByteOfCodedData) {
+    const std::string progressive = noiseJpegWith(16, 16, {.progressive = true, .grey = true});
+    const std::uint64_t bytes = codedBytesOf(progressive);
+    const int fitting = static_cast<int>(bytes * 8);  // blocks of one row of blocks
+    const std::string within = fixtures::claimingSize(progressive, fitting * 8, 8);
+    const std::string beyond = fixtures::claimingSize(progressive, (fitting + 1) * 8, 8);
+    EXPECT_EQ(refusalOf(beyond, true, "one block beyond"),
+              "The image data is damaged or incomplete. Its header states " +
+                  std::to_string((fitting + 1) * 8) + " × 8 pixels, more than its " +
+                  std::to_string(bytes) + " bytes of image data can hold.");
+    EXPECT_EQ(refusalOf(within, true, "exactly at the bound").find("Its header states"),
+              std::string::npos);
+}
+
+// Files whose coded data cannot hold what their headers state, however the data are dressed up,
+// are refused from their headers, by the decoder and by the thumbnail, at a fraction of what their
+// headers state would cost.
+TEST(HostileJpeg, CodedDataDressedUpAsMoreAreRefusedFromTheHeader) {
+    const std::string progressive444 =
+        noiseJpegWith(512, 512, {.progressive = true, .fullChroma = true, .quality = 85});
+    const std::string progressiveGrey =
+        noiseJpegWith(512, 512, {.progressive = true, .grey = true, .quality = 85});
+    EXPECT_NEAR(codedBytesOf(progressive444), 400e3, 40e3);
+    EXPECT_NEAR(codedBytesOf(progressiveGrey), 140e3, 14e3);
+    const struct {
+        std::string what;
+        std::string file;
+        int width, height;
+    } hostile[] = {
+        // An arithmetic-coded flat picture takes three bytes at any size.
+        {"arithmetic-coded, padded with bytes its decoder never reads",
+         fixtures::paddedArithmeticJpeg(16384, 8192, 65533), 16384, 8192},
+        {"arithmetic-coded, padded to 128 KiB",
+         fixtures::paddedArithmeticJpeg(16384, 16384, 128 << 10), 16384, 16384},
+        {"arithmetic-coded, with a restart marker every 64 blocks and no other data",
+         fixtures::restartArithmeticJpeg(16384, 8192, 64), 16384, 8192},
+        // libjpeg keeps every coefficient of a progressive file: 1.6 GB for this one.
+        {"progressive 4:4:4 with 400 KB of coded data",
+         fixtures::claimingSize(progressive444, 16384, 16384),
+         16384, 16384},
+        {"progressive grey with 140 KB of coded data",
+         fixtures::claimingSize(progressiveGrey, 16384, 16384),
+         16384, 16384},
+    };
+    for (const auto& [what, file, width, height] : hostile) {
+        const std::string states = "Its header states " + std::to_string(width) + " × " +
+                                   std::to_string(height) + " pixels, more than its";
+        const std::uint64_t growth = peakGrowthDuring([&, &what = what, &file = file] {
+            EXPECT_NE(refusalOf(file, true, what).find(states), std::string::npos) << what;
+        });
+        EXPECT_LT(growth, std::uint64_t{100} << 20) << what;
+    }
+}
+
+// The thumbnail refuses what the decoder refuses for its size, even when the coded data hold
+// it all: a flat 16400 × 16400 picture is more pixels than a photo may have.
+TEST(HostileJpeg, APhotoTooLargeToOpenShowsNoThumbnail) {
+    const std::string fits = fixtures::flatGreyJpeg(2048, 1024);
+    EXPECT_EQ(decodeRasterData(fits).width, 2048);
+    EXPECT_TRUE(Thumbnail::jpeg(fits));
+    const std::string tooLarge = fixtures::flatGreyJpeg(16400, 16400);
+    EXPECT_EQ(testing_support::errorCodeOf([&] { decodeRasterData(tooLarge); }),
+              ImageIOError::Code::imageTooLarge);
+    EXPECT_FALSE(Thumbnail::jpeg(tooLarge));
+}
+
 TEST(HostileJpeg, ImageDataEndingEarlyIsAnErrorNotAGreyPhoto) {
     const std::string whole = fixtures::noiseJpeg(256, 192);
     ASSERT_EQ(decodeRasterData(whole).height, 192);
     const std::string cut = whole.substr(0, whole.size() * 6 / 10);
     refusalOf(cut, true, "the file ends mid-scan");
     refusalOf(cut + "\xFF\xD9", true, "the end-of-image marker comes mid-scan");
-}
-
-// How much the process's resident memory rose above where it stood, at its highest while
-// `action` ran, in bytes. The kernel's peak is reset first, so an earlier peak hides nothing.
-std::uint64_t peakGrowthDuring(const std::function<void()>& action) {
-    const auto kibibytesOf = [](const char* field) -> std::uint64_t {
-        std::ifstream status("/proc/self/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.starts_with(field)) return std::stoull(line.substr(std::strlen(field)));
-        }
-        ADD_FAILURE() << "no " << field << " in /proc/self/status";
-        return 0;
-    };
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const std::uint64_t before = kibibytesOf("VmRSS:");
-    action();
-    return (kibibytesOf("VmHWM:") - before) * 1024;
 }
 
 // A photo whose data ends early costs what it holds, not what its header states: 4096 × 4096
@@ -142,6 +274,14 @@ TEST_F(HostileHeif, HonestFilesOpen) {
         // A size no item uses is never decoded, however large.
         {"one picture beside an unused 65535 × 65535",
          fixtures::singleImageHeif(tile, tileSize, PixelExtent{65535, 65535}), 64},
+        // The top bit of an 'ipma' index marks the property essential; it is no part of the index.
+        {"properties marked essential, as phones mark them",
+         fixtures::essentialPropertiesHeif(tile, tileSize), 64},
+        // A coded picture may be padded to its blocks beyond the size its item states.
+        {"an odd-sized 451 × 461 picture",
+         fixtures::encodeTestHeic(fixtures::makePattern({.width = 451, .height = 461}), {}), 451},
+        {"an odd-sized 29 × 100 picture",
+         fixtures::encodeTestHeic(fixtures::makePattern({.width = 29, .height = 100}), {}), 29},
     };
     for (const auto& [what, file, width] : honest) {
         EXPECT_EQ(decodeRasterData(file).width, width) << what;
@@ -185,11 +325,11 @@ TEST_F(HostileHeif, APictureOrCanvasLargerThanItsItemStatesIsRefusedBeforeDecodi
          fixtures::singleImageHeif(declaredAnew, tileSize), 1, {2048, 2048}, tileSize},
         {"an alpha channel", fixtures::withAlphaHeif(tile, tileSize, coding(2048, 2048), tileSize),
          2, {2048, 2048}, tileSize},
-        // libheif reads the last 'meta' box of a file: it is the one measured.
-        {"a stream whose boxes follow an honest file's",
-         fixtures::singleImageHeif(tile, tileSize) +
-             fixtures::singleImageHeif(coding(2048, 2048), tileSize),
-         1, {2048, 2048}, tileSize},
+        // libheif gives the decoder every NAL unit behind a four-byte length, whatever length
+        // size the configuration declares: the parameter set it finds so is measured.
+        {"a stream whose parameter set follows a filler unit in its data",
+         fixtures::parameterSetInDataHeif(tile, {64, 16384}, coding(16384, 16384).sps), 1,
+         {16384, 16384}, {64, 16384}},
     };
     const auto sides = [](PixelExtent size) {
         return std::to_string(size.width) + " × " + std::to_string(size.height);
@@ -219,6 +359,59 @@ TEST_F(HostileHeif, ImagesStatingNoPixelsOrDrawnFromThemselvesAreRefused) {
     for (const auto& [what, file] : hostile) refusalOf(file, false, what);
 }
 
+// A file libheif could read otherwise than the checks read it is refused before libheif decodes
+// anything: two sets of images, where libheif keeps the one whose boxes it reads whole.
+TEST_F(HostileHeif, BoxesThatCanBeReadInMoreThanOneWayAreRefused) {
+    const struct {
+        std::string what;
+        std::string file;
+    } hostile[] = {
+        {"a stream whose boxes follow an honest file's",
+         fixtures::singleImageHeif(tile, tileSize) +
+             fixtures::singleImageHeif(coding(2048, 2048), tileSize)},
+        {"a 16384 × 16384 stream stating 64 × 64, then an honest set libheif cannot read",
+         fixtures::withUnreadableSecondMeta(coding(16384, 16384), tileSize, tile)},
+    };
+    for (const auto& [what, file] : hostile) {
+        const std::uint64_t growth = peakGrowthDuring([&, &what = what, &file = file] {
+            EXPECT_EQ(refusalOf(file, false, what),
+                      "The image data is damaged or incomplete. Its boxes can be read in more "
+                      "than one way.")
+                << what;
+        });
+        EXPECT_LT(growth, std::uint64_t{100} << 20) << what;
+    }
+}
+
+// libheif decodes a picture again for every place it is used: a small tile named in every place of
+// a large grid, or a grid of grids, makes far more pixels than its coded bytes hold, and is
+// refused before anything is decoded. Each picture and canvas counts as often as it is made.
+TEST_F(HostileHeif, PicturesMadeOverAndOverAreBoundedByTheirCodedBytes) {
+    const fixtures::HevcStream flat1024 = fixtures::encodeFlatHevc(1024);
+    const std::uint64_t side = 16384;
+    const struct {
+        std::string what;
+        std::string file;
+        std::uint64_t pixels;
+    } hostile[] = {
+        {"a 16384 × 16384 grid naming one flat 1024 × 1024 tile in all its 256 places",
+         fixtures::gridHeif(flat1024, {1024, 1024}, 16, 16, {16384, 16384}, {16384, 16384}),
+         256 * 1024 * 1024 + side * side},
+        {"a 16 × 16 grid of a 16 × 16 grid of one 64 × 64 tile",
+         fixtures::nestedGridHeif(tile, tileSize, 16, 16),
+         256 * 256 * 64 * 64 + 256 * 1024 * 1024 + side * side},
+    };
+    for (const auto& [what, file, pixels] : hostile) {
+        const std::uint64_t growth = peakGrowthDuring([&, &what = what, &file = file, &pixels = pixels] {
+            EXPECT_EQ(refusalOf(file, false, what)
+                          .find("Its image would make " + std::to_string(pixels) + " pixels from "),
+                      std::string("The image data is damaged or incomplete. ").size())
+                << what;
+        });
+        EXPECT_LT(growth, std::uint64_t{100} << 20) << what;
+    }
+}
+
 TEST_F(HostileHeif, APictureLargerThanTheFileStatesIsRefused) {
     const struct {
         std::string what;
@@ -235,8 +428,13 @@ TEST_F(HostileHeif, APictureLargerThanTheFileStatesIsRefused) {
         // Whatever it holds, an image stating more than a photo may have is not decoded.
         {"an overlay input stating 20000 × 20000",
          fixtures::overlayHeif(tile, {20000, 20000}, tileSize, tileSize)},
+        // A picture that matches its stated size on one side only is not the picture stated.
+        {"a 64 × 64 stream stating 64 × 48", fixtures::singleImageHeif(tile, {64, 48})},
     };
     for (const auto& [what, file] : lies) refusalOf(file, false, what);
+    EXPECT_EQ(refusalOf(fixtures::singleImageHeif(tile, {64, 48}), false, "one side"),
+              "The image data is damaged or incomplete. It decodes to 64 × 64 pixels, not the 64 × "
+              "48 it states.");
 }
 
 TEST_F(HostileHeif, DamagedBoxesNeverCrash) {

@@ -102,7 +102,7 @@ TEST(RasterDecoderJpeg, EveryOrientationPlacesEveryPixel) {
 TEST(RasterDecoderJpeg, CmykOpensAndShowsItsThumbnailInTheSameColours) {
     const Rgb8Image flatCyan{64, 48, fixtures::makePattern({.background = {0, 255, 255},
                                                             .marker = {0, 255, 255}}).rgb};
-    const std::string cyan = fixtures::encodeJpegAs(flatCyan, fixtures::JpegKind::adobeCmyk);
+    const std::string cyan = fixtures::encodeJpegWith(flatCyan, {.adobeCmyk = true});
     const LinearImage image = decodeRasterData(cyan);
     EXPECT_TRUE(isColour(pixelAt(image, 32, 24), {0.0f, 1.0f, 1.0f}, jpegTolerance));
     const std::optional<Rgb8Image> thumbnail = Thumbnail::raster(cyan);

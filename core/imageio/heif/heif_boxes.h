@@ -1,15 +1,14 @@
 #pragma once
 
 #include <cstdint>
-#include <map>
-#include <string>
 #include <string_view>
 #include <vector>
 
-// Reading a HEIF file's boxes without libheif, to learn what it holds before libheif is given it.
-namespace quillmere::heif_boxes {
+// The boxes of an ISO base media file, framed as libheif 1.15 frames them.
+namespace quillmere::heif {
 
-// Thrown when a box or a field runs past the end of what holds it: the file cannot be read.
+// Thrown when a box or a field runs past the end of what holds it, or a box cannot be framed:
+// libheif fails on such a file too.
 struct Malformed {};
 
 // Big-endian fields read in order from one payload.
@@ -20,6 +19,8 @@ class Fields {
     // A field of `count` bytes, at most eight.
     std::uint64_t read(std::uint64_t count);
     std::string_view take(std::uint64_t count);
+    // A string up to its terminating zero, which is taken too.
+    std::string_view takeString();
     // A full box's version and flags.
     struct FullBoxHeader {
         std::uint64_t version;
@@ -27,6 +28,7 @@ class Fields {
     };
     FullBoxHeader fullBoxHeader();
     std::string_view rest() const { return bytes_; }
+    bool empty() const { return bytes_.empty(); }
 
   private:
     std::string_view bytes_;
@@ -34,43 +36,18 @@ class Fields {
 
 struct Box {
     std::string_view type;
-    std::string_view payload;
+    std::string_view payload;  // after the header, the 'uuid' type's extra 16 bytes included
+    std::uint64_t headerSize = 8;
 };
 
+// The box at the start of `fields`, which moves past it. libheif takes a size of 0 for less than
+// the header, and so does this: it is Malformed.
+Box nextBox(Fields& fields);
 // The boxes that fill `bytes`, in order.
 std::vector<Box> boxesIn(std::string_view bytes);
 // The payload of the first box of `type`, as libheif takes it; empty when there is none.
 std::string_view payloadOf(const std::vector<Box>& boxes, std::string_view type);
+// The first box of `type`; nullptr when there is none.
+const Box* firstOf(const std::vector<Box>& boxes, std::string_view type);
 
-using ItemID = std::uint64_t;
-
-// Where an item's bytes lie: in the file (construction method 0) or in the 'idat' box (1).
-struct ItemLocation {
-    std::uint64_t constructionMethod = 0;
-    std::uint64_t baseOffset = 0;
-    std::vector<std::pair<std::uint64_t, std::uint64_t>> extents;  // offset, length
-};
-
-// What the file's 'meta' box says of its items.
-struct Items {
-    ItemID primary = 0;
-    std::map<ItemID, std::string_view> types;
-    // References from an item to the items it names, in the file's order: 'dimg' from a derived
-    // image to its inputs, 'auxl' from an auxiliary image (an alpha channel) to its image.
-    std::multimap<ItemID, ItemID> derivedFrom;
-    std::multimap<ItemID, ItemID> auxiliaryFor;
-    // Each item's properties in the order it lists them.
-    std::map<ItemID, std::vector<Box>> properties;
-    std::map<ItemID, ItemLocation> locations;
-    std::string_view idat;
-};
-
-// The items of the file's last 'meta' box, the one libheif reads. Throws Malformed.
-Items itemsOf(std::string_view file);
-
-// The item's bytes, its extents joined; empty when they lie where libheif does not read them.
-// Throws Malformed when an extent runs past what holds it, or the extents add up to more than the
-// file holds.
-std::string itemData(std::string_view file, const Items& items, ItemID item);
-
-}  // namespace quillmere::heif_boxes
+}  // namespace quillmere::heif

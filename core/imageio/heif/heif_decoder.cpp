@@ -1,4 +1,4 @@
-#include "core/imageio/heif/heif_decoder.h"
+#include "core/imageio/heif/heif_file.h"
 
 #include <cmath>
 #include <optional>
@@ -15,7 +15,7 @@
 namespace quillmere {
 namespace {
 
-using heif_reading::Pointer;
+using heif::Pointer;
 
 std::optional<TransferCurve> transferCurveOf(heif_transfer_characteristics transfer) {
     switch (transfer) {
@@ -83,8 +83,7 @@ LinearSrgbTransform transformFor(const heif_image_handle& handle, const heif_ima
     return LinearSrgbTransform::fromColorSpace(srgbPrimaries, TransferCurve::sRGB);
 }
 
-LinearImage decode(std::string_view bytes) {
-    const heif_reading::File file = heif_reading::read(bytes);
+LinearImage decodeLinearFrom(const heif::LibheifFile& file) {
     const heif_image_handle* handle = file.primary.get();
     const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
     const heif_chroma chroma =
@@ -93,7 +92,7 @@ LinearImage decode(std::string_view bytes) {
     if (!options) throw ImageIOError(ImageIOError::Code::outOfMemory);
     options->ignore_transformations = 0;
     const Pointer<heif_image> image =
-        heif_reading::decodePrimary(file, heif_colorspace_RGB, chroma, *options);
+        heif::decodePrimary(file, heif_colorspace_RGB, chroma, *options);
 
     const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
     const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
@@ -129,12 +128,41 @@ LinearImage decode(std::string_view bytes) {
 
 }  // namespace
 
-LinearImage decodeHeif(std::string_view bytes) {
+LinearImage HeifFile::decodeLinear() const {
     try {
-        return decode(bytes);
+        return decodeLinearFrom(heif::openWithLibheif(bytes_, items_));
     } catch (const std::bad_alloc&) {
         throw ImageIOError(ImageIOError::Code::outOfMemory);
     }
+}
+
+Rgb8Image HeifFile::decodeRgb8() const {
+    const heif::LibheifFile file = heif::openWithLibheif(bytes_, items_);
+    const Pointer<heif_decoding_options> options(heif_decoding_options_alloc());
+    if (!options) throw ImageIOError(ImageIOError::Code::outOfMemory);
+    // libheif applies the declared rotation and mirroring itself, so nothing turns it again.
+    options->ignore_transformations = 0;
+    options->convert_hdr_to_8bit = 1;
+    const Pointer<heif_image> decoded =
+        heif::decodePrimary(file, heif_colorspace_RGB, heif_chroma_interleaved_RGB, *options);
+    const int width = heif_image_get_width(decoded.get(), heif_channel_interleaved);
+    const int height = heif_image_get_height(decoded.get(), heif_channel_interleaved);
+    int stride = 0;
+    const std::uint8_t* plane =
+        heif_image_get_plane_readonly(decoded.get(), heif_channel_interleaved, &stride);
+    if (plane == nullptr || width < 1 || height < 1 ||
+        heif_image_get_bits_per_pixel_range(decoded.get(), heif_channel_interleaved) != 8 ||
+        std::int64_t{stride} < std::int64_t{width} * 3) {
+        throw ImageIOError(ImageIOError::Code::corruptImage, "The decoded image has no pixels.");
+    }
+    LinearImageAssembler::checkSize(width, height);
+    Rgb8Image image{width, height, std::vector<std::uint8_t>(std::size_t(width) * std::size_t(height) * 3)};
+    const std::size_t rowBytes = std::size_t(width) * 3;
+    for (int y = 0; y < height; ++y) {
+        const std::uint8_t* row = plane + std::size_t(y) * std::size_t(stride);
+        std::copy(row, row + rowBytes, image.rgb.data() + std::size_t(y) * rowBytes);
+    }
+    return image;
 }
 
 }  // namespace quillmere

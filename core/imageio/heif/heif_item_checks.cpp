@@ -1,150 +1,128 @@
 #include "core/imageio/heif/heif_item_checks.h"
 
 #include <algorithm>
+#include <array>
+#include <limits>
 #include <map>
 #include <vector>
 
-#include "core/imageio/heif/heif_boxes.h"
+#include "core/imageio/heif/av1_picture_size.h"
 #include "core/imageio/heif/hevc_picture_size.h"
 #include "core/imageio/linear_image.h"
 
-namespace quillmere {
+namespace quillmere::heif {
 namespace {
 
-using heif_boxes::Box;
-using heif_boxes::ItemID;
-using heif_boxes::Items;
+constexpr std::uint64_t kSaturated = std::numeric_limits<std::uint64_t>::max();
+// A coded picture may be padded to whole blocks beyond the size its item states.
+constexpr std::uint64_t kCodedBlock = 64;
+// libheif reads every item's data when it reads the file; the items of a real file add up to at
+// most the file, and a file naming its bytes over and over is not read.
+constexpr std::uint64_t kItemDataPerFileByte = 2;
+constexpr std::uint64_t kItemDataAllowance = 64 * 1024;
 
-struct PixelSize {
-    std::uint64_t width = 0;
-    std::uint64_t height = 0;
-};
+constexpr std::array<std::string_view, 3> kAlphaTypes{
+    "urn:mpeg:avc:2015:auxid:1", "urn:mpeg:hevc:2015:auxid:1",
+    "urn:mpeg:mpegB:cicp:systems:auxiliary:alpha"};
+
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
+    return a > kSaturated - b ? kSaturated : a + b;
+}
+std::uint64_t saturatingMultiply(std::uint64_t a, std::uint64_t b) {
+    return b != 0 && a > kSaturated / b ? kSaturated : a * b;
+}
 
 std::string sizeText(const PixelSize& size) {
     return std::to_string(size.width) + " × " + std::to_string(size.height);
 }
+std::string itemName(ItemID item) { return "Its item " + std::to_string(item); }
 
-// The item types libheif 1.15 decodes as images.
-bool isImage(std::string_view type) {
-    return type == "hvc1" || type == "av01" || type == "grid" || type == "iovl" || type == "iden";
-}
+bool isDerived(std::string_view type) { return type == "grid" || type == "iovl" || type == "iden"; }
 
-std::string_view typeOf(const Items& items, ItemID item) {
-    const auto found = items.types.find(item);
-    return found == items.types.end() ? std::string_view{} : found->second;
-}
-
-std::optional<std::string> derivedFromNonImage(const Items& items) {
-    for (const auto& [from, to] : items.derivedFrom) {
-        if (!isImage(typeOf(items, to))) {
-            return "Its item " + std::to_string(from) + " is drawn from item " +
-                   std::to_string(to) + ", which is not an image.";
-        }
+// Whether `item` is an alpha channel, by its last 'auxC' property, as libheif takes it.
+bool isAlpha(const Items& items, ItemID item) {
+    std::string_view type;
+    for (const Box& property : items.propertiesOf(item)) {
+        if (property.type != "auxC") continue;
+        Fields fields(property.payload);
+        fields.fullBoxHeader();
+        type = fields.takeString();
     }
-    return std::nullopt;
+    return std::find(kAlphaTypes.begin(), kAlphaTypes.end(), type) != kAlphaTypes.end();
 }
 
-// `root` and every image it is drawn from; nothing when one of them is drawn, directly or through
-// others, from itself, which would send libheif round in circles. A grid that names one tile for
-// several places draws from it more than once, which is no circle.
-std::optional<std::vector<ItemID>> drawnFrom(const Items& items, ItemID root) {
-    std::vector<ItemID> reached{root};
-    std::map<ItemID, std::uint64_t> users;  // how often each reached item is drawn from
-    for (std::size_t next = 0; next < reached.size(); ++next) {
-        const auto [first, last] = items.derivedFrom.equal_range(reached[next]);
-        for (auto input = first; input != last; ++input) {
-            if (users[input->second]++ == 0 && input->second != root) {
-                reached.push_back(input->second);
+// The images libheif decodes to make `item`, each as often as it is used: the inputs a derived
+// image names in its first 'dimg' reference, and the alpha channels of the image.
+std::vector<ItemID> inputsOf(const Items& items, ItemID item) {
+    std::vector<ItemID> inputs;
+    if (isDerived(items.typeOf(item))) inputs = items.referencesFrom(item, "dimg");
+    for (const ItemID auxiliary : items.referencesTo(item, "auxl")) {
+        if (items.isImage(auxiliary) && isAlpha(items, auxiliary)) inputs.push_back(auxiliary);
+    }
+    return inputs;
+}
+
+struct DecodePlan {
+    std::vector<ItemID> order;                 // every item decoded, the primary first
+    std::map<ItemID, std::uint64_t> uses;      // how often each is made
+    std::optional<std::string> fault;
+};
+
+// The items decoded for the primary image and how often each is made, or why libheif must not be
+// given them: an input that is not an image, or an image drawn, directly or through others, from
+// itself (which would send libheif round in circles).
+DecodePlan planDecoding(const Items& items) {
+    DecodePlan plan;
+    std::map<ItemID, std::vector<ItemID>> inputs;
+    std::map<ItemID, std::uint64_t> users;
+    plan.order.push_back(items.primary());
+    for (std::size_t next = 0; next < plan.order.size(); ++next) {
+        const ItemID item = plan.order[next];
+        inputs[item] = inputsOf(items, item);
+        for (const ItemID input : inputs[item]) {
+            if (!items.isImage(input)) {
+                plan.fault = itemName(item) + " is drawn from item " + std::to_string(input) +
+                             ", which is not an image.";
+                return plan;
             }
+            if (users[input]++ == 0 && input != items.primary()) plan.order.push_back(input);
         }
     }
-    // Items are taken away from the top, once nothing left draws from them; an item on a circle
-    // always keeps a user, and stays.
-    if (users[root] > 0) return std::nullopt;
-    std::vector<ItemID> unused{root};
-    for (std::size_t taken = 0; taken < unused.size(); ++taken) {
-        const auto [first, last] = items.derivedFrom.equal_range(unused[taken]);
-        for (auto input = first; input != last; ++input) {
-            if (--users[input->second] == 0) unused.push_back(input->second);
+    // Counted from the top: an item is made as often as the items drawn from it are, once every
+    // item drawn from it is counted. An item on a circle is never counted.
+    std::vector<ItemID> ready;
+    if (users[items.primary()] == 0) {
+        ready.push_back(items.primary());
+        plan.uses[items.primary()] = 1;
+    }
+    std::size_t counted = 0;
+    while (!ready.empty()) {
+        const ItemID item = ready.back();
+        ready.pop_back();
+        ++counted;
+        for (const ItemID input : inputs[item]) {
+            plan.uses[input] = saturatingAdd(plan.uses[input], plan.uses[item]);
+            if (--users[input] == 0) ready.push_back(input);
         }
     }
-    if (unused.size() != reached.size()) return std::nullopt;
-    return reached;
+    if (counted != plan.order.size()) plan.fault = "Its image is drawn from itself.";
+    return plan;
 }
 
-// The items libheif decodes for the primary image: the image, the images it is drawn from (grid
-// tiles, overlay inputs, the source of an identity-derived image), and the auxiliary images (an
-// alpha channel) of any of them, with what those are drawn from. Nothing for a circle.
-std::optional<std::vector<ItemID>> decodedItems(const Items& items) {
-    std::optional<std::vector<ItemID>> decoded = drawnFrom(items, items.primary);
-    for (std::size_t next = 0; decoded && next < decoded->size(); ++next) {
-        for (const auto& [auxiliary, image] : items.auxiliaryFor) {
-            if (image != (*decoded)[next] ||
-                std::find(decoded->begin(), decoded->end(), auxiliary) != decoded->end()) {
-                continue;
-            }
-            const std::optional<std::vector<ItemID>> more = drawnFrom(items, auxiliary);
-            if (!more) return std::nullopt;
-            for (const ItemID item : *more) {
-                if (std::find(decoded->begin(), decoded->end(), item) == decoded->end()) {
-                    decoded->push_back(item);
-                }
-            }
-        }
-    }
-    return decoded;
-}
-
-std::optional<Box> propertyOf(const Items& items, ItemID item, std::string_view type) {
-    const auto found = items.properties.find(item);
-    if (found == items.properties.end()) return std::nullopt;
-    for (const Box& property : found->second) {
-        if (property.type == type) return property;
-    }
-    return std::nullopt;
-}
-
-std::optional<PixelSize> statedSize(const Items& items, ItemID item) {
-    const std::optional<Box> ispe = propertyOf(items, item, "ispe");
-    if (!ispe) return std::nullopt;
-    heif_boxes::Fields fields(ispe->payload);
-    fields.fullBoxHeader();
-    const std::uint64_t width = fields.read(4);
-    return PixelSize{width, fields.read(4)};
-}
-
-// The canvas a grid ('grid') or an overlay ('iovl') is drawn on, from its data: after the version
-// and flags (whose lowest bit makes the sizes 32-bit), a grid's rows and columns, an overlay's fill
-// colour.
+// The canvas a grid ('grid') or an overlay ('iovl') is drawn on, from its data as libheif reads
+// it: after the version and flags (whose lowest bit makes the sizes 32-bit), a grid's rows and
+// columns, an overlay's fill colour.
 std::optional<PixelSize> canvasOf(std::string_view data, bool isGrid) {
-    heif_boxes::Fields fields(data);
-    fields.take(1);
-    const std::uint64_t sizeBytes = (fields.read(1) & 1) ? 4 : 2;
-    fields.take(isGrid ? 2 : 8);
-    const std::uint64_t width = fields.read(sizeBytes);
-    return PixelSize{width, fields.read(sizeBytes)};
-}
-
-// The largest picture an HEVC item's parameter sets declare, in its configuration or in its own
-// data, where a decoder takes them too; nothing when none can be read.
-std::optional<PixelSize> codedPictureOf(const Items& items, ItemID item, std::string_view data) {
-    namespace hevc = hevc_picture_size;
-    const std::optional<Box> hvcC = propertyOf(items, item, "hvcC");
-    const std::optional<hevc::Configuration> configuration =
-        hvcC ? hevc::configurationOf(hvcC->payload) : std::nullopt;
-    if (!configuration) return std::nullopt;
-    std::vector<std::string_view> units = configuration->units;
-    if (const auto inData = hevc::unitsOf(data, configuration->lengthSize)) {
-        units.insert(units.end(), inData->begin(), inData->end());
+    try {
+        Fields fields(data);
+        fields.take(1);
+        const std::uint64_t sizeBytes = (fields.read(1) & 1) ? 4 : 2;
+        fields.take(isGrid ? 2 : 8);
+        const std::uint64_t width = fields.read(sizeBytes);
+        return PixelSize{width, fields.read(sizeBytes)};
+    } catch (const Malformed&) {
+        return std::nullopt;  // libheif refuses it before making anything
     }
-    std::optional<PixelSize> largest;
-    for (const std::string_view unit : units) {
-        if (const std::optional<hevc::CodedSize> coded = hevc::ofParameterSet(unit)) {
-            largest = PixelSize{std::max(coded->width, largest ? largest->width : 0),
-                                std::max(coded->height, largest ? largest->height : 0)};
-        }
-    }
-    return largest;
 }
 
 // Whether a picture of `actual` pixels fits the size an item states, padded to `block`, with the
@@ -155,56 +133,104 @@ bool fits(const PixelSize& actual, const PixelSize& stated, std::uint64_t block)
            (actual.width <= padded(stated.height) && actual.height <= padded(stated.width));
 }
 
-// Why an item of the primary image must not be decoded; nothing when it may be.
-std::optional<std::string> faultOf(std::string_view file, const Items& items, ItemID item) {
-    const std::string name = "Its item " + std::to_string(item);
-    const std::optional<PixelSize> stated = statedSize(items, item);
-    if (!stated) return name + " states no size.";
-    if (stated->width == 0 || stated->height == 0) {
-        return name + " states a size of " + sizeText(*stated) + " pixels.";
-    }
-    if (stated->width * stated->height > LinearImage::maxPixelCount) {
-        return name + " states " + sizeText(*stated) + " pixels, more than a photo may have.";
-    }
-    // libheif makes the picture, grid or overlay canvas at the size it finds in the item, not at
-    // the size the item states: none may be larger. A coded picture may pad to whole blocks.
-    const std::string_view type = typeOf(items, item);
+// What making one item costs and what its decoder is given.
+struct ItemMeasure {
+    std::uint64_t pixels = 0;      // the picture or canvas made
+    std::uint64_t codedBytes = 0;  // the bytes a coded picture's decoder is given
+    std::optional<std::string> fault;
+};
+
+ItemMeasure measure(std::string_view file, const Items& items, ItemID item,
+                    const PixelSize& stated) {
+    ItemMeasure result;
+    const std::string_view type = items.typeOf(item);
     std::optional<PixelSize> actual;
     std::uint64_t block = 1;
     if (type == "grid" || type == "iovl") {
-        actual = canvasOf(heif_boxes::itemData(file, items, item), type == "grid");
-    } else if (type == "hvc1") {
-        actual = codedPictureOf(items, item, heif_boxes::itemData(file, items, item));
-        block = 64;
+        actual = canvasOf(items.dataOf(file, item), type == "grid");
+        if (!actual) return result;
+    } else if (type == "hvc1" || type == "av01") {
+        const bool hevc = type == "hvc1";
+        const std::optional<Box> configuration = items.propertyOf(item, hevc ? "hvcC" : "av1C");
+        const std::string data = items.dataOf(file, item);
+        if (configuration && hevc) {
+            actual = hevc_picture_size::largestPicture(configuration->payload, data);
+            result.codedBytes = hevc_picture_size::decoderInputSize(configuration->payload, data.size())
+                                    .value_or(data.size());
+        } else if (configuration) {
+            const std::optional<std::string_view> obus =
+                av1_picture_size::configurationObus(configuration->payload);
+            if (obus) actual = av1_picture_size::largestFrame(std::string(*obus) + data);
+            result.codedBytes = obus.value_or("").size() + data.size();
+        }
+        if (!actual) {
+            result.fault = itemName(item) + " holds a picture whose size cannot be read.";
+            return result;
+        }
+        block = kCodedBlock;
+    } else {
+        return result;  // an identity-derived image makes nothing of its own
     }
-    if (actual && !fits(*actual, *stated, block)) {
-        return name + " holds a picture of " + sizeText(*actual) + " pixels, larger than the " +
-               sizeText(*stated) + " it states.";
+    if (!fits(*actual, stated, block)) {
+        result.fault = itemName(item) + " holds a picture of " + sizeText(*actual) +
+                       " pixels, larger than the " + sizeText(stated) + " it states.";
+    }
+    result.pixels = std::max(actual->count(), stated.count());
+    return result;
+}
+
+std::optional<std::string> statedSizeFault(ItemID item, const std::optional<PixelSize>& stated) {
+    if (!stated) return itemName(item) + " states no size.";
+    if (stated->width == 0 || stated->height == 0) {
+        return itemName(item) + " states a size of " + sizeText(*stated) + " pixels.";
+    }
+    if (saturatingMultiply(stated->width, stated->height) >
+        static_cast<std::uint64_t>(LinearImage::maxPixelCount)) {
+        return itemName(item) + " states " + sizeText(*stated) + " pixels, more than a photo may have.";
     }
     return std::nullopt;
 }
 
+// libheif reads the data of every item when it reads the file, whatever is decoded later.
+std::optional<std::string> itemDataFault(std::string_view file, const Items& items) {
+    std::uint64_t total = 0;
+    for (const ItemID item : items.ids()) {
+        total = saturatingAdd(total, items.dataSizeOf(file, item).value_or(0));
+    }
+    const std::uint64_t allowed =
+        saturatingAdd(saturatingMultiply(file.size(), kItemDataPerFileByte), kItemDataAllowance);
+    if (total <= allowed) return std::nullopt;
+    return "Its items name " + std::to_string(total) + " bytes of a file of " +
+           std::to_string(file.size()) + ".";
+}
+
 }  // namespace
 
-HeifItemChecks checkHeifItems(std::string_view file) {
+HeifItemChecks checkHeifItems(std::string_view file, const Items& items) {
     HeifItemChecks checks;
     try {
-        const Items items = heif_boxes::itemsOf(file);
-        if ((checks.fault = derivedFromNonImage(items))) return checks;
-        const std::optional<std::vector<ItemID>> decoded = decodedItems(items);
-        if (!decoded) {
-            checks.fault = "Its image is drawn from itself.";
-            return checks;
+        if ((checks.fault = itemDataFault(file, items))) return checks;
+        const DecodePlan plan = planDecoding(items);
+        if ((checks.fault = plan.fault)) return checks;
+        std::uint64_t pixels = 0, codedBytes = 0;
+        for (const ItemID item : plan.order) {
+            const std::optional<PixelSize> stated = items.statedSize(item);
+            if ((checks.fault = statedSizeFault(item, stated))) return checks;
+            const ItemMeasure made = measure(file, items, item, *stated);
+            if ((checks.fault = made.fault)) return checks;
+            pixels = saturatingAdd(pixels, saturatingMultiply(made.pixels, plan.uses.at(item)));
+            codedBytes = saturatingAdd(codedBytes, made.codedBytes);
+            checks.longestStatedSide =
+                std::max({checks.longestStatedSide, stated->width, stated->height});
         }
-        for (const ItemID item : *decoded) {
-            if ((checks.fault = faultOf(file, items, item))) return checks;
-            const PixelSize stated = *statedSize(items, item);
-            checks.longestStatedSide = std::max({checks.longestStatedSide, stated.width, stated.height});
+        if (pixels > saturatingMultiply(codedBytes, kMadePixelsPerCodedByte)) {
+            checks.fault = "Its image would make " + std::to_string(pixels) + " pixels from " +
+                           std::to_string(codedBytes) + " bytes of image data.";
         }
-    } catch (const heif_boxes::Malformed&) {
+    } catch (const Malformed&) {
         checks.fault = "Its boxes cannot be read.";
     }
     return checks;
 }
 
-}  // namespace quillmere
+}  // namespace quillmere::heif

@@ -5,25 +5,35 @@
 #include <string>
 #include <string_view>
 
-namespace quillmere {
+#include "core/imageio/heif/heif_items.h"
 
-// What a HEIF file's boxes say about its primary image, read before libheif decodes anything.
-// libheif sizes its buffers from the coded pictures and the grid and overlay canvases, not from
-// the sizes the items state: an item stating 24 × 16 over a 13312 × 14848 picture would make it
-// decode gigabytes. The items it decodes for the primary image (the image, the grid tiles, overlay
-// inputs and alpha channel it is made from) are checked here; items it does not decode
-// (thumbnails, a size no item uses) say nothing.
+namespace quillmere::heif {
+
+// What a HEIF file's items say about the decoding of its primary image, worked out before libheif
+// decodes anything. libheif sizes its buffers from the coded pictures and the grid and overlay
+// canvases, not from the sizes the items state, and decodes a picture again for every place it is
+// used: an item stating 24 × 16 over a 13312 × 14848 picture, or one small tile named in every
+// place of a large grid, would make it decode gigabytes. The items it decodes for the primary
+// image (the image, the grid tiles, overlay inputs and alpha channels it is made from) are checked
+// here; items it does not decode (thumbnails, a size no item uses) say nothing.
 struct HeifItemChecks {
     // The longest side those items state in their 'ispe' property, for libheif's size limit.
     std::uint64_t longestStatedSide = 0;
-    // Why libheif must not be given the file, as a sentence: its boxes cannot be read; one of
-    // those items states no size, a side of zero or more pixels than a photo may have, holds a
-    // coded picture (as its HEVC parameter sets declare it) or a canvas larger than it states, or
-    // is drawn from itself; or a derived image is drawn from an item that is not an image
-    // (libheif ends the process on that).
+    // Why libheif must not be given the file, as a sentence; nothing when it may.
     std::optional<std::string> fault;
 };
 
-HeifItemChecks checkHeifItems(std::string_view file);
+// The most pixels the primary image's pictures and canvases may come to, each counted every time
+// it is made, for each byte of coded data the decoder is given. The flattest real photos make
+// about 500 pixels a byte of file; a picture repeated over a canvas makes hundreds of thousands.
+inline constexpr std::uint64_t kMadePixelsPerCodedByte = 2048;
 
-}  // namespace quillmere
+// Refuses (a fault) an image or an input that states no size, a side of zero or more pixels than a
+// photo may have; a coded picture (as its HEVC parameter sets or AV1 sequence headers declare it)
+// or a canvas larger than its item states, or one that cannot be measured; an image drawn from
+// itself or from an item that is not an image; pictures and canvases adding up to more than
+// kMadePixelsPerCodedByte a byte of coded data; and items whose data would have libheif read
+// far more than the file holds.
+HeifItemChecks checkHeifItems(std::string_view file, const Items& items);
+
+}  // namespace quillmere::heif

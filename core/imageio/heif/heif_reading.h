@@ -5,9 +5,11 @@
 
 #include <libheif/heif.h>
 
-// What the HEIF decoder and the HEIF thumbnail share: libheif's objects with their owners, and
-// reading a file so that no size it states, and no size hidden behind one, is trusted.
-namespace quillmere::heif_reading {
+#include "core/imageio/heif/heif_items.h"
+
+// libheif's side of reading a HEIF file: its objects with their owners, and giving it a file only
+// once its items passed the checks, and only as it reads them the same way.
+namespace quillmere::heif {
 
 struct Deleter {
     void operator()(heif_context* context) const { heif_context_free(context); }
@@ -23,23 +25,24 @@ using Pointer = std::unique_ptr<T, Deleter>;
 // limits, outOfMemory for its allocation failures, corruptImage for the others.
 void check(const heif_error& error);
 
-struct File {
+struct LibheifFile {
     Pointer<heif_context> context;
     Pointer<heif_image_handle> primary;
 };
 
-// Reads `bytes`, which must outlive the result, and takes its primary image. It refuses a primary
-// image of more than LinearImage::maxPixelCount pixels (imageTooLarge) and a file that
-// checkHeifItems finds at fault (corruptImage), and sets libheif's size limit to the longest side
-// that the primary image and the images it is made from state, so that libheif refuses any larger
-// coded picture or canvas before decoding or making it. Throws ImageIOError.
-File read(std::string_view bytes);
+// Gives libheif `bytes` (which must outlive the result), whose boxes `items` read, and takes its
+// primary image. Refuses (ImageIOError, corruptImage) a file that checkHeifItems finds at fault
+// before libheif sees it, and one that libheif then reads otherwise (another primary image, other
+// images of the file's own, another size stated for one of them). Refuses a primary image of more
+// than LinearImage::maxPixelCount pixels (imageTooLarge). libheif's size limit is set to the longest
+// side the decoded items state, so that it refuses any larger picture or canvas it would make.
+LibheifFile openWithLibheif(std::string_view bytes, const Items& items);
 
 // The primary image decoded into `colorspace` and `chroma`, with its rotation and mirroring
-// applied. Throws ImageIOError, corruptImage when libheif meets a picture or canvas beyond the
-// limit that read() set, and when the decoded image's size is neither the size its handle states
-// nor that size with its sides exchanged.
-Pointer<heif_image> decodePrimary(const File& file, heif_colorspace colorspace, heif_chroma chroma,
-                                  const heif_decoding_options& options);
+// applied. Throws ImageIOError: corruptImage when libheif meets a picture or canvas beyond the
+// limit that openWithLibheif set, and when the decoded image's size is neither the size its handle
+// states nor that size with its sides exchanged.
+Pointer<heif_image> decodePrimary(const LibheifFile& file, heif_colorspace colorspace,
+                                  heif_chroma chroma, const heif_decoding_options& options);
 
-}  // namespace quillmere::heif_reading
+}  // namespace quillmere::heif

@@ -3,32 +3,23 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
-#include <vector>
+
+#include "core/imageio/heif/heif_items.h"
 
 // What an HEVC stream's sequence parameter sets say of its picture size, read without a decoder:
 // the decoder sizes its picture buffers from them, whatever a file's boxes state.
 namespace quillmere::hevc_picture_size {
 
-struct CodedSize {
-    std::uint64_t width = 0;
-    std::uint64_t height = 0;
-};
+// The largest luma picture (before a conformance window crops it) that the sequence parameter
+// sets the decoder is given for an item declare: those of its decoder configuration record
+// ('hvcC' payload), then those of its data. libheif hands the decoder every NAL unit behind a
+// four-byte length, whatever length size the record declares, so are the units read here. Nothing
+// when the record cannot be read, a length runs past the data (libheif then decodes nothing), or a
+// parameter set cannot be read or there is none: what cannot be measured is not decoded.
+std::optional<heif::PixelSize> largestPicture(std::string_view hvcC, std::string_view data);
 
-// The luma picture size one sequence parameter set NAL unit (its two-byte header included, with
-// emulation prevention bytes) declares, before its conformance window crops it; nothing when the
-// unit is not a sequence parameter set or ends before its size.
-std::optional<CodedSize> ofParameterSet(std::string_view nal);
-
-// The NAL units of an HEVC decoder configuration record ('hvcC') and its NAL length size.
-struct Configuration {
-    std::vector<std::string_view> units;
-    int lengthSize = 4;
-};
-// Nothing when the record cannot be read.
-std::optional<Configuration> configurationOf(std::string_view hvcC);
-
-// The NAL units of a coded item's data: each behind its length, of `lengthSize` bytes. Nothing
-// when a length runs past the data.
-std::optional<std::vector<std::string_view>> unitsOf(std::string_view data, int lengthSize);
+// How many bytes the decoder is given for the item: the record's units, each behind its four-byte
+// length, and the item's data. Nothing when the record cannot be read.
+std::optional<std::uint64_t> decoderInputSize(std::string_view hvcC, std::uint64_t dataSize);
 
 }  // namespace quillmere::hevc_picture_size

@@ -1,82 +1,25 @@
-#include "core/imageio/jpeg/jpeg_decoder.h"
+#include "core/imageio/jpeg/jpeg_file.h"
 
-#include <optional>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/jpeg/jpeg_data_bound.h"
-#include "core/imageio/jpeg/jpeg_error_handling.h"
+#include "core/imageio/jpeg/jpeg_decompression.h"
 #include "core/imageio/jpeg/jpeg_row_converter.h"
 #include "core/imageio/linear_image_assembler.h"
 
 namespace quillmere {
 namespace {
 
-using jpeg_errors::ErrorManager;
-
-class Decompressor {
-public:
-    Decompressor() { jpeg_errors::install(errors_, *reinterpret_cast<jpeg_common_struct*>(&info_)); }
-    ~Decompressor() {
-        if (created_) jpeg_destroy_decompress(&info_);
-    }
-    Decompressor(const Decompressor&) = delete;
-    Decompressor& operator=(const Decompressor&) = delete;
-
-    jpeg_decompress_struct& info() { return info_; }
-    const ErrorManager& errors() const { return errors_; }
-
-    // Runs a libjpeg step and turns its fatal error into an ImageIOError.
-    template <class Step>
-    void run(const Step& step) {
-        if (!jpeg_errors::run(errors_, step)) {
-            throw ImageIOError(ImageIOError::Code::corruptImage, errors_.message);
-        }
-    }
-
-    void create() {
-        run([this] { jpeg_create_decompress(&info_); });
-        created_ = true;
-        jpeg_errors::limitScans(errors_, info_);
-    }
-
-    void throwIfTruncated() const {
-        if (errors_.truncated) {
-            throw ImageIOError(ImageIOError::Code::corruptImage,
-                               "Its image data ends before the image does.");
-        }
-    }
-
-private:
-    jpeg_decompress_struct info_{};
-    ErrorManager errors_{};
-    bool created_ = false;
-};
-
 LinearImage decode(std::string_view bytes, int orientation) {
-    Decompressor decompressor;
-    decompressor.create();
-    jpeg_decompress_struct& info = decompressor.info();
-    decompressor.run([&] {
-        jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()),
-                     static_cast<unsigned long>(bytes.size()));
-        jpeg_save_markers(&info, JPEG_APP0 + 2, 0xFFFF);
-        jpeg_read_header(&info, TRUE);
-    });
-    LinearImageAssembler::checkSize(info.image_width, info.image_height);
-    if (const std::optional<std::string> implausible =
-            jpeg_data_bound::implausibleSize(info, bytes)) {
-        throw ImageIOError(ImageIOError::Code::corruptImage, *implausible);
-    }
-
-    std::string iccProfile;
-    decompressor.run([&] { iccProfile = embeddedIccProfile(info); });
+    JpegDecompression jpeg(bytes);
+    jpeg_decompress_struct& info = jpeg.info();
+    const std::string iccProfile = jpeg.iccProfile();
     // Adobe's writers store CMYK inverted and say so in their APP14 marker.
     const bool invertedCmyk = info.saw_Adobe_marker;
     info.out_color_space = outputSpaceFor(info.jpeg_color_space);
-    decompressor.run([&] { jpeg_start_decompress(&info); });
-    decompressor.throwIfTruncated();
+    jpeg.start();
     if (info.output_components != componentsOf(info.out_color_space)) {
         throw ImageIOError(ImageIOError::Code::corruptImage, "Its colour channels do not match.");
     }
@@ -87,12 +30,8 @@ LinearImage decode(std::string_view bytes, int orientation) {
     std::vector<JSAMPLE> samples(static_cast<std::size_t>(info.output_width) *
                                  static_cast<std::size_t>(info.output_components));
     std::vector<float> linearRgb(static_cast<std::size_t>(info.output_width) * 3);
-    JSAMPROW row = samples.data();
     for (int y = 0; y < static_cast<int>(info.output_height); ++y) {
-        JDIMENSION read = 0;
-        decompressor.run([&] { read = jpeg_read_scanlines(&info, &row, 1); });
-        decompressor.throwIfTruncated();
-        if (read != 1) throw ImageIOError(ImageIOError::Code::corruptImage);
+        jpeg.readRow(samples.data());
         converter.convert(samples.data(), linearRgb.data());
         assembler.setRow(y, linearRgb.data());
     }
@@ -101,9 +40,9 @@ LinearImage decode(std::string_view bytes, int orientation) {
 
 }  // namespace
 
-LinearImage decodeJpeg(std::string_view bytes, int orientation) {
+LinearImage JpegFile::decodeLinear(int orientation) const {
     try {
-        return decode(bytes, orientation);
+        return decode(bytes_, orientation);
     } catch (const std::bad_alloc&) {
         throw ImageIOError(ImageIOError::Code::outOfMemory);
     }

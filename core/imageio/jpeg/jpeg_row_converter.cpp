@@ -1,16 +1,6 @@
 #include "core/imageio/jpeg/jpeg_row_converter.h"
 
-#include <cstdlib>
-#include <memory>
-
 namespace quillmere {
-namespace {
-
-struct MallocFreer {
-    void operator()(JOCTET* data) const { std::free(data); }
-};
-
-}  // namespace
 
 J_COLOR_SPACE outputSpaceFor(J_COLOR_SPACE stored) {
     switch (stored) {
@@ -26,15 +16,6 @@ J_COLOR_SPACE outputSpaceFor(J_COLOR_SPACE stored) {
 
 int componentsOf(J_COLOR_SPACE space) {
     return space == JCS_GRAYSCALE ? 1 : space == JCS_CMYK ? 4 : 3;
-}
-
-std::string embeddedIccProfile(jpeg_decompress_struct& info) {
-    JOCTET* data = nullptr;
-    unsigned int size = 0;
-    const bool found = jpeg_read_icc_profile(&info, &data, &size);
-    const std::unique_ptr<JOCTET, MallocFreer> owned(data);
-    if (!found || data == nullptr) return {};
-    return std::string(reinterpret_cast<const char*>(data), size);
 }
 
 JpegRowConverter::JpegRowConverter(J_COLOR_SPACE outputSpace, bool invertedCmyk,

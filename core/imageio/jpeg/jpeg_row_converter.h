@@ -18,10 +18,6 @@ J_COLOR_SPACE outputSpaceFor(J_COLOR_SPACE stored);
 // The samples per pixel libjpeg hands over in `space`.
 int componentsOf(J_COLOR_SPACE space);
 
-// The ICC profile embedded in the JPEG whose header `info` read (with its APP2 markers saved);
-// empty when it has none. libjpeg may report a fatal error: call it within jpeg_errors::run.
-std::string embeddedIccProfile(jpeg_decompress_struct& info);
-
 // What libjpeg hands over for each kind of JPEG, and how those samples become linear sRGB:
 // through the embedded ICC profile, or taken as sRGB (and CMYK as plain inks) without one.
 class JpegRowConverter {

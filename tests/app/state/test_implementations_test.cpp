@@ -4,7 +4,7 @@
 
 #include "app/state/in_memory_preset_store.h"
 #include "app/state/mock_render_engine.h"
-#include "core/imageio/jpeg/jpeg_decoder.h"
+#include "core/imageio/jpeg/jpeg_file.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -35,11 +35,11 @@ TEST(MockRenderEngine, DrawsAGradientAndAGreyJpegBrightenedByExposure) {
     EXPECT_LT(texel(1, 127, 84).y, 1.0f);
 
     const auto grey = [&](double exposure) {
-        return decodeJpeg(futureOf<std::string>([&](auto done) {
-                              engine.exportJPEG(PhotoID{"/a.dng"}, testing::exposed(exposure), 0.9,
-                                                {}, done);
-                          }).get(),
-                          1);
+        const std::string jpeg = futureOf<std::string>([&](auto done) {
+                                     engine.exportJPEG(PhotoID{"/a.dng"}, testing::exposed(exposure),
+                                                       0.9, {}, done);
+                                 }).get();
+        return JpegFile(jpeg).decodeLinear(1);
     };
     const LinearImage half = grey(0);
     EXPECT_EQ(half.width * 100 + half.height, 6464);

@@ -5,7 +5,7 @@
 #include <thread>
 
 #include "core/common/error.h"
-#include "core/imageio/jpeg/jpeg_decoder.h"
+#include "core/imageio/jpeg/jpeg_file.h"
 #include "core/render/engine/gpu_render_engine.h"
 #include "tests/render/engine/spy_photo_loader.h"
 
@@ -74,7 +74,8 @@ TEST_F(RenderJobTest, SharpeningScalesItsRadiusWithTheRendersShareOfThePhoto) {
 TEST_F(RenderJobTest, AJPEGIsRenderedAtFullSizeAndScaledDownByTheExporter) {
     ExportOptions limit = options(ExportPreset::balanced);
     limit.maxLongEdge = 150;
-    const LinearImage limited = decodeJpeg(exportPhoto(limit), 1);
+    const std::string exported = exportPhoto(limit);
+    const LinearImage limited = JpegFile(exported).decodeLinear(1);
     EXPECT_EQ(limited.width, 150);
     EXPECT_EQ(limited.height, 100);
     const auto calls = loader->recordedTextureCalls();
