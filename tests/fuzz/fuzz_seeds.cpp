@@ -52,6 +52,12 @@ void writeJpegSeeds(const fs::path& folder) {
     writeSeed(folder / "progressive.jpg", encodeJpegWith(pattern, {.progressive = true}));
     writeSeed(folder / "grey.jpg", encodeJpegWith(pattern, {.grey = true}));
     writeSeed(folder / "adobe_cmyk.jpg", encodeJpegWith(pattern, {.adobeCmyk = true}));
+    writeSeed(folder / "progressive_444.jpg",
+              encodeJpegWith(pattern, {.progressive = true, .fullChroma = true}));
+    writeSeed(folder / "arithmetic.jpg", encodeJpegWith(pattern, {.arithmetic = true}));
+    writeSeed(folder / "arithmetic_progressive.jpg",
+              encodeJpegWith(pattern, {.progressive = true, .arithmetic = true}));
+    writeSeed(folder / "restart_every_row.jpg", encodeJpegWith(pattern, {.restartRows = 1}));
     writeSeed(folder / "exif_orientation_6.jpg", withExif(baseline, cameraExif(6)));
     TestExif everything = cameraExif(8);
     everything.makerNote = everything.thumbnail = everything.gps = true;
@@ -80,6 +86,10 @@ void writeHeifSeeds(const fs::path& folder) {
     const PixelExtent side{64, 64};
     writeSeed(folder / "single_item.heic", singleImageHeif(tile, side));
     writeSeed(folder / "overlay.heic", overlayHeif(tile, side, side, side));
+    writeSeed(folder / "grid.heic", gridHeif(tile, side, 2, 2, {128, 128}, {128, 128}));
+    writeSeed(folder / "nested_grid.heic", nestedGridHeif(tile, side, 2, 2));
+    writeSeed(folder / "alpha.heic", withAlphaHeif(tile, side, tile, side));
+    writeSeed(folder / "essential_properties.heic", essentialPropertiesHeif(tile, side));
 }
 
 }  // namespace

@@ -260,6 +260,10 @@ class HostileHeif : public ::testing::Test {
 };
 
 TEST_F(HostileHeif, HonestFilesOpen) {
+    // Colour primaries numbered 3 are reserved: libheif cannot fill its profile for them (and
+    // hands out the unfilled one all the same), so the photo is taken as sRGB.
+    std::string reservedPrimaries = fixtures::essentialPropertiesHeif(tile, tileSize);
+    reservedPrimaries.replace(reservedPrimaries.find("nclx") + 4, 2, std::string("\0\3", 2));
     const struct {
         std::string what;
         std::string file;
@@ -277,6 +281,7 @@ TEST_F(HostileHeif, HonestFilesOpen) {
         // The top bit of an 'ipma' index marks the property essential; it is no part of the index.
         {"properties marked essential, as phones mark them",
          fixtures::essentialPropertiesHeif(tile, tileSize), 64},
+        {"an nclx colour profile naming reserved primaries", reservedPrimaries, 64},
         // A coded picture may be padded to its blocks beyond the size its item states.
         {"an odd-sized 451 × 461 picture",
          fixtures::encodeTestHeic(fixtures::makePattern({.width = 451, .height = 461}), {}), 451},

@@ -73,13 +73,19 @@ std::optional<LinearSrgbTransform> transformForIcc(const heif_image_handle& hand
 // The embedded ICC profile, else the nclx profile of the file or of the coded stream, else sRGB.
 LinearSrgbTransform transformFor(const heif_image_handle& handle, const heif_image& image) {
     if (std::optional<LinearSrgbTransform> icc = transformForIcc(handle)) return std::move(*icc);
-    heif_color_profile_nclx* nclx = nullptr;
-    if (heif_image_handle_get_nclx_color_profile(&handle, &nclx).code != heif_error_Ok) {
-        nclx = nullptr;
-        if (heif_image_get_nclx_color_profile(&image, &nclx).code != heif_error_Ok) nclx = nullptr;
+    // libheif hands out a profile it could not fill, too: it is released either way.
+    const auto nclxOf = [](const auto& get) -> Pointer<heif_color_profile_nclx> {
+        heif_color_profile_nclx* nclx = nullptr;
+        const bool read = get(&nclx).code == heif_error_Ok;
+        Pointer<heif_color_profile_nclx> owned(nclx);
+        return read ? std::move(owned) : nullptr;
+    };
+    Pointer<heif_color_profile_nclx> nclx = nclxOf(
+        [&](heif_color_profile_nclx** out) { return heif_image_handle_get_nclx_color_profile(&handle, out); });
+    if (!nclx) {
+        nclx = nclxOf([&](heif_color_profile_nclx** out) { return heif_image_get_nclx_color_profile(&image, out); });
     }
-    const Pointer<heif_color_profile_nclx> owned(nclx);
-    if (owned) return transformForNclx(*owned);
+    if (nclx) return transformForNclx(*nclx);
     return LinearSrgbTransform::fromColorSpace(srgbPrimaries, TransferCurve::sRGB);
 }
 

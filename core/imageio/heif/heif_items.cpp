@@ -194,12 +194,15 @@ bool Items::isImage(ItemID item) const { return isImageType(typeOf(item)); }
 
 std::vector<ItemID> Items::topLevelImages() const {
     std::vector<ItemID> images;
-    for (const auto& [id, info] : infos_) {
+    for (const auto& entry : infos_) {
+        const ItemID id = entry.first;
         const bool describesAnother =
             std::any_of(references_.begin(), references_.end(), [&](const Reference& reference) {
                 return reference.from == id && (reference.type == "thmb" || reference.type == "auxl");
             });
-        if (isImageType(info.type) && !info.hidden && !describesAnother) images.push_back(id);
+        if (isImageType(entry.second.type) && !entry.second.hidden && !describesAnother) {
+            images.push_back(id);
+        }
     }
     return images;
 }

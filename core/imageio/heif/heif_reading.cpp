@@ -19,9 +19,9 @@ constexpr std::uint64_t kLibheifSideLimit = 32768;
     throw ImageIOError(ImageIOError::Code::corruptImage, sentence);
 }
 
-// Whether libheif, having read the file, names the same primary image and the same images of the
-// file's own, each stating the same size, as the items the checks measured.
-bool readsAlike(heif_context& context, const Items& items) {
+}  // namespace
+
+bool libheifReadsAlike(heif_context& context, const Items& items) {
     heif_item_id primary = 0;
     if (heif_context_get_primary_image_ID(&context, &primary).code != heif_error_Ok ||
         primary != items.primary()) {
@@ -45,6 +45,8 @@ bool readsAlike(heif_context& context, const Items& items) {
                static_cast<std::uint64_t>(heif_image_handle_get_ispe_height(handle)) == stated.height;
     });
 }
+
+namespace {
 
 // libheif words its size limit so; its other security limits (decode operations, transformations)
 // are reported in its own words.
@@ -77,7 +79,7 @@ LibheifFile openWithLibheif(std::string_view bytes, const Items& items) {
     if (!file.context) throw ImageIOError(ImageIOError::Code::outOfMemory);
     check(heif_context_read_from_memory_without_copy(file.context.get(), bytes.data(),
                                                       bytes.size(), nullptr));
-    if (!readsAlike(*file.context, items)) refuse("Its boxes can be read in more than one way.");
+    if (!libheifReadsAlike(*file.context, items)) refuse("Its boxes can be read in more than one way.");
     heif_image_handle* primary = nullptr;
     check(heif_context_get_primary_image_handle(file.context.get(), &primary));
     file.primary.reset(primary);

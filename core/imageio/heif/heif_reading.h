@@ -25,6 +25,10 @@ using Pointer = std::unique_ptr<T, Deleter>;
 // limits, outOfMemory for its allocation failures, corruptImage for the others.
 void check(const heif_error& error);
 
+// Whether libheif, having read a file into `context`, names the same primary image and the same
+// images of the file's own, each stating the same size, as `items`, read from the same bytes.
+bool libheifReadsAlike(heif_context& context, const Items& items);
+
 struct LibheifFile {
     Pointer<heif_context> context;
     Pointer<heif_image_handle> primary;
