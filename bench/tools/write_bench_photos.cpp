@@ -6,8 +6,11 @@
 // for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes, or
 // 16384 × 16384 in 128 KiB padded with a comment, or end in the middle of their data; HEIC files
 // that state one size and hide a far larger picture, grid or overlay canvas, some beside a size
-// that no item uses, or under a thin size, or in boxes appended to an honest file's; and a
-// real-sized JPEG cut after a tenth of its rows.
+// that no item uses, or under a thin size, or in boxes appended to an honest file's, or behind a
+// second set of boxes libheif cannot read, or behind the NAL length size its configuration
+// declares; grids that name one small tile in every place, or grids of grids; arithmetic-coded
+// and progressive JPEGs whose coded data cannot hold what they state; and a real-sized JPEG cut
+// after a tenth of its rows.
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +19,7 @@
 #include "bench/bench_photos.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "tests/fixtures/hostile_photos.h"
+#include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/test_pattern.h"
 
 namespace {
@@ -67,6 +71,27 @@ void writeHostilePhotos(const fs::path& folder) {
           gridHeif(tile, {64, 64}, 1, 1, {16384, 16384}, {16384, 16}));
     write(folder / "honest_then_codes_16384x16384_stating_64x64.heic",
           singleImageHeif(tile, {64, 64}) + singleImageHeif(coding(16384, 16384), {64, 64}));
+    write(folder / "codes_16384x16384_stating_64x64_then_unreadable_honest_meta.heic",
+          withUnreadableSecondMeta(coding(16384, 16384), {64, 64}, tile));
+    write(folder / "states_64x16384_sps_16384x16384_behind_one_byte_lengths.heic",
+          parameterSetInDataHeif(tile, {64, 16384}, coding(16384, 16384).sps));
+    write(folder / "grid_16384x16384_of_one_flat_1024_tile.heic",
+          gridHeif(encodeFlatHevc(1024), {1024, 1024}, 16, 16, {16384, 16384}, {16384, 16384}));
+    write(folder / "grid_16x16_of_grid_16x16_of_one_64_tile.heic", nestedGridHeif(tile, {64, 64}, 16, 16));
+
+    write(folder / "arithmetic_grey_16384x8192_padded.jpg", paddedArithmeticJpeg(16384, 8192, 65533));
+    write(folder / "arithmetic_grey_16384x16384_padded_to_128KiB.jpg",
+          paddedArithmeticJpeg(16384, 16384, 128 << 10));
+    write(folder / "arithmetic_grey_16384x8192_restart_markers.jpg",
+          restartArithmeticJpeg(16384, 8192, 64));
+    const auto noise = [](int side, bool grey) {
+        Rgb8Image image{side, side, std::vector<std::uint8_t>(std::size_t(side) * side * 3)};
+        std::uint32_t state = 12345;
+        for (std::uint8_t& value : image.rgb) value = static_cast<std::uint8_t>((state = state * 1664525 + 1013904223) >> 24);
+        return encodeJpegWith(image, {.progressive = true, .grey = grey, .fullChroma = !grey, .quality = 85});
+    };
+    write(folder / "progressive_444_16384x16384_in_400KB.jpg", claimingSize(noise(512, false), 16384, 16384));
+    write(folder / "progressive_grey_16384x16384_in_140KB.jpg", claimingSize(noise(512, true), 16384, 16384));
 }
 
 }  // namespace
