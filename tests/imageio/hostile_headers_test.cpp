@@ -119,24 +119,28 @@ std::uint64_t codedBytesOf(const std::string& jpeg) {
 
 // Every kind of JPEG cameras and programs write opens, and shows its thumbnail.
 TEST(HostileJpeg, HonestKindsOpen) {
+    const Rgb8Image flat{96, 80, std::vector<std::uint8_t>(96 * 80 * 3, 128)};
     const struct {
         std::string what;
-        fixtures::JpegWriting writing;
+        std::string file;
     } kinds[] = {
-        {"baseline", {}},
-        {"progressive", {.progressive = true}},
-        {"progressive 4:4:4", {.progressive = true, .fullChroma = true}},
-        {"grey", {.grey = true}},
-        {"arithmetic-coded", {.arithmetic = true}},
-        {"arithmetic-coded progressive", {.progressive = true, .arithmetic = true}},
-        // A restart marker does not end the scan.
-        {"a restart marker after every row", {.restartRows = 1}},
+        {"baseline", noiseJpegWith(96, 80, {})},
+        {"progressive", noiseJpegWith(96, 80, {.progressive = true})},
+        {"progressive 4:4:4", noiseJpegWith(96, 80, {.progressive = true, .fullChroma = true})},
+        {"grey", noiseJpegWith(96, 80, {.grey = true})},
+        {"arithmetic-coded", noiseJpegWith(96, 80, {.arithmetic = true})},
+        {"arithmetic-coded progressive",
+         noiseJpegWith(96, 80, {.progressive = true, .arithmetic = true})},
+        // A restart marker does not end the scan: the coded data after it count too, which a
+        // flat picture needs to hold its blocks.
+        {"a restart marker after every row", noiseJpegWith(96, 80, {.restartRows = 1})},
+        {"a flat picture with a restart marker after every row",
+         fixtures::encodeJpegWith(flat, {.grey = true, .restartRows = 1})},
         {"arithmetic-coded with a restart marker after every row",
-         {.arithmetic = true, .restartRows = 1}},
-        {"Adobe CMYK", {.adobeCmyk = true}},
+         noiseJpegWith(96, 80, {.arithmetic = true, .restartRows = 1})},
+        {"Adobe CMYK", noiseJpegWith(96, 80, {.adobeCmyk = true})},
     };
-    for (const auto& [what, writing] : kinds) {
-        const std::string file = noiseJpegWith(96, 80, writing);
+    for (const auto& [what, file] : kinds) {
         EXPECT_EQ(decodeRasterData(file).width, 96) << what;
         EXPECT_TRUE(Thumbnail::jpeg(file)) << what;
     }
@@ -349,19 +353,28 @@ TEST_F(HostileHeif, APictureOrCanvasLargerThanItsItemStatesIsRefusedBeforeDecodi
 }
 
 TEST_F(HostileHeif, ImagesStatingNoPixelsOrDrawnFromThemselvesAreRefused) {
-    std::string selfDrawn = fixtures::gridHeif(tile, tileSize, 1, 1, tileSize, tileSize);
-    // The grid's one place names the grid itself instead of the tile.
-    const std::size_t reference = selfDrawn.find("dimg") + 4;
-    selfDrawn.replace(reference + 4, 2, std::string("\0\2", 2));
+    // The grid's one place names the grid itself, or an item that is no image, instead of the tile.
+    const auto drawnFrom = [&](char item) {
+        std::string file = fixtures::gridHeif(tile, tileSize, 1, 1, tileSize, tileSize);
+        const std::size_t reference = file.find("dimg") + 4;
+        file.replace(reference + 4, 2, std::string{'\0', item});
+        return file;
+    };
     const struct {
         std::string what;
         std::string file;
+        std::string refusal;
     } hostile[] = {
-        {"a grid tile stating 0 × 64",
-         fixtures::gridHeif(tile, {0, 64}, 1, 1, tileSize, tileSize)},
-        {"a grid drawn from itself", selfDrawn},
+        {"a grid tile stating 0 × 64", fixtures::gridHeif(tile, {0, 64}, 1, 1, tileSize, tileSize),
+         "Its item 1 states a size of 0 × 64 pixels."},
+        {"a grid drawn from itself", drawnFrom(2), "Its image is drawn from itself."},
+        {"a grid drawn from an item that is no image", drawnFrom(7),
+         "Its item 2 is drawn from item 7, which is not an image."},
     };
-    for (const auto& [what, file] : hostile) refusalOf(file, false, what);
+    for (const auto& [what, file, refusal] : hostile) {
+        EXPECT_EQ(refusalOf(file, false, what), "The image data is damaged or incomplete. " + refusal)
+            << what;
+    }
 }
 
 // A file libheif could read otherwise than the checks read it is refused before libheif decodes
@@ -430,13 +443,17 @@ TEST_F(HostileHeif, APictureLargerThanTheFileStatesIsRefused) {
         {"a 2048 × 2048 overlay input stating 64 × 64",
          fixtures::overlayHeif(coding(2048, 2048), tileSize, tileSize, tileSize)},
         {"a 64 × 64 stream stating 128 × 128", fixtures::singleImageHeif(tile, {128, 128})},
-        // Whatever it holds, an image stating more than a photo may have is not decoded.
         {"an overlay input stating 20000 × 20000",
          fixtures::overlayHeif(tile, {20000, 20000}, tileSize, tileSize)},
         // A picture that matches its stated size on one side only is not the picture stated.
         {"a 64 × 64 stream stating 64 × 48", fixtures::singleImageHeif(tile, {64, 48})},
     };
     for (const auto& [what, file] : lies) refusalOf(file, false, what);
+    // Whatever it holds, an image stating more than a photo may have is not decoded.
+    EXPECT_EQ(refusalOf(fixtures::overlayHeif(tile, {20000, 20000}, tileSize, tileSize), false,
+                        "more than a photo"),
+              "The image data is damaged or incomplete. Its item 1 states 20000 × 20000 pixels, "
+              "more than a photo may have.");
     EXPECT_EQ(refusalOf(fixtures::singleImageHeif(tile, {64, 48}), false, "one side"),
               "The image data is damaged or incomplete. It decodes to 64 × 64 pixels, not the 64 × "
               "48 it states.");
