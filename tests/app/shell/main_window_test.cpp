@@ -164,17 +164,19 @@ TEST_F(MainWindowTest, TheAlertFollowsTheErrorLineAndAnyDismissalClearsIt) {
 }
 
 // An alert keeps its text whole however long it is (a save that failed on 216 photos lists each
-// of them) and fits the screen of its window: a long text scrolls inside it, its lines wrapped,
-// never cut at the side, and OK stays on the screen, also when a longer text replaces the one
-// shown. A short text shows without a scroll bar.
+// of them) and fits the screen of its window: a long text scrolls inside it, never cut at the
+// side, whether its lines wrap or not, and OK stays on the screen, also when a longer text
+// replaces the one shown. A short text shows without a scroll bar.
 TEST_F(MainWindowTest, AnAlertFitsItsScreenAndALongTextScrollsInsideIt) {
-    QStringList lines;
+    QStringList wide, narrow;
     for (int index = 1; index <= 216; ++index) {
         const QString name =
             QString("IMG_%1_from_the_second_card.jpg").arg(index, 4, 10, QChar('0'));
-        lines << name + ": Cannot decode " + name + " as a supported photo.";
+        wide << name + ": Cannot decode " + name + " as a supported photo.";
+        narrow << QString("%1.jpg: damaged").arg(index);
     }
-    const QString longText = lines.join('\n'), shortText = lines.mid(0, 2).join('\n');
+    const QString shortText = wide.mid(0, 2).join('\n'), wrapping = wide.join('\n'),
+                  unwrapped = narrow.join('\n');
     // On the 1600 × 1000 screen, and on the 1280 × 800 one.
     for (const QRect place : {QRect(100, 50, 1000, 700), QRect(1700, 50, 1000, 700)}) {
         window.setGeometry(place);
@@ -207,11 +209,11 @@ TEST_F(MainWindowTest, AnAlertFitsItsScreenAndALongTextScrollsInsideIt) {
         };
         state.setLastError(shortText.toStdString());
         expectShown(shortText, false);
-        state.setLastError(longText.toStdString());
-        expectShown(longText, true);
+        state.setLastError(wrapping.toStdString());
+        expectShown(wrapping, true);
         QTest::mouseClick(window.errorAlert().box()->button(QMessageBox::Ok), Qt::LeftButton);
-        state.setLastError(longText.toStdString());
-        expectShown(longText, true);
+        state.setLastError(unwrapped.toStdString());
+        expectShown(unwrapped, true);
         QTest::keyClick(window.errorAlert().box(), Qt::Key_Escape);
         EXPECT_FALSE(state.lastError());
     }
