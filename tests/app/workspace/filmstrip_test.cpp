@@ -13,7 +13,6 @@
 #include <QToolButton>
 #include <algorithm>
 #include <fstream>
-#include <optional>
 #include <utility>
 
 #include "app/style/style.h"
@@ -24,15 +23,15 @@
 namespace quillmere {
 namespace {
 
-// The rows of `image` within `area` (in the image's own pixels) that hold a pixel of another
-// colour than `background`: first and last, or nothing.
-std::optional<std::pair<int, int>> inkRows(const QImage& image, QRect area, QColor background) {
-    std::optional<std::pair<int, int>> rows;
+// The first and last rows of `image` within `area` (in the image's own pixels) that hold a pixel
+// unlike `background`.
+std::pair<int, int> inkRows(const QImage& image, QRect area, QColor background) {
+    std::pair rows(area.bottom() + 1, area.top() - 1);
     for (int y = area.top(); y <= area.bottom(); ++y) {
         for (int x = area.left(); x <= area.right(); ++x) {
-            const QColor pixel = image.pixelColor(x, y);
-            if (std::abs(pixel.lightness() - background.lightness()) < 24) continue;
-            rows = rows ? std::pair(rows->first, y) : std::pair(y, y);
+            const int lightness = image.pixelColor(x, y).lightness();
+            if (std::abs(lightness - background.lightness()) < 24) continue;
+            rows = {std::min(rows.first, y), y};
             break;
         }
     }
@@ -180,12 +179,11 @@ TEST_F(FilmstripTest, ACaptionShowsTheWholeFileNameUnderscoresToo) {
     painter.drawText(QPoint(10, 30), name);
     painter.end();
 
-    const auto drawn = inkRows(strip, pixels, background);
-    const auto whole = inkRows(free, free.rect(), background);
-    ASSERT_TRUE(drawn && whole);
-    EXPECT_EQ(drawn->second - drawn->first, whole->second - whole->first)
-        << "the caption's marks span rows " << drawn->first << " to " << drawn->second
-        << "; the name's own, " << whole->first << " to " << whole->second;
+    const auto [top, bottom] = inkRows(strip, pixels, background);
+    const auto [freeTop, freeBottom] = inkRows(free, free.rect(), background);
+    EXPECT_EQ(bottom - top, freeBottom - freeTop)
+        << "the caption's marks span rows " << top << " to " << bottom << "; the name's own, "
+        << freeTop << " to " << freeBottom;
 }
 
 TEST_F(FilmstripTest, OpeningAFarPhotoGlidesItToTheMiddle) {
