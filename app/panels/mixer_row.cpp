@@ -53,6 +53,13 @@ void BandSlider::paintEvent(QPaintEvent*) {
     const QRect handle =
         style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
     QPainter painter(this);
+    // Reached by the keyboard, the slider shows its focus as every other slider does, for the
+    // arrow keys now change it: the style draws its groove, outlined for the focus, under the
+    // band's track.
+    if (option.state.testFlags(QStyle::State_HasFocus | QStyle::State_KeyboardFocusChange)) {
+        option.subControls = QStyle::SC_SliderGroove;
+        style()->drawComplexControl(QStyle::CC_Slider, &option, &painter, this);
+    }
     painter.setRenderHint(QPainter::Antialiasing);
     if (!isEnabled()) painter.setOpacity(0.5);
 

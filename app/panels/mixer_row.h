@@ -14,8 +14,9 @@ class NumberField;
 class ResetLabel;
 
 // A slider from -100 to 100 whose handle stops at whole numbers, drawn on a thin gradient track,
-// its handle tinted with the band colour; a step moves the value by 1 (a page by 10). A drag begun
-// with Alt held visualises the band on the photo until it ends.
+// its handle tinted with the band colour; a step moves the value by 1 (a page by 10). Focused by
+// the keyboard, it shows the focus every slider shows: the style's groove, outlined, under the
+// track. A drag begun with Alt held visualises the band on the photo until it ends.
 class BandSlider : public DoubleSlider {
     Q_OBJECT
 

@@ -6,6 +6,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QToolTip>
+#include <cmath>
 
 #include "app/style/style.h"
 #include "app/style/symbols.h"
@@ -19,6 +20,15 @@ constexpr int kMarkSymbolSide = 12;
 constexpr int kPlaceholderSymbolSide = 24;
 // Between the thumbnail and the file name.
 constexpr int kNameSpacing = 5;
+
+// The file name's line, tall enough for every mark a line of `font` paints: its ascent and descent
+// as the font gives them, rounded up together. QFontMetrics::height() rounds each to the nearest
+// pixel, and some fonts hang the underscore at the very bottom of the descent (DejaVu Sans at
+// caption size: 2.4 pixels under the baseline, rounded to 2), so a line of that height cut the
+// underscores off while the descenders of "p" and "g" showed.
+int nameLineHeight(const QFont& font) {
+    return static_cast<int>(std::ceil(QFontMetricsF(font).height()));
+}
 
 // A mark on the material backing: the symbol padded 4 on every side.
 void drawMark(QPainter& painter, QRect frame, const QString& symbol, int side, QColor color,
@@ -54,9 +64,9 @@ QRect FilmstripDelegate::editedMarkRect() {
     return {thumbnailWidth - 4 - side, thumbnailHeight - 4 - side, side, side};
 }
 
-QSize FilmstripDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const {
-    const QFontMetrics name(textFont(TextStyle::caption2));
-    return {thumbnailWidth, thumbnailHeight + kNameSpacing + name.height()};
+QSize FilmstripDelegate::sizeHint(const QStyleOptionViewItem&, const QModelIndex&) const {
+    return {thumbnailWidth,
+            thumbnailHeight + kNameSpacing + nameLineHeight(textFont(TextStyle::caption2))};
 }
 
 void FilmstripDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
@@ -112,10 +122,11 @@ void FilmstripDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opt
 
     const QFont nameFont = textFont(TextStyle::caption2);
     const QFontMetrics metrics(nameFont);
-    const QRect name(0, thumbnailHeight + kNameSpacing, thumbnailWidth, metrics.height());
+    const QRect name(0, thumbnailHeight + kNameSpacing, thumbnailWidth, nameLineHeight(nameFont));
     painter->setFont(nameFont);
     painter->setPen(primary);
-    painter->drawText(name, Qt::AlignCenter,
+    // From the line's top, so that the baseline leaves the whole descent below it.
+    painter->drawText(name, Qt::AlignHCenter | Qt::AlignTop,
                       metrics.elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideMiddle,
                                          thumbnailWidth));
     painter->restore();

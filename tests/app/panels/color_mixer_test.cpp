@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
 #include <QToolButton>
+#include <QVBoxLayout>
 #include <limits>
+#include <map>
 
 #include "app/kit/collapsible_group.h"
 #include "app/kit/number_field.h"
@@ -40,6 +43,50 @@ TEST(MixerColors, HueTracksWrapAroundRedAndSwatchesTakeAnyNumbers) {
     EXPECT_EQ(swatchColor(odd), QColor::fromHsvF(0.75f, 1, 0));
     odd.hue = std::numeric_limits<double>::infinity();
     EXPECT_EQ(swatchColor(odd).hsvHueF(), 0);
+}
+
+// The colour that focus paints most ("#aarrggbb"), or "nothing": the slider grabbed at its lower
+// end before and after Tab reaches it from a button, and the most frequent colour of the pixels
+// that changed.
+std::string focusColour(DoubleSlider* slider) {
+    QWidget window;
+    auto* button = new QPushButton("Before", &window);
+    auto* column = new QVBoxLayout(&window);
+    column->addWidget(button);
+    column->addWidget(slider);
+    window.resize(240, 80);
+    window.show();
+    QApplication::setActiveWindow(&window);
+    EXPECT_TRUE(QTest::qWaitForWindowActive(&window));
+    slider->setDoubleValue(slider->lowerBound());
+    const QImage unfocused = slider->grab().toImage();
+    button->setFocus();
+    QTest::keyClick(button, Qt::Key_Tab);
+    EXPECT_TRUE(slider->hasFocus());
+    const QImage focused = slider->grab().toImage();
+    std::map<QRgb, int> changed;
+    for (int y = 0; y < focused.height(); ++y) {
+        for (int x = 0; x < focused.width(); ++x) {
+            if (focused.pixel(x, y) != unfocused.pixel(x, y)) ++changed[focused.pixel(x, y)];
+        }
+    }
+    if (changed.empty()) return "nothing";
+    const auto most = std::max_element(changed.begin(), changed.end(),
+                                       [](auto& a, auto& b) { return a.second < b.second; });
+    return QColor::fromRgba(most->first).name(QColor::HexArgb).toStdString();
+}
+
+// A slider reached by Tab, which the arrow keys then change, shows its focus by outlining its
+// groove; a band slider shows the same focus, in the same colour.
+TEST(BandSlider, ReachedByTabItShowsTheFocusOfEverySlider) {
+    testing::StateHarness harness;
+    harness.showPhoto("/photos/a.dng");
+    const std::string plain = focusColour(new DoubleSlider);
+    ASSERT_NE(plain, "nothing") << "a slider shows its focus";
+    for (const char* channel : {"Hue", "Saturation", "Luminance"}) {
+        EXPECT_EQ(focusColour(new BandSlider(*harness.state, Band::blue, channel)), plain)
+            << channel;
+    }
 }
 
 class HSLSectionTest : public testing::SectionTest<HSLSection> {

@@ -174,7 +174,8 @@ TEST_F(SliderPanelTest, ADragEndsWithThePhotoItBeganOn) {
 }
 
 // A number typed on a and not yet committed when b opens is dropped, whether Return or leaving
-// the field ends it: b is not written, a keeps what it had, and the field no longer shows it.
+// the field ends it, and even when Return comes before the views have seen b: b is not written, a
+// keeps what it had, and the field shows b's value, from the moment it sees b.
 TEST_F(SliderPanelTest, ATypedNumberIsDroppedWhenAnotherPhotoOpens) {
     const std::filesystem::path a = harness.file("a.dng"), b = harness.file("b.dng");
     harness.open(a);
@@ -185,31 +186,40 @@ TEST_F(SliderPanelTest, ATypedNumberIsDroppedWhenAnotherPhotoOpens) {
     // The tab of the colour mixer, and the field typed into.
     const std::pair<const char*, const char*> fields[] = {
         {"Mixer", "Sharpening value"}, {"Mixer", "Red Hue"}, {"Point Color", "Hue Shift"}};
+    enum class End { returnKey, focusLost, returnAtOnce };
     QApplication::setActiveWindow(&inspector);
     for (auto [tab, name] : fields) {
-        for (const bool byReturn : {true, false}) {
+        for (const End end : {End::returnKey, End::focusLost, End::returnAtOnce}) {
+            const std::string how =
+                std::string(name) + (end == End::returnKey   ? ", Return"
+                                     : end == End::focusLost ? ", focus lost"
+                                                             : ", Return at once");
             harness.open(a);
             static_cast<HSLSection*>(inspector.group("colorMixer"))->setTab(tab);
             settle();
             auto* field = testing::childWith<NumberField>(inspector, name);
             ASSERT_NE(field, nullptr) << name;
             const EditParams onA = state.editParams();
+            // a's value, which b shares.
+            const std::string shared = field->text().toStdString();
             field->setFocus(Qt::MouseFocusReason);
             field->selectAll();
             QTest::keyClicks(field, "12");
             harness.open(b);
-            settle();
             const EditParams opened = state.editParams();
-            if (byReturn) {
-                QTest::keyClick(field, Qt::Key_Return);
-            } else {
+            if (end != End::returnAtOnce) {
+                settle();
+                EXPECT_EQ(field->text().toStdString(), shared) << how << ": b's value, uncommitted";
+            }
+            if (end == End::focusLost) {
                 field->clearFocus();
+            } else {
+                QTest::keyClick(field, Qt::Key_Return);
             }
             settle();
-            const std::string how = std::string(name) + (byReturn ? ", Return" : ", focus lost");
             EXPECT_EQ(state.editParams(), opened) << how << ": b is not written";
             EXPECT_EQ(AppStateTesting::sessionState(state, a).params, onA) << how;
-            EXPECT_NE(field->text().toStdString(), "12") << how;
+            EXPECT_EQ(field->text().toStdString(), shared) << how;
         }
     }
 }
@@ -314,7 +324,9 @@ TEST_F(SliderPanelTest, ArrowKeysStepTheValueItselfAndComeBackExactly) {
 }
 
 // Page Up and Down are ten steps and come back as exactly; Home and End reach the ends; a step
-// beyond an end changes nothing, and the step back returns the value the keys began on.
+// beyond an end changes nothing, and the step back returns the value the keys began on. A value
+// changed between two keys by other means (a preset, a paste, a reset) is where the next key steps
+// from.
 TEST_F(SliderPanelTest, PageHomeAndEndKeysAndTheEndsOfTheRange) {
     harness.open(harness.file("a.dng"));
     settle();
@@ -323,22 +335,42 @@ TEST_F(SliderPanelTest, PageHomeAndEndKeysAndTheEndsOfTheRange) {
         if (row->editLayer() == EditLayer::temperature) temperature = row;
     }
     ASSERT_NE(temperature, nullptr);
+    const auto preset = [this] {
+        state.applyPreset(Preset{.name = "Warm", .folder = "", .values = {.temperature = 6000}});
+    };
+    const auto paste = [this] {
+        EditParams copied = state.editParams();
+        copied.temperature = 7000;
+        harness.clipboard->params = copied;
+        state.pasteEditFromClipboard();
+    };
+    const auto reset = [temperature] { testing::doubleClick(temperature->titleLabel()); };
+    // A step is a hundredth of 2000...50000 K: 480 K. The scripted photo was shot at 4300 K.
     const struct {
         double start;
         std::vector<Qt::Key> keys;
         double end;
+        // Between the first key and the next.
+        std::function<void()> meanwhile = {};
     } cases[] = {{5301, {Qt::Key_PageUp, Qt::Key_PageDown}, 5301},
                  {5301, {Qt::Key_PageDown, Qt::Key_PageDown, Qt::Key_PageUp}, 5301},
                  {5301, {Qt::Key_End, Qt::Key_Left}, 50000 - 480},
                  {5301, {Qt::Key_Home}, 2000},
                  {49900, {Qt::Key_Right}, 50000},
-                 {49900, {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left}, 49900}};
+                 {49900, {Qt::Key_Right, Qt::Key_Right, Qt::Key_Left}, 49900},
+                 {5301, {Qt::Key_Right, Qt::Key_Right}, 6000 + 480, preset},
+                 {5301, {Qt::Key_Right, Qt::Key_Right}, 7000 + 480, paste},
+                 {5301, {Qt::Key_Right, Qt::Key_Left}, 4300 - 480, reset}};
     for (const auto& c : cases) {
         state.updateEditParams([&](EditParams& edit) { edit.temperature = c.start; });
         settle();
-        for (Qt::Key key : c.keys) {
-            QTest::keyClick(temperature->slider(), key);
+        for (std::size_t key = 0; key < c.keys.size(); ++key) {
+            QTest::keyClick(temperature->slider(), c.keys[key]);
             settle();
+            if (key == 0 && c.meanwhile) {
+                c.meanwhile();
+                settle();
+            }
         }
         EXPECT_EQ(state.editParams().temperature, c.end) << c.start << " after " << c.keys.size();
     }

@@ -1,7 +1,10 @@
 #include <QDropEvent>
+#include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPointer>
+#include <QScreen>
+#include <QScrollBar>
 
 #include "app/sheets/export_sheet.h"
 #include "app/shell/drop_overlay.h"
@@ -158,6 +161,62 @@ TEST_F(MainWindowTest, TheAlertFollowsTheErrorLineAndAnyDismissalClearsIt) {
     EXPECT_FALSE(state.lastError());
     QTest::keyClick(showError("And again."), Qt::Key_Escape);
     EXPECT_FALSE(state.lastError());
+}
+
+// An alert keeps its text whole however long it is (a save that failed on 216 photos lists each
+// of them) and fits the screen of its window: a long text scrolls inside it, never cut at the
+// side, whether its lines wrap or not, and OK stays on the screen, also when a longer text
+// replaces the one shown. A short text shows without a scroll bar.
+TEST_F(MainWindowTest, AnAlertFitsItsScreenAndALongTextScrollsInsideIt) {
+    QStringList wide, narrow;
+    for (int index = 1; index <= 216; ++index) {
+        const QString name =
+            QString("IMG_%1_from_the_second_card.jpg").arg(index, 4, 10, QChar('0'));
+        wide << name + ": Cannot decode " + name + " as a supported photo.";
+        narrow << QString("%1.jpg: damaged").arg(index);
+    }
+    const QString shortText = wide.mid(0, 2).join('\n'), wrapping = wide.join('\n'),
+                  unwrapped = narrow.join('\n');
+    // On the 1600 × 1000 screen, and on the 1280 × 800 one.
+    for (const QRect place : {QRect(100, 50, 1000, 700), QRect(1700, 50, 1000, 700)}) {
+        window.setGeometry(place);
+        const QRect screen = window.screen()->availableGeometry();
+        const auto expectShown = [&](const QString& text, bool scrolls) {
+            settle();
+            QMessageBox* box = window.errorAlert().box();
+            ASSERT_TRUE(box && box->isVisible());
+            // As an X11 desktop has it do once shown, the box measures itself again.
+            QCoreApplication::postEvent(box, new QEvent(QEvent::LayoutRequest));
+            settle();
+            EXPECT_EQ(box->text(), text);
+            const QList<QLabel*> labels = box->findChildren<QLabel*>();
+            const auto label = std::find_if(labels.begin(), labels.end(),
+                                            [&](QLabel* found) { return found->text() == text; });
+            ASSERT_NE(label, labels.end());
+            EXPECT_EQ((*label)->visibleRegion().boundingRect().width(), (*label)->width())
+                << "the text is cut at the side";
+            EXPECT_TRUE(screen.contains(box->frameGeometry()))
+                << box->frameGeometry().height() << " px high on a screen of " << screen.height();
+            const QAbstractButton* ok = box->button(QMessageBox::Ok);
+            EXPECT_TRUE(screen.contains(QRect(ok->mapToGlobal(QPoint()), ok->size())))
+                << "OK at " << ok->mapToGlobal(QPoint()).y() << " on a screen of "
+                << screen.height();
+            const QList<QScrollBar*> bars = box->findChildren<QScrollBar*>();
+            const bool barShown = std::any_of(bars.begin(), bars.end(), [](QScrollBar* bar) {
+                return bar->isVisible() && bar->maximum() > 0;
+            });
+            EXPECT_EQ(barShown, scrolls) << text.count('\n') + 1 << " lines";
+        };
+        state.setLastError(shortText.toStdString());
+        expectShown(shortText, false);
+        state.setLastError(wrapping.toStdString());
+        expectShown(wrapping, true);
+        QTest::mouseClick(window.errorAlert().box()->button(QMessageBox::Ok), Qt::LeftButton);
+        state.setLastError(unwrapped.toStdString());
+        expectShown(unwrapped, true);
+        QTest::keyClick(window.errorAlert().box(), Qt::Key_Escape);
+        EXPECT_FALSE(state.lastError());
+    }
 }
 
 // A drag that leaves the window takes the overlay with it.

@@ -6,19 +6,37 @@
 #include <QAccessible>
 #include <QLabel>
 #include <QListView>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
 #include <algorithm>
 #include <fstream>
+#include <utility>
 
+#include "app/style/style.h"
 #include "app/workspace/filmstrip_delegate.h"
 #include "tests/app/support/state_harness.h"
 #include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {
+
+// The first and last rows of `image` within `area` (in the image's own pixels) that hold a pixel
+// unlike `background`.
+std::pair<int, int> inkRows(const QImage& image, QRect area, QColor background) {
+    std::pair rows(area.bottom() + 1, area.top() - 1);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        for (int x = area.left(); x <= area.right(); ++x) {
+            const int lightness = image.pixelColor(x, y).lightness();
+            if (std::abs(lightness - background.lightness()) < 24) continue;
+            rows = {std::min(rows.first, y), y};
+            break;
+        }
+    }
+    return rows;
+}
 
 class FilmstripTest : public testing::StateTest {
   protected:
@@ -134,6 +152,38 @@ TEST_F(FilmstripTest, TheEditedMarkAndTheEyeMarkShowOnTheirPhotosOnly) {
         EXPECT_NE(probe(0, mark), probe(1, mark));
         EXPECT_EQ(probe(1, mark), probe(2, mark));
     }
+}
+
+// A caption shows the file's name as it is: every mark of it, the underscore too, which some fonts
+// hang lower than the descenders of "p" and "g" ("Canon_G9.dng" read "Canon G9.dng").
+TEST_F(FilmstripTest, ACaptionShowsTheWholeFileNameUnderscoresToo) {
+    const QString name = "Canon_G9_pg.dng";
+    harness.open(harness.file(name.toStdString()));
+    settle();
+    const QImage strip = list().viewport()->grab().toImage();
+    const double ratio = strip.devicePixelRatio();
+    const QRect item = list().visualRect(list().model()->index(0, 0));
+    // Everything under the thumbnail, down to the strip's edge.
+    const QRect under(QPoint(item.left(), item.top() + FilmstripDelegate::thumbnailHeight + 1),
+                      QPoint(item.right(), list().viewport()->height() - 1));
+    const QRect pixels(under.topLeft() * ratio, under.size() * ratio);
+    const QColor background = strip.pixelColor(pixels.topLeft());
+
+    // The same name, drawn free of any clip in the caption's font and colour.
+    QImage free(QSize(200, 60) * ratio, QImage::Format_ARGB32_Premultiplied);
+    free.setDevicePixelRatio(ratio);
+    free.fill(background);
+    QPainter painter(&free);
+    painter.setFont(textFont(TextStyle::caption2));
+    painter.setPen(list().palette().color(QPalette::WindowText));
+    painter.drawText(QPoint(10, 30), name);
+    painter.end();
+
+    const auto [top, bottom] = inkRows(strip, pixels, background);
+    const auto [freeTop, freeBottom] = inkRows(free, free.rect(), background);
+    EXPECT_EQ(bottom - top, freeBottom - freeTop)
+        << "the caption's marks span rows " << top << " to " << bottom << "; the name's own, "
+        << freeTop << " to " << freeBottom;
 }
 
 TEST_F(FilmstripTest, OpeningAFarPhotoGlidesItToTheMiddle) {
