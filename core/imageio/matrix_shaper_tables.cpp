@@ -170,9 +170,12 @@ void MatrixShaperTables::convertRow(const SampleRow<Sample>& row, float* linearR
         const Entry& red = entry(0, x);
         const Entry& green = entry(1, x);
         const Entry& blue = entry(2, x);
+        // Summed before stored, so that the four sums are one vector addition.
+        Entry pixel;
         for (std::size_t component = 0; component < 4; ++component) {
-            linearRgba[component] = red[component] + green[component] + blue[component];
+            pixel[component] = red[component] + green[component] + blue[component];
         }
+        std::copy(pixel.begin(), pixel.end(), linearRgba);
     }
 }
 
