@@ -1,11 +1,10 @@
 #include "core/decode/linear_image_texture.h"
 
 #include <sys/mman.h>
-#include <unistd.h>
-
 #include <tbb/blocked_range.h>
 #include <tbb/parallel_for.h>
 #include <tbb/partitioner.h>
+#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -43,19 +42,18 @@ std::shared_ptr<Texture> makeHalfFloatTexture(const Device& device, LinearImage 
     std::shared_ptr<Texture> texture =
         makeDecodedTexture(device, PixelFormat::rgba16Float, image.width, image.height);
     if (!texture) return nullptr;
-    tbb::parallel_for(tbb::blocked_range<int>(0, image.height, kBandRows),
-                      [&](const tbb::blocked_range<int>& rows) {
-                          for (int y = rows.begin(); y < rows.end(); ++y) {
-                              const std::span<const float> row(
-                                  image.rgba.data() + rowLength * static_cast<std::size_t>(y),
-                                  rowLength);
-                              convertFloatToHalf(row, texture->halfRow(y));
-                          }
-                          releasePages({image.rgba.data() +
-                                            rowLength * static_cast<std::size_t>(rows.begin()),
-                                        rowLength * static_cast<std::size_t>(rows.size())});
-                      },
-                      tbb::simple_partitioner());
+    tbb::parallel_for(
+        tbb::blocked_range<int>(0, image.height, kBandRows),
+        [&](const tbb::blocked_range<int>& rows) {
+            for (int y = rows.begin(); y < rows.end(); ++y) {
+                const std::span<const float> row(
+                    image.rgba.data() + rowLength * static_cast<std::size_t>(y), rowLength);
+                convertFloatToHalf(row, texture->halfRow(y));
+            }
+            releasePages({image.rgba.data() + rowLength * static_cast<std::size_t>(rows.begin()),
+                          rowLength * static_cast<std::size_t>(rows.size())});
+        },
+        tbb::simple_partitioner());
     return texture;
 }
 

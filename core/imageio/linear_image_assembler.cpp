@@ -73,8 +73,8 @@ void LinearImageAssembler::assemble(const StoredRows& rows) {
     const std::size_t bandFloats = swapsAxes(orientation_) ? width * 4 * kBatchRows : 0;
     const std::size_t batchBytes = kBatchRows * rows.sampleBytes + bandFloats * sizeof(float);
     const auto threads = static_cast<std::size_t>(tbb::this_task_arena::max_concurrency());
-    const std::size_t batchesOnTheirWay =
-        std::clamp<std::size_t>(kBatchMemory / std::max<std::size_t>(batchBytes, 1), 2, 2 * threads);
+    const std::size_t batchesOnTheirWay = std::clamp<std::size_t>(
+        kBatchMemory / std::max<std::size_t>(batchBytes, 1), 2, 2 * threads);
 
     // Batches are reused once placed; all of them die with this call, whatever it throws.
     std::vector<std::unique_ptr<Batch>> batches;
@@ -161,8 +161,9 @@ void LinearImageAssembler::convertBatch(const StoredRows& rows, Batch& batch) {
         for (int index = 0; index < batch.count; ++index) {
             const int y = batch.first + index;
             const int column = columnsReversed ? lastY - y : y;
-            const float* pixel = batch.band.data() +
-                                 (static_cast<std::size_t>(index) * width + static_cast<std::size_t>(x)) * 4;
+            const float* pixel =
+                batch.band.data() +
+                (static_cast<std::size_t>(index) * width + static_cast<std::size_t>(x)) * 4;
             std::copy_n(pixel, 4, row + static_cast<std::size_t>(column) * 4);
         }
     }
@@ -170,7 +171,8 @@ void LinearImageAssembler::convertBatch(const StoredRows& rows, Batch& batch) {
 
 LinearImage LinearImageAssembler::take() && {
     if (!complete_) {
-        throw ImageIOError(ImageIOError::Code::corruptImage, "Its image data ends before the image does.");
+        throw ImageIOError(ImageIOError::Code::corruptImage,
+                           "Its image data ends before the image does.");
     }
     return std::move(image_);
 }

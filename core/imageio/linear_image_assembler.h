@@ -20,7 +20,7 @@ namespace quillmere {
 // image, so a batch is gathered as a band first and written out at once, a few pixels to each
 // upright row.
 class LinearImageAssembler {
-public:
+  public:
     // How a decoder hands its stored rows over (0 is the top row in the file).
     struct StoredRows {
         // The bytes of samples one row takes between being read and converted; 0 when the
@@ -51,7 +51,7 @@ public:
     // Throws the same errors as the constructor for a size the decoders must not allocate.
     static void checkSize(std::int64_t width, std::int64_t height);
 
-private:
+  private:
     struct Batch;
 
     void convertBatch(const StoredRows& rows, Batch& batch);

@@ -72,13 +72,13 @@ LinearSrgbTransform::LinearSrgbTransform(cmsHPROFILE source, Input input, std::u
 }
 
 std::optional<LinearSrgbTransform> LinearSrgbTransform::fromIccProfile(std::string_view profile,
-                                                                        Input input,
-                                                                        std::uint32_t maxCode) {
+                                                                       Input input,
+                                                                       std::uint32_t maxCode) {
     if (profile.empty() || profile.size() > std::numeric_limits<cmsUInt32Number>::max()) {
         return std::nullopt;
     }
-    const lcms::Profile source(cmsOpenProfileFromMem(
-        profile.data(), static_cast<cmsUInt32Number>(profile.size())));
+    const lcms::Profile source(
+        cmsOpenProfileFromMem(profile.data(), static_cast<cmsUInt32Number>(profile.size())));
     if (!source || cmsGetColorSpace(source.get()) != colorSpaceOf(input)) return std::nullopt;
     Handle handle(createTransform(source.get(), input));
     if (!handle) return std::nullopt;
@@ -113,8 +113,8 @@ void LinearSrgbTransform::convertRow(const SampleRow<Sample>& row, float* linear
             for (int channel = 0; channel < channels; ++channel) {
                 const std::uint32_t code =
                     std::min<std::uint32_t>(row.at(channel, start + pixel), maxCode_);
-                const std::size_t index = pixel * static_cast<std::size_t>(channels) +
-                                          static_cast<std::size_t>(channel);
+                const std::size_t index =
+                    pixel * static_cast<std::size_t>(channels) + static_cast<std::size_t>(channel);
                 if (isCmyk(input_)) {
                     inks[index] = static_cast<std::uint8_t>(code);
                 } else {
@@ -122,8 +122,9 @@ void LinearSrgbTransform::convertRow(const SampleRow<Sample>& row, float* linear
                 }
             }
         }
-        cmsDoTransform(handle_.get(), isCmyk(input_) ? static_cast<const void*>(inks.data())
-                                                     : static_cast<const void*>(values.data()),
+        cmsDoTransform(handle_.get(),
+                       isCmyk(input_) ? static_cast<const void*>(inks.data())
+                                      : static_cast<const void*>(values.data()),
                        linearRgb.data(), static_cast<cmsUInt32Number>(count));
         float* out = linearRgba + start * 4;
         for (std::size_t pixel = 0; pixel < count; ++pixel, out += 4) {

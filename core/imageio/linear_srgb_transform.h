@@ -1,12 +1,12 @@
 #pragma once
 
+#include <lcms2.h>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string_view>
 #include <type_traits>
-
-#include <lcms2.h>
 
 #include "core/imageio/color_profiles.h"
 #include "core/imageio/matrix_shaper_tables.h"
@@ -24,7 +24,7 @@ namespace quillmere {
 // (MatrixShaperTables); any other (lookup tables, CMYK) through LittleCMS pixel by pixel.
 // Converting is safe on several threads at once.
 class LinearSrgbTransform {
-public:
+  public:
     // What the samples are: RGB, grey, or CMYK as stored or inverted (Adobe's CMYK JPEGs store
     // 255 for no ink). CMYK samples are bytes (codes 0 to 255).
     enum class Input { rgb, gray, cmyk, invertedCmyk };
@@ -47,7 +47,7 @@ public:
     void convert(const SampleRow<std::uint16_t>& row, float* linearRgba,
                  std::uint32_t pixelCount) const;
 
-private:
+  private:
     struct TransformDeleter {
         void operator()(cmsHTRANSFORM transform) const { cmsDeleteTransform(transform); }
     };

@@ -142,7 +142,8 @@ std::optional<MatrixShaperTables> MatrixShaperTables::build(cmsHPROFILE profile,
             double terms = 1.0;
             for (int channel = 0; channel < channels; ++channel) {
                 const std::uint32_t code = row.at(channel, pixel);
-                terms += std::fabs(tables.entries_[channel * (maxCode + std::size_t{1}) + code][component]);
+                terms += std::fabs(
+                    tables.entries_[channel * (maxCode + std::size_t{1}) + code][component]);
             }
             const double miss =
                 std::fabs(rgba[pixel * 4 + component] - expected[pixel * 3 + component]);

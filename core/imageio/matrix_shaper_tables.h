@@ -1,11 +1,11 @@
 #pragma once
 
+#include <lcms2.h>
+
 #include <array>
 #include <cstdint>
 #include <optional>
 #include <vector>
-
-#include <lcms2.h>
 
 #include "core/imageio/sample_row.h"
 

@@ -1,7 +1,6 @@
-// The linear values of whole decoded photos against their colour spaces' definitions: the
-// samples libjpeg and libheif hand over for a file, read here directly, converted by the formulas
-// in double and placed by the EXIF orientation's definition, against what the decoder makes of
-// the file, pixel by pixel.
+// Whole decoded photos against their colour spaces' definitions: the samples libjpeg and libheif
+// hand over for a file, read here directly, converted by the formulas in double and placed by
+// the EXIF orientation's definition, against the decoder's image, pixel by pixel.
 #include <gtest/gtest.h>
 #include <libheif/heif.h>
 
@@ -15,7 +14,6 @@
 #include <jpeglib.h>
 
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "core/imageio/raster_decoder.h"
 #include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
@@ -26,27 +24,15 @@
 namespace quillmere {
 namespace {
 
-using testing_support::linearFromBt709Curve;
-using testing_support::linearFromSrgbCurve;
-using testing_support::multiply;
-using testing_support::toLinearSrgb;
-using testing_support::Vector3;
+using namespace testing_support;
+using Expected = std::function<Vector3(const std::uint16_t*)>;
 
-constexpr double kTolerance = 1e-4;
-
-// A file's samples as its decoding library hands them over: top row first, `channels` a pixel.
+// A file's samples as its library hands them over: top row first, `channels` a pixel.
 struct Samples {
-    int width = 0;
-    int height = 0;
-    int channels = 0;
+    int width = 0, height = 0, channels = 0;
     std::vector<std::uint16_t> values;
-
-    const std::uint16_t* at(int x, int y) const {
-        return values.data() + (static_cast<std::size_t>(y) * width + x) * channels;
-    }
 };
 
-// What libjpeg hands over for `jpeg`: grey as grey, CMYK as CMYK, the rest as RGB.
 Samples jpegSamples(const std::string& jpeg) {
     jpeg_decompress_struct info{};
     jpeg_error_mgr errors{};
@@ -54,39 +40,41 @@ Samples jpegSamples(const std::string& jpeg) {
     jpeg_create_decompress(&info);
     jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size());
     jpeg_read_header(&info, TRUE);
-    if (info.jpeg_color_space == JCS_YCCK) info.out_color_space = JCS_CMYK;
     jpeg_start_decompress(&info);
-    Samples samples{static_cast<int>(info.output_width), static_cast<int>(info.output_height),
-                    info.output_components, {}};
-    std::vector<JSAMPLE> row(static_cast<std::size_t>(samples.width) * samples.channels);
-    while (info.output_scanline < info.output_height) {
-        JSAMPROW rows[] = {row.data()};
+    Samples samples{static_cast<int>(info.output_width),
+                    static_cast<int>(info.output_height),
+                    info.output_components,
+                    {}};
+    std::vector<JSAMPLE> row(info.output_width * static_cast<std::size_t>(info.output_components));
+    for (JSAMPROW rows[] = {row.data()}; info.output_scanline < info.output_height;) {
         jpeg_read_scanlines(&info, rows, 1);
         samples.values.insert(samples.values.end(), row.begin(), row.end());
     }
-    jpeg_finish_decompress(&info);
     jpeg_destroy_decompress(&info);
     return samples;
 }
 
-// What libheif hands over for the primary image of `heif`, turned as the file says: RGB.
-Samples heifSamples(const std::string& heif, int bits) {
+// RGB, turned as the file says.
+Samples heifSamples(const std::string& heif, bool deep) {
     heif_context* context = heif_context_alloc();
     heif_context_read_from_memory_without_copy(context, heif.data(), heif.size(), nullptr);
     heif_image_handle* handle = nullptr;
     heif_context_get_primary_image_handle(context, &handle);
     heif_image* image = nullptr;
     heif_decode_image(handle, &image, heif_colorspace_RGB,
-                      bits > 8 ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB,
+                      deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB,
                       nullptr);
     Samples samples{heif_image_get_width(image, heif_channel_interleaved),
-                    heif_image_get_height(image, heif_channel_interleaved), 3, {}};
+                    heif_image_get_height(image, heif_channel_interleaved),
+                    3,
+                    {}};
     int stride = 0;
-    const std::uint8_t* plane = heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
+    const std::uint8_t* plane =
+        heif_image_get_plane_readonly(image, heif_channel_interleaved, &stride);
     for (int y = 0; y < samples.height; ++y) {
-        const std::uint8_t* row = plane + static_cast<std::size_t>(y) * stride;
+        const std::uint8_t* row = plane + static_cast<std::ptrdiff_t>(y) * stride;
         for (int index = 0; index < samples.width * 3; ++index) {
-            samples.values.push_back(bits > 8 ? row[2 * index] | row[2 * index + 1] << 8 : row[index]);
+            samples.values.push_back(deep ? row[2 * index] | row[2 * index + 1] << 8 : row[index]);
         }
     }
     heif_image_release(image);
@@ -95,105 +83,100 @@ Samples heifSamples(const std::string& heif, int bits) {
     return samples;
 }
 
-// Where stored pixel (x, y) of a `width` × `height` picture lands in the upright photo (column,
-// row from the top) under EXIF orientation `orientation`, by the orientation's definition.
-std::array<int, 2> uprightPlace(int orientation, int x, int y, int width, int height) {
-    switch (orientation) {
-        case 2: return {width - 1 - x, y};
-        case 3: return {width - 1 - x, height - 1 - y};
-        case 4: return {x, height - 1 - y};
-        case 5: return {y, x};
-        case 6: return {height - 1 - y, x};
-        case 7: return {height - 1 - y, width - 1 - x};
-        case 8: return {y, width - 1 - x};
-        default: return {x, y};
-    }
-}
-
-// The stored pixels of `image` (decoded from samples `stored`, then turned by `orientation`)
-// that miss `expected` of their samples by more than the tolerance.
+// The stored pixels that miss `expected` of their samples in `image`, where EXIF `orientation`
+// puts them by its definition (5 to 8 exchange the sides).
 int misses(const LinearImage& image, const Samples& stored, int orientation,
-           const std::function<Vector3(const std::uint16_t*)>& expected) {
-    const bool turned = orientation >= 5;
-    if (image.width != (turned ? stored.height : stored.width) ||
-        image.height != (turned ? stored.width : stored.height)) {
-        ADD_FAILURE() << "the image is " << image.width << " × " << image.height;
+           const Expected& expected) {
+    const int w = stored.width, h = stored.height;
+    if (image.width != (orientation >= 5 ? h : w) || image.height != (orientation >= 5 ? w : h))
         return -1;
-    }
     int missed = 0;
-    for (int y = 0; y < stored.height; ++y) {
-        for (int x = 0; x < stored.width; ++x) {
-            const auto [column, row] = uprightPlace(orientation, x, y, stored.width, stored.height);
-            const std::array<float, 4> pixel = testing_support::pixelAt(image, column, row);
-            const Vector3 wanted = expected(stored.at(x, y));
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x) {
+            const std::array<std::array<int, 2>, 8> places{{{x, y},
+                                                            {w - 1 - x, y},
+                                                            {w - 1 - x, h - 1 - y},
+                                                            {x, h - 1 - y},
+                                                            {y, x},
+                                                            {h - 1 - y, x},
+                                                            {h - 1 - y, w - 1 - x},
+                                                            {y, w - 1 - x}}};
+            const auto [column, row] = places[static_cast<std::size_t>(orientation - 1)];
+            const std::array<float, 4> pixel = pixelAt(image, column, row);
+            const Vector3 wanted =
+                expected(&stored.values[(static_cast<std::size_t>(y) * w + x) * stored.channels]);
             bool near = pixel[3] == 1.0f;
-            for (int channel = 0; channel < 3; ++channel) {
-                near = near && std::fabs(pixel[channel] - wanted[channel]) <= kTolerance;
-            }
+            for (int channel = 0; channel < 3; ++channel)
+                near = near && std::fabs(pixel[channel] - wanted[channel]) <= 1e-4;
             missed += !near;
         }
     }
     return missed;
 }
 
-Rgb8Image noise(int width, int height) {
-    Rgb8Image image{width, height, std::vector<std::uint8_t>(static_cast<std::size_t>(width) * height * 3)};
+Rgb8Image noise() {
+    Rgb8Image image{67, 150, std::vector<std::uint8_t>(67 * 150 * 3)};
     std::mt19937 random(5);
     for (std::uint8_t& value : image.rgb) value = static_cast<std::uint8_t>(random());
     return image;
 }
 
-Vector3 srgb(const std::uint16_t* rgb, double maxCode) {
-    return {linearFromSrgbCurve(rgb[0] / maxCode), linearFromSrgbCurve(rgb[1] / maxCode),
-            linearFromSrgbCurve(rgb[2] / maxCode)};
+// Each channel through `curve` from codes up to `maxCode`, then through `matrix`.
+Expected through(const Matrix3& matrix, double (*curve)(double), double maxCode) {
+    return [=](const std::uint16_t* rgb) {
+        return multiply(matrix, Vector3{curve(rgb[0] / maxCode), curve(rgb[1] / maxCode),
+                                        curve(rgb[2] / maxCode)});
+    };
 }
+
+constexpr Matrix3 identity{{{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}};
 
 // Each kind of JPEG in every orientation, on a picture of more rows than the decoder converts at
 // once and an odd width.
 TEST(RasterLinearValues, EveryKindOfJpegInEveryOrientation) {
-    const Rgb8Image picture = noise(67, 150);
+    const Rgb8Image picture = noise();
     const RgbPrimaries adobeRgb{0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290};
-    const auto p3 = toLinearSrgb(fixtures::displayP3Primaries);
-    const auto adobe = toLinearSrgb(adobeRgb);
+    // ROMM RGB's white is D50, not sRGB's, so that adaptation counts.
+    const RgbPrimaries romm{0.7347, 0.2653, 0.1596, 0.8404, 0.0366, 0.0001, 0.3457, 0.3585};
+    const auto gamma22 = [](double v) { return std::pow(v, 2.2); };
     const struct {
         const char* what;
         std::string file;
-        std::function<Vector3(const std::uint16_t*)> expected;
+        Expected expected;
     } kinds[] = {
-        {"sRGB without a profile", encodeJpeg(picture, 0.9),
-         [](const std::uint16_t* rgb) { return srgb(rgb, 255); }},
+        {"sRGB, no profile", encodeJpeg(picture, 0.9), through(identity, linearFromSrgbCurve, 255)},
         {"progressive", fixtures::encodeJpegAs(picture, fixtures::JpegKind::progressive),
-         [](const std::uint16_t* rgb) { return srgb(rgb, 255); }},
-        {"Display P3 profile", encodeJpeg(picture, 0.9, fixtures::displayP3IccProfile()),
-         [&](const std::uint16_t* rgb) { return multiply(p3, srgb(rgb, 255)); }},
-        {"Adobe RGB profile", encodeJpeg(picture, 0.9, iccProfileData(adobeRgb, TransferCurve::gamma22, "Adobe RGB")),
-         [&](const std::uint16_t* rgb) {
-             return multiply(adobe, Vector3{std::pow(rgb[0] / 255.0, 2.2),
-                                            std::pow(rgb[1] / 255.0, 2.2),
-                                            std::pow(rgb[2] / 255.0, 2.2)});
-         }},
-        {"grey without a profile, as sRGB", fixtures::encodeJpegAs(picture, fixtures::JpegKind::grey),
+         through(identity, linearFromSrgbCurve, 255)},
+        {"Display P3", encodeJpeg(picture, 0.9, fixtures::displayP3IccProfile()),
+         through(toLinearSrgb(fixtures::displayP3Primaries), linearFromSrgbCurve, 255)},
+        {"Adobe RGB",
+         encodeJpeg(picture, 0.9, iccProfileData(adobeRgb, TransferCurve::gamma22, "A")),
+         through(toLinearSrgb(adobeRgb), gamma22, 255)},
+        {"ROMM RGB", encodeJpeg(picture, 0.9, iccProfileData(romm, TransferCurve::gamma22, "R")),
+         through(toLinearSrgb(romm), gamma22, 255)},
+        {"grey, as sRGB", fixtures::encodeJpegAs(picture, fixtures::JpegKind::grey),
          [](const std::uint16_t* grey) {
              const double light = linearFromSrgbCurve(grey[0] / 255.0);
              return Vector3{light, light, light};
          }},
-        {"Adobe CMYK without a profile: plain inks, as sRGB",
+        // Stored inverted, each value is what paper shows through that ink, darkened by black.
+        {"Adobe CMYK, plain inks as sRGB",
          fixtures::encodeJpegAs(picture, fixtures::JpegKind::adobeCmyk),
-         [](const std::uint16_t* inverted) {
-             // Stored inverted: each value is what paper shows through that ink.
-             const double paper = inverted[3] / 255.0;
-             return Vector3{linearFromSrgbCurve(inverted[0] / 255.0 * paper),
-                            linearFromSrgbCurve(inverted[1] / 255.0 * paper),
-                            linearFromSrgbCurve(inverted[2] / 255.0 * paper)};
+         [](const std::uint16_t* inks) {
+             const std::uint16_t paper[] = {static_cast<std::uint16_t>(inks[0] * inks[3]),
+                                            static_cast<std::uint16_t>(inks[1] * inks[3]),
+                                            static_cast<std::uint16_t>(inks[2] * inks[3])};
+             return through(identity, linearFromSrgbCurve, 255 * 255)(paper);
          }},
     };
     for (const auto& kind : kinds) {
         const Samples stored = jpegSamples(kind.file);
         for (int orientation = 1; orientation <= 8; ++orientation) {
             SCOPED_TRACE(std::string(kind.what) + ", orientation " + std::to_string(orientation));
-            const LinearImage image =
-                decodeRasterData(fixtures::withExif(kind.file, {.orientation = orientation}));
-            EXPECT_EQ(misses(image, stored, orientation, kind.expected), 0);
+            EXPECT_EQ(misses(decodeRasterData(
+                                 fixtures::withExif(kind.file, {.orientation = orientation})),
+                             stored, orientation, kind.expected),
+                      0);
         }
     }
 }
@@ -201,42 +184,40 @@ TEST(RasterLinearValues, EveryKindOfJpegInEveryOrientation) {
 // HEIF pictures of 8, 10 and 12 bits, described by an ICC profile, by nclx or by nothing (sRGB).
 TEST(RasterLinearValues, HeifPicturesOfEveryDepth) {
     if (!fixtures::canEncodeHeic()) GTEST_SKIP() << "libheif on this machine has no HEVC encoder";
-    const Rgb8Image picture = noise(67, 150);
+    const Rgb8Image picture = noise();
     const auto deep = [&](int bits) {
         fixtures::DeepRgbImage image{picture.width, picture.height, bits, {}};
         for (const std::uint8_t value : picture.rgb) {
-            image.rgb.push_back(static_cast<std::uint16_t>(value << (bits - 8) | value >> (16 - bits)));
+            image.rgb.push_back(
+                static_cast<std::uint16_t>(value << (bits - 8) | value >> (16 - bits)));
         }
         return image;
     };
     const auto p3 = toLinearSrgb(fixtures::displayP3Primaries);
-    const auto bt2020 =
-        toLinearSrgb({0.708, 0.292, 0.170, 0.797, 0.131, 0.046, 0.3127, 0.3290});
     const struct {
         const char* what;
         std::string file;
-        int bits;
-        std::function<Vector3(const std::uint16_t*)> expected;
+        bool deep;
+        Expected expected;
     } kinds[] = {
-        {"8 bits, no description", fixtures::encodeTestHeic(picture, {}), 8,
-         [](const std::uint16_t* rgb) { return srgb(rgb, 255); }},
+        {"8 bits, no description", fixtures::encodeTestHeic(picture, {}), false,
+         through(identity, linearFromSrgbCurve, 255)},
         {"8 bits, Display P3 profile, turned",
-         fixtures::encodeTestHeic(picture, {.iccProfile = fixtures::displayP3IccProfile(), .orientation = 6}),
-         8, [&](const std::uint16_t* rgb) { return multiply(p3, srgb(rgb, 255)); }},
-        {"10 bits, nclx BT.2020 with the BT.709 curve",
-         fixtures::encodeTestHeic(deep(10), {.nclx = fixtures::TestHeicOptions::Nclx{9, 1}}), 10,
-         [&](const std::uint16_t* rgb) {
-             return multiply(bt2020, Vector3{linearFromBt709Curve(rgb[0] / 1023.0),
-                                             linearFromBt709Curve(rgb[1] / 1023.0),
-                                             linearFromBt709Curve(rgb[2] / 1023.0)});
-         }},
-        {"12 bits, nclx Display P3", fixtures::encodeTestHeic(deep(12), {.nclx = fixtures::TestHeicOptions::Nclx{12, 13}}),
-         12, [&](const std::uint16_t* rgb) { return multiply(p3, srgb(rgb, 4095)); }},
+         fixtures::encodeTestHeic(
+             picture, {.iccProfile = fixtures::displayP3IccProfile(), .orientation = 6}),
+         false, through(p3, linearFromSrgbCurve, 255)},
+        {"10 bits, nclx BT.2020, BT.709 curve",
+         fixtures::encodeTestHeic(deep(10), {.nclx = {{9, 1}}}), true,
+         through(toLinearSrgb({0.708, 0.292, 0.170, 0.797, 0.131, 0.046, 0.3127, 0.3290}),
+                 linearFromBt709Curve, 1023)},
+        {"12 bits, nclx Display P3", fixtures::encodeTestHeic(deep(12), {.nclx = {{12, 13}}}), true,
+         through(p3, linearFromSrgbCurve, 4095)},
     };
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.what);
-        const Samples stored = heifSamples(kind.file, kind.bits);
-        EXPECT_EQ(misses(decodeRasterData(kind.file), stored, 1, kind.expected), 0);
+        EXPECT_EQ(misses(decodeRasterData(kind.file), heifSamples(kind.file, kind.deep), 1,
+                         kind.expected),
+                  0);
     }
 }
 
