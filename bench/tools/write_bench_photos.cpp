@@ -1,7 +1,13 @@
-// quillmere_bench_photos [--hostile] <folder>
+// quillmere_bench_photos [--hostile | --large] <folder>
 //
 // Writes the benchmark photos into <folder>: "synthetic24MP.dng", the 6000 × 4000 synthetic
-// camera file the end-to-end benchmark develops, and "colourChart.dng", the tests' colour chart.
+// camera file the end-to-end benchmark develops, and "colourChart.dng", the tests' colour chart;
+// and photos as cameras and phones write them, of a scene with shading, texture and sensor noise
+// (a flat picture compresses far better than a photo and decodes faster): "camera24MP.jpg"
+// (6000 × 4000, quality 0.92, no profile, so read as sRGB), "phone9MP.jpg" (4000 × 2250, Display
+// P3) and "phone12MP.heic" (3024 × 4032, 4:2:0, Display P3, a grid of 512 × 512 tiles).
+// With --large it writes only "phone200MP.heic", the same kind of file at 12240 × 16320, which
+// takes minutes and hundreds of megabytes of memory to write.
 // With --hostile it writes instead small photos whose headers promise far more than they hold,
 // for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes, or
 // 16384 × 16384 in 128 KiB padded with a comment, or end in the middle of their data; HEIC files
@@ -11,15 +17,23 @@
 // declares; grids that name one small tile in every place, or grids of grids; arithmetic-coded
 // and progressive JPEGs whose coded data cannot hold what they state; and a real-sized JPEG cut
 // after a tenth of its rows.
+#include <tbb/parallel_for.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <numbers>
+#include <vector>
 
 #include "bench/bench_photos.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
+#include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 
 namespace {
@@ -32,6 +46,114 @@ void write(const fs::path& path, const std::string& bytes) {
     std::ofstream file(path, std::ios::binary);
     file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!file.flush()) throw std::runtime_error("Cannot write " + path.string());
+}
+
+std::uint32_t mixed(std::uint32_t value) {
+    value ^= value >> 16;
+    value *= 0x7feb352dU;
+    value ^= value >> 15;
+    value *= 0x846ca68bU;
+    return value ^ value >> 16;
+}
+
+// A random value from 0 to 1 for each point of a lattice, the same every time.
+float latticeValue(std::uint32_t x, std::uint32_t y, std::uint32_t salt) {
+    return static_cast<float>(mixed(x * 0x9E3779B1U ^ mixed(y + salt * 0x85EBCA77U)) >> 8) /
+           static_cast<float>(1 << 24);
+}
+
+// A scene of `width` × `height` pixels that compresses like a photo: broad shading that differs
+// by channel, texture at three scales (lattice noise, the finest shared by the channels like
+// detail in light) and a few codes of noise on every pixel.
+class PhotoScene {
+  public:
+    PhotoScene(int width, int height) {
+        for (int channel = 0; channel < 3; ++channel) {
+            for (int x = 0; x < width; ++x) {
+                across_[channel].push_back(0.5f + 0.3f * static_cast<float>(std::cos(
+                    2 * std::numbers::pi * x / width * (1.0 + 0.4 * channel))));
+            }
+            for (int y = 0; y < height; ++y) {
+                down_[channel].push_back(0.6f + 0.4f * static_cast<float>(std::sin(
+                    2 * std::numbers::pi * y / height * (1.5 - 0.3 * channel))));
+            }
+        }
+    }
+
+    // Rows `first` to `first + rows` of the scene, columns `left` to `left + picture.width`,
+    // into `picture` (its width and height set), clipped to the scene with its edge repeated.
+    void paint(Rgb8Image& picture, int left, int first) const {
+        picture.rgb.resize(static_cast<std::size_t>(picture.width) * picture.height * 3);
+        std::uint8_t* out = picture.rgb.data();
+        const int lastX = static_cast<int>(across_[0].size()) - 1;
+        const int lastY = static_cast<int>(down_[0].size()) - 1;
+        for (int row = 0; row < picture.height; ++row) {
+            const int y = std::min(first + row, lastY);
+            for (int column = 0; column < picture.width; ++column) {
+                const int x = std::min(left + column, lastX);
+                for (std::uint32_t channel = 0; channel < 3; ++channel) {
+                    const float texture = 0.16f * (smooth(x, y, 40, channel) - 0.5f) +
+                                          0.12f * (smooth(x, y, 5, channel + 3) - 0.5f) +
+                                          0.10f * (smooth(x, y, 2, 6) - 0.5f);
+                    const float noise =
+                        static_cast<float>(mixed(static_cast<std::uint32_t>(y * 65521 + x) * 3 +
+                                                 channel) % 13) - 6.0f;
+                    const float value = 255.0f * (across_[channel][x] * down_[channel][y] + texture) + noise;
+                    *out++ = static_cast<std::uint8_t>(std::clamp(value, 0.0f, 255.0f));
+                }
+            }
+        }
+    }
+
+  private:
+    // Lattice noise with `cell` pixels between lattice points, interpolated across each cell.
+    static float smooth(int x, int y, int cell, std::uint32_t salt) {
+        const auto cellX = static_cast<std::uint32_t>(x / cell), cellY = static_cast<std::uint32_t>(y / cell);
+        const float fx = static_cast<float>(x % cell) / cell, fy = static_cast<float>(y % cell) / cell;
+        const float top = std::lerp(latticeValue(cellX, cellY, salt), latticeValue(cellX + 1, cellY, salt), fx);
+        const float bottom =
+            std::lerp(latticeValue(cellX, cellY + 1, salt), latticeValue(cellX + 1, cellY + 1, salt), fx);
+        return std::lerp(top, bottom, fy);
+    }
+
+    std::array<std::vector<float>, 3> across_, down_;
+};
+
+void writePhotoJpeg(const fs::path& path, int width, int height, double quality,
+                    const std::string& iccProfile) {
+    const PhotoScene scene(width, height);
+    const auto rows = [&](int first, int count, std::uint8_t* rgb) {
+        Rgb8Image band{width, count, {}};
+        scene.paint(band, 0, first);
+        std::copy(band.rgb.begin(), band.rgb.end(), rgb);
+    };
+    write(path, encodeJpeg(width, height, rows, quality, iccProfile));
+}
+
+// A HEIC file as phones write one: 4:2:0 chroma, a grid of 512 × 512 tiles cropped to the photo.
+void writePhotoHeic(const fs::path& path, int width, int height) {
+    constexpr int kTile = 512;
+    const int columns = (width + kTile - 1) / kTile, rows = (height + kTile - 1) / kTile;
+    const PhotoScene scene(width, height);
+    std::vector<HevcStream> tiles(static_cast<std::size_t>(columns) * rows);
+    tbb::parallel_for(std::size_t{0}, tiles.size(), [&](std::size_t index) {
+        Rgb8Image tile{kTile, kTile, {}};
+        scene.paint(tile, static_cast<int>(index % columns) * kTile,
+                    static_cast<int>(index / columns) * kTile);
+        tiles[index] = encodeHevc(tile, {.quality = 60, .chroma = "420"});
+    });
+    write(path, tiledHeif(tiles, {kTile, kTile}, columns, rows,
+                          {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height)},
+                          displayP3IccProfile()));
+}
+
+void writePhotos(const fs::path& folder) {
+    writeSyntheticDNG(folder / "synthetic24MP.dng", quillmere::bench::synthetic24MPOptions());
+    fs::copy_file(fs::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng",
+                  folder / "colourChart.dng", fs::copy_options::overwrite_existing);
+    writePhotoJpeg(folder / "camera24MP.jpg", 6000, 4000, 0.92, "");
+    writePhotoJpeg(folder / "phone9MP.jpg", 4000, 2250, 0.92, displayP3IccProfile());
+    if (canEncodeHeic()) writePhotoHeic(folder / "phone12MP.heic", 3024, 4032);
 }
 
 void writeHostilePhotos(const fs::path& folder) {
@@ -97,21 +219,22 @@ void writeHostilePhotos(const fs::path& folder) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const bool hostile = argc == 3 && std::strcmp(argv[1], "--hostile") == 0;
-    if (argc != 2 && !hostile) {
-        std::cerr << "usage: quillmere_bench_photos [--hostile] <folder>\n";
+    const std::string option = argc == 3 ? argv[1] : "";
+    if (argc != 2 && option != "--hostile" && option != "--large") {
+        std::cerr << "usage: quillmere_bench_photos [--hostile | --large] <folder>\n";
         return 2;
     }
     try {
         const fs::path folder = argv[argc - 1];
         fs::create_directories(folder);
-        if (hostile) {
+        if (option == "--hostile") {
             writeHostilePhotos(folder);
-            return 0;
+        } else if (option == "--large") {
+            if (!canEncodeHeic()) throw std::runtime_error("libheif here has no HEVC encoder");
+            writePhotoHeic(folder / "phone200MP.heic", 12240, 16320);
+        } else {
+            writePhotos(folder);
         }
-        writeSyntheticDNG(folder / "synthetic24MP.dng", quillmere::bench::synthetic24MPOptions());
-        fs::copy_file(fs::path(QUILLMERE_TEST_DATA_DIR) / "tinydng_colorchart.dng",
-                      folder / "colourChart.dng", fs::copy_options::overwrite_existing);
     } catch (const std::exception& error) {
         std::cerr << "quillmere_bench_photos: " << error.what() << '\n';
         return 1;

@@ -1,7 +1,8 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <vector>
+#include <functional>
 
 #include "core/imageio/linear_image.h"
 
@@ -11,41 +12,56 @@ namespace quillmere {
 // each row lands where the EXIF orientation puts it in the upright, bottom-row-first image, so
 // orientation and row order cost no second copy of the pixels.
 //
-// Memory grows with the rows that arrive, not with the size the header states: the image is
-// reserved but not filled, and a row touches only its own part of it. Under an orientation that
-// turns rows into columns a row would touch every page of the image, so such rows are gathered
-// in bands and each band is written out at once, a few pixels to each upright row.
+// Rows are read in order, as a decoder's library hands them over, and converted into linear light
+// in batches, in parallel, while the next batch is read. The image is reserved but not filled and
+// a batch touches only its own rows of it, so memory grows with the rows that arrive, not with the
+// size the header states: a file that ends early costs what it holds (and the few batches on their
+// way). Under an orientation that turns rows into columns a row would touch every page of the
+// image, so a batch is gathered as a band first and written out at once, a few pixels to each
+// upright row.
 class LinearImageAssembler {
-public:
+  public:
+    // How a decoder hands its stored rows over (0 is the top row in the file).
+    struct StoredRows {
+        // The bytes of samples one row takes between being read and converted; 0 when the
+        // decoder reads nothing row by row (its rows lie in memory already).
+        std::size_t sampleBytes = 0;
+        // Reads row `y` into `samples` (sampleBytes of them). Called for the rows in order,
+        // from 0, never on two threads at once; throws to stop the decode. Not needed when
+        // sampleBytes is 0.
+        std::function<void(int y, std::uint8_t* samples)> read{};
+        // Converts row `y`, read into `samples`, into `storedWidth` pixels of linear RGBA (four
+        // floats, alpha 1). Called on several threads at once, for rows in any order.
+        std::function<void(int y, const std::uint8_t* samples, float* linearRgba)> convert;
+    };
+
     // Checks the size and reserves the image. Throws ImageIOError: corruptImage for an empty
     // size, imageTooLarge beyond LinearImage::maxPixelCount, outOfMemory when allocation fails.
     // An orientation outside 1 to 8 counts as 1.
     LinearImageAssembler(std::int64_t storedWidth, std::int64_t storedHeight, int orientation);
 
-    // Places stored row `y` (0 is the top row in the file): `storedWidth` pixels of three
-    // linear floats each. Rows come in order, from 0.
-    void setRow(int y, const float* linearRgb);
+    // Reads, converts and places every stored row. Throws what `rows` throws, and ImageIOError
+    // (outOfMemory) when a batch cannot be held.
+    void assemble(const StoredRows& rows);
 
-    // The image, once every row was set; throws ImageIOError (corruptImage) before that, so a
+    // The image, once every row was placed; throws ImageIOError (corruptImage) before that, so a
     // decoder that stops early never hands out the unset rest.
     LinearImage take() &&;
 
     // Throws the same errors as the constructor for a size the decoders must not allocate.
     static void checkSize(std::int64_t width, std::int64_t height);
 
-private:
-    void placeRow(int y, const float* linearRgb);
-    void placeBand();
+  private:
+    struct Batch;
+
+    void convertBatch(const StoredRows& rows, Batch& batch);
+    float* uprightRow(int rowFromTop);
 
     int storedWidth_;
     int storedHeight_;
     int orientation_;
-    int rowsSet_ = 0;
+    bool complete_ = false;
     LinearImage image_;
-    // Stored rows waiting to become columns (orientations 5 to 8), three floats a pixel.
-    std::vector<float> band_;
-    int bandStart_ = 0;
-    int bandRows_ = 0;
 };
 
 }  // namespace quillmere

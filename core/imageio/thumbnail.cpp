@@ -1,7 +1,6 @@
 #include "core/imageio/thumbnail.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>

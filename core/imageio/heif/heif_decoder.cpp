@@ -1,9 +1,11 @@
 #include "core/imageio/heif/heif_file.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include <libheif/heif.h>
 
@@ -43,7 +45,7 @@ bool isChromaticity(float x, float y) {
 
 // The colour space an nclx profile names. Curves this program does not model (unspecified, or
 // the HDR curves) are read as sRGB, which every HEIF writer uses for photos.
-LinearSrgbTransform transformForNclx(const heif_color_profile_nclx& nclx) {
+LinearSrgbTransform transformForNclx(const heif_color_profile_nclx& nclx, std::uint32_t maxCode) {
     const RgbPrimaries primaries{nclx.color_primary_red_x,   nclx.color_primary_red_y,
                                  nclx.color_primary_green_x, nclx.color_primary_green_y,
                                  nclx.color_primary_blue_x,  nclx.color_primary_blue_y,
@@ -54,10 +56,11 @@ LinearSrgbTransform transformForNclx(const heif_color_profile_nclx& nclx) {
                                  isChromaticity(nclx.color_primary_white_x, nclx.color_primary_white_y);
     return LinearSrgbTransform::fromColorSpace(
         primariesUsable ? primaries : srgbPrimaries,
-        transferCurveOf(nclx.transfer_characteristics).value_or(TransferCurve::sRGB));
+        transferCurveOf(nclx.transfer_characteristics).value_or(TransferCurve::sRGB), maxCode);
 }
 
-std::optional<LinearSrgbTransform> transformForIcc(const heif_image_handle& handle) {
+std::optional<LinearSrgbTransform> transformForIcc(const heif_image_handle& handle,
+                                                   std::uint32_t maxCode) {
     const heif_color_profile_type type = heif_image_handle_get_color_profile_type(&handle);
     if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) {
         return std::nullopt;
@@ -67,12 +70,16 @@ std::optional<LinearSrgbTransform> transformForIcc(const heif_image_handle& hand
         heif_image_handle_get_raw_color_profile(&handle, profile.data()).code != heif_error_Ok) {
         return std::nullopt;
     }
-    return LinearSrgbTransform::fromIccProfile(profile, LinearSrgbTransform::Input::rgbFloat);
+    return LinearSrgbTransform::fromIccProfile(profile, LinearSrgbTransform::Input::rgb, maxCode);
 }
 
-// The embedded ICC profile, else the nclx profile of the file or of the coded stream, else sRGB.
-LinearSrgbTransform transformFor(const heif_image_handle& handle, const heif_image& image) {
-    if (std::optional<LinearSrgbTransform> icc = transformForIcc(handle)) return std::move(*icc);
+// The embedded ICC profile, else the nclx profile of the file or of the coded stream, else sRGB;
+// for samples from 0 to `maxCode`.
+LinearSrgbTransform transformFor(const heif_image_handle& handle, const heif_image& image,
+                                 std::uint32_t maxCode) {
+    if (std::optional<LinearSrgbTransform> icc = transformForIcc(handle, maxCode)) {
+        return std::move(*icc);
+    }
     // libheif hands out a profile it could not fill, too: it is released either way.
     const auto nclxOf = [](const auto& get) -> Pointer<heif_color_profile_nclx> {
         heif_color_profile_nclx* nclx = nullptr;
@@ -80,55 +87,70 @@ LinearSrgbTransform transformFor(const heif_image_handle& handle, const heif_ima
         Pointer<heif_color_profile_nclx> owned(nclx);
         return read ? std::move(owned) : nullptr;
     };
-    Pointer<heif_color_profile_nclx> nclx = nclxOf(
-        [&](heif_color_profile_nclx** out) { return heif_image_handle_get_nclx_color_profile(&handle, out); });
+    Pointer<heif_color_profile_nclx> nclx = nclxOf([&](heif_color_profile_nclx** out) {
+        return heif_image_handle_get_nclx_color_profile(&handle, out);
+    });
     if (!nclx) {
-        nclx = nclxOf([&](heif_color_profile_nclx** out) { return heif_image_get_nclx_color_profile(&image, out); });
+        nclx = nclxOf([&](heif_color_profile_nclx** out) {
+            return heif_image_get_nclx_color_profile(&image, out);
+        });
     }
-    if (nclx) return transformForNclx(*nclx);
-    return LinearSrgbTransform::fromColorSpace(srgbPrimaries, TransferCurve::sRGB);
+    if (nclx) return transformForNclx(*nclx, maxCode);
+    return LinearSrgbTransform::fromColorSpace(srgbPrimaries, TransferCurve::sRGB, maxCode);
 }
+
+// The R, G and B planes of a decoded picture, one row after another.
+struct RgbPlanes {
+    std::array<const std::uint8_t*, 3> planes{};
+    std::array<int, 3> strides{};
+
+    template <class Sample>
+    SampleRow<Sample> row(int y) const {
+        SampleRow<Sample> samples;
+        for (std::size_t channel = 0; channel < 3; ++channel) {
+            samples.channels[channel] = reinterpret_cast<const Sample*>(
+                planes[channel] + static_cast<std::size_t>(y) * static_cast<std::size_t>(strides[channel]));
+        }
+        return samples;
+    }
+};
 
 LinearImage decodeLinearFrom(const heif::LibheifFile& file) {
     const heif_image_handle* handle = file.primary.get();
-    const bool deep = heif_image_handle_get_luma_bits_per_pixel(handle) > 8;
-    const heif_chroma chroma =
-        deep ? heif_chroma_interleaved_RRGGBB_LE : heif_chroma_interleaved_RGB;
     const Pointer<heif_decoding_options> options(heif_decoding_options_alloc());
     if (!options) throw ImageIOError(ImageIOError::Code::outOfMemory);
     options->ignore_transformations = 0;
+    // RGB planes: libheif converts every picture to them and would copy them once more into
+    // interleaved samples.
     const Pointer<heif_image> image =
-        heif::decodePrimary(file, heif_colorspace_RGB, chroma, *options);
+        heif::decodePrimary(file, heif_colorspace_RGB, heif_chroma_444, *options);
 
-    const int width = heif_image_get_width(image.get(), heif_channel_interleaved);
-    const int height = heif_image_get_height(image.get(), heif_channel_interleaved);
-    const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved);
-    int stride = 0;
-    const uint8_t* plane =
-        heif_image_get_plane_readonly(image.get(), heif_channel_interleaved, &stride);
-    const std::size_t bytesPerSample = deep ? 2 : 1;
-    if (plane == nullptr || bits < 1 || bits > 16 ||
-        static_cast<std::int64_t>(stride) <
-            static_cast<std::int64_t>(width) * 3 * static_cast<std::int64_t>(bytesPerSample)) {
-        throw ImageIOError(ImageIOError::Code::corruptImage, "The decoded image has no pixels.");
+    const int width = heif_image_get_width(image.get(), heif_channel_R);
+    const int height = heif_image_get_height(image.get(), heif_channel_R);
+    const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_R);
+    const bool deep = bits > 8;
+    RgbPlanes rgb;
+    const std::array channels{heif_channel_R, heif_channel_G, heif_channel_B};
+    for (std::size_t index = 0; index < channels.size(); ++index) {
+        const heif_channel channel = channels[index];
+        rgb.planes[index] = heif_image_get_plane_readonly(image.get(), channel, &rgb.strides[index]);
+        if (rgb.planes[index] == nullptr || bits < 1 || bits > 16 ||
+            heif_image_get_width(image.get(), channel) != width ||
+            heif_image_get_height(image.get(), channel) != height ||
+            heif_image_get_bits_per_pixel_range(image.get(), channel) != bits ||
+            static_cast<std::int64_t>(rgb.strides[index]) <
+                static_cast<std::int64_t>(width) * (deep ? 2 : 1)) {
+            throw ImageIOError(ImageIOError::Code::corruptImage, "The decoded image has no pixels.");
+        }
     }
 
     LinearImageAssembler assembler(width, height, 1);
-    const LinearSrgbTransform transform = transformFor(*handle, *image);
-    const float scale = 1.0f / static_cast<float>((1u << bits) - 1u);
-    std::vector<float> encodedRgb(static_cast<std::size_t>(width) * 3);
-    std::vector<float> linearRgb(encodedRgb.size());
-    for (int y = 0; y < height; ++y) {
-        const uint8_t* row = plane + static_cast<std::size_t>(y) * static_cast<std::size_t>(stride);
-        for (std::size_t index = 0; index < encodedRgb.size(); ++index) {
-            const unsigned sample =
-                deep ? static_cast<unsigned>(row[2 * index] | (row[2 * index + 1] << 8))
-                     : row[index];
-            encodedRgb[index] = static_cast<float>(sample) * scale;
-        }
-        transform.convert(encodedRgb.data(), linearRgb.data(), static_cast<std::uint32_t>(width));
-        assembler.setRow(y, linearRgb.data());
-    }
+    const LinearSrgbTransform transform = transformFor(*handle, *image, (1u << bits) - 1u);
+    const auto pixelCount = static_cast<std::uint32_t>(width);
+    assembler.assemble({.convert = [&](int y, const std::uint8_t*, float* linearRgba) {
+        if (deep) return transform.convert(rgb.row<std::uint16_t>(y), linearRgba, pixelCount);
+        transform.convert(rgb.row<std::uint8_t>(y), linearRgba, pixelCount);
+    }});
     return std::move(assembler).take();
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/imageio/heif/heif_item_checks.h"
@@ -92,6 +93,9 @@ LibheifFile openWithLibheif(std::string_view bytes, const Items& items) {
     const std::uint64_t limit = (checks.longestStatedSide + 63) / 64 * 64 + 1;
     heif_context_set_maximum_image_size_limit(
         file.context.get(), static_cast<int>(std::min(limit, kLibheifSideLimit)));
+    // libheif decodes a grid's tiles on threads of its own, four unless told otherwise.
+    heif_context_set_max_decoding_threads(
+        file.context.get(), static_cast<int>(std::max(1u, std::thread::hardware_concurrency())));
     return file;
 }
 

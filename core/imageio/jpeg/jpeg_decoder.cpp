@@ -2,7 +2,6 @@
 
 #include <new>
 #include <string>
-#include <vector>
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg/jpeg_decompression.h"
@@ -25,16 +24,15 @@ LinearImage decode(std::string_view bytes, int orientation) {
     }
 
     LinearImageAssembler assembler(info.output_width, info.output_height, orientation);
-    JpegRowConverter converter(info.out_color_space, invertedCmyk, iccProfile,
-                               static_cast<int>(info.output_width));
-    std::vector<JSAMPLE> samples(static_cast<std::size_t>(info.output_width) *
-                                 static_cast<std::size_t>(info.output_components));
-    std::vector<float> linearRgb(static_cast<std::size_t>(info.output_width) * 3);
-    for (int y = 0; y < static_cast<int>(info.output_height); ++y) {
-        jpeg.readRow(samples.data());
-        converter.convert(samples.data(), linearRgb.data());
-        assembler.setRow(y, linearRgb.data());
-    }
+    const JpegRowConverter converter(info.out_color_space, invertedCmyk, iccProfile,
+                                     static_cast<int>(info.output_width));
+    const auto readRow = [&](int, std::uint8_t* samples) { jpeg.readRow(samples); };
+    assembler.assemble({.sampleBytes = static_cast<std::size_t>(info.output_width) *
+                                       static_cast<std::size_t>(info.output_components),
+                        .read = readRow,
+                        .convert = [&](int, const std::uint8_t* samples, float* linearRgba) {
+                            converter.convert(samples, linearRgba);
+                        }});
     return std::move(assembler).take();
 }
 

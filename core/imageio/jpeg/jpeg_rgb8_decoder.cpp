@@ -1,5 +1,7 @@
 #include "core/imageio/jpeg/jpeg_file.h"
 
+#include <tbb/parallel_for.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
@@ -26,22 +28,32 @@ std::uint8_t srgbByte(float linear) {
 
 // libjpeg turns only grey and YCbCr into RGB: the rows of a CMYK JPEG take the decoder's way,
 // through its ICC profile into linear light, so that the thumbnail shows the colours the photo
-// opens with.
+// opens with. They are gathered as libjpeg hands them over and converted together, in parallel.
 struct InkRows {
-    InkRows(const std::string& iccProfile, bool inverted, int width)
+    InkRows(const std::string& iccProfile, bool inverted, int width, int height)
         : converter(JCS_CMYK, inverted, iccProfile, width),
-          samples(static_cast<std::size_t>(width) * 4),
-          linearRgb(static_cast<std::size_t>(width) * 3) {}
+          rowLength(static_cast<std::size_t>(width) * 4),
+          samples(rowLength * static_cast<std::size_t>(height)) {}
 
-    // The row in `samples` into sRGB bytes.
-    void convert(std::uint8_t* rgb) {
-        converter.convert(samples.data(), linearRgb.data());
-        std::transform(linearRgb.begin(), linearRgb.end(), rgb, srgbByte);
+    JSAMPLE* row(std::size_t y) { return samples.data() + y * rowLength; }
+
+    // Every row into `image`'s sRGB bytes.
+    void convert(Rgb8Image& image) {
+        tbb::parallel_for(0, image.height, [&](int y) {
+            std::vector<float> linearRgba(rowLength);
+            converter.convert(row(static_cast<std::size_t>(y)), linearRgba.data());
+            std::uint8_t* rgb = image.rgb.data() + static_cast<std::size_t>(y) * image.width * 3;
+            for (std::size_t x = 0; x < static_cast<std::size_t>(image.width); ++x) {
+                for (std::size_t channel = 0; channel < 3; ++channel) {
+                    rgb[3 * x + channel] = srgbByte(linearRgba[4 * x + channel]);
+                }
+            }
+        });
     }
 
-    JpegRowConverter converter;
+    const JpegRowConverter converter;
+    std::size_t rowLength;
     std::vector<JSAMPLE> samples;
-    std::vector<float> linearRgb;
 };
 
 // The largest power of two up to 8 that libjpeg may divide the image by with its longer side still
@@ -74,13 +86,12 @@ Rgb8Image JpegFile::decodeRgb8(int longestSide) const {
                     std::vector<std::uint8_t>(std::size_t{info.output_width} * info.output_height * 3)};
     std::optional<InkRows> inks;
     // Adobe's writers store CMYK inverted and say so in their APP14 marker.
-    if (cmyk) inks.emplace(iccProfile, info.saw_Adobe_marker, width);
+    if (cmyk) inks.emplace(iccProfile, info.saw_Adobe_marker, width, image.height);
     const std::size_t stride = static_cast<std::size_t>(width) * 3;
     for (std::size_t y = 0; y < info.output_height; ++y) {
-        std::uint8_t* rgb = image.rgb.data() + y * stride;
-        jpeg.readRow(inks ? inks->samples.data() : rgb);
-        if (inks) inks->convert(rgb);
+        jpeg.readRow(inks ? inks->row(y) : image.rgb.data() + y * stride);
     }
+    if (inks) inks->convert(image);
     return image;
 }
 

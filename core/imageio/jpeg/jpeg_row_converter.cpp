@@ -1,6 +1,14 @@
 #include "core/imageio/jpeg/jpeg_row_converter.h"
 
+#include <vector>
+
 namespace quillmere {
+namespace {
+
+// The largest product of two bytes.
+constexpr std::uint32_t kPlainInkMaxCode = 255 * 255;
+
+}  // namespace
 
 J_COLOR_SPACE outputSpaceFor(J_COLOR_SPACE stored) {
     switch (stored) {
@@ -20,58 +28,55 @@ int componentsOf(J_COLOR_SPACE space) {
 
 JpegRowConverter::JpegRowConverter(J_COLOR_SPACE outputSpace, bool invertedCmyk,
                                    const std::string& iccProfile, int width)
-    : outputSpace_(outputSpace), width_(static_cast<std::size_t>(width)), invertedCmyk_(invertedCmyk) {
+    : outputSpace_(outputSpace),
+      width_(static_cast<std::uint32_t>(width)),
+      invertedCmyk_(invertedCmyk) {
     using Input = LinearSrgbTransform::Input;
-    const Input input = outputSpace == JCS_GRAYSCALE ? Input::grayFloat
+    const Input input = outputSpace == JCS_GRAYSCALE ? Input::gray
                         : outputSpace == JCS_CMYK
-                            ? (invertedCmyk ? Input::invertedCmykBytes : Input::cmykBytes)
-                            : Input::rgbFloat;
-    profileTransform_ = LinearSrgbTransform::fromIccProfile(iccProfile, input);
-    if (!profileTransform_) {
-        // Without a usable profile the samples are taken as sRGB, as every viewer does.
-        srgbTransform_ = LinearSrgbTransform::fromColorSpace(srgbPrimaries, TransferCurve::sRGB);
+                            ? (invertedCmyk ? Input::invertedCmyk : Input::cmyk)
+                            : Input::rgb;
+    transform_ = LinearSrgbTransform::fromIccProfile(iccProfile, input);
+    if (!transform_) {
+        // Without a usable profile the samples are taken as sRGB, as every viewer does; plain
+        // inks are products of two bytes' complements, codes up to 255².
+        plainInks_ = outputSpace == JCS_CMYK;
+        transform_ = LinearSrgbTransform::fromColorSpace(srgbPrimaries, TransferCurve::sRGB,
+                                                         plainInks_ ? kPlainInkMaxCode : 255);
     }
-    for (std::size_t value = 0; value < unitScale_.size(); ++value) {
-        unitScale_[value] = static_cast<float>(value) / 255.0f;
-    }
-    encodedRgb_.resize(width_ * 3);
 }
 
-void JpegRowConverter::convert(const JSAMPLE* samples, float* linearRgb) {
-    const auto count = static_cast<std::uint32_t>(width_);
-    if (profileTransform_) {
-        if (outputSpace_ == JCS_CMYK) {
-            profileTransform_->convert(samples, linearRgb, count);
-            return;
+void JpegRowConverter::convert(const JSAMPLE* samples, float* linearRgba) const {
+    if (plainInks_) {
+        // What paper shows through each ink, darkened by black: the complement of an ink as
+        // stored, or the stored value where inks are stored inverted.
+        std::vector<std::uint16_t> paper(std::size_t{width_} * 3);
+        for (std::size_t x = 0; x < width_; ++x) {
+            const JSAMPLE* cmyk = samples + 4 * x;
+            const auto clear = [&](int channel) {
+                return static_cast<unsigned>(invertedCmyk_ ? cmyk[channel] : 255 - cmyk[channel]);
+            };
+            for (int channel = 0; channel < 3; ++channel) {
+                paper[3 * x + channel] = static_cast<std::uint16_t>(clear(channel) * clear(3));
+            }
         }
-        const std::size_t channels = outputSpace_ == JCS_GRAYSCALE ? 1 : 3;
-        for (std::size_t index = 0; index < width_ * channels; ++index) {
-            encodedRgb_[index] = unitScale_[samples[index]];
-        }
-        profileTransform_->convert(encodedRgb_.data(), linearRgb, count);
+        const std::uint16_t* rgb = paper.data();
+        transform_->convert(SampleRow<std::uint16_t>{{rgb, rgb + 1, rgb + 2}, 3}, linearRgba, width_);
         return;
     }
-    for (std::size_t x = 0; x < width_; ++x) {
-        float* rgb = &encodedRgb_[3 * x];
-        if (outputSpace_ == JCS_GRAYSCALE) {
-            rgb[0] = rgb[1] = rgb[2] = unitScale_[samples[x]];
-        } else if (outputSpace_ == JCS_CMYK) {
-            // No profile says what the inks look like: the plain complement of each ink,
-            // darkened by black.
-            const JSAMPLE* cmyk = samples + 4 * x;
-            const auto ink = [&](int channel) {
-                const float stored = unitScale_[cmyk[channel]];
-                return invertedCmyk_ ? 1.0f - stored : stored;
-            };
-            const float paper = 1.0f - ink(3);
-            for (int channel = 0; channel < 3; ++channel) rgb[channel] = (1.0f - ink(channel)) * paper;
-        } else {
-            rgb[0] = unitScale_[samples[3 * x]];
-            rgb[1] = unitScale_[samples[3 * x + 1]];
-            rgb[2] = unitScale_[samples[3 * x + 2]];
-        }
+    switch (outputSpace_) {
+        case JCS_CMYK:
+            return transform_->convert(
+                SampleRow<JSAMPLE>{{samples, samples + 1, samples + 2, samples + 3}, 4},
+                linearRgba, width_);
+        case JCS_GRAYSCALE:
+            // A grey profile converts one channel; sRGB takes grey as three equal ones.
+            return transform_->convert(SampleRow<JSAMPLE>{{samples, samples, samples}, 1},
+                                       linearRgba, width_);
+        default:
+            return transform_->convert(SampleRow<JSAMPLE>{{samples, samples + 1, samples + 2}, 3},
+                                       linearRgba, width_);
     }
-    srgbTransform_->convert(encodedRgb_.data(), linearRgb, count);
 }
 
 }  // namespace quillmere

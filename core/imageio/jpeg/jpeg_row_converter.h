@@ -1,10 +1,9 @@
 #pragma once
 
-#include <array>
+#include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include <jpeglib.h>
 
@@ -27,17 +26,17 @@ public:
     JpegRowConverter(J_COLOR_SPACE outputSpace, bool invertedCmyk, const std::string& iccProfile,
                      int width);
 
-    // One row of samples into three linear floats a pixel.
-    void convert(const JSAMPLE* samples, float* linearRgb);
+    // One row of samples into four linear floats a pixel (alpha 1). Safe on several threads at
+    // once.
+    void convert(const JSAMPLE* samples, float* linearRgba) const;
 
 private:
     J_COLOR_SPACE outputSpace_;
-    std::size_t width_;
+    std::uint32_t width_;
     bool invertedCmyk_ = false;
-    std::optional<LinearSrgbTransform> profileTransform_;
-    std::optional<LinearSrgbTransform> srgbTransform_;
-    std::array<float, 256> unitScale_{};
-    std::vector<float> encodedRgb_;
+    // CMYK without a profile: the plain complement of each ink, darkened by black.
+    bool plainInks_ = false;
+    std::optional<LinearSrgbTransform> transform_;
 };
 
 }  // namespace quillmere
