@@ -26,9 +26,10 @@ LibRawInstance newLibRawInstance() {
 }
 
 void check(int returnCode, const char* stage) {
-    if (returnCode != 0) {
-        throw std::runtime_error(std::string(stage) + ": " + libraw_strerror(returnCode));
-    }
+    if (returnCode == 0) return;
+    const std::string sentence = std::string(stage) + ": " + libraw_strerror(returnCode);
+    if (returnCode == LIBRAW_UNSUFFICIENT_MEMORY) throw OutOfMemory(sentence);
+    throw std::runtime_error(sentence);
 }
 
 bool isThreeColourBayer(LibRaw& raw) {
