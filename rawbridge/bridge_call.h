@@ -13,13 +13,6 @@ namespace quillmere::rawbridge {
 // A failure inside a bridge call: one English sentence for the caller's buffer.
 [[noreturn]] inline void fail(const char* sentence) { throw std::runtime_error(sentence); }
 
-// A failure because memory ran out, the system's or the limit the process runs under. Its
-// sentence reaches the caller like any other; the RAW checking helper tells it apart.
-class OutOfMemory : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
-
 // Runs the body of a bridge function so that nothing escapes it: 0 when the body returns, -1 with
 // the failure's sentence in the caller's buffer when it throws (a standard exception's message,
 // anything else `fallback`).
@@ -49,7 +42,7 @@ template <typename T>
 using MallocBuffer = std::unique_ptr<T[], FreeDeleter>;
 
 // Allocates count × elementsPerItem elements of T, the size computed without overflow; fails with
-// `failure` when the size cannot be represented, or as OutOfMemory when the memory is not there.
+// `failure` when the size cannot be represented or the memory is not there.
 template <typename T>
 MallocBuffer<T> allocateBuffer(std::uint64_t count, std::uint64_t elementsPerItem,
                                const char* failure) {
@@ -57,7 +50,7 @@ MallocBuffer<T> allocateBuffer(std::uint64_t count, std::uint64_t elementsPerIte
     if (elementsPerItem != 0 && count > limit / elementsPerItem) fail(failure);
     const std::uint64_t elements = count * elementsPerItem;
     void* memory = std::malloc(elements == 0 ? 1 : static_cast<std::size_t>(elements) * sizeof(T));
-    if (memory == nullptr) throw OutOfMemory(failure);
+    if (memory == nullptr) fail(failure);
     return MallocBuffer<T>(static_cast<T*>(memory));
 }
 

@@ -2,7 +2,6 @@
 
 #include <exception>
 
-#include "rawbridge/bridge_call.h"
 #include "rawbridge/full_development.h"
 #include "rawbridge/image_data.h"
 #include "rawbridge/libraw_instance.h"
@@ -28,8 +27,6 @@ void takeBridgeSteps(const char* path) {
     try {
         LibRawInstance raw = unpack(path);
         metadataFor(*raw);
-    } catch (const OutOfMemory&) {
-        throw;
     } catch (const std::exception&) {
         developFully(path);
     }

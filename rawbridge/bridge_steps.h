@@ -14,8 +14,8 @@ namespace quillmere::rawbridge {
 //   program opens it).
 //
 // The development of a Bayer sensor (its demosaicing) is not among them: it reads nothing of the
-// file but the sensor data the unpacking gave. Fails as the bridge's calls fail: OutOfMemory
-// when memory runs out, else with the bridge's sentence for a file LibRaw or the bridge refuses.
+// file but the sensor data the unpacking gave. Fails as the bridge's calls fail, with the
+// bridge's sentence for a file LibRaw or the bridge refuses.
 void takeBridgeSteps(const char* path);
 
 }  // namespace quillmere::rawbridge

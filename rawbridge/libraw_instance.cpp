@@ -26,10 +26,9 @@ LibRawInstance newLibRawInstance() {
 }
 
 void check(int returnCode, const char* stage) {
-    if (returnCode == 0) return;
-    const std::string sentence = std::string(stage) + ": " + libraw_strerror(returnCode);
-    if (returnCode == LIBRAW_UNSUFFICIENT_MEMORY) throw OutOfMemory(sentence);
-    throw std::runtime_error(sentence);
+    if (returnCode != 0) {
+        throw std::runtime_error(std::string(stage) + ": " + libraw_strerror(returnCode));
+    }
 }
 
 bool isThreeColourBayer(LibRaw& raw) {

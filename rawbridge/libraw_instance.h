@@ -13,8 +13,7 @@ using LibRawInstance = std::unique_ptr<LibRaw>;
 // printing to the program's standard error.
 LibRawInstance newLibRawInstance();
 
-// Fails with "<stage>: <LibRaw's error text>" unless `returnCode` is 0; as OutOfMemory when LibRaw
-// ran out of memory.
+// Fails with "<stage>: <LibRaw's error text>" unless `returnCode` is 0.
 void check(int returnCode, const char* stage);
 
 // Whether the opened file's colour filter is a three-colour Bayer pattern that repeats every two

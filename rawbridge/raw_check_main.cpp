@@ -7,17 +7,27 @@
 // (raw_check_protocol.h) and reads in its own process only a file the helper got through.
 #include <sys/resource.h>
 
+#include <atomic>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
-#include <new>
 #include <optional>
 
-#include "rawbridge/bridge_call.h"
 #include "rawbridge/bridge_steps.h"
 #include "rawbridge/raw_check_protocol.h"
 
 namespace {
+
+// Whether an allocation has failed. LibRaw reports some failed allocations as damaged data or
+// not at all, so memory running out under the limit is seen here, where every allocation of the
+// helper passes on its way to the C library's allocator, whatever its caller makes of it.
+std::atomic<bool> allocationFailed{false};
+
+void* noted(void* allocated) {
+    if (allocated == nullptr) allocationFailed = true;
+    return allocated;
+}
 
 std::optional<rlim_t> positiveNumber(const char* text) {
     std::uint64_t value = 0;
@@ -34,6 +44,24 @@ bool limit(int resource, rlim_t value) {
 
 }  // namespace
 
+// The helper's own allocation functions, which every library it loads calls instead of the C
+// library's: each goes on to the C library's allocator and notes a failure.
+extern "C" {
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* pointer, std::size_t size);
+
+void* malloc(std::size_t size) noexcept { return noted(__libc_malloc(size)); }
+void* calloc(std::size_t count, std::size_t size) noexcept {
+    return noted(__libc_calloc(count, size));
+}
+void* realloc(void* pointer, std::size_t size) noexcept {
+    // A size of 0 frees the block and answers null.
+    void* moved = __libc_realloc(pointer, size);
+    return size == 0 ? moved : noted(moved);
+}
+}
+
 int main(int argc, char** argv) {
     using namespace quillmere;
     if (argc != 4) return raw_check::kUsage;
@@ -48,12 +76,8 @@ int main(int argc, char** argv) {
     }
     try {
         rawbridge::takeBridgeSteps(argv[3]);
-    } catch (const rawbridge::OutOfMemory&) {
-        return raw_check::kOutOfMemory;
-    } catch (const std::bad_alloc&) {
-        return raw_check::kOutOfMemory;
     } catch (...) {
-        // LibRaw or the bridge refused the file in its own words: so will the program's read.
+        // LibRaw or the bridge refused the file in its own words, or memory ran out.
     }
-    return raw_check::kRead;
+    return allocationFailed ? raw_check::kOutOfMemory : raw_check::kRead;
 }

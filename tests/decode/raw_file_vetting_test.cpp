@@ -1,10 +1,9 @@
 #include "core/decode/raw_file_vetting.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
-#include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <thread>
@@ -20,26 +19,25 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Verdict = RAWFileVetting::Verdict;
 
-const RAWCheckLimits kRoomy{10s, std::uint64_t{1} << 30};
+const RAWCheckLimits kRoomy{2s, std::uint64_t{1} << 30};
 
 class RAWFileVettingTest : public ::testing::Test {
   protected:
-    // A stand-in helper: a shell script running `body`, which each run first notes in runs.log.
+    // A stand-in helper: a shell script that notes each run in runs.log, then runs `body`.
     fs::path helperRunning(const std::string& body) {
         const fs::path script = folder.path() / ("helper" + std::to_string(++helpers));
-        std::ofstream(script) << "#!/bin/sh\necho run >> '" << runLog().string() << "'\n"
-                              << body << '\n';
+        std::ofstream(script) << "#!/bin/sh\necho >> '" << log().string() << "'\n" << body;
         fs::permissions(script, fs::perms::owner_all);
         return script;
     }
-    fs::path runLog() const { return folder.path() / "runs.log"; }
-    int runsLogged() const {
-        std::ifstream log(runLog());
-        return static_cast<int>(std::count(std::istreambuf_iterator<char>(log), {}, '\n'));
+    fs::path log() const { return folder.path() / "runs.log"; }
+    long runs() const {
+        std::ifstream in(log());
+        return std::count(std::istreambuf_iterator<char>(in), {}, '\n');
     }
-    fs::path photo(const std::string& name, const std::string& bytes = "RAW") const {
-        std::ofstream(folder.path() / name, std::ios::binary) << bytes;
-        return folder.path() / name;
+    fs::path photo(const std::string& bytes = "RAW") const {
+        std::ofstream(folder.path() / "a.nef") << bytes;
+        return folder.path() / "a.nef";
     }
 
     testing::TemporaryFolder folder;
@@ -47,11 +45,7 @@ class RAWFileVettingTest : public ::testing::Test {
 };
 
 TEST_F(RAWFileVettingTest, OnlyAHelperThatGotThroughPermitsTheFile) {
-    const struct {
-        const char* body;
-        Verdict verdict;
-        const char* refusal;
-    } cases[] = {
+    const std::tuple<const char*, Verdict, const char*> cases[] = {
         {"exit 0", Verdict::permitted, ""},
         {"kill -SEGV $$", Verdict::crashed, "LibRaw crashed while reading a.nef."},
         {"kill -XCPU $$", Verdict::timedOut, "LibRaw did not finish reading a.nef in time."},
@@ -59,93 +53,80 @@ TEST_F(RAWFileVettingTest, OnlyAHelperThatGotThroughPermitsTheFile) {
         {"exit 3", Verdict::exceededMemory,
          "Reading a.nef took LibRaw more memory than it may use."},
         {"exit 2", Verdict::notChecked, "a.nef could not be checked before reading it."},
+        // The file changes while it is checked: the old version's verdict is not the new one's.
+        {"echo more >> \"$3\"", Verdict::notChecked,
+         "a.nef could not be checked before reading it."},
     };
-    const fs::path file = photo("a.nef");
+    const fs::path file = photo();
     for (const auto& [body, verdict, refusal] : cases) {
         SCOPED_TRACE(body);
-        RAWFileVetting vetting(helperRunning(body), {2s, kRoomy.memoryBytes});
+        RAWFileVetting vetting(helperRunning(body), kRoomy);
         const auto start = std::chrono::steady_clock::now();
         EXPECT_EQ(vetting.verdict(file), verdict);
         EXPECT_LT(std::chrono::steady_clock::now() - start, 5s);
         EXPECT_EQ(vetting.refusal(file).value_or(""), refusal);
     }
-    // No helper at all refuses, and so does one the program cannot start.
-    RAWFileVetting missing(folder.path() / "none", kRoomy);
-    EXPECT_EQ(missing.verdict(file), Verdict::notChecked);
-    // A file that is not there is LibRaw's to refuse: nothing is started.
-    RAWFileVetting unused(helperRunning("exit 3"), kRoomy);
-    EXPECT_EQ(unused.verdict(folder.path() / "gone.nef"), Verdict::permitted);
-    EXPECT_EQ(unused.helperRuns(), 0u);
+    // A helper that cannot be started refuses; a file that is not there is LibRaw's to refuse.
+    EXPECT_EQ(RAWFileVetting(folder.path() / "none", kRoomy).verdict(file), Verdict::notChecked);
+    EXPECT_EQ(RAWFileVetting(folder.path() / "none", kRoomy).verdict(folder.path() / "gone.nef"),
+              Verdict::permitted);
 }
 
 TEST_F(RAWFileVettingTest, EachVersionOfAFileIsCheckedOnceHoweverManyAskAtOnce) {
     RAWFileVetting vetting(helperRunning("sleep 0.3"), kRoomy);
-    const fs::path file = photo("a.dng");
-    std::vector<std::thread> askers;
+    const fs::path file = photo();
     std::vector<Verdict> verdicts(8, Verdict::notChecked);
-    for (Verdict& verdict : verdicts) {
-        askers.emplace_back([&] { verdict = vetting.verdict(file); });
-    }
+    std::vector<std::thread> askers;
+    for (Verdict& verdict : verdicts) askers.emplace_back([&] { verdict = vetting.verdict(file); });
     for (std::thread& asker : askers) asker.join();
     EXPECT_EQ(verdicts, std::vector<Verdict>(8, Verdict::permitted));
-    EXPECT_EQ(vetting.verdict(file), Verdict::permitted);
-    EXPECT_EQ(runsLogged(), 1);
-    EXPECT_EQ(vetting.helperRuns(), 1u);
-
-    // Another size, then another modification time: each a new version, checked again.
-    photo("a.dng", "RAW!");
+    vetting.verdict(file);
+    EXPECT_EQ(runs(), 1);
+    // Another size, another modification time, other limits: each checked again.
+    photo("RAW!");
     vetting.verdict(file);
     fs::last_write_time(file, fs::last_write_time(file) - 1h);
     vetting.verdict(file);
-    EXPECT_EQ(runsLogged(), 3);
-    // Other limits forget every verdict.
     vetting.setLimits({9s, kRoomy.memoryBytes});
     vetting.verdict(file);
-    EXPECT_EQ(runsLogged(), 4);
+    EXPECT_EQ(runs(), 4);
+    // A file that could not be checked is checked again when next asked.
+    RAWFileVetting unchecked(helperRunning("exit 2"), kRoomy);
+    unchecked.verdict(file);
+    unchecked.verdict(file);
+    EXPECT_EQ(runs(), 6);
 }
 
-TEST_F(RAWFileVettingTest, AFileNotCheckedIsCheckedAgainWhenNextAsked) {
-    RAWFileVetting vetting(helperRunning("exit 2"), kRoomy);
-    const fs::path file = photo("a.dng");
-    EXPECT_EQ(vetting.verdict(file), Verdict::notChecked);
-    EXPECT_EQ(vetting.verdict(file), Verdict::notChecked);
-    EXPECT_EQ(runsLogged(), 2);
-    // A file that changes while it is checked is not permitted on the old version's verdict.
-    RAWFileVetting changing(helperRunning("echo more >> \"$3\""), kRoomy);
-    EXPECT_EQ(changing.verdict(file), Verdict::notChecked);
-}
-
+// The helper takes a file through the bridge's steps under its limits: a Bayer file is unpacked
+// but not developed (the program develops it from that read); LibRaw develops any other file.
 TEST_F(RAWFileVettingTest, TheRealHelperRefusesAFileBeyondItsLimits) {
-    const fs::path helper = RAWFileVetting::locateHelper();
-    const fs::path file = folder.path() / "large.dng";
-    fixtures::SyntheticDNGOptions large;
-    large.width = 3000;
-    large.height = 2000;  // 12 MB of sensor samples
-    fixtures::writeSyntheticDNG(file, large);
-    const std::pair<RAWCheckLimits, Verdict> cases[] = {
-        {RAWCheckLimits::standard(), Verdict::permitted},
-        {{1ms, RAWCheckLimits::standard().memoryBytes}, Verdict::timedOut},
-        {{30s, std::uint64_t{8} << 20}, Verdict::exceededMemory},
+    const fs::path bayer = folder.path() / "bayer.dng", linear = folder.path() / "linear.dng";
+    fixtures::writeSyntheticDNG(bayer, {.width = 3000, .height = 2000});  // 12 MB of samples
+    fixtures::writeSyntheticDNG(linear, {.width = 1000, .height = 1000, .linearRaw = true});
+    const RAWCheckLimits standard = RAWCheckLimits::standard();
+    const RAWCheckLimits tight{standard.deadline, std::uint64_t{24} << 20};
+    const std::tuple<fs::path, RAWCheckLimits, Verdict> cases[] = {
+        {bayer, standard, Verdict::permitted},
+        {bayer, {1ms, standard.memoryBytes}, Verdict::timedOut},
+        {bayer, {standard.deadline, std::uint64_t{8} << 20}, Verdict::exceededMemory},
+        {bayer, tight, Verdict::permitted},
+        // 6 MB of samples, but developed into an 8 MB image and a 6 MB copy of it.
+        {linear, tight, Verdict::exceededMemory},
+        {linear, standard, Verdict::permitted},
     };
-    for (const auto& [limits, verdict] : cases) {
-        EXPECT_EQ(RAWFileVetting(helper, limits).verdict(file), verdict);
+    for (const auto& [file, limits, verdict] : cases) {
+        EXPECT_EQ(RAWFileVetting(RAWFileVetting::locateHelper(), limits).verdict(file), verdict)
+            << file << " " << limits.memoryBytes;
     }
 }
 
 TEST_F(RAWFileVettingTest, AMissingHelperIsAnErrorThatSaysWhereItShouldBe) {
-    // The build's own helper is found where the build makes it.
     EXPECT_EQ(RAWFileVetting::locateHelper().filename(), "quillmere-raw-check");
-    const fs::path named = folder.path() / "elsewhere" / "quillmere-raw-check";
-    ASSERT_EQ(setenv("QUILLMERE_RAW_CHECK", named.c_str(), 1), 0);
-    try {
-        RAWFileVetting::locateHelper();
-        ADD_FAILURE() << "a missing helper was found";
-    } catch (const RAWFileVettingError& missing) {
-        EXPECT_NE(std::string(missing.what()).find(named.string()), std::string::npos);
-    }
-    const fs::path stub = helperRunning("exit 0");
-    ASSERT_EQ(setenv("QUILLMERE_RAW_CHECK", stub.c_str(), 1), 0);
-    EXPECT_EQ(RAWFileVetting::locateHelper(), stub);
+    const fs::path missing = folder.path() / "elsewhere";
+    setenv("QUILLMERE_RAW_CHECK", missing.c_str(), 1);
+    EXPECT_THAT(
+        [] { RAWFileVetting::locateHelper(); },
+        ::testing::ThrowsMessage<RAWFileVettingError>(::testing::HasSubstr(missing.string())));
     unsetenv("QUILLMERE_RAW_CHECK");
 }
 
