@@ -123,6 +123,14 @@ TEST_F(RAWFileVettingTest, TheRealHelperRefusesAFileBeyondItsLimits) {
 TEST_F(RAWFileVettingTest, AMissingHelperIsAnErrorThatSaysWhereItShouldBe) {
     EXPECT_EQ(RAWFileVetting::locateHelper().filename(), "quillmere-raw-check");
     const fs::path missing = folder.path() / "elsewhere";
+    const auto refused = [&] {
+        setenv("QUILLMERE_RAW_CHECK", missing.c_str(), 1);
+        return rawFileRefusal(photo()).value_or("").find(missing.string()) != std::string::npos;
+    };
+    // In a process of its own, which has not looked for the helper yet: a program without it
+    // reads no RAW file unchecked.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(exit(refused() ? 0 : 1), ::testing::ExitedWithCode(0), "");
     setenv("QUILLMERE_RAW_CHECK", missing.c_str(), 1);
     EXPECT_THAT(
         [] { RAWFileVetting::locateHelper(); },
