@@ -40,7 +40,8 @@ class RAWFileVetting {
         crashed,         // the helper died by a signal
         timedOut,        // the helper was still busy at the deadline, or used up its processor time
         exceededMemory,  // memory ran out under the limit
-        notChecked,      // the helper could not run, or the file changed while it was checked
+        notChecked,      // the helper could not run or refused its command line, or the file
+                         // changed while it was checked; not kept, so asked again next time
     };
 
     RAWFileVetting(std::filesystem::path helper, RAWCheckLimits limits);
