@@ -2,9 +2,11 @@
 // argument "--open" followed by a path opens that photo.
 
 #include <QApplication>
+#include <QMessageBox>
 #include <clocale>
 
 #include "app/shell/quillmere_app.h"
+#include "core/decode/raw_file_vetting.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -15,6 +17,18 @@ int main(int argc, char** argv) {
     // QApplication adopted the user's locale for every category; numbers are read and written
     // the same everywhere.
     std::setlocale(LC_NUMERIC, "C");
+
+    // Without its RAW checking helper the program could not open a RAW photo safely: it says so
+    // now rather than refuse every RAW photo later.
+    try {
+        quillmere::RAWFileVetting::forProcess();
+    } catch (const quillmere::RAWFileVettingError& missing) {
+        QMessageBox box(QMessageBox::Critical, QStringLiteral("Quillmere"),
+                        QString::fromStdString(missing.what()), QMessageBox::Ok);
+        box.setTextFormat(Qt::PlainText);
+        box.exec();
+        return 1;
+    }
 
     // The preferences, the render engine and the application state.
     quillmere::QuillmereApp app;

@@ -115,8 +115,13 @@ void demosaic(LibRaw& raw, const QXRAWMetadata& caller) {
 // Converts output row oy, pixel by pixel in runs: the demosaiced pixels gathered (their
 // positions follow the crop and orientation), then white balance, highlights and the
 // camera-to-RGB matrix in loops that vectorise. Flattened, with an AVX2 clone where the
-// processor has it (single IEEE operations in both, so both give the same bits).
+// processor has it (single IEEE operations in both, so both give the same bits). Clang, which
+// builds the fuzz targets, cannot clone a flattened function and keeps the one version.
+#if defined(__clang__)
+[[gnu::flatten]] void convertRow(
+#else
 [[gnu::flatten]] __attribute__((target_clones("avx2", "default"))) void convertRow(
+#endif
     const LibRaw& raw, const QXRAWMetadata& caller, const DevelopmentColour& colour, int oy,
     std::uint16_t* out) {
     constexpr int kRun = 256;

@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "core/compute/device.h"
+#include "core/decode/raw_file_vetting.h"
 #include "core/decode/raw_loader.h"
 #include "core/render/engine/photo_thumbnail.h"
 
@@ -21,6 +22,8 @@ int main(int argc, char** argv) {
     }
     const std::filesystem::path photo = argv[argc - 1];
     try {
+        // A missing RAW checking helper stops the tool here, not at the photo.
+        RAWFileVetting::forProcess();
         if (thumbnail) {
             const std::optional<Rgb8Image> picture = photoThumbnail(photo);
             if (!picture) {

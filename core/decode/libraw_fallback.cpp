@@ -6,10 +6,14 @@
 #include "core/decode/bridge_output.h"
 #include "core/decode/decoded_texture.h"
 #include "core/decode/native_raw_error.h"
+#include "core/decode/raw_file_vetting.h"
 
 namespace quillmere::LibRawFallback {
 
 LibRawFallbackImage decode(const std::filesystem::path& url, const Device& device) {
+    if (const std::optional<std::string> refusal = rawFileRefusal(url)) {
+        throw NativeRAWError::decoding(*refusal);
+    }
     BridgeErrorBuffer error;
     std::int32_t info[3] = {};
     std::uint16_t* pixels = nullptr;
@@ -32,7 +36,7 @@ LibRawFallbackImage decode(const std::filesystem::path& url, const Device& devic
 }
 
 bool supportsDetail(const std::filesystem::path& url) {
-    return qx_raw_is_supported_bayer(url.c_str());
+    return !rawFileRefusal(url) && qx_raw_is_supported_bayer(url.c_str());
 }
 
 }  // namespace quillmere::LibRawFallback

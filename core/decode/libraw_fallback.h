@@ -18,17 +18,18 @@ struct LibRawFallbackImage {
 };
 
 // RAW files that the RAW filter cannot open still open, preview and render through LibRaw's own
-// development; and whether a file's sensor can feed the Detail denoiser. Both are stateless and
-// each call uses its own LibRaw instance.
+// development; and whether a file's sensor can feed the Detail denoiser. Both are stateless, each
+// call uses its own LibRaw instance, and neither lets LibRaw read a file that the RAW checking
+// helper refused (rawFileRefusal).
 namespace LibRawFallback {
 
 // Develops the file completely with LibRaw. Throws NativeRAWError: decoding with the bridge's
-// sentence when LibRaw cannot open, unpack or develop the file, allocation when the texture
-// cannot be made.
+// sentence when LibRaw cannot open, unpack or develop the file, or with the helper's refusal;
+// allocation when the texture cannot be made.
 LibRawFallbackImage decode(const std::filesystem::path& url, const Device& device);
 
 // Whether the file opens as a three-colour Bayer RAW the sensor read accepts. Never fails: a file
-// LibRaw cannot open answers false.
+// LibRaw cannot open, or the helper refused, answers false.
 bool supportsDetail(const std::filesystem::path& url);
 
 }  // namespace LibRawFallback

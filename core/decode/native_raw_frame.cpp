@@ -11,6 +11,7 @@
 #include "core/decode/bridge_output.h"
 #include "core/decode/decoded_texture.h"
 #include "core/decode/native_raw_error.h"
+#include "core/decode/raw_file_vetting.h"
 #include "core/decode/raw_filter_error.h"
 
 namespace quillmere {
@@ -35,7 +36,9 @@ std::unique_ptr<float[]> floatPlane(const Texture& texture) {
 NativeRAWFrame::NativeRAWFrame(std::filesystem::path url, std::shared_ptr<const Device> device)
     : url_(std::move(url)), device_(std::move(device)) {
     if (!device_) throw std::invalid_argument("A sensor frame needs a compute device.");
-
+    if (const std::optional<std::string> refusal = rawFileRefusal(url_)) {
+        throw NativeRAWError::decoding(*refusal);
+    }
     BridgeErrorBuffer error;
     float* pixels = nullptr;
     const std::int32_t result =
@@ -122,6 +125,10 @@ void NativeRAWFrame::develop(const float* plane, Texture& output) const {
             throw NativeRAWError::decoding(failure.what());
         }
         return;
+    }
+    // The file may have changed since the frame read it.
+    if (const std::optional<std::string> refusal = rawFileRefusal(url_)) {
+        throw NativeRAWError::decoding(*refusal);
     }
     BridgeErrorBuffer error;
     std::uint16_t* pixels = nullptr;

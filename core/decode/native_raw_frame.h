@@ -24,8 +24,8 @@ class NativeRAWFrame final {
     // (shared, shader read and write, labelled "Normalized Bayer R G1 B G2") whose texel (x, y)
     // holds quad (x, y) of the sensor as R, G1, B, G2, row 0 at the top of the sensor.
     // Throws NativeRAWError: decoding with the bridge's sentence when the file is unreadable or
-    // not a three-colour Bayer RAW, allocation when the texture cannot be made. Throws
-    // std::invalid_argument for a null device.
+    // not a three-colour Bayer RAW, or with the RAW checking helper's refusal (rawFileRefusal);
+    // allocation when the texture cannot be made. Throws std::invalid_argument for a null device.
     NativeRAWFrame(std::filesystem::path url, std::shared_ptr<const Device> device);
     static std::shared_ptr<NativeRAWFrame> open(std::filesystem::path url,
                                                 std::shared_ptr<const Device> device);
@@ -47,9 +47,10 @@ class NativeRAWFrame final {
     // texture of the packed size in the same layout. The result is a new
     // `outputWidth` × `outputHeight` RGBA16Float texture (shared, shader read and write, labelled
     // "Native linear RAW RGB") of extended linear sRGB, bottom row first, cropped and oriented.
-    // A frame read from the path reads the file again; one made from a RAW file develops its
-    // kept sensor (one development at a time, the file's own plane without a copy). Either way
-    // every call costs a full demosaic, and calls may run on several threads at once.
+    // A frame read from the path reads the file again (once the helper got through it as it is
+    // now); one made from a RAW file develops its kept sensor (one development at a time, the
+    // file's own plane without a copy). Either way every call costs a full demosaic, and calls
+    // may run on several threads at once.
     // Throws NativeRAWError: incompatibleTexture before anything is read when the texture does
     // not fit; decoding with the bridge's sentence (the file changed, a non-finite sample, a
     // failed demosaic); allocation when memory for the plane or the result is not there.

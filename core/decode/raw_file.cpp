@@ -9,6 +9,7 @@
 
 #include "core/decode/as_shot_white_balance.h"
 #include "core/decode/bridge_output.h"
+#include "core/decode/raw_file_vetting.h"
 #include "core/decode/raw_filter_error.h"
 #include "core/decode/raw_image_properties.h"
 #include "core/imageio/linear_image.h"
@@ -39,6 +40,9 @@ void requireAllocatableSize(const QXRAWMetadata& m) {
 }  // namespace
 
 RAWFile::RAWFile(const std::filesystem::path& file) : file_(file), stamp_(stampOf(file)) {
+    if (const std::optional<std::string> refusal = rawFileRefusal(file_)) {
+        throw RAWFilterError(RAWFilterError::Code::unsupportedFile, *refusal);
+    }
     BridgeErrorBuffer error;
     QXRAWSensor* sensor = nullptr;
     const int opened =
@@ -92,6 +96,10 @@ void RAWFile::develop(const float* plane, std::uint16_t* rgba) const {
 }
 
 void RAWFile::developAgainFromFile(const float* plane, std::uint16_t* rgba) const {
+    // The file on disk is not the one read at construction: it is checked again first.
+    if (const std::optional<std::string> refusal = rawFileRefusal(file_)) {
+        throw RAWFilterError(RAWFilterError::Code::developFailed, *refusal);
+    }
     std::unique_ptr<float[]> own;
     if (!plane) {
         const auto floats = static_cast<std::size_t>(metadata_.packed_width) *

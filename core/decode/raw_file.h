@@ -18,9 +18,10 @@ namespace quillmere {
 // from the one read. Immutable but for its sensor, whose developments are serialised.
 class RAWFile {
   public:
-    // Reads the file. Throws RAWFilterError: unsupportedFile when LibRaw cannot open or unpack it,
-    // it is not a three-colour Bayer RAW or holds no image data; outOfMemory when the photo is
-    // larger than the program allocates.
+    // Reads the file once the RAW checking helper got through it (rawFileRefusal). Throws
+    // RAWFilterError: unsupportedFile when the helper refused the file, LibRaw cannot open or
+    // unpack it, it is not a three-colour Bayer RAW or holds no image data; outOfMemory when the
+    // photo is larger than the program allocates.
     explicit RAWFile(const std::filesystem::path& file);
 
     RAWFile(const RAWFile&) = delete;
@@ -43,8 +44,9 @@ class RAWFile {
 
     // Develops `plane` (a packed plane; the sensor's own when null) into `rgba`: output_width ×
     // output_height pixels of four half floats, rows bottom first. Once the file has changed on
-    // disk, the plane is developed through a fresh read of the file instead, which refuses a file
-    // of another geometry. Throws RAWFilterError::developFailed with LibRaw's words.
+    // disk, the plane is developed through a fresh read of the file instead, once the RAW checking
+    // helper got through the changed file, which refuses a file of another geometry. Throws
+    // RAWFilterError::developFailed with LibRaw's words or the helper's refusal.
     void develop(const float* plane, std::uint16_t* rgba) const;
 
   private:

@@ -5,12 +5,14 @@
 #include "core/compute/lanczos_scale.h"
 #include "core/decode/bridge_output.h"
 #include "core/decode/decoded_texture.h"
+#include "core/decode/raw_file_vetting.h"
 #include "core/imageio/thumbnail.h"
 
 namespace quillmere {
 
 std::shared_ptr<Texture> linearRAWThumbnail(const std::filesystem::path& url, const Device& device,
                                             int longestSide) {
+    if (rawFileRefusal(url)) return nullptr;
     BridgeErrorBuffer error;
     std::int32_t size[2] = {0, 0};
     std::uint16_t* pixels = nullptr;

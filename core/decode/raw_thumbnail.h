@@ -12,7 +12,8 @@ namespace quillmere {
 // (each 2 × 2 block of sensor samples one pixel, no demosaicing), then scaled so that its longer
 // side is at most `longestSide` (Thumbnail::fittedSize): linear extended sRGB, RGBA16Float, the
 // bottom row first, cropped and upright. What the develop pass turns into the thumbnail. Null for
-// a file that cannot be developed or a texture `device` cannot make; never throws.
+// a file that cannot be developed, that the RAW checking helper refused (rawFileRefusal), or a
+// texture `device` cannot make; never throws.
 std::shared_ptr<Texture> linearRAWThumbnail(const std::filesystem::path& url, const Device& device,
                                             int longestSide);
 

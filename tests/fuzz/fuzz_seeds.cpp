@@ -1,8 +1,10 @@
-// Writes the fuzzers' seed photos into FOLDER/jpeg and FOLDER/heif: small files of every kind the
-// photo readers take, made by the tests' photo writers, so that the fuzzers start from the code
-// paths real photos reach instead of having to find the formats themselves. Each seed is decoded
-// once as it is written; the program fails when one does not decode, as a seed that is refused
-// at its header would start nothing.
+// Writes the fuzzers' seed photos into FOLDER/jpeg, FOLDER/heif and FOLDER/raw: small files of
+// every kind the photo readers take, made by the tests' photo writers, so that the fuzzers start
+// from the code paths real photos reach instead of having to find the formats themselves. Each
+// JPEG and HEIF seed is decoded once as it is written; the program fails when one does not
+// decode, as a seed that is refused at its header would start nothing. The RAW seeds are the
+// tests' synthetic DNGs of each sensor layout the bridge reads, and the file whose TIFF directory
+// runs past its end.
 //
 // Usage: fuzz_seeds FOLDER
 
@@ -15,6 +17,7 @@
 #include "core/imageio/raster_decoder.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
+#include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
@@ -92,6 +95,32 @@ void writeHeifSeeds(const fs::path& folder) {
     writeSeed(folder / "essential_properties.heic", essentialPropertiesHeif(tile, side));
 }
 
+void writeRawSeeds(const fs::path& folder) {
+    SyntheticDNGOptions bayer;
+    bayer.width = 64;
+    bayer.height = 48;
+    bayer.iso = 400;
+    bayer.scene = gradientScene(64, 48);
+    writeSyntheticDNG(folder / "bayer.dng", bayer);
+    SyntheticDNGOptions patterned = bayer;
+    patterned.width = 70;
+    patterned.height = 52;
+    patterned.cfaPattern = CFAPattern::GBRG;
+    patterned.whiteLevel = 4095;
+    patterned.blackLevels = {240, 256, 250, 262};
+    patterned.blackRepeatRows = patterned.blackRepeatColumns = 2;
+    patterned.activeArea = SensorRect{2, 3, 66, 48};
+    patterned.orientation = 6;
+    patterned.baselineExposure = 0.5;
+    writeSyntheticDNG(folder / "patterned.dng", patterned);
+    SyntheticDNGOptions linear = bayer;
+    linear.linearRaw = true;
+    writeSyntheticDNG(folder / "linear.dng", linear);
+    std::ofstream(folder / "directory_past_the_end.nef", std::ios::binary)
+        << tiffDirectoryPastTheEnd();
+    std::cout << folder.string() << ": 4 RAW files\n";
+}
+
 }  // namespace
 }  // namespace quillmere::fixtures
 
@@ -106,7 +135,9 @@ int main(int argc, char** argv) {
         const fs::path folder = argv[1];
         fs::create_directories(folder / "jpeg");
         fs::create_directories(folder / "heif");
+        fs::create_directories(folder / "raw");
         writeJpegSeeds(folder / "jpeg");
+        writeRawSeeds(folder / "raw");
         if (canEncodeHeic()) {
             writeHeifSeeds(folder / "heif");
         } else {

@@ -1,0 +1,21 @@
+#pragma once
+
+namespace quillmere::rawbridge {
+
+// Takes the RAW file at `path` through every step in which the bridge has LibRaw parse or decode
+// the file's bytes, with the bridge's own calls and options, and returns when they are done:
+//
+// - LibRaw opens the file (the first step of every bridge call; reading the capture information
+//   and asking whether the file is a supported Bayer RAW go no further);
+// - a three-colour Bayer file is unpacked and its record read, as the sensor read, the RAW filter
+//   and the thumbnail do; when the bridge refuses that sensor, the program develops the file
+//   with LibRaw's own development instead, which is taken too;
+// - any other file is developed by LibRaw at half size (its thumbnail) and at full size (how the
+//   program opens it).
+//
+// The development of a Bayer sensor (its demosaicing) is not among them: it reads nothing of the
+// file but the sensor data the unpacking gave. Fails as the bridge's calls fail, with the
+// bridge's sentence for a file LibRaw or the bridge refuses.
+void takeBridgeSteps(const char* path);
+
+}  // namespace quillmere::rawbridge
