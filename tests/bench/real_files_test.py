@@ -13,15 +13,16 @@ from pathlib import Path
 
 HARNESS = Path(__file__).resolve().parents[2] / "bench/real_files"
 
-# A photo's text is "<open> <export>": open is a size "WxH", "refuse", "crash" or "hang"; the
-# thumbnail is half the size. Build B exports "changed" photos otherwise than build A.
-# Both tools: what the photo's first word says, else its own answer.
+# A photo's text is "<open> <export>": open is a size "WxH" (the thumbnail is half of it),
+# "refuse", "crash", "sanitizer" or "hang", which both tools do; build B exports "changed" photos
+# otherwise than build A.
 TOOL = r"""#!/bin/bash
 read -r what rest < "$PHOTO"
 case $what in
   refuse) echo "$(basename "$0"): Cannot decode $(basename "$PHOTO")." >&2
           echo "leak report: nothing" >&2; exit 1 ;;
   crash) kill -SEGV $$ ;;
+  sanitizer) echo "==1==ERROR: AddressSanitizer: heap-buffer-overflow" >&2; exit 1 ;;
   hang) echo $$ > "$PHOTO.pid"; exec sleep 30 ;;
 esac
 """
@@ -59,7 +60,8 @@ class RealFilesTest(unittest.TestCase):
         self.photos = root / "photos"
         for name, text in {"jpeg/a.jpg": "640x480 same", "jpeg/b.jpg": "64x48 changed",
                            "heic/c.heic": "refuse same", "raw/d.dng": "crash same",
-                           "raw/e.dng": "hang same", "f.jpeg": "8x6 same",
+                           "raw/e.dng": "hang same", "raw/g.nef": "sanitizer same",
+                           "f.jpeg": "8x6 same",
                            "NOTES.md": "not a photo"}.items():
             (self.photos / name).parent.mkdir(parents=True, exist_ok=True)
             (self.photos / name).write_text(text + "\n")
@@ -73,7 +75,7 @@ class RealFilesTest(unittest.TestCase):
         self.assertEqual(result.returncode, 0, result.stderr)
         rows = {line.split("\t")[0]: line.split("\t") for line in result.stdout.splitlines()[1:]}
         self.assertEqual(set(rows), {"jpeg/a.jpg", "jpeg/b.jpg", "heic/c.heic", "raw/d.dng",
-                                     "raw/e.dng", "f.jpeg"})
+                                     "raw/e.dng", "raw/g.nef", "f.jpeg"})
         expected = {  # file: kind, open, thumbnail, export
             "jpeg/a.jpg": ("jpeg", "640 × 480", "320 × 240",
                            hashlib.sha256(b"640x480 same ").hexdigest()),
@@ -82,6 +84,7 @@ class RealFilesTest(unittest.TestCase):
             "heic/c.heic": ("heic",) + ("refused: Cannot decode c.heic.",) * 3,
             "raw/d.dng": ("raw",) + ("crashed: SIGSEGV",) * 3,
             "raw/e.dng": ("raw",) + ("timed out after 1 s",) * 3,
+            "raw/g.nef": ("raw",) + ("exited 1: ==1==ERROR: AddressSanitizer: heap-buffer-overflow",) * 3,
             "f.jpeg": ("jpeg", "8 × 6", "4 × 3", hashlib.sha256(b"8x6 same ").hexdigest()),
         }
         for file, (kind, opened, thumbnail, export) in expected.items():
@@ -115,7 +118,7 @@ class RealFilesTest(unittest.TestCase):
         summary = differ.stdout.split("Costs")[1].splitlines()[2:]
         self.assertEqual([(line.split()[0], line.split()[1], line.split()[2]) for line in summary],
                          [(kind, step, count) for kind, count in
-                          (("heic", "1"), ("jpeg", "3"), ("raw", "1"), ("all", "5"))
+                          (("heic", "1"), ("jpeg", "3"), ("raw", "2"), ("all", "6"))
                           for step in ("open", "thumbnail", "export")])
 
     def test_a_build_without_its_tools_is_named(self):
