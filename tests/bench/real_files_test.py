@@ -3,7 +3,6 @@
 size, refuse, crash, hang, or export bytes that differ between the two builds."""
 
 import hashlib
-import os
 import subprocess
 import sys
 import tempfile
@@ -30,7 +29,8 @@ DECODE = TOOL.replace("$PHOTO", "${@: -1}") + r"""w=${what%x*}; h=${what#*x}
 [ "$1" = --thumbnail ] && { w=$((w / 2)); h=$((h / 2)); }
 echo "$w × $h"
 """
-EXPORT = TOOL.replace("$PHOTO", "$1") + r"""printf '%s %s' "$(cat "$1")" "$([ "$rest" = changed ] && echo BUILD)" > "$2"
+EXPORT = TOOL.replace("$PHOTO", "$1") + r"""salt=$([ "$rest" = changed ] && echo BUILD)
+printf '%s %s' "$(cat "$1")" "$salt" > "$2"
 """
 
 
@@ -61,8 +61,7 @@ class RealFilesTest(unittest.TestCase):
         for name, text in {"jpeg/a.jpg": "640x480 same", "jpeg/b.jpg": "64x48 changed",
                            "heic/c.heic": "refuse same", "raw/d.dng": "crash same",
                            "raw/e.dng": "hang same", "raw/g.nef": "sanitizer same",
-                           "f.jpeg": "8x6 same",
-                           "NOTES.md": "not a photo"}.items():
+                           "f.jpeg": "8x6 same", "NOTES.md": "not a photo"}.items():
             (self.photos / name).parent.mkdir(parents=True, exist_ok=True)
             (self.photos / name).write_text(text + "\n")
         self.a, self.b = make_build(root, "A"), make_build(root, "B")
@@ -84,7 +83,8 @@ class RealFilesTest(unittest.TestCase):
             "heic/c.heic": ("heic",) + ("refused: Cannot decode c.heic.",) * 3,
             "raw/d.dng": ("raw",) + ("crashed: SIGSEGV",) * 3,
             "raw/e.dng": ("raw",) + ("timed out after 1 s",) * 3,
-            "raw/g.nef": ("raw",) + ("exited 1: ==1==ERROR: AddressSanitizer: heap-buffer-overflow",) * 3,
+            "raw/g.nef": ("raw",)
+            + ("exited 1: ==1==ERROR: AddressSanitizer: heap-buffer-overflow",) * 3,
             "f.jpeg": ("jpeg", "8 × 6", "4 × 3", hashlib.sha256(b"8x6 same ").hexdigest()),
         }
         for file, (kind, opened, thumbnail, export) in expected.items():
@@ -103,7 +103,8 @@ class RealFilesTest(unittest.TestCase):
 
     def test_compare_names_only_what_differs_and_sums_costs_per_kind(self):
         (self.photos / "raw/e.dng").unlink()
-        same = harness("--compare", self.a, make_build(self.folder.name, "A2", salt="A"), self.photos)
+        twin = make_build(self.folder.name, "A2", salt="A")
+        same = harness("--compare", self.a, twin, self.photos)
         self.assertEqual(same.returncode, 0, same.stdout + same.stderr)
         self.assertIn("No photo differs", same.stdout)
 
