@@ -39,7 +39,8 @@ void configureLinearSRGB(libraw_output_params_t& params) {
 
 // The pixels LibRaw's full development of the opened file makes: its visible area (for a rotated
 // SuperCCD sensor the canvas it is rotated into), stretched by the pixel aspect into square pixels.
-// Not a number when the aspect is none LibRaw could stretch by.
+// Not a number, which the bound refuses, for an aspect LibRaw could not stretch by (LibRaw 0.20
+// itself takes a zero, negative or undefined DefaultScale as square).
 double developedPixels(const LibRaw& raw) {
     const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
     const double aspect = sizes.pixel_aspect;
