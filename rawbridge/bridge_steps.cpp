@@ -3,33 +3,24 @@
 #include <exception>
 
 #include "rawbridge/full_development.h"
-#include "rawbridge/image_data.h"
 #include "rawbridge/libraw_instance.h"
 #include "rawbridge/sensor_metadata.h"
-#include "rawbridge/thumbnail_development.h"
 
 namespace quillmere::rawbridge {
 
 void takeBridgeSteps(const char* path) {
-    bool bayer = false;
-    {
-        LibRawInstance raw = newLibRawInstance();
-        check(raw->open_file(path), "Open RAW");
-        // Without image data every call fails here, before anything is unpacked.
-        requireImageData(*raw);
-        bayer = isThreeColourBayer(*raw);
+    // Every call fails here, before anything is unpacked, on a file without the image data it
+    // states or with a colour filter no development describes.
+    if (isThreeColourBayer(*openFile(path))) {
+        try {
+            metadataFor(*unpack(path));
+            return;
+        } catch (const std::exception&) {
+            // The program develops the file with LibRaw instead, as below.
+        }
     }
-    if (!bayer) {
-        developThumbnail(path);
-        developFully(path);
-        return;
-    }
-    try {
-        LibRawInstance raw = unpack(path);
-        metadataFor(*raw);
-    } catch (const std::exception&) {
-        developFully(path);
-    }
+    developFully(path, DevelopmentSize::half);
+    developFully(path);
 }
 
 }  // namespace quillmere::rawbridge

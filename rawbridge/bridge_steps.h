@@ -5,13 +5,14 @@ namespace quillmere::rawbridge {
 // Takes the RAW file at `path` through every step in which the bridge has LibRaw parse or decode
 // the file's bytes, with the bridge's own calls and options, and returns when they are done:
 //
-// - LibRaw opens the file (the first step of every bridge call; reading the capture information
-//   and asking whether the file is a supported Bayer RAW go no further);
+// - LibRaw opens the file and the bridge checks what it states (the first step of every bridge
+//   call; reading the capture information and asking whether the file is a supported Bayer RAW
+//   go no further);
 // - a three-colour Bayer file is unpacked and its record read, as the sensor read, the RAW filter
-//   and the thumbnail do; when the bridge refuses that sensor, the program develops the file
-//   with LibRaw's own development instead, which is taken too;
-// - any other file is developed by LibRaw at half size (its thumbnail) and at full size (how the
-//   program opens it).
+//   and the thumbnail do;
+// - any other file, and a Bayer file whose sensor the bridge refuses, is developed by LibRaw at
+//   half size (its thumbnail) and at full size (how the program opens it), each once the bridge
+//   has checked what the development will make.
 //
 // The development of a Bayer sensor (its demosaicing) is not among them: it reads nothing of the
 // file but the sensor data the unpacking gave. Fails as the bridge's calls fail, with the

@@ -1,5 +1,6 @@
 #include "rawbridge/full_development.h"
 
+#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -36,6 +37,30 @@ void configureLinearSRGB(libraw_output_params_t& params) {
     params.med_passes = 0;
 }
 
+// The pixels LibRaw's full development of the opened file makes: its visible area (for a rotated
+// SuperCCD sensor the canvas it is rotated into), stretched by the pixel aspect into square pixels.
+// Not a number, which the bound refuses, for an aspect LibRaw could not stretch by (LibRaw 0.20
+// itself takes a zero, negative or undefined DefaultScale as square).
+double developedPixels(const LibRaw& raw) {
+    const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
+    const double aspect = sizes.pixel_aspect;
+    const double stretch = aspect >= 1.0 ? aspect : aspect > 0.0 ? 1.0 / aspect : NAN;
+    return std::isfinite(stretch) ? static_cast<double>(sizes.width) * sizes.height * stretch : NAN;
+}
+
+// Unstretched, LibRaw's development makes at most a pixel for each sample the file states (a
+// mosaic's site is one sample, a full-colour pixel three); stretching non-square samples into
+// shape makes more from the same samples, twice as many for the cameras that have them and as
+// many as LibRaw's 16-bit sizes allow for a hostile DefaultScale. What a file may make is bounded
+// by what it holds, so the full development may make no more pixels than the file's bytes can
+// hold samples (samplesHeld). The half-size development (a thumbnail) is held to the full one's
+// bound, so that a file's thumbnail is refused exactly when the photo is.
+void requireDataForDevelopment(LibRaw& raw) {
+    if (!(developedPixels(raw) <= static_cast<double>(samplesHeld(raw)))) {
+        fail("The RAW file holds too little image data for its developed size.");
+    }
+}
+
 bool hasSupportedLayout(const libraw_processed_image_t& image) {
     const std::uint64_t needed = std::uint64_t{image.width} * image.height * image.colors * 2;
     return image.type == LIBRAW_IMAGE_BITMAP && image.colors >= 3 && image.bits == 16 &&
@@ -45,9 +70,8 @@ bool hasSupportedLayout(const libraw_processed_image_t& image) {
 }  // namespace
 
 DevelopedImage developFully(const char* path, DevelopmentSize size) {
-    LibRawInstance raw = newLibRawInstance();
-    check(raw->open_file(path), "Open RAW");
-    requireImageData(*raw);
+    LibRawInstance raw = openFile(path);
+    requireDataForDevelopment(*raw);
     check(raw->unpack(), "Unpack RAW");
     adjustToRawInsetCrop(*raw, kMinimumCropFraction);
     configureLinearSRGB(raw->imgdata.params);

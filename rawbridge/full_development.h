@@ -19,10 +19,12 @@ struct DevelopedImage {
 enum class DevelopmentSize { full, half };
 
 // Develops any RAW file LibRaw opens (no Bayer requirement) with the camera's white balance into
-// linear sRGB primaries, cropped to its default crop and oriented. Fails with the stages
-// "Open RAW", "Unpack RAW", "Develop RAW" and "Create RAW image", "The RAW file holds no image
-// data.", "LibRaw returned an unsupported developed image layout." or "Cannot allocate developed
-// RAW texture.".
+// linear sRGB primaries, cropped to its default crop, stretched into square pixels and oriented.
+// Before anything is unpacked, the file must hold the samples it states (requireImageData) and as
+// many as the full development makes pixels. Fails with the stages "Open RAW", "Unpack RAW",
+// "Develop RAW" and "Create RAW image", "The RAW file holds no image data.", "The RAW file holds
+// too little image data for its developed size.", "Unsupported CFA layout.", "LibRaw returned an
+// unsupported developed image layout." or "Cannot allocate developed RAW texture.".
 DevelopedImage developFully(const char* path, DevelopmentSize size = DevelopmentSize::full);
 
 }  // namespace quillmere::rawbridge

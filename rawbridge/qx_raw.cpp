@@ -7,7 +7,6 @@
 #include "rawbridge/bridge_call.h"
 #include "rawbridge/capture_info.h"
 #include "rawbridge/full_development.h"
-#include "rawbridge/image_data.h"
 #include "rawbridge/kept_sensor.h"
 #include "rawbridge/libraw_instance.h"
 #include "rawbridge/linear_render.h"
@@ -121,8 +120,11 @@ extern "C" std::int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureI
                                                  char* error, std::size_t errorLength) {
     return runBridgeCall(error, errorLength, "Unknown RAW header error.", [&] {
         if (path == nullptr || info == nullptr) fail("Missing RAW input.");
+        // A header stripped of its image data still tells its capture; a colour filter no
+        // development describes refuses the file here as on every other path.
         LibRawInstance raw = newLibRawInstance();
         check(raw->open_file(path), "Open RAW");
+        requireBayerQuad(*raw);
         *info = captureInfoFor(*raw);
     });
 }
@@ -130,8 +132,7 @@ extern "C" std::int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureI
 extern "C" bool qx_raw_is_supported_bayer(const char* path) {
     if (path == nullptr) return false;
     try {
-        LibRawInstance raw = newLibRawInstance();
-        return raw->open_file(path) == 0 && holdsImageData(*raw) && isThreeColourBayer(*raw);
+        return isThreeColourBayer(*openFile(path));
     } catch (...) {
         return false;
     }

@@ -6,6 +6,11 @@
  * written when `error` is null or errorLength is 0), leaves the caller's records untouched and sets
  * every output pointer to null. No exception and no LibRaw error code leaves a bridge function.
  * Each call opens its own LibRaw instance, so calls may run on any thread, several at a time.
+ * Before LibRaw unpacks anything, every call refuses a file whose colour filter is a 2x2 mosaic of
+ * three colours other than a Bayer quad ("Unsupported CFA layout."), and every call that reads or
+ * develops its image refuses one whose bytes cannot hold the samples it states ("The RAW file
+ * holds no image data.") or the pixels LibRaw's development would make of them ("The RAW file
+ * holds too little image data for its developed size.").
  * Buffers handed out are owned by the caller and released with qx_raw_free.
  *
  * Per-channel arrays hold four entries in the order R, G1, B, G2; G1 is the green sample in the
@@ -130,7 +135,8 @@ int32_t qx_raw_thumbnail(const char* path, int32_t size[2], uint16_t** rgba, cha
 int32_t qx_raw_read_capture_info(const char* path, QXRAWCaptureInfo* info, char* error,
                                  size_t errorLength);
 
-/* Whether the file opens as a three-colour Bayer RAW that qx_raw_read can read. */
+/* Whether the file opens as a three-colour Bayer RAW of square samples that qx_raw_read can
+ * read. */
 bool qx_raw_is_supported_bayer(const char* path);
 
 /* Releases a buffer handed out by qx_raw_read, qx_raw_render, qx_raw_render_original or

@@ -6,10 +6,10 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <exception>
 #include <vector>
 
 #include "rawbridge/half_float.h"
-#include "rawbridge/image_data.h"
 #include "rawbridge/libraw_instance.h"
 #include "rawbridge/linear_render.h"
 #include "rawbridge/packed_plane.h"
@@ -97,14 +97,15 @@ DevelopedImage binnedDevelopment(LibRaw& raw) {
 }  // namespace
 
 DevelopedImage developThumbnail(const char* path) {
-    {
-        LibRawInstance raw = newLibRawInstance();
-        check(raw->open_file(path), "Open RAW");
-        requireImageData(*raw);
-        if (!isThreeColourBayer(*raw)) return developFully(path, DevelopmentSize::half);
+    if (isThreeColourBayer(*openFile(path))) {
+        try {
+            return binnedDevelopment(*unpack(path));
+        } catch (const std::exception&) {
+            // The program opens a file whose sensor the bridge refuses by LibRaw's development,
+            // and so does its thumbnail.
+        }
     }
-    LibRawInstance raw = unpack(path);
-    return binnedDevelopment(*raw);
+    return developFully(path, DevelopmentSize::half);
 }
 
 }  // namespace quillmere::rawbridge
