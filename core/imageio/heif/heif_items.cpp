@@ -106,9 +106,9 @@ void Items::readItemInfos(std::string_view iinf) {
     const std::uint64_t count = fields.read(fields.fullBoxHeader().version == 0 ? 2 : 4);
     if (count == 0) return;  // libheif reads no entry then, whatever follows
     const std::vector<Box> entries = boxesIn(fields.rest());
-    checkCount(static_cast<std::uint64_t>(std::count_if(entries.begin(), entries.end(),
-                                                        [](const Box& entry) { return entry.type == "infe"; })),
-               "items");
+    const auto itemCount = std::count_if(entries.begin(), entries.end(),
+                                         [](const Box& entry) { return entry.type == "infe"; });
+    checkCount(static_cast<std::uint64_t>(itemCount), "items");
     for (const Box& entry : entries) {
         if (entry.type != "infe") continue;
         Fields infe(entry.payload);
