@@ -92,7 +92,7 @@ Items Items::read(std::string_view file) {
 
 void Items::checkItemData() const {
     std::uint64_t total = 0;
-    for (const auto& entry : infos_) total = saturatingAdd(total, dataSizeOf(entry.first).value_or(0));
+    for (const auto& entry : infos_) total = saturatingAdd(total, namedBytesOf(entry.first));
     // A file fits in memory, so twice its size does not overflow.
     const std::uint64_t allowed = std::uint64_t{file_.size()} * kItemDataPerFileByte + kItemDataAllowance;
     if (total > allowed) {
@@ -338,16 +338,13 @@ std::string Items::dataOf(ItemID item) const {
     return data;
 }
 
-std::optional<std::uint64_t> Items::dataSizeOf(ItemID item) const {
+std::uint64_t Items::namedBytesOf(ItemID item) const {
     const Location* location = locationOf(item);
-    if (!location) return std::nullopt;
-    try {
-        std::uint64_t size = 0;
-        for (const auto& span : spansOf(*location)) size += span.second;
-        return size;
-    } catch (const Malformed&) {
-        return std::nullopt;
+    std::uint64_t bytes = 0;
+    if (location) {
+        for (const Extent& extent : location->extents) bytes = saturatingAdd(bytes, extent.length);
     }
+    return bytes;
 }
 
 }  // namespace quillmere::heif

@@ -112,9 +112,9 @@ class Items {
     const Location* locationOf(ItemID item) const;
     // Where each extent's bytes lie in the file: offset and length; Malformed where libheif fails.
     std::vector<std::pair<std::uint64_t, std::uint64_t>> spansOf(const Location& location) const;
-    // How many bytes the item's data are, without reading them; nothing where libheif fails to
-    // read them.
-    std::optional<std::uint64_t> dataSizeOf(ItemID item) const;
+    // How many bytes the extents of the item's first 'iloc' entry name, whether or not they can be
+    // read: libheif reads an item's extents one after another until one fails.
+    std::uint64_t namedBytesOf(ItemID item) const;
 
     std::string_view file_;
     ItemID primary_ = 0;
