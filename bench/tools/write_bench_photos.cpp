@@ -205,7 +205,8 @@ void writeHostilePhotos(const fs::path& folder) {
           gridHeif(encodeFlatHevc(1024), {1024, 1024}, 16, 16, {16384, 16384}, {16384, 16384}));
     write(folder / "grid_16x16_of_grid_16x16_of_one_64_tile.heic", nestedGridHeif(tile, {64, 64}, 16, 16));
     const CodedPicture noise64 = hevcPicture(encodeHevc(noisePicture(64, 64), {.quality = 50}));
-    write(folder / "items_19999_sharing_one_64x64_picture.heic", manyItemsHeif(noise64, {64, 64}, 19999));
+    write(folder / "items_19999_sharing_one_flat_64x64_picture.heic",
+          manyItemsHeif(hevcPicture(tile), {64, 64}, 19999));
     write(folder / "identity_chain_19000_deep.heic", identityChainHeif(noise64, {64, 64}, 19000));
     write(folder / "exif_naming_the_whole_16MB_file_32_times.heic",
           exifNamingTheFileHeif(noise64, {64, 64}, 32, 16 << 20));

@@ -4,8 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fstream>
 #include <functional>
 
 #include "core/imageio/heif/heif_file.h"
@@ -35,21 +33,6 @@ std::string refusalOf(const std::string& file) {
         return error.what();
     }
     return "decoded";
-}
-
-// How far the resident memory rose at its highest while `action` ran, in bytes.
-std::uint64_t peakGrowthDuring(const std::function<void()>& action) {
-    const auto kibibytesOf = [](const char* field) -> std::uint64_t {
-        std::ifstream status("/proc/self/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.starts_with(field)) return std::stoull(line.substr(std::strlen(field)));
-        }
-        return 0;
-    };
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const std::uint64_t before = kibibytesOf("VmRSS:");
-    action();
-    return (kibibytesOf("VmHWM:") - before) * 1024;
 }
 
 // The bytes of the NAL units that code pictures (types 0 to 31) among `slices`, each behind its
@@ -259,7 +242,7 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
 // properties, the decoder and the thumbnail nothing, where libheif would read 512 MiB of it first.
 TEST_F(HeifItems, EveryReadIsHeldToTheItemDataBound) {
     const std::string file = fixtures::exifNamingTheFileHeif(picture, size, 32, 17 << 20);
-    const std::uint64_t growth = peakGrowthDuring([&] {
+    const std::uint64_t growth = testing_support::peakGrowthDuring([&] {
         EXPECT_FALSE(ImageProperties::readData(file).make);
         EXPECT_TRUE(refusalOf(file).starts_with(kDamaged + "Its items name ")) << refusalOf(file);
         EXPECT_THROW(HeifFile{file}, ImageIOError);
@@ -290,7 +273,7 @@ TEST_F(HeifItems, OnlyCodedPicturesCountAsCodedBytes) {
     const std::uint64_t tileBytes = sliceSegmentBytes(flat.slices);
     const std::uint64_t tile = 1024 * 1024, canvas = 16384ull * 16384;
     const std::string padded = fixtures::paddedConfigurationGridHeif(flat, {1024, 1024}, 16, 16, 270000);
-    const std::uint64_t growth = peakGrowthDuring([&] {
+    const std::uint64_t growth = testing_support::peakGrowthDuring([&] {
         EXPECT_EQ(refusalOf(padded), kDamaged + "Its image would make " + std::to_string(256 * tile + canvas) +
                                          " pixels from " + std::to_string(tileBytes) + " bytes of image data.");
     });
