@@ -52,10 +52,12 @@ class HeifItems : public ::testing::Test {
   protected:
     void SetUp() override {
         if (!fixtures::canEncodeHeic()) GTEST_SKIP() << "libheif on this machine cannot encode HEVC";
-        picture = fixtures::hevcPicture(fixtures::encodeHevc(fixtures::noisePicture(64, 64), {.quality = 50}));
+        stream = fixtures::encodeHevc(fixtures::noisePicture(64, 64), {.quality = 50});
+        picture = fixtures::hevcPicture(stream);
     }
     HeifLayout plain() const { return fixtures::onePicture(picture, size); }
 
+    fixtures::HevcStream stream;
     CodedPicture picture;
     static constexpr PixelExtent size{64, 64};
 };
@@ -110,6 +112,12 @@ TEST_F(HeifItems, LayoutsLibheifReadsAlikeOpenAsTheSamePicture) {
                                 .contentType = "application/rdf+xml"});
              l.references.push_back({"cdsc", 2, {1}});
              l.references.push_back({"cdsc", 3, {1}});
+         })},
+        {"compressed XMP", variant([&](HeifLayout& l) {
+             l.items.push_back({.id = 2, .type = "mime",
+                                .data = fixtures::deflated("<x:xmpmeta xmlns:x='adobe:ns:meta/'/>" + std::string(4096, ' ')),
+                                .contentType = "application/rdf+xml", .contentEncoding = "deflate"});
+             l.references.push_back({"cdsc", 2, {1}});
          })},
         // The same picture coded on its own beside another it could be predicted from.
         {"a hidden picture beside it", variant([&](HeifLayout& l) { l.items.push_back(second("hvc1", true, {1, 2})); })},
@@ -166,6 +174,12 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
         });
     };
     const std::string thirtyTwoTimes = wholeFile({.id = 2, .type = "Exif"});
+    const std::string inflating = variant([](HeifLayout& l) {
+        l.items.push_back({.id = 2, .type = "mime", .data = fixtures::deflated(std::string(64 << 20, '\0')),
+                           .contentType = "application/rdf+xml", .contentEncoding = "deflate"});
+    });
+    CodedPicture padded = picture;
+    padded.configuration = fixtures::paddedHvcC(stream, 300000);
     const std::string largerThanStated = "Its item 1 holds a picture of 2048 × 2048 pixels, larger than the 64 × 64 it states.";
     const struct {
         const char* what;
@@ -205,8 +219,15 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
         {"derived by identity one level deeper than a photo may be", fixtures::identityChainHeif(picture, size, 9),
          "Its image is derived from images 9 levels deep, more than a photo is."},
         {"an EXIF item naming the whole file 32 times", thirtyTwoTimes,
-         "Its items name " + std::to_string(32 * thirtyTwoTimes.size() + picture.data.size()) + " bytes of a file of " +
+         // The picture's data come with its configuration's payload (the box less its header).
+         "Its items name " + std::to_string(32 * thirtyTwoTimes.size() + picture.data.size() + picture.configuration.size() - 8) +
+             " bytes of a file of " +
              std::to_string(thirtyTwoTimes.size()) + "."},
+        // libheif reads each picture's data with its configuration's units before it.
+        {"1000 pictures sharing a configuration of 300 KB", fixtures::manyItemsHeif(padded, size, 1000), ""},
+        {"an XMP item inflating to 64 MB", inflating,
+         "Its items inflate to more than " + std::to_string(2 * inflating.size() + 65536) + " bytes, in a file of " +
+             std::to_string(inflating.size()) + "."},
         {"an XMP item naming the whole file 32 times",
          wholeFile({.id = 2, .type = "mime", .contentType = "application/rdf+xml"}), ""},
         {"a thumbnail naming the whole file 32 times", wholeFile({.id = 2, .type = "hvc1", .properties = {1, 2}}), ""},

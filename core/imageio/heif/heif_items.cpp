@@ -4,6 +4,8 @@
 #include <limits>
 #include <string>
 
+#include "core/imageio/heif/inflated_size.h"
+
 namespace quillmere::heif {
 namespace {
 
@@ -91,14 +93,36 @@ Items Items::read(std::string_view file) {
 }
 
 void Items::checkItemData() const {
-    std::uint64_t total = 0;
-    for (const auto& entry : infos_) total = saturatingAdd(total, namedBytesOf(entry.first));
     // A file fits in memory, so twice its size does not overflow.
     const std::uint64_t allowed = std::uint64_t{file_.size()} * kItemDataPerFileByte + kItemDataAllowance;
+    std::uint64_t total = 0;
+    for (const auto& entry : infos_) {
+        total = saturatingAdd(total, saturatingAdd(namedBytesOf(entry.first), configurationBytesOf(entry.first)));
+    }
     if (total > allowed) {
         throw Refused{"Its items name " + std::to_string(total) + " bytes of a file of " +
                       std::to_string(file_.size()) + "."};
     }
+    // What libheif inflates comes on top, counted only as far as the bound.
+    for (const auto& [item, info] : infos_) {
+        if (!info.deflated) continue;
+        try {
+            total += inflatedSize(dataOf(item), allowed - total + 1);
+        } catch (const Malformed&) {
+            // libheif reads and inflates nothing of an item it cannot read.
+        }
+        if (total > allowed) {
+            throw Refused{"Its items inflate to more than " + std::to_string(allowed) +
+                          " bytes, in a file of " + std::to_string(file_.size()) + "."};
+        }
+    }
+}
+
+std::uint64_t Items::configurationBytesOf(ItemID item) const {
+    const std::string_view type = typeOf(item);
+    if (type != "hvc1" && type != "av01") return 0;
+    const std::optional<Box> configuration = propertyOf(item, type == "hvc1" ? "hvcC" : "av1C");
+    return configuration ? configuration->payload.size() : 0;
 }
 
 void Items::readItemInfos(std::string_view iinf) {
@@ -127,8 +151,8 @@ void Items::readItemInfos(std::string_view iinf) {
             if (type != std::string_view("\0\0\0\0", 4)) info.type = type;
             infe.takeString();
             if (type == "mime") {
-                infe.takeString();
-                infe.takeString();
+                infe.takeString();  // content type
+                info.deflated = infe.takeString() == "deflate";
             } else if (type == "uri ") {
                 infe.takeString();
             }

@@ -30,9 +30,10 @@ struct PixelSize {
 // refuse a file of more.
 inline constexpr std::uint64_t kMaxItems = 1000;
 
-// libheif reads the data of every item when it reads the file, whatever is decoded later. The
-// items of a real file add up to at most the file (a thumbnail and its photo share nothing), so
-// they may name at most twice its bytes, and a little more for a small file.
+// libheif reads the data of every item when it reads the file, whatever is decoded later: what
+// its extents name, a coded picture's configuration before it, and what a compressed item inflates
+// to. The items of a real file add up to at most the file (a thumbnail and its photo share
+// nothing), so they may come to at most twice its bytes, and a little more for a small file.
 inline constexpr std::uint64_t kItemDataPerFileByte = 2;
 inline constexpr std::uint64_t kItemDataAllowance = 64 * 1024;
 
@@ -83,6 +84,7 @@ class Items {
     struct Info {
         std::string_view type;
         bool hidden = false;
+        bool deflated = false;  // a 'mime' item whose content libheif inflates
     };
     struct Association {
         std::uint64_t index = 0;
@@ -115,6 +117,9 @@ class Items {
     // How many bytes the extents of the item's first 'iloc' entry name, whether or not they can be
     // read: libheif reads an item's extents one after another until one fails.
     std::uint64_t namedBytesOf(ItemID item) const;
+    // How many bytes of its configuration ('hvcC', 'av1C') libheif puts before a coded picture's
+    // data, at most: it reads each item's data with them, though the items share the property.
+    std::uint64_t configurationBytesOf(ItemID item) const;
 
     std::string_view file_;
     ItemID primary_ = 0;
