@@ -17,7 +17,8 @@
 // declares; grids that name one small tile in every place, or grids of grids, or one flat tile
 // beside hundreds of kilobytes of NAL units of no picture; HEIC files of 19,999 items sharing one
 // picture's data, of a primary image derived by identity 19,000 levels deep, of an Exif item
-// naming the whole 16 MB file 32 times, of a primary picture predicted from another; arithmetic-coded
+// naming the whole 16 MB file 32 times, of 1,000 pictures sharing a 300 KB configuration, of an XMP
+// item inflating to 200 MB, of a primary picture predicted from another; arithmetic-coded
 // and progressive JPEGs whose coded data cannot hold what they state; and a real-sized JPEG cut
 // after a tenth of its rows.
 #include <tbb/parallel_for.h>
@@ -212,6 +213,15 @@ void writeHostilePhotos(const fs::path& folder) {
           exifNamingTheFileHeif(noise64, {64, 64}, 32, 16 << 20));
     write(folder / "grid_16384x16384_of_one_flat_1024_tile_beside_270KB_of_unspecified_units.heic",
           paddedConfigurationGridHeif(encodeFlatHevc(1024), {1024, 1024}, 16, 16, 270000));
+    CodedPicture paddedConfiguration = hevcPicture(tile);
+    paddedConfiguration.configuration = paddedHvcC(tile, 300000);
+    write(folder / "pictures_1000_sharing_a_300KB_configuration.heic",
+          manyItemsHeif(paddedConfiguration, {64, 64}, 1000));
+    heif_boxes::HeifLayout inflating = onePicture(noise64, {64, 64});
+    inflating.items.push_back({.id = 2, .type = "mime", .data = deflated(std::string(200 << 20, '\0')),
+                               .contentType = "application/rdf+xml", .contentEncoding = "deflate"});
+    inflating.references.push_back({"cdsc", 2, {1}});
+    write(folder / "xmp_inflating_to_200MB.heic", writeHeif(inflating));
     heif_boxes::HeifLayout predicted = onePicture(noise64, {64, 64});
     predicted.items.front().hidden = true;
     predicted.items.push_back({.id = 2, .type = "hvc1", .properties = {1, 2}, .sameDataAs = 1});
