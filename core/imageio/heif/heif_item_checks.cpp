@@ -178,7 +178,7 @@ ItemMeasure measure(const Items& items, ItemID item, const PixelSize& stated) {
     if (type == "grid" || type == "iovl") {
         actual = canvasOf(items.dataOf(item), type == "grid");
         if (!actual) return result;
-    } else {
+    } else {  // a coded picture: planDecoding refuses every other kind
         const bool hevc = type == "hvc1";
         const std::optional<Box> configuration = items.propertyOf(item, hevc ? "hvcC" : "av1C");
         const std::string data = items.dataOf(item);
