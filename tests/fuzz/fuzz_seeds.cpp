@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/imageio/raster_decoder.h"
+#include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/synthetic_dng.h"
@@ -93,6 +94,19 @@ void writeHeifSeeds(const fs::path& folder) {
     writeSeed(folder / "nested_grid.heic", nestedGridHeif(tile, side, 2, 2));
     writeSeed(folder / "alpha.heic", withAlphaHeif(tile, side, tile, side));
     writeSeed(folder / "essential_properties.heic", essentialPropertiesHeif(tile, side));
+    // Items whose count, depth, data or coding the checks bound, each small.
+    const CodedPicture picture = hevcPicture(tile);
+    writeSeed(folder / "identity_chain.heic", identityChainHeif(picture, side, 3));
+    writeSeed(folder / "exif_naming_the_file.heic", exifNamingTheFileHeif(picture, side, 2));
+    writeSeed(folder / "padded_configuration_grid.heic", paddedConfigurationGridHeif(tile, side, 2, 2, 2000));
+    heif_boxes::HeifLayout predicted = onePicture(picture, side);
+    predicted.items.push_back({.id = 2, .type = "hvc1", .properties = {1, 2}, .sameDataAs = 1});
+    predicted.references.push_back({"pred", 1, {2}});
+    writeSeed(folder / "predicted.heic", heif_boxes::writeHeif(predicted));
+    if (canEncodeAvif()) {
+        writeSeed(folder / "single.avif",
+                  encodeTestHeic(makePattern({.width = 64, .height = 64}), {.quality = 30, .av1 = true}));
+    }
 }
 
 void writeRawSeeds(const fs::path& folder) {
