@@ -41,8 +41,9 @@ class Items {
   public:
     // Reads the items of the file's one 'meta' box. Throws Malformed when the boxes cannot be read
     // as libheif reads them; with more than one top-level 'meta' box the file is Ambiguous. Throws
-    // Refused when it holds more items or references than kMaxItems, or its items name more bytes
-    // than the item-data bound allows: every read of an item's data is held to that bound.
+    // Refused when it holds more items, located items, property associations or references than
+    // kMaxItems, or its items come to more bytes than the item-data bound allows: every read of an
+    // item's data goes through Items, and so is held to that bound.
     static Items read(std::string_view file);
     struct Ambiguous {};
     struct Refused {
