@@ -10,6 +10,7 @@ find_package(EXPAT REQUIRED)
 find_package(ICU REQUIRED COMPONENTS uc i18n)
 find_package(TIFF REQUIRED)
 find_package(JPEG REQUIRED)
+find_package(ZLIB REQUIRED)
 
 # Debian ships OpenCV's CMake package only with the whole of libopencv-dev; the DNN module's own
 # package has the headers and libraries, found here directly.

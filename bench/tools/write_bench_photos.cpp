@@ -14,7 +14,11 @@
 // that state one size and hide a far larger picture, grid or overlay canvas, some beside a size
 // that no item uses, or under a thin size, or in boxes appended to an honest file's, or behind a
 // second set of boxes libheif cannot read, or behind the NAL length size its configuration
-// declares; grids that name one small tile in every place, or grids of grids; arithmetic-coded
+// declares; grids that name one small tile in every place, or grids of grids, or one flat tile
+// beside hundreds of kilobytes of NAL units of no picture; HEIC files of 19,999 items sharing one
+// picture's data, of a primary image derived by identity 19,000 levels deep, of an Exif item
+// naming the whole 16 MB file 32 times, of 1,000 pictures sharing a 300 KB configuration, of an XMP
+// item inflating to 200 MB, of a primary picture predicted from another; arithmetic-coded
 // and progressive JPEGs whose coded data cannot hold what they state; and a real-sized JPEG cut
 // after a tenth of its rows.
 #include <tbb/parallel_for.h>
@@ -31,6 +35,7 @@
 
 #include "bench/bench_photos.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
+#include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/test_heic.h"
@@ -200,6 +205,29 @@ void writeHostilePhotos(const fs::path& folder) {
     write(folder / "grid_16384x16384_of_one_flat_1024_tile.heic",
           gridHeif(encodeFlatHevc(1024), {1024, 1024}, 16, 16, {16384, 16384}, {16384, 16384}));
     write(folder / "grid_16x16_of_grid_16x16_of_one_64_tile.heic", nestedGridHeif(tile, {64, 64}, 16, 16));
+    const CodedPicture noise64 = hevcPicture(encodeHevc(noisePicture(64, 64), {.quality = 50}));
+    write(folder / "items_19999_sharing_one_flat_64x64_picture.heic",
+          manyItemsHeif(hevcPicture(tile), {64, 64}, 19999));
+    write(folder / "identity_chain_19000_deep.heic", identityChainHeif(noise64, {64, 64}, 19000));
+    write(folder / "exif_naming_the_whole_16MB_file_32_times.heic",
+          exifNamingTheFileHeif(noise64, {64, 64}, 32, 16 << 20));
+    write(folder / "grid_16384x16384_of_one_flat_1024_tile_beside_270KB_of_unspecified_units.heic",
+          paddedConfigurationGridHeif(encodeFlatHevc(1024), {1024, 1024}, 16, 16, 270000));
+    CodedPicture paddedConfiguration = hevcPicture(tile);
+    paddedConfiguration.configuration = paddedHvcC(tile, 300000);
+    write(folder / "pictures_1000_sharing_a_300KB_configuration.heic",
+          manyItemsHeif(paddedConfiguration, {64, 64}, 1000));
+    heif_boxes::HeifLayout inflating = onePicture(noise64, {64, 64});
+    inflating.items.push_back({.id = 2, .type = "mime", .data = deflated(std::string(200 << 20, '\0')),
+                               .contentType = "application/rdf+xml", .contentEncoding = "deflate"});
+    inflating.references.push_back({"cdsc", 2, {1}});
+    write(folder / "xmp_inflating_to_200MB.heic", writeHeif(inflating));
+    heif_boxes::HeifLayout predicted = onePicture(noise64, {64, 64});
+    predicted.items.front().hidden = true;
+    predicted.items.push_back({.id = 2, .type = "hvc1", .properties = {1, 2}, .sameDataAs = 1});
+    predicted.primary = 2;
+    predicted.references.push_back({"pred", 2, {1}});
+    write(folder / "primary_predicted_from_a_hidden_picture.heic", writeHeif(predicted));
 
     write(folder / "arithmetic_grey_16384x8192_padded.jpg", paddedArithmeticJpeg(16384, 8192, 65533));
     write(folder / "arithmetic_grey_16384x16384_padded_to_128KiB.jpg",

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "core/imageio/raster_decoder.h"
+#include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/synthetic_dng.h"
@@ -89,10 +90,26 @@ void writeHeifSeeds(const fs::path& folder) {
     const PixelExtent side{64, 64};
     writeSeed(folder / "single_item.heic", singleImageHeif(tile, side));
     writeSeed(folder / "overlay.heic", overlayHeif(tile, side, side, side));
-    writeSeed(folder / "grid.heic", gridHeif(tile, side, 2, 2, {128, 128}, {128, 128}));
-    writeSeed(folder / "nested_grid.heic", nestedGridHeif(tile, side, 2, 2));
+    // A tile named in several places codes enough only when it is textured, as a photo's are.
+    const HevcStream textured = encodeHevc(noisePicture(64, 64), {.quality = 30});
+    writeSeed(folder / "grid.heic", gridHeif(textured, side, 2, 2, {128, 128}, {128, 128}));
+    writeSeed(folder / "nested_grid.heic", nestedGridHeif(textured, side, 2, 2));
     writeSeed(folder / "alpha.heic", withAlphaHeif(tile, side, tile, side));
     writeSeed(folder / "essential_properties.heic", essentialPropertiesHeif(tile, side));
+    // Items whose count, depth, data or coding the checks bound, each small.
+    const CodedPicture picture = hevcPicture(tile);
+    writeSeed(folder / "identity_chain.heic", identityChainHeif(picture, side, 3));
+    writeSeed(folder / "exif_naming_the_file.heic", exifNamingTheFileHeif(picture, side, 2));
+    writeSeed(folder / "padded_configuration_grid.heic", paddedConfigurationGridHeif(textured, side, 2, 2, 2000));
+    // A hidden picture predicted from the primary one, which is never decoded.
+    heif_boxes::HeifLayout predicted = onePicture(picture, side);
+    predicted.items.push_back({.id = 2, .type = "hvc1", .hidden = true, .properties = {1, 2}, .sameDataAs = 1});
+    predicted.references.push_back({"pred", 2, {1}});
+    writeSeed(folder / "predicted.heic", heif_boxes::writeHeif(predicted));
+    if (canEncodeAvif()) {
+        writeSeed(folder / "single.avif",
+                  encodeTestHeic(makePattern({.width = 64, .height = 64}), {.quality = 30, .av1 = true}));
+    }
 }
 
 void writeRawSeeds(const fs::path& folder) {

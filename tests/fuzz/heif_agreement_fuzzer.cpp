@@ -24,8 +24,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     } catch (const Items::Ambiguous&) {
         return 0;
+    } catch (const Items::Refused&) {
+        return 0;
     }
-    if (checkHeifItems(bytes, *items).fault) return 0;
+    if (checkHeifItems(*items).fault) return 0;
     const Pointer<heif_context> context(heif_context_alloc());
     if (heif_context_read_from_memory_without_copy(context.get(), data, size, nullptr).code !=
         heif_error_Ok) {

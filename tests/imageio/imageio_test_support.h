@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 
@@ -72,6 +75,24 @@ inline void expectEveryDamageDecodesOrIsRefused(const std::string& original, std
         } catch (const ImageIOError&) {
         }
     }
+}
+
+// How much the process's resident memory rose above where it stood, at its highest while
+// `action` ran, in bytes. The kernel's peak is reset first, so an earlier peak hides nothing.
+inline std::uint64_t peakGrowthDuring(const std::function<void()>& action) {
+    const auto kibibytesOf = [](const char* field) -> std::uint64_t {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with(field)) return std::stoull(line.substr(std::strlen(field)));
+        }
+        ADD_FAILURE() << "no " << field << " in /proc/self/status";
+        return 0;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const std::uint64_t before = kibibytesOf("VmRSS:");
+    action();
+    // Memory given back while `action` ran can leave the peak below where the count started.
+    return (std::max(kibibytesOf("VmHWM:"), before) - before) * 1024;
 }
 
 }  // namespace quillmere::testing_support

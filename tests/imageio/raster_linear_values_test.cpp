@@ -212,6 +212,13 @@ TEST(RasterLinearValues, HeifPicturesOfEveryDepth) {
                  linearFromBt709Curve, 1023)},
         {"12 bits, nclx Display P3", fixtures::encodeTestHeic(deep(12), {.nclx = {{12, 13}}}), true,
          through(p3, linearFromSrgbCurve, 4095)},
+        // A profile's curves tabulated over 10 and 12 bits, as cameras write deep photos.
+        {"10 bits, Display P3 profile",
+         fixtures::encodeTestHeic(deep(10), {.iccProfile = fixtures::displayP3IccProfile()}), true,
+         through(p3, linearFromSrgbCurve, 1023)},
+        {"12 bits, Display P3 profile",
+         fixtures::encodeTestHeic(deep(12), {.iccProfile = fixtures::displayP3IccProfile()}), true,
+         through(p3, linearFromSrgbCurve, 4095)},
     };
     for (const auto& kind : kinds) {
         SCOPED_TRACE(kind.what);

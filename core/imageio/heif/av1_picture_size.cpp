@@ -1,6 +1,7 @@
 #include "core/imageio/heif/av1_picture_size.h"
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <string>
 
@@ -10,6 +11,8 @@ namespace quillmere::av1_picture_size {
 namespace {
 
 constexpr std::uint64_t kSequenceHeader = 1;
+// The OBUs that hold coded tiles: a tile group, a frame (its header and tile group), a tile list.
+constexpr std::array<std::uint64_t, 3> kTileDataTypes{4, 6, 8};
 constexpr std::size_t kConfigurationFields = 4;
 
 // A LEB128 number of at most eight bytes, as OBU sizes are written.
@@ -91,32 +94,56 @@ std::optional<std::string_view> configurationObus(std::string_view av1C) {
     return av1C.substr(kConfigurationFields);
 }
 
-std::optional<heif::PixelSize> largestFrame(std::string_view obus) {
-    std::optional<heif::PixelSize> largest;
+namespace {
+
+// Calls `visit` with the type and payload of each OBU of `obus` in turn; false when one cannot be
+// framed.
+template <class Visit>
+bool forEachObu(std::string_view obus, const Visit& visit) {
     while (!obus.empty()) {
         const auto header = static_cast<unsigned char>(obus.front());
         obus.remove_prefix(1);
-        const std::uint64_t type = header >> 3 & 0xF;
         const bool extended = (header & 4) != 0, sized = (header & 2) != 0;
         if (extended) {
-            if (obus.empty()) return std::nullopt;
+            if (obus.empty()) return false;
             obus.remove_prefix(1);
         }
         std::uint64_t size = obus.size();
         if (sized) {
             const std::optional<std::uint64_t> stated = readLeb128(obus);
-            if (!stated || *stated > obus.size()) return std::nullopt;
+            if (!stated || *stated > obus.size()) return false;
             size = *stated;
         }
-        if (type == kSequenceHeader) {
-            const std::optional<heif::PixelSize> frame = frameSizeOf(obus.substr(0, size));
-            if (!frame) return std::nullopt;
-            largest = heif::PixelSize{std::max(frame->width, largest ? largest->width : 0),
-                                      std::max(frame->height, largest ? largest->height : 0)};
-        }
+        if (!visit(std::uint64_t{header} >> 3 & 0xF, obus.substr(0, size))) return false;
         obus.remove_prefix(size);
     }
-    return largest;
+    return true;
+}
+
+}  // namespace
+
+std::optional<heif::PixelSize> largestFrame(std::string_view obus) {
+    std::optional<heif::PixelSize> largest;
+    const bool read = forEachObu(obus, [&](std::uint64_t type, std::string_view payload) {
+        if (type != kSequenceHeader) return true;
+        const std::optional<heif::PixelSize> frame = frameSizeOf(payload);
+        if (!frame) return false;
+        largest = heif::PixelSize{std::max(frame->width, largest ? largest->width : 0),
+                                  std::max(frame->height, largest ? largest->height : 0)};
+        return true;
+    });
+    return read ? largest : std::nullopt;
+}
+
+std::optional<std::uint64_t> codedTileBytes(std::string_view obus) {
+    std::uint64_t bytes = 0;
+    const bool read = forEachObu(obus, [&](std::uint64_t type, std::string_view payload) {
+        if (std::find(kTileDataTypes.begin(), kTileDataTypes.end(), type) != kTileDataTypes.end()) {
+            bytes += payload.size();
+        }
+        return true;
+    });
+    return read ? std::optional(bytes) : std::nullopt;
 }
 
 }  // namespace quillmere::av1_picture_size

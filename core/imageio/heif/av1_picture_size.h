@@ -16,6 +16,11 @@ namespace quillmere::av1_picture_size {
 // an OBU cannot be framed or a sequence header read: what cannot be measured is not decoded.
 std::optional<heif::PixelSize> largestFrame(std::string_view obus);
 
+// How many bytes of `obus` (as largestFrame takes them) code tiles: the payloads of tile group,
+// frame and tile list OBUs. Sequence headers, metadata and padding code none. Nothing when an OBU
+// cannot be framed.
+std::optional<std::uint64_t> codedTileBytes(std::string_view obus);
+
 // The OBUs of an 'av1C' property's payload; nothing when it is too short to hold its fixed
 // fields.
 std::optional<std::string_view> configurationObus(std::string_view av1C);

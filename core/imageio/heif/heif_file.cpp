@@ -20,6 +20,8 @@ heif::Items itemsOf(std::string_view bytes) {
         throw ImageIOError(ImageIOError::Code::corruptImage, "Its boxes cannot be read.");
     } catch (const heif::Items::Ambiguous&) {
         throw ImageIOError(ImageIOError::Code::corruptImage, "Its boxes can be read in more than one way.");
+    } catch (const heif::Items::Refused& refused) {
+        throw ImageIOError(ImageIOError::Code::corruptImage, refused.sentence);
     }
 }
 
@@ -56,7 +58,7 @@ std::optional<std::string> HeifFile::exif() const {
         if (std::find(described.begin(), described.end(), primary) == described.end()) continue;
         try {
             // The block starts with the 32-bit big-endian offset of the TIFF header after it.
-            const std::string block = items_.dataOf(bytes_, item);
+            const std::string block = items_.dataOf(item);
             heif::Fields fields(block);
             const std::uint64_t offset = fields.read(4);
             if (offset >= fields.rest().size()) return std::nullopt;

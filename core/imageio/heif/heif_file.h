@@ -11,9 +11,11 @@
 namespace quillmere {
 
 // A HEIF file (HEIC, and the other HEIF and AVIF brands libheif reads): the one way into the
-// program's reading of one. Its boxes are read once, field by field as libheif 1.15 reads them,
-// and serve the brand test, the EXIF read and the checks that decide whether libheif may decode
-// it; libheif is given the file only to decode a primary image those checks passed.
+// program's reading of one. An object reads the file's boxes once, field by field as libheif 1.15
+// reads them, and serves from that reading the EXIF read and the checks that decide whether
+// libheif may decode the primary image; libheif, given the file only then, reads the boxes again
+// its own way and must find what the checks found. The brand test reads the opening 'ftyp' box
+// alone. The decoder, the thumbnail and the image properties each build a HeifFile of their own.
 class HeifFile {
   public:
     // Whether `bytes` start with an 'ftyp' box whose major or a compatible brand names a HEIF
@@ -22,8 +24,9 @@ class HeifFile {
     static bool hasHeifBrand(std::string_view bytes);
 
     // Reads the boxes of `bytes`, which must outlive the file. Throws ImageIOError
-    // (corruptImage) when they cannot be read as libheif reads them, or libheif could read them
-    // in more than one way.
+    // (corruptImage) when they cannot be read as libheif reads them, libheif could read them in
+    // more than one way, or they hold more items or name more item data than a photo does (see
+    // heif::Items::read): no use of the file reads anything of it then.
     explicit HeifFile(std::string_view bytes);
 
     // The primary image's EXIF block from its TIFF header on, as libheif finds it: the first

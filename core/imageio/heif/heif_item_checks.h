@@ -3,7 +3,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <string_view>
 
 #include "core/imageio/heif/heif_items.h"
 
@@ -15,7 +14,7 @@ namespace quillmere::heif {
 // used: an item stating 24 × 16 over a 13312 × 14848 picture, or one small tile named in every
 // place of a large grid, would make it decode gigabytes. The items it decodes for the primary
 // image (the image, the grid tiles, overlay inputs and alpha channels it is made from) are checked
-// here; items it does not decode (thumbnails, a size no item uses) say nothing.
+// here; items it does not decode (thumbnails, a size no item uses) say nothing but their data.
 struct HeifItemChecks {
     // The longest side those items state in their 'ispe' property, for libheif's size limit.
     std::uint64_t longestStatedSide = 0;
@@ -28,12 +27,19 @@ struct HeifItemChecks {
 // about 500 pixels a byte of file; a picture repeated over a canvas makes hundreds of thousands.
 inline constexpr std::uint64_t kMadePixelsPerCodedByte = 2048;
 
+// The most levels of images derived from images (an overlay of a grid of tiles, each with an
+// alpha channel, is three) a photo's primary image may be made through.
+inline constexpr std::uint64_t kMaxDerivationDepth = 8;
+
 // Refuses (a fault) an image or an input that states no size, a side of zero or more pixels than a
 // photo may have; a coded picture (as its HEVC parameter sets or AV1 sequence headers declare it)
 // or a canvas larger than its item states, or one that cannot be measured; an image drawn from
-// itself or from an item that is not an image; pictures and canvases adding up to more than
-// kMadePixelsPerCodedByte a byte of coded data; and items whose data would have libheif read
-// far more than the file holds.
-HeifItemChecks checkHeifItems(std::string_view file, const Items& items);
+// itself or from an item that is not an image; a picture predicted from another (libheif 1.15
+// decodes it as if it stood alone) or of a kind the program does not decode; images derived more
+// than kMaxDerivationDepth levels deep; and pictures and canvases (an identity-derived image makes
+// one too) adding up to more than kMadePixelsPerCodedByte a byte of coded data: the bytes of
+// HEVC slice segments and AV1 tiles, not parameter sets, metadata or padding. What their data
+// cost libheif to read is bounded when `items` are read.
+HeifItemChecks checkHeifItems(const Items& items);
 
 }  // namespace quillmere::heif

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
+
+#include "core/imageio/heif/inflated_size.h"
 
 namespace quillmere::heif {
 namespace {
 
 // libheif's own limits on what it reads; beyond them it fails.
-constexpr std::uint64_t kMaxLocatedItems = 20000;
 constexpr std::uint64_t kMaxExtentsPerItem = 32;
 constexpr std::uint64_t kMaxItemBytes = 512 * 1024 * 1024;
 constexpr std::uint64_t kMaxFilePosition = 0x007FFFFFFFFFFFFF;
@@ -21,6 +23,17 @@ bool isImageType(std::string_view type) {
 // other size the box declares.
 std::uint64_t readSized(Fields& fields, std::uint64_t size) {
     return size == 4 || size == 8 ? fields.read(size) : 0;
+}
+
+constexpr std::uint64_t kSaturated = std::numeric_limits<std::uint64_t>::max();
+
+std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) { return a > kSaturated - b ? kSaturated : a + b; }
+
+void checkCount(std::uint64_t count, const std::string& what) {
+    if (count > kMaxItems) {
+        throw Items::Refused{"It holds " + std::to_string(count) + " " + what +
+                             ", more than a photo holds."};
+    }
 }
 
 // The one top-level 'meta' box among the boxes libheif can frame, which stops at the first box it
@@ -56,9 +69,13 @@ Items Items::read(std::string_view file) {
     if (!pitm || !iprp || !iloc || !iinf) throw Malformed{};
 
     Items items;
+    items.file_ = file;
     Fields pitmFields(pitm->payload);
     items.primary_ = static_cast<ItemID>(pitmFields.read(pitmFields.fullBoxHeader().version == 0 ? 2 : 4));
 
+    items.readItemInfos(iinf->payload);
+    items.readReferences(payloadOf(parts, "iref"));
+    items.readLocations(iloc->payload);
     const std::vector<Box> properties = boxesIn(iprp->payload);
     const Box* ipco = firstOf(properties, "ipco");
     if (!ipco) throw Malformed{};
@@ -67,22 +84,56 @@ Items Items::read(std::string_view file) {
     for (const Box& box : properties) {
         if (box.type == "ipma") items.readAssociations(box.payload);
     }
-
-    items.readItemInfos(iinf->payload);
-    items.readReferences(payloadOf(parts, "iref"));
-    items.readLocations(iloc->payload);
     if (const Box* idat = firstOf(parts, "idat")) {
         const auto start = static_cast<std::uint64_t>(idat->payload.data() - file.data());
         items.idat_.emplace(start, idat->payload.size() + idat->headerSize);
     }
+    items.checkItemData();
     return items;
+}
+
+void Items::checkItemData() const {
+    // A file fits in memory, so twice its size does not overflow.
+    const std::uint64_t allowed = std::uint64_t{file_.size()} * kItemDataPerFileByte + kItemDataAllowance;
+    std::uint64_t total = 0;
+    for (const auto& entry : infos_) {
+        total = saturatingAdd(total, saturatingAdd(namedBytesOf(entry.first), configurationBytesOf(entry.first)));
+    }
+    if (total > allowed) {
+        throw Refused{"Its items name " + std::to_string(total) + " bytes of a file of " +
+                      std::to_string(file_.size()) + "."};
+    }
+    // What libheif inflates comes on top, counted only as far as the bound.
+    for (const auto& [item, info] : infos_) {
+        if (!info.deflated) continue;
+        try {
+            total += inflatedSize(dataOf(item), allowed - total + 1);
+        } catch (const Malformed&) {
+            // libheif reads and inflates nothing of an item it cannot read.
+        }
+        if (total > allowed) {
+            throw Refused{"Its items inflate to more than " + std::to_string(allowed) +
+                          " bytes, in a file of " + std::to_string(file_.size()) + "."};
+        }
+    }
+}
+
+std::uint64_t Items::configurationBytesOf(ItemID item) const {
+    const std::string_view type = typeOf(item);
+    if (type != "hvc1" && type != "av01") return 0;
+    const std::optional<Box> configuration = propertyOf(item, type == "hvc1" ? "hvcC" : "av1C");
+    return configuration ? configuration->payload.size() : 0;
 }
 
 void Items::readItemInfos(std::string_view iinf) {
     Fields fields(iinf);
     const std::uint64_t count = fields.read(fields.fullBoxHeader().version == 0 ? 2 : 4);
     if (count == 0) return;  // libheif reads no entry then, whatever follows
-    for (const Box& entry : boxesIn(fields.rest())) {
+    const std::vector<Box> entries = boxesIn(fields.rest());
+    const auto itemCount = std::count_if(entries.begin(), entries.end(),
+                                         [](const Box& entry) { return entry.type == "infe"; });
+    checkCount(static_cast<std::uint64_t>(itemCount), "items");
+    for (const Box& entry : entries) {
         if (entry.type != "infe") continue;
         Fields infe(entry.payload);
         const auto [version, flags] = infe.fullBoxHeader();
@@ -100,8 +151,8 @@ void Items::readItemInfos(std::string_view iinf) {
             if (type != std::string_view("\0\0\0\0", 4)) info.type = type;
             infe.takeString();
             if (type == "mime") {
-                infe.takeString();
-                infe.takeString();
+                infe.takeString();  // content type
+                info.deflated = infe.takeString() == "deflate";
             } else if (type == "uri ") {
                 infe.takeString();
             }
@@ -124,6 +175,7 @@ void Items::readAssociations(std::string_view ipma) {
             list.push_back({value & (essentialBit - 1), (value & essentialBit) != 0});
         }
         associations_.emplace_back(id, std::move(list));
+        checkCount(associations_.size(), "property associations");
     }
 }
 
@@ -145,6 +197,7 @@ void Items::readReferences(std::string_view iref) {
             if (fields.empty()) break;
         }
         references_.push_back(std::move(reference));
+        checkCount(references_.size(), "references");
     }
 }
 
@@ -156,7 +209,7 @@ void Items::readLocations(std::string_view iloc) {
                         baseOffsetSize = sizes >> 4 & 0xF;
     const std::uint64_t indexSize = version > 1 ? sizes & 0xF : 0;
     const std::uint64_t count = fields.read(version < 2 ? 2 : 4);
-    if (count > kMaxLocatedItems) throw Malformed{};
+    checkCount(count, "located items");
     for (std::uint64_t item = 0; item < count; ++item) {
         Location location;
         location.id = static_cast<ItemID>(fields.read(version < 2 ? 2 : 4));
@@ -245,6 +298,12 @@ std::vector<ItemID> Items::referencesFrom(ItemID item, std::string_view type) co
     return {};
 }
 
+bool Items::hasReferenceFrom(ItemID item, std::string_view type) const {
+    return std::any_of(references_.begin(), references_.end(), [&](const Reference& reference) {
+        return reference.from == item && reference.type == type;
+    });
+}
+
 std::vector<ItemID> Items::referencesTo(ItemID item, std::string_view type) const {
     std::vector<ItemID> from;
     for (const Reference& reference : references_) {
@@ -262,8 +321,8 @@ const Items::Location* Items::locationOf(ItemID item) const {
     return found == locations_.end() ? nullptr : &*found;
 }
 
-std::vector<std::pair<std::uint64_t, std::uint64_t>> Items::spansOf(
-    std::string_view file, const Location& location) const {
+std::vector<std::pair<std::uint64_t, std::uint64_t>> Items::spansOf(const Location& location) const {
+    const std::string_view file = file_;
     std::vector<std::pair<std::uint64_t, std::uint64_t>> spans;
     std::uint64_t total = 0;
     for (const Extent& extent : location.extents) {
@@ -295,24 +354,21 @@ std::vector<std::pair<std::uint64_t, std::uint64_t>> Items::spansOf(
     return spans;
 }
 
-std::string Items::dataOf(std::string_view file, ItemID item) const {
+std::string Items::dataOf(ItemID item) const {
     const Location* location = locationOf(item);
     if (!location) throw Malformed{};
     std::string data;
-    for (const auto& [start, length] : spansOf(file, *location)) data.append(file.substr(start, length));
+    for (const auto& [start, length] : spansOf(*location)) data.append(file_.substr(start, length));
     return data;
 }
 
-std::optional<std::uint64_t> Items::dataSizeOf(std::string_view file, ItemID item) const {
+std::uint64_t Items::namedBytesOf(ItemID item) const {
     const Location* location = locationOf(item);
-    if (!location) return std::nullopt;
-    try {
-        std::uint64_t size = 0;
-        for (const auto& span : spansOf(file, *location)) size += span.second;
-        return size;
-    } catch (const Malformed&) {
-        return std::nullopt;
+    std::uint64_t bytes = 0;
+    if (location) {
+        for (const Extent& extent : location->extents) bytes = saturatingAdd(bytes, extent.length);
     }
+    return bytes;
 }
 
 }  // namespace quillmere::heif

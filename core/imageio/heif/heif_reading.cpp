@@ -72,7 +72,7 @@ void check(const heif_error& error) {
 }
 
 LibheifFile openWithLibheif(std::string_view bytes, const Items& items) {
-    const HeifItemChecks checks = checkHeifItems(bytes, items);
+    const HeifItemChecks checks = checkHeifItems(items);
     if (checks.fault) refuse(*checks.fault);
 
     LibheifFile file;

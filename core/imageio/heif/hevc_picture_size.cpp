@@ -10,6 +10,10 @@ namespace quillmere::hevc_picture_size {
 namespace {
 
 constexpr int kSequenceParameterSet = 33;
+// NAL unit types below this one are the video coding layer: slice segments, reserved ones included.
+constexpr int kFirstNonVclType = 32;
+
+int nalTypeOf(std::string_view nal) { return static_cast<unsigned char>(nal[0]) >> 1 & 0x3F; }
 
 // An unsigned Exp-Golomb code, as far as 32 bits of value.
 std::optional<std::uint64_t> readExpGolomb(heif::BitReader& bits) {
@@ -56,8 +60,7 @@ bool skipProfileTierLevel(heif::BitReader& bits, std::uint64_t subLayers) {
 }
 
 bool isParameterSet(std::string_view nal) {
-    return nal.size() >= 2 &&
-           (static_cast<unsigned char>(nal[0]) >> 1 & 0x3F) == kSequenceParameterSet;
+    return nal.size() >= 2 && nalTypeOf(nal) == kSequenceParameterSet;
 }
 
 // The luma picture size one sequence parameter set NAL unit (its two-byte header included, with
@@ -138,12 +141,14 @@ std::optional<heif::PixelSize> largestPicture(std::string_view hvcC, std::string
     return largest;
 }
 
-std::optional<std::uint64_t> decoderInputSize(std::string_view hvcC, std::uint64_t dataSize) {
-    const std::optional<std::vector<std::string_view>> configuration = configurationUnits(hvcC);
-    if (!configuration) return std::nullopt;
-    std::uint64_t size = dataSize;
-    for (const std::string_view unit : *configuration) size += kLengthSize + unit.size();
-    return size;
+std::optional<std::uint64_t> codedSliceBytes(std::string_view hvcC, std::string_view data) {
+    const std::optional<std::vector<std::string>> units = decoderUnits(hvcC, data);
+    if (!units) return std::nullopt;
+    std::uint64_t bytes = 0;
+    for (const std::string& unit : *units) {
+        if (!unit.empty() && nalTypeOf(unit) < kFirstNonVclType) bytes += unit.size();
+    }
+    return bytes;
 }
 
 }  // namespace quillmere::hevc_picture_size

@@ -18,8 +18,10 @@ namespace quillmere::hevc_picture_size {
 // parameter set cannot be read or there is none: what cannot be measured is not decoded.
 std::optional<heif::PixelSize> largestPicture(std::string_view hvcC, std::string_view data);
 
-// How many bytes the decoder is given for the item: the record's units, each behind its four-byte
-// length, and the item's data. Nothing when the record cannot be read.
-std::optional<std::uint64_t> decoderInputSize(std::string_view hvcC, std::uint64_t dataSize);
+// How many bytes of the units the decoder is given for an item (read as largestPicture reads them)
+// code pictures: the slice segments, NAL unit types 0 to 31. Parameter sets, SEI and units of a
+// reserved or unspecified type code none, however large. Nothing where largestPicture reads
+// nothing.
+std::optional<std::uint64_t> codedSliceBytes(std::string_view hvcC, std::string_view data);
 
 }  // namespace quillmere::hevc_picture_size
