@@ -3,15 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
-#include <fstream>
-#include <functional>
 #include <random>
 #include <string>
 
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/raster_decoder.h"
 #include "core/imageio/thumbnail.h"
+#include "tests/fixtures/hostile_jpeg.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/test_exif.h"
@@ -23,36 +21,8 @@ namespace quillmere {
 namespace {
 
 using fixtures::PixelExtent;
-
-// Why the decoder refuses `file` as damaged; the thumbnail must refuse it too.
-std::string refusalOf(const std::string& file, bool isJpeg, const std::string& what) {
-    EXPECT_FALSE(isJpeg ? Thumbnail::jpeg(file) : Thumbnail::heif(file)) << what;
-    try {
-        decodeRasterData(file);
-    } catch (const ImageIOError& error) {
-        EXPECT_EQ(error.code(), ImageIOError::Code::corruptImage) << what;
-        return error.what();
-    }
-    ADD_FAILURE() << what << " was decoded";
-    return {};
-}
-
-// How much the process's resident memory rose above where it stood, at its highest while
-// `action` ran, in bytes. The kernel's peak is reset first, so an earlier peak hides nothing.
-std::uint64_t peakGrowthDuring(const std::function<void()>& action) {
-    const auto kibibytesOf = [](const char* field) -> std::uint64_t {
-        std::ifstream status("/proc/self/status");
-        for (std::string line; std::getline(status, line);) {
-            if (line.starts_with(field)) return std::stoull(line.substr(std::strlen(field)));
-        }
-        ADD_FAILURE() << "no " << field << " in /proc/self/status";
-        return 0;
-    };
-    std::ofstream("/proc/self/clear_refs") << "5";
-    const std::uint64_t before = kibibytesOf("VmRSS:");
-    action();
-    return (kibibytesOf("VmHWM:") - before) * 1024;
-}
+using testing_support::peakGrowthDuring;
+using testing_support::refusalOf;
 
 TEST(HostileJpeg, AHeaderClaimingMorePixelsThanItsBytesCanHoldIsRefused) {
     const std::string small = encodeJpeg(fixtures::makePattern({}), 0.9);
@@ -89,37 +59,10 @@ std::string noiseJpegWith(int width, int height, const fixtures::JpegWriting& wr
     return fixtures::encodeJpegWith(noise, writing);
 }
 
-// The bytes of coded data in a JPEG, counted here on their own: what lies between each scan's
-// header and the marker ending it, without restart markers and stuffed zeros.
-std::uint64_t codedBytesOf(const std::string& jpeg) {
-    std::uint64_t count = 0;
-    std::size_t scan = jpeg.find("\xFF\xDA");
-    while (scan != std::string::npos) {
-        std::size_t at = scan + 2 + (static_cast<unsigned char>(jpeg[scan + 2]) << 8 |
-                                     static_cast<unsigned char>(jpeg[scan + 3]));
-        for (; at < jpeg.size(); ++at) {
-            if (jpeg[at] != '\xFF') {
-                ++count;
-                continue;
-            }
-            const auto next = static_cast<unsigned char>(jpeg.at(at + 1));
-            if (next == 0x00) {
-                ++count;
-                ++at;
-            } else if (next >= 0xD0 && next <= 0xD7) {
-                ++at;
-            } else {
-                break;
-            }
-        }
-        scan = jpeg.find("\xFF\xDA", at);
-    }
-    return count;
-}
-
 // Every kind of JPEG cameras and programs write opens, and shows its thumbnail.
 TEST(HostileJpeg, HonestKindsOpen) {
     const Rgb8Image flat{96, 80, std::vector<std::uint8_t>(96 * 80 * 3, 128)};
+    const std::pair<int, int> full{1, 1}, wide{2, 1}, tall{1, 2};
     const struct {
         std::string what;
         std::string file;
@@ -127,7 +70,12 @@ TEST(HostileJpeg, HonestKindsOpen) {
         {"baseline", noiseJpegWith(96, 80, {})},
         {"progressive", noiseJpegWith(96, 80, {.progressive = true})},
         {"progressive 4:4:4", noiseJpegWith(96, 80, {.progressive = true, .fullChroma = true})},
+        {"progressive 4:2:2",
+         noiseJpegWith(96, 80, {.progressive = true, .sampling = {wide, full, full}})},
+        {"progressive 4:4:0",
+         noiseJpegWith(96, 80, {.progressive = true, .sampling = {tall, full, full}})},
         {"grey", noiseJpegWith(96, 80, {.grey = true})},
+        {"optimised tables", noiseJpegWith(96, 80, {.optimizedTables = true})},
         {"arithmetic-coded", noiseJpegWith(96, 80, {.arithmetic = true})},
         {"arithmetic-coded progressive",
          noiseJpegWith(96, 80, {.progressive = true, .arithmetic = true})},
@@ -138,7 +86,20 @@ TEST(HostileJpeg, HonestKindsOpen) {
          fixtures::encodeJpegWith(flat, {.grey = true, .restartRows = 1})},
         {"arithmetic-coded with a restart marker after every row",
          noiseJpegWith(96, 80, {.arithmetic = true, .restartRows = 1})},
+        {"progressive with a restart marker after every two rows",
+         noiseJpegWith(96, 80, {.progressive = true, .restartRows = 2})},
         {"Adobe CMYK", noiseJpegWith(96, 80, {.adobeCmyk = true})},
+        {"Adobe YCCK, progressive",
+         noiseJpegWith(96, 80, {.progressive = true, .adobeCmyk = true, .ycck = true})},
+        // As cameras write them: EXIF first, then an ICC profile, restart markers.
+        {"EXIF, an ICC profile and restart markers, as from a camera",
+         fixtures::withExif(noiseJpegWith(96, 80, {.restartRows = 2,
+                                                   .iccProfile = fixtures::displayP3IccProfile()}),
+                            {.orientation = 1, .make = "Camera"})},
+        {"jpgcrush's and mozjpeg's nine scans",
+         noiseJpegWith(96, 80, {.script = fixtures::crushScript()})},
+        {"every coefficient in a scan of its own, refined over three bits",
+         noiseJpegWith(96, 80, {.grey = true, .script = fixtures::coefficientByCoefficientScript(1, 2)})},
     };
     for (const auto& [what, file] : kinds) {
         EXPECT_EQ(decodeRasterData(file).width, 96) << what;
@@ -146,21 +107,67 @@ TEST(HostileJpeg, HonestKindsOpen) {
     }
 }
 
-// Each block costs a Huffman-coded scan at least a bit: a header promising one block more than
-// eight a byte of coded data is refused before anything is sized, one promising exactly that many
-// is not (it then ends early).
-TEST(HostileJpeg, TheBoundIsEightBlocksAByteOfCodedData) {
-    const std::string progressive = noiseJpegWith(16, 16, {.progressive = true, .grey = true});
-    const std::uint64_t bytes = codedBytesOf(progressive);
-    const int fitting = static_cast<int>(bytes * 8);  // blocks of one row of blocks
-    const std::string within = fixtures::claimingSize(progressive, fitting * 8, 8);
-    const std::string beyond = fixtures::claimingSize(progressive, (fitting + 1) * 8, 8);
-    EXPECT_EQ(refusalOf(beyond, true, "one block beyond"),
-              "The image data is damaged or incomplete. Its header states " +
-                  std::to_string((fitting + 1) * 8) + " × 8 pixels, more than its " +
-                  std::to_string(bytes) + " bytes of image data can hold.");
-    EXPECT_EQ(refusalOf(within, true, "exactly at the bound").find("Its header states"),
-              std::string::npos);
+// The 8 × 8 blocks a frame of `width` × `height` pixels holds, from each component's horizontal and
+// vertical sampling factors: a component spans ceil(side × factor / largest factor) samples.
+std::uint64_t frameBlocks(const std::vector<std::pair<int, int>>& sampling, std::uint64_t width,
+                          std::uint64_t height) {
+    int widest = 1, tallest = 1;
+    for (const auto& [horizontal, vertical] : sampling) {
+        widest = std::max(widest, horizontal);
+        tallest = std::max(tallest, vertical);
+    }
+    const auto blocksAcross = [](std::uint64_t side, int factor, int largest) {
+        return ((side * factor + largest - 1) / largest + 7) / 8;
+    };
+    std::uint64_t blocks = 0;
+    for (const auto& [horizontal, vertical] : sampling) {
+        blocks += blocksAcross(width, horizontal, widest) * blocksAcross(height, vertical, tallest);
+    }
+    return blocks;
+}
+
+// Each block of every component costs a Huffman-coded scan at least a bit: a header promising more
+// blocks than eight a byte of coded data is refused before anything is sized, one promising exactly
+// as many as fit is not (it then ends early). Every component counts, as its sampling factors make
+// it: the chroma of a 4:4:4 photo carries two thirds of its blocks, a YCCK photo's black as many as
+// its luma.
+TEST(HostileJpeg, TheBoundIsEightBlocksOfEveryComponentAByteOfCodedData) {
+    const std::pair<int, int> full{1, 1}, wide{2, 1}, tall{1, 2}, quad{2, 2};
+    const struct {
+        std::string what;
+        fixtures::JpegWriting writing;
+        std::vector<std::pair<int, int>> sampling;
+    } kinds[] = {
+        {"grey, progressive", {.progressive = true, .grey = true}, {full}},
+        {"4:2:0", {}, {quad, full, full}},
+        {"4:2:2, progressive", {.progressive = true, .sampling = {wide, full, full}},
+         {wide, full, full}},
+        {"4:4:0", {.sampling = {tall, full, full}}, {tall, full, full}},
+        {"4:4:4", {.fullChroma = true}, {full, full, full}},
+        {"CMYK", {.adobeCmyk = true}, {full, full, full, full}},
+        {"YCCK", {.adobeCmyk = true, .ycck = true}, {quad, full, full, quad}},
+    };
+    const std::uint64_t height = 121;  // not a whole number of blocks in any component
+    for (const auto& [what, writing, sampling] : kinds) {
+        SCOPED_TRACE(what);
+        const std::string file = noiseJpegWith(40, 24, writing);
+        const std::uint64_t bytes = fixtures::codedBytesOf(file);
+        // The widest picture whose blocks fit, and the next one with more blocks.
+        std::uint64_t fits = 1, beyond = 65535;
+        while (beyond - fits > 1) {
+            const std::uint64_t middle = (fits + beyond) / 2;
+            (frameBlocks(sampling, middle, height) <= 8 * bytes ? fits : beyond) = middle;
+        }
+        ASSERT_GT(frameBlocks(sampling, beyond, height), 8 * bytes);
+        const auto claiming = [&](std::uint64_t width) {
+            return fixtures::claimingSize(file, static_cast<int>(width), static_cast<int>(height));
+        };
+        EXPECT_EQ(refusalOf(claiming(beyond), true, what),
+                  "The image data is damaged or incomplete. Its header states " +
+                      std::to_string(beyond) + " × 121 pixels, more than its " +
+                      std::to_string(bytes) + " bytes of image data can hold.");
+        EXPECT_EQ(refusalOf(claiming(fits), true, what).find("Its header states"), std::string::npos);
+    }
 }
 
 // Files whose coded data cannot hold what their headers state, however the data are dressed up,
@@ -171,8 +178,8 @@ TEST(HostileJpeg, CodedDataDressedUpAsMoreAreRefusedFromTheHeader) {
         noiseJpegWith(512, 512, {.progressive = true, .fullChroma = true, .quality = 85});
     const std::string progressiveGrey =
         noiseJpegWith(512, 512, {.progressive = true, .grey = true, .quality = 85});
-    EXPECT_NEAR(codedBytesOf(progressive444), 400e3, 40e3);
-    EXPECT_NEAR(codedBytesOf(progressiveGrey), 140e3, 14e3);
+    EXPECT_NEAR(fixtures::codedBytesOf(progressive444), 400e3, 40e3);
+    EXPECT_NEAR(fixtures::codedBytesOf(progressiveGrey), 140e3, 14e3);
     const struct {
         std::string what;
         std::string file;

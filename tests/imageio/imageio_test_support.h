@@ -5,12 +5,15 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <cstring>
+#include <fstream>
 #include <functional>
 #include <string>
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/linear_image.h"
 #include "core/imageio/raster_decoder.h"
+#include "core/imageio/thumbnail.h"
 
 namespace quillmere::testing_support {
 
@@ -72,6 +75,36 @@ inline void expectEveryDamageDecodesOrIsRefused(const std::string& original, std
         } catch (const ImageIOError&) {
         }
     }
+}
+
+// Why the decoder refuses `file` as damaged; the thumbnail must refuse it too.
+inline std::string refusalOf(const std::string& file, bool isJpeg, const std::string& what) {
+    EXPECT_FALSE(isJpeg ? Thumbnail::jpeg(file) : Thumbnail::heif(file)) << what;
+    try {
+        decodeRasterData(file);
+    } catch (const ImageIOError& error) {
+        EXPECT_EQ(error.code(), ImageIOError::Code::corruptImage) << what;
+        return error.what();
+    }
+    ADD_FAILURE() << what << " was decoded";
+    return {};
+}
+
+// How much the process's resident memory rose above where it stood, at its highest while
+// `action` ran, in bytes. The kernel's peak is reset first, so an earlier peak hides nothing.
+inline std::uint64_t peakGrowthDuring(const std::function<void()>& action) {
+    const auto kibibytesOf = [](const char* field) -> std::uint64_t {
+        std::ifstream status("/proc/self/status");
+        for (std::string line; std::getline(status, line);) {
+            if (line.starts_with(field)) return std::stoull(line.substr(std::strlen(field)));
+        }
+        ADD_FAILURE() << "no " << field << " in /proc/self/status";
+        return 0;
+    };
+    std::ofstream("/proc/self/clear_refs") << "5";
+    const std::uint64_t before = kibibytesOf("VmRSS:");
+    action();
+    return (kibibytesOf("VmHWM:") - before) * 1024;
 }
 
 }  // namespace quillmere::testing_support
