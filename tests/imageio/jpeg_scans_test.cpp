@@ -91,6 +91,16 @@ TEST(JpegScans, ScansGoingOverTheirBlocksMoreOftenThanTheirBytesPayForAreRefused
     }
 }
 
+// Real progressive files have ten or so scans: more than a thousand are refused before any is
+// decoded, even over a picture small enough that its coded data pay for every pass.
+TEST(JpegScans, MoreThanAThousandScansAreRefused) {
+    const std::string file = fixtures::encodeJpegWith(
+        fixtures::flatSquares(16, 16), {.grey = true, .script = {{{0}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}}});
+    EXPECT_EQ(decodeRasterData(fixtures::withScanRepeated(file, 1, 998)).width, 16);
+    EXPECT_EQ(refusalOf(fixtures::withScanRepeated(file, 1, 999), true, "1001 scans"),
+              "The image data is damaged or incomplete. The image has too many scans.");
+}
+
 // A header that makes 64 scans go over exactly as many blocks as the coded data pay for is not
 // refused for it (the data then end early); one block more in each scan is.
 TEST(JpegScans, TheBoundIsSixteenPassesOverEightBlocksAByte) {
@@ -203,8 +213,8 @@ TEST(JpegScans, OnlyEntropyCodedDataCountAsCodedData) {
          fixtures::withExif(grey({.iccProfile = fixtures::displayP3IccProfile()}),
                             {.orientation = 6, .make = "Camera"}),
          baselineBytes, false},
-        {"another picture after the end of the image", baseline + grey({.quality = 95}),
-         baselineBytes, true},
+        {"another picture after the end of the image", progressive + grey({.quality = 95}),
+         fixtures::codedBytesOf(progressive), true},
         {"a restart marker without a restart interval, then bytes",
          beforeEnd(baseline, "\xFF\xD0" + junk), baselineBytes, true},
         {"a restart marker the interval does not call for, then bytes",
