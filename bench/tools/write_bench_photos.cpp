@@ -233,8 +233,9 @@ void writeHostilePhotos(const fs::path& folder) {
     }
     write(folder / "progressive_grey_2560_ac_scan_repeated_to_999_scans.jpg",
           withScanRepeated(encodeJpegWith(squares, {.grey = true, .script = acOnce}), 1, 997));
-    write(folder / "progressive_refinement_repeated_once.jpg",
-          withScanRepeated(encodeJpegWith(makePattern({}), {.grey = true, .script = refinedOnce}), 2, 1));
+    const std::string refined =
+        encodeJpegWith(makePattern({}), {.grey = true, .script = refinedOnce});
+    write(folder / "progressive_refinement_repeated_once.jpg", withScanRepeated(refined, 2, 1));
 }
 
 }  // namespace

@@ -99,7 +99,8 @@ TEST(HostileJpeg, HonestKindsOpen) {
         {"jpgcrush's and mozjpeg's nine scans",
          noiseJpegWith(96, 80, {.script = fixtures::crushScript()})},
         {"every coefficient in a scan of its own, refined over three bits",
-         noiseJpegWith(96, 80, {.grey = true, .script = fixtures::coefficientByCoefficientScript(1, 2)})},
+         noiseJpegWith(96, 80,
+                       {.grey = true, .script = fixtures::coefficientByCoefficientScript(1, 2)})},
     };
     for (const auto& [what, file] : kinds) {
         EXPECT_EQ(decodeRasterData(file).width, 96) << what;
@@ -166,7 +167,8 @@ TEST(HostileJpeg, TheBoundIsEightBlocksOfEveryComponentAByteOfCodedData) {
                   "The image data is damaged or incomplete. Its header states " +
                       std::to_string(beyond) + " × 121 pixels, more than its " +
                       std::to_string(bytes) + " bytes of image data can hold.");
-        EXPECT_EQ(refusalOf(claiming(fits), true, what).find("Its header states"), std::string::npos);
+        EXPECT_EQ(refusalOf(claiming(fits), true, what).find("Its header states"),
+                  std::string::npos);
     }
 }
 

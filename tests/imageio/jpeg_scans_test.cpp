@@ -94,8 +94,9 @@ TEST(JpegScans, ScansGoingOverTheirBlocksMoreOftenThanTheirBytesPayForAreRefused
 // Real progressive files have ten or so scans: more than a thousand are refused before any is
 // decoded, even over a picture small enough that its coded data pay for every pass.
 TEST(JpegScans, MoreThanAThousandScansAreRefused) {
-    const std::string file = fixtures::encodeJpegWith(
-        fixtures::flatSquares(16, 16), {.grey = true, .script = {{{0}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}}});
+    const std::string file =
+        fixtures::encodeJpegWith(fixtures::flatSquares(16, 16),
+                                 {.grey = true, .script = {{{0}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}}});
     EXPECT_EQ(decodeRasterData(fixtures::withScanRepeated(file, 1, 998)).width, 16);
     EXPECT_EQ(refusalOf(fixtures::withScanRepeated(file, 1, 999), true, "1001 scans"),
               "The image data is damaged or incomplete. The image has too many scans.");
@@ -136,7 +137,8 @@ TEST(JpegScans, EachScanGoesOverItsComponentsBlocksOrItsMcusBlocks) {
     };
     for (auto [what, writing, sampling] : kinds) {
         SCOPED_TRACE(what);
-        writing.script = fixtures::coefficientByCoefficientScript(static_cast<int>(sampling.size()), 0);
+        writing.script =
+            fixtures::coefficientByCoefficientScript(static_cast<int>(sampling.size()), 0);
         const std::string file = fixtures::encodeJpegWith(fixtures::flatSquares(64, 64), writing);
         const std::uint64_t bytes = fixtures::codedBytesOf(file);
         int widest = 1, tallest = 1, mcuBlocks = 0;
@@ -154,7 +156,8 @@ TEST(JpegScans, EachScanGoesOverItsComponentsBlocksOrItsMcusBlocks) {
                 const auto across = [](int side, int factor, int largest) {
                     return std::uint64_t((side * factor + largest - 1) / largest + 7) / 8;
                 };
-                pixelBlocks += across(width, horizontal, widest) * across(height, vertical, tallest);
+                pixelBlocks +=
+                    across(width, horizontal, widest) * across(height, vertical, tallest);
             }
             return std::tuple{width, height, pixelBlocks,
                               std::uint64_t(mcus) * mcus * mcuBlocks + 63 * pixelBlocks};
@@ -179,7 +182,8 @@ TEST(JpegScans, OnlyEntropyCodedDataCountAsCodedData) {
     const Rgb8Image noise = [] {
         Rgb8Image picture{40, 32, std::vector<std::uint8_t>(40 * 32 * 3)};
         std::uint32_t state = 5;
-        for (std::uint8_t& value : picture.rgb) value = static_cast<std::uint8_t>((state *= 69069) >> 24);
+        for (std::uint8_t& value : picture.rgb)
+            value = static_cast<std::uint8_t>((state *= 69069) >> 24);
         return picture;
     }();
     const auto grey = [&](fixtures::JpegWriting writing) {
@@ -273,7 +277,8 @@ TEST(JpegScans, ARefinementOutOfOrderIsRefused) {
 // The scans libjpeg reads are held to those counted in the bytes: a scan going over other blocks
 // than counted, or one not counted at all, stops the decoding before it is decoded.
 TEST(JpegScans, LibjpegReadsOnlyTheScansCounted) {
-    const std::string file = fixtures::encodeJpegWith(fixtures::makePattern({}), {.progressive = true});
+    const std::string file =
+        fixtures::encodeJpegWith(fixtures::makePattern({}), {.progressive = true});
     const auto decodeCounting = [&](std::vector<std::uint64_t> counted) {
         jpeg_decompress_struct info{};
         jpeg_errors::ErrorManager errors{};

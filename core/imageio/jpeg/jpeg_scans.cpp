@@ -46,7 +46,9 @@ class Bytes {
     // Moves to the next 0xFF, past everything before it; false when there is none.
     bool findFF() {
         const void* found = std::memchr(here(), 0xFF, left());
-        at_ = found == nullptr ? size_ : static_cast<std::size_t>(static_cast<const unsigned char*>(found) - bytes_);
+        at_ = found == nullptr
+                  ? size_
+                  : static_cast<std::size_t>(static_cast<const unsigned char*>(found) - bytes_);
         return found != nullptr;
     }
 
@@ -68,9 +70,9 @@ class Bytes {
 // component for the scan's i-th selector is the first one from the frame's i-th on (and among
 // its first four) that bears the selector's identifier, and no component is coded twice.
 std::vector<const jpeg_component_info*> componentsOfScan(const unsigned char* header,
-                                                        std::size_t length,
-                                                        const jpeg_decompress_struct& frame,
-                                                        std::size_t scanNumber) {
+                                                         std::size_t length,
+                                                         const jpeg_decompress_struct& frame,
+                                                         std::size_t scanNumber) {
     const int count = length > 2 ? header[0] : 0;
     if (count < 1 || count > kMaxComponentsInScan || length != std::size_t(count) * 2 + 6) {
         refuse("Its scan " + std::to_string(scanNumber) + " has a damaged header.");
@@ -83,9 +85,10 @@ std::vector<const jpeg_component_info*> componentsOfScan(const unsigned char* he
         for (int index = selector; index < searched && found == nullptr; ++index) {
             if (frame.comp_info[index].component_id == identifier) found = &frame.comp_info[index];
         }
-        if (found == nullptr || std::find(components.begin(), components.end(), found) != components.end()) {
+        if (found == nullptr ||
+            std::find(components.begin(), components.end(), found) != components.end()) {
             refuse("Its scan " + std::to_string(scanNumber) + " names component " +
-                   std::to_string(identifier) + ", which its frame does not give it.");
+                   std::to_string(identifier) + ", which its frame does not have.");
         }
         components.push_back(found);
     }
