@@ -3,7 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <random>
 #include <string>
 
 #include "core/imageio/jpeg/jpeg_encoder.h"
@@ -53,10 +52,7 @@ TEST(HostileJpeg, AHeaderClaimingMorePixelsThanItsBytesCanHoldIsRefused) {
 
 // A noise picture written by libjpeg as `writing` says: nearly all of it coded data.
 std::string noiseJpegWith(int width, int height, const fixtures::JpegWriting& writing) {
-    Rgb8Image noise{width, height, std::vector<std::uint8_t>(std::size_t(width) * height * 3)};
-    std::mt19937 random(11);
-    for (std::uint8_t& value : noise.rgb) value = static_cast<std::uint8_t>(random());
-    return fixtures::encodeJpegWith(noise, writing);
+    return fixtures::encodeJpegWith(fixtures::noisePicture(width, height), writing);
 }
 
 // Every kind of JPEG cameras and programs write opens, and shows its thumbnail.
@@ -105,70 +101,6 @@ TEST(HostileJpeg, HonestKindsOpen) {
     for (const auto& [what, file] : kinds) {
         EXPECT_EQ(decodeRasterData(file).width, 96) << what;
         EXPECT_TRUE(Thumbnail::jpeg(file)) << what;
-    }
-}
-
-// The 8 × 8 blocks a frame of `width` × `height` pixels holds, from each component's horizontal and
-// vertical sampling factors: a component spans ceil(side × factor / largest factor) samples.
-std::uint64_t frameBlocks(const std::vector<std::pair<int, int>>& sampling, std::uint64_t width,
-                          std::uint64_t height) {
-    int widest = 1, tallest = 1;
-    for (const auto& [horizontal, vertical] : sampling) {
-        widest = std::max(widest, horizontal);
-        tallest = std::max(tallest, vertical);
-    }
-    const auto blocksAcross = [](std::uint64_t side, int factor, int largest) {
-        return ((side * factor + largest - 1) / largest + 7) / 8;
-    };
-    std::uint64_t blocks = 0;
-    for (const auto& [horizontal, vertical] : sampling) {
-        blocks += blocksAcross(width, horizontal, widest) * blocksAcross(height, vertical, tallest);
-    }
-    return blocks;
-}
-
-// Each block of every component costs a Huffman-coded scan at least a bit: a header promising more
-// blocks than eight a byte of coded data is refused before anything is sized, one promising exactly
-// as many as fit is not (it then ends early). Every component counts, as its sampling factors make
-// it: the chroma of a 4:4:4 photo carries two thirds of its blocks, a YCCK photo's black as many as
-// its luma.
-TEST(HostileJpeg, TheBoundIsEightBlocksOfEveryComponentAByteOfCodedData) {
-    const std::pair<int, int> full{1, 1}, wide{2, 1}, tall{1, 2}, quad{2, 2};
-    const struct {
-        std::string what;
-        fixtures::JpegWriting writing;
-        std::vector<std::pair<int, int>> sampling;
-    } kinds[] = {
-        {"grey, progressive", {.progressive = true, .grey = true}, {full}},
-        {"4:2:0", {}, {quad, full, full}},
-        {"4:2:2, progressive", {.progressive = true, .sampling = {wide, full, full}},
-         {wide, full, full}},
-        {"4:4:0", {.sampling = {tall, full, full}}, {tall, full, full}},
-        {"4:4:4", {.fullChroma = true}, {full, full, full}},
-        {"CMYK", {.adobeCmyk = true}, {full, full, full, full}},
-        {"YCCK", {.adobeCmyk = true, .ycck = true}, {quad, full, full, quad}},
-    };
-    const std::uint64_t height = 121;  // not a whole number of blocks in any component
-    for (const auto& [what, writing, sampling] : kinds) {
-        SCOPED_TRACE(what);
-        const std::string file = noiseJpegWith(40, 24, writing);
-        const std::uint64_t bytes = fixtures::codedBytesOf(file);
-        // The widest picture whose blocks fit, and the next one with more blocks.
-        std::uint64_t fits = 1, beyond = 65535;
-        while (beyond - fits > 1) {
-            const std::uint64_t middle = (fits + beyond) / 2;
-            (frameBlocks(sampling, middle, height) <= 8 * bytes ? fits : beyond) = middle;
-        }
-        ASSERT_GT(frameBlocks(sampling, beyond, height), 8 * bytes);
-        const auto claiming = [&](std::uint64_t width) {
-            return fixtures::claimingSize(file, static_cast<int>(width), static_cast<int>(height));
-        };
-        EXPECT_EQ(refusalOf(claiming(beyond), true, what),
-                  "The image data is damaged or incomplete. Its header states " +
-                      std::to_string(beyond) + " × 121 pixels, more than its " +
-                      std::to_string(bytes) + " bytes of image data can hold.");
-        EXPECT_EQ(refusalOf(claiming(fits), true, what).find("Its header states"),
-                  std::string::npos);
     }
 }
 
