@@ -36,6 +36,7 @@
 #include "bench/bench_photos.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "tests/fixtures/hostile_heif.h"
+#include "tests/fixtures/hostile_jpeg.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/test_heic.h"
@@ -242,6 +243,27 @@ void writeHostilePhotos(const fs::path& folder) {
     };
     write(folder / "progressive_444_16384x16384_in_400KB.jpg", claimingSize(noise(512, false), 16384, 16384));
     write(folder / "progressive_grey_16384x16384_in_140KB.jpg", claimingSize(noise(512, true), 16384, 16384));
+    // Scans that go over a 2560 × 2560 picture's 102400 blocks a thousand times, each coding only
+    // end-of-band runs, after a DC scan that pays for the blocks once.
+    const Rgb8Image squares = flatSquares(2560, 2560);
+    const std::vector<JpegScanStep> refinedOnce{
+        {{0}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 1}, {{0}, 1, 63, 1, 0}};
+    const std::vector<JpegScanStep> acOnce{{{0}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}};
+    for (const bool arithmetic : {false, true}) {
+        const std::string coding = arithmetic ? "_arithmetic" : "";
+        write(folder / ("progressive_grey_2560" + coding + "_refinement_repeated_to_999_scans.jpg"),
+              withScanRepeated(encodeJpegWith(squares, {.grey = true, .arithmetic = arithmetic,
+                                                        .script = refinedOnce}),
+                               2, 996));
+        write(folder / ("progressive_grey_2560" + coding + "_every_coefficient_over_11_bits.jpg"),
+              encodeJpegWith(squares, {.grey = true, .arithmetic = arithmetic,
+                                       .script = coefficientByCoefficientScript(1, 10)}));
+    }
+    write(folder / "progressive_grey_2560_ac_scan_repeated_to_999_scans.jpg",
+          withScanRepeated(encodeJpegWith(squares, {.grey = true, .script = acOnce}), 1, 997));
+    const std::string refined =
+        encodeJpegWith(makePattern({}), {.grey = true, .script = refinedOnce});
+    write(folder / "progressive_refinement_repeated_once.jpg", withScanRepeated(refined, 2, 1));
 }
 
 }  // namespace

@@ -11,11 +11,14 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "core/imageio/imageio_error.h"
 #include "core/imageio/raster_decoder.h"
 #include "tests/fixtures/hostile_heif.h"
+#include "tests/fixtures/hostile_jpeg.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/synthetic_dng.h"
@@ -49,6 +52,19 @@ void writeSeed(const fs::path& file, const std::string& bytes) {
               << decoded.height << " pixels\n";
 }
 
+// A seed the decoder refuses, as the fuzzer's mutations of it mostly are too.
+void writeRefusedSeed(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+    try {
+        decodeRasterData(bytes);
+    } catch (const ImageIOError& error) {
+        std::cout << file.string() << ": " << bytes.size() << " bytes, refused: " << error.what()
+                  << '\n';
+        return;
+    }
+    throw std::runtime_error(file.string() + " was decoded");
+}
+
 void writeJpegSeeds(const fs::path& folder) {
     const Rgb8Image pattern = seedPattern();
     const std::string baseline = encodeJpeg(pattern, 0.75);
@@ -68,6 +84,20 @@ void writeJpegSeeds(const fs::path& folder) {
     everything.iptcCaption = "Seed";
     writeSeed(folder / "exif_thumbnail_gps_iptc.jpg", withExif(baseline, everything));
     writeSeed(folder / "display_p3.jpg", encodeJpeg(pattern, 0.75, displayP3IccProfile()));
+    writeSeed(folder / "progressive_422_restarts.jpg",
+              encodeJpegWith(pattern, {.progressive = true, .restartRows = 2,
+                                       .sampling = {{2, 1}, {1, 1}, {1, 1}}}));
+    writeSeed(folder / "ycck_progressive.jpg",
+              encodeJpegWith(pattern, {.progressive = true, .adobeCmyk = true, .ycck = true}));
+    writeSeed(folder / "crush_script.jpg", encodeJpegWith(pattern, {.script = crushScript()}));
+    const std::vector<JpegScanStep> refinedOnce{
+        {{0}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 1}, {{0}, 1, 63, 1, 0}};
+    const std::string refined = encodeJpegWith(pattern, {.grey = true, .script = refinedOnce});
+    writeSeed(folder / "refined_once.jpg", refined);
+    writeRefusedSeed(folder / "refinement_repeated.jpg", withScanRepeated(refined, 2, 2));
+    const std::string acOnce = encodeJpegWith(
+        flatSquares(256, 256), {.grey = true, .script = {{{0}, 0, 0, 0, 0}, {{0}, 1, 63, 0, 0}}});
+    writeRefusedSeed(folder / "ac_scan_repeated_300_times.jpg", withScanRepeated(acOnce, 1, 299));
 }
 
 void writeHeifSeeds(const fs::path& folder) {

@@ -14,6 +14,7 @@
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/linear_image.h"
 #include "core/imageio/raster_decoder.h"
+#include "core/imageio/thumbnail.h"
 
 namespace quillmere::testing_support {
 
@@ -75,6 +76,19 @@ inline void expectEveryDamageDecodesOrIsRefused(const std::string& original, std
         } catch (const ImageIOError&) {
         }
     }
+}
+
+// Why the decoder refuses `file` as damaged; the thumbnail must refuse it too.
+inline std::string refusalOf(const std::string& file, bool isJpeg, const std::string& what) {
+    EXPECT_FALSE(isJpeg ? Thumbnail::jpeg(file) : Thumbnail::heif(file)) << what;
+    try {
+        decodeRasterData(file);
+    } catch (const ImageIOError& error) {
+        EXPECT_EQ(error.code(), ImageIOError::Code::corruptImage) << what;
+        return error.what();
+    }
+    ADD_FAILURE() << what << " was decoded";
+    return {};
 }
 
 // How much the process's resident memory rose above where it stood, at its highest while

@@ -2,6 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
+#include <utility>
+#include <vector>
+
+#include <jpeglib.h>
+
 #include "core/imageio/image_properties.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/thumbnail.h"
@@ -112,6 +119,66 @@ TEST(RasterDecoderJpeg, CmykOpensAndShowsItsThumbnailInTheSameColours) {
     EXPECT_LE(centre[0], 3);
     EXPECT_GE(centre[1], 252);
     EXPECT_GE(centre[2], 252);
+}
+
+// libjpeg's CMYK samples of `jpeg` (four a pixel, as stored) at 1 / `scale` of its size.
+std::vector<JSAMPLE> cmykSamplesOf(const std::string& jpeg, unsigned scale, int& width) {
+    jpeg_decompress_struct info{};
+    jpeg_error_mgr errors{};
+    info.err = jpeg_std_error(&errors);  // a failure ends this test program
+    jpeg_create_decompress(&info);
+    jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(jpeg.data()), jpeg.size());
+    jpeg_read_header(&info, TRUE);
+    info.out_color_space = JCS_CMYK;
+    info.scale_num = 1;
+    info.scale_denom = scale;
+    jpeg_start_decompress(&info);
+    width = static_cast<int>(info.output_width);
+    std::vector<JSAMPLE> samples(std::size_t{info.output_width} * info.output_height * 4);
+    while (info.output_scanline < info.output_height) {
+        JSAMPROW row = samples.data() + std::size_t{info.output_scanline} * info.output_width * 4;
+        jpeg_read_scanlines(&info, &row, 1);
+    }
+    jpeg_finish_decompress(&info);
+    jpeg_destroy_decompress(&info);
+    return samples;
+}
+
+// A CMYK thumbnail, pixel by pixel: every column a colour of its own, 26 columns at full size and
+// 13 at half size (neither a multiple of 4), so that a row read or written with another stride
+// shows.
+// Inks stored inverted, without a profile, show the paper through each ink darkened by black: an
+// sRGB value of ink × black / 255, from libjpeg's own samples.
+TEST(RasterDecoderJpeg, CmykThumbnailsShowEveryPixelsInks) {
+    Rgb8Image columns{26, 6, std::vector<std::uint8_t>(26 * 6 * 3)};
+    for (std::size_t at = 0; at < columns.rgb.size(); at += 3) {
+        const int x = static_cast<int>(at / 3 % 26);
+        columns.rgb[at] = static_cast<std::uint8_t>(9 * x);
+        columns.rgb[at + 1] = static_cast<std::uint8_t>(250 - 7 * x);
+        columns.rgb[at + 2] = static_cast<std::uint8_t>(40 + 150 * (x % 2));
+    }
+    for (const bool ycck : {false, true}) {
+        const std::string file = fixtures::encodeJpegWith(
+            columns, {.adobeCmyk = true, .quality = 100, .ycck = ycck});
+        for (const auto& [longestSide, scale] : {std::pair{26, 1u}, std::pair{13, 2u}}) {
+            SCOPED_TRACE(std::string(ycck ? "YCCK" : "CMYK") + " at 1/" + std::to_string(scale));
+            int width = 0;
+            const std::vector<JSAMPLE> inks = cmykSamplesOf(file, scale, width);
+            const std::optional<Rgb8Image> thumbnail = Thumbnail::jpeg(file, longestSide);
+            ASSERT_TRUE(thumbnail);
+            ASSERT_EQ(thumbnail->width, width);
+            ASSERT_EQ(thumbnail->rgb.size() / 3, inks.size() / 4);
+            int wrong = 0;
+            for (std::size_t pixel = 0; pixel < inks.size() / 4; ++pixel) {
+                const JSAMPLE* cmyk = &inks[4 * pixel];
+                for (int channel = 0; channel < 3; ++channel) {
+                    const long expected = std::lround(cmyk[channel] * cmyk[3] / 255.0);
+                    wrong += std::abs(thumbnail->rgb[3 * pixel + channel] - expected) > 1;
+                }
+            }
+            EXPECT_EQ(wrong, 0);
+        }
+    }
 }
 
 TEST(RasterDecoderHostileInput, FailsCleanly) {

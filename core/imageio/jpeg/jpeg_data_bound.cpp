@@ -1,72 +1,6 @@
 #include "core/imageio/jpeg/jpeg_data_bound.h"
 
-#include <algorithm>
-#include <cstring>
-
 namespace quillmere::jpeg_data_bound {
-namespace {
-
-constexpr unsigned char kStartOfImage = 0xD8;
-constexpr unsigned char kEndOfImage = 0xD9;
-constexpr unsigned char kStartOfScan = 0xDA;
-
-bool hasNoLength(unsigned char marker) {
-    return marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7) || marker == kStartOfImage;
-}
-
-bool isRestart(unsigned char marker) { return marker >= 0xD0 && marker <= 0xD7; }
-
-// Within coded data 0xFF is followed by 0x00 (a stuffed byte) or a restart marker; anything else
-// is the marker that ends the scan.
-bool endsScan(unsigned char afterFF) { return afterFF != 0x00 && !isRestart(afterFF); }
-
-// The coded bytes of the scan whose data starts at `at`, which moves to the marker ending it.
-std::uint64_t scanBytes(const unsigned char* bytes, std::size_t size, std::size_t& at) {
-    std::uint64_t count = 0;
-    while (at < size) {
-        const void* next = std::memchr(bytes + at, 0xFF, size - at);
-        const std::size_t found =
-            next == nullptr ? size : static_cast<std::size_t>(static_cast<const unsigned char*>(next) - bytes);
-        count += found - at;
-        at = found;
-        if (at + 1 >= size) {
-            count += size - at;  // a last 0xFF with nothing after it
-            at = size;
-            break;
-        }
-        if (endsScan(bytes[at + 1])) break;
-        if (bytes[at + 1] == 0x00) ++count;  // the 0xFF is data, its stuffed zero is not
-        at += 2;
-    }
-    return count;
-}
-
-}  // namespace
-
-std::uint64_t codedByteCount(std::string_view jpeg) {
-    const auto* bytes = reinterpret_cast<const unsigned char*>(jpeg.data());
-    const std::size_t size = jpeg.size();
-    std::uint64_t count = 0;
-    std::size_t at = 0;
-    while (at < size) {
-        // As libjpeg does, bytes between segments are skipped up to the next marker, and fill
-        // bytes (0xFF) before a marker are not part of it.
-        const void* found = std::memchr(bytes + at, 0xFF, size - at);
-        if (found == nullptr) break;
-        at = static_cast<std::size_t>(static_cast<const unsigned char*>(found) - bytes);
-        while (at < size && bytes[at] == 0xFF) ++at;
-        if (at >= size) break;
-        const unsigned char marker = bytes[at++];
-        if (marker == kEndOfImage) break;
-        if (marker == 0x00 || hasNoLength(marker)) continue;
-        if (size - at < 2) break;
-        const std::size_t length = std::size_t{bytes[at]} << 8 | bytes[at + 1];
-        if (length < 2 || length > size - at) break;
-        at += length;
-        if (marker == kStartOfScan) count += scanBytes(bytes, size, at);
-    }
-    return count;
-}
 
 std::uint64_t blockCount(const jpeg_decompress_struct& info) {
     std::uint64_t blocks = 0;
@@ -77,12 +11,28 @@ std::uint64_t blockCount(const jpeg_decompress_struct& info) {
     return blocks;
 }
 
+std::uint64_t codedByteCount(const std::vector<jpeg_scans::Scan>& scans) {
+    std::uint64_t bytes = 0;
+    for (const jpeg_scans::Scan& scan : scans) bytes += scan.codedBytes;
+    return bytes;
+}
+
 std::optional<std::string> implausibleSize(const jpeg_decompress_struct& info,
                                            std::uint64_t codedBytes) {
     if (blockCount(info) <= codedBytes * kMaxBlocksPerByte) return std::nullopt;
     return "Its header states " + std::to_string(info.image_width) + " × " +
            std::to_string(info.image_height) + " pixels, more than its " +
            std::to_string(codedBytes) + " bytes of image data can hold.";
+}
+
+std::optional<std::string> implausiblePasses(const std::vector<jpeg_scans::Scan>& scans) {
+    std::uint64_t blocks = 0;
+    for (const jpeg_scans::Scan& scan : scans) blocks += scan.blocks;
+    const std::uint64_t codedBytes = codedByteCount(scans);
+    if (blocks <= codedBytes * kMaxScanBlocksPerByte) return std::nullopt;
+    return "Its " + std::to_string(scans.size()) + " scans go over " + std::to_string(blocks) +
+           " blocks in all, more than its " + std::to_string(codedBytes) +
+           " bytes of image data pay for.";
 }
 
 }  // namespace quillmere::jpeg_data_bound

@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 #include <memory>
+#include <utility>
+#include <vector>
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg/jpeg_data_bound.h"
@@ -32,7 +34,6 @@ JpegDecompression::JpegDecompression(std::string_view bytes) {
     jpeg_decompress_struct& info = libjpeg_.info;
     run([&] { jpeg_create_decompress(&info); });
     libjpeg_.created = true;
-    jpeg_errors::limitScans(libjpeg_.errors, info);
     run([&] {
         jpeg_mem_src(&info, reinterpret_cast<const unsigned char*>(bytes.data()),
                      static_cast<unsigned long>(bytes.size()));
@@ -40,10 +41,15 @@ JpegDecompression::JpegDecompression(std::string_view bytes) {
         jpeg_read_header(&info, TRUE);
     });
     LinearImageAssembler::checkSize(info.image_width, info.image_height);
-    const std::uint64_t codedBytes = jpeg_data_bound::codedByteCount(bytes);
-    if (const auto implausible = jpeg_data_bound::implausibleSize(info, codedBytes)) {
-        throw ImageIOError(ImageIOError::Code::corruptImage, *implausible);
+    const std::vector<jpeg_scans::Scan> scans = jpeg_scans::readScans(bytes, info);
+    const std::uint64_t codedBytes = jpeg_data_bound::codedByteCount(scans);
+    for (const auto& implausible : {jpeg_data_bound::implausibleSize(info, codedBytes),
+                                    jpeg_data_bound::implausiblePasses(scans)}) {
+        if (implausible) throw ImageIOError(ImageIOError::Code::corruptImage, *implausible);
     }
+    std::vector<std::uint64_t> scanBlocks;
+    for (const jpeg_scans::Scan& scan : scans) scanBlocks.push_back(scan.blocks);
+    libjpeg_.scanWatch.watch(info, std::move(scanBlocks));
     // libjpeg allocates a progressive or multi-scan file's coefficients at once, and fails rather
     // than take more than this; with the blocks bounded by the coded data it never needs to.
     const std::uint64_t coefficients = jpeg_data_bound::kCoefficientBytesPerBlock *

@@ -9,6 +9,7 @@
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg/jpeg_error_handling.h"
+#include "core/imageio/jpeg/jpeg_scan_watch.h"
 
 namespace quillmere {
 
@@ -18,10 +19,12 @@ namespace quillmere {
 class JpegDecompression {
   public:
     // Reads `bytes` (which must outlive the decompression) up to the start of its first scan,
-    // keeping its ICC profile's markers. Throws ImageIOError: corruptImage for a damaged header or
-    // one promising more 8 × 8 blocks than the coded data can hold, imageTooLarge beyond
-    // LinearImage::maxPixelCount pixels. libjpeg's memory is limited to what that coded data can
-    // fill: a progressive file's coefficients for the blocks it holds, and its working buffers.
+    // keeping its ICC profile's markers, and finds the scans libjpeg will read in them. Throws
+    // ImageIOError: corruptImage for a damaged header or scan header, a header promising more 8 × 8
+    // blocks than the coded data can hold, or scans going over more blocks than it pays for;
+    // imageTooLarge beyond LinearImage::maxPixelCount pixels. libjpeg's memory is limited to what
+    // that coded data can fill: a progressive file's coefficients for the blocks it holds, and its
+    // working buffers.
     explicit JpegDecompression(std::string_view bytes);
     JpegDecompression(const JpegDecompression&) = delete;
     JpegDecompression& operator=(const JpegDecompression&) = delete;
@@ -33,7 +36,8 @@ class JpegDecompression {
     std::string iccProfile();
 
     // Starts decompressing (a progressive file is read whole here). Throws ImageIOError:
-    // corruptImage when libjpeg fails or the coded data ends early.
+    // corruptImage when libjpeg fails, the coded data ends early, a scan refines bits out of
+    // order, or libjpeg reads a scan otherwise than it was counted.
     void start();
 
     // Reads the next output row into `row`. Throws ImageIOError (corruptImage) when libjpeg fails
@@ -56,6 +60,7 @@ class JpegDecompression {
         ~Libjpeg();
         jpeg_decompress_struct info{};
         jpeg_errors::ErrorManager errors{};
+        jpeg_scans::ScanWatch scanWatch;
         bool created = false;
     };
     Libjpeg libjpeg_;

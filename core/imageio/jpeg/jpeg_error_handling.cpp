@@ -1,14 +1,12 @@
 #include "core/imageio/jpeg/jpeg_error_handling.h"
 
-#include <cstring>
+#include <cstdarg>
+#include <cstdio>
 
 #include <jerror.h>
 
 namespace quillmere::jpeg_errors {
 namespace {
-
-// Far beyond the ten or so scans of any real progressive JPEG.
-constexpr int maxScanCount = 1000;
 
 ErrorManager& managerOf(j_common_ptr info) { return *reinterpret_cast<ErrorManager*>(info->err); }
 
@@ -19,22 +17,16 @@ void exitWithError(j_common_ptr info) {
 }
 
 void noteMessage(j_common_ptr info, int level) {
+    if (level >= 0) return;  // trace messages
     const int code = info->err->msg_code;
-    if (level < 0 && (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER)) {
-        managerOf(info).truncated = true;
+    if (code == JWRN_BOGUS_PROGRESSION && info->is_decompressor) {
+        const int scan = reinterpret_cast<j_decompress_ptr>(info)->input_scan_number;
+        stop(*info, "Its scan %d does not follow the bits its earlier scans coded.", scan);
     }
+    if (code == JWRN_JPEG_EOF || code == JWRN_HIT_MARKER) managerOf(info).truncated = true;
 }
 
 void printNothing(j_common_ptr) {}
-
-void stopAfterTooManyScans(j_common_ptr info) {
-    if (!info->is_decompressor) return;
-    if (reinterpret_cast<j_decompress_ptr>(info)->input_scan_number > maxScanCount) {
-        ErrorManager& manager = managerOf(info);
-        std::snprintf(manager.message, sizeof manager.message, "The image has too many scans.");
-        std::longjmp(manager.jumpBuffer, 1);
-    }
-}
 
 }  // namespace
 
@@ -47,10 +39,13 @@ void install(ErrorManager& manager, jpeg_common_struct& info) {
     manager.truncated = false;
 }
 
-void limitScans(ErrorManager& manager, jpeg_decompress_struct& info) {
-    std::memset(&manager.progress, 0, sizeof manager.progress);
-    manager.progress.progress_monitor = stopAfterTooManyScans;
-    info.progress = &manager.progress;
+void stop(jpeg_common_struct& info, const char* format, ...) {
+    ErrorManager& manager = managerOf(&info);
+    std::va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(manager.message, sizeof manager.message, format, arguments);
+    va_end(arguments);
+    std::longjmp(manager.jumpBuffer, 1);
 }
 
 }  // namespace quillmere::jpeg_errors

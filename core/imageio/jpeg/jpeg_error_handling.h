@@ -19,17 +19,20 @@ struct ErrorManager {
     // Set when the coded data ran out before the image did (the file ends, or a marker such as
     // the end of the image comes too soon); libjpeg only warns and pads the rest with grey.
     bool truncated;
-    // Scans read so far are watched through this: a crafted progressive file can hold
-    // thousands of tiny scans and keep the decoder busy for minutes.
-    jpeg_progress_mgr progress;
 };
 
 // Points `info->err` at `manager` with the non-exiting handlers and silences libjpeg's printing.
-// Called before the object is created; libjpeg keeps `err` through its creation.
+// Called before the object is created; libjpeg keeps `err` through its creation. A scan that
+// refines bits its component's earlier scans did not code (libjpeg only warns of a "bogus
+// progression" and decodes it all the same) is a fatal error: no encoder writes one, and a file
+// that repeats its refinement scans would keep the decoder busy over every block of each.
 void install(ErrorManager& manager, jpeg_common_struct& info);
 
-// Limits the scans a decompressor reads. Called after it was created, which clears `progress`.
-void limitScans(ErrorManager& manager, jpeg_decompress_struct& info);
+// Ends the libjpeg step that called back into the program, as a fatal error of libjpeg's does,
+// with `format` and its arguments (as printf's) as its text. Only for code that libjpeg calls and
+// that holds no object with a destructor, which the jump would skip.
+[[noreturn]] void stop(jpeg_common_struct& info, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
 
 // Runs one libjpeg step; false when libjpeg reported a fatal error (its text is in
 // `manager.message`).
