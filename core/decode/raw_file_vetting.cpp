@@ -8,6 +8,7 @@
 #include <system_error>
 #include <utility>
 
+#include "core/common/program_files.h"
 #include "rawbridge/raw_check_protocol.h"
 
 namespace quillmere {
@@ -48,13 +49,14 @@ RAWFileVetting& RAWFileVetting::forProcess() {
     return vetting;
 }
 
-fs::path RAWFileVetting::locateHelper(const std::optional<ProgramFiles>& files) {
+fs::path RAWFileVetting::locateHelper() {
     if (const char* configured = std::getenv("QUILLMERE_RAW_CHECK")) {
         if (isProgram(configured)) return configured;
         throw RAWFileVettingError(std::string("The RAW checking helper that QUILLMERE_RAW_CHECK "
                                               "names is not a program: ") +
                                   configured);
     }
+    const std::optional<ProgramFiles>& files = ProgramFiles::forProcess();
     if (!files) {
         throw RAWFileVettingError(std::string("The RAW checking helper ") +
                                   raw_check::kProgramName +

@@ -11,7 +11,6 @@
 #include <tuple>
 
 #include "core/common/error.h"
-#include "core/common/program_files.h"
 #include "core/decode/raw_check_run.h"
 
 namespace quillmere {
@@ -54,13 +53,12 @@ class RAWFileVetting {
     // throws RAWFileVettingError while the helper cannot be found.
     static RAWFileVetting& forProcess();
 
-    // Where the helper is: $QUILLMERE_RAW_CHECK when set, else the helper folder of `files`, the
-    // program's own (<prefix>/libexec/quillmere/ for an installed program, the build tree's
+    // Where the helper is: $QUILLMERE_RAW_CHECK when set, else the program's own helper folder
+    // (ProgramFiles: <prefix>/libexec/quillmere/ for an installed program, the build tree's
     // rawbridge/ folder for a program run from it; never the other's). Throws
     // RAWFileVettingError naming the folder looked in when the helper is not there, or the
     // variable's path when that names no program.
-    static std::filesystem::path locateHelper(
-        const std::optional<ProgramFiles>& files = ProgramFiles::forProcess());
+    static std::filesystem::path locateHelper();
 
     // The verdict on the file as it is now, from the kept verdicts or from one run of the
     // helper. A file that cannot be looked at (gone, unreadable) is permitted: LibRaw cannot

@@ -1,7 +1,6 @@
 #include "core/common/program_files.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 
@@ -12,52 +11,39 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// What the install rules put under a prefix, as the top-level and app/ CMakeLists install them.
-ProgramFiles installedUnder(const fs::path& prefix) {
-    return {.helperFolder = prefix / "libexec/quillmere",
-            .detailModel = prefix / "share/quillmere/Models/MatchFilter.onnx",
-            .licenses = prefix / "share/quillmere/Licenses",
-            .icon = prefix / "share/icons/hicolor/scalable/apps/quillmere.svg",
-            .inBuildTree = false};
-}
-
 TEST(ProgramFiles, AProgramInsideTheBuildFolderUsesTheBuildTreeAnyOtherItsOwnPrefix) {
     const testing::TemporaryFolder folder;
-    const fs::path build = folder.path() / "build";
-    fs::create_directories(folder.path() / "real");
-    fs::create_directory_symlink(folder.path() / "real", folder.path() / "linked");
-    struct Case {
+    const fs::path build = folder.path() / "build", real = folder.path() / "real";
+    fs::create_directories(real);
+    fs::create_directory_symlink(real, folder.path() / "linked");
+    const struct {
         fs::path executable, buildFolder;
         bool inBuildTree;
-    };
-    const Case cases[] = {
-        {build / "app/quillmere", build, true},
+    } cases[] = {
         {build / "bench/tools/quillmere_decode_photo", build, true},
-        // A build folder reached through a link holds the programs /proc/self/exe names by the
-        // link's target.
-        {folder.path() / "real/tests/core_common_tests", folder.path() / "linked", true},
+        // /proc/self/exe names a program by the link's target.
+        {real / "tests/core_common_tests", folder.path() / "linked", true},
         {"/opt/q/bin/quillmere", build, false},
-        // Inside means whole components: a sibling whose name begins alike is not inside.
+        // Inside is by whole names: build-other is not in build.
         {folder.path() / "build-other/bin/quillmere", build, false},
-        {folder.path() / "bin/quillmere", build, false},
-        {folder.path() / "bin/quillmere", build / "", false},
     };
     for (const auto& [executable, buildFolder, inBuildTree] : cases) {
+        // What the install rules put under the prefix.
+        const fs::path prefix = executable.parent_path().parent_path();
+        const ProgramFiles installed{prefix / "libexec/quillmere",
+                                     prefix / "share/quillmere/Models/MatchFilter.onnx",
+                                     prefix / "share/quillmere/Licenses",
+                                     prefix / "share/icons/hicolor/scalable/apps/quillmere.svg"};
         EXPECT_EQ(ProgramFiles::forExecutable(executable, buildFolder),
-                  inBuildTree ? ProgramFiles::buildTree()
-                              : installedUnder(executable.parent_path().parent_path()))
-            << executable << " built in " << buildFolder;
+                  inBuildTree ? ProgramFiles::buildTree() : installed)
+            << executable;
     }
-}
-
-TEST(ProgramFiles, ThisTestRunsFromTheBuildTreeWhoseFilesAreAllThere) {
-    const std::optional<ProgramFiles>& files = ProgramFiles::forProcess();
-    ASSERT_TRUE(files.has_value());
-    EXPECT_EQ(*files, ProgramFiles::buildTree());
-    EXPECT_EQ(access((files->helperFolder / "quillmere-raw-check").c_str(), X_OK), 0);
-    EXPECT_TRUE(fs::is_regular_file(files->detailModel));
-    EXPECT_TRUE(fs::is_regular_file(files->licenses / "libraw20.txt"));
-    EXPECT_TRUE(fs::is_regular_file(files->icon));
+    // This test runs from the build tree, whose files are in the checkout.
+    const ProgramFiles own = ProgramFiles::forProcess().value();
+    EXPECT_EQ(own, ProgramFiles::buildTree());
+    for (const fs::path& file : {own.detailModel, own.licenses / "libraw20.txt", own.icon}) {
+        EXPECT_TRUE(fs::is_regular_file(file)) << file;
+    }
 }
 
 }  // namespace
