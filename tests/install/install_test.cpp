@@ -65,7 +65,7 @@ struct Finished {
     std::string output, errors;
 };
 
-// Runs a program to its end, or until its standard error holds `until`.
+// Runs a program to its end, or until its standard error holds `until` (for at most 30 s).
 Finished run(const QString& program, const QStringList& arguments,
              const QProcessEnvironment& environment, const std::string& until = {}) {
     QProcess process;
@@ -76,7 +76,8 @@ Finished run(const QString& program, const QStringList& arguments,
     QElapsedTimer waited;
     waited.start();
     while ((until.empty() || errors.find(until) == std::string::npos) &&
-           process.state() != QProcess::NotRunning && waited.elapsed() < 200'000) {
+           process.state() != QProcess::NotRunning &&
+           waited.elapsed() < (until.empty() ? 200'000 : 30'000)) {
         process.waitForReadyRead(100);
         errors += process.readAllStandardError().toStdString();
     }
