@@ -4,6 +4,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <clocale>
+#include <cstdio>
 
 #include "app/shell/quillmere_app.h"
 #include "core/decode/raw_file_vetting.h"
@@ -23,6 +24,8 @@ int main(int argc, char** argv) {
     try {
         quillmere::RAWFileVetting::forProcess();
     } catch (const quillmere::RAWFileVettingError& missing) {
+        // Also for whoever started it from a terminal or a script.
+        std::fprintf(stderr, "quillmere: %s\n", missing.what());
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Quillmere"),
                         QString::fromStdString(missing.what()), QMessageBox::Ok);
         box.setTextFormat(Qt::PlainText);

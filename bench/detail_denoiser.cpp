@@ -3,13 +3,12 @@
 #include <benchmark/benchmark.h>
 #include <tbb/global_control.h>
 
-#include <filesystem>
 #include <opencv2/core/utility.hpp>
 #include <random>
 #include <vector>
 
-#include "core/common/build_config.h"
 #include "core/decode/core_ml_denoiser.h"
+#include "core/decode/match_filter_model.h"
 #include "tests/fixtures/texture_fixtures.h"
 
 namespace quillmere {
@@ -36,9 +35,7 @@ void detailPass(benchmark::State& state, PixelFormat format) {
         threads == 0
             ? tbb::global_control::active_value(tbb::global_control::max_allowed_parallelism)
             : static_cast<std::size_t>(threads));
-    CoreMLDenoiser denoiser(
-        std::filesystem::path(build_config::kSourceResourcesDir) / "models" / "MatchFilter.onnx",
-        {"image", "denoised", 64});
+    CoreMLDenoiser denoiser(MatchFilterModel::url(), {"image", "denoised", 64});
     const Device device;
     const std::shared_ptr<Texture> source = noisySensorTexture(device, format, 3000, 2000);
     const CoreMLDenoiser::NoiseProfile profile{{2e-4f, 1e-4f, 2e-4f, 1e-4f},

@@ -1,5 +1,9 @@
 #include "app/shell/quillmere_app.h"
 
+#include <QApplication>
+#include <QIcon>
+#include <system_error>
+
 #include "app/shell/appearance_controller.h"
 #include "app/shell/appearance_settings_view.h"
 #include "app/shell/file_dialog_prompts.h"
@@ -10,6 +14,7 @@
 #include "app/shell/technology_licenses_view.h"
 #include "app/state/app_state.h"
 #include "app/state/preferences.h"
+#include "core/common/program_files.h"
 #include "core/compute/device.h"
 #include "core/edit/distribution_policy.h"
 #include "core/render/engine/gpu_render_engine.h"
@@ -29,6 +34,19 @@ void showSingle(QPointer<Window>& window, QWidget& owner, Make make) {
     window->activateWindow();
 }
 
+// Gives every window the program's icon, the one its desktop entry names, also where the desktop
+// does not look for it: a program run from its build tree, or installed under another prefix.
+void setApplicationIcon() {
+    const std::optional<ProgramFiles>& files = ProgramFiles::forProcess();
+    std::error_code error;
+    if (!files || !std::filesystem::is_regular_file(files->icon, error)) {
+        qWarning("Quillmere's icon is missing: it is not at %s.",
+                 files ? files->icon.c_str() : "a place the program can read (/proc/self/exe)");
+        return;
+    }
+    QApplication::setWindowIcon(QIcon(QString::fromStdString(files->icon.string())));
+}
+
 }  // namespace
 
 QuillmereApp::QuillmereApp() : preferences_(std::make_shared<Preferences>()) {
@@ -40,6 +58,7 @@ QuillmereApp::QuillmereApp() : preferences_(std::make_shared<Preferences>()) {
         AppStateCollaborators{.preferences = preferences_,
                               .prompts = std::make_shared<FileDialogPrompts>()});
     appearance_ = std::make_unique<AppearanceController>(*preferences_);
+    setApplicationIcon();
 }
 
 QuillmereApp::~QuillmereApp() = default;

@@ -12,7 +12,7 @@
 
 #include "app/kit/file_manager.h"
 #include "app/style/style.h"
-#include "core/common/build_config.h"
+#include "core/common/program_files.h"
 
 namespace quillmere {
 namespace {
@@ -122,8 +122,10 @@ TechnologyLicensesView::TechnologyLicensesView(std::vector<std::filesystem::path
 }
 
 std::vector<std::filesystem::path> TechnologyLicensesView::defaultLicenseFolders() {
-    return {std::filesystem::path(build_config::kInstalledResourcesDir) / "Licenses",
-            std::filesystem::path(build_config::kSourceResourcesDir) / "licenses"};
+    if (const std::optional<ProgramFiles>& files = ProgramFiles::forProcess()) {
+        return {files->licenses};
+    }
+    return {};
 }
 
 QGroupBox* TechnologyLicensesView::technologyGroup(const QString& title, const QString& text,

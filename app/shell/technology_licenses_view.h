@@ -20,7 +20,8 @@ class TechnologyLicensesView : public QScrollArea {
 
   public:
     // The licences folder is the first of `licenseFolders` that exists, looked for afresh each
-    // time the window is shown; the default is the installed resources, then the source tree's.
+    // time the window is shown; the default is the program's own (ProgramFiles: the installed
+    // notices beside an installed program, the checkout's for one run from its build tree).
     explicit TechnologyLicensesView(
         std::vector<std::filesystem::path> licenseFolders = defaultLicenseFolders(),
         QWidget* parent = nullptr);

@@ -115,7 +115,9 @@ void PreviewView::syncFromState() {
     const bool hasPhoto = state_.photo().has_value();
     canvas_->setVisible(!opening && hasPhoto);
     emptyState_->setVisible(!opening && !hasPhoto);
-    spinner_->setVisible(opening || (hasPhoto && !scheduler_->texture()));
+    // Only while something is under way: a photo whose render failed before it had a picture
+    // shows its backdrop, not a spinner that waits for nothing.
+    spinner_->setVisible(opening || (hasPhoto && !scheduler_->texture() && state_.isRendering()));
     exportingPill_->setVisible(state_.isExporting());
     spotRepairHint_->setVisible(state_.isSpotRepairActive());
 

@@ -15,10 +15,10 @@ class PreviewCanvas;
 class StateWatcher;
 class StatusPill;
 
-// The middle of the workspace: the developed photo on the canvas, a large spinner while a photo
-// opens or until its first render arrives (also after a failed one), or, without a photo, an
-// invitation to open photos. Over the photo lie the zoom badge (zoom, comparisons, render
-// progress), the "Exporting…" pill and the spot-repair brush's hint.
+// The middle of the workspace: the developed photo on the canvas (its last good render, also
+// after a failed one), a large spinner while a photo opens or its first render is under way, or,
+// without a photo, an invitation to open photos. Over the photo lie the zoom badge (zoom,
+// comparisons, render progress), the "Exporting…" pill and the spot-repair brush's hint.
 //
 // It renders through its RenderScheduler: each change of the edit or of the tools is developed
 // after a short pause, and the newest result is shown and handed to the state for its histogram.

@@ -194,8 +194,9 @@ void RenderScheduler::fail(const Job& job, const std::exception_ptr& error) {
     } catch (...) {
         description = "The photo could not be rendered.";
     }
-    setTexture(nullptr);
-    state_.setHistogram(std::nullopt);
+    // The picture stays: the photo as last developed, with its histogram. Dropping it would leave
+    // nothing but a spinner waiting for no render, as long as every render fails the same way
+    // (Detail without its model, until Natural is chosen again). Another photo's open drops it.
     state_.setLastError(description);
 }
 

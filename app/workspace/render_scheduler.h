@@ -19,7 +19,8 @@ class StateWatcher;
 // Turns every change of what the developed preview depends on into one render: each change
 // cancels the render in flight, waits 35 ms and asks the engine again, so only the last change of
 // a burst is developed. Every request carries a generation; a result, progress report or error of
-// an older generation is dropped, and only the newest request clears `isRendering`.
+// an older generation is dropped, and only the newest request clears `isRendering`. A failed
+// render reports its error and keeps the picture it would have replaced.
 //
 // While a colour tool is on (the eyedropper or targeted adjustment), the first render also makes
 // the colour-sample texture: the photo without colour adjustments, which the tools read. It is
@@ -51,8 +52,8 @@ class RenderScheduler {
     // The hosting view was hidden: cancels and leaves nothing rendering.
     void disappear();
 
-    // The developed image shown now; nothing before the first render of a photo and after a
-    // failed one.
+    // The developed image shown now: the open photo's last good render, kept when a later one
+    // fails; nothing before the first render of a photo.
     const RenderEngine::TexturePointer& texture() const { return texture_; }
     const RenderEngine::TexturePointer& colorSampleTexture() const { return colorSampleTexture_; }
 

@@ -1,10 +1,9 @@
 #include "core/decode/match_filter_model.h"
 
-#include <array>
 #include <cstdlib>
 #include <system_error>
 
-#include "core/common/build_config.h"
+#include "core/common/program_files.h"
 #include "core/decode/raw_loader_error.h"
 
 namespace quillmere::MatchFilterModel {
@@ -26,8 +25,10 @@ std::string lastPathComponent(const fs::path& path) {
 }  // namespace
 
 SearchLocations processLocations() {
-    SearchLocations locations{std::nullopt, build_config::kInstalledResourcesDir,
-                              build_config::kSourceResourcesDir};
+    SearchLocations locations;
+    if (const std::optional<ProgramFiles>& files = ProgramFiles::forProcess()) {
+        locations.programModel = files->detailModel;
+    }
     if (const char* configured = std::getenv("QUILLMERE_MATCHFILTER_MODEL")) {
         locations.configuredPath = configured;
     }
@@ -43,12 +44,8 @@ fs::path url(const SearchLocations& locations) {
         throw RAWLoaderError::renderFailed("The configured Detail model does not exist: " +
                                            lastPathComponent(configured));
     }
-    const std::array candidates{locations.installedResources / "Models" / "MatchFilter.onnx",
-                                locations.sourceResources / "models" / "MatchFilter.onnx"};
-    for (const fs::path& candidate : candidates) {
-        if (existsAt(candidate)) {
-            return candidate;
-        }
+    if (locations.programModel && existsAt(*locations.programModel)) {
+        return *locations.programModel;
     }
     throw RAWLoaderError::renderFailed(
         "The Detail model is missing. Build Quillmere with its prepared model resources.");

@@ -10,20 +10,19 @@ namespace quillmere::MatchFilterModel {
 struct SearchLocations {
     // The value of "QUILLMERE_MATCHFILTER_MODEL" when the variable is set, even to an empty text.
     std::optional<std::string> configuredPath;
-    // The installed resources folder, which holds "Models/MatchFilter.onnx".
-    std::filesystem::path installedResources;
-    // The resources folder of the source tree the program was built from, which holds
-    // "models/MatchFilter.onnx".
-    std::filesystem::path sourceResources;
+    // The program's own model (ProgramFiles): the installed one beside an installed program, the
+    // source checkout's for a program run from its build tree; nothing when the program cannot
+    // tell where it is.
+    std::optional<std::filesystem::path> programModel;
 };
 
-// The locations of this process: its environment and the folders recorded when it was built.
+// The locations of this process: its environment and its own files.
 SearchLocations processLocations();
 
 // The model file of the Detail denoiser. The configured path wins without looking elsewhere, so
-// whoever starts the program can be sure which model runs; otherwise the installed model, then the
-// one of the source tree. Throws RAWLoaderError (renderFailed) when nothing exists where it looks.
-// Neither opens nor checks the file: the denoiser does that.
+// whoever starts the program can be sure which model runs; otherwise the program's own model.
+// Throws RAWLoaderError (renderFailed) when nothing exists where it looks. Neither opens nor
+// checks the file: the denoiser does that.
 std::filesystem::path url(const SearchLocations& locations);
 std::filesystem::path url();
 

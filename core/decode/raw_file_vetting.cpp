@@ -7,9 +7,8 @@
 #include <cstdlib>
 #include <system_error>
 #include <utility>
-#include <vector>
 
-#include "core/common/build_config.h"
+#include "core/common/program_files.h"
 #include "rawbridge/raw_check_protocol.h"
 
 namespace quillmere {
@@ -57,18 +56,19 @@ fs::path RAWFileVetting::locateHelper() {
                                               "names is not a program: ") +
                                   configured);
     }
-    std::vector<fs::path> folders;
-    std::error_code error;
-    const fs::path program = fs::read_symlink("/proc/self/exe", error);
-    if (!error) folders.push_back(program.parent_path().parent_path() / "libexec" / "quillmere");
-    folders.emplace_back(build_config::kBuildTreeRawBridgeDir);
-    std::string looked;
-    for (const fs::path& folder : folders) {
-        if (isProgram(folder / raw_check::kProgramName)) return folder / raw_check::kProgramName;
-        looked += (looked.empty() ? "" : " or ") + folder.string();
+    const std::optional<ProgramFiles>& files = ProgramFiles::forProcess();
+    if (!files) {
+        throw RAWFileVettingError(std::string("The RAW checking helper ") +
+                                  raw_check::kProgramName +
+                                  " cannot be found: the program cannot read where it is "
+                                  "(/proc/self/exe).");
     }
-    throw RAWFileVettingError(std::string("The RAW checking helper ") + raw_check::kProgramName +
-                              " is missing: it is not in " + looked + ". Install Quillmere again.");
+    const fs::path helper = files->helperFolder / raw_check::kProgramName;
+    if (isProgram(helper)) return helper;
+    throw RAWFileVettingError(
+        std::string("The RAW checking helper ") + raw_check::kProgramName +
+        " is missing: it is not in " + files->helperFolder.string() + ". " +
+        (files->inBuildTree ? "Build Quillmere again." : "Install Quillmere again."));
 }
 
 std::optional<RAWFileVetting::Version> RAWFileVetting::versionOf(const fs::path& file) {

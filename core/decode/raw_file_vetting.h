@@ -53,10 +53,11 @@ class RAWFileVetting {
     // throws RAWFileVettingError while the helper cannot be found.
     static RAWFileVetting& forProcess();
 
-    // Where the helper is: $QUILLMERE_RAW_CHECK when set, else libexec/quillmere/ beside the
-    // running program's bin/ folder (an installed program), else the build tree's rawbridge/
-    // folder. Throws RAWFileVettingError naming the places looked at when it is in none of them,
-    // or the variable's path when that names no file.
+    // Where the helper is: $QUILLMERE_RAW_CHECK when set, else the program's own helper folder
+    // (ProgramFiles: <prefix>/libexec/quillmere/ for an installed program, the build tree's
+    // rawbridge/ folder for a program run from it; never the other's). Throws
+    // RAWFileVettingError naming the folder looked in when the helper is not there, or the
+    // variable's path when that names no program.
     static std::filesystem::path locateHelper();
 
     // The verdict on the file as it is now, from the kept verdicts or from one run of the

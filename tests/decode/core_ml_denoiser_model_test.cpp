@@ -6,6 +6,7 @@
 #include <fstream>
 #include <vector>
 
+#include "core/common/program_files.h"
 #include "core/decode/core_ml_denoiser.h"
 #include "core/decode/core_ml_denoiser_error.h"
 #include "core/decode/match_filter_model.h"
@@ -86,21 +87,21 @@ std::string lookupFailure(const MatchFilterModel::SearchLocations& locations) {
     return testing::messageOf<RAWLoaderError>([&] { MatchFilterModel::url(locations); });
 }
 
-TEST(MatchFilterModel, TheConfiguredPathThenTheInstalledModelThenTheSourceTree) {
+TEST(MatchFilterModel, TheConfiguredPathThenTheProgramsOwnModel) {
     const testing::TemporaryFolder temporary;
-    const fs::path installed = temporary.path() / "share", source = temporary.path() / "src";
-    fs::create_directories(installed / "Models");
-    fs::create_directories(source / "models");
+    const fs::path own = temporary.path() / "share" / "quillmere" / "Models" / "MatchFilter.onnx";
+    fs::create_directories(own.parent_path());
     const auto touch = [](const fs::path& path) { std::ofstream(path) << "model"; };
     const auto locations = [&](std::optional<std::string> configured = std::nullopt) {
-        return MatchFilterModel::SearchLocations{std::move(configured), installed, source};
+        return MatchFilterModel::SearchLocations{std::move(configured), own};
     };
-    EXPECT_EQ(lookupFailure(locations()),
-              "The Detail model is missing. Build Quillmere with its prepared model resources.");
-    touch(source / "models" / "MatchFilter.onnx");
-    EXPECT_EQ(MatchFilterModel::url(locations()), source / "models" / "MatchFilter.onnx");
-    touch(installed / "Models" / "MatchFilter.onnx");
-    EXPECT_EQ(MatchFilterModel::url(locations()), installed / "Models" / "MatchFilter.onnx");
+    const std::string missing =
+        "The Detail model is missing. Build Quillmere with its prepared model resources.";
+    EXPECT_EQ(lookupFailure(locations()), missing);
+    EXPECT_EQ(lookupFailure({std::nullopt, std::nullopt}), missing)
+        << "a program that cannot tell where it is";
+    touch(own);
+    EXPECT_EQ(MatchFilterModel::url(locations()), own);
     const fs::path configured = temporary.path() / "denoiser.onnx";
     touch(configured);
     EXPECT_EQ(MatchFilterModel::url(locations(configured.string())), configured);
@@ -108,10 +109,12 @@ TEST(MatchFilterModel, TheConfiguredPathThenTheInstalledModelThenTheSourceTree) 
     EXPECT_EQ(lookupFailure(locations((temporary.path() / "nowhere" / "mine.onnx").string())),
               "The configured Detail model does not exist: mine.onnx");
 
-    // The process's own lookup reads the environment.
+    // The process's own lookup reads the environment, then takes the program's own model: for
+    // this test, run from the build tree, the checkout's.
     ::setenv("QUILLMERE_MATCHFILTER_MODEL", configured.c_str(), 1);
     EXPECT_EQ(MatchFilterModel::url(), configured);
     ::unsetenv("QUILLMERE_MATCHFILTER_MODEL");
+    EXPECT_EQ(MatchFilterModel::url(), ProgramFiles::forProcess()->detailModel);
     EXPECT_TRUE(fs::exists(MatchFilterModel::url())) << "this checkout carries its model";
 }
 

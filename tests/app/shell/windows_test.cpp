@@ -92,6 +92,13 @@ TEST(Application, ItsFirstWindowShowsThePreviousProductsChoicesAndOneWindowOfEac
     }
     EXPECT_EQ(app.mainWindow().findChildren<TechnologyLicensesView*>().size(), 1);
     EXPECT_EQ(app.mainWindow().findChildren<AppearanceSettingsView*>().size(), 1);
+    // Run from its build tree, the program takes the checkout's licence notices and icon.
+    const auto* licenses = app.mainWindow().findChild<TechnologyLicensesView*>();
+    EXPECT_EQ(licenses->licensesURL(),
+              (std::filesystem::path(QUILLMERE_TEST_DATA_DIR) / "../../resources/licenses")
+                  .lexically_normal());
+    EXPECT_TRUE(licenses->findChild<QPushButton*>("showLicenseFiles")->isVisible());
+    EXPECT_FALSE(QApplication::windowIcon().pixmap(32).isNull());
 }
 
 }  // namespace

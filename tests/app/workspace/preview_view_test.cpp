@@ -9,6 +9,7 @@
 #include "app/state/mock_render_engine.h"
 #include "app/workspace/preview_badge_text.h"
 #include "app/workspace/preview_canvas.h"
+#include "core/decode/raw_loader_error.h"
 #include "core/photo/gpu_render_engine_error.h"
 #include "tests/app/support/state_harness.h"
 
@@ -76,23 +77,43 @@ TEST_F(PreviewViewTest, WithoutAPhotoTheEmptyStateOffersToOpenPhotos) {
     EXPECT_FALSE(shown("dropZoneHint"));
 }
 
-TEST_F(PreviewViewTest, AFailedRenderShowsTheSpinnerUntilAGoodRenderReplacesIt) {
+TEST_F(PreviewViewTest, AFailedRenderLeavesThePhotoShownAndNoSpinnerWaitingForNothing) {
     harness.open(photo);
     harness.settle();
     awaitRenderRequest();
+    EXPECT_TRUE(shown("previewSpinner"));
+    // A first render that fails has no picture to leave, and nothing is under way any more.
     engine.failPreview(0, std::make_exception_ptr(GPURenderEngineError::gpuUnavailable()));
     QTRY_VERIFY(state.lastError().has_value());
     harness.settle();
-    EXPECT_TRUE(shown("previewSpinner") && shown("photoPreview"));
-    EXPECT_EQ(view->findChild<QWidget*>("previewSpinner")->geometry().center(),
-              view->rect().center());
+    EXPECT_TRUE(shown("photoPreview"));
+    EXPECT_FALSE(shown("previewSpinner"));
 
+    state.setLastError(std::nullopt);
     state.updateEditParams([](EditParams& params) { params.exposure = 1; });
     awaitRenderRequest();
+    EXPECT_TRUE(shown("previewSpinner"));
+    EXPECT_EQ(view->findChild<QWidget*>("previewSpinner")->geometry().center(),
+              view->rect().center());
     const auto developed = MockRenderEngine().gradient(engine.previews[0].params);
     engine.completePreview(0, developed);
     QTRY_VERIFY(!shown("previewSpinner"));
     EXPECT_EQ(view->canvas().texture(), developed);
+
+    // Detail chosen while its model is missing: the error, and the photo as it was.
+    state.updateEditParams([](EditParams& params) {
+        params.denoiseMethod = DenoiseMethod::matchFilter;
+        params.denoise = 50;
+    });
+    awaitRenderRequest();
+    EXPECT_FALSE(shown("previewSpinner")) << "the photo shows while it renders again";
+    engine.failPreview(0, std::make_exception_ptr(RAWLoaderError::renderFailed(
+                              "The Detail model is missing. Build Quillmere with its prepared "
+                              "model resources.")));
+    QTRY_VERIFY(state.lastError().has_value());
+    harness.settle();
+    EXPECT_EQ(view->canvas().texture(), developed);
+    EXPECT_FALSE(shown("previewSpinner"));
 
     // Hidden, the view renders nothing.
     state.updateEditParams([](EditParams& params) { params.exposure = 2; });

@@ -6,6 +6,7 @@
 #include <deque>
 
 #include "app/state/mock_render_engine.h"
+#include "core/decode/raw_loader_error.h"
 #include "core/photo/gpu_render_engine_error.h"
 #include "tests/app/support/state_harness.h"
 
@@ -116,17 +117,24 @@ TEST_F(RenderSchedulerTest, SchedulingWhileOpeningOnlyCancelsAndTheOpensEndRende
     EXPECT_EQ(engine.previews[1].photo.url, b);
 }
 
-TEST_F(RenderSchedulerTest, AFailureClearsThePictureCancellationIsSilentAndNoPhotoRendersNothing) {
+TEST_F(RenderSchedulerTest, AFailureKeepsThePictureCancellationIsSilentAndNoPhotoRendersNothing) {
     openAndRender(a);
-    engine.completePreview(0, texture());
+    const auto developed = texture();
+    engine.completePreview(0, developed);
     harness.settle();
+    harness.histograms->runAll();
+    harness.settle();
+    ASSERT_TRUE(state.histogram().has_value());
+    // A render that fails (Detail while its model is missing, say) leaves the photo shown.
     edit(1);
     render();
-    engine.failPreview(0, std::make_exception_ptr(GPURenderEngineError::gpuUnavailable()));
+    const std::string missing =
+        "The Detail model is missing. Build Quillmere with its prepared model resources.";
+    engine.failPreview(0, std::make_exception_ptr(RAWLoaderError::renderFailed(missing)));
     harness.settle();
-    EXPECT_EQ(scheduler.texture(), nullptr);
-    EXPECT_EQ(state.histogram(), std::nullopt);
-    EXPECT_EQ(state.lastError(), "A Metal GPU is required.");
+    EXPECT_EQ(scheduler.texture(), developed);
+    EXPECT_TRUE(state.histogram().has_value()) << "the histogram of the picture still shown";
+    EXPECT_EQ(state.lastError(), missing);
     EXPECT_FALSE(state.isRendering());
 
     state.setLastError(std::nullopt);
