@@ -70,15 +70,38 @@ TEST(SerialQueueRace, ItemsFromManyThreadsRunOneAtATimeInEachThreadsOrder) {
     }
 }
 
+// A loader that shares nothing between its calls: no lock, and a texture of its own for each (a
+// texture shared between the previews would order them through its reference count), so that
+// previews running at once meet only in what the engine guards itself.
+class StillLoader final : public PhotoLoader {
+  public:
+    OpenedPhoto open(const std::filesystem::path& url) override {
+        return OpenedPhoto(PhotoID{url}, 64, 48, 5000, 10, json::Json::object(),
+                           DenoiseBackend::standard, true, false);
+    }
+    std::shared_ptr<Texture> texture(const PhotoID&, const TextureRequest&,
+                                     const std::function<bool()>&,
+                                     const std::function<void(double)>&) override {
+        return testing::makeTexture(device, PixelFormat::rgba16Float, 64, 48, [](int x, int y) {
+            return msl::float4{x / 64.0f, y / 48.0f, 0.3f, 1};
+        });
+    }
+
+  private:
+    // Made with the loader, before any request: making one starts the thread pool's machinery,
+    // which would order the previews as well.
+    const Device device;
+};
+
 class GPURenderEngineRace : public ::testing::Test {
   protected:
-    // The program's develop kernels over a spy loader; the tone kernel's builds counted without
-    // a lock, as the engine builds it under its own.
-    std::unique_ptr<GPURenderEngine> makeEngine() {
+    // The program's develop kernels over `loader`; the tone kernel's builds counted without a
+    // lock, as the engine builds it under its own.
+    std::unique_ptr<GPURenderEngine> makeEngine(std::shared_ptr<PhotoLoader> loader) {
         const auto device = std::make_shared<Device>();
         GPURenderEngine::Collaborators collaborators =
             GPURenderEngine::standardCollaborators(device);
-        collaborators.loader = loader;
+        collaborators.loader = std::move(loader);
         collaborators.makeToneKernel = [this](std::shared_ptr<const Device> device) {
             ++toneBuilds;
             return std::make_shared<ToneKernel>(std::move(device));
@@ -104,7 +127,7 @@ class GPURenderEngineRace : public ::testing::Test {
 // Requests stopped by their own threads, while queued or while the render thread polls them,
 // each end with CancellationError, every completion on the render thread and one at a time.
 TEST_F(GPURenderEngineRace, RequestsStoppedFromOtherThreadsEndWithCancellation) {
-    auto engine = makeEngine();
+    auto engine = makeEngine(loader);
     loader->holdUntilCancelled = true;
     std::vector<std::thread::id> completedOn;
     std::vector<std::future<void>> outcomes(kThreads);
@@ -117,8 +140,9 @@ TEST_F(GPURenderEngineRace, RequestsStoppedFromOtherThreadsEndWithCancellation) 
                             completedOn.push_back(std::this_thread::get_id());
                             done->set_exception(result.error());
                         });
-        // Half stop at once, while queued; half once their job has started polling.
-        if (thread % 2 == 1) loader->textureCallHeld.acquire();
+        // One thread waits until a job polls, which then goes on until its own thread stops it:
+        // at least one stop arrives while the render thread polls, the others may while queued.
+        if (thread == 1) loader->textureCallHeld.acquire();
         stop.request_stop();
     });
     for (auto& outcome : outcomes) EXPECT_THROW(outcome.get(), CancellationError);
@@ -132,23 +156,28 @@ TEST_F(GPURenderEngineRace, RequestsStoppedFromOtherThreadsEndWithCancellation) 
 // Previews on the render thread and on callers' own threads take turns under the engine lock:
 // the tone kernel is built once, and every preview is the same picture in a texture of its own.
 TEST_F(GPURenderEngineRace, PreviewsOnCallersThreadsAndTheRenderThreadTakeTurns) {
-    auto engine = makeEngine();
-    const TexturePointer alone = preview(*engine).get();
-    toneBuilds = 0;
-    auto fresh = makeEngine();
-    std::vector<std::future<TexturePointer>> queued;
-    for (int request = 0; request < kThreads; ++request) queued.push_back(preview(*fresh));
-    std::vector<TexturePointer> made(kThreads);
-    onThreads([&](int thread) {
-        made[thread] = fresh->previewSync(photo, edit, PreviewResolution::fit, [] { return false; });
-    });
-    for (auto& request : queued) made.push_back(request.get());
-    EXPECT_EQ(toneBuilds, 1);
-    const std::set<TexturePointer> distinct(made.begin(), made.end());
-    EXPECT_EQ(distinct.size(), made.size());
-    for (const TexturePointer& texture : made) {
-        ASSERT_TRUE(texture);
-        EXPECT_TRUE(samplesOf(*texture) == samplesOf(*alone));
+    const std::shared_ptr<PhotoLoader> still = std::make_shared<StillLoader>();
+    const std::vector<std::uint16_t> alone = samplesOf(*preview(*makeEngine(still)).get());
+    // Rounds on new engines: which thread builds the kernel and which meet it built differs.
+    for (int round = 0; round < 4; ++round) {
+        toneBuilds = 0;
+        auto engine = makeEngine(still);
+        // One request for the render thread: a second one queued behind it would order this
+        // thread (and the callers it starts) after the first render, hiding what the engine lock
+        // guards.
+        std::future<TexturePointer> queued = preview(*engine);
+        std::vector<TexturePointer> made(kThreads);
+        onThreads([&](int thread) {
+            made[thread] =
+                engine->previewSync(photo, edit, PreviewResolution::fit, [] { return false; });
+        });
+        made.push_back(queued.get());
+        EXPECT_EQ(toneBuilds, 1);
+        EXPECT_EQ(std::set<TexturePointer>(made.begin(), made.end()).size(), made.size());
+        for (const TexturePointer& texture : made) {
+            ASSERT_TRUE(texture);
+            EXPECT_TRUE(samplesOf(*texture) == alone);
+        }
     }
 }
 
