@@ -79,7 +79,8 @@ TEST_F(WindowAlertKeysTest, ALongTextScrollsWithTheKeysAndTabReachesItAndTheButt
 }
 
 // A click on the text gives it the keys without the style's focus frame, which shows when the keys
-// brought the focus there; a text that fits keeps out of the Tab order, which stays on the button.
+// brought the focus there; a text that fits, also one that replaces a longer text, keeps out of
+// the Tab order, which stays on the button.
 TEST_F(WindowAlertKeysTest, TheTextShowsItsFocusWhenTheKeysBringItThereAndOnlyWhenItScrolls) {
     QMessageBox* box = showError(220);
     ASSERT_TRUE(box);
@@ -103,13 +104,12 @@ TEST_F(WindowAlertKeysTest, TheTextShowsItsFocusWhenTheKeysBringItThereAndOnlyWh
     press(Qt::Key_Tab);
     ASSERT_TRUE(text->hasFocus());
     EXPECT_TRUE(frameShown()) << "after Tab";
-    press(Qt::Key_Escape);
 
-    box = showError(2);
-    ASSERT_TRUE(box);
+    // A short text in its place leaves the Tab order to the button.
+    press(Qt::Key_Tab);
+    ASSERT_EQ(showError(2), box);
     press(Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), box->button(QMessageBox::Ok));
-    EXPECT_FALSE(textOf(box)->hasFocus());
 }
 
 }  // namespace
