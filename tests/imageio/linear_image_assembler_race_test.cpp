@@ -25,14 +25,22 @@ using testing_support::pixelAt;
 // the upright column and row, counted from the upright top-left corner.
 std::pair<int, int> uprightPlace(int orientation, int x, int y, int width, int height) {
     switch (orientation) {
-        case 2: return {width - 1 - x, y};
-        case 3: return {width - 1 - x, height - 1 - y};
-        case 4: return {x, height - 1 - y};
-        case 5: return {y, x};
-        case 6: return {height - 1 - y, x};
-        case 7: return {height - 1 - y, width - 1 - x};
-        case 8: return {y, width - 1 - x};
-        default: return {x, y};
+        case 2:
+            return {width - 1 - x, y};
+        case 3:
+            return {width - 1 - x, height - 1 - y};
+        case 4:
+            return {x, height - 1 - y};
+        case 5:
+            return {y, x};
+        case 6:
+            return {height - 1 - y, x};
+        case 7:
+            return {height - 1 - y, width - 1 - x};
+        case 8:
+            return {y, width - 1 - x};
+        default:
+            return {x, y};
     }
 }
 

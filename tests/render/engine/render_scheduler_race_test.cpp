@@ -62,7 +62,7 @@ TEST(SerialQueueRace, ItemsFromManyThreadsRunOneAtATimeInEachThreadsOrder) {
         });
     }
     EXPECT_EQ(ran.size(), static_cast<std::size_t>(kThreads * kItems + kItems));
-    std::vector<int> next(kThreads + 1, 0);
+    std::vector<int> next(kThreads, 0);
     for (const auto& [thread, item] : ran) {
         if (thread == kThreads) continue;
         EXPECT_EQ(item, next[thread]) << "thread " << thread;
