@@ -45,10 +45,14 @@ TEST(MixerColors, HueTracksWrapAroundRedAndSwatchesTakeAnyNumbers) {
     EXPECT_EQ(swatchColor(odd).hsvHueF(), 0);
 }
 
+// How a slider gets the focus: Tab from a button; a click in a window where the keys never moved
+// the focus; a click after they did.
+enum class FocusBy { tab, click, clickAfterTab };
+
 // The colour that focus paints most ("#aarrggbb"), or "nothing": the slider grabbed at its lower
-// end before and after Tab reaches it from a button, and the most frequent colour of the pixels
-// that changed.
-std::string focusColour(DoubleSlider* slider) {
+// end before and after it gets the focus `by`, the pointer away, and the most frequent colour of
+// the pixels that changed.
+std::string focusColour(DoubleSlider* slider, FocusBy by) {
     QWidget window;
     auto* button = new QPushButton("Before", &window);
     auto* column = new QVBoxLayout(&window);
@@ -61,7 +65,13 @@ std::string focusColour(DoubleSlider* slider) {
     slider->setDoubleValue(slider->lowerBound());
     const QImage unfocused = slider->grab().toImage();
     button->setFocus();
-    QTest::keyClick(button, Qt::Key_Tab);
+    if (by != FocusBy::click) QTest::keyClick(button, Qt::Key_Tab);
+    if (by != FocusBy::tab) {
+        button->setFocus();
+        QTest::mouseClick(slider, Qt::LeftButton, {}, QPoint(3, slider->height() / 2));
+        slider->setDoubleValue(slider->lowerBound());
+    }
+    QTest::mouseMove(button);
     EXPECT_TRUE(slider->hasFocus());
     const QImage focused = slider->grab().toImage();
     std::map<QRgb, int> changed;
@@ -76,16 +86,20 @@ std::string focusColour(DoubleSlider* slider) {
     return QColor::fromRgba(most->first).name(QColor::HexArgb).toStdString();
 }
 
-// A slider reached by Tab, which the arrow keys then change, shows its focus by outlining its
-// groove; a band slider shows the same focus, in the same colour.
-TEST(BandSlider, ReachedByTabItShowsTheFocusOfEverySlider) {
+// A slider shows its focus by outlining its groove once the keys have moved the focus in its
+// window (Tab, which the arrow keys then follow), never after a click alone; a band slider shows
+// the same focus, in the same colour, whichever way the focus came.
+TEST(BandSlider, ShowsItsFocusWhenAndAsEverySliderDoes) {
     testing::StateHarness harness;
     harness.showPhoto("/photos/a.dng");
-    const std::string plain = focusColour(new DoubleSlider);
-    ASSERT_NE(plain, "nothing") << "a slider shows its focus";
-    for (const char* channel : {"Hue", "Saturation", "Luminance"}) {
-        EXPECT_EQ(focusColour(new BandSlider(*harness.state, Band::blue, channel)), plain)
-            << channel;
+    for (const FocusBy by : {FocusBy::tab, FocusBy::click, FocusBy::clickAfterTab}) {
+        SCOPED_TRACE(static_cast<int>(by));
+        const std::string plain = focusColour(new DoubleSlider, by);
+        EXPECT_EQ(plain == "nothing", by == FocusBy::click) << plain;
+        for (const char* channel : {"Hue", "Saturation", "Luminance"}) {
+            EXPECT_EQ(focusColour(new BandSlider(*harness.state, Band::blue, channel), by), plain)
+                << channel;
+        }
     }
 }
 
