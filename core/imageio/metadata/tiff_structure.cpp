@@ -1,10 +1,10 @@
 #include "core/imageio/metadata/tiff_structure.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <map>
 #include <optional>
-#include <set>
 #include <string>
 #include <unordered_set>
 #include <utility>
@@ -136,9 +136,18 @@ class TiffWalk {
 
     void directory(std::uint64_t start, G group, const ReadState& state, bool hasNext, int depth) {
         if (depth > limits::tiffNesting) refuse("its directories nest too deep");
-        // Exiv2 reads a directory once, wherever it is named again.
+        // A directory inside itself is a loop, which no camera writes. Named again elsewhere it
+        // is one Exiv2 has read, and reads no more.
+        if (std::find(path_.begin(), path_.end(), start) != path_.end()) {
+            refuse("its directories loop");
+        }
         if (!directories_.insert(start).second) return;
         addComponents(1);
+        path_.push_back(start);
+        struct Leave {
+            std::vector<std::uint64_t>& path;
+            ~Leave() { path.pop_back(); }
+        } const leave{path_};
         if (start + 2 > size_) return;
         const std::uint16_t count = read16(block_, start, state.order);
         if (count > kMaxDirectoryEntries) return;
@@ -359,6 +368,7 @@ class TiffWalk {
     std::uint64_t components_ = 0;
     std::uint64_t lookups_ = 0;
     std::unordered_set<std::uint64_t> directories_;
+    std::vector<std::uint64_t> path_;  // the directories being read, outermost first
     std::map<std::pair<std::uint16_t, G>, EntryValue> first_;
     std::optional<std::string> make_;
     std::optional<std::string> decodedMake_;
