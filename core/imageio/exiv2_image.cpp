@@ -5,8 +5,8 @@
 #include <limits>
 #include <memory>
 #include <optional>
-#include <string>
 #include <stdexcept>
+#include <string>
 #include <vector>
 
 #include "core/imageio/heif/heif_file.h"
@@ -24,7 +24,8 @@ std::string headOf(Exiv2::BasicIo& io) {
     const Exiv2::IoCloser closer(io);
     const Exiv2::DataBuf head = io.read(static_cast<long>(std::min<std::size_t>(io.size(), 4096)));
     if (head.size_ <= 0) return {};
-    return std::string(reinterpret_cast<const char*>(head.pData_), static_cast<std::size_t>(head.size_));
+    return std::string(reinterpret_cast<const char*>(head.pData_),
+                       static_cast<std::size_t>(head.size_));
 }
 
 // Exiv2's own reading of HEIF boxes is not used: it copies every box it descends into, and finds
@@ -58,15 +59,23 @@ void readHeifExif(Exiv2::Image& image) {
 std::optional<metadata::MetadataContainer> containerOf(int type) {
     using metadata::MetadataContainer;
     switch (type) {
-        case Exiv2::ImageType::jpeg: return MetadataContainer::jpeg;
+        case Exiv2::ImageType::jpeg:
+            return MetadataContainer::jpeg;
         // TIFF, DNG and the RAW formats Exiv2 reads as plain TIFF (NEF, ARW, PEF, SRW, ...).
-        case Exiv2::ImageType::tiff: return MetadataContainer::tiff;
-        case Exiv2::ImageType::cr2: return MetadataContainer::cr2;
-        case Exiv2::ImageType::orf: return MetadataContainer::orf;
-        case Exiv2::ImageType::raf: return MetadataContainer::raf;
-        case Exiv2::ImageType::mrw: return MetadataContainer::mrw;
-        case Exiv2::ImageType::crw: return MetadataContainer::crw;
-        default: return std::nullopt;
+        case Exiv2::ImageType::tiff:
+            return MetadataContainer::tiff;
+        case Exiv2::ImageType::cr2:
+            return MetadataContainer::cr2;
+        case Exiv2::ImageType::orf:
+            return MetadataContainer::orf;
+        case Exiv2::ImageType::raf:
+            return MetadataContainer::raf;
+        case Exiv2::ImageType::mrw:
+            return MetadataContainer::mrw;
+        case Exiv2::ImageType::crw:
+            return MetadataContainer::crw;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -92,7 +101,8 @@ Exiv2::Image::AutoPtr readMetadataOf(Exiv2::Image::AutoPtr image) {
         return image;
     }
     const std::optional<metadata::MetadataContainer> container = containerOf(image->imageType());
-    if (!container) throw metadata::MetadataRefusal("The program does not read this file's metadata.");
+    if (!container)
+        throw metadata::MetadataRefusal("The program does not read this file's metadata.");
     checkMetadataOf(*image, *container);
     image->readMetadata();
     return image;

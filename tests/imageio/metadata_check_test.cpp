@@ -1,7 +1,9 @@
+#include "core/imageio/metadata/metadata_check.h"
+
 #include <gtest/gtest.h>
-#include <exiv2/exiv2.hpp>
 
 #include <chrono>
+#include <exiv2/exiv2.hpp>
 #include <filesystem>
 #include <string>
 
@@ -10,7 +12,6 @@
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/image_properties.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "core/imageio/metadata/metadata_check.h"
 #include "core/imageio/metadata/metadata_refusal.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/imageio/raster_decoder.h"
@@ -136,7 +137,8 @@ std::string iptcDatasets(int datasets) {
     std::string iptc;
     for (int index = 0; index < datasets; ++index) iptc += std::string("\x1c\x02\x19\0\x01k", 6);
     const std::uint32_t at = block.append(iptc);
-    return singleDirectory(block, {{0x83bb, kUndefined, static_cast<std::uint32_t>(iptc.size()), at}});
+    return singleDirectory(block,
+                           {{0x83bb, kUndefined, static_cast<std::uint32_t>(iptc.size()), at}});
 }
 
 // IFD0 with an XMP packet.
@@ -259,13 +261,14 @@ TEST(MetadataCheck, RealPhotosKeepEveryTag) {
 TEST(MetadataCheck, SharedValueFamiliesLoseTheirMetadataOnly) {
     const std::string picture = encodeJpeg(fixtures::makePattern({.width = 24, .height = 16}), 0.9);
     const std::string jpeg = fixtures::withApp1Segment(picture, fixtures::exifIdentifier,
-                                                      fixtures::sharedValueExif(255, 50000));
+                                                       fixtures::sharedValueExif(255, 50000));
     EXPECT_EQ(ImageProperties::readData(jpeg), ImageProperties{});
     EXPECT_FALSE(PhotoMetadata::readData(jpeg));
     EXPECT_EQ(decodeRasterData(jpeg).width, 24);
     EXPECT_TRUE(Thumbnail::raster(jpeg));
     const std::string honest = fixtures::withExif(
-        picture, {.make = "Canon", .model = "Camera", .makerNote = true, .thumbnail = true, .gps = true});
+        picture,
+        {.make = "Canon", .model = "Camera", .makerNote = true, .thumbnail = true, .gps = true});
     EXPECT_EQ(ImageProperties::readData(honest).model, "Camera");
     EXPECT_EQ(PhotoMetadata::readData(honest)->exifValue("Exif.GPSInfo.GPSLatitudeRef"), "N");
 
@@ -279,7 +282,7 @@ TEST(MetadataCheck, SharedValueFamiliesLoseTheirMetadataOnly) {
 
     const testing::TemporaryFolder folder;
     const std::filesystem::path dng = folder.path() / "shared.dng";
-    fixtures::writeSyntheticDNG(dng, {.iso = 400});
+    fixtures::writeSyntheticDNG(dng, fixtures::SyntheticDNGOptions());
     ASSERT_EQ(ImageProperties::read(dng).make, "Quillmere");
     file_io::writeFileAtomically(
         dng, fixtures::withSharedValueDirectories(*file_io::readFile(dng), 255, 900000));

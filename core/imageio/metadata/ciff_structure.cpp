@@ -57,14 +57,16 @@ class CiffWalk {
             case 0x0000:  // the value lies elsewhere in the heap, never over the entry itself
                 length = read32(region, start + 2, order_);
                 offset = read32(region, start + 6, order_);
-                if (offset < start ? length > start - offset
-                                   : offset < start + kEntrySize || offset > size ||
-                                         length > size - offset) {
+                if (offset < start
+                        ? length > start - offset
+                        : offset < start + kEntrySize || offset > size || length > size - offset) {
                     refuse("a value lies outside its heap");
                 }
                 break;
-            case 0x4000: break;  // the value is in the entry
-            default: refuse("an entry names no place for its value");
+            case 0x4000:
+                break;  // the value is in the entry
+            default:
+                refuse("an entry names no place for its value");
         }
         if (isDirectory(tag)) {
             heap(region.substr(offset, length), depth + 1);

@@ -1,7 +1,5 @@
 #include "core/imageio/metadata/exiv2_makernotes.h"
 
-#include <array>
-
 namespace quillmere::metadata {
 namespace {
 
@@ -13,8 +11,8 @@ bool startsWith(std::string_view bytes, std::string_view prefix) {
 
 // The header of a maker note as Exiv2 reads it once the note is chosen.
 struct Header {
-    std::size_t signatureSize = 0;    // what must be there to read it
-    std::string_view signature;       // what the header is checked against
+    std::size_t signatureSize = 0;  // what must be there to read it
+    std::string_view signature;     // what the header is checked against
     std::uint32_t directoryOffset = 0;
     std::optional<std::uint32_t> baseShift;
 };
@@ -34,10 +32,10 @@ std::optional<MakernoteLayout> withHeader(G group, const Header& header, std::st
 // "Nikon\0" followed by a TIFF header of its own at byte 10.
 std::optional<ByteOrder> tiffHeaderOrder(std::string_view bytes) {
     if (bytes.size() < 8) return std::nullopt;
-    const std::optional<ByteOrder> order =
-        startsWith(bytes, "II") ? std::optional(ByteOrder::little)
-        : startsWith(bytes, "MM") ? std::optional(ByteOrder::big)
-                                 : std::nullopt;
+    const std::optional<ByteOrder> order = startsWith(bytes, "II")
+                                               ? std::optional(ByteOrder::little)
+                                           : startsWith(bytes, "MM") ? std::optional(ByteOrder::big)
+                                                                     : std::nullopt;
     if (!order || read16(bytes, 2, *order) != 42) return std::nullopt;
     return order;
 }
@@ -61,7 +59,8 @@ std::optional<MakernoteLayout> nikon(std::string_view value, std::string_view re
         if (value.size() < 8 + 18) return std::nullopt;
         return withHeader(G::nikon2, nikon2Header, rest);
     }
-    if (value.size() < 18 + 18 || rest.size() < 18 || !startsWith(rest, std::string_view("Nikon\0", 6))) {
+    if (value.size() < 18 + 18 || rest.size() < 18 ||
+        !startsWith(rest, std::string_view("Nikon\0", 6))) {
         return std::nullopt;
     }
     const std::optional<ByteOrder> order = tiffHeaderOrder(rest.substr(10));

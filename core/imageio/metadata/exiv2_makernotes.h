@@ -13,11 +13,11 @@ namespace quillmere::metadata {
 // it. Exiv2 chooses the layout by the camera make and the note's first bytes.
 struct MakernoteLayout {
     TiffGroup group = TiffGroup::notSet;
-    std::uint32_t directoryOffset = 0;    // from the note's first byte
-    std::optional<ByteOrder> byteOrder;   // the note's own; the image's when empty
+    std::uint32_t directoryOffset = 0;       // from the note's first byte
+    std::optional<ByteOrder> byteOrder;      // the note's own; the image's when empty
     std::optional<std::uint32_t> baseShift;  // offsets count from the note's first byte plus this;
                                              // from the block's first byte when empty
-    bool hasNext = true;                  // the directory ends with a next-directory offset
+    bool hasNext = true;                     // the directory ends with a next-directory offset
 };
 
 // The layout of the maker note in `value` (the bytes of the entry with `tag`), in a block whose

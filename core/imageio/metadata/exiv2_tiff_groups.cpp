@@ -19,21 +19,23 @@ bool inRange(G group, G first, G last) { return group >= first && group <= last;
 
 // Groups whose every entry is a binary array element.
 bool isElementGroup(G group) {
-    return isOneOf(group, {G::canonCs, G::canonSi, G::canonPa, G::canonCf, G::canonPi, G::canonTi,
-                           G::canonFi, G::canonPr, G::samsungPw, G::sony2010e, G::sony1Cs,
-                           G::sony1Cs2, G::sony2Fp, G::sony2Cs, G::sony2Cs2, G::sony1MltCsOld,
-                           G::sony1MltCsNew, G::sony1MltCs7D, G::sony1MltCsA100,
-                           G::minoltaCsOld, G::minoltaCsNew, G::minoltaCs7D, G::minoltaCs5D}) ||
+    return isOneOf(group, {G::canonCs,       G::canonSi,      G::canonPa,        G::canonCf,
+                           G::canonPi,       G::canonTi,      G::canonFi,        G::canonPr,
+                           G::samsungPw,     G::sony2010e,    G::sony1Cs,        G::sony1Cs2,
+                           G::sony2Fp,       G::sony2Cs,      G::sony2Cs2,       G::sony1MltCsOld,
+                           G::sony1MltCsNew, G::sony1MltCs7D, G::sony1MltCsA100, G::minoltaCsOld,
+                           G::minoltaCsNew,  G::minoltaCs7D,  G::minoltaCs5D}) ||
            inRange(group, G::nikonVr, G::nikonCb4);
 }
 
 // Groups of plain entries whose next-directory offset Exiv2 ignores.
 bool isEntryGroupWithoutNext(G group) {
     return inRange(group, G::subImage1, G::subThumb1) || inRange(group, G::exif, G::iop) ||
-           isOneOf(group, {G::ifd3, G::panaRaw, G::olympus, G::olympus2, G::fuji, G::canon,
-                           G::nikon1, G::nikon2, G::nikon3, G::nikonPv, G::panasonic, G::pentaxDng,
-                           G::pentax, G::samsung2, G::samsungPv, G::sigma, G::sony1, G::sony2,
-                           G::sonyMlt, G::minolta, G::casio});
+           isOneOf(group,
+                   {G::ifd3,    G::panaRaw,  G::olympus,   G::olympus2, G::fuji,      G::canon,
+                    G::nikon1,  G::nikon2,   G::nikon3,    G::nikonPv,  G::panasonic, G::pentaxDng,
+                    G::pentax,  G::samsung2, G::samsungPv, G::sigma,    G::sony1,     G::sony2,
+                    G::sonyMlt, G::minolta,  G::casio});
 }
 
 // Groups of plain entries whose next-directory offset Exiv2 reads as one more entry. The last
@@ -51,13 +53,20 @@ TiffComponentRule paired(K kind, std::uint16_t partner, G group) {
 // Offsets and sizes of strips, tiles or JPEG data that Exiv2 keeps as pointers.
 std::optional<TiffComponentRule> imageStrips(std::uint16_t tag, G group, bool withTiles = true) {
     switch (tag) {
-        case 0x0111: return paired(K::imageData, 0x0117, group);
-        case 0x0117: return paired(K::imageSize, 0x0111, group);
-        case 0x0201: return paired(K::imageData, 0x0202, group);
-        case 0x0202: return paired(K::imageSize, 0x0201, group);
-        case 0x0144: return withTiles ? std::optional(paired(K::imageData, 0x0145, group)) : std::nullopt;
-        case 0x0145: return withTiles ? std::optional(paired(K::imageSize, 0x0144, group)) : std::nullopt;
-        default: return std::nullopt;
+        case 0x0111:
+            return paired(K::imageData, 0x0117, group);
+        case 0x0117:
+            return paired(K::imageSize, 0x0111, group);
+        case 0x0201:
+            return paired(K::imageData, 0x0202, group);
+        case 0x0202:
+            return paired(K::imageSize, 0x0201, group);
+        case 0x0144:
+            return withTiles ? std::optional(paired(K::imageData, 0x0145, group)) : std::nullopt;
+        case 0x0145:
+            return withTiles ? std::optional(paired(K::imageSize, 0x0144, group)) : std::nullopt;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -88,12 +97,15 @@ std::optional<TiffComponentRule> specialComponent(std::uint16_t tag, G group) {
             return imageStrips(tag, group);
         // Exiv2's table files the tiles of these two directories under IFD1, so theirs are values.
         case G::ifd2:
-        case G::ifd3: return imageStrips(tag, group, false);
+        case G::ifd3:
+            return imageStrips(tag, group, false);
         case G::panaRaw:
             if (tag == 0x8769) return subDirectory(G::exif);
             if (tag == 0x8825) return subDirectory(G::gps);
             return std::nullopt;
-        case G::olympus: return tag == 0x0001 || tag == 0x0003 ? std::optional(rule(K::binaryArray)) : std::nullopt;
+        case G::olympus:
+            return tag == 0x0001 || tag == 0x0003 ? std::optional(rule(K::binaryArray))
+                                                  : std::nullopt;
         case G::olympus2:
             if (tag == 0x0001 || tag == 0x0003) return rule(K::binaryArray);
             if (tag == 0x2010) return subDirectory(G::olympusEq);
@@ -103,7 +115,8 @@ std::optional<TiffComponentRule> specialComponent(std::uint16_t tag, G group) {
             if (tag == 0x2040) return subDirectory(G::olympusIp);
             if (tag == 0x2050) return subDirectory(G::olympusFi);
             if (tag >= 0x2100 && tag <= 0x2900 && (tag & 0x00ff) == 0) {
-                return subDirectory(static_cast<G>(static_cast<int>(G::olympusFe1) + (tag >> 8) - 0x21));
+                return subDirectory(
+                    static_cast<G>(static_cast<int>(G::olympusFe1) + (tag >> 8) - 0x21));
             }
             if (tag == 0x3000) return subDirectory(G::olympusRi);
             return std::nullopt;
@@ -111,23 +124,26 @@ std::optional<TiffComponentRule> specialComponent(std::uint16_t tag, G group) {
             if (tag == 0x0101) return paired(K::imageData, 0x0102, group);
             if (tag == 0x0102) return paired(K::imageSize, 0x0101, group);
             return std::nullopt;
-        case G::fuji: return tag == 0xf000 ? std::optional(subDirectory(G::fuji)) : std::nullopt;
+        case G::fuji:
+            return tag == 0xf000 ? std::optional(subDirectory(G::fuji)) : std::nullopt;
         case G::canon:
-            return isOneOf<std::uint16_t>(tag, {0x0001, 0x0004, 0x0005, 0x000f, 0x0012, 0x0035,
-                                                0x0093, 0x00a0})
+            return isOneOf<std::uint16_t>(
+                       tag, {0x0001, 0x0004, 0x0005, 0x000f, 0x0012, 0x0035, 0x0093, 0x00a0})
                        ? std::optional(rule(K::binaryArray))
                        : std::nullopt;
         case G::nikon3:
             if (tag == 0x0011) return subDirectory(G::nikonPv);
-            return isOneOf<std::uint16_t>(tag, {0x001f, 0x0023, 0x0024, 0x0025, 0x0088, 0x0091,
-                                                0x0097, 0x0098, 0x00a8, 0x00b0, 0x00b7, 0x00b8,
-                                                0x00b9})
+            return isOneOf<std::uint16_t>(
+                       tag, {0x001f, 0x0023, 0x0024, 0x0025, 0x0088, 0x0091, 0x0097, 0x0098, 0x00a8,
+                             0x00b0, 0x00b7, 0x00b8, 0x00b9})
                        ? std::optional(rule(K::binaryArray))
                        : std::nullopt;
         case G::nikonPv:
-        case G::samsungPv: return thumbnail(tag, 0x0201, 0x0202, group);
+        case G::samsungPv:
+            return thumbnail(tag, 0x0201, 0x0202, group);
         case G::pentax:
-        case G::pentaxDng: return thumbnail(tag, 0x0004, 0x0003, group);
+        case G::pentaxDng:
+            return thumbnail(tag, 0x0004, 0x0003, group);
         case G::samsung2:
             if (tag == 0x0021) return rule(K::binaryArray);
             if (tag == 0x0035) return subDirectory(G::samsungPv);
@@ -164,9 +180,12 @@ TiffComponentRule tiffComponent(std::uint16_t tag, TiffGroup group) {
 
 TiffComponentRule tiffNextComponent(TiffGroup group) {
     switch (group) {
-        case G::ifd0: return subDirectory(G::ifd1);
-        case G::ifd1: return subDirectory(G::ifd2);
-        case G::ifd2: return subDirectory(G::ifd3);
+        case G::ifd0:
+            return subDirectory(G::ifd1);
+        case G::ifd1:
+            return subDirectory(G::ifd2);
+        case G::ifd2:
+            return subDirectory(G::ifd3);
         default:
             if (isElementGroup(group)) return rule(K::binaryElement);
             if (isEntryGroupWithNextEntry(group)) return rule(K::entry);
@@ -177,7 +196,7 @@ TiffComponentRule tiffNextComponent(TiffGroup group) {
 TiffGroup groupAfter(TiffGroup group, std::uint32_t steps) {
     const std::uint64_t index = std::uint64_t{static_cast<std::uint16_t>(group)} + steps;
     return index >= static_cast<std::uint16_t>(G::pastLast) ? G::pastLast
-                                                           : static_cast<TiffGroup>(index);
+                                                            : static_cast<TiffGroup>(index);
 }
 
 }  // namespace quillmere::metadata

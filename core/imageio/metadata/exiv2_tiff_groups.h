@@ -7,6 +7,7 @@ namespace quillmere::metadata {
 // The directory groups of Exiv2 0.27's TIFF reader, in its own order. The order matters: a
 // sub-directory tag holding n offsets opens its group for the first and the groups that follow it
 // for the others, so a hostile file can reach any group from a sub-directory tag.
+// clang-format off
 enum class TiffGroup : std::uint16_t {
     notSet, ifd0, ifd1, ifd2, ifd3, exif, gps, iop, mpf,
     subImage1, subImage2, subImage3, subImage4, subImage5, subImage6, subImage7, subImage8,
@@ -30,6 +31,7 @@ enum class TiffGroup : std::uint16_t {
     last,      // Exiv2's group of entries it reads but never decodes
     pastLast,  // any group beyond: no entries
 };
+// clang-format on
 
 // What Exiv2 makes of one directory entry.
 enum class TiffComponentKind {
@@ -47,8 +49,9 @@ enum class TiffComponentKind {
 
 struct TiffComponentRule {
     TiffComponentKind kind = TiffComponentKind::none;
-    TiffGroup subGroup = TiffGroup::notSet;  // for a sub-directory: the group of its first directory
-    std::uint16_t partnerTag = 0;            // for data and sizes: the tag of the other half
+    TiffGroup subGroup =
+        TiffGroup::notSet;         // for a sub-directory: the group of its first directory
+    std::uint16_t partnerTag = 0;  // for data and sizes: the tag of the other half
     TiffGroup partnerGroup = TiffGroup::notSet;
 };
 

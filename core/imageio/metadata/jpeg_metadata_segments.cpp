@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <optional>
 #include <string>
 
 #include "core/imageio/metadata/byte_order.h"
@@ -67,8 +66,8 @@ class JpegWalk {
         if (!file_.starts_with("\xff\xd8")) refuse("it is not a JPEG");
         at_ = 2;
         int sought = kSoughtSegments;
-        for (int marker = nextMarker(); marker >= 0 && marker != kStartOfScan &&
-                                        marker != kEndOfImage && sought > 0;
+        for (int marker = nextMarker();
+             marker >= 0 && marker != kStartOfScan && marker != kEndOfImage && sought > 0;
              marker = nextMarker()) {
             std::string_view segment;
             if (hasLength(marker)) {
@@ -106,7 +105,8 @@ class JpegWalk {
             checkXmpPacket(segment.substr(31));
         } else if (!photoshopWhole_ && marker == kApp13 && segment.size() >= 16 &&
                    payload.starts_with(kPhotoshopId)) {
-            if (++photoshopSegments_ > kMaxPhotoshopSegments) refuse("it has too many Photoshop segments");
+            if (++photoshopSegments_ > kMaxPhotoshopSegments)
+                refuse("it has too many Photoshop segments");
             photoshop_ += segment.substr(16);
             if (photoshopResourcesWhole(photoshop_)) {
                 photoshopWhole_ = true;

@@ -51,7 +51,8 @@ void checkMrw(std::string_view file) {
     while (file.substr(at + 1, 3) != "TTW") {
         const std::uint64_t size = read32(file, at + 4, ByteOrder::big);
         at += 8;
-        if (size > end - at || at + size + 8 > file.size()) refuse("MRW", "a block lies outside it");
+        if (size > end - at || at + size + 8 > file.size())
+            refuse("MRW", "a block lies outside it");
         at += size;
         if (8 > end - at) refuse("MRW", "its blocks lie outside it");
     }
@@ -64,13 +65,27 @@ void checkMrw(std::string_view file) {
 
 void checkMetadata(MetadataContainer container, std::string_view file) {
     switch (container) {
-        case MetadataContainer::jpeg: checkJpegMetadata(file); return;
-        case MetadataContainer::tiff: checkTiffStructure(file, TiffHeaderKind::tiff); return;
-        case MetadataContainer::cr2: checkTiffStructure(file, TiffHeaderKind::cr2); return;
-        case MetadataContainer::orf: checkTiffStructure(file, TiffHeaderKind::orf); return;
-        case MetadataContainer::raf: checkRaf(file); return;
-        case MetadataContainer::mrw: checkMrw(file); return;
-        case MetadataContainer::crw: checkCiffStructure(file); return;
+        case MetadataContainer::jpeg:
+            checkJpegMetadata(file);
+            return;
+        case MetadataContainer::tiff:
+            checkTiffStructure(file, TiffHeaderKind::tiff);
+            return;
+        case MetadataContainer::cr2:
+            checkTiffStructure(file, TiffHeaderKind::cr2);
+            return;
+        case MetadataContainer::orf:
+            checkTiffStructure(file, TiffHeaderKind::orf);
+            return;
+        case MetadataContainer::raf:
+            checkRaf(file);
+            return;
+        case MetadataContainer::mrw:
+            checkMrw(file);
+            return;
+        case MetadataContainer::crw:
+            checkCiffStructure(file);
+            return;
     }
 }
 

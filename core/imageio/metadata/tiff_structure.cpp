@@ -57,15 +57,19 @@ struct EntryValue {
 std::uint32_t typeSize(std::uint16_t type) {
     switch (type) {
         case 3:
-        case 8: return 2;
+        case 8:
+            return 2;
         case 4:
         case 9:
         case 11:
-        case 13: return 4;
+        case 13:
+            return 4;
         case 5:
         case 10:
-        case 12: return 8;
-        default: return 1;
+        case 12:
+            return 8;
+        default:
+            return 1;
     }
 }
 
@@ -76,15 +80,19 @@ std::optional<std::uint32_t> integerAt(std::string_view block, const EntryValue&
     switch (value.type) {
         case 1:
         case 6:
-        case 7: return static_cast<unsigned char>(block[value.at + index]);
-        case 3: return read16(block, value.at + 2 * std::uint64_t{index}, value.order);
+        case 7:
+            return static_cast<unsigned char>(block[value.at + index]);
+        case 3:
+            return read16(block, value.at + 2 * std::uint64_t{index}, value.order);
         case 8:
             return static_cast<std::uint32_t>(static_cast<std::int16_t>(
                 read16(block, value.at + 2 * std::uint64_t{index}, value.order)));
         case 4:
         case 9:
-        case 13: return read32(block, value.at + 4 * std::uint64_t{index}, value.order);
-        default: return std::nullopt;
+        case 13:
+            return read32(block, value.at + 4 * std::uint64_t{index}, value.order);
+        default:
+            return std::nullopt;
     }
 }
 
@@ -92,13 +100,17 @@ std::optional<std::uint32_t> integerCount(const EntryValue& value) {
     switch (value.type) {
         case 1:
         case 6:
-        case 7: return value.size;
+        case 7:
+            return value.size;
         case 3:
-        case 8: return value.size / 2;
+        case 8:
+            return value.size / 2;
         case 4:
         case 9:
-        case 13: return value.size / 4;
-        default: return std::nullopt;
+        case 13:
+            return value.size / 4;
+        default:
+            return std::nullopt;
     }
 }
 
@@ -124,8 +136,8 @@ class TiffWalk {
     void claim(std::uint64_t bytes) {
         claimed_ += bytes;
         if (claimed_ > block_.size()) {
-            refuse("its entries name " + std::to_string(claimed_) + " bytes or more of a block of " +
-                   std::to_string(block_.size()));
+            refuse("its entries name " + std::to_string(claimed_) +
+                   " bytes or more of a block of " + std::to_string(block_.size()));
         }
     }
 
@@ -234,15 +246,30 @@ class TiffWalk {
         // Exiv2's lookups find the first entry of a tag and group read.
         const bool firstOfItsKind = first_.try_emplace({tag, group}, value).second;
         switch (rule.kind) {
-            case K::entry: entry(tag, group, value, firstOfItsKind); break;
-            case K::subDirectory: subDirectories(rule.subGroup, group, value, state, depth); break;
-            case K::makernote: makernote(tag, value, state, depth); break;
-            case K::binaryArray: binaryArray(group, value, firstOfItsKind); break;
+            case K::entry:
+                entry(tag, group, value, firstOfItsKind);
+                break;
+            case K::subDirectory:
+                subDirectories(rule.subGroup, group, value, state, depth);
+                break;
+            case K::makernote:
+                makernote(tag, value, state, depth);
+                break;
+            case K::binaryArray:
+                binaryArray(group, value, firstOfItsKind);
+                break;
             case K::imageData:
-            case K::imageSize: ++lookups_; break;
-            case K::thumbnailData: thumbnailOffsets(rule, value, state); break;
-            case K::thumbnailSize: thumbnailSizes(rule, value, state); break;
-            default: break;
+            case K::imageSize:
+                ++lookups_;
+                break;
+            case K::thumbnailData:
+                thumbnailOffsets(rule, value, state);
+                break;
+            case K::thumbnailSize:
+                thumbnailSizes(rule, value, state);
+                break;
+            default:
+                break;
         }
     }
 
@@ -288,7 +315,8 @@ class TiffWalk {
         const std::uint32_t followed = group == G::ifd1 ? 1 : 9;
         const std::uint32_t count = value.size / 4;
         for (std::uint32_t index = 0; index < count && index < followed + 1; ++index) {
-            const std::uint32_t offset = read32(block_, value.at + 4 * std::uint64_t{index}, state.order);
+            const std::uint32_t offset =
+                read32(block_, value.at + 4 * std::uint64_t{index}, state.order);
             const std::optional<std::uint64_t> start = insideBlock(state.base, offset);
             if (!start || index >= followed) return;
             directory(*start, groupAfter(subGroup, index), state, true, depth + 1);
@@ -306,7 +334,8 @@ class TiffWalk {
         // apart from the entries, which may lie anywhere in the block.
         if (value.size > 4) claimed_ -= value.size;
         makernoteCopies_ += value.size;
-        if (makernoteCopies_ > block_.size()) refuse("its maker notes name more bytes than it holds");
+        if (makernoteCopies_ > block_.size())
+            refuse("its maker notes name more bytes than it holds");
         lookups_ += kMakernoteLookups;
         addComponents(kMakernoteLookups);
         const ReadState noteState{
@@ -349,12 +378,14 @@ class TiffWalk {
         if (!count || !sizeCount) refuse("a thumbnail is located by numbers that are not integers");
         if (*count == 0 || *count != *sizeCount) return 0;
         std::uint32_t total = 0;
-        for (std::uint32_t index = 0; index < *count; ++index) total += *integerAt(block_, sizes, index);
+        for (std::uint32_t index = 0; index < *count; ++index)
+            total += *integerAt(block_, sizes, index);
         const std::uint32_t first = *integerAt(block_, offsets, 0);
         const std::uint32_t lastEnd =
             *integerAt(block_, offsets, *count - 1) + *integerAt(block_, sizes, *count - 1);
         if (static_cast<std::uint32_t>(lastEnd - first) != total) return 0;
-        if (first > size_ || total > size_ || static_cast<std::uint32_t>(base + first) > size_ - total) {
+        if (first > size_ || total > size_ ||
+            static_cast<std::uint32_t>(base + first) > size_ - total) {
             return 0;
         }
         if (std::uint64_t{base} + first + total > size_) refuse("a thumbnail's offset wraps");
@@ -390,7 +421,8 @@ std::optional<Header> readHeader(std::string_view block, TiffHeaderKind kind) {
         return std::nullopt;
     }
     const std::uint16_t magic = read16(block, 2, order);
-    const bool magicKnown = kind == TiffHeaderKind::orf ? magic == 0x4f52 || magic == 0x5352 : magic == 42;
+    const bool magicKnown =
+        kind == TiffHeaderKind::orf ? magic == 0x4f52 || magic == 0x5352 : magic == 42;
     if (!magicKnown) return std::nullopt;
     if (kind == TiffHeaderKind::cr2 && block.substr(8, 4) != std::string_view("CR\2\0", 4)) {
         return std::nullopt;
