@@ -180,6 +180,32 @@ std::string ciffFanOut(int fanOut, int levels) {
     return std::string("II\x0e\0\0\0HEAPCCDR", 14) + heap;
 }
 
+void appendBigEndian32(std::string& bytes, std::size_t value) {
+    for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<char>(value >> shift));
+}
+
+// A Fujifilm RAF whose embedded JPEG's EXIF is `tiff` (Exiv2 reads it from its TIFF header on).
+std::string inRaf(const std::string& tiff) {
+    std::string raf = "FUJIFILMCCD-RAW ";
+    raf.resize(84, '\0');
+    appendBigEndian32(raf, 108);               // the JPEG's offset
+    appendBigEndian32(raf, 12 + tiff.size());  // and length
+    raf.resize(108, '\0');                     // no second TIFF structure
+    return raf + "\xff\xd8\xff\xe1" + std::string(2, '\0') + "Exif" + std::string(2, '\0') + tiff;
+}
+
+// A Minolta MRW whose TTW block is `tiff`, after a block of another kind.
+std::string inMrw(const std::string& tiff) {
+    std::string mrw("\0MRM", 4);
+    appendBigEndian32(mrw, 8 + 12 + 8 + tiff.size());
+    mrw += std::string("\0PRD", 4);
+    appendBigEndian32(mrw, 4);
+    mrw += "prd.";
+    mrw += std::string("\0TTW", 4);
+    appendBigEndian32(mrw, tiff.size());
+    return mrw + tiff;
+}
+
 std::string nested(int depth) {
     std::string packet;
     for (int level = 0; level < depth; ++level) packet += "<a>";
@@ -223,6 +249,14 @@ TEST(MetadataCheck, EachBoundRefusesJustPastIt) {
          "document type"},
         {"64 ICC segments", MetadataContainer::jpeg, jpegIccSegments(64), ""},
         {"65 ICC segments", MetadataContainer::jpeg, jpegIccSegments(65), "too many ICC segments"},
+        {"a RAF's EXIF naming a value once", MetadataContainer::raf, inRaf(namingSharedBytes(1)),
+         ""},
+        {"a RAF's EXIF naming it twice", MetadataContainer::raf, inRaf(namingSharedBytes(2)),
+         "bytes or more of a block"},
+        {"an MRW's TIFF naming a value once", MetadataContainer::mrw, inMrw(namingSharedBytes(1)),
+         ""},
+        {"an MRW's TIFF naming it twice", MetadataContainer::mrw, inMrw(namingSharedBytes(2)),
+         "bytes or more of a block"},
         {"CRW heaps read 4 + 16 times", MetadataContainer::crw, ciffFanOut(4, 2), ""},
         {"CRW heaps read 16^4 times", MetadataContainer::crw, ciffFanOut(16, 4),
          "too many components"},
@@ -277,6 +311,7 @@ TEST(MetadataCheck, SharedValueFamiliesLoseTheirMetadataOnly) {
             fixtures::encodeTestHeic(fixtures::makePattern({.width = 64, .height = 64}),
                                      {.exif = fixtures::sharedValueExif(255, 900000)});
         EXPECT_EQ(ImageProperties::readData(heic), ImageProperties{});
+        EXPECT_FALSE(PhotoMetadata::readData(heic));
         EXPECT_TRUE(Thumbnail::raster(heic));
     }
 

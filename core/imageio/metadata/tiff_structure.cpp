@@ -314,11 +314,11 @@ class TiffWalk {
         // Exiv2 follows nine sub-directories of a tag, one of IFD1's.
         const std::uint32_t followed = group == G::ifd1 ? 1 : 9;
         const std::uint32_t count = value.size / 4;
-        for (std::uint32_t index = 0; index < count && index < followed + 1; ++index) {
+        for (std::uint32_t index = 0; index < count && index < followed; ++index) {
             const std::uint32_t offset =
                 read32(block_, value.at + 4 * std::uint64_t{index}, state.order);
             const std::optional<std::uint64_t> start = insideBlock(state.base, offset);
-            if (!start || index >= followed) return;
+            if (!start) return;
             directory(*start, groupAfter(subGroup, index), state, true, depth + 1);
         }
     }
@@ -437,6 +437,7 @@ std::optional<std::string> checkTiffStructure(std::string_view block, TiffHeader
     if (block.size() > std::numeric_limits<std::uint32_t>::max()) {
         throw MetadataRefusal("The EXIF structure is refused: it is larger than Exiv2 reads.");
     }
+    if (block.empty()) return std::nullopt;  // Exiv2 reads nothing of an empty block
     const std::optional<Header> header = readHeader(block, kind);
     if (!header || header->firstDirectory >= block.size()) {
         throw MetadataRefusal("The EXIF structure is refused: it has no TIFF header Exiv2 reads.");

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/imageio/jpeg_extended_xmp.h"
 #include "core/imageio/metadata/metadata_limits.h"
 #include "core/imageio/metadata/metadata_refusal.h"
 
@@ -96,6 +97,10 @@ class XmpScan {
 
 }  // namespace
 
-void checkXmpPacket(std::string_view packet) { XmpScan(packet).run(); }
+void checkXmpPacket(std::string_view packet) {
+    if (packet.size() > jpeg_extended_xmp::maxPacketSize)
+        refuse("it is larger than any packet read");
+    XmpScan(packet).run();
+}
 
 }  // namespace quillmere::metadata
