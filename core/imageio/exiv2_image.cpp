@@ -5,8 +5,8 @@
 #include <limits>
 #include <memory>
 #include <optional>
-#include <stdexcept>
 #include <string>
+#include <stdexcept>
 #include <vector>
 
 #include "core/imageio/heif/heif_file.h"
@@ -101,8 +101,9 @@ Exiv2::Image::AutoPtr readMetadataOf(Exiv2::Image::AutoPtr image) {
         return image;
     }
     const std::optional<metadata::MetadataContainer> container = containerOf(image->imageType());
-    if (!container)
+    if (!container) {
         throw metadata::MetadataRefusal("The program does not read this file's metadata.");
+    }
     checkMetadataOf(*image, *container);
     image->readMetadata();
     return image;

@@ -75,6 +75,24 @@ std::string directoryNamedTwice() {
     return singleDirectory(block, {{0x8769, kLong, 1, exif}, {0x8825, kLong, 1, exif}});
 }
 
+// IFD0's EXIF offsets name four directories, which Exiv2 files under the EXIF, GPS,
+// interoperability and MPF groups in turn; it reads no entry of the last, whose entries here
+// name one value twice.
+std::string exifOffsetsIntoTheMpfGroup() {
+    TiffBlock block;
+    const std::uint32_t shared = block.append(std::string(400, 'v'));
+    std::string offsets;
+    for (int index = 0; index < 3; ++index) {
+        const std::uint32_t directory = block.appendDirectory({{0x9000, 3, 1, 1}});
+        offsets.append(reinterpret_cast<const char*>(&directory), 4);
+    }
+    const std::uint32_t mpf =
+        block.appendDirectory(fixtures::entriesNaming(0x9000, 2, shared, 400));
+    offsets.append(reinterpret_cast<const char*>(&mpf), 4);
+    const std::uint32_t at = block.append(offsets);
+    return singleDirectory(block, {{0x8769, kLong, 4, at}});
+}
+
 // A Fujifilm maker note whose directory holds a sub-directory holding a sub-directory ... `depth`
 // deep, each of Fujifilm's own group.
 std::string fujifilmNesting(int depth) {
@@ -94,6 +112,34 @@ std::string fujifilmNesting(int depth) {
     const std::uint32_t exif = block.appendDirectory(
         {{0x927c, kUndefined, static_cast<std::uint32_t>(note.size()), noteAt}});
     return singleDirectory(block, {{0x010f, 2, 10, make}, {0x8769, kLong, 1, exif}});
+}
+
+// A Nikon maker note, with its own TIFF header, whose offsets count from that header: its preview
+// directory, at offset 8, holds `times` entries naming one value. Counted from the block's start
+// instead, offset 8 would be an empty directory.
+std::string nikonPreviewNaming(int times) {
+    const auto directoryBytes = [](const std::vector<TiffEntry>& entries) {
+        TiffBlock directory;
+        directory.appendDirectory(entries);
+        return directory.bytes().substr(8);
+    };
+    constexpr std::uint32_t shared = 56;
+    // Offsets from the note's TIFF header: the preview directory at 8, the main one at 38
+    // (0x26), the shared value at 56.
+    std::string note("Nikon\0\x02\x10\0\0II*\0\x26\0\0\0", 18);
+    note += directoryBytes(fixtures::entriesNaming(0x9000, times, shared, 400));
+    note.resize(10 + 38, '\0');
+    note += directoryBytes({{0x0011, 13, 1, 8}});
+    note.resize(10 + shared, '\0');
+    note += std::string(400, 's');
+
+    TiffBlock block;
+    block.append(std::string(8, '\0'));
+    const std::uint32_t make = block.append(std::string("NIKON\0", 6));
+    const std::uint32_t noteAt = block.append(note);
+    const std::uint32_t exif = block.appendDirectory(
+        {{0x927c, kUndefined, static_cast<std::uint32_t>(note.size()), noteAt}});
+    return singleDirectory(block, {{0x010f, 2, 6, make}, {0x8769, kLong, 1, exif}});
 }
 
 // A Canon maker note whose camera settings array holds `bytes` bytes: Exiv2 makes an entry of
@@ -230,8 +276,12 @@ TEST(MetadataCheck, EachBoundRefusesJustPastIt) {
         {"a directory chain", tiff, chainedDirectories(false), ""},
         {"a directory chain looping", tiff, chainedDirectories(true), "directories loop"},
         {"one directory named twice, not a loop", tiff, directoryNamedTwice(), ""},
+        {"a directory of a group without entries", tiff, exifOffsetsIntoTheMpfGroup(), ""},
         {"maker note directories 3 deep", tiff, fujifilmNesting(3), ""},
         {"maker note directories 30 deep", tiff, fujifilmNesting(30), "nest too deep"},
+        {"a Nikon preview naming a value once", tiff, nikonPreviewNaming(1), ""},
+        {"a Nikon preview naming it twice", tiff, nikonPreviewNaming(2),
+         "bytes or more of a block"},
         {"Canon settings of 100 numbers", tiff, canonSettings(200), ""},
         {"Canon settings of 32768 numbers", tiff, canonSettings(65536), "too many entries"},
         {"a maker note named once", tiff, makernoteNamed(1), ""},
