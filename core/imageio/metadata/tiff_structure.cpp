@@ -334,8 +334,9 @@ class TiffWalk {
         // apart from the entries, which may lie anywhere in the block.
         if (value.size > 4) claimed_ -= value.size;
         makernoteCopies_ += value.size;
-        if (makernoteCopies_ > block_.size())
+        if (makernoteCopies_ > block_.size()) {
             refuse("its maker notes name more bytes than it holds");
+        }
         lookups_ += kMakernoteLookups;
         addComponents(kMakernoteLookups);
         const ReadState noteState{
