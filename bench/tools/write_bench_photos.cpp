@@ -1,4 +1,4 @@
-// quillmere_bench_photos [--hostile | --large] <folder>
+// quillmere_bench_photos [--hostile | --large | --metadata] <folder>
 //
 // Writes the benchmark photos into <folder>: "synthetic24MP.dng", the 6000 × 4000 synthetic
 // camera file the end-to-end benchmark develops, and "colourChart.dng", the tests' colour chart;
@@ -8,6 +8,10 @@
 // P3) and "phone12MP.heic" (3024 × 4032, 4:2:0, Display P3, a grid of 512 × 512 tiles).
 // With --large it writes only "phone200MP.heic", the same kind of file at 12240 × 16320, which
 // takes minutes and hundreds of megabytes of memory to write.
+// With --metadata it writes photos whose metadata names far more than it holds, each beside an
+// honest neighbour: EXIF whose entries all name one shared block in a 24 × 16 JPEG, a 64 × 64
+// HEIC and a 128 × 96 DNG; XMP of 200,000 properties as a DNG's packet and as a JPEG's
+// extended XMP.
 // With --hostile it writes instead small photos whose headers promise far more than they hold,
 // for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes, or
 // 16384 × 16384 in 128 KiB padded with a comment, or end in the middle of their data; HEIC files
@@ -30,15 +34,21 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <numbers>
 #include <vector>
 
 #include "bench/bench_photos.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
+#include "core/imageio/jpeg_extended_xmp.h"
+#include "core/render/export/dng_directory_rewrite.h"
 #include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/hostile_jpeg.h"
+#include "tests/fixtures/hostile_metadata.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
+#include "tests/fixtures/synthetic_dng.h"
+#include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 
@@ -162,6 +172,47 @@ void writePhotos(const fs::path& folder) {
     if (canEncodeHeic()) writePhotoHeic(folder / "phone12MP.heic", 3024, 4032);
 }
 
+std::string readWhole(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), {}};
+}
+
+void writeHostileMetadataPhotos(const fs::path& folder) {
+    const std::string jpeg = encodeJpeg(makePattern({.width = 24, .height = 16}), 0.9);
+    write(folder / "shared_exif_24x16.jpg",
+          withApp1Segment(jpeg, exifIdentifier, sharedValueExif(255, 50000)));
+    write(folder / "camera_exif_24x16.jpg",
+          withExif(jpeg, {.isoSpeedRatings = {200}, .make = "Canon", .model = "Camera",
+                          .exposureTime = "1/250", .makerNote = true, .thumbnail = true,
+                          .gps = true, .iptcCaption = "Neighbour"}));
+    if (canEncodeHeic()) {
+        const Rgb8Image picture = makePattern({.width = 64, .height = 64});
+        write(folder / "shared_exif_64x64.heic",
+              encodeTestHeic(picture, {.exif = sharedValueExif(255, 900000)}));
+        write(folder / "camera_exif_64x64.heic",
+              encodeTestHeic(picture, {.exif = exifBlock({.isoSpeedRatings = {200},
+                                                          .make = "Canon", .model = "Camera",
+                                                          .gps = true})}));
+    }
+    SyntheticDNGOptions camera;
+    camera.iso = 200;
+    writeSyntheticDNG(folder / "camera_exif_128x96.dng", camera);
+    const std::string dng = readWhole(folder / "camera_exif_128x96.dng");
+    write(folder / "shared_exif_128x96.dng", withSharedValueDirectories(dng, 255, 900000));
+    const std::string properties = xmpPacketOfProperties(200000);
+    write(folder / "xmp_properties_128x96.dng",
+          rewriteDNGDirectory(dng, [&](auto) { return properties; }, false));
+    const std::string guid = jpeg_extended_xmp::guid(properties);
+    const std::string standard =
+        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+        "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+        "rdf:about=\"\" xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" +
+        guid + "\"/></rdf:RDF></x:xmpmeta>";
+    write(folder / "xmp_extended_24x16.jpg",
+          jpeg_extended_xmp::insert(withApp1Segment(jpeg, xmpIdentifier, standard), properties,
+                                    guid));
+}
+
 void writeHostilePhotos(const fs::path& folder) {
     write(folder / "claims_36864x6144.jpg",
           claimingSize(encodeJpeg(makePattern({}), 0.9), 36864, 6144));
@@ -270,8 +321,8 @@ void writeHostilePhotos(const fs::path& folder) {
 
 int main(int argc, char** argv) {
     const std::string option = argc == 3 ? argv[1] : "";
-    if (argc != 2 && option != "--hostile" && option != "--large") {
-        std::cerr << "usage: quillmere_bench_photos [--hostile | --large] <folder>\n";
+    if (argc != 2 && option != "--hostile" && option != "--large" && option != "--metadata") {
+        std::cerr << "usage: quillmere_bench_photos [--hostile | --large | --metadata] <folder>\n";
         return 2;
     }
     try {
@@ -279,6 +330,8 @@ int main(int argc, char** argv) {
         fs::create_directories(folder);
         if (option == "--hostile") {
             writeHostilePhotos(folder);
+        } else if (option == "--metadata") {
+            writeHostileMetadataPhotos(folder);
         } else if (option == "--large") {
             if (!canEncodeHeic()) throw std::runtime_error("libheif here has no HEVC encoder");
             writePhotoHeic(folder / "phone200MP.heic", 12240, 16320);

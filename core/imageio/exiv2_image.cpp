@@ -11,24 +11,31 @@
 
 #include "core/imageio/heif/heif_file.h"
 #include "core/imageio/imageio_error.h"
+#include "core/imageio/metadata/metadata_check.h"
+#include "core/imageio/metadata/metadata_refusal.h"
 #include "core/imageio/raster_kind.h"
 
 namespace quillmere::exiv2_image {
 namespace {
 
-// Exiv2 0.27 finds no EXIF in the HEIF files libheif writes, so the primary image's EXIF item
-// is read through the program's own reading of HEIF files, for the files the decoder takes for
-// HEIF.
+// The first bytes of what `io` reads, enough for the brands of a HEIF file's opening box.
+std::string headOf(Exiv2::BasicIo& io) {
+    if (io.open() != 0) throw std::runtime_error("Exiv2 could not open the image.");
+    const Exiv2::IoCloser closer(io);
+    const Exiv2::DataBuf head = io.read(static_cast<long>(std::min<std::size_t>(io.size(), 4096)));
+    if (head.size_ <= 0) return {};
+    return std::string(reinterpret_cast<const char*>(head.pData_),
+                       static_cast<std::size_t>(head.size_));
+}
+
+// Exiv2's own reading of HEIF boxes is not used: it copies every box it descends into, and finds
+// no EXIF in the files libheif writes. The primary image's EXIF is read through the program's own
+// reading of HEIF files, and checked before Exiv2 decodes it.
 void readHeifExif(Exiv2::Image& image) {
     Exiv2::BasicIo& io = image.io();
     if (io.open() != 0) return;
-    // The brands come first, in the file's opening box: the rest is read only for a HEIF file.
-    const Exiv2::DataBuf head = io.read(static_cast<long>(std::min<std::size_t>(io.size(), 4096)));
-    const bool isHeif = head.size_ > 0 &&
-                        rasterKindOf({reinterpret_cast<const char*>(head.pData_),
-                                      static_cast<std::size_t>(head.size_)}) == RasterKind::heif;
     Exiv2::DataBuf file;
-    if (isHeif && io.seek(0, Exiv2::BasicIo::beg) == 0) file = io.read(io.size());
+    if (io.seek(0, Exiv2::BasicIo::beg) == 0) file = io.read(io.size());
     io.close();
     if (file.size_ <= 0) return;
 
@@ -41,14 +48,64 @@ void readHeifExif(Exiv2::Image& image) {
         return;  // boxes that cannot be read hold no EXIF the program reads
     }
     if (!exif || exif->size() > std::numeric_limits<std::uint32_t>::max()) return;
+    metadata::checkExifBlock(*exif);
     Exiv2::ExifParser::decode(image.exifData(), reinterpret_cast<const Exiv2::byte*>(exif->data()),
                               static_cast<std::uint32_t>(exif->size()));
 }
 
+// How the metadata of an image of Exiv2's `type` is checked; nothing for the types whose reading
+// the program does not check (PNG, WebP, PSD, JPEG 2000, BMFF files that are not HEIF such as
+// CR3, Panasonic RW2 with its embedded preview, and the rest), which are read without metadata.
+std::optional<metadata::MetadataContainer> containerOf(int type) {
+    using metadata::MetadataContainer;
+    switch (type) {
+        case Exiv2::ImageType::jpeg:
+            return MetadataContainer::jpeg;
+        // TIFF, DNG and the RAW formats Exiv2 reads as plain TIFF (NEF, ARW, PEF, SRW, ...).
+        case Exiv2::ImageType::tiff:
+            return MetadataContainer::tiff;
+        case Exiv2::ImageType::cr2:
+            return MetadataContainer::cr2;
+        case Exiv2::ImageType::orf:
+            return MetadataContainer::orf;
+        case Exiv2::ImageType::raf:
+            return MetadataContainer::raf;
+        case Exiv2::ImageType::mrw:
+            return MetadataContainer::mrw;
+        case Exiv2::ImageType::crw:
+            return MetadataContainer::crw;
+        default:
+            return std::nullopt;
+    }
+}
+
+// Checks the bytes Exiv2 is about to read `image` from, mapped rather than copied.
+void checkMetadataOf(Exiv2::Image& image, metadata::MetadataContainer container) {
+    Exiv2::BasicIo& io = image.io();
+    if (io.open() != 0) throw std::runtime_error("Exiv2 could not open the image.");
+    const Exiv2::IoCloser closer(io);
+    const long size = io.size();
+    const Exiv2::byte* bytes = size > 0 ? io.mmap() : nullptr;
+    struct Unmap {
+        Exiv2::BasicIo& io;
+        ~Unmap() { io.munmap(); }
+    } const unmap{io};
+    metadata::checkMetadata(container, {reinterpret_cast<const char*>(bytes),
+                                        static_cast<std::size_t>(std::max(size, 0L))});
+}
+
 Exiv2::Image::AutoPtr readMetadataOf(Exiv2::Image::AutoPtr image) {
     if (image.get() == nullptr) throw std::runtime_error("Exiv2 could not open the image.");
+    if (rasterKindOf(headOf(image->io())) == RasterKind::heif) {
+        readHeifExif(*image);
+        return image;
+    }
+    const std::optional<metadata::MetadataContainer> container = containerOf(image->imageType());
+    if (!container) {
+        throw metadata::MetadataRefusal("The program does not read this file's metadata.");
+    }
+    checkMetadataOf(*image, *container);
     image->readMetadata();
-    if (image->exifData().empty()) readHeifExif(*image);
     return image;
 }
 

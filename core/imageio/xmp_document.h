@@ -26,7 +26,8 @@ class XmpDocument {
     XmpDocument(XmpDocument&& other) noexcept;
     XmpDocument& operator=(XmpDocument&& other) noexcept;
 
-    // The properties of a packet; nothing when it is not well-formed XMP.
+    // The properties of a packet; nothing when it is not well-formed XMP, or holds more elements,
+    // nesting or namespaces than a photo's XMP does (see metadata/xmp_structure.h).
     static std::optional<XmpDocument> parse(std::string_view packet);
 
     bool empty() const;

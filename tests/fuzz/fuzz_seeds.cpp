@@ -1,4 +1,5 @@
-// Writes the fuzzers' seed photos into FOLDER/jpeg, FOLDER/heif and FOLDER/raw: small files of
+// Writes the fuzzers' seed photos into FOLDER/jpeg, FOLDER/heif and FOLDER/raw, and the metadata
+// fuzzers' own into FOLDER/metadata/{jpeg,heif,raw}: small files of
 // every kind the photo readers take, made by the tests' photo writers, so that the fuzzers start
 // from the code paths real photos reach instead of having to find the formats themselves. Each
 // JPEG and HEIF seed is decoded once as it is written; the program fails when one does not
@@ -11,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -19,6 +21,7 @@
 #include "core/imageio/raster_decoder.h"
 #include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/hostile_jpeg.h"
+#include "tests/fixtures/hostile_metadata.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/synthetic_dng.h"
@@ -168,6 +171,37 @@ void writeRawSeeds(const fs::path& folder) {
     std::cout << folder.string() << ": 4 RAW files\n";
 }
 
+// The metadata fuzzers' own seeds: EXIF whose entries all name one block (small enough to fuzz),
+// beside a camera's EXIF with its maker note, GPS, thumbnail and IPTC, and XMP of many
+// properties, in a JPEG, a HEIC and a DNG.
+void writeMetadataSeeds(const fs::path& folder) {
+    const std::string baseline = encodeJpeg(seedPattern(), 0.75);
+    const std::string sharedExif = sharedValueExif(40, 8000);
+    writeSeed(folder / "jpeg" / "shared_exif.jpg",
+              withApp1Segment(baseline, exifIdentifier, sharedExif));
+    TestExif camera = cameraExif(6);
+    camera.make = "Canon";
+    camera.makerNote = camera.thumbnail = camera.gps = true;
+    camera.iptcCaption = "Seed";
+    writeSeed(folder / "jpeg" / "camera_exif.jpg", withExif(baseline, camera));
+    writeSeed(folder / "jpeg" / "xmp_properties.jpg",
+              withApp1Segment(baseline, xmpIdentifier, xmpPacketOfProperties(400)));
+    if (canEncodeHeic()) {
+        writeSeed(folder / "heif" / "shared_exif.heic",
+                  encodeTestHeic(makePattern({.width = 64, .height = 64}),
+                                 {.quality = 30, .exif = sharedExif}));
+    }
+    SyntheticDNGOptions small;
+    small.width = 32;
+    small.height = 24;
+    writeSyntheticDNG(folder / "raw" / "shared_exif.dng", small);
+    std::ifstream dng(folder / "raw" / "shared_exif.dng", std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(dng), {}};
+    std::ofstream(folder / "raw" / "shared_exif.dng", std::ios::binary)
+        << withSharedValueDirectories(bytes, 20, 4000);
+    std::cout << folder.string() << ": metadata seeds\n";
+}
+
 }  // namespace
 }  // namespace quillmere::fixtures
 
@@ -183,8 +217,12 @@ int main(int argc, char** argv) {
         fs::create_directories(folder / "jpeg");
         fs::create_directories(folder / "heif");
         fs::create_directories(folder / "raw");
+        for (const char* kind : {"jpeg", "heif", "raw"}) {
+            fs::create_directories(folder / "metadata" / kind);
+        }
         writeJpegSeeds(folder / "jpeg");
         writeRawSeeds(folder / "raw");
+        writeMetadataSeeds(folder / "metadata");
         if (canEncodeHeic()) {
             writeHeifSeeds(folder / "heif");
         } else {

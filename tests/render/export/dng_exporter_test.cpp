@@ -11,6 +11,7 @@
 #include "core/render/export/dng_export_error.h"
 #include "core/render/export/embedded_edit_record.h"
 #include "core/render/export/embedded_metadata.h"
+#include "tests/fixtures/hostile_metadata.h"
 #include "tests/fixtures/temporary_folder.h"
 #include "tests/render/export/classic_tiff_builder.h"
 #include "tests/render/export/sample_dng.h"
@@ -88,6 +89,23 @@ TEST(DNGExporterTest, TheRecordReadsBackFromTheExportedCameraDNG) {
     ASSERT_TRUE(record.has_value());
     EXPECT_FALSE(record->editsAppliedToPixels);
     EXPECT_EQ(record->parameters, someEdit());
+}
+
+// A camera packet of more properties than any photo's XMP holds (which the XMP parser would
+// compare one with another for minutes) reads as no record, and an export gives the file a fresh
+// packet holding only the record.
+TEST(DNGExporterTest, AnXmpPacketBeyondAnyPhotosIsReplaced) {
+    std::string packet = fixtures::xmpPacketOfProperties(200000);
+    packet.insert(packet.find("/>"),
+                  " xmlns:quillmere=\"https://quillmere.dornavelte.com/ns/1.0/\" quillmere:EditRecord=\"x\"");
+    const std::string source = makeSampleDNG(false, packet).bytes;
+    testing::TemporaryFolder folder;
+    file_io::writeFileAtomically(folder.path() / "camera.dng", source);
+    EXPECT_EQ(EmbeddedMetadata::read(folder.path() / "camera.dng"), std::nullopt);
+
+    const auto [xmp, hasSoftware] = inspect(DNGExporter::embed(source, someEdit(), dngOptions(false, true)));
+    ASSERT_TRUE(xmp.has_value());
+    EXPECT_EQ(xmp->propertiesBySize(), std::vector<std::string>{std::string(EmbeddedMetadata::editRecordPath)});
 }
 
 TEST(DNGExporterTest, RasterSourcesAndFilesBeyondThirtyTwoBitOffsetsAreRefused) {
