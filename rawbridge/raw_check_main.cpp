@@ -112,7 +112,8 @@ int main(int argc, char** argv) {
     if (!memory || !cpu || !program) return raw_check::kUsage;
     // Ends with the thread of the program that started it (which waits for its end); a program
     // gone before this line left the helper to another parent, and nobody to read the verdict.
-    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 || static_cast<std::uint64_t>(getppid()) != *program) {
+    if (prctl(PR_SET_PDEATHSIG, SIGKILL) != 0 ||
+        static_cast<std::uint64_t>(getppid()) != *program) {
         return raw_check::kUsage;
     }
     // The limits come first, before LibRaw sees a byte. The data limit counts what the heap and

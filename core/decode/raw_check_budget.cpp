@@ -32,9 +32,8 @@ std::uint64_t RAWCheckRoom::whole(std::uint64_t limit) const {
 bool RAWCheckRoom::enter(bool alone, std::stop_token stop) {
     std::unique_lock guard(lock_);
     if (!alone) {
-        const bool entered = changed_.wait(guard, stop, [&] {
-            return !alone_ && waitingAlone_ == 0 && sharing_ < budget_.helpers;
-        });
+        const bool entered =
+            changed_.wait(guard, stop, [&] { return !alone_ && waitingAlone_ == 0; });
         if (entered) ++sharing_;
         return entered;
     }

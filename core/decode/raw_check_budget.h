@@ -19,11 +19,12 @@ struct RAWCheckBudget {
     static RAWCheckBudget ofMachine();
 };
 
-// Lets helper runs start so that they keep within a budget. A first run of a file takes a share
-// of the budget's memory (its whole divided among its helpers) beside up to helpers − 1 others;
-// only a file that runs out of memory within its share runs again, alone, with the whole limit
-// the budget allows. So the memory limits of the helpers running never add up to more than the
-// budget, and most files, which need far less than a share, are checked side by side.
+// Lets helper runs start so that their memory limits keep within a budget. A first run of a file
+// takes a share of the budget's memory (its whole divided among its helpers, of which the gate
+// runs at most that many at once); only a file that runs out of memory within its share runs
+// again, alone, with the whole limit the budget allows. So the memory limits of the helpers
+// running never add up to more than the budget, and most files, which need far less than a
+// share, are checked side by side.
 class RAWCheckRoom {
   public:
     explicit RAWCheckRoom(RAWCheckBudget budget);
@@ -35,8 +36,8 @@ class RAWCheckRoom {
     std::uint64_t share(std::uint64_t limit) const;
     std::uint64_t whole(std::uint64_t limit) const;
 
-    // Waits until a run may start: a shared one while no run alone waits or runs and fewer than
-    // `helpers` shared ones run, a run alone when no other runs. False when `stop` came first.
+    // Waits until a run may start: a shared one while no run alone waits or runs, a run alone
+    // when no other runs. False when `stop` came first.
     bool enter(bool alone, std::stop_token stop);
     void leave(bool alone);
 

@@ -119,7 +119,8 @@ bool endsBefore(int pidfd, Clock::time_point backstop) {
         const auto left = std::chrono::ceil<std::chrono::milliseconds>(backstop - Clock::now());
         if (left.count() <= 0) return false;
         pollfd watched{pidfd, POLLIN, 0};
-        const int ready = poll(&watched, 1, static_cast<int>(std::min<std::int64_t>(left.count(), INT_MAX)));
+        const int ready =
+            poll(&watched, 1, static_cast<int>(std::min<std::int64_t>(left.count(), INT_MAX)));
         if (ready > 0) return true;
         if (ready < 0 && errno != EINTR) return false;
     }
@@ -135,7 +136,8 @@ std::optional<RAWCheckEnd> reap(int pidfd) {
         if (errno != EINTR) return std::nullopt;
     }
     RAWCheckEnd end;
-    end.kind = info.si_code == CLD_EXITED ? RAWCheckEnd::Kind::exited : RAWCheckEnd::Kind::signalled;
+    end.kind =
+        info.si_code == CLD_EXITED ? RAWCheckEnd::Kind::exited : RAWCheckEnd::Kind::signalled;
     end.status = info.si_status;
     const auto microseconds = [](const timeval& time) {
         return std::chrono::seconds(time.tv_sec) + std::chrono::microseconds(time.tv_usec);
@@ -181,8 +183,8 @@ RAWCheckEnd runRAWCheck(const std::filesystem::path& helper, const std::filesyst
     std::string program = helper.string(), memory = std::to_string(limits.memoryBytes),
                 processor = std::to_string(std::max<std::int64_t>(limits.processorTime.count(), 1)),
                 parent = std::to_string(getpid()), photo = file.string();
-    char* arguments[] = {program.data(), memory.data(), processor.data(), parent.data(),
-                         photo.data(), nullptr};
+    char* arguments[] = {program.data(), memory.data(), processor.data(),
+                         parent.data(),  photo.data(),  nullptr};
     pid_t pid = 0;
     const int spawned = posix_spawn(&pid, program.c_str(), SpawnActions(helperChannel.get()).get(),
                                     SpawnAttributes().get(), arguments, environ);

@@ -150,8 +150,7 @@ void RAWFileVetting::checkAhead(const fs::path& file) {
 }
 
 std::shared_future<RAWFileVetting::Verdict> RAWFileVetting::ask(const fs::path& file,
-                                                                const Version& version,
-                                                                bool now) {
+                                                                const Version& version, bool now) {
     const std::lock_guard guard(lock_);
     auto [entry, added] = checks_.try_emplace(version);
     if (added) entry->second = std::make_shared<Check>(file, version);
@@ -175,7 +174,10 @@ std::shared_future<RAWFileVetting::Verdict> RAWFileVetting::ask(const fs::path& 
 
 void RAWFileVetting::work(std::stop_token stop) {
     std::unique_lock guard(lock_);
-    while (checkWaiting_.wait(guard, stop, [&] { return !waiting_.empty(); })) {
+    for (;;) {
+        checkWaiting_.wait(guard, stop, [&] { return !waiting_.empty(); });
+        // Checks still waiting when the gate goes are dropped.
+        if (stop.stop_requested()) return;
         const std::shared_ptr<Check> next = std::move(waiting_.front());
         waiting_.pop_front();
         next->started = true;

@@ -32,7 +32,7 @@ class RAWFileVettingRace : public ::testing::Test {
     // Every asker asks for every file (ahead, then now), in an order of its own.
     template <class Meanwhile>
     int askEverything(RAWFileVetting& vetting, const std::vector<fs::path>& files,
-                                   Meanwhile meanwhile) {
+                      Meanwhile meanwhile) {
         std::atomic<int> notPermitted = 0;
         std::vector<std::jthread> askers;
         for (int asker = 0; asker < kAskers; ++asker) {
@@ -64,10 +64,11 @@ TEST_F(RAWFileVettingRace, LimitsAndTimeVerdictsChangeWhileThreadsAsk) {
     RAWFileVetting vetting(helpers.running("printf read >&3"), kQuick);
     const std::vector<fs::path> files = photos(7);
     std::atomic<int> changes = 0;
-    const int refused = askEverything(vetting, files, [&](RAWFileVetting& gate, const fs::path& file) {
-        gate.forgetTimeVerdict(file);
-        if (++changes % 3 == 0) gate.setLimits(kQuick);
-    });
+    const int refused =
+        askEverything(vetting, files, [&](RAWFileVetting& gate, const fs::path& file) {
+            gate.forgetTimeVerdict(file);
+            if (++changes % 3 == 0) gate.setLimits(kQuick);
+        });
     EXPECT_EQ(refused, 0);
     // Each setLimits may cost every file another run, never more.
     EXPECT_GE(vetting.helperRuns(), files.size());
