@@ -11,6 +11,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <charconv>
@@ -46,8 +47,12 @@ std::optional<std::uint64_t> positiveNumber(const char* text) {
     return value;
 }
 
+// Sets a limit, within the hard limit the helper was started with (RLIM_INFINITY is the largest
+// value), which it cannot raise.
 bool limit(int resource, rlim_t soft, rlim_t hard) {
-    const rlimit limits{soft, hard};
+    rlimit limits{};
+    if (getrlimit(resource, &limits) != 0) return false;
+    limits = {std::min(soft, limits.rlim_max), std::min(hard, limits.rlim_max)};
     return setrlimit(resource, &limits) == 0;
 }
 

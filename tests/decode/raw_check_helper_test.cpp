@@ -24,7 +24,7 @@ using namespace std::chrono_literals;
 
 // The helper goes no further than its limits without the word of the program that started it:
 // its exit status says whether it went on (0) or stopped (2).
-TEST(RAWCheckHelper, ReadsNothingWithoutItsProgramsWord) {
+TEST(RAWCheckHelper, ReadsTheFileOnlyOnItsProgramsWord) {
     testing::TemporaryFolder folder;
     const fs::path photo = folder.path() / "photo.dng";
     fixtures::writeSyntheticDNG(photo, {});
