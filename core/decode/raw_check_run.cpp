@@ -146,7 +146,9 @@ std::optional<RAWCheckEnd> reap(int pidfd) {
     return end;
 }
 
-// What the helper wrote before its end (its end of the channel closed with it).
+// What the helper wrote before its end (its end of the channel closed with it). A helper that
+// ended without reading the word to go leaves the channel reset, which is said once, before
+// what it wrote.
 std::string verdictOn(int channel) {
     std::string verdict;
     char bytes[kLongestVerdict + 1];
@@ -154,7 +156,7 @@ std::string verdictOn(int channel) {
     while (verdict.size() <= kLongestVerdict &&
            (got = recv(channel, bytes, sizeof bytes, MSG_DONTWAIT)) != 0) {
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR || errno == ECONNRESET) continue;
             break;
         }
         verdict.append(bytes, static_cast<std::size_t>(got));
