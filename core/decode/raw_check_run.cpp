@@ -4,16 +4,20 @@
 #include <poll.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
+#include <optional>
 #include <string>
-#include <thread>
 
 #include "core/imageio/linear_image.h"
+#include "rawbridge/raw_check_protocol.h"
 
 extern char** environ;
 
@@ -24,26 +28,43 @@ using Clock = std::chrono::steady_clock;
 
 constexpr std::uint64_t kDevelopedBytesPerPixel = 30;
 constexpr std::uint64_t kLibRawTablesBytes = std::uint64_t{512} << 20;
-constexpr std::chrono::seconds kStandardDeadline{30};
+constexpr std::chrono::seconds kStandardProcessorTime{120};
+constexpr std::chrono::minutes kStandardBackstop{10};
 
-// The processor time the helper may take: the deadline on every core (LibRaw develops on
-// several), whole seconds, at least one. The deadline ends a run first; this ends a helper whose
-// program is gone before it could kill it.
-std::uint64_t processorSeconds(std::chrono::milliseconds deadline) {
-    const std::int64_t seconds = std::chrono::ceil<std::chrono::seconds>(deadline).count();
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    return static_cast<std::uint64_t>(std::max<std::int64_t>(seconds, 1)) * cores;
-}
+// waitid's id type for a pidfd (linux/wait.h, which clashes with the C library's <sys/wait.h>).
+constexpr int kWaitByPidfd = 3;
+// A verdict is a word; anything longer is no verdict.
+constexpr std::size_t kLongestVerdict = 16;
 
-// The helper's standard streams on /dev/null and nothing else of the program's open.
+// A descriptor closed when it goes.
+class Descriptor {
+  public:
+    explicit Descriptor(int descriptor = -1) : descriptor_(descriptor) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return descriptor_; }
+    void reset() {
+        if (descriptor_ >= 0) close(descriptor_);
+        descriptor_ = -1;
+    }
+
+  private:
+    int descriptor_;
+};
+
+// The helper's standard streams on /dev/null, its channel to the program, and nothing else of
+// the program's open. The channel goes first, in case the program runs with a standard stream
+// closed and the channel took its number.
 class SpawnActions {
   public:
-    SpawnActions() {
+    explicit SpawnActions(int channel) {
         posix_spawn_file_actions_init(&actions_);
+        posix_spawn_file_actions_adddup2(&actions_, channel, raw_check::kChannel);
         posix_spawn_file_actions_addopen(&actions_, 0, "/dev/null", O_RDONLY, 0);
         posix_spawn_file_actions_addopen(&actions_, 1, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_adddup2(&actions_, 1, 2);
-        posix_spawn_file_actions_addclosefrom_np(&actions_, 3);
+        posix_spawn_file_actions_addclosefrom_np(&actions_, raw_check::kChannel + 1);
     }
     ~SpawnActions() { posix_spawn_file_actions_destroy(&actions_); }
     SpawnActions(const SpawnActions&) = delete;
@@ -76,63 +97,131 @@ class SpawnAttributes {
     posix_spawnattr_t attributes_;
 };
 
-// Waits until the process behind `pidfd` ends or the deadline passes; true when it ended. A
-// watch that fails ends the wait as the deadline does: the helper is not left running unwatched.
-bool endsBefore(int pidfd, Clock::time_point deadline) {
+// Signals go through the pidfd only: once the helper is reaped its process id may name another
+// process, its pidfd never does. Through syscall(): the C library's own pidfd functions are not
+// declared for C++ in Debian 12.
+void killHelper(int pidfd) { syscall(SYS_pidfd_send_signal, pidfd, SIGKILL, nullptr, 0); }
+
+// Gives the helper the word to go. One that cannot take it any more (it ended already) is watched
+// only if the pidfd names a child of the program: the kernel may have reaped it (SIGCHLD
+// ignored) before its pidfd was taken, leaving its id to another process.
+bool toldToGo(int channel, int pidfd) {
+    if (send(channel, &raw_check::kGo, 1, MSG_NOSIGNAL) == 1) return true;
+    siginfo_t info{};
+    return syscall(SYS_waitid, kWaitByPidfd, pidfd, &info, WEXITED | WNOHANG | WNOWAIT, nullptr) ==
+           0;
+}
+
+// Waits until the process behind `pidfd` ends or the backstop passes; true when it ended. A
+// watch that fails ends the wait as the backstop does: the helper is not left running unwatched.
+bool endsBefore(int pidfd, Clock::time_point backstop) {
     for (;;) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(backstop - Clock::now());
         if (left.count() <= 0) return false;
         pollfd watched{pidfd, POLLIN, 0};
         const int ready =
-            poll(&watched, 1, static_cast<int>(std::min<std::int64_t>(left.count(), 1000)));
+            poll(&watched, 1, static_cast<int>(std::min<std::int64_t>(left.count(), INT_MAX)));
         if (ready > 0) return true;
         if (ready < 0 && errno != EINTR) return false;
     }
 }
 
-int reap(pid_t pid) {
-    int status = 0;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+// Reaps the helper: its end and the processor time it used (waitid's fifth argument, which only
+// the system call itself has). Nothing when the helper is not the caller's to reap, as when the
+// kernel reaped it already.
+std::optional<RAWCheckEnd> reap(int pidfd) {
+    siginfo_t info{};
+    rusage usage{};
+    while (syscall(SYS_waitid, kWaitByPidfd, pidfd, &info, WEXITED, &usage) != 0) {
+        if (errno != EINTR) return std::nullopt;
     }
-    return status;
+    RAWCheckEnd end;
+    end.kind =
+        info.si_code == CLD_EXITED ? RAWCheckEnd::Kind::exited : RAWCheckEnd::Kind::signalled;
+    end.status = info.si_status;
+    const auto microseconds = [](const timeval& time) {
+        return std::chrono::seconds(time.tv_sec) + std::chrono::microseconds(time.tv_usec);
+    };
+    end.processorTime = microseconds(usage.ru_utime) + microseconds(usage.ru_stime);
+    return end;
 }
+
+// What the helper wrote before its end (its end of the channel closed with it). A helper that
+// ended without reading the word to go leaves the channel reset, which is said once, before
+// what it wrote.
+std::string verdictOn(int channel) {
+    std::string verdict;
+    char bytes[kLongestVerdict + 1];
+    ssize_t got = 0;
+    while (verdict.size() <= kLongestVerdict &&
+           (got = recv(channel, bytes, sizeof bytes, MSG_DONTWAIT)) != 0) {
+        if (got < 0) {
+            if (errno == EINTR || errno == ECONNRESET) continue;
+            break;
+        }
+        verdict.append(bytes, static_cast<std::size_t>(got));
+    }
+    return verdict.size() <= kLongestVerdict ? verdict : std::string();
+}
+
+RAWCheckEnd unread(int error) { return {RAWCheckEnd::Kind::unread, error, {}, {}}; }
 
 }  // namespace
 
 RAWCheckLimits RAWCheckLimits::standard() {
-    return {kStandardDeadline,
+    return {kStandardProcessorTime, kStandardBackstop,
             static_cast<std::uint64_t>(LinearImage::maxPixelCount) * kDevelopedBytesPerPixel +
                 kLibRawTablesBytes};
 }
 
 RAWCheckEnd runRAWCheck(const std::filesystem::path& helper, const std::filesystem::path& file,
-                        const RAWCheckLimits& limits) {
-    const Clock::time_point deadline = Clock::now() + limits.deadline;
-    std::string program = helper.string(), memory = std::to_string(limits.memoryBytes),
-                processor = std::to_string(processorSeconds(limits.deadline)),
-                photo = file.string();
-    char* arguments[] = {program.data(), memory.data(), processor.data(), photo.data(), nullptr};
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, program.c_str(), SpawnActions().get(),
-                                    SpawnAttributes().get(), arguments, environ);
-    if (spawned != 0) return {RAWCheckEnd::Kind::notRun, spawned};
+                        const RAWCheckLimits& limits, std::stop_token stop) {
+    const Clock::time_point backstop = Clock::now() + limits.backstop;
+    int ends[2];
+    if (socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) return unread(errno);
+    Descriptor channel(ends[0]);
+    Descriptor helperChannel(ends[1]);
 
-    // Through syscall(): the C library's own pidfd_open is not declared for C++ in Debian 12.
-    const int pidfd = static_cast<int>(syscall(SYS_pidfd_open, pid, 0));
-    if (pidfd < 0) {
+    std::string program = helper.string(), memory = std::to_string(limits.memoryBytes),
+                processor = std::to_string(std::max<std::int64_t>(limits.processorTime.count(), 1)),
+                parent = std::to_string(getpid()), photo = file.string();
+    char* arguments[] = {program.data(), memory.data(), processor.data(),
+                         parent.data(),  photo.data(),  nullptr};
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, program.c_str(), SpawnActions(helperChannel.get()).get(),
+                                    SpawnAttributes().get(), arguments, environ);
+    helperChannel.reset();
+    if (spawned != 0) return unread(spawned);
+
+    const Descriptor pidfd(static_cast<int>(syscall(SYS_pidfd_open, pid, 0)));
+    if (pidfd.get() < 0) {
         const int error = errno;
-        kill(pid, SIGKILL);
-        reap(pid);
-        return {RAWCheckEnd::Kind::notRun, error};
+        // Without the word to go it reads nothing and ends on the channel's end: waited for by
+        // its id, which is never signalled.
+        channel.reset();
+        while (waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return unread(error);
     }
-    const bool ended = endsBefore(pidfd, deadline);
-    // Not reaped yet, so the process id still names the helper.
-    if (!ended) kill(pid, SIGKILL);
-    const int status = reap(pid);
-    close(pidfd);
-    if (!ended) return {RAWCheckEnd::Kind::timedOut, SIGKILL};
-    if (WIFSIGNALED(status)) return {RAWCheckEnd::Kind::signalled, WTERMSIG(status)};
-    return {RAWCheckEnd::Kind::exited, WEXITSTATUS(status)};
+    if (!toldToGo(channel.get(), pidfd.get())) return unread(ECHILD);
+
+    bool ended = false;
+    {
+        const std::stop_callback stopped(stop, [&] { killHelper(pidfd.get()); });
+        ended = endsBefore(pidfd.get(), backstop);
+    }
+    if (!ended) killHelper(pidfd.get());
+    std::optional<RAWCheckEnd> end = reap(pidfd.get());
+    if (!end) return unread(errno);
+    end->verdict = verdictOn(channel.get());
+    if (!ended || stop.stop_requested()) end->kind = RAWCheckEnd::Kind::outlived;
+    return *end;
+}
+
+void keepChildEndsReadable() {
+    struct sigaction current {};
+    if (sigaction(SIGCHLD, nullptr, &current) != 0 || current.sa_handler != SIG_IGN) return;
+    signal(SIGCHLD, SIG_DFL);
 }
 
 }  // namespace quillmere

@@ -1,48 +1,96 @@
 #include "core/decode/raw_file_vetting.h"
 
 #include <signal.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
+#include <future>
 #include <system_error>
 #include <utility>
 
 #include "core/common/program_files.h"
+#include "core/decode/photo_format.h"
 #include "rawbridge/raw_check_protocol.h"
 
 namespace quillmere {
-namespace {
 
 namespace fs = std::filesystem;
+
+struct RAWFileVetting::Check {
+    Check(fs::path file, Version version)
+        : file(std::move(file)), version(std::move(version)), answer(done.get_future().share()) {}
+
+    const fs::path file;
+    const Version version;
+    std::promise<Verdict> done;
+    const std::shared_future<Verdict> answer;
+    bool started = false;  // under the gate's lock
+
+    bool endedIn(Verdict verdict) const {
+        return answer.wait_for(std::chrono::seconds(0)) == std::future_status::ready &&
+               answer.get() == verdict;
+    }
+};
+
+namespace {
 
 bool isProgram(const fs::path& path) {
     std::error_code error;
     return fs::is_regular_file(path, error) && access(path.c_str(), X_OK) == 0;
 }
 
-RAWFileVetting::Verdict verdictOf(const RAWCheckEnd& end) {
+// The signals a program's own fault raises; any other comes from outside.
+bool isFault(int signal) {
+    return signal == SIGSEGV || signal == SIGBUS || signal == SIGILL || signal == SIGFPE ||
+           signal == SIGABRT || signal == SIGSYS || signal == SIGTRAP;
+}
+
+// The processor limit ends the helper with SIGXCPU at its soft end, with SIGKILL at its hard end
+// (the kernel sends SIGKILL first when the two are one). The kernel counts the limit in whole
+// clock ticks, which waitid's precise time falls short of, the more the busier the machine: a
+// SIGKILL after half the limit is the limit's.
+bool processorTimeRanOut(const RAWCheckEnd& end, const RAWCheckLimits& limits) {
+    return end.status == SIGXCPU ||
+           (end.status == SIGKILL &&
+            end.processorTime >= std::chrono::microseconds(limits.processorTime) / 2);
+}
+
+RAWFileVetting::Verdict verdictOf(const RAWCheckEnd& end, const RAWCheckLimits& limits) {
     using Verdict = RAWFileVetting::Verdict;
-    switch (end.kind) {
-        case RAWCheckEnd::Kind::exited:
-            if (end.status == raw_check::kRead) return Verdict::permitted;
-            if (end.status == raw_check::kOutOfMemory) return Verdict::exceededMemory;
-            return Verdict::notChecked;
-        case RAWCheckEnd::Kind::signalled:
-            // The processor-time limit ends the helper with SIGXCPU.
-            return end.status == SIGXCPU ? Verdict::timedOut : Verdict::crashed;
-        case RAWCheckEnd::Kind::timedOut:
-            return Verdict::timedOut;
-        case RAWCheckEnd::Kind::notRun:
-            return Verdict::notChecked;
+    const bool exitedWell = end.kind == RAWCheckEnd::Kind::exited && end.status == 0;
+    const bool signalled = end.kind == RAWCheckEnd::Kind::signalled;
+    if (exitedWell && end.verdict == raw_check::kRead) return Verdict::permitted;
+    if ((exitedWell || signalled) && end.verdict == raw_check::kOutOfMemory) {
+        return Verdict::exceededMemory;
     }
+    if (signalled && processorTimeRanOut(end, limits)) return Verdict::timedOut;
+    if (signalled && isFault(end.status)) return Verdict::crashed;
     return Verdict::notChecked;
+}
+
+// Verdicts that are the file's; the others are asked again.
+bool isKept(RAWFileVetting::Verdict verdict) {
+    return verdict != RAWFileVetting::Verdict::notChecked;
+}
+
+std::int64_t nanoseconds(const timespec& time) {
+    return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec;
 }
 
 }  // namespace
 
-RAWFileVetting::RAWFileVetting(fs::path helper, RAWCheckLimits limits)
-    : helper_(std::move(helper)), limits_(limits) {}
+RAWFileVetting::RAWFileVetting(fs::path helper, RAWCheckLimits limits, RAWCheckBudget budget)
+    : helper_(std::move(helper)), budget_(budget), room_(budget), limits_(limits) {
+    keepChildEndsReadable();
+}
+
+RAWFileVetting::~RAWFileVetting() {
+    for (std::jthread& worker : workers_) worker.request_stop();
+    workers_.clear();
+}
 
 RAWFileVetting& RAWFileVetting::forProcess() {
     static RAWFileVetting vetting(locateHelper(), RAWCheckLimits::standard());
@@ -71,59 +119,109 @@ fs::path RAWFileVetting::locateHelper() {
         (files->inBuildTree ? "Build Quillmere again." : "Install Quillmere again."));
 }
 
-std::optional<RAWFileVetting::Version> RAWFileVetting::versionOf(const fs::path& file) {
-    std::error_code sizeError, timeError;
-    const std::uintmax_t size = fs::file_size(file, sizeError);
-    const fs::file_time_type modified = fs::last_write_time(file, timeError);
-    if (sizeError || timeError) return std::nullopt;
-    return Version{file.string(), size, modified};
+RAWFileVetting::Look RAWFileVetting::lookAt(const fs::path& file) {
+    // stat, never open: opening a FIFO waits for a writer.
+    struct stat status {};
+    if (stat(file.c_str(), &status) != 0) return {std::nullopt, Verdict::unreadable};
+    if (!S_ISREG(status.st_mode)) return {std::nullopt, Verdict::notRegularFile};
+    return {Version{file.string(), status.st_dev, status.st_ino,
+                    static_cast<std::uint64_t>(status.st_size), nanoseconds(status.st_mtim),
+                    nanoseconds(status.st_ctim)}};
 }
 
 RAWFileVetting::Verdict RAWFileVetting::verdict(const fs::path& file) {
-    const std::optional<Version> version = versionOf(file);
-    if (!version) return Verdict::permitted;
-
-    std::promise<Verdict> run;
-    std::shared_future<Verdict> answer;
-    RAWCheckLimits limits;
-    bool mine = false;
-    {
-        const std::lock_guard guard(lock_);
-        const auto [entry, added] = verdicts_.try_emplace(*version);
-        if (added) {
-            entry->second = run.get_future().share();
-            limits = limits_;
-            mine = true;
-        }
-        answer = entry->second;
-    }
-    if (!mine) return answer.get();
-
-    Verdict found = Verdict::notChecked;
+    const Look look = lookAt(file);
+    if (!look.version) return look.otherwise;
     try {
-        found = check(file, limits);
+        return ask(file, *look.version, true).get();
     } catch (const std::exception&) {
-        // Memory for the helper's command line ran out: the file stays unchecked.
+        // No thread could be started for the check.
+        return Verdict::notChecked;
+    }
+}
+
+void RAWFileVetting::checkAhead(const fs::path& file) {
+    const Look look = lookAt(file);
+    if (!look.version) return;
+    try {
+        ask(file, *look.version, false);
+    } catch (const std::exception&) {
+        // Checked when it is read, if a thread can be started then.
+    }
+}
+
+std::shared_future<RAWFileVetting::Verdict> RAWFileVetting::ask(const fs::path& file,
+                                                                const Version& version, bool now) {
+    const std::lock_guard guard(lock_);
+    auto [entry, added] = checks_.try_emplace(version);
+    if (added) entry->second = std::make_shared<Check>(file, version);
+    const std::shared_ptr<Check>& check = entry->second;
+    if (added || (now && !check->started)) {
+        std::erase(waiting_, check);
+        if (now) {
+            waiting_.push_front(check);
+        } else {
+            waiting_.push_back(check);
+        }
+        if (workers_.empty()) {
+            for (unsigned count = 0; count < budget_.helpers; ++count) {
+                workers_.emplace_back([this](std::stop_token stop) { work(stop); });
+            }
+        }
+        checkWaiting_.notify_one();
+    }
+    return check->answer;
+}
+
+void RAWFileVetting::work(std::stop_token stop) {
+    std::unique_lock guard(lock_);
+    for (;;) {
+        checkWaiting_.wait(guard, stop, [&] { return !waiting_.empty(); });
+        // Checks still waiting when the gate goes are dropped.
+        if (stop.stop_requested()) return;
+        const std::shared_ptr<Check> next = std::move(waiting_.front());
+        waiting_.pop_front();
+        next->started = true;
+        const RAWCheckLimits limits = limits_;
+        guard.unlock();
+        const Verdict found = check(*next, limits, stop);
+        guard.lock();
+        // Checked again when next asked; a check begun since (other limits) stays.
+        if (!isKept(found)) {
+            const auto entry = checks_.find(next->version);
+            if (entry != checks_.end() && entry->second == next) checks_.erase(entry);
+        }
+        next->done.set_value(found);
+    }
+}
+
+RAWFileVetting::Verdict RAWFileVetting::check(const Check& check, const RAWCheckLimits& limits,
+                                              std::stop_token stop) {
+    Verdict found = run(check.file, limits, false, stop);
+    // A file that needs more than a share of the memory may still need no more than the limit.
+    if (found == Verdict::exceededMemory &&
+        room_.share(limits.memoryBytes) < room_.whole(limits.memoryBytes)) {
+        found = run(check.file, limits, true, stop);
     }
     // The helper read another file than the version looked at.
-    if (versionOf(file) != version) found = Verdict::notChecked;
-    run.set_value(found);
-    if (found == Verdict::notChecked) {
-        // Checked again when next asked; a verdict another run has since begun on stays.
-        const std::lock_guard guard(lock_);
-        const auto entry = verdicts_.find(*version);
-        if (entry != verdicts_.end() &&
-            entry->second.wait_for(std::chrono::seconds(0)) == std::future_status::ready &&
-            entry->second.get() == Verdict::notChecked) {
-            verdicts_.erase(entry);
-        }
-    }
+    if (lookAt(check.file).version != check.version) found = Verdict::notChecked;
     return found;
 }
 
-RAWFileVetting::Verdict RAWFileVetting::check(const fs::path& file, const RAWCheckLimits& limits) {
+RAWFileVetting::Verdict RAWFileVetting::run(const fs::path& file, const RAWCheckLimits& limits,
+                                            bool alone, std::stop_token stop) {
+    if (!room_.enter(alone, stop)) return Verdict::notChecked;
+    RAWCheckLimits own = limits;
+    own.memoryBytes = alone ? room_.whole(limits.memoryBytes) : room_.share(limits.memoryBytes);
     ++helperRuns_;
-    return verdictOf(runRAWCheck(helper_, file, limits));
+    Verdict found = Verdict::notChecked;
+    try {
+        found = verdictOf(runRAWCheck(helper_, file, own, stop), limits);
+    } catch (const std::exception&) {
+        // Memory for the helper's command line ran out: the file stays unchecked.
+    }
+    room_.leave(alone);
+    return found;
 }
 
 std::optional<std::string> RAWFileVetting::refusal(const fs::path& file) {
@@ -137,16 +235,31 @@ std::optional<std::string> RAWFileVetting::refusal(const fs::path& file) {
             return "LibRaw did not finish reading " + name + " in time.";
         case Verdict::exceededMemory:
             return "Reading " + name + " took LibRaw more memory than it may use.";
+        case Verdict::notRegularFile:
+            return name + " is not a regular file.";
+        case Verdict::unreadable:
+            return name + " cannot be read.";
         case Verdict::notChecked:
             break;
     }
     return name + " could not be checked before reading it.";
 }
 
+void RAWFileVetting::forgetTimeVerdict(const fs::path& file) {
+    const std::lock_guard guard(lock_);
+    const std::string path = file.string();
+    const Version first{.path = path, .modified = INT64_MIN, .changed = INT64_MIN};
+    for (auto entry = checks_.lower_bound(first);
+         entry != checks_.end() && entry->first.path == path;) {
+        entry = entry->second->endedIn(Verdict::timedOut) ? checks_.erase(entry) : std::next(entry);
+    }
+}
+
 void RAWFileVetting::setLimits(RAWCheckLimits limits) {
     const std::lock_guard guard(lock_);
     limits_ = limits;
-    verdicts_.clear();
+    // Checks not started yet run under the new limits.
+    std::erase_if(checks_, [](const auto& entry) { return entry.second->started; });
 }
 
 std::optional<std::string> rawFileRefusal(const fs::path& file) {
@@ -154,6 +267,24 @@ std::optional<std::string> rawFileRefusal(const fs::path& file) {
         return RAWFileVetting::forProcess().refusal(file);
     } catch (const RAWFileVettingError& missing) {
         return std::string(missing.what());
+    }
+}
+
+void checkRAWFileAhead(const fs::path& file) {
+    if (!PhotoFormat::isRAW(file)) return;
+    try {
+        RAWFileVetting::forProcess().checkAhead(file);
+    } catch (const RAWFileVettingError&) {
+        // Every RAW file is refused when it is read.
+    }
+}
+
+void forgetRAWFileTimeVerdict(const fs::path& file) {
+    if (!PhotoFormat::isRAW(file)) return;
+    try {
+        RAWFileVetting::forProcess().forgetTimeVerdict(file);
+    } catch (const RAWFileVettingError&) {
+        // No verdict to forget.
     }
 }
 

@@ -1,16 +1,23 @@
 #pragma once
 
 #include <atomic>
+#include <compare>
+#include <condition_variable>
 #include <cstdint>
+#include <deque>
 #include <filesystem>
 #include <future>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <optional>
+#include <stop_token>
 #include <string>
-#include <tuple>
+#include <thread>
+#include <vector>
 
 #include "core/common/error.h"
+#include "core/decode/raw_check_budget.h"
 #include "core/decode/raw_check_run.h"
 
 namespace quillmere {
@@ -26,31 +33,42 @@ class RAWFileVettingError : public Error {
 // and its Bayer question, the sensor frame's own reads and the filmstrip's RAW thumbnail. LibRaw
 // crashes, hangs or allocates without end on some damaged or hostile files; the helper program
 // quillmere-raw-check takes each file through the bridge's LibRaw steps first (runRAWCheck), and
-// only a file it got through is read here. A refused file fails every path as a file LibRaw
-// cannot open does.
+// only a file it says it got through is read here. Only regular files are checked; anything else
+// with a RAW name is refused at once. A refused file fails every path as a file LibRaw cannot
+// open does.
 //
-// Verdicts are kept per file version (path, size, modification time) for the life of the object:
-// each version is checked once, and requests for a version being checked wait for that one run.
-// Safe to use from any thread; its lock is taken after every other lock of the program and is
-// never held while the helper runs.
+// Verdicts are kept per file version (path, device, inode, size, modification and change time:
+// a file replaced or rewritten is another version, even with its size and modification time
+// kept), for the life of the object, but for a timed-out verdict, which holds until the user
+// opens the photo again (forgetTimeVerdict). Each version is checked by one run, however many
+// ask. Runs go on the gate's own threads, side by side within its budget (RAWCheckRoom), the
+// versions asked for now before those asked for ahead (checkAhead). Safe to use from any
+// thread; its lock is taken after every other lock of the program and is never held while a
+// helper runs.
 class RAWFileVetting {
   public:
     enum class Verdict {
-        permitted,       // LibRaw got through, or refused the file in its own words
-        crashed,         // the helper died by a signal
-        timedOut,        // the helper was still busy at the deadline, or used up its processor time
+        permitted,       // the helper says LibRaw got through, or refused the file in its own words
+        crashed,         // the helper died by a signal of its own fault
+        timedOut,        // the helper used up its processor time
         exceededMemory,  // memory ran out under the limit
-        notChecked,      // the helper could not run or refused its command line, or the file
+        notChecked,      // the helper could not run, its end could not be read, it said nothing,
+                         // it was killed from outside or outlived the backstop, or the file
                          // changed while it was checked; not kept, so asked again next time
+        notRegularFile,  // a FIFO, device, folder or socket, which is never read as a photo
+        unreadable,      // the file cannot be looked at: it is gone, or its folder is closed
     };
 
-    RAWFileVetting(std::filesystem::path helper, RAWCheckLimits limits);
+    RAWFileVetting(std::filesystem::path helper, RAWCheckLimits limits,
+                   RAWCheckBudget budget = RAWCheckBudget::ofMachine());
+    // Kills the helpers running and waits for its threads.
+    ~RAWFileVetting();
 
     RAWFileVetting(const RAWFileVetting&) = delete;
     RAWFileVetting& operator=(const RAWFileVetting&) = delete;
 
-    // The program's own: the helper locateHelper() finds, standard limits. Made on first use;
-    // throws RAWFileVettingError while the helper cannot be found.
+    // The program's own: the helper locateHelper() finds, standard limits, the machine's budget.
+    // Made on first use; throws RAWFileVettingError while the helper cannot be found.
     static RAWFileVetting& forProcess();
 
     // Where the helper is: $QUILLMERE_RAW_CHECK when set, else the program's own helper folder
@@ -61,12 +79,21 @@ class RAWFileVetting {
     static std::filesystem::path locateHelper();
 
     // The verdict on the file as it is now, from the kept verdicts or from one run of the
-    // helper. A file that cannot be looked at (gone, unreadable) is permitted: LibRaw cannot
-    // open it either, and says so.
+    // helper. A file that is not a regular file, or cannot be looked at, is not checked (nor read).
     Verdict verdict(const std::filesystem::path& file);
+
+    // Has the file as it is now checked on the gate's threads, after the runs asked for already,
+    // and returns at once: for a caller that knows which files it will read soon (the
+    // filmstrip's thumbnails of photos opened together).
+    void checkAhead(const std::filesystem::path& file);
 
     // Nothing when LibRaw may read `file` in this process; else why not, one sentence naming it.
     std::optional<std::string> refusal(const std::filesystem::path& file);
+
+    // The user opens the photo at `file` again: a timed-out verdict on it is forgotten, so this
+    // open checks it again. A machine that was too busy, or a run that was stopped, then costs
+    // no photo; a file that needs too much processor time is refused again.
+    void forgetTimeVerdict(const std::filesystem::path& file);
 
     // Takes other limits; the verdicts reached under the old ones are forgotten.
     void setLimits(RAWCheckLimits limits);
@@ -75,21 +102,50 @@ class RAWFileVetting {
     std::size_t helperRuns() const { return helperRuns_; }
 
   private:
-    // A file version: path, size and modification time.
-    using Version = std::tuple<std::string, std::uintmax_t, std::filesystem::file_time_type>;
-    static std::optional<Version> versionOf(const std::filesystem::path& file);
+    // A file version: what stat says of the file the path names.
+    struct Version {
+        std::string path;
+        std::uint64_t device = 0, inode = 0, size = 0;
+        std::int64_t modified = 0, changed = 0;  // nanoseconds since the epoch
+        auto operator<=>(const Version&) const = default;
+    };
+    // The version of a regular file, or the verdict on a file that is none.
+    struct Look {
+        std::optional<Version> version;
+        Verdict otherwise = Verdict::unreadable;
+    };
+    static Look lookAt(const std::filesystem::path& file);
 
-    Verdict check(const std::filesystem::path& file, const RAWCheckLimits& limits);
+    // One version's check: waiting, running, or done and kept.
+    struct Check;
+
+    std::shared_future<Verdict> ask(const std::filesystem::path& file, const Version& version,
+                                    bool now);
+    void work(std::stop_token stop);
+    Verdict check(const Check& check, const RAWCheckLimits& limits, std::stop_token stop);
+    Verdict run(const std::filesystem::path& file, const RAWCheckLimits& limits, bool alone,
+                std::stop_token stop);
 
     const std::filesystem::path helper_;
+    const RAWCheckBudget budget_;
+    RAWCheckRoom room_;
     std::mutex lock_;
+    std::condition_variable_any checkWaiting_;
     RAWCheckLimits limits_;
-    std::map<Version, std::shared_future<Verdict>> verdicts_;
+    std::map<Version, std::shared_ptr<Check>> checks_;
+    std::deque<std::shared_ptr<Check>> waiting_;
     std::atomic<std::size_t> helperRuns_ = 0;
+    // Last: stopped and joined before anything they use goes.
+    std::vector<std::jthread> workers_;
 };
 
 // The process's refusal of `file` (RAWFileVetting::forProcess); a helper that cannot be found
 // refuses every file, which is never read unchecked.
 std::optional<std::string> rawFileRefusal(const std::filesystem::path& file);
+
+// The process's checkAhead and forgetTimeVerdict, for RAW file names; nothing while the helper
+// cannot be found.
+void checkRAWFileAhead(const std::filesystem::path& file);
+void forgetRAWFileTimeVerdict(const std::filesystem::path& file);
 
 }  // namespace quillmere

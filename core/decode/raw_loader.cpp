@@ -12,6 +12,7 @@
 #include "core/decode/libraw_fallback.h"
 #include "core/decode/linear_image_texture.h"
 #include "core/decode/photo_format.h"
+#include "core/decode/raw_file_vetting.h"
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader_error.h"
 #include "core/imageio/image_properties.h"
@@ -54,6 +55,8 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
     const std::lock_guard guard(lock);
     const PhotoID id{url};
     if (const auto known = photos.find(id); known != photos.end()) return known->second;
+    // The user opens the photo (again): a RAW file that ran out of time gets another run.
+    forgetRAWFileTimeVerdict(url);
 
     ConfigurableRAWFilter* const filter = activate(id);
     const std::optional<PixelSize> size = decodeOrRefuse(url, [&]() -> std::optional<PixelSize> {

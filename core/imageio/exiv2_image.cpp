@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 #include <stdexcept>
+#include <system_error>
 #include <vector>
 
 #include "core/imageio/heif/heif_file.h"
@@ -112,6 +113,12 @@ Exiv2::Image::AutoPtr readMetadataOf(Exiv2::Image::AutoPtr image) {
 }  // namespace
 
 Exiv2::Image::AutoPtr read(const std::filesystem::path& file) {
+    // Exiv2 opens the file for reading, which waits for a writer on a FIFO: only a regular file
+    // is given to it. (A FIFO, device or socket holds no photo's metadata anyway.)
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error)) {
+        throw std::runtime_error("Only a regular file holds a photo's metadata.");
+    }
     return readMetadataOf(Exiv2::ImageFactory::open(file.string(), false));
 }
 

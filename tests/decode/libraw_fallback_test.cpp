@@ -52,7 +52,7 @@ TEST_F(LibRawFallbackTest, DevelopsBayerAndLinearFilesToATextureOfLibRawsSize) {
 
 TEST_F(LibRawFallbackTest, FailsCleanlyOnFilesLibRawCannotDevelop) {
     const std::pair<std::string, std::string> cases[] = {
-        {testData("missing.dng"), "Open RAW: Input/output error"},
+        {testData("missing.dng"), "missing.dng cannot be read."},
         {testData("exiftool_CanonRaw.cr2"), "Open RAW: Unsupported file format or not RAW file"},
         {testData("exiftool_Nikon.nef"), "The RAW file holds no image data."},
         // A stripped iPhone file: a three-colour linear DNG.

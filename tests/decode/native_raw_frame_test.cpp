@@ -76,7 +76,7 @@ TEST_F(NativeRAWFrameTest, RefusesAnIncompatibleTextureBeforeReadingTheFile) {
                   "The denoised sensor texture has an incompatible size or format.");
     }
     EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(); }),
-              "Open RAW: Input/output error");
+              "ramp.dng cannot be read.");
 }
 
 TEST_F(NativeRAWFrameTest, ReportsDevelopmentFailuresInTheBridgesWords) {

@@ -1,5 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+
 #include "core/decode/libraw_fallback.h"
 #include "core/decode/native_raw_error.h"
 #include "core/decode/native_raw_frame.h"
@@ -58,6 +62,36 @@ TEST_F(RAWFileRefusalTest, APermittedFileIsCheckedOnceHoweverOftenItIsRead) {
     EXPECT_NE(texture(chart, false, PreviewResolution::fit), nullptr);
     EXPECT_NE(linearRAWThumbnail(chart, *device, 180), nullptr);
     EXPECT_EQ(RAWFileVetting::forProcess().helperRuns(), runs + 1);
+}
+
+TEST_F(RAWFileRefusalTest, ASensorFrameDevelopsItsChangedFileOnlyOnceItIsChecked) {
+    const std::filesystem::path photo = syntheticDNG("frame.dng");
+    const std::shared_ptr<NativeRAWFrame> frame = NativeRAWFrame::open(photo, device);
+    const fixtures::ProcessRAWCheckLimits tight(fixtures::refusingEveryFile());
+    std::filesystem::last_write_time(photo, std::filesystem::last_write_time(photo) +
+                                                std::chrono::hours(1));
+    EXPECT_EQ(failureOf<NativeRAWError>([&] { frame->renderLinearRGB(); }).first,
+              NativeRAWError::Code::decoding);
+}
+
+// The paths of one open share a timed-out verdict; the user's next open checks the file again.
+TEST_F(RAWFileRefusalTest, AFileThatRanOutOfTimeIsCheckedAgainAtItsNextOpen) {
+    const std::filesystem::path photo = syntheticDNG("slow.dng"), helper = photoPath("helper"),
+                                log = photoPath("runs.log");
+    std::ofstream(helper) << "#!/bin/sh\necho >> '" << log.string() << "'\nkill -XCPU $$\n";
+    std::filesystem::permissions(helper, std::filesystem::perms::owner_all);
+    const auto runsOfTwoOpens = [&] {
+        // In a process of its own, whose gate is made with this helper.
+        setenv("QUILLMERE_RAW_CHECK", helper.c_str(), 1);
+        for (int open = 0; open < 2; ++open) {
+            EXPECT_EQ(testing::messageOf<RAWLoaderError>([&] { loader->open(photo); }),
+                      "Cannot decode slow.dng as a supported photo.");
+        }
+        std::ifstream in(log);
+        return static_cast<int>(std::count(std::istreambuf_iterator<char>(in), {}, '\n'));
+    };
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(exit(runsOfTwoOpens()), ::testing::ExitedWithCode(2), "");
 }
 
 }  // namespace

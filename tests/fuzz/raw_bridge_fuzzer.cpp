@@ -74,8 +74,9 @@ void readAsTheProgramDoes(const fs::path& file, const std::shared_ptr<const Devi
 // The fuzzer's inputs are at most 64 KiB: no honest check of one takes seconds, and a helper that
 // hangs is ended well before the fuzzer's own timeout would end this process.
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    RAWFileVetting::forProcess().setLimits(
-        {std::chrono::seconds(5), RAWCheckLimits::standard().memoryBytes});
+    RAWFileVetting::forProcess().setLimits({.processorTime = std::chrono::seconds(2),
+                                            .backstop = std::chrono::seconds(5),
+                                            .memoryBytes = RAWCheckLimits::standard().memoryBytes});
     return 0;
 }
 

@@ -12,6 +12,10 @@ namespace quillmere {
 std::string readDNGFile(const std::filesystem::path& path) {
     constexpr std::uintmax_t kLargestClassicTIFF = 0xFFFFFFFFu;
     std::error_code error;
+    // Only a regular file holds a photo; reading a FIFO would wait for a writer.
+    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
+        throw RAWLoaderError::unsupportedFile(path);
+    }
     const std::uintmax_t size = std::filesystem::file_size(path, error);
     if (error) {
         // A photo moved or deleted since it was opened: the user should hear that it is gone.
