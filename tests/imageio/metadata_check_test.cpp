@@ -259,9 +259,21 @@ std::string nested(int depth) {
     return packet;
 }
 
+// `packet` in UTF-16 or UTF-32 of either byte order, as some editors write XMP (ASCII only).
+std::string recoded(const std::string& packet, std::size_t unitSize, bool bigEndian) {
+    std::string coded;
+    for (const char c : packet) {
+        std::string unit(unitSize, '\0');
+        unit[bigEndian ? unitSize - 1 : 0] = c;
+        coded += unit;
+    }
+    return coded;
+}
+
 // Each bound of the check, just within and just past it; the limits come from the bounds'
 // definitions (a claim no larger than its block, 32768 entries, 24 levels, 4096 datasets, 8192
-// XMP items of which the packet's frame makes 7, 64 ICC segments, 8192 CIFF components).
+// XMP properties of one element, of which the description's frame makes 2, 262144 XMP items, of
+// which the frame of an array makes 9, 64 ICC segments, 8192 CIFF components).
 TEST(MetadataCheck, EachBoundRefusesJustPastIt) {
     struct Case {
         const char* name;
@@ -290,11 +302,22 @@ TEST(MetadataCheck, EachBoundRefusesJustPastIt) {
         {"a thumbnail copied twice", tiff, thumbnailNamed(2), "bytes or more of a block"},
         {"4096 IPTC datasets", tiff, iptcDatasets(4096), ""},
         {"4097 IPTC datasets", tiff, iptcDatasets(4097), "too many datasets"},
-        {"8192 XMP items", tiff, tiffXmp(fixtures::xmpPacketOfProperties(8185)), ""},
-        {"8193 XMP items", tiff, tiffXmp(fixtures::xmpPacketOfProperties(8186)),
-         "too many elements and attributes"},
+        {"8192 XMP properties", tiff, tiffXmp(fixtures::xmpPacketOfProperties(8190)), ""},
+        {"8193 XMP properties", tiff, tiffXmp(fixtures::xmpPacketOfProperties(8191)),
+         "too many properties"},
+        {"262144 XMP items", tiff, tiffXmp(fixtures::xmpPacketOfArrayItems(262135)), ""},
+        {"262145 XMP items", tiff, tiffXmp(fixtures::xmpPacketOfArrayItems(262136)),
+         "too many items"},
         {"XMP nested 64 deep", tiff, tiffXmp(nested(64)), ""},
         {"XMP nested 65 deep", tiff, tiffXmp(nested(65)), "nest too deep"},
+        {"UTF-16 XMP", tiff, tiffXmp(recoded(fixtures::xmpPacketOfProperties(8), 2, false)), ""},
+        {"UTF-16 XMP, big-endian, nested 64 deep", tiff, tiffXmp(recoded(nested(64), 2, true)),
+         ""},
+        {"UTF-16 XMP nested 65 deep", tiff, tiffXmp(recoded(nested(65), 2, false)),
+         "nest too deep"},
+        {"UTF-32 XMP", tiff, tiffXmp(recoded(fixtures::xmpPacketOfProperties(8), 4, true)), ""},
+        {"UTF-32 XMP of 8193 properties", tiff,
+         tiffXmp(recoded(fixtures::xmpPacketOfProperties(8191), 4, false)), "too many properties"},
         {"XMP with a document type", tiff, tiffXmp("<!DOCTYPE a [<!ENTITY b 'c'>]><a>&b;</a>"),
          "document type"},
         {"64 ICC segments", MetadataContainer::jpeg, jpegIccSegments(64), ""},

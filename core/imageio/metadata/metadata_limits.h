@@ -20,10 +20,15 @@ inline constexpr std::uint64_t tiffLookupVisits = std::uint64_t{8} << 20;
 inline constexpr int tiffNesting = 24;
 // IPTC datasets of one block: each is looked up among the ones before it.
 inline constexpr std::uint64_t iptcDatasets = 4096;
-// XMP elements and attributes of one packet (a camera or an editor writes hundreds, a long
-// keyword list a few thousand), how deep they nest, and the namespaces a packet declares, which
-// Exiv2 keeps for the rest of the process.
-inline constexpr std::uint64_t xmpItems = 8192;
+// XMP properties of one element: each is looked up among those before it, so their cost grows
+// with their square (8192 take the parser 0.3 s). A camera or an editor writes hundreds, a long
+// edit history a few thousand.
+inline constexpr std::uint64_t xmpProperties = 8192;
+// XMP items of one packet, array items included: each costs the parser about a kilobyte and a
+// few microseconds. Photoshop's lists of ancestor documents reach tens of thousands.
+inline constexpr std::uint64_t xmpItems = 262144;
+// How deep XMP elements nest, and the namespaces a packet declares, which Exiv2 keeps for the
+// rest of the process.
 inline constexpr int xmpNesting = 64;
 inline constexpr std::uint64_t xmpNamespaces = 256;
 // ICC profile segments of a JPEG: Exiv2 copies the profile it has so far for each one. 64 hold
