@@ -60,7 +60,7 @@ struct DevelopmentHeader {
     std::uint32_t kind = 0;  // a DevelopmentKind
     std::int32_t width = 0;
     std::int32_t height = 0;
-    float iso = 0.0f;  // the ISO speed LibRaw reported
+    float iso = 0.0f;              // the ISO speed LibRaw reported
     std::uint64_t pixelBytes = 0;  // width × height × 8
 };
 static_assert(sizeof(DevelopmentHeader) == 24, "no padding between the header and the pixels");

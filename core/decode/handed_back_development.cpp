@@ -26,8 +26,9 @@ std::optional<raw_check::DevelopmentHeader> sealedHeader(int file) {
         pread(file, &header, sizeof header, 0) != static_cast<ssize_t>(sizeof header)) {
         return std::nullopt;
     }
-    const bool known = header.kind == static_cast<std::uint32_t>(raw_check::DevelopmentKind::half) ||
-                       header.kind == static_cast<std::uint32_t>(raw_check::DevelopmentKind::full);
+    const bool known =
+        header.kind == static_cast<std::uint32_t>(raw_check::DevelopmentKind::half) ||
+        header.kind == static_cast<std::uint32_t>(raw_check::DevelopmentKind::full);
     if (!known || header.width < 1 || header.height < 1) return std::nullopt;
     const std::uint64_t pixels =
         static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.height);

@@ -175,8 +175,8 @@ void takeDescriptors(const msghdr& message, RAWCheckEnd& end, bool& tooMany) {
 void readVerdict(int channel, RAWCheckEnd& end) {
     char bytes[kLongestVerdict + 1];
     // Room for one descriptor more than a helper hands back, to tell one that sends too many.
-    alignas(cmsghdr) unsigned char control[CMSG_SPACE((raw_check::kMostDevelopments + 1) *
-                                                      sizeof(int))];
+    alignas(cmsghdr) unsigned char
+        control[CMSG_SPACE((raw_check::kMostDevelopments + 1) * sizeof(int))];
     bool tooMany = false;
     while (end.verdict.size() <= kLongestVerdict) {
         iovec into{bytes, sizeof bytes};

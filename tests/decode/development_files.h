@@ -65,8 +65,7 @@ inline bool writeDevelopmentFile(int descriptor, const DevelopmentFile& file) {
 inline int makeDevelopmentFile(const DevelopmentFile& file) {
     const int descriptor = memfd_create("test-development", MFD_CLOEXEC | MFD_ALLOW_SEALING);
     if (descriptor < 0) return -1;
-    if (writeDevelopmentFile(descriptor, file) &&
-        fcntl(descriptor, F_ADD_SEALS, file.seals) == 0) {
+    if (writeDevelopmentFile(descriptor, file) && fcntl(descriptor, F_ADD_SEALS, file.seals) == 0) {
         return descriptor;
     }
     close(descriptor);

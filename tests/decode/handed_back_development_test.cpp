@@ -76,7 +76,8 @@ TEST_F(HandedBackDevelopmentTest, OnlyWhatIsWhatItSaysIsServedOnceAndNeverChange
                                {1, kQuick.memoryBytes, std::uint64_t{1} << 40});
         const fs::path file = photo(handBack + ".dng");
         EXPECT_EQ(vetting.verdict(file), verdict);
-        const std::optional<HandedBackDevelopment> taken = vetting.takeDevelopment(file, Kind::half);
+        const std::optional<HandedBackDevelopment> taken =
+            vetting.takeDevelopment(file, Kind::half);
         EXPECT_EQ(taken.has_value(), half);
         if (half) {
             expectPixels(taken, 3, 2, 100);
