@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 #include <sys/inotify.h>
-#include <unistd.h>
 
 #include <cstring>
 #include <fstream>
@@ -17,6 +16,7 @@
 #include "tests/decode/decode_test_support.h"
 #include "tests/decode/development_files.h"
 #include "tests/decode/fake_raw_check_helper.h"
+#include "tests/fixtures/texture_fixtures.h"
 #include "tests/rawbridge/bridge_test_support.h"
 
 namespace quillmere {
@@ -26,18 +26,51 @@ namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Verdict = RAWFileVetting::Verdict;
 using Kind = HandedBackDevelopment::Kind;
-using testing::countingValues;
+using testing::development;
+using testing::makeDevelopmentFile;
 
 const RAWCheckLimits kQuick{1s, 30s, std::uint64_t{1} << 30};
 
-// Its pixels are `width` × `height` of the counting values from `firstValue` (development_files.h).
+std::optional<HandedBackDevelopment> accepted(const testing::DevelopmentFile& file) {
+    return HandedBackDevelopment::accept(makeDevelopmentFile(file));
+}
+
+// Its pixels are `width` × `height` of the values counting from `firstValue`.
 void expectPixels(const std::optional<HandedBackDevelopment>& taken, int width, int height,
                   std::uint16_t firstValue) {
     ASSERT_TRUE(taken);
-    ASSERT_EQ(taken->width(), width);
-    ASSERT_EQ(taken->height(), height);
-    const std::vector<std::uint16_t> expected = countingValues(width * height * 4, firstValue);
+    ASSERT_EQ(std::pair(taken->width(), taken->height()), std::pair(width, height));
+    const auto expected = testing::countingValues(std::size_t{4} * width * height, firstValue);
     EXPECT_EQ(std::memcmp(taken->rgba(), expected.data(), expected.size() * 2), 0);
+}
+
+TEST(HandedBackDevelopment, IsTakenOnlyFromASealedMemoryFileExactlyAsItsHeaderSays) {
+    const testing::DevelopmentFile honest = development(Kind::full, 6, 4, 1000, 200.0f);
+    const auto changed = [&](const std::function<void(testing::DevelopmentFile&)>& change) {
+        testing::DevelopmentFile file = honest;
+        change(file);
+        return file;
+    };
+    const std::pair<const char*, testing::DevelopmentFile> broken[] = {
+        {"unsealed", changed([](auto& file) { file.seals &= ~F_SEAL_WRITE; })},
+        {"short", changed([](auto& file) { file.sizeChange = -8; })},
+        {"long", changed([](auto& file) { file.sizeChange = 8; })},
+        {"a pixel miscounted", changed([](auto& file) { file.header.pixelBytes -= 8; })},
+        {"kind 0", changed([](auto& file) { file.header.kind = 0; })},
+        {"kind 3", changed([](auto& file) { file.header.kind = 3; })},
+        // Its size true to its header, as a sparse file.
+        {"over the largest image", development(Kind::full, 16385, 16384, 0)},
+    };
+    for (const auto& [name, file] : broken) EXPECT_FALSE(accepted(file)) << name;
+    // A file on disk, whose bytes may change at any time.
+    const testing::TemporaryFolder folder;
+    const fs::path onDisk = folder.path() / "development";
+    EXPECT_FALSE(HandedBackDevelopment::accept(makeDevelopmentFile(honest, onDisk.c_str())));
+
+    const std::optional<HandedBackDevelopment> taken = accepted(honest);
+    expectPixels(taken, 6, 4, 1000);
+    EXPECT_EQ(taken->kind(), Kind::full);
+    EXPECT_EQ(taken->iso(), 200.0f);
 }
 
 class HandedBackDevelopmentTest : public ::testing::Test {
@@ -55,34 +88,23 @@ class HandedBackDevelopmentTest : public ::testing::Test {
     testing::FakeRAWCheckHelpers helpers;
 };
 
-// The stand-in hands back a half-size development of 3 × 2 pixels counting from 100 and a full
-// one of 6 × 4 counting from 1000, both at ISO 200; the full one broken as the case says.
-TEST_F(HandedBackDevelopmentTest, OnlyWhatIsWhatItSaysIsServedOnceAndNeverChangesTheVerdict) {
+TEST_F(HandedBackDevelopmentTest, AreServedOnceEachBesideAPermitAndNeverChangeTheVerdict) {
     const std::tuple<std::string, Verdict, bool, bool> cases[] = {
         {"honest", Verdict::permitted, true, true},
         {"unsealed", Verdict::permitted, true, false},
-        {"short", Verdict::permitted, true, false},
-        {"long", Verdict::permitted, true, false},
-        {"huge", Verdict::permitted, true, false},
-        {"miscounted", Verdict::permitted, true, false},
-        {"file", Verdict::permitted, true, false},
         {"three", Verdict::permitted, false, false},
         {"memory", Verdict::exceededMemory, false, false},
     };
     for (const auto& [handBack, verdict, half, full] : cases) {
         SCOPED_TRACE(handBack);
-        // Room for the huge one, were it taken.
         RAWFileVetting vetting(helperHandingBack(handBack), kQuick,
-                               {1, kQuick.memoryBytes, std::uint64_t{1} << 40});
+                               {1, kQuick.memoryBytes, 1 << 20});
         const fs::path file = photo(handBack + ".dng");
         EXPECT_EQ(vetting.verdict(file), verdict);
         const std::optional<HandedBackDevelopment> taken =
             vetting.takeDevelopment(file, Kind::half);
+        if (half) expectPixels(taken, 3, 2, 100);
         EXPECT_EQ(taken.has_value(), half);
-        if (half) {
-            expectPixels(taken, 3, 2, 100);
-            EXPECT_EQ(taken->iso(), 200.0f);
-        }
         EXPECT_EQ(vetting.takeDevelopment(file, Kind::full).has_value(), full);
         EXPECT_FALSE(vetting.takeDevelopment(file, Kind::half));
         EXPECT_FALSE(vetting.takeDevelopment(file, Kind::full));
@@ -110,45 +132,25 @@ TEST_F(HandedBackDevelopmentTest, AFileRewrittenOrReplacedIsServedOnlyItsNewVers
     expectPixels(vetting.takeDevelopment(file, Kind::full), 6, 4, 1000);
 }
 
-TEST(HandedBackDevelopment, IsOneOfTheTwoDevelopmentsAHelperMakes) {
-    for (const std::uint32_t kind : {0u, 1u, 2u, 3u}) {
-        testing::DevelopmentFile file = testing::honestDevelopment(Kind::half, 2, 2, 0);
-        file.header.kind = kind;
-        const std::optional<HandedBackDevelopment> development =
-            HandedBackDevelopment::accept(testing::makeDevelopmentFile(file));
-        EXPECT_EQ(development ? static_cast<std::uint32_t>(development->kind()) : 0u,
-                  kind == 1 || kind == 2 ? kind : 0u);
-    }
-}
-
 TEST(KeptDevelopments, KeepWithinTheirBudgetTheOldestGoingFirst) {
-    // A development of 4 × 1 pixels holds 24 + 32 bytes.
-    constexpr std::uint64_t kFour = 56;
-    const auto four = [](Kind kind, std::uint16_t firstValue) {
-        return *HandedBackDevelopment::accept(
-            testing::makeDevelopmentFile(testing::honestDevelopment(kind, 4, 1, firstValue)));
-    };
-    const auto developments = [](auto... made) {
-        std::vector<HandedBackDevelopment> list;
-        (list.push_back(std::move(made)), ...);
-        return list;
+    // Each development of 4 × 1 pixels holds 24 + 32 bytes; the budget is three.
+    KeptDevelopments kept(3 * 56);
+    const auto keep = [&](const RAWFileVersion& version, Kind kind, std::uint16_t value,
+                          int height = 1) {
+        std::vector<HandedBackDevelopment> developments;
+        developments.push_back(*accepted(development(kind, 4, height, value)));
+        kept.keep(version, std::move(developments));
     };
     const RAWFileVersion a{.path = "a"}, b{.path = "b"}, newerB{.path = "b", .changed = 1},
         c{.path = "c"}, d{.path = "d"};
-    KeptDevelopments kept(3 * kFour);
-    kept.keep(a, developments(four(Kind::full, 1), four(Kind::half, 2), four(Kind::half, 9)));
-    kept.keep(b, developments(four(Kind::full, 3)));
-    EXPECT_EQ(kept.bytes(), 3 * kFour);
-    kept.keep(c, developments(four(Kind::full, 4)));
-    EXPECT_EQ(kept.bytes(), 3 * kFour);
-    // Larger than the whole budget: neither kept nor the cause of any other going.
-    kept.keep(d, developments(*HandedBackDevelopment::accept(testing::makeDevelopmentFile(
-                     testing::honestDevelopment(Kind::full, 4, 5, 5)))));
-    EXPECT_EQ(kept.bytes(), 3 * kFour);
-    // A newer version of b: the older one's bytes are gone from the file.
-    kept.keep(newerB, developments(four(Kind::half, 6)));
-    EXPECT_EQ(kept.bytes(), 3 * kFour);
-
+    keep(a, Kind::full, 1);
+    keep(a, Kind::half, 2);
+    keep(a, Kind::half, 9);  // a second of a kind
+    keep(b, Kind::full, 3);
+    keep(c, Kind::full, 4);       // a's full one goes
+    keep(d, Kind::full, 5, 5);    // larger than the whole budget: not kept, nothing goes
+    keep(newerB, Kind::half, 6);  // b's older version goes
+    EXPECT_EQ(kept.bytes(), 3u * 56);
     // Which development is taken, by its first value; 0 for none.
     const auto taken = [&](const RAWFileVersion& version, Kind kind) {
         const std::optional<HandedBackDevelopment> development = kept.take(version, kind);
@@ -163,39 +165,20 @@ TEST(KeptDevelopments, KeepWithinTheirBudgetTheOldestGoingFirst) {
     EXPECT_EQ(kept.bytes(), 0u);
 }
 
-// Counts the opens of one file from now on, by anyone.
-class OpenWatch {
-  public:
-    explicit OpenWatch(const fs::path& file) : watch_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        EXPECT_GE(inotify_add_watch(watch_, file.c_str(), IN_OPEN), 0);
-    }
-    ~OpenWatch() { close(watch_); }
-    OpenWatch(const OpenWatch&) = delete;
-    OpenWatch& operator=(const OpenWatch&) = delete;
-
-    bool opened() const {
-        inotify_event event{};
-        return read(watch_, &event, sizeof event) > 0;
-    }
-
-  private:
-    int watch_;
-};
-
 // The real helper hands back LibRaw's developments of a file the bridge develops with LibRaw: the
-// open and the thumbnail take them instead of reading the file again, and they are exactly what
-// the bridge makes of it. A Bayer file the sensor read takes is read by the program itself.
+// open and the thumbnail take them instead of reading the file (no one opens it), and they are
+// exactly what the bridge makes of it, as the next open and thumbnail show. A Bayer file the
+// sensor read takes is read by the program.
 TEST(HandedBackDevelopments, AreTheBridgesOwnAndSpareTheProgramReadingTheFile) {
     rawbridge::testing::TemporaryFolder folder;
     fixtures::SyntheticDNGOptions linear, fourColour, stretched, miscalibrated, bayer;
     linear.linearRaw = true;
     linear.iso = 400;
-    linear.scene = fixtures::gradientScene(linear.width, linear.height);
+    linear.scene = bayer.scene = fixtures::gradientScene(linear.width, linear.height);
     fourColour.cfaColours = std::array<std::uint8_t, 4>{3, 4, 5, 1};
     stretched.defaultScale = std::array{2.0, 1.0};
     miscalibrated.blackLevels = {3999};
     miscalibrated.whiteLevel = 4000;
-    bayer.scene = linear.scene;
     const std::pair<std::string, bool> files[] = {
         {folder.dng("linear.dng", linear), true},
         {folder.dng("four-colour.dng", fourColour), true},
@@ -204,27 +187,21 @@ TEST(HandedBackDevelopments, AreTheBridgesOwnAndSpareTheProgramReadingTheFile) {
         {folder.dng("bayer.dng", bayer), false},
     };
     const Device device;
+    const auto developed = [&](const std::string& file) {
+        const LibRawFallbackImage image = LibRawFallback::decode(file, device);
+        return std::tuple(testing::readBytes(*image.texture), image.iso,
+                          testing::readBytes(*linearRAWThumbnail(file, device, 1 << 20)));
+    };
     for (const auto& [file, handedBack] : files) {
         SCOPED_TRACE(file);
         ASSERT_EQ(rawFileRefusal(file), std::nullopt);
-        const OpenWatch watch(file);
-        const LibRawFallbackImage image = LibRawFallback::decode(file, device);
-        const std::shared_ptr<Texture> thumbnail = linearRAWThumbnail(file, device, 1 << 20);
-        EXPECT_EQ(watch.opened(), !handedBack);
-
-        const auto developed = rawbridge::testing::developOriginal(file);
-        ASSERT_EQ(developed.result, 0) << developed.error;
-        testing::expectDecodedTexture(*image.texture, PixelFormat::rgba16Float, developed.width,
-                                      developed.height, "LibRaw fallback linear RGB",
-                                      developed.rgba.get());
-        EXPECT_EQ(image.iso, developed.iso);
-        std::int32_t size[2] = {};
-        std::uint16_t* pixels = nullptr;
-        ASSERT_EQ(qx_raw_thumbnail(file.c_str(), size, &pixels, nullptr, 0), 0);
-        const rawbridge::testing::BridgeBuffer<std::uint16_t> small(pixels);
-        ASSERT_NE(thumbnail, nullptr);
-        testing::expectDecodedTexture(*thumbnail, PixelFormat::rgba16Float, size[0], size[1],
-                                      "RAW thumbnail", small.get());
+        const int opens = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        ASSERT_GE(inotify_add_watch(opens, file.c_str(), IN_OPEN), 0);
+        const auto taken = developed(file);
+        inotify_event opened{};
+        EXPECT_EQ(read(opens, &opened, sizeof opened) > 0, !handedBack);
+        close(opens);
+        EXPECT_EQ(taken, developed(file));
     }
 }
 
