@@ -301,6 +301,7 @@ void checkRAWFileAhead(const fs::path& file) {
 
 std::optional<HandedBackDevelopment> takeRAWDevelopment(const fs::path& file,
                                                         HandedBackDevelopment::Kind kind) {
+    if (!PhotoFormat::isRAW(file)) return std::nullopt;
     try {
         return RAWFileVetting::forProcess().takeDevelopment(file, kind);
     } catch (const RAWFileVettingError&) {
