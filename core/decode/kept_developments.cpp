@@ -1,6 +1,7 @@
 #include "core/decode/kept_developments.h"
 
-#include <climits>
+#include <cstdint>
+#include <iterator>
 
 namespace quillmere {
 
