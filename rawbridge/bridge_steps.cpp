@@ -2,13 +2,12 @@
 
 #include <exception>
 
-#include "rawbridge/full_development.h"
 #include "rawbridge/libraw_instance.h"
 #include "rawbridge/sensor_metadata.h"
 
 namespace quillmere::rawbridge {
 
-void takeBridgeSteps(const char* path) {
+void takeBridgeSteps(const char* path, const DevelopmentTaken& taken) {
     // Every call fails here, before anything is unpacked, on a file without the image data it
     // states or with a colour filter no development describes.
     if (isThreeColourBayer(*openFile(path))) {
@@ -19,8 +18,8 @@ void takeBridgeSteps(const char* path) {
             // The program develops the file with LibRaw instead, as below.
         }
     }
-    developFully(path, DevelopmentSize::half);
-    developFully(path);
+    taken(DevelopmentSize::half, developFully(path, DevelopmentSize::half));
+    taken(DevelopmentSize::full, developFully(path));
 }
 
 }  // namespace quillmere::rawbridge

@@ -5,7 +5,8 @@
 // program's. The helper ends with its program, limits its own memory and processor time, waits
 // for the program's word, takes FILE through the LibRaw steps of the bridge (takeBridgeSteps) and
 // writes its verdict to the program (raw_check_protocol.h), which reads in its own process only a
-// file the helper says it got through.
+// file the helper says it got through. With the verdict "read" go the developments LibRaw made on
+// the way, which the program then need not make again.
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
@@ -22,6 +23,7 @@
 #include <string_view>
 
 #include "rawbridge/bridge_steps.h"
+#include "rawbridge/raw_check_hand_back.h"
 #include "rawbridge/raw_check_protocol.h"
 
 namespace {
@@ -131,11 +133,22 @@ int main(int argc, char** argv) {
     }
     noteMemoryInCrashes();
     if (!programSaysGo()) return raw_check::kUsage;
+    using namespace quillmere::rawbridge;
+    DevelopmentHandBack handBack;
     try {
-        quillmere::rawbridge::takeBridgeSteps(argv[4]);
+        takeBridgeSteps(argv[4], [&](DevelopmentSize size, DevelopedImage developed) {
+            handBack.add(size == DevelopmentSize::half ? raw_check::DevelopmentKind::half
+                                                       : raw_check::DevelopmentKind::full,
+                         developed);
+        });
     } catch (...) {
-        // LibRaw or the bridge refused the file in its own words, or memory ran out.
+        // LibRaw or the bridge refused the file in its own words, or memory ran out. A
+        // development made before stays: the program's own would be the same.
     }
-    say(allocationFailed ? raw_check::kOutOfMemory : raw_check::kRead);
+    if (allocationFailed) {
+        say(raw_check::kOutOfMemory);
+    } else {
+        handBack.send(raw_check::kChannel, raw_check::kRead);
+    }
     return 0;
 }

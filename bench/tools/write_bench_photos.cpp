@@ -1,4 +1,4 @@
-// quillmere_bench_photos [--hostile | --large | --metadata] <folder>
+// quillmere_bench_photos [--hostile | --large | --metadata | --non-bayer] <folder>
 //
 // Writes the benchmark photos into <folder>: "synthetic24MP.dng", the 6000 × 4000 synthetic
 // camera file the end-to-end benchmark develops, and "colourChart.dng", the tests' colour chart;
@@ -8,6 +8,9 @@
 // P3) and "phone12MP.heic" (3024 × 4032, 4:2:0, Display P3, a grid of 512 × 512 tiles).
 // With --large it writes only "phone200MP.heic", the same kind of file at 12240 × 16320, which
 // takes minutes and hundreds of megabytes of memory to write.
+// With --non-bayer it writes 24-megapixel camera files that LibRaw develops whole, the program's
+// RAW filter taking no Bayer sensor from them: "linear24MP.dng" (full-colour pixels) and
+// "fourColour24MP.dng" (a cyan, magenta, yellow and green mosaic).
 // With --metadata it writes photos whose metadata names far more than it holds, each beside an
 // honest neighbour: EXIF whose entries all name one shared block in a 24 × 16 JPEG, a 64 × 64
 // HEIC and a 128 × 96 DNG; XMP of 200,000 properties as a DNG's packet and as a JPEG's
@@ -172,6 +175,15 @@ void writePhotos(const fs::path& folder) {
     if (canEncodeHeic()) writePhotoHeic(folder / "phone12MP.heic", 3024, 4032);
 }
 
+void writeNonBayerPhotos(const fs::path& folder) {
+    SyntheticDNGOptions linear = quillmere::bench::synthetic24MPOptions();
+    linear.linearRaw = true;
+    writeSyntheticDNG(folder / "linear24MP.dng", linear);
+    SyntheticDNGOptions fourColour = quillmere::bench::synthetic24MPOptions();
+    fourColour.cfaColours = std::array<std::uint8_t, 4>{3, 4, 5, 1};
+    writeSyntheticDNG(folder / "fourColour24MP.dng", fourColour);
+}
+
 std::string readWhole(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(file), {}};
@@ -321,8 +333,10 @@ void writeHostilePhotos(const fs::path& folder) {
 
 int main(int argc, char** argv) {
     const std::string option = argc == 3 ? argv[1] : "";
-    if (argc != 2 && option != "--hostile" && option != "--large" && option != "--metadata") {
-        std::cerr << "usage: quillmere_bench_photos [--hostile | --large | --metadata] <folder>\n";
+    if (argc != 2 && option != "--hostile" && option != "--large" && option != "--metadata" &&
+        option != "--non-bayer") {
+        std::cerr << "usage: quillmere_bench_photos [--hostile | --large | --metadata | "
+                     "--non-bayer] <folder>\n";
         return 2;
     }
     try {
@@ -332,6 +346,8 @@ int main(int argc, char** argv) {
             writeHostilePhotos(folder);
         } else if (option == "--metadata") {
             writeHostileMetadataPhotos(folder);
+        } else if (option == "--non-bayer") {
+            writeNonBayerPhotos(folder);
         } else if (option == "--large") {
             if (!canEncodeHeic()) throw std::runtime_error("libheif here has no HEVC encoder");
             writePhotoHeic(folder / "phone200MP.heic", 12240, 16320);

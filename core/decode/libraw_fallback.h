@@ -23,9 +23,10 @@ struct LibRawFallbackImage {
 // helper refused (rawFileRefusal).
 namespace LibRawFallback {
 
-// Develops the file completely with LibRaw. Throws NativeRAWError: decoding with the bridge's
-// sentence when LibRaw cannot open, unpack or develop the file, or with the helper's refusal;
-// allocation when the texture cannot be made.
+// Develops the file completely with LibRaw, or takes the full development the RAW checking helper
+// made of it as it is now (takeRAWDevelopment), which is the same. Throws NativeRAWError:
+// decoding with the bridge's sentence when LibRaw cannot open, unpack or develop the file, or
+// with the helper's refusal; allocation when the texture cannot be made.
 LibRawFallbackImage decode(const std::filesystem::path& url, const Device& device);
 
 // Whether the file opens as a three-colour Bayer RAW the sensor read accepts. Never fails: a file

@@ -9,14 +9,21 @@
 
 namespace quillmere {
 
+namespace {
+
+constexpr std::uint64_t kMostKeptDevelopmentBytes = std::uint64_t{1} << 30;
+
+}  // namespace
+
 RAWCheckBudget RAWCheckBudget::ofMachine() {
     const long pages = sysconf(_SC_PHYS_PAGES), pageBytes = sysconf(_SC_PAGESIZE);
-    const std::uint64_t half =
+    const std::uint64_t memory =
         pages > 0 && pageBytes > 0
-            ? static_cast<std::uint64_t>(pages) / 2 * static_cast<std::uint64_t>(pageBytes)
+            ? static_cast<std::uint64_t>(pages) * static_cast<std::uint64_t>(pageBytes)
             : 0;
     return {std::max(1u, std::thread::hardware_concurrency()),
-            std::max(half, RAWCheckLimits::standard().memoryBytes)};
+            std::max(memory / 2, RAWCheckLimits::standard().memoryBytes),
+            std::min(memory / 16, kMostKeptDevelopmentBytes)};
 }
 
 RAWCheckRoom::RAWCheckRoom(RAWCheckBudget budget) : budget_(budget) {}

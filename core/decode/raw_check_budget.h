@@ -7,15 +7,18 @@
 
 namespace quillmere {
 
-// What the RAW checking helpers of one gate may take together: how many run at once, and the sum
-// of their memory limits.
+// What the RAW checking helpers of one gate may take together: how many run at once, the sum of
+// their memory limits, and the memory the program keeps the developments they hand back in
+// (KeptDevelopments) until they are used.
 struct RAWCheckBudget {
     unsigned helpers = 1;
     std::uint64_t memoryBytes = 0;
+    std::uint64_t keptDevelopmentBytes = 0;
 
     // The machine's: as many helpers as it has cores, and half its memory, but at least the
     // standard memory limit of one helper (RAWCheckLimits::standard), so that every file the
-    // program takes can be checked.
+    // program takes can be checked; a sixteenth of its memory, at most 1 GiB, for developments
+    // kept (a 24-megapixel photo's two take 240 MB).
     static RAWCheckBudget ofMachine();
 };
 

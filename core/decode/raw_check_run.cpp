@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <optional>
 #include <string>
 
@@ -146,25 +147,58 @@ std::optional<RAWCheckEnd> reap(int pidfd) {
     return end;
 }
 
-// What the helper wrote before its end (its end of the channel closed with it). A helper that
-// ended without reading the word to go leaves the channel reset, which is said once, before
-// what it wrote.
-std::string verdictOn(int channel) {
-    std::string verdict;
+// The descriptors that came with one message: every one accepted or closed; more than a helper
+// hands back, or more than fitted, and all of them are closed.
+void takeDescriptors(const msghdr& message, RAWCheckEnd& end, bool& tooMany) {
+    for (const cmsghdr* header = CMSG_FIRSTHDR(&message); header != nullptr;
+         header = CMSG_NXTHDR(const_cast<msghdr*>(&message), const_cast<cmsghdr*>(header))) {
+        if (header->cmsg_level != SOL_SOCKET || header->cmsg_type != SCM_RIGHTS) continue;
+        const std::size_t count = (header->cmsg_len - CMSG_LEN(0)) / sizeof(int);
+        for (std::size_t index = 0; index < count; ++index) {
+            int descriptor = -1;
+            std::memcpy(&descriptor, CMSG_DATA(header) + index * sizeof(int), sizeof descriptor);
+            tooMany = tooMany || end.developments.size() == raw_check::kMostDevelopments;
+            if (tooMany) {
+                close(descriptor);
+            } else if (std::optional<HandedBackDevelopment> development =
+                           HandedBackDevelopment::accept(descriptor)) {
+                end.developments.push_back(std::move(*development));
+            }
+        }
+    }
+    if ((message.msg_flags & MSG_CTRUNC) != 0) tooMany = true;
+}
+
+// What the helper wrote before its end (its end of the channel closed with it), and the
+// developments it sent with it. A helper that ended without reading the word to go leaves the
+// channel reset, which is said once, before what it wrote.
+void readVerdict(int channel, RAWCheckEnd& end) {
     char bytes[kLongestVerdict + 1];
-    ssize_t got = 0;
-    while (verdict.size() <= kLongestVerdict &&
-           (got = recv(channel, bytes, sizeof bytes, MSG_DONTWAIT)) != 0) {
+    // Room for one descriptor more than a helper hands back, to tell one that sends too many.
+    alignas(cmsghdr) unsigned char
+        control[CMSG_SPACE((raw_check::kMostDevelopments + 1) * sizeof(int))];
+    bool tooMany = false;
+    while (end.verdict.size() <= kLongestVerdict) {
+        iovec into{bytes, sizeof bytes};
+        msghdr message{};
+        message.msg_iov = &into;
+        message.msg_iovlen = 1;
+        message.msg_control = control;
+        message.msg_controllen = sizeof control;
+        const ssize_t got = recvmsg(channel, &message, MSG_DONTWAIT | MSG_CMSG_CLOEXEC);
         if (got < 0) {
             if (errno == EINTR || errno == ECONNRESET) continue;
             break;
         }
-        verdict.append(bytes, static_cast<std::size_t>(got));
+        takeDescriptors(message, end, tooMany);
+        if (got == 0) break;
+        end.verdict.append(bytes, static_cast<std::size_t>(got));
     }
-    return verdict.size() <= kLongestVerdict ? verdict : std::string();
+    if (end.verdict.size() > kLongestVerdict) end.verdict.clear();
+    if (tooMany) end.developments.clear();
 }
 
-RAWCheckEnd unread(int error) { return {RAWCheckEnd::Kind::unread, error, {}, {}}; }
+RAWCheckEnd unread(int error) { return {RAWCheckEnd::Kind::unread, error, {}, {}, {}}; }
 
 }  // namespace
 
@@ -213,9 +247,9 @@ RAWCheckEnd runRAWCheck(const std::filesystem::path& helper, const std::filesyst
     if (!ended) killHelper(pidfd.get());
     std::optional<RAWCheckEnd> end = reap(pidfd.get());
     if (!end) return unread(errno);
-    end->verdict = verdictOn(channel.get());
+    readVerdict(channel.get(), *end);
     if (!ended || stop.stop_requested()) end->kind = RAWCheckEnd::Kind::outlived;
-    return *end;
+    return std::move(*end);
 }
 
 void keepChildEndsReadable() {

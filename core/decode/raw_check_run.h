@@ -5,6 +5,9 @@
 #include <filesystem>
 #include <stop_token>
 #include <string>
+#include <vector>
+
+#include "core/decode/handed_back_development.h"
 
 namespace quillmere {
 
@@ -45,6 +48,9 @@ struct RAWCheckEnd {
     int status = 0;
     // What the helper wrote to the program (raw_check_protocol.h), at most a few bytes.
     std::string verdict;
+    // The developments it handed back with what it wrote, those that are what they say: none
+    // when it sent more descriptors than a helper hands back.
+    std::vector<HandedBackDevelopment> developments;
     // The processor time the helper used, all its threads together (for a helper waited for).
     std::chrono::microseconds processorTime{0};
 };

@@ -83,7 +83,11 @@ std::int64_t nanoseconds(const timespec& time) {
 }  // namespace
 
 RAWFileVetting::RAWFileVetting(fs::path helper, RAWCheckLimits limits, RAWCheckBudget budget)
-    : helper_(std::move(helper)), budget_(budget), room_(budget), limits_(limits) {
+    : helper_(std::move(helper)),
+      budget_(budget),
+      room_(budget),
+      kept_(budget.keptDevelopmentBytes),
+      limits_(limits) {
     keepChildEndsReadable();
 }
 
@@ -197,26 +201,35 @@ void RAWFileVetting::work(std::stop_token stop) {
 
 RAWFileVetting::Verdict RAWFileVetting::check(const Check& check, const RAWCheckLimits& limits,
                                               std::stop_token stop) {
-    Verdict found = run(check.file, limits, false, stop);
+    Outcome found = run(check.file, limits, false, stop);
     // A file that needs more than a share of the memory may still need no more than the limit.
-    if (found == Verdict::exceededMemory &&
+    if (found.verdict == Verdict::exceededMemory &&
         room_.share(limits.memoryBytes) < room_.whole(limits.memoryBytes)) {
         found = run(check.file, limits, true, stop);
     }
     // The helper read another file than the version looked at.
-    if (lookAt(check.file).version != check.version) found = Verdict::notChecked;
-    return found;
+    if (lookAt(check.file).version != check.version) return Verdict::notChecked;
+    // Kept before the verdict is told, so that whoever waits for it finds them.
+    if (found.verdict == Verdict::permitted) {
+        try {
+            kept_.keep(check.version, std::move(found.developments));
+        } catch (const std::bad_alloc&) {
+            // Not kept: the paths develop the file themselves.
+        }
+    }
+    return found.verdict;
 }
 
-RAWFileVetting::Verdict RAWFileVetting::run(const fs::path& file, const RAWCheckLimits& limits,
+RAWFileVetting::Outcome RAWFileVetting::run(const fs::path& file, const RAWCheckLimits& limits,
                                             bool alone, std::stop_token stop) {
-    if (!room_.enter(alone, stop)) return Verdict::notChecked;
+    if (!room_.enter(alone, stop)) return {};
     RAWCheckLimits own = limits;
     own.memoryBytes = alone ? room_.whole(limits.memoryBytes) : room_.share(limits.memoryBytes);
     ++helperRuns_;
-    Verdict found = Verdict::notChecked;
+    Outcome found;
     try {
-        found = verdictOf(runRAWCheck(helper_, file, own, stop), limits);
+        RAWCheckEnd end = runRAWCheck(helper_, file, own, stop);
+        found = {verdictOf(end, limits), std::move(end.developments)};
     } catch (const std::exception&) {
         // Memory for the helper's command line ran out: the file stays unchecked.
     }
@@ -255,6 +268,13 @@ void RAWFileVetting::forgetTimeVerdict(const fs::path& file) {
     }
 }
 
+std::optional<HandedBackDevelopment> RAWFileVetting::takeDevelopment(
+    const fs::path& file, HandedBackDevelopment::Kind kind) {
+    const Look look = lookAt(file);
+    if (!look.version) return std::nullopt;
+    return kept_.take(*look.version, kind);
+}
+
 void RAWFileVetting::setLimits(RAWCheckLimits limits) {
     const std::lock_guard guard(lock_);
     limits_ = limits;
@@ -276,6 +296,17 @@ void checkRAWFileAhead(const fs::path& file) {
         RAWFileVetting::forProcess().checkAhead(file);
     } catch (const RAWFileVettingError&) {
         // Every RAW file is refused when it is read.
+    }
+}
+
+std::optional<HandedBackDevelopment> takeRAWDevelopment(const fs::path& file,
+                                                        HandedBackDevelopment::Kind kind) {
+    if (!PhotoFormat::isRAW(file)) return std::nullopt;
+    try {
+        return RAWFileVetting::forProcess().takeDevelopment(file, kind);
+    } catch (const RAWFileVettingError&) {
+        // Nothing was checked, so nothing was handed back.
+        return std::nullopt;
     }
 }
 

@@ -17,8 +17,11 @@
 #include <vector>
 
 #include "core/common/error.h"
+#include "core/decode/handed_back_development.h"
+#include "core/decode/kept_developments.h"
 #include "core/decode/raw_check_budget.h"
 #include "core/decode/raw_check_run.h"
+#include "core/decode/raw_file_version.h"
 
 namespace quillmere {
 
@@ -45,6 +48,13 @@ class RAWFileVettingError : public Error {
 // versions asked for now before those asked for ahead (checkAhead). Safe to use from any
 // thread; its lock is taken after every other lock of the program and is never held while a
 // helper runs.
+//
+// The developments a helper that permits the file hands back (LibRaw's half-size and full
+// developments of a file the bridge develops with LibRaw) are kept beside the verdict, per
+// version, within the budget's keptDevelopmentBytes (KeptDevelopments), until the one path that
+// would make each takes it (takeDevelopment): the thumbnail the half-size one, the LibRaw
+// fallback's open the full one. A development handed back that is not what it says is dropped,
+// never the verdict: the path then develops the file itself.
 class RAWFileVetting {
   public:
     enum class Verdict {
@@ -95,6 +105,12 @@ class RAWFileVetting {
     // no photo; a file that needs too much processor time is refused again.
     void forgetTimeVerdict(const std::filesystem::path& file);
 
+    // The development of `kind` a helper handed back for the file as it is now, taken: the
+    // caller releases it. Nothing when none is kept for this version (it was never made, was
+    // taken already or dropped, or the file changed since), or the file cannot be looked at.
+    std::optional<HandedBackDevelopment> takeDevelopment(const std::filesystem::path& file,
+                                                         HandedBackDevelopment::Kind kind);
+
     // Takes other limits; the verdicts reached under the old ones are forgotten.
     void setLimits(RAWCheckLimits limits);
 
@@ -102,13 +118,7 @@ class RAWFileVetting {
     std::size_t helperRuns() const { return helperRuns_; }
 
   private:
-    // A file version: what stat says of the file the path names.
-    struct Version {
-        std::string path;
-        std::uint64_t device = 0, inode = 0, size = 0;
-        std::int64_t modified = 0, changed = 0;  // nanoseconds since the epoch
-        auto operator<=>(const Version&) const = default;
-    };
+    using Version = RAWFileVersion;
     // The version of a regular file, or the verdict on a file that is none.
     struct Look {
         std::optional<Version> version;
@@ -118,17 +128,23 @@ class RAWFileVetting {
 
     // One version's check: waiting, running, or done and kept.
     struct Check;
+    // What one run of the helper gave.
+    struct Outcome {
+        Verdict verdict = Verdict::notChecked;
+        std::vector<HandedBackDevelopment> developments;
+    };
 
     std::shared_future<Verdict> ask(const std::filesystem::path& file, const Version& version,
                                     bool now);
     void work(std::stop_token stop);
     Verdict check(const Check& check, const RAWCheckLimits& limits, std::stop_token stop);
-    Verdict run(const std::filesystem::path& file, const RAWCheckLimits& limits, bool alone,
+    Outcome run(const std::filesystem::path& file, const RAWCheckLimits& limits, bool alone,
                 std::stop_token stop);
 
     const std::filesystem::path helper_;
     const RAWCheckBudget budget_;
     RAWCheckRoom room_;
+    KeptDevelopments kept_;
     std::mutex lock_;
     std::condition_variable_any checkWaiting_;
     RAWCheckLimits limits_;
@@ -143,9 +159,11 @@ class RAWFileVetting {
 // refuses every file, which is never read unchecked.
 std::optional<std::string> rawFileRefusal(const std::filesystem::path& file);
 
-// The process's checkAhead and forgetTimeVerdict, for RAW file names; nothing while the helper
-// cannot be found.
+// The process's checkAhead, forgetTimeVerdict and takeDevelopment, for RAW file names; nothing
+// while the helper cannot be found.
 void checkRAWFileAhead(const std::filesystem::path& file);
 void forgetRAWFileTimeVerdict(const std::filesystem::path& file);
+std::optional<HandedBackDevelopment> takeRAWDevelopment(const std::filesystem::path& file,
+                                                        HandedBackDevelopment::Kind kind);
 
 }  // namespace quillmere

@@ -62,6 +62,24 @@ TEST_F(RAWFileVettingRace, EachFileIsCheckedOnceHoweverManyThreadsAsk) {
     EXPECT_EQ(helpers.runs(), static_cast<long>(files.size()));
 }
 
+// Every development handed back is kept as its check ends and taken by one asker alone, while
+// other checks keep theirs (the stand-in hands back a half-size and a full development).
+TEST_F(RAWFileVettingRace, EachDevelopmentHandedBackIsTakenOnce) {
+    RAWFileVetting vetting(
+        helpers.running("exec '" QUILLMERE_FAKE_DEVELOPMENT_HELPER "' honest \"$@\""), kQuick);
+    const std::vector<fs::path> files = photos(13);
+    std::atomic<std::size_t> taken = 0;
+    EXPECT_EQ(askEverything(vetting, files,
+                            [&](RAWFileVetting& gate, const fs::path& file) {
+                                for (const auto kind : {HandedBackDevelopment::Kind::half,
+                                                        HandedBackDevelopment::Kind::full}) {
+                                    if (gate.takeDevelopment(file, kind)) ++taken;
+                                }
+                            }),
+              0);
+    EXPECT_EQ(taken, 2 * files.size());
+}
+
 // 3.nef runs out of processor time.
 TEST_F(RAWFileVettingRace, LimitsAndTimeVerdictsChangeWhileThreadsAsk) {
     RAWFileVetting vetting(helpers.running("case $4 in *3.nef) kill -XCPU $$;; esac\n"
