@@ -52,7 +52,7 @@ std::uint64_t KeptDevelopments::bytes() const {
 
 void KeptDevelopments::dropOtherVersions(const RAWFileVersion& version,
                                          std::vector<HandedBackDevelopment>& dropped) {
-    const Key first{{.path = version.path, .modified = INT64_MIN, .changed = INT64_MIN}, Kind{}};
+    const Key first{RAWFileVersion::leastOf(version.path), Kind{}};
     for (auto entry = byKey_.lower_bound(first);
          entry != byKey_.end() && entry->first.version.path == version.path;) {
         const Kept::iterator kept = entry->second;

@@ -2,7 +2,9 @@
 
 #include <compare>
 #include <cstdint>
+#include <limits>
 #include <string>
+#include <utility>
 
 namespace quillmere {
 
@@ -14,6 +16,12 @@ struct RAWFileVersion {
     std::uint64_t device = 0, inode = 0, size = 0;
     std::int64_t modified = 0, changed = 0;  // nanoseconds since the epoch
     auto operator<=>(const RAWFileVersion&) const = default;
+
+    // The least version of `path`: in an ordered map, every version of the path follows it.
+    static RAWFileVersion leastOf(std::string path) {
+        constexpr std::int64_t earliest = std::numeric_limits<std::int64_t>::min();
+        return {.path = std::move(path), .modified = earliest, .changed = earliest};
+    }
 };
 
 }  // namespace quillmere

@@ -261,8 +261,7 @@ std::optional<std::string> RAWFileVetting::refusal(const fs::path& file) {
 void RAWFileVetting::forgetTimeVerdict(const fs::path& file) {
     const std::lock_guard guard(lock_);
     const std::string path = file.string();
-    const Version first{.path = path, .modified = INT64_MIN, .changed = INT64_MIN};
-    for (auto entry = checks_.lower_bound(first);
+    for (auto entry = checks_.lower_bound(Version::leastOf(path));
          entry != checks_.end() && entry->first.path == path;) {
         entry = entry->second->endedIn(Verdict::timedOut) ? checks_.erase(entry) : std::next(entry);
     }
