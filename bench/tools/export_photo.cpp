@@ -1,8 +1,11 @@
-// quillmere_export_photo [--denoise N] [--quality Q] <photo> <output.jpg>
+// quillmere_export_photo [--denoise N] [--quality Q] [--dng] [--sheet-defaults] <photo> <output>
 //
 // A cold export as the program does it: a new engine opens the photo and exports it as a JPEG at
 // full size with the photo's neutral edit (its as-shot white balance, every other control at
 // rest), optionally with the Natural denoise amount N (0 to 100). Quality Q is 0 to 1 (0.9).
+// --dng exports a DNG instead (a DNG source's own data, as the DNG exporter writes it), and
+// --sheet-defaults writes what the export sheet's boxes write when left checked: the creator
+// identification and the embedded edit record.
 #include <cstdlib>
 #include <exception>
 #include <fstream>
@@ -16,8 +19,8 @@
 namespace {
 
 int usage() {
-    std::cerr << "usage: quillmere_export_photo [--denoise N] [--quality Q] <photo> "
-                 "<output.jpg>\n";
+    std::cerr << "usage: quillmere_export_photo [--denoise N] [--quality Q] [--dng] "
+                 "[--sheet-defaults] <photo> <output>\n";
     return 2;
 }
 
@@ -26,15 +29,20 @@ int usage() {
 int main(int argc, char** argv) {
     using namespace quillmere;
     double denoise = 0;
-    double quality = 0.9;
+    ExportOptions options;
+    options.quality = 0.9;
     int argument = 1;
-    for (; argument + 1 < argc && std::string(argv[argument]).starts_with("--"); argument += 2) {
+    for (; argument < argc && std::string(argv[argument]).starts_with("--"); ++argument) {
         const std::string option = argv[argument];
-        const double value = std::atof(argv[argument + 1]);
-        if (option == "--denoise") {
-            denoise = value;
-        } else if (option == "--quality") {
-            quality = value;
+        if (option == "--dng") {
+            options.format = ExportFormat::dng;
+        } else if (option == "--sheet-defaults") {
+            options.includeSoftware = true;
+            options.includeEditParameters = true;
+        } else if (option == "--denoise" && argument + 1 < argc) {
+            denoise = std::atof(argv[++argument]);
+        } else if (option == "--quality" && argument + 1 < argc) {
+            options.quality = std::atof(argv[++argument]);
         } else {
             return usage();
         }
@@ -48,8 +56,6 @@ int main(int argc, char** argv) {
         const OpenedPhoto opened = engine.openSync(photo);
         EditParams params = EditParams::neutral(opened.asShotTemperature, opened.asShotTint);
         params.denoise = denoise;
-        ExportOptions options;
-        options.quality = quality;
         const std::string bytes = futureOf<std::string>([&](auto done) {
                                       engine.exportPhoto(opened.id, params, options, {}, done);
                                   }).get();
