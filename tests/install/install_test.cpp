@@ -182,7 +182,9 @@ TEST_F(InstalledProgram, WithoutItsModelSaysToInstallAgainAndWhereTheModelBelong
     fs::copy(prefix(), copy, fs::copy_options::recursive | fs::copy_options::create_hard_links);
     const fs::path model = copy / "share/quillmere/Models/MatchFilter.onnx";
     fs::remove(model);
+    // A probe of its own: the copy may hold the other test's, linked to the prefix's.
     const fs::path probe = copy / "bin/quillmere-install-probe";
+    fs::remove(probe);
     fs::copy_file(fs::read_symlink("/proc/self/exe"), probe);
     const Finished found = runHidden({probe.c_str(), "--probe"}, environment("offscreen"));
     const std::string says =
