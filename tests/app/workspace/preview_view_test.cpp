@@ -142,7 +142,7 @@ TEST_F(PreviewViewTest, APictureKeptAfterAFailedRenderIsMarkedOutdated) {
         engine.failPreview(0, std::make_exception_ptr(RAWLoaderError::renderFailed("no model")));
     };
     renderThen(0.5, succeed);
-    QTRY_VERIFY(view->canvas().texture() != nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->canvas().texture() != nullptr; }));
     EXPECT_FALSE(mark->isVisible());
     const auto pixelAt = [&](QPoint point) {
         const QImage image = view->grab().toImage();
@@ -153,7 +153,7 @@ TEST_F(PreviewViewTest, APictureKeptAfterAFailedRenderIsMarkedOutdated) {
     ASSERT_GT(photoThere.lightness(), 60) << "a probe where the photo is bright enough to darken";
 
     renderThen(-1, fail);
-    QTRY_VERIFY(mark->isVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mark->isVisible(); }));
     EXPECT_EQ(view->findChild<QLabel*>("outdatedPictureText")->text(),
               "Out of date: the current edit could not be rendered");
     const QColor marked = pixelAt(probe);
@@ -163,7 +163,7 @@ TEST_F(PreviewViewTest, APictureKeptAfterAFailedRenderIsMarkedOutdated) {
         EXPECT_NEAR(shown, under * 0.4, 3);
     }
     renderThen(1, succeed);
-    QTRY_VERIFY(!mark->isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !mark->isVisible(); }));
 }
 
 TEST_F(PreviewViewTest, TheBackgroundAndTheCanvasFollowTheWindowsAppearance) {
