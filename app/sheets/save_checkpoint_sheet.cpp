@@ -67,8 +67,10 @@ SaveCheckpointSheet::SaveCheckpointSheet(AppState& state, QWidget* parent)
     watcher->onAnnounced({AppState::Field::checkpoints}, suggest);
     suggest();
     fitSheetHeight(*this);
-    // Return saves under the suggestion at once; a click in the field names the checkpoint.
-    saveButton->setFocus();
+    // The sheet opens where the name is typed, so a name typed at once is kept and a space is
+    // part of it; Return still saves (under the suggestion while the field is empty), Escape
+    // cancels. A text field neither the wheel nor an arrow key turns into another choice.
+    name_->setFocus();
 }
 
 QString SaveCheckpointSheet::suggestedName(const AppState& state) {

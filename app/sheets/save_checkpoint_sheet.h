@@ -13,7 +13,7 @@ namespace quillmere {
 // that name. A blank name stands for the suggestion ("Checkpoint 3" for a photo with two), which
 // follows the photo's checkpoints while the sheet is open. A successful save closes the sheet;
 // a failure shows its reason in red until the next attempt, and the sheet stays. Window-modal,
-// shown with open(); Cancel and Esc close it without saving.
+// shown with open(), in its name field; Return saves, Cancel and Esc close it without saving.
 class SaveCheckpointSheet : public QDialog {
     Q_OBJECT
 

@@ -20,6 +20,10 @@ namespace quillmere {
 namespace {
 
 constexpr int kEmptyStateSymbolSide = 56;
+constexpr int kOutdatedSymbolSide = 13;
+// The warning yellow of the outdated mark's symbol, which reads on the pill's black in either
+// appearance.
+const QColor kWarningYellow = QColor::fromRgb(255, 204, 0);
 
 }  // namespace
 
@@ -39,6 +43,7 @@ PreviewView::PreviewView(AppState& state, QWidget* parent)
     exportingPill_->addLabel("exportingText", "Exporting\u2026");
 
     badge_ = makeBadge();
+    outdatedMark_ = makeOutdatedMark();
 
     spotRepairHint_ = new StatusPill(StatusPill::Style::material, {12, 7, 12, 7}, this);
     spotRepairHint_->setObjectName("spotRepairHint");
@@ -60,7 +65,7 @@ PreviewView::PreviewView(AppState& state, QWidget* parent)
         [this](std::chrono::milliseconds delay, std::function<void()> fire) {
             QTimer::singleShot(delay, this, std::move(fire));
         });
-    scheduler_->setTexturesChanged([this] { texturesChanged(); });
+    scheduler_->setPictureChanged([this] { pictureChanged(); });
     syncFromState();
 }
 
@@ -110,6 +115,19 @@ StatusPill* PreviewView::makeBadge() {
     return badge;
 }
 
+// A dark pill with a warning sign, unlike the zoom badge above it, so that it is seen over any
+// photo; the picture itself stays as it was developed, since a dimmed photo would be judged as
+// an edit. The failure's cause is in the error alert; the mark says only what the picture is.
+StatusPill* PreviewView::makeOutdatedMark() {
+    auto* mark = new StatusPill(StatusPill::Style::dark, {10, 6, 10, 6}, this);
+    mark->setObjectName("outdatedPictureMark");
+    outdatedSymbol_ = new QLabel(mark);
+    mark->addItem(outdatedSymbol_);
+    mark->addLabel("outdatedPictureText", "Out of date: the current edit could not be rendered")
+        ->setFont(textFont(TextStyle::caption));
+    return mark;
+}
+
 void PreviewView::syncFromState() {
     const bool opening = state_.isOpening();
     const bool hasPhoto = state_.photo().has_value();
@@ -122,6 +140,7 @@ void PreviewView::syncFromState() {
     spotRepairHint_->setVisible(state_.isSpotRepairActive());
 
     badge_->setVisible(hasPhoto);
+    outdatedMark_->setVisible(!opening && hasPhoto && scheduler_->isPictureOutdated());
     zoomText_->setText(QString::fromStdString(
         PreviewBadgeText::zoom(state_.zoomPercent(), state_.showDenoiseOriginal())));
     recoveryText_->setVisible(state_.showRecoveryOriginal());
@@ -132,7 +151,7 @@ void PreviewView::syncFromState() {
     layoutOverlays();
 }
 
-void PreviewView::texturesChanged() {
+void PreviewView::pictureChanged() {
     canvas_->setTexture(scheduler_->texture());
     canvas_->setColorSampleTexture(scheduler_->colorSampleTexture());
     syncFromState();
@@ -154,9 +173,11 @@ void PreviewView::layoutOverlays() {
     bottomCentre(spotRepairHint_, 12);
     badge_->adjustSize();
     badge_->move(10, 10);
+    outdatedMark_->adjustSize();
+    outdatedMark_->move(10, badge_->geometry().bottom() + 1 + 6);
     // Back to front: the photo, the spinner, the pills.
-    for (QWidget* layer :
-         std::initializer_list<QWidget*>{spinner_, exportingPill_, badge_, spotRepairHint_}) {
+    for (QWidget* layer : std::initializer_list<QWidget*>{spinner_, exportingPill_, badge_,
+                                                          outdatedMark_, spotRepairHint_}) {
         layer->raise();
     }
 }
@@ -188,6 +209,8 @@ void PreviewView::applyAppearance() {
     dropZoneSymbol_->setPixmap(Symbols::pixmap("photo.on.rectangle.angled", kEmptyStateSymbolSide,
                                                palette().color(QPalette::PlaceholderText),
                                                devicePixelRatioF()));
+    outdatedSymbol_->setPixmap(Symbols::pixmap("exclamationmark.triangle", kOutdatedSymbolSide,
+                                               kWarningYellow, devicePixelRatioF()));
 }
 
 }  // namespace quillmere

@@ -18,7 +18,8 @@ class StatusPill;
 // The middle of the workspace: the developed photo on the canvas (its last good render, also
 // after a failed one), a large spinner while a photo opens or its first render is under way, or,
 // without a photo, an invitation to open photos. Over the photo lie the zoom badge (zoom,
-// comparisons, render progress), the "Exporting…" pill and the spot-repair brush's hint.
+// comparisons, render progress), under it the mark of a picture that is not the current edit
+// (kept from before a failed render), the "Exporting…" pill and the spot-repair brush's hint.
 //
 // It renders through its RenderScheduler: each change of the edit or of the tools is developed
 // after a short pause, and the newest result is shown and handed to the state for its histogram.
@@ -42,9 +43,10 @@ class PreviewView : public QWidget {
   private:
     QWidget* makeEmptyState();
     StatusPill* makeBadge();
+    StatusPill* makeOutdatedMark();
     // Shows what the state calls for and the badge's texts.
     void syncFromState();
-    void texturesChanged();
+    void pictureChanged();
     // The background, the canvas and the symbol follow the window's light or dark palette.
     void applyAppearance();
     // Places the spinner, the empty state and the pills over the canvas.
@@ -62,6 +64,8 @@ class PreviewView : public QWidget {
     QLabel* recoveryText_;
     BusyIndicator* processingSpinner_;
     QLabel* processingText_;
+    StatusPill* outdatedMark_;
+    QLabel* outdatedSymbol_;
     StatusPill* spotRepairHint_;
     // Last: it renders into the children above.
     std::unique_ptr<RenderScheduler> scheduler_;

@@ -169,6 +169,7 @@ void RenderScheduler::mainRendered(const std::shared_ptr<Job>& job,
         fail(*job, result.error());
     } else if (!job->stop.stop_requested() && isCurrent(*job)) {
         setTexture(result.value());
+        setRenderFailed(false);
         state_.onPreviewTexture(texture_);
     }
     finish(*job);
@@ -197,6 +198,8 @@ void RenderScheduler::fail(const Job& job, const std::exception_ptr& error) {
     // The picture stays: the photo as last developed, with its histogram. Dropping it would leave
     // nothing but a spinner waiting for no render, as long as every render fails the same way
     // (Detail without its model, until Natural is chosen again). Another photo's open drops it.
+    // Until a render succeeds, the picture is marked as not the current edit.
+    setRenderFailed(true);
     state_.setLastError(description);
 }
 
@@ -209,13 +212,19 @@ void RenderScheduler::finish(const Job& job) {
 void RenderScheduler::setTexture(RenderEngine::TexturePointer texture) {
     if (texture == texture_) return;
     texture_ = std::move(texture);
-    if (texturesChanged_) texturesChanged_();
+    if (pictureChanged_) pictureChanged_();
 }
 
 void RenderScheduler::setColorSampleTexture(RenderEngine::TexturePointer texture) {
     if (texture == colorSampleTexture_) return;
     colorSampleTexture_ = std::move(texture);
-    if (texturesChanged_) texturesChanged_();
+    if (pictureChanged_) pictureChanged_();
+}
+
+void RenderScheduler::setRenderFailed(bool failed) {
+    if (failed == renderFailed_) return;
+    renderFailed_ = failed;
+    if (pictureChanged_) pictureChanged_();
 }
 
 void RenderScheduler::photoChanged() {

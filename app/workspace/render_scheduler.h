@@ -20,7 +20,8 @@ class StateWatcher;
 // cancels the render in flight, waits 35 ms and asks the engine again, so only the last change of
 // a burst is developed. Every request carries a generation; a result, progress report or error of
 // an older generation is dropped, and only the newest request clears `isRendering`. A failed
-// render reports its error and keeps the picture it would have replaced.
+// render reports its error and keeps the picture it would have replaced, which is then out of
+// date until a render succeeds.
 //
 // While a colour tool is on (the eyedropper or targeted adjustment), the first render also makes
 // the colour-sample texture: the photo without colour adjustments, which the tools read. It is
@@ -56,10 +57,14 @@ class RenderScheduler {
     // fails; nothing before the first render of a photo.
     const RenderEngine::TexturePointer& texture() const { return texture_; }
     const RenderEngine::TexturePointer& colorSampleTexture() const { return colorSampleTexture_; }
+    // Whether the picture shown is not the current edit: a render failed after it was developed
+    // and none has succeeded since. A cancelled or superseded render changes nothing; another
+    // photo starts without a picture.
+    bool isPictureOutdated() const { return texture_ && renderFailed_; }
 
-    // Called whenever either texture changes.
-    void setTexturesChanged(std::function<void()> callback) {
-        texturesChanged_ = std::move(callback);
+    // Called whenever either texture changes or the picture becomes outdated or current again.
+    void setPictureChanged(std::function<void()> callback) {
+        pictureChanged_ = std::move(callback);
     }
 
     // The edit a render of the state's photo develops: the effective edit with the colour tools'
@@ -86,6 +91,7 @@ class RenderScheduler {
 
     void setTexture(RenderEngine::TexturePointer texture);
     void setColorSampleTexture(RenderEngine::TexturePointer texture);
+    void setRenderFailed(bool failed);
     // What the state's changes do.
     void photoChanged();
     void colorToolChanged();
@@ -108,7 +114,9 @@ class RenderScheduler {
     std::stop_source running_;
     RenderEngine::TexturePointer texture_;
     RenderEngine::TexturePointer colorSampleTexture_;
-    std::function<void()> texturesChanged_;
+    // The newest render that ended, neither cancelled nor superseded, failed.
+    bool renderFailed_ = false;
+    std::function<void()> pictureChanged_;
     // Posted work and waits check that this still exists.
     std::shared_ptr<void> alive_ = std::make_shared<int>(0);
 };

@@ -46,9 +46,13 @@ class CoreMLDenoiser {
 
     // Loads the ONNX model at `modelURL`, checks that it takes exactly one Float32 input
     // [1, 8, t, t] and gives a Float32 output [1, 4, t, t] under the configured names, and runs it
-    // with OpenCV on the CPU. Throws CoreMLDenoiserError (invalidModel) for a missing, unreadable
-    // or incompatible model, one OpenCV cannot load, and (from denoise) one it cannot run.
-    CoreMLDenoiser(const std::filesystem::path& modelURL, Configuration configuration);
+    // with OpenCV on the CPU. Throws CoreMLDenoiserError: invalidModel for a missing model, one
+    // that is not an ONNX model or not one of these shapes, one OpenCV cannot load and (from
+    // denoise) one it cannot run; unreadableModel for a file it cannot read. Each of these
+    // failures names the model file and ends with `advice`, when given: what the user can do
+    // about it, which depends on where the model came from (MatchFilterModel).
+    CoreMLDenoiser(const std::filesystem::path& modelURL, Configuration configuration,
+                   const std::string& advice = {});
 
     // A denoiser around any prediction function. Requires 1 <= tileSize <= 2048 and
     // 1 <= overlap < tileSize; otherwise throws CoreMLDenoiserError (invalidModel).
@@ -89,6 +93,10 @@ class CoreMLDenoiser {
                                   std::span<float> into);
 
   private:
+    // The model whose file, at `modelURL`, holds `modelBytes`.
+    CoreMLDenoiser(const std::string& modelBytes, Configuration configuration,
+                   const std::filesystem::path& modelURL, const std::string& advice);
+
     int tileSize_;
     Configuration configuration_;
     Predictor predictor_;

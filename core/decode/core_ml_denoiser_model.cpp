@@ -4,10 +4,10 @@
 #include <mutex>
 #include <opencv2/core/utils/logger.hpp>
 #include <opencv2/dnn.hpp>
-#include <system_error>
 
 #include "core/decode/core_ml_denoiser.h"
 #include "core/decode/core_ml_denoiser_error.h"
+#include "core/decode/model_file.h"
 #include "core/decode/onnx_model_description.h"
 
 namespace quillmere {
@@ -21,15 +21,11 @@ const ONNXTensorDescription* named(const std::vector<ONNXTensorDescription>& ten
     return found == tensors.end() ? nullptr : &*found;
 }
 
-// The tile size the model file declares, after checking that its one input and its output have
-// the shapes the tiling feeds and reads.
-int declaredTileSize(const std::filesystem::path& modelURL,
+// The tile size the model declares, after checking that its one input and its output have the
+// shapes the tiling feeds and reads.
+int declaredTileSize(const std::string& modelBytes,
                      const CoreMLDenoiser::Configuration& configuration) {
-    std::error_code error;
-    if (!std::filesystem::exists(modelURL, error)) {
-        throw CoreMLDenoiserError::invalidModel("model file is missing");
-    }
-    const ONNXModelDescription model = ONNXModelDescription::read(modelURL);
+    const ONNXModelDescription model = ONNXModelDescription::parse(modelBytes);
 
     const ONNXTensorDescription* image = named(model.inputs, configuration.imageInputName);
     if (image == nullptr || !image->isFloat32) {
@@ -63,20 +59,24 @@ void silenceOpenCVLog() {
                    [] { cv::utils::logging::setLogLevel(cv::utils::logging::LOG_LEVEL_SILENT); });
 }
 
-CoreMLDenoiser::Predictor onnxPredictor(const std::filesystem::path& modelURL,
-                                        const CoreMLDenoiser::Configuration& configuration) {
+// Runs the model whose file holds `modelBytes`. A model that fails to run is named with its file
+// and `advice`, as the constructor names the failures it finds.
+CoreMLDenoiser::Predictor onnxPredictor(const std::string& modelBytes,
+                                        const CoreMLDenoiser::Configuration& configuration,
+                                        const std::filesystem::path& modelURL,
+                                        const std::string& advice) {
     silenceOpenCVLog();
     cv::dnn::Net net;
     try {
-        net = cv::dnn::readNetFromONNX(modelURL.string());
+        net = cv::dnn::readNetFromONNX(modelBytes.data(), modelBytes.size());
     } catch (const cv::Exception&) {
         // An operator OpenCV does not have, or a graph it cannot build.
         throw CoreMLDenoiserError::invalidModel("the model cannot be loaded");
     }
     net.setPreferableBackend(cv::dnn::DNN_BACKEND_OPENCV);
     net.setPreferableTarget(cv::dnn::DNN_TARGET_CPU);
-    return [net, input = configuration.imageInputName,
-            output = configuration.outputName](const cv::Mat& image) mutable {
+    return [net, input = configuration.imageInputName, output = configuration.outputName, modelURL,
+            advice](const cv::Mat& image) mutable {
         if (net.getLayerId(output) < 0) {
             throw CoreMLDenoiserError::invalidOutput("missing image output");
         }
@@ -87,7 +87,8 @@ CoreMLDenoiser::Predictor onnxPredictor(const std::filesystem::path& modelURL,
         } catch (const cv::Exception&) {
             // OpenCV checks the layers' shapes while it loads the model; what fails later (memory
             // for an intermediate tensor, a layer without a CPU implementation) fails here.
-            throw CoreMLDenoiserError::invalidModel("the model cannot be run");
+            throw CoreMLDenoiserError::invalidModel("the model cannot be run")
+                .aboutModelFile(modelURL, advice);
         }
         if (prediction.empty()) {
             throw CoreMLDenoiserError::invalidOutput("missing image output");
@@ -98,11 +99,20 @@ CoreMLDenoiser::Predictor onnxPredictor(const std::filesystem::path& modelURL,
 
 }  // namespace
 
-// The declarations are checked before OpenCV sees the file, so an incompatible model is reported
-// as such rather than as whatever OpenCV makes of it.
-CoreMLDenoiser::CoreMLDenoiser(const std::filesystem::path& modelURL, Configuration configuration)
-    : CoreMLDenoiser(declaredTileSize(modelURL, configuration), configuration, nullptr) {
-    predictor_ = onnxPredictor(modelURL, configuration_);
+// The declarations are checked before OpenCV sees the model, so an incompatible model is reported
+// as such rather than as whatever OpenCV makes of it. Every failure of the model, the tiling's
+// included, names the file.
+CoreMLDenoiser::CoreMLDenoiser(const std::filesystem::path& modelURL, Configuration configuration,
+                               const std::string& advice) try
+    : CoreMLDenoiser(readModelFile(modelURL), std::move(configuration), modelURL, advice) {
+} catch (const CoreMLDenoiserError& failure) {
+    throw failure.aboutModelFile(modelURL, advice);
+}
+
+CoreMLDenoiser::CoreMLDenoiser(const std::string& modelBytes, Configuration configuration,
+                               const std::filesystem::path& modelURL, const std::string& advice)
+    : CoreMLDenoiser(declaredTileSize(modelBytes, configuration), configuration, nullptr) {
+    predictor_ = onnxPredictor(modelBytes, configuration_, modelURL, advice);
 }
 
 }  // namespace quillmere

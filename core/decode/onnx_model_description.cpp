@@ -2,7 +2,6 @@
 
 #include <onnx/onnx_pb.h>
 
-#include <fstream>
 #include <set>
 
 #include "core/decode/core_ml_denoiser_error.h"
@@ -27,11 +26,11 @@ ONNXTensorDescription describe(const onnx::ValueInfoProto& value) {
 
 }  // namespace
 
-ONNXModelDescription ONNXModelDescription::read(const std::filesystem::path& path) {
-    std::ifstream file(path, std::ios::binary);
+ONNXModelDescription ONNXModelDescription::parse(std::string_view bytes) {
     onnx::ModelProto model;
-    if (!file || !model.ParseFromIstream(&file) || !model.has_graph()) {
-        throw CoreMLDenoiserError::invalidModel("model file is not a readable ONNX model");
+    if (bytes.size() > largestModelBytes ||
+        !model.ParseFromArray(bytes.data(), static_cast<int>(bytes.size())) || !model.has_graph()) {
+        throw CoreMLDenoiserError::invalidModel("model file is not an ONNX model");
     }
     const onnx::GraphProto& graph = model.graph();
     std::set<std::string> weights;

@@ -1,8 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace quillmere {
@@ -21,12 +22,15 @@ struct ONNXTensorDescription {
 // The inputs and outputs an ONNX model declares. Weights stored in the model are not inputs,
 // even when an older file lists them among the graph's inputs.
 struct ONNXModelDescription {
+    // Protocol buffers parse no message larger than this, so no ONNX model is larger.
+    static constexpr std::size_t largestModelBytes = 0x7fffffff;
+
     std::vector<ONNXTensorDescription> inputs;
     std::vector<ONNXTensorDescription> outputs;
 
-    // Reads the declarations of the model file at `path` without running it.
-    // Throws CoreMLDenoiserError (invalidModel) when the file is not a readable ONNX model.
-    static ONNXModelDescription read(const std::filesystem::path& path);
+    // The declarations of the model whose file holds `bytes`, without running it.
+    // Throws CoreMLDenoiserError (invalidModel) when the bytes are not an ONNX model.
+    static ONNXModelDescription parse(std::string_view bytes);
 };
 
 }  // namespace quillmere

@@ -243,8 +243,8 @@ std::shared_ptr<Texture> RAWLoader::detailDenoised(const ShouldCancel& shouldCan
                                                    const Progress& progress) {
     report(progress, 0.0);
     if (!matchFilter) {
-        matchFilter =
-            std::make_unique<CoreMLDenoiser>(MatchFilterModel::url(), kMatchFilterConfiguration);
+        matchFilter = MatchFilterModel::makeDenoiser(MatchFilterModel::processLocations(),
+                                                     kMatchFilterConfiguration);
     }
     const NativeRAWNoiseProfile noise = nativeFrame->noiseProfile();
     const std::shared_ptr<Texture> denoisedPlane = matchFilter->denoise(

@@ -341,7 +341,10 @@ TEST_F(LoaderTest, DetailVariantsDevelopedTogetherAreTheTexturesOfTheirOwnCalls)
     freshLoader();
     CancellationProbe unused;
     EXPECT_EQ(messageOf<RAWLoaderError>([&] { together(full, unused); }),
-              "The configured Detail model does not exist: missing.onnx");
+              "The configured Detail model does not exist: missing.onnx. Point "
+              "QUILLMERE_MATCHFILTER_MODEL at a Detail model, or unset it to use Quillmere’s "
+              "own. Model file: " +
+                  (folder.path() / "missing.onnx").string());
     EXPECT_EQ(pollsOf(false), 1);
     // When both fail, the undenoised development's error is reported, as when asked first. The
     // sensor is read by a cancelled request; then the file changes under it.

@@ -177,6 +177,23 @@ TEST_F(InstalledProgram, DevelopsARAWPhotoWithDetailAlone) {
     EXPECT_EQ(shown.exitCode, 0) << "124: no developed frame within 90 s\n" << shown.errors;
 }
 
+TEST_F(InstalledProgram, WithoutItsModelSaysToInstallAgainAndWhereTheModelBelongs) {
+    const fs::path copy = home() / "without-model";
+    fs::copy(prefix(), copy, fs::copy_options::recursive | fs::copy_options::create_hard_links);
+    const fs::path model = copy / "share/quillmere/Models/MatchFilter.onnx";
+    fs::remove(model);
+    // A probe of its own: the copy may hold the other test's, linked to the prefix's.
+    const fs::path probe = copy / "bin/quillmere-install-probe";
+    fs::remove(probe);
+    fs::copy_file(fs::read_symlink("/proc/self/exe"), probe);
+    const Finished found = runHidden({probe.c_str(), "--probe"}, environment("offscreen"));
+    const std::string says =
+        "\nThe Detail model is missing. Install Quillmere again to restore "
+        "its Detail model. Model file: " +
+        model.string() + "\n";
+    EXPECT_NE(found.output.find(says), std::string::npos) << found.output << found.errors;
+}
+
 TEST_F(InstalledProgram, WithoutItsHelperStopsAtStartThoughTheBuildTreesIsInReach) {
     ASSERT_EQ(access((kBuild / "rawbridge/quillmere-raw-check").c_str(), X_OK), 0);
     const fs::path copy = home() / "without-helper";

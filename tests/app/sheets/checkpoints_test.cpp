@@ -170,21 +170,25 @@ TEST_F(CheckpointsTest, SheetSavesTrimmedNamesOrTheSuggestionAndKeepsItsError) {
     EXPECT_EQ(state.checkpoints().size(), 3u);
 }
 
-// The sheet opens on Save, so Return saves under the suggestion at once; a name is typed after a
-// click in the field.
-TEST_F(CheckpointsTest, TheSaveSheetOpensOnSave) {
+// The sheet opens in its name field: a name typed at once, spaces and all, is the checkpoint's,
+// Return saves it, and Escape cancels whatever was typed.
+TEST_F(CheckpointsTest, TheSaveSheetOpensInItsNameField) {
     harness.open(photo);
     settle();
-    click(section.findChild<QToolButton*>("saveCheckpoint"));
-    QWidget* sheet = section.saveSheet();
-    ASSERT_TRUE(testing::eventually([&] { return sheet->isActiveWindow(); }));
-    QWidget* focused = QApplication::focusWidget();
-    ASSERT_NE(focused, nullptr);
-    EXPECT_EQ(focused->property("text").toString(), QString("Save"));
-    QTest::keyClick(focused, Qt::Key_Return);
-    settle();
+    for (const Qt::Key key : {Qt::Key_Escape, Qt::Key_Return}) {
+        click(section.findChild<QToolButton*>("saveCheckpoint"));
+        QWidget* sheet = section.saveSheet();
+        ASSERT_TRUE(testing::eventually([&] { return sheet->isActiveWindow(); }));
+        QWidget* focused = QApplication::focusWidget();
+        ASSERT_NE(focused, nullptr);
+        EXPECT_EQ(focused->objectName(), "checkpointName");
+        QTest::keyClicks(focused, "Before crop");
+        QTest::keyClick(focused, key);
+        settle();
+        EXPECT_EQ(section.saveSheet(), nullptr);
+    }
     ASSERT_EQ(state.checkpoints().size(), 1u);
-    EXPECT_EQ(state.checkpoints()[0].name, "Checkpoint 1");
+    EXPECT_EQ(state.checkpoints()[0].name, "Before crop");
 }
 
 // A real failure names the sidecar, a long word: the sheet grows until the whole text shows, the

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTest>
+#include <functional>
 
 #include "app/state/mock_render_engine.h"
 #include "app/workspace/preview_badge_text.h"
@@ -120,6 +121,49 @@ TEST_F(PreviewViewTest, AFailedRenderLeavesThePhotoShownAndNoSpinnerWaitingForNo
     harness.settle();
     view->hide();
     EXPECT_FALSE(state.isRendering());
+}
+
+// A picture kept after a failed render is marked, over the photo, as not the current edit until a
+// render succeeds: a pill of black at 60 % over it.
+TEST_F(PreviewViewTest, APictureKeptAfterAFailedRenderIsMarkedOutdated) {
+    auto* mark = view->findChild<QWidget*>("outdatedPictureMark");
+    harness.open(photo);
+    harness.settle();
+    const auto renderThen = [&](double exposure, const std::function<void()>& answer) {
+        state.updateEditParams([exposure](EditParams& params) { params.exposure = exposure; });
+        awaitRenderRequest();
+        answer();
+        harness.settle();
+    };
+    const auto succeed = [&] {
+        engine.completePreview(0, MockRenderEngine().gradient(engine.previews[0].params));
+    };
+    const auto fail = [&] {
+        engine.failPreview(0, std::make_exception_ptr(RAWLoaderError::renderFailed("no model")));
+    };
+    renderThen(0.5, succeed);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return view->canvas().texture() != nullptr; }));
+    EXPECT_FALSE(mark->isVisible());
+    const auto pixelAt = [&](QPoint point) {
+        const QImage image = view->grab().toImage();
+        return image.pixelColor(point * image.devicePixelRatio());
+    };
+    const QPoint probe(mark->geometry().center().x(), mark->geometry().top() + 1);
+    const QColor photoThere = pixelAt(probe);
+    ASSERT_GT(photoThere.lightness(), 60) << "a probe where the photo is bright enough to darken";
+
+    renderThen(-1, fail);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return mark->isVisible(); }));
+    EXPECT_EQ(view->findChild<QLabel*>("outdatedPictureText")->text(),
+              "Out of date: the current edit could not be rendered");
+    const QColor marked = pixelAt(probe);
+    for (const auto& [shown, under] :
+         {std::pair(marked.red(), photoThere.red()), std::pair(marked.green(), photoThere.green()),
+          std::pair(marked.blue(), photoThere.blue())}) {
+        EXPECT_NEAR(shown, under * 0.4, 3);
+    }
+    renderThen(1, succeed);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !mark->isVisible(); }));
 }
 
 TEST_F(PreviewViewTest, TheBackgroundAndTheCanvasFollowTheWindowsAppearance) {

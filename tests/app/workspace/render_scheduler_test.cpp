@@ -152,6 +152,48 @@ TEST_F(RenderSchedulerTest, AFailureKeepsThePictureCancellationIsSilentAndNoPhot
     EXPECT_TRUE(engine.previews.empty());
 }
 
+// The picture kept after a failed render is not the current edit until a render succeeds; a
+// cancelled or superseded render says nothing about it, and another photo starts afresh.
+TEST_F(RenderSchedulerTest, AKeptPictureIsOutdatedFromAFailureUntilARenderSucceeds) {
+    const auto failed = [&](std::exception_ptr error) {
+        render();
+        engine.failPreview(0, std::move(error));
+        harness.settle();
+        return scheduler.isPictureOutdated();
+    };
+    const auto detailFailure = std::make_exception_ptr(RAWLoaderError::renderFailed("no model"));
+    openAndRender(a);
+    EXPECT_FALSE(failed(detailFailure)) << "no picture is kept from before the first render";
+    edit(1);
+    render();
+    engine.completePreview(0, texture());
+    harness.settle();
+    EXPECT_FALSE(scheduler.isPictureOutdated());
+
+    edit(2);
+    EXPECT_FALSE(failed(std::make_exception_ptr(CancellationError())));
+    edit(3);
+    EXPECT_TRUE(failed(detailFailure));
+    // The answer of a superseded render leaves the mark.
+    edit(4);
+    render();
+    edit(5);
+    engine.completePreview(0, texture());
+    harness.settle();
+    EXPECT_TRUE(scheduler.isPictureOutdated());
+    render();
+    engine.completePreview(0, texture());
+    harness.settle();
+    EXPECT_FALSE(scheduler.isPictureOutdated());
+
+    edit(6);
+    EXPECT_TRUE(failed(detailFailure));
+    harness.open(b);
+    harness.settle();
+    EXPECT_FALSE(scheduler.isPictureOutdated());
+    EXPECT_FALSE(failed(detailFailure)) << "the other photo has no picture of its own yet";
+}
+
 TEST_F(RenderSchedulerTest, TheColourSampleRendersFirstOncePerColourToolChange) {
     openAndRender(a);
     engine.completePreview(0, texture());
