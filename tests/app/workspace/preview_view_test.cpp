@@ -13,6 +13,7 @@
 #include "core/decode/raw_loader_error.h"
 #include "core/photo/gpu_render_engine_error.h"
 #include "tests/app/support/state_harness.h"
+#include "tests/app/support/view_testing.h"
 
 namespace quillmere {
 namespace {
@@ -60,7 +61,7 @@ TEST_F(PreviewViewTest, TheBadgeShowsZoomComparisonsAndProgress) {
     for (const auto& [fraction, shownText] : {std::pair(0.35, QString("Processing 35%")),
                                               std::pair(0.6, QString("Processing 60%"))}) {
         engine.previews[0].progress(fraction);
-        QTRY_VERIFY(state.renderProgress() == fraction);
+        ASSERT_TRUE(testing::eventually([&] { return state.renderProgress() == fraction; }));
         harness.settle();
         EXPECT_EQ(text("processingText"), shownText);
     }
@@ -85,7 +86,7 @@ TEST_F(PreviewViewTest, AFailedRenderLeavesThePhotoShownAndNoSpinnerWaitingForNo
     EXPECT_TRUE(shown("previewSpinner"));
     // A first render that fails has no picture to leave, and nothing is under way any more.
     engine.failPreview(0, std::make_exception_ptr(GPURenderEngineError::gpuUnavailable()));
-    QTRY_VERIFY(state.lastError().has_value());
+    ASSERT_TRUE(testing::eventually([&] { return state.lastError().has_value(); }));
     harness.settle();
     EXPECT_TRUE(shown("photoPreview"));
     EXPECT_FALSE(shown("previewSpinner"));
@@ -98,7 +99,7 @@ TEST_F(PreviewViewTest, AFailedRenderLeavesThePhotoShownAndNoSpinnerWaitingForNo
               view->rect().center());
     const auto developed = MockRenderEngine().gradient(engine.previews[0].params);
     engine.completePreview(0, developed);
-    QTRY_VERIFY(!shown("previewSpinner"));
+    ASSERT_TRUE(testing::eventually([&] { return !shown("previewSpinner"); }));
     EXPECT_EQ(view->canvas().texture(), developed);
 
     // Detail chosen while its model is missing: the error, and the photo as it was.
@@ -111,7 +112,7 @@ TEST_F(PreviewViewTest, AFailedRenderLeavesThePhotoShownAndNoSpinnerWaitingForNo
     engine.failPreview(0, std::make_exception_ptr(RAWLoaderError::renderFailed(
                               "The Detail model is missing. Build Quillmere with its prepared "
                               "model resources.")));
-    QTRY_VERIFY(state.lastError().has_value());
+    ASSERT_TRUE(testing::eventually([&] { return state.lastError().has_value(); }));
     harness.settle();
     EXPECT_EQ(view->canvas().texture(), developed);
     EXPECT_FALSE(shown("previewSpinner"));
