@@ -65,7 +65,8 @@ class HeifItems : public ::testing::Test {
         layout.items[0].hidden = true;
         layout.items.push_back({.id = 2, .type = "grid", .properties = {2},
                                 .data = std::string("\0\0\0\0\0\x40\0\x40", 8), .inIdat = true});
-        layout.items.push_back({.id = 3, .type = "hvc1", .hidden = true, .properties = {1, 2}, .sameDataAs = 1});
+        layout.items.push_back(
+            {.id = 3, .type = "hvc1", .hidden = true, .properties = {1, 2}, .sameDataAs = 1});
         layout.primary = 2;
         layout.references.push_back({"dimg", 2, {1}});
     }
@@ -134,7 +135,8 @@ TEST_F(HeifItems, LayoutsLibheifReadsAlikeOpenAsTheSamePicture) {
          })},
         // The same picture coded on its own beside another it could be predicted from.
         {"a hidden picture beside it", variant([&](HeifLayout& l) { l.items.push_back(second("hvc1", true, {1, 2})); })},
-        {"a grid of one tile beside a hidden picture", variant([&](HeifLayout& l) { gridOfOneTile(l); })},
+        {"a grid of one tile beside a hidden picture",
+         variant([&](HeifLayout& l) { gridOfOneTile(l); })},
         // libheif reads every 'infe' an 'iinf' holds, whatever count it states.
         {"an 'iinf' stating fewer items than it holds", variant([&](HeifLayout& l) {
              l.items.push_back({.id = 2, .type = "Exif", .data = bigEndian(0, 4) + tiff});
@@ -218,10 +220,13 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
              l.references.push_back({"pred", 1, {3}});
          }),
          "Its item 1 is predicted from item 3, and cannot be decoded on its own."},
-        {"a 'pred' reference naming no item", variant([](HeifLayout& l) { l.references.push_back({"pred", 1, {}}); }),
+        {"a 'pred' reference naming no item",
+         variant([](HeifLayout& l) { l.references.push_back({"pred", 1, {}}); }),
          "Its item 1 is predicted from another picture, and cannot be decoded on its own."},
         {"1001 items, of which 'iinf' states one", variant([](HeifLayout& l) {
-             for (std::uint32_t id = 2; id <= 1001; ++id) l.items.push_back({.id = id, .type = "Exif"});
+             for (std::uint32_t id = 2; id <= 1001; ++id) {
+                 l.items.push_back({.id = id, .type = "Exif"});
+             }
              l.statedItemCount = 1;
          }),
          "It holds 1001 items, more than a photo holds."},
@@ -354,33 +359,39 @@ TEST_F(HeifItems, OnlyCodedPicturesCountAsCodedBytes) {
     EXPECT_LT(std::stoull(said.substr(prefix.size())), 2000u);
 }
 
-// An image's depth is that of its deepest path from the primary image: a grid of two places, the
-// picture itself and the end of a chain of identity-derived images, lies as deep as the chain's
-// end, however the paths are walked.
+// An image's depth is that of its deepest path from the primary image: a grid of two places, one
+// an image derived by identity from the picture, the other the top of a chain of such images
+// ending in the same picture, lies as deep as the chain's end, whichever place comes first.
 TEST_F(HeifItems, DerivationDepthIsTheDeepestPath) {
-    const auto gridBesideChain = [&](std::uint32_t chain) {
+    const auto gridBesideChain = [&](std::uint32_t chain, bool chainFirst) {
         HeifLayout layout = plain();
         layout.items[0].hidden = true;
         layout.properties.push_back(ispe(128, 64));
-        // Item 2, a grid of two places: the picture itself, then the top of the chain.
         layout.items.push_back({.id = 2,
                                 .type = "grid",
                                 .properties = {3},
                                 .data = std::string("\0\0\0\1\0\x80\0\x40", 8),
                                 .inIdat = true});
-        layout.references.push_back({"dimg", 2, {1, 3}});
-        for (std::uint32_t id = 3; id < 3 + chain; ++id) {
+        layout.references.push_back(
+            {"dimg", 2,
+             chainFirst ? std::vector<std::uint32_t>{4, 3} : std::vector<std::uint32_t>{3, 4}});
+        // Item 3 is drawn from the picture, and so is the last of the chain from item 4 on.
+        for (std::uint32_t id = 3; id < 4 + chain; ++id) {
             layout.items.push_back({.id = id, .type = "iden", .hidden = true, .properties = {2}});
-            layout.references.push_back({"dimg", id, {id + 1 < 3 + chain ? id + 1 : 1}});
+            layout.references.push_back(
+                {"dimg", id, {id == 3 || id + 1 == 4 + chain ? 1 : id + 1}});
         }
         layout.primary = 2;
         return writeHeif(layout);
     };
     // The grid, 7 images of the chain, the picture: 8 levels below the grid is as deep as a photo
     // may go; one more image in the chain is not.
-    EXPECT_EQ(decodeRasterData(gridBesideChain(7)).width, 128);
-    EXPECT_EQ(refusalOf(gridBesideChain(8)),
-              kDamaged + "Its image is derived from images 9 levels deep, more than a photo is.");
+    for (const bool chainFirst : {false, true}) {
+        EXPECT_EQ(decodeRasterData(gridBesideChain(7, chainFirst)).width, 128);
+        EXPECT_EQ(
+            refusalOf(gridBesideChain(8, chainFirst)),
+            kDamaged + "Its image is derived from images 9 levels deep, more than a photo is.");
+    }
 }
 
 // libde265 decodes only some of the slice segments it is given: none of another layer or of a
@@ -409,7 +420,8 @@ TEST_F(HeifItems, OnlySliceSegmentsLibde265DecodesCountAsCodedBytes) {
         Bytes expected;
     } cases[] = {
         {"an intra slice beginning a picture", stream, {segment}, {own + unit, 0}},
-        {"an intra slice in the picture begun", stream, {intra({.type = 1}, false)}, {own + unit, 0}},
+        {"an intra slice in the picture begun", stream, {intra({.type = 1}, false)},
+         {own + unit, 0}},
         {"a slice of layer 1", stream, {intra({.layer = 1})}, {own, unit}},
         {"a slice of temporal layer 1", stream, {intra({.temporalIdPlusOne = 2})}, {own, unit}},
         {"a slice of no temporal layer", stream, {intra({.temporalIdPlusOne = 0})}, {own, unit}},

@@ -230,8 +230,10 @@ class SliceDecoding {
             }
         }
         const auto smallestBlock = readExpGolomb(bits), blockRange = readExpGolomb(bits);
-        if (!smallestBlock || !blockRange || *smallestBlock + 3 + *blockRange > kMaxCodingBlockLog2)
+        if (!smallestBlock || !blockRange ||
+            *smallestBlock + 3 + *blockRange > kMaxCodingBlockLog2) {
             return;
+        }
         const std::uint64_t side = std::uint64_t{1} << (*smallestBlock + 3 + *blockRange);
         sequences_[head->id] =
             ((head->size.width + side - 1) / side) * ((head->size.height + side - 1) / side);
@@ -274,7 +276,8 @@ class SliceDecoding {
         const auto type = bits.skip(static_cast<int>(parameters.extraSliceHeaderBits))
                               ? readExpGolomb(bits)
                               : std::nullopt;
-        if (!type || *type > kIntraSlice) return false;
+        if (!type) return false;
+        // libde265 drops a segment of a type above 2 unread, which is not intra-coded either.
         lastSliceDecoded_ = *type == kIntraSlice;
         pictureBegun_ = pictureBegun_ || (*first && lastSliceDecoded_);
         return lastSliceDecoded_;
