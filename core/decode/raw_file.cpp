@@ -13,6 +13,7 @@
 #include "core/decode/raw_filter_error.h"
 #include "core/decode/raw_image_properties.h"
 #include "core/imageio/linear_image.h"
+#include "reader/metadata/image_properties_reading.h"
 
 namespace quillmere {
 namespace {
@@ -61,7 +62,7 @@ RAWFile::RAWFile(const std::filesystem::path& file) : file_(file), stamp_(stampO
     }
     neutral_ = asShotWhiteBalance(info);
     noise_ = SensorNoiseProfile::fromMetadata(metadata_);
-    properties_ = completedRAWProperties(ImageProperties::read(file_), info, metadata_.crop_width,
+    properties_ = completedRAWProperties(readImageProperties(file_), info, metadata_.crop_width,
                                          metadata_.crop_height);
     baselineExposure_ = info.baseline_exposure;
 }

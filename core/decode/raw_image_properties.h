@@ -5,7 +5,7 @@
 
 namespace quillmere {
 
-// The properties of a RAW photo that the RAW filter develops: `exif` (what ImageProperties::read
+// The properties of a RAW photo that the RAW filter develops: `exif` (what readImageProperties
 // found in the file) with the fields it left open filled from LibRaw's reading of the header
 // (ISO, exposure time, f-number, focal length, lens, capture time, make, model, orientation), and
 // the size the filter develops before orientation in place of the stored size, which for a RAW

@@ -16,7 +16,8 @@
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader_error.h"
 #include "core/imageio/image_properties.h"
-#include "core/imageio/raster_decoder.h"
+#include "reader/metadata/image_properties_reading.h"
+#include "reader/raster/raster_decoder.h"
 
 namespace quillmere {
 namespace {
@@ -32,7 +33,7 @@ PixelSize sizeOf(const Texture& texture) { return {texture.width(), texture.heig
 // it, as the file itself does: a HEIF file may state its size with the sides exchanged, and
 // several sizes where only its primary image's counts.
 json::Json imageProperties(const std::filesystem::path& url, const Texture* rasterImage) {
-    ImageProperties properties = ImageProperties::read(url);
+    ImageProperties properties = readImageProperties(url);
     if (rasterImage) {
         const bool turned = properties.orientation.value_or(1) >= 5;
         properties.pixelWidth = turned ? rasterImage->height() : rasterImage->width();

@@ -8,7 +8,7 @@
 #include "core/decode/decoded_texture.h"
 #include "core/decode/handed_back_development.h"
 #include "core/decode/raw_file_vetting.h"
-#include "core/imageio/thumbnail.h"
+#include "core/imageio/thumbnail_size.h"
 
 namespace quillmere {
 namespace {

@@ -16,7 +16,7 @@ namespace quillmere {
 // of another source (LibRaw for a RAW file) can fill in what one source left open.
 struct ImageProperties {
     std::vector<std::int64_t> isoSpeedRatings;
-    std::optional<double> focalLength;   // millimetres
+    std::optional<double> focalLength;  // millimetres
     std::optional<double> fNumber;
     std::optional<double> exposureTime;  // seconds
     std::optional<std::string> lensModel;
@@ -27,11 +27,6 @@ struct ImageProperties {
     // The stored image's size, before its orientation is applied.
     std::optional<std::int64_t> pixelWidth;
     std::optional<std::int64_t> pixelHeight;
-
-    // What a file states through its EXIF. Never fails: an unreadable file has no properties.
-    static ImageProperties read(const std::filesystem::path& file);
-    // The same for an image held in memory.
-    static ImageProperties readData(std::string_view data);
 
     // The properties as the platform's image-property dictionary: "{Exif}" with
     // "ISOSpeedRatings" (a list), "FocalLength", "FNumber", "ExposureTime", "LensModel" and

@@ -24,21 +24,6 @@ class PhotoMetadata {
     PhotoMetadata(PhotoMetadata&& other) noexcept;
     PhotoMetadata& operator=(PhotoMetadata&& other) noexcept;
 
-    // Everything a file (JPEG, HEIF, TIFF, DNG and the RAW formats Exiv2 reads) carries; nothing
-    // when it cannot be read. An XMP packet that does not parse reads as empty XMP; a JPEG's
-    // extended XMP is merged into its XMP when it is there whole.
-    static std::optional<PhotoMetadata> read(const std::filesystem::path& file);
-    // The same for an image held in memory.
-    static std::optional<PhotoMetadata> readData(std::string_view data);
-
-    // What an exported JPEG takes over from its source photo: the Exif photo tags without the
-    // maker note, GPS and IPTC; from the image directory only Make, Model, Software, DateTime,
-    // Artist, Copyright, ImageDescription, HostComputer and the resolution; orientation 1 (the
-    // export is upright). Never a thumbnail, strip or tile offsets, other sub-directories or the
-    // DNG tags of a RAW file, which would describe data the export does not hold. No XMP.
-    // Nothing when the source cannot be read.
-    static std::optional<PhotoMetadata> captureMetadata(const std::filesystem::path& source);
-
     std::optional<std::string> exifValue(std::string_view key) const;
     // Sets an EXIF value in the type the tag is defined with. Throws ImageIOError (invalid
     // metadata) for an unknown key or a text that is not a value of that type.
@@ -56,9 +41,11 @@ class PhotoMetadata {
     // metadataWriteFailed when `jpeg` is not a JPEG or the metadata cannot be written.
     std::string writeToJpeg(std::string_view jpeg) const;
 
-  private:
+    // Exiv2's records (photo_metadata_storage.h), for the code that reads them from a file.
     struct Storage;
     PhotoMetadata(Storage&& storage, XmpDocument xmp);
+
+  private:
     // writeToJpeg with the standard XMP packet (empty for none), through Exiv2.
     std::string writeMetadata(std::string_view jpeg, const std::string& packet) const;
 

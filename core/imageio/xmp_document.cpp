@@ -8,8 +8,6 @@
 
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/metadata/metadata_check.h"
-#include "core/imageio/metadata/metadata_refusal.h"
 
 namespace quillmere {
 
@@ -64,11 +62,6 @@ XmpDocument& XmpDocument::operator=(XmpDocument&& other) noexcept {
 }
 
 std::optional<XmpDocument> XmpDocument::parse(std::string_view packet) {
-    try {
-        metadata::checkXmpPacket(packet);
-    } catch (const metadata::MetadataRefusal&) {
-        return std::nullopt;  // more than a photo's XMP holds reads as XMP that does not parse
-    }
     XmpDocument document;
     Exiv2Lock lock;
     try {

@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/raster_decoder.h"
+#include "reader/raster/raster_decoder.h"
 #include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/hostile_jpeg.h"
 #include "tests/fixtures/hostile_metadata.h"
@@ -88,8 +88,9 @@ void writeJpegSeeds(const fs::path& folder) {
     writeSeed(folder / "exif_thumbnail_gps_iptc.jpg", withExif(baseline, everything));
     writeSeed(folder / "display_p3.jpg", encodeJpeg(pattern, 0.75, displayP3IccProfile()));
     writeSeed(folder / "progressive_422_restarts.jpg",
-              encodeJpegWith(pattern, {.progressive = true, .restartRows = 2,
-                                       .sampling = {{2, 1}, {1, 1}, {1, 1}}}));
+              encodeJpegWith(
+                  pattern,
+                  {.progressive = true, .restartRows = 2, .sampling = {{2, 1}, {1, 1}, {1, 1}}}));
     writeSeed(folder / "ycck_progressive.jpg",
               encodeJpegWith(pattern, {.progressive = true, .adobeCmyk = true, .ycck = true}));
     writeSeed(folder / "crush_script.jpg", encodeJpegWith(pattern, {.script = crushScript()}));
@@ -133,15 +134,17 @@ void writeHeifSeeds(const fs::path& folder) {
     const CodedPicture picture = hevcPicture(tile);
     writeSeed(folder / "identity_chain.heic", identityChainHeif(picture, side, 3));
     writeSeed(folder / "exif_naming_the_file.heic", exifNamingTheFileHeif(picture, side, 2));
-    writeSeed(folder / "padded_configuration_grid.heic", paddedConfigurationGridHeif(textured, side, 2, 2, 2000));
+    writeSeed(folder / "padded_configuration_grid.heic",
+              paddedConfigurationGridHeif(textured, side, 2, 2, 2000));
     // A hidden picture predicted from the primary one, which is never decoded.
     heif_boxes::HeifLayout predicted = onePicture(picture, side);
-    predicted.items.push_back({.id = 2, .type = "hvc1", .hidden = true, .properties = {1, 2}, .sameDataAs = 1});
+    predicted.items.push_back(
+        {.id = 2, .type = "hvc1", .hidden = true, .properties = {1, 2}, .sameDataAs = 1});
     predicted.references.push_back({"pred", 2, {1}});
     writeSeed(folder / "predicted.heic", heif_boxes::writeHeif(predicted));
     if (canEncodeAvif()) {
-        writeSeed(folder / "single.avif",
-                  encodeTestHeic(makePattern({.width = 64, .height = 64}), {.quality = 30, .av1 = true}));
+        writeSeed(folder / "single.avif", encodeTestHeic(makePattern({.width = 64, .height = 64}),
+                                                         {.quality = 30, .av1 = true}));
     }
 }
 

@@ -10,9 +10,9 @@
 #include <optional>
 #include <string_view>
 
-#include "core/imageio/heif/heif_item_checks.h"
-#include "core/imageio/heif/heif_items.h"
-#include "core/imageio/heif/heif_reading.h"
+#include "reader/heif/heif_item_checks.h"
+#include "reader/heif/heif_items.h"
+#include "reader/heif/heif_reading.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace quillmere::heif;

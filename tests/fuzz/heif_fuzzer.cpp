@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/raster_decoder.h"
+#include "reader/raster/raster_decoder.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // What the decoder would take for a JPEG (its start-of-image marker) is the raster

@@ -9,11 +9,13 @@
 #include <exiv2/exiv2.hpp>
 #include <string_view>
 
-#include "core/imageio/exiv2_image.h"
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/image_properties.h"
-#include "core/imageio/metadata/metadata_limits.h"
 #include "core/imageio/photo_metadata.h"
+#include "reader/metadata/checks/metadata_limits.h"
+#include "reader/metadata/exiv2_image.h"
+#include "reader/metadata/image_properties_reading.h"
+#include "reader/metadata/photo_metadata_reading.h"
 
 namespace quillmere::fuzzing {
 
@@ -42,8 +44,8 @@ inline void checkWhatExiv2Made(std::string_view bytes) {
 
 // Every reader of metadata in memory, none of which may throw.
 inline void readMetadata(std::string_view bytes) {
-    ImageProperties::readData(bytes).json();
-    if (const std::optional<PhotoMetadata> metadata = PhotoMetadata::readData(bytes)) {
+    readImagePropertiesData(bytes).json();
+    if (const std::optional<PhotoMetadata> metadata = readPhotoMetadataData(bytes)) {
         metadata->xmp().empty();
     }
     checkWhatExiv2Made(bytes);

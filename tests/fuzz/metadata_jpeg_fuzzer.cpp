@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "core/imageio/thumbnail.h"
+#include "reader/raster/thumbnail.h"
 #include "tests/fuzz/metadata_fuzzing.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

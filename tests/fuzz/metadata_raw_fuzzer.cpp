@@ -10,6 +10,8 @@
 #include <fstream>
 #include <string>
 
+#include "reader/metadata/image_properties_reading.h"
+#include "reader/metadata/photo_metadata_reading.h"
 #include "tests/fuzz/metadata_fuzzing.h"
 
 namespace {
@@ -31,7 +33,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quillmere::fuzzing::readMetadata(bytes);
     std::ofstream(inputFile(), std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    quillmere::ImageProperties::read(inputFile()).json();
-    quillmere::PhotoMetadata::captureMetadata(inputFile());
+    quillmere::readImageProperties(inputFile()).json();
+    quillmere::readCaptureMetadata(inputFile());
     return 0;
 }

@@ -8,7 +8,8 @@
 #include <string_view>
 
 #include "core/imageio/image_properties.h"
-#include "core/imageio/thumbnail.h"
+#include "reader/metadata/image_properties_reading.h"
+#include "reader/raster/thumbnail.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
@@ -18,6 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     quillmere::Thumbnail::jpeg(bytes);
     quillmere::Thumbnail::heif(bytes);
     // The loader turns the properties into their dictionary as soon as it has read them.
-    quillmere::ImageProperties::readData(bytes).json();
+    quillmere::readImagePropertiesData(bytes).json();
     return 0;
 }

@@ -6,13 +6,14 @@
 
 #include <functional>
 
-#include "core/imageio/heif/av1_picture_size.h"
-#include "core/imageio/heif/heif_file.h"
-#include "core/imageio/heif/heif_item_checks.h"
-#include "core/imageio/heif/hevc_picture_size.h"
 #include "core/imageio/image_properties.h"
-#include "core/imageio/raster_decoder.h"
-#include "core/imageio/thumbnail.h"
+#include "reader/heif/av1_picture_size.h"
+#include "reader/heif/heif_file.h"
+#include "reader/heif/heif_item_checks.h"
+#include "reader/heif/hevc_picture_size.h"
+#include "reader/metadata/image_properties_reading.h"
+#include "reader/raster/raster_decoder.h"
+#include "reader/raster/thumbnail.h"
 #include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
@@ -44,7 +45,8 @@ std::uint64_t sliceSegmentBytes(const std::string& slices) {
     std::uint64_t bytes = 0;
     for (std::size_t at = 0; at + 4 < slices.size();) {
         std::uint32_t length = 0;
-        for (int byte = 0; byte < 4; ++byte) length = length << 8 | static_cast<unsigned char>(slices[at + byte]);
+        for (int byte = 0; byte < 4; ++byte)
+            length = length << 8 | static_cast<unsigned char>(slices[at + byte]);
         if ((static_cast<unsigned char>(slices[at + 4]) >> 1 & 0x3F) < 32) bytes += length;
         at += 4 + length;
     }
@@ -54,7 +56,8 @@ std::uint64_t sliceSegmentBytes(const std::string& slices) {
 class HeifItems : public ::testing::Test {
   protected:
     void SetUp() override {
-        if (!fixtures::canEncodeHeic()) GTEST_SKIP() << "libheif on this machine cannot encode HEVC";
+        if (!fixtures::canEncodeHeic())
+            GTEST_SKIP() << "libheif on this machine cannot encode HEVC";
         stream = fixtures::encodeHevc(fixtures::noisePicture(64, 64), {.quality = 50});
         picture = fixtures::hevcPicture(stream);
     }
@@ -85,7 +88,10 @@ TEST_F(HeifItems, LayoutsLibheifReadsAlikeOpenAsTheSamePicture) {
         return writeHeif(layout);
     };
     const auto second = [&](std::string type, bool hidden, std::vector<int> properties) {
-        return Item{.id = 2, .type = std::move(type), .hidden = hidden, .properties = std::move(properties),
+        return Item{.id = 2,
+                    .type = std::move(type),
+                    .hidden = hidden,
+                    .properties = std::move(properties),
                     .sameDataAs = 1};
     };
     const std::string tiff = fixtures::exifBlock({.make = "Camera"});
@@ -93,14 +99,19 @@ TEST_F(HeifItems, LayoutsLibheifReadsAlikeOpenAsTheSamePicture) {
         const char* what;
         std::string file;
     } variants[] = {
-        {"8-byte offsets and lengths", variant([](HeifLayout& l) { l.locations = {0, 8, 8, 0, 0}; })},
-        {"a base offset and no extent offset",
-         variant([](HeifLayout& l) { l.locations = {1, 0, 4, 4, 0}; })},
-        {"version 2 with 8-byte base offsets and extent indices",
-         variant([](HeifLayout& l) { l.locations = {2, 4, 4, 8, 4}; })},
+        {"8-byte offsets and lengths", variant([](HeifLayout& l) {
+             l.locations = {0, 8, 8, 0, 0};
+         })},
+        {"a base offset and no extent offset", variant([](HeifLayout& l) {
+             l.locations = {1, 0, 4, 4, 0};
+         })},
+        {"version 2 with 8-byte base offsets and extent indices", variant([](HeifLayout& l) {
+             l.locations = {2, 4, 4, 8, 4};
+         })},
         // libheif reads a field of another size as absent.
-        {"a base offset size of 2, written as absent",
-         variant([](HeifLayout& l) { l.locations = {1, 4, 4, 2, 0}; })},
+        {"a base offset size of 2, written as absent", variant([](HeifLayout& l) {
+             l.locations = {1, 4, 4, 2, 0};
+         })},
         {"a second 'infe' of the picture, hidden",
          variant([](HeifLayout& l) { l.extraItemInfos = {itemInfo(1, "hvc1", true)}; })},
         {"a first 'ispe' of 2048 × 2048 before the true one", variant([](HeifLayout& l) {
@@ -122,19 +133,26 @@ TEST_F(HeifItems, LayoutsLibheifReadsAlikeOpenAsTheSamePicture) {
          })},
         {"EXIF and XMP", variant([&](HeifLayout& l) {
              l.items.push_back({.id = 2, .type = "Exif", .data = bigEndian(0, 4) + tiff});
-             l.items.push_back({.id = 3, .type = "mime", .data = "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>",
+             l.items.push_back({.id = 3,
+                                .type = "mime",
+                                .data = "<x:xmpmeta xmlns:x='adobe:ns:meta/'/>",
                                 .contentType = "application/rdf+xml"});
              l.references.push_back({"cdsc", 2, {1}});
              l.references.push_back({"cdsc", 3, {1}});
          })},
         {"compressed XMP", variant([&](HeifLayout& l) {
-             l.items.push_back({.id = 2, .type = "mime",
-                                .data = fixtures::deflated("<x:xmpmeta xmlns:x='adobe:ns:meta/'/>" + std::string(4096, ' ')),
-                                .contentType = "application/rdf+xml", .contentEncoding = "deflate"});
+             l.items.push_back({.id = 2,
+                                .type = "mime",
+                                .data = fixtures::deflated("<x:xmpmeta xmlns:x='adobe:ns:meta/'/>" +
+                                                           std::string(4096, ' ')),
+                                .contentType = "application/rdf+xml",
+                                .contentEncoding = "deflate"});
              l.references.push_back({"cdsc", 2, {1}});
          })},
         // The same picture coded on its own beside another it could be predicted from.
-        {"a hidden picture beside it", variant([&](HeifLayout& l) { l.items.push_back(second("hvc1", true, {1, 2})); })},
+        {"a hidden picture beside it", variant([&](HeifLayout& l) {
+             l.items.push_back(second("hvc1", true, {1, 2}));
+         })},
         {"a grid of one tile beside a hidden picture",
          variant([&](HeifLayout& l) { gridOfOneTile(l); })},
         // libheif reads every 'infe' an 'iinf' holds, whatever count it states.
@@ -157,7 +175,8 @@ TEST_F(HeifItems, LayoutsLibheifReadsAlikeOpenAsTheSamePicture) {
 TEST_F(HeifItems, AvifOpens) {
     if (!fixtures::canEncodeAvif()) GTEST_SKIP() << "libheif on this machine cannot encode AV1";
     const fixtures::TestPattern pattern;
-    const std::string avif = fixtures::encodeTestHeic(fixtures::makePattern(pattern), {.av1 = true});
+    const std::string avif =
+        fixtures::encodeTestHeic(fixtures::makePattern(pattern), {.av1 = true});
     const LinearImage image = decodeRasterData(avif);
     ASSERT_EQ((std::array{image.width, image.height}), (std::array{pattern.width, pattern.height}));
     using testing_support::isColour, testing_support::linearColour, testing_support::pixelAt;
@@ -165,8 +184,9 @@ TEST_F(HeifItems, AvifOpens) {
     EXPECT_TRUE(isColour(pixelAt(image, 40, 30), linearColour(pattern.background), 0.05f));
     // The same picture in a layout of our own.
     const CodedPicture av1 = fixtures::pictureOf(avif);
-    const std::string laidOut = writeHeif(
-        fixtures::onePicture(av1, {static_cast<std::uint32_t>(pattern.width), static_cast<std::uint32_t>(pattern.height)}));
+    const std::string laidOut =
+        writeHeif(fixtures::onePicture(av1, {static_cast<std::uint32_t>(pattern.width),
+                                             static_cast<std::uint32_t>(pattern.height)}));
     EXPECT_TRUE(decodeRasterData(laidOut).rgba == image.rgba);
     EXPECT_TRUE(Thumbnail::heif(laidOut));
 }
@@ -177,14 +197,16 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
         change(layout);
         return writeHeif(layout);
     };
-    fixtures::HevcStream large = fixtures::encodeHevc(fixtures::noisePicture(64, 64), {.quality = 50});
+    fixtures::HevcStream large =
+        fixtures::encodeHevc(fixtures::noisePicture(64, 64), {.quality = 50});
     large.sps = fixtures::withPictureSize(large.sps, 2048, 2048);
     const auto wholeFile = [&](Item item) {
         return variant([&](HeifLayout& l) {
             item.wholeFile = true;
             item.extentCopies = 32;
             l.items.push_back(item);
-            if (!item.hidden) l.references.push_back({item.type == "hvc1" ? "thmb" : "cdsc", item.id, {1}});
+            if (!item.hidden)
+                l.references.push_back({item.type == "hvc1" ? "thmb" : "cdsc", item.id, {1}});
         });
     };
     const auto av1Headers = [&](int operatingPoints, bool decoderModel) {
@@ -192,17 +214,22 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
             l.items[0].type = "av01";
             l.items[0].data = fixtures::av1Padding(64);
             l.properties[0] = box("av1C", std::string("\x81\x00\x0C\x00", 4) +
-                                              fixtures::av1SequenceHeader({2048, 2048}, operatingPoints, decoderModel));
+                                              fixtures::av1SequenceHeader(
+                                                  {2048, 2048}, operatingPoints, decoderModel));
         });
     };
     const std::string thirtyTwoTimes = wholeFile({.id = 2, .type = "Exif"});
     const std::string inflating = variant([](HeifLayout& l) {
-        l.items.push_back({.id = 2, .type = "mime", .data = fixtures::deflated(std::string(64 << 20, '\0')),
-                           .contentType = "application/rdf+xml", .contentEncoding = "deflate"});
+        l.items.push_back({.id = 2,
+                           .type = "mime",
+                           .data = fixtures::deflated(std::string(64 << 20, '\0')),
+                           .contentType = "application/rdf+xml",
+                           .contentEncoding = "deflate"});
     });
     CodedPicture padded = picture;
     padded.configuration = fixtures::paddedHvcC(stream, 300000);
-    const std::string largerThanStated = "Its item 1 holds a picture of 2048 × 2048 pixels, larger than the 64 × 64 it states.";
+    const std::string largerThanStated =
+        "Its item 1 holds a picture of 2048 × 2048 pixels, larger than the 64 × 64 it states.";
     const struct {
         const char* what;
         std::string file;
@@ -235,43 +262,52 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
         {"a grid of a VVC picture", variant([](HeifLayout& l) {
              l.items[0].type = "vvc1";
              l.items[0].hidden = true;
-             l.items.push_back({.id = 2, .type = "grid", .properties = {2}, .data = std::string("\0\0\0\0\0\x40\0\x40", 8), .inIdat = true});
+             l.items.push_back({.id = 2,
+                                .type = "grid",
+                                .properties = {2},
+                                .data = std::string("\0\0\0\0\0\x40\0\x40", 8),
+                                .inIdat = true});
              l.primary = 2;
              l.references.push_back({"dimg", 2, {1}});
          }),
          "Its item 1 is a picture of a kind this program does not decode ('vvc1')."},
-        {"1001 items", fixtures::manyItemsHeif(picture, size, 1001), "It holds 1001 items, more than a photo holds."},
+        {"1001 items", fixtures::manyItemsHeif(picture, size, 1001),
+         "It holds 1001 items, more than a photo holds."},
         {"1001 references", variant([](HeifLayout& l) {
              l.items.push_back({.id = 2, .type = "Exif", .data = std::string(8, '\0')});
              l.references.assign(1001, Reference{"cdsc", 2, {1}});
          }),
          "It holds 1001 references, more than a photo holds."},
-        {"1001 property associations",
-         variant([](HeifLayout& l) {
+        {"1001 property associations", variant([](HeifLayout& l) {
              for (std::uint32_t id = 100; id < 1100; ++id) l.extraAssociations.push_back({id, {2}});
          }),
          "It holds 1001 property associations, more than a photo holds."},
         {"1001 located items", variant([](HeifLayout& l) { l.extraLocations = 1000; }),
          "It holds 1001 located items, more than a photo holds."},
-        {"derived by identity one level deeper than a photo may be", fixtures::identityChainHeif(picture, size, 9),
+        {"derived by identity one level deeper than a photo may be",
+         fixtures::identityChainHeif(picture, size, 9),
          "Its image is derived from images 9 levels deep, more than a photo is."},
         {"an EXIF item naming the whole file 32 times", thirtyTwoTimes,
          // The picture's data come with its configuration's payload (the box less its header).
-         "Its items name " + std::to_string(32 * thirtyTwoTimes.size() + picture.data.size() + picture.configuration.size() - 8) +
-             " bytes of a file of " +
-             std::to_string(thirtyTwoTimes.size()) + "."},
+         "Its items name " +
+             std::to_string(32 * thirtyTwoTimes.size() + picture.data.size() +
+                            picture.configuration.size() - 8) +
+             " bytes of a file of " + std::to_string(thirtyTwoTimes.size()) + "."},
         // libheif reads each picture's data with its configuration's units before it.
-        {"1000 pictures sharing a configuration of 300 KB", fixtures::manyItemsHeif(padded, size, 1000), ""},
+        {"1000 pictures sharing a configuration of 300 KB",
+         fixtures::manyItemsHeif(padded, size, 1000), ""},
         {"an XMP item inflating to 64 MB", inflating,
-         "Its items inflate to more than " + std::to_string(2 * inflating.size() + 65536) + " bytes, in a file of " +
-             std::to_string(inflating.size()) + "."},
+         "Its items inflate to more than " + std::to_string(2 * inflating.size() + 65536) +
+             " bytes, in a file of " + std::to_string(inflating.size()) + "."},
         {"an XMP item naming the whole file 32 times",
          wholeFile({.id = 2, .type = "mime", .contentType = "application/rdf+xml"}), ""},
-        {"a thumbnail naming the whole file 32 times", wholeFile({.id = 2, .type = "hvc1", .properties = {1, 2}}), ""},
+        {"a thumbnail naming the whole file 32 times",
+         wholeFile({.id = 2, .type = "hvc1", .properties = {1, 2}}), ""},
         {"a hidden picture naming the whole file 32 times",
          wholeFile({.id = 2, .type = "hvc1", .hidden = true, .properties = {1, 2}}), ""},
         {"a 2048 × 2048 picture whose last 'ispe' states 64 × 64", variant([&](HeifLayout& l) {
-             l.properties = {fixtures::hevcPicture(large).configuration, ispe(2048, 2048), ispe(64, 64)};
+             l.properties = {fixtures::hevcPicture(large).configuration, ispe(2048, 2048),
+                             ispe(64, 64)};
              l.items[0].properties = {1, 2, 3};
          }),
          largerThanStated},
@@ -280,8 +316,10 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
              l.extraItemInfos = {itemInfo(1, "Exif", false)};
          }),
          largerThanStated},
-        {"33 extents", variant([](HeifLayout& l) { l.items[0].extentCopies = 33; }), "Its boxes cannot be read."},
-        {"an AV1 sequence header of three operating points", av1Headers(3, false), largerThanStated},
+        {"33 extents", variant([](HeifLayout& l) { l.items[0].extentCopies = 33; }),
+         "Its boxes cannot be read."},
+        {"an AV1 sequence header of three operating points", av1Headers(3, false),
+         largerThanStated},
         {"an AV1 sequence header with a decoder model", av1Headers(2, true), largerThanStated},
     };
     for (const auto& [what, file, refusal] : hostile) {
@@ -301,7 +339,7 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
 TEST_F(HeifItems, EveryReadIsHeldToTheItemDataBound) {
     const std::string file = fixtures::exifNamingTheFileHeif(picture, size, 32, 17 << 20);
     const std::uint64_t growth = testing_support::peakGrowthDuring([&] {
-        EXPECT_FALSE(ImageProperties::readData(file).make);
+        EXPECT_FALSE(readImagePropertiesData(file).make);
         EXPECT_TRUE(refusalOf(file).starts_with(kDamaged + "Its items name ")) << refusalOf(file);
         EXPECT_THROW(HeifFile{file}, ImageIOError);
     });
@@ -330,10 +368,12 @@ TEST_F(HeifItems, OnlyCodedPicturesCountAsCodedBytes) {
     const fixtures::HevcStream flat = fixtures::encodeFlatHevc(1024);
     const std::uint64_t tileBytes = sliceSegmentBytes(flat.slices);
     const std::uint64_t tile = 1024 * 1024, canvas = 16384ull * 16384;
-    const std::string padded = fixtures::paddedConfigurationGridHeif(flat, {1024, 1024}, 16, 16, 270000);
+    const std::string padded =
+        fixtures::paddedConfigurationGridHeif(flat, {1024, 1024}, 16, 16, 270000);
     const std::uint64_t growth = testing_support::peakGrowthDuring([&] {
-        EXPECT_EQ(refusalOf(padded), kDamaged + "Its image would make " + std::to_string(256 * tile + canvas) +
-                                         " pixels from " + std::to_string(tileBytes) + " bytes of image data.");
+        EXPECT_EQ(refusalOf(padded), kDamaged + "Its image would make " +
+                                         std::to_string(256 * tile + canvas) + " pixels from " +
+                                         std::to_string(tileBytes) + " bytes of image data.");
     });
     EXPECT_LT(growth, std::uint64_t{100} << 20);
     EXPECT_EQ(refusalOf(fixtures::identityChainHeif(fixtures::hevcPicture(flat), {1024, 1024}, 8)),
@@ -342,19 +382,25 @@ TEST_F(HeifItems, OnlyCodedPicturesCountAsCodedBytes) {
 
     if (!fixtures::canEncodeAvif()) GTEST_SKIP() << "libheif on this machine cannot encode AV1";
     const Rgb8Image grey{1024, 1024, std::vector<std::uint8_t>(1024 * 1024 * 3, 128)};
-    CodedPicture av1 = fixtures::pictureOf(fixtures::encodeTestHeic(grey, {.quality = 50, .av1 = true}));
+    CodedPicture av1 =
+        fixtures::pictureOf(fixtures::encodeTestHeic(grey, {.quality = 50, .av1 = true}));
     av1.data += fixtures::av1Padding(270000);
-    HeifLayout grid{.majorBrand = "avif",
-                    .compatibleBrands = {"mif1", "avif"},
-                    .primary = 2,
-                    .items = {{.id = 1, .type = "av01", .hidden = true, .properties = {1, 2}, .data = av1.data},
-                              {.id = 2, .type = "grid", .properties = {3},
-                               .data = std::string("\0\1\x0F\x0F", 4) + bigEndian(16384, 4) + bigEndian(16384, 4),
-                               .inIdat = true}},
-                    .properties = {av1.configuration, ispe(1024, 1024), ispe(16384, 16384)},
-                    .references = {{"dimg", 2, std::vector<std::uint32_t>(256, 1)}}};
+    HeifLayout grid{
+        .majorBrand = "avif",
+        .compatibleBrands = {"mif1", "avif"},
+        .primary = 2,
+        .items = {{.id = 1, .type = "av01", .hidden = true, .properties = {1, 2}, .data = av1.data},
+                  {.id = 2,
+                   .type = "grid",
+                   .properties = {3},
+                   .data =
+                       std::string("\0\1\x0F\x0F", 4) + bigEndian(16384, 4) + bigEndian(16384, 4),
+                   .inIdat = true}},
+        .properties = {av1.configuration, ispe(1024, 1024), ispe(16384, 16384)},
+        .references = {{"dimg", 2, std::vector<std::uint32_t>(256, 1)}}};
     const std::string said = refusalOf(writeHeif(grid));
-    const std::string prefix = kDamaged + "Its image would make " + std::to_string(256 * tile + canvas) + " pixels from ";
+    const std::string prefix =
+        kDamaged + "Its image would make " + std::to_string(256 * tile + canvas) + " pixels from ";
     ASSERT_TRUE(said.starts_with(prefix)) << said;
     EXPECT_LT(std::stoull(said.substr(prefix.size())), 2000u);
 }

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "core/imageio/raster_decoder.h"
-#include "core/imageio/thumbnail.h"
+#include "reader/raster/raster_decoder.h"
+#include "reader/raster/thumbnail.h"
 #include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/hostile_jpeg.h"
 #include "tests/fixtures/hostile_photos.h"
@@ -36,8 +36,8 @@ TEST(HostileJpeg, AHeaderClaimingMorePixelsThanItsBytesCanHoldIsRefused) {
     // Bytes that hold no pixels do not count: the same header behind comments that make the file
     // large enough for the size it states, as 128 KiB for 16384 × 16384.
     for (const auto& [side, padding] : {std::pair{4096, 32 << 10}, std::pair{16384, 128 << 10}}) {
-        const std::string padded = fixtures::withCommentPadding(
-            fixtures::claimingSize(small, side, side), padding);
+        const std::string padded =
+            fixtures::withCommentPadding(fixtures::claimingSize(small, side, side), padding);
         const std::string sides = std::to_string(side) + " × " + std::to_string(side);
         EXPECT_NE(refusalOf(padded, true, sides + " padded").find("states " + sides + " pixels"),
                   std::string::npos);
@@ -90,9 +90,10 @@ TEST(HostileJpeg, HonestKindsOpen) {
          noiseJpegWith(96, 80, {.progressive = true, .adobeCmyk = true, .ycck = true})},
         // As cameras write them: EXIF first, then an ICC profile, restart markers.
         {"EXIF, an ICC profile and restart markers, as from a camera",
-         fixtures::withExif(noiseJpegWith(96, 80, {.restartRows = 2,
-                                                   .iccProfile = fixtures::displayP3IccProfile()}),
-                            {.orientation = 1, .make = "Camera"})},
+         fixtures::withExif(
+             noiseJpegWith(96, 80,
+                           {.restartRows = 2, .iccProfile = fixtures::displayP3IccProfile()}),
+             {.orientation = 1, .make = "Camera"})},
         {"jpgcrush's and mozjpeg's nine scans",
          noiseJpegWith(96, 80, {.script = fixtures::crushScript()})},
         {"every coefficient in a scan of its own, refined over three bits",
@@ -129,11 +130,9 @@ TEST(HostileJpeg, CodedDataDressedUpAsMoreAreRefusedFromTheHeader) {
          fixtures::restartArithmeticJpeg(16384, 8192, 64), 16384, 8192},
         // libjpeg keeps every coefficient of a progressive file: 1.6 GB for this one.
         {"progressive 4:4:4 with 400 KB of coded data",
-         fixtures::claimingSize(progressive444, 16384, 16384),
-         16384, 16384},
+         fixtures::claimingSize(progressive444, 16384, 16384), 16384, 16384},
         {"progressive grey with 140 KB of coded data",
-         fixtures::claimingSize(progressiveGrey, 16384, 16384),
-         16384, 16384},
+         fixtures::claimingSize(progressiveGrey, 16384, 16384), 16384, 16384},
     };
     for (const auto& [what, file, width, height] : hostile) {
         const std::string states = "Its header states " + std::to_string(width) + " × " +
@@ -221,10 +220,10 @@ TEST_F(HostileHeif, HonestFilesOpen) {
         {"an overlay", fixtures::overlayHeif(tile, tileSize, tileSize, tileSize), 64},
         // Textured, as a photo's tiles are: a flat tile named in every place codes too few bytes
         // for the pixels it makes.
-        {"a grid of 2 × 2 tiles", fixtures::gridHeif(texturedTile, tileSize, 2, 2, {128, 128}, {128, 128}),
-         128},
-        {"one picture with an alpha channel", fixtures::withAlphaHeif(tile, tileSize, tile, tileSize),
-         64},
+        {"a grid of 2 × 2 tiles",
+         fixtures::gridHeif(texturedTile, tileSize, 2, 2, {128, 128}, {128, 128}), 128},
+        {"one picture with an alpha channel",
+         fixtures::withAlphaHeif(tile, tileSize, tile, tileSize), 64},
         // A size no item uses is never decoded, however large.
         {"one picture beside an unused 65535 × 65535",
          fixtures::singleImageHeif(tile, tileSize, PixelExtent{65535, 65535}), 64},
@@ -262,29 +261,49 @@ TEST_F(HostileHeif, APictureOrCanvasLargerThanItsItemStatesIsRefusedBeforeDecodi
         PixelExtent holds, states;
     } hostile[] = {
         {"a stream beside an unused 4096 × 0",
-         fixtures::singleImageHeif(coding(2048, 2048), tileSize, PixelExtent{4096, 0}), 1,
-         {2048, 2048}, tileSize},
+         fixtures::singleImageHeif(coding(2048, 2048), tileSize, PixelExtent{4096, 0}),
+         1,
+         {2048, 2048},
+         tileSize},
         {"a grid canvas beside an unused 4096 × 4096",
          fixtures::gridHeif(tile, tileSize, 1, 1, {2048, 2048}, tileSize, PixelExtent{4096, 4096}),
-         2, {2048, 2048}, tileSize},
+         2,
+         {2048, 2048},
+         tileSize},
         // Long on one side and small in area, which libheif's limit, the same on both sides,
         // cannot tell from a square.
-        {"a grid canvas under a thin size", fixtures::gridHeif(tile, tileSize, 1, 1, {2048, 2048},
-                                                                {2048, 16}),
-         2, {2048, 2048}, {2048, 16}},
-        {"a stream under a thin size", fixtures::singleImageHeif(coding(2048, 2048), {2048, 16}),
-         1, {2048, 2048}, {2048, 16}},
-        {"an overlay canvas", fixtures::overlayHeif(tile, tileSize, {2048, 2048}, {24, 16}), 2,
-         {2048, 2048}, {24, 16}},
+        {"a grid canvas under a thin size",
+         fixtures::gridHeif(tile, tileSize, 1, 1, {2048, 2048}, {2048, 16}),
+         2,
+         {2048, 2048},
+         {2048, 16}},
+        {"a stream under a thin size",
+         fixtures::singleImageHeif(coding(2048, 2048), {2048, 16}),
+         1,
+         {2048, 2048},
+         {2048, 16}},
+        {"an overlay canvas",
+         fixtures::overlayHeif(tile, tileSize, {2048, 2048}, {24, 16}),
+         2,
+         {2048, 2048},
+         {24, 16}},
         {"a stream declaring a larger picture in its own data",
-         fixtures::singleImageHeif(declaredAnew, tileSize), 1, {2048, 2048}, tileSize},
-        {"an alpha channel", fixtures::withAlphaHeif(tile, tileSize, coding(2048, 2048), tileSize),
-         2, {2048, 2048}, tileSize},
+         fixtures::singleImageHeif(declaredAnew, tileSize),
+         1,
+         {2048, 2048},
+         tileSize},
+        {"an alpha channel",
+         fixtures::withAlphaHeif(tile, tileSize, coding(2048, 2048), tileSize),
+         2,
+         {2048, 2048},
+         tileSize},
         // libheif gives the decoder every NAL unit behind a four-byte length, whatever length
         // size the configuration declares: the parameter set it finds so is measured.
         {"a stream whose parameter set follows a filler unit in its data",
-         fixtures::parameterSetInDataHeif(tile, {64, 16384}, coding(16384, 16384).sps), 1,
-         {16384, 16384}, {64, 16384}},
+         fixtures::parameterSetInDataHeif(tile, {64, 16384}, coding(16384, 16384).sps),
+         1,
+         {16384, 16384},
+         {64, 16384}},
     };
     const auto sides = [](PixelExtent size) {
         return std::to_string(size.width) + " × " + std::to_string(size.height);
@@ -318,7 +337,8 @@ TEST_F(HostileHeif, ImagesStatingNoPixelsOrDrawnFromThemselvesAreRefused) {
          "Its item 2 is drawn from item 7, which is not an image."},
     };
     for (const auto& [what, file, refusal] : hostile) {
-        EXPECT_EQ(refusalOf(file, false, what), "The image data is damaged or incomplete. " + refusal)
+        EXPECT_EQ(refusalOf(file, false, what),
+                  "The image data is damaged or incomplete. " + refusal)
             << what;
     }
 }
@@ -366,7 +386,8 @@ TEST_F(HostileHeif, PicturesMadeOverAndOverAreBoundedByTheirCodedBytes) {
          256 * 256 * 64 * 64 + 256 * 1024 * 1024 + side * side},
     };
     for (const auto& [what, file, pixels] : hostile) {
-        const std::uint64_t growth = peakGrowthDuring([&, &what = what, &file = file, &pixels = pixels] {
+        const std::uint64_t growth = peakGrowthDuring([&, &what = what, &file = file,
+                                                       &pixels = pixels] {
             EXPECT_EQ(refusalOf(file, false, what)
                           .find("Its image would make " + std::to_string(pixels) + " pixels from "),
                       std::string("The image data is damaged or incomplete. ").size())

@@ -13,8 +13,8 @@
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/linear_image.h"
-#include "core/imageio/raster_decoder.h"
-#include "core/imageio/thumbnail.h"
+#include "reader/raster/raster_decoder.h"
+#include "reader/raster/thumbnail.h"
 
 namespace quillmere::testing_support {
 

@@ -3,16 +3,15 @@
 // the order of refinements, and the coded data that pay for them.
 
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "core/imageio/jpeg/jpeg_error_handling.h"
-#include "core/imageio/jpeg/jpeg_scan_watch.h"
+#include "reader/jpeg/jpeg_scan_watch.h"
 #include "tests/fixtures/hostile_jpeg.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/test_exif.h"

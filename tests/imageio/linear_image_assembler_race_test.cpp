@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "core/imageio/linear_image_assembler.h"
+#include "reader/raster/linear_image_assembler.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"

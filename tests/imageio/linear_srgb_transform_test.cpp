@@ -1,4 +1,4 @@
-#include "core/imageio/linear_srgb_transform.h"
+#include "reader/colour/linear_srgb_transform.h"
 
 #include <gtest/gtest.h>
 #include <lcms2.h>
@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "core/imageio/matrix_shaper_tables.h"
+#include "reader/colour/matrix_shaper_tables.h"
 #include "tests/fixtures/test_pattern.h"
 
 namespace quillmere {

@@ -12,7 +12,8 @@
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/jpeg_extended_xmp.h"
-#include "core/imageio/raster_decoder.h"
+#include "reader/metadata/photo_metadata_reading.h"
+#include "reader/raster/raster_decoder.h"
 #include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
@@ -78,8 +79,7 @@ TEST_F(PhotoMetadataTest, CaptureMetadataKeepsCaptureFactsAndDropsTheRest) {
     ASSERT_TRUE(contains(original.keys, "Exif.Photo.MakerNote"));
     ASSERT_TRUE(contains(original.keys, "Exif.Image.DNGVersion"));
 
-    const std::optional<PhotoMetadata> capture =
-        PhotoMetadata::captureMetadata(write("camera.jpg", camera));
+    const std::optional<PhotoMetadata> capture = readCaptureMetadata(write("camera.jpg", camera));
     ASSERT_TRUE(capture);
     const std::string exported = capture->writeToJpeg(encodeJpeg(fixtures::makePattern({}), 0.9));
 
@@ -92,7 +92,7 @@ TEST_F(PhotoMetadataTest, CaptureMetadataKeepsCaptureFactsAndDropsTheRest) {
     EXPECT_TRUE(contains(written.keys, "Exif.GPSInfo.GPSLatitude"));
     EXPECT_EQ(written.caption, "Harbour at dusk");
 
-    const std::optional<PhotoMetadata> reread = PhotoMetadata::readData(exported);
+    const std::optional<PhotoMetadata> reread = readPhotoMetadataData(exported);
     ASSERT_TRUE(reread);
     // Orientation 1: the upright export must not be turned again by a viewer.
     for (const auto& [key, value] :
@@ -111,7 +111,7 @@ TEST_F(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfil
     metadata.setExifValue("Exif.Image.Software", "Quillmere");
     const std::string written = metadata.writeToJpeg(source);
 
-    const std::optional<PhotoMetadata> reread = PhotoMetadata::readData(written);
+    const std::optional<PhotoMetadata> reread = readPhotoMetadataData(written);
     ASSERT_TRUE(reread);
     EXPECT_EQ(reread->xmp().text("quillmere:EditRecord"), R"({"schemaVersion":1})");
     EXPECT_EQ(reread->exifValue("Exif.Image.Software"), "Quillmere");
@@ -124,7 +124,7 @@ TEST_F(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfil
 
     metadata.removeExifValue("Exif.Image.Software");
     EXPECT_EQ(
-        PhotoMetadata::readData(metadata.writeToJpeg(written))->exifValue("Exif.Image.Software"),
+        readPhotoMetadataData(metadata.writeToJpeg(written))->exifValue("Exif.Image.Software"),
         std::nullopt);
 }
 
@@ -191,14 +191,14 @@ TEST_F(PhotoMetadataTest, XmpBeyondOneSegmentIsWrittenAsExtendedXmpAndReadBackWh
 
     // Read back whole, from memory and from a file; without its last portion the extended packet
     // is dropped and the standard one stays.
-    EXPECT_EQ(PhotoMetadata::readData(written)->xmp().text("quillmere:EditRecord"), record);
-    const auto fromFile = PhotoMetadata::read(write("extended.jpg", written));
+    EXPECT_EQ(readPhotoMetadataData(written)->xmp().text("quillmere:EditRecord"), record);
+    const auto fromFile = readPhotoMetadata(write("extended.jpg", written));
     EXPECT_EQ(fromFile->xmp().text("quillmere:EditRecord"), record);
     EXPECT_EQ(fromFile->xmp().text("xmpNote:HasExtendedXMP"), std::nullopt);
     std::string damaged = written;
     const std::size_t lastChunk = damaged.rfind(chunks.back()) - 4 - 35;
     damaged.erase(lastChunk, 4 + 35 + chunks.back().size());
-    const auto partial = PhotoMetadata::readData(damaged);
+    const auto partial = readPhotoMetadataData(damaged);
     EXPECT_EQ(partial->xmp().text("quillmere:EditRecord"), std::nullopt);
     EXPECT_EQ(partial->xmp().text("tiff:Software"), "Quillmere");
 }

@@ -1,17 +1,17 @@
-#include "core/imageio/raster_decoder.h"
+#include "reader/raster/raster_decoder.h"
 
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 #include <cmath>
 #include <cstdio>
 #include <utility>
 #include <vector>
 
-#include <jpeglib.h>
-
 #include "core/imageio/image_properties.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "core/imageio/thumbnail.h"
+#include "reader/metadata/image_properties_reading.h"
+#include "reader/raster/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
 #include "tests/fixtures/test_exif.h"
@@ -61,8 +61,8 @@ TEST(RasterDecoderJpeg, DecodesSizeAndColoursBottomRowFirstInTheExifOrientation)
 }
 
 // Every orientation on a picture taller than the rows the decoder gathers at once: each stored
-// pixel lands where the EXIF orientation's definition puts it, found from where the stored top-left,
-// top-right and bottom-left corners go, with the very values of the unturned picture.
+// pixel lands where the EXIF orientation's definition puts it, found from where the stored
+// top-left, top-right and bottom-left corners go, with the very values of the unturned picture.
 TEST(RasterDecoderJpeg, EveryOrientationPlacesEveryPixel) {
     enum Corner { topLeft, topRight, bottomLeft, bottomRight };
     const struct {
@@ -107,8 +107,8 @@ TEST(RasterDecoderJpeg, EveryOrientationPlacesEveryPixel) {
 // Cyan is full cyan ink and no other, stored inverted as the file's Adobe marker says. Without a
 // profile the inks are taken plainly: no red, full green and blue. The thumbnail shows what opens.
 TEST(RasterDecoderJpeg, CmykOpensAndShowsItsThumbnailInTheSameColours) {
-    const Rgb8Image flatCyan{64, 48, fixtures::makePattern({.background = {0, 255, 255},
-                                                            .marker = {0, 255, 255}}).rgb};
+    const Rgb8Image flatCyan{
+        64, 48, fixtures::makePattern({.background = {0, 255, 255}, .marker = {0, 255, 255}}).rgb};
     const std::string cyan = fixtures::encodeJpegWith(flatCyan, {.adobeCmyk = true});
     const LinearImage image = decodeRasterData(cyan);
     EXPECT_TRUE(isColour(pixelAt(image, 32, 24), {0.0f, 1.0f, 1.0f}, jpegTolerance));
@@ -158,8 +158,8 @@ TEST(RasterDecoderJpeg, CmykThumbnailsShowEveryPixelsInks) {
         columns.rgb[at + 2] = static_cast<std::uint8_t>(40 + 150 * (x % 2));
     }
     for (const bool ycck : {false, true}) {
-        const std::string file = fixtures::encodeJpegWith(
-            columns, {.adobeCmyk = true, .quality = 100, .ycck = ycck});
+        const std::string file =
+            fixtures::encodeJpegWith(columns, {.adobeCmyk = true, .quality = 100, .ycck = ycck});
         for (const auto& [longestSide, scale] : {std::pair{26, 1u}, std::pair{13, 2u}}) {
             SCOPED_TRACE(std::string(ycck ? "YCCK" : "CMYK") + " at 1/" + std::to_string(scale));
             int width = 0;
@@ -261,7 +261,7 @@ TEST_F(RasterDecoderHeic, CameraVariantsOpenLikeThePlainFile) {
             EXPECT_TRUE(thumbnail->width == expectedThumbnail->width &&
                         thumbnail->height == expectedThumbnail->height &&
                         thumbnail->rgb == expectedThumbnail->rgb);
-            EXPECT_EQ(ImageProperties::readData(file).make, "Camera");
+            EXPECT_EQ(readImagePropertiesData(file).make, "Camera");
         }
     }
 }

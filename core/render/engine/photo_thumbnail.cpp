@@ -11,6 +11,7 @@
 #include "core/edit/edit_params.h"
 #include "core/render/develop/tone_kernel.h"
 #include "core/render/display/display_rgb8.h"
+#include "reader/raster/thumbnail.h"
 
 namespace quillmere {
 namespace {

@@ -3,7 +3,8 @@
 #include <filesystem>
 #include <optional>
 
-#include "core/imageio/thumbnail.h"
+#include "core/imageio/rgb8_image.h"
+#include "core/imageio/thumbnail_size.h"
 
 namespace quillmere {
 

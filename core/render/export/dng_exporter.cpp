@@ -7,13 +7,15 @@
 #include "core/decode/photo_format.h"
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/xmp_document.h"
+#include "core/photo/path_extension.h"
 #include "core/render/export/dng_directory_rewrite.h"
 #include "core/render/export/dng_export_error.h"
 #include "core/render/export/dng_file.h"
 #include "core/render/export/embedded_edit_record.h"
 #include "core/render/export/embedded_metadata.h"
 #include "core/render/export/exporter_error.h"
-#include "core/photo/path_extension.h"
+#include "reader/metadata/checks/metadata_refusal.h"
+#include "reader/metadata/checks/xmp_structure.h"
 
 namespace quillmere::DNGExporter {
 namespace {
@@ -26,7 +28,14 @@ constexpr std::string_view kCreator = "Quillmere";
 std::string xmpPacket(std::optional<std::string_view> existingPacket, const EditParams& params,
                       const ExportOptions& options) {
     std::optional<XmpDocument> xmp;
-    if (existingPacket) xmp = XmpDocument::parse(*existingPacket);
+    if (existingPacket) {
+        try {
+            metadata::checkXmpPacket(*existingPacket);
+            xmp = XmpDocument::parse(*existingPacket);
+        } catch (const metadata::MetadataRefusal&) {
+            // More than a photo's XMP holds: the camera's packet is left out.
+        }
+    }
     if (!xmp) xmp.emplace();
     try {
         xmp->remove(EmbeddedMetadata::editRecordPath);

@@ -5,11 +5,12 @@
 #include "core/common/coding_error.h"
 #include "core/common/json_coding.h"
 #include "core/imageio/photo_metadata.h"
+#include "reader/metadata/photo_metadata_reading.h"
 
 namespace quillmere::EmbeddedMetadata {
 
 std::optional<EmbeddedEditRecord> read(const std::filesystem::path& url) {
-    const std::optional<PhotoMetadata> metadata = PhotoMetadata::read(url);
+    const std::optional<PhotoMetadata> metadata = readPhotoMetadata(url);
     if (!metadata) return std::nullopt;
     std::optional<std::string> text = metadata->xmp().text(editRecordPath);
     if (!text) text = metadata->xmp().text(legacyEditRecordPath);

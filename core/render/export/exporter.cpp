@@ -20,6 +20,7 @@
 #include "core/render/export/embedded_edit_record.h"
 #include "core/render/export/embedded_metadata.h"
 #include "core/render/export/exporter_error.h"
+#include "reader/metadata/photo_metadata_reading.h"
 
 namespace quillmere {
 namespace {
@@ -68,7 +69,7 @@ std::shared_ptr<Texture> scaledTo(const Texture& image, const ExportOptions::Pix
 // never a record or creator that came from elsewhere.
 std::string withExportMetadata(const std::string& jpeg, const EditParams& params,
                                const ExportOptions& options, const ExportOptions::PixelSize& size) {
-    std::optional<PhotoMetadata> metadata = PhotoMetadata::readData(jpeg);
+    std::optional<PhotoMetadata> metadata = readPhotoMetadataData(jpeg);
     if (!metadata) throw ExporterError::imageIOFailure();
     std::optional<std::string> record;
     if (options.includeEditParameters) {
@@ -133,7 +134,7 @@ std::string Exporter::encoded(const Texture& image, double quality) const {
 std::string Exporter::withCaptureMetadata(std::string jpeg,
                                           const std::filesystem::path& originalRAWURL,
                                           std::int64_t width, std::int64_t height) const {
-    std::optional<PhotoMetadata> capture = PhotoMetadata::captureMetadata(originalRAWURL);
+    std::optional<PhotoMetadata> capture = readCaptureMetadata(originalRAWURL);
     if (!capture) return jpeg;
     try {
         recordPixelSize(*capture, width, height);

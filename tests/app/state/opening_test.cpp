@@ -6,6 +6,7 @@
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/render/export/embedded_metadata.h"
+#include "reader/metadata/photo_metadata_reading.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -77,16 +78,19 @@ TEST_F(Opening, StartingStatesComeFromTheCacheTheEditFileOrTheCamera) {
     harness.open(a, scriptedPhoto(a, false));
     EXPECT_EQ(state.editParams().denoiseMethod, DenoiseMethod::natural);
 
-    // A damaged edit file fails the open, and the text names that file, not the photo, as the fault.
+    // A damaged edit file fails the open, and the text names that file, not the photo, as the
+    // fault.
     const std::filesystem::path editFile = state.photoEditStore().location(b);
     std::filesystem::create_directories(editFile.parent_path());
     std::ofstream(editFile) << "{";
     harness.open(b);
     EXPECT_EQ(state.photoURL(), a);
-    EXPECT_EQ(state.lastError(), "Could not open b.dng: The saved edit of this photo could not be "
-                                 "read from “" + editFile.string() +
-                                     "”: The data couldn’t be read because it isn’t in the "
-                                     "correct format.");
+    EXPECT_EQ(state.lastError(),
+              "Could not open b.dng: The saved edit of this photo could not be "
+              "read from “" +
+                  editFile.string() +
+                  "”: The data couldn’t be read because it isn’t in the "
+                  "correct format.");
     EXPECT_EQ(state.sessionPhotos().back().url, b);
 }
 
@@ -95,7 +99,7 @@ TEST_F(Opening, AnEmbeddedEditNotYetInThePixelsIsThePhotosEdit) {
     for (bool applied : {false, true}) {
         EmbeddedEditRecord record(testing::exposed(1));
         record.editsAppliedToPixels = applied;
-        PhotoMetadata metadata = PhotoMetadata::readData(jpeg).value();
+        PhotoMetadata metadata = readPhotoMetadataData(jpeg).value();
         metadata.xmp().setText(EmbeddedMetadata::editRecordPath, record.json());
         const auto photo = harness.file(applied ? "applied.jpg" : "pending.jpg");
         file_io::writeFileAtomically(photo, metadata.writeToJpeg(jpeg));

@@ -4,7 +4,7 @@
 
 #include "app/state/in_memory_preset_store.h"
 #include "app/state/mock_render_engine.h"
-#include "core/imageio/jpeg/jpeg_file.h"
+#include "reader/jpeg/jpeg_file.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -21,10 +21,9 @@ TEST(InMemoryPresetStore, TrimsNamesAndGuardsBuiltInFolders) {
 
 TEST(MockRenderEngine, DrawsAGradientAndAGreyJpegBrightenedByExposure) {
     MockRenderEngine engine;
-    EXPECT_EQ(futureOf<OpenedPhoto>([&](auto done) { engine.open("/a.arw", {}, done); })
-                  .get()
-                  .asShotTint,
-              -1.3);
+    EXPECT_EQ(
+        futureOf<OpenedPhoto>([&](auto done) { engine.open("/a.arw", {}, done); }).get().asShotTint,
+        -1.3);
     const auto texel = [&](double exposure, int x, int y) {
         return engine.gradient(testing::exposed(exposure))->read(x, y);
     };
@@ -35,10 +34,10 @@ TEST(MockRenderEngine, DrawsAGradientAndAGreyJpegBrightenedByExposure) {
     EXPECT_LT(texel(1, 127, 84).y, 1.0f);
 
     const auto grey = [&](double exposure) {
-        const std::string jpeg = futureOf<std::string>([&](auto done) {
-                                     engine.exportJPEG(PhotoID{"/a.dng"}, testing::exposed(exposure),
-                                                       0.9, {}, done);
-                                 }).get();
+        const std::string jpeg =
+            futureOf<std::string>([&](auto done) {
+                engine.exportJPEG(PhotoID{"/a.dng"}, testing::exposed(exposure), 0.9, {}, done);
+            }).get();
         return JpegFile(jpeg).decodeLinear(1);
     };
     const LinearImage half = grey(0);

@@ -6,9 +6,10 @@
 
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "core/imageio/raster_decoder.h"
 #include "core/render/display/display_rgb8.h"
 #include "core/render/engine/gpu_render_engine.h"
+#include "reader/raster/raster_decoder.h"
+#include "reader/raster/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/temporary_folder.h"

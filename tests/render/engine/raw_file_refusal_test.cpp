@@ -16,6 +16,8 @@
 #include "core/render/engine/gpu_render_engine.h"
 #include "core/render/engine/photo_thumbnail.h"
 #include "core/render/export/embedded_metadata.h"
+#include "reader/metadata/image_properties_reading.h"
+#include "reader/metadata/photo_metadata_reading.h"
 #include "tests/fixtures/process_raw_check_limits.h"
 #include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/temporary_folder.h"
@@ -91,10 +93,9 @@ TEST(RAWFileRefusal, AFIFOWithARAWNameIsRefusedAtOnceByEveryReader) {
         {"Detail question", [&] { return answer(LibRawFallback::supportsDetail(fifo)); }, "none"},
         {"sensor frame", [&] { return failureOf([&] { NativeRAWFrame::open(fifo, device); }); },
          notAFile},
-        {"image properties", [&] { return ImageProperties::read(fifo).json().dump(); }, "{}"},
-        {"metadata", [&] { return answer(PhotoMetadata::read(fifo).has_value()); }, "none"},
-        {"capture metadata",
-         [&] { return answer(PhotoMetadata::captureMetadata(fifo).has_value()); }, "none"},
+        {"image properties", [&] { return readImageProperties(fifo).json().dump(); }, "{}"},
+        {"metadata", [&] { return answer(readPhotoMetadata(fifo).has_value()); }, "none"},
+        {"capture metadata", [&] { return answer(readCaptureMetadata(fifo).has_value()); }, "none"},
         {"edit record", [&] { return answer(EmbeddedMetadata::read(fifo).has_value()); }, "none"},
         {"JPEG export", [&] { return exportFailure(engine, replaced); },
          "Cannot decode a.dng as a supported photo."},

@@ -5,8 +5,8 @@
 #include <thread>
 
 #include "core/common/error.h"
-#include "core/imageio/jpeg/jpeg_file.h"
 #include "core/render/engine/gpu_render_engine.h"
+#include "reader/jpeg/jpeg_file.h"
 #include "tests/render/engine/spy_photo_loader.h"
 
 namespace quillmere {

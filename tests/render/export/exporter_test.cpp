@@ -9,12 +9,13 @@
 #include "core/common/coding_error.h"
 #include "core/common/file_io.h"
 #include "core/common/uuid.h"
-#include "core/imageio/exiv2_image.h"
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/photo_metadata.h"
-#include "core/imageio/raster_decoder.h"
 #include "core/render/export/embedded_metadata.h"
 #include "core/render/export/exporter_error.h"
+#include "reader/metadata/exiv2_image.h"
+#include "reader/metadata/photo_metadata_reading.h"
+#include "reader/raster/raster_decoder.h"
 #include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
@@ -66,7 +67,7 @@ class ExporterTest : public ::testing::Test {
     // under both product names and a creator tool.
     fs::path cameraPhoto(const fixtures::TestExif& exif = {.make = "Cam", .model = "One"}) {
         const std::string jpeg = encodeJpeg(fixtures::makePattern(pattern), 0.9);
-        PhotoMetadata metadata = PhotoMetadata::readData(fixtures::withExif(jpeg, exif)).value();
+        PhotoMetadata metadata = readPhotoMetadataData(fixtures::withExif(jpeg, exif)).value();
         metadata.setExifValue("Exif.Photo.PixelXDimension", "6000");
         metadata.setExifValue("Exif.Photo.PixelYDimension", "4000");
         const std::string stale = EmbeddedEditRecord(EditParams{}).json();
@@ -101,7 +102,7 @@ TEST_F(ExporterTest, TheOutputSizeIsWrittenAndRecordedUpright) {
         const LinearImage decoded = decodeRasterData(jpeg);
         EXPECT_EQ(decoded.width, c.expectedWidth);
         EXPECT_EQ(decoded.height, c.expectedHeight);
-        const PhotoMetadata metadata = PhotoMetadata::readData(jpeg).value();
+        const PhotoMetadata metadata = readPhotoMetadataData(jpeg).value();
         EXPECT_EQ(metadata.exifValue("Exif.Image.Orientation"), "1");
         EXPECT_EQ(metadata.exifValue("Exif.Photo.PixelXDimension"),
                   std::to_string(c.expectedWidth));
@@ -145,7 +146,7 @@ TEST_F(ExporterTest, SwitchesDecideTheRecordAndTheCreator) {
 
     const std::string withoutEither =
         exporter_.data(*image, source, sampleEdit(), jpegOptions({}, false, false));
-    const PhotoMetadata off = PhotoMetadata::readData(withoutEither).value();
+    const PhotoMetadata off = readPhotoMetadataData(withoutEither).value();
     EXPECT_EQ(off.xmp().text(EmbeddedMetadata::editRecordPath), std::nullopt);
     EXPECT_EQ(off.exifValue("Exif.Image.Software"), std::nullopt);
     EXPECT_EQ(off.exifValue("Exif.Image.Make"), "Cam");
@@ -159,7 +160,7 @@ TEST_F(ExporterTest, SwitchesDecideTheRecordAndTheCreator) {
     ASSERT_TRUE(record.has_value());
     EXPECT_TRUE(record->editsAppliedToPixels);
     EXPECT_EQ(record->parameters, edit);
-    const PhotoMetadata on = PhotoMetadata::readData(*file_io::readFile(exported)).value();
+    const PhotoMetadata on = readPhotoMetadataData(*file_io::readFile(exported)).value();
     EXPECT_EQ(on.xmp().text(EmbeddedMetadata::legacyEditRecordPath), std::nullopt);
     EXPECT_EQ(on.exifValue("Exif.Image.Software"), "Quillmere");
 
