@@ -22,12 +22,13 @@
 // that no item uses, or under a thin size, or in boxes appended to an honest file's, or behind a
 // second set of boxes libheif cannot read, or behind the NAL length size its configuration
 // declares; grids that name one small tile in every place, or grids of grids, or one flat tile
-// beside hundreds of kilobytes of NAL units of no picture; HEIC files of 19,999 items sharing one
-// picture's data, of a primary image derived by identity 19,000 levels deep, of an Exif item
-// naming the whole 16 MB file 32 times, of 1,000 pictures sharing a 300 KB configuration, of an XMP
-// item inflating to 200 MB, of a primary picture predicted from another; arithmetic-coded
-// and progressive JPEGs whose coded data cannot hold what they state; and a real-sized JPEG cut
-// after a tenth of its rows.
+// beside hundreds of kilobytes of NAL units of no picture, or a one-tile grid whose tile codes one
+// block of a 16384 × 16384 picture beside 270 KB of a slice of another layer, which libde265 drops
+// unread; HEIC files of 19,999 items sharing one picture's data, of a primary image derived by
+// identity 19,000 levels deep, of an Exif item naming the whole 16 MB file 32 times, of 1,000
+// pictures sharing a 300 KB configuration, of an XMP item inflating to 200 MB, of a primary
+// picture predicted from another; arithmetic-coded and progressive JPEGs whose coded data cannot
+// hold what they state; and a real-sized JPEG cut after a tenth of its rows.
 #include <tbb/parallel_for.h>
 
 #include <algorithm>
@@ -277,6 +278,8 @@ void writeHostilePhotos(const fs::path& folder) {
           exifNamingTheFileHeif(noise64, {64, 64}, 32, 16 << 20));
     write(folder / "grid_16384x16384_of_one_flat_1024_tile_beside_270KB_of_unspecified_units.heic",
           paddedConfigurationGridHeif(encodeFlatHevc(1024), {1024, 1024}, 16, 16, 270000));
+    write(folder / "grid_16384x16384_of_one_block_beside_270KB_of_a_layer_1_slice.heic",
+          layerPaddedGridHeif(coding(16384, 16384), 16384, 270000, 1));
     CodedPicture paddedConfiguration = hevcPicture(tile);
     paddedConfiguration.configuration = paddedHvcC(tile, 300000);
     write(folder / "pictures_1000_sharing_a_300KB_configuration.heic",

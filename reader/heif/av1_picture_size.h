@@ -16,10 +16,20 @@ namespace quillmere::av1_picture_size {
 // an OBU cannot be framed or a sequence header read: what cannot be measured is not decoded.
 std::optional<heif::PixelSize> largestFrame(std::string_view obus);
 
-// How many bytes of `obus` (as largestFrame takes them) code tiles: the payloads of tile group,
-// frame and tile list OBUs. Sequence headers, metadata and padding code none. Nothing when an OBU
-// cannot be framed.
-std::optional<std::uint64_t> codedTileBytes(std::string_view obus);
+// The bytes of the OBUs holding coded tiles: those the decoder reads, and those it leaves out.
+struct TileBytes {
+    std::uint64_t decoded = 0;
+    std::uint64_t leftOut = 0;
+    bool operator==(const TileBytes&) const = default;
+};
+
+// How many bytes of `obus` (as largestFrame takes them) code tiles as dav1d and libaom decode
+// them: the payloads of frame OBUs after a sequence header, and of tile group OBUs after a frame's
+// header, of the layers the last sequence header's first operating point decodes. Tile lists,
+// which only a decoder of large-scale tiles reads, OBUs of other layers, which both decoders drop,
+// and tiles before what they need are left out and counted apart; sequence headers, metadata and
+// padding code none. Nothing when an OBU cannot be framed.
+std::optional<TileBytes> codedTileBytes(std::string_view obus);
 
 // The OBUs of an 'av1C' property's payload; nothing when it is too short to hold its fixed
 // fields.

@@ -161,7 +161,8 @@ bool fits(const PixelSize& actual, const PixelSize& stated, std::uint64_t block)
 // What making one item costs and what its decoder is given.
 struct ItemMeasure {
     std::uint64_t pixels = 0;      // the picture or canvas made
-    std::uint64_t codedBytes = 0;  // the bytes a coded picture's decoder is given
+    std::uint64_t codedBytes = 0;  // the bytes of coded data its decoder decodes
+    std::uint64_t leftOutBytes = 0;  // the bytes of coded data its decoder leaves out
     std::optional<std::string> fault;
 };
 
@@ -184,14 +185,20 @@ ItemMeasure measure(const Items& items, ItemID item, const PixelSize& stated) {
         const std::string data = items.dataOf(item);
         if (configuration && hevc) {
             actual = hevc_picture_size::largestPicture(configuration->payload, data);
-            result.codedBytes = hevc_picture_size::codedSliceBytes(configuration->payload, data).value_or(0);
+            const auto slices = hevc_picture_size::codedSliceBytes(configuration->payload, data)
+                                    .value_or(hevc_picture_size::SliceBytes{});
+            result.codedBytes = slices.decoded;
+            result.leftOutBytes = slices.leftOut;
         } else if (configuration) {
             const std::optional<std::string_view> obus =
                 av1_picture_size::configurationObus(configuration->payload);
             if (obus) {
                 const std::string stream = std::string(*obus) + data;
                 actual = av1_picture_size::largestFrame(stream);
-                result.codedBytes = av1_picture_size::codedTileBytes(stream).value_or(0);
+                const auto tiles = av1_picture_size::codedTileBytes(stream).value_or(
+                    av1_picture_size::TileBytes{});
+                result.codedBytes = tiles.decoded;
+                result.leftOutBytes = tiles.leftOut;
             }
         }
         if (!actual) {
@@ -227,7 +234,7 @@ HeifItemChecks checkHeifItems(const Items& items) {
     try {
         const DecodePlan plan = planDecoding(items);
         if ((checks.fault = plan.fault)) return checks;
-        std::uint64_t pixels = 0, codedBytes = 0;
+        std::uint64_t pixels = 0, codedBytes = 0, leftOutBytes = 0;
         for (const ItemID item : plan.order) {
             const std::optional<PixelSize> stated = items.statedSize(item);
             if ((checks.fault = statedSizeFault(item, stated))) return checks;
@@ -235,12 +242,16 @@ HeifItemChecks checkHeifItems(const Items& items) {
             if ((checks.fault = made.fault)) return checks;
             pixels = saturatingAdd(pixels, saturatingMultiply(made.pixels, plan.uses.at(item)));
             codedBytes = saturatingAdd(codedBytes, made.codedBytes);
+            leftOutBytes = saturatingAdd(leftOutBytes, made.leftOutBytes);
             checks.longestStatedSide =
                 std::max({checks.longestStatedSide, stated->width, stated->height});
         }
         if (pixels > saturatingMultiply(codedBytes, kMadePixelsPerCodedByte)) {
             checks.fault = "Its image would make " + std::to_string(pixels) + " pixels from " +
-                           std::to_string(codedBytes) + " bytes of image data.";
+                           std::to_string(codedBytes) + " bytes of image data" +
+                           (leftOutBytes == 0 ? std::string(".")
+                                              : "; its decoder leaves out another " +
+                                                    std::to_string(leftOutBytes) + " bytes.");
         }
     } catch (const Malformed&) {
         checks.fault = "Its boxes cannot be read.";

@@ -37,9 +37,10 @@ inline constexpr std::uint64_t kMaxDerivationDepth = 8;
 // itself or from an item that is not an image; a picture predicted from another (libheif 1.15
 // decodes it as if it stood alone) or of a kind the program does not decode; images derived more
 // than kMaxDerivationDepth levels deep; and pictures and canvases (an identity-derived image makes
-// one too) adding up to more than kMadePixelsPerCodedByte a byte of coded data: the bytes of
-// HEVC slice segments and AV1 tiles, not parameter sets, metadata or padding. What their data
-// cost libheif to read is bounded when `items` are read.
+// one too) adding up to more than kMadePixelsPerCodedByte a byte of coded data: the bytes of the
+// HEVC slice segments and AV1 tiles the decoder decodes (hevc_picture_size::codedSliceBytes,
+// av1_picture_size::codedTileBytes), not parameter sets, metadata, padding or units it drops. What
+// their data cost libheif to read is bounded when `items` are read.
 HeifItemChecks checkHeifItems(const Items& items);
 
 }  // namespace quillmere::heif

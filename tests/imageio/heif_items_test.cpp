@@ -7,7 +7,10 @@
 #include <functional>
 
 #include "core/imageio/image_properties.h"
+#include "reader/heif/av1_picture_size.h"
 #include "reader/heif/heif_file.h"
+#include "reader/heif/heif_item_checks.h"
+#include "reader/heif/hevc_picture_size.h"
 #include "reader/metadata/image_properties_reading.h"
 #include "reader/raster/raster_decoder.h"
 #include "reader/raster/thumbnail.h"
@@ -59,6 +62,17 @@ class HeifItems : public ::testing::Test {
         picture = fixtures::hevcPicture(stream);
     }
     HeifLayout plain() const { return fixtures::onePicture(picture, size); }
+    // The picture hidden as the one tile of a grid, the primary image, beside a hidden copy of it
+    // (item 3).
+    static void gridOfOneTile(HeifLayout& layout) {
+        layout.items[0].hidden = true;
+        layout.items.push_back({.id = 2, .type = "grid", .properties = {2},
+                                .data = std::string("\0\0\0\0\0\x40\0\x40", 8), .inIdat = true});
+        layout.items.push_back(
+            {.id = 3, .type = "hvc1", .hidden = true, .properties = {1, 2}, .sameDataAs = 1});
+        layout.primary = 2;
+        layout.references.push_back({"dimg", 2, {1}});
+    }
 
     fixtures::HevcStream stream;
     CodedPicture picture;
@@ -138,6 +152,14 @@ TEST_F(HeifItems, LayoutsLibheifReadsAlikeOpenAsTheSamePicture) {
         // The same picture coded on its own beside another it could be predicted from.
         {"a hidden picture beside it", variant([&](HeifLayout& l) {
              l.items.push_back(second("hvc1", true, {1, 2}));
+         })},
+        {"a grid of one tile beside a hidden picture",
+         variant([&](HeifLayout& l) { gridOfOneTile(l); })},
+        // libheif reads every 'infe' an 'iinf' holds, whatever count it states.
+        {"an 'iinf' stating fewer items than it holds", variant([&](HeifLayout& l) {
+             l.items.push_back({.id = 2, .type = "Exif", .data = bigEndian(0, 4) + tiff});
+             l.references.push_back({"cdsc", 2, {1}});
+             l.statedItemCount = 1;
          })},
         {"derived by identity as many levels deep as a photo may be",
          fixtures::identityChainHeif(picture, size, 8)},
@@ -220,6 +242,21 @@ TEST_F(HeifItems, FilesHoldingMoreThanAPhotoOrPicturesLibheifCannotDecodeAreRefu
              l.references.push_back({"pred", 2, {1}});
          }),
          "Its item 2 is predicted from item 1, and cannot be decoded on its own."},
+        {"a grid tile predicted from another picture", variant([&](HeifLayout& l) {
+             gridOfOneTile(l);
+             l.references.push_back({"pred", 1, {3}});
+         }),
+         "Its item 1 is predicted from item 3, and cannot be decoded on its own."},
+        {"a 'pred' reference naming no item",
+         variant([](HeifLayout& l) { l.references.push_back({"pred", 1, {}}); }),
+         "Its item 1 is predicted from another picture, and cannot be decoded on its own."},
+        {"1001 items, of which 'iinf' states one", variant([](HeifLayout& l) {
+             for (std::uint32_t id = 2; id <= 1001; ++id) {
+                 l.items.push_back({.id = id, .type = "Exif"});
+             }
+             l.statedItemCount = 1;
+         }),
+         "It holds 1001 items, more than a photo holds."},
         {"a VVC picture", variant([](HeifLayout& l) { l.items[0].type = "vvc1"; }),
          "Its item 1 is a picture of a kind this program does not decode ('vvc1')."},
         {"a grid of a VVC picture", variant([](HeifLayout& l) {
@@ -366,6 +403,184 @@ TEST_F(HeifItems, OnlyCodedPicturesCountAsCodedBytes) {
         kDamaged + "Its image would make " + std::to_string(256 * tile + canvas) + " pixels from ";
     ASSERT_TRUE(said.starts_with(prefix)) << said;
     EXPECT_LT(std::stoull(said.substr(prefix.size())), 2000u);
+}
+
+// An image's depth is that of its deepest path from the primary image: a grid of two places, one
+// an image derived by identity from the picture, the other the top of a chain of such images
+// ending in the same picture, lies as deep as the chain's end, whichever place comes first.
+TEST_F(HeifItems, DerivationDepthIsTheDeepestPath) {
+    const auto gridBesideChain = [&](std::uint32_t chain, bool chainFirst) {
+        HeifLayout layout = plain();
+        layout.items[0].hidden = true;
+        layout.properties.push_back(ispe(128, 64));
+        layout.items.push_back({.id = 2,
+                                .type = "grid",
+                                .properties = {3},
+                                .data = std::string("\0\0\0\1\0\x80\0\x40", 8),
+                                .inIdat = true});
+        layout.references.push_back(
+            {"dimg", 2,
+             chainFirst ? std::vector<std::uint32_t>{4, 3} : std::vector<std::uint32_t>{3, 4}});
+        // Item 3 is drawn from the picture, and so is the last of the chain from item 4 on.
+        for (std::uint32_t id = 3; id < 4 + chain; ++id) {
+            layout.items.push_back({.id = id, .type = "iden", .hidden = true, .properties = {2}});
+            layout.references.push_back(
+                {"dimg", id, {id == 3 || id + 1 == 4 + chain ? 1 : id + 1}});
+        }
+        layout.primary = 2;
+        return writeHeif(layout);
+    };
+    // The grid, 7 images of the chain, the picture: 8 levels below the grid is as deep as a photo
+    // may go; one more image in the chain is not.
+    for (const bool chainFirst : {false, true}) {
+        EXPECT_EQ(decodeRasterData(gridBesideChain(7, chainFirst)).width, 128);
+        EXPECT_EQ(
+            refusalOf(gridBesideChain(8, chainFirst)),
+            kDamaged + "Its image is derived from images 9 levels deep, more than a photo is.");
+    }
+}
+
+// libde265 decodes only some of the slice segments it is given: none of another layer or of a
+// temporal layer above the base, none of a reserved type or a skipped leading picture, none whose
+// header names a parameter set it has not read, begins no picture where one is needed or codes a
+// slice predicted from pictures a lone picture does not have. Those count as left out, and
+// parameter sets, SEI and other units as neither.
+TEST_F(HeifItems, OnlySliceSegmentsLibde265DecodesCountAsCodedBytes) {
+    using fixtures::NalHeader, fixtures::sliceSegment;
+    using Bytes = hevc_picture_size::SliceBytes;
+    const std::uint64_t own = sliceSegmentBytes(stream.slices);
+    const auto intra = [](const NalHeader& header, bool first = true) {
+        return sliceSegment(header, first, 0, 2, 100);
+    };
+    const std::string segment = intra({});  // 100 bytes of filler behind three bytes of header
+    const std::uint64_t unit = segment.size();
+    // Longer headers: a slice type of 3 and a parameter set id of 5 take five bits each.
+    const std::string typeThree = sliceSegment({}, true, 0, 3, 100),
+                      fifthSet = sliceSegment({}, true, 5, 2, 100);
+    fixtures::HevcStream withoutPictureSet = stream;
+    withoutPictureSet.pps.clear();
+    const struct {
+        const char* what;
+        const fixtures::HevcStream& configured;
+        std::vector<std::string> units;  // after the stream's own slices
+        Bytes expected;
+    } cases[] = {
+        {"an intra slice beginning a picture", stream, {segment}, {own + unit, 0}},
+        {"an intra slice in the picture begun", stream, {intra({.type = 1}, false)},
+         {own + unit, 0}},
+        {"a slice of layer 1", stream, {intra({.layer = 1})}, {own, unit}},
+        {"a slice of temporal layer 1", stream, {intra({.temporalIdPlusOne = 2})}, {own, unit}},
+        {"a slice of no temporal layer", stream, {intra({.temporalIdPlusOne = 0})}, {own, unit}},
+        {"a slice of reserved type 10", stream, {intra({.type = 10})}, {own, unit}},
+        {"a slice of reserved random-access type 22", stream, {intra({.type = 22})}, {own, unit}},
+        {"a skipped leading picture (RASL)", stream, {intra({.type = 8})}, {own, unit}},
+        {"a P slice", stream, {sliceSegment({.type = 1}, true, 0, 1, 100)}, {own, unit}},
+        {"a slice of type 3", stream, {typeThree}, {own, typeThree.size()}},
+        {"a slice naming picture parameter set 5", stream, {fifthSet}, {own, fifthSet.size()}},
+        {"SEI and a unit of unspecified type",
+         stream,
+         {fixtures::withNalHeader(segment, {.type = 39}),
+          fixtures::withNalHeader(segment, {.type = 48})},
+         {own, 0}},
+        // Read in order: a parameter set counts from where it is read, and a sequence parameter
+        // set read again drops the picture parameter sets drawn from the one it replaces.
+        {"a slice before its picture parameter set, one after",
+         withoutPictureSet,
+         {segment, stream.pps, segment},
+         {own + unit, unit}},
+        {"a slice after its sequence parameter set is read again",
+         stream,
+         {stream.sps, segment, stream.pps, segment},
+         {own + unit, unit}},
+    };
+    for (const auto& [what, configured, units, expected] : cases) {
+        SCOPED_TRACE(what);
+        const std::string hvcC = fixtures::hevcPicture(configured).configuration.substr(8);
+        const bool ownFirst = &configured == &stream;
+        const std::string data = (ownFirst ? stream.slices : "") + fixtures::lengthPrefixed(units) +
+                                 (ownFirst ? "" : stream.slices);
+        EXPECT_EQ(hevc_picture_size::codedSliceBytes(hvcC, data), expected);
+    }
+    // Before any picture is begun, a segment that does not begin one is not decoded.
+    const std::string hvcC = picture.configuration.substr(8);
+    EXPECT_EQ(hevc_picture_size::codedSliceBytes(
+                  hvcC, fixtures::lengthPrefixed({intra({.type = 1}, false)}) + stream.slices),
+              (Bytes{own, unit}));
+}
+
+// A one-tile grid of 16384 × 16384 pixels (5 GB for libheif and libde265 to make) whose tile codes
+// one flat 64-pixel block, padded with a copy of its slice in another layer to the bytes the
+// picture would need, is refused before libheif reads it, naming what its decoder leaves out; the
+// same copy in the base layer, which libde265 decodes, passes the checks.
+TEST_F(HeifItems, SlicesOfAnotherLayerDoNotPayForPictures) {
+    fixtures::HevcStream large = fixtures::encodeFlatHevc(64);
+    large.sps = fixtures::withPictureSize(large.sps, 16384, 16384);
+    const std::uint64_t own = sliceSegmentBytes(large.slices);
+    const std::uint64_t copy = fixtures::nalUnits(large.slices).front().size() + 270000;
+    const std::string hostile = fixtures::layerPaddedGridHeif(large, 16384, 270000, 1);
+    const std::uint64_t growth = testing_support::peakGrowthDuring([&] {
+        EXPECT_EQ(refusalOf(hostile), kDamaged + "Its image would make " +
+                                          std::to_string(2 * 16384ull * 16384) + " pixels from " +
+                                          std::to_string(own) +
+                                          " bytes of image data; its decoder leaves out another " +
+                                          std::to_string(copy) + " bytes.");
+    });
+    EXPECT_LT(growth, std::uint64_t{100} << 20);
+    const heif::HeifItemChecks twin = heif::checkHeifItems(
+        heif::Items::read(fixtures::layerPaddedGridHeif(large, 16384, 270000, 0)));
+    EXPECT_EQ(twin.fault, std::nullopt);
+    EXPECT_EQ(twin.longestStatedSide, 16384u);
+}
+
+// dav1d and libaom decode the tiles of frames after a sequence header, in the layers of its first
+// operating point (an OBU without an extension header in layer 0); tile lists, which only a
+// decoder of large-scale tiles reads, and tiles before what they need are left out.
+TEST(HeifCodedTiles, OnlyTilesTheDecoderReadsCountAsCodedBytes) {
+    using av1_picture_size::TileBytes;
+    const auto sequence = [](int layers) {
+        return fixtures::av1SequenceHeader({64, 64}, 1, false, layers);
+    };
+    const std::string tiles(100, '\x5A');
+    const auto frame = [&](std::optional<std::pair<int, int>> layers = std::nullopt) {
+        return fixtures::av1Obu(6, tiles, layers);
+    };
+    const struct {
+        const char* what;
+        std::string obus;
+        TileBytes expected;
+    } cases[] = {
+        {"a frame", sequence(0) + frame(), {100, 0}},
+        {"a frame of temporal layer 1, every layer decoded",
+         sequence(0) + frame({{1, 0}}),
+         {100, 0}},
+        {"a frame of temporal layer 1 outside the operating point",
+         sequence(0x101) + frame({{1, 0}}),
+         {0, 100}},
+        {"a frame of spatial layer 1 outside the operating point",
+         sequence(0x101) + frame({{0, 1}}),
+         {0, 100}},
+        {"a frame of temporal layer 1 inside the operating point",
+         sequence(0x103) + frame({{1, 0}}),
+         {100, 0}},
+        {"a frame without layers, layer 0 in the operating point",
+         sequence(0x101) + frame(),
+         {100, 0}},
+        {"a frame without layers, layer 0 outside the operating point",
+         sequence(0x102) + frame(),
+         {0, 100}},
+        {"a tile list", sequence(0) + fixtures::av1Obu(8, tiles), {0, 100}},
+        {"a frame before the sequence header", frame() + sequence(0), {0, 100}},
+        {"a tile group before any frame header",
+         sequence(0) + fixtures::av1Obu(4, tiles),
+         {0, 100}},
+        {"a tile group after a frame header",
+         sequence(0) + fixtures::av1Obu(3, "\x10") + fixtures::av1Obu(4, tiles),
+         {100, 0}},
+        {"padding", sequence(0) + fixtures::av1Padding(100), {0, 0}},
+    };
+    for (const auto& [what, obus, expected] : cases) {
+        EXPECT_EQ(av1_picture_size::codedTileBytes(obus), expected) << what;
+    }
 }
 
 }  // namespace

@@ -272,5 +272,32 @@ TEST(JpegScans, LibjpegReadsOnlyTheScansCounted) {
     EXPECT_EQ(decodeCounting(blocks), "Its scan 4 is not the scan found in its bytes.");
 }
 
+// A sequential file may code its components in scans of their own, one each or the chroma
+// together, which libjpeg reads as it reads a progressive file's: every scan is counted, each
+// opens with the pixels of its one-scan twin, and a claim beyond the bytes of all its scans is
+// refused with them all.
+TEST(JpegScans, ASequentialFileOfAScanPerComponentOpensAsItsOneScanTwin) {
+    const Rgb8Image noise = fixtures::noisePicture(96, 80);
+    const LinearImage oneScan = decodeRasterData(fixtures::encodeJpegWith(noise, {}));
+    const std::vector<std::vector<JpegScanStep>> scripts{
+        {{{0}, 0, 63, 0, 0}, {{1}, 0, 63, 0, 0}, {{2}, 0, 63, 0, 0}},
+        {{{0}, 0, 63, 0, 0}, {{1, 2}, 0, 63, 0, 0}},
+    };
+    for (const auto& script : scripts) {
+        const std::string file = fixtures::encodeJpegWith(noise, {.script = script});
+        SCOPED_TRACE(std::to_string(script.size()) + " scans");
+        ASSERT_EQ(fixtures::scanStarts(file).size(), script.size());
+        EXPECT_EQ(decodeRasterData(file).rgba, oneScan.rgba);
+        EXPECT_TRUE(Thumbnail::jpeg(file));
+        const std::uint64_t bytes = fixtures::codedBytesOf(file);
+        int side = 16;  // a square of 4:2:0 MCUs of more blocks than the bytes can hold
+        while (std::uint64_t(side / 16) * (side / 16) * 6 <= 8 * bytes) side += 16;
+        EXPECT_EQ(refusalOf(fixtures::claimingSize(file, side, side), true, "claiming"),
+                  kDamaged + "Its header states " + std::to_string(side) + " × " +
+                      std::to_string(side) + " pixels, more than its " + std::to_string(bytes) +
+                      " bytes of image data can hold.");
+    }
+}
+
 }  // namespace
 }  // namespace quillmere
