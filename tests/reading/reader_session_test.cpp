@@ -1,0 +1,120 @@
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+#include <future>
+#include <thread>
+
+#include "core/reading/photo_reader.h"
+#include "core/reading/wire.h"
+#include "tests/reading/reading_test_support.h"
+
+namespace quillmere {
+namespace {
+
+namespace fs = std::filesystem;
+using Kind = ReadingError::Kind;
+using reader_protocol::JobKind;
+using testing::errorOf;
+using testing::kRoomy;
+using testing::kStandIn;
+using testing::request;
+
+// The process and request count the stand-in's session job answers.
+std::pair<std::int32_t, std::uint32_t> servedBy(const ReaderAnswer& answer) {
+    WireReader body(answer.body);
+    const std::int32_t process = body.i32();
+    const std::uint32_t served = body.u32();
+    body.finish();
+    return {process, served};
+}
+
+class ReaderSessionTest : public testing::ReadingTest {};
+
+TEST_F(ReaderSessionTest, OneReaderAnswersTheFollowUpsItTakesWhicheverThreadOpenedIt) {
+    PhotoReader reader(kStandIn, kRoomy);
+    const auto file = OpenedFile::open(photo());
+    ReaderAnswer first;
+    std::unique_ptr<ReaderSession> session;
+    // Opened on a thread that is gone before the follow-ups: the session's reader is not its.
+    std::thread([&] {
+        session = reader.openSession(*file, request("session", JobKind::rawSensor), first);
+    }).join();
+    const auto [process, served] = servedBy(first);
+    EXPECT_EQ(served, 1u);
+    EXPECT_EQ(servedBy(session->ask(request("develop", JobKind::rawDevelop))),
+              std::make_pair(process, 2u));
+    // A request its job does not take is refused; the session goes on.
+    EXPECT_EQ(errorOf([&] { session->ask(request("develop", JobKind::metadata)); }).what(),
+              std::string("This reader does not take that request in its session."));
+    EXPECT_EQ(servedBy(session->ask(request("develop", JobKind::rawDevelop))),
+              std::make_pair(process, 3u));
+    EXPECT_EQ(reader.readersStarted(), 1u);
+}
+
+TEST_F(ReaderSessionTest, ASessionWhoseReaderEndedAnswersNoMore) {
+    PhotoReader reader(kStandIn, kRoomy);
+    const auto file = OpenedFile::open(photo());
+    ReaderAnswer first;
+    const auto session = reader.openSession(*file, request("session", JobKind::rawSensor), first);
+    EXPECT_EQ(errorOf([&] { session->ask(request("crash", JobKind::rawDevelop)); }).kind(),
+              Kind::crashed);
+    EXPECT_EQ(errorOf([&] { session->ask(request("develop", JobKind::rawDevelop)); }).kind(),
+              Kind::notRead);
+    // The crash is the file's: a new session's follow-up fails at once.
+    const auto again = reader.openSession(*file, request("session", JobKind::rawSensor), first);
+    EXPECT_EQ(errorOf([&] { again->ask(request("develop", JobKind::rawDevelop)); }).kind(),
+              Kind::crashed);
+    EXPECT_EQ(reader.readersStarted(), 2u);
+    // A first request refused opens no session.
+    EXPECT_EQ(errorOf([&] {
+                  reader.openSession(*file, request("refuseClaim", JobKind::rawSensor), first);
+              }).kind(),
+              Kind::refused);
+}
+
+TEST_F(ReaderSessionTest, ASessionHoldsItsMemoryInTheRoomUntilItEnds) {
+    // Each of the stand-in's claims is 80 MiB with the claim phase's: two do not fit in 150.
+    PhotoReader reader(kStandIn, {4, std::uint64_t{150} << 20});
+    const auto file = OpenedFile::open(photo());
+    ReaderAnswer first;
+    auto session = reader.openSession(*file, request("session", JobKind::rawSensor), first);
+    auto asked =
+        std::async(std::launch::async, [&] { return reader.ask(*file, request("echo done")); });
+    while (reader.room().waiting() == 0 &&
+           asked.wait_for(std::chrono::seconds(0)) != std::future_status::ready) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(reader.room().waiting(), 1u);
+    session.reset();
+    EXPECT_EQ(asked.get().body, "echo done");
+}
+
+// The reader dies with the thread that started it, whatever the program does.
+TEST_F(ReaderSessionTest, AReaderEndsWithTheThreadThatStartedIt) {
+    const auto file = OpenedFile::open(photo());
+    std::unique_ptr<ReaderProcess> process;
+    pid_t thread = 0;
+    const auto admit = [](const ReaderClaim&) { return true; };
+    std::thread([&] {
+        thread = static_cast<pid_t>(syscall(SYS_gettid));
+        process =
+            std::make_unique<ReaderProcess>(kStandIn, *file, kRoomy.memoryBytes, ReaderTiming{});
+        // Answered, so the reader has asked to die with this thread.
+        EXPECT_EQ(process->exchange(request("echo"), false, admit, {}).said,
+                  ReaderExchange::Said::answer);
+    }).join();
+    // Gone from the process's tasks only once its children were told.
+    const fs::path task = "/proc/self/task/" + std::to_string(thread);
+    while (fs::exists(task)) std::this_thread::yield();
+    EXPECT_EQ(process->exchange(request("echo"), true, admit, {}).said,
+              ReaderExchange::Said::nothing);
+    const ReaderEnd end = process->end();
+    EXPECT_EQ(end.kind, ReaderEnd::Kind::signalled);
+    EXPECT_EQ(end.status, SIGKILL);
+    EXPECT_FALSE(end.killedOnPurpose);
+}
+
+}  // namespace
+}  // namespace quillmere
