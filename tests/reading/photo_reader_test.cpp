@@ -1,5 +1,6 @@
 #include "core/reading/photo_reader.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
@@ -54,8 +55,14 @@ TEST_F(PhotoReaderTest, EachEndOfAReaderIsToldAndKeptAsItsKindSays) {
         {"spin", Kind::timedOut, time + claimed, 1, 2},
         {"spinThenKill", Kind::timedOut, time + claimed, 1, 2},
         {"claimOverTime", Kind::timedOut, time + claimed, 1, 2},
+        {"spinInClaim", Kind::timedOut, time + "a photo may take.", 1, 2},
+        {"answerThenCrash", Kind::crashed, "photo.raw could not be read: its reader crashed.", 1,
+         1},
+        {"allocateWithinClaim", std::nullopt, "", 2, 3},
+        {"rawClaim 1099511627776", Kind::exceededMemory, memory + "a photo may take.", 1, 1},
         {"killSelf", Kind::notRead, notRead, 2, 3},
         {"unreadableClaim", Kind::notRead, notRead, 2, 3},
+        {"rawClaim 0", Kind::notRead, notRead, 2, 3},
         {"tooManyFiles 8", Kind::notRead, notRead, 2, 3},
     };
     const auto file = OpenedFile::open(photo());
@@ -150,10 +157,12 @@ TEST_F(PhotoReaderTest, AReaderThatHangsIsKilledWhenStoppedOrAtItsBackstop) {
     const fs::path hung = fifo("hung");
     std::stop_source stopping;
     auto asked = std::async(std::launch::async, [&] {
-        return errorOf(
-            [&] { reader.ask(*file, request("hang " + hung.string()), stopping.get_token()); });
+        return errorOf([&] {
+            reader.ask(*file, request("spinThenHang " + hung.string()), stopping.get_token());
+        });
     });
-    // Its job runs, and hangs.
+    // Its job runs, uses most of its processor time and hangs: killed on purpose, it did not run
+    // out of time.
     EXPECT_EQ(std::ifstream(hung).get(), 'h');
     stopping.request_stop();
     EXPECT_EQ(asked.get().kind(), Kind::notRead);
@@ -201,6 +210,21 @@ TEST_F(PhotoReaderTest, AProgramStartedIgnoringSIGCHLDReadsItsReadersEndsAll) {
     PhotoReader reader(kStandIn, kRoomy);
     EXPECT_EQ(signal(SIGCHLD, inherited), SIG_DFL);
     EXPECT_EQ(reader.ask(*OpenedFile::open(photo()), request("echo")).body, "echo");
+}
+
+TEST_F(PhotoReaderTest, AReaderHasItsChannelPhotoAndNullStreamsOpenAndEverySignalAtItsDefault) {
+    PhotoReader reader(kStandIn, kRoomy);
+    const auto file = OpenedFile::open(photo());
+    const UniqueDescriptor inheritable(fcntl(0, F_DUPFD, 10));
+    const auto ignored = signal(SIGPIPE, SIG_IGN);
+    sigset_t blocked, before;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGUSR1);
+    pthread_sigmask(SIG_BLOCK, &blocked, &before);
+    EXPECT_EQ(reader.ask(*file, request("inherited")).body,
+              "0=/dev/null 1=/dev/null 2=/dev/null 3= 4= SigBlk:0 SigIgn:0 ");
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
+    signal(SIGPIPE, ignored);
 }
 
 TEST(ReaderCommandLine, TheReaderRunsOnlyWithItsCommandLineParentAndPhoto) {

@@ -70,16 +70,16 @@ TEST(ReaderRoomRace, AClaimOfTheWholeBudgetOrMoreRunsAlone) {
 }
 
 TEST(ReaderRoomRace, AWaitStoppedLeavesItsTurnToTheNext) {
-    ReaderRoom room({1, 100});
-    Ticket held = room.enter(50, {});
+    ReaderRoom room({2, 100});
+    const Ticket held = room.enter(60, {});
     std::stop_source stopping;
-    Waiter stopped(room, 50, stopping.get_token());
+    Waiter stopped(room, 60, stopping.get_token());
     awaitWaiting(room, 1, stopped);
-    Waiter next(room, 50);
+    Waiter next(room, 10);
     awaitWaiting(room, 2, next);
+    EXPECT_FALSE(next.admitted());
     stopping.request_stop();
     EXPECT_FALSE(stopped.entered.get());
-    held = Ticket();
     EXPECT_TRUE(next.entered.get());
     EXPECT_FALSE(room.enter(1, stopping.get_token()));
 }

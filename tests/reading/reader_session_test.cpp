@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/syscall.h>
 #include <unistd.h>
 
 #include <future>
@@ -67,6 +65,15 @@ TEST_F(ReaderSessionTest, ASessionWhoseReaderEndedAnswersNoMore) {
     EXPECT_EQ(errorOf([&] { again->ask(request("develop", JobKind::rawDevelop)); }).kind(),
               Kind::crashed);
     EXPECT_EQ(reader.readersStarted(), 2u);
+    // A follow-up runs within the memory its session claimed first; one that claims memory at
+    // all is no claim.
+    const std::pair<const char*, Kind> followUps[] = {{"claimMore", Kind::exceededMemory},
+                                                      {"rawClaim 5", Kind::notRead}};
+    for (const auto& [params, kind] : followUps) {
+        const auto other = reader.openSession(*OpenedFile::open(photo(params)),
+                                              request("session", JobKind::rawSensor), first);
+        EXPECT_EQ(errorOf([&] { other->ask(request(params, JobKind::rawDevelop)); }).kind(), kind);
+    }
     // A first request refused opens no session.
     EXPECT_EQ(errorOf([&] {
                   reader.openSession(*file, request("refuseClaim", JobKind::rawSensor), first);
@@ -89,31 +96,6 @@ TEST_F(ReaderSessionTest, ASessionHoldsItsMemoryInTheRoomUntilItEnds) {
     EXPECT_EQ(reader.room().waiting(), 1u);
     session.reset();
     EXPECT_EQ(asked.get().body, "echo done");
-}
-
-// The reader dies with the thread that started it, whatever the program does.
-TEST_F(ReaderSessionTest, AReaderEndsWithTheThreadThatStartedIt) {
-    const auto file = OpenedFile::open(photo());
-    std::unique_ptr<ReaderProcess> process;
-    pid_t thread = 0;
-    const auto admit = [](const ReaderClaim&) { return true; };
-    std::thread([&] {
-        thread = static_cast<pid_t>(syscall(SYS_gettid));
-        process =
-            std::make_unique<ReaderProcess>(kStandIn, *file, kRoomy.memoryBytes, ReaderTiming{});
-        // Answered, so the reader has asked to die with this thread.
-        EXPECT_EQ(process->exchange(request("echo"), false, admit, {}).said,
-                  ReaderExchange::Said::answer);
-    }).join();
-    // Gone from the process's tasks only once its children were told.
-    const fs::path task = "/proc/self/task/" + std::to_string(thread);
-    while (fs::exists(task)) std::this_thread::yield();
-    EXPECT_EQ(process->exchange(request("echo"), true, admit, {}).said,
-              ReaderExchange::Said::nothing);
-    const ReaderEnd end = process->end();
-    EXPECT_EQ(end.kind, ReaderEnd::Kind::signalled);
-    EXPECT_EQ(end.status, SIGKILL);
-    EXPECT_FALSE(end.killedOnPurpose);
 }
 
 }  // namespace

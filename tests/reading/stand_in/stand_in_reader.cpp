@@ -12,6 +12,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -51,11 +53,34 @@ void spinUntil(std::chrono::milliseconds used) {
     while (processorTimeUsed() < used) turns = turns + 1;
 }
 
-// Asks for more memory than any limit a test sets (kept, so that the compiler cannot leave the
-// allocation out), and gives back whatever it got.
-void allocateTooMuch() {
-    void* volatile block = std::malloc(std::size_t{1} << 30);
+// Asks for `mebibytes` of memory (kept, so that the compiler cannot leave the allocation out), and
+// gives back whatever it got.
+void allocate(std::size_t mebibytes) {
+    void* volatile block = std::malloc(mebibytes << 20);
     std::free(block);
+}
+
+// What the reader was started with: its open descriptors and where its standard streams lead,
+// and which of the standard signals (1 to 31; the C library keeps the real-time ones above for
+// itself) it blocks or ignores.
+std::string inherited() {
+    std::string found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd")) {
+        const std::string number = entry.path().filename();
+        std::error_code error;
+        const std::string target = std::filesystem::read_symlink(entry.path(), error);
+        if (target.find("/proc/") == std::string::npos)
+            found += number + "=" + (std::stoi(number) < 3 ? target : "") + " ";
+    }
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("SigBlk") || line.starts_with("SigIgn")) {
+            const std::uint64_t signals =
+                std::stoull(line.substr(line.find('\t') + 1), nullptr, 16);
+            found += line.substr(0, 7) + std::to_string(signals & 0x7FFF'FFFF) + " ";
+        }
+    }
+    return found;
 }
 
 std::byte patternAt(std::uint64_t index) { return static_cast<std::byte>(index % 251); }
@@ -103,7 +128,20 @@ class StandInJob : public Job {
         Claim claim{std::uint64_t{16} << 20, 10s, "a photo of 6000 × 4000 pixels"};
         if (behaviour == "refuseClaim") throw Refusal("The stand-in refuses this photo.");
         if (behaviour == "memoryInClaim") {
-            allocateTooMuch();
+            allocate(512);
+        } else if (behaviour == "spinInClaim") {
+            spinUntil(1h);
+        } else if (behaviour == "claimMore") {
+            claim.memoryBytes *= 2;
+        } else if (behaviour == "rawClaim") {
+            // A claim of the memory the argument says, round the service's checks: told to go
+            // all the same, it answers.
+            sendMessage(reader_protocol::kChannel, MessageKind::claim,
+                        WireWriter().u64(sizeOf(request)).u64(10'000).text("a photo").take());
+            if (receiveMessage(reader_protocol::kChannel, true).message.kind == MessageKind::go) {
+                answerAndExit("went", {});
+            }
+            _exit(0);
         } else if (behaviour == "claimOverCeiling") {
             claim = {std::uint64_t{1} << 40, 10s, "a photo of 99999 × 99999 pixels"};
         } else if (behaviour == "claimOverTime") {
@@ -112,7 +150,7 @@ class StandInJob : public Job {
             claim.processorTime = 0ms;
         } else if (behaviour == "spin") {
             claim.processorTime = 100ms;
-        } else if (behaviour == "spinThenKill") {
+        } else if (behaviour == "spinThenKill" || behaviour == "spinThenHang") {
             claim.processorTime = 400ms;
         }
         return claim;
@@ -143,15 +181,22 @@ class StandInJob : public Job {
             spinUntil(processorTimeUsed() + 300ms);
             raise(SIGKILL);
         }
-        if (behaviour == "exceedMemory") {
-            allocateTooMuch();
-            return {};
+        if (behaviour == "exceedMemory" || behaviour == "allocateWithinClaim") {
+            // The claim's 16 MiB and the claim phase's 64 MiB.
+            allocate(behaviour == "exceedMemory" ? 1024 : 70);
+            return {behaviour, {}};
         }
         if (behaviour == "crashAfterFailedAllocation") {
-            allocateTooMuch();
+            allocate(1024);
             raise(SIGSEGV);
         }
-        if (behaviour == "hang") {
+        if (behaviour == "answerThenCrash") {
+            sendAnswer("", {});
+            raise(SIGSEGV);
+        }
+        if (behaviour == "inherited") return {inherited(), {}};
+        if (behaviour == "hang" || behaviour == "spinThenHang") {
+            if (behaviour == "spinThenHang") spinUntil(processorTimeUsed() + 300ms);
             // Says so on the test's FIFO, if it gave one, then waits to be killed.
             if (!argumentOf(request).empty()) {
                 const UniqueDescriptor fifo(open(argumentOf(request).c_str(), O_WRONLY));
