@@ -115,9 +115,12 @@ ChannelReceipt receiveMessage(int channel, bool wait) {
     // Closed whatever becomes of the message.
     std::vector<UniqueDescriptor> descriptors = descriptorsOf(message);
     if (got == 0) return receipt;
-    if ((message.msg_flags & (MSG_TRUNC | MSG_CTRUNC)) != 0) {
-        throw WireError(
-            "A message is longer than a message may be, or its descriptors were cut off.");
+    // A packet that filled the room of one byte more than a message was longer than a message.
+    if (static_cast<std::size_t>(got) > kMaxMessageBytes) {
+        throw WireError("A message is longer than a message may be.");
+    }
+    if ((message.msg_flags & MSG_CTRUNC) != 0) {
+        throw WireError("A message's descriptors were cut off.");
     }
     packet.resize(static_cast<std::size_t>(got));
     WireReader header(packet);

@@ -27,7 +27,7 @@ bool isSealedAndSized(int file, std::uint64_t bytes) {
 
 std::optional<SealedFile> SealedFile::accept(int descriptor, std::uint64_t bytes) {
     const UniqueDescriptor file(descriptor);
-    if (bytes < 1 || bytes > SIZE_MAX || !isSealedAndSized(file.get(), bytes)) return std::nullopt;
+    if (bytes < 1 || !isSealedAndSized(file.get(), bytes)) return std::nullopt;
     // The mapping keeps the file after its descriptor is closed.
     void* mapping = mmap(nullptr, static_cast<std::size_t>(bytes), PROT_READ | PROT_WRITE,
                          MAP_PRIVATE, file.get(), 0);
@@ -69,9 +69,9 @@ std::optional<std::vector<SealedFile>> acceptSealedFiles(std::vector<UniqueDescr
 }
 
 UniqueDescriptor makeSealedFile(std::uint64_t bytes, const std::function<void(std::byte*)>& fill) {
-    if (bytes < 1 || bytes > SIZE_MAX) return {};
     UniqueDescriptor file(memfd_create("quillmere-sealed", MFD_CLOEXEC | MFD_ALLOW_SEALING));
-    // Its pages taken now: memory that runs out fails here, not as a fault in `fill`.
+    // Its pages taken now (none for 0 bytes, which fallocate refuses): memory that runs out fails
+    // here, not as a fault in `fill`.
     if (!file || fallocate(file.get(), 0, 0, static_cast<off_t>(bytes)) != 0) return {};
     {
         // Filled through a mapping, which is gone before the write seal: the kernel refuses that

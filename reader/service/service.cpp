@@ -39,16 +39,17 @@ std::string textBody(std::string_view text) { return WireWriter().text(text).tak
 
 bool say(MessageKind kind, std::string_view body) { return sendMessage(kChannel, kind, body); }
 
-// The photo with a file offset of the reader's own: opened again through its descriptor, never
-// by a path the program did not look at.
+// The photo with a file offset of the reader's own: a regular file (nothing else is opened again),
+// opened again through its descriptor, never by a path the program did not look at.
 std::optional<Photo> openPhoto() {
     Photo photo{kPhoto, "/proc/self/fd/" + std::to_string(kPhoto), 0};
-    const int own = open(photo.procPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    struct stat status {};
+    if (fstat(kPhoto, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+    const int own = open(photo.procPath.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
     if (own < 0) return std::nullopt;
     const bool moved = dup3(own, kPhoto, O_CLOEXEC) == kPhoto;
     close(own);
-    struct stat status {};
-    if (!moved || fstat(kPhoto, &status) != 0 || !S_ISREG(status.st_mode)) return std::nullopt;
+    if (!moved) return std::nullopt;
     photo.size = static_cast<std::uint64_t>(status.st_size);
     return photo;
 }
@@ -170,8 +171,8 @@ int serve(int argc, char** argv, const JobMaker& makeJob) {
             current = nullptr;
         }
         if (!current) {
-            if (!say(MessageKind::refused, textBody(job ? kNoFollowUp : kUnknownJob)))
-                return kUsage;
+            const bool said = say(MessageKind::refused, textBody(job ? kNoFollowUp : kUnknownJob));
+            if (!said) return kUsage;
             continue;
         }
 

@@ -78,7 +78,7 @@ TEST(Channel, APacketThatIsNoMessageIsNotReadAndItsDescriptorsAreClosed) {
     const UniqueDescriptor unsealed(memfd_create("test", MFD_CLOEXEC));
     ASSERT_EQ(ftruncate(unsealed.get(), 4), 0);
     const std::pair<std::string, std::vector<int>> packets[] = {
-        {std::string(kMaxMessageBytes + 1, '\0'), {}},
+        {inlinePacket(MessageKind::answer, std::string(kMaxMessageBytes - 4, 'b')), {}},
         {inlinePacket(static_cast<MessageKind>(7), "body"), {}},
         {WireWriter().u32(5).u8(2).take(), {}},
         {answer, tooMany},

@@ -49,6 +49,7 @@ TEST_F(PhotoReaderTest, EachEndOfAReaderIsToldAndKeptAsItsKindSays) {
         {"crash", Kind::crashed, "photo.raw could not be read: its reader crashed.", 1, 1},
         {"exceedMemory", Kind::exceededMemory, memory + claimed, 1, 1},
         {"crashAfterFailedAllocation", Kind::exceededMemory, memory + claimed, 1, 1},
+        {"throwBadAlloc", Kind::exceededMemory, memory + claimed, 1, 1},
         {"memoryInClaim", Kind::exceededMemory, memory + "a photo may take.", 1, 1},
         {"claimOverCeiling", Kind::exceededMemory,
          memory + "a photo of 99999 × 99999 pixels may take.", 1, 1},

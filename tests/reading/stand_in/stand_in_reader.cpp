@@ -186,6 +186,7 @@ class StandInJob : public Job {
             allocate(behaviour == "exceedMemory" ? 1024 : 70);
             return {behaviour, {}};
         }
+        if (behaviour == "throwBadAlloc") throw std::bad_alloc();
         if (behaviour == "crashAfterFailedAllocation") {
             allocate(1024);
             raise(SIGSEGV);
