@@ -176,7 +176,6 @@ ReaderProcess::ReaderProcess(const std::filesystem::path& reader, const OpenedFi
         channel_.reset();
         while (waitpid(pid_, nullptr, 0) < 0 && errno == EINTR) {
         }
-        ended_ = ReaderEnd{};
         throw notRead();
     }
 }
