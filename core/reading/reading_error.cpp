@@ -40,7 +40,8 @@ std::string sentence(ReadingError::Kind kind, const std::string& name, std::stri
 ReadingError::ReadingError(Kind kind, const std::filesystem::path& file, std::string_view detail)
     : ReadingError(sentence(kind, file.filename().string(), detail), kind) {}
 
-ReadingError::ReadingError(std::string sentence, Kind kind) : Error(sentence), kind_(kind) {}
+ReadingError::ReadingError(std::string sentence, Kind kind)
+    : Error(""), kind_(kind), sentence_(std::move(sentence)) {}
 
 ReadingError ReadingError::readerNotIn(const std::filesystem::path& folder, bool inBuildTree) {
     return missingReader(std::string("Quillmere's photo reader ") + reader_protocol::kProgramName +

@@ -40,11 +40,16 @@ class ReadingError : public Error {
     static ReadingError missingReader(std::string sentence);
 
     Kind kind() const { return kind_; }
+    const char* what() const noexcept override { return sentence_.c_str(); }
 
   private:
     ReadingError(std::string sentence, Kind kind);
 
     Kind kind_;
+    // Its own copy of the sentence, the base's message left empty: copies of one error pass
+    // between threads (a kept verdict, a session's answer), and the base's message is one
+    // reference-counted string its copies share, counted where ThreadSanitizer cannot see.
+    std::string sentence_;
 };
 
 }  // namespace quillmere
