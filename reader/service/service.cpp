@@ -25,8 +25,6 @@ using reader_protocol::kPhoto;
 using reader_protocol::kUsage;
 using reader_protocol::MessageKind;
 
-constexpr const char* kNoFollowUp = "This reader does not take that request in its session.";
-
 std::optional<std::uint64_t> positiveNumber(const char* text) {
     std::uint64_t value = 0;
     const char* end = text + std::strlen(text);
@@ -167,13 +165,11 @@ int serve(int argc, char** argv, const JobMaker& makeJob) {
         if (!job) {
             made = makeJob(request->kind);
             current = made.get();
+            if (!current && !say(MessageKind::refused, textBody(kUnknownJob))) return kUsage;
+            if (!current) continue;
         } else if (!job->takesFollowUp(request->kind)) {
-            current = nullptr;
-        }
-        if (!current) {
-            const bool said = say(MessageKind::refused, textBody(job ? kNoFollowUp : kUnknownJob));
-            if (!said) return kUsage;
-            continue;
+            // A session's follow-ups are its job's; any other request says nothing of the photo.
+            return kUsage;
         }
 
         limits.startClock(kClaimPhaseProcessorTime);
