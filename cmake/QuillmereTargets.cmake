@@ -21,6 +21,21 @@ function(quillmere_add_component target)
   endif()
 endfunction()
 
+# quillmere_add_unsanitized(<twin> <target> [DEPS <targets...>])
+# A static library of the same sources as <target> (a library of the core), built without the
+# sanitizers, for a program that runs without them (the photo reader, reader/CMakeLists.txt says
+# why), linked with DEPS in place of <target>'s own (their unsanitized twins, or outside
+# libraries).
+function(quillmere_add_unsanitized twin target)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  get_target_property(sources ${target} SOURCES)
+  add_library(${twin} STATIC ${sources})
+  target_include_directories(${twin} PUBLIC ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
+  target_link_libraries(${twin} PUBLIC ${ARG_DEPS})
+  target_compile_options(${twin} PUBLIC -fno-sanitize=all)
+  target_link_options(${twin} INTERFACE -fno-sanitize=all)
+endfunction()
+
 # quillmere_add_app_library(<target> <folder>... [DEPS <targets...>])
 # One static library per folder of the application (with any sub-folders named after it), made of
 # every .cpp and .h in those folders; Qt's meta-object compiler runs over the headers that declare

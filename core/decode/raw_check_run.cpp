@@ -252,10 +252,4 @@ RAWCheckEnd runRAWCheck(const std::filesystem::path& helper, const std::filesyst
     return std::move(*end);
 }
 
-void keepChildEndsReadable() {
-    struct sigaction current {};
-    if (sigaction(SIGCHLD, nullptr, &current) != 0 || current.sa_handler != SIG_IGN) return;
-    signal(SIGCHLD, SIG_DFL);
-}
-
 }  // namespace quillmere

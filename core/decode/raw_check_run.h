@@ -66,9 +66,4 @@ struct RAWCheckEnd {
 RAWCheckEnd runRAWCheck(const std::filesystem::path& helper, const std::filesystem::path& file,
                         const RAWCheckLimits& limits, std::stop_token stop = {});
 
-// A program whose parent ignores SIGCHLD (which survives exec) has its children reaped by the
-// kernel, their ends unread; this sets SIGCHLD back to its default action, under which the
-// program reaps them. Every other disposition is left alone.
-void keepChildEndsReadable();
-
 }  // namespace quillmere

@@ -13,6 +13,7 @@
 
 #include "core/common/program_files.h"
 #include "core/decode/photo_format.h"
+#include "core/reading/reader_process.h"
 #include "rawbridge/raw_check_protocol.h"
 
 namespace quillmere {

@@ -1,7 +1,8 @@
 // The installed program on its own. Installed to a temporary prefix with `cmake --install`, and run
 // where the source checkout and this build tree are empty folders (a mount namespace of its own),
-// it finds its RAW checking helper, Detail model, licence notices and icon beside itself. Without
-// its helper it stops at start, though this build tree's helper is in reach.
+// it finds its photo reader, RAW checking helper, Detail model, licence notices and icon beside
+// itself, and its reader runs there. Without its helper it stops at start, though this build
+// tree's helper is in reach.
 //
 // Run as `install_tests --probe` from an installed place, this program prints what the program's
 // own lookups find there instead.
@@ -23,6 +24,7 @@
 #include "app/state/photo_edit_store.h"
 #include "core/decode/match_filter_model.h"
 #include "core/decode/raw_file_vetting.h"
+#include "core/reading/photo_reader.h"
 #include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
@@ -46,8 +48,14 @@ const char* const kHide = R"(set -e
 int probe(int argc, char** argv) {
     QApplication application(argc, argv);
     try {
-        std::cout << RAWFileVetting::locateHelper().string() << "\n"
+        std::cout << PhotoReader::locate().string() << "\n"
+                  << RAWFileVetting::locateHelper().string() << "\n"
                   << MatchFilterModel::url().string() << "\n";
+        // The reader answers: it knows no job of this kind.
+        const auto self = OpenedFile::open("/proc/self/exe");
+        PhotoReader::forProcess().ask(*self, {reader_protocol::JobKind::rawThumbnail, {}, {}});
+    } catch (const ReadingError& answered) {
+        std::cout << answered.what() << "\n";
     } catch (const std::exception& missing) {
         std::cout << missing.what() << "\n";
     }
@@ -116,8 +124,9 @@ class InstalledProgram : public ::testing::Test {
         for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
             environment.insert(variable, (home() / variable).c_str());
         }
-        for (const char* variable : {"QUILLMERE_RAW_CHECK", "QUILLMERE_MATCHFILTER_MODEL",
-                                     "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"}) {
+        for (const char* variable :
+             {"QUILLMERE_READER", "QUILLMERE_RAW_CHECK", "QUILLMERE_MATCHFILTER_MODEL",
+              "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"}) {
             environment.remove(variable);
         }
         if (!platform.isEmpty()) environment.insert("QT_QPA_PLATFORM", platform);
@@ -149,13 +158,15 @@ class InstalledProgram : public ::testing::Test {
     static inline bool installed_ = false;
 };
 
-TEST_F(InstalledProgram, FindsItsHelperModelLicencesAndIconBesideItselfAlone) {
+TEST_F(InstalledProgram, FindsItsReaderHelperModelLicencesAndIconBesideItselfAlone) {
     // This program, installed beside the real one, runs the real lookups from there.
     const fs::path probe = prefix() / "bin/quillmere-install-probe";
     fs::copy_file(fs::read_symlink("/proc/self/exe"), probe);
     const Finished found = runHidden({probe.c_str(), "--probe"}, environment("offscreen"));
-    EXPECT_EQ(found.output, (prefix() / "libexec/quillmere/quillmere-raw-check\n").string() +
+    EXPECT_EQ(found.output, (prefix() / "libexec/quillmere/quillmere-reader\n").string() +
+                                (prefix() / "libexec/quillmere/quillmere-raw-check\n").string() +
                                 (prefix() / "share/quillmere/Models/MatchFilter.onnx\n").string() +
+                                "This reader does not know that job.\n" +
                                 (prefix() / "share/quillmere/Licenses shown\n").string() + "icon\n")
         << found.errors;
 }

@@ -1,0 +1,70 @@
+#include "reader/service/allocation_note.h"
+
+#include <signal.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstddef>
+#include <cstring>
+
+namespace quillmere::reader {
+namespace {
+
+std::atomic<bool> failed{false};
+static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
+
+// The memory message the crash handler sends, made before any crash.
+int noteChannel = -1;
+char noteMessage[64];
+std::size_t noteBytes = 0;
+
+void* noted(void* allocated) {
+    if (allocated == nullptr) failed = true;
+    return allocated;
+}
+
+// The handler is reset on entry, and the signal raised again is delivered on return.
+void sayMemoryBeforeCrash(int signal) {
+    if (failed && noteChannel >= 0) {
+        send(noteChannel, noteMessage, noteBytes, MSG_NOSIGNAL | MSG_DONTWAIT);
+    }
+    raise(signal);
+}
+
+}  // namespace
+
+bool allocationFailed() { return failed; }
+
+void noteMemoryInCrashes(int channel, std::string_view memoryMessage) {
+    noteChannel = channel;
+    noteBytes = std::min(memoryMessage.size(), sizeof noteMessage);
+    std::memcpy(noteMessage, memoryMessage.data(), noteBytes);
+    struct sigaction action {};
+    action.sa_handler = sayMemoryBeforeCrash;
+    action.sa_flags = SA_RESETHAND;
+    sigemptyset(&action.sa_mask);
+    for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) {
+        sigaction(signal, &action, nullptr);
+    }
+}
+
+}  // namespace quillmere::reader
+
+// The reader's own allocation functions, which every library it loads calls instead of the C
+// library's: each goes on to the C library's allocator and notes a failure.
+extern "C" {
+void* __libc_malloc(std::size_t size);
+void* __libc_calloc(std::size_t count, std::size_t size);
+void* __libc_realloc(void* pointer, std::size_t size);
+
+void* malloc(std::size_t size) noexcept { return quillmere::reader::noted(__libc_malloc(size)); }
+void* calloc(std::size_t count, std::size_t size) noexcept {
+    return quillmere::reader::noted(__libc_calloc(count, size));
+}
+void* realloc(void* pointer, std::size_t size) noexcept {
+    // A size of 0 frees the block and answers null.
+    void* moved = __libc_realloc(pointer, size);
+    return size == 0 ? moved : quillmere::reader::noted(moved);
+}
+}
