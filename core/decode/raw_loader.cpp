@@ -10,14 +10,13 @@
 #include "core/decode/decoded_texture.h"
 #include "core/decode/decoder_failure.h"
 #include "core/decode/libraw_fallback.h"
-#include "core/decode/linear_image_texture.h"
 #include "core/decode/photo_format.h"
+#include "core/decode/raster_reading.h"
 #include "core/decode/raw_file_vetting.h"
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader_error.h"
 #include "core/imageio/image_properties.h"
 #include "reader/metadata/image_properties_reading.h"
-#include "reader/raster/raster_decoder.h"
 
 namespace quillmere {
 namespace {
@@ -46,18 +45,20 @@ json::Json imageProperties(const std::filesystem::path& url, const Texture* rast
 
 RAWLoader::RAWLoader(std::shared_ptr<const Device> device,
                      std::shared_ptr<const RAWFilterProvider> filters,
-                     NeuralModelTimeouts neuralModelTimeouts)
+                     NeuralModelTimeouts neuralModelTimeouts, PhotoReader* reader)
     : device(std::move(device)),
       commandQueue(this->device ? this->device->makeCommandQueue() : nullptr),
       filters(std::move(filters)),
-      neuralModelTimeouts(neuralModelTimeouts) {}
+      neuralModelTimeouts(neuralModelTimeouts),
+      photoReader(reader) {}
 
 OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
     const std::lock_guard guard(lock);
     const PhotoID id{url};
     if (const auto known = photos.find(id); known != photos.end()) return known->second;
-    // The user opens the photo (again): a RAW file that ran out of time gets another run.
+    // The user opens the photo (again): a file that ran out of time gets another reading.
     forgetRAWFileTimeVerdict(url);
+    if (PhotoFormat::isRaster(url)) decodeOrRefuse(url, [&] { reader().forgetTimeVerdicts(url); });
 
     ConfigurableRAWFilter* const filter = activate(id);
     const std::optional<PixelSize> size = decodeOrRefuse(url, [&]() -> std::optional<PixelSize> {
@@ -127,13 +128,12 @@ ConfigurableRAWFilter* RAWLoader::activate(const PhotoID& id) {
 RAWLoader::DecodedSource RAWLoader::decodeSource(const std::filesystem::path& url) const {
     DecodedSource source;
     if (PhotoFormat::isRaster(url)) {
-        try {
-            source.rasterImage = makeHalfFloatTexture(hostMemory, decodeRasterFile(url));
-        } catch (const std::exception&) {
-            // A raster file that does not decode is refused below; no other decoder tries it.
-        }
-        if (source.rasterImage) return source;
-    } else if ((source.filter = makeFilter(url))) {
+        // A raster file that its reader refuses is no supported photo (decodeOrRefuse); no other
+        // decoder tries it.
+        source.rasterImage = decodeOrRefuse(url, [&] { return readRasterImage(reader(), url); });
+        return source;
+    }
+    if ((source.filter = makeFilter(url))) {
         decodeOrRefuse(url,
                        [&] { RAWFilterConfiguration::configureForDecode(*source.filter, url); });
         return source;
@@ -154,6 +154,10 @@ std::unique_ptr<ConfigurableRAWFilter> RAWLoader::makeFilter(
     } catch (const std::exception&) {
         return nullptr;
     }
+}
+
+PhotoReader& RAWLoader::reader() const {
+    return photoReader ? *photoReader : PhotoReader::forProcess();
 }
 
 PixelSize RAWLoader::fitSize(PixelSize full) {

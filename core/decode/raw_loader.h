@@ -21,6 +21,7 @@
 #include "core/photo/opened_photo.h"
 #include "core/photo/photo_id.h"
 #include "core/photo/preview_resolution.h"
+#include "core/reading/photo_reader.h"
 
 namespace quillmere {
 
@@ -48,11 +49,14 @@ class RAWLoader final : public PhotoLoader {
 
     // `device` may be null (no compute device): photos still open, except through the LibRaw
     // fallback, which develops on the device, but no texture can be made (gpuUnavailable).
-    // `filters` makes the RAW filters; the program's own unless a test gives others.
+    // `filters` makes the RAW filters; the program's own unless a test gives others. `reader`
+    // reads the files the loader reads itself (raster photos, and the time verdicts an open
+    // forgets): the program's own (PhotoReader::forProcess) when null.
     explicit RAWLoader(std::shared_ptr<const Device> device,
                        std::shared_ptr<const RAWFilterProvider> filters =
                            std::make_shared<RAWFilterAdapterProvider>(),
-                       NeuralModelTimeouts neuralModelTimeouts = {});
+                       NeuralModelTimeouts neuralModelTimeouts = {},
+                       PhotoReader* reader = nullptr);
 
     RAWLoader(const RAWLoader&) = delete;
     RAWLoader& operator=(const RAWLoader&) = delete;
@@ -109,6 +113,7 @@ class RAWLoader final : public PhotoLoader {
     ConfigurableRAWFilter* activate(const PhotoID& id);
     DecodedSource decodeSource(const std::filesystem::path& url) const;
     std::unique_ptr<ConfigurableRAWFilter> makeFilter(const std::filesystem::path& url) const;
+    PhotoReader& reader() const;
 
     // Runs `decode` for the opened photo `id`, made the active one, under the loader's lock
     // (which the caller holds): asks `shouldCancel` first, and turns a library's own exception
@@ -156,6 +161,7 @@ class RAWLoader final : public PhotoLoader {
     const std::shared_ptr<CommandQueue> commandQueue;
     const std::shared_ptr<const RAWFilterProvider> filters;
     const NeuralModelTimeouts neuralModelTimeouts;
+    PhotoReader* const photoReader;
 
     std::mutex lock;
     std::unordered_map<PhotoID, OpenedPhoto> photos;

@@ -59,25 +59,12 @@ LinearSrgbTransform transformForNclx(const heif_color_profile_nclx& nclx, std::u
         transferCurveOf(nclx.transfer_characteristics).value_or(TransferCurve::sRGB), maxCode);
 }
 
-std::optional<LinearSrgbTransform> transformForIcc(const heif_image_handle& handle,
-                                                   std::uint32_t maxCode) {
-    const heif_color_profile_type type = heif_image_handle_get_color_profile_type(&handle);
-    if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) {
-        return std::nullopt;
-    }
-    std::string profile(heif_image_handle_get_raw_color_profile_size(&handle), '\0');
-    if (profile.empty() ||
-        heif_image_handle_get_raw_color_profile(&handle, profile.data()).code != heif_error_Ok) {
-        return std::nullopt;
-    }
-    return LinearSrgbTransform::fromIccProfile(profile, LinearSrgbTransform::Input::rgb, maxCode);
-}
-
 // The embedded ICC profile, else the nclx profile of the file or of the coded stream, else sRGB;
 // for samples from 0 to `maxCode`.
-LinearSrgbTransform transformFor(const heif_image_handle& handle, const heif_image& image,
-                                 std::uint32_t maxCode) {
-    if (std::optional<LinearSrgbTransform> icc = transformForIcc(handle, maxCode)) {
+LinearSrgbTransform transformFor(const std::string& iccProfile, const heif_image_handle& handle,
+                                 const heif_image& image, std::uint32_t maxCode) {
+    if (std::optional<LinearSrgbTransform> icc = LinearSrgbTransform::fromIccProfile(
+            iccProfile, LinearSrgbTransform::Input::rgb, maxCode)) {
         return std::move(*icc);
     }
     // libheif hands out a profile it could not fill, too: it is released either way.
@@ -115,57 +102,90 @@ struct RgbPlanes {
     }
 };
 
-LinearImage decodeLinearFrom(const heif::LibheifFile& file) {
-    const heif_image_handle* handle = file.primary.get();
-    const Pointer<heif_decoding_options> options(heif_decoding_options_alloc());
-    if (!options) throw ImageIOError(ImageIOError::Code::outOfMemory);
-    options->ignore_transformations = 0;
-    // RGB planes: libheif converts every picture to them and would copy them once more into
-    // interleaved samples.
-    const Pointer<heif_image> image =
-        heif::decodePrimary(file, heif_colorspace_RGB, heif_chroma_444, *options);
+// The primary image decoded by libheif as RGB planes, and their conversion into linear light.
+struct LinearRows {
+    LinearRows(const heif::LibheifFile& file, const std::string& iccProfile) {
+        const heif_image_handle* handle = file.primary.get();
+        const Pointer<heif_decoding_options> options(heif_decoding_options_alloc());
+        if (!options) throw ImageIOError(ImageIOError::Code::outOfMemory);
+        options->ignore_transformations = 0;
+        // RGB planes: libheif converts every picture to them and would copy them once more into
+        // interleaved samples.
+        image = heif::decodePrimary(file, heif_colorspace_RGB, heif_chroma_444, *options);
 
-    const int width = heif_image_get_width(image.get(), heif_channel_R);
-    const int height = heif_image_get_height(image.get(), heif_channel_R);
-    const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_R);
-    const bool deep = bits > 8;
-    RgbPlanes rgb;
-    const std::array channels{heif_channel_R, heif_channel_G, heif_channel_B};
-    for (std::size_t index = 0; index < channels.size(); ++index) {
-        const heif_channel channel = channels[index];
-        rgb.planes[index] = heif_image_get_plane_readonly(image.get(), channel, &rgb.strides[index]);
-        if (rgb.planes[index] == nullptr || bits < 1 || bits > 16 ||
-            heif_image_get_width(image.get(), channel) != width ||
-            heif_image_get_height(image.get(), channel) != height ||
-            heif_image_get_bits_per_pixel_range(image.get(), channel) != bits ||
-            static_cast<std::int64_t>(rgb.strides[index]) <
-                static_cast<std::int64_t>(width) * (deep ? 2 : 1)) {
-            throw ImageIOError(ImageIOError::Code::corruptImage, "The decoded image has no pixels.");
+        width = heif_image_get_width(image.get(), heif_channel_R);
+        height = heif_image_get_height(image.get(), heif_channel_R);
+        const int bits = heif_image_get_bits_per_pixel_range(image.get(), heif_channel_R);
+        deep = bits > 8;
+        const std::array channels{heif_channel_R, heif_channel_G, heif_channel_B};
+        for (std::size_t index = 0; index < channels.size(); ++index) {
+            const heif_channel channel = channels[index];
+            rgb.planes[index] =
+                heif_image_get_plane_readonly(image.get(), channel, &rgb.strides[index]);
+            if (rgb.planes[index] == nullptr || bits < 1 || bits > 16 ||
+                heif_image_get_width(image.get(), channel) != width ||
+                heif_image_get_height(image.get(), channel) != height ||
+                heif_image_get_bits_per_pixel_range(image.get(), channel) != bits ||
+                static_cast<std::int64_t>(rgb.strides[index]) <
+                    static_cast<std::int64_t>(width) * (deep ? 2 : 1)) {
+                throw ImageIOError(ImageIOError::Code::corruptImage,
+                                   "The decoded image has no pixels.");
+            }
         }
+        transform.emplace(transformFor(iccProfile, *handle, *image, (1u << bits) - 1u));
     }
 
-    LinearImageAssembler assembler(width, height, 1);
-    const LinearSrgbTransform transform = transformFor(*handle, *image, (1u << bits) - 1u);
-    const auto pixelCount = static_cast<std::uint32_t>(width);
-    assembler.assemble({.convert = [&](int y, const std::uint8_t*, float* linearRgba) {
-        if (deep) return transform.convert(rgb.row<std::uint16_t>(y), linearRgba, pixelCount);
-        transform.convert(rgb.row<std::uint8_t>(y), linearRgba, pixelCount);
-    }});
-    return std::move(assembler).take();
-}
+    LinearImageAssembler::StoredRows storedRows() const {
+        return {.convert = [this](int y, const std::uint8_t*, float* linearRgba) {
+            const auto pixelCount = static_cast<std::uint32_t>(width);
+            if (deep) return transform->convert(rgb.row<std::uint16_t>(y), linearRgba, pixelCount);
+            transform->convert(rgb.row<std::uint8_t>(y), linearRgba, pixelCount);
+        }};
+    }
 
-}  // namespace
+    Pointer<heif_image> image;
+    int width = 0;
+    int height = 0;
+    bool deep = false;
+    RgbPlanes rgb;
+    std::optional<LinearSrgbTransform> transform;
+};
 
-LinearImage HeifFile::decodeLinear() const {
+template <class Decode>
+auto refusingWithoutMemory(const Decode& decode) {
     try {
-        return decodeLinearFrom(heif::openWithLibheif(bytes_, items_));
+        return decode();
     } catch (const std::bad_alloc&) {
         throw ImageIOError(ImageIOError::Code::outOfMemory);
     }
 }
 
-Rgb8Image HeifFile::decodeRgb8() const {
-    const heif::LibheifFile file = heif::openWithLibheif(bytes_, items_);
+}  // namespace
+
+LinearImage HeifFile::decodeLinear() {
+    return refusingWithoutMemory([&] {
+        const LinearRows rows(opened(), claim_.iccProfile);
+        LinearImageAssembler assembler(rows.width, rows.height, 1);
+        assembler.assemble(rows.storedRows());
+        return std::move(assembler).take();
+    });
+}
+
+std::pair<int, int> HeifFile::decodeHalfFloat(std::uint16_t* texels) {
+    return refusingWithoutMemory([&] {
+        const LinearRows rows(opened(), claim_.iccProfile);
+        // decodePrimary lets the sides come exchanged, never otherwise.
+        if (std::int64_t{rows.width} * rows.height != claim_.width * claim_.height) {
+            throw ImageIOError(ImageIOError::Code::corruptImage, "Its size changed as it decoded.");
+        }
+        LinearImageAssembler assembler(rows.width, rows.height, 1, texels);
+        assembler.assemble(rows.storedRows());
+        return std::pair{rows.width, rows.height};
+    });
+}
+
+Rgb8Image HeifFile::decodeRgb8() {
+    const heif::LibheifFile& file = opened();
     const Pointer<heif_decoding_options> options(heif_decoding_options_alloc());
     if (!options) throw ImageIOError(ImageIOError::Code::outOfMemory);
     // libheif applies the declared rotation and mirroring itself, so nothing turns it again.

@@ -234,18 +234,22 @@ HeifItemChecks checkHeifItems(const Items& items) {
     try {
         const DecodePlan plan = planDecoding(items);
         if ((checks.fault = plan.fault)) return checks;
-        std::uint64_t pixels = 0, codedBytes = 0, leftOutBytes = 0;
+        std::uint64_t pixels = 0, codedBytes = 0, leftOutBytes = 0, pictures = 0;
         for (const ItemID item : plan.order) {
             const std::optional<PixelSize> stated = items.statedSize(item);
             if ((checks.fault = statedSizeFault(item, stated))) return checks;
             const ItemMeasure made = measure(items, item, *stated);
             if ((checks.fault = made.fault)) return checks;
             pixels = saturatingAdd(pixels, saturatingMultiply(made.pixels, plan.uses.at(item)));
+            if (isCoded(items.typeOf(item))) pictures = saturatingAdd(pictures, plan.uses.at(item));
             codedBytes = saturatingAdd(codedBytes, made.codedBytes);
             leftOutBytes = saturatingAdd(leftOutBytes, made.leftOutBytes);
             checks.longestStatedSide =
                 std::max({checks.longestStatedSide, stated->width, stated->height});
         }
+        checks.pictures = pictures;
+        checks.madePixels = pixels;
+        checks.codedBytes = codedBytes;
         if (pixels > saturatingMultiply(codedBytes, kMadePixelsPerCodedByte)) {
             checks.fault = "Its image would make " + std::to_string(pixels) + " pixels from " +
                            std::to_string(codedBytes) + " bytes of image data" +

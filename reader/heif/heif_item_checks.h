@@ -18,6 +18,12 @@ namespace quillmere::heif {
 struct HeifItemChecks {
     // The longest side those items state in their 'ispe' property, for libheif's size limit.
     std::uint64_t longestStatedSide = 0;
+    // What making the primary image costs: the coded pictures libheif decodes and the pixels of
+    // every picture and canvas it makes, each counted every time it is made, and the bytes of
+    // coded data its decoders decode.
+    std::uint64_t pictures = 0;
+    std::uint64_t madePixels = 0;
+    std::uint64_t codedBytes = 0;
     // Why libheif must not be given the file, as a sentence; nothing when it may.
     std::optional<std::string> fault;
 };

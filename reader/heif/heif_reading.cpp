@@ -22,6 +22,17 @@ constexpr std::uint64_t kLibheifSideLimit = 32768;
 
 }  // namespace
 
+std::string iccProfileOf(const heif_image_handle& handle) {
+    const heif_color_profile_type type = heif_image_handle_get_color_profile_type(&handle);
+    if (type != heif_color_profile_type_prof && type != heif_color_profile_type_rICC) return {};
+    std::string profile(heif_image_handle_get_raw_color_profile_size(&handle), '\0');
+    if (profile.empty() ||
+        heif_image_handle_get_raw_color_profile(&handle, profile.data()).code != heif_error_Ok) {
+        return {};
+    }
+    return profile;
+}
+
 bool libheifReadsAlike(heif_context& context, const Items& items) {
     heif_item_id primary = 0;
     if (heif_context_get_primary_image_ID(&context, &primary).code != heif_error_Ok ||
@@ -76,6 +87,7 @@ LibheifFile openWithLibheif(std::string_view bytes, const Items& items) {
     if (checks.fault) refuse(*checks.fault);
 
     LibheifFile file;
+    file.checks = checks;
     file.context.reset(heif_context_alloc());
     if (!file.context) throw ImageIOError(ImageIOError::Code::outOfMemory);
     check(heif_context_read_from_memory_without_copy(file.context.get(), bytes.data(),

@@ -1,10 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <string>
 #include <string_view>
 
 #include <libheif/heif.h>
 
+#include "reader/heif/heif_item_checks.h"
 #include "reader/heif/heif_items.h"
 
 // libheif's side of reading a HEIF file: its objects with their owners, and giving it a file only
@@ -25,6 +27,9 @@ using Pointer = std::unique_ptr<T, Deleter>;
 // limits, outOfMemory for its allocation failures, corruptImage for the others.
 void check(const heif_error& error);
 
+// The ICC profile the image's handle holds ('prof' or 'rICC'); empty without one.
+std::string iccProfileOf(const heif_image_handle& handle);
+
 // Whether libheif, having read a file into `context`, names the same primary image and the same
 // images of the file's own, each stating the same size, as `items`, read from the same bytes.
 bool libheifReadsAlike(heif_context& context, const Items& items);
@@ -32,6 +37,8 @@ bool libheifReadsAlike(heif_context& context, const Items& items);
 struct LibheifFile {
     Pointer<heif_context> context;
     Pointer<heif_image_handle> primary;
+    // What the checks found before libheif was given the file.
+    HeifItemChecks checks;
 };
 
 // Gives libheif `bytes` (which must outlive the result), whose boxes `items` read, and takes its

@@ -48,7 +48,10 @@ JpegDecompression::JpegDecompression(std::string_view bytes) {
         if (implausible) throw ImageIOError(ImageIOError::Code::corruptImage, *implausible);
     }
     std::vector<std::uint64_t> scanBlocks;
-    for (const jpeg_scans::Scan& scan : scans) scanBlocks.push_back(scan.blocks);
+    for (const jpeg_scans::Scan& scan : scans) {
+        scanBlocks.push_back(scan.blocks);
+        scanBlocks_ += scan.blocks;
+    }
     libjpeg_.scanWatch.watch(info, std::move(scanBlocks));
     // libjpeg allocates a progressive or multi-scan file's coefficients at once, and fails rather
     // than take more than this; with the blocks bounded by the coded data it never needs to.

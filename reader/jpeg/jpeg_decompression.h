@@ -31,6 +31,10 @@ class JpegDecompression {
 
     // The header, for choosing the output colour space and scale before start().
     jpeg_decompress_struct& info() { return libjpeg_.info; }
+    const jpeg_decompress_struct& info() const { return libjpeg_.info; }
+
+    // The blocks the scans libjpeg will read go over in all.
+    std::uint64_t scanBlocks() const { return scanBlocks_; }
 
     // The embedded ICC profile; empty when it has none. Throws ImageIOError.
     std::string iccProfile();
@@ -64,6 +68,7 @@ class JpegDecompression {
         bool created = false;
     };
     Libjpeg libjpeg_;
+    std::uint64_t scanBlocks_ = 0;
 };
 
 }  // namespace quillmere

@@ -58,25 +58,30 @@ struct InkRows {
 
 // The largest power of two up to 8 that libjpeg may divide the image by with its longer side still
 // covering `longestSide`.
-unsigned scaleDenominator(const jpeg_decompress_struct& info, int longestSide) {
-    const unsigned longSide = std::max(info.image_width, info.image_height);
+unsigned scaleDenominator(const JpegClaim& claim, int longestSide) {
+    const std::int64_t longSide = std::max(claim.width, claim.height);
     unsigned denominator = 1;
-    while (denominator < 8 && longSide / (denominator * 2) >= static_cast<unsigned>(longestSide)) {
-        denominator *= 2;
-    }
+    while (denominator < 8 && longSide / (denominator * 2) >= longestSide) denominator *= 2;
     return denominator;
 }
 
 }  // namespace
 
-Rgb8Image JpegFile::decodeRgb8(int longestSide) const {
-    JpegDecompression jpeg(bytes_);
+std::pair<std::int64_t, std::int64_t> JpegFile::scaledSize(int longestSide) const {
+    // libjpeg rounds a scaled side up.
+    const std::int64_t denominator = scaleDenominator(claim_, longestSide);
+    return {(claim_.width + denominator - 1) / denominator,
+            (claim_.height + denominator - 1) / denominator};
+}
+
+Rgb8Image JpegFile::decodeRgb8(int longestSide) {
+    JpegDecompression& jpeg = decompression();
     jpeg_decompress_struct& info = jpeg.info();
     const bool cmyk = outputSpaceFor(info.jpeg_color_space) == JCS_CMYK;
     info.out_color_space = cmyk ? JCS_CMYK : JCS_RGB;
-    const std::string iccProfile = cmyk ? jpeg.iccProfile() : std::string();
+    const std::string iccProfile = cmyk ? claim_.iccProfile : std::string();
     info.scale_num = 1;
-    info.scale_denom = scaleDenominator(info, longestSide);
+    info.scale_denom = scaleDenominator(claim_, longestSide);
     jpeg.start();
     if (info.output_components != componentsOf(info.out_color_space)) {
         throw ImageIOError(ImageIOError::Code::corruptImage, "Its colour channels do not match.");

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/common/uninitialized_allocator.h"
+#include "core/compute/half_float.h"
 #include "core/imageio/imageio_error.h"
 
 namespace quillmere {
@@ -37,8 +38,11 @@ struct LinearImageAssembler::Batch {
     int first = 0;
     int count = 0;
     std::vector<std::uint8_t> samples;
-    // The batch's rows in linear RGBA, waiting to become columns (orientations 5 to 8).
+    // The batch's rows in linear RGBA: waiting to become columns (orientations 5 to 8), or to
+    // become halves (only its first row, for a row at a time, under orientations 1 to 4).
     std::vector<float, UninitializedAllocator<float>> band;
+    // The band in halves, for columns of halves.
+    std::vector<std::uint16_t, UninitializedAllocator<std::uint16_t>> halfBand;
 };
 
 void LinearImageAssembler::checkSize(std::int64_t width, std::int64_t height) {
@@ -51,14 +55,28 @@ void LinearImageAssembler::checkSize(std::int64_t width, std::int64_t height) {
     }
 }
 
+LinearImageAssembler::Size LinearImageAssembler::uprightSize(std::int64_t storedWidth,
+                                                             std::int64_t storedHeight,
+                                                             int orientation) {
+    if (swapsAxes(orientation)) return {storedHeight, storedWidth};
+    return {storedWidth, storedHeight};
+}
+
 LinearImageAssembler::LinearImageAssembler(std::int64_t storedWidth, std::int64_t storedHeight,
-                                           int orientation)
-    : orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1) {
+                                           int orientation, std::uint16_t* halfTexels)
+    : orientation_(orientation >= 1 && orientation <= 8 ? orientation : 1),
+      halfTexels_(halfTexels) {
     checkSize(storedWidth, storedHeight);
     storedWidth_ = static_cast<int>(storedWidth);
     storedHeight_ = static_cast<int>(storedHeight);
-    image_.width = swapsAxes(orientation_) ? storedHeight_ : storedWidth_;
-    image_.height = swapsAxes(orientation_) ? storedWidth_ : storedHeight_;
+    const Size upright = uprightSize(storedWidth, storedHeight, orientation_);
+    image_.width = static_cast<int>(upright.width);
+    image_.height = static_cast<int>(upright.height);
+}
+
+LinearImageAssembler::LinearImageAssembler(std::int64_t storedWidth, std::int64_t storedHeight,
+                                           int orientation)
+    : LinearImageAssembler(storedWidth, storedHeight, orientation, nullptr) {
     try {
         image_.rgba.resize(static_cast<std::size_t>(storedWidth * storedHeight) * 4);
     } catch (const std::bad_alloc&) {
@@ -70,8 +88,12 @@ LinearImageAssembler::LinearImageAssembler(std::int64_t storedWidth, std::int64_
 // as many at once as there are threads, while the next are read.
 void LinearImageAssembler::assemble(const StoredRows& rows) {
     const std::size_t width = static_cast<std::size_t>(storedWidth_);
-    const std::size_t bandFloats = swapsAxes(orientation_) ? width * 4 * kBatchRows : 0;
-    const std::size_t batchBytes = kBatchRows * rows.sampleBytes + bandFloats * sizeof(float);
+    const std::size_t bandFloats = swapsAxes(orientation_) ? width * 4 * kBatchRows
+                                   : halfTexels_           ? width * 4
+                                                           : 0;
+    const std::size_t bandHalves = swapsAxes(orientation_) && halfTexels_ ? bandFloats : 0;
+    const std::size_t batchBytes = kBatchRows * rows.sampleBytes + bandFloats * sizeof(float) +
+                                   bandHalves * sizeof(std::uint16_t);
     const auto threads = static_cast<std::size_t>(tbb::this_task_arena::max_concurrency());
     const std::size_t batchesOnTheirWay = std::clamp<std::size_t>(
         kBatchMemory / std::max<std::size_t>(batchBytes, 1), 2, 2 * threads);
@@ -98,6 +120,7 @@ void LinearImageAssembler::assemble(const StoredRows& rows) {
         }
         batch->samples.resize(kBatchRows * rows.sampleBytes);
         batch->band.resize(bandFloats);
+        batch->halfBand.resize(bandHalves);
         batch->first = nextRow;
         batch->count = std::min(kBatchRows, storedHeight_ - nextRow);
         for (int index = 0; index < batch->count && rows.sampleBytes > 0; ++index) {
@@ -122,9 +145,9 @@ void LinearImageAssembler::assemble(const StoredRows& rows) {
     complete_ = true;
 }
 
-float* LinearImageAssembler::uprightRow(int rowFromTop) {
-    return image_.rgba.data() + static_cast<std::size_t>(image_.height - 1 - rowFromTop) *
-                                    static_cast<std::size_t>(image_.width) * 4;
+std::size_t LinearImageAssembler::uprightRowStart(int rowFromTop) const {
+    return static_cast<std::size_t>(image_.height - 1 - rowFromTop) *
+           static_cast<std::size_t>(image_.width) * 4;
 }
 
 void LinearImageAssembler::convertBatch(const StoredRows& rows, Batch& batch) {
@@ -138,9 +161,13 @@ void LinearImageAssembler::convertBatch(const StoredRows& rows, Batch& batch) {
         const bool upsideDown = orientation_ == 3 || orientation_ == 4;
         for (int index = 0; index < batch.count; ++index) {
             const int y = batch.first + index;
-            float* row = uprightRow(upsideDown ? storedHeight_ - 1 - y : y);
+            const std::size_t start = uprightRowStart(upsideDown ? storedHeight_ - 1 - y : y);
+            float* row = halfTexels_ ? batch.band.data() : image_.rgba.data() + start;
             rows.convert(y, samplesOf(index), row);
             if (mirrored) reversePixels(row, width);
+            if (halfTexels_) {
+                convertFloatToHalf({row, width * 4}, {halfTexels_ + start, width * 4});
+            }
         }
         return;
     }
@@ -150,6 +177,15 @@ void LinearImageAssembler::convertBatch(const StoredRows& rows, Batch& batch) {
         rows.convert(batch.first + index, samplesOf(index),
                      batch.band.data() + static_cast<std::size_t>(index) * width * 4);
     }
+    if (!halfTexels_) return placeColumns(batch, batch.band.data(), image_.rgba.data());
+    const std::size_t texels = static_cast<std::size_t>(batch.count) * width * 4;
+    convertFloatToHalf({batch.band.data(), texels}, {batch.halfBand.data(), texels});
+    placeColumns(batch, batch.halfBand.data(), halfTexels_);
+}
+
+template <class Texel>
+void LinearImageAssembler::placeColumns(const Batch& batch, const Texel* band, Texel* image) {
+    const std::size_t width = static_cast<std::size_t>(storedWidth_);
     const int lastX = storedWidth_ - 1;
     const int lastY = storedHeight_ - 1;
     // Upright rows count from the top: orientations 5 and 6 keep stored column x as row x.
@@ -157,13 +193,12 @@ void LinearImageAssembler::convertBatch(const StoredRows& rows, Batch& batch) {
     // Orientations 6 and 7 put the stored top row at the right.
     const bool columnsReversed = orientation_ == 6 || orientation_ == 7;
     for (int x = 0; x < storedWidth_; ++x) {
-        float* row = uprightRow(rowsReversed ? lastX - x : x);
+        Texel* row = image + uprightRowStart(rowsReversed ? lastX - x : x);
         for (int index = 0; index < batch.count; ++index) {
             const int y = batch.first + index;
             const int column = columnsReversed ? lastY - y : y;
-            const float* pixel =
-                batch.band.data() +
-                (static_cast<std::size_t>(index) * width + static_cast<std::size_t>(x)) * 4;
+            const Texel* pixel =
+                band + (static_cast<std::size_t>(index) * width + static_cast<std::size_t>(x)) * 4;
             std::copy_n(pixel, 4, row + static_cast<std::size_t>(column) * 4);
         }
     }

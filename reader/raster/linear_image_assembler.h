@@ -10,7 +10,9 @@ namespace quillmere {
 
 // Builds a LinearImage from the decoder's rows as stored in the file (top row first, unrotated):
 // each row lands where the EXIF orientation puts it in the upright, bottom-row-first image, so
-// orientation and row order cost no second copy of the pixels.
+// orientation and row order cost no second copy of the pixels. Or, for the program's textures,
+// the same image as RGBA half floats straight into memory the caller holds (a reader's sealed
+// file), each value rounded as convertFloatToHalf rounds it: the floats are never all held.
 //
 // Rows are read in order, as a decoder's library hands them over, and converted into linear light
 // in batches, in parallel, while the next batch is read. The image is reserved but not filled and
@@ -39,6 +41,11 @@ class LinearImageAssembler {
     // size, imageTooLarge beyond LinearImage::maxPixelCount, outOfMemory when allocation fails.
     // An orientation outside 1 to 8 counts as 1.
     LinearImageAssembler(std::int64_t storedWidth, std::int64_t storedHeight, int orientation);
+    // The same, into `halfTexels`: four halves a pixel, the upright image's rows packed bottom
+    // first (uprightSize gives its sides), which the caller holds until assemble returns; take()
+    // then gives the image's sides without pixels.
+    LinearImageAssembler(std::int64_t storedWidth, std::int64_t storedHeight, int orientation,
+                         std::uint16_t* halfTexels);
 
     // Reads, converts and places every stored row. Throws what `rows` throws, and ImageIOError
     // (outOfMemory) when a batch cannot be held.
@@ -51,17 +58,29 @@ class LinearImageAssembler {
     // Throws the same errors as the constructor for a size the decoders must not allocate.
     static void checkSize(std::int64_t width, std::int64_t height);
 
+    // The sides of the upright image of a picture stored `storedWidth` × `storedHeight`.
+    struct Size {
+        std::int64_t width = 0;
+        std::int64_t height = 0;
+    };
+    static Size uprightSize(std::int64_t storedWidth, std::int64_t storedHeight, int orientation);
+
   private:
     struct Batch;
 
     void convertBatch(const StoredRows& rows, Batch& batch);
-    float* uprightRow(int rowFromTop);
+    // Places the batch's rows, converted into its band (four texels a pixel), as columns.
+    template <class Texel>
+    void placeColumns(const Batch& batch, const Texel* band, Texel* image);
+    // Where the upright row `rowFromTop` starts, counted in texels from the image's first.
+    std::size_t uprightRowStart(int rowFromTop) const;
 
     int storedWidth_;
     int storedHeight_;
     int orientation_;
     bool complete_ = false;
     LinearImage image_;
+    std::uint16_t* halfTexels_ = nullptr;
 };
 
 }  // namespace quillmere

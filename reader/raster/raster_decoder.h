@@ -1,6 +1,5 @@
 #pragma once
 
-#include <filesystem>
 #include <string_view>
 
 #include "core/imageio/linear_image.h"
@@ -10,7 +9,6 @@ namespace quillmere {
 // Decodes a JPEG or HEIF photo into an upright extended linear sRGB image, bottom row first.
 // The format is told by the data, not the file name. Throws ImageIOError: unreadableFile,
 // unsupportedFormat, corruptImage (damaged or truncated data), imageTooLarge, outOfMemory.
-LinearImage decodeRasterFile(const std::filesystem::path& file);
 LinearImage decodeRasterData(std::string_view data);
 
 }  // namespace quillmere

@@ -5,11 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/imageio/image_properties.h"
 #include "core/imageio/imageio_error.h"
-#include "reader/heif/heif_file.h"
-#include "reader/jpeg/jpeg_file.h"
-#include "reader/metadata/image_properties_reading.h"
 #include "reader/raster/raster_kind.h"
 
 namespace quillmere::Thumbnail {
@@ -106,11 +102,18 @@ std::optional<Rgb8Image> raster(std::string_view bytes, int longestSide) {
     return std::nullopt;
 }
 
+Rgb8Image jpeg(JpegFile& file, int orientation, int longestSide) {
+    return fittingWithin(upright(file.decodeRgb8(longestSide), orientation), longestSide);
+}
+
+Rgb8Image heif(HeifFile& file, int longestSide) {
+    return fittingWithin(file.decodeRgb8(), longestSide);
+}
+
 std::optional<Rgb8Image> jpeg(std::string_view bytes, int longestSide) {
     try {
-        const Rgb8Image decoded = JpegFile(bytes).decodeRgb8(longestSide);
-        const int orientation = readImagePropertiesData(bytes).orientation.value_or(1);
-        return fittingWithin(upright(decoded, orientation), longestSide);
+        JpegFile file(bytes);
+        return jpeg(file, JpegFile::orientationOf(bytes), longestSide);
     } catch (const ImageIOError&) {
         return std::nullopt;
     }
@@ -118,7 +121,8 @@ std::optional<Rgb8Image> jpeg(std::string_view bytes, int longestSide) {
 
 std::optional<Rgb8Image> heif(std::string_view bytes, int longestSide) {
     try {
-        return fittingWithin(HeifFile(bytes).decodeRgb8(), longestSide);
+        HeifFile file(bytes);
+        return heif(file, longestSide);
     } catch (const ImageIOError&) {
         return std::nullopt;
     }

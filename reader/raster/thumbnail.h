@@ -5,6 +5,8 @@
 
 #include "core/imageio/rgb8_image.h"
 #include "core/imageio/thumbnail_size.h"
+#include "reader/heif/heif_file.h"
+#include "reader/jpeg/jpeg_file.h"
 
 // Small upright 8-bit sRGB pictures of photos for the filmstrip.
 namespace quillmere::Thumbnail {
@@ -20,10 +22,15 @@ Rgb8Image upright(const Rgb8Image& image, int orientation);
 std::optional<Rgb8Image> raster(std::string_view bytes, int longestSide = maximumSide);
 
 // A JPEG decoded at the smallest scale libjpeg offers that still covers `longestSide`, turned
-// upright by its EXIF orientation, then fitted. Nothing for data libjpeg cannot decode as RGB.
-std::optional<Rgb8Image> jpeg(std::string_view bytes, int longestSide = maximumSide);
+// upright by its EXIF `orientation`, then fitted. Throws what JpegFile::decodeRgb8 throws.
+Rgb8Image jpeg(JpegFile& file, int orientation, int longestSide);
 // The primary image of a HEIC or HEIF file, with the rotation and mirroring the file declares
-// (applied once, by libheif), fitted. Nothing for data libheif cannot decode.
+// (applied once, by libheif), fitted. Throws what HeifFile::decodeRgb8 throws.
+Rgb8Image heif(HeifFile& file, int longestSide);
+
+// The same of the bytes of a file, a JPEG turned by the orientation JpegFile::orientationOf finds;
+// nothing for data its decoder cannot decode.
+std::optional<Rgb8Image> jpeg(std::string_view bytes, int longestSide = maximumSide);
 std::optional<Rgb8Image> heif(std::string_view bytes, int longestSide = maximumSide);
 
 }  // namespace quillmere::Thumbnail

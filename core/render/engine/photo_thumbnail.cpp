@@ -4,20 +4,16 @@
 
 #include <memory>
 
-#include "core/common/file_io.h"
 #include "core/compute/device.h"
 #include "core/decode/photo_format.h"
+#include "core/decode/raster_reading.h"
 #include "core/decode/raw_thumbnail.h"
 #include "core/edit/edit_params.h"
 #include "core/render/develop/tone_kernel.h"
 #include "core/render/display/display_rgb8.h"
-#include "reader/raster/thumbnail.h"
 
 namespace quillmere {
 namespace {
-
-// Larger than any photo a camera or phone writes.
-constexpr std::uintmax_t kMaximumRasterBytes = std::uintmax_t{1} << 30;
 
 // One device and one develop pass serve every thumbnail; the pass encodes safely from several
 // threads at once.
@@ -58,12 +54,10 @@ std::optional<Rgb8Image> makeThumbnail(const std::filesystem::path& url, int lon
     try {
         if (PhotoFormat::isRAW(url)) return rawThumbnail(url, longestSide);
         if (!PhotoFormat::isRaster(url)) return std::nullopt;
-        const std::optional<std::string> bytes = file_io::readFile(url, kMaximumRasterBytes);
-        if (!bytes) return std::nullopt;
-        return Thumbnail::raster(*bytes, longestSide);
+        return readRasterThumbnail(PhotoReader::forProcess(), url, longestSide);
     } catch (const std::exception&) {
-        // Out of memory while copying pixels, or a develop pass that could not be built: no
-        // thumbnail rather than no program.
+        // A file its reader could not read, out of memory while copying pixels, or a develop
+        // pass that could not be built: no thumbnail rather than no program.
         return std::nullopt;
     }
 }

@@ -4,11 +4,11 @@
 
 #include <fstream>
 
-#include "core/imageio/imageio_error.h"
+#include "core/decode/raw_loader.h"
+#include "core/decode/raw_loader_error.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/render/display/display_rgb8.h"
 #include "core/render/engine/gpu_render_engine.h"
-#include "reader/raster/raster_decoder.h"
 #include "reader/raster/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/synthetic_dng.h"
@@ -144,8 +144,8 @@ TEST(PhotoThumbnail, ARasterFileShowsAThumbnailExactlyWhenItOpens) {
         const std::filesystem::path file = write(folder.path() / name, bytes);
         bool decoded = true;
         try {
-            decodeRasterFile(file);
-        } catch (const ImageIOError&) {
+            RAWLoader(std::make_shared<Device>()).open(file);
+        } catch (const RAWLoaderError&) {
             decoded = false;
         }
         EXPECT_EQ(decoded, opens) << name;
