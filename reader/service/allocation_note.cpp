@@ -1,7 +1,12 @@
 #include "reader/service/allocation_note.h"
 
+#include <dlfcn.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/socket.h>
+
+#include <cerrno>
+#include <cstdlib>
 
 #include <algorithm>
 #include <atomic>
@@ -66,5 +71,21 @@ void* realloc(void* pointer, std::size_t size) noexcept {
     // A size of 0 frees the block and answers null.
     void* moved = __libc_realloc(pointer, size);
     return size == 0 ? moved : quillmere::reader::noted(moved);
+}
+
+// A thread's stack is memory of the reader's too, under its data limit: a thread that cannot start
+// for want of it is a failed allocation. Some libraries go on without the thread and then wait for
+// its work for ever (libde265 starts its worker so, and libheif a decoder's), so the reader does
+// not go on: it ends as a crash after a failed allocation does, saying memory.
+int pthread_create(pthread_t* thread, const pthread_attr_t* attributes, void* (*start)(void*),
+                   void* argument) {
+    using Create = int (*)(pthread_t*, const pthread_attr_t*, void* (*)(void*), void*);
+    static const auto create = reinterpret_cast<Create>(dlsym(RTLD_NEXT, "pthread_create"));
+    const int result = create(thread, attributes, start, argument);
+    if (result == EAGAIN || result == ENOMEM) {
+        quillmere::reader::noted(nullptr);
+        std::abort();
+    }
+    return result;
 }
 }

@@ -9,63 +9,12 @@
 
 #include "reader/colour/matrix_shaper_tables.h"
 #include "tests/fixtures/test_pattern.h"
+#include "tests/fixtures/test_profiles.h"
 
 namespace quillmere {
 namespace {
 
 using Input = LinearSrgbTransform::Input;
-
-std::string saved(cmsHPROFILE profile) {
-    cmsUInt32Number size = 0;
-    cmsSaveProfileToMem(profile, nullptr, &size);
-    std::string bytes(size, '\0');
-    cmsSaveProfileToMem(profile, bytes.data(), &size);
-    cmsCloseProfile(profile);
-    return bytes;
-}
-
-std::string greyProfile() {
-    cmsToneCurve* curve = cmsBuildGamma(nullptr, 2.2);
-    const std::string bytes = saved(cmsCreateGrayProfile(cmsD50_xyY(), curve));
-    cmsFreeToneCurve(curve);
-    return bytes;
-}
-
-// `base` with a lookup table (AToB0) from its `channels` to XYZ: a smooth mix no matrix gives.
-std::string withLookupTable(cmsHPROFILE base, int channels) {
-    const auto count = static_cast<cmsUInt32Number>(channels);
-    cmsStage* grid = cmsStageAllocCLut16bit(nullptr, 9, count, 3, nullptr);
-    cmsStageSampleCLut16bit(
-        grid,
-        [](const cmsUInt16Number in[], cmsUInt16Number out[], void* cargo) -> cmsInt32Number {
-            const auto unit = [&](int channel) { return in[channel] / 65535.0; };
-            const double black = *static_cast<int*>(cargo) == 4 ? 1.0 - unit(3) : 1.0;
-            const double a = (1 - 0.9 * unit(0) * unit(1)) * black,
-                         b = (1 - unit(1) * unit(1)) * black, c = (1 - 0.5 * unit(2)) * black;
-            const cmsCIEXYZ xyz{0.9642 * (0.2 * a + 0.5 * b * c), 0.6 * b + 0.3 * a * c,
-                                0.8249 * c * c};
-            cmsFloat2XYZEncoded(out, &xyz);
-            return TRUE;
-        },
-        &channels, 0);
-    // A version 4 table holds curves on both sides of its grid.
-    cmsPipeline* table = cmsPipelineAlloc(nullptr, count, 3);
-    cmsPipelineInsertStage(table, cmsAT_END, cmsStageAllocToneCurves(nullptr, count, nullptr));
-    cmsPipelineInsertStage(table, cmsAT_END, grid);
-    cmsPipelineInsertStage(table, cmsAT_END, cmsStageAllocToneCurves(nullptr, 3, nullptr));
-    cmsWriteTag(base, cmsSigAToB0Tag, table);
-    cmsPipelineFree(table);
-    return saved(base);
-}
-
-std::string cmykProfile() {
-    cmsHPROFILE profile = cmsCreateProfilePlaceholder(nullptr);
-    cmsSetProfileVersion(profile, 4.3);
-    cmsSetDeviceClass(profile, cmsSigOutputClass);
-    cmsSetColorSpace(profile, cmsSigCmykData);
-    cmsSetPCS(profile, cmsSigXYZData);
-    return withLookupTable(profile, 4);
-}
 
 // LittleCMS's own transform from `profile`'s pixels (`format`) into linear sRGB floats.
 class Reference {
@@ -108,10 +57,10 @@ TEST(LinearSrgbTransform, ConvertsAsLittleCmsDoes) {
         std::uint32_t maxCode;
         cmsUInt32Number format;
     } cases[] = {
-        {"CMYK table", cmykProfile(), Input::cmyk, 4, 255, TYPE_CMYK_8},
-        {"RGB table", withLookupTable(cmsCreate_sRGBProfile(), 3), Input::rgb, 3, 255,
+        {"CMYK table", fixtures::cmykProfile(), Input::cmyk, 4, 255, TYPE_CMYK_8},
+        {"RGB table", fixtures::lookupTableRgbProfile(), Input::rgb, 3, 255,
          TYPE_RGB_FLT},
-        {"grey", greyProfile(), Input::gray, 1, 255, TYPE_GRAY_FLT},
+        {"grey", fixtures::greyProfile(), Input::gray, 1, 255, TYPE_GRAY_FLT},
         {"Display P3 at 12 bits", fixtures::displayP3IccProfile(), Input::rgb, 3, 4095,
          TYPE_RGB_FLT},
     };
@@ -159,10 +108,10 @@ TEST(LinearSrgbTransform, ConvertsAsLittleCmsDoes) {
 // Tables are built for a matrix-shaper profile, and only where they reproduce the transform they
 // stand for: never for a profile read through a lookup table, nor for another profile's transform.
 TEST(MatrixShaperTables, AreBuiltOnlyWhereTheyReproduceTheTransform) {
-    const std::string displayP3 = fixtures::displayP3IccProfile(), grey = greyProfile(),
+    const std::string displayP3 = fixtures::displayP3IccProfile(), grey = fixtures::greyProfile(),
                       adobe = iccProfileData({0.64, 0.33, 0.21, 0.71, 0.15, 0.06, 0.3127, 0.3290},
                                              TransferCurve::gamma22, "Adobe RGB"),
-                      table = withLookupTable(cmsCreate_sRGBProfile(), 3);
+                      table = fixtures::lookupTableRgbProfile();
     const struct {
         const std::string& profile;
         const std::string& transformedBy;
