@@ -34,7 +34,6 @@ IccConversion iccConversionOf(std::string_view profile, Input input) {
     const std::string_view expected = input == Input::gray ? "GRAY" : cmyk ? "CMYK" : "RGB ";
     // A profile of other pixels is not used: the pixels are taken as sRGB (or plain inks).
     if (space != expected) return IccConversion::tables;
-    if (cmyk) return IccConversion::perPixel;
     const std::string_view kind = fourCharacters(profile, 12);
     if (kind == "link" || kind == "abst" || kind == "nmcl") return IccConversion::perPixel;
 
@@ -50,10 +49,11 @@ IccConversion iccConversionOf(std::string_view profile, Input input) {
     };
     // LittleCMS prefers a lookup table where there is one.
     if (has("D2B0") || has("A2B0")) return IccConversion::perPixel;
+    // CMYK has no matrix and curves.
     const bool matrixShaper =
-        input == Input::gray
-            ? has("kTRC")
-            : has("rXYZ") && has("gXYZ") && has("bXYZ") && has("rTRC") && has("gTRC") && has("bTRC");
+        input == Input::gray ? has("kTRC")
+                             : input == Input::rgb && has("rXYZ") && has("gXYZ") && has("bXYZ") &&
+                                   has("rTRC") && has("gTRC") && has("bTRC");
     return matrixShaper ? IccConversion::tables : IccConversion::perPixel;
 }
 

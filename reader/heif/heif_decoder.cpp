@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <string>
 
@@ -162,6 +163,33 @@ auto refusingWithoutMemory(const Decode& decode) {
 
 }  // namespace
 
+const heif::LibheifFile& HeifFile::opened() {
+    if (libheif_) return *libheif_;
+    try {
+        std::unique_ptr<heif::LibheifFile, void (*)(heif::LibheifFile*)> file(
+            new heif::LibheifFile(heif::openWithLibheif(bytes_, items_)),
+            [](heif::LibheifFile* opened) { delete opened; });
+        const heif_image_handle& primary = *file->primary;
+        claim_.width = heif_image_handle_get_width(&primary);
+        claim_.height = heif_image_handle_get_height(&primary);
+        claim_.bitDepth = std::max(heif_image_handle_get_luma_bits_per_pixel(&primary), 8);
+        claim_.alpha = heif_image_handle_has_alpha_channel(&primary) != 0;
+        claim_.pictures = file->checks.pictures;
+        claim_.madePixels = file->checks.madePixels;
+        claim_.codedBytes = file->checks.codedBytes;
+        claim_.iccProfile = heif::iccProfileOf(primary);
+        libheif_ = std::move(file);
+    } catch (const std::bad_alloc&) {
+        throw ImageIOError(ImageIOError::Code::outOfMemory);
+    }
+    return *libheif_;
+}
+
+const HeifClaim& HeifFile::claim() {
+    opened();
+    return claim_;
+}
+
 LinearImage HeifFile::decodeLinear() {
     return refusingWithoutMemory([&] {
         const LinearRows rows(opened(), claim_.iccProfile);
@@ -173,11 +201,9 @@ LinearImage HeifFile::decodeLinear() {
 
 std::pair<int, int> HeifFile::decodeHalfFloat(std::uint16_t* texels) {
     return refusingWithoutMemory([&] {
+        // decodePrimary refuses any size but the claim's, or the claim's with its sides exchanged:
+        // the texels, sized from the claim, hold it either way.
         const LinearRows rows(opened(), claim_.iccProfile);
-        // decodePrimary lets the sides come exchanged, never otherwise.
-        if (std::int64_t{rows.width} * rows.height != claim_.width * claim_.height) {
-            throw ImageIOError(ImageIOError::Code::corruptImage, "Its size changed as it decoded.");
-        }
         LinearImageAssembler assembler(rows.width, rows.height, 1, texels);
         assembler.assemble(rows.storedRows());
         return std::pair{rows.width, rows.height};

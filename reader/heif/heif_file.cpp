@@ -2,10 +2,8 @@
 
 #include <algorithm>
 #include <array>
-#include <new>
 
 #include "core/imageio/imageio_error.h"
-#include "reader/heif/heif_reading.h"
 
 namespace quillmere {
 namespace {
@@ -55,31 +53,6 @@ HeifFile::HeifFile(std::string_view bytes) : bytes_(bytes), items_(itemsOf(bytes
 HeifFile::~HeifFile() = default;
 HeifFile::HeifFile(HeifFile&&) noexcept = default;
 HeifFile& HeifFile::operator=(HeifFile&&) noexcept = default;
-
-const heif::LibheifFile& HeifFile::opened() {
-    if (libheif_) return *libheif_;
-    try {
-        auto file = std::make_unique<heif::LibheifFile>(heif::openWithLibheif(bytes_, items_));
-        const heif_image_handle& primary = *file->primary;
-        claim_.width = heif_image_handle_get_width(&primary);
-        claim_.height = heif_image_handle_get_height(&primary);
-        claim_.bitDepth = std::max(heif_image_handle_get_luma_bits_per_pixel(&primary), 8);
-        claim_.alpha = heif_image_handle_has_alpha_channel(&primary) != 0;
-        claim_.pictures = file->checks.pictures;
-        claim_.madePixels = file->checks.madePixels;
-        claim_.codedBytes = file->checks.codedBytes;
-        claim_.iccProfile = heif::iccProfileOf(primary);
-        libheif_ = std::move(file);
-    } catch (const std::bad_alloc&) {
-        throw ImageIOError(ImageIOError::Code::outOfMemory);
-    }
-    return *libheif_;
-}
-
-const HeifClaim& HeifFile::claim() {
-    opened();
-    return claim_;
-}
 
 std::optional<std::string> HeifFile::exif() const {
     const heif::ItemID primary = items_.primary();

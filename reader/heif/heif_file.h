@@ -88,7 +88,9 @@ class HeifFile {
 
     std::string_view bytes_;
     heif::Items items_;
-    std::unique_ptr<heif::LibheifFile> libheif_;
+    // Released by a function of the decoder's own, so that a HeifFile that only reads its boxes
+    // (the EXIF read) brings no part of libheif with it.
+    std::unique_ptr<heif::LibheifFile, void (*)(heif::LibheifFile*)> libheif_{nullptr, nullptr};
     HeifClaim claim_;
 };
 

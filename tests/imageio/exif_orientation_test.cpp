@@ -124,6 +124,21 @@ TEST(ExifOrientation, ReadsWhatExiv2ReadsOfTheFirstExifSegment) {
     const std::string six = exifSegment(orientationTiff(kShort, 1, 6));
     const std::string comment = segment(0xFE, "a comment");
     const std::string emptyComment = segment(0xFE, std::string(3, '\0'));
+    const std::string fiveEmptyComments =
+        emptyComment + emptyComment + emptyComment + emptyComment + emptyComment;
+    // A frame header of a 16 × 8 picture, as Exiv2 reads one for the image's size.
+    const std::string frame = segment(0xC0, std::string("\x08\0\x08\0\x10\x01\x01\x11\0", 9));
+    // Photoshop resource blocks: one IPTC block of 4 bytes whose size field says `stated`.
+    const auto photoshop = [](std::uint32_t stated) {
+        return segment(0xED, std::string("Photoshop 3.0\0" "8BIM\x04\x04\0\0", 22) +
+                                 TiffWriter(true).u32(stated).data() + "abcd");
+    };
+    // One of `chunks` ICC profile chunks of 20 bytes, the profile stating `stated` bytes.
+    const auto profileChunk = [](int chunk, int chunks, std::uint32_t stated) {
+        return segment(0xE2, std::string("ICC_PROFILE", 12) + static_cast<char>(chunk) +
+                                 static_cast<char>(chunks) + TiffWriter(true).u32(stated).data() +
+                                 std::string(16, 'p'));
+    };
     const struct {
         const char* name;
         std::string jpeg;
@@ -210,9 +225,17 @@ TEST(ExifOrientation, ReadsWhatExiv2ReadsOfTheFirstExifSegment) {
          jpegWith(emptyComment + emptyComment + emptyComment + emptyComment + emptyComment +
                   emptyComment + six),
          1},
-        {"five empty comments before the EXIF segment",
-         jpegWith(emptyComment + emptyComment + emptyComment + emptyComment + emptyComment + six),
-         6},
+        {"five empty comments before the EXIF segment", jpegWith(fiveEmptyComments + six), 6},
+        {"five empty comments and a frame before the EXIF segment",
+         jpegWith(fiveEmptyComments + frame + six), 1},
+        {"five empty comments and whole Photoshop blocks before the EXIF segment",
+         jpegWith(fiveEmptyComments + photoshop(4) + six), 1},
+        {"five empty comments and Photoshop blocks running past theirs before the EXIF segment",
+         jpegWith(fiveEmptyComments + photoshop(100) + six), 6},
+        {"a profile in two chunks as long as it states",
+         jpegWith(six + profileChunk(1, 2, 40) + profileChunk(2, 2, 40)), 6},
+        {"a profile in two chunks shorter than it states",
+         jpegWith(six + profileChunk(1, 2, 1000) + profileChunk(2, 2, 1000)), 1},
         {"no EXIF", jpegWith(comment), 1},
         {"not a JPEG", "GIF89a" + six, 1},
     };

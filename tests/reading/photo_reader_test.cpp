@@ -50,6 +50,7 @@ TEST_F(PhotoReaderTest, EachEndOfAReaderIsToldAndKeptAsItsKindSays) {
         {"exceedMemory", Kind::exceededMemory, memory + claimed, 1, 1},
         {"crashAfterFailedAllocation", Kind::exceededMemory, memory + claimed, 1, 1},
         {"throwBadAlloc", Kind::exceededMemory, memory + claimed, 1, 1},
+        {"threadWithoutMemory", Kind::exceededMemory, memory + claimed, 1, 1},
         {"memoryInClaim", Kind::exceededMemory, memory + "a photo may take.", 1, 1},
         {"claimOverCeiling", Kind::exceededMemory,
          memory + "a photo of 99999 × 99999 pixels may take.", 1, 1},

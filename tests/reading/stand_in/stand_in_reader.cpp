@@ -6,6 +6,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <time.h>
 #include <unistd.h>
@@ -16,6 +17,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/reading/channel.h"
@@ -51,6 +53,15 @@ std::chrono::milliseconds processorTimeUsed() {
 void spinUntil(std::chrono::milliseconds used) {
     volatile std::uint64_t turns = 0;
     while (processorTimeUsed() < used) turns = turns + 1;
+}
+
+// The reader's data (heap and private writable mappings) now, as its data limit counts them.
+rlim_t dataBytesHeld() {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.starts_with("VmData:")) return std::stoull(line.substr(7)) * 1024;
+    }
+    return 0;
 }
 
 // Asks for `mebibytes` of memory (kept, so that the compiler cannot leave the allocation out), and
@@ -187,6 +198,14 @@ class StandInJob : public Job {
             return {behaviour, {}};
         }
         if (behaviour == "throwBadAlloc") throw std::bad_alloc();
+        if (behaviour == "threadWithoutMemory") {
+            // With its data limit lowered to what it holds, a thread cannot have its stack.
+            const rlim_t held = dataBytesHeld();
+            const rlimit lowered{held, held};
+            setrlimit(RLIMIT_DATA, &lowered);
+            std::thread([] {}).join();
+            return {behaviour, {}};
+        }
         if (behaviour == "crashAfterFailedAllocation") {
             allocate(1024);
             raise(SIGSEGV);

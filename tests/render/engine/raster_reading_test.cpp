@@ -13,6 +13,7 @@
 #include "core/decode/raw_loader.h"
 #include "core/decode/raw_loader_error.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
+#include "core/reading/raster_answers.h"
 #include "core/render/engine/photo_thumbnail.h"
 #include "reader/raster/raster_decoder.h"
 #include "reader/raster/thumbnail.h"
@@ -154,6 +155,28 @@ TEST_F(RasterReading, ACostlyProfileIsRefusedWithinItsBudgetAndAnHonestOneOpens)
         const OpenedPhoto opened = loader.open(write("honest " + door.name, door.write(honest)));
         EXPECT_EQ(opened.pixelWidth, door.side);
         EXPECT_EQ(opened.pixelHeight, door.side);
+    }
+}
+
+// The raster jobs take their params as the program writes them, and nothing else: a request they
+// cannot read says nothing of the photo, and is not read.
+TEST_F(RasterReading, ARequestTheJobsCannotReadIsNotRead) {
+    const auto file = OpenedFile::open(write("photo.jpg", encodeJpeg(fixtures::noisePicture(8, 8), 0.9)));
+    const struct {
+        reader_protocol::JobKind kind;
+        std::string params;
+    } requests[] = {
+        {reader_protocol::JobKind::rasterImage, "x"},
+        {reader_protocol::JobKind::rasterThumbnail, ""},
+        {reader_protocol::JobKind::rasterThumbnail, raster_answers::ThumbnailRequest{0}.encode()},
+    };
+    for (const auto& [kind, params] : requests) {
+        try {
+            PhotoReader::forProcess().ask(*file, {kind, params, {}});
+            ADD_FAILURE() << "answered";
+        } catch (const ReadingError& error) {
+            EXPECT_EQ(error.kind(), ReadingError::Kind::notRead);
+        }
     }
 }
 
