@@ -1,4 +1,4 @@
-// quillmere_raster_reading_costs [--thumbnail] <photo>...
+// quillmere_raster_reading_costs [--thumbnail | --claims] <photo>...
 //
 // What the photo reader's raster jobs (reader/jobs/raster_jobs.h) claim for each photo beside what
 // they need, to set and check the budgets of reader/jobs/raster_budget.cpp on real photos. Each
@@ -12,7 +12,8 @@
 // Prints a line a photo: its name, its kind, the claimed memory and the memory needed (MiB), the
 // claimed and used processor time (ms), and the claim's text; a photo the job refuses says why.
 // Then the least share of its claim any photo was left with, of memory and of processor time: a
-// share below 0 means a photo needs more than its claim.
+// share below 0 means a photo needs more than its claim. With --claims it only prints what each
+// photo claims, as the budgets take it (raster_budget.h), without reading its pixels.
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -25,6 +26,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <iostream>
 #include <optional>
 #include <string>
@@ -32,7 +34,11 @@
 #include <sys/stat.h>
 
 #include "core/reading/raster_answers.h"
+#include "reader/colour/icc_claim.h"
+#include "reader/heif/heif_file.h"
 #include "reader/jobs/raster_jobs.h"
+#include "reader/jpeg/jpeg_file.h"
+#include "reader/raster/raster_kind.h"
 #include "reader/service/allocation_note.h"
 
 namespace {
@@ -126,11 +132,61 @@ std::optional<Report> readInChild(const std::string& path, bool thumbnail,
     return report;
 }
 
+const char* conversionName(std::string_view profile, LinearSrgbTransform::Input input) {
+    return iccConversionOf(profile, input) == IccConversion::perPixel ? "perPixel" : "tables";
+}
+
+// What the photo at `path` claims, on one line.
+void printClaims(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    try {
+        switch (rasterKindOf(bytes)) {
+            case RasterKind::jpeg: {
+                const JpegClaim claim = JpegFile(bytes).claim();
+                using Input = LinearSrgbTransform::Input;
+                const Input input = claim.components == 1   ? Input::gray
+                                    : claim.components == 4 ? Input::cmyk
+                                                            : Input::rgb;
+                std::printf("%s\tjpeg\t%lld\t%lld\t%d\t%d\t%llu\t%llu\t%s\t%zu\n", path.c_str(),
+                            static_cast<long long>(claim.width), static_cast<long long>(claim.height),
+                            claim.components, claim.keepsCoefficients ? 1 : 0,
+                            static_cast<unsigned long long>(claim.blocks),
+                            static_cast<unsigned long long>(claim.scanBlocks),
+                            conversionName(claim.iccProfile, input), claim.iccProfile.size());
+                return;
+            }
+            case RasterKind::heif: {
+                HeifFile heif(bytes);
+                const HeifClaim& claim = heif.claim();
+                std::printf("%s\theif\t%lld\t%lld\t%d\t%d\t%llu\t%llu\t%s\t%zu\t%llu\n",
+                            path.c_str(), static_cast<long long>(claim.width),
+                            static_cast<long long>(claim.height), claim.bitDepth, claim.alpha ? 1 : 0,
+                            static_cast<unsigned long long>(claim.pictures),
+                            static_cast<unsigned long long>(claim.madePixels),
+                            conversionName(claim.iccProfile, LinearSrgbTransform::Input::rgb),
+                            claim.iccProfile.size(),
+                            static_cast<unsigned long long>(claim.codedBytes));
+                return;
+            }
+            case RasterKind::other:
+                break;
+        }
+        std::printf("%s\tother\n", path.c_str());
+    } catch (const std::exception& error) {
+        std::printf("%s\trefused\t%s\n", path.c_str(), error.what());
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     bool thumbnail = false;
     int first = 1;
+    if (argc > 1 && std::string_view(argv[1]) == "--claims") {
+        for (int argument = 2; argument < argc; ++argument) printClaims(argv[argument]);
+        return 0;
+    }
     if (argc > 1 && std::string_view(argv[1]) == "--thumbnail") {
         thumbnail = true;
         first = 2;

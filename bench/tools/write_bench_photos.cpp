@@ -1,4 +1,4 @@
-// quillmere_bench_photos [--hostile | --large | --metadata | --non-bayer] <folder>
+// quillmere_bench_photos [--hostile | --large | --metadata | --non-bayer | --profiles] <folder>
 //
 // Writes the benchmark photos into <folder>: "synthetic24MP.dng", the 6000 × 4000 synthetic
 // camera file the end-to-end benchmark develops, and "colourChart.dng", the tests' colour chart;
@@ -15,6 +15,11 @@
 // honest neighbour: EXIF whose entries all name one shared block in a 24 × 16 JPEG, a 64 × 64
 // HEIC and a 128 × 96 DNG; XMP of 200,000 properties as a DNG's packet and as a JPEG's
 // extended XMP.
+// With --profiles it writes photos described by an ICC profile that costs LittleCMS about a
+// thousand times what an honest one does for each pixel: "costlyProfile64.jpg",
+// "costlyProfile1024.jpg", "costlyProfile64.heic" and "costlyProfile1024.heic" (64 × 64 and
+// 1024 × 1024), each beside its twin described by an honest lookup-table profile, which LittleCMS
+// also converts pixel by pixel ("tableProfile64.jpg", ...).
 // With --hostile it writes instead small photos whose headers promise far more than they hold,
 // for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes, or
 // 16384 × 16384 in 128 KiB padded with a comment, or end in the middle of their data; HEIC files
@@ -55,6 +60,7 @@
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
+#include "tests/fixtures/test_profiles.h"
 
 namespace {
 
@@ -332,14 +338,28 @@ void writeHostilePhotos(const fs::path& folder) {
     write(folder / "progressive_refinement_repeated_once.jpg", withScanRepeated(refined, 2, 1));
 }
 
+void writeProfilePhotos(const fs::path& folder) {
+    const std::string costly = costlyRgbProfile(), table = lookupTableRgbProfile();
+    for (const int side : {64, 1024}) {
+        const Rgb8Image picture = noisePicture(side, side);
+        const std::string size = std::to_string(side);
+        write(folder / ("costlyProfile" + size + ".jpg"),
+              encodeJpegWith(picture, {.iccProfile = costly}));
+        write(folder / ("tableProfile" + size + ".jpg"), encodeJpegWith(picture, {.iccProfile = table}));
+        if (!canEncodeHeic()) continue;
+        write(folder / ("costlyProfile" + size + ".heic"), encodeTestHeic(picture, {.iccProfile = costly}));
+        write(folder / ("tableProfile" + size + ".heic"), encodeTestHeic(picture, {.iccProfile = table}));
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const std::string option = argc == 3 ? argv[1] : "";
     if (argc != 2 && option != "--hostile" && option != "--large" && option != "--metadata" &&
-        option != "--non-bayer") {
+        option != "--non-bayer" && option != "--profiles") {
         std::cerr << "usage: quillmere_bench_photos [--hostile | --large | --metadata | "
-                     "--non-bayer] <folder>\n";
+                     "--non-bayer | --profiles] <folder>\n";
         return 2;
     }
     try {
@@ -349,6 +369,8 @@ int main(int argc, char** argv) {
             writeHostilePhotos(folder);
         } else if (option == "--metadata") {
             writeHostileMetadataPhotos(folder);
+        } else if (option == "--profiles") {
+            writeProfilePhotos(folder);
         } else if (option == "--non-bayer") {
             writeNonBayerPhotos(folder);
         } else if (option == "--large") {

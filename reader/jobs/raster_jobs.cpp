@@ -122,7 +122,8 @@ class RasterImageJob final : public Job {
         if (!request.params.empty()) throw std::invalid_argument("rasterImage takes no params.");
         RasterPhoto& raster = photo_.emplace(photo);
         if (raster.jpeg) {
-            return claimOf(raster_budget::ofJpegImage(raster.jpeg->claim(), raster.conversion),
+            return claimOf(raster_budget::ofJpegImage(raster.jpeg->claim(), raster.orientation,
+                                                      raster.conversion),
                            raster.claimed());
         }
         return claimOf(raster_budget::ofHeifImage(raster.heif->claim(), raster.conversion),

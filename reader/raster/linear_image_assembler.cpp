@@ -84,19 +84,38 @@ LinearImageAssembler::LinearImageAssembler(std::int64_t storedWidth, std::int64_
     }
 }
 
+// What one batch holds: its rows' samples, and the floats and halves of its band.
+struct LinearImageAssembler::BatchLayout {
+    std::size_t bandFloats = 0;
+    std::size_t bandHalves = 0;
+    std::size_t bytes = 0;
+    // How many batches are on their way at once.
+    std::size_t count = 0;
+
+    BatchLayout(std::size_t width, std::size_t sampleBytes, int orientation, bool halves,
+                unsigned threads) {
+        bandFloats = swapsAxes(orientation) ? width * 4 * kBatchRows : halves ? width * 4 : 0;
+        bandHalves = swapsAxes(orientation) && halves ? bandFloats : 0;
+        bytes = kBatchRows * sampleBytes + bandFloats * sizeof(float) +
+                bandHalves * sizeof(std::uint16_t);
+        count = std::clamp<std::size_t>(kBatchMemory / std::max<std::size_t>(bytes, 1), 2,
+                                        2 * std::size_t{threads});
+    }
+};
+
+std::uint64_t LinearImageAssembler::workingBytes(std::int64_t storedWidth, std::size_t sampleBytes,
+                                                 int orientation, bool halves, unsigned threads) {
+    const BatchLayout layout(static_cast<std::size_t>(storedWidth), sampleBytes, orientation,
+                             halves, threads);
+    return std::uint64_t{layout.count} * layout.bytes;
+}
+
 // A serial stage reads each batch's rows in order; a parallel stage converts and places batches,
 // as many at once as there are threads, while the next are read.
 void LinearImageAssembler::assemble(const StoredRows& rows) {
-    const std::size_t width = static_cast<std::size_t>(storedWidth_);
-    const std::size_t bandFloats = swapsAxes(orientation_) ? width * 4 * kBatchRows
-                                   : halfTexels_           ? width * 4
-                                                           : 0;
-    const std::size_t bandHalves = swapsAxes(orientation_) && halfTexels_ ? bandFloats : 0;
-    const std::size_t batchBytes = kBatchRows * rows.sampleBytes + bandFloats * sizeof(float) +
-                                   bandHalves * sizeof(std::uint16_t);
-    const auto threads = static_cast<std::size_t>(tbb::this_task_arena::max_concurrency());
-    const std::size_t batchesOnTheirWay = std::clamp<std::size_t>(
-        kBatchMemory / std::max<std::size_t>(batchBytes, 1), 2, 2 * threads);
+    const BatchLayout layout(static_cast<std::size_t>(storedWidth_), rows.sampleBytes,
+                             orientation_, halfTexels_ != nullptr,
+                             static_cast<unsigned>(tbb::this_task_arena::max_concurrency()));
 
     // Batches are reused once placed; all of them die with this call, whatever it throws.
     std::vector<std::unique_ptr<Batch>> batches;
@@ -119,8 +138,8 @@ void LinearImageAssembler::assemble(const StoredRows& rows) {
             idle.pop_back();
         }
         batch->samples.resize(kBatchRows * rows.sampleBytes);
-        batch->band.resize(bandFloats);
-        batch->halfBand.resize(bandHalves);
+        batch->band.resize(layout.bandFloats);
+        batch->halfBand.resize(layout.bandHalves);
         batch->first = nextRow;
         batch->count = std::min(kBatchRows, storedHeight_ - nextRow);
         for (int index = 0; index < batch->count && rows.sampleBytes > 0; ++index) {
@@ -136,7 +155,7 @@ void LinearImageAssembler::assemble(const StoredRows& rows) {
     };
     try {
         tbb::parallel_pipeline(
-            batchesOnTheirWay,
+            layout.count,
             tbb::make_filter<void, Batch*>(tbb::filter_mode::serial_in_order, readBatch) &
                 tbb::make_filter<Batch*, void>(tbb::filter_mode::parallel, placeBatch));
     } catch (const std::bad_alloc&) {

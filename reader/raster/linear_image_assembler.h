@@ -65,8 +65,15 @@ class LinearImageAssembler {
     };
     static Size uprightSize(std::int64_t storedWidth, std::int64_t storedHeight, int orientation);
 
+    // The most memory assemble() holds besides the image, on `threads` threads: the batches on
+    // their way, of rows `storedWidth` wide and `sampleBytes` long, placed in `orientation`, into
+    // halves or floats.
+    static std::uint64_t workingBytes(std::int64_t storedWidth, std::size_t sampleBytes,
+                                      int orientation, bool halves, unsigned threads);
+
   private:
     struct Batch;
+    struct BatchLayout;
 
     void convertBatch(const StoredRows& rows, Batch& batch);
     // Places the batch's rows, converted into its band (four texels a pixel), as columns.
