@@ -59,6 +59,11 @@ std::uint64_t withMargin(std::uint64_t bytes) {
     return static_cast<std::uint64_t>(std::ceil(kMemoryMargin * static_cast<double>(bytes)));
 }
 
+// The work's `bytes` with their margin, and the answer's `pixels`, which are what they are.
+std::uint64_t withAnswer(std::uint64_t bytes, std::uint64_t pixels) {
+    return withMargin(bytes) + kTexelBytes * pixels;
+}
+
 double littleCmsTime(IccConversion conversion, std::uint64_t pixels, std::size_t profileBytes) {
     if (conversion != IccConversion::perPixel) return 0;
     return kLittleCmsPerPixel * static_cast<double>(pixels) +
@@ -100,7 +105,7 @@ Budget ofJpegImage(const JpegClaim& claim, int orientation, IccConversion conver
     const std::uint64_t rows = LinearImageAssembler::workingBytes(
         claim.width, static_cast<std::size_t>(claim.width * claim.components), orientation, true,
         threads());
-    return {withMargin(jpegBytes(claim, conversion) + rows) + kTexelBytes * pixels,
+    return {withAnswer(jpegBytes(claim, conversion) + rows, pixels),
             millisecondsOf(jpegTime(claim, pixels, conversion))};
 }
 
@@ -118,9 +123,9 @@ Budget ofHeifImage(const HeifClaim& claim, IccConversion conversion) {
     const std::uint64_t rows =
         LinearImageAssembler::workingBytes(claim.width, 0, 1, true, threads());
     const std::uint64_t tables = claim.bitDepth > 8 ? kDeepTableBytes : 0;
-    return {withMargin(heifBytes(claim) + rows + tables +
-                       littleCmsBytes(conversion, claim.iccProfile.size())) +
-                kTexelBytes * pixels,
+    return {withAnswer(heifBytes(claim) + rows + tables +
+                           littleCmsBytes(conversion, claim.iccProfile.size()),
+                       pixels),
             millisecondsOf(heifTime(claim) +
                            littleCmsTime(conversion, pixels, claim.iccProfile.size()))};
 }

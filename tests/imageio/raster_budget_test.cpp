@@ -44,6 +44,15 @@ TEST(RasterBudget, APhotoConvertedPixelByPixelEndsWithinTwoSecondsAtAMegapixel) 
                       .processorTime,
                   most);
     }
+    // The largest photo the program reads: its answer alone is 2 GiB.
+    const std::int64_t side = 16384;
+    const auto pixelBytes = static_cast<std::uint64_t>(side * side) * 8;
+    EXPECT_GT(reader::raster_budget::ofJpegImage(jpegClaim(side, ""), 1, IccConversion::tables)
+                  .memoryBytes,
+              pixelBytes);
+    EXPECT_GT(reader::raster_budget::ofHeifImage(heifClaim(side, ""), IccConversion::tables)
+                  .memoryBytes,
+              pixelBytes);
 }
 
 }  // namespace
