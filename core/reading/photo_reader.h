@@ -99,7 +99,8 @@ class PhotoReader {
 // dies with the thread that started it, and a session outlives the calls that use it. Its memory
 // was claimed with its first request and is held in the room until it ends; a follow-up claims
 // processor time only. Requests are answered one at a time, whatever thread asks. Once its reader
-// ended (a follow-up that crashed it, say), every later request throws ReadingError (notRead).
+// ended (a follow-up that crashed it, say, or one of a kind its first request's job does not
+// take), every later request throws ReadingError (notRead).
 // Going, it closes the channel, reaps the reader and leaves the room.
 class ReaderSession {
   public:
