@@ -9,8 +9,9 @@
 // allocations and threads are noted as the reader's are (allocation_note.h): a thread that cannot
 // start for want of memory ends the child, as it ends the reader.
 //
-// Prints a line a photo: its name, its kind, the claimed memory and the memory needed (MiB), the
-// claimed and used processor time (ms), and the claim's text; a photo the job refuses says why.
+// Prints a line a photo: its name, the claimed memory and the memory needed (MiB), the claimed and
+// used processor time (ms), the claim's text, and the peak resident memory of the process that
+// read it without limits (MiB, its answer's pixels included); a photo the job refuses says why.
 // Then the least share of its claim any photo was left with, of memory and of processor time: a
 // share below 0 means a photo needs more than its claim. With --claims it only prints what each
 // photo claims, as the budgets take it (raster_budget.h), without reading its pixels.
@@ -57,6 +58,8 @@ struct Report {
     double usedMilliseconds = 0;
     char text[512] = {};
     char refusal[512] = {};
+    // Filled in by the parent, from the child's end.
+    double peakMebibytes = 0;
 };
 
 std::uint64_t dataBytesNow() {
@@ -127,8 +130,10 @@ std::optional<Report> readInChild(const std::string& path, bool thumbnail,
     Report report;
     const bool read = child > 0 && ::read(pipeEnds[0], &report, sizeof report) == sizeof report;
     close(pipeEnds[0]);
-    if (child > 0) waitpid(child, nullptr, 0);
+    rusage usage{};
+    if (child > 0) wait4(child, nullptr, 0, &usage);
     if (!read) return std::nullopt;
+    report.peakMebibytes = static_cast<double>(usage.ru_maxrss) / 1024;
     return report;
 }
 
@@ -192,7 +197,7 @@ int main(int argc, char** argv) {
         first = 2;
     }
     double leastMemoryShare = 1, leastTimeShare = 1;
-    std::printf("photo\tclaimed MiB\tneeded MiB\tclaimed ms\tused ms\tclaim\n");
+    std::printf("photo\tclaimed MiB\tneeded MiB\tclaimed ms\tused ms\tclaim\tpeak MiB\n");
     for (int argument = first; argument < argc; ++argument) {
         const std::string path = argv[argument];
         const std::optional<Report> unlimited = readInChild(path, thumbnail, std::nullopt);
@@ -222,10 +227,10 @@ int main(int argc, char** argv) {
             const std::optional<Report> tried = readInChild(path, thumbnail, middle);
             (tried && tried->answered ? high : low) = middle;
         }
-        std::printf("%s\t%.1f\t%.1f\t%lld\t%.1f\t%s\n", path.c_str(),
+        std::printf("%s\t%.1f\t%.1f\t%lld\t%.1f\t%s\t%.1f\n", path.c_str(),
                     unlimited->memoryBytes / double(kMebibyte), high / double(kMebibyte),
                     static_cast<long long>(unlimited->claimedMilliseconds),
-                    unlimited->usedMilliseconds, unlimited->text);
+                    unlimited->usedMilliseconds, unlimited->text, unlimited->peakMebibytes);
         leastMemoryShare =
             std::min(leastMemoryShare, 1 - double(high) / double(unlimited->memoryBytes));
         leastTimeShare = std::min(leastTimeShare, 1 - unlimited->usedMilliseconds /

@@ -175,8 +175,8 @@ TEST(ExifOrientation, ReadsWhatExiv2ReadsOfTheFirstExifSegment) {
          }))), 1},
         {"three values partly beyond the block",
          jpegWith(exifSegment(tiffWith(false, 1, [](TiffWriter& tiff) {
-             tiff.entry(kOrientation, kShort, 3, 24, 4);
-         }))), 1},
+             tiff.entry(kOrientation, kShort, 3, 26, 4);
+         }, std::string("\x06\0", 2)))), 1},
         {"an entry of too many values is skipped for the next",
          jpegWith(exifSegment(tiffWith(false, 2, [](TiffWriter& tiff) {
              tiff.entry(kOrientation, kShort, 0x10000000, 3);
