@@ -13,8 +13,9 @@
 // "fourColour24MP.dng" (a cyan, magenta, yellow and green mosaic).
 // With --metadata it writes photos whose metadata names far more than it holds, each beside an
 // honest neighbour: EXIF whose entries all name one shared block in a 24 × 16 JPEG, a 64 × 64
-// HEIC and a 128 × 96 DNG; XMP of 200,000 properties as a DNG's packet and as a JPEG's
-// extended XMP.
+// HEIC and a 128 × 96 DNG; XMP of 200,000 properties of one schema as a DNG's packet and as a
+// JPEG's extended XMP, and of 5,000 in a JPEG's one XMP segment; XMP nested 12,500 structures
+// deep as a DNG's packet and as a JPEG's extended XMP.
 // With --hostile it writes instead small photos whose headers promise far more than they hold,
 // for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes, or
 // 16384 × 16384 in 128 KiB padded with a comment, or end in the middle of their data; HEIC files
@@ -44,7 +45,6 @@
 
 #include "bench/bench_photos.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "core/imageio/jpeg_extended_xmp.h"
 #include "core/render/export/dng_directory_rewrite.h"
 #include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/hostile_jpeg.h"
@@ -215,15 +215,13 @@ void writeHostileMetadataPhotos(const fs::path& folder) {
     const std::string properties = xmpPacketOfProperties(200000);
     write(folder / "xmp_properties_128x96.dng",
           rewriteDNGDirectory(dng, [&](auto) { return properties; }, false));
-    const std::string guid = jpeg_extended_xmp::guid(properties);
-    const std::string standard =
-        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
-        "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
-        "rdf:about=\"\" xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" +
-        guid + "\"/></rdf:RDF></x:xmpmeta>";
-    write(folder / "xmp_extended_24x16.jpg",
-          jpeg_extended_xmp::insert(withApp1Segment(jpeg, xmpIdentifier, standard), properties,
-                                    guid));
+    write(folder / "xmp_extended_24x16.jpg", withExtendedXmp(jpeg, properties));
+    write(folder / "xmp_schema_24x16.jpg",
+          withApp1Segment(jpeg, xmpIdentifier, xmpPacketOfProperties(5000)));
+    const std::string deep = xmpPacketOfDeepAncestry(12500);
+    write(folder / "xmp_deep_128x96.dng",
+          rewriteDNGDirectory(dng, [&](auto) { return deep; }, false));
+    write(folder / "xmp_deep_24x16.jpg", withExtendedXmp(jpeg, deep));
 }
 
 void writeHostilePhotos(const fs::path& folder) {

@@ -10,7 +10,7 @@
 
 #include "core/imageio/image_properties.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "reader/metadata/image_properties_reading.h"
+#include "reader/metadata/file_metadata_reading.h"
 #include "reader/raster/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
@@ -261,7 +261,7 @@ TEST_F(RasterDecoderHeic, CameraVariantsOpenLikeThePlainFile) {
             EXPECT_TRUE(thumbnail->width == expectedThumbnail->width &&
                         thumbnail->height == expectedThumbnail->height &&
                         thumbnail->rgb == expectedThumbnail->rgb);
-            EXPECT_EQ(readImagePropertiesData(file).make, "Camera");
+            EXPECT_EQ(readFileMetadata(file).properties.make, "Camera");
         }
     }
 }
