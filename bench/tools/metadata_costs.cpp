@@ -8,7 +8,8 @@
 //   (MiB), the processor time of the read (ms), the growth of the process's peak resident memory
 //   during the read (KiB), and the least data (heap and private mappings) the read needs above
 //   what the process held before it to give the same answer (MiB, found by halving between 0 and
-//   256 MiB; "-" when no limit up to 256 MiB gives it).
+//   256 MiB; "-" when no limit up to 256 MiB gives it), and what the photo reader itself answers
+//   under the budget: "same", "other" (another answer) or "left out".
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -25,6 +26,8 @@
 #include <string>
 
 #include "core/reading/metadata_answer.h"
+#include "core/reading/photo_file_metadata.h"
+#include "core/reading/photo_reader.h"
 #include "reader/metadata/file_metadata_reading.h"
 #include "reader/metadata/mapped_file.h"
 #include "reader/metadata/metadata_budget.h"
@@ -111,7 +114,11 @@ std::optional<std::uint64_t> dataNeedMiB(std::string_view contents, std::size_t 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::cout << "file\tbytes\tmetadata_bytes\tbudget_ms\tbudget_MiB\tread_ms\tresident_KiB\tdata_MiB\n";
+    std::cout << "file\tbytes\tmetadata_bytes\tbudget_ms\tbudget_MiB\tread_ms\tresident_KiB\tdata_MiB"
+                 "\treader\n";
+    PhotoReader reader(PhotoReader::locate(), ReaderRoom::Budget::ofMachine());
+    // Every photo is read once: the store keeps nothing.
+    PhotoMetadataStore store([&]() -> PhotoReader& { return reader; }, 0);
     for (int index = 1; index < argc; ++index) {
         const char* file = argv[index];
         const int descriptor = open(file, O_RDONLY | O_CLOEXEC);
@@ -129,13 +136,20 @@ int main(int argc, char** argv) {
         const std::optional<Read> read = readInChild(mapped->bytes(), std::nullopt);
         std::cout << file << '\t' << status.st_size << '\t' << bytes << '\t'
                   << budget.processorTime.count() << '\t' << budget.memoryBytes / kMiB << '\t';
+        const PhotoFileMetadata answered = *store.read(*OpenedFile::open(file));
+        const std::string inReader =
+            read && std::hash<std::string>()(metadata_answer::encode(answered)) == read->answer
+                ? "same"
+            : answered == PhotoFileMetadata{} ? "left out"
+                                              : "other";
         if (!read) {
-            std::cout << "failed\t-\t-\n";
+            std::cout << "failed\t-\t-\t" << inReader << '\n';
             continue;
         }
         const std::optional<std::uint64_t> need = dataNeedMiB(mapped->bytes(), read->answer);
         std::cout << read->processorMicroseconds / 1000.0 << '\t' << read->residentGrowthKiB
-                  << '\t' << (need ? std::to_string(*need) : "-") << std::endl;
+                  << '\t' << (need ? std::to_string(*need) : "-") << '\t' << inReader
+                  << std::endl;
     }
     return 0;
 }

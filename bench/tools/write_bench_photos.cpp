@@ -14,7 +14,7 @@
 // With --metadata it writes photos whose metadata names far more than it holds, each beside an
 // honest neighbour: EXIF whose entries all name one shared block in a 24 × 16 JPEG, a 64 × 64
 // HEIC and a 128 × 96 DNG; XMP of 200,000 properties of one schema as a DNG's packet and as a
-// JPEG's extended XMP, and of 5,000 in a JPEG's one XMP segment; XMP nested 990 structures of
+// JPEG's extended XMP, and of 6,500 in a JPEG's one XMP segment; XMP nested 990 structures of
 // 300-letter names deep as a DNG's packet and as a JPEG's extended XMP.
 // With --hostile it writes instead small photos whose headers promise far more than they hold,
 // for quillmere_decode_photo: JPEGs that claim 36864 × 6144 pixels in two kilobytes, or
@@ -217,7 +217,7 @@ void writeHostileMetadataPhotos(const fs::path& folder) {
           rewriteDNGDirectory(dng, [&](auto) { return properties; }, false));
     write(folder / "xmp_extended_24x16.jpg", withExtendedXmp(jpeg, properties));
     write(folder / "xmp_schema_24x16.jpg",
-          withApp1Segment(jpeg, xmpIdentifier, xmpPacketOfProperties(5000)));
+          withApp1Segment(jpeg, xmpIdentifier, xmpPacketOfProperties(6500)));
     const std::string deep = xmpPacketOfDeepAncestry(990, 300);
     write(folder / "xmp_deep_128x96.dng",
           rewriteDNGDirectory(dng, [&](auto) { return deep; }, false));

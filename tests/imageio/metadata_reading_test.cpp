@@ -178,9 +178,9 @@ TEST(MetadataReading, TheBudgetGrowsWithTheMetadataUpToItsCap) {
         std::uint64_t memory;
         std::chrono::milliseconds time;
     } cases[] = {
-        {0, 16 * kMiB, 250ms},
-        {100'000, 16 * kMiB + 4'800'000, 350ms},
-        {1'000'000, 56 * kMiB, 1250ms},
+        {0, 32 * kMiB, 250ms},
+        {100'000, 32 * kMiB + 4'800'000, 350ms},
+        {600'000, 56 * kMiB, 850ms},
         {2'000'000, 56 * kMiB, 1500ms},
         {std::uint64_t{1} << 62, 56 * kMiB, 1500ms},
     };

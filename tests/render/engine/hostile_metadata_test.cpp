@@ -101,11 +101,10 @@ TEST_F(HostileMetadata, EachFamilyIsLeftOutWithinItsBudgetAndThePhotoStillOpensA
               [&](const std::string& camera) {
                   return fixtures::withExtendedXmp(camera, honestPacket());
               })},
-        {"one schema in a JPEG's XMP segment",
+        {"one schema in a JPEG's extended XMP",
          jpeg("schema.jpg",
               [](const std::string& camera) {
-                  return fixtures::withApp1Segment(camera, fixtures::xmpIdentifier,
-                                                   fixtures::xmpPacketOfProperties(5000));
+                  return fixtures::withExtendedXmp(camera, fixtures::xmpPacketOfProperties(40000));
               }),
          jpeg("honest.jpg", [&](const std::string& camera) {
              return fixtures::withApp1Segment(camera, fixtures::xmpIdentifier, honestPacket());
