@@ -56,7 +56,8 @@ struct Read {
 
 // Reads the metadata in a child process, its data limited to what it holds and `dataLimit` more
 // when given; nothing when the read fails there.
-std::optional<Read> readInChild(std::string_view contents, std::optional<std::uint64_t> dataLimit) {
+std::optional<Read> readInChild(const char* file, std::string_view contents,
+                                std::optional<std::uint64_t> dataLimit) {
     int results[2];
     if (pipe(results) != 0) return std::nullopt;
     const pid_t child = fork();
@@ -71,8 +72,8 @@ std::optional<Read> readInChild(std::string_view contents, std::optional<std::ui
         }
         Read read;
         try {
-            read.answer = std::hash<std::string>()(
-                metadata_answer::encode(metadata_answer::withinBounds(readFileMetadata(contents))));
+            read.answer = std::hash<std::string>()(metadata_answer::encode(
+                metadata_answer::withinBounds(readFileMetadata(file, contents))));
         } catch (...) {
             _exit(1);
         }
@@ -86,8 +87,8 @@ std::optional<Read> readInChild(std::string_view contents, std::optional<std::ui
     close(results[0]);
     int status = 0;
     rusage usage{};
-    if (child < 0 || wait4(child, &status, 0, &usage) != child || !answered ||
-        !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+    if (child < 0 || wait4(child, &status, 0, &usage) != child || !answered || !WIFEXITED(status) ||
+        WEXITSTATUS(status) != 0) {
         return std::nullopt;
     }
     read.processorMicroseconds =
@@ -97,9 +98,10 @@ std::optional<Read> readInChild(std::string_view contents, std::optional<std::ui
 }
 
 // The least data limit, in MiB, under which the read gives `answer`; nothing beyond 256 MiB.
-std::optional<std::uint64_t> dataNeedMiB(std::string_view contents, std::size_t answer) {
+std::optional<std::uint64_t> dataNeedMiB(const char* file, std::string_view contents,
+                                         std::size_t answer) {
     const auto passes = [&](std::uint64_t mib) {
-        const std::optional<Read> read = readInChild(contents, mib * kMiB);
+        const std::optional<Read> read = readInChild(file, contents, mib * kMiB);
         return read && read->answer == answer;
     };
     std::uint64_t low = 0, high = 256;
@@ -114,8 +116,9 @@ std::optional<std::uint64_t> dataNeedMiB(std::string_view contents, std::size_t 
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::cout << "file\tbytes\tmetadata_bytes\tbudget_ms\tbudget_MiB\tread_ms\tresident_KiB\tdata_MiB"
-                 "\treader\n";
+    std::cout
+        << "file\tbytes\tmetadata_bytes\tbudget_ms\tbudget_MiB\tread_ms\tresident_KiB\tdata_MiB"
+           "\treader\n";
     PhotoReader reader(PhotoReader::locate(), ReaderRoom::Budget::ofMachine());
     // Every photo is read once: the store keeps nothing.
     PhotoMetadataStore store([&]() -> PhotoReader& { return reader; }, 0);
@@ -133,7 +136,7 @@ int main(int argc, char** argv) {
         if (!mapped) continue;
         const std::uint64_t bytes = metadataExtentOf(mapped->bytes());
         const MetadataBudget budget = metadataBudget(bytes);
-        const std::optional<Read> read = readInChild(mapped->bytes(), std::nullopt);
+        const std::optional<Read> read = readInChild(file, mapped->bytes(), std::nullopt);
         std::cout << file << '\t' << status.st_size << '\t' << bytes << '\t'
                   << budget.processorTime.count() << '\t' << budget.memoryBytes / kMiB << '\t';
         const PhotoFileMetadata answered = *store.read(*OpenedFile::open(file));
@@ -146,10 +149,9 @@ int main(int argc, char** argv) {
             std::cout << "failed\t-\t-\t" << inReader << '\n';
             continue;
         }
-        const std::optional<std::uint64_t> need = dataNeedMiB(mapped->bytes(), read->answer);
-        std::cout << read->processorMicroseconds / 1000.0 << '\t' << read->residentGrowthKiB
-                  << '\t' << (need ? std::to_string(*need) : "-") << '\t' << inReader
-                  << std::endl;
+        const std::optional<std::uint64_t> need = dataNeedMiB(file, mapped->bytes(), read->answer);
+        std::cout << read->processorMicroseconds / 1000.0 << '\t' << read->residentGrowthKiB << '\t'
+                  << (need ? std::to_string(*need) : "-") << '\t' << inReader << std::endl;
     }
     return 0;
 }

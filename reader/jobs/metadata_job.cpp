@@ -21,10 +21,10 @@ Claim MetadataJob::claim(const Photo& photo, const Request& request) {
             "a photo with " + std::to_string(bytes) + " bytes of metadata"};
 }
 
-Answer MetadataJob::run(const Photo&, const Request&) {
-    return {
-        metadata_answer::encode(metadata_answer::withinBounds(readFileMetadata(file_->bytes()))),
-        {}};
+Answer MetadataJob::run(const Photo& photo, const Request&) {
+    return {metadata_answer::encode(
+                metadata_answer::withinBounds(readFileMetadata(photo.procPath, file_->bytes()))),
+            {}};
 }
 
 }  // namespace quillmere::reader

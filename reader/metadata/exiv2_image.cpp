@@ -28,12 +28,8 @@ void readHeifExif(Exiv2::Image& image, std::string_view contents) {
 
 }  // namespace
 
-Exiv2::Image::AutoPtr read(std::string_view contents) {
-    if (contents.size() > static_cast<std::size_t>(std::numeric_limits<long>::max())) {
-        throw std::length_error("The image is larger than Exiv2 can address.");
-    }
-    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
-        reinterpret_cast<const Exiv2::byte*>(contents.data()), static_cast<long>(contents.size()));
+Exiv2::Image::AutoPtr read(const std::filesystem::path& file, std::string_view contents) {
+    Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file.string(), false);
     if (image.get() == nullptr) throw std::runtime_error("Exiv2 could not open the image.");
     image->readMetadata();
     if (image->exifData().empty()) readHeifExif(*image, contents);

@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <exiv2/exiv2.hpp>
+#include <fstream>
 #include <new>
 #include <optional>
 #include <string>
@@ -103,7 +104,7 @@ std::optional<std::string> editRecordOf(const XmpDocument& xmp) {
 
 }  // namespace
 
-PhotoFileMetadata readFileMetadata(std::string_view contents) {
+PhotoFileMetadata readFileMetadata(const std::filesystem::path& file, std::string_view contents) {
     PhotoFileMetadata metadata;
     std::string packet;
     bool isJpeg = false;
@@ -111,7 +112,7 @@ PhotoFileMetadata readFileMetadata(std::string_view contents) {
         Exiv2Lock lock;
         Exiv2::Image::AutoPtr image;
         try {
-            image = exiv2_image::read(contents);
+            image = exiv2_image::read(file, contents);
         } catch (const std::bad_alloc&) {
             throw;
         } catch (const std::exception&) {
@@ -122,9 +123,14 @@ PhotoFileMetadata readFileMetadata(std::string_view contents) {
         packet = image->xmpPacket();
         isJpeg = image->imageType() == Exiv2::ImageType::jpeg;
     }
-    const XmpDocument xmp = completeXmp(packet, [&](const std::string& guid) {
-        return isJpeg ? jpeg_extended_xmp::read(contents, guid) : std::nullopt;
-    });
+    // Read through the file as Exiv2 reads it, so that what is read costs no more resident memory
+    // than it copies.
+    const XmpDocument xmp =
+        completeXmp(packet, [&](const std::string& guid) -> std::optional<std::string> {
+            if (!isJpeg) return std::nullopt;
+            std::ifstream jpeg(file, std::ios::binary);
+            return jpeg_extended_xmp::read(jpeg, guid);
+        });
     metadata.editRecord = editRecordOf(xmp);
     return metadata;
 }

@@ -11,7 +11,6 @@
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/imageio/xmp_document.h"
-#include "reader/metadata/file_metadata_reading.h"
 #include "reader/metadata/metadata_budget.h"
 #include "reader/metadata/metadata_extent.h"
 #include "tests/fixtures/camera_metadata.h"
@@ -19,6 +18,7 @@
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
+#include "tests/imageio/metadata_test_support.h"
 
 namespace quillmere {
 namespace {
@@ -72,7 +72,7 @@ TEST(MetadataReading, CameraContainersAndQuirksKeepWhatExiv2Reads) {
     };
     for (const auto& [what, file, properties] : cases) {
         SCOPED_TRACE(what);
-        const PhotoFileMetadata metadata = readFileMetadata(file);
+        const PhotoFileMetadata metadata = testing_support::metadataOfFile(file);
         EXPECT_EQ(metadata.properties.json(), json::Json::parse(properties))
             << metadata.properties.json().dump();
         const std::map<std::string, std::string> tags = photoTagsExiv2Reads(file);
@@ -90,7 +90,7 @@ TEST(MetadataReading, AHeifFilesExifAndXmpItemsAreRead) {
     XmpDocument xmp;
     xmp.setText("quillmere:EditRecord", "{\"record\":1}");
     const PhotoFileMetadata phone =
-        readFileMetadata(fixtures::appleLikeHeif(kCamera, xmp.serialize()));
+        testing_support::metadataOfFile(fixtures::appleLikeHeif(kCamera, xmp.serialize()));
     EXPECT_EQ(phone.properties.model, "DMC-GH4");
     EXPECT_EQ(PhotoMetadata(phone.capture).exifValue("Exif.Photo.ExposureTime"), "1/125");
     EXPECT_EQ(phone.editRecord, "{\"record\":1}");
@@ -98,7 +98,7 @@ TEST(MetadataReading, AHeifFilesExifAndXmpItemsAreRead) {
     if (!fixtures::canEncodeHeic()) GTEST_SKIP() << "libheif on this machine cannot encode HEVC";
     const std::string written = fixtures::encodeTestHeic(
         fixtures::makePattern({}), {.exif = fixtures::exifBlock(kCamera), .xmp = xmp.serialize()});
-    const PhotoFileMetadata libheif = readFileMetadata(written);
+    const PhotoFileMetadata libheif = testing_support::metadataOfFile(written);
     EXPECT_EQ(libheif.properties.model, "DMC-GH4");
     EXPECT_EQ(PhotoMetadata(libheif.capture).exifValue("Exif.Photo.ExposureTime"), "1/125");
 }
@@ -139,8 +139,8 @@ TEST(MetadataReading, TheClaimCountsWhatExiv2AndTheReaderRead) {
     const auto heif = [&](std::uint32_t exifLength, std::uint32_t xmpLength) {
         return ftyp +
                box("meta", be(0, 4) +
-                               box("iinf", be(0, 4) + be(3, 2) + infe(1, "hvc1") +
-                                               infe(2, "Exif") + infe(3, "mime")) +
+                               box("iinf", be(0, 4) + be(3, 2) + infe(1, "hvc1") + infe(2, "Exif") +
+                                               infe(3, "mime")) +
                                iloc(exifLength, xmpLength)) +
                box("mdat", std::string(300, 'm'));
     };
@@ -152,7 +152,8 @@ TEST(MetadataReading, TheClaimCountsWhatExiv2AndTheReaderRead) {
         std::string file;
         std::uint64_t bytes;
     } cases[] = {
-        {"a JPEG's segments, up to its scan", jpegWithSegments(app1 + quantisation), 2 + 18 + 8 + 2},
+        {"a JPEG's segments, up to its scan", jpegWithSegments(app1 + quantisation),
+         2 + 18 + 8 + 2},
         {"stray and fill bytes before a marker", jpegWithSegments("ab\xFF\xFF" + app1.substr(1)),
          2 + 2 + 2 + 17 + 2},
         {"a JPEG whose segment runs past its end",

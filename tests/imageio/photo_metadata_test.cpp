@@ -12,13 +12,13 @@
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/jpeg_extended_xmp.h"
-#include "reader/metadata/file_metadata_reading.h"
 #include "reader/metadata/xmp_parsing.h"
 #include "reader/raster/raster_decoder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/fixtures/written_metadata.h"
 #include "tests/imageio/imageio_test_support.h"
+#include "tests/imageio/metadata_test_support.h"
 
 namespace quillmere {
 namespace {
@@ -69,7 +69,7 @@ TEST(PhotoMetadataTest, CaptureMetadataKeepsCaptureFactsAndDropsTheRest) {
     ASSERT_TRUE(contains(original.keys, "Exif.Photo.MakerNote"));
     ASSERT_TRUE(contains(original.keys, "Exif.Image.DNGVersion"));
 
-    const PhotoMetadata capture(readFileMetadata(camera).capture);
+    const PhotoMetadata capture(testing_support::metadataOfFile(camera).capture);
     const std::string exported = capture.writeToJpeg(encodeJpeg(fixtures::makePattern({}), 0.9));
 
     const WrittenExif written = inspect(exported);
@@ -177,11 +177,11 @@ TEST(PhotoMetadataTest, XmpBeyondOneSegmentIsWrittenAsExtendedXmpAndReadBackWhol
     EXPECT_EQ(parseXmpPacket(extended)->text("quillmere:EditRecord"), record);
 
     // The record is read back whole; without the extended packet's last portion it is dropped.
-    EXPECT_EQ(readFileMetadata(written).editRecord, record);
+    EXPECT_EQ(testing_support::metadataOfFile(written).editRecord, record);
     std::string damaged = written;
     const std::size_t lastChunk = damaged.rfind(chunks.back()) - 4 - 35;
     damaged.erase(lastChunk, 4 + 35 + chunks.back().size());
-    EXPECT_EQ(readFileMetadata(damaged).editRecord, std::nullopt);
+    EXPECT_EQ(testing_support::metadataOfFile(damaged).editRecord, std::nullopt);
 }
 
 TEST(JpegExtendedXmp, APacketBeyondItsLimitIsRefused) {
