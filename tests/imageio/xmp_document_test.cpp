@@ -63,6 +63,22 @@ TEST(XmpDocument, KeepsForeignPropertiesAndRemovesOnRequest) {
     EXPECT_EQ(reparsed->text("cam:Lens"), "50mm");
 }
 
+// A merge replaces the properties of the same path in place and adds the others after them.
+TEST(XmpDocument, AMergeReplacesPropertiesOfTheSamePathAndAddsTheRest) {
+    XmpDocument standard, extended;
+    standard.setText("xmp:CreatorTool", "Camera");
+    standard.setText("quillmere:EditRecord", "old");
+    extended.setText("quillmere:EditRecord", "new");
+    extended.setText("xmp:Rating", "5");
+    standard.merge(extended);
+    EXPECT_EQ(standard.text("quillmere:EditRecord"), "new");
+    EXPECT_EQ(standard.text("xmp:CreatorTool"), "Camera");
+    EXPECT_EQ(standard.text("xmp:Rating"), "5");
+    const std::optional<XmpDocument> reparsed = parseXmpPacket(standard.serialize());
+    ASSERT_TRUE(reparsed);
+    EXPECT_EQ(reparsed->propertiesBySize().size(), 3u);
+}
+
 TEST(XmpDocument, RefusesMalformedPathsAndPackets) {
     XmpDocument document;
     for (const char* path : {"EditRecord", ":EditRecord", "quillmere:", "quillmere:a/b",
