@@ -155,14 +155,19 @@ ReaderAnswer ReaderSession::ask(ReaderRequest request) {
 }
 
 ReaderSession::Result ReaderSession::answer(ReaderProcess& process, ReaderRequest request,
-                                            bool first, ReaderRoom::Ticket& ticket) {
+                                            bool first) {
     const PhotoReader::Key key{version_, request.kind};
     try {
         owner_.throwKept(key);
+        // A place in the room while the request is worked, with the memory the session claimed
+        // first (a development needs it again); an idle session holds none, so that the readers
+        // of other photos (thumbnails, metadata, an export) never wait for it to end.
+        ReaderRoom::Ticket ticket;
         ReaderExchange exchange =
             process.exchange(std::move(request), !first,
                              [&](const ReaderClaim& claim) {
-                                 if (first) ticket = owner_.room_.enter(claim.memoryBytes, {});
+                                 if (first) memoryBytes_ = claim.memoryBytes;
+                                 ticket = owner_.room_.enter(memoryBytes_, {});
                                  return true;
                              },
                              {});
@@ -180,7 +185,6 @@ ReaderSession::Result ReaderSession::answer(ReaderProcess& process, ReaderReques
 
 void ReaderSession::serve(std::stop_token stop, const OpenedFile* file) {
     std::unique_ptr<ReaderProcess> process;
-    ReaderRoom::Ticket ticket;
     std::unique_lock guard(lock_);
     for (;;) {
         changed_.wait(guard, stop, [&] { return request_.has_value(); });
@@ -192,7 +196,7 @@ void ReaderSession::serve(std::stop_token stop, const OpenedFile* file) {
         const bool first = !process;
         try {
             if (first) process = owner_.start(*file);
-            result = answer(*process, std::move(request), first, ticket);
+            result = answer(*process, std::move(request), first);
         } catch (const ReadingError& error) {
             result = error;
         }
@@ -205,7 +209,6 @@ void ReaderSession::serve(std::stop_token stop, const OpenedFile* file) {
         if (over_) break;
     }
     guard.unlock();
-    // Closed, waited for and reaped before the room is left.
     process.reset();
 }
 

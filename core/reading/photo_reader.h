@@ -97,10 +97,12 @@ class PhotoReader {
 // A reader that answers a first request and stays for follow-ups (such as more developments of a
 // RAW file's sensor data), on a thread of its own that starts, waits for and ends it: the reader
 // dies with the thread that started it, and a session outlives the calls that use it. Its memory
-// was claimed with its first request and is held in the room until it ends; a follow-up claims
-// processor time only. Requests are answered one at a time, whatever thread asks. Once its reader
-// ended (a follow-up that crashed it, say), every later request throws ReadingError (notRead).
-// Going, it closes the channel, reaps the reader and leaves the room.
+// was claimed with its first request, and a follow-up claims processor time only; the room holds
+// that memory and a place while a request is worked, never while the session waits idle, so that
+// the readers of other photos never wait for a session to end. Requests are answered one at a
+// time, whatever thread asks. Once its reader ended (a follow-up that crashed it, say, or one of
+// a kind its first request's job does not take), every later request throws ReadingError
+// (notRead). Going, it closes the channel and reaps the reader.
 class ReaderSession {
   public:
     ~ReaderSession();
@@ -117,8 +119,7 @@ class ReaderSession {
     ReaderSession(PhotoReader& owner, const OpenedFile& file);
     // The session's thread: starts the reader, answers the requests handed to it, ends it.
     void serve(std::stop_token stop, const OpenedFile* file);
-    Result answer(ReaderProcess& process, ReaderRequest request, bool first,
-                  ReaderRoom::Ticket& ticket);
+    Result answer(ReaderProcess& process, ReaderRequest request, bool first);
     // Hands `request` to the session's thread and waits for its result.
     Result handOver(ReaderRequest request);
 
@@ -131,6 +132,8 @@ class ReaderSession {
     std::optional<ReaderRequest> request_;
     std::optional<Result> result_;
     bool over_ = false;
+    // What the first request claimed: held in the room while any request is worked.
+    std::uint64_t memoryBytes_ = 0;
     // Last: stopped and joined before anything it uses goes.
     std::jthread thread_;
 };

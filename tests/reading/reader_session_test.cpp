@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <future>
 #include <thread>
 
@@ -84,12 +85,23 @@ TEST_F(ReaderSessionTest, ASessionWhoseReaderEndedAnswersNoMore) {
               Kind::refused);
 }
 
-TEST_F(ReaderSessionTest, ASessionHoldsItsMemoryInTheRoomUntilItEnds) {
-    // Each of the stand-in's claims is 80 MiB with the claim phase's: two do not fit in 150.
-    PhotoReader reader(kStandIn, {4, std::uint64_t{150} << 20});
+TEST_F(ReaderSessionTest, ASessionHoldsItsPlaceAndMemoryInTheRoomOnlyWhileARequestIsWorked) {
+    // One place; each of the stand-in's claims is 80 MiB with the claim phase's: two do not fit
+    // in 150.
+    PhotoReader reader(kStandIn, {1, std::uint64_t{150} << 20});
     const auto file = OpenedFile::open(photo());
     ReaderAnswer first;
     auto session = reader.openSession(*file, request("session", JobKind::rawSensor), first);
+    // Idle, the session holds nothing: another photo's reader is not kept waiting for it.
+    EXPECT_EQ(reader.ask(*file, request("echo idle")).body, "echo idle");
+
+    // At work on a follow-up, it holds the one place and its memory.
+    const fs::path word = fifo("word");
+    auto developing = std::async(std::launch::async, [&] {
+        return session->ask(request("waitForWord " + word.string(), JobKind::rawDevelop)).body;
+    });
+    // Opened once the follow-up runs, admitted.
+    std::ofstream saying(word);
     auto asked =
         std::async(std::launch::async, [&] { return reader.ask(*file, request("echo done")); });
     while (reader.room().waiting() == 0 &&
@@ -97,7 +109,9 @@ TEST_F(ReaderSessionTest, ASessionHoldsItsMemoryInTheRoomUntilItEnds) {
         std::this_thread::yield();
     }
     EXPECT_EQ(reader.room().waiting(), 1u);
-    session.reset();
+    saying << 'w';
+    saying.close();
+    EXPECT_EQ(developing.get(), "w");
     EXPECT_EQ(asked.get().body, "echo done");
 }
 
