@@ -104,7 +104,7 @@ TEST(MetadataReading, AHeifFilesExifAndXmpItemsAreRead) {
 }
 
 std::string jpegWithSegments(const std::string& segments) {
-    return "\xFF\xD8" + segments + "\xFF\xDA\x00\x02scan data\xFF\xD9";
+    return "\xFF\xD8" + segments + std::string("\xFF\xDA\x00\x02", 4) + "scan data\xFF\xD9";
 }
 
 // What the claim counts as read of a file: a JPEG's segments up to its scan, walked as Exiv2 walks
