@@ -194,10 +194,12 @@ std::optional<std::uint64_t> metadataItemBytes(std::string_view file, const Box&
 std::uint64_t isoMediaMetadataBytes(std::string_view file) {
     const std::optional<std::vector<Box>> boxes = boxesIn(file, 0, file.size());
     if (!boxes) return file.size();
+    // The boxes add up to at most the file, and so do the items of each 'meta' box: kept below the
+    // file's size at each, the count never overflows.
     std::uint64_t bytes = 0;
     for (const Box& box : *boxes) {
         if (box.type == "mdat") continue;
-        bytes += box.end - box.start;
+        bytes = std::min<std::uint64_t>(bytes + (box.end - box.start), file.size());
         if (box.type != "meta") continue;
         const std::optional<std::uint64_t> items = metadataItemBytes(file, box);
         if (!items) return file.size();
