@@ -42,6 +42,8 @@ AppState::AppState(std::shared_ptr<RenderEngine> engine, AppStateCollaborators c
                                  [] { return std::make_shared<LowPriorityWorker>("Histogram"); })),
       thumbnailRunner_(orDefault(std::move(collaborators.thumbnailRunner),
                                  [] { return std::make_shared<LowPriorityWorker>("Thumbnails"); })),
+      fileRunner_(orDefault(std::move(collaborators.fileRunner),
+                            [] { return std::make_shared<LowPriorityWorker>("Photo files"); })),
       prompts_(std::move(collaborators.prompts)),
       photoFolderAccess_(orDefault(std::move(collaborators.preferences),
                                    [] { return std::make_shared<Preferences>(); }),

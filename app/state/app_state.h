@@ -21,6 +21,7 @@
 #include "app/state/export_scope.h"
 #include "app/state/main_executor.h"
 #include "app/state/photo_edit_store.h"
+#include "app/state/photo_file_edits.h"
 #include "app/state/photo_folder_access.h"
 #include "app/state/photo_session_state.h"
 #include "app/state/preferences.h"
@@ -47,9 +48,9 @@ namespace quillmere {
 // What the application state works with besides the render engine. Every member left empty gets
 // the program's own: the file preset store over the built-in presets, the checkpoint sidecars,
 // the desktop clipboard, the edit files in the folder "Edits" of the application folder, queued
-// calls on the application's event loop, one low-priority worker for histograms and one for
-// thumbnails, and the preferences file. Without prompts nobody is asked: the open panel shows
-// nothing and no folder can be granted.
+// calls on the application's event loop, one low-priority worker each for histograms, thumbnails
+// and the reading of a photo's sidecar and embedded record, and the preferences file. Without
+// prompts nobody is asked: the open panel shows nothing and no folder can be granted.
 struct AppStateCollaborators {
     std::shared_ptr<PresetStore> presetStore = nullptr;
     std::shared_ptr<CheckpointStore> checkpointStore = nullptr;
@@ -60,6 +61,9 @@ struct AppStateCollaborators {
     std::shared_ptr<BackgroundRunner> histogramRunner = nullptr;
     // Must run one item at a time: thumbnails are made one after another.
     std::shared_ptr<BackgroundRunner> thumbnailRunner = nullptr;
+    // Reads what an opened photo's files say of its starting edit (photo_file_edits.h), so that
+    // the GUI thread reads no file.
+    std::shared_ptr<BackgroundRunner> fileRunner = nullptr;
     std::shared_ptr<Preferences> preferences = nullptr;
     std::shared_ptr<UserPrompts> prompts = nullptr;
 };
@@ -458,15 +462,24 @@ class AppState : public QObject {
     // The open photo's live fields into its cached session state, ending a stroke first.
     void captureCurrentPhoto();
     // The cached state, else the saved edit file, else the defaults with the camera's white
-    // balance, a Camera Raw sidecar and an embedded edit record. A state read from the file or
-    // computed afresh is remembered in `storedEdits_`. Throws when the edit file cannot be read
-    // or decoded.
-    PhotoSessionState initialStateForPhoto(const OpenedPhoto& photo);
+    // balance, a Camera Raw sidecar and an embedded edit record (`edits`, read before). A state
+    // read from the file or computed afresh is remembered in `storedEdits_`. Throws when the edit
+    // file cannot be read or decoded.
+    PhotoSessionState initialStateForPhoto(const OpenedPhoto& photo, const PhotoFileEdits& edits);
+    // Has `next` run on the GUI thread with what the photo's files say of its starting edit, read
+    // on the file runner; at once, with nothing read, when the photo has a cached state, which
+    // its starting state then is.
+    void withFileEdits(const OpenedPhoto& photo,
+                       std::function<void(AppState&, const PhotoFileEdits&)> next);
     // The open of `url` for request `generation`, run on the GUI thread.
     void openPhoto(const PhotoURL& url, std::uint64_t generation);
     // The engine's answer for that open.
     void finishOpen(const PhotoURL& url, std::uint64_t generation,
                     RenderResult<OpenedPhoto> result);
+    // The photo the engine opened for that open, with what its files say, once read; dropped when
+    // a newer open started meanwhile.
+    void installOpen(const PhotoURL& url, std::uint64_t generation, const OpenedPhoto& photo,
+                     const PhotoFileEdits& edits);
     // Installs the state of the photo the engine opened.
     void installOpenedPhoto(const OpenedPhoto& photo, PhotoSessionState state);
     // Reports a failed open unless it was cancelled or superseded.
@@ -479,10 +492,13 @@ class AppState : public QObject {
     // The photo's cached state, built as an open builds it when there is none yet (starting
     // state, pending edits replayed, Natural where Detail is not offered) and kept. Throws as
     // `initialStateForPhoto`.
-    PhotoSessionState& sessionStateForOpenedPhoto(const OpenedPhoto& photo);
-    // Opens `url` through the engine for a batch and continues on the GUI thread.
-    void openForBatch(const PhotoURL& url,
-                      std::function<void(AppState&, RenderResult<OpenedPhoto>)> next);
+    PhotoSessionState& sessionStateForOpenedPhoto(const OpenedPhoto& photo,
+                                                  const PhotoFileEdits& edits);
+    // Opens `url` through the engine for a batch and continues on the GUI thread, with what the
+    // photo's files say of its starting edit (withFileEdits; nothing for a failed open).
+    void openForBatch(
+        const PhotoURL& url,
+        std::function<void(AppState&, RenderResult<OpenedPhoto>, const PhotoFileEdits&)> next);
     // Opens a photo and keeps the selection as it was.
     void activatePhoto(const PhotoURL& url);
     // Spot repairs are about to change visibly: comparisons off, the layer shown.
@@ -581,6 +597,7 @@ class AppState : public QObject {
     std::shared_ptr<MainExecutor> mainExecutor_;
     std::shared_ptr<BackgroundRunner> histogramRunner_;
     std::shared_ptr<BackgroundRunner> thumbnailRunner_;
+    std::shared_ptr<BackgroundRunner> fileRunner_;
     std::shared_ptr<UserPrompts> prompts_;
     PhotoFolderAccess photoFolderAccess_;
     // Work posted back to the GUI thread checks that this still exists.

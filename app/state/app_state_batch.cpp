@@ -39,9 +39,10 @@ std::string joinedLines(const std::vector<std::string>& lines) {
 
 }  // namespace
 
-PhotoSessionState& AppState::sessionStateForOpenedPhoto(const OpenedPhoto& photo) {
+PhotoSessionState& AppState::sessionStateForOpenedPhoto(const OpenedPhoto& photo,
+                                                        const PhotoFileEdits& edits) {
     const PhotoURL& url = photo.id.url;
-    PhotoSessionState state = initialStateForPhoto(photo);
+    PhotoSessionState state = initialStateForPhoto(photo, edits);
     if (const auto pending = pendingSelectionEdits_.find(url);
         pending != pendingSelectionEdits_.end()) {
         for (const PresetValues& values : pending->second) {
@@ -53,10 +54,20 @@ PhotoSessionState& AppState::sessionStateForOpenedPhoto(const OpenedPhoto& photo
     return sessionStates_[url] = std::move(state);
 }
 
-void AppState::openForBatch(const PhotoURL& url,
-                            std::function<void(AppState&, RenderResult<OpenedPhoto>)> next) {
+void AppState::openForBatch(
+    const PhotoURL& url,
+    std::function<void(AppState&, RenderResult<OpenedPhoto>, const PhotoFileEdits&)> next) {
     engine_->open(url, {}, [post = mainPost(), next](RenderResult<OpenedPhoto> result) {
-        post([next, result](AppState& state) { next(state, result); });
+        post([next, result](AppState& state) mutable {
+            if (!result.hasValue()) {
+                next(state, result, {});
+                return;
+            }
+            state.withFileEdits(result.value(),
+                                [next, result](AppState& state, const PhotoFileEdits& edits) {
+                                    next(state, result, edits);
+                                });
+        });
     });
 }
 
@@ -89,21 +100,24 @@ class BatchJob : public std::enable_shared_from_this<BatchJob> {
             finish(state, nullptr);
             return;
         }
-        state.openForBatch(*restore_, [job = shared_from_this()](AppState& state,
-                                                                 RenderResult<OpenedPhoto> result) {
-            job->finish(state, result.error());
-        });
+        state.openForBatch(
+            *restore_, [job = shared_from_this()](AppState& state, RenderResult<OpenedPhoto> result,
+                                                  const PhotoFileEdits&) {
+                job->finish(state, result.error());
+            });
     }
 
     // Opens the photo and hands the result to `then`, keeping the job alive meanwhile.
     template <class Job>
     void openThen(AppState& state, std::size_t index,
-                  void (Job::*then)(AppState&, std::size_t, RenderResult<OpenedPhoto>)) {
-        state.openForBatch(photos[index],
-                           [job = std::static_pointer_cast<Job>(shared_from_this()), index, then](
-                               AppState& state, RenderResult<OpenedPhoto> result) {
-                               ((*job).*then)(state, index, std::move(result));
-                           });
+                  void (Job::*then)(AppState&, std::size_t, RenderResult<OpenedPhoto>,
+                                    const PhotoFileEdits&)) {
+        state.openForBatch(
+            photos[index],
+            [job = std::static_pointer_cast<Job>(shared_from_this()), index, then](
+                AppState& state, RenderResult<OpenedPhoto> result, const PhotoFileEdits& edits) {
+                ((*job).*then)(state, index, std::move(result), edits);
+            });
     }
 
     std::vector<AppState::PhotoURL> photos;
@@ -133,9 +147,10 @@ class SaveAllEditsJob final : public BatchJob {
         return Visit::done;
     }
 
-    void saveOpened(AppState& state, std::size_t index, RenderResult<OpenedPhoto> result) {
+    void saveOpened(AppState& state, std::size_t index, RenderResult<OpenedPhoto> result,
+                    const PhotoFileEdits& edits) {
         save(state, index, [&]() -> const PhotoSessionState& {
-            return state.sessionStateForOpenedPhoto(result.value());
+            return state.sessionStateForOpenedPhoto(result.value(), edits);
         });
         advance(state);
     }
@@ -195,14 +210,15 @@ class BatchExportJob final : public BatchJob {
         return Visit::waiting;
     }
 
-    void exportOpened(AppState& state, std::size_t index, RenderResult<OpenedPhoto> result) {
+    void exportOpened(AppState& state, std::size_t index, RenderResult<OpenedPhoto> result,
+                      const PhotoFileEdits& edits) {
         EditParams params;
         try {
             const OpenedPhoto& photo = result.value();
             const auto cached = state.sessionStates_.find(photos[index]);
             params = cached != state.sessionStates_.end()
                          ? cached->second.params
-                         : state.sessionStateForOpenedPhoto(photo).params;
+                         : state.sessionStateForOpenedPhoto(photo, edits).params;
             AppState::useOfferedDenoiser(params, photo);
         } catch (...) {
             fail(state, index, std::current_exception());
@@ -317,10 +333,11 @@ class SyncSelectedJob final : public BatchJob {
         return Visit::waiting;
     }
 
-    void syncOpened(AppState& state, std::size_t index, RenderResult<OpenedPhoto> result) {
+    void syncOpened(AppState& state, std::size_t index, RenderResult<OpenedPhoto> result,
+                    const PhotoFileEdits& edits) {
         try {
             const OpenedPhoto& photo = result.value();
-            PhotoSessionState& target = state.sessionStateForOpenedPhoto(photo);
+            PhotoSessionState& target = state.sessionStateForOpenedPhoto(photo, edits);
             EditParams edit = source_;
             // Spot repairs stay with the photo they were painted on.
             edit.spotRepairs = target.params.spotRepairs;

@@ -7,10 +7,8 @@
 #include "app/state/app_state.h"
 #include "app/state/standardized_path.h"
 #include "core/decode/raw_file_vetting.h"
-#include "core/edit/xmp_sidecar.h"
 #include "core/photo/path_extension.h"
 #include "core/render/engine/photo_thumbnail.h"
-#include "core/render/export/embedded_metadata.h"
 
 namespace quillmere {
 namespace {
@@ -134,18 +132,38 @@ void AppState::finishOpen(const PhotoURL& url, std::uint64_t generation,
         return;
     }
     if (generation != openGeneration_ || openStop_.stop_requested()) return;
+    withFileEdits(result.value(), [url, generation, photo = result.value()](
+                                      AppState& state, const PhotoFileEdits& edits) {
+        state.installOpen(url, generation, photo, edits);
+    });
+}
+
+void AppState::installOpen(const PhotoURL& url, std::uint64_t generation, const OpenedPhoto& photo,
+                           const PhotoFileEdits& edits) {
+    if (generation != openGeneration_ || openStop_.stop_requested()) return;
     // The inspector stayed live while the engine worked: edits made meanwhile belong to the
     // photo still shown, and must reach its cached state before anything replaces it.
     if (photoURL()) captureCurrentPhoto();
     PhotoSessionState state;
     try {
-        state = initialStateForPhoto(result.value());
+        state = initialStateForPhoto(photo, edits);
     } catch (...) {
         reportOpenFailure(url, generation, std::current_exception());
         return;
     }
-    installOpenedPhoto(result.value(), std::move(state));
+    installOpenedPhoto(photo, std::move(state));
     endOpen(generation);
+}
+
+void AppState::withFileEdits(const OpenedPhoto& photo,
+                             std::function<void(AppState&, const PhotoFileEdits&)> next) {
+    if (sessionStates_.contains(photo.id.url)) {
+        next(*this, {});
+        return;
+    }
+    fileRunner_->run([photo, next = std::move(next), post = mainPost()] {
+        post([next, edits = readPhotoFileEdits(photo)](AppState& state) { next(state, edits); });
+    });
 }
 
 void AppState::reportOpenFailure(const PhotoURL& url, std::uint64_t generation,
@@ -191,7 +209,8 @@ void AppState::installOpenedPhoto(const OpenedPhoto& photo, PhotoSessionState st
     resizeSpotRepair(1.0);
 }
 
-PhotoSessionState AppState::initialStateForPhoto(const OpenedPhoto& photo) {
+PhotoSessionState AppState::initialStateForPhoto(const OpenedPhoto& photo,
+                                                 const PhotoFileEdits& edits) {
     const PhotoURL& url = photo.id.url;
     if (const auto cached = sessionStates_.find(url); cached != sessionStates_.end()) {
         return cached->second;
@@ -201,10 +220,7 @@ PhotoSessionState AppState::initialStateForPhoto(const OpenedPhoto& photo) {
         return std::move(*saved);
     }
 
-    EditParams defaults = EditParams::neutral(photo.asShotTemperature, photo.asShotTint);
-    if (photo.isRAW) defaults.sharpening = SharpeningSettings::classic();
-    const std::optional<EditParams> sidecar = XMPSidecar::editParams(url, defaults);
-    EditParams working = sidecar.value_or(defaults);
+    EditParams working = edits.sidecar.value_or(defaultEditOf(photo));
     useOfferedDenoiser(working, photo);
     working.denoise = 0;
 
@@ -212,10 +228,10 @@ PhotoSessionState AppState::initialStateForPhoto(const OpenedPhoto& photo) {
     state.params = working;
     // A record whose edit is not yet in the pixels is the photo's edit, judged against the
     // defaults, so the photo opens marked edited.
-    const std::optional<EmbeddedEditRecord> record = EmbeddedMetadata::read(url);
-    if (record && !record->editsAppliedToPixels) state.params = record->parameters;
+    if (edits.record && !edits.record->editsAppliedToPixels)
+        state.params = edits.record->parameters;
     state.baseline = working;
-    state.xmpLoaded = sidecar.has_value();
+    state.xmpLoaded = edits.sidecar.has_value();
     storedEdits_[url] = state.stored();
     return state;
 }

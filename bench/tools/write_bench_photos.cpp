@@ -13,8 +13,9 @@
 // "fourColour24MP.dng" (a cyan, magenta, yellow and green mosaic).
 // With --metadata it writes photos whose metadata names far more than it holds, each beside an
 // honest neighbour: EXIF whose entries all name one shared block in a 24 × 16 JPEG, a 64 × 64
-// HEIC and a 128 × 96 DNG; XMP of 200,000 properties as a DNG's packet and as a JPEG's
-// extended XMP.
+// HEIC and a 128 × 96 DNG; XMP of 200,000 properties of one schema as a DNG's packet and as a
+// JPEG's extended XMP, and of 6,500 in a JPEG's one XMP segment; XMP nested 990 structures of
+// 300-letter names deep as a DNG's packet and as a JPEG's extended XMP.
 // With --profiles it writes photos described by an ICC profile that costs LittleCMS about a
 // thousand times what an honest one does for each pixel: "costlyProfile64.jpg",
 // "costlyProfile1024.jpg", "costlyProfile64.heic" and "costlyProfile1024.heic" (64 × 64 and
@@ -49,7 +50,6 @@
 
 #include "bench/bench_photos.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "core/imageio/jpeg_extended_xmp.h"
 #include "core/render/export/dng_directory_rewrite.h"
 #include "tests/fixtures/hostile_heif.h"
 #include "tests/fixtures/hostile_jpeg.h"
@@ -221,15 +221,13 @@ void writeHostileMetadataPhotos(const fs::path& folder) {
     const std::string properties = xmpPacketOfProperties(200000);
     write(folder / "xmp_properties_128x96.dng",
           rewriteDNGDirectory(dng, [&](auto) { return properties; }, false));
-    const std::string guid = jpeg_extended_xmp::guid(properties);
-    const std::string standard =
-        "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
-        "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
-        "rdf:about=\"\" xmlns:xmpNote=\"http://ns.adobe.com/xmp/note/\" xmpNote:HasExtendedXMP=\"" +
-        guid + "\"/></rdf:RDF></x:xmpmeta>";
-    write(folder / "xmp_extended_24x16.jpg",
-          jpeg_extended_xmp::insert(withApp1Segment(jpeg, xmpIdentifier, standard), properties,
-                                    guid));
+    write(folder / "xmp_extended_24x16.jpg", withExtendedXmp(jpeg, properties));
+    write(folder / "xmp_schema_24x16.jpg",
+          withApp1Segment(jpeg, xmpIdentifier, xmpPacketOfProperties(6500)));
+    const std::string deep = xmpPacketOfDeepAncestry(990, 300);
+    write(folder / "xmp_deep_128x96.dng",
+          rewriteDNGDirectory(dng, [&](auto) { return deep; }, false));
+    write(folder / "xmp_deep_24x16.jpg", withExtendedXmp(jpeg, deep));
 }
 
 void writeHostilePhotos(const fs::path& folder) {

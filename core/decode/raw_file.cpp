@@ -13,7 +13,7 @@
 #include "core/decode/raw_filter_error.h"
 #include "core/decode/raw_image_properties.h"
 #include "core/imageio/linear_image.h"
-#include "reader/metadata/image_properties_reading.h"
+#include "core/reading/photo_file_metadata.h"
 
 namespace quillmere {
 namespace {
@@ -62,8 +62,8 @@ RAWFile::RAWFile(const std::filesystem::path& file) : file_(file), stamp_(stampO
     }
     neutral_ = asShotWhiteBalance(info);
     noise_ = SensorNoiseProfile::fromMetadata(metadata_);
-    properties_ = completedRAWProperties(readImageProperties(file_), info, metadata_.crop_width,
-                                         metadata_.crop_height);
+    properties_ = completedRAWProperties(readPhotoFileMetadata(file_)->properties, info,
+                                         metadata_.crop_width, metadata_.crop_height);
     baselineExposure_ = info.baseline_exposure;
 }
 

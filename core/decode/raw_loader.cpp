@@ -16,7 +16,7 @@
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader_error.h"
 #include "core/imageio/image_properties.h"
-#include "reader/metadata/image_properties_reading.h"
+#include "core/reading/photo_file_metadata.h"
 
 namespace quillmere {
 namespace {
@@ -32,7 +32,7 @@ PixelSize sizeOf(const Texture& texture) { return {texture.width(), texture.heig
 // it, as the file itself does: a HEIF file may state its size with the sides exchanged, and
 // several sizes where only its primary image's counts.
 json::Json imageProperties(const std::filesystem::path& url, const Texture* rasterImage) {
-    ImageProperties properties = readImageProperties(url);
+    ImageProperties properties = readPhotoFileMetadata(url)->properties;
     if (rasterImage) {
         const bool turned = properties.orientation.value_or(1) >= 5;
         properties.pixelWidth = turned ? rasterImage->height() : rasterImage->width();

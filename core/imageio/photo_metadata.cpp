@@ -4,14 +4,20 @@
 #include <array>
 #include <cstdint>
 #include <exiv2/exiv2.hpp>
+#include <limits>
 #include <utility>
 
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg_extended_xmp.h"
-#include "core/imageio/photo_metadata_storage.h"
 
 namespace quillmere {
+
+struct PhotoMetadata::Storage {
+    Exiv2::ExifData exif;
+    Exiv2::IptcData iptc;
+};
+
 namespace {
 
 Exiv2::ExifKey exifKeyFor(std::string_view key) {
@@ -25,6 +31,29 @@ Exiv2::ExifKey exifKeyFor(std::string_view key) {
 void eraseAll(Exiv2::ExifData& exif, const Exiv2::ExifKey& key) {
     for (auto found = exif.findKey(key); found != exif.end(); found = exif.findKey(key)) {
         exif.erase(found);
+    }
+}
+
+// The value of `entry` in its type, or nothing when its bytes are none.
+Exiv2::Value::AutoPtr valueOf(const MetadataEntry& entry) {
+    Exiv2::Value::AutoPtr value = Exiv2::Value::create(static_cast<Exiv2::TypeId>(entry.type));
+    const auto* bytes = reinterpret_cast<const Exiv2::byte*>(entry.value.data());
+    if (entry.value.size() > static_cast<std::size_t>(std::numeric_limits<long>::max()) ||
+        value->read(bytes, static_cast<long>(entry.value.size()), Exiv2::littleEndian) != 0) {
+        return Exiv2::Value::AutoPtr();
+    }
+    return value;
+}
+
+// Adds `entry` to the EXIF or IPTC records, unless Exiv2 does not take it.
+void addEntry(Exiv2::ExifData& exif, Exiv2::IptcData& iptc, const MetadataEntry& entry) {
+    try {
+        const Exiv2::Value::AutoPtr value = valueOf(entry);
+        if (value.get() == nullptr) return;
+        if (entry.key.starts_with("Exif.")) exif.add(Exiv2::ExifKey(entry.key), value.get());
+        if (entry.key.starts_with("Iptc.")) iptc.add(Exiv2::IptcKey(entry.key), value.get());
+    } catch (const std::exception&) {
+        // An unknown key: the entry is left out.
     }
 }
 
@@ -79,8 +108,11 @@ PhotoMetadata& PhotoMetadata::operator=(PhotoMetadata&& other) noexcept {
     return *this;
 }
 
-PhotoMetadata::PhotoMetadata(Storage&& storage, XmpDocument xmp)
-    : storage_(std::make_unique<Storage>(std::move(storage))), xmp_(std::move(xmp)) {}
+PhotoMetadata::PhotoMetadata(const std::vector<MetadataEntry>& entries)
+    : storage_(std::make_unique<Storage>()) {
+    Exiv2Lock lock;
+    for (const MetadataEntry& entry : entries) addEntry(storage_->exif, storage_->iptc, entry);
+}
 
 std::optional<std::string> PhotoMetadata::exifValue(std::string_view key) const {
     Exiv2Lock lock;

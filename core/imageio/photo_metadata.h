@@ -5,19 +5,25 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
+#include "core/imageio/metadata_entry.h"
 #include "core/imageio/xmp_document.h"
 
 namespace quillmere {
 
-// The metadata of one photo: its EXIF (with GPS), IPTC and XMP. It is read from a file or from
-// an image in memory, edited, and written into a JPEG without touching the JPEG's compressed
-// pixels. EXIF values are addressed by Exiv2's keys ("Exif.Image.Model",
-// "Exif.Photo.PixelXDimension") and read and written as Exiv2's text form of the value
+// The metadata an exported JPEG gets: EXIF (with GPS), IPTC and XMP. It is built from nothing or
+// from the entries the photo reader read from a source file, edited, and written into a JPEG
+// without touching the JPEG's compressed pixels. EXIF values are addressed by Exiv2's keys
+// ("Exif.Image.Model", "Exif.Photo.PixelXDimension") and read and written as Exiv2's text form of
+// the value
 // ("1/125" for a rational, "100 200" for two numbers).
 class PhotoMetadata {
   public:
     PhotoMetadata();
+    // The EXIF and IPTC values of `entries`, in their order, and no XMP. An entry whose key Exiv2
+    // does not know, or whose bytes are no value of its type, is left out.
+    explicit PhotoMetadata(const std::vector<MetadataEntry>& entries);
     ~PhotoMetadata();
     PhotoMetadata(const PhotoMetadata& other);
     PhotoMetadata& operator=(const PhotoMetadata& other);
@@ -41,11 +47,9 @@ class PhotoMetadata {
     // metadataWriteFailed when `jpeg` is not a JPEG or the metadata cannot be written.
     std::string writeToJpeg(std::string_view jpeg) const;
 
-    // Exiv2's records (photo_metadata_storage.h), for the code that reads them from a file.
-    struct Storage;
-    PhotoMetadata(Storage&& storage, XmpDocument xmp);
-
   private:
+    struct Storage;
+
     // writeToJpeg with the standard XMP packet (empty for none), through Exiv2.
     std::string writeMetadata(std::string_view jpeg, const std::string& packet) const;
 

@@ -4,17 +4,15 @@
 #include <cstdint>
 #include <exiv2/exiv2.hpp>
 #include <map>
+#include <string>
+#include <unordered_map>
 #include <utility>
 
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/imageio_error.h"
+#include "core/imageio/xmp_document_storage.h"
 
 namespace quillmere {
-
-struct XmpDocument::Storage {
-    Exiv2::XmpData data;
-};
-
 namespace {
 
 // "prefix:Name" as Exiv2's key "Xmp.prefix.Name". Only top-level simple properties are
@@ -61,18 +59,8 @@ XmpDocument& XmpDocument::operator=(XmpDocument&& other) noexcept {
     return *this;
 }
 
-std::optional<XmpDocument> XmpDocument::parse(std::string_view packet) {
-    XmpDocument document;
-    Exiv2Lock lock;
-    try {
-        if (Exiv2::XmpParser::decode(document.storage_->data, std::string(packet)) != 0) {
-            return std::nullopt;
-        }
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-    return document;
-}
+XmpDocument::XmpDocument(Storage&& storage)
+    : storage_(std::make_unique<Storage>(std::move(storage))) {}
 
 bool XmpDocument::empty() const { return storage_->data.empty(); }
 
@@ -145,11 +133,23 @@ void XmpDocument::moveProperty(std::string_view path, XmpDocument& destination) 
 
 void XmpDocument::merge(const XmpDocument& other) {
     Exiv2Lock lock;
+    Exiv2::XmpData& data = storage_->data;
     try {
+        // Where each key first stands, as Exiv2's own lookup would find it; a property of `other`
+        // takes the place of the one it replaces.
+        std::unordered_map<std::string, std::size_t> positions;
+        positions.reserve(static_cast<std::size_t>(data.count()) +
+                          static_cast<std::size_t>(other.storage_->data.count()));
+        std::size_t position = 0;
+        for (const Exiv2::Xmpdatum& datum : data) positions.try_emplace(datum.key(), position++);
         for (const Exiv2::Xmpdatum& datum : other.storage_->data) {
-            const auto found = storage_->data.findKey(Exiv2::XmpKey(datum.key()));
-            if (found != storage_->data.end()) storage_->data.erase(found);
-            storage_->data.add(datum);
+            const auto [found, added] = positions.try_emplace(datum.key(), position);
+            if (added) {
+                data.add(datum);
+                ++position;
+            } else {
+                *(data.begin() + static_cast<std::ptrdiff_t>(found->second)) = datum;
+            }
         }
     } catch (const std::exception& error) {
         throw ImageIOError(ImageIOError::Code::invalidMetadata, error.what());

@@ -8,11 +8,12 @@
 
 namespace quillmere {
 
-// A set of XMP properties, parsed from a packet or built from nothing, and serialised back into a
-// packet. Properties are addressed by their path "prefix:Name" ("quillmere:EditRecord",
-// "xmp:CreatorTool"); the prefix must belong to a schema Exiv2 knows (its built-in ones, the
-// program's own, or one declared by a parsed packet). Everything a parsed packet holds is kept
-// through a serialisation, so a camera's or another program's XMP survives a rewrite.
+// A set of XMP properties, built from nothing or parsed from a file's packet (only the photo reader
+// parses one: reader/metadata/xmp_parsing.h), and serialised back into a packet. Properties are
+// addressed by their path "prefix:Name" ("quillmere:EditRecord", "xmp:CreatorTool"); the prefix
+// must belong to a schema Exiv2 knows (its built-in ones, the program's own, or one declared by a
+// parsed packet). Everything a parsed packet holds is kept through a serialisation, so a camera's
+// or another program's XMP survives a rewrite.
 class XmpDocument {
   public:
     // Largest packet, in bytes, that fits in the single APP1 segment a JPEG file gives XMP: the
@@ -25,10 +26,6 @@ class XmpDocument {
     XmpDocument& operator=(const XmpDocument& other);
     XmpDocument(XmpDocument&& other) noexcept;
     XmpDocument& operator=(XmpDocument&& other) noexcept;
-
-    // The properties of a packet; nothing when it is not well-formed XMP, or holds more elements,
-    // nesting or namespaces than a photo's XMP does (see metadata/xmp_structure.h).
-    static std::optional<XmpDocument> parse(std::string_view packet);
 
     bool empty() const;
     // The text of a simple property; nothing when it is absent or not simple text.
@@ -44,16 +41,20 @@ class XmpDocument {
     std::vector<std::string> propertiesBySize() const;
     // Moves the top-level property `path`, with everything nested in it, into `destination`.
     void moveProperty(std::string_view path, XmpDocument& destination);
-    // Adds every property of `other`, replacing those of the same path. Throws ImageIOError
-    // (invalid metadata) when a property cannot be added; the properties added before stay.
+    // Adds every property of `other`, replacing those of the same path, in a time that grows with
+    // the properties of both (each is looked up once, in an index). Throws ImageIOError (invalid
+    // metadata) when a property cannot be added; the properties added before stay.
     void merge(const XmpDocument& other);
 
     // The packet, UTF-8 without padding, with its wrapper unless `packetWrapper` is false. Throws
     // ImageIOError (invalid metadata) when the properties cannot be serialised.
     std::string serialize(bool packetWrapper = true) const;
 
-  private:
+    // Exiv2's records (xmp_document_storage.h), for the reader's parsing of a packet.
     struct Storage;
+    explicit XmpDocument(Storage&& storage);
+
+  private:
     std::unique_ptr<Storage> storage_;
 };
 

@@ -1,10 +1,9 @@
 #include "reader/metadata/image_properties_reading.h"
 
-#include <exiv2/exiv2.hpp>
+#include <cmath>
 #include <limits>
 
 #include "core/imageio/exiv2_lock.h"
-#include "reader/metadata/exiv2_image.h"
 
 namespace quillmere {
 namespace {
@@ -56,41 +55,49 @@ std::optional<std::int64_t> positiveSize(int size) {
     return size;
 }
 
-template <class Open>
-ImageProperties readProperties(const Open& open) {
+void readInto(ImageProperties& properties, const Exiv2::Image& image) {
+    const Exiv2::ExifData& exif = image.exifData();
+    properties.isoSpeedRatings = integerValues(exif, "Exif.Photo.ISOSpeedRatings");
+    properties.focalLength = rationalValue(exif, "Exif.Photo.FocalLength");
+    properties.fNumber = rationalValue(exif, "Exif.Photo.FNumber");
+    properties.exposureTime = rationalValue(exif, "Exif.Photo.ExposureTime");
+    properties.lensModel = textValue(exif, "Exif.Photo.LensModel");
+    properties.dateTimeOriginal = textValue(exif, "Exif.Photo.DateTimeOriginal");
+    properties.make = textValue(exif, "Exif.Image.Make");
+    properties.model = textValue(exif, "Exif.Image.Model");
+    const std::vector<std::int64_t> orientation = integerValues(exif, "Exif.Image.Orientation");
+    if (!orientation.empty() && orientation.front() >= 1 && orientation.front() <= 8) {
+        properties.orientation = static_cast<int>(orientation.front());
+    }
+    properties.pixelWidth = positiveSize(image.pixelWidth());
+    properties.pixelHeight = positiveSize(image.pixelHeight());
+}
+}  // namespace
+
+ImageProperties imagePropertiesOf(const Exiv2::Image& image) {
     ImageProperties properties;
-    Exiv2Lock lock;
     try {
-        const Exiv2::Image::AutoPtr image = open();
-        const Exiv2::ExifData& exif = image->exifData();
-        properties.isoSpeedRatings = integerValues(exif, "Exif.Photo.ISOSpeedRatings");
-        properties.focalLength = rationalValue(exif, "Exif.Photo.FocalLength");
-        properties.fNumber = rationalValue(exif, "Exif.Photo.FNumber");
-        properties.exposureTime = rationalValue(exif, "Exif.Photo.ExposureTime");
-        properties.lensModel = textValue(exif, "Exif.Photo.LensModel");
-        properties.dateTimeOriginal = textValue(exif, "Exif.Photo.DateTimeOriginal");
-        properties.make = textValue(exif, "Exif.Image.Make");
-        properties.model = textValue(exif, "Exif.Image.Model");
-        const std::vector<std::int64_t> orientation = integerValues(exif, "Exif.Image.Orientation");
-        if (!orientation.empty() && orientation.front() >= 1 && orientation.front() <= 8) {
-            properties.orientation = static_cast<int>(orientation.front());
-        }
-        properties.pixelWidth = positiveSize(image->pixelWidth());
-        properties.pixelHeight = positiveSize(image->pixelHeight());
+        readInto(properties, image);
+    } catch (const std::bad_alloc&) {
+        throw;
     } catch (const std::exception&) {
-        // A file that cannot be read states nothing; whatever was read before the failure stays.
+        // A value that cannot be read states nothing; whatever was read before it stays.
     }
     return properties;
 }
 
-}  // namespace
-
-ImageProperties readImageProperties(const std::filesystem::path& file) {
-    return readProperties([&] { return exiv2_image::read(file); });
-}
-
-ImageProperties readImagePropertiesData(std::string_view data) {
-    return readProperties([&] { return exiv2_image::readData(data); });
+ImageProperties readImagePropertiesData(std::string_view jpeg) {
+    if (jpeg.size() > static_cast<std::size_t>(std::numeric_limits<long>::max())) return {};
+    Exiv2Lock lock;
+    try {
+        const Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
+            reinterpret_cast<const Exiv2::byte*>(jpeg.data()), static_cast<long>(jpeg.size()));
+        if (image->imageType() != Exiv2::ImageType::jpeg) return {};
+        image->readMetadata();
+        return imagePropertiesOf(*image);
+    } catch (const std::exception&) {
+        return {};  // a JPEG Exiv2 cannot read states nothing
+    }
 }
 
 }  // namespace quillmere

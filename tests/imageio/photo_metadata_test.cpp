@@ -12,12 +12,13 @@
 #include "core/imageio/exiv2_lock.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/jpeg_extended_xmp.h"
-#include "reader/metadata/photo_metadata_reading.h"
+#include "reader/metadata/xmp_parsing.h"
 #include "reader/raster/raster_decoder.h"
-#include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
+#include "tests/fixtures/written_metadata.h"
 #include "tests/imageio/imageio_test_support.h"
+#include "tests/imageio/metadata_test_support.h"
 
 namespace quillmere {
 namespace {
@@ -26,17 +27,6 @@ namespace fs = std::filesystem;
 using Code = ImageIOError::Code;
 using testing_support::errorCodeOf;
 using testing_support::pixelAt;
-
-class PhotoMetadataTest : public ::testing::Test {
-  protected:
-    fs::path write(const std::string& name, const std::string& bytes) {
-        file_io::writeFileAtomically(folder_ / name, bytes);
-        return folder_ / name;
-    }
-
-    const testing::TemporaryFolder temporary_;
-    const fs::path folder_ = temporary_.path();
-};
 
 // The EXIF keys and the IPTC caption Exiv2 finds in a JPEG.
 struct WrittenExif {
@@ -60,7 +50,7 @@ bool contains(const std::vector<std::string>& keys, const std::string& key) {
     return std::find(keys.begin(), keys.end(), key) != keys.end();
 }
 
-TEST_F(PhotoMetadataTest, CaptureMetadataKeepsCaptureFactsAndDropsTheRest) {
+TEST(PhotoMetadataTest, CaptureMetadataKeepsCaptureFactsAndDropsTheRest) {
     // A camera photo carrying everything an export must drop as well as what it must keep.
     const std::string camera = fixtures::withExif(encodeJpeg(fixtures::makePattern({}), 0.9),
                                                   {.orientation = 6,
@@ -79,9 +69,8 @@ TEST_F(PhotoMetadataTest, CaptureMetadataKeepsCaptureFactsAndDropsTheRest) {
     ASSERT_TRUE(contains(original.keys, "Exif.Photo.MakerNote"));
     ASSERT_TRUE(contains(original.keys, "Exif.Image.DNGVersion"));
 
-    const std::optional<PhotoMetadata> capture = readCaptureMetadata(write("camera.jpg", camera));
-    ASSERT_TRUE(capture);
-    const std::string exported = capture->writeToJpeg(encodeJpeg(fixtures::makePattern({}), 0.9));
+    const PhotoMetadata capture(testing_support::metadataOfFile(camera).capture);
+    const std::string exported = capture.writeToJpeg(encodeJpeg(fixtures::makePattern({}), 0.9));
 
     const WrittenExif written = inspect(exported);
     for (const std::string& key : written.keys) {
@@ -92,18 +81,17 @@ TEST_F(PhotoMetadataTest, CaptureMetadataKeepsCaptureFactsAndDropsTheRest) {
     EXPECT_TRUE(contains(written.keys, "Exif.GPSInfo.GPSLatitude"));
     EXPECT_EQ(written.caption, "Harbour at dusk");
 
-    const std::optional<PhotoMetadata> reread = readPhotoMetadataData(exported);
-    ASSERT_TRUE(reread);
+    const fixtures::WrittenMetadata reread = fixtures::writtenMetadata(exported);
     // Orientation 1: the upright export must not be turned again by a viewer.
     for (const auto& [key, value] :
          {std::pair{"Exif.Image.Orientation", "1"}, std::pair{"Exif.Image.Model", "Model One"},
           std::pair{"Exif.Image.Software", "Firmware 1.0"},
           std::pair{"Exif.Photo.ExposureTime", "1/250"}}) {
-        EXPECT_EQ(reread->exifValue(key), value) << key;
+        EXPECT_EQ(reread.exifValue(key), value) << key;
     }
 }
 
-TEST_F(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfile) {
+TEST(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfile) {
     const std::string source = encodeJpeg(fixtures::makePattern({.background = {255, 0, 0}}), 0.9,
                                           fixtures::displayP3IccProfile());
     PhotoMetadata metadata;
@@ -111,10 +99,9 @@ TEST_F(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfil
     metadata.setExifValue("Exif.Image.Software", "Quillmere");
     const std::string written = metadata.writeToJpeg(source);
 
-    const std::optional<PhotoMetadata> reread = readPhotoMetadataData(written);
-    ASSERT_TRUE(reread);
-    EXPECT_EQ(reread->xmp().text("quillmere:EditRecord"), R"({"schemaVersion":1})");
-    EXPECT_EQ(reread->exifValue("Exif.Image.Software"), "Quillmere");
+    const fixtures::WrittenMetadata reread = fixtures::writtenMetadata(written);
+    EXPECT_EQ(reread.xmpText("quillmere:EditRecord"), R"({"schemaVersion":1})");
+    EXPECT_EQ(reread.exifValue("Exif.Image.Software"), "Quillmere");
 
     // Same decoded pixels, wide-gamut red included: the scan data and the ICC profile survive.
     const LinearImage before = decodeRasterData(source);
@@ -124,7 +111,7 @@ TEST_F(PhotoMetadataTest, XmpAndExifEditsAreWrittenWithoutTouchingPixelsOrProfil
 
     metadata.removeExifValue("Exif.Image.Software");
     EXPECT_EQ(
-        readPhotoMetadataData(metadata.writeToJpeg(written))->exifValue("Exif.Image.Software"),
+        fixtures::writtenMetadata(metadata.writeToJpeg(written)).exifValue("Exif.Image.Software"),
         std::nullopt);
 }
 
@@ -157,7 +144,7 @@ std::string md5Hex(const std::string& bytes) {
     return hex;
 }
 
-TEST_F(PhotoMetadataTest, XmpBeyondOneSegmentIsWrittenAsExtendedXmpAndReadBackWhole) {
+TEST(PhotoMetadataTest, XmpBeyondOneSegmentIsWrittenAsExtendedXmpAndReadBackWhole) {
     const std::string jpeg = encodeJpeg(fixtures::makePattern({}), 0.9);
     PhotoMetadata metadata;
     const std::string record(200000, 'r');
@@ -170,7 +157,7 @@ TEST_F(PhotoMetadataTest, XmpBeyondOneSegmentIsWrittenAsExtendedXmpAndReadBackWh
     const auto standard =
         app1Payloads(written, std::string_view("http://ns.adobe.com/xap/1.0/\0", 29));
     ASSERT_EQ(standard.size(), 1u);
-    const std::optional<XmpDocument> main = XmpDocument::parse(standard[0]);
+    const std::optional<XmpDocument> main = parseXmpPacket(standard[0]);
     ASSERT_TRUE(main.has_value());
     EXPECT_EQ(main->text("tiff:Software"), "Quillmere");
     EXPECT_EQ(main->text("quillmere:EditRecord"), std::nullopt);
@@ -187,20 +174,14 @@ TEST_F(PhotoMetadataTest, XmpBeyondOneSegmentIsWrittenAsExtendedXmpAndReadBackWh
         extended.replace(bigEndian(chunk, 36), chunk.size() - 40, chunk.substr(40));
     }
     EXPECT_EQ(md5Hex(extended), *guid);
-    EXPECT_EQ(XmpDocument::parse(extended)->text("quillmere:EditRecord"), record);
+    EXPECT_EQ(parseXmpPacket(extended)->text("quillmere:EditRecord"), record);
 
-    // Read back whole, from memory and from a file; without its last portion the extended packet
-    // is dropped and the standard one stays.
-    EXPECT_EQ(readPhotoMetadataData(written)->xmp().text("quillmere:EditRecord"), record);
-    const auto fromFile = readPhotoMetadata(write("extended.jpg", written));
-    EXPECT_EQ(fromFile->xmp().text("quillmere:EditRecord"), record);
-    EXPECT_EQ(fromFile->xmp().text("xmpNote:HasExtendedXMP"), std::nullopt);
+    // The record is read back whole; without the extended packet's last portion it is dropped.
+    EXPECT_EQ(testing_support::metadataOfFile(written).editRecord, record);
     std::string damaged = written;
     const std::size_t lastChunk = damaged.rfind(chunks.back()) - 4 - 35;
     damaged.erase(lastChunk, 4 + 35 + chunks.back().size());
-    const auto partial = readPhotoMetadataData(damaged);
-    EXPECT_EQ(partial->xmp().text("quillmere:EditRecord"), std::nullopt);
-    EXPECT_EQ(partial->xmp().text("tiff:Software"), "Quillmere");
+    EXPECT_EQ(testing_support::metadataOfFile(damaged).editRecord, std::nullopt);
 }
 
 TEST(JpegExtendedXmp, APacketBeyondItsLimitIsRefused) {
@@ -210,7 +191,7 @@ TEST(JpegExtendedXmp, APacketBeyondItsLimitIsRefused) {
               Code::xmpPacketTooLarge);
 }
 
-TEST_F(PhotoMetadataTest, RefusesBadExifAndNonJpegTargets) {
+TEST(PhotoMetadataTest, RefusesBadExifAndNonJpegTargets) {
     PhotoMetadata metadata;
     EXPECT_EQ(errorCodeOf([&] { metadata.setExifValue("Exif.Nowhere.Thing", "1"); }),
               Code::invalidMetadata);

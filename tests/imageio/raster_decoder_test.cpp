@@ -10,7 +10,6 @@
 
 #include "core/imageio/image_properties.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
-#include "reader/metadata/image_properties_reading.h"
 #include "reader/raster/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
@@ -18,6 +17,7 @@
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/imageio/imageio_test_support.h"
+#include "tests/imageio/metadata_test_support.h"
 
 namespace quillmere {
 namespace {
@@ -261,7 +261,7 @@ TEST_F(RasterDecoderHeic, CameraVariantsOpenLikeThePlainFile) {
             EXPECT_TRUE(thumbnail->width == expectedThumbnail->width &&
                         thumbnail->height == expectedThumbnail->height &&
                         thumbnail->rgb == expectedThumbnail->rgb);
-            EXPECT_EQ(readImagePropertiesData(file).make, "Camera");
+            EXPECT_EQ(testing_support::metadataOfFile(file).properties.make, "Camera");
         }
     }
 }

@@ -200,9 +200,9 @@ TEST_F(PhotoReaderTest, AMissingReaderIsNamedWithTheFolderItIsNotIn) {
                   none.string() + ", which is not a program.");
     unsetenv(reader_protocol::kLocationVariable);
 
-    // The build's reader knows no job yet.
+    // The build's reader refuses a kind of job it does not know.
     PhotoReader real(own, kRoomy);
-    EXPECT_EQ(errorOf([&] { real.ask(*file, request("")); }).what(),
+    EXPECT_EQ(errorOf([&] { real.ask(*file, request("", static_cast<JobKind>(0))); }).what(),
               std::string("This reader does not know that job."));
 }
 

@@ -105,7 +105,7 @@ DNGConverterSetup DNGConverterSetup::standard() {
     return {.allowed = false, .executableCandidates = {}};
 }
 
-std::string convertToDNG(const fs::path& source, const DNGConverterSetup& setup) {
+OpenedDNG convertToDNG(const fs::path& source, const DNGConverterSetup& setup) {
     if (!setup.allowed) {
         throw DNGExportError(DNGExportError::Code::externalConverterUnavailable);
     }

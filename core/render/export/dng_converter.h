@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/render/export/dng_file.h"
+
 namespace quillmere {
 
 // Whether an external DNG converter may be used, and where it is looked for.
@@ -20,13 +22,14 @@ struct DNGConverterSetup {
     static DNGConverterSetup standard();
 };
 
-// Converts a non-DNG RAW file with Adobe DNG Converter and returns the DNG's bytes. The converter
-// writes into a fresh temporary folder that is removed again on every path.
+// Converts a non-DNG RAW file with Adobe DNG Converter and returns the DNG, opened and read (its
+// descriptor outlives the file's name). The converter writes into a fresh temporary folder that is
+// removed again on every path.
 //
 // Throws DNGExportError: externalConverterUnavailable when the setup does not allow it,
 // converterRequired when no candidate is an executable file, conversionFailed when it exits with
 // a failure or leaves no ".dng" file. Launch, folder and file errors of the system are thrown as
 // std::system_error or std::filesystem::filesystem_error.
-std::string convertToDNG(const std::filesystem::path& source, const DNGConverterSetup& setup);
+OpenedDNG convertToDNG(const std::filesystem::path& source, const DNGConverterSetup& setup);
 
 }  // namespace quillmere

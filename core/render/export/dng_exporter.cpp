@@ -5,61 +5,53 @@
 #include <utility>
 
 #include "core/decode/photo_format.h"
+#include "core/imageio/dng_export_xmp.h"
 #include "core/imageio/imageio_error.h"
-#include "core/imageio/xmp_document.h"
 #include "core/photo/path_extension.h"
+#include "core/reading/dng_xmp_packet.h"
+#include "core/reading/photo_reader.h"
 #include "core/render/export/dng_directory_rewrite.h"
 #include "core/render/export/dng_export_error.h"
-#include "core/render/export/dng_file.h"
 #include "core/render/export/embedded_edit_record.h"
-#include "core/render/export/embedded_metadata.h"
 #include "core/render/export/exporter_error.h"
-#include "reader/metadata/checks/metadata_refusal.h"
-#include "reader/metadata/checks/xmp_structure.h"
 
 namespace quillmere::DNGExporter {
 namespace {
 
-constexpr std::string_view kCreatorToolPath = "xmp:CreatorTool";
-constexpr std::string_view kCreator = "Quillmere";
+// The packet the photo reader builds from the DNG's own; nothing when it could not, or none is
+// there to build on.
+std::optional<std::string> builtByReader(const OpenedFile& dng, std::string_view packet,
+                                         const std::optional<std::string>& record,
+                                         bool includeSoftware) {
+    try {
+        return readerBuiltDngXmpPacket(PhotoReader::forProcess(), dng, packet, record,
+                                       includeSoftware);
+    } catch (const ReadingError&) {
+        return std::nullopt;  // no reader to build it
+    }
+}
 
 // The new packet: everything the camera or the converter wrote, without earlier records and
-// creator tools, plus what the options ask for. Empty when there is nothing to write.
-std::string xmpPacket(std::optional<std::string_view> existingPacket, const EditParams& params,
-                      const ExportOptions& options) {
-    std::optional<XmpDocument> xmp;
+// creator tools, plus what the options ask for. Empty when there is nothing to write. The camera's
+// packet is parsed by the photo reader only; one it could not build on within its budget is left
+// out, and the packet is built from nothing, still with the record.
+std::string xmpPacket(const OpenedFile& dng, std::optional<std::string_view> existingPacket,
+                      const EditParams& params, const ExportOptions& options) {
+    std::optional<std::string> record;
+    if (options.includeEditParameters) {
+        EmbeddedEditRecord embedded(params);
+        embedded.editsAppliedToPixels = false;
+        record = embedded.json();
+    }
     if (existingPacket) {
-        try {
-            metadata::checkXmpPacket(*existingPacket);
-            xmp = XmpDocument::parse(*existingPacket);
-        } catch (const metadata::MetadataRefusal&) {
-            // More than a photo's XMP holds: the camera's packet is left out.
+        if (std::optional<std::string> built =
+                builtByReader(dng, *existingPacket, record, options.includeSoftware)) {
+            return std::move(*built);
         }
     }
-    if (!xmp) xmp.emplace();
-    try {
-        xmp->remove(EmbeddedMetadata::editRecordPath);
-        xmp->remove(EmbeddedMetadata::legacyEditRecordPath);
-        xmp->remove(kCreatorToolPath);
-        if (options.includeEditParameters) {
-            EmbeddedEditRecord record(params);
-            record.editsAppliedToPixels = false;
-            xmp->setText(EmbeddedMetadata::editRecordPath, record.json());
-        }
-    } catch (const ImageIOError&) {
-        throw ExporterError::imageIOFailure();
-    }
-    if (options.includeSoftware) {
-        try {
-            xmp->setText(kCreatorToolPath, kCreator);
-        } catch (const ImageIOError&) {
-            // The creator tool is a courtesy; the export goes on without it.
-        }
-    }
-    if (xmp->empty()) return {};
     // A packet that cannot be written would silently lose the edit record: refuse the export.
     try {
-        return xmp->serialize();
+        return dngExportXmpPacket(XmpDocument(), record, options.includeSoftware);
     } catch (const ImageIOError&) {
         throw ExporterError::imageIOFailure();
     }
@@ -78,11 +70,12 @@ std::string data(const std::filesystem::path& originalURL, const EditParams& par
     return embed(convertToDNG(originalURL, converter), params, options);
 }
 
-std::string embed(std::string dng, const EditParams& params, const ExportOptions& options) {
+std::string embed(OpenedDNG dng, const EditParams& params, const ExportOptions& options) {
+    const OpenedFile& file = *dng.file;
     return rewriteDNGDirectory(
-        std::move(dng),
+        std::move(dng.bytes),
         [&](std::optional<std::string_view> existing) {
-            return xmpPacket(existing, params, options);
+            return xmpPacket(file, existing, params, options);
         },
         options.includeSoftware);
 }

@@ -1,36 +1,54 @@
 #include "core/render/export/dng_file.h"
 
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdint>
 #include <system_error>
 
-#include "core/common/file_io.h"
 #include "core/decode/raw_loader_error.h"
+#include "core/reading/reading_error.h"
 #include "core/render/export/dng_export_error.h"
 
 namespace quillmere {
+namespace {
 
-std::string readDNGFile(const std::filesystem::path& path) {
-    constexpr std::uintmax_t kLargestClassicTIFF = 0xFFFFFFFFu;
-    std::error_code error;
-    // Only a regular file holds a photo; reading a FIFO would wait for a writer.
-    if (std::filesystem::exists(path, error) && !std::filesystem::is_regular_file(path, error)) {
-        throw RAWLoaderError::unsupportedFile(path);
-    }
-    const std::uintmax_t size = std::filesystem::file_size(path, error);
-    if (error) {
+[[noreturn]] void readFailed(const std::filesystem::path& path, int error) {
+    throw std::filesystem::filesystem_error("could not read the file", path,
+                                            std::error_code(error, std::generic_category()));
+}
+
+}  // namespace
+
+OpenedDNG readDNGFile(const std::filesystem::path& path) {
+    constexpr std::uint64_t kLargestClassicTIFF = 0xFFFFFFFFu;
+    OpenedDNG dng;
+    try {
+        dng.file = OpenedFile::open(path);
+    } catch (const ReadingError& error) {
         // A photo moved or deleted since it was opened: the user should hear that it is gone.
-        if (error == std::errc::no_such_file_or_directory) {
-            throw RAWLoaderError::fileNotFound(path);
+        if (error.kind() == ReadingError::Kind::notFound) throw RAWLoaderError::fileNotFound(path);
+        // Only a regular file holds a photo; reading a FIFO would wait for a writer.
+        if (error.kind() == ReadingError::Kind::notRegularFile) {
+            throw RAWLoaderError::unsupportedFile(path);
         }
-        throw std::filesystem::filesystem_error("could not read the file", path, error);
+        throw;
     }
+    const std::uint64_t size = dng.file->version().size;
     if (size > kLargestClassicTIFF) throw DNGExportError(DNGExportError::Code::invalidDNG);
-    auto contents = file_io::readFile(path, kLargestClassicTIFF);
-    if (!contents) {
-        throw std::filesystem::filesystem_error("could not read the file", path,
-                                                std::make_error_code(std::errc::io_error));
+    dng.bytes.resize(static_cast<std::size_t>(size));
+    std::size_t done = 0;
+    while (done < dng.bytes.size()) {
+        const ssize_t read = pread(dng.file->descriptor(), dng.bytes.data() + done,
+                                   dng.bytes.size() - done, static_cast<off_t>(done));
+        if (read < 0 && errno == EINTR) continue;
+        if (read < 0) readFailed(path, errno);
+        // A file cut short since it was opened is read as far as it goes now.
+        if (read == 0) break;
+        done += static_cast<std::size_t>(read);
     }
-    return std::move(*contents);
+    dng.bytes.resize(done);
+    return dng;
 }
 
 }  // namespace quillmere

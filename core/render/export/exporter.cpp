@@ -15,12 +15,12 @@
 #include "core/imageio/imageio_error.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/photo_metadata.h"
+#include "core/reading/photo_file_metadata.h"
 #include "core/render/display/display_rgb8.h"
 #include "core/render/export/dng_exporter.h"
 #include "core/render/export/embedded_edit_record.h"
 #include "core/render/export/embedded_metadata.h"
 #include "core/render/export/exporter_error.h"
-#include "reader/metadata/photo_metadata_reading.h"
 
 namespace quillmere {
 namespace {
@@ -64,36 +64,50 @@ std::shared_ptr<Texture> scaledTo(const Texture& image, const ExportOptions::Pix
     return scaled;
 }
 
-// `jpeg` with the export's metadata: its Exif and IPTC kept apart from the creator and the pixel
-// size, and an XMP packet built from nothing, so that it holds only what the switches ask for and
-// never a record or creator that came from elsewhere.
-std::string withExportMetadata(const std::string& jpeg, const EditParams& params,
-                               const ExportOptions& options, const ExportOptions::PixelSize& size) {
-    std::optional<PhotoMetadata> metadata = readPhotoMetadataData(jpeg);
-    if (!metadata) throw ExporterError::imageIOFailure();
+// The capture metadata of the photo at `source` that an exported JPEG takes over, as the photo
+// reader read it: none when its metadata cannot be read or was left out.
+std::vector<MetadataEntry> captureMetadataOf(const std::filesystem::path& source) {
+    return readPhotoFileMetadata(source)->capture;
+}
+
+// `jpeg` with the export's metadata, written once: the source's capture metadata with the creator
+// and the pixel size, and an XMP packet built from nothing, so that it holds only what the switches
+// ask for and never a record or creator that came from elsewhere. Capture metadata that cannot be
+// written is left out: the photo still exports, without it.
+std::string withExportMetadata(const std::string& jpeg, const std::vector<MetadataEntry>& capture,
+                               const EditParams& params, const ExportOptions& options,
+                               const ExportOptions::PixelSize& size) {
     std::optional<std::string> record;
     if (options.includeEditParameters) {
         EmbeddedEditRecord embedded(params);
         embedded.editsAppliedToPixels = true;
         record = embedded.json();
     }
-    try {
+    const auto written = [&](PhotoMetadata metadata) {
         XmpDocument xmp;
         if (record) xmp.setText(EmbeddedMetadata::editRecordPath, *record);
         if (options.includeSoftware) {
             xmp.setText("tiff:Software", creator);
-            metadata->setExifValue("Exif.Image.Software", creator);
+            metadata.setExifValue("Exif.Image.Software", creator);
         } else {
             // The camera's own Software came over with the capture metadata.
-            metadata->removeExifValue("Exif.Image.Software");
+            metadata.removeExifValue("Exif.Image.Software");
         }
-        recordPixelSize(*metadata, size.width, size.height);
+        recordPixelSize(metadata, size.width, size.height);
         xmp.setText("tiff:ImageWidth", std::to_string(size.width));
         xmp.setText("tiff:ImageLength", std::to_string(size.height));
-        metadata->xmp() = std::move(xmp);
+        metadata.xmp() = std::move(xmp);
         // A record with long repair strokes outgrows the JPEG's XMP segment and goes on as
         // extended XMP.
-        return metadata->writeToJpeg(jpeg);
+        return metadata.writeToJpeg(jpeg);
+    };
+    try {
+        try {
+            return written(PhotoMetadata(capture));
+        } catch (const ImageIOError& error) {
+            if (capture.empty() || error.code() == ImageIOError::Code::xmpPacketTooLarge) throw;
+        }
+        return written(PhotoMetadata());
     } catch (const ImageIOError& error) {
         // Only a record far beyond any real edit is too large even for that; its error says so.
         if (error.code() == ImageIOError::Code::xmpPacketTooLarge) throw;
@@ -134,11 +148,12 @@ std::string Exporter::encoded(const Texture& image, double quality) const {
 std::string Exporter::withCaptureMetadata(std::string jpeg,
                                           const std::filesystem::path& originalRAWURL,
                                           std::int64_t width, std::int64_t height) const {
-    std::optional<PhotoMetadata> capture = readCaptureMetadata(originalRAWURL);
-    if (!capture) return jpeg;
+    const std::vector<MetadataEntry> capture = captureMetadataOf(originalRAWURL);
+    if (capture.empty()) return jpeg;
     try {
-        recordPixelSize(*capture, width, height);
-        return capture->writeToJpeg(jpeg);
+        PhotoMetadata metadata(capture);
+        recordPixelSize(metadata, width, height);
+        return metadata.writeToJpeg(jpeg);
     } catch (const ImageIOError&) {
         // A photo whose metadata cannot be carried over still exports, without it.
         return jpeg;
@@ -171,8 +186,7 @@ std::string Exporter::data(std::shared_ptr<const Texture> image,
         jpeg = encoded(scaled ? *scaled : *image, exportQuality(options.quality));
     }
     image.reset();
-    jpeg = withCaptureMetadata(std::move(jpeg), originalURL, size.width, size.height);
-    return withExportMetadata(jpeg, params, options, size);
+    return withExportMetadata(jpeg, captureMetadataOf(originalURL), params, options, size);
 }
 
 std::filesystem::path Exporter::exportImage(const Texture& image,

@@ -6,7 +6,6 @@
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/render/export/embedded_metadata.h"
-#include "reader/metadata/photo_metadata_reading.h"
 #include "tests/app/support/state_harness.h"
 
 namespace quillmere {
@@ -99,7 +98,7 @@ TEST_F(Opening, AnEmbeddedEditNotYetInThePixelsIsThePhotosEdit) {
     for (bool applied : {false, true}) {
         EmbeddedEditRecord record(testing::exposed(1));
         record.editsAppliedToPixels = applied;
-        PhotoMetadata metadata = readPhotoMetadataData(jpeg).value();
+        PhotoMetadata metadata;
         metadata.xmp().setText(EmbeddedMetadata::editRecordPath, record.json());
         const auto photo = harness.file(applied ? "applied.jpg" : "pending.jpg");
         file_io::writeFileAtomically(photo, metadata.writeToJpeg(jpeg));
@@ -107,6 +106,66 @@ TEST_F(Opening, AnEmbeddedEditNotYetInThePixelsIsThePhotosEdit) {
         EXPECT_EQ(state.editParams().exposure, applied ? 0 : 1);
         EXPECT_EQ(state.sessionPhotos().back().isEdited, !applied);
     }
+}
+
+// A JPEG named `name` whose embedded record, its edit not yet in the pixels, has exposure `ev`,
+// beside a Camera Raw sidecar that sets the contrast to 20.
+std::filesystem::path photoWithRecordAndSidecar(testing::StateHarness& harness,
+                                                const std::string& name, double ev) {
+    EmbeddedEditRecord record(testing::exposed(ev));
+    record.editsAppliedToPixels = false;
+    PhotoMetadata metadata;
+    metadata.xmp().setText(EmbeddedMetadata::editRecordPath, record.json());
+    const std::filesystem::path photo = harness.file(name);
+    file_io::writeFileAtomically(
+        photo, metadata.writeToJpeg(encodeJpeg({8, 8, std::vector<std::uint8_t>(8 * 8 * 3)}, 0.9)));
+    std::filesystem::path sidecar = photo;
+    file_io::writeFileAtomically(
+        sidecar.replace_extension("xmp"),
+        R"(<x:xmpmeta xmlns:x="adobe:ns:meta/"><rdf:RDF xmlns:rdf="http://www.w3.org/1999/02/22-rdf-syntax-ns#">)"
+        R"(<rdf:Description xmlns:crs="http://ns.adobe.com/camera-raw-settings/1.0/" )"
+        R"(crs:Contrast2012="20"/></rdf:RDF></x:xmpmeta>)");
+    return photo;
+}
+
+// The GUI thread reads no file of the photo: its record and sidecar are read on the file runner,
+// and the GUI-thread queue gets only what they said. The files are gone before that answer lands,
+// and the photo still opens with the record's edit over the sidecar's.
+TEST_F(Opening, ThePhotosRecordAndSidecarAreReadOffTheGUIThread) {
+    const std::filesystem::path photo = photoWithRecordAndSidecar(harness, "photo.jpg", 1);
+    harness.request({photo});
+    harness.engine->completeOpen();
+    harness.executor->runPending();
+    ASSERT_EQ(harness.fileReads->items.size(), 1u);
+    EXPECT_EQ(state.photoURL(), std::nullopt);
+    EXPECT_TRUE(state.isOpening());
+
+    harness.fileReads->runItem(0);
+    std::filesystem::remove(photo);
+    std::filesystem::remove(harness.file("photo.xmp"));
+    EXPECT_EQ(harness.executor->runPending(), 1);
+    EXPECT_EQ(state.photoURL(), photo);
+    EXPECT_FALSE(state.isOpening());
+    EXPECT_EQ(state.editParams().exposure, 1);
+    EXPECT_EQ(AppStateTesting::sessionState(state, photo).baseline.contrast, 20);
+    EXPECT_TRUE(state.xmpLoaded());
+}
+
+// A photo whose open was overtaken while its files were read lands nowhere; the newer open does.
+TEST_F(Opening, AnOpenOvertakenWhileItsFilesAreReadIsDropped) {
+    const std::filesystem::path first = photoWithRecordAndSidecar(harness, "first.jpg", 1);
+    const std::filesystem::path second = photoWithRecordAndSidecar(harness, "second.jpg", 2);
+    harness.request({first});
+    harness.engine->completeOpen();
+    harness.executor->runPending();
+    harness.request({second});
+    harness.readFiles();
+    EXPECT_EQ(state.photoURL(), std::nullopt);
+    EXPECT_TRUE(state.isOpening());
+    harness.answerOpen();
+    EXPECT_EQ(state.photoURL(), second);
+    EXPECT_EQ(state.editParams().exposure, 2);
+    EXPECT_FALSE(state.isOpening());
 }
 
 TEST_F(Selection, ClicksCheckboxesAndSelectAll) {

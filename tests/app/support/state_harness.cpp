@@ -17,6 +17,7 @@ StateHarness::StateHarness(HarnessReplacements replacements)
         .mainExecutor = executor,
         .histogramRunner = histograms,
         .thumbnailRunner = thumbnails,
+        .fileRunner = fileReads,
         .preferences = preferences,
         .prompts = prompts,
     };
@@ -40,12 +41,11 @@ void StateHarness::answerOpen(std::size_t index, std::optional<OpenedPhoto> phot
     } else {
         engine->completeOpen(index, std::move(photo));
     }
-    executor->runPending();
+    readFiles();
 }
 
 void StateHarness::answerAll() {
-    for (executor->runPending(); !engine->opens.empty() || !engine->exports.empty();
-         executor->runPending()) {
+    for (readFiles(); !engine->opens.empty() || !engine->exports.empty(); readFiles()) {
         if (!engine->opens.empty()) {
             engine->completeOpen();
         } else {

@@ -75,7 +75,8 @@ struct HarnessReplacements {
 };
 
 // An application state over the test collaborators: a scripted engine, in-memory stores and
-// clipboard, a GUI-thread queue and runners the test drains itself, and edit files and
+// clipboard, a GUI-thread queue and runners the test drains itself (thumbnails and histograms
+// when it likes; the file readings of an open as the open is answered), and edit files and
 // preferences in a temporary folder.
 struct StateHarness {
     explicit StateHarness(HarnessReplacements replacements = {});
@@ -83,10 +84,15 @@ struct StateHarness {
     // Requests `urls` and lets the open run until it awaits the engine.
     bool request(const std::vector<std::filesystem::path>& urls);
     // Lets posted work reach the engine, answers the waiting open at `index` (with `photo`, else
-    // the scripted photo; or fails it with `failure`) and lets the answer land.
+    // the scripted photo; or fails it with `failure`) and lets the answer land, with the reading
+    // of the photo's sidecar and record it asks of the file runner.
     void answerOpen(std::size_t index = 0, std::optional<OpenedPhoto> photo = std::nullopt,
                     const char* failure = nullptr);
     void failOpen(std::size_t index, const char* reason) { answerOpen(index, {}, reason); }
+    // Lets posted work run, and the file readings it asks for, until neither is left.
+    void readFiles() {
+        while (executor->runPending() > 0 || !fileReads->items.empty()) fileReads->runAll();
+    }
     // Answers every open and export as it arrives until none waits.
     void answerAll();
     // Requests and answers one photo.
@@ -119,6 +125,7 @@ struct StateHarness {
     std::shared_ptr<ManualMainExecutor> executor = std::make_shared<ManualMainExecutor>();
     std::shared_ptr<ManualRunner> histograms = std::make_shared<ManualRunner>();
     std::shared_ptr<ManualRunner> thumbnails = std::make_shared<ManualRunner>();
+    std::shared_ptr<ManualRunner> fileReads = std::make_shared<ManualRunner>();
     std::shared_ptr<ScriptedPrompts> prompts = std::make_shared<ScriptedPrompts>();
     std::shared_ptr<Preferences> preferences;
     std::unique_ptr<AppState> state;

@@ -11,6 +11,7 @@
 #include "core/render/export/dng_export_error.h"
 #include "core/render/export/embedded_edit_record.h"
 #include "core/render/export/embedded_metadata.h"
+#include "reader/metadata/xmp_parsing.h"
 #include "tests/fixtures/hostile_metadata.h"
 #include "tests/fixtures/temporary_folder.h"
 #include "tests/render/export/classic_tiff_builder.h"
@@ -54,20 +55,28 @@ std::pair<std::optional<XmpDocument>, bool> inspect(const std::string& dng) {
     const ClassicTIFFReader reader(dng);
     std::pair<std::optional<XmpDocument>, bool> found{std::nullopt, false};
     for (const TIFFEntry& entry : reader.entries(reader.firstDirectory())) {
-        if (entry.tag == 700) found.first = XmpDocument::parse(reader.byteValue(entry));
+        if (entry.tag == 700) found.first = parseXmpPacket(reader.byteValue(entry));
         if (entry.tag == 305) found.second = true;
     }
     return found;
 }
 
+// `bytes` as a DNG file to export, opened.
+OpenedDNG openedDNG(const testing::TemporaryFolder& folder, const std::string& bytes) {
+    const fs::path file = folder.path() / "source.dng";
+    file_io::writeFileAtomically(file, bytes);
+    return readDNGFile(file);
+}
+
 // Whatever the switches say, the camera's own XMP stays and no earlier record survives.
 TEST(DNGExporterTest, SwitchesDecideTheRecordAndTheCreatorOverTheCameraXMP) {
+    const testing::TemporaryFolder folder;
     const std::string source = makeSampleDNG(true, cameraPacket()).bytes;
     for (const bool software : {false, true}) {
         for (const bool record : {false, true}) {
             SCOPED_TRACE(std::to_string(software) + std::to_string(record));
-            const auto [xmp, hasSoftware] =
-                inspect(DNGExporter::embed(source, someEdit(), dngOptions(software, record)));
+            const auto [xmp, hasSoftware] = inspect(DNGExporter::embed(
+                openedDNG(folder, source), someEdit(), dngOptions(software, record)));
             EXPECT_EQ(hasSoftware, software);
             ASSERT_TRUE(xmp.has_value());
             EXPECT_EQ(xmp->text("xmp:Rating"), "3");
@@ -96,16 +105,19 @@ TEST(DNGExporterTest, TheRecordReadsBackFromTheExportedCameraDNG) {
 // packet holding only the record.
 TEST(DNGExporterTest, AnXmpPacketBeyondAnyPhotosIsReplaced) {
     std::string packet = fixtures::xmpPacketOfProperties(200000);
-    packet.insert(packet.find("/>"),
-                  " xmlns:quillmere=\"https://quillmere.dornavelte.com/ns/1.0/\" quillmere:EditRecord=\"x\"");
+    packet.insert(
+        packet.find("/>"),
+        " xmlns:quillmere=\"https://quillmere.dornavelte.com/ns/1.0/\" quillmere:EditRecord=\"x\"");
     const std::string source = makeSampleDNG(false, packet).bytes;
     testing::TemporaryFolder folder;
     file_io::writeFileAtomically(folder.path() / "camera.dng", source);
     EXPECT_EQ(EmbeddedMetadata::read(folder.path() / "camera.dng"), std::nullopt);
 
-    const auto [xmp, hasSoftware] = inspect(DNGExporter::embed(source, someEdit(), dngOptions(false, true)));
+    const auto [xmp, hasSoftware] =
+        inspect(DNGExporter::embed(openedDNG(folder, source), someEdit(), dngOptions(false, true)));
     ASSERT_TRUE(xmp.has_value());
-    EXPECT_EQ(xmp->propertiesBySize(), std::vector<std::string>{std::string(EmbeddedMetadata::editRecordPath)});
+    EXPECT_EQ(xmp->propertiesBySize(),
+              std::vector<std::string>{std::string(EmbeddedMetadata::editRecordPath)});
 }
 
 TEST(DNGExporterTest, RasterSourcesAndFilesBeyondThirtyTwoBitOffsetsAreRefused) {

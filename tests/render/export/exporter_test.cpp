@@ -9,17 +9,15 @@
 #include "core/common/coding_error.h"
 #include "core/common/file_io.h"
 #include "core/common/uuid.h"
-#include "core/imageio/exiv2_lock.h"
 #include "core/imageio/photo_metadata.h"
 #include "core/render/export/embedded_metadata.h"
 #include "core/render/export/exporter_error.h"
-#include "reader/metadata/exiv2_image.h"
-#include "reader/metadata/photo_metadata_reading.h"
 #include "reader/raster/raster_decoder.h"
 #include "tests/fixtures/temporary_folder.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_pattern.h"
 #include "tests/fixtures/texture_fixtures.h"
+#include "tests/fixtures/written_metadata.h"
 #include "tests/imageio/imageio_test_support.h"
 
 namespace quillmere {
@@ -65,17 +63,17 @@ class ExporterTest : public ::testing::Test {
   protected:
     // A camera JPEG with this EXIF and a camera-sized pixel count, whose XMP carries edit records
     // under both product names and a creator tool.
-    fs::path cameraPhoto(const fixtures::TestExif& exif = {.make = "Cam", .model = "One"}) {
-        const std::string jpeg = encodeJpeg(fixtures::makePattern(pattern), 0.9);
-        PhotoMetadata metadata = readPhotoMetadataData(fixtures::withExif(jpeg, exif)).value();
-        metadata.setExifValue("Exif.Photo.PixelXDimension", "6000");
-        metadata.setExifValue("Exif.Photo.PixelYDimension", "4000");
+    fs::path cameraPhoto(fixtures::TestExif exif = {.make = "Cam", .model = "One"}) {
+        PhotoMetadata metadata;
         const std::string stale = EmbeddedEditRecord(EditParams{}).json();
         metadata.xmp().setText(EmbeddedMetadata::editRecordPath, stale);
         metadata.xmp().setText(EmbeddedMetadata::legacyEditRecordPath, stale);
         metadata.xmp().setText("xmp:CreatorTool", "Camera Tool");
+        exif.pixelDimensions = {6000, 4000};
         const fs::path file = folder_.path() / "photo.jpg";
-        file_io::writeFileAtomically(file, metadata.writeToJpeg(jpeg));
+        file_io::writeFileAtomically(
+            file, fixtures::withExif(
+                      metadata.writeToJpeg(encodeJpeg(fixtures::makePattern(pattern), 0.9)), exif));
         return file;
     }
 
@@ -102,11 +100,11 @@ TEST_F(ExporterTest, TheOutputSizeIsWrittenAndRecordedUpright) {
         const LinearImage decoded = decodeRasterData(jpeg);
         EXPECT_EQ(decoded.width, c.expectedWidth);
         EXPECT_EQ(decoded.height, c.expectedHeight);
-        const PhotoMetadata metadata = readPhotoMetadataData(jpeg).value();
+        const fixtures::WrittenMetadata metadata = fixtures::writtenMetadata(jpeg);
         EXPECT_EQ(metadata.exifValue("Exif.Image.Orientation"), "1");
         EXPECT_EQ(metadata.exifValue("Exif.Photo.PixelXDimension"),
                   std::to_string(c.expectedWidth));
-        EXPECT_EQ(metadata.xmp().text("tiff:ImageLength"), std::to_string(c.expectedHeight));
+        EXPECT_EQ(metadata.xmpText("tiff:ImageLength"), std::to_string(c.expectedHeight));
         if (c.expectedHeight < 100) continue;
         const int right = decoded.width - 1, bottom = decoded.height - 1;
         EXPECT_TRUE(isColour(pixelAt(decoded, 20, 20), linearColour(pattern.marker), 0.03f));
@@ -146,8 +144,8 @@ TEST_F(ExporterTest, SwitchesDecideTheRecordAndTheCreator) {
 
     const std::string withoutEither =
         exporter_.data(*image, source, sampleEdit(), jpegOptions({}, false, false));
-    const PhotoMetadata off = readPhotoMetadataData(withoutEither).value();
-    EXPECT_EQ(off.xmp().text(EmbeddedMetadata::editRecordPath), std::nullopt);
+    const fixtures::WrittenMetadata off = fixtures::writtenMetadata(withoutEither);
+    EXPECT_EQ(off.xmpText(EmbeddedMetadata::editRecordPath), std::nullopt);
     EXPECT_EQ(off.exifValue("Exif.Image.Software"), std::nullopt);
     EXPECT_EQ(off.exifValue("Exif.Image.Make"), "Cam");
 
@@ -160,8 +158,8 @@ TEST_F(ExporterTest, SwitchesDecideTheRecordAndTheCreator) {
     ASSERT_TRUE(record.has_value());
     EXPECT_TRUE(record->editsAppliedToPixels);
     EXPECT_EQ(record->parameters, edit);
-    const PhotoMetadata on = readPhotoMetadataData(*file_io::readFile(exported)).value();
-    EXPECT_EQ(on.xmp().text(EmbeddedMetadata::legacyEditRecordPath), std::nullopt);
+    const fixtures::WrittenMetadata on = fixtures::writtenMetadata(*file_io::readFile(exported));
+    EXPECT_EQ(on.xmpText(EmbeddedMetadata::legacyEditRecordPath), std::nullopt);
     EXPECT_EQ(on.exifValue("Exif.Image.Software"), "Quillmere");
 
     EditParams notANumber;
@@ -196,11 +194,9 @@ TEST_F(ExporterTest, ExportImageWritesBesideTheSourceOrReportsWhyNot) {
 TEST_F(ExporterTest, TheExportCarriesAnSRGBProfileThatSaysSo) {
     const std::string jpeg =
         exporter_.data(*developedPattern(64, 48), cameraPhoto(), sampleEdit(), jpegOptions());
-    const Exiv2Lock lock;
-    const auto image = exiv2_image::readData(jpeg);
-    const Exiv2::DataBuf& icc = *image->iccProfile();
+    const std::string icc = fixtures::writtenMetadata(jpeg).iccProfile;
     const std::unique_ptr<void, decltype(&cmsCloseProfile)> profile(
-        cmsOpenProfileFromMem(icc.pData_, static_cast<cmsUInt32Number>(icc.size_)),
+        cmsOpenProfileFromMem(icc.data(), static_cast<cmsUInt32Number>(icc.size())),
         cmsCloseProfile);
     ASSERT_TRUE(profile);
     char description[64] = {};
