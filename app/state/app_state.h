@@ -58,7 +58,7 @@ struct AppStateCollaborators {
     std::shared_ptr<MainExecutor> mainExecutor = nullptr;
     // Must run one item at a time: the histogram builder serves one call at a time.
     std::shared_ptr<BackgroundRunner> histogramRunner = nullptr;
-    // Must run one item at a time: thumbnails are made one after another.
+    // May run items side by side: each thumbnail is made on its own.
     std::shared_ptr<BackgroundRunner> thumbnailRunner = nullptr;
     std::shared_ptr<Preferences> preferences = nullptr;
     std::shared_ptr<UserPrompts> prompts = nullptr;

@@ -12,7 +12,6 @@
 #include "core/decode/libraw_fallback.h"
 #include "core/decode/linear_image_texture.h"
 #include "core/decode/photo_format.h"
-#include "core/decode/raw_file_vetting.h"
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader_error.h"
 #include "core/imageio/image_properties.h"
@@ -46,18 +45,19 @@ json::Json imageProperties(const std::filesystem::path& url, const Texture* rast
 
 RAWLoader::RAWLoader(std::shared_ptr<const Device> device,
                      std::shared_ptr<const RAWFilterProvider> filters,
-                     NeuralModelTimeouts neuralModelTimeouts)
+                     NeuralModelTimeouts neuralModelTimeouts, PhotoReader* reader)
     : device(std::move(device)),
       commandQueue(this->device ? this->device->makeCommandQueue() : nullptr),
       filters(std::move(filters)),
-      neuralModelTimeouts(neuralModelTimeouts) {}
+      neuralModelTimeouts(neuralModelTimeouts),
+      photoReader(reader) {}
 
 OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
     const std::lock_guard guard(lock);
     const PhotoID id{url};
     if (const auto known = photos.find(id); known != photos.end()) return known->second;
-    // The user opens the photo (again): a RAW file that ran out of time gets another run.
-    forgetRAWFileTimeVerdict(url);
+    // The user opens the photo (again): a file that ran out of time gets another reading.
+    decodeOrRefuse(url, [&] { reader().forgetTimeVerdicts(url); });
 
     ConfigurableRAWFilter* const filter = activate(id);
     const std::optional<PixelSize> size = decodeOrRefuse(url, [&]() -> std::optional<PixelSize> {
@@ -91,7 +91,10 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
                             return RAWFilterConfiguration::neuralVersion(*filter).has_value();
                         });
     const bool isRAW = !rasterImage;
-    const bool supportsDetailDenoise = isRAW && LibRawFallback::supportsDetail(url);
+    // Answered by the reader that read the file: the RAW filter's, or the fallback's.
+    const bool supportsDetailDenoise =
+        isRAW && (filter ? decodeOrRefuse(url, [&] { return filter->supportsDetail(); })
+                         : fallbackSupportsDetail);
 
     OpenedPhoto photo(id, size->width, size->height, temperature, tint, std::move(*exif),
                       neural ? DenoiseBackend::neuralRAW9 : DenoiseBackend::standard, isRAW,
@@ -117,6 +120,7 @@ ConfigurableRAWFilter* RAWLoader::activate(const PhotoID& id) {
     }
     rasterImage = std::move(source.rasterImage);
     fallbackImage = std::move(source.fallbackImage);
+    fallbackSupportsDetail = source.fallbackSupportsDetail;
     activeID = id;
     originalFilter = std::move(source.filter);
     textures = {};
@@ -141,9 +145,10 @@ RAWLoader::DecodedSource RAWLoader::decodeSource(const std::filesystem::path& ur
     // LibRaw's own development, for RAW files the RAW filter cannot read. Its error is dropped:
     // the user learns that the photo cannot be decoded, not which decoder gave up last.
     if (!PhotoFormat::isRAW(url) || !device) throw RAWLoaderError::unsupportedFile(url);
-    source.fallbackImage =
-        decodeOrRefuse(url, [&] { return LibRawFallback::decode(url, *device).texture; });
-    if (!source.fallbackImage) throw RAWLoaderError::unsupportedFile(url);
+    LibRawFallbackImage developed =
+        decodeOrRefuse(url, [&] { return LibRawFallback::decode(url, reader()); });
+    source.fallbackImage = std::move(developed.texture);
+    source.fallbackSupportsDetail = developed.supportsDetail;
     return source;
 }
 
@@ -151,9 +156,16 @@ std::unique_ptr<ConfigurableRAWFilter> RAWLoader::makeFilter(
     const std::filesystem::path& url) const {
     try {
         return filters->makeFilter(url);
+    } catch (const ReadingError& error) {
+        // A reading that ended in neither an answer nor a refusal is not the filter's to hide.
+        throw RAWLoaderError::ofReading(url, error);
     } catch (const std::exception&) {
         return nullptr;
     }
+}
+
+PhotoReader& RAWLoader::reader() const {
+    return photoReader ? *photoReader : PhotoReader::forProcess();
 }
 
 PixelSize RAWLoader::fitSize(PixelSize full) {

@@ -24,4 +24,23 @@ RAWLoaderError RAWLoaderError::fileNotFound(const std::filesystem::path& url) {
                                     url.parent_path().string() + "."};
 }
 
+RAWLoaderError RAWLoaderError::readingFailed(const ReadingError& error) {
+    return {Code::readingFailed, error.what()};
+}
+
+RAWLoaderError RAWLoaderError::ofReading(const std::filesystem::path& url,
+                                         const ReadingError& error) {
+    using Kind = ReadingError::Kind;
+    switch (error.kind()) {
+        case Kind::notFound:
+            return fileNotFound(url);
+        case Kind::refused:
+        case Kind::notRegularFile:
+        case Kind::unreadable:
+            return unsupportedFile(url);
+        default:
+            return readingFailed(error);
+    }
+}
+
 }  // namespace quillmere
