@@ -1,0 +1,336 @@
+// The RAW paths through the photo reader: what the reader answers is what the bridge makes of the
+// same file in this process; a file renamed over its path is read as one whole version; each job
+// makes one development of the size it needs; a reading that ends otherwise than in an answer or
+// a refusal reaches the user in its own words.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdio.h>
+
+#include <atomic>
+#include <fstream>
+#include <map>
+#include <sstream>
+#include <thread>
+
+#include "core/compute/lanczos_scale.h"
+#include "core/decode/libraw_fallback.h"
+#include "core/decode/raw_file.h"
+#include "core/decode/raw_loader_error.h"
+#include "core/decode/raw_thumbnail.h"
+#include "core/imageio/thumbnail_size.h"
+#include "core/reading/raw_answers.h"
+#include "core/reading/sealed_file.h"
+#include "tests/decode/raw_loader_test_support.h"
+#include "tests/fixtures/hostile_photos.h"
+#include "tests/rawbridge/bridge_test_support.h"
+
+namespace quillmere {
+namespace {
+
+namespace fs = std::filesystem;
+using fixtures::SyntheticDNGOptions;
+using loader_testing::LoaderTest;
+using rawbridge::testing::Rendering;
+using Bytes = std::vector<std::byte>;
+
+constexpr int kThumbnailSide = Thumbnail::maximumSide;
+
+// A 480 × 360 camera file of a gradient (its thumbnail is scaled to fit): a Bayer mosaic the
+// sensor read takes, full-colour pixels, or a cyan, magenta, yellow and green mosaic, which LibRaw
+// develops whole.
+enum class Kind { bayer, linear, fourColour };
+
+SyntheticDNGOptions photoOf(Kind kind, int width = 480, int height = 360) {
+    SyntheticDNGOptions options;
+    options.width = width;
+    options.height = height;
+    options.scene = fixtures::gradientScene(width, height);
+    options.linearRaw = kind == Kind::linear;
+    if (kind == Kind::fourColour) options.cfaColours = std::array<std::uint8_t, 4>{3, 4, 5, 1};
+    return options;
+}
+
+Bytes bytes(const Texture& texture) { return testing::readBytes(texture); }
+
+Bytes bytes(const std::uint16_t* rgba, int width, int height) {
+    const auto* first = reinterpret_cast<const std::byte*>(rgba);
+    return {first, first + static_cast<std::size_t>(width) * height * 8};
+}
+
+Bytes bytes(const Rendering& rendering) {
+    EXPECT_EQ(rendering.result, 0) << rendering.error;
+    return bytes(rendering.rgba.get(), rendering.width, rendering.height);
+}
+
+// What the program shows of a file, made by the bridge in this process: the thumbnail fitted as
+// the reader fits it, LibRaw's development, and the sensor's own development.
+Bytes bridgeThumbnail(const fs::path& file) {
+    char error[1024] = {};
+    std::int32_t size[2] = {};
+    std::uint16_t* rgba = nullptr;
+    EXPECT_EQ(qx_raw_thumbnail(file.c_str(), size, &rgba, error, sizeof error), 0) << error;
+    const rawbridge::testing::BridgeBuffer<std::uint16_t> owned(rgba);
+    const Device device;
+    const auto developed = device.makeTexture({PixelFormat::rgba16Float, size[0], size[1]});
+    developed->replaceRegion({0, 0, size[0], size[1]}, rgba, std::size_t(size[0]) * 8);
+    const auto [width, height] = Thumbnail::fittedSize(size[0], size[1], kThumbnailSide);
+    const auto fitted = device.makeTexture({PixelFormat::rgba16Float, width, height});
+    lanczosScale(*developed, *fitted);
+    return bytes(*fitted);
+}
+
+Bytes bridgeDevelopment(const fs::path& file) {
+    return bytes(rawbridge::testing::developOriginal(file));
+}
+
+Bytes bridgeSensorDevelopment(const fs::path& file) {
+    const auto read = rawbridge::testing::readSensor(file);
+    EXPECT_EQ(read.result, 0) << read.error;
+    return bytes(rawbridge::testing::renderSensor(file, read.metadata, read.plane.get()));
+}
+
+// Exchanges the two names at once (renameat2): each names the other's file from then on.
+void exchange(const fs::path& one, const fs::path& other) {
+    ASSERT_EQ(renameat2(AT_FDCWD, one.c_str(), AT_FDCWD, other.c_str(), RENAME_EXCHANGE), 0);
+}
+
+// The pixels a reader answered for a thumbnail or a development of an opened file.
+Bytes answeredPixels(ReaderAnswer answer, int width, int height) {
+    EXPECT_EQ(answer.files.size(), 1u);
+    std::optional<SealedFile> file = SealedFile::accept(answer.files.front().release(),
+                                                        raw_answers::developedBytes(width, height));
+    if (!file) return {};
+    return {file->data(), file->data() + file->size()};
+}
+
+Bytes thumbnailOf(const OpenedFile& file) {
+    ReaderAnswer answer = PhotoReader::forProcess().ask(
+        file, {reader_protocol::JobKind::rawThumbnail,
+               raw_answers::encodeThumbnailParams(kThumbnailSide), {}});
+    const auto [width, height] = raw_answers::decodeThumbnailAnswer(answer.body);
+    return answeredPixels(std::move(answer), width, height);
+}
+
+Bytes developmentOf(const OpenedFile& file) {
+    ReaderAnswer answer =
+        PhotoReader::forProcess().ask(file, {reader_protocol::JobKind::rawDevelopment, {}, {}});
+    const raw_answers::DevelopmentAnswer developed =
+        raw_answers::decodeDevelopmentAnswer(answer.body);
+    return answeredPixels(std::move(answer), developed.width, developed.height);
+}
+
+class RAWReadingTest : public LoaderTest {
+  protected:
+    fs::path photo(Kind kind, const std::string& name = "photo.dng") {
+        return syntheticDNG(name, photoOf(kind));
+    }
+
+    // A loader whose every reading goes to `reader`.
+    std::unique_ptr<RAWLoader> loaderReadingWith(PhotoReader& reader) const {
+        return std::make_unique<RAWLoader>(
+            device, std::make_shared<RAWFilterAdapterProvider>(&reader), NeuralModelTimeouts{},
+            &reader);
+    }
+
+    // A reader program of the test's own: a shell script that does `body`.
+    fs::path readerScript(const std::string& name, const std::string& body) const {
+        const fs::path script = photoPath(name);
+        std::ofstream(script) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(script, fs::perms::owner_all);
+        return script;
+    }
+};
+
+// The reader's thumbnails of every kind of RAW file are the bridge's, fitted in this process.
+TEST_F(RAWReadingTest, ThumbnailsThroughTheReaderAreTheBridgesOwn) {
+    for (const Kind kind : {Kind::bayer, Kind::linear, Kind::fourColour}) {
+        const fs::path file = photo(kind, "kind" + std::to_string(int(kind)) + ".dng");
+        SCOPED_TRACE(file.filename().string());
+        const std::shared_ptr<Texture> thumbnail = linearRAWThumbnail(file, kThumbnailSide);
+        ASSERT_NE(thumbnail, nullptr);
+        EXPECT_EQ(thumbnail->width(), kThumbnailSide);
+        EXPECT_EQ(bytes(*thumbnail), bridgeThumbnail(file));
+    }
+    // A four-colour mosaic opens through LibRaw's development, the bridge's own.
+    const fs::path fourColour = photo(Kind::fourColour);
+    const LibRawFallbackImage developed = LibRawFallback::decode(fourColour);
+    EXPECT_EQ(bytes(*developed.texture), bridgeDevelopment(fourColour));
+    EXPECT_FALSE(developed.supportsDetail);
+}
+
+// Whatever is renamed over the path after the program opened the file, each reading reads the
+// version opened, whole; a reading that opens the path later reads the version found there.
+TEST_F(RAWReadingTest, AFileRenamedOverThePathIsReadAsTheVersionOpened) {
+    for (const Kind kind : {Kind::bayer, Kind::linear}) {
+        SCOPED_TRACE(kind == Kind::bayer ? "bayer" : "linear");
+        const fs::path first = syntheticDNG("first.dng", photoOf(kind, 480, 360)),
+                       second = syntheticDNG("second.dng", photoOf(kind, 360, 240)),
+                       path = photoPath("photo.dng"), other = photoPath("other.dng");
+        fs::copy_file(first, path, fs::copy_options::overwrite_existing);
+        fs::copy_file(second, other, fs::copy_options::overwrite_existing);
+
+        // Opened, then the other version renamed over the path before each job's reader reads.
+        const std::shared_ptr<const OpenedFile> opened = OpenedFile::open(path);
+        exchange(path, other);
+        EXPECT_EQ(thumbnailOf(*opened), bridgeThumbnail(first));
+        if (kind == Kind::linear) EXPECT_EQ(developmentOf(*opened), bridgeDevelopment(first));
+        // A thumbnail asked now opens the path, which names the other version.
+        EXPECT_EQ(bytes(*linearRAWThumbnail(path, kThumbnailSide)), bridgeThumbnail(second));
+        if (kind == Kind::linear) continue;
+
+        // The sensor is developed as read, after the other version took the path and when the
+        // path names nothing.
+        const RAWFile file(path);
+        exchange(path, other);
+        EXPECT_FALSE(file.isCurrent(path));
+        EXPECT_EQ(bytes(*file.develop()), bridgeSensorDevelopment(second));
+        fs::remove(path);
+        EXPECT_EQ(bytes(*file.develop()), bridgeSensorDevelopment(second));
+    }
+}
+
+// Renamed over its path again and again while it is developed and thumbnailed, the file is read
+// each time as one of its two versions, whole, and the program goes on.
+TEST_F(RAWReadingTest, AFileRenamedOverThePathAgainAndAgainIsReadWhole) {
+    const fs::path first = syntheticDNG("first.dng", photoOf(Kind::linear, 480, 360)),
+                   second = syntheticDNG("second.dng", photoOf(Kind::linear, 360, 240)),
+                   path = photoPath("photo.dng"), other = photoPath("other.dng");
+    fs::copy_file(first, path);
+    fs::copy_file(second, other);
+    const std::map<int, std::pair<Bytes, Bytes>> versions = {
+        {480, {bridgeDevelopment(first), bridgeThumbnail(first)}},
+        {360, {bridgeDevelopment(second), bridgeThumbnail(second)}}};
+
+    std::atomic<bool> done = false;
+    std::jthread swapper([&] {
+        while (!done) exchange(path, other);
+    });
+    for (int round = 0; round < 4; ++round) {
+        const LibRawFallbackImage developed = LibRawFallback::decode(path);
+        const auto version = versions.find(developed.texture->width());
+        ASSERT_NE(version, versions.end());
+        EXPECT_EQ(bytes(*developed.texture), version->second.first);
+        const std::shared_ptr<Texture> thumbnail = linearRAWThumbnail(path, kThumbnailSide);
+        ASSERT_NE(thumbnail, nullptr);
+        const Bytes shown = bytes(*thumbnail);
+        EXPECT_TRUE(shown == versions.at(480).second || shown == versions.at(360).second);
+    }
+    done = true;
+}
+
+// The calls of LibRaw the readers of `run` make: unpacks, developments, of which at half size.
+struct LibRawCalls {
+    int unpacks = 0, developments = 0, halfSize = 0;
+    bool operator==(const LibRawCalls&) const = default;
+};
+
+// Each job develops once, at the size it needs: the thumbnail of a file LibRaw develops whole at
+// half size, its open at full size, and a Bayer sensor's thumbnail and read with no development.
+TEST_F(RAWReadingTest, EachJobMakesOneDevelopmentOfTheSizeItNeeds) {
+#ifndef QUILLMERE_LIBRAW_CALL_COUNTER
+    GTEST_SKIP() << "built without the benchmarks' LibRaw call counter";
+#else
+    const fs::path calls = photoPath("libraw_calls");
+    // The real reader with the counter preloaded: each reader appends its counts as it ends.
+    PhotoReader counted(
+        readerScript("counted-reader",
+                     "LD_PRELOAD='" QUILLMERE_LIBRAW_CALL_COUNTER "' QUILLMERE_LIBRAW_CALLS='" +
+                         calls.string() + "' exec '" + PhotoReader::locate().string() + "' \"$@\""),
+        ReaderRoom::Budget::ofMachine());
+    const auto callsOf = [&](const std::function<void()>& run) {
+        fs::remove(calls);
+        run();
+        LibRawCalls sum;
+        std::ifstream lines(calls);
+        for (std::string line; std::getline(lines, line);) {
+            std::istringstream fields(line);
+            std::string word;
+            int unpacks = 0, developments = 0, half = 0;
+            fields >> word >> word >> unpacks >> word >> developments >> word >> half;
+            sum.unpacks += unpacks;
+            sum.developments += developments;
+            sum.halfSize += half;
+        }
+        return sum;
+    };
+    const struct {
+        Kind kind;
+        LibRawCalls thumbnail, open;
+    } cases[] = {
+        {Kind::bayer, {1, 0, 0}, {1, 1, 0}},
+        {Kind::linear, {1, 1, 1}, {1, 1, 0}},
+        {Kind::fourColour, {1, 1, 1}, {1, 1, 0}},
+    };
+    for (const auto& [kind, thumbnail, open] : cases) {
+        const fs::path file = photo(kind);
+        SCOPED_TRACE(static_cast<int>(kind));
+        EXPECT_EQ(callsOf([&] {
+                      ASSERT_NE(linearRAWThumbnail(file, kThumbnailSide, &counted), nullptr);
+                  }),
+                  thumbnail);
+        // Opened and developed undenoised at full size; the loader and its readers end before the
+        // counts are read.
+        EXPECT_EQ(callsOf([&] {
+                      const auto reading = loaderReadingWith(counted);
+                      reading->open(file);
+                      reading->texture(PhotoID{file},
+                                       {false, PreviewResolution::full, DenoiseMethod::natural,
+                                        false},
+                                       testing::never);
+                  }),
+                  open);
+    }
+#endif
+}
+
+// A reading that ends in neither an answer nor a refusal reaches the user in its own sentence, on
+// every path; a file no reader reads keeps the loader's fixed sentence.
+TEST_F(RAWReadingTest, AReadingThatEndsOtherwiseReachesTheUserInItsOwnWords) {
+    PhotoReader small(PhotoReader::locate(), {4, std::uint64_t{100} << 20});
+    PhotoReader crashing(readerScript("crashing-reader", "kill -SEGV $$"), {4, 1u << 30});
+    const fs::path none = photoPath("none");
+    PhotoReader missing(none / "quillmere-reader", {4, 1u << 30});
+    const struct {
+        const char* name;
+        PhotoReader& reader;
+        std::string sentence;
+    } cases[] = {
+        {"small room", small, "photo.dng needs more memory than a photo of 480 × 360 pixels may take."},
+        {"crashing reader", crashing, "photo.dng could not be read: its reader crashed."},
+        {"missing reader", missing,
+         "Quillmere's photo reader quillmere-reader is missing: it is not in " + none.string() +
+             ". Build Quillmere again."},
+    };
+    for (const Kind kind : {Kind::bayer, Kind::linear}) {
+        const fs::path file = photo(kind);
+        for (const auto& [name, reader, sentence] : cases) {
+            SCOPED_TRACE(name);
+            EXPECT_EQ(testing::failureOf<RAWLoaderError>(
+                          [&] { loaderReadingWith(reader)->open(file); }),
+                      std::pair(RAWLoaderError::Code::readingFailed, sentence));
+            EXPECT_EQ(linearRAWThumbnail(file, kThumbnailSide, &reader), nullptr);
+        }
+    }
+    const fs::path notes = photoPath("notes.nef");
+    loader_testing::writeFile(notes, "not a photo");
+    EXPECT_EQ(testing::failureOf<RAWLoaderError>([&] { loader->open(notes); }),
+              std::pair(RAWLoaderError::Code::unsupportedFile,
+                        std::string("Cannot decode notes.nef as a supported photo.")));
+}
+
+// A file that crashed LibRaw on identifying it is refused within the reader's claim budget; the
+// program goes on and opens its honest twin.
+TEST_F(RAWReadingTest, AHostileFileIsRefusedAndItsHonestTwinOpens) {
+    for (const char* name : {"cut.nef", "cut.dng"}) {
+        SCOPED_TRACE(name);
+        const fs::path cut = photoPath(name);
+        loader_testing::writeFile(cut, fixtures::tiffDirectoryPastTheEnd());
+        EXPECT_EQ(testing::messageOf<RAWLoaderError>([&] { loader->open(cut); }),
+                  "Cannot decode " + std::string(name) + " as a supported photo.");
+        EXPECT_EQ(linearRAWThumbnail(cut, kThumbnailSide), nullptr);
+    }
+    EXPECT_EQ(loader->open(photo(Kind::bayer)).pixelWidth, 480);
+}
+
+}  // namespace
+}  // namespace quillmere
