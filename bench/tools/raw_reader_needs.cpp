@@ -52,12 +52,15 @@ struct Job {
     std::vector<Step> steps;
 };
 
+constexpr std::size_t kMostSteps = 3;
+
 // What a child reports to its parent.
 struct Report {
     bool answered = false;
-    std::uint64_t claimedMemory = 0;        // the first step's, with the claim phase's data
-    std::int64_t claimedMilliseconds = 0;   // all steps'
-    std::int64_t usedMilliseconds = 0;      // all steps' work
+    std::uint64_t claimedMemory = 0;  // the first step's, with the claim phase's data
+    // Each step's claimed and used processor time.
+    std::int64_t claimedMilliseconds[kMostSteps] = {};
+    std::int64_t usedMilliseconds[kMostSteps] = {};
 };
 
 double processorMilliseconds() {
@@ -76,8 +79,8 @@ Report runJob(const Job& job, const std::string& photo, std::uint64_t dataLimit)
                      static_cast<std::uint64_t>(status.st_size)};
     std::unique_ptr<reader::Job> session;
     UniqueDescriptor plane;
-    double used = 0.0;
-    for (const Step& step : job.steps) {
+    for (std::size_t index = 0; index < job.steps.size(); ++index) {
+        const Step& step = job.steps[index];
         Request request{step.kind, step.params, {}};
         if (step.sendsPlane) {
             request.files.emplace_back(fcntl(plane.get(), F_DUPFD_CLOEXEC, 0));
@@ -94,7 +97,7 @@ Report runJob(const Job& job, const std::string& photo, std::uint64_t dataLimit)
         } catch (const std::exception&) {
             return report;
         }
-        report.claimedMilliseconds += claim.processorTime.count();
+        report.claimedMilliseconds[index] = claim.processorTime.count();
         if (!session) {
             report.claimedMemory = claim.memoryBytes + kClaimPhaseDataBytes;
             if (dataLimit != 0) {
@@ -110,10 +113,10 @@ Report runJob(const Job& job, const std::string& photo, std::uint64_t dataLimit)
         } catch (...) {
             return report;
         }
-        used += processorMilliseconds() - started;
+        report.usedMilliseconds[index] =
+            static_cast<std::int64_t>(processorMilliseconds() - started);
     }
     report.answered = true;
-    report.usedMilliseconds = static_cast<std::int64_t>(used);
     return report;
 }
 
@@ -179,17 +182,20 @@ void measure(const std::string& photo) {
             (runInChild(job, photo, middle).report.answered ? answered : failed) = middle;
         }
         const Report& claim = free.report;
-        std::printf(
-            "%s\t%s\tclaim %.1f MiB %lld ms\tneeds %.1f MiB (%.0f %%)\tpeak RSS %.1f MiB\t"
-            "processor %lld ms (%.0f %%)\n",
-            photo.c_str(), job.name, static_cast<double>(claim.claimedMemory) / kMiB,
-            static_cast<long long>(claim.claimedMilliseconds),
-            static_cast<double>(answered) / kMiB,
-            100.0 * static_cast<double>(answered) / static_cast<double>(claim.claimedMemory),
-            static_cast<double>(free.peakKiB) / 1024.0,
-            static_cast<long long>(claim.usedMilliseconds),
-            100.0 * static_cast<double>(claim.usedMilliseconds) /
-                static_cast<double>(claim.claimedMilliseconds));
+        std::printf("%s\t%s\tmemory: claim %.1f MiB, needs %.1f MiB (%.0f %%), peak RSS %.1f MiB",
+                    photo.c_str(), job.name, static_cast<double>(claim.claimedMemory) / kMiB,
+                    static_cast<double>(answered) / kMiB,
+                    100.0 * static_cast<double>(answered) /
+                        static_cast<double>(claim.claimedMemory),
+                    static_cast<double>(free.peakKiB) / 1024.0);
+        for (std::size_t index = 0; index < job.steps.size(); ++index) {
+            std::printf("\tprocessor: claim %lld ms, took %lld ms (%.0f %%)",
+                        static_cast<long long>(claim.claimedMilliseconds[index]),
+                        static_cast<long long>(claim.usedMilliseconds[index]),
+                        100.0 * static_cast<double>(claim.usedMilliseconds[index]) /
+                            static_cast<double>(claim.claimedMilliseconds[index]));
+        }
+        std::printf("\n");
         std::fflush(stdout);
     }
 }

@@ -8,16 +8,13 @@ namespace quillmere {
 
 std::shared_ptr<Texture> textureOfAnswer(ReaderAnswer& answer, const std::filesystem::path& file,
                                          PixelFormat format, int width, int height) {
-    std::uint64_t bytes = 0;
-    const bool sized =
-        width > 0 && height > 0 &&
-        !__builtin_mul_overflow(static_cast<std::uint64_t>(width),
-                                static_cast<std::uint64_t>(height), &bytes) &&
-        !__builtin_mul_overflow(bytes, std::uint64_t{bytesPerPixel(format)}, &bytes);
+    // Counted as the texture counts its texels; makeTextureOver refuses a file of any other size,
+    // and a size whose count overflows.
+    const std::uint64_t bytes = static_cast<std::uint64_t>(width) *
+                                static_cast<std::uint64_t>(height) * bytesPerPixel(format);
     std::optional<SealedFile> sealed =
-        sized && answer.files.size() == 1
-            ? SealedFile::accept(answer.files.front().release(), bytes)
-            : std::nullopt;
+        answer.files.size() == 1 ? SealedFile::accept(answer.files.front().release(), bytes)
+                                 : std::nullopt;
     std::shared_ptr<Texture> texture =
         sealed ? makeTextureOver(std::move(*sealed),
                                  {format, width, height,

@@ -1,70 +1,88 @@
 #pragma once
 
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
 
 #include "rawbridge/raw_claims.h"
 
 // What each RAW job may take, worked out from the file's claims (rawbridge/raw_claims.h): the
-// memory it claims (the reader's data limit and its share of the reader room) and the processor
-// time of all its threads together.
+// memory it claims (its data limit in the reader, above the claim phase's, and its share of the
+// reader room) and the processor time of all its threads together. The formulas count what the
+// bridge and LibRaw allocate for a file of those claims, and the time they take, times a margin.
+//
+// Memory, in bytes, with S the unpacked sensor (LibRaw keeps 2 bytes for each site of a mosaic
+// and 8, four channels, for each full-colour pixel, margins included), V the visible sites, D
+// the pixels of the full development (its stretch of non-square samples included), H those of the
+// half-size development, and P the machine's logical processors:
+//
+//   sensor session  (2 S + 12 V) × margin + P × per processor
+//                   the unpacked sensor and its copy while a plane sent is developed (2 S), the
+//                   plane sent, mapped (4 V), LibRaw's demosaiced image (8 V); the plane read
+//                   and the developments leave in sealed files, outside the data limit
+//   development     (S + 8 V + 22 D) × margin + P × per processor
+//                   the unpacked sensor, the image before and after its stretch (8 V + 8 D),
+//                   LibRaw's 16-bit image (6 D) and the half-float copy the bridge hands out (8 D)
+//   thumbnail       a Bayer sensor: (S + 4 V) × margin + P × per processor
+//                   the unpacked sensor, the binned picture and its texture (2 × 8 V / 4);
+//                   any other: (S + 38 H) × margin + P × per processor
+//                   a half-size development as above (30 H) and its texture (8 H)
+//
+// Each processor's share is what the threads the libraries start on it hold in the data limit
+// whether they use it or not: a thread of LibRaw's OpenMP team with the reader's thread stack
+// (8 MiB where the stack limit is 8 MiB) and its demosaic's tile (6.5 MiB), and a worker of the
+// compute device, whose stack is 4 MiB.
+//
+// Processor time, in milliseconds' worth of nanoseconds, times the time margin, and a fixed
+// part for the threads' start and the libraries' waits:
+//
+//   sensor read     kReadNanoseconds × stored samples
+//   development     of the sensor: kDemosaicNanoseconds × V; LibRaw's whole: the read and
+//                   kDemosaicNanoseconds × D
+//   thumbnail       the read and kBinNanoseconds × V for a Bayer sensor, kDemosaicNanoseconds × H
+//                   for any other
+//
+// Measured (bench/tools/quillmere_raw_reader_needs, a Release build on 8 logical processors):
+// MEASUREMENTS PENDING
 namespace quillmere::reader::raw_budget {
+
+inline constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+
+inline constexpr double kMosaicSiteBytes = 2.0;
+inline constexpr double kFullColourSiteBytes = 8.0;
+inline constexpr double kMemoryMargin = 2.0;
+// LibRaw's AHD demosaic works in tiles of 512 × 512 pixels, 26 bytes each, one per thread.
+inline constexpr std::uint64_t kDemosaicTileBytes = 26 * 512 * 512;
+// oneTBB's worker threads' stacks, the compute device's.
+inline constexpr std::uint64_t kWorkerStackBytes = 4 * kMiB;
+
+inline constexpr double kReadNanoseconds = 100.0;
+inline constexpr double kDemosaicNanoseconds = 200.0;
+inline constexpr double kBinNanoseconds = 20.0;
+inline constexpr double kTimeMargin = 4.0;
+inline constexpr std::chrono::milliseconds kFixedTime{250};
 
 struct Need {
     std::uint64_t memoryBytes = 0;
     std::chrono::milliseconds processorTime{0};
 };
 
-// CALIBRATION PENDING
+// The machine the reader runs on: its logical processors and the stack of a new thread
+// (pthread_getattr_default_np, which follows the stack limit the program was started with).
+struct Machine {
+    unsigned processors = 1;
+    std::uint64_t threadStackBytes = 8 * kMiB;
 
-inline constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
-inline constexpr std::uint64_t kFixedBytes = 256 * kMiB;
-inline constexpr double kMargin = 1.5;
-inline constexpr double kTimeMargin = 4.0;
-inline constexpr std::chrono::milliseconds kFixedTime{500};
+    static Machine ofThisProcess();
+};
 
-namespace detail {
-
-inline double storedBytes(const rawbridge::RAWClaims& c) {
-    return static_cast<double>(c.storedSites) * c.samplesPerSite * 2.0;
-}
-inline double visible(const rawbridge::RAWClaims& c) {
-    return static_cast<double>(c.width) * c.height;
-}
-inline std::uint64_t bytes(double need) {
-    const double total = need * kMargin + static_cast<double>(kFixedBytes);
-    return total >= 1.8e19 ? UINT64_MAX : static_cast<std::uint64_t>(total);
-}
-inline std::chrono::milliseconds time(double nanoseconds) {
-    const double ms = nanoseconds / 1e6 * kTimeMargin + static_cast<double>(kFixedTime.count());
-    return std::chrono::milliseconds(
-        static_cast<std::int64_t>(std::min(ms, 1e9)));
-}
-
-}  // namespace detail
-
-inline Need sensorDevelopment(const rawbridge::RAWClaims& c) {
-    using namespace detail;
-    return {bytes(storedBytes(c) + visible(c) * 24.0), time(visible(c) * 200.0)};
-}
-
-inline Need sensorSession(const rawbridge::RAWClaims& c) {
-    using namespace detail;
-    return {bytes(storedBytes(c) * 2.0 + visible(c) * 24.0), time(storedBytes(c) * 30.0)};
-}
-
-inline Need fullDevelopment(const rawbridge::RAWClaims& c) {
-    using namespace detail;
-    const double developed = static_cast<double>(c.developedPixels);
-    return {bytes(storedBytes(c) + (visible(c) + developed) * 8.0 + developed * 22.0),
-            time(storedBytes(c) * 30.0 + developed * 300.0)};
-}
-
-inline Need thumbnail(const rawbridge::RAWClaims& c) {
-    using namespace detail;
-    const double half = static_cast<double>(c.halfDevelopedPixels);
-    return {bytes(storedBytes(c) + half * 40.0), time(storedBytes(c) * 30.0 + half * 300.0)};
-}
+// The sensor read and every development of its session (whose memory the read claims), the time
+// of the read alone.
+Need sensorSession(const rawbridge::RAWClaims& claims, const Machine& machine);
+// One development of the sensor, a follow-up of its session.
+Need sensorDevelopment(const rawbridge::RAWClaims& claims, const Machine& machine);
+// LibRaw's whole development at full size.
+Need fullDevelopment(const rawbridge::RAWClaims& claims, const Machine& machine);
+// The thumbnail: a Bayer sensor binned, any other file developed at half size.
+Need thumbnail(const rawbridge::RAWClaims& claims, const Machine& machine);
 
 }  // namespace quillmere::reader::raw_budget

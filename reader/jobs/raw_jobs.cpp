@@ -65,6 +65,12 @@ RAWClaims claimsOfPhoto(const Photo& photo) {
     }
 }
 
+// The machine the libraries start their threads on.
+const raw_budget::Machine& machine() {
+    static const raw_budget::Machine measured = raw_budget::Machine::ofThisProcess();
+    return measured;
+}
+
 Claim claimOf(const RAWClaims& claims, const raw_budget::Need& need) {
     return {need.memoryBytes, need.processorTime,
             "a photo of " + std::to_string(claims.width) + " × " + std::to_string(claims.height) +
@@ -86,13 +92,12 @@ class RAWSensorJob final : public Job {
   public:
     Claim claim(const Photo& photo, const Request& request) override {
         if (request.kind == JobKind::rawDevelop) {
-            requirePlaneSent(request);
-            return claimOf(claims_, raw_budget::sensorDevelopment(claims_));
+            return claimOf(claims_, raw_budget::sensorDevelopment(claims_, machine()));
         }
         claims_ = claimsOfPhoto(photo);
         // Known from the header: a file of another kind is not unpacked for nothing.
         if (!claims_.bayer) throw Refusal(kNotBayer);
-        return claimOf(claims_, raw_budget::sensorSession(claims_));
+        return claimOf(claims_, raw_budget::sensorSession(claims_, machine()));
     }
 
     Answer run(const Photo& photo, const Request& request) override {
@@ -102,14 +107,6 @@ class RAWSensorJob final : public Job {
     bool takesFollowUp(JobKind kind) const override { return kind == JobKind::rawDevelop; }
 
   private:
-    // A development of the program's plane comes with the plane, one of the reader's own without.
-    static void requirePlaneSent(const Request& request) {
-        const bool own = raw_answers::decodeDevelopParams(request.params);
-        if (request.files.size() != (own ? 0u : 1u)) {
-            throw std::invalid_argument("A development comes with the plane it develops.");
-        }
-    }
-
     Answer read(const Photo& photo) {
         BridgeMessage message;
         raw_answers::SensorAnswer answer;
@@ -137,20 +134,22 @@ class RAWSensorJob final : public Job {
     }
 
     // A development of the program's plane that fails says nothing of the file, so it is
-    // answered, not refused (a refusal is kept for the file): the plane is not the sensor's size
-    // or not sealed, or holds a value that is not a number.
+    // answered, not refused (a refusal is kept for the file): the plane is missing, not sealed,
+    // not of the sensor's size, or holds a value that is not a number.
     Answer develop(const Request& request) {
         if (!sensor_) throw std::logic_error("A development follows the sensor's read.");
         const bool own = raw_answers::decodeDevelopParams(request.params);
         std::optional<SealedFile> plane;
-        if (!own) {
+        // A development of the program's plane comes with the plane, one of the reader's own
+        // without.
+        if (!own && request.files.size() == 1) {
             plane = SealedFile::accept(fcntl(request.files.front().get(), F_DUPFD_CLOEXEC, 0),
                                        raw_answers::planeBytes(metadata_));
-            if (!plane) {
-                return {raw_answers::encodeDevelopAnswer(
-                            "The sensor plane to develop is not the sensor's."),
-                        {}};
-            }
+        }
+        if (request.files.size() != (own ? 0u : 1u) || (!own && !plane)) {
+            return {raw_answers::encodeDevelopAnswer(
+                        "The sensor plane to develop is not the sensor's."),
+                    {}};
         }
         BridgeMessage message;
         bool filled = false;
@@ -184,7 +183,7 @@ class RAWDevelopmentJob final : public Job {
   public:
     Claim claim(const Photo& photo, const Request&) override {
         const RAWClaims claims = claimsOfPhoto(photo);
-        return claimOf(claims, raw_budget::fullDevelopment(claims));
+        return claimOf(claims, raw_budget::fullDevelopment(claims, machine()));
     }
 
     Answer run(const Photo& photo, const Request&) override {
@@ -210,7 +209,7 @@ class RAWThumbnailJob final : public Job {
     Claim claim(const Photo& photo, const Request& request) override {
         longestSide_ = raw_answers::decodeThumbnailParams(request.params);
         const RAWClaims claims = claimsOfPhoto(photo);
-        return claimOf(claims, raw_budget::thumbnail(claims));
+        return claimOf(claims, raw_budget::thumbnail(claims, machine()));
     }
 
     Answer run(const Photo& photo, const Request&) override {

@@ -4,10 +4,13 @@
 // a refusal reaches the user in its own words.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdio.h>
 
 #include <atomic>
+#include <cstring>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -16,6 +19,7 @@
 #include "core/decode/libraw_fallback.h"
 #include "core/decode/raw_file.h"
 #include "core/decode/raw_loader_error.h"
+#include "core/decode/raw_filter_error.h"
 #include "core/decode/raw_thumbnail.h"
 #include "core/imageio/thumbnail_size.h"
 #include "core/reading/raw_answers.h"
@@ -173,10 +177,12 @@ TEST_F(RAWReadingTest, AFileRenamedOverThePathIsReadAsTheVersionOpened) {
         const std::shared_ptr<const OpenedFile> opened = OpenedFile::open(path);
         exchange(path, other);
         EXPECT_EQ(thumbnailOf(*opened), bridgeThumbnail(first));
-        if (kind == Kind::linear) EXPECT_EQ(developmentOf(*opened), bridgeDevelopment(first));
         // A thumbnail asked now opens the path, which names the other version.
         EXPECT_EQ(bytes(*linearRAWThumbnail(path, kThumbnailSide)), bridgeThumbnail(second));
-        if (kind == Kind::linear) continue;
+        if (kind == Kind::linear) {
+            EXPECT_EQ(developmentOf(*opened), bridgeDevelopment(first));
+            continue;
+        }
 
         // The sensor is developed as read, after the other version took the path and when the
         // path names nothing.
@@ -330,6 +336,194 @@ TEST_F(RAWReadingTest, AHostileFileIsRefusedAndItsHonestTwinOpens) {
         EXPECT_EQ(linearRAWThumbnail(cut, kThumbnailSide), nullptr);
     }
     EXPECT_EQ(loader->open(photo(Kind::bayer)).pixelWidth, 480);
+}
+
+// An honest camera-sized photo of every kind is read within what its claims let its readers take:
+// its thumbnail, its sensor with a development of its own plane and of one sent to it, and LibRaw's
+// development of a file without a Bayer sensor.
+TEST_F(RAWReadingTest, AnHonestTwentyFourMegapixelPhotoOfEveryKindIsReadWithinItsClaims) {
+    for (const Kind kind : {Kind::bayer, Kind::linear, Kind::fourColour}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        const fs::path file = syntheticDNG("large.dng", photoOf(kind, 6000, 4000));
+        EXPECT_EQ(linearRAWThumbnail(file, kThumbnailSide)->width(), kThumbnailSide);
+        if (kind != Kind::bayer) {
+            EXPECT_EQ(LibRawFallback::decode(file).texture->width(), 6000);
+            continue;
+        }
+        const RAWFile sensor(file);
+        EXPECT_EQ(sensor.develop()->width(), 6000);
+        const Texture& plane = *sensor.plane();
+        const std::size_t planeBytes = plane.bytesPerRow() * plane.height();
+        EXPECT_EQ(sensor
+                      .develop([&](float* sent) {
+                          std::memcpy(sent, plane.rowData(0), planeBytes);
+                      })
+                      ->width(),
+                  6000);
+    }
+}
+
+// The loader tells a file no reader reads from a reading that ended otherwise, in its own words.
+TEST(RAWLoaderErrorTest, AReadingsEndIsTheLoadersErrorInItsOwnWordsUnlessTheFileIsNoPhoto) {
+    using Kind = ReadingError::Kind;
+    using Code = RAWLoaderError::Code;
+    const fs::path file = "/photos/photo.dng";
+    const std::pair<Kind, Code> ends[] = {
+        {Kind::notFound, Code::fileNotFound},       {Kind::notRegularFile, Code::unsupportedFile},
+        {Kind::unreadable, Code::unsupportedFile},  {Kind::refused, Code::unsupportedFile},
+        {Kind::timedOut, Code::readingFailed},      {Kind::crashed, Code::readingFailed},
+        {Kind::exceededMemory, Code::readingFailed}, {Kind::notRead, Code::readingFailed},
+    };
+    for (const auto& [kind, code] : ends) {
+        const ReadingError reading(kind, file, "a photo of 6000 × 4000 pixels");
+        const RAWLoaderError error = RAWLoaderError::ofReading(file, reading);
+        EXPECT_EQ(error.code(), code) << reading.what();
+        if (code == Code::readingFailed) {
+            EXPECT_STREQ(error.what(), reading.what());
+        }
+    }
+    EXPECT_STREQ(RAWLoaderError::ofReading(file, ReadingError::missingReader("Gone.")).what(),
+                 "Gone.");
+}
+
+// A filter whose reading ends otherwise than in a refusal does not hand the file to the fallback.
+TEST_F(RAWReadingTest, ASensorReadingThatEndedOtherwiseIsNotDevelopedByLibRawInstead) {
+    struct CrashedReadings final : RAWFilterProvider {
+        std::unique_ptr<ConfigurableRAWFilter> makeFilter(const fs::path& url) const override {
+            throw ReadingError(ReadingError::Kind::crashed, url);
+        }
+    };
+    RAWLoader crashing(device, std::make_shared<CrashedReadings>());
+    EXPECT_EQ(testing::failureOf<RAWLoaderError>([&] { crashing.open(photo(Kind::bayer)); }),
+              std::pair(RAWLoaderError::Code::readingFailed,
+                        std::string("photo.dng could not be read: its reader crashed.")));
+    // A file whose header is no Bayer sensor is refused from its claims, before any memory is
+    // asked for it.
+    PhotoReader small(PhotoReader::locate(), {4, std::uint64_t{100} << 20});
+    EXPECT_EQ(
+        testing::failureOf<RAWFilterError>([&] { RAWFile(photo(Kind::linear), small); }).first,
+        RAWFilterError::Code::unsupportedFile);
+}
+
+// What no honest reader answers is no answer: a thumbnail larger than asked, a development that
+// failed but came with pixels, a sensor whose record does not decode.
+TEST_F(RAWReadingTest, AnswersNoHonestReaderGivesAreNone) {
+    PhotoReader lying(QUILLMERE_LYING_RAW_READER, {4, std::uint64_t{1} << 30});
+    const auto lie = [&](const std::string& name, const std::string& text) {
+        loader_testing::writeFile(photoPath(name), text);
+        return photoPath(name);
+    };
+    EXPECT_EQ(linearRAWThumbnail(lie("wide.dng", "thumbnail 181 100"), 180, &lying), nullptr);
+    EXPECT_EQ(linearRAWThumbnail(lie("fits.dng", "thumbnail 180 100"), 180, &lying)->width(), 180);
+    const RAWFile failing(lie("failing.dng", "develops with a failure"), lying);
+    EXPECT_EQ(testing::messageOf<ReadingError>([&] { failing.develop(); }),
+              "failing.dng could not be read this time.");
+    EXPECT_EQ(testing::messageOf<ReadingError>(
+                  [&] { RAWFile(lie("bodiless.dng", "sensor without a body"), lying); }),
+              "bodiless.dng could not be read this time.");
+}
+
+// A development the reader refused keeps its reader, whose refusal is kept for the file.
+TEST_F(RAWReadingTest, ARefusedDevelopmentKeepsItsReader) {
+    PhotoReader lying(QUILLMERE_LYING_RAW_READER, {4, std::uint64_t{1} << 30});
+    loader_testing::writeFile(photoPath("refusing.dng"), "refuses developments");
+    const RAWFile refusing(photoPath("refusing.dng"), lying);
+    for (int time = 0; time < 2; ++time) {
+        EXPECT_EQ(testing::failureOf<RAWFilterError>([&] { refusing.develop(); }),
+                  std::pair(RAWFilterError::Code::developFailed,
+                            std::string("The RAW photo could not be developed. The lying reader "
+                                        "refuses this development.")));
+    }
+    EXPECT_EQ(lying.readersStarted(), 1u);
+}
+
+// A sensor's reader killed from outside is started again for the next development, which reads the
+// opened file anew and refuses it when it was written over in place; one that crashed is not, and
+// the file's later developments fail as it did.
+TEST_F(RAWReadingTest, ADevelopmentsReaderThatEndedIsStartedAgainUnlessItCrashed) {
+    PhotoReader reader(PhotoReader::locate(), ReaderRoom::Budget::ofMachine());
+    const fs::path path = photo(Kind::bayer);
+    const auto killReader = [](int signal) {
+        const std::vector<pid_t> readers = testing::readersOfThisProcess();
+        ASSERT_EQ(readers.size(), 1u);
+        ::kill(readers.front(), signal);
+    };
+    {
+        const RAWFile file(path, reader);
+        const Bytes developed = bytes(*file.develop());
+        killReader(SIGKILL);
+        EXPECT_EQ(testing::messageOf<ReadingError>([&] { file.develop(); }),
+                  "photo.dng could not be read this time.");
+        EXPECT_EQ(bytes(*file.develop()), developed);
+        EXPECT_EQ(reader.readersStarted(), 2u);
+
+        killReader(SIGKILL);
+        EXPECT_THROW(file.develop(), ReadingError);
+        // Written over in place: the descriptor the file was opened with reads the new bytes.
+        const fs::path other = syntheticDNG("other.dng", photoOf(Kind::bayer, 360, 240));
+        loader_testing::writeFile(path, [&] {
+            std::ifstream in(other, std::ios::binary);
+            return std::string(std::istreambuf_iterator<char>(in), {});
+        }());
+        EXPECT_EQ(testing::failureOf<RAWFilterError>([&] { file.develop(); }),
+                  std::pair(RAWFilterError::Code::developFailed,
+                            std::string("The RAW photo could not be developed. RAW geometry "
+                                        "changed since decoding.")));
+    }
+    const RAWFile file(photo(Kind::bayer, "crashing.dng"), reader);
+    killReader(SIGSEGV);
+    const std::size_t started = reader.readersStarted();
+    for (int time = 0; time < 2; ++time) {
+        EXPECT_EQ(testing::messageOf<ReadingError>([&] { file.develop(); }),
+                  "crashing.dng could not be read: its reader crashed.");
+    }
+    EXPECT_EQ(reader.readersStarted(), started);
+}
+
+// A development asks for the reader's own plane or sends one of the sensor's size, sealed; any
+// other request is answered as a plane not developed, and the reader goes on.
+TEST_F(RAWReadingTest, ADevelopmentOfAPlaneThatIsNotTheSensorsIsAnswered) {
+    const std::shared_ptr<const OpenedFile> file = OpenedFile::open(photo(Kind::bayer));
+    ReaderAnswer first;
+    const std::unique_ptr<ReaderSession> session = PhotoReader::forProcess().openSession(
+        *file, {reader_protocol::JobKind::rawSensor, {}, {}}, first);
+    const raw_answers::SensorAnswer sensor = raw_answers::decodeSensorAnswer(first.body);
+    const auto planeOf = [](std::uint64_t bytes) {
+        return makeSealedFile(bytes, [&](std::byte* into) { std::memset(into, 0, bytes); });
+    };
+    const auto develop = [&](bool own, std::vector<UniqueDescriptor> files) {
+        return raw_answers::decodeDevelopAnswer(
+            session->ask({reader_protocol::JobKind::rawDevelop,
+                          raw_answers::encodeDevelopParams(own), std::move(files)})
+                .body);
+    };
+    const std::string notTheSensors = "The sensor plane to develop is not the sensor's.";
+    std::vector<UniqueDescriptor> ownWithAPlane, shortPlane;
+    ownWithAPlane.push_back(planeOf(raw_answers::planeBytes(sensor.metadata)));
+    shortPlane.push_back(planeOf(raw_answers::planeBytes(sensor.metadata) - 16));
+    EXPECT_EQ(develop(false, {}), notTheSensors);
+    EXPECT_EQ(develop(true, std::move(ownWithAPlane)), notTheSensors);
+    EXPECT_EQ(develop(false, std::move(shortPlane)), notTheSensors);
+    EXPECT_EQ(develop(true, {}), "");
+}
+
+// A development asked of a reader whose read of the sensor was refused ends that reader: it has
+// no sensor to develop.
+TEST_F(RAWReadingTest, ADevelopmentAfterARefusedReadEndsItsReader) {
+    SyntheticDNGOptions uncalibrated = photoOf(Kind::bayer);
+    uncalibrated.whiteLevel = 1000;
+    uncalibrated.blackLevels = {1000};
+    const std::shared_ptr<const OpenedFile> file =
+        OpenedFile::open(syntheticDNG("uncalibrated.dng", uncalibrated));
+    ReaderProcess reader(PhotoReader::locate(), *file, std::uint64_t{8} << 30, {});
+    const auto admitted = [](const ReaderClaim&) { return true; };
+    const ReaderExchange read =
+        reader.exchange({reader_protocol::JobKind::rawSensor, {}, {}}, false, admitted, {});
+    EXPECT_EQ(read.sentence, "Invalid RAW black/white calibration.");
+    const ReaderExchange developed = reader.exchange(
+        {reader_protocol::JobKind::rawDevelop, raw_answers::encodeDevelopParams(true), {}}, true,
+        admitted, {});
+    EXPECT_EQ(verdictOf(developed, reader.end()), ReadingError::Kind::notRead);
 }
 
 }  // namespace
