@@ -88,6 +88,16 @@ TEST_F(LoaderTest, DescribesRasterAndRAWPhotosUpright) {
     EXPECT_EQ((std::pair{fallback.asShotTemperature, fallback.asShotTint}),
               (std::pair{5500.0, 0.0}));
     EXPECT_TRUE(fallback.isRAW);
+    EXPECT_FALSE(fallback.supportsDetailDenoise);
+    // A Bayer sensor whose black level is its white level: the sensor read refuses it, LibRaw
+    // develops it, and the reader that did says its sensor is one the Detail denoiser takes.
+    fixtures::SyntheticDNGOptions uncalibrated = noisyGrey();
+    uncalibrated.whiteLevel = 1000;
+    uncalibrated.blackLevels = {1000};
+    const OpenedPhoto bayerFallback = loader->open(syntheticDNG("uncalibrated.dng", uncalibrated));
+    EXPECT_EQ((std::pair{bayerFallback.asShotTemperature, bayerFallback.asShotTint}),
+              (std::pair{5500.0, 0.0}));
+    EXPECT_TRUE(bayerFallback.supportsDetailDenoise);
 }
 
 TEST_F(LoaderTest, AHeicStatingItsDisplayedSizeOpensAtTheSizeItDecodesTo) {

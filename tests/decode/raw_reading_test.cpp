@@ -324,6 +324,17 @@ TEST_F(RAWReadingTest, AReadingThatEndsOtherwiseReachesTheUserInItsOwnWords) {
                         std::string("Cannot decode notes.nef as a supported photo.")));
 }
 
+// A file whose reading ran out of processor time is read again when the user opens it again.
+TEST_F(RAWReadingTest, AFileThatRanOutOfTimeIsReadAgainWhenOpenedAgain) {
+    PhotoReader slow(readerScript("slow-reader", "kill -XCPU $$"), {4, std::uint64_t{1} << 30});
+    const fs::path file = photo(Kind::bayer);
+    for (int open = 0; open < 2; ++open) {
+        EXPECT_EQ(testing::messageOf<RAWLoaderError>([&] { loaderReadingWith(slow)->open(file); }),
+                  "photo.dng needs more processor time than a photo may take.");
+    }
+    EXPECT_EQ(slow.readersStarted(), 2u);
+}
+
 // A file that crashed LibRaw on identifying it is refused within the reader's claim budget; the
 // program goes on and opens its honest twin.
 TEST_F(RAWReadingTest, AHostileFileIsRefusedAndItsHonestTwinOpens) {
