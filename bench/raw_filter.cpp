@@ -1,6 +1,7 @@
 // The RAW filter on a 2048 × 1366 and a 24-megapixel sensor: the whole develop (the sensor read
-// and the LibRaw development in the file's reader, the noise reduction, the texture) with and without noise reduction, the sensor
-// noise reduction alone on one thread and on all, and the noise filter for developed photos.
+// and the LibRaw development in the file's reader, the noise reduction, the texture) with and
+// without noise reduction, the sensor noise reduction alone on one thread and on all, and the noise
+// filter for developed photos.
 #include "core/decode/raw_filter.h"
 
 #include <benchmark/benchmark.h>

@@ -41,9 +41,8 @@ RAWClaims claimsOf(LibRaw& raw) {
     const double full = developedPixels(raw);
     claims.developedPixels = wholePixels(full);
     // Half size keeps one pixel of each 2 × 2 block of a mosaic, rounded up at an odd edge.
-    const double halved =
-        static_cast<double>((sizes.width + 1) / 2) * ((sizes.height + 1) / 2) *
-        (full / (static_cast<double>(sizes.width) * sizes.height));
+    const double halved = static_cast<double>((sizes.width + 1) / 2) * ((sizes.height + 1) / 2) *
+                          (full / (static_cast<double>(sizes.width) * sizes.height));
     claims.halfDevelopedPixels =
         mosaic ? wholePixels(sizes.width == 0 || sizes.height == 0 ? 0.0 : halved)
                : claims.developedPixels;

@@ -13,6 +13,10 @@
 namespace quillmere {
 namespace {
 
+// As many thumbnails at once as the machine has logical processors: each RAW photo's is made by a
+// reader of its own, which the reader room admits by the memory it claims.
+unsigned thumbnailsAtOnce() { return std::max(1u, std::thread::hardware_concurrency()); }
+
 // The histogram samples every fourth pixel in each direction.
 constexpr std::int64_t kHistogramStride = 4;
 
@@ -43,12 +47,9 @@ AppState::AppState(std::shared_ptr<RenderEngine> engine, AppStateCollaborators c
                               [] { return std::make_shared<QtMainExecutor>(); })),
       histogramRunner_(orDefault(std::move(collaborators.histogramRunner),
                                  [] { return std::make_shared<LowPriorityWorker>("Histogram"); })),
-      thumbnailRunner_(orDefault(std::move(collaborators.thumbnailRunner), [] {
-          // As many thumbnails at once as the machine has logical processors: each RAW photo's
-          // is made by a reader of its own, which the reader room admits by the memory it claims.
-          return std::make_shared<LowPriorityWorker>(
-              "Thumbnails", std::max(1u, std::thread::hardware_concurrency()));
-      })),
+      thumbnailRunner_(orDefault(
+          std::move(collaborators.thumbnailRunner),
+          [] { return std::make_shared<LowPriorityWorker>("Thumbnails", thumbnailsAtOnce()); })),
       prompts_(std::move(collaborators.prompts)),
       photoFolderAccess_(orDefault(std::move(collaborators.preferences),
                                    [] { return std::make_shared<Preferences>(); }),

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "core/compute/device.h"
-#include "core/reading/photo_reader.h"
 #include "core/decode/raw_loader.h"
+#include "core/reading/photo_reader.h"
 #include "core/render/engine/photo_thumbnail.h"
 #include "core/render/export/embedded_metadata.h"
 

@@ -55,10 +55,12 @@ struct Report {
             base != nullptr ? base + 1 : "?");
         const char* file = std::getenv("QUILLMERE_LIBRAW_CALLS");
         // One write of the whole line, so that the lines of processes ending together never mix.
-        const int out = file != nullptr ? open(file, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)
-                                        : STDERR_FILENO;
+        const int out = file != nullptr
+                            ? open(file, O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644)
+                            : STDERR_FILENO;
         if (out >= 0 && size > 0) {
-            [[maybe_unused]] const ssize_t written = write(out, line, static_cast<std::size_t>(size));
+            [[maybe_unused]] const ssize_t written =
+                write(out, line, static_cast<std::size_t>(size));
         }
         if (file != nullptr && out >= 0) close(out);
     }

@@ -154,9 +154,10 @@ Outcome runInChild(const Job& job, const std::string& photo, std::uint64_t dataL
 void measure(const std::string& photo) {
     const std::string longest = raw_answers::encodeThumbnailParams(180);
     const std::vector<Job> jobs = {
-        {"sensor session", {{JobKind::rawSensor, {}},
-                            {JobKind::rawDevelop, raw_answers::encodeDevelopParams(true)},
-                            {JobKind::rawDevelop, raw_answers::encodeDevelopParams(false), true}}},
+        {"sensor session",
+         {{JobKind::rawSensor, {}},
+          {JobKind::rawDevelop, raw_answers::encodeDevelopParams(true)},
+          {JobKind::rawDevelop, raw_answers::encodeDevelopParams(false), true}}},
         {"development", {{JobKind::rawDevelopment, {}}}},
         {"thumbnail", {{JobKind::rawThumbnail, longest}}},
     };
@@ -168,8 +169,7 @@ void measure(const std::string& photo) {
         }
         // The least limit it answers under: `answered` always answers, `failed` never did.
         std::uint64_t failed = 0, answered = 0;
-        for (std::uint64_t limit = free.report.claimedMemory; !answered;
-             limit = limit * 2) {
+        for (std::uint64_t limit = free.report.claimedMemory; !answered; limit = limit * 2) {
             if (runInChild(job, photo, limit).report.answered) {
                 answered = limit;
             } else {
@@ -182,12 +182,12 @@ void measure(const std::string& photo) {
             (runInChild(job, photo, middle).report.answered ? answered : failed) = middle;
         }
         const Report& claim = free.report;
-        std::printf("%s\t%s\tmemory: claim %.1f MiB, needs %.1f MiB (%.0f %%), peak RSS %.1f MiB",
-                    photo.c_str(), job.name, static_cast<double>(claim.claimedMemory) / kMiB,
-                    static_cast<double>(answered) / kMiB,
-                    100.0 * static_cast<double>(answered) /
-                        static_cast<double>(claim.claimedMemory),
-                    static_cast<double>(free.peakKiB) / 1024.0);
+        std::printf(
+            "%s\t%s\tmemory: claim %.1f MiB, needs %.1f MiB (%.0f %%), peak RSS %.1f MiB",
+            photo.c_str(), job.name, static_cast<double>(claim.claimedMemory) / kMiB,
+            static_cast<double>(answered) / kMiB,
+            100.0 * static_cast<double>(answered) / static_cast<double>(claim.claimedMemory),
+            static_cast<double>(free.peakKiB) / 1024.0);
         for (std::size_t index = 0; index < job.steps.size(); ++index) {
             std::printf("\tprocessor: claim %lld ms, took %lld ms (%.0f %%)",
                         static_cast<long long>(claim.claimedMilliseconds[index]),

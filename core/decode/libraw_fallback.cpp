@@ -25,8 +25,8 @@ LibRawFallbackImage decode(const std::filesystem::path& url, PhotoReader& reader
     const raw_answers::DevelopmentAnswer developed =
         decodedAnswer(url, [&] { return raw_answers::decodeDevelopmentAnswer(answer.body); });
     // Both the development and the texture keep the image's bottom row first.
-    std::shared_ptr<Texture> texture = textureOfAnswer(answer, url, PixelFormat::rgba16Float,
-                                                       developed.width, developed.height);
+    std::shared_ptr<Texture> texture =
+        textureOfAnswer(answer, url, PixelFormat::rgba16Float, developed.width, developed.height);
     texture->setLabel("LibRaw fallback linear RGB");
     return {std::move(texture), developed.iso, developed.supportsDetail};
 }

@@ -83,9 +83,9 @@ std::shared_ptr<Texture> RAWFile::develop() const {
 
 std::shared_ptr<Texture> RAWFile::develop(const std::function<void(float* plane)>& fill) const {
     ReaderRequest request{JobKind::rawDevelop, raw_answers::encodeDevelopParams(false), {}};
-    UniqueDescriptor plane = makeSealedFile(
-        raw_answers::planeBytes(metadata_),
-        [&](std::byte* into) { fill(reinterpret_cast<float*>(into)); });
+    UniqueDescriptor plane =
+        makeSealedFile(raw_answers::planeBytes(metadata_),
+                       [&](std::byte* into) { fill(reinterpret_cast<float*>(into)); });
     if (!plane) throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
     request.files.push_back(std::move(plane));
     return developed(std::move(request));

@@ -14,9 +14,9 @@ namespace quillmere {
 
 // The RAW filter: develops a three-colour Bayer RAW photo through LibRaw (in the file's reader)
 // in floats (values above 1 kept), with its own noise reduction on the sensor data, and tells the
-// photo's as-shot white balance and properties. The RAW loader makes one per photo, configures it with
-// RAWFilterSettings and asks it for the developed texture. Other RAW files (no Bayer filter, or a
-// larger mosaic) are refused here and take LibRaw's full development.
+// photo's as-shot white balance and properties. The RAW loader makes one per photo, configures it
+// with RAWFilterSettings and asks it for the developed texture. Other RAW files (no Bayer filter,
+// or a larger mosaic) are refused here and take LibRaw's full development.
 //
 // The filter keeps the file's unpacked sensor data from construction on (a RAWFile, which the
 // filters of one photo share), so developing it again, with other settings or by another filter
@@ -77,7 +77,6 @@ class RAWFilter {
     std::shared_ptr<Texture> outputTexture() const;
 
   private:
-
     std::shared_ptr<const RAWFile> file_;
     RAWFilterSettings settings_ = initialSettings();
 };

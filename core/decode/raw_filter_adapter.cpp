@@ -50,7 +50,8 @@ std::unique_ptr<ConfigurableRAWFilter> RAWFilterAdapterProvider::makeFilter(
     std::shared_ptr<const RAWFile> file = recent.lock();
     if (!file || !file->isCurrent(url)) {
         try {
-            file = std::make_shared<const RAWFile>(url, reader ? *reader : PhotoReader::forProcess());
+            PhotoReader& reading = reader ? *reader : PhotoReader::forProcess();
+            file = std::make_shared<const RAWFile>(url, reading);
         } catch (const RAWFilterError&) {
             // A file the filter does not read; a reading that ended otherwise (ReadingError) is
             // its caller's to tell.

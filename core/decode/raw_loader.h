@@ -55,8 +55,7 @@ class RAWLoader final : public PhotoLoader {
     explicit RAWLoader(std::shared_ptr<const Device> device,
                        std::shared_ptr<const RAWFilterProvider> filters =
                            std::make_shared<RAWFilterAdapterProvider>(),
-                       NeuralModelTimeouts neuralModelTimeouts = {},
-                       PhotoReader* reader = nullptr);
+                       NeuralModelTimeouts neuralModelTimeouts = {}, PhotoReader* reader = nullptr);
 
     RAWLoader(const RAWLoader&) = delete;
     RAWLoader& operator=(const RAWLoader&) = delete;

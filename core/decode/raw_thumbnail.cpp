@@ -20,8 +20,8 @@ std::shared_ptr<Texture> linearRAWThumbnail(const std::filesystem::path& url, in
             decodedAnswer(url, [&] { return raw_answers::decodeThumbnailAnswer(answer.body); });
         // A thumbnail is never larger than asked.
         if (std::max(thumbnail.width, thumbnail.height) > longestSide) return nullptr;
-        std::shared_ptr<Texture> texture = textureOfAnswer(
-            answer, url, PixelFormat::rgba16Float, thumbnail.width, thumbnail.height);
+        std::shared_ptr<Texture> texture = textureOfAnswer(answer, url, PixelFormat::rgba16Float,
+                                                           thumbnail.width, thumbnail.height);
         texture->setLabel("RAW thumbnail");
         return texture;
     } catch (const std::exception&) {

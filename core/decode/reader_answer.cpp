@@ -16,10 +16,10 @@ std::shared_ptr<Texture> textureOfAnswer(ReaderAnswer& answer, const std::filesy
         answer.files.size() == 1 ? SealedFile::accept(answer.files.front().release(), bytes)
                                  : std::nullopt;
     std::shared_ptr<Texture> texture =
-        sealed ? makeTextureOver(std::move(*sealed),
-                                 {format, width, height,
-                                  TextureUsage::shaderRead | TextureUsage::shaderWrite,
-                                  StorageMode::shared})
+        sealed ? makeTextureOver(
+                     std::move(*sealed),
+                     {format, width, height, TextureUsage::shaderRead | TextureUsage::shaderWrite,
+                      StorageMode::shared})
                : nullptr;
     if (!texture) throw ReadingError(ReadingError::Kind::notRead, file);
     return texture;

@@ -44,8 +44,7 @@ void readText(WireReader& reader, char (&field)[count]) {
 
 // A width and height of something the program makes a texture of.
 void requireTextureSize(std::int32_t width, std::int32_t height) {
-    if (width < 1 || height < 1 ||
-        std::int64_t{width} * height > LinearImage::maxPixelCount) {
+    if (width < 1 || height < 1 || std::int64_t{width} * height > LinearImage::maxPixelCount) {
         throw WireError("The answer states no texture the program makes.");
     }
 }

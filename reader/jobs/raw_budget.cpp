@@ -13,10 +13,10 @@ using rawbridge::RAWClaims;
 
 // What a claim says in bytes and samples.
 struct Counts {
-    double sensorBytes;   // S
-    double visible;       // V
-    double developed;     // D
-    double halfDeveloped; // H
+    double sensorBytes;    // S
+    double visible;        // V
+    double developed;      // D
+    double halfDeveloped;  // H
     double storedSamples;
 };
 
@@ -30,17 +30,16 @@ Counts countsOf(const RAWClaims& claims) {
 
 // Past any memory a machine has, counted without overflow.
 std::uint64_t bytes(double data, const Machine& machine) {
-    const double perProcessor = static_cast<double>(machine.threadStackBytes +
-                                                    kDemosaicTileBytes + kWorkerStackBytes);
-    const double total =
-        data * kMemoryMargin + perProcessor * std::max(machine.processors, 1u);
+    const double perProcessor =
+        static_cast<double>(machine.threadStackBytes + kDemosaicTileBytes + kWorkerStackBytes);
+    const double total = data * kMemoryMargin + perProcessor * std::max(machine.processors, 1u);
     return total < 0x1p63 ? static_cast<std::uint64_t>(std::ceil(total)) : UINT64_MAX / 2;
 }
 
 // Past any time a claim may take, counted without overflow.
 std::chrono::milliseconds time(double nanoseconds) {
-    const double milliseconds = (nanoseconds / 1e6 + static_cast<double>(kFixedTime.count())) *
-                                kTimeMargin;
+    const double milliseconds =
+        (nanoseconds / 1e6 + static_cast<double>(kFixedTime.count())) * kTimeMargin;
     return std::chrono::milliseconds(
         static_cast<std::int64_t>(std::min(std::ceil(milliseconds), 1e15)));
 }

@@ -22,8 +22,8 @@
 namespace quillmere::reader {
 namespace {
 
-using reader_protocol::JobKind;
 using rawbridge::RAWClaims;
+using reader_protocol::JobKind;
 
 // The sentence of the sensor read for a file it does not take (rawbridge/libraw_instance.h).
 constexpr const char* kNotBayer =
@@ -193,7 +193,9 @@ class RAWDevelopmentJob final : public Job {
         const int result = qx_raw_render_original(photo.procPath.c_str(), info, &rgba,
                                                   message.data(), message.size());
         const BridgePixels pixels(rgba);
-        if (result != 0 || !pixels) throw Refusal(message.text("Unknown general RAW rendering error."));
+        if (result != 0 || !pixels) {
+            throw Refusal(message.text("Unknown general RAW rendering error."));
+        }
         raw_answers::DevelopmentAnswer answer{info[0], info[1], 0.0f,
                                               qx_raw_is_supported_bayer(photo.procPath.c_str())};
         std::memcpy(&answer.iso, &info[2], sizeof answer.iso);

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <gtest/gtest.h>
-
 #include <sys/types.h>
 #include <unistd.h>
 

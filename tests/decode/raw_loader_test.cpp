@@ -1,7 +1,6 @@
 #include "core/decode/raw_loader.h"
 
 #include <gtest/gtest.h>
-
 #include <signal.h>
 
 #include <algorithm>
@@ -16,11 +15,11 @@
 #include "core/decode/raw_filter.h"
 #include "core/decode/raw_loader_error.h"
 #include "tests/decode/decode_test_support.h"
+#include "tests/decode/raw_loader_test_support.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/test_exif.h"
 #include "tests/fixtures/test_heic.h"
 #include "tests/fixtures/test_pattern.h"
-#include "tests/decode/raw_loader_test_support.h"
 #include "tests/rawbridge/bridge_test_support.h"
 
 namespace quillmere {

@@ -18,8 +18,8 @@
 #include "core/compute/lanczos_scale.h"
 #include "core/decode/libraw_fallback.h"
 #include "core/decode/raw_file.h"
-#include "core/decode/raw_loader_error.h"
 #include "core/decode/raw_filter_error.h"
+#include "core/decode/raw_loader_error.h"
 #include "core/decode/raw_thumbnail.h"
 #include "core/imageio/thumbnail_size.h"
 #include "core/reading/raw_answers.h"
@@ -108,9 +108,10 @@ Bytes answeredPixels(ReaderAnswer answer, int width, int height) {
 }
 
 Bytes thumbnailOf(const OpenedFile& file) {
-    ReaderAnswer answer = PhotoReader::forProcess().ask(
-        file, {reader_protocol::JobKind::rawThumbnail,
-               raw_answers::encodeThumbnailParams(kThumbnailSide), {}});
+    ReaderAnswer answer =
+        PhotoReader::forProcess().ask(file, {reader_protocol::JobKind::rawThumbnail,
+                                             raw_answers::encodeThumbnailParams(kThumbnailSide),
+                                             {}});
     const auto [width, height] = raw_answers::decodeThumbnailAnswer(answer.body);
     return answeredPixels(std::move(answer), width, height);
 }
@@ -131,9 +132,9 @@ class RAWReadingTest : public LoaderTest {
 
     // A loader whose every reading goes to `reader`.
     std::unique_ptr<RAWLoader> loaderReadingWith(PhotoReader& reader) const {
-        return std::make_unique<RAWLoader>(
-            device, std::make_shared<RAWFilterAdapterProvider>(&reader), NeuralModelTimeouts{},
-            &reader);
+        return std::make_unique<RAWLoader>(device,
+                                           std::make_shared<RAWFilterAdapterProvider>(&reader),
+                                           NeuralModelTimeouts{}, &reader);
     }
 
     // A reader program of the test's own: a shell script that does `body`.
@@ -279,10 +280,10 @@ TEST_F(RAWReadingTest, EachJobMakesOneDevelopmentOfTheSizeItNeeds) {
         EXPECT_EQ(callsOf([&] {
                       const auto reading = loaderReadingWith(counted);
                       reading->open(file);
-                      reading->texture(PhotoID{file},
-                                       {false, PreviewResolution::full, DenoiseMethod::natural,
-                                        false},
-                                       testing::never);
+                      reading->texture(
+                          PhotoID{file},
+                          {false, PreviewResolution::full, DenoiseMethod::natural, false},
+                          testing::never);
                   }),
                   open);
     }
@@ -301,7 +302,8 @@ TEST_F(RAWReadingTest, AReadingThatEndsOtherwiseReachesTheUserInItsOwnWords) {
         PhotoReader& reader;
         std::string sentence;
     } cases[] = {
-        {"small room", small, "photo.dng needs more memory than a photo of 480 × 360 pixels may take."},
+        {"small room", small,
+         "photo.dng needs more memory than a photo of 480 × 360 pixels may take."},
         {"crashing reader", crashing, "photo.dng could not be read: its reader crashed."},
         {"missing reader", missing,
          "Quillmere's photo reader quillmere-reader is missing: it is not in " + none.string() +
@@ -311,9 +313,9 @@ TEST_F(RAWReadingTest, AReadingThatEndsOtherwiseReachesTheUserInItsOwnWords) {
         const fs::path file = photo(kind);
         for (const auto& [name, reader, sentence] : cases) {
             SCOPED_TRACE(name);
-            EXPECT_EQ(testing::failureOf<RAWLoaderError>(
-                          [&] { loaderReadingWith(reader)->open(file); }),
-                      std::pair(RAWLoaderError::Code::readingFailed, sentence));
+            EXPECT_EQ(
+                testing::failureOf<RAWLoaderError>([&] { loaderReadingWith(reader)->open(file); }),
+                std::pair(RAWLoaderError::Code::readingFailed, sentence));
             EXPECT_EQ(linearRAWThumbnail(file, kThumbnailSide, &reader), nullptr);
         }
     }
@@ -365,12 +367,10 @@ TEST_F(RAWReadingTest, AnHonestTwentyFourMegapixelPhotoOfEveryKindIsReadWithinIt
         EXPECT_EQ(sensor.develop()->width(), 6000);
         const Texture& plane = *sensor.plane();
         const std::size_t planeBytes = plane.bytesPerRow() * plane.height();
-        EXPECT_EQ(sensor
-                      .develop([&](float* sent) {
-                          std::memcpy(sent, plane.rowData(0), planeBytes);
-                      })
-                      ->width(),
-                  6000);
+        EXPECT_EQ(
+            sensor.develop([&](float* sent) { std::memcpy(sent, plane.rowData(0), planeBytes); })
+                ->width(),
+            6000);
     }
 }
 
@@ -380,9 +380,9 @@ TEST(RAWLoaderErrorTest, AReadingsEndIsTheLoadersErrorInItsOwnWordsUnlessTheFile
     using Code = RAWLoaderError::Code;
     const fs::path file = "/photos/photo.dng";
     const std::pair<Kind, Code> ends[] = {
-        {Kind::notFound, Code::fileNotFound},       {Kind::notRegularFile, Code::unsupportedFile},
-        {Kind::unreadable, Code::unsupportedFile},  {Kind::refused, Code::unsupportedFile},
-        {Kind::timedOut, Code::readingFailed},      {Kind::crashed, Code::readingFailed},
+        {Kind::notFound, Code::fileNotFound},        {Kind::notRegularFile, Code::unsupportedFile},
+        {Kind::unreadable, Code::unsupportedFile},   {Kind::refused, Code::unsupportedFile},
+        {Kind::timedOut, Code::readingFailed},       {Kind::crashed, Code::readingFailed},
         {Kind::exceededMemory, Code::readingFailed}, {Kind::notRead, Code::readingFailed},
     };
     for (const auto& [kind, code] : ends) {
@@ -504,8 +504,9 @@ TEST_F(RAWReadingTest, ADevelopmentOfAPlaneThatIsNotTheSensorsIsAnswered) {
     };
     const auto develop = [&](bool own, std::vector<UniqueDescriptor> files) {
         return raw_answers::decodeDevelopAnswer(
-            session->ask({reader_protocol::JobKind::rawDevelop,
-                          raw_answers::encodeDevelopParams(own), std::move(files)})
+            session
+                ->ask({reader_protocol::JobKind::rawDevelop, raw_answers::encodeDevelopParams(own),
+                       std::move(files)})
                 .body);
     };
     const std::string notTheSensors = "The sensor plane to develop is not the sensor's.";

@@ -68,10 +68,10 @@ TEST(SealedTexture, AnAnswersTextureIsItsOneFileOfTheSizeItsBodyStates) {
     EXPECT_EQ(textureOfAnswer(honest, "photo.dng", PixelFormat::rgba16Float, 2, 1)->read(1, 0).x,
               1.0f);
     const std::pair<std::vector<std::size_t>, std::pair<int, int>> lies[] = {
-        {{}, {2, 1}},       // no file
-        {{8, 8}, {2, 1}},   // two
-        {{12}, {2, 1}},     // longer than its texels
-        {{8}, {-2, -1}},    // a size no texture has, whose texels would count as many
+        {{}, {2, 1}},      // no file
+        {{8, 8}, {2, 1}},  // two
+        {{12}, {2, 1}},    // longer than its texels
+        {{8}, {-2, -1}},   // a size no texture has, whose texels would count as many
         // Texels whose 2^64 + 64 bytes count as 64 in 64 bits.
         {{32}, {1073807362, 2147352580}},
     };

@@ -51,8 +51,9 @@ int probe(int argc, char** argv) {
                   << MatchFilterModel::url().string() << "\n";
         // The reader answers: LibRaw, which it runs, refuses this program as a photo.
         const auto self = OpenedFile::open("/proc/self/exe");
-        PhotoReader::forProcess().ask(*self, {reader_protocol::JobKind::rawThumbnail,
-                                              raw_answers::encodeThumbnailParams(180), {}});
+        PhotoReader::forProcess().ask(
+            *self,
+            {reader_protocol::JobKind::rawThumbnail, raw_answers::encodeThumbnailParams(180), {}});
     } catch (const ReadingError& answered) {
         std::cout << answered.what() << "\n";
     } catch (const std::exception& missing) {
@@ -123,9 +124,8 @@ class InstalledProgram : public ::testing::Test {
         for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
             environment.insert(variable, (home() / variable).c_str());
         }
-        for (const char* variable :
-             {"QUILLMERE_READER", "QUILLMERE_MATCHFILTER_MODEL",
-              "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"}) {
+        for (const char* variable : {"QUILLMERE_READER", "QUILLMERE_MATCHFILTER_MODEL",
+                                     "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"}) {
             environment.remove(variable);
         }
         if (!platform.isEmpty()) environment.insert("QT_QPA_PLATFORM", platform);

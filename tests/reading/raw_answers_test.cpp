@@ -18,10 +18,26 @@ using namespace raw_answers;
 SensorAnswer honestSensor() {
     SensorAnswer answer;
     QXRAWMetadata& m = answer.metadata;
-    m = {6016, 4016, 3008, 2008, 8, 6, 6000, 4000, 4000, 6000, 6,
-         {0, 1, 1, 0}, {0, 0, 1, 1}, 800.0f, {512.0f, 513.0f, 514.0f, 515.0f},
-         {16383.0f, 16383.0f, 16383.0f, 16383.0f}, {2.1f, 1.0f, 1.6f, 1.0f},
-         {1e-4f, 2e-4f, 3e-4f, 4e-4f}, {1e-6f, 2e-6f, 3e-6f, 4e-6f}, {40, 41, 42, 43}};
+    m = {6016,
+         4016,
+         3008,
+         2008,
+         8,
+         6,
+         6000,
+         4000,
+         4000,
+         6000,
+         6,
+         {0, 1, 1, 0},
+         {0, 0, 1, 1},
+         800.0f,
+         {512.0f, 513.0f, 514.0f, 515.0f},
+         {16383.0f, 16383.0f, 16383.0f, 16383.0f},
+         {2.1f, 1.0f, 1.6f, 1.0f},
+         {1e-4f, 2e-4f, 3e-4f, 4e-4f},
+         {1e-6f, 2e-6f, 3e-6f, 4e-6f},
+         {40, 41, 42, 43}};
     QXRAWCaptureInfo& c = answer.capture;
     std::strcpy(c.make, "Maker");
     std::strcpy(c.model, std::string(63, 'm').c_str());
@@ -38,7 +54,8 @@ SensorAnswer honestSensor() {
     c.calibration_illuminant[0] = 17;
     c.calibration_illuminant[1] = 21;
     for (int matrix = 0; matrix < 2; ++matrix) {
-        for (int entry = 0; entry < 9; ++entry) c.xyz_to_camera[matrix][entry] = matrix + entry / 10.0f;
+        for (int entry = 0; entry < 9; ++entry)
+            c.xyz_to_camera[matrix][entry] = matrix + entry / 10.0f;
     }
     answer.supportsDetail = true;
     return answer;
@@ -62,11 +79,13 @@ TEST(RAWAnswers, ASensorsAnswerOfSizesOrValuesNoReaderGivesIsNone) {
         {"negative quads", [](auto& a) { a.metadata.packed_height = -1; }},
         {"no output", [](auto& a) { a.metadata.output_height = 0; }},
         // 2^15 × 2^14 pixels: twice the most any image of the program holds.
-        {"an output too large", [](auto& a) {
+        {"an output too large",
+         [](auto& a) {
              a.metadata.output_width = 1 << 15;
              a.metadata.output_height = 1 << 14;
          }},
-        {"a plane too large", [](auto& a) {
+        {"a plane too large",
+         [](auto& a) {
              a.metadata.packed_width = 1 << 16;
              a.metadata.packed_height = 1 << 13;
          }},
@@ -107,10 +126,9 @@ TEST(RAWAnswers, DevelopmentsAndThumbnailsOfNoTextureTheProgramMakesAreNone) {
     EXPECT_THROW(decodeThumbnailParams(encodeThumbnailParams(0)), WireError);
     EXPECT_EQ(decodeDevelopParams(encodeDevelopParams(false)), false);
     EXPECT_EQ(decodeDevelopAnswer(encodeDevelopAnswer("Not a number.")), "Not a number.");
-    EXPECT_THROW(
-        decodeDevelopAnswer(encodeDevelopAnswer(std::string(reader_protocol::kMaxSentenceBytes + 1,
-                                                            'x'))),
-        WireError);
+    EXPECT_THROW(decodeDevelopAnswer(
+                     encodeDevelopAnswer(std::string(reader_protocol::kMaxSentenceBytes + 1, 'x'))),
+                 WireError);
 }
 
 }  // namespace

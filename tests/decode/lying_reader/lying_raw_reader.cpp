@@ -7,10 +7,11 @@
 //                             and pixels together
 //   "sensor without a body"   rawSensor answers a body that decodes to nothing
 //   "refuses developments"    rawSensor answers a 4 × 4 sensor; rawDevelop refuses
+#include <unistd.h>
+
 #include <cstring>
 #include <sstream>
 #include <string>
-#include <unistd.h>
 
 #include "core/reading/raw_answers.h"
 #include "core/reading/sealed_file.h"

@@ -84,8 +84,7 @@ TEST(RAWFileRefusal, AFIFOWithARAWNameIsRefusedAtOnceByEveryReader) {
     const std::tuple<const char*, std::function<std::string()>, std::string> readers[] = {
         {"open", [&] { return failureOf([&] { engine.openSync(fifo); }); }, refused},
         {"thumbnail", [&] { return answer(photoThumbnail(fifo).has_value()); }, "none"},
-        {"RAW thumbnail", [&] { return answer(linearRAWThumbnail(fifo, 180) != nullptr); },
-         "none"},
+        {"RAW thumbnail", [&] { return answer(linearRAWThumbnail(fifo, 180) != nullptr); }, "none"},
         {"RAW file", [&] { return failureOf([&] { RAWFile read(fifo); }); },
          "The file is not a RAW photo the RAW filter can develop. " + notAFile},
         {"LibRaw fallback", [&] { return failureOf([&] { LibRawFallback::decode(fifo); }); },
