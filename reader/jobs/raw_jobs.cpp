@@ -5,6 +5,8 @@
 
 #include <array>
 #include <cstring>
+#include <functional>
+#include <memory>
 #include <new>
 #include <optional>
 #include <stdexcept>
