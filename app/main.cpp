@@ -7,7 +7,7 @@
 #include <cstdio>
 
 #include "app/shell/quillmere_app.h"
-#include "core/decode/raw_file_vetting.h"
+#include "core/reading/photo_reader.h"
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -19,11 +19,11 @@ int main(int argc, char** argv) {
     // the same everywhere.
     std::setlocale(LC_NUMERIC, "C");
 
-    // Without its RAW checking helper the program could not open a RAW photo safely: it says so
-    // now rather than refuse every RAW photo later.
+    // Without its photo reader the program could not read a photo safely: it says so now rather
+    // than refuse every photo later.
     try {
-        quillmere::RAWFileVetting::forProcess();
-    } catch (const quillmere::RAWFileVettingError& missing) {
+        quillmere::PhotoReader::forProcess();
+    } catch (const quillmere::ReadingError& missing) {
         // Also for whoever started it from a terminal or a script.
         std::fprintf(stderr, "quillmere: %s\n", missing.what());
         QMessageBox box(QMessageBox::Critical, QStringLiteral("Quillmere"),

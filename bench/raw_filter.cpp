@@ -1,6 +1,7 @@
-// The RAW filter on a 2048 × 1366 and a 24-megapixel sensor: the whole develop (sensor read,
-// noise reduction, LibRaw development, texture) with and without noise reduction, the sensor
-// noise reduction alone on one thread and on all, and the noise filter for developed photos.
+// The RAW filter on a 2048 × 1366 and a 24-megapixel sensor: the whole develop (the sensor read
+// and the LibRaw development in the file's reader, the noise reduction, the texture) with and
+// without noise reduction, the sensor noise reduction alone on one thread and on all, and the noise
+// filter for developed photos.
 #include "core/decode/raw_filter.h"
 
 #include <benchmark/benchmark.h>
@@ -64,7 +65,6 @@ std::optional<tbb::global_control> threadLimit(const benchmark::State& state) {
 void develop(benchmark::State& state, float noiseReduction) {
     const SensorFile& file = sensorFile(state);
     const auto limit = threadLimit(state);
-    const Device device;
     for (auto _ : state) {
         RAWFilter filter(file.path());
         RAWFilterSettings settings = filter.settings();
@@ -72,7 +72,7 @@ void develop(benchmark::State& state, float noiseReduction) {
         settings.colorNoiseReductionAmount = noiseReduction;
         settings.extendedDynamicRangeAmount = 2.0f;
         filter.setSettings(settings);
-        benchmark::DoNotOptimize(filter.outputTexture(device));
+        benchmark::DoNotOptimize(filter.outputTexture());
     }
 }
 

@@ -15,10 +15,8 @@ foreach(folder IN ITEMS core rawbridge)
   endforeach()
 endforeach()
 
-# The RAW checking helper runs without the sanitizers (rawbridge/CMakeLists.txt says why) and must
-# not load the oneTBB that scripts/test-races builds with ThreadSanitizer either: that library
-# brings the sanitizer's runtime, whose shadow memory exceeds the limits the helper sets itself.
-# Without the build tree's run path it loads the system's libtbb, the same version.
-if(TARGET quillmere-raw-check)
-  set_target_properties(quillmere-raw-check PROPERTIES SKIP_BUILD_RPATH ON)
-endif()
+# The photo reader runs without the sanitizers (reader/CMakeLists.txt says why) and must not load
+# the oneTBB that scripts/test-races builds with ThreadSanitizer either: that library brings the
+# sanitizer's runtime, whose shadow memory exceeds the limits the reader sets itself. Without the
+# build tree's run path it loads the system's libtbb, the same version.
+set_target_properties(quillmere-reader PROPERTIES SKIP_BUILD_RPATH ON)

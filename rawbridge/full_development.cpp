@@ -1,6 +1,5 @@
 #include "rawbridge/full_development.h"
 
-#include <cmath>
 #include <cstddef>
 #include <cstring>
 #include <memory>
@@ -9,6 +8,7 @@
 #include "rawbridge/image_data.h"
 #include "rawbridge/inset_crop.h"
 #include "rawbridge/libraw_instance.h"
+#include "rawbridge/raw_claims.h"
 
 namespace quillmere::rawbridge {
 namespace {
@@ -35,17 +35,6 @@ void configureLinearSRGB(libraw_output_params_t& params) {
     params.threshold = 0.0f;
     params.fbdd_noiserd = 0;
     params.med_passes = 0;
-}
-
-// The pixels LibRaw's full development of the opened file makes: its visible area (for a rotated
-// SuperCCD sensor the canvas it is rotated into), stretched by the pixel aspect into square pixels.
-// Not a number, which the bound refuses, for an aspect LibRaw could not stretch by (LibRaw 0.20
-// itself takes a zero, negative or undefined DefaultScale as square).
-double developedPixels(const LibRaw& raw) {
-    const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
-    const double aspect = sizes.pixel_aspect;
-    const double stretch = aspect >= 1.0 ? aspect : aspect > 0.0 ? 1.0 / aspect : NAN;
-    return std::isfinite(stretch) ? static_cast<double>(sizes.width) * sizes.height * stretch : NAN;
 }
 
 // Unstretched, LibRaw's development makes at most a pixel for each sample the file states (a

@@ -2,6 +2,9 @@
 
 #include "app/state/app_state.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "app/state/system_edit_clipboard.h"
 #include "core/edit/built_in_presets.h"
 #include "core/edit/file_checkpoint_store.h"
@@ -9,6 +12,10 @@
 
 namespace quillmere {
 namespace {
+
+// As many thumbnails at once as the machine has logical processors: each RAW photo's is made by a
+// reader of its own, which the reader room admits by the memory it claims.
+unsigned thumbnailsAtOnce() { return std::max(1u, std::thread::hardware_concurrency()); }
 
 // The histogram samples every fourth pixel in each direction.
 constexpr std::int64_t kHistogramStride = 4;
@@ -40,8 +47,9 @@ AppState::AppState(std::shared_ptr<RenderEngine> engine, AppStateCollaborators c
                               [] { return std::make_shared<QtMainExecutor>(); })),
       histogramRunner_(orDefault(std::move(collaborators.histogramRunner),
                                  [] { return std::make_shared<LowPriorityWorker>("Histogram"); })),
-      thumbnailRunner_(orDefault(std::move(collaborators.thumbnailRunner),
-                                 [] { return std::make_shared<LowPriorityWorker>("Thumbnails"); })),
+      thumbnailRunner_(orDefault(
+          std::move(collaborators.thumbnailRunner),
+          [] { return std::make_shared<LowPriorityWorker>("Thumbnails", thumbnailsAtOnce()); })),
       fileRunner_(orDefault(std::move(collaborators.fileRunner),
                             [] { return std::make_shared<LowPriorityWorker>("Photo files"); })),
       prompts_(std::move(collaborators.prompts)),

@@ -59,7 +59,7 @@ struct AppStateCollaborators {
     std::shared_ptr<MainExecutor> mainExecutor = nullptr;
     // Must run one item at a time: the histogram builder serves one call at a time.
     std::shared_ptr<BackgroundRunner> histogramRunner = nullptr;
-    // Must run one item at a time: thumbnails are made one after another.
+    // May run items side by side: each thumbnail is made on its own.
     std::shared_ptr<BackgroundRunner> thumbnailRunner = nullptr;
     // Reads what an opened photo's files say of its starting edit (photo_file_edits.h), so that
     // the GUI thread reads no file.

@@ -6,7 +6,6 @@
 
 #include "app/state/app_state.h"
 #include "app/state/standardized_path.h"
-#include "core/decode/raw_file_vetting.h"
 #include "core/photo/path_extension.h"
 #include "core/render/engine/photo_thumbnail.h"
 
@@ -237,9 +236,6 @@ PhotoSessionState AppState::initialStateForPhoto(const OpenedPhoto& photo,
 }
 
 void AppState::loadThumbnail(const PhotoURL& url) {
-    // A RAW file is checked meanwhile on the checking gate's threads, beside the other photos'
-    // files, while this thread makes the thumbnails one at a time.
-    checkRAWFileAhead(url);
     thumbnailRunner_->run([url, post = mainPost()] {
         std::optional<Rgb8Image> thumbnail = photoThumbnail(url);
         if (!thumbnail) return;

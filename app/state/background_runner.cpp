@@ -4,6 +4,8 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <algorithm>
+
 namespace quillmere {
 namespace {
 
@@ -12,8 +14,11 @@ constexpr int kLowPriority = 10;
 
 }  // namespace
 
-LowPriorityWorker::LowPriorityWorker(std::string name)
-    : name_(std::move(name)), thread_([this] { loop(); }) {}
+LowPriorityWorker::LowPriorityWorker(std::string name, unsigned threads) : name_(std::move(name)) {
+    for (unsigned count = 0; count < std::max(threads, 1u); ++count) {
+        threads_.emplace_back([this] { loop(); });
+    }
+}
 
 LowPriorityWorker::~LowPriorityWorker() {
     {
@@ -21,8 +26,8 @@ LowPriorityWorker::~LowPriorityWorker() {
         stopping_ = true;
         items_.clear();
     }
-    wake_.notify_one();
-    thread_.join();
+    wake_.notify_all();
+    for (std::thread& thread : threads_) thread.join();
 }
 
 void LowPriorityWorker::run(std::function<void()> work) {

@@ -20,13 +20,15 @@ class BackgroundRunner {
     virtual void run(std::function<void()> work) = 0;
 };
 
-// One low-priority worker thread that runs its work one item at a time, in order, so that a
-// collaborator serving one call at a time (the histogram builder) is never entered twice.
-// Destruction drops the items not yet started and waits for the running one.
+// Low-priority worker threads that start their work in the order it came, as many items at once
+// as they are threads: one thread runs one item at a time, so that a collaborator serving one
+// call at a time (the histogram builder) is never entered twice; several make independent items
+// side by side (the filmstrip's thumbnails, each read by a reader process of its own).
+// Destruction drops the items not yet started and waits for the running ones.
 class LowPriorityWorker final : public BackgroundRunner {
   public:
-    // `name` names the thread (cut to 15 bytes).
-    explicit LowPriorityWorker(std::string name);
+    // `name` names the threads (cut to 15 bytes); `threads` is at least 1.
+    explicit LowPriorityWorker(std::string name, unsigned threads = 1);
     ~LowPriorityWorker() override;
 
     LowPriorityWorker(const LowPriorityWorker&) = delete;
@@ -42,8 +44,8 @@ class LowPriorityWorker final : public BackgroundRunner {
     std::condition_variable wake_;
     std::deque<std::function<void()>> items_;
     bool stopping_ = false;
-    // Last: started when everything it uses exists.
-    std::thread thread_;
+    // Last: started when everything they use exists.
+    std::vector<std::thread> threads_;
 };
 
 // Background work kept until its owner runs it, in any order it likes (tests).

@@ -22,8 +22,8 @@
 #include <vector>
 
 #include "core/compute/device.h"
-#include "core/decode/raw_file_vetting.h"
 #include "core/decode/raw_loader.h"
+#include "core/reading/photo_reader.h"
 #include "core/render/engine/photo_thumbnail.h"
 #include "core/render/export/embedded_metadata.h"
 
@@ -69,8 +69,8 @@ int main(int argc, char** argv) {
     if (argument != argc - 1 || (properties && thumbnail) || (digest && !thumbnail)) return usage();
     const std::filesystem::path photo = argv[argument];
     try {
-        // A missing RAW checking helper stops the tool here, not at the photo.
-        RAWFileVetting::forProcess();
+        // A missing photo reader stops the tool here, not at the photo.
+        PhotoReader::forProcess();
         if (thumbnail) {
             const std::optional<Rgb8Image> picture = photoThumbnail(photo);
             if (!picture) {

@@ -13,7 +13,7 @@
 #include <memory>
 #include <string>
 
-#include "core/decode/raw_file_vetting.h"
+#include "core/reading/photo_reader.h"
 #include "core/render/engine/gpu_render_engine.h"
 
 namespace {
@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     if (argc - argument != 2) return usage();
     const std::filesystem::path photo = argv[argument], output = argv[argument + 1];
     try {
-        // A missing RAW checking helper stops the tool here, not at the photo.
-        RAWFileVetting::forProcess();
+        // A missing photo reader stops the tool here, not at the photo.
+        PhotoReader::forProcess();
         GPURenderEngine engine(std::make_shared<Device>());
         const OpenedPhoto opened = engine.openSync(photo);
         EditParams params = EditParams::neutral(opened.asShotTemperature, opened.asShotTint);

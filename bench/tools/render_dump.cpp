@@ -27,7 +27,7 @@
 
 #include "bench/bench_edits.h"
 #include "core/compute/half_float.h"
-#include "core/decode/raw_file_vetting.h"
+#include "core/reading/photo_reader.h"
 #include "core/render/engine/gpu_render_engine.h"
 
 namespace {
@@ -141,8 +141,8 @@ int main(int argc, char** argv) {
         if (arguments.size() == 3 && arguments[0] == "--compare") {
             return compare(arguments[1], arguments[2]);
         }
-        // A missing RAW checking helper stops the tool here, not at the photo.
-        RAWFileVetting::forProcess();
+        // A missing photo reader stops the tool here, not at the photo.
+        PhotoReader::forProcess();
         if (arguments.size() == 4 && arguments[0] == "--threads") {
             return dump(arguments[2], arguments[3], std::atoi(arguments[1].c_str()));
         }

@@ -31,8 +31,7 @@ fs::path resolved(const fs::path& folder) {
 
 ProgramFiles ProgramFiles::installed(const fs::path& prefix) {
     const fs::path data = prefix / build_config::kInstalledDataDir;
-    return {.helperFolder = prefix / build_config::kInstalledHelperDir,
-            .readerFolder = prefix / build_config::kInstalledHelperDir,
+    return {.readerFolder = prefix / build_config::kInstalledHelperDir,
             .detailModel = data / "Models" / kModelFile,
             .licenses = data / "Licenses",
             .icon = prefix / build_config::kInstalledIconDir / kIconFile,
@@ -41,8 +40,7 @@ ProgramFiles ProgramFiles::installed(const fs::path& prefix) {
 
 ProgramFiles ProgramFiles::buildTree() {
     const fs::path resources = build_config::kSourceResourcesDir;
-    return {.helperFolder = build_config::kBuildTreeRawBridgeDir,
-            .readerFolder = build_config::kBuildTreeReaderDir,
+    return {.readerFolder = build_config::kBuildTreeReaderDir,
             .detailModel = resources / "models" / kModelFile,
             .licenses = resources / "licenses",
             .icon = resources / kIconFile,

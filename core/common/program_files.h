@@ -5,24 +5,22 @@
 
 namespace quillmere {
 
-// Where the running program's own files are: the folders of its photo reader and of its RAW
-// checking helper, the Detail model, the folder of licence notices and its icon. Every lookup of
-// these files starts here; none keeps a rule of its own.
+// Where the running program's own files are: the folder of its photo reader, the Detail model, the
+// folder of licence notices and its icon. Every lookup of these files starts here; none keeps a
+// rule of its own.
 //
 // An installed program finds them beside itself, under whatever prefix it was installed to: its
 // executable is <prefix>/bin/quillmere, so they are <prefix>/libexec/quillmere/,
 // <prefix>/share/quillmere/Models/MatchFilter.onnx, <prefix>/share/quillmere/Licenses/ and
 // <prefix>/share/icons/hicolor/scalable/apps/quillmere.svg (the install rules of the CMakeLists
 // put them there). A program run from its build tree (the application, the tests, the benchmarks
-// and the bench tools, each in a folder of its own there) finds the reader and the helper where
-// the build makes them and the rest in the source checkout it was built from. Neither looks in the
-// other's places: an installed program must work alone, with the checkout and the build tree gone,
-// and must never take a helper or model of a build that may be another version than itself.
+// and the bench tools, each in a folder of its own there) finds the reader where the build makes
+// it and the rest in the source checkout it was built from. Neither looks in the other's places:
+// an installed program must work alone, with the checkout and the build tree gone, and must never
+// take a reader or model of a build that may be another version than itself.
 struct ProgramFiles {
-    // The folder that holds the RAW checking helper.
-    std::filesystem::path helperFolder;
-    // The folder that holds the photo reader (reader_protocol::kProgramName): the helper's folder
-    // once installed, the build tree's reader/ folder in a build.
+    // The folder that holds the photo reader (reader_protocol::kProgramName):
+    // <prefix>/libexec/quillmere/ once installed, the build tree's reader/ folder in a build.
     std::filesystem::path readerFolder;
     // The Detail denoiser's model file.
     std::filesystem::path detailModel;

@@ -64,6 +64,9 @@ class ConfigurableRAWFilter {
     virtual float neutralTint() const = 0;
     // The file's image properties in the platform's dictionary layout; nothing when unreadable.
     virtual std::optional<json::Json> properties() const = 0;
+    // Whether the file's sensor can feed the Detail denoiser (a three-colour Bayer RAW the sensor
+    // read takes), as the decoder that read the file found.
+    virtual bool supportsDetail() const = 0;
     // The size outputImage() will have, without developing; nothing when the file will not
     // develop.
     virtual std::optional<PixelSize> outputSize() const = 0;

@@ -3,8 +3,8 @@
 #include <filesystem>
 #include <memory>
 
-#include "core/compute/device.h"
 #include "core/compute/texture.h"
+#include "core/reading/photo_reader.h"
 
 namespace quillmere {
 
@@ -15,23 +15,24 @@ struct LibRawFallbackImage {
     std::shared_ptr<Texture> texture;
     // The ISO speed LibRaw reported; 0 when the file records none.
     float iso = 0.0f;
+    // Whether the file opens as a three-colour Bayer RAW the sensor read accepts, so that its
+    // sensor can feed the Detail denoiser (qx_raw_is_supported_bayer).
+    bool supportsDetail = false;
 };
 
 // RAW files that the RAW filter cannot open still open, preview and render through LibRaw's own
-// development; and whether a file's sensor can feed the Detail denoiser. Both are stateless, each
-// call uses its own LibRaw instance, and neither lets LibRaw read a file that the RAW checking
-// helper refused (rawFileRefusal).
+// development, made by a reader of the file (rawDevelopment), which also says whether the file's
+// sensor can feed the Detail denoiser.
 namespace LibRawFallback {
 
-// Develops the file completely with LibRaw, or takes the full development the RAW checking helper
-// made of it as it is now (takeRAWDevelopment), which is the same. Throws NativeRAWError:
-// decoding with the bridge's sentence when LibRaw cannot open, unpack or develop the file, or
-// with the helper's refusal; allocation when the texture cannot be made.
-LibRawFallbackImage decode(const std::filesystem::path& url, const Device& device);
-
-// Whether the file opens as a three-colour Bayer RAW the sensor read accepts. Never fails: a file
-// LibRaw cannot open, or the helper refused, answers false.
-bool supportsDetail(const std::filesystem::path& url);
+// Opens the file once and has a reader of `reader` develop it completely with LibRaw; the texture
+// is the reader's sealed file, mapped, never copied. Throws NativeRAWError::decoding with the
+// reader's sentence when LibRaw cannot open, unpack or develop the file, or with the reason the
+// file cannot be opened (not there, no regular file, unreadable); ReadingError for a reading that
+// did not end in an answer or a refusal (more memory or processor time than its claim allows,
+// a crashed or missing reader, an answer that is none).
+LibRawFallbackImage decode(const std::filesystem::path& url,
+                           PhotoReader& reader = PhotoReader::forProcess());
 
 }  // namespace LibRawFallback
 }  // namespace quillmere

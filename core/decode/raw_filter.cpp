@@ -104,42 +104,25 @@ void RAWFilter::setSettings(const RAWFilterSettings& settings) {
     settings_ = settings;
 }
 
-const float* RAWFilter::developedPlane(std::unique_ptr<float[]>& storage) const {
+std::shared_ptr<Texture> RAWFilter::outputTexture() const {
     const NoiseReductionAmounts amounts{settings_.luminanceNoiseReductionAmount,
                                         settings_.colorNoiseReductionAmount};
-    if (amounts.luminance == 0.0f && amounts.color == 0.0f) return nullptr;
-    const QXRAWMetadata& metadata = file_->metadata();
-    const auto floats = static_cast<std::size_t>(metadata.packed_width) *
-                        static_cast<std::size_t>(metadata.packed_height) * 4;
+    std::shared_ptr<Texture> texture;
     try {
-        const std::unique_ptr<float[]> plane(new float[floats]);
-        file_->readPlane(plane.get());
-        storage.reset(new float[floats]);
-        reduceSensorNoise(plane.get(), storage.get(), metadata.packed_width, metadata.packed_height,
-                          file_->noise(), amounts);
-    } catch (const std::bad_alloc&) {
-        throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
-    }
-    return storage.get();
-}
-
-std::shared_ptr<Texture> RAWFilter::outputTexture(const Device& device) const {
-    // The texture comes first, so that a photo too large for the device fails before the work.
-    // LibRaw's development is written straight into it: its rows are packed, bottom first.
-    std::shared_ptr<Texture> texture = device.makeTexture(
-        {PixelFormat::rgba16Float, outputWidth(), outputHeight(),
-         TextureUsage::shaderRead | TextureUsage::shaderWrite, StorageMode::shared});
-    if (!texture) throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
-
-    std::unique_ptr<float[]> denoised;
-    file_->develop(developedPlane(denoised), reinterpret_cast<std::uint16_t*>(texture->rowData(0)));
-    denoised.reset();
-
-    const float exposure = std::exp2(settings_.exposure + settings_.baselineExposure);
-    const bool clipped = settings_.extendedDynamicRangeAmount == 0.0f;
-    if (exposure == 1.0f && !clipped) return texture;
-    try {
-        adjust(*texture, exposure, clipped);
+        if (amounts.luminance == 0.0f && amounts.color == 0.0f) {
+            texture = file_->develop();
+        } else {
+            // The noise-reduced plane is written straight into what the reader develops.
+            const QXRAWMetadata& metadata = file_->metadata();
+            const auto* plane = reinterpret_cast<const float*>(file_->plane()->rowData(0));
+            texture = file_->develop([&](float* reduced) {
+                reduceSensorNoise(plane, reduced, metadata.packed_width, metadata.packed_height,
+                                  file_->noise(), amounts);
+            });
+        }
+        const float exposure = std::exp2(settings_.exposure + settings_.baselineExposure);
+        const bool clipped = settings_.extendedDynamicRangeAmount == 0.0f;
+        if (exposure != 1.0f || clipped) adjust(*texture, exposure, clipped);
     } catch (const std::bad_alloc&) {
         throw RAWFilterError(RAWFilterError::Code::outOfMemory, "");
     }

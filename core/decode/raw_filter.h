@@ -5,18 +5,18 @@
 #include <string>
 #include <vector>
 
-#include "core/compute/device.h"
+#include "core/compute/texture.h"
 #include "core/decode/raw_file.h"
 #include "core/decode/raw_filter_settings.h"
 #include "core/imageio/image_properties.h"
 
 namespace quillmere {
 
-// The RAW filter: develops a three-colour Bayer RAW photo through LibRaw in floats (values
-// above 1 kept), with its own noise reduction on the sensor data, and tells the photo's as-shot
-// white balance and properties. The RAW loader makes one per photo, configures it with
-// RAWFilterSettings and asks it for the developed texture. Other RAW files (no Bayer filter, or a
-// larger mosaic) are refused here and take LibRaw's full development.
+// The RAW filter: develops a three-colour Bayer RAW photo through LibRaw (in the file's reader)
+// in floats (values above 1 kept), with its own noise reduction on the sensor data, and tells the
+// photo's as-shot white balance and properties. The RAW loader makes one per photo, configures it
+// with RAWFilterSettings and asks it for the developed texture. Other RAW files (no Bayer filter,
+// or a larger mosaic) are refused here and take LibRaw's full development.
 //
 // The filter keeps the file's unpacked sensor data from construction on (a RAWFile, which the
 // filters of one photo share), so developing it again, with other settings or by another filter
@@ -24,10 +24,10 @@ namespace quillmere {
 // several threads at once.
 class RAWFilter {
   public:
-    // Reads the sensor data and header of the RAW file. Throws RAWFilterError: unsupportedFile
-    // when LibRaw cannot open or unpack the file, it is not a three-colour Bayer RAW, or it holds
-    // no image data (a file stripped to its metadata); outOfMemory when the photo is larger than
-    // the program allocates.
+    // Reads the sensor data and header of the RAW file (RAWFile). Throws RAWFilterError:
+    // unsupportedFile when LibRaw cannot open or unpack the file, it is not a three-colour Bayer
+    // RAW, or it holds no image data (a file stripped to its metadata); outOfMemory when the photo
+    // is larger than the program allocates. Throws ReadingError as RAWFile does.
     explicit RAWFilter(const std::filesystem::path& file);
     // A filter of a file already read.
     explicit RAWFilter(std::shared_ptr<const RAWFile> file);
@@ -69,16 +69,14 @@ class RAWFilter {
     const ImageProperties& properties() const { return file_->properties(); }
 
     // Develops the photo with the current settings into a new outputWidth() × outputHeight()
-    // texture of `device`: RGBA16Float, shared, shader read and write, extended linear sRGB with
-    // the bottom row first. Throws RAWFilterError: developFailed with LibRaw's words (also when
-    // the file changed since the filter read it), outOfMemory.
-    std::shared_ptr<Texture> outputTexture(const Device& device) const;
+    // texture: RGBA16Float, shared, shader read and write, extended linear sRGB with the bottom
+    // row first, the file's development by its reader (RAWFile::develop) without a copy, its
+    // noise reduced in the plane sent for it and its exposure applied in place. Throws
+    // RAWFilterError: developFailed with LibRaw's words, outOfMemory; ReadingError as the file's
+    // developments do.
+    std::shared_ptr<Texture> outputTexture() const;
 
   private:
-    // The sensor plane to develop: null for the one read, or a noise-reduced copy of it in
-    // `storage`.
-    const float* developedPlane(std::unique_ptr<float[]>& storage) const;
-
     std::shared_ptr<const RAWFile> file_;
     RAWFilterSettings settings_ = initialSettings();
 };

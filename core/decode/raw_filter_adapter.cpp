@@ -32,13 +32,16 @@ std::optional<json::Json> RAWFilterAdapter::properties() const {
     return filter.properties().json();
 }
 
+bool RAWFilterAdapter::supportsDetail() const { return filter.rawFile()->supportsDetail(); }
+
 std::optional<PixelSize> RAWFilterAdapter::outputSize() const {
     return PixelSize{filter.outputWidth(), filter.outputHeight()};
 }
 
-std::shared_ptr<Texture> RAWFilterAdapter::outputImage(const Device& device) {
+std::shared_ptr<Texture> RAWFilterAdapter::outputImage(const Device&) {
+    // The file's reader develops it; its texture is the reader's sealed file.
     filter.setSettings(settings);
-    return filter.outputTexture(device);
+    return filter.outputTexture();
 }
 
 std::unique_ptr<ConfigurableRAWFilter> RAWFilterAdapterProvider::makeFilter(
@@ -47,8 +50,11 @@ std::unique_ptr<ConfigurableRAWFilter> RAWFilterAdapterProvider::makeFilter(
     std::shared_ptr<const RAWFile> file = recent.lock();
     if (!file || !file->isCurrent(url)) {
         try {
-            file = std::make_shared<const RAWFile>(url);
+            PhotoReader& reading = reader ? *reader : PhotoReader::forProcess();
+            file = std::make_shared<const RAWFile>(url, reading);
         } catch (const RAWFilterError&) {
+            // A file the filter does not read; a reading that ended otherwise (ReadingError) is
+            // its caller's to tell.
             return nullptr;
         }
         recent = file;

@@ -27,6 +27,7 @@ class RAWFilterAdapter final : public ConfigurableRAWFilter {
     float neutralTemperature() const override;
     float neutralTint() const override;
     std::optional<json::Json> properties() const override;
+    bool supportsDetail() const override;
     std::optional<PixelSize> outputSize() const override;
     // Throws RAWFilterError when the settings are beyond the development or it fails.
     std::shared_ptr<Texture> outputImage(const Device& device) override;
@@ -43,11 +44,16 @@ class RAWFilterAdapter final : public ConfigurableRAWFilter {
 // variants) develop one read of the sensor.
 class RAWFilterAdapterProvider final : public RAWFilterProvider {
   public:
-    // Null for a file the RAW filter refuses (not a three-colour Bayer RAW, no image data).
+    // Files are read by `reader`, the program's own (PhotoReader::forProcess) when null.
+    explicit RAWFilterAdapterProvider(PhotoReader* reader = nullptr) : reader(reader) {}
+
+    // Null for a file the RAW filter refuses (not a three-colour Bayer RAW, no image data). Throws
+    // ReadingError for a reading that ended otherwise (RAWFile).
     std::unique_ptr<ConfigurableRAWFilter> makeFilter(
         const std::filesystem::path& url) const override;
 
   private:
+    PhotoReader* const reader;
     mutable std::mutex lock;
     // The file most recently read, while a filter of it lives.
     mutable std::weak_ptr<const RAWFile> recent;

@@ -12,7 +12,6 @@
 #include "core/decode/libraw_fallback.h"
 #include "core/decode/photo_format.h"
 #include "core/decode/raster_reading.h"
-#include "core/decode/raw_file_vetting.h"
 #include "core/decode/raw_filter_configuration.h"
 #include "core/decode/raw_loader_error.h"
 #include "core/imageio/image_properties.h"
@@ -57,8 +56,7 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
     const PhotoID id{url};
     if (const auto known = photos.find(id); known != photos.end()) return known->second;
     // The user opens the photo (again): a file that ran out of time gets another reading.
-    forgetRAWFileTimeVerdict(url);
-    if (PhotoFormat::isRaster(url)) decodeOrRefuse(url, [&] { reader().forgetTimeVerdicts(url); });
+    decodeOrRefuse(url, [&] { reader().forgetTimeVerdicts(url); });
 
     ConfigurableRAWFilter* const filter = activate(id);
     const std::optional<PixelSize> size = decodeOrRefuse(url, [&]() -> std::optional<PixelSize> {
@@ -92,7 +90,10 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
                             return RAWFilterConfiguration::neuralVersion(*filter).has_value();
                         });
     const bool isRAW = !rasterImage;
-    const bool supportsDetailDenoise = isRAW && LibRawFallback::supportsDetail(url);
+    // Answered by the reader that read the file: the RAW filter's, or the fallback's.
+    const bool supportsDetailDenoise =
+        isRAW && (filter ? decodeOrRefuse(url, [&] { return filter->supportsDetail(); })
+                         : fallbackSupportsDetail);
 
     OpenedPhoto photo(id, size->width, size->height, temperature, tint, std::move(*exif),
                       neural ? DenoiseBackend::neuralRAW9 : DenoiseBackend::standard, isRAW,
@@ -118,6 +119,7 @@ ConfigurableRAWFilter* RAWLoader::activate(const PhotoID& id) {
     }
     rasterImage = std::move(source.rasterImage);
     fallbackImage = std::move(source.fallbackImage);
+    fallbackSupportsDetail = source.fallbackSupportsDetail;
     activeID = id;
     originalFilter = std::move(source.filter);
     textures = {};
@@ -141,9 +143,10 @@ RAWLoader::DecodedSource RAWLoader::decodeSource(const std::filesystem::path& ur
     // LibRaw's own development, for RAW files the RAW filter cannot read. Its error is dropped:
     // the user learns that the photo cannot be decoded, not which decoder gave up last.
     if (!PhotoFormat::isRAW(url) || !device) throw RAWLoaderError::unsupportedFile(url);
-    source.fallbackImage =
-        decodeOrRefuse(url, [&] { return LibRawFallback::decode(url, *device).texture; });
-    if (!source.fallbackImage) throw RAWLoaderError::unsupportedFile(url);
+    LibRawFallbackImage developed =
+        decodeOrRefuse(url, [&] { return LibRawFallback::decode(url, reader()); });
+    source.fallbackImage = std::move(developed.texture);
+    source.fallbackSupportsDetail = developed.supportsDetail;
     return source;
 }
 
@@ -151,6 +154,9 @@ std::unique_ptr<ConfigurableRAWFilter> RAWLoader::makeFilter(
     const std::filesystem::path& url) const {
     try {
         return filters->makeFilter(url);
+    } catch (const ReadingError& error) {
+        // A reading that ended in neither an answer nor a refusal is not the filter's to hide.
+        throw RAWLoaderError::ofReading(url, error);
     } catch (const std::exception&) {
         return nullptr;
     }

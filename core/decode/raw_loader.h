@@ -50,13 +50,12 @@ class RAWLoader final : public PhotoLoader {
     // `device` may be null (no compute device): photos still open, except through the LibRaw
     // fallback, which develops on the device, but no texture can be made (gpuUnavailable).
     // `filters` makes the RAW filters; the program's own unless a test gives others. `reader`
-    // reads the files the loader reads itself (raster photos, and the time verdicts an open
-    // forgets): the program's own (PhotoReader::forProcess) when null.
+    // reads the files the loader reads itself (raster photos, the LibRaw fallback's developments,
+    // and the time verdicts an open forgets): the program's own (PhotoReader::forProcess) when null.
     explicit RAWLoader(std::shared_ptr<const Device> device,
                        std::shared_ptr<const RAWFilterProvider> filters =
                            std::make_shared<RAWFilterAdapterProvider>(),
-                       NeuralModelTimeouts neuralModelTimeouts = {},
-                       PhotoReader* reader = nullptr);
+                       NeuralModelTimeouts neuralModelTimeouts = {}, PhotoReader* reader = nullptr);
 
     RAWLoader(const RAWLoader&) = delete;
     RAWLoader& operator=(const RAWLoader&) = delete;
@@ -101,17 +100,22 @@ class RAWLoader final : public PhotoLoader {
             detailFitDenoised;
     };
 
-    // The decoded source of a photo; after activation exactly one member is set.
+    // The decoded source of a photo; after activation exactly one of the first three members is
+    // set.
     struct DecodedSource {
         std::unique_ptr<ConfigurableRAWFilter> filter;
         std::shared_ptr<Texture> rasterImage;
         std::shared_ptr<Texture> fallbackImage;
+        // Whether the fallback's reader found the file's sensor fit for the Detail denoiser.
+        bool fallbackSupportsDetail = false;
     };
 
     // Makes `id` the active photo (decoding its source unless it already is) and returns its RAW
     // filter, or null for a raster or fallback photo. On failure nothing changes.
     ConfigurableRAWFilter* activate(const PhotoID& id);
     DecodedSource decodeSource(const std::filesystem::path& url) const;
+    // A new RAW filter of the file; null when the filter does not read it. Throws RAWLoaderError
+    // (ofReading) for a reading that ended otherwise.
     std::unique_ptr<ConfigurableRAWFilter> makeFilter(const std::filesystem::path& url) const;
     PhotoReader& reader() const;
 
@@ -169,6 +173,7 @@ class RAWLoader final : public PhotoLoader {
     std::unique_ptr<ConfigurableRAWFilter> originalFilter;
     std::shared_ptr<Texture> rasterImage;
     std::shared_ptr<Texture> fallbackImage;
+    bool fallbackSupportsDetail = false;
     ActiveTextures textures;
     // The active photo's sensor, read on its first Detail request; serves both variants.
     std::shared_ptr<NativeRAWFrame> nativeFrame;

@@ -6,9 +6,11 @@
 
 #include "core/decode/decoder_failure.h"
 #include "core/decode/match_filter_model.h"
+#include "core/decode/native_raw_error.h"
 #include "core/decode/noise_reduction_filter.h"
 #include "core/decode/raw_filter_adapter.h"
 #include "core/decode/raw_filter_configuration.h"
+#include "core/decode/raw_filter_error.h"
 #include "core/decode/raw_loader.h"
 #include "core/decode/raw_loader_error.h"
 
@@ -225,10 +227,15 @@ void RAWLoader::openNativeFrame(const OpenedPhoto& photo) {
         // The program's RAW filter has read the sensor already; the frame shares that read while
         // the file is unchanged.
         const auto* adapter = dynamic_cast<const RAWFilterAdapter*>(originalFilter.get());
-        const std::shared_ptr<const RAWFile> file = adapter ? adapter->rawFile() : nullptr;
-        nativeFrame = file && file->isCurrent(photo.id.url)
-                          ? NativeRAWFrame::open(file, device)
-                          : NativeRAWFrame::open(photo.id.url, device);
+        std::shared_ptr<const RAWFile> file = adapter ? adapter->rawFile() : nullptr;
+        if (!file || !file->isCurrent(photo.id.url)) {
+            try {
+                file = std::make_shared<const RAWFile>(photo.id.url, reader());
+            } catch (const RAWFilterError& refused) {
+                throw NativeRAWError::decoding(refused.what());
+            }
+        }
+        nativeFrame = NativeRAWFrame::open(std::move(file), device);
     }
     // The bridge crops and orients on its own; where it disagrees with the decoder that sized the
     // photo, the two variants would not line up.

@@ -38,6 +38,9 @@ class OpenedFile {
     int descriptor() const { return descriptor_.get(); }
     const FileVersion& version() const { return version_; }
     const std::filesystem::path& path() const { return path_; }
+    // Whether the path still names the version that was opened (stat, never an open): false once
+    // the file was rewritten, replaced, removed or touched.
+    bool isCurrent() const;
 
   private:
     OpenedFile(std::filesystem::path path, UniqueDescriptor descriptor, FileVersion version);

@@ -30,7 +30,7 @@ TEST(ProgramFiles, AProgramInsideTheBuildFolderUsesTheBuildTreeAnyOtherItsOwnPre
     for (const auto& [executable, buildFolder, inBuildTree] : cases) {
         // What the install rules put under the prefix.
         const fs::path prefix = executable.parent_path().parent_path();
-        const ProgramFiles installed{prefix / "libexec/quillmere", prefix / "libexec/quillmere",
+        const ProgramFiles installed{prefix / "libexec/quillmere",
                                      prefix / "share/quillmere/Models/MatchFilter.onnx",
                                      prefix / "share/quillmere/Licenses",
                                      prefix / "share/icons/hicolor/scalable/apps/quillmere.svg"};

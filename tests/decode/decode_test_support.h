@@ -1,9 +1,14 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/types.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,10 +36,38 @@ std::pair<typename ErrorType::Code, std::string> failureOf(Action&& action) {
     return {};
 }
 
-// Only the sentence, for errors whose code every caller ignores.
+// Only the sentence, for errors whose code every caller ignores (and errors without a code).
 template <typename ErrorType, typename Action>
 std::string messageOf(Action&& action) {
-    return failureOf<ErrorType>(action).second;
+    try {
+        action();
+    } catch (const ErrorType& error) {
+        return error.what();
+    }
+    ADD_FAILURE() << "no error";
+    return {};
+}
+
+// The photo readers this process started that run now: its children named quillmere-reader (a
+// process's name is cut to 15 bytes).
+inline std::vector<pid_t> readersOfThisProcess() {
+    std::vector<pid_t> readers;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line)) continue;
+        // "PID (NAME) STATE PARENT ..."; the name may hold spaces and parentheses.
+        const std::size_t open = line.find('('), close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos) continue;
+        std::istringstream rest(line.substr(close + 1));
+        std::string state;
+        pid_t parent = 0;
+        rest >> state >> parent;
+        if (parent == getpid() && line.substr(open + 1, close - open - 1) == "quillmere-reade") {
+            readers.push_back(std::stoi(line.substr(0, open)));
+        }
+    }
+    return readers;
 }
 
 // The texture is a decoder's texture (shared, shader read and write) of this format, size and

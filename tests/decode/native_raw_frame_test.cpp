@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <limits>
+#include <vector>
 
 #include "core/decode/native_raw_error.h"
 #include "core/decode/raw_file.h"
@@ -18,6 +20,7 @@ using fixtures::SensorRect;
 using fixtures::SyntheticDNGOptions;
 using msl::float4;
 using rawbridge::testing::readSensor;
+using rawbridge::testing::renderSensor;
 using testing::messageOf;
 
 // Darker at the top of the sensor than at its bottom, different in every channel.
@@ -40,11 +43,25 @@ class NativeRAWFrameTest : public ::testing::Test {
     rawbridge::testing::TemporaryFolder folder;
 };
 
+// The frame of a file its reader read.
+std::shared_ptr<NativeRAWFrame> frameOf(const std::string& path,
+                                        const std::shared_ptr<const Device>& device) {
+    return NativeRAWFrame::open(std::make_shared<const RAWFile>(path), device);
+}
+
+std::vector<std::byte> bytes(const Texture& texture) { return testing::readBytes(texture); }
+
+std::vector<std::byte> bytes(const rawbridge::testing::Rendering& rendering) {
+    const auto* first = reinterpret_cast<const std::byte*>(rendering.rgba.get());
+    return {first, first + static_cast<std::size_t>(rendering.width) * rendering.height * 8};
+}
+
+// The reader's plane is the bridge's sensor read, in this process, of the same file.
 TEST_F(NativeRAWFrameTest, UploadsTheSensorTopRowFirstForEveryCFAPattern) {
     for (CFAPattern pattern :
          {CFAPattern::RGGB, CFAPattern::BGGR, CFAPattern::GRBG, CFAPattern::GBRG}) {
         const std::string path = folder.dng("ramp.dng", verticalRamp(pattern));
-        const auto frame = NativeRAWFrame::open(path, device);
+        const auto frame = frameOf(path, device);
         const Texture& packed = *frame->packedTexture();
         const auto read = readSensor(path);
         ASSERT_EQ(read.result, 0) << read.error;
@@ -57,10 +74,9 @@ TEST_F(NativeRAWFrameTest, UploadsTheSensorTopRowFirstForEveryCFAPattern) {
     }
 }
 
-TEST_F(NativeRAWFrameTest, RefusesAnIncompatibleTextureBeforeReadingTheFile) {
+TEST_F(NativeRAWFrameTest, RefusesAnIncompatibleTextureBeforeSendingIt) {
     const std::string path = folder.dng("ramp.dng", verticalRamp(CFAPattern::RGGB));
-    const auto frame = NativeRAWFrame::open(path, device);
-    std::filesystem::remove(path);  // the file is only read for a texture that fits
+    const auto frame = frameOf(path, device);
     const int width = frame->metadata().packedWidth();
     const int height = frame->metadata().packedHeight();
     const auto make = [&](PixelFormat format, int w, int h, StorageMode storage) {
@@ -75,13 +91,13 @@ TEST_F(NativeRAWFrameTest, RefusesAnIncompatibleTextureBeforeReadingTheFile) {
         EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(*texture); }),
                   "The denoised sensor texture has an incompatible size or format.");
     }
-    EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(); }),
-              "ramp.dng cannot be read.");
 }
 
+// A plane of the program's that the reader cannot develop says nothing of the file: the frame's
+// own plane still develops.
 TEST_F(NativeRAWFrameTest, ReportsDevelopmentFailuresInTheBridgesWords) {
     const std::string path = folder.dng("ramp.dng", verticalRamp(CFAPattern::BGGR));
-    const auto frame = NativeRAWFrame::open(path, device);
+    const auto frame = frameOf(path, device);
     const Texture& own = *frame->packedTexture();
     for (PixelFormat format : {PixelFormat::rgba32Float, PixelFormat::rgba16Float}) {
         // The frame's own sensor texture with one infinite green sample.
@@ -92,34 +108,38 @@ TEST_F(NativeRAWFrameTest, ReportsDevelopmentFailuresInTheBridgesWords) {
                 return texel;
             });
         EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(*broken); }),
-                  "The neural model returned a non-finite sensor value.");
+                  "The RAW photo could not be developed. The neural model returned a non-finite "
+                  "sensor value.");
     }
-
-    SyntheticDNGOptions wider = verticalRamp(CFAPattern::BGGR);
-    wider.activeArea.reset();
-    folder.dng("ramp.dng", wider);
-    EXPECT_EQ(messageOf<NativeRAWError>([&] { frame->renderLinearRGB(); }),
-              "RAW geometry changed since decoding.");
+    EXPECT_EQ(frame->renderLinearRGB()->width(), frame->metadata().outputWidth());
 }
 
-// A frame made from a RAW file the filter has read holds and develops what a frame read from the
-// path does, its own plane and another alike.
-TEST_F(NativeRAWFrameTest, AFrameOfAReadRAWFileIsTheFrameOfItsPath) {
+// The frame's developments are the bridge's, in this process, of the version of the file its
+// reader opened, whatever was written over the path or removed since.
+TEST_F(NativeRAWFrameTest, DevelopsWhatTheBridgeDevelopsOfTheVersionItOpened) {
     for (CFAPattern pattern : {CFAPattern::RGGB, CFAPattern::GBRG}) {
         const std::string path = folder.dng("ramp.dng", verticalRamp(pattern));
-        const auto fromPath = NativeRAWFrame::open(path, device);
-        const auto fromFile = NativeRAWFrame::open(std::make_shared<const RAWFile>(path), device);
-        const auto bytes = [](const std::shared_ptr<const Texture>& texture) {
-            return testing::readBytes(*texture);
-        };
-        EXPECT_EQ(bytes(fromFile->packedTexture()), bytes(fromPath->packedTexture()));
+        const auto read = readSensor(path);
+        ASSERT_EQ(read.result, 0) << read.error;
+        const auto own = renderSensor(path, read.metadata, read.plane.get());
+        const auto frame = frameOf(path, device);
         const auto darker = testing::makeTexture(
-            *device, PixelFormat::rgba16Float, fromPath->metadata().packedWidth(),
-            fromPath->metadata().packedHeight(),
-            [&](int x, int y) { return fromPath->packedTexture()->read(x, y) * 0.7f; });
-        EXPECT_EQ(bytes(fromFile->renderLinearRGB()), bytes(fromPath->renderLinearRGB()));
-        EXPECT_EQ(bytes(fromFile->renderLinearRGB(*darker)),
-                  bytes(fromPath->renderLinearRGB(*darker)));
+            *device, PixelFormat::rgba32Float, frame->metadata().packedWidth(),
+            frame->metadata().packedHeight(),
+            [&](int x, int y) { return frame->packedTexture()->read(x, y) * 0.7f; });
+        std::vector<float> darkerPlane(static_cast<std::size_t>(darker->width()) *
+                                       darker->height() * 4);
+        std::memcpy(darkerPlane.data(), darker->rowData(0), darkerPlane.size() * sizeof(float));
+        const auto darkened = renderSensor(path, read.metadata, darkerPlane.data());
+        ASSERT_EQ(own.result, 0) << own.error;
+        ASSERT_EQ(darkened.result, 0) << darkened.error;
+
+        SyntheticDNGOptions other = verticalRamp(pattern);
+        other.activeArea.reset();
+        folder.dng("ramp.dng", other);
+        EXPECT_EQ(bytes(*frame->renderLinearRGB()), bytes(own));
+        std::filesystem::remove(path);
+        EXPECT_EQ(bytes(*frame->renderLinearRGB(*darker)), bytes(darkened));
     }
 }
 

@@ -38,11 +38,10 @@ class RAWFilterTest : public ::testing::Test {
     std::shared_ptr<Texture> develop(const std::filesystem::path& file, float noiseReduction) {
         RAWFilter filter(file);
         filter.setSettings(loaderSettings(noiseReduction));
-        return filter.outputTexture(device);
+        return filter.outputTexture();
     }
 
     testing::TemporaryFolder folder;
-    Device device;
 };
 
 TEST_F(RAWFilterTest, ExtendedRangeKeepsValuesAboveWhiteAndStandardRangeClipsThem) {
@@ -53,10 +52,10 @@ TEST_F(RAWFilterTest, ExtendedRangeKeepsValuesAboveWhiteAndStandardRangeClipsThe
     RAWFilter filter(write("bright.dng", options));
     RAWFilterSettings settings = loaderSettings(0.0f);
     filter.setSettings(settings);
-    EXPECT_NEAR(statisticsOf(*filter.outputTexture(device), 0, 8, 8, 100, 80).mean, 1.6, 5e-3);
+    EXPECT_NEAR(statisticsOf(*filter.outputTexture(), 0, 8, 8, 100, 80).mean, 1.6, 5e-3);
     settings.extendedDynamicRangeAmount = 0.0f;
     filter.setSettings(settings);
-    EXPECT_EQ(statisticsOf(*filter.outputTexture(device), 0, 8, 8, 100, 80).mean, 1.0);
+    EXPECT_EQ(statisticsOf(*filter.outputTexture(), 0, 8, 8, 100, 80).mean, 1.0);
 }
 
 TEST_F(RAWFilterTest, RefusesSettingsItCannotHonourAndKeepsItsOwn) {

@@ -32,6 +32,7 @@ struct ScriptedFile {
     bool developsImage = true;
     bool throwsWhileDeveloping = false;
     DownloadBehaviour download = DownloadBehaviour::completes;
+    bool supportsDetail = true;
 };
 
 struct ScriptLog {
@@ -54,6 +55,7 @@ class ScriptedFilter final : public ConfigurableRAWFilter {
     float neutralTemperature() const override { return 5000.0f; }
     float neutralTint() const override { return 0.0f; }
     std::optional<json::Json> properties() const override { return json::Json::object(); }
+    bool supportsDetail() const override { return file.supportsDetail; }
     std::optional<PixelSize> outputSize() const override { return file.size; }
 
     std::shared_ptr<Texture> outputImage(const Device& device) override {

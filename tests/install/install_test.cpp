@@ -1,8 +1,7 @@
 // The installed program on its own. Installed to a temporary prefix with `cmake --install`, and run
 // where the source checkout and this build tree are empty folders (a mount namespace of its own),
-// it finds its photo reader, RAW checking helper, Detail model, licence notices and icon beside
-// itself, and its reader runs there. Without its helper it stops at start, though this build
-// tree's helper is in reach.
+// it finds its photo reader, Detail model, licence notices and icon beside itself, and its reader
+// runs there. Without its reader it stops at start, though this build tree's reader is in reach.
 //
 // Run as `install_tests --probe` from an installed place, this program prints what the program's
 // own lookups find there instead.
@@ -23,8 +22,8 @@
 #include "app/shell/technology_licenses_view.h"
 #include "app/state/photo_edit_store.h"
 #include "core/decode/match_filter_model.h"
-#include "core/decode/raw_file_vetting.h"
 #include "core/reading/photo_reader.h"
+#include "core/reading/raw_answers.h"
 #include "tests/fixtures/temporary_folder.h"
 
 namespace quillmere {
@@ -49,11 +48,12 @@ int probe(int argc, char** argv) {
     QApplication application(argc, argv);
     try {
         std::cout << PhotoReader::locate().string() << "\n"
-                  << RAWFileVetting::locateHelper().string() << "\n"
                   << MatchFilterModel::url().string() << "\n";
-        // The reader answers: it knows no job of this kind.
+        // The reader answers: LibRaw, which it runs, refuses this program as a photo.
         const auto self = OpenedFile::open("/proc/self/exe");
-        PhotoReader::forProcess().ask(*self, {reader_protocol::JobKind::rawThumbnail, {}, {}});
+        PhotoReader::forProcess().ask(
+            *self,
+            {reader_protocol::JobKind::rawThumbnail, raw_answers::encodeThumbnailParams(180), {}});
     } catch (const ReadingError& answered) {
         std::cout << answered.what() << "\n";
     } catch (const std::exception& missing) {
@@ -124,9 +124,8 @@ class InstalledProgram : public ::testing::Test {
         for (const char* variable : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME"}) {
             environment.insert(variable, (home() / variable).c_str());
         }
-        for (const char* variable :
-             {"QUILLMERE_READER", "QUILLMERE_RAW_CHECK", "QUILLMERE_MATCHFILTER_MODEL",
-              "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"}) {
+        for (const char* variable : {"QUILLMERE_READER", "QUILLMERE_MATCHFILTER_MODEL",
+                                     "QT_QPA_PLATFORM", "DBUS_SESSION_BUS_ADDRESS"}) {
             environment.remove(variable);
         }
         if (!platform.isEmpty()) environment.insert("QT_QPA_PLATFORM", platform);
@@ -158,21 +157,20 @@ class InstalledProgram : public ::testing::Test {
     static inline bool installed_ = false;
 };
 
-TEST_F(InstalledProgram, FindsItsReaderHelperModelLicencesAndIconBesideItselfAlone) {
+TEST_F(InstalledProgram, FindsItsReaderModelLicencesAndIconBesideItselfAlone) {
     // This program, installed beside the real one, runs the real lookups from there.
     const fs::path probe = prefix() / "bin/quillmere-install-probe";
     fs::copy_file(fs::read_symlink("/proc/self/exe"), probe);
     const Finished found = runHidden({probe.c_str(), "--probe"}, environment("offscreen"));
     EXPECT_EQ(found.output, (prefix() / "libexec/quillmere/quillmere-reader\n").string() +
-                                (prefix() / "libexec/quillmere/quillmere-raw-check\n").string() +
                                 (prefix() / "share/quillmere/Models/MatchFilter.onnx\n").string() +
-                                "This reader does not know that job.\n" +
+                                "Open RAW: Unsupported file format or not RAW file\n" +
                                 (prefix() / "share/quillmere/Licenses shown\n").string() + "icon\n")
         << found.errors;
 }
 
 TEST_F(InstalledProgram, DevelopsARAWPhotoWithDetailAlone) {
-    // The photo's saved edit asks for Detail, so its first render needs the helper and the model.
+    // The photo's saved edit asks for Detail, so its first render needs the reader and the model.
     EditParams detail;
     detail.denoiseMethod = DenoiseMethod::matchFilter;
     detail.denoise = 50;
@@ -205,15 +203,14 @@ TEST_F(InstalledProgram, WithoutItsModelSaysToInstallAgainAndWhereTheModelBelong
     EXPECT_NE(found.output.find(says), std::string::npos) << found.output << found.errors;
 }
 
-TEST_F(InstalledProgram, WithoutItsHelperStopsAtStartThoughTheBuildTreesIsInReach) {
-    ASSERT_EQ(access((kBuild / "rawbridge/quillmere-raw-check").c_str(), X_OK), 0);
-    const fs::path copy = home() / "without-helper";
+TEST_F(InstalledProgram, WithoutItsReaderStopsAtStartThoughTheBuildTreesIsInReach) {
+    ASSERT_EQ(access((kBuild / "reader/quillmere-reader").c_str(), X_OK), 0);
+    const fs::path copy = home() / "without-reader";
     fs::copy(prefix(), copy, fs::copy_options::recursive | fs::copy_options::create_hard_links);
-    fs::remove(copy / "libexec/quillmere/quillmere-raw-check");
+    fs::remove(copy / "libexec/quillmere/quillmere-reader");
     // It says why on its standard error, then waits for its alert to be read.
     const std::string says =
-        "quillmere: The RAW checking helper quillmere-raw-check is missing: it "
-        "is not in " +
+        "quillmere: Quillmere's photo reader quillmere-reader is missing: it is not in " +
         (copy / "libexec/quillmere").string() + ". Install Quillmere again.\n";
     const Finished stopped =
         run((copy / "bin/quillmere").c_str(), {}, environment("offscreen"), says);

@@ -177,6 +177,8 @@ TEST(SensorRead, RefusesWhatItCannotReadWithTheReason) {
     }
     EXPECT_TRUE(qx_raw_is_supported_bayer(folder.dng("bayer.dng", SyntheticDNGOptions{}).c_str()));
     EXPECT_FALSE(qx_raw_is_supported_bayer(nullptr));
+    // A SuperCCD sensor.
+    EXPECT_FALSE(qx_raw_is_supported_bayer(testData("exiftool_FujiFilm.raf").c_str()));
 }
 
 }  // namespace

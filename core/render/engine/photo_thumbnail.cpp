@@ -29,7 +29,7 @@ const ThumbnailDevelop& thumbnailDevelop() {
 
 std::optional<Rgb8Image> rawThumbnail(const std::filesystem::path& url, int longestSide) {
     const ThumbnailDevelop& develop = thumbnailDevelop();
-    const std::shared_ptr<Texture> linear = linearRAWThumbnail(url, *develop.device, longestSide);
+    const std::shared_ptr<Texture> linear = linearRAWThumbnail(url, longestSide);
     if (!linear) return std::nullopt;
     const std::shared_ptr<Texture> developed = develop.device->makeTexture(
         {.pixelFormat = PixelFormat::rgba16Float,

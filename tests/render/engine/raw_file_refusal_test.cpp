@@ -3,19 +3,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <fstream>
 #include <functional>
 #include <future>
 #include <thread>
 
 #include "core/decode/libraw_fallback.h"
-#include "core/decode/native_raw_frame.h"
 #include "core/decode/raw_file.h"
 #include "core/decode/raw_thumbnail.h"
 #include "core/reading/photo_file_metadata.h"
 #include "core/render/engine/gpu_render_engine.h"
 #include "core/render/engine/photo_thumbnail.h"
 #include "core/render/export/embedded_metadata.h"
-#include "tests/fixtures/process_raw_check_limits.h"
+#include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/synthetic_dng.h"
 #include "tests/fixtures/temporary_folder.h"
 
@@ -62,7 +62,7 @@ bool returnsAtOnce(const fs::path& fifo, const std::function<void()>& read) {
 }
 
 // A FIFO with a RAW name holds no photo, and opening it for reading waits for a writer: every
-// path that reads a photo file refuses it at once.
+// path that reads a photo file refuses it at once, or reads the version it opened before.
 TEST(RAWFileRefusal, AFIFOWithARAWNameIsRefusedAtOnceByEveryReader) {
     testing::TemporaryFolder folder;
     const fs::path fifo = folder.path() / "photo.dng", waiting = folder.path() / "waiting";
@@ -81,20 +81,16 @@ TEST(RAWFileRefusal, AFIFOWithARAWNameIsRefusedAtOnceByEveryReader) {
     const std::tuple<const char*, std::function<std::string()>, std::string> readers[] = {
         {"open", [&] { return failureOf([&] { engine.openSync(fifo); }); }, refused},
         {"thumbnail", [&] { return answer(photoThumbnail(fifo).has_value()); }, "none"},
-        {"RAW thumbnail", [&] { return answer(linearRAWThumbnail(fifo, *device, 180) != nullptr); },
-         "none"},
+        {"RAW thumbnail", [&] { return answer(linearRAWThumbnail(fifo, 180) != nullptr); }, "none"},
         {"RAW file", [&] { return failureOf([&] { RAWFile read(fifo); }); },
          "The file is not a RAW photo the RAW filter can develop. " + notAFile},
-        {"LibRaw fallback",
-         [&] { return failureOf([&] { LibRawFallback::decode(fifo, *device); }); }, notAFile},
-        {"Detail question", [&] { return answer(LibRawFallback::supportsDetail(fifo)); }, "none"},
-        {"sensor frame", [&] { return failureOf([&] { NativeRAWFrame::open(fifo, device); }); },
+        {"LibRaw fallback", [&] { return failureOf([&] { LibRawFallback::decode(fifo); }); },
          notAFile},
         {"metadata", [&] { return answer(*readPhotoFileMetadata(fifo) != PhotoFileMetadata{}); },
          "none"},
         {"edit record", [&] { return answer(EmbeddedMetadata::read(fifo).has_value()); }, "none"},
-        {"JPEG export", [&] { return exportFailure(engine, replaced); },
-         "Cannot decode a.dng as a supported photo."},
+        // Developed from the version the photo's reader opened, which it keeps.
+        {"JPEG export", [&] { return exportFailure(engine, replaced); }, ""},
         {"DNG export", [&] { return exportFailure(engine, replaced, ExportFormat::dng); },
          "Cannot decode a.dng as a supported photo."},
     };
@@ -105,21 +101,24 @@ TEST(RAWFileRefusal, AFIFOWithARAWNameIsRefusedAtOnceByEveryReader) {
     }
 }
 
-// An opened photo whose file is replaced by one that LibRaw cannot read safely is not exported,
-// and the engine goes on exporting the other photos.
-TEST(RAWFileRefusal, TheExportOfAReplacedFileIsRefusedAndTheOtherPhotosGoOn) {
+// An opened photo whose file is replaced by one that LibRaw cannot read safely is exported as the
+// version opened, which its reader keeps; the engine goes on exporting the other photos, and a
+// photo opened after the file was replaced is refused.
+TEST(RAWFileRefusal, AReplacedFileExportsAsOpenedAndTheOtherPhotosGoOn) {
     testing::TemporaryFolder folder;
-    const fs::path replaced = folder.path() / "a.dng", other = folder.path() / "b.dng";
+    const fs::path replaced = folder.path() / "a.dng", other = folder.path() / "b.dng",
+                   hostile = folder.path() / "cut.dng";
     fixtures::writeSyntheticDNG(replaced, {});
     fixtures::writeSyntheticDNG(other, {});
+    std::ofstream(hostile, std::ios::binary) << fixtures::tiffDirectoryPastTheEnd();
     GPURenderEngine engine(std::make_shared<Device>());
     engine.openSync(replaced);
-    {
-        const fixtures::ProcessRAWCheckLimits tight(fixtures::refusingEveryFile());
-        fs::last_write_time(replaced, fs::last_write_time(replaced) + std::chrono::hours(1));
-        EXPECT_EQ(exportFailure(engine, replaced), "Cannot decode a.dng as a supported photo.");
-    }
+    fs::rename(hostile, replaced);
+    EXPECT_EQ(exportFailure(engine, replaced), "");
     EXPECT_EQ(exportFailure(engine, other), "");
+    GPURenderEngine another(std::make_shared<Device>());
+    EXPECT_EQ(failureOf([&] { another.openSync(replaced); }),
+              "Cannot decode a.dng as a supported photo.");
 }
 
 }  // namespace
