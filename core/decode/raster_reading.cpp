@@ -11,13 +11,16 @@ namespace quillmere {
 
 using reader_protocol::JobKind;
 
-std::shared_ptr<Texture> readRasterImage(PhotoReader& reader, const std::filesystem::path& file) {
-    const std::shared_ptr<const OpenedFile> opened = OpenedFile::open(file);
-    ReaderAnswer answer = reader.ask(*opened, {JobKind::rasterImage, {}, {}});
+std::shared_ptr<Texture> readRasterImage(PhotoReader& reader, const OpenedFile& file) {
+    ReaderAnswer answer = reader.ask(file, {JobKind::rasterImage, {}, {}});
     const raster_answers::Image image =
-        decodedAnswer(file, [&] { return raster_answers::Image::decode(answer.body); });
-    return textureOfAnswer(answer, file, PixelFormat::rgba16Float,
+        decodedAnswer(file.path(), [&] { return raster_answers::Image::decode(answer.body); });
+    return textureOfAnswer(answer, file.path(), PixelFormat::rgba16Float,
                            static_cast<int>(image.width), static_cast<int>(image.height));
+}
+
+std::shared_ptr<Texture> readRasterImage(PhotoReader& reader, const std::filesystem::path& file) {
+    return readRasterImage(reader, *OpenedFile::open(file));
 }
 
 Rgb8Image readRasterThumbnail(PhotoReader& reader, const std::filesystem::path& file,

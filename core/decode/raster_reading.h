@@ -17,7 +17,9 @@
 namespace quillmere {
 
 // The photo upright as the engine's texture (RGBA16Float, shared, shader read and write, extended
-// linear sRGB, bottom row first), made over the reader's sealed file without a copy.
+// linear sRGB, bottom row first), made over the reader's sealed file without a copy: of the
+// version `file` opened, or of the file at `file`, opened here.
+std::shared_ptr<Texture> readRasterImage(PhotoReader& reader, const OpenedFile& file);
 std::shared_ptr<Texture> readRasterImage(PhotoReader& reader, const std::filesystem::path& file);
 
 // Its picture for the filmstrip: 8-bit sRGB, upright, its longer side at most `longestSide` (1 to

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
 #include <string>
 #include <system_error>
 #include <utility>
@@ -30,8 +31,8 @@ PixelSize sizeOf(const Texture& texture) { return {texture.width(), texture.heig
 // photo's pixel size is the size of the picture as decoded, stated before its orientation turns
 // it, as the file itself does: a HEIF file may state its size with the sides exchanged, and
 // several sizes where only its primary image's counts.
-json::Json imageProperties(const std::filesystem::path& url, const Texture* rasterImage) {
-    ImageProperties properties = readPhotoFileMetadata(url)->properties;
+json::Json imageProperties(const PhotoFileMetadata& metadata, const Texture* rasterImage) {
+    ImageProperties properties = metadata.properties;
     if (rasterImage) {
         const bool turned = properties.orientation.value_or(1) >= 5;
         properties.pixelWidth = turned ? rasterImage->height() : rasterImage->width();
@@ -84,7 +85,10 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
             // Unreadable properties never fail an open; the file's own are read instead.
         }
     }
-    if (!exif || !exif->is_object()) exif = imageProperties(url, rasterImage.get());
+    if (!exif || !exif->is_object()) {
+        exif = imageProperties(rasterMetadata ? *rasterMetadata : *readPhotoFileMetadata(url),
+                               rasterImage.get());
+    }
 
     const bool neural = filter && decodeOrRefuse(url, [&] {
                             return RAWFilterConfiguration::neuralVersion(*filter).has_value();
@@ -118,6 +122,7 @@ ConfigurableRAWFilter* RAWLoader::activate(const PhotoID& id) {
         throw;
     }
     rasterImage = std::move(source.rasterImage);
+    rasterMetadata = std::move(source.rasterMetadata);
     fallbackImage = std::move(source.fallbackImage);
     fallbackSupportsDetail = source.fallbackSupportsDetail;
     activeID = id;
@@ -132,7 +137,14 @@ RAWLoader::DecodedSource RAWLoader::decodeSource(const std::filesystem::path& ur
     if (PhotoFormat::isRaster(url)) {
         // A raster file that its reader refuses is no supported photo (decodeOrRefuse); no other
         // decoder tries it.
-        source.rasterImage = decodeOrRefuse(url, [&] { return readRasterImage(reader(), url); });
+        // Its metadata is read from the same opened version by a reader of its own meanwhile: the
+        // open waits for the longer of the two readings, not for both in turn.
+        const std::shared_ptr<const OpenedFile> opened =
+            decodeOrRefuse(url, [&] { return OpenedFile::open(url); });
+        std::future<std::shared_ptr<const PhotoFileMetadata>> metadata =
+            std::async(std::launch::async, [opened] { return readPhotoFileMetadata(*opened); });
+        source.rasterImage = decodeOrRefuse(url, [&] { return readRasterImage(reader(), *opened); });
+        source.rasterMetadata = metadata.get();
         return source;
     }
     if ((source.filter = makeFilter(url))) {

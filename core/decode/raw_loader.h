@@ -21,6 +21,7 @@
 #include "core/photo/opened_photo.h"
 #include "core/photo/photo_id.h"
 #include "core/photo/preview_resolution.h"
+#include "core/reading/photo_file_metadata.h"
 #include "core/reading/photo_reader.h"
 
 namespace quillmere {
@@ -105,6 +106,8 @@ class RAWLoader final : public PhotoLoader {
     struct DecodedSource {
         std::unique_ptr<ConfigurableRAWFilter> filter;
         std::shared_ptr<Texture> rasterImage;
+        // A raster photo's metadata, read from the version whose pixels were read.
+        std::shared_ptr<const PhotoFileMetadata> rasterMetadata;
         std::shared_ptr<Texture> fallbackImage;
         // Whether the fallback's reader found the file's sensor fit for the Detail denoiser.
         bool fallbackSupportsDetail = false;
@@ -172,6 +175,7 @@ class RAWLoader final : public PhotoLoader {
     std::optional<PhotoID> activeID;
     std::unique_ptr<ConfigurableRAWFilter> originalFilter;
     std::shared_ptr<Texture> rasterImage;
+    std::shared_ptr<const PhotoFileMetadata> rasterMetadata;
     std::shared_ptr<Texture> fallbackImage;
     bool fallbackSupportsDetail = false;
     ActiveTextures textures;
