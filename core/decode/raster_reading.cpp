@@ -28,9 +28,8 @@ Rgb8Image readRasterThumbnail(PhotoReader& reader, const std::filesystem::path& 
     const raster_answers::ThumbnailRequest request{static_cast<std::uint32_t>(longestSide)};
     const std::shared_ptr<const OpenedFile> opened = OpenedFile::open(file);
     ReaderAnswer answer = reader.ask(*opened, {JobKind::rasterThumbnail, request.encode(), {}});
-    const raster_answers::Thumbnail thumbnail = decodedAnswer(file, [&] {
-        return raster_answers::Thumbnail::decode(answer.body, request.longestSide);
-    });
+    const raster_answers::Thumbnail thumbnail = decodedAnswer(
+        file, [&] { return raster_answers::Thumbnail::decode(answer.body, request.longestSide); });
     std::optional<SealedFile> pixels =
         answer.files.size() == 1
             ? SealedFile::accept(answer.files.front().release(), thumbnail.pixelBytes())

@@ -143,7 +143,8 @@ RAWLoader::DecodedSource RAWLoader::decodeSource(const std::filesystem::path& ur
             decodeOrRefuse(url, [&] { return OpenedFile::open(url); });
         std::future<std::shared_ptr<const PhotoFileMetadata>> metadata =
             std::async(std::launch::async, [opened] { return readPhotoFileMetadata(*opened); });
-        source.rasterImage = decodeOrRefuse(url, [&] { return readRasterImage(reader(), *opened); });
+        source.rasterImage =
+            decodeOrRefuse(url, [&] { return readRasterImage(reader(), *opened); });
         source.rasterMetadata = metadata.get();
         return source;
     }

@@ -52,7 +52,8 @@ class RAWLoader final : public PhotoLoader {
     // fallback, which develops on the device, but no texture can be made (gpuUnavailable).
     // `filters` makes the RAW filters; the program's own unless a test gives others. `reader`
     // reads the files the loader reads itself (raster photos, the LibRaw fallback's developments,
-    // and the time verdicts an open forgets): the program's own (PhotoReader::forProcess) when null.
+    // and the time verdicts an open forgets): the program's own (PhotoReader::forProcess) when
+    // null.
     explicit RAWLoader(std::shared_ptr<const Device> device,
                        std::shared_ptr<const RAWFilterProvider> filters =
                            std::make_shared<RAWFilterAdapterProvider>(),

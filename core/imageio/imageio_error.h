@@ -1,5 +1,6 @@
 #pragma once
 
+#include <new>
 #include <string>
 
 #include "core/common/error.h"
@@ -10,7 +11,7 @@ namespace quillmere {
 // `what()` is one sentence for the case, followed by the underlying library's words where it
 // gave any.
 class ImageIOError : public Error {
-public:
+  public:
     enum class Code {
         unreadableFile,      // the file cannot be opened or read
         unsupportedFormat,   // neither a JPEG nor a HEIF image
@@ -27,8 +28,19 @@ public:
 
     Code code() const { return code_; }
 
-private:
+  private:
     Code code_;
 };
+
+// What `decode` returns; an allocation it could not make (std::bad_alloc, from a library or our
+// own buffers) becomes outOfMemory, which tells the photo's memory, not its data, at fault.
+template <class Decode>
+auto refusingWithoutMemory(const Decode& decode) {
+    try {
+        return decode();
+    } catch (const std::bad_alloc&) {
+        throw ImageIOError(ImageIOError::Code::outOfMemory);
+    }
+}
 
 }  // namespace quillmere

@@ -152,15 +152,6 @@ struct LinearRows {
     std::optional<LinearSrgbTransform> transform;
 };
 
-template <class Decode>
-auto refusingWithoutMemory(const Decode& decode) {
-    try {
-        return decode();
-    } catch (const std::bad_alloc&) {
-        throw ImageIOError(ImageIOError::Code::outOfMemory);
-    }
-}
-
 }  // namespace
 
 const heif::LibheifFile& HeifFile::opened() {

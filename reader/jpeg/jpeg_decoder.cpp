@@ -43,15 +43,6 @@ struct LinearRows {
     const JpegRowConverter converter;
 };
 
-template <class Decode>
-auto refusingWithoutMemory(const Decode& decode) {
-    try {
-        return decode();
-    } catch (const std::bad_alloc&) {
-        throw ImageIOError(ImageIOError::Code::outOfMemory);
-    }
-}
-
 }  // namespace
 
 JpegFile::JpegFile(std::string_view bytes) {
