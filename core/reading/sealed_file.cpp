@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 
@@ -68,11 +69,15 @@ std::optional<std::vector<SealedFile>> acceptSealedFiles(std::vector<UniqueDescr
     return accepted;
 }
 
-UniqueDescriptor makeSealedFile(std::uint64_t bytes, const std::function<void(std::byte*)>& fill) {
+UniqueDescriptor makeSealedFile(std::uint64_t bytes, const std::function<void(std::byte*)>& fill,
+                                SealedFilePages pages) {
     UniqueDescriptor file(memfd_create("quillmere-sealed", MFD_CLOEXEC | MFD_ALLOW_SEALING));
-    // Its pages taken now (none for 0 bytes, which fallocate refuses): memory that runs out fails
-    // here, not as a fault in `fill`.
-    if (!file || fallocate(file.get(), 0, 0, static_cast<off_t>(bytes)) != 0) return {};
+    if (!file || bytes < 1) return {};
+    const auto length = static_cast<off_t>(bytes);
+    const bool sized = pages == SealedFilePages::reservedFirst
+                           ? fallocate(file.get(), 0, 0, length) == 0
+                           : ftruncate(file.get(), length) == 0;
+    if (!sized) return {};
     {
         // Filled through a mapping, which is gone before the write seal: the kernel refuses that
         // seal while a shared writable mapping lives.

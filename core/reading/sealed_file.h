@@ -49,9 +49,17 @@ class SealedFile {
 std::optional<std::vector<SealedFile>> acceptSealedFiles(std::vector<UniqueDescriptor> files,
                                                          std::span<const std::uint64_t> bytes);
 
+// When a new memory file takes its pages. `reservedFirst`: all of them before `fill` runs, so that
+// memory that runs out fails the making, never `fill` (the program's own files). `asWritten`: as
+// `fill` writes them, on whichever of its threads writes, so that a large answer costs no pass of
+// its own before its work; a page the machine cannot give then ends the process with SIGBUS (the
+// reader's large answers, whose service tells that as memory: reader/service/answer_file.h).
+enum class SealedFilePages { reservedFirst, asWritten };
+
 // A new memory file of `bytes` bytes (at least 1) that `fill` writes through a shared mapping,
 // unmapped again and sealed with every seal of kSeals, for sending to the other side. An empty
 // descriptor when the memory or the descriptors ran out.
-UniqueDescriptor makeSealedFile(std::uint64_t bytes, const std::function<void(std::byte*)>& fill);
+UniqueDescriptor makeSealedFile(std::uint64_t bytes, const std::function<void(std::byte*)>& fill,
+                                SealedFilePages pages = SealedFilePages::reservedFirst);
 
 }  // namespace quillmere

@@ -11,7 +11,6 @@
 
 #include "core/imageio/imageio_error.h"
 #include "core/reading/raster_answers.h"
-#include "core/reading/sealed_file.h"
 #include "reader/colour/icc_claim.h"
 #include "reader/heif/heif_file.h"
 #include "reader/jobs/raster_budget.h"
@@ -19,6 +18,7 @@
 #include "reader/raster/linear_image_assembler.h"
 #include "reader/raster/raster_kind.h"
 #include "reader/raster/thumbnail.h"
+#include "reader/service/answer_file.h"
 
 namespace quillmere::reader {
 namespace {
@@ -63,13 +63,6 @@ LinearSrgbTransform::Input inputOf(const JpegClaim& claim) {
 
 std::string photoOf(std::int64_t width, std::int64_t height) {
     return "a photo of " + std::to_string(width) + " × " + std::to_string(height) + " pixels";
-}
-
-// A sealed file of `bytes` that `fill` writes; memory running out is the reader's memory answer.
-UniqueDescriptor sealed(std::uint64_t bytes, const std::function<void(std::byte*)>& fill) {
-    UniqueDescriptor file = makeSealedFile(bytes, fill);
-    if (!file) throw std::bad_alloc();
-    return file;
 }
 
 // A raster photo opened for a job: the file read as far as its claims, the decoder kept for the
@@ -135,7 +128,7 @@ class RasterImageJob final : public Job {
         raster_answers::Image image{static_cast<std::uint32_t>(raster.size.width),
                                     static_cast<std::uint32_t>(raster.size.height)};
         Answer answer;
-        answer.files.push_back(sealed(image.pixelBytes(), [&](std::byte* pixels) {
+        answer.files.push_back(sealedAnswerFile(image.pixelBytes(), [&](std::byte* pixels) {
             auto* texels = reinterpret_cast<std::uint16_t*>(pixels);
             refusingImageErrors([&] {
                 if (raster.jpeg) return raster.jpeg->decodeHalfFloat(raster.orientation, texels);
@@ -177,7 +170,7 @@ class RasterThumbnailJob final : public Job {
                                                  static_cast<std::uint32_t>(thumbnail.height)};
         Answer answer;
         answer.body = answered.encode();
-        answer.files.push_back(sealed(answered.pixelBytes(), [&](std::byte* pixels) {
+        answer.files.push_back(sealedAnswerFile(answered.pixelBytes(), [&](std::byte* pixels) {
             std::memcpy(pixels, thumbnail.rgb.data(), thumbnail.rgb.size());
         }));
         return answer;

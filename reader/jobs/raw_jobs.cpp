@@ -20,6 +20,7 @@
 #include "rawbridge/qx_raw.h"
 #include "rawbridge/raw_claims.h"
 #include "reader/jobs/raw_budget.h"
+#include "reader/service/answer_file.h"
 
 namespace quillmere::reader {
 namespace {
@@ -79,15 +80,8 @@ Claim claimOf(const RAWClaims& claims, const raw_budget::Need& need) {
                 " pixels"};
 }
 
-// A sealed file that `fill` fills; memory that runs out is answered as such.
-UniqueDescriptor sealed(std::uint64_t bytes, const std::function<void(std::byte*)>& fill) {
-    UniqueDescriptor file = makeSealedFile(bytes, fill);
-    if (!file) throw std::bad_alloc();
-    return file;
-}
-
 UniqueDescriptor sealedCopy(const void* pixels, std::uint64_t bytes) {
-    return sealed(bytes, [&](std::byte* into) { std::memcpy(into, pixels, bytes); });
+    return sealedAnswerFile(bytes, [&](std::byte* into) { std::memcpy(into, pixels, bytes); });
 }
 
 class RAWSensorJob final : public Job {
@@ -125,7 +119,7 @@ class RAWSensorJob final : public Job {
         metadata_ = answer.metadata;
 
         int readResult = -1;
-        UniqueDescriptor plane = sealed(raw_answers::planeBytes(metadata_), [&](std::byte* into) {
+        UniqueDescriptor plane = sealedAnswerFile(raw_answers::planeBytes(metadata_), [&](std::byte* into) {
             readResult = qx_raw_sensor_read(sensor_.get(), reinterpret_cast<float*>(into),
                                             message.data(), message.size());
         });
@@ -243,7 +237,7 @@ class RAWThumbnailJob final : public Job {
                                  static_cast<std::size_t>(size[0]) * 8);
         const std::shared_ptr<Texture> fitted = texture(width, height);
         lanczosScale(*developed, *fitted);
-        sent.files.push_back(sealed(bytes, [&](std::byte* into) {
+        sent.files.push_back(sealedAnswerFile(bytes, [&](std::byte* into) {
             fitted->getBytes(into, static_cast<std::size_t>(width) * 8, {0, 0, width, height});
         }));
         return sent;

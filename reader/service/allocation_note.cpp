@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <cstring>
 
 namespace quillmere::reader {
@@ -18,6 +19,15 @@ namespace {
 
 std::atomic<bool> failed{false};
 static_assert(std::atomic<bool>::is_always_lock_free, "read in a signal handler");
+// The pages taken as written, [start, end); none while both are 0.
+std::atomic<std::uintptr_t> pagesStart{0};
+std::atomic<std::uintptr_t> pagesEnd{0};
+static_assert(std::atomic<std::uintptr_t>::is_always_lock_free, "read in a signal handler");
+
+bool isPageTakenAsWritten(const void* address) {
+    const auto at = reinterpret_cast<std::uintptr_t>(address);
+    return at >= pagesStart && at < pagesEnd;
+}
 
 // The memory message the crash handler sends, made before any crash.
 int noteChannel = -1;
@@ -30,8 +40,9 @@ void* noted(void* allocated) {
 }
 
 // The handler is reset on entry, and the signal raised again is delivered on return.
-void sayMemoryBeforeCrash(int signal) {
-    if (failed && noteChannel >= 0) {
+void sayMemoryBeforeCrash(int signal, siginfo_t* info, void*) {
+    const bool pageNotGiven = signal == SIGBUS && isPageTakenAsWritten(info->si_addr);
+    if ((failed || pageNotGiven) && noteChannel >= 0) {
         send(noteChannel, noteMessage, noteBytes, MSG_NOSIGNAL | MSG_DONTWAIT);
     }
     raise(signal);
@@ -46,12 +57,22 @@ void noteMemoryInCrashes(int channel, std::string_view memoryMessage) {
     noteBytes = std::min(memoryMessage.size(), sizeof noteMessage);
     std::memcpy(noteMessage, memoryMessage.data(), noteBytes);
     struct sigaction action {};
-    action.sa_handler = sayMemoryBeforeCrash;
-    action.sa_flags = SA_RESETHAND;
+    action.sa_sigaction = sayMemoryBeforeCrash;
+    action.sa_flags = SA_RESETHAND | SA_SIGINFO;
     sigemptyset(&action.sa_mask);
     for (const int signal : {SIGSEGV, SIGBUS, SIGILL, SIGFPE, SIGABRT}) {
         sigaction(signal, &action, nullptr);
     }
+}
+
+PagesTakenAsWritten::PagesTakenAsWritten(const std::byte* pages, std::size_t bytes) {
+    pagesStart = reinterpret_cast<std::uintptr_t>(pages);
+    pagesEnd = reinterpret_cast<std::uintptr_t>(pages) + bytes;
+}
+
+PagesTakenAsWritten::~PagesTakenAsWritten() {
+    pagesEnd = 0;
+    pagesStart = 0;
 }
 
 }  // namespace quillmere::reader

@@ -70,6 +70,12 @@ TEST(SealedFile, OnlyAMemoryFileWithEverySealAndTheSizeSaidIsTaken) {
 }
 
 TEST(SealedFile, NeitherItsSizeNorItsBytesChangeWhoeverHoldsIt) {
+    // Its pages taken as written, the file is made and sealed as one whose pages came first.
+    const UniqueDescriptor asWritten = makeSealedFile(
+        3, [](std::byte* bytes) { std::memcpy(bytes, "xyz", 3); }, SealedFilePages::asWritten);
+    ASSERT_TRUE(SealedFile::accept(dup(asWritten.get()), 3));
+    EXPECT_FALSE(makeSealedFile(0, [](std::byte*) {}, SealedFilePages::asWritten));
+
     const UniqueDescriptor made =
         makeSealedFile(3, [](std::byte* bytes) { std::memcpy(bytes, "xyz", 3); });
     ASSERT_TRUE(made);

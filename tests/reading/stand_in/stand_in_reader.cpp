@@ -8,6 +8,7 @@
 #include <sys/mman.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/syscall.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -23,6 +24,7 @@
 #include "core/reading/channel.h"
 #include "core/reading/sealed_file.h"
 #include "core/reading/wire.h"
+#include "reader/service/answer_file.h"
 #include "reader/service/service.h"
 
 namespace quillmere::reader {
@@ -106,6 +108,16 @@ UniqueDescriptor memoryFile(std::uint64_t bytes, int seals) {
         std::abort();
     }
     return file;
+}
+
+// A SIGBUS at `address` on this thread, with the kernel's code for an address that has no page.
+[[noreturn]] void busError(const void* address) {
+    siginfo_t info{};
+    info.si_signo = SIGBUS;
+    info.si_code = BUS_ADRERR;
+    info.si_addr = const_cast<void*>(address);
+    syscall(SYS_rt_tgsigqueueinfo, getpid(), gettid(), SIGBUS, &info);
+    std::abort();
 }
 
 // Sends an answer itself, around the service's checks.
@@ -205,6 +217,14 @@ class StandInJob : public Job {
             setrlimit(RLIMIT_DATA, &lowered);
             std::thread([] {}).join();
             return {behaviour, {}};
+        }
+        if (behaviour == "busErrorInAnswerFile" || behaviour == "busErrorBesideAnswerFile") {
+            // The kernel's SIGBUS for a page of the answer's file it cannot give, or for another
+            // address; sent as the kernel would, since no test can make this machine run out.
+            const bool inside = behaviour == "busErrorInAnswerFile";
+            sealedAnswerFile(4096, [&](std::byte* pages) {
+                busError(inside ? pages + 2048 : reinterpret_cast<std::byte*>(&served_));
+            });
         }
         if (behaviour == "crashAfterFailedAllocation") {
             allocate(1024);
