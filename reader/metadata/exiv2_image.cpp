@@ -31,7 +31,15 @@ void readHeifExif(Exiv2::Image& image, std::string_view contents) {
 Exiv2::Image::AutoPtr read(const std::filesystem::path& file, std::string_view contents) {
     Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(file.string(), false);
     if (image.get() == nullptr) throw std::runtime_error("Exiv2 could not open the image.");
-    image->readMetadata();
+    try {
+        image->readMetadata();
+    } catch (const Exiv2::AnyError&) {
+        // Exiv2 gives up on some phones' HEIF files for a box it cannot parse that holds no
+        // metadata (an ICC profile it takes for invalid); their EXIF item is still read below,
+        // as for a file in which it finds none. Any other file's failure is its own.
+        if (rasterKindOf(contents) != RasterKind::heif) throw;
+        image->clearMetadata();
+    }
     if (image->exifData().empty()) readHeifExif(*image, contents);
     return image;
 }

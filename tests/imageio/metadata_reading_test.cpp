@@ -101,6 +101,17 @@ TEST(MetadataReading, AHeifFilesExifAndXmpItemsAreRead) {
     const PhotoFileMetadata libheif = testing_support::metadataOfFile(written);
     EXPECT_EQ(libheif.properties.model, "DMC-GH4");
     EXPECT_EQ(PhotoMetadata(libheif.capture).exifValue("Exif.Photo.ExposureTime"), "1/125");
+
+    // A phone's profile box that Exiv2 gives up on (its stated size is not its size, as in some
+    // phones' files): the EXIF item is read all the same.
+    std::string profile(132, '\0');
+    profile[3] = '\x7F';
+    const std::string refusedProfile = fixtures::encodeTestHeic(
+        fixtures::makePattern({}), {.iccProfile = profile, .exif = fixtures::exifBlock(kCamera)});
+    const PhotoFileMetadata phoneWithProfile = testing_support::metadataOfFile(refusedProfile);
+    EXPECT_EQ(phoneWithProfile.properties.model, "DMC-GH4");
+    EXPECT_EQ(PhotoMetadata(phoneWithProfile.capture).exifValue("Exif.Photo.ExposureTime"),
+              "1/125");
 }
 
 std::string jpegWithSegments(const std::string& segments) {
@@ -149,9 +160,10 @@ TEST(MetadataReading, TheBudgetGrowsWithTheMetadataUpToItsCap) {
     } cases[] = {
         {0, 32 * kMiB, 250ms},
         {100'000, 32 * kMiB + 4'800'000, 350ms},
-        {400'000, 32 * kMiB + 19'200'000, 650ms},
-        {600'000, 56 * kMiB, 750ms},
-        {std::uint64_t{1} << 62, 56 * kMiB, 750ms},
+        {170'000, 32 * kMiB + 8'160'000, 420ms},
+        {180'000, 40 * kMiB, 430ms},
+        {400'000, 40 * kMiB, 500ms},
+        {std::uint64_t{1} << 62, 40 * kMiB, 500ms},
     };
     for (const auto& [bytes, memory, time] : cases) {
         const MetadataBudget budget = metadataBudget(bytes);
