@@ -5,13 +5,12 @@
 #include <signal.h>
 #include <sys/socket.h>
 
-#include <cerrno>
-#include <cstdlib>
-
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 
 namespace quillmere::reader {

@@ -10,6 +10,7 @@
 
 #include "core/imageio/image_properties.h"
 #include "core/imageio/jpeg/jpeg_encoder.h"
+#include "reader/raster/raster_kind.h"
 #include "reader/raster/thumbnail.h"
 #include "tests/fixtures/hostile_photos.h"
 #include "tests/fixtures/jpeg_kinds.h"
@@ -272,6 +273,24 @@ TEST_F(RasterDecoderHeic, KeepsDisplayP3ColoursOutsideSrgb) {
         fixtures::makePattern(red), {.iccProfile = fixtures::displayP3IccProfile()}));
     EXPECT_TRUE(isColour(pixelAt(image, 32, 24), displayP3RedInLinearSrgb, 0.04f));
     EXPECT_LT(pixelAt(image, 32, 24)[1], -0.02f);
+}
+
+// A JPEG is told by its start-of-image marker and the next marker's first byte; a HEIF file by
+// the brands of its 'ftyp' box; nothing else is a raster photo.
+TEST(RasterKind, APhotoIsToldByItsOpeningBytes) {
+    const std::string heif =
+        std::string("\0\0\0\x18", 4) + "ftypheic" + std::string(4, '\0') + "mif1heic";
+    const struct {
+        std::string bytes;
+        RasterKind kind;
+    } cases[] = {
+        {std::string("\xFF\xD8\xFF\xE0", 4), RasterKind::jpeg},
+        {std::string("\xFF\xD8\x00\xE0", 4), RasterKind::other},
+        {std::string("\xFF\xD8", 2), RasterKind::other},
+        {heif, RasterKind::heif},
+        {"II*\0", RasterKind::other},
+    };
+    for (const auto& [bytes, kind] : cases) EXPECT_EQ(rasterKindOf(bytes), kind) << bytes.size();
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // The reader's DNG XMP job, as the DNG export asks it: it builds the export's packet on the DNG's
-// own, and refuses a request whose packet does not come as one sealed file of its stated size.
+// own, and refuses a request whose packet does not come as one sealed file of its stated size; the
+// program takes its answer only as one packet. And the metadata job takes no parameters.
 
 #include <gtest/gtest.h>
 
@@ -64,6 +65,29 @@ TEST_F(DngXmpJob, APacketThatIsNotOneSealedFileOfItsSizeIsRefused) {
     EXPECT_EQ(ask(8, {}), ReadingError::Kind::refused);
     EXPECT_EQ(ask(8, std::move(two)), ReadingError::Kind::refused);
     EXPECT_EQ(ask(8, std::move(longer)), ReadingError::Kind::refused);
+}
+
+// What the program takes of an answer: the packet alone, nothing after it and no file with it.
+TEST_F(DngXmpJob, AnAnswerIsTakenOnlyAsOnePacket) {
+    PhotoReader standIn(testing::kStandIn, kRoomy);
+    const struct {
+        const char* behaviour;
+        std::optional<std::string> packet;
+    } cases[] = {
+        {"answer", "<x/>"}, {"answerWithFile", std::nullopt}, {"answerWithLeftover", std::nullopt}};
+    for (const auto& [behaviour, packet] : cases) {
+        EXPECT_EQ(readerBuiltDngXmpPacket(standIn, *source, "<p/>", behaviour, false), packet)
+            << behaviour;
+    }
+}
+
+// The metadata job takes a photo and nothing else: a request with parameters or files is refused.
+TEST_F(DngXmpJob, TheMetadataJobRefusesARequestWithParameters) {
+    const ReadingError refused = errorOf([&] {
+        reader.ask(*source, {reader_protocol::JobKind::metadata, "x", {}});
+    });
+    EXPECT_EQ(refused.kind(), ReadingError::Kind::refused);
+    EXPECT_STREQ(refused.what(), "The metadata of a photo is asked without parameters.");
 }
 
 }  // namespace

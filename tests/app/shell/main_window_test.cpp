@@ -229,7 +229,7 @@ TEST_F(MainWindowTest, TheDropOverlayGoesWhenADragLeaves) {
     QDragLeaveEvent leave;
     QApplication::sendEvent(&window, &leave);
     EXPECT_FALSE(window.dropOverlay().isTargeted());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.dropOverlay().isVisible(); }, 1000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !window.dropOverlay().isVisible(); }, 60'000));
     EXPECT_TRUE(state.sessionPhotos().empty());
 }
 

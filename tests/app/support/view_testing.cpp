@@ -56,7 +56,9 @@ void rightClick(QWidget* widget, QPoint point) {
                       widget->mapTo(window, point));
 }
 
-bool eventually(const std::function<bool()>& condition) { return QTest::qWaitFor(condition, 5000); }
+bool eventually(const std::function<bool()>& condition) {
+    return QTest::qWaitFor(condition, 60'000);
+}
 
 void dragSlider(DoubleSlider& slider, int x) {
     const QPoint start = SliderProbe::handle(slider).center();

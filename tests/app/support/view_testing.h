@@ -42,8 +42,9 @@ T* childWith(const QObject& root, const QString& text, const char* property = "a
 void typeInto(QLineEdit* field, const QString& text);
 // Drags the slider's handle to `x` in the slider's coordinates, with the left button.
 void dragSlider(DoubleSlider& slider, int x);
-// Runs the event loop until `condition` holds, for at most five seconds; whether it came to hold.
-// (QTRY_ macros report to QtTest, not to GoogleTest.)
+// Runs the event loop until `condition` holds; whether it came to hold. The deadline, a minute,
+// only keeps a broken build from hanging: a working one passes however long a busy machine keeps
+// its threads waiting. (QTRY_ macros report to QtTest, not to GoogleTest.)
 bool eventually(const std::function<bool()>& condition);
 // Lets the views see the state's announcements (one event-loop turn, and what it posts).
 inline void settle() {

@@ -32,7 +32,7 @@ class PreviewViewTest : public testing::StateTest {
 
     // Waits for the render the view schedules after its pause.
     void awaitRenderRequest() {
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !engine.previews.empty(); }));
+        ASSERT_TRUE(testing::eventually([&] { return !engine.previews.empty(); }));
     }
     QString text(const char* name) { return view->findChild<QLabel*>(name)->text(); }
     bool shown(const char* name) { return view->findChild<QWidget*>(name)->isVisible(); }
@@ -143,7 +143,7 @@ TEST_F(PreviewViewTest, APictureKeptAfterAFailedRenderIsMarkedOutdated) {
         engine.failPreview(0, std::make_exception_ptr(RAWLoaderError::renderFailed("no model")));
     };
     renderThen(0.5, succeed);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return view->canvas().texture() != nullptr; }));
+    ASSERT_TRUE(testing::eventually([&] { return view->canvas().texture() != nullptr; }));
     EXPECT_FALSE(mark->isVisible());
     const auto pixelAt = [&](QPoint point) {
         const QImage image = view->grab().toImage();
@@ -154,7 +154,7 @@ TEST_F(PreviewViewTest, APictureKeptAfterAFailedRenderIsMarkedOutdated) {
     ASSERT_GT(photoThere.lightness(), 60) << "a probe where the photo is bright enough to darken";
 
     renderThen(-1, fail);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return mark->isVisible(); }));
+    ASSERT_TRUE(testing::eventually([&] { return mark->isVisible(); }));
     EXPECT_EQ(view->findChild<QLabel*>("outdatedPictureText")->text(),
               "Out of date: the current edit could not be rendered");
     const QColor marked = pixelAt(probe);
@@ -164,7 +164,7 @@ TEST_F(PreviewViewTest, APictureKeptAfterAFailedRenderIsMarkedOutdated) {
         EXPECT_NEAR(shown, under * 0.4, 3);
     }
     renderThen(1, succeed);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return !mark->isVisible(); }));
+    EXPECT_TRUE(testing::eventually([&] { return !mark->isVisible(); }));
 }
 
 TEST_F(PreviewViewTest, TheBackgroundAndTheCanvasFollowTheWindowsAppearance) {

@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "core/reading/channel.h"
+#include "core/reading/dng_xmp_exchange.h"
 #include "core/reading/sealed_file.h"
 #include "core/reading/wire.h"
 #include "reader/service/answer_file.h"
@@ -226,6 +227,10 @@ class StandInJob : public Job {
                 busError(inside ? pages + 2048 : reinterpret_cast<std::byte*>(&served_));
             });
         }
+        if (behaviour == "answerFileBeyondMemory") {
+            // A file no machine can give; its making fails before a byte is written.
+            sealedAnswerFile(std::uint64_t{1} << 62, [](std::byte*) {});
+        }
         if (behaviour == "crashAfterFailedAllocation") {
             allocate(1024);
             raise(SIGSEGV);
@@ -290,7 +295,31 @@ class StandInJob : public Job {
     std::uint32_t served_ = 0;
 };
 
+// The DNG XMP job's answers, as the record it is given names them: the packet "<x/>" alone
+// ("answer"), with a file it should not carry ("answerWithFile"), or with bytes after it
+// ("answerWithLeftover").
+class StandInDngXmpJob : public Job {
+  public:
+    Claim claim(const Photo&, const Request&) override {
+        return {std::uint64_t{16} << 20, 10s, "a photo"};
+    }
+
+    Answer run(const Photo&, const Request& request) override {
+        const std::string behaviour =
+            dng_xmp_exchange::decodeParams(request.params).record.value_or("");
+        const std::string packet = dng_xmp_exchange::encodeAnswer("<x/>");
+        if (behaviour == "answerWithFile") {
+            std::vector<UniqueDescriptor> files;
+            files.push_back(memoryFile(4, reader_protocol::kSeals));
+            return {packet, std::move(files)};
+        }
+        if (behaviour == "answerWithLeftover") return {packet + "z", {}};
+        return {packet, {}};
+    }
+};
+
 std::unique_ptr<Job> makeStandInJob(JobKind kind) {
+    if (kind == JobKind::dngXmp) return std::make_unique<StandInDngXmpJob>();
     if (kind != JobKind::metadata && kind != JobKind::rawSensor) return nullptr;
     return std::make_unique<StandInJob>();
 }
