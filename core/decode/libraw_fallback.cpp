@@ -28,7 +28,7 @@ LibRawFallbackImage decode(const std::filesystem::path& url, PhotoReader& reader
     std::shared_ptr<Texture> texture =
         textureOfAnswer(answer, url, PixelFormat::rgba16Float, developed.width, developed.height);
     texture->setLabel("LibRaw fallback linear RGB");
-    return {std::move(texture), developed.iso, developed.supportsDetail};
+    return {std::move(texture), developed.iso, developed.supportsDetail, developed.capture};
 }
 
 }  // namespace quillmere::LibRawFallback

@@ -5,6 +5,7 @@
 
 #include "core/compute/texture.h"
 #include "core/reading/photo_reader.h"
+#include "rawbridge/qx_raw.h"
 
 namespace quillmere {
 
@@ -18,6 +19,8 @@ struct LibRawFallbackImage {
     // Whether the file opens as a three-colour Bayer RAW the sensor read accepts, so that its
     // sensor can feed the Detail denoiser (qx_raw_is_supported_bayer).
     bool supportsDetail = false;
+    // What LibRaw read of the capture, for the photo's properties (completedRAWProperties).
+    QXRAWCaptureInfo capture{};
 };
 
 // RAW files that the RAW filter cannot open still open, preview and render through LibRaw's own

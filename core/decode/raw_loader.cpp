@@ -14,6 +14,7 @@
 #include "core/decode/photo_format.h"
 #include "core/decode/raster_reading.h"
 #include "core/decode/raw_filter_configuration.h"
+#include "core/decode/raw_image_properties.h"
 #include "core/decode/raw_loader_error.h"
 #include "core/imageio/image_properties.h"
 #include "core/reading/photo_file_metadata.h"
@@ -85,7 +86,13 @@ OpenedPhoto RAWLoader::open(const std::filesystem::path& url) {
             // Unreadable properties never fail an open; the file's own are read instead.
         }
     }
-    if (!exif || !exif->is_object()) {
+    if (fallbackImage) {
+        // What LibRaw read of the capture completes the file's metadata, as for the RAW filter's
+        // photos; the size is the development's.
+        exif = completedRAWProperties(readPhotoFileMetadata(url)->properties, fallbackCapture,
+                                      size->width, size->height)
+                   .json();
+    } else if (!exif || !exif->is_object()) {
         exif = imageProperties(rasterMetadata ? *rasterMetadata : *readPhotoFileMetadata(url),
                                rasterImage.get());
     }
@@ -125,6 +132,7 @@ ConfigurableRAWFilter* RAWLoader::activate(const PhotoID& id) {
     rasterMetadata = std::move(source.rasterMetadata);
     fallbackImage = std::move(source.fallbackImage);
     fallbackSupportsDetail = source.fallbackSupportsDetail;
+    fallbackCapture = source.fallbackCapture;
     activeID = id;
     originalFilter = std::move(source.filter);
     textures = {};
@@ -160,6 +168,7 @@ RAWLoader::DecodedSource RAWLoader::decodeSource(const std::filesystem::path& ur
         decodeOrRefuse(url, [&] { return LibRawFallback::decode(url, reader()); });
     source.fallbackImage = std::move(developed.texture);
     source.fallbackSupportsDetail = developed.supportsDetail;
+    source.fallbackCapture = developed.capture;
     return source;
 }
 

@@ -112,6 +112,7 @@ class RAWLoader final : public PhotoLoader {
         std::shared_ptr<Texture> fallbackImage;
         // Whether the fallback's reader found the file's sensor fit for the Detail denoiser.
         bool fallbackSupportsDetail = false;
+        QXRAWCaptureInfo fallbackCapture{};
     };
 
     // Makes `id` the active photo (decoding its source unless it already is) and returns its RAW
@@ -179,6 +180,7 @@ class RAWLoader final : public PhotoLoader {
     std::shared_ptr<const PhotoFileMetadata> rasterMetadata;
     std::shared_ptr<Texture> fallbackImage;
     bool fallbackSupportsDetail = false;
+    QXRAWCaptureInfo fallbackCapture{};
     ActiveTextures textures;
     // The active photo's sensor, read on its first Detail request; serves both variants.
     std::shared_ptr<NativeRAWFrame> nativeFrame;

@@ -49,6 +49,45 @@ void requireTextureSize(std::int32_t width, std::int32_t height) {
     }
 }
 
+// A file's capture information, as LibRaw read it; a count of colour matrices beyond what a RAW
+// file holds is no answer.
+void writeCapture(WireWriter& writer, const QXRAWCaptureInfo& c) {
+    writer.text(std::string_view(c.make, strnlen(c.make, sizeof c.make)))
+        .text(std::string_view(c.model, strnlen(c.model, sizeof c.model)))
+        .text(std::string_view(c.lens, strnlen(c.lens, sizeof c.lens)))
+        .f32(c.iso)
+        .f32(c.exposure_time)
+        .f32(c.f_number)
+        .f32(c.focal_length)
+        .i64(c.timestamp)
+        .i32(c.orientation)
+        .f32(c.baseline_exposure);
+    writeFloats(writer, c.white_balance);
+    writer.i32(c.colour_matrix_count);
+    writeInts(writer, c.calibration_illuminant);
+    for (const auto& matrix : c.xyz_to_camera) writeFloats(writer, matrix);
+}
+
+void readCapture(WireReader& reader, QXRAWCaptureInfo& c) {
+    readText(reader, c.make);
+    readText(reader, c.model);
+    readText(reader, c.lens);
+    c.iso = reader.f32();
+    c.exposure_time = reader.f32();
+    c.f_number = reader.f32();
+    c.focal_length = reader.f32();
+    c.timestamp = reader.i64();
+    c.orientation = reader.i32();
+    c.baseline_exposure = reader.f32();
+    readFloats(reader, c.white_balance);
+    c.colour_matrix_count = reader.i32();
+    readInts(reader, c.calibration_illuminant);
+    for (auto& matrix : c.xyz_to_camera) readFloats(reader, matrix);
+    if (c.colour_matrix_count < 0 || c.colour_matrix_count > kMostColourMatrices) {
+        throw WireError("The answer states more colour matrices than a RAW file holds.");
+    }
+}
+
 }  // namespace
 
 std::string encodeSensorAnswer(const SensorAnswer& answer) {
@@ -69,21 +108,7 @@ std::string encodeSensorAnswer(const SensorAnswer& answer) {
     writeFloats(writer, m.noise_read_variance);
     writeInts(writer, m.noise_samples);
 
-    const QXRAWCaptureInfo& c = answer.capture;
-    writer.text(std::string_view(c.make, strnlen(c.make, sizeof c.make)))
-        .text(std::string_view(c.model, strnlen(c.model, sizeof c.model)))
-        .text(std::string_view(c.lens, strnlen(c.lens, sizeof c.lens)))
-        .f32(c.iso)
-        .f32(c.exposure_time)
-        .f32(c.f_number)
-        .f32(c.focal_length)
-        .i64(c.timestamp)
-        .i32(c.orientation)
-        .f32(c.baseline_exposure);
-    writeFloats(writer, c.white_balance);
-    writer.i32(c.colour_matrix_count);
-    writeInts(writer, c.calibration_illuminant);
-    for (const auto& matrix : c.xyz_to_camera) writeFloats(writer, matrix);
+    writeCapture(writer, answer.capture);
     writer.boolean(answer.supportsDetail);
     return writer.take();
 }
@@ -107,30 +132,13 @@ SensorAnswer decodeSensorAnswer(std::string_view body) {
     readFloats(reader, m.noise_read_variance);
     readInts(reader, m.noise_samples);
 
-    QXRAWCaptureInfo& c = answer.capture;
-    readText(reader, c.make);
-    readText(reader, c.model);
-    readText(reader, c.lens);
-    c.iso = reader.f32();
-    c.exposure_time = reader.f32();
-    c.f_number = reader.f32();
-    c.focal_length = reader.f32();
-    c.timestamp = reader.i64();
-    c.orientation = reader.i32();
-    c.baseline_exposure = reader.f32();
-    readFloats(reader, c.white_balance);
-    c.colour_matrix_count = reader.i32();
-    readInts(reader, c.calibration_illuminant);
-    for (auto& matrix : c.xyz_to_camera) readFloats(reader, matrix);
+    readCapture(reader, answer.capture);
     answer.supportsDetail = reader.boolean();
     reader.finish();
 
     requireTextureSize(m.width, m.height);
     requireTextureSize(m.packed_width, m.packed_height);
     requireTextureSize(m.output_width, m.output_height);
-    if (c.colour_matrix_count < 0 || c.colour_matrix_count > kMostColourMatrices) {
-        throw WireError("The answer states more colour matrices than a RAW file holds.");
-    }
     return answer;
 }
 
@@ -165,12 +173,10 @@ std::string decodeDevelopAnswer(std::string_view body) {
 }
 
 std::string encodeDevelopmentAnswer(const DevelopmentAnswer& answer) {
-    return WireWriter()
-        .i32(answer.width)
-        .i32(answer.height)
-        .f32(answer.iso)
-        .boolean(answer.supportsDetail)
-        .take();
+    WireWriter writer;
+    writer.i32(answer.width).i32(answer.height).f32(answer.iso).boolean(answer.supportsDetail);
+    writeCapture(writer, answer.capture);
+    return writer.take();
 }
 
 DevelopmentAnswer decodeDevelopmentAnswer(std::string_view body) {
@@ -180,6 +186,7 @@ DevelopmentAnswer decodeDevelopmentAnswer(std::string_view body) {
     answer.height = reader.i32();
     answer.iso = reader.f32();
     answer.supportsDetail = reader.boolean();
+    readCapture(reader, answer.capture);
     reader.finish();
     requireTextureSize(answer.width, answer.height);
     return answer;

@@ -55,6 +55,8 @@ struct DevelopmentAnswer {
     std::int32_t height = 0;
     float iso = 0.0f;
     bool supportsDetail = false;
+    // What LibRaw read of the capture (all unknown when it read nothing).
+    QXRAWCaptureInfo capture{};
 };
 
 std::string encodeDevelopmentAnswer(const DevelopmentAnswer& answer);

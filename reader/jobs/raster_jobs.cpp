@@ -76,14 +76,13 @@ struct RasterPhoto {
                     const JpegClaim& claim = jpeg.emplace(bytes).claim();
                     orientation = JpegFile::orientationOf(bytes);
                     conversion = iccConversionOf(claim.iccProfile, inputOf(claim));
-                    size = LinearImageAssembler::uprightSize(claim.width, claim.height,
-                                                             orientation);
+                    size =
+                        LinearImageAssembler::uprightSize(claim.width, claim.height, orientation);
                     return;
                 }
                 case RasterKind::heif: {
                     const HeifClaim& claim = heif.emplace(bytes).claim();
-                    conversion =
-                        iccConversionOf(claim.iccProfile, LinearSrgbTransform::Input::rgb);
+                    conversion = iccConversionOf(claim.iccProfile, LinearSrgbTransform::Input::rgb);
                     size = {claim.width, claim.height};
                     return;
                 }

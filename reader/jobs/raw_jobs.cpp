@@ -119,10 +119,11 @@ class RAWSensorJob final : public Job {
         metadata_ = answer.metadata;
 
         int readResult = -1;
-        UniqueDescriptor plane = sealedAnswerFile(raw_answers::planeBytes(metadata_), [&](std::byte* into) {
-            readResult = qx_raw_sensor_read(sensor_.get(), reinterpret_cast<float*>(into),
-                                            message.data(), message.size());
-        });
+        UniqueDescriptor plane =
+            sealedAnswerFile(raw_answers::planeBytes(metadata_), [&](std::byte* into) {
+                readResult = qx_raw_sensor_read(sensor_.get(), reinterpret_cast<float*>(into),
+                                                message.data(), message.size());
+            });
         if (readResult != 0) throw Refusal(message.text("Unknown sensor decoding error."));
         Answer sent{raw_answers::encodeSensorAnswer(answer), {}};
         sent.files.push_back(std::move(plane));
@@ -195,6 +196,12 @@ class RAWDevelopmentJob final : public Job {
         raw_answers::DevelopmentAnswer answer{info[0], info[1], 0.0f,
                                               qx_raw_is_supported_bayer(photo.procPath.c_str())};
         std::memcpy(&answer.iso, &info[2], sizeof answer.iso);
+        // The capture details the window shows, where the file's metadata lacks them; a file whose
+        // header LibRaw reads no more of is developed all the same, without them.
+        if (qx_raw_read_capture_info(photo.procPath.c_str(), &answer.capture, message.data(),
+                                     message.size()) != 0) {
+            answer.capture = {};
+        }
         Answer sent{raw_answers::encodeDevelopmentAnswer(answer), {}};
         sent.files.push_back(
             sealedCopy(pixels.get(), raw_answers::developedBytes(answer.width, answer.height)));

@@ -88,6 +88,15 @@ TEST_F(LoaderTest, DescribesRasterAndRAWPhotosUpright) {
               (std::pair{5500.0, 0.0}));
     EXPECT_TRUE(fallback.isRAW);
     EXPECT_FALSE(fallback.supportsDetailDenoise);
+    // Turned a quarter by its orientation, which LibRaw's development applies: its properties
+    // state the size it opens at, completed from what LibRaw read, as the RAW filter's photos'.
+    fixtures::SyntheticDNGOptions turned = noisyGrey(true);
+    turned.orientation = 6;
+    const OpenedPhoto upright = loader->open(syntheticDNG("turned.dng", turned));
+    EXPECT_EQ(upright.pixelWidth, 64);
+    EXPECT_EQ(upright.pixelHeight, 96);
+    EXPECT_EQ(upright.exif["PixelWidth"], 64);
+    EXPECT_EQ(upright.exif["PixelHeight"], 96);
     // A Bayer sensor whose black level is its white level: the sensor read refuses it, LibRaw
     // develops it, and the reader that did says its sensor is one the Detail denoiser takes.
     fixtures::SyntheticDNGOptions uncalibrated = noisyGrey();

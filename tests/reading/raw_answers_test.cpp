@@ -109,10 +109,15 @@ TEST(RAWAnswers, ASensorsAnswerOfSizesOrValuesNoReaderGivesIsNone) {
 }
 
 TEST(RAWAnswers, DevelopmentsAndThumbnailsOfNoTextureTheProgramMakesAreNone) {
-    const DevelopmentAnswer development{1734, 1156, 100.0f, true};
+    DevelopmentAnswer development{1734, 1156, 100.0f, true};
+    development.capture.f_number = 4.0f;
+    std::strcpy(development.capture.model, "DC120");
     const DevelopmentAnswer arrived = decodeDevelopmentAnswer(encodeDevelopmentAnswer(development));
-    EXPECT_EQ((std::tuple{arrived.width, arrived.height, arrived.iso, arrived.supportsDetail}),
-              (std::tuple{1734, 1156, 100.0f, true}));
+    EXPECT_EQ((std::tuple{arrived.width, arrived.height, arrived.iso, arrived.supportsDetail,
+                          arrived.capture.f_number, std::string(arrived.capture.model)}),
+              (std::tuple{1734, 1156, 100.0f, true, 4.0f, std::string("DC120")}));
+    development.capture.colour_matrix_count = 3;
+    EXPECT_THROW(decodeDevelopmentAnswer(encodeDevelopmentAnswer(development)), WireError);
     const ThumbnailAnswer thumbnail = decodeThumbnailAnswer(encodeThumbnailAnswer({180, 120}));
     EXPECT_EQ((std::pair{thumbnail.width, thumbnail.height}), (std::pair{180, 120}));
     EXPECT_EQ(developedBytes(180, 120), 180ull * 120 * 8);
