@@ -57,11 +57,15 @@ TEST_F(PreviewViewTest, TheBadgeShowsZoomComparisonsAndProgress) {
     EXPECT_TRUE(shown("beforeRecoveryText"));
 
     awaitRenderRequest();
-    // Each step of the render's progress is shown as it arrives.
+    // Each step of the render's progress is shown as it arrives. It is reported on the newest
+    // request, the current render's: a request made before the last change is stale, whenever
+    // its pause ended, and its reports are not shown.
     for (const auto& [fraction, shownText] : {std::pair(0.35, QString("Processing 35%")),
                                               std::pair(0.6, QString("Processing 60%"))}) {
-        engine.previews[0].progress(fraction);
-        ASSERT_TRUE(testing::eventually([&] { return state.renderProgress() == fraction; }));
+        ASSERT_TRUE(testing::eventually([&] {
+            engine.previews.back().progress(fraction);
+            return state.renderProgress() == fraction;
+        }));
         harness.settle();
         EXPECT_EQ(text("processingText"), shownText);
     }
