@@ -15,30 +15,7 @@
 #include <string>
 
 #include "reader/jpeg/jpeg_file.h"
-
-namespace {
-
-bool isIntegerType(Exiv2::TypeId type) {
-    return type == Exiv2::unsignedShort || type == Exiv2::unsignedLong ||
-           type == Exiv2::signedShort || type == Exiv2::signedLong || type == Exiv2::unsignedByte ||
-           type == Exiv2::signedByte;
-}
-
-int exiv2Orientation(const std::string& path) {
-    try {
-        const Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(path);
-        image->readMetadata();
-        const Exiv2::ExifData& exif = image->exifData();
-        const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-        if (found == exif.end() || found->count() == 0 || !isIntegerType(found->typeId())) return 1;
-        const long value = found->toLong(0);
-        return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
-    } catch (const std::exception&) {
-        return 1;
-    }
-}
-
-}  // namespace
+#include "tests/fixtures/exiv2_orientation.h"
 
 int main(int argc, char** argv) {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
@@ -52,7 +29,7 @@ int main(int argc, char** argv) {
         }
         ++read;
         const int ours = quillmere::JpegFile::orientationOf(bytes);
-        const int exiv2 = exiv2Orientation(argv[argument]);
+        const int exiv2 = quillmere::fixtures::exiv2JpegOrientation(bytes).value_or(1);
         if (exiv2 != 1) ++turned;
         if (ours != exiv2) {
             ++differ;

@@ -14,39 +14,14 @@
 #include <string_view>
 
 #include "reader/jpeg/jpeg_file.h"
-
-namespace {
-
-std::optional<int> exiv2Orientation(std::string_view bytes) {
-    try {
-        const Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
-            reinterpret_cast<const Exiv2::byte*>(bytes.data()), static_cast<long>(bytes.size()));
-        if (image->imageType() != Exiv2::ImageType::jpeg) return std::nullopt;
-        image->readMetadata();
-        const Exiv2::ExifData& exif = image->exifData();
-        const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-        if (found == exif.end() || found->count() == 0) return 1;
-        const Exiv2::TypeId type = found->typeId();
-        if (type != Exiv2::unsignedShort && type != Exiv2::unsignedLong &&
-            type != Exiv2::signedShort && type != Exiv2::signedLong &&
-            type != Exiv2::unsignedByte && type != Exiv2::signedByte) {
-            return 1;
-        }
-        const long value = found->toLong(0);
-        return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
-    } catch (const std::exception&) {
-        return std::nullopt;
-    }
-}
-
-}  // namespace
+#include "tests/fixtures/exiv2_orientation.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const int ours = quillmere::JpegFile::orientationOf(bytes);
     if (ours < 1 || ours > 8) std::abort();
-    const std::optional<int> exiv2 = exiv2Orientation(bytes);
+    const std::optional<int> exiv2 = quillmere::fixtures::exiv2JpegOrientation(bytes);
     if (exiv2 && *exiv2 != ours) std::abort();
     return 0;
 }

@@ -1,4 +1,3 @@
-#include <exiv2/exiv2.hpp>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -8,6 +7,7 @@
 
 #include "core/imageio/jpeg/jpeg_encoder.h"
 #include "reader/jpeg/jpeg_file.h"
+#include "tests/fixtures/exiv2_orientation.h"
 #include "tests/fixtures/test_pattern.h"
 
 namespace quillmere {
@@ -95,29 +95,6 @@ std::string jpegWith(const std::string& segments) {
     static const std::string picture =
         encodeJpeg(fixtures::makePattern({.width = 16, .height = 8, .markerSize = 4}), 0.9);
     return picture.substr(0, 2) + segments + picture.substr(2);
-}
-
-// What Exiv2 0.27 reads of `jpeg`, taken as the program took it.
-int exiv2Orientation(const std::string& jpeg) {
-    Exiv2::LogMsg::setLevel(Exiv2::LogMsg::mute);
-    try {
-        const Exiv2::Image::AutoPtr image = Exiv2::ImageFactory::open(
-            reinterpret_cast<const Exiv2::byte*>(jpeg.data()), static_cast<long>(jpeg.size()));
-        image->readMetadata();
-        const Exiv2::ExifData& exif = image->exifData();
-        const auto found = exif.findKey(Exiv2::ExifKey("Exif.Image.Orientation"));
-        if (found == exif.end() || found->count() == 0) return 1;
-        const Exiv2::TypeId type = found->typeId();
-        if (type != Exiv2::unsignedShort && type != Exiv2::unsignedLong &&
-            type != Exiv2::signedShort && type != Exiv2::signedLong &&
-            type != Exiv2::unsignedByte && type != Exiv2::signedByte) {
-            return 1;
-        }
-        const long value = found->toLong(0);
-        return value >= 1 && value <= 8 ? static_cast<int>(value) : 1;
-    } catch (const std::exception&) {
-        return 1;
-    }
 }
 
 TEST(ExifOrientation, ReadsWhatExiv2ReadsOfTheFirstExifSegment) {
@@ -242,7 +219,7 @@ TEST(ExifOrientation, ReadsWhatExiv2ReadsOfTheFirstExifSegment) {
     for (const auto& [name, jpeg, expected] : cases) {
         SCOPED_TRACE(name);
         EXPECT_EQ(JpegFile::orientationOf(jpeg), expected);
-        EXPECT_EQ(exiv2Orientation(jpeg), expected);
+        EXPECT_EQ(fixtures::exiv2JpegOrientation(jpeg).value_or(1), expected);
     }
 }
 
